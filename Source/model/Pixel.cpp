@@ -1,0 +1,2 @@
+// Checks that the header stands on its own.
+#include "model/Pixel.h"

@@ -1,0 +1,40 @@
+# Common settings of every target of ours: warnings on, include root at Source/.
+function(velto_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+endfunction()
+
+# velto_library(NAME SOURCES ... [DEPS ...]) — one static library per subsystem folder.
+function(velto_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/Source")
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+  velto_target_defaults(${name})
+endfunction()
+
+# velto_test(NAME SOURCES ... DEPS ... [LABELS ...]) — a GoogleTest program registered with CTest.
+function(velto_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS unit)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE VELTO_CORPUS_DIR="${VELTO_CORPUS_DIR}"
+                                            VELTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  velto_target_defaults(${name})
+  gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                       DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# velto_fuzzer(FORMAT SOURCES ... DEPS ...) — builds fuzz_<format>.
+function(velto_fuzzer format)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(fuzz_${format} ${ARG_SOURCES})
+  target_link_libraries(fuzz_${format} PRIVATE ${ARG_DEPS})
+  target_link_options(fuzz_${format} PRIVATE -fsanitize=fuzzer)
+  velto_target_defaults(fuzz_${format})
+endfunction()

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs one fuzz target once over its seeds: fuzz/seeds/<format>/ and the sample
+# files that fuzz/seeds/<format>.corpus names (paths or globs relative to the
+# shared corpus folder, one per line).
+set -euo pipefail
+fuzzer=$1
+name=$(basename "$fuzzer")
+format=${name#fuzz_}
+top=$(cd "$(dirname "$0")/.." && pwd)
+corpus="$top/../shared/corpus"
+seeds=$(mktemp -d)
+trap 'rm -rf "$seeds"' EXIT
+n=0
+add() {
+  local f
+  for f in "$@"; do
+    [ -f "$f" ] || continue
+    n=$((n + 1))
+    ln -s "$(readlink -f "$f")" "$seeds/$n"
+  done
+}
+if [ -d "$top/fuzz/seeds/$format" ]; then
+  while IFS= read -r -d '' f; do add "$f"; done < <(find "$top/fuzz/seeds/$format" -type f -print0)
+fi
+if [ -f "$top/fuzz/seeds/$format.corpus" ] && [ -d "$corpus" ]; then
+  while IFS= read -r pattern; do
+    [ -z "$pattern" ] && continue
+    case "$pattern" in \#*) continue ;; esac
+    # shellcheck disable=SC2086
+    while IFS= read -r -d '' f; do add "$f"; done < <(cd "$corpus" && find $pattern -type f -print0 2>/dev/null | sed -z "s|^|$corpus/|")
+  done < "$top/fuzz/seeds/$format.corpus"
+fi
+echo "$name: $n seeds"
+[ "$n" -gt 0 ] || { echo "no seeds"; exit 1; }
+# -runs=0: execute the seeds once, no mutation.
+"$fuzzer" -runs=0 -rss_limit_mb=512 -timeout=20 -print_final_stats=1 "$seeds"
