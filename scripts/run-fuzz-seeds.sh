@@ -32,5 +32,6 @@ if [ -f "$top/fuzz/seeds/$format.corpus" ] && [ -d "$corpus" ]; then
 fi
 echo "$name: $n seeds"
 [ "$n" -gt 0 ] || { echo "no seeds"; exit 1; }
-# -runs=0: execute the seeds once, no mutation.
-"$fuzzer" -runs=0 -rss_limit_mb=512 -timeout=20 -print_final_stats=1 "$seeds"
+# -runs=0: execute the seeds once, no mutation; -max_len keeps large seeds whole.
+"$fuzzer" -runs=0 -max_len=16777216 -rss_limit_mb=512 -timeout=20 -print_final_stats=1 \
+  -artifact_prefix="$(dirname "$(readlink -f "$fuzzer")")/$name-" "$seeds"
