@@ -11,7 +11,7 @@ passed=0
 failed=0
 
 # ---- main build and CTest ----
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTO_TESTS=ON >/dev/null || exit 1
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTO_TESTS=ON -DVELTO_WERROR=ON >/dev/null || exit 1
 if ! cmake --build build -j "$jobs"; then
   echo "build failed"
   echo "0 passed, 1 failed"
@@ -33,7 +33,7 @@ fi
 rm -f "$ctest_log"
 
 # ---- fuzz targets, each once over its seeds ----
-if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELTO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null \
+if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELTO_FUZZ=ON -DVELTO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null \
    && cmake --build build-fuzz -j "$jobs"; then
   for fuzzer in build-fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue

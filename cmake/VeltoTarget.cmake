@@ -1,6 +1,9 @@
 # Common settings of every target of ours: warnings on, include root at Source/.
 function(velto_target_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(VELTO_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
   target_compile_features(${target} PUBLIC cxx_std_20)
 endfunction()
 
