@@ -17,6 +17,7 @@ struct TmyPixel {
     static constexpr TmyPixel Create() { return {}; }
     // R, G, B from the colour value, A = 0.
     static constexpr TmyPixel CreateColor(TColor c) { return {ColorR(c), ColorG(c), ColorB(c), 0}; }
+    static constexpr TmyPixel CreateCopy(const TmyPixel& s) { return s; }
     static constexpr TmyPixel CreateRGBA(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
         return {r, g, b, a};
     }
