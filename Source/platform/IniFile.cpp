@@ -1,0 +1,408 @@
+#include "platform/IniFile.h"
+
+#include <algorithm>
+
+namespace velto {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Names compare like the profile functions: ASCII letters without case.
+std::string fold(std::string_view s) {
+    std::string out(trim(s));
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+std::string_view stripQuotes(std::string_view v) {
+    if (v.size() >= 2 && isQuote(v.front()) && v.back() == v.front()) return v.substr(1, v.size() - 2);
+    return v;
+}
+
+// A name or value must stay on its own line.
+std::string singleLine(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    return out;
+}
+
+// The text to write so that reading gives back exactly value.
+std::string encodeValue(const std::string& v) {
+    if (v.empty()) return v;
+    const bool edges = isBlank(v.front()) || isBlank(v.back());
+    const bool quoted = v.size() >= 2 && isQuote(v.front()) && v.back() == v.front();
+    return (edges || quoted) ? "\"" + v + "\"" : v;
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Windows-1252 0x80..0x9F; the five unassigned bytes map to the C1 controls
+// of the same value, as Windows' own conversion does.
+constexpr std::uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+std::string decodeCp1252(std::span<const std::uint8_t> b) {
+    std::string out;
+    out.reserve(b.size() + b.size() / 2);
+    for (std::uint8_t c : b) appendUtf8(out, (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : c);
+    return out;
+}
+
+// Length of the well-formed UTF-8 sequence at b[i], or 0.
+std::size_t utf8SequenceAt(std::span<const std::uint8_t> b, std::size_t i) {
+    const std::uint8_t c = b[i];
+    if (c < 0x80) return 1;
+    std::size_t n;
+    std::uint8_t lo = 0x80, hi = 0xBF;  // bounds of the second byte
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c == 0xE0) { n = 3; lo = 0xA0; }
+    else if (c == 0xED) { n = 3; hi = 0x9F; }  // no surrogates
+    else if (c >= 0xE1 && c <= 0xEF) n = 3;
+    else if (c == 0xF0) { n = 4; lo = 0x90; }
+    else if (c >= 0xF1 && c <= 0xF3) n = 4;
+    else if (c == 0xF4) { n = 4; hi = 0x8F; }
+    else return 0;
+    if (b.size() - i < n) return 0;
+    if (b[i + 1] < lo || b[i + 1] > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if ((b[i + k] & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+// UTF-8 with every malformed byte replaced by U+FFFD.
+std::string repairUtf8(std::span<const std::uint8_t> b) {
+    std::string out;
+    out.reserve(b.size());
+    for (std::size_t i = 0; i < b.size();) {
+        const std::size_t n = utf8SequenceAt(b, i);
+        if (n == 0) {
+            appendUtf8(out, 0xFFFD);
+            ++i;
+        } else {
+            out.append(reinterpret_cast<const char*>(b.data() + i), n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::string decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian) {
+    std::string out;
+    out.reserve(b.size());
+    const std::size_t units = b.size() / 2;  // an odd last byte is dropped
+    auto unit = [&](std::size_t k) -> std::uint32_t {
+        const std::uint32_t x = b[2 * k], y = b[2 * k + 1];
+        return bigEndian ? (x << 8 | y) : (y << 8 | x);
+    };
+    for (std::size_t k = 0; k < units; ++k) {
+        const std::uint32_t u = unit(k);
+        if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
+            const std::uint32_t v = unit(k + 1);
+            if (v >= 0xDC00 && v <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                ++k;
+                continue;
+            }
+        }
+        appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+    }
+    return out;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::span<const std::uint8_t> b) {
+    for (std::size_t i = 0; i < b.size();) {
+        const std::size_t n = utf8SequenceAt(b, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string DecodeTextToUtf8(std::span<const std::uint8_t> b) {
+    if (b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) return repairUtf8(b.subspan(3));
+    if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) return decodeUtf16(b.subspan(2), false);
+    if (b.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF) return decodeUtf16(b.subspan(2), true);
+    if (IsValidUtf8(b)) return std::string(reinterpret_cast<const char*>(b.data()), b.size());
+    return decodeCp1252(b);
+}
+
+IniFile::IniFile() { rebuildIndex(); }
+
+void IniFile::Parse(std::span<const std::uint8_t> bytes) { Parse(std::string_view(DecodeTextToUtf8(bytes))); }
+
+void IniFile::Parse(std::string_view text) {
+    sections_.clear();
+    sections_.push_back(Section{});
+    sections_.back().hasHeader = false;
+
+    const auto firstLf = text.find('\n');
+    eol_ = (firstLf != std::string_view::npos && firstLf > 0 && text[firstLf - 1] == '\r') ? "\r\n"
+           : firstLf != std::string_view::npos                                          ? "\n"
+                                                                                        : "\r\n";
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view raw = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+
+        const std::string_view t = trim(raw);
+        if (!t.empty() && t.front() == '[') {
+            const auto close = t.find(']');
+            if (close != std::string_view::npos) {
+                Section s;
+                s.name = std::string(trim(t.substr(1, close - 1)));
+                s.header = std::string(raw);
+                sections_.push_back(std::move(s));
+                continue;
+            }
+        }
+        Line line;
+        line.raw = std::string(raw);
+        const auto eq = t.find('=');
+        if (!t.empty() && t.front() != ';' && eq != std::string_view::npos) {
+            line.key = std::string(trim(t.substr(0, eq)));
+            line.value = std::string(stripQuotes(trim(t.substr(eq + 1))));
+            line.isValue = !line.key.empty();
+        }
+        sections_.back().lines.push_back(std::move(line));
+    }
+    rebuildIndex();
+}
+
+bool IniFile::LoadFromFile(const std::string& path, FileError* error) {
+    std::vector<std::uint8_t> bytes;
+    const bool ok = ReadWholeFile(path, bytes, kMaxFileSize, error);
+    if (!ok) bytes.clear();
+    Parse(std::span<const std::uint8_t>(bytes));
+    return ok;
+}
+
+std::string IniFile::ToText() const {
+    std::string out;
+    for (const Section& s : sections_) {
+        if (s.hasHeader) out += s.header + eol_;
+        for (const Line& l : s.lines) out += l.raw + eol_;
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> IniFile::ToBytes() const {
+    const std::string text = ToText();
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+bool IniFile::SaveToFile(const std::string& path, FileError* error) const {
+    const std::vector<std::uint8_t> bytes = ToBytes();
+    return SaveFileAtomic(path, bytes, error);
+}
+
+void IniFile::indexSection(Section& s) {
+    s.index.clear();
+    for (std::size_t i = 0; i < s.lines.size(); ++i)
+        if (s.lines[i].isValue) s.index.emplace(fold(s.lines[i].key), i);  // keeps the first
+}
+
+void IniFile::rebuildIndex() {
+    if (sections_.empty()) {
+        sections_.push_back(Section{});
+        sections_.back().hasHeader = false;
+    }
+    sectionIndex_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        indexSection(sections_[i]);
+        if (sections_[i].hasHeader) sectionIndex_.emplace(fold(sections_[i].name), i);
+    }
+}
+
+const IniFile::Section* IniFile::findSection(std::string_view name) const {
+    const auto it = sectionIndex_.find(fold(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+IniFile::Section* IniFile::findSection(std::string_view name) {
+    const auto it = sectionIndex_.find(fold(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+const IniFile::Line* IniFile::findLine(std::string_view section, std::string_view key) const {
+    if (trim(key).empty()) return nullptr;
+    const Section* s = findSection(section);
+    if (!s) return nullptr;
+    const auto it = s->index.find(fold(key));
+    return it == s->index.end() ? nullptr : &s->lines[it->second];
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+    const Line* l = findLine(section, key);
+    return l ? l->value : std::string(def);
+}
+
+std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
+    const Line* l = findLine(section, key);
+    if (!l) return def;
+    std::string_view s = l->value;
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    bool hex = false;
+    if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        hex = true;
+        s.remove_prefix(2);
+    } else if (!s.empty() && s[0] == '$') {
+        hex = true;
+        s.remove_prefix(1);
+    }
+    if (s.empty()) return def;
+    std::int64_t v = 0;
+    for (char c : s) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return def;
+        v = v * (hex ? 16 : 10) + d;
+        if (v > 0xFFFFFFFFll) return def;  // too long for 32 bits either way
+    }
+    if (hex) {
+        // Hexadecimal gives the 32-bit pattern, so "0xFFFFFFFF" is -1.
+        std::uint32_t bits = static_cast<std::uint32_t>(v);
+        if (negative) bits = 0u - bits;
+        return static_cast<std::int32_t>(bits);
+    }
+    if (negative) v = -v;
+    if (v < INT32_MIN || v > INT32_MAX) return def;
+    return static_cast<std::int32_t>(v);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    const std::string k = singleLine(trim(key));
+    if (k.empty()) return;
+    const std::string v = singleLine(value);
+
+    Section* s = findSection(section);
+    if (!s) {
+        // A blank line between the previous content and the new section.
+        Section& last = sections_.back();
+        const bool lastBlank = last.lines.empty() ? !last.hasHeader : trim(last.lines.back().raw).empty();
+        if (!lastBlank) last.lines.push_back(Line{});
+        Section n;
+        n.name = singleLine(trim(section));
+        n.header = "[" + n.name + "]";
+        sections_.push_back(std::move(n));
+        sectionIndex_.emplace(fold(sections_.back().name), sections_.size() - 1);
+        s = &sections_.back();
+    }
+    const auto it = s->index.find(fold(k));
+    if (it != s->index.end()) {
+        Line& l = s->lines[it->second];
+        l.value = v;
+        l.raw = l.key + "=" + encodeValue(v);
+        return;
+    }
+    // After the section's last non-blank line, so blank separators stay last.
+    std::size_t at = s->lines.size();
+    while (at > 0 && trim(s->lines[at - 1].raw).empty()) --at;
+    Line l;
+    l.key = k;
+    l.value = v;
+    l.raw = k + "=" + encodeValue(v);
+    l.isValue = true;
+    s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
+    indexSection(*s);
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::SectionExists(std::string_view section) const {
+    const Section* s = findSection(section);
+    return s && !s->index.empty();
+}
+
+bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
+    return findLine(section, key) != nullptr;
+}
+
+std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
+    std::vector<std::string> keys;
+    const Section* s = findSection(section);
+    if (!s) return keys;
+    for (std::size_t i = 0; i < s->lines.size(); ++i) {
+        if (!s->lines[i].isValue) continue;
+        const auto it = s->index.find(fold(s->lines[i].key));
+        if (it != s->index.end() && it->second == i) keys.push_back(s->lines[i].key);
+    }
+    return keys;
+}
+
+std::vector<std::string> IniFile::ReadSections() const {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        if (!sections_[i].hasHeader) continue;
+        const auto it = sectionIndex_.find(fold(sections_[i].name));
+        if (it != sectionIndex_.end() && it->second == i) names.push_back(sections_[i].name);
+    }
+    return names;
+}
+
+void IniFile::EraseSection(std::string_view section) {
+    const std::string f = fold(section);
+    const auto before = sections_.size();
+    std::erase_if(sections_, [&](const Section& s) { return s.hasHeader && fold(s.name) == f; });
+    if (sections_.size() != before) rebuildIndex();
+}
+
+void IniFile::DeleteKey(std::string_view section, std::string_view key) {
+    Section* s = findSection(section);
+    if (!s || trim(key).empty()) return;
+    const std::string f = fold(key);
+    const auto before = s->lines.size();
+    std::erase_if(s->lines, [&](const Line& l) { return l.isValue && fold(l.key) == f; });
+    if (s->lines.size() != before) indexSection(*s);
+}
+
+}  // namespace velto

@@ -1,0 +1,205 @@
+#include "platform/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace velto {
+namespace {
+
+IniFile parsed(std::string_view text) {
+    IniFile ini;
+    ini.Parse(text);
+    return ini;
+}
+
+IniFile parsedBytes(std::initializer_list<std::uint8_t> bytes) {
+    const std::vector<std::uint8_t> v(bytes);
+    IniFile ini;
+    ini.Parse(std::span<const std::uint8_t>(v));
+    return ini;
+}
+
+TEST(IniFile, NamesIgnoreCaseAndFirstOccurrenceWins) {
+    const IniFile ini = parsed(
+        "[General]\nLanguage=German\nlanguage=French\n"
+        "[general]\nBKSize=8\n"
+        "[MSG]\nmsgA=one\n");
+    EXPECT_EQ(ini.ReadString("GENERAL", "LANGUAGE", "x"), "German");
+    EXPECT_EQ(ini.ReadString("general", "language", "x"), "German");
+    // Only the first section of a name is searched.
+    EXPECT_EQ(ini.ReadString("General", "BKSize", "def"), "def");
+    EXPECT_EQ(ini.ReadSection("general"), std::vector<std::string>({"Language"}));
+    EXPECT_EQ(ini.ReadSections(), std::vector<std::string>({"General", "MSG"}));
+    EXPECT_EQ(ini.ReadString("msg", "MSGA", ""), "one");
+}
+
+TEST(IniFile, ValuesTrimmedAndQuotesStripped) {
+    const IniFile ini = parsed(
+        "  [ Sec ]  \n"
+        "  a  =  spaced value \t\n"
+        "b=\"  quoted  \"\n"
+        "c='single'\n"
+        "d=\"mismatched'\n"
+        "e=\"\n"
+        "f=x ; not a comment\n"
+        "; g=comment\n"
+        "h\n"
+        "=nameless\n"
+        "i=\n");
+    EXPECT_EQ(ini.ReadString("Sec", "a", ""), "spaced value");
+    EXPECT_EQ(ini.ReadString("Sec", "b", ""), "  quoted  ");
+    EXPECT_EQ(ini.ReadString("Sec", "c", ""), "single");
+    EXPECT_EQ(ini.ReadString("Sec", "d", ""), "\"mismatched'");
+    EXPECT_EQ(ini.ReadString("Sec", "e", ""), "\"");
+    EXPECT_EQ(ini.ReadString("Sec", "f", ""), "x ; not a comment");
+    EXPECT_FALSE(ini.ValueExists("Sec", "; g"));
+    EXPECT_FALSE(ini.ValueExists("Sec", "h"));  // a line without "=" holds no value
+    EXPECT_EQ(ini.ReadString("Sec", "h", "def"), "def");
+    EXPECT_EQ(ini.ReadString("Sec", "", "def"), "def");
+    EXPECT_TRUE(ini.ValueExists("Sec", "i"));
+    EXPECT_EQ(ini.ReadString("Sec", "i", "def"), "");
+    EXPECT_EQ(ini.ReadSection("Sec"), std::vector<std::string>({"a", "b", "c", "d", "e", "f", "i"}));
+}
+
+TEST(IniFile, LinesBeforeFirstSectionAndBrokenHeadersAreNoSection) {
+    const IniFile ini = parsed("k=v\n[Open\nx=1\n[]\ny=2\n");
+    EXPECT_FALSE(ini.ValueExists("", "k"));
+    EXPECT_EQ(ini.ReadString("", "y", ""), "2");
+    EXPECT_FALSE(ini.SectionExists("Open"));
+}
+
+TEST(IniFile, Integers) {
+    const IniFile ini = parsed(
+        "[N]\ndec=300\nneg=-42\nplus=+7\nhex=0x1F\nHEX=0XfF\ndollar=$10\nall=0xFFFFFFFF\n"
+        "max=2147483647\nmin=-2147483648\nover=2147483648\nlonghex=0x100000000\n"
+        "word=abc\ntrail=12abc\nbare=0x\nempty=\nspace=1 2\nsign=-\n");
+    EXPECT_EQ(ini.ReadInteger("N", "dec", 0), 300);
+    EXPECT_EQ(ini.ReadInteger("N", "neg", 0), -42);
+    EXPECT_EQ(ini.ReadInteger("N", "plus", 0), 7);
+    EXPECT_EQ(ini.ReadInteger("N", "hex", 0), 31);
+    EXPECT_EQ(ini.ReadInteger("N", "dollar", 0), 16);
+    EXPECT_EQ(ini.ReadInteger("N", "all", 0), -1);
+    EXPECT_EQ(ini.ReadInteger("N", "max", 0), 2147483647);
+    EXPECT_EQ(ini.ReadInteger("N", "min", 0), INT32_MIN);
+    for (const char* key : {"over", "longhex", "word", "trail", "bare", "empty", "space", "sign", "missing"})
+        EXPECT_EQ(ini.ReadInteger("N", key, 99), 99) << key;
+}
+
+TEST(IniFile, BooleansWrittenAsDigitsReadAsNonZero) {
+    IniFile ini = parsed("[B]\ntwo=2\nzero=0\nword=true\n");
+    EXPECT_TRUE(ini.ReadBool("B", "two", false));
+    EXPECT_FALSE(ini.ReadBool("B", "zero", true));
+    EXPECT_TRUE(ini.ReadBool("B", "word", true));  // not a number: the default
+    EXPECT_FALSE(ini.ReadBool("B", "word", false));
+    ini.WriteBool("B", "t", true);
+    ini.WriteBool("B", "f", false);
+    EXPECT_EQ(ini.ReadString("B", "t", ""), "1");
+    EXPECT_EQ(ini.ReadString("B", "f", ""), "0");
+}
+
+TEST(IniFile, RewriteKeepsEverythingUnchangedInPlace) {
+    const std::string original =
+        "; settings\r\n"
+        "[MainForm]\r\n"
+        "Top = 10\r\n"
+        "Custom=kept\r\n"
+        "\r\n"
+        "[Unknown]\r\n"
+        "Whatever=\"x\"\r\n";
+    IniFile ini = parsed(original);
+    EXPECT_EQ(ini.ToText(), original);
+    ini.WriteInteger("mainform", "TOP", 20);
+    ini.WriteInteger("MainForm", "Height", 480);
+    ini.WriteString("General", "Language", "English");
+    EXPECT_EQ(ini.ToText(),
+              "; settings\r\n"
+              "[MainForm]\r\n"
+              "Top=20\r\n"
+              "Custom=kept\r\n"
+              "Height=480\r\n"
+              "\r\n"
+              "[Unknown]\r\n"
+              "Whatever=\"x\"\r\n"
+              "\r\n"
+              "[General]\r\n"
+              "Language=English\r\n");
+}
+
+TEST(IniFile, LineEndsFollowTheFile) {
+    IniFile lf = parsed("[A]\nx=1\n");
+    lf.WriteString("A", "y", "2");
+    EXPECT_EQ(lf.ToText(), "[A]\nx=1\ny=2\n");
+    IniFile crlf = parsed("[A]\r\nx= 1 \r\n");
+    EXPECT_EQ(crlf.ReadString("A", "x", ""), "1");
+    IniFile fresh;
+    fresh.WriteString("A", "x", "1");
+    EXPECT_EQ(fresh.ToText(), "[A]\r\nx=1\r\n");
+}
+
+TEST(IniFile, WrittenValuesReadBackExactlyAndStayOnOneLine) {
+    IniFile ini;
+    for (const std::string v : {"  padded  ", "\"quoted\"", "'q'", "plain", "", "a=b", "x\"", "\xC3\xA9t\xC3\xA9"}) {
+        ini.WriteString("S", "k", v);
+        EXPECT_EQ(parsed(ini.ToText()).ReadString("S", "k", "?"), v) << v;
+    }
+    ini.WriteString("S", "k", "line1\r\n[Evil]\nk=2");
+    const IniFile back = parsed(ini.ToText());
+    EXPECT_EQ(back.ReadString("S", "k", ""), "line1  [Evil] k=2");
+    EXPECT_FALSE(back.SectionExists("Evil"));
+    ini.WriteString("S", "", "ignored");
+    EXPECT_EQ(parsed(ini.ToText()).ReadSection("S"), std::vector<std::string>({"k"}));
+}
+
+TEST(IniFile, EraseSectionAndDeleteKey) {
+    IniFile ini = parsed("[A]\nx=1\nX=2\ny=3\n[B]\nz=4\n[a]\nw=5\n");
+    EXPECT_TRUE(ini.SectionExists("a"));
+    ini.DeleteKey("A", "x");
+    EXPECT_FALSE(ini.ValueExists("A", "x"));  // the later duplicate goes too
+    EXPECT_EQ(ini.ReadString("A", "y", ""), "3");
+    ini.EraseSection("a");
+    EXPECT_FALSE(ini.SectionExists("A"));
+    EXPECT_EQ(ini.ReadString("A", "w", "gone"), "gone");  // the duplicate section is gone too
+    EXPECT_EQ(ini.ToText(), "[B]\nz=4\n");
+    IniFile empty = parsed("[Empty]\n; only a comment\n");
+    EXPECT_FALSE(empty.SectionExists("Empty"));  // a section exists when it holds a value
+}
+
+TEST(IniFile, TextEncodings) {
+    // Windows-1252: 0xE7 c-cedilla, 0x80 euro, 0x81 unassigned.
+    const IniFile ansi = parsedBytes({'[', 'M', ']', '\n', 'k', '=', 'F', 0xE7, 'a', ' ', 0x80, 0x81});
+    EXPECT_EQ(ansi.ReadString("M", "k", ""), "F\xC3\xA7" "a \xE2\x82\xAC\xC2\x81");
+    const IniFile utf8Bom = parsedBytes({0xEF, 0xBB, 0xBF, '[', 'M', ']', '\n', 'k', '=', 0xC3, 0xA9});
+    EXPECT_EQ(utf8Bom.ReadString("M", "k", ""), "\xC3\xA9");
+    const IniFile utf16 = parsedBytes({0xFF, 0xFE, '[', 0, 'M', 0, ']', 0, '\n', 0, 'k', 0, '=', 0, 0xE9, 0});
+    EXPECT_EQ(utf16.ReadString("M", "k", ""), "\xC3\xA9");
+    // Overlong and surrogate forms are not UTF-8.
+    EXPECT_FALSE(IsValidUtf8(std::vector<std::uint8_t>{0xC0, 0xAF}));
+    EXPECT_FALSE(IsValidUtf8(std::vector<std::uint8_t>{0xED, 0xA0, 0x80}));
+    EXPECT_TRUE(IsValidUtf8(std::vector<std::uint8_t>{0xF0, 0x9F, 0x98, 0x80}));
+}
+
+TEST(IniFile, FilesLoadAndSave) {
+    const auto dir = std::filesystem::temp_directory_path() / ("velto-ini-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "config.cfg").string();
+    IniFile ini;
+    FileError err = FileError::None;
+    EXPECT_FALSE(ini.LoadFromFile(path, &err));
+    EXPECT_EQ(err, FileError::NotFound);
+    ini.WriteInteger("Grid", "Style", 1);
+    ASSERT_TRUE(ini.SaveToFile(path));
+    IniFile back;
+    ASSERT_TRUE(back.LoadFromFile(path));
+    EXPECT_EQ(back.ReadInteger("grid", "style", 0), 1);
+    EXPECT_FALSE(back.LoadFromFile(dir.string(), &err));  // a folder is not read
+    EXPECT_EQ(err, FileError::NotRegular);
+    EXPECT_FALSE(back.ValueExists("Grid", "Style"));
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace velto
