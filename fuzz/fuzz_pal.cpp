@@ -1,0 +1,34 @@
+// Both palette-file parsers into palettes of 2, 16 and 256 entries: the entry
+// count never changes, a refused file leaves the palette untouched, and what
+// was loaded saves and reloads to the same colours.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "model/PaletteFile.h"
+#include "shell/core/MessageBox.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool silenced = [] {
+        velto::SetMessageSink([](const velto::MessageRequest&) { return 0; });
+        return true;
+    }();
+    (void)silenced;
+    const std::span<const std::uint8_t> bytes(data, size);
+    for (const int count : {2, 16, 256}) {
+        for (const auto kind : {velto::PaletteFileKind::Pal, velto::PaletteFileKind::Act}) {
+            velto::TmyPalette palette(count);
+            const velto::TmyPalette before = palette;
+            const bool ok = velto::LoadPaletteFromBytes(palette, bytes, kind, false);
+            if (palette.Count() != count) __builtin_trap();
+            if (!ok && !(palette == before)) __builtin_trap();
+            if (!ok) continue;
+            const auto saved = velto::PaletteFileBytes(palette, kind);
+            velto::TmyPalette again(count);
+            if (!velto::LoadPaletteFromBytes(again, saved, kind, false)) __builtin_trap();
+            for (int i = 0; i < count; ++i)
+                if (!again[i].EqualsRGB(palette[i])) __builtin_trap();
+        }
+    }
+    return 0;
+}
