@@ -1,9 +1,15 @@
 #include "shell/core/MessageBox.h"
 
+#include <mutex>
+
 #include "shell/core/Language.h"
 
 namespace velto {
 namespace {
+std::mutex& sinkMutex() {
+    static std::mutex m;
+    return m;
+}
 MessageSink& sinkRef() {
     static MessageSink sink;
     return sink;
@@ -11,6 +17,7 @@ MessageSink& sinkRef() {
 }  // namespace
 
 MessageSink SetMessageSink(MessageSink sink) {
+    std::lock_guard lock(sinkMutex());
     MessageSink old = std::move(sinkRef());
     sinkRef() = std::move(sink);
     return old;
@@ -45,8 +52,13 @@ int ShowMessageBox(const std::string& text, int kind, std::uint16_t buttons) {
     req.kind = kind;
     req.buttons = buttons;
     req.style = MessageStyleFor(buttons);
-    const MessageSink& sink = sinkRef();
-    int result = sink ? sink(req) : (req.style == msOK ? idOK : mrNone);
+    // A copy: the sink may replace itself (or be replaced) while a box is open.
+    MessageSink sink;
+    {
+        std::lock_guard lock(sinkMutex());
+        sink = sinkRef();
+    }
+    const int result = sink ? sink(req) : (req.style == msOK ? idOK : mrNone);
     return (result >= idOK && result <= idNo) ? result : mrNone;
 }
 
