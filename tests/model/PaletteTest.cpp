@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdlib>
 #include <cstdint>
 
 namespace velto {
@@ -103,6 +103,29 @@ TEST(Palette, NearestColorKeepsAlphaAndPrefersTheLowestIndex) {
     dup[3].SetRGB(200, 200, 200);
     EXPECT_EQ(dup.NearestColor(TmyPixel::CreateRGBA(110, 100, 100, 9)), TmyPixel::CreateRGBA(100, 100, 100, 9));
     EXPECT_EQ(dup.NearestColor(TmyPixel::CreateRGBA(199, 200, 200, 9)), TmyPixel::CreateRGBA(200, 200, 200, 9));
+}
+
+TEST(Palette, NearestColorMatchesAPlainScanForEveryPaletteLength) {
+    std::uint32_t seed = 7;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (int count : {1, 2, 3, 5, 16, 17, 255, 256}) {
+        TmyPalette pal(count);
+        // Few distinct levels, so equal distances are common.
+        for (TmyPixel& e : pal.Colors()) e.SetRGBA((next() >> 24) & 0xE0, (next() >> 24) & 0xE0, (next() >> 24) & 0xE0,
+                                                    static_cast<std::uint8_t>(next() >> 24));
+        for (int k = 0; k < 2000; ++k) {
+            const std::uint32_t v = next();
+            const TmyPixel p = TmyPixel::CreateRGBA(v >> 24, v >> 16, v >> 8, v);
+            int best = 0, bestDist = 1 << 30;
+            for (int i = 0; i < count; ++i) {
+                const int d = std::abs(pal[i].R - p.R) + std::abs(pal[i].G - p.G) + std::abs(pal[i].B - p.B);
+                if (d < bestDist) bestDist = d, best = i;
+            }
+            TmyPixel expected = p;
+            expected.SetRGB(pal[best].R, pal[best].G, pal[best].B);
+            ASSERT_EQ(pal.NearestColor(p), expected) << "count " << count << " pixel " << v;
+        }
+    }
 }
 
 TEST(Palette, AssignCopiesCountAndAlpha) {
