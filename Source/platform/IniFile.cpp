@@ -28,13 +28,22 @@ std::string_view stripQuotes(std::string_view v) {
     return v;
 }
 
-// A name or value must stay on its own line.
+// A value must stay on its own line.
 std::string singleLine(std::string_view s) {
     std::string out(s);
     for (char& c : out)
         if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     return out;
 }
+
+bool hasLineBreak(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos; }
+
+// Names that would not read back as written: a key line starting with "["
+// can turn into a section header, one starting with ";" is a comment.
+bool canWriteKey(std::string_view k) {
+    return !k.empty() && k.front() != '[' && k.front() != ';' && k.find('=') == k.npos && !hasLineBreak(k);
+}
+bool canWriteSection(std::string_view s) { return s.find(']') == s.npos && !hasLineBreak(s); }
 
 // The text to write so that reading gives back exactly value.
 std::string encodeValue(const std::string& v) {
@@ -162,6 +171,8 @@ IniFile::IniFile() { rebuildIndex(); }
 void IniFile::Parse(std::span<const std::uint8_t> bytes) { Parse(std::string_view(DecodeTextToUtf8(bytes))); }
 
 void IniFile::Parse(std::string_view text) {
+    // Byte order marks at the start (a converted file may carry more than one).
+    while (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     sections_.clear();
     sections_.push_back(Section{});
     sections_.back().hasHeader = false;
@@ -314,8 +325,8 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def)
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string k = singleLine(trim(key));
-    if (k.empty()) return;
+    const std::string_view k = trim(key);
+    if (!canWriteKey(k) || !canWriteSection(trim(section))) return;
     const std::string v = singleLine(value);
 
     Section* s = findSection(section);
@@ -325,7 +336,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         const bool lastBlank = last.lines.empty() ? !last.hasHeader : trim(last.lines.back().raw).empty();
         if (!lastBlank) last.lines.push_back(Line{});
         Section n;
-        n.name = singleLine(trim(section));
+        n.name = std::string(trim(section));
         n.header = "[" + n.name + "]";
         sections_.push_back(std::move(n));
         sectionIndex_.emplace(fold(sections_.back().name), sections_.size() - 1);
@@ -342,9 +353,9 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     std::size_t at = s->lines.size();
     while (at > 0 && trim(s->lines[at - 1].raw).empty()) --at;
     Line l;
-    l.key = k;
+    l.key = std::string(k);
     l.value = v;
-    l.raw = k + "=" + encodeValue(v);
+    l.raw = l.key + "=" + encodeValue(v);
     l.isValue = true;
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
     indexSection(*s);

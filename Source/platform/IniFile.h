@@ -20,8 +20,11 @@
 //   file) and the output is UTF-8 without BOM.
 // - Booleans are written as "1" and "0" and read as integer != 0.
 //
-// Values are single lines: line breaks and NUL characters in written names or
-// values are replaced by spaces, so a value can never add lines of its own.
+// Values are single lines: line breaks and NUL characters in written values
+// are replaced by spaces, so a value can never add lines of its own. Names
+// that could not be read back (a key that is empty, holds "=" or a line break,
+// or starts with "[" or ";"; a section name holding "]" or a line break) are
+// not written.
 // A written value that would not read back the same (blanks at either end, or
 // enclosed in quotes) is written within double quotes.
 #include <cstdint>
@@ -65,7 +68,8 @@ public:
     std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;
 
-    // Creates the section and the key when missing. An empty key is ignored.
+    // Creates the section and the key when missing. Names that cannot be
+    // written (see above) leave the file unchanged.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
