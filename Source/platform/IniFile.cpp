@@ -200,17 +200,26 @@ void IniFile::Parse(std::string_view text) {
                 continue;
             }
         }
-        Line line;
-        line.raw = std::string(raw);
-        const auto eq = t.find('=');
-        if (!t.empty() && t.front() != ';' && eq != std::string_view::npos) {
-            line.key = std::string(trim(t.substr(0, eq)));
-            line.value = std::string(stripQuotes(trim(t.substr(eq + 1))));
-            line.isValue = !line.key.empty();
-        }
-        sections_.back().lines.push_back(std::move(line));
+        sections_.back().lines.push_back(parseLine(raw));
     }
     rebuildIndex();
+}
+
+IniFile::Line IniFile::parseLine(std::string_view raw) {
+    Line line;
+    line.raw = std::string(raw);
+    const std::string_view r = line.raw;
+    const std::string_view t = trim(r);
+    const auto eq = t.find('=');
+    if (t.empty() || t.front() == ';' || eq == std::string_view::npos || r.size() > UINT32_MAX) return line;
+    const std::string_view key = trim(t.substr(0, eq));
+    const std::string_view value = stripQuotes(trim(t.substr(eq + 1)));
+    line.keyPos = static_cast<std::uint32_t>(key.data() - r.data());
+    line.keyLen = static_cast<std::uint32_t>(key.size());
+    line.valuePos = static_cast<std::uint32_t>(value.data() - r.data());
+    line.valueLen = static_cast<std::uint32_t>(value.size());
+    line.isValue = !key.empty();
+    return line;
 }
 
 bool IniFile::LoadFromFile(const std::string& path, FileError* error) {
@@ -243,7 +252,7 @@ bool IniFile::SaveToFile(const std::string& path, FileError* error) const {
 void IniFile::indexSection(Section& s) {
     s.index.clear();
     for (std::size_t i = 0; i < s.lines.size(); ++i)
-        if (s.lines[i].isValue) s.index.emplace(fold(s.lines[i].key), i);  // keeps the first
+        if (s.lines[i].isValue) s.index.emplace(fold(s.lines[i].key()), i);  // keeps the first
 }
 
 void IniFile::rebuildIndex() {
@@ -278,13 +287,13 @@ const IniFile::Line* IniFile::findLine(std::string_view section, std::string_vie
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
     const Line* l = findLine(section, key);
-    return l ? l->value : std::string(def);
+    return std::string(l ? l->value() : def);
 }
 
 std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
     const Line* l = findLine(section, key);
     if (!l) return def;
-    std::string_view s = l->value;
+    std::string_view s = l->value();
     bool negative = false;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
         negative = s.front() == '-';
@@ -345,19 +354,14 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     const auto it = s->index.find(fold(k));
     if (it != s->index.end()) {
         Line& l = s->lines[it->second];
-        l.value = v;
-        l.raw = l.key + "=" + encodeValue(v);
+        l = parseLine(std::string(l.key()) + "=" + encodeValue(v));
         return;
     }
     // After the section's last non-blank line, so blank separators stay last.
     std::size_t at = s->lines.size();
     while (at > 0 && trim(s->lines[at - 1].raw).empty()) --at;
-    Line l;
-    l.key = std::string(k);
-    l.value = v;
-    l.raw = l.key + "=" + encodeValue(v);
-    l.isValue = true;
-    s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
+    s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at),
+                    parseLine(std::string(k) + "=" + encodeValue(v)));
     indexSection(*s);
 }
 
@@ -384,8 +388,8 @@ std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
     if (!s) return keys;
     for (std::size_t i = 0; i < s->lines.size(); ++i) {
         if (!s->lines[i].isValue) continue;
-        const auto it = s->index.find(fold(s->lines[i].key));
-        if (it != s->index.end() && it->second == i) keys.push_back(s->lines[i].key);
+        const auto it = s->index.find(fold(s->lines[i].key()));
+        if (it != s->index.end() && it->second == i) keys.emplace_back(s->lines[i].key());
     }
     return keys;
 }
@@ -412,7 +416,7 @@ void IniFile::DeleteKey(std::string_view section, std::string_view key) {
     if (!s || trim(key).empty()) return;
     const std::string f = fold(key);
     const auto before = s->lines.size();
-    std::erase_if(s->lines, [&](const Line& l) { return l.isValue && fold(l.key) == f; });
+    std::erase_if(s->lines, [&](const Line& l) { return l.isValue && fold(l.key()) == f; });
     if (s->lines.size() != before) indexSection(*s);
 }
 

@@ -40,8 +40,10 @@ namespace velto {
 
 class IniFile {
 public:
-    // Largest file LoadFromFile accepts; settings and language files are tiny.
-    static constexpr std::uint64_t kMaxFileSize = 16ull << 20;
+    // Largest file LoadFromFile accepts. Real settings and language files are
+    // a few hundred kilobytes at most; the cap bounds the memory a hostile
+    // file of short lines can take.
+    static constexpr std::uint64_t kMaxFileSize = 2ull << 20;
 
     IniFile();
 
@@ -91,11 +93,14 @@ public:
     const std::string& LineBreak() const { return eol_; }
 
 private:
+    // Lines are kept small (a hostile file may hold millions): the key and
+    // value are ranges of the raw text.
     struct Line {
-        std::string raw;      // the text as read; rewritten when changed
-        std::string key;      // trimmed key name; empty when not a value line
-        std::string value;    // trimmed value without enclosing quotes
-        bool isValue = false;
+        std::string raw;  // the text as read; rewritten when changed
+        std::uint32_t keyPos = 0, keyLen = 0, valuePos = 0, valueLen = 0;
+        bool isValue = false;  // a "key=value" line with a non-empty key
+        std::string_view key() const { return std::string_view(raw).substr(keyPos, keyLen); }
+        std::string_view value() const { return std::string_view(raw).substr(valuePos, valueLen); }
     };
     struct Section {
         std::string name;     // trimmed name between the brackets
@@ -110,6 +115,7 @@ private:
     const Line* findLine(std::string_view section, std::string_view key) const;
     void rebuildIndex();
     static void indexSection(Section& s);
+    static Line parseLine(std::string_view raw);
 
     std::vector<Section> sections_;
     std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> first section

@@ -202,6 +202,9 @@ TEST(IniFile, FilesLoadAndSave) {
     EXPECT_FALSE(back.LoadFromFile(dir.string(), &err));  // a folder is not read
     EXPECT_EQ(err, FileError::NotRegular);
     EXPECT_FALSE(back.ValueExists("Grid", "Style"));
+    std::ofstream(path, std::ios::binary | std::ios::app) << std::string(IniFile::kMaxFileSize, '\n');
+    EXPECT_FALSE(back.LoadFromFile(path, &err));
+    EXPECT_EQ(err, FileError::TooLarge);
     std::filesystem::remove_all(dir);
 }
 
