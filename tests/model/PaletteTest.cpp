@@ -2,86 +2,68 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 
 namespace velto {
 namespace {
 
+TmyPixel Opaque(int r, int g, int b) { return TmyPixel::CreateRGBA(r, g, b, 255); }
+
 // CRC-32 (IEEE, reflected) over the R, G, B bytes of every entry in index order.
 std::uint32_t CrcRGB(const TmyPalette& pal) {
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (const TmyPixel& p : pal.Colors()) {
+    for (const TmyPixel& p : pal.Colors())
         for (std::uint8_t byte : {p.R, p.G, p.B}) {
             crc ^= byte;
             for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
         }
-    }
     return ~crc;
 }
 
 TEST(Palette, BuiltInTablesMatchTheirChecksums) {
     TmyPalette p(256);
-    EXPECT_EQ(CrcRGB(p), 0x3b7bbfadu);  // the default table of a new 256-entry palette
+    EXPECT_EQ(CrcRGB(p), 0x3b7bbfadu);  // a new 256-entry palette holds the default table
     p.SetMac256();
     EXPECT_EQ(CrcRGB(p), 0xbd988204u);
-    EXPECT_EQ(p[0], TmyPixel::CreateRGBA(255, 255, 255, 255));
-    EXPECT_EQ(p[214], TmyPixel::CreateRGBA(0, 0, 51, 255));
-    EXPECT_EQ(p[255], TmyPixel::CreateRGBA(0, 0, 0, 255));
-
     TmyPalette q(16);
     EXPECT_EQ(CrcRGB(q), 0xd3a81e5au);
     q.SetMac16();
     EXPECT_EQ(CrcRGB(q), 0xae6e6b33u);
 }
 
-TEST(Palette, CreateFillsByCountAndKeepsEntriesOpaque) {
+TEST(Palette, CountsAndDefaults) {
     TmyPalette two(2);
-    ASSERT_EQ(two.Count(), 2);
-    EXPECT_EQ(two[0], TmyPixel::CreateRGBA(0, 0, 0, 255));
-    EXPECT_EQ(two[1], TmyPixel::CreateRGBA(255, 255, 255, 255));
+    EXPECT_EQ(two[0], Opaque(0, 0, 0));
+    EXPECT_EQ(two[1], Opaque(255, 255, 255));
     two.SetWhiteBlack();
-    EXPECT_EQ(two[0], TmyPixel::CreateRGBA(255, 255, 255, 255));
-
-    TmyPalette def(256);
-    EXPECT_EQ(def[15], TmyPixel::CreateRGBA(255, 255, 255, 255));
-    EXPECT_EQ(def[16], TmyPixel::CreateRGBA(0, 0, 0, 255));
-    for (const TmyPixel& e : def.Colors()) EXPECT_EQ(e.A, 255);
-
+    EXPECT_EQ(two[0], Opaque(255, 255, 255));
     TmyPalette three(3);
-    ASSERT_EQ(three.Count(), 3);
-    for (const TmyPixel& e : three.Colors()) EXPECT_EQ(e, TmyPixel::CreateRGBA(0, 0, 0, 255));
-
-    // The count stays in 1..256 whatever is asked.
+    for (const TmyPixel& e : three.Colors()) EXPECT_EQ(e, Opaque(0, 0, 0));
+    const TmyPalette def(256);
+    for (const TmyPixel& e : def.Colors()) ASSERT_EQ(e.A, 255);
+    // Lookups rely on 1..256 entries whatever is asked.
     EXPECT_EQ(TmyPalette(0).Count(), 1);
-    EXPECT_EQ(TmyPalette(-5).Count(), 1);
     EXPECT_EQ(TmyPalette(1000).Count(), 256);
     three.SetCount(16);
     EXPECT_TRUE(three.Equals(TmyPalette(16)));
-
-    // A table setter on a shorter palette writes only what fits.
     TmyPalette small(3);
-    small.SetWindows16();
-    EXPECT_EQ(small[1], TmyPixel::CreateRGBA(128, 0, 0, 255));
+    small.SetWindows16();  // writes only what fits
+    EXPECT_EQ(small[2], Opaque(0, 128, 0));
 }
 
-TEST(Palette, IndexOfNeedsAlphaIndexOfColorDoesNot) {
+TEST(Palette, Lookups) {
     TmyPalette pal(16);
-    const TmyPixel fromColor = TmyPixel::CreateColor(MakeColor(255, 0, 0));
-    EXPECT_EQ(fromColor.A, 0);
-    EXPECT_EQ(pal.IndexOf(fromColor), -1);
+    // A pixel built from a colour value has A = 0 and so is never found by IndexOf.
+    EXPECT_EQ(pal.IndexOf(TmyPixel::CreateColor(MakeColor(255, 0, 0))), -1);
     EXPECT_EQ(pal.IndexOfColor(MakeColor(255, 0, 0)), 9);
-    EXPECT_EQ(pal.IndexOf(TmyPixel::CreateRGBA(255, 0, 0, 255)), 9);
+    EXPECT_EQ(pal.IndexOf(Opaque(255, 0, 0)), 9);
     EXPECT_EQ(pal.IndexOfColor(MakeColor(1, 2, 3)), -1);
-
     TmyPalette big(256);
     big[255].SetRGB(1, 2, 3);
-    EXPECT_EQ(big.IndexOf(TmyPixel::CreateRGBA(1, 2, 3, 255)), 255);
-    EXPECT_EQ(big.IndexOf(TmyPixel::CreateRGBA(0, 0, 0, 255)), 0);  // first of many blacks
-}
+    EXPECT_EQ(big.IndexOf(Opaque(1, 2, 3)), 255);
+    EXPECT_EQ(big.IndexOf(Opaque(0, 0, 0)), 0);
 
-TEST(Palette, ContainsRGBSearchesUpToTheGivenIndex) {
-    TmyPalette pal(16);
     const TmyPixel red = TmyPixel::CreateRGBA(255, 0, 0, 0);  // alpha ignored
     EXPECT_FALSE(pal.ContainsRGB(red, -1));
     EXPECT_FALSE(pal.ContainsRGB(red, 8));
@@ -92,38 +74,26 @@ TEST(Palette, ContainsRGBSearchesUpToTheGivenIndex) {
 TEST(Palette, NearestColorKeepsAlphaAndPrefersTheLowestIndex) {
     TmyPalette pal(16);
     EXPECT_EQ(pal.NearestColor(TmyPixel::CreateRGBA(10, 10, 10, 77)), TmyPixel::CreateRGBA(0, 0, 0, 77));
-    // (64, 0, 0) is 64 from black (0) and 64 from dark red (1): black wins.
-    EXPECT_EQ(pal.NearestColor(TmyPixel::CreateRGBA(64, 0, 0, 255)), TmyPixel::CreateRGBA(0, 0, 0, 255));
+    // 64 away from both black (0) and dark red (1): black.
+    EXPECT_EQ(pal.NearestColor(TmyPixel::CreateRGBA(64, 0, 0, 255)), Opaque(0, 0, 0));
     EXPECT_EQ(pal.NearestColor(TmyPixel::CreateRGBA(65, 0, 0, 3)), TmyPixel::CreateRGBA(128, 0, 0, 3));
 
-    // Duplicate entries: the first one is taken, and entry 0 is a real candidate.
-    TmyPalette dup(4);
-    dup[0].SetRGB(100, 100, 100);
-    dup[2].SetRGB(200, 200, 200);
-    dup[3].SetRGB(200, 200, 200);
-    EXPECT_EQ(dup.NearestColor(TmyPixel::CreateRGBA(110, 100, 100, 9)), TmyPixel::CreateRGBA(100, 100, 100, 9));
-    EXPECT_EQ(dup.NearestColor(TmyPixel::CreateRGBA(199, 200, 200, 9)), TmyPixel::CreateRGBA(200, 200, 200, 9));
-}
-
-TEST(Palette, NearestColorMatchesAPlainScanForEveryPaletteLength) {
+    // Against a plain scan, for lengths that do and do not fill whole blocks.
     std::uint32_t seed = 7;
-    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 24; };
     for (int count : {1, 2, 3, 5, 16, 17, 255, 256}) {
-        TmyPalette pal(count);
+        TmyPalette p(count);
         // Few distinct levels, so equal distances are common.
-        for (TmyPixel& e : pal.Colors()) e.SetRGBA((next() >> 24) & 0xE0, (next() >> 24) & 0xE0, (next() >> 24) & 0xE0,
-                                                    static_cast<std::uint8_t>(next() >> 24));
+        for (TmyPixel& e : p.Colors()) e.SetRGBA(next() & 0xE0, next() & 0xE0, next() & 0xE0, next());
         for (int k = 0; k < 2000; ++k) {
-            const std::uint32_t v = next();
-            const TmyPixel p = TmyPixel::CreateRGBA(v >> 24, v >> 16, v >> 8, v);
+            const TmyPixel px = TmyPixel::CreateRGBA(next(), next(), next(), next());
             int best = 0, bestDist = 1 << 30;
             for (int i = 0; i < count; ++i) {
-                const int d = std::abs(pal[i].R - p.R) + std::abs(pal[i].G - p.G) + std::abs(pal[i].B - p.B);
+                const int d = std::abs(p[i].R - px.R) + std::abs(p[i].G - px.G) + std::abs(p[i].B - px.B);
                 if (d < bestDist) bestDist = d, best = i;
             }
-            TmyPixel expected = p;
-            expected.SetRGB(pal[best].R, pal[best].G, pal[best].B);
-            ASSERT_EQ(pal.NearestColor(p), expected) << "count " << count << " pixel " << v;
+            const TmyPixel want = TmyPixel::CreateRGBA(p[best].R, p[best].G, p[best].B, px.A);
+            ASSERT_EQ(p.NearestColor(px), want) << "count " << count;
         }
     }
 }
@@ -133,13 +103,9 @@ TEST(Palette, AssignCopiesCountAndAlpha) {
     src[3].A = 10;
     TmyPalette dst(2);
     dst.Assign(src);
-    EXPECT_EQ(dst.Count(), 16);
-    EXPECT_EQ(dst[3].A, 10);
     EXPECT_TRUE(dst.Equals(src));
     dst[5].A = 11;
     EXPECT_FALSE(dst.Equals(src));  // alpha counts
-    dst.Assign(dst);
-    EXPECT_EQ(dst.Count(), 16);
     EXPECT_FALSE(TmyPalette(2).Equals(TmyPalette(3)));
 }
 

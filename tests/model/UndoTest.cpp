@@ -13,70 +13,44 @@ TmyImagePal Frame(int tag) {
 }
 int Tag(const TmyImagePal* img) { return img ? img->At(0, 0).R : -1; }
 
-TEST(Undo, FreshHistory) {
-    tmyUndo u;
-    EXPECT_FALSE(u.CanUndo());
-    EXPECT_FALSE(u.CanRedo());
-    EXPECT_TRUE(u.StoreBeforeUndo());
-    EXPECT_FALSE(u.SkipNextStore());
-    EXPECT_EQ(u.Undo(), nullptr);
-    EXPECT_EQ(u.Redo(), nullptr);
-    EXPECT_EQ(u.Count(), 0);
-}
-
 TEST(Undo, StoreBeforeUndoKeepsTheLatestStateForRedo) {
     tmyUndo u;
+    EXPECT_EQ(u.Undo(), nullptr);
+    EXPECT_EQ(u.Redo(), nullptr);
     u.Store(Frame('A'));
     EXPECT_TRUE(u.CanUndo());
     ASSERT_TRUE(u.StoreBeforeUndo());
-    u.Store(Frame('B'));  // the caller's store of the present frame
+    u.Store(Frame('B'));  // the Undo command stores the present frame first
     EXPECT_EQ(Tag(u.Undo()), 'A');
     EXPECT_FALSE(u.CanUndo());
     EXPECT_TRUE(u.CanRedo());
     EXPECT_FALSE(u.StoreBeforeUndo());
-    EXPECT_TRUE(u.SkipNextStore());
     EXPECT_EQ(Tag(u.Redo()), 'B');
     EXPECT_FALSE(u.CanRedo());
+    EXPECT_EQ(u.Redo(), nullptr);
 }
 
-TEST(Undo, WalksBackAndForth) {
+TEST(Undo, WalksBackAndForthAndAnEditDropsTheRedoTail) {
     tmyUndo u;
-    u.Store(Frame('A'));
-    u.Store(Frame('B'));
-    u.Store(Frame('C'));
-    u.Store(Frame('D'));  // caller-Undo stores first
+    for (char c : {'A', 'B', 'C', 'D'}) u.Store(Frame(c));  // D: stored by the Undo command
     EXPECT_EQ(Tag(u.Undo()), 'C');
-    ASSERT_FALSE(u.StoreBeforeUndo());  // so the second Undo does not store
+    ASSERT_FALSE(u.StoreBeforeUndo());  // so the second Undo stores nothing
     EXPECT_EQ(Tag(u.Undo()), 'B');
-    EXPECT_EQ(u.Count(), 2);
     EXPECT_EQ(Tag(u.Redo()), 'C');
     EXPECT_EQ(Tag(u.Redo()), 'D');
-    EXPECT_FALSE(u.CanRedo());
-    EXPECT_TRUE(u.CanUndo());
-    EXPECT_EQ(u.Redo(), nullptr);
-    EXPECT_EQ(u.Count(), 4);
-}
-
-TEST(Undo, EditAfterUndoDropsTheRedoTailAndSkipsOneStore) {
-    tmyUndo u;
-    u.Store(Frame('A'));
-    u.Store(Frame('B'));
-    u.Store(Frame('C'));
+    EXPECT_EQ(Tag(u.Undo()), 'C');
     EXPECT_EQ(Tag(u.Undo()), 'B');
 
-    u.Store(Frame('X'));  // Current already holds the frame being edited
-    EXPECT_FALSE(u.CanRedo());
-    EXPECT_TRUE(u.CanUndo());
-    EXPECT_TRUE(u.StoreBeforeUndo());
+    EXPECT_TRUE(u.SkipNextStore());
+    u.Store(Frame('X'));  // B is what is being edited: nothing stored, C and D dropped
     EXPECT_FALSE(u.SkipNextStore());
-    EXPECT_EQ(u.Redo(), nullptr);
+    EXPECT_FALSE(u.CanRedo());
+    EXPECT_TRUE(u.StoreBeforeUndo());
     EXPECT_EQ(u.Count(), 2);
-
     u.Store(Frame('E'));  // stored normally
-    EXPECT_EQ(u.Count(), 3);
     u.Store(Frame('F'));
     EXPECT_EQ(Tag(u.Undo()), 'E');
-    EXPECT_EQ(Tag(u.Undo()), 'B');  // C went with the dropped tail, X was never stored
+    EXPECT_EQ(Tag(u.Undo()), 'B');
     EXPECT_EQ(Tag(u.Undo()), 'A');
     EXPECT_FALSE(u.CanUndo());
 }
@@ -85,15 +59,12 @@ TEST(Undo, KeepsTheNewest21Snapshots) {
     tmyUndo u;
     for (int i = 1; i <= 25; ++i) u.Store(Frame(i));
     EXPECT_EQ(u.Count(), tmyUndo::MaxSnapshots);
-    int steps = 0;
-    const TmyImagePal* last = nullptr;
-    while (const TmyImagePal* s = u.Undo()) {
-        last = s;
-        ++steps;
-    }
+    int steps = 0, last = 0;
+    while (const TmyImagePal* s = u.Undo()) last = Tag(s), ++steps;
     EXPECT_EQ(steps, 20);
-    EXPECT_EQ(Tag(last), 5);
-    for (int i = 0; i < 20; ++i) ASSERT_NE(u.Redo(), nullptr);
+    EXPECT_EQ(last, 5);
+    while (u.Redo()) {
+    }
     EXPECT_EQ(Tag(u.Undo()), 24);
 }
 
@@ -101,26 +72,22 @@ TEST(Undo, SnapshotsAreFullCopies) {
     tmyUndo u;
     TmyImagePal img({.Width = 3, .Height = 5}, 4);
     img.SetHotSpotY(4);
-    (*img.Palette)[2].SetRGB(1, 2, 3);
     u.Store(img);
-    img.At(1, 1).A = 200;  // the edit
+    img.At(1, 1).A = 200;
     u.Store(img);
     const TmyImagePal* snap = u.Undo();
     ASSERT_NE(snap, nullptr);
-    EXPECT_EQ(snap->Size(), img.Size());
     EXPECT_EQ(snap->BitCount, 4);
     EXPECT_EQ(snap->HotSpotY(), 4);
-    EXPECT_EQ((*snap->Palette)[2], TmyPixel::CreateRGBA(1, 2, 3, 255));
+    EXPECT_TRUE(snap->Palette.has_value());
     EXPECT_EQ(snap->At(1, 1).A, 0);
 }
 
 TEST(Undo, UndoWithoutAnEarlierSnapshotReturnsNothing) {
     tmyUndo u;
     u.Store(Frame('A'));
-    ASSERT_TRUE(u.CanUndo());
     // The caller skipped the StoreBeforeUndo store: nothing precedes A.
     EXPECT_EQ(u.Undo(), nullptr);
-    EXPECT_TRUE(u.StoreBeforeUndo());
     EXPECT_FALSE(u.SkipNextStore());
     u.Store(Frame('B'));
     EXPECT_EQ(Tag(u.Undo()), 'A');
