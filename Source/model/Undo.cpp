@@ -1,6 +1,8 @@
 // Bounded snapshot history with the store / undo / redo protocol.
 #include "model/Undo.h"
 
+#include <iterator>
+
 namespace velto {
 
 void tmyUndo::Clear() {
@@ -13,7 +15,10 @@ void tmyUndo::Clear() {
 }
 
 void tmyUndo::Store(const TmyImagePal& image) {
-    // Whatever was undone is gone once the image changes again.
+    // Whatever was undone is gone once the image changes again. The dropped
+    // snapshots live until the end, in case image is one of them.
+    std::vector<std::unique_ptr<TmyImagePal>> dropped(std::make_move_iterator(Nodes.begin() + (CurrentIndex + 1)),
+                                                      std::make_move_iterator(Nodes.end()));
     Nodes.resize(static_cast<std::size_t>(CurrentIndex + 1));
     UndoOn = true;
     RedoOn = false;
