@@ -68,7 +68,7 @@ bool loadPal(TmyPalette& palette, std::span<const std::uint8_t> data, bool show)
              std::to_string(n));
     }
     for (int i = 0; i < n; ++i) {
-        std::uint8_t rgb0[4];
+        std::uint8_t rgb0[4] = {};
         r.bytes(rgb0, 4);
         palette[i].SetRGB(rgb0[0], rgb0[1], rgb0[2]);
     }

@@ -411,7 +411,7 @@ void TBitmap::SetTransparentColor(TColor c) {
 TColor TCanvas::Pixels(int x, int y) const {
     const TBitmap& b = *fOwner;
     if (x < 0 || y < 0 || x >= b.fWidth || y >= b.fHeight) return clInvalidPixel;
-    std::uint8_t q[4];
+    std::uint8_t q[4] = {};
     DecodeRow(b.ScanLine(y), static_cast<std::size_t>(x), 1, b.fFormat, b.ColorTable(), q);
     return MakeColor(q[2], q[1], q[0]);
 }
