@@ -10,6 +10,7 @@
 
 #include "model/Detect.h"
 #include "platform/FileIO.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -43,43 +44,21 @@ private:
         if (afterKey_) afterKey_ = false;
         else separator();
     }
-    // Length of the valid UTF-8 sequence at s[i], or 0.
-    static std::size_t utf8Length(std::string_view s, std::size_t i) {
-        const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-        const unsigned char c = b(i);
-        std::size_t n = 0;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) n = 2;
-        else if (c >= 0xE0 && c <= 0xEF) { n = 3; if (c == 0xE0) lo = 0xA0; if (c == 0xED) hi = 0x9F; }
-        else if (c >= 0xF0 && c <= 0xF4) { n = 4; if (c == 0xF0) lo = 0x90; if (c == 0xF4) hi = 0x8F; }
-        else return 0;
-        if (i + n > s.size()) return 0;
-        if (b(i + 1) < lo || b(i + 1) > hi) return 0;
-        for (std::size_t k = 2; k < n; ++k)
-            if (b(i + k) < 0x80 || b(i + k) > 0xBF) return 0;
-        return n;
-    }
-    void quoted(std::string_view s) {
+    void quoted(std::string_view raw) {
+        const std::string s = velto::RepairUtf8(raw);
         out_ += '"';
-        for (std::size_t i = 0; i < s.size();) {
-            const unsigned char c = static_cast<unsigned char>(s[i]);
+        for (const char ch : s) {
+            const auto c = static_cast<unsigned char>(ch);
             if (c == '"' || c == '\\') {
                 out_ += '\\';
-                out_ += static_cast<char>(c);
+                out_ += ch;
             } else if (c < 0x20) {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", c);
                 out_ += buf;
-            } else if (c < 0x80) {
-                out_ += static_cast<char>(c);
-            } else if (const std::size_t n = utf8Length(s, i)) {
-                out_.append(s.substr(i, n));
-                i += n;
-                continue;
             } else {
-                out_ += "\xEF\xBF\xBD";
+                out_ += ch;
             }
-            ++i;
         }
         out_ += '"';
     }

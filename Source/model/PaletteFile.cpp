@@ -8,6 +8,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/Text.h"
 #include "shell/core/Language.h"
 #include "shell/core/MessageBox.h"
 
@@ -21,11 +22,6 @@ constexpr std::uint64_t kActSizeWithTrailer = 772;
 // records, and one byte past the larger ".act" size tells a longer file apart.
 constexpr std::size_t kPalHeadBytes = kPalHeaderSize + 4 * 65535;
 constexpr std::size_t kActHeadBytes = kActSizeWithTrailer + 1;
-
-std::string baseName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 void tell(bool show, const char* key, const char* def, int kind, const char* placeholder = nullptr,
           const std::string& value = {}) {
@@ -97,13 +93,10 @@ bool loadAct(TmyPalette& palette, std::span<const std::uint8_t> data, bool show)
 }  // namespace
 
 std::string PaletteFileExtension(const std::string& fileName) {
-    const std::string name = baseName(fileName);
+    const std::string name = ExtractFileName(fileName);
     const auto dot = name.find_last_of('.');
     if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
+    return AsciiLower(std::string_view(name).substr(dot));
 }
 
 std::optional<PaletteFileKind> PaletteFileKindOf(const std::string& fileName) {
@@ -153,7 +146,7 @@ bool TmyPalette::SaveToFile(const std::string& fileName) {
     std::error_code ec;
     if (std::filesystem::exists(fileName, ec)) {
         std::string text = Lang().GetMessage("msgAlredyExists", "%s1 already exists! Overwrite?");
-        text = ReplacePlaceholder(std::move(text), "%s1", baseName(fileName));
+        text = ReplacePlaceholder(std::move(text), "%s1", ExtractFileName(fileName));
         if (ShowMessageBox(text, mkConfirm, mbYes | mbNo) != idYes) return false;
     }
     const auto kind = PaletteFileKindOf(fileName);

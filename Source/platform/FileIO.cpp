@@ -154,8 +154,7 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
 bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data, FileError* error) {
     setError(error, FileError::None);
     const std::string folder = folderOf(path);
-    std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-    std::string tmpl = folder + "/." + name + ".velto-XXXXXX";
+    std::string tmpl = folder + "/." + ExtractFileName(path) + ".velto-XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
     const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
@@ -200,6 +199,11 @@ bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data,
         ::close(dfd);
     }
     return true;
+}
+
+std::string ExtractFileName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool FileExists(const std::string& path) {

@@ -36,6 +36,9 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
 bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data,
                     FileError* error = nullptr);
 
+// The last component of a path: the text after the last "/".
+std::string ExtractFileName(const std::string& path);
+
 bool FileExists(const std::string& path);  // a regular file
 bool DirectoryExists(const std::string& path);
 

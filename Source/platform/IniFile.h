@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "platform/FileIO.h"
+#include "platform/Text.h"
 
 namespace velto {
 
@@ -121,14 +122,5 @@ private:
     std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> first section
     std::string eol_ = "\r\n";
 };
-
-// Decodes file bytes to UTF-8 as IniFile does: a UTF-8 BOM is dropped, UTF-16
-// with a BOM is decoded, valid UTF-8 is kept, anything else is taken as
-// Windows-1252.
-std::string DecodeTextToUtf8(std::span<const std::uint8_t> bytes);
-
-// True when bytes are well-formed UTF-8 (no overlongs, surrogates or values
-// beyond U+10FFFF).
-bool IsValidUtf8(std::span<const std::uint8_t> bytes);
 
 }  // namespace velto

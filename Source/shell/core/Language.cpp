@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 #include "shell/core/SysUtils.h"
 
 namespace velto {
@@ -123,20 +124,14 @@ std::vector<std::string> LanguageFolders(const std::string& appDir) {
 
 namespace {
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool endsWithLngAnyCase(const std::string& name) {
     if (name.size() < 4) return false;
-    return lowerAscii(name.substr(name.size() - 4)) == ".lng";
+    return AsciiLower(name.substr(name.size() - 4)) == ".lng";
 }
 
 // Menu order: names without regard to case, ties in byte order.
 bool nameLess(const LanguageFile& a, const LanguageFile& b) {
-    const std::string la = lowerAscii(a.name), lb = lowerAscii(b.name);
+    const std::string la = AsciiLower(a.name), lb = AsciiLower(b.name);
     return std::tie(la, a.name, a.path) < std::tie(lb, b.name, b.path);
 }
 

@@ -1,0 +1,24 @@
+#pragma once
+// Text held as UTF-8, decoded from the encodings old files were written in.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace velto {
+
+// ASCII letters in lower case; other bytes unchanged (names compare this way).
+std::string AsciiLower(std::string_view s);
+
+// True when bytes are well-formed UTF-8 (no overlongs, surrogates or values
+// beyond U+10FFFF).
+bool IsValidUtf8(std::span<const std::uint8_t> bytes);
+
+// The text with every malformed UTF-8 byte replaced by U+FFFD.
+std::string RepairUtf8(std::string_view text);
+
+// Decodes file bytes to UTF-8: a UTF-8 BOM is dropped, UTF-16 with a BOM is
+// decoded, valid UTF-8 is kept, anything else is taken as Windows-1252.
+std::string DecodeTextToUtf8(std::span<const std::uint8_t> bytes);
+
+}  // namespace velto
