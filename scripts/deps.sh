@@ -24,6 +24,7 @@ velto_need() {
 }
 
 VELTO_BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev zlib1g-dev libjpeg62-turbo-dev libopenjp2-7-dev"
-VELTO_TEST_PACKAGES="libgtest-dev libgmock-dev clang libclang-rt-14-dev"
+# Peers for differential tests: Pillow on the system python3, icoutils, pngcheck, libpng.
+VELTO_TEST_PACKAGES="libgtest-dev libgmock-dev clang libclang-rt-14-dev python3-pil icoutils pngcheck libpng-dev"
 VELTO_BENCH_PACKAGES="libbenchmark-dev"
 VELTO_RUN_PACKAGES="qt6-qpa-plugins"
