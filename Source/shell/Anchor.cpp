@@ -1,0 +1,2 @@
+// Shell library anchor; replaced as the main window lands.
+namespace velto { int ShellLibraryAnchor() { return 0; } }
