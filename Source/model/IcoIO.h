@@ -1,0 +1,100 @@
+#pragma once
+// Icon and cursor files (".ico", ".cur"): a directory of images, each a
+// device-independent bitmap with an AND mask or a PNG stream. The reader also
+// serves the frames of animated cursors and single cursor resources; every
+// file the writer produces is a cursor file (type 2) carrying the hotspots.
+//
+// Readers treat their input as hostile: all reads are checked, positions are
+// 64-bit, and an image is added to the document only once it is complete.
+// Writers build the whole file in memory and replace the target atomically.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/Icon.h"
+#include "model/Image.h"
+#include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
+
+namespace velto {
+
+// What the opening and saving paths need of a document format.
+class ImyIconIO {
+public:
+    virtual ~ImyIconIO() = default;
+    // Reads the file into the given, empty document. False when nothing usable
+    // was read (the document then holds no image the caller should keep).
+    virtual bool LoadFromFile(TmyIcon& doc, const std::string& fileName) = 0;
+    // Writes the document; png asks for 256x256 images to be stored as PNG
+    // where the format can. False when nothing was written; the previous file
+    // is then untouched.
+    virtual bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) = 0;
+};
+
+class TmyIcoIO : public ImyIconIO {
+public:
+    // A reader holds at most this many directory entries; later ones are ignored.
+    static constexpr int MaxEntries = 100;
+    // Largest side of an image the model holds.
+    static constexpr int MaxSide = 256;
+
+    // showMessages: may show message boxes itself (the user's open and save);
+    // silent users (batch, browsing, import, animated-cursor frames) pass false.
+    explicit TmyIcoIO(bool showMessages);
+    static std::unique_ptr<TmyIcoIO> Create(bool showMessages) { return std::make_unique<TmyIcoIO>(showMessages); }
+
+    bool ShowMessages() const { return ShowMessagesFlag; }
+    // 1 when the 32-bit image read last had alpha 0 everywhere, so that its
+    // AND mask decided transparency.
+    std::uint8_t MaskFor32() const { return MaskFor32Flag; }
+
+    // --- Reading ---
+    bool LoadFromFile(TmyIcon& doc, const std::string& fileName) override;
+    // Reads a whole icon or cursor file starting at the reader's position;
+    // image offsets are relative to that start. Appends the images read to
+    // doc, sorts it, and returns true when at least one image was read. The
+    // position is left at the end of the data of the last directory entry
+    // read (or where reading stopped when it failed).
+    bool LoadFromStream(TmyIcon& doc, ByteReader& stream);
+    // Reads one image (bitmap header or PNG stream) at the reader's position
+    // and appends it to doc as its current image. hint is the depth a PNG
+    // entry becomes (1, 4, 8, 24 or 32); any other value refuses PNG entries,
+    // unless depthFromPng is set (cursor files, whose directory holds the
+    // hotspot there): then the depth follows the PNG itself. On failure doc
+    // is unchanged.
+    bool ReadImage(TmyIcon& doc, std::uint8_t hint, ByteReader& stream, bool depthFromPng = false);
+
+    // --- Writing ---
+    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) override;
+    // Appends a whole cursor file (type 2, images in ascending depth, then
+    // descending width and height) to the writer; offsets are relative to
+    // where it starts. The document is left as it is. False, with nothing
+    // appended, when the document holds no image or an image the format cannot
+    // store (a side outside 1..256, a depth other than 1, 4, 8, 24 or 32).
+    bool SaveToStream(const TmyIcon& doc, ByteWriter& stream, bool png);
+
+    // Bytes of palette and colour rows of one bitmap image; 0 for a depth
+    // other than 1, 4, 8, 24 or 32.
+    static std::int64_t ImageDataSize(int height, int width, int bitCount);
+    // Bytes of the AND mask; the depth plays no part.
+    static std::int64_t MaskDataSize(int height, int width, int bitCount = 0);
+    // Byte length of the image's PNG encoding (as the writer stores it); 0
+    // when it cannot be encoded.
+    static std::int64_t PNGDataSize(const TmyImagePal& image);
+    // The PNG encoding the writer stores for an image (empty on failure).
+    static std::vector<std::uint8_t> EncodePNG(const TmyImagePal& image);
+
+protected:
+    // A message box with the OK button, only when ShowMessages is set.
+    void ShowMessage(const std::string& text, int kind) const;
+
+private:
+    bool ReadBitmap(TmyIcon& doc, ByteReader& stream, std::uint64_t start);
+    bool ReadPNG(TmyIcon& doc, std::uint8_t depth, bool depthFromPng, ByteReader& stream);
+
+    bool ShowMessagesFlag = false;
+    std::uint8_t MaskFor32Flag = 0;
+};
+
+}  // namespace velto
