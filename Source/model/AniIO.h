@@ -1,0 +1,66 @@
+#pragma once
+// Animated cursors (".ani"): a RIFF file of form "ACON" whose "icon" chunks
+// each hold a one-image cursor file. A frame that repeats is stored once and
+// referenced from the "seq " chunk; delays are stored in jiffies (1/60 s).
+// In memory an animation is flat: one frame per step, each with its Rate in
+// seconds.
+//
+// The reader treats its input as hostile: every chunk is checked against its
+// parent and the data present, every loop advances, and the frames a file may
+// expand to are capped (see the limits below). Nothing is added to the
+// document unless the whole file was read. The writer builds the file in
+// memory and replaces the target atomically.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "model/Icon.h"
+#include "model/IcoIO.h"
+
+namespace velto {
+
+// Seconds x 60 rounded to the nearest integer, halves to the even neighbour,
+// computed in extended precision; NaN and values below 0 give 0, values past
+// the field's range 0xFFFFFFFF.
+std::uint32_t SecondsToJiffies(double seconds);
+// Jiffies x (1/60) in extended precision.
+long double JiffiesToSeconds(std::uint32_t jiffies);
+
+class TmyANIIO : public ImyIconIO {
+public:
+    // A file may not expand to more steps than this ("seq " entries, or stored
+    // frames when there is no "seq ")...
+    static constexpr std::size_t MaxSteps = 10000;
+    // ...nor to more pixel bytes (4 per pixel) than this, counted over the
+    // stored frames and again over the steps.
+    static constexpr std::uint64_t MaxPixelBytes = 256ull << 20;
+    // Title and author keep at most this many characters.
+    static constexpr std::size_t MaxTextLength = 2000;
+
+    // The flag is accepted for the common interface; this format shows no messages.
+    explicit TmyANIIO(bool showMessages);
+    static std::unique_ptr<TmyANIIO> Create(bool showMessages) { return std::make_unique<TmyANIIO>(showMessages); }
+
+    bool ShowMessages() const { return ShowMessagesFlag; }
+
+    // doc must be a TmyANI (else false at once). Appends one frame per step,
+    // sets Title and Author when the file has them, and returns true; false
+    // (doc unchanged) when the file is no animated cursor, is damaged, builds
+    // no frame, or exceeds the limits above.
+    bool LoadFromFile(TmyIcon& doc, const std::string& fileName) override;
+    bool LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data);
+
+    // doc must be a TmyANI holding at least one frame whose images the cursor
+    // writer can store. png is ignored: frames are always bitmaps. False when
+    // nothing was written (the previous file is then untouched).
+    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) override;
+    // The whole file in memory; false (out empty) on the same conditions.
+    bool SaveToBytes(const TmyIcon& doc, std::vector<std::uint8_t>& out);
+
+private:
+    bool ShowMessagesFlag = false;
+};
+
+}  // namespace velto
