@@ -1,0 +1,167 @@
+#include "shell/PaneFrame.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QShowEvent>
+#include <QSizeGrip>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace velto {
+
+PaneFrame::PaneFrame(QWidget* mainWindow, TDockMngr* dockMngr, int slot, std::vector<int> glueOrder)
+    : QFrame(mainWindow), dockMngr_(dockMngr), slot_(slot), glueOrder_(std::move(glueOrder)) {
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    setLineWidth(1);
+    setAutoFillBackground(true);
+
+    titleBar_ = new QWidget(this);
+    titleBar_->setAutoFillBackground(true);
+    titleBar_->setBackgroundRole(QPalette::Highlight);
+    titleBar_->setCursor(Qt::SizeAllCursor);
+    auto* titleLayout = new QHBoxLayout(titleBar_);
+    titleLayout->setContentsMargins(4, 1, 1, 1);
+    titleLayout->setSpacing(2);
+    title_ = new QLabel(titleBar_);
+    title_->setForegroundRole(QPalette::HighlightedText);
+    QFont f = title_->font();
+    f.setBold(true);
+    title_->setFont(f);
+    closeButton_ = new QToolButton(titleBar_);
+    closeButton_->setAutoRaise(true);
+    closeButton_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    closeButton_->setFixedSize(16, 16);
+    closeButton_->setCursor(Qt::ArrowCursor);
+    titleLayout->addWidget(title_, 1);
+    titleLayout->addWidget(closeButton_);
+    connect(closeButton_, &QToolButton::clicked, this, &QWidget::hide);
+    titleBar_->installEventFilter(this);
+    title_->installEventFilter(this);
+
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(1, 1, 1, 1);
+    layout_->setSpacing(0);
+    layout_->addWidget(titleBar_);
+    layout_->addStretch(1);
+}
+
+void PaneFrame::SetContent(QWidget* content) {
+    if (content_) {
+        layout_->removeWidget(content_);
+        content_->deleteLater();
+    } else if (QLayoutItem* stretch = layout_->takeAt(1)) {
+        delete stretch;
+    }
+    content_ = content;
+    if (content_) {
+        content_->setParent(this);
+        layout_->insertWidget(1, content_, 1);
+    } else {
+        layout_->insertStretch(1, 1);
+    }
+}
+
+void PaneFrame::SetResizable(bool resizable) {
+    if (resizable == (grip_ != nullptr)) return;
+    if (!resizable) {
+        delete grip_;
+        grip_ = nullptr;
+        return;
+    }
+    auto* row = new QWidget(this);
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->addStretch(1);
+    auto* grip = new QSizeGrip(row);
+    rowLayout->addWidget(grip, 0, Qt::AlignBottom | Qt::AlignRight);
+    grip->installEventFilter(this);
+    layout_->addWidget(row);
+    grip_ = row;
+}
+
+void PaneFrame::StoreBoundsRect() { DockRect.SetBounds(x(), y(), width(), height()); }
+
+void PaneFrame::ApplyOwnGlue() {
+    if (!dockMngr_) return;
+    DockPlacement place{x(), y(), width(), height()};
+    dockMngr_->ApplyGlue(slot_, place);
+    move(place.left, place.top);
+    StoreBoundsRect();
+}
+
+void PaneFrame::GlueAfterMove() {
+    StoreBoundsRect();
+    if (dockMngr_)
+        for (int s : glueOrder_) dockMngr_->UpdateGlue(s);
+    ApplyOwnGlue();
+}
+
+bool PaneFrame::eventFilter(QObject* watched, QEvent* event) {
+    const bool onTitle = watched == titleBar_ || watched == title_;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (onTitle && me->button() == Qt::LeftButton) {
+            raise();
+            dragging_ = true;
+            dragOffset_ = mapFromGlobal(me->globalPosition().toPoint());
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseMove: {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (onTitle && dragging_ && parentWidget()) {
+            move(parentWidget()->mapFromGlobal(me->globalPosition().toPoint()) - dragOffset_);
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() != Qt::LeftButton) break;
+        // A press on the title or the grip ends in glue, moved or not.
+        if (onTitle && dragging_) {
+            dragging_ = false;
+            GlueAfterMove();
+            emit paneMoved(slot_);
+            return true;
+        }
+        if (!onTitle && grip_ && watched->parent() == grip_) {
+            GlueAfterMove();
+            emit paneMoved(slot_);
+        }
+        break;
+    }
+    default: break;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void PaneFrame::showEvent(QShowEvent* event) {
+    QFrame::showEvent(event);
+    raise();
+    StoreBoundsRect();
+    if (dockMngr_) dockMngr_->RegisterWindow(slot_, &DockRect);
+    emit paneShown(slot_);
+}
+
+void PaneFrame::hideEvent(QHideEvent* event) {
+    QFrame::hideEvent(event);
+    // Only when the pane itself is hidden, not when its window is minimised.
+    if (event->spontaneous() || !isHidden()) return;
+    dragging_ = false;
+    if (dockMngr_) dockMngr_->UnregisterWindow(slot_);
+    emit paneHidden(slot_);
+}
+
+void PaneFrame::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowTitleChange) title_->setText(windowTitle());
+    QFrame::changeEvent(event);
+}
+
+}  // namespace velto

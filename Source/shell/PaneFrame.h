@@ -1,0 +1,80 @@
+#pragma once
+// The frame of a floating pane (tool palette, colour panel, preview pane,
+// explorer): a child of the main window raised over the document area, with a
+// small title bar that drags it and a close button that hides it. When a drag
+// ends the frame stores its rectangle, has the docking manager recompute the
+// glue of the panes in its own order, moves to its glued place and stores its
+// rectangle again.
+#include <QFrame>
+#include <QPoint>
+#include <vector>
+
+#include "shell/DockMngr.h"
+
+class QLabel;
+class QToolButton;
+class QVBoxLayout;
+
+namespace velto {
+
+class PaneFrame : public QFrame {
+    Q_OBJECT
+public:
+    // slot: the pane's docking slot (2..5); glueOrder: the slots whose glue
+    // is recomputed after a drag, own slot first (tools 4, 3, 2, 5).
+    PaneFrame(QWidget* mainWindow, TDockMngr* dockMngr, int slot, std::vector<int> glueOrder);
+
+    int Slot() const { return slot_; }
+    TDockMngr* DockManager() const { return dockMngr_; }
+
+    // The pane's content goes below the title bar; the frame takes ownership.
+    void SetContent(QWidget* content);
+    QWidget* Content() const { return content_; }
+    // The title bar shows the window title (which translation sets).
+    QLabel* TitleLabel() const { return title_; }
+    QToolButton* CloseButton() const { return closeButton_; }
+    // A size grip in the bottom-right corner (the preview pane is sized by
+    // the user); the end of a resize glues like the end of a drag.
+    void SetResizable(bool resizable);
+
+    // DockRect := (left, top, left + width, top + height).
+    void StoreBoundsRect();
+    DockRecord DockRect;
+
+    // What the end of a title-bar drag does: store the rectangle, recompute
+    // the glue in the pane's order, apply the own slot's glue, store again.
+    void GlueAfterMove();
+    // Moves the frame to the place its glue gives and stores the rectangle.
+    void ApplyOwnGlue();
+
+signals:
+    // Shown: the frame has registered its record; the main window refreshes
+    // the glue of every pane (UpdateDockGlue).
+    void paneShown(int slot);
+    // Hidden (close button or otherwise): the record is unregistered; the
+    // main window unchecks the pane's view action.
+    void paneHidden(int slot);
+    // A title-bar drag ended and the glue was applied.
+    void paneMoved(int slot);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    TDockMngr* dockMngr_;
+    int slot_;
+    std::vector<int> glueOrder_;
+    QWidget* titleBar_ = nullptr;
+    QLabel* title_ = nullptr;
+    QToolButton* closeButton_ = nullptr;
+    QVBoxLayout* layout_ = nullptr;
+    QWidget* content_ = nullptr;
+    QWidget* grip_ = nullptr;
+    bool dragging_ = false;
+    QPoint dragOffset_;
+};
+
+}  // namespace velto
