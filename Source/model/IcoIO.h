@@ -68,7 +68,8 @@ public:
     // --- Writing ---
     bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) override;
     // Appends a whole cursor file (type 2, images in ascending depth, then
-    // descending width and height) to the writer; offsets are relative to
+    // descending width and height) to the writer; with png, 256x256 images of
+    // 32 bits are stored as PNG streams. Offsets are relative to
     // where it starts. The document is left as it is. False, with nothing
     // appended, when the document holds no image or an image the format cannot
     // store (a side outside 1..256, a depth other than 1, 4, 8, 24 or 32).

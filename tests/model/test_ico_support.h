@@ -1,0 +1,134 @@
+#pragma once
+// Builders of icon, cursor and PNG bytes for the icon-file tests, and a
+// message sink that records what would have been shown.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ByteWriter.h"
+#include "shell/core/MessageBox.h"
+
+namespace icotest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Records every message box while alive.
+class MessageLog {
+public:
+    MessageLog() {
+        old_ = velto::SetMessageSink([this](const velto::MessageRequest& r) {
+            shown.push_back(r);
+            return int{velto::idOK};
+        });
+    }
+    ~MessageLog() { velto::SetMessageSink(std::move(old_)); }
+    std::vector<velto::MessageRequest> shown;
+
+private:
+    velto::MessageSink old_;
+};
+
+// A 40-byte bitmap header as icon entries hold it (biHeight is twice the image).
+inline Bytes DibHeader(std::int32_t width, std::int32_t biHeight, std::uint16_t bits, std::uint32_t size = 40,
+                       std::uint32_t clrUsed = 0) {
+    velto::ByteWriter w;
+    w.u32le(size);
+    w.i32le(width);
+    w.i32le(biHeight);
+    w.u16le(1);
+    w.u16le(bits);
+    w.fill(0, 16);
+    w.u32le(clrUsed);
+    w.u32le(0);
+    return w.take();
+}
+
+struct Entry {
+    Bytes data;
+    std::int16_t word4 = 0;  // planes or hotspot X
+    std::int16_t word6 = 0;  // bit count or hotspot Y
+    std::uint32_t offset = 0xFFFFFFFF;  // default: where the data is placed
+};
+
+// Header, directory and the entries' data in order.
+inline Bytes IcoFile(std::uint16_t type, const std::vector<Entry>& entries, int count = -1,
+                     std::uint16_t reserved = 0) {
+    velto::ByteWriter w;
+    w.u16le(reserved);
+    w.u16le(type);
+    w.u16le(static_cast<std::uint16_t>(count < 0 ? static_cast<int>(entries.size()) : count));
+    std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(entries.size());
+    for (const Entry& e : entries) {
+        w.u32le(0);
+        w.i16le(e.word4);
+        w.i16le(e.word6);
+        w.u32le(static_cast<std::uint32_t>(e.data.size()));
+        w.u32le(e.offset != 0xFFFFFFFF ? e.offset : offset);
+        offset += static_cast<std::uint32_t>(e.data.size());
+    }
+    for (const Entry& e : entries) w.bytes(e.data);
+    return w.take();
+}
+
+inline std::uint32_t Crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+inline void Chunk(velto::ByteWriter& w, const char* name, const Bytes& data) {
+    w.u32be(static_cast<std::uint32_t>(data.size()));
+    Bytes body(name, name + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    w.bytes(body);
+    w.u32be(Crc32(body.data(), body.size()));
+}
+
+// A PNG whose rows (without filter bytes) are stored uncompressed.
+inline Bytes PngFile(std::uint32_t width, std::uint32_t height, std::uint8_t bitDepth, std::uint8_t colorType,
+                     const std::vector<Bytes>& rows, const Bytes& plte = {}, const Bytes& trns = {}) {
+    velto::ByteWriter w;
+    const std::uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    w.bytes(sig, 8);
+    velto::ByteWriter ihdr;
+    ihdr.u32be(width);
+    ihdr.u32be(height);
+    ihdr.u8(bitDepth);
+    ihdr.u8(colorType);
+    ihdr.fill(0, 3);
+    Chunk(w, "IHDR", ihdr.take());
+    if (!plte.empty()) Chunk(w, "PLTE", plte);
+    if (!trns.empty()) Chunk(w, "tRNS", trns);
+    Bytes raw;
+    for (const Bytes& r : rows) {
+        raw.push_back(0);
+        raw.insert(raw.end(), r.begin(), r.end());
+    }
+    velto::ByteWriter z;  // zlib stream of stored blocks
+    z.u8(0x78);
+    z.u8(0x01);
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
+        z.u8(at + n == raw.size() ? 1 : 0);
+        z.u16le(static_cast<std::uint16_t>(n));
+        z.u16le(static_cast<std::uint16_t>(~n));
+        z.bytes(raw.data() + at, n);
+        at += n;
+    } while (at < raw.size());
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    z.u32be(b << 16 | a);
+    Chunk(w, "IDAT", z.take());
+    Chunk(w, "IEND", {});
+    return w.take();
+}
+
+}  // namespace icotest
