@@ -18,6 +18,18 @@ if ! cmake --build build -j "$jobs"; then
   exit 1
 fi
 
+# ---- npm peers, installed into the build tree (their tests skip when this fails) ----
+velto_need_npm
+peer_node=build/peer-node
+mkdir -p "$peer_node"
+if ! cmp -s tests/peer-node/package-lock.json "$peer_node/package-lock.json" || [ ! -d "$peer_node/node_modules" ]; then
+  cp tests/peer-node/package.json tests/peer-node/package-lock.json "$peer_node/"
+  npm ci --prefix "$peer_node" --no-audit --no-fund >/dev/null 2>&1 \
+    || { echo "npm ci failed (registry unreachable?): tests needing npm peers will skip"; rm -rf "$peer_node/node_modules"; }
+fi
+cp tests/peer-node/*.js "$peer_node/"
+export VELTO_PEER_NODE="$PWD/$peer_node"
+
 ctest_log=$(mktemp)
 QT_QPA_PLATFORM=offscreen ctest --test-dir build -j "$jobs" --output-on-failure --timeout 300 2>&1 | tee "$ctest_log"
 summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$ctest_log" | tail -n 1)

@@ -27,4 +27,9 @@ VELTO_BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev zl
 # Peers for differential tests: Pillow on the system python3, icoutils, pngcheck, libpng.
 VELTO_TEST_PACKAGES="libgtest-dev libgmock-dev clang libclang-rt-14-dev python3-pil icoutils pngcheck libpng-dev"
 VELTO_BENCH_PACKAGES="libbenchmark-dev"
+# Node and npm for the npm peers (tests/peer-node); Debian's only when none is on PATH.
+velto_need_npm() {
+  command -v npm >/dev/null 2>&1 && command -v node >/dev/null 2>&1 && return 0
+  velto_need nodejs npm
+}
 VELTO_RUN_PACKAGES="qt6-qpa-plugins"
