@@ -1,12 +1,56 @@
+// Program entry: the single-instance check before any window or setting
+// exists, the process-wide objects in their order, the 36 windows, the
+// message loop, and the settings written at exit.
 #include <QApplication>
-#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdlib>
+
+#include "MainWindow.h"
+#include "MessageDialog.h"
+#include "Options.h"
+#include "SingleInstance.h"
+#include "VistaCompat.h"
+#include "shell/core/Language.h"
 
 int main(int argc, char** argv) {
+    using namespace velto;
     QApplication app(argc, argv);
     QApplication::setApplicationName("Velto");
-    QMainWindow window;
-    window.setWindowTitle("Velto");
-    window.resize(1024, 720);
-    window.show();
-    return app.exec();
+    QApplication::setDesktopFileName("velto");
+    QStringList params = QApplication::arguments();
+    params.removeFirst();
+
+    // A start with files hands them to a running instance and ends here,
+    // before anything of the settings is touched.
+    TInstanceHandler instance;
+    instance.AllowMultippleInstances = false;
+    instance.AllowInstanceWithoutParam = true;
+    if (!instance.CheckInstance(params)) return 0;
+
+    // Lang, Options, VistaFixes; the import service comes with its part.
+    Lang();
+    CreateOptions();
+    VistaFixes();
+    InstallQtMessageSink();
+
+    int rc = 0;
+    {
+        TfrmMain main;
+        main.CreateForms();
+        main.SetCommandLine(params);
+        instance.SetMainWindow(&main);
+        instance.OnInstanceDenied = [&main](TInstanceHandler* sender) {
+            main.InstanceDenied(sender->DeniedInstanceParams);
+        };
+        // Used only by the start-up benchmark: end after the first paint.
+        if (std::getenv("VELTO_QUIT_AFTER_FIRST_PAINT"))
+            QObject::connect(&main, &TfrmMain::firstPainted, &app, [] { QTimer::singleShot(0, qApp, &QApplication::quit); });
+        main.show();
+        rc = app.exec();
+        if (!main.FirstActivationPending()) Options().Save();
+    }
+    FreeOptions();
+    return rc;
 }

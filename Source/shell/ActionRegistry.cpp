@@ -1,0 +1,58 @@
+#include "ActionRegistry.h"
+
+#include <QAction>
+
+namespace velto {
+
+TActionRegistry::TActionRegistry(QObject* owner) : QObject(owner), owner_(owner) {}
+
+QAction* TActionRegistry::addCommand(ActionGroup group, const QString& name, const QString& caption,
+                                     const QList<QKeySequence>& keys, Handler handler) {
+    Q_ASSERT(!byName_.contains(name));
+    auto* a = new QAction(caption, owner_);
+    a->setObjectName(name);
+    if (!keys.isEmpty()) {
+        a->setShortcuts(keys);
+        // The commands work from any widget of the main window, documents included.
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    byName_.insert(name, a);
+    groups_[static_cast<int>(group)].append(a);
+    if (handler) handlers_.insert(a, std::move(handler));
+    connect(a, &QAction::triggered, this, [this, a] { run(a); });
+    return a;
+}
+
+QAction* TActionRegistry::action(const QString& name) const { return byName_.value(name, nullptr); }
+
+const QList<QAction*>& TActionRegistry::group(ActionGroup g) const { return groups_[static_cast<int>(g)]; }
+
+bool TActionRegistry::inGroup(const QAction* a, ActionGroup g) const {
+    for (const QAction* x : groups_[static_cast<int>(g)])
+        if (x == a) return true;
+    return false;
+}
+
+void TActionRegistry::setHandler(const QString& name, Handler handler) {
+    if (QAction* a = action(name)) handlers_.insert(a, std::move(handler));
+}
+
+void TActionRegistry::execute(QAction* a) {
+    if (a) a->trigger();
+}
+
+void TActionRegistry::run(QAction* a) {
+    ++depth_;
+    if (hook_ && inGroup(a, ActionGroup::Main)) hook_(a);
+    auto it = handlers_.constFind(a);
+    if (it != handlers_.constEnd() && *it) {
+        Handler h = *it;  // a handler may replace itself
+        h(a);
+    }
+    --depth_;
+    // Only the outermost command refreshes, so a mirror that runs its main
+    // command refreshes once.
+    if (depth_ == 0 && post_) post_(a);
+}
+
+}  // namespace velto

@@ -1,2 +1,0 @@
-// Shell library anchor; replaced as the main window lands.
-namespace velto { int ShellLibraryAnchor() { return 0; } }

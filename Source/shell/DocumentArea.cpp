@@ -1,0 +1,86 @@
+#include "DocumentArea.h"
+
+#include "MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+
+namespace velto {
+
+TDeskWindow::TDeskWindow(QWidget* parent) : QWidget(parent) {}
+
+void TDeskWindow::SetFilePath(const QString& path) {
+    filePath_ = path;
+    if (!path.isEmpty()) setWindowTitle(path);
+}
+
+void TDeskWindow::closeEvent(QCloseEvent* event) {
+    TfrmMain* main = frmMain();
+    if (!CloseQuery()) {
+        event->ignore();
+        if (main) main->SetClosingAllCancelled();
+        return;
+    }
+    event->accept();
+    if (main && Tag) main->RemoveDocumentWindow(Tag);
+}
+
+QMdiSubWindow* TDeskWindow::Frame() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }
+
+TDocumentArea::TDocumentArea(QWidget* parent) : QMdiArea(parent) {
+    setObjectName("Panel1");
+    setAcceptDrops(true);
+    viewport()->setMouseTracking(true);
+}
+
+QMdiSubWindow* TDocumentArea::AddDesk(TDeskWindow* desk) {
+    QMdiSubWindow* sw = addSubWindow(desk);
+    if (QMenu* menu = sw->systemMenu())
+        for (QAction* a : menu->actions()) a->setShortcuts({});
+    sw->setMinimumSize(120, 120);
+    return sw;
+}
+
+namespace {
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList out;
+    if (!data) return out;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) out << QFileInfo(url.toLocalFile()).absoluteFilePath();
+    return out;
+}
+}  // namespace
+
+void TDocumentArea::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    else QMdiArea::dragEnterEvent(event);
+}
+
+void TDocumentArea::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    else QMdiArea::dragMoveEvent(event);
+}
+
+void TDocumentArea::dropEvent(QDropEvent* event) {
+    const QStringList files = LocalFiles(event->mimeData());
+    if (files.isEmpty()) {
+        QMdiArea::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    emit filesDropped(files);
+}
+
+bool TDocumentArea::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::MouseMove) emit mouseMoved();
+    return QMdiArea::viewportEvent(event);
+}
+
+}  // namespace velto

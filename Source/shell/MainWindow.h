@@ -1,0 +1,239 @@
+#pragma once
+// The main window: menu bar, tool bar, status bar and the document area with
+// the list of document windows; the enabling of the commands that depend on
+// the open documents; recent files; the saved layout; first activation and
+// shutdown; the Languages menu and the translation of the program.
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "ActionRegistry.h"
+#include "DeskList.h"
+#include "DockMngr.h"
+#include "Forms.h"
+
+class QLabel;
+class QMenu;
+class QToolBar;
+class QTimer;
+
+namespace velto {
+
+class TDeskWindow;
+class TDocumentArea;
+class TInstanceHandler;
+class TVistaAltFix;
+class PaneFrame;
+
+// The floating selection as the main window sees it. The tool palette's
+// selection plugs in here; the default is a selection that is always empty.
+class TSelectionAccess {
+public:
+    virtual ~TSelectionAccess() = default;
+    virtual bool Empty() const { return true; }
+    virtual int Owner() const { return 0; }
+    virtual void SetOwner(int) {}
+    virtual bool InFront() const { return false; }
+    // Drops the selection into its window's image.
+    virtual void Commit() {}
+};
+
+// The cursors of the tools, by their fixed numbers.
+enum CursorNumber : int {
+    crZoom = 5, crPencil, crPick, crErase, crBrush, crFlood, crSpray, crText, crSelect, crCrop,
+    crLine, crRect, crRoundRect, crEllipse, crTrans, crBD, crBS, crGrad, crHand1, crHand2,
+    crTestCursor = 25, crCross = 26,
+};
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kDocumentActionCount = 89;
+
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Creates windows 2..36 (start-up step 3, after the main window).
+    void CreateForms();
+    const TApplicationForms& Forms() const { return forms_; }
+
+    TActionRegistry& Actions() { return actions_; }
+    QAction* Action(const QString& name) const { return actions_.action(name); }
+    QToolBar* ToolBar() const { return toolBar_; }
+    QLabel* StatusLabel() const { return statusLabel_; }
+    TDocumentArea* DocumentArea() const { return panel1_; }
+    TDockMngr& DockManager() { return dockMngr_; }
+    QMenu* WindowMenu() const { return windowMenu_; }
+    QMenu* RecentFilesMenu() const { return recentMenu_; }
+    QMenu* LanguagesMenu() const { return languagesMenu_; }
+    QString SettingsFolder() const { return settingsFolder_; }
+
+    // ---- document-window list ----
+    TDeskList& Desks() { return desks_; }
+    TDeskWindow* Desk(int slot) const;
+    TDeskWindow* ActiveDesk() const;
+    // The document window's factory; the default makes an empty window.
+    void SetDeskFactory(std::function<TDeskWindow*()> factory) { deskFactory_ = std::move(factory); }
+    // New document window captioned caption ("Untitled" gives "Untitled - n");
+    // false after "Too many open windows!" when 30 are open. The window is not
+    // shown: the caller fills its document and shows it.
+    bool CreateDocumentWindow(const QString& caption);
+    // A created window that is not kept (a cancelled New, a failed import)
+    // gives its cascade step back.
+    void StepCascadeBack() { desks_.StepCascadeBack(); }
+    // Called by a closing document window with its slot.
+    void RemoveDocumentWindow(int slot);
+    // Makes the window of slot active (its MakeActive, the Window menu).
+    void ActivateDesk(int slot);
+    void UpdateWindowMenu();
+    void SetSelection(TSelectionAccess* selection);
+    TSelectionAccess& Selection() const { return *selection_; }
+
+    // ---- enabling ----
+    void DisableDocumentActions();
+    void EnableDocumentActions();
+    void LockToolActions();
+    void UnlockToolActions();
+    void UpdateImageNavigation();
+    void UpdateClipboardActions();
+    void UpdateUndoActions();
+    // The update rules that run when the program is idle and after commands.
+    void UpdateActions();
+    void SetLastEffect(QAction* action);
+    QAction* LastEffect() const { return lastEffect_; }
+    static QStringList DocumentActionNames();
+    static QStringList ToolActionNames();
+    static QStringList ToolbarActionNames();
+    // Actions whose command first drops the floating selection into its image.
+    static QStringList CommitFirstActionNames();
+
+    // ---- recent files ----
+    void AddRecentFile(const QString& path);
+    void UpdateRecentFilesMenu();
+    // Opens a file (the file-opening part plugs in here); false stops loops.
+    void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
+    bool OpenFile(const QString& path);
+    // Opens each in order, stopping at the first that fails.
+    bool OpenFiles(const QStringList& paths);
+
+    // ---- layout ----
+    void UpdateOwnDockRect();
+    void UpdateDockGlue();
+    void SaveLayout();
+    void RestoreLayout();
+    void RefreshAllDocuments(bool redrawAll);
+    void FormResize();
+    DockRecord DockRect;
+
+    // ---- translation ----
+    void FillLanguageMenu();
+    // The language command for a Languages-menu action.
+    void SelectLanguage(QAction* languageAction);
+    void TranslateStatusLabels();
+    // Rebuilds the file dialogs' filters (the file-dialog part plugs in here).
+    void TranslateFileFilters();
+    void SetFileFilterTranslator(std::function<void()> f) { filterTranslator_ = std::move(f); }
+    // Every window under its own section, then the bars' submenus.
+    void TranslateApplication();
+    const std::array<QString, 9>& StatusLabels() const { return statusLabels_; }
+    // Folders searched for language files (beside the program, the share
+    // folder, the user's folder).
+    void SetLanguageFolders(const QStringList& folders) { languageFolders_ = folders; }
+    QStringList LanguageFolders() const;
+
+    // ---- start-up and shutdown ----
+    // The one-time work of the first activation (runs once; later calls do nothing).
+    void FirstActivation(const QStringList& commandLine);
+    bool FirstActivationPending() const { return firstActivation_; }
+    void SetCommandLine(const QStringList& files) { commandLine_ = files; }
+    // The running instance received names from a second start.
+    void InstanceDenied(const QStringList& files);
+    // Documents whose file vanished while the program was in the background
+    // become unsaved.
+    void CheckDocumentFiles();
+    // Closing: asks every document window; false when one was cancelled.
+    bool CloseAllDocuments();
+    void SetClosingAllCancelled() { closingAll_ = false; }
+    bool ClosingAll() const { return closingAll_; }
+    // Shutdown work of the close (layout, colour files, clipboard).
+    void FormClose();
+    const QCursor* ToolCursor(int number) const;
+    // Typed characters of the key preview, as the main window sees them.
+    // Returns whether the character was acted on; the key is never consumed.
+    bool KeyPreview(QWidget* focus, const QString& text, int key);
+    // The brush-size buttons of the tool palette, "1".."7" (plug-in).
+    void SetBrushSizeHandler(std::function<bool(int)> f) { brushSize_ = std::move(f); }
+    void SetTipsHandler(std::function<void()> f) { tips_ = std::move(f); }
+
+signals:
+    // The main window's first paint (the start-up benchmark waits for it).
+    void firstPainted();
+    // Seams for the pane contents: they save and restore their own state in
+    // Options with the layout, repaint on a refresh and write their files at
+    // shutdown.
+    void layoutSaving();
+    void layoutRestored();
+    void documentsRefreshing(bool redrawAll);
+    void closing(const QString& settingsFolder);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void connectCommands();
+    void setToggle(const QString& name, bool checked);
+    void showPane(int slot, bool visible);
+    void loadToolCursors();
+    void applyPaneVisibility();
+    void openQueued();
+
+    TActionRegistry actions_;
+    TDeskList desks_;
+    TDockMngr dockMngr_;
+    TApplicationForms forms_;
+    TDocumentArea* panel1_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QMenu* languagesMenu_ = nullptr;
+    QList<QAction*> windowItems_;
+    QList<QAction*> recentItems_;
+    QList<QAction*> languageItems_;
+    QTimer* idleTimer_ = nullptr;
+    TVistaAltFix* altFix_ = nullptr;
+    std::unique_ptr<TSelectionAccess> defaultSelection_;
+    TSelectionAccess* selection_ = nullptr;
+    std::function<TDeskWindow*()> deskFactory_;
+    std::function<bool(const QString&)> opener_;
+    std::function<void()> filterTranslator_;
+    std::function<bool(int)> brushSize_;
+    std::function<void()> tips_;
+    QAction* lastEffect_ = nullptr;
+    QString settingsFolder_;
+    QStringList languageFolders_;
+    QStringList commandLine_;
+    QStringList queued_;
+    std::array<QString, 9> statusLabels_;
+    std::array<QCursor*, 27> cursors_{};
+    bool firstActivation_ = true;
+    bool closingAll_ = false;
+    bool painted_ = false;
+    bool toolsLocked_ = false;
+};
+
+// The process-wide main window (null before start-up and after shutdown).
+TfrmMain* frmMain();
+
+}  // namespace velto
