@@ -322,6 +322,19 @@ bool TBitmap::SetSize(int width, int height) {
     return true;
 }
 
+bool TBitmap::Allocate(int width, int height, TPixelFormat pf) {
+    std::vector<std::uint8_t> buf;
+    if (!AllocateBuffer(width, height, pf, buf)) return false;
+    fBits.swap(buf);
+    fWidth = width;
+    fHeight = height;
+    fFormat = pf;
+    fTable = {};
+    auto def = DefaultColorTable(pf);
+    std::copy(def.begin(), def.end(), fTable.begin());
+    return true;
+}
+
 bool TBitmap::SetPixelFormat(TPixelFormat pf) {
     if (pf == fFormat) return true;
     const TPixelFormat oldFormat = fFormat;

@@ -150,6 +150,11 @@ public:
     // kMaxBitmapBytes or cannot be allocated, is refused (false, nothing changed).
     bool SetSize(int width, int height);
 
+    // Replaces size, format and pixels by a zeroed buffer of the new size, with the
+    // format's default colour table. Refused like SetSize (false, nothing changed).
+    // Codecs use it to get storage they then fill row by row.
+    bool Allocate(int width, int height, TPixelFormat pf);
+
     TPixelFormat PixelFormat() const { return fFormat; }
     // Converts the pixels. To a direct format colours are kept exactly (5-bit and
     // 6-bit channels truncated on the way down, widened by bit replication on the

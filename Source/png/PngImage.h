@@ -131,6 +131,9 @@ using TChunkName = std::array<char, 4>;
 
 class TPNGObject;
 class TChunkIHDR;
+namespace png_detail {
+void WidenGreyTo8Bits(TChunkIHDR& header);
+}
 
 // ---------------------------------------------------------------------------
 // Chunks.
@@ -219,6 +222,7 @@ protected:
 
 private:
     friend class TPNGObject;
+    friend void png_detail::WidenGreyTo8Bits(TChunkIHDR& header);
     TBitmap fImage;
     int fBitsPerPixel = 0;
     std::uint64_t fBytesPerRow = 0;
