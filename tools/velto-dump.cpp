@@ -1,14 +1,25 @@
 // velto-dump FILE: prints what our readers make of a file as one JSON object,
 // for tests and comparisons with other tools.
 //   {"kind": "<type>"}            the detected file type
+//   icons, cursors and animated cursors add the images as read:
+//   {"kind": "cur", "images": [{"width": W, "height": H, "bitcount": B,
+//     "hotspot": [X, Y], "rgba_sha256": "<hex>"}, ...]}
+//   animated cursors also give each frame's "rate" (seconds) and the
+//   document's "title" and "author"; rgba_sha256 covers the R, G, B, A bytes
+//   of every pixel, rows from the top, a pixel of alpha 0 counted as 0, 0, 0, 0.
+//   {"kind": ..., "error": "not readable as <kind>"}  exit code 1
 //   {"error": "<reason>: <file>"} exit code 1, when the file cannot be read
+#include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/AniIO.h"
 #include "model/Detect.h"
+#include "model/IcoIO.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
 
@@ -31,6 +42,13 @@ public:
     }
     void string(std::string_view s) { value(); quoted(s); }
     void number(std::int64_t n) { value(); out_ += std::to_string(n); }
+    // Shortest text that reads back as the same double.
+    void real(double d) {
+        value();
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, d);
+        out_.append(buf, r.ptr);
+    }
     void boolean(bool b) { value(); out_ += b ? "true" : "false"; }
     const std::string& text() const { return out_; }
 
@@ -88,6 +106,141 @@ const char* typeName(std::uint8_t type) {
     }
 }
 
+// SHA-256 (FIPS 180-4), enough for fingerprints of pixel data.
+class Sha256 {
+public:
+    void update(const std::uint8_t* p, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            block_[fill_++] = p[i];
+            if (fill_ == 64) {
+                compress();
+                fill_ = 0;
+            }
+        }
+        length_ += n;
+    }
+    std::string hex() {
+        const std::uint64_t bits = length_ * 8;
+        const std::uint8_t one = 0x80, zero = 0;
+        update(&one, 1);
+        while (fill_ != 56) update(&zero, 1);
+        std::uint8_t len[8];
+        for (int i = 0; i < 8; ++i) len[i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+        update(len, 8);
+        std::string out;
+        char buf[9];
+        for (const std::uint32_t v : h_) {
+            std::snprintf(buf, sizeof buf, "%08x", v);
+            out += buf;
+        }
+        return out;
+    }
+
+private:
+    static std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+    void compress() {
+        static constexpr std::uint32_t k[64] = {
+            0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+            0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+            0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+            0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+            0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+            0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+            0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+            0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+        std::uint32_t w[64];
+        for (int i = 0; i < 16; ++i)
+            w[i] = static_cast<std::uint32_t>(block_[4 * i]) << 24 | static_cast<std::uint32_t>(block_[4 * i + 1]) << 16 |
+                   static_cast<std::uint32_t>(block_[4 * i + 2]) << 8 | block_[4 * i + 3];
+        for (int i = 16; i < 64; ++i) {
+            const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        std::uint32_t a = h_[0], b = h_[1], c = h_[2], d = h_[3], e = h_[4], f = h_[5], g = h_[6], h = h_[7];
+        for (int i = 0; i < 64; ++i) {
+            const std::uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + k[i] + w[i];
+            const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            h = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
+        }
+        h_[0] += a; h_[1] += b; h_[2] += c; h_[3] += d;
+        h_[4] += e; h_[5] += f; h_[6] += g; h_[7] += h;
+    }
+
+    std::array<std::uint32_t, 8> h_ = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    std::array<std::uint8_t, 64> block_{};
+    std::size_t fill_ = 0;
+    std::uint64_t length_ = 0;
+};
+
+std::string PixelHash(const velto::TmyImage& img) {
+    Sha256 sha;
+    std::vector<std::uint8_t> row;
+    for (int y = 0; y < img.Height(); ++y) {
+        row.clear();
+        for (const velto::TmyPixel& p : img.Row(y)) {
+            if (p.A == 0) row.insert(row.end(), {0, 0, 0, 0});
+            else row.insert(row.end(), {p.R, p.G, p.B, p.A});
+        }
+        sha.update(row.data(), row.size());
+    }
+    return sha.hex();
+}
+
+// Reads an icon, cursor or animated cursor and adds what was read.
+bool dumpDocument(JsonWriter& json, const std::string& file, std::uint8_t type, const char* kind) {
+    velto::TmyANI ani;
+    velto::TmyIcon icon;
+    const bool animated = type == velto::ftAnimatedCursor;
+    velto::TmyIcon& doc = animated ? static_cast<velto::TmyIcon&>(ani) : icon;
+    const bool ok = animated ? velto::TmyANIIO(false).LoadFromFile(doc, file) : velto::TmyIcoIO(false).LoadFromFile(doc, file);
+    if (!ok) {
+        json.key("error");
+        json.string(std::string("not readable as ") + kind);
+        return false;
+    }
+    json.key("images");
+    json.beginArray();
+    for (int i = 0; i < doc.Count(); ++i) {
+        const velto::TmyImagePal& img = doc.Image(i);
+        json.beginObject();
+        json.key("width");
+        json.number(img.Width());
+        json.key("height");
+        json.number(img.Height());
+        json.key("bitcount");
+        json.number(img.BitCount);
+        json.key("hotspot");
+        json.beginArray();
+        json.number(img.HotSpotX());
+        json.number(img.HotSpotY());
+        json.endArray();
+        if (animated) {
+            json.key("rate");
+            json.real(img.Rate());
+        }
+        json.key("rgba_sha256");
+        json.string(PixelHash(img));
+        json.endObject();
+    }
+    json.endArray();
+    if (animated) {
+        json.key("title");
+        json.string(ani.Title);
+        json.key("author");
+        json.string(ani.Author);
+    }
+    return true;
+}
+
 int usage() {
     std::fputs("usage: velto-dump FILE\n", stderr);
     return 2;
@@ -121,6 +274,10 @@ int main(int argc, char** argv) {
     } else {
         json.key("kind");
         json.string(typeName(detected.type));
+        if (detected.type == velto::ftIcon || detected.type == velto::ftCursor ||
+            detected.type == velto::ftAnimatedCursor) {
+            if (!dumpDocument(json, file, detected.type, typeName(detected.type))) rc = 1;
+        }
     }
     json.endObject();
     std::printf("%s\n", json.text().c_str());
