@@ -1,11 +1,169 @@
 // PNG-stored entries of icon and cursor files, through the PNG codec.
+#include <cstring>
+#include <exception>
+
 #include "model/IcoIO.h"
+#include "platform/Bitmap.h"
+#include "png/PngImage.h"
+#include "shell/core/Language.h"
+#include "shell/core/MessageBox.h"
 
 namespace velto {
 
-// Until the codec decodes, PNG entries count as unreadable.
-bool TmyIcoIO::ReadPNG(TmyIcon&, std::uint8_t, bool, ByteReader&) { return false; }
+namespace {
 
-std::vector<std::uint8_t> TmyIcoIO::EncodePNG(const TmyImagePal&) { return {}; }
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// The depth of the model a PNG becomes when the directory does not say it
+// (cursor files hold the hotspot where icons hold the depth). Every PNG gets
+// one: 2-bit images become 4-bit, wide samples true colour.
+std::uint8_t DepthOfPng(const TChunkIHDR& h, bool hasTrns) {
+    switch (h.ColorType) {
+    case COLOR_PALETTE:
+    case COLOR_GRAYSCALE:
+        if (h.BitDepth == 1) return 1;
+        if (h.BitDepth <= 4) return 4;
+        if (h.BitDepth == 8) return 8;
+        return hasTrns ? 32 : 24;
+    case COLOR_RGB:
+        return hasTrns ? 32 : 24;
+    default:
+        return 32;
+    }
+}
+
+void FillPixels(TPNGObject& png, TmyImagePal& image) {
+    const TChunkIHDR& h = png.Header();
+    const int width = image.Width(), height = image.Height();
+    const std::uint8_t mode = png.TransparencyMode();
+
+    if (mode == 2 && h.ColorType == COLOR_PALETTE) {
+        const TChunkPLTE* plte = png.Chunks().FindChunk<TChunkPLTE>();
+        const TChunktRNS* trns = png.Chunks().FindChunk<TChunktRNS>();
+        const int paletteCount = plte ? plte->Count : 0;
+        const std::uint32_t alphaCount = trns ? trns->DataSize() : 0;
+        // The DIB's own packing (2-bit images are held as 4-bit).
+        const int bd = std::min(8, h.BitsPerPixel());
+        const int perByte = 8 / bd;
+        const unsigned maskBits = (1u << bd) - 1;
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* row = png.Scanline(y);
+            auto dst = image.Row(y);
+            for (int x = 0; x < width; ++x) {
+                const unsigned index = (row[x / perByte] >> (8 - bd - (x % perByte) * bd)) & maskBits;
+                if (static_cast<int>(index) >= paletteCount) {
+                    // No such entry: the file is broken there; opaque black stands in.
+                    dst[x] = TmyPixel::CreateRGBA(0, 0, 0, 255);
+                    continue;
+                }
+                const TRGBQuad q = plte->GetPaletteItem(static_cast<int>(index));
+                // A tRNS shorter than the palette leaves the remaining entries opaque.
+                const std::uint8_t alpha = index < alphaCount ? trns->PaletteValues[index] : 255;
+                dst[x] = TmyPixel::CreateRGBA(png.GammaTable[q.Red], png.GammaTable[q.Green], png.GammaTable[q.Blue],
+                                              alpha > 128 ? 255 : 0);
+            }
+        }
+        return;
+    }
+
+    if (mode == 2) {
+        const bool grey = h.BitsPerPixel() <= 8;  // grey with alpha: one grey byte per pixel
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* row = png.Scanline(y);
+            const std::uint8_t* alpha = png.AlphaScanline(y);
+            auto dst = image.Row(y);
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t a = alpha ? alpha[x] : 255;
+                if (grey) dst[x] = TmyPixel::CreateRGBA(row[x], row[x], row[x], a);
+                else dst[x] = TmyPixel::CreateRGBA(row[3 * x + 2], row[3 * x + 1], row[3 * x], a);
+            }
+        }
+        return;
+    }
+
+    const TColor transparent = png.TransparentColor();
+    for (int y = 0; y < height; ++y) {
+        auto dst = image.Row(y);
+        for (int x = 0; x < width; ++x) {
+            const TColor c = png.GetPixels(x, y);
+            const std::uint8_t a = mode == 1 && c == transparent ? 0 : 255;
+            dst[x] = TmyPixel::CreateRGBA(ColorR(c), ColorG(c), ColorB(c), a);
+        }
+    }
+}
+
+}  // namespace
+
+bool TmyIcoIO::ReadPNG(TmyIcon& doc, std::uint8_t depth, bool depthFromPng, ByteReader& stream) {
+    // The header's size is checked before anything is decoded, so a small
+    // entry claiming a huge picture costs nothing.
+    ByteReader peek = stream;
+    std::uint8_t signature[8] = {};
+    char name[4] = {};
+    std::uint32_t length = 0, width = 0, height = 0;
+    if (!peek.bytes(signature, 8) || std::memcmp(signature, kPngSignature, 8) != 0 || !peek.u32be(length) ||
+        !peek.bytes(name, 4) || std::memcmp(name, "IHDR", 4) != 0 || !peek.u32be(width) || !peek.u32be(height))
+        return false;
+    if (width > static_cast<std::uint32_t>(MaxSide) || height > static_cast<std::uint32_t>(MaxSide)) {
+        std::string text = Lang().GetMessage("msgBigImg", "Image ignored: Too big (%i1x%i2)");
+        text = ReplacePlaceholder(std::move(text), "%i1", std::to_string(width));
+        text = ReplacePlaceholder(std::move(text), "%i2", std::to_string(height));
+        ShowMessage(text, mkWarning);
+        return false;
+    }
+    if (width < 1 || height < 1) return false;
+
+    try {
+        TPNGObject png;
+        png.PixelBudget = static_cast<std::uint64_t>(MaxSide) * MaxSide;
+        png.LoadFromStream(stream);
+        const TChunkIHDR& h = png.Header();
+        if (h.Width != static_cast<std::int32_t>(width) || h.Height != static_cast<std::int32_t>(height)) return false;
+        if (depthFromPng) {
+            const TChunktRNS* trns = png.Chunks().FindChunk<TChunktRNS>();
+            depth = DepthOfPng(h, trns && trns->AppliesToImage());
+        }
+        auto image = std::make_unique<TmyImagePal>(ImageSize{h.Width, h.Height}, depth);
+        FillPixels(png, *image);
+        if (depth == 1 || depth == 4 || depth == 8) image->BuildPalette();
+        doc.AppendImage(std::move(image));
+        return true;
+    } catch (const std::exception&) {
+        // A damaged PNG is an unreadable entry, skipped without a message.
+        return false;
+    }
+}
+
+std::vector<std::uint8_t> TmyIcoIO::EncodePNG(const TmyImagePal& image) {
+    try {
+        const int width = image.Width(), height = image.Height();
+        TBitmap bitmap;
+        if (!bitmap.Allocate(width, height, pf24bit)) return {};
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* d = bitmap.ScanLine(y);
+            const auto src = image.Row(y);
+            for (int x = 0; x < width; ++x, d += 3) {
+                if (src[x].A == 0) continue;  // transparent pixels are drawn black
+                d[0] = src[x].B;
+                d[1] = src[x].G;
+                d[2] = src[x].R;
+            }
+        }
+        TPNGObject png;
+        png.Assign(bitmap);
+        png.CreateAlpha();
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* alpha = png.AlphaScanline(y);
+            if (!alpha) return {};
+            const auto src = image.Row(y);
+            for (int x = 0; x < width; ++x) alpha[x] = src[x].A;
+        }
+        ByteWriter out;
+        png.SaveToStream(out);
+        return out.take();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
 
 }  // namespace velto
