@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QShowEvent>
-#include <QSizeGrip>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -72,15 +71,14 @@ void PaneFrame::SetResizable(bool resizable) {
         grip_ = nullptr;
         return;
     }
-    auto* row = new QWidget(this);
-    auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setContentsMargins(0, 0, 0, 0);
-    rowLayout->addStretch(1);
-    auto* grip = new QSizeGrip(row);
-    rowLayout->addWidget(grip, 0, Qt::AlignBottom | Qt::AlignRight);
-    grip->installEventFilter(this);
-    layout_->addWidget(row);
-    grip_ = row;
+    // Our own grip: the toolkit's size grip resizes the top-level window.
+    auto* grip = new QFrame(this);
+    grip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    grip_ = grip;
+    grip_->setFixedSize(12, 12);
+    grip_->setCursor(Qt::SizeFDiagCursor);
+    grip_->installEventFilter(this);
+    layout_->addWidget(grip_, 0, Qt::AlignRight | Qt::AlignBottom);
 }
 
 void PaneFrame::StoreBoundsRect() { DockRect.SetBounds(x(), y(), width(), height()); }
@@ -102,40 +100,40 @@ void PaneFrame::GlueAfterMove() {
 
 bool PaneFrame::eventFilter(QObject* watched, QEvent* event) {
     const bool onTitle = watched == titleBar_ || watched == title_;
+    const bool onGrip = grip_ && watched == grip_;
+    if (!onTitle && !onGrip) return QFrame::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* me = static_cast<QMouseEvent*>(event);
-        if (onTitle && me->button() == Qt::LeftButton) {
-            raise();
-            dragging_ = true;
-            dragOffset_ = mapFromGlobal(me->globalPosition().toPoint());
-            return true;
-        }
-        break;
+        if (me->button() != Qt::LeftButton) break;
+        raise();
+        dragging_ = true;
+        // Title: the grab point within the frame; grip: the pointer at press.
+        dragOffset_ = onTitle ? mapFromGlobal(me->globalPosition().toPoint()) : me->globalPosition().toPoint();
+        sizeAtPress_ = size();
+        return true;
     }
     case QEvent::MouseMove: {
         auto* me = static_cast<QMouseEvent*>(event);
-        if (onTitle && dragging_ && parentWidget()) {
-            move(parentWidget()->mapFromGlobal(me->globalPosition().toPoint()) - dragOffset_);
-            return true;
+        if (!dragging_ || !parentWidget()) break;
+        const QPoint global = me->globalPosition().toPoint();
+        if (onTitle) {
+            move(parentWidget()->mapFromGlobal(global) - dragOffset_);
+        } else {
+            const QPoint d = global - dragOffset_;
+            resize(QSize(sizeAtPress_.width() + d.x(), sizeAtPress_.height() + d.y())
+                       .expandedTo(minimumSizeHint()));
         }
-        break;
+        return true;
     }
     case QEvent::MouseButtonRelease: {
         auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() != Qt::LeftButton) break;
+        if (me->button() != Qt::LeftButton || !dragging_) break;
         // A press on the title or the grip ends in glue, moved or not.
-        if (onTitle && dragging_) {
-            dragging_ = false;
-            GlueAfterMove();
-            emit paneMoved(slot_);
-            return true;
-        }
-        if (!onTitle && grip_ && watched->parent() == grip_) {
-            GlueAfterMove();
-            emit paneMoved(slot_);
-        }
-        break;
+        dragging_ = false;
+        GlueAfterMove();
+        emit paneMoved(slot_);
+        return true;
     }
     default: break;
     }

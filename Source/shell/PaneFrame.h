@@ -7,6 +7,7 @@
 // rectangle again.
 #include <QFrame>
 #include <QPoint>
+#include <QSize>
 #include <vector>
 
 #include "shell/DockMngr.h"
@@ -36,6 +37,7 @@ public:
     // A size grip in the bottom-right corner (the preview pane is sized by
     // the user); the end of a resize glues like the end of a drag.
     void SetResizable(bool resizable);
+    QWidget* SizeGrip() const { return grip_; }
 
     // DockRect := (left, top, left + width, top + height).
     void StoreBoundsRect();
@@ -75,6 +77,7 @@ private:
     QWidget* grip_ = nullptr;
     bool dragging_ = false;
     QPoint dragOffset_;
+    QSize sizeAtPress_;
 };
 
 }  // namespace velto

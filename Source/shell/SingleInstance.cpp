@@ -148,8 +148,10 @@ bool TInstanceHandler::CheckInstance(const QStringList& params) {
 }
 
 bool TInstanceHandler::listen(const QString& name) {
+    // No socket options: with them the toolkit binds elsewhere and renames
+    // the socket into place, which silently replaces a running instance's
+    // socket. The folder is private to the user already.
     auto server = std::make_unique<QLocalServer>(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
     bool ok = server->listen(name);
     if (!ok && server->serverError() == QAbstractSocket::AddressInUseError) {
         QLocalSocket probe;
