@@ -64,7 +64,7 @@ Next ReadChunk(ByteReader& parent, Chunk& chunk) {
     if (!data) return Next::Broken;
     chunk.Data = *data;
     parent.skip(size);
-    if ((size & 1u) != 0 && !parent.atEnd()) parent.skip(1);
+    if (size & 1u) parent.skip(1);  // fails harmlessly at the very end
     return Next::Chunk;
 }
 
@@ -384,10 +384,19 @@ bool TmyANIIO::SaveToBytes(const TmyIcon& doc, std::vector<std::uint8_t>& out) {
     }
     if (stored.size() == static_cast<std::size_t>(count)) steps.clear();
 
+    // The stored frames make up nearly all of the file: room for them up front.
+    std::uint64_t estimate = 1024 + 8 * static_cast<std::uint64_t>(count);
+    for (int index : stored) {
+        const TmyImagePal& f = ani->Image(index);
+        estimate += 80 + static_cast<std::uint64_t>(std::max<std::int64_t>(
+                             0, TmyIcoIO::ImageDataSize(f.Height(), f.Width(), f.BitCount) +
+                                    TmyIcoIO::MaskDataSize(f.Height(), f.Width(), f.BitCount)));
+    }
     ByteWriter w;
-    w.text("RIFF");
+    w.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(estimate, 0xFFFFFFFFu)));
+    w.u32le(kRIFF);
     w.u32le(0);
-    w.text("ACON");
+    w.u32le(kACON);
 
     if (!ani->Title.empty() || !ani->Author.empty()) {
         const std::vector<std::uint8_t> title = EncodeInfoText(ani->Title);

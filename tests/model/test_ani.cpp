@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
 
 namespace velto {
@@ -128,6 +129,7 @@ TEST(AniRead, StepsRatesAndTexts) {
         // A frame that does not load drops the steps naming it, with their delays.
         {"failed frame, no seq", Riff({Chunk("rate", Le({6, 12, 18})), Fram({a, Bytes(30, 7), b})}), {{10, 6}, {20, 18}}},
         {"failed frame in seq", Riff({Chunk("rate", Le({1, 2, 3, 4})), Chunk("seq ", Le({0, 1, 2, 1})), Fram({a, Bytes(30, 7), b})}), {{10, 1}, {20, 3}}},
+        {"frames of different sizes", Riff({Anih(6), Fram({a, Cur(3, 30)})}), {{10, 6}, {30, 6}}},
         {"final pad byte missing", Cat({Riff({Anih(4), Fram({a})}), Id("junk"), Le({1}), Bytes{9}}), {{10, 4}}},
     };
     for (const Case& c : cases) {
@@ -140,6 +142,16 @@ TEST(AniRead, StepsRatesAndTexts) {
     ASSERT_TRUE(TmyANIIO(false).LoadFromBytes(doc, Riff({Anih(6), Chunk("seq ", Le({1, 0})), Fram({a, b})})));
     EXPECT_EQ(doc.Image(1).HotSpotX(), 1);  // each step keeps its stored frame's hotspot
     EXPECT_EQ(doc.Image(0).HotSpotX(), 0);
+
+    // A frame is the first image of its icon in canonical order: the deepest.
+    TmyIcon two;
+    two.AddImage({16, 16}, 8);
+    two.AddImage({8, 8}, 32);
+    ByteWriter icon;
+    ASSERT_TRUE(TmyIcoIO(false).SaveToStream(two, icon, false));  // depth ascending: 8 bits first
+    TmyANI deepest;
+    ASSERT_TRUE(TmyANIIO(false).LoadFromBytes(deepest, Riff({Anih(6), Fram({icon.buffer()})})));
+    EXPECT_EQ(deepest.Image(0).BitCount, 32);
 
     // Texts end at their zero (or after 2000 characters), bytes are Windows-1252.
     Bytes longTitle(2500, 'x');
