@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QHideEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QShowEvent>
@@ -148,10 +147,12 @@ void PaneFrame::showEvent(QShowEvent* event) {
     emit paneShown(slot_);
 }
 
-void PaneFrame::hideEvent(QHideEvent* event) {
-    QFrame::hideEvent(event);
-    // Only when the pane itself is hidden, not when its window is minimised.
-    if (event->spontaneous() || !isHidden()) return;
+void PaneFrame::setVisible(bool visible) {
+    // Only the pane's own hiding counts: hiding or minimising the main window
+    // leaves the pane shown, registered and its view action checked.
+    const bool wasHidden = isHidden();
+    QFrame::setVisible(visible);
+    if (visible || wasHidden) return;
     dragging_ = false;
     if (dockMngr_) dockMngr_->UnregisterWindow(slot_);
     emit paneHidden(slot_);

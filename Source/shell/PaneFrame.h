@@ -23,7 +23,11 @@ class PaneFrame : public QFrame {
 public:
     // slot: the pane's docking slot (2..5); glueOrder: the slots whose glue
     // is recomputed after a drag, own slot first (tools 4, 3, 2, 5).
+    // The docking manager refers to DockRect while the pane is shown: a pane
+    // deleted before the manager is unregistered first (hide it).
     PaneFrame(QWidget* mainWindow, TDockMngr* dockMngr, int slot, std::vector<int> glueOrder);
+
+    void setVisible(bool visible) override;
 
     int Slot() const { return slot_; }
     TDockMngr* DockManager() const { return dockMngr_; }
@@ -53,8 +57,9 @@ signals:
     // Shown: the frame has registered its record; the main window refreshes
     // the glue of every pane (UpdateDockGlue).
     void paneShown(int slot);
-    // Hidden (close button or otherwise): the record is unregistered; the
-    // main window unchecks the pane's view action.
+    // Hidden itself (close button or hide(); not when its window is
+    // minimised or hidden): the record is unregistered; the main window
+    // unchecks the pane's view action.
     void paneHidden(int slot);
     // A title-bar drag ended and the glue was applied.
     void paneMoved(int slot);
@@ -62,7 +67,6 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -257,6 +257,16 @@ TEST(PaneFrame, DraggedByItsTitleItGluesAndRegistersWhileShown) {
     EXPECT_EQ(hidden.at(0).at(0).toInt(), int(dsTools));
     EXPECT_EQ(mngr.Record(dsTools), nullptr);
     EXPECT_EQ(mngr.GluedChainSize(), 0);
+
+    // Shown again, and hidden by code while the main window is hidden.
+    tools.show();
+    EXPECT_EQ(mngr.Record(dsTools), &tools.DockRect);
+    main.hide();
+    tools.hide();
+    EXPECT_EQ(hidden.count(), 2);
+    EXPECT_EQ(mngr.Record(dsTools), nullptr);
+    tools.hide();
+    EXPECT_EQ(hidden.count(), 2);  // already hidden: nothing new
 }
 
 TEST(PaneFrame, ContentReplacedAndResizeEndsInGlue) {
