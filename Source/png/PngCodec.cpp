@@ -446,7 +446,8 @@ bool TChunkIDAT::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
     const std::uint64_t maxRowBytes = RowBytes(width, h.ColorType, h.BitDepth);
     const std::size_t stride = static_cast<std::size_t>(maxRowBytes) + 1;
     // Several rows per inflate call; at least one.
-    const std::size_t batchRows = std::max<std::size_t>(1, (256u << 10) / stride);
+    const std::size_t batchRows =
+        static_cast<std::size_t>(std::clamp<std::uint64_t>((256u << 10) / stride, 1, height));
     std::vector<std::uint8_t> batch, prior;
     try {
         batch.resize(batchRows * stride);
@@ -657,7 +658,8 @@ bool TChunkIDAT::SaveToStream(ByteWriter& stream) {
     const std::size_t stagingCap = std::max<std::size_t>(maxRow + 1, 128u << 10);
     staging.reserve(stagingCap);
 
-    IdatDeflater z(stream, std::clamp<int>(owner.CompressionLevel, 0, 9), static_cast<std::size_t>(owner.MaxIdatSize()));
+    // A level zlib does not know fails here with the zlib error.
+    IdatDeflater z(stream, owner.CompressionLevel, static_cast<std::size_t>(owner.MaxIdatSize()));
     const bool interlaced = owner.InterlaceMethod == 1;
     for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
         const Adam7Pass p = interlaced ? kAdam7[pass] : Adam7Pass{0, 0, 1, 1};
