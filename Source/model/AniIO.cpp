@@ -313,26 +313,28 @@ bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
     // naming a frame that did not load is dropped with its delay; one naming
     // no stored frame at all makes the file invalid.
     struct Step {
-        const TmyImagePal* Frame;
+        std::size_t Stored;
         std::uint32_t Jiffies;
     };
     std::vector<Step> steps;
+    std::vector<std::size_t> uses(content.Stored.size(), 0);
     const std::size_t count = content.Steps.empty() ? content.Stored.size() : content.Steps.size();
     steps.reserve(count);
-    std::uint64_t bytes = 0;
+    std::uint64_t bytes = content.StoredBytes;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t stored = content.Steps.empty() ? i : content.Steps[i];
         if (stored >= content.Stored.size()) return false;
-        const TmyImagePal* frame = content.Stored[stored].get();
-        if (!frame) continue;
-        bytes += PixelBytes(*frame);
+        if (!content.Stored[stored]) continue;
+        // The last step showing a frame takes the stored one; every other needs a copy.
+        if (uses[stored]++ > 0) bytes += PixelBytes(*content.Stored[stored]);
         if (bytes > MaxPixelBytes) return false;
-        steps.push_back({frame, i < content.Rates.size() ? content.Rates[i] : content.DisplayRate});
+        steps.push_back({stored, i < content.Rates.size() ? content.Rates[i] : content.DisplayRate});
     }
     if (steps.empty()) return false;
 
     for (const Step& step : steps) {
-        auto frame = std::make_unique<TmyImagePal>(*step.Frame);
+        std::unique_ptr<TmyImagePal>& stored = content.Stored[step.Stored];
+        auto frame = --uses[step.Stored] == 0 ? std::move(stored) : std::make_unique<TmyImagePal>(*stored);
         SetFrameRate(*frame, step.Jiffies);
         ani->AppendImage(std::move(frame));
     }

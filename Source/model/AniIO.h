@@ -34,7 +34,7 @@ public:
     // frames when there is no "seq ")...
     static constexpr std::size_t MaxSteps = 10000;
     // ...nor to more pixel bytes (4 per pixel) than this, counted over the
-    // stored frames and again over the steps.
+    // stored frames and every copy of one that a repeated step needs.
     static constexpr std::uint64_t MaxPixelBytes = 256ull << 20;
     // Title and author keep at most this many characters.
     static constexpr std::size_t MaxTextLength = 2000;
