@@ -13,6 +13,7 @@ struct Loaded {
     bool ok = false;
     TmyIcon doc;
     std::vector<MessageRequest> shown;
+    int maskFor32 = -1;
 };
 
 Loaded Load(const Bytes& file, bool show = true) {
@@ -22,6 +23,7 @@ Loaded Load(const Bytes& file, bool show = true) {
     ByteReader reader(file);
     r.ok = io.LoadFromStream(r.doc, reader);
     r.shown = log.shown;
+    r.maskFor32 = io.MaskFor32();
     return r;
 }
 
@@ -141,24 +143,15 @@ TEST(IcoRead, ThirtyTwoBitAlphaOrMask) {
         if (withMask) d.insert(d.end(), {0x80, 0, 0, 0, 0, 0, 0, 0});
         return d;
     };
-    TmyIcoIO io(false);
-    {
-        const Bytes file = IcoFile(1, {{dib32(0, true)}});
-        ByteReader reader(file);
-        TmyIcon doc;
-        ASSERT_TRUE(io.LoadFromStream(doc, reader));
-        EXPECT_EQ(io.MaskFor32(), 1);
-        EXPECT_EQ(doc.Image(0).At(0, 1), Rgba(0, 0, 0, 0));
-        EXPECT_EQ(doc.Image(0).At(0, 0), Rgba(6, 5, 4, 255));
-    }
-    {
-        const Bytes file = IcoFile(1, {{dib32(7, true)}});
-        ByteReader reader(file);
-        TmyIcon doc;
-        ASSERT_TRUE(io.LoadFromStream(doc, reader));
-        EXPECT_EQ(io.MaskFor32(), 0);
-        EXPECT_EQ(doc.Image(0).At(0, 1), Rgba(3, 2, 1, 7));
-    }
+    const Loaded masked = Load(IcoFile(1, {{dib32(0, true)}}));
+    ASSERT_TRUE(masked.ok);
+    EXPECT_EQ(masked.maskFor32, 1);
+    EXPECT_EQ(masked.doc.Image(0).At(0, 1), Rgba(0, 0, 0, 0));
+    EXPECT_EQ(masked.doc.Image(0).At(0, 0), Rgba(6, 5, 4, 255));
+    const Loaded alpha = Load(IcoFile(1, {{dib32(7, true)}}));
+    ASSERT_TRUE(alpha.ok);
+    EXPECT_EQ(alpha.maskFor32, 0);
+    EXPECT_EQ(alpha.doc.Image(0).At(0, 1), Rgba(3, 2, 1, 7));
     // A missing mask is harmless when alpha decides, not when the mask does.
     EXPECT_TRUE(Load(IcoFile(1, {{dib32(7, false)}})).ok);
     EXPECT_FALSE(Load(IcoFile(1, {{dib32(0, false)}})).ok);

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include <zlib.h>
+
 #include "platform/ByteWriter.h"
 #include "shell/core/MessageBox.h"
 
@@ -71,35 +73,22 @@ inline Bytes IcoFile(std::uint16_t type, const std::vector<Entry>& entries, int 
     return w.take();
 }
 
-inline std::uint32_t Crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0) {
-    crc = ~crc;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 inline void Chunk(velto::ByteWriter& w, const char* name, const Bytes& data) {
     w.u32be(static_cast<std::uint32_t>(data.size()));
     Bytes body(name, name + 4);
     body.insert(body.end(), data.begin(), data.end());
     w.bytes(body);
-    w.u32be(Crc32(body.data(), body.size()));
+    w.u32be(static_cast<std::uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
 }
 
-// A PNG whose rows (without filter bytes) are stored uncompressed.
+// A PNG of the given rows (without their filter bytes).
 inline Bytes PngFile(std::uint32_t width, std::uint32_t height, std::uint8_t bitDepth, std::uint8_t colorType,
                      const std::vector<Bytes>& rows, const Bytes& plte = {}, const Bytes& trns = {}) {
-    velto::ByteWriter w;
-    const std::uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    w.bytes(sig, 8);
-    velto::ByteWriter ihdr;
+    velto::ByteWriter w, ihdr;
+    w.bytes(Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
     ihdr.u32be(width);
     ihdr.u32be(height);
-    ihdr.u8(bitDepth);
-    ihdr.u8(colorType);
-    ihdr.fill(0, 3);
+    ihdr.bytes(Bytes{bitDepth, colorType, 0, 0, 0});
     Chunk(w, "IHDR", ihdr.take());
     if (!plte.empty()) Chunk(w, "PLTE", plte);
     if (!trns.empty()) Chunk(w, "tRNS", trns);
@@ -108,25 +97,11 @@ inline Bytes PngFile(std::uint32_t width, std::uint32_t height, std::uint8_t bit
         raw.push_back(0);
         raw.insert(raw.end(), r.begin(), r.end());
     }
-    velto::ByteWriter z;  // zlib stream of stored blocks
-    z.u8(0x78);
-    z.u8(0x01);
-    std::size_t at = 0;
-    do {
-        const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
-        z.u8(at + n == raw.size() ? 1 : 0);
-        z.u16le(static_cast<std::uint16_t>(n));
-        z.u16le(static_cast<std::uint16_t>(~n));
-        z.bytes(raw.data() + at, n);
-        at += n;
-    } while (at < raw.size());
-    std::uint32_t a = 1, b = 0;
-    for (std::uint8_t c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    z.u32be(b << 16 | a);
-    Chunk(w, "IDAT", z.take());
+    Bytes z(compressBound(static_cast<uLong>(raw.size())));
+    uLongf zsize = static_cast<uLongf>(z.size());
+    compress(z.data(), &zsize, raw.data(), static_cast<uLong>(raw.size()));
+    z.resize(zsize);
+    Chunk(w, "IDAT", z);
     Chunk(w, "IEND", {});
     return w.take();
 }
