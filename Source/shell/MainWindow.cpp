@@ -584,6 +584,8 @@ void TfrmMain::UpdateDockGlue() {
 }
 
 void TfrmMain::FormResize() {
+    // The document area has its place only once the window is laid out.
+    if (!isVisible()) return;
     UpdateOwnDockRect();
     for (int pass = 0; pass < 5; ++pass) {
         for (int slot : {dsExplorer, dsTools, dsColors, dsPreview}) {

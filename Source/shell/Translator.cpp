@@ -146,8 +146,9 @@ void TTranslator::translateObject(const QString& section, QObject* obj) {
         if (name.isEmpty() || !HasProperty(obj, prop)) continue;
         const QString english = English(obj, prop);
         if (english.isEmpty()) continue;
+        // An empty translation leaves the English text.
         QString v = lookup_(section, name + "." + prop, english);
-        if (!v.isEmpty()) SetProperty(obj, prop, v);
+        SetProperty(obj, prop, v.isEmpty() ? english : v);
     }
     for (QObject* child : obj->children())
         if (!IsForm(child)) translateObject(section, child);
@@ -187,7 +188,7 @@ void TTranslator::translateItems(QWidget* list) {
         const QString english = English(item, kCaption);
         const QString key = QString::number(menuCounter_) + "-" + QString::number(j) + ".Menu";
         QString v = lookup_("Menu", key, english);
-        if (!v.isEmpty()) sub->setTitle(v);
+        sub->setTitle(v.isEmpty() ? english : v);
         translateItems(sub);
     }
 }
