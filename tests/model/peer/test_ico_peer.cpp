@@ -100,6 +100,12 @@ std::string OurLine(const TmyImage& img, const fs::path& scratch) {
     return std::to_string(img.Width()) + " " + std::to_string(img.Height()) + " " + Lines(sha).at(0);
 }
 
+// What icotool -l says of an image, in IcotoolList's form.
+std::string Listed(const TmyImagePal& img) {
+    return std::to_string(img.Width()) + " " + std::to_string(img.Height()) + " " + std::to_string(img.BitCount) + " " +
+           std::to_string(img.HotSpotX()) + " " + std::to_string(img.HotSpotY());
+}
+
 class IcoPeer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -211,12 +217,7 @@ TEST_F(IcoPeer, SampleFilesReadAsPillowReadsThem) {
             std::vector<std::string> listed = IcotoolList(entry.path().string());
             for (const std::string& l : listed) {
                 bool found = false;
-                for (int i = 0; i < doc.Count(); ++i) {
-                    const TmyImagePal& img = doc.Image(i);
-                    found |= l == std::to_string(img.Width()) + " " + std::to_string(img.Height()) + " " +
-                                      std::to_string(img.BitCount) + " " + std::to_string(img.HotSpotX()) + " " +
-                                      std::to_string(img.HotSpotY());
-                }
+                for (int i = 0; i < doc.Count(); ++i) found |= l == Listed(doc.Image(i));
                 EXPECT_TRUE(found) << l;
             }
         }
@@ -238,11 +239,8 @@ TEST_F(IcoPeer, PeersReadOurCursorsAsWritten) {
         std::vector<std::string> ours;
         ASSERT_EQ(listed.size(), static_cast<std::size_t>(order.Count()));
         for (int i = 0; i < order.Count(); ++i) {
-            const TmyImagePal& img = order.Image(i);
-            EXPECT_EQ(listed[static_cast<std::size_t>(i)],
-                      std::to_string(img.Width()) + " " + std::to_string(img.Height()) + " " + std::to_string(img.BitCount) +
-                          " " + std::to_string(img.HotSpotX()) + " " + std::to_string(img.HotSpotY()));
-            ours.push_back(OurLine(img, dir_));
+            EXPECT_EQ(listed[static_cast<std::size_t>(i)], Listed(order.Image(i)));
+            ours.push_back(OurLine(order.Image(i), dir_));
         }
         std::vector<std::string> pillow = Pillow("ico " + Quote(file)), sorted = ours;
         std::sort(pillow.begin(), pillow.end());  // Pillow lists entries in its own order
