@@ -372,7 +372,10 @@ public:
     std::size_t Read(std::uint8_t* out, std::size_t n) {
         std::size_t done = 0;
         while (done < n && !fEnded) {
-            if (fZ.avail_in == 0) NextChunk();
+            if (fZ.avail_in == 0) {
+                NextChunk();  // empty chunks are passed over
+                continue;
+            }
             const std::size_t part = std::min<std::size_t>(n - done, 1u << 30);
             fZ.next_out = out + done;
             fZ.avail_out = static_cast<uInt>(part);

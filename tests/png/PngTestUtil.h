@@ -24,7 +24,7 @@ inline Bytes Chunk(std::string_view name, const Bytes& data) {
     b.insert(b.end(), name.begin(), name.end());
     b.insert(b.end(), data.begin(), data.end());
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>(name.data()), 4);
-    crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+    if (!data.empty()) crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
     Put32(b, static_cast<std::uint32_t>(crc));
     return b;
 }
