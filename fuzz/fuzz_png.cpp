@@ -1,0 +1,84 @@
+// The PNG reader on arbitrary bytes. A load either raises the codec's error or
+// yields an image whose pixel access stays inside it; what was read writes and
+// reads back to the same stored pixels.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+#include "png/PngImage.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+// Small enough that every image, its copy and the re-read fit the memory limit.
+constexpr std::uint64_t kBudget = 1u << 20;
+
+void Touch(velto::TPNGObject& png) {
+    const int w = png.Width(), h = png.Height();
+    Check(w >= 1 && h >= 1 && std::uint64_t(w) * std::uint64_t(h) <= kBudget);
+    const std::uint8_t mode = png.TransparencyMode();
+    Check(mode <= 2);
+    (void)png.TransparentColor();
+    (void)png.Palette();
+    // A sparse walk over the pixels: corners, edges and a diagonal.
+    unsigned sum = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int x = static_cast<int>(std::int64_t(w - 1) * i / 63), y = static_cast<int>(std::int64_t(h - 1) * i / 63);
+        sum += velto::ColorValue(png.GetPixels(x, y)) + velto::ColorValue(png.GetPixels(w - 1 - x, y));
+        if (const std::uint8_t* a = png.AlphaScanline(y)) sum += a[x];
+    }
+    Check(velto::ColorValue(png.GetPixels(w, 0)) == 0 && velto::ColorValue(png.GetPixels(0, -1)) == 0);
+    if (auto* plte = png.Chunks().FindChunk<velto::TChunkPLTE>()) {
+        for (int i = 0; i < plte->Count; ++i) sum += plte->GetPaletteItem(i).Red;
+    }
+    volatile unsigned sink = sum;
+    (void)sink;
+}
+
+bool SamePixels(const velto::TPNGObject& a, const velto::TPNGObject& b) {
+    const auto& ha = a.GetHeader();
+    const auto& hb = b.GetHeader();
+    if (ha.Width != hb.Width || ha.Height != hb.Height || ha.ColorType != hb.ColorType) return false;
+    const auto& da = ha.ImageBitmap();
+    const auto& db = hb.ImageBitmap();
+    return da.ByteSize() == db.ByteSize() && std::memcmp(da.Bits(), db.Bits(), da.ByteSize()) == 0 &&
+           ha.ImageAlpha == hb.ImageAlpha;
+}
+
+bool IdentityGamma(const velto::TPNGObject& png) {
+    for (int i = 0; i < 256; ++i)
+        if (png.GammaTable[static_cast<std::size_t>(i)] != i) return false;
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    velto::TPNGObject png;
+    png.PixelBudget = kBudget;
+    velto::ByteReader reader(std::span<const std::uint8_t>(data, size));
+    try {
+        png.LoadFromStream(reader);
+    } catch (const velto::EPngError&) {
+        Check(reader.pos() <= size);
+        return 0;
+    }
+    Check(reader.pos() <= size);
+    Touch(png);
+
+    velto::ByteWriter out;
+    png.SaveToStream(out);
+    velto::TPNGObject back;
+    back.PixelBudget = kBudget;
+    velto::ByteReader again(out.buffer());
+    back.LoadFromStream(again);  // what we write must read back
+    Check(again.atEnd());
+    // Palettes and colours pass through the gamma tables both ways, which need not
+    // be exact inverses; without gamma the stored pixels come back unchanged.
+    if (IdentityGamma(png)) Check(SamePixels(png, back));
+    return 0;
+}
