@@ -197,7 +197,12 @@ void TInstanceHandler::onNewConnection() {
         auto pending = std::make_shared<Pending>();
         auto* timeout = new QTimer(socket);
         timeout->setSingleShot(true);
-        connect(timeout, &QTimer::timeout, socket, &QLocalSocket::abort);
+        // Also frees a connection that was closed before it was picked up
+        // (the probe of a later start), which never reports disconnected.
+        connect(timeout, &QTimer::timeout, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
         timeout->start(kReceiveTimeoutMs);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, pending, timeout] {
