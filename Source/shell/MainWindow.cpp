@@ -690,7 +690,19 @@ void TfrmMain::RestoreLayout() {
     applyPaneVisibility();
     emit layoutRestored();
 
-    if (o.MainMaximized) setWindowState(windowState() | Qt::WindowMaximized);
+    if (o.MainMaximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+        // A display without a window manager ignores the state: fill the screen then.
+        QTimer::singleShot(300, this, [this] {
+            if (!isMaximized() || !screen()) return;
+            const QRect avail = screen()->availableGeometry();
+            if (this->width() < avail.width() * 9 / 10 || this->height() < avail.height() * 8 / 10) setGeometry(avail);
+        });
+    } else {
+        // Panes saved outside a smaller window come back to its edge (a
+        // maximised window does this when its new size arrives).
+        FormResize();
+    }
     RefreshAllDocuments(false);
     UpdateRecentFilesMenu();
     FillLanguageMenu();
