@@ -225,13 +225,13 @@ void TInstanceHandler::onNewConnection() {
             timeout->stop();
             const QStringList params = DecodeParams(pending->data.mid(4, pending->expected));
             pending->data.clear();
-            QPointer<QLocalSocket> guard(socket);
-            handOver(params);  // may run a nested event loop
-            if (guard) {
-                guard->putChar(kAck);
-                guard->flush();
-                guard->disconnectFromServer();
-            }
+            // The names are ours now: the later start may end. Answering only
+            // after they are opened would keep it waiting on any question
+            // opening asks, and past its patience it would open them itself.
+            socket->putChar(kAck);
+            socket->flush();
+            socket->disconnectFromServer();
+            handOver(params);
         });
         // Bytes may have arrived before the connection above.
         if (socket->bytesAvailable() > 0) QMetaObject::invokeMethod(socket, "readyRead", Qt::QueuedConnection);

@@ -3,12 +3,12 @@
 // already running and ends; a second start without names runs as a second
 // copy. The instances of one user and one executable meet at a local socket
 // in a folder only that user can enter: the first instance listens there, a
-// later start connects, sends its names as absolute paths and waits for the
-// running instance to have handled them.
+// later start connects, sends its names as absolute paths and waits until the
+// running instance has taken them.
 //
 // Wire format: a 4-byte big-endian length, then that many bytes of UTF-8 text,
 // every name followed by CR LF; the receiver answers with one byte once it has
-// handled them.
+// them all, before it opens them.
 #include <QObject>
 #include <QPointer>
 #include <QString>
