@@ -130,6 +130,7 @@ QStringList TInstanceHandler::DecodeParams(const QByteArray& payload) {
 }
 
 bool TInstanceHandler::CheckInstance(const QStringList& params) {
+    if (IsServing()) return true;  // checked before: this is the first instance
     const QString name = ServerName();
     // Without a private place for the socket there is no safe meeting point:
     // every start runs on its own.
@@ -160,9 +161,14 @@ bool TInstanceHandler::listen(const QString& name) {
             probe.abort();
             return false;  // another instance serves this name
         }
-        // Left behind by an instance that ended without closing it.
-        QLocalServer::removeServer(name);
-        ok = server->listen(name);
+        // Left behind by an instance that ended without closing it. Only a
+        // socket is removed, never a file that happens to bear the name.
+        struct stat st {};
+        const QByteArray path = name.toLocal8Bit();
+        if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+            QLocalServer::removeServer(name);
+            ok = server->listen(name);
+        }
     }
     if (!ok) return false;
     server_ = server.release();
