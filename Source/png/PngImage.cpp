@@ -108,6 +108,8 @@ bool TChunk::LoadFromStream(ByteReader& stream, const TChunkName& name, std::uin
 }
 
 bool TChunk::SaveToStream(ByteWriter& stream) {
+    // A chunk made outside the list has not been named yet: it carries its class's name.
+    if (Name == TChunkName{} && GetName().size() == 4) std::copy_n(GetName().begin(), 4, Name.begin());
     WriteChunk(stream, Name, Data);
     return true;
 }
