@@ -170,7 +170,7 @@ void TfrmMain::CreateForms() {
         if (!pane) continue;
         connect(pane, &PaneFrame::paneHidden, this, [this, pane](int s) {
             // Only a pane hidden by itself: the main window hiding hides every child.
-            if (!pane->isHidden() || !isVisible()) return;
+            if (!pane->isHidden()) return;
             static const char* names[] = {"", "", "actnPreview", "actnColors", "actnTools", "actExplorer"};
             if (QAction* a = Action(names[s])) a->setChecked(false);
         });
@@ -326,6 +326,7 @@ TDeskWindow* TfrmMain::ActiveDesk() const { return Desk(desks_.ActiveIndex()); }
 bool TfrmMain::CreateDocumentWindow(const QString& caption) {
     if (desks_.Full()) {
         ShowMessageBox(Lang().GetMessage("msgMaxWindows", "Too many open windows!"), mkWarning, mbOK);
+        emit deskRequested();
         return false;
     }
     QString title = caption;
@@ -345,6 +346,7 @@ bool TfrmMain::CreateDocumentWindow(const QString& caption) {
     desk->SetLocalToolbarVisible(Options().LocalToolbarVisible);
     EnableDocumentActions();
     UpdateWindowMenu();
+    emit deskRequested();
     return true;
 }
 
@@ -355,6 +357,7 @@ void TfrmMain::RemoveDocumentWindow(int slot) {
     if (desks_.DeskCount() == 0) {
         DisableDocumentActions();
         UpdateWindowMenu();
+        emit activeDeskChanged(nullptr);
     } else {
         ActivateDesk(desks_.DeskCount());
     }
@@ -368,6 +371,7 @@ void TfrmMain::ActivateDesk(int slot) {
     desk->MakeActive();
     if (QMdiSubWindow* f = desk->Frame(); f && panel1_->activeSubWindow() != f) panel1_->setActiveSubWindow(f);
     UpdateWindowMenu();
+    emit activeDeskChanged(desk);
 }
 
 void TfrmMain::UpdateWindowMenu() {

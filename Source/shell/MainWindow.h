@@ -179,6 +179,12 @@ signals:
     void layoutRestored();
     void documentsRefreshing(bool redrawAll);
     void closing(const QString& settingsFolder);
+    // The active document window changed (null: none is open any more); the
+    // preview pane and the colour panel follow it.
+    void activeDeskChanged(TDeskWindow* desk);
+    // A document window was asked for (created or refused): the tool palette
+    // sets the canvas cursor of the current tool.
+    void deskRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
