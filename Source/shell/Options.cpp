@@ -31,86 +31,105 @@ struct Field {
     std::string TOptions::*s = nullptr;
     TColor TOptions::*c = nullptr;
     TmyPixel TOptions::*p = nullptr;
+    // The default: a number, a colour value, a pixel as R | G << 8 | B << 16 |
+    // A << 24, or text (none: the home folder).
+    std::uint32_t def = 0;
+    bool fromScreenRight = false;  // the default is the screen width minus def
+    const char* text = nullptr;
 };
 
-constexpr Field I(const char* sec, const char* key, std::int32_t TOptions::*m) { return {sec, key, Kind::Int, m}; }
-constexpr Field B(const char* sec, const char* key, bool TOptions::*m) {
-    return {sec, key, Kind::Bool, nullptr, m};
+constexpr Field I(const char* sec, const char* key, std::int32_t TOptions::*m, std::int32_t def) {
+    return {.section = sec, .key = key, .kind = Kind::Int, .i = m, .def = static_cast<std::uint32_t>(def)};
 }
-constexpr Field U8(const char* sec, const char* key, std::uint8_t TOptions::*m) {
-    return {sec, key, Kind::Byte, nullptr, nullptr, m};
+// An integer measured from the right screen edge.
+constexpr Field R(const char* sec, const char* key, std::int32_t TOptions::*m, std::int32_t fromRight) {
+    Field f = I(sec, key, m, fromRight);
+    f.fromScreenRight = true;
+    return f;
 }
-constexpr Field S(const char* sec, const char* key, std::string TOptions::*m) {
-    return {sec, key, Kind::Text, nullptr, nullptr, nullptr, m};
+constexpr Field B(const char* sec, const char* key, bool TOptions::*m, bool def) {
+    return {.section = sec, .key = key, .kind = Kind::Bool, .b = m, .def = def ? 1u : 0u};
 }
-constexpr Field C(const char* sec, const char* prefix, TColor TOptions::*m) {
-    return {sec, prefix, Kind::Color, nullptr, nullptr, nullptr, nullptr, m};
+constexpr Field U8(const char* sec, const char* key, std::uint8_t TOptions::*m, std::uint8_t def) {
+    return {.section = sec, .key = key, .kind = Kind::Byte, .u8 = m, .def = def};
 }
-constexpr Field P(const char* sec, const char* prefix, TmyPixel TOptions::*m) {
-    return {sec, prefix, Kind::Pixel, nullptr, nullptr, nullptr, nullptr, nullptr, m};
+constexpr Field S(const char* sec, const char* key, std::string TOptions::*m, const char* def) {
+    return {.section = sec, .key = key, .kind = Kind::Text, .s = m, .text = def};
+}
+constexpr Field C(const char* sec, const char* prefix, TColor TOptions::*m, std::uint8_t r, std::uint8_t g,
+                  std::uint8_t b) {
+    return {.section = sec, .key = prefix, .kind = Kind::Color, .c = m, .def = ColorValue(MakeColor(r, g, b))};
+}
+constexpr Field P(const char* sec, const char* prefix, TmyPixel TOptions::*m, std::uint8_t r, std::uint8_t g,
+                  std::uint8_t b, std::uint8_t a) {
+    return {.section = sec, .key = prefix, .kind = Kind::Pixel, .p = m,
+            .def = r | (std::uint32_t(g) << 8) | (std::uint32_t(b) << 16) | (std::uint32_t(a) << 24)};
 }
 
 using O = TOptions;
-// Every key in file order; reading and writing both walk this table.
+// Every key in file order with its default; defaults, reading and writing
+// all walk this table.
 constexpr Field kFields[] = {
-    I("MainForm", "Top", &O::MainTop),
-    I("MainForm", "Left", &O::MainLeft),
-    I("MainForm", "Height", &O::MainHeight),
-    I("MainForm", "Width", &O::MainWidth),
-    B("MainForm", "Maximized", &O::MainMaximized),
-    B("MainForm", "ToolbarVisible", &O::ToolbarVisible),
-    B("MainForm", "LocalToolbarVisible", &O::LocalToolbarVisible),
-    B("MainForm", "StatusbarVisible", &O::StatusbarVisible),
-    B("MainForm", "SidebarVisible", &O::SidebarVisible),
-    B("ToolsForm", "Visible", &O::ToolsVisible),
-    I("ToolsForm", "Top", &O::ToolsTop),
-    I("ToolsForm", "Left", &O::ToolsLeft),
-    B("ColorsForm", "Visible", &O::ColorsVisible),
-    I("ColorsForm", "Top", &O::ColorsTop),
-    I("ColorsForm", "Left", &O::ColorsLeft),
-    B("ColorsForm", "ShowRGB", &O::ShowRGB),
-    P("ColorsForm", "ForeColor", &O::ForeColor),
-    P("ColorsForm", "BackColor", &O::BackColor),
-    I("ColorsForm", "FavoritColorPosition", &O::FavoritColorPosition),
-    B("PrevForm", "Visible", &O::PrevVisible),
-    I("PrevForm", "Top", &O::PrevTop),
-    I("PrevForm", "Left", &O::PrevLeft),
-    I("PrevForm", "Height", &O::PrevHeight),
-    I("PrevForm", "Width", &O::PrevWidth),
-    B("ExplorerForm", "Visible", &O::ExplorerVisible),
-    I("ExplorerForm", "Top", &O::ExplorerTop),
-    I("ExplorerForm", "Left", &O::ExplorerLeft),
-    I("ExplorerForm", "Width", &O::ExplorerWidth),
-    I("ExplorerForm", "Height", &O::ExplorerHeight),
-    I("ExplorerForm", "TreeHeight", &O::ExplorerTreeHeight),
-    I("ExplorerForm", "ThumbSize", &O::ExplorerThumbSize),
-    B("ExplorerForm", "ShowLabel", &O::ExplorerShowLabel),
-    B("Grid", "Visible", &O::GridVisible),
-    C("Grid", "Color", &O::GridColor),
-    U8("Grid", "Style", &O::GridStyle),
-    U8("General", "BKSize", &O::BKSize),
-    C("General", "Color1", &O::BKColor1),
-    C("General", "Color2", &O::BKColor2),
-    U8("General", "PaletteAction", &O::PaletteAction),
-    U8("General", "ClipboardAction", &O::ClipboardAction),
-    U8("General", "ImportAction", &O::ImportAction),
-    B("General", "NewIcon", &O::NewIcon),
-    U8("General", "SelectedIndex", &O::SelectedIndex),
-    C("General", "PrevColor", &O::PrevColor),
-    B("General", "FilterOnAlpha", &O::FilterOnAlpha),
-    B("General", "SmoothEdges", &O::SmoothEdges),
-    B("General", "KeepAspectRatio", &O::KeepAspectRatio),
-    B("General", "ClearClipboard", &O::ClearClipboard),
-    S("General", "Language", &O::Language),
-    B("General", "ExportAlpha", &O::ExportAlpha),
-    B("General", "TransparentSelection", &O::TransparentSelection),
-    B("General", "AllowDragAndDrop", &O::AllowDragAndDrop),
-    B("General", "ShowTips", &O::ShowTips),
-    B("General", "Dithering", &O::Dithering),
-    B("General", "Autozoom", &O::Autozoom),
-    S("General", "BatchOutput", &O::BatchOutput),
-    B("General", "EffectOnAllImages", &O::EffectOnAllImages),
-    B("General", "Overimpose", &O::Overimpose),
+    I("MainForm", "Top", &O::MainTop, 0),
+    I("MainForm", "Left", &O::MainLeft, 0),
+    I("MainForm", "Height", &O::MainHeight, 480),
+    I("MainForm", "Width", &O::MainWidth, 640),
+    B("MainForm", "Maximized", &O::MainMaximized, true),
+    B("MainForm", "ToolbarVisible", &O::ToolbarVisible, true),
+    B("MainForm", "LocalToolbarVisible", &O::LocalToolbarVisible, true),
+    B("MainForm", "StatusbarVisible", &O::StatusbarVisible, true),
+    B("MainForm", "SidebarVisible", &O::SidebarVisible, true),
+    B("ToolsForm", "Visible", &O::ToolsVisible, true),
+    I("ToolsForm", "Top", &O::ToolsTop, 234),
+    R("ToolsForm", "Left", &O::ToolsLeft, 235),
+    B("ColorsForm", "Visible", &O::ColorsVisible, true),
+    I("ColorsForm", "Top", &O::ColorsTop, 234),
+    R("ColorsForm", "Left", &O::ColorsLeft, 171),
+    B("ColorsForm", "ShowRGB", &O::ShowRGB, true),
+    P("ColorsForm", "ForeColor", &O::ForeColor, 0, 0, 0, 255),
+    P("ColorsForm", "BackColor", &O::BackColor, 0, 0, 0, 0),
+    I("ColorsForm", "FavoritColorPosition", &O::FavoritColorPosition, 0),
+    B("PrevForm", "Visible", &O::PrevVisible, true),
+    I("PrevForm", "Top", &O::PrevTop, 64),
+    R("PrevForm", "Left", &O::PrevLeft, 235),
+    I("PrevForm", "Height", &O::PrevHeight, 170),
+    I("PrevForm", "Width", &O::PrevWidth, 235),
+    B("ExplorerForm", "Visible", &O::ExplorerVisible, true),
+    I("ExplorerForm", "Top", &O::ExplorerTop, 64),
+    I("ExplorerForm", "Left", &O::ExplorerLeft, 0),
+    I("ExplorerForm", "Width", &O::ExplorerWidth, 244),
+    I("ExplorerForm", "Height", &O::ExplorerHeight, 0),
+    I("ExplorerForm", "TreeHeight", &O::ExplorerTreeHeight, 176),
+    I("ExplorerForm", "ThumbSize", &O::ExplorerThumbSize, 100),
+    B("ExplorerForm", "ShowLabel", &O::ExplorerShowLabel, false),
+    B("Grid", "Visible", &O::GridVisible, false),
+    C("Grid", "Color", &O::GridColor, 192, 192, 192),
+    U8("Grid", "Style", &O::GridStyle, 1),
+    U8("General", "BKSize", &O::BKSize, 4),
+    C("General", "Color1", &O::BKColor1, 255, 255, 255),
+    C("General", "Color2", &O::BKColor2, 235, 235, 235),
+    U8("General", "PaletteAction", &O::PaletteAction, 2),
+    U8("General", "ClipboardAction", &O::ClipboardAction, 3),
+    U8("General", "ImportAction", &O::ImportAction, 2),
+    B("General", "NewIcon", &O::NewIcon, false),
+    U8("General", "SelectedIndex", &O::SelectedIndex, 2),
+    C("General", "PrevColor", &O::PrevColor, 255, 255, 255),
+    B("General", "FilterOnAlpha", &O::FilterOnAlpha, true),
+    B("General", "SmoothEdges", &O::SmoothEdges, false),
+    B("General", "KeepAspectRatio", &O::KeepAspectRatio, true),
+    B("General", "ClearClipboard", &O::ClearClipboard, true),
+    S("General", "Language", &O::Language, "English"),
+    B("General", "ExportAlpha", &O::ExportAlpha, true),
+    B("General", "TransparentSelection", &O::TransparentSelection, true),
+    B("General", "AllowDragAndDrop", &O::AllowDragAndDrop, true),
+    B("General", "ShowTips", &O::ShowTips, true),
+    B("General", "Dithering", &O::Dithering, true),
+    B("General", "Autozoom", &O::Autozoom, true),
+    // The batch converter's output folder starts in the user's home (the
+    // drive root of the original has no counterpart here).
+    S("General", "BatchOutput", &O::BatchOutput, nullptr),
+    B("General", "EffectOnAllImages", &O::EffectOnAllImages, false),
+    B("General", "Overimpose", &O::Overimpose, false),
 };
 
 constexpr const char* kGeneral = "General";
@@ -147,58 +166,23 @@ std::string favoriteKey(std::size_t n) { return std::string(kFavoritePrefix) + s
 TOptions::TOptions(int screenWidth) : screenWidth_(screenWidth) { SetDefaults(); }
 
 void TOptions::SetDefaults() {
-    MainTop = 0;
-    MainLeft = 0;
-    MainHeight = 480;
-    MainWidth = 640;
-    MainMaximized = true;
-    ToolbarVisible = LocalToolbarVisible = StatusbarVisible = SidebarVisible = true;
-    ToolsVisible = true;
-    ToolsTop = 234;
-    ToolsLeft = screenWidth_ - 235;
-    ColorsVisible = true;
-    ColorsTop = 234;
-    ColorsLeft = screenWidth_ - 171;
-    ShowRGB = true;
-    ForeColor = TmyPixel::CreateRGBA(0, 0, 0, 255);
-    BackColor = TmyPixel::CreateRGBA(0, 0, 0, 0);
-    FavoritColorPosition = 0;
-    PrevVisible = true;
-    PrevTop = 64;
-    PrevLeft = screenWidth_ - 235;
-    PrevHeight = 170;
-    PrevWidth = 235;
-    ExplorerVisible = true;
-    ExplorerTop = 64;
-    ExplorerLeft = 0;
-    ExplorerWidth = 244;
-    ExplorerHeight = 0;
-    ExplorerTreeHeight = 176;
-    ExplorerThumbSize = 100;
-    ExplorerShowLabel = false;
-    GridVisible = false;
-    GridColor = MakeColor(192, 192, 192);
-    GridStyle = 1;
-    BKSize = 4;
-    BKColor1 = MakeColor(255, 255, 255);
-    BKColor2 = MakeColor(235, 235, 235);
-    PaletteAction = 2;
-    ClipboardAction = 3;
-    ImportAction = 2;
-    NewIcon = false;
-    SelectedIndex = 2;
-    PrevColor = MakeColor(255, 255, 255);
-    FilterOnAlpha = true;
-    SmoothEdges = false;
-    KeepAspectRatio = true;
-    ClearClipboard = true;
-    Language = "English";
-    ExportAlpha = TransparentSelection = AllowDragAndDrop = ShowTips = Dithering = Autozoom = true;
-    // The output folder of the batch converter starts in the user's home
-    // (the drive root of the original has no counterpart here).
-    BatchOutput = GetHomeFolder();
-    EffectOnAllImages = false;
-    Overimpose = false;
+    for (const Field& f : kFields) {
+        switch (f.kind) {
+        case Kind::Int:
+            this->*f.i = f.fromScreenRight ? screenWidth_ - static_cast<std::int32_t>(f.def)
+                                           : static_cast<std::int32_t>(f.def);
+            break;
+        case Kind::Bool: this->*f.b = f.def != 0; break;
+        case Kind::Byte: this->*f.u8 = static_cast<std::uint8_t>(f.def); break;
+        case Kind::Text: this->*f.s = f.text ? std::string(f.text) : GetHomeFolder(); break;
+        case Kind::Color: this->*f.c = ColorFromValue(f.def); break;
+        case Kind::Pixel:
+            this->*f.p = TmyPixel::CreateRGBA(static_cast<std::uint8_t>(f.def), static_cast<std::uint8_t>(f.def >> 8),
+                                              static_cast<std::uint8_t>(f.def >> 16),
+                                              static_cast<std::uint8_t>(f.def >> 24));
+            break;
+        }
+    }
     recentFiles_.fill(std::string());
     FavoriteDirs.clear();
     SavePngOption = false;
