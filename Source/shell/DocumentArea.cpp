@@ -48,28 +48,26 @@ QMdiSubWindow* TDocumentArea::AddDesk(TDeskWindow* desk) {
     return sw;
 }
 
-namespace {
-QStringList LocalFiles(const QMimeData* data) {
+QStringList DroppedFiles(const QMimeData* data) {
     QStringList out;
     if (!data) return out;
     for (const QUrl& url : data->urls())
         if (url.isLocalFile()) out << QFileInfo(url.toLocalFile()).absoluteFilePath();
     return out;
 }
-}  // namespace
 
 void TDocumentArea::dragEnterEvent(QDragEnterEvent* event) {
-    if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
     else QMdiArea::dragEnterEvent(event);
 }
 
 void TDocumentArea::dragMoveEvent(QDragMoveEvent* event) {
-    if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
     else QMdiArea::dragMoveEvent(event);
 }
 
 void TDocumentArea::dropEvent(QDropEvent* event) {
-    const QStringList files = LocalFiles(event->mimeData());
+    const QStringList files = DroppedFiles(event->mimeData());
     if (files.isEmpty()) {
         QMdiArea::dropEvent(event);
         return;

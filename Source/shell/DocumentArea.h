@@ -9,8 +9,12 @@
 #include "DeskList.h"
 
 class QMdiSubWindow;
+class QMimeData;
 
 namespace velto {
+
+// The local files of a drop, made absolute, in the order given.
+QStringList DroppedFiles(const QMimeData* data);
 
 // What the main window asks of a document window. The defaults describe a
 // window without a document.

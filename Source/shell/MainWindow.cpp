@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -192,6 +194,8 @@ void TfrmMain::createActions() {
             a->setToolTip(hint);
         }
         if (spec.group == ActionGroup::Toolbar) a->setIcon(ToolbarIcon(spec.name));
+        // Keys work for commands on no menu too (the tools' letters).
+        addAction(a);
     }
     actions_.setPreExecuteHook([this](QAction* a) {
         // Commands that work on the image drop the floating selection into it first.
@@ -904,6 +908,17 @@ void TfrmMain::paintEvent(QPaintEvent* event) {
         painted_ = true;
         emit firstPainted();
     }
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    OpenFiles(files);
 }
 
 bool TfrmMain::KeyPreview(QWidget* focus, const QString& text, int key) {

@@ -13,12 +13,14 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QUrl>
 
 #include <memory>
 
@@ -32,6 +34,8 @@
 #include "shell/core/MessageBox.h"
 
 using namespace velto;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -231,6 +235,20 @@ TEST_F(MainWindowTest, NoTwoCommandsShareAKeyAndNoMenuTitleShadowsAnAltCommand) 
     for (QAction* a : main->Desk(1)->Frame()->systemMenu()->actions()) EXPECT_TRUE(a->shortcuts().isEmpty());
     // Ctrl+F4 is still the Close command alone.
     EXPECT_EQ(seen.value(QKeySequence("Ctrl+F4")), "actClose");
+
+    // And the keys do arrive: Alt+V beside the View menu, Ctrl+W beside a
+    // document's frame, a tool letter.
+    QStringList ran;
+    for (const char* n : {"actTileVert", "actAdvancedShadow", "actnNew", "actpen"})
+        main->Actions().setHandler(n, [&ran](QAction* a) { ran << a->objectName(); });
+    main->show();
+    QApplication::setActiveWindow(main.get());
+    main->Desk(1)->Frame()->show();
+    QTest::keyClick(main.get(), Qt::Key_V, Qt::AltModifier);
+    QTest::keyClick(main.get(), Qt::Key_W, Qt::ControlModifier);
+    QTest::keyClick(main.get(), Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(main.get(), Qt::Key_P, Qt::ShiftModifier);
+    EXPECT_EQ(ran, QStringList({"actTileVert", "actAdvancedShadow", "actnNew", "actpen"}));
 }
 
 TEST_F(MainWindowTest, CommandStatesWithNoDocument) {
@@ -537,6 +555,34 @@ TEST_F(MainWindowTest, FilesHandedOverWhileAModalWindowIsOpenWaitForIt) {
     // Without a modal window they open at once.
     main->InstanceDenied({"/d/c.cur"});
     EXPECT_EQ(opened.size(), 3);
+}
+
+TEST_F(MainWindowTest, DroppedFilesOpenInOrderUntilOneFails) {
+    QStringList opened;
+    main->SetFileOpener([&opened](const QString& p) {
+        opened << p;
+        return !p.endsWith("bad.cur");
+    });
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/d/a.cur"), QUrl("https://example.org/x.cur"), QUrl::fromLocalFile("/d/bad.cur"),
+                  QUrl::fromLocalFile("/d/" + QString(300, 'n') + ".ani")});
+    auto dropOn = [&data](QWidget* target) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+    };
+    for (QWidget* target : {main->DocumentArea()->viewport(), static_cast<QWidget*>(main.get())}) {
+        opened.clear();
+        dropOn(target);
+        EXPECT_EQ(opened, QStringList({"/d/a.cur", "/d/bad.cur"}));
+    }
+    data.setUrls({QUrl::fromLocalFile("/d/" + QString(300, 'n') + ".ani")});
+    opened.clear();
+    dropOn(main->DocumentArea()->viewport());
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0].size(), 3 + 300 + 4);  // no truncation of long names
 }
 
 TEST_F(MainWindowTest, DocumentsWhoseFileVanishedAskToBeSaved) {
