@@ -598,7 +598,7 @@ TEST_F(MainWindowTest, DocumentsWhoseFileVanishedAskToBeSaved) {
     EXPECT_FALSE(last->Saved());
 }
 
-TEST_F(MainWindowTest, CloseAllStopsAtTheFirstWindowThatIsKept) {
+TEST_F(MainWindowTest, CloseAllStopsAtTheFirstWindowThatIsKeptAndExitClearsAPicture) {
     newDesk();
     StubDesk* keep = newDesk();
     newDesk();
@@ -609,4 +609,17 @@ TEST_F(MainWindowTest, CloseAllStopsAtTheFirstWindowThatIsKept) {
     keep->keep = false;
     EXPECT_TRUE(main->CloseAllDocuments());
     EXPECT_EQ(main->Desks().DeskCount(), 0);
+
+    // At exit a picture on the clipboard is cleared, text is left alone.
+    QClipboard* cb = QGuiApplication::clipboard();
+    cb->setText("kept");
+    main->FormClose();
+    EXPECT_EQ(cb->text(), "kept");
+    cb->setImage(QImage(2, 2, QImage::Format_ARGB32));
+    main->FormClose();
+    EXPECT_FALSE(cb->mimeData()->hasImage());
+    Options().ClearClipboard = false;
+    cb->setImage(QImage(2, 2, QImage::Format_ARGB32));
+    main->FormClose();
+    EXPECT_TRUE(cb->mimeData()->hasImage());
 }
