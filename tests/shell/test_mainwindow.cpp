@@ -617,9 +617,10 @@ TEST_F(MainWindowTest, CloseAllStopsAtTheFirstWindowThatIsKeptAndExitClearsAPict
     EXPECT_EQ(cb->text(), "kept");
     cb->setImage(QImage(2, 2, QImage::Format_ARGB32));
     main->FormClose();
-    EXPECT_FALSE(cb->mimeData()->hasImage());
+    EXPECT_TRUE(!cb->mimeData() || !cb->mimeData()->hasImage());
     Options().ClearClipboard = false;
     cb->setImage(QImage(2, 2, QImage::Format_ARGB32));
     main->FormClose();
+    ASSERT_NE(cb->mimeData(), nullptr);
     EXPECT_TRUE(cb->mimeData()->hasImage());
 }
