@@ -39,10 +39,10 @@ struct DockRecord {
     std::int32_t Top = 0;
     std::int32_t Right = 0;
     std::int32_t Bottom = 0;
-    DockGlue GlueTop;
-    DockGlue GlueBottom;
-    DockGlue GlueLeft;
-    DockGlue GlueRight;
+    DockGlue GlueTop{};
+    DockGlue GlueBottom{};
+    DockGlue GlueLeft{};
+    DockGlue GlueRight{};
 
     // (left, top, left + width, top + height), saturated to 32 bits.
     void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);

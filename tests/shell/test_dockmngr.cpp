@@ -2,7 +2,6 @@
 // chain widths along the document area, and the pane frame gluing itself.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,6 +9,7 @@
 
 #include "shell/DockMngr.h"
 #include "shell/PaneFrame.h"
+#include "GuiTestApp.h"
 
 using namespace velto;
 
@@ -22,14 +22,7 @@ DockRecord pane(int left, int top, int width, int height) {
 }
 
 // The document area at (x, y), w x h, given inside out.
-DockRecord area(int x, int y, int w, int h) {
-    DockRecord r;
-    r.Left = x + w;
-    r.Top = y + h;
-    r.Right = x;
-    r.Bottom = y;
-    return r;
-}
+DockRecord area(int x, int y, int w, int h) { return {.Left = x + w, .Top = y + h, .Right = x, .Bottom = y}; }
 
 class DockTest : public ::testing::Test {
 protected:
@@ -127,13 +120,7 @@ TEST_F(DockTest, ChainWidths) {
 }
 
 TEST(PaneFrame, GluesAfterADragOrResizeAndRegistersWhileShown) {
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_shell";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    test::EnsureGuiApp();
     QWidget window;
     window.resize(800, 600);
     TDockMngr mngr;

@@ -2,13 +2,13 @@
 // the Enter and Escape answers, the caption of each kind, and the codes.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
 #include "shell/MessageDialog.h"
+#include "GuiTestApp.h"
 
 using namespace velto;
 
@@ -23,13 +23,7 @@ struct Seen {
 class MessageDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!QApplication::instance()) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "test_shell";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        test::EnsureGuiApp();
         previous_ = InstallQtMessageSink();
     }
     void TearDown() override { SetMessageSink(previous_); }

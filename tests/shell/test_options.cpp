@@ -3,7 +3,6 @@
 // keys and never replaces a file it could not read.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "shell/Options.h"
 #include "shell/core/SysUtils.h"
+#include "GuiTestApp.h"
 
 using namespace velto;
 
@@ -178,13 +178,7 @@ TEST_F(OptionsTest, AFileThatCannotBeReadIsNeverReplaced) {
 }
 
 TEST(OptionsGlobal, CreatedAfterTheApplicationFromTheUserSettingsFolder) {
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_shell";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    test::EnsureGuiApp();
     QTemporaryDir home;
     const QByteArray old = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());

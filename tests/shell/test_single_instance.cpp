@@ -8,7 +8,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QLocalSocket>
 #include <QProcess>
@@ -20,6 +19,7 @@
 #include <stdexcept>
 
 #include "shell/SingleInstance.h"
+#include "GuiTestApp.h"
 
 using namespace velto;
 
@@ -28,13 +28,7 @@ namespace {
 class InstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!QApplication::instance()) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "test_shell";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        test::EnsureGuiApp();
         socket = tmp.filePath("s");  // each test meets its helper at a socket of its own
         qputenv("VELTO_INSTANCE_NAME", socket.toLocal8Bit());
     }
