@@ -30,10 +30,10 @@ long double JiffiesToSeconds(std::uint32_t jiffies);
 
 class TmyANIIO : public ImyIconIO {
 public:
-    // A file may not expand to more steps than this ("seq " entries, or stored
-    // frames when there is no "seq ")...
+    // A file may hold no more stored frames and no more "seq " entries than
+    // this...
     static constexpr std::size_t MaxSteps = 10000;
-    // ...nor to more pixel bytes (4 per pixel) than this, counted over the
+    // ...nor expand to more pixel bytes (4 per pixel) than this, counted over the
     // stored frames and every copy of one that a repeated step needs.
     static constexpr std::uint64_t MaxPixelBytes = 256ull << 20;
     // Title and author keep at most this many characters.
