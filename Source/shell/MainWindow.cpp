@@ -667,8 +667,8 @@ void TfrmMain::RestoreLayout() {
     if (top + height < 0) top = 0;
     if (left >= screenRect.right() + 1) left = 0;
     if (top >= screenRect.bottom() + 1) top = 0;
-    if (isMaximized()) showNormal();
-    setGeometry(geometry().x() + (left - x()), geometry().y() + (top - y()), width, height);
+    const bool wasMaximized = isMaximized();
+    if (wasMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
     move(left, top);
     resize(width, height);
 
@@ -698,7 +698,7 @@ void TfrmMain::RestoreLayout() {
     applyPaneVisibility();
     emit layoutRestored();
 
-    if (o.MainMaximized) {
+    if (o.MainMaximized || wasMaximized) {
         setWindowState(windowState() | Qt::WindowMaximized);
         // A display without a window manager ignores the state: fill the screen then.
         QTimer::singleShot(300, this, [this] {
