@@ -772,6 +772,8 @@ void TfrmMain::SelectLanguage(QAction* languageAction) {
     Options().Language = languageAction->property("languageName").toString().toStdString();
     Lang().SetFileName(languageAction->data().toString().toStdString());
     TranslateApplication();
+    // The walk gives "Last Effect" its plain caption back; name the effect again.
+    if (lastEffect_) SetLastEffect(lastEffect_);
     const QString newUntitled = Msg("msgUntitled", "Untitled");
     TTranslator t;
     for (int i = 1; i <= desks_.DeskCount(); ++i) {

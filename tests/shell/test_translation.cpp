@@ -95,12 +95,12 @@ protected:
 const QByteArray kGerman =
     "[General]\nAuthor=Jemand\n"
     "[frmMain]\nfrmMain.Caption=Velto DE\nactnNew.Caption=&Neu\nactnNew.Hint=Neues Dokument\n"
-    "actnOpen.Caption=\xc3\x96\x66\x66nen...\n"
+    "actnOpen.Caption=\xc3\x96\x66\x66nen...\nactnInvert.Caption=Umkehren...\n"
     "[frmTools]\nfrmTools.Caption=Werkzeuge\n"
     "[frmTips]\nfrmTips.Caption=Tipp des Tages\n"
     "[frmCanvas]\nfrmCanvasLabel.Caption=Leinwand\n"
     "[Menu]\n1-0.Menu=&Datei\n2-12.Menu=Zuletzt ge\xc3\xb6\x66\x66net\n"
-    "[MSG]\nmsgUntitled=Unbenannt\nmsgRed=Rot\n";
+    "[MSG]\nmsgUntitled=Unbenannt\nmsgRed=Rot\nmsgLastEffect=Letzter Effekt (%s1)\n";
 
 // Only a few keys: everything else must come back as English, not German.
 const QByteArray kPartialFrench =
@@ -117,8 +117,10 @@ TEST_F(TranslationTest, SwitchingToAPartialLanguageFallsBackToEnglish) {
     main->FillLanguageMenu();  // "Language" is English: no such file, nothing runs
     EXPECT_EQ(act("actnNew")->text(), "New");
 
+    main->SetLastEffect(act("actnInvert"));
     main->SelectLanguage(languageItem("Deutsch"));
     EXPECT_EQ(Options().Language, "Deutsch");
+    EXPECT_EQ(act("actLast")->text(), "Letzter Effekt (Umkehren)");
     EXPECT_EQ(act("actnNew")->text(), "&Neu");
     EXPECT_EQ(act("actnNew")->statusTip(), "Neues Dokument");
     EXPECT_EQ(act("actnOpen")->text(), QString::fromUtf8("\xc3\x96\x66\x66nen..."));
