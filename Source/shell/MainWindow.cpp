@@ -442,12 +442,10 @@ void TfrmMain::EnableDocumentActions() {
 }
 
 void TfrmMain::LockToolActions() {
-    toolsLocked_ = true;
     for (QAction* a : actions_.group(ActionGroup::Tools)) a->setEnabled(false);
 }
 
 void TfrmMain::UnlockToolActions() {
-    toolsLocked_ = false;
     for (QAction* a : actions_.group(ActionGroup::Tools)) a->setEnabled(true);
     // The opacity tool works on 32-bit images only, as when the image was chosen.
     TDeskWindow* d = ActiveDesk();

@@ -238,7 +238,6 @@ private:
     bool firstActivation_ = true;
     bool closingAll_ = false;
     bool painted_ = false;
-    bool toolsLocked_ = false;
 };
 
 // The process-wide main window (null before start-up and after shutdown).
