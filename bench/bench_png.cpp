@@ -60,7 +60,11 @@ Bytes LibpngEncode(const Bytes& px, int channels, int level, int filters) {
     png_set_IHDR(png, info, kSide, kSide, 8, channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, level);
-    if (filters) png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
+    if (filters) {
+        // Same deflate settings as ours: libpng would pick Z_FILTERED for filtered rows.
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
+        png_set_compression_strategy(png, 0 /* Z_DEFAULT_STRATEGY */);
+    }
     png_write_info(png, info);
     for (int y = 0; y < kSide; ++y)
         png_write_row(png, const_cast<png_bytep>(&px[static_cast<std::size_t>(y) * kSide * channels]));
