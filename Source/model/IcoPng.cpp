@@ -59,8 +59,8 @@ void FillPixels(TPNGObject& png, TmyImagePal& image) {
                 const TRGBQuad q = plte->GetPaletteItem(static_cast<int>(index));
                 // A tRNS shorter than the palette leaves the remaining entries opaque.
                 const std::uint8_t alpha = index < alphaCount ? trns->PaletteValues[index] : 255;
-                dst[x] = TmyPixel::CreateRGBA(png.GammaTable[q.Red], png.GammaTable[q.Green], png.GammaTable[q.Blue],
-                                              alpha > 128 ? 255 : 0);
+                // Palette entries already carry the file's gamma: mapping them again would darken twice.
+                dst[x] = TmyPixel::CreateRGBA(q.Red, q.Green, q.Blue, alpha > 128 ? 255 : 0);
             }
         }
         return;

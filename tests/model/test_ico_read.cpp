@@ -249,6 +249,22 @@ TEST(IcoReadPng, PaletteAlphaIsAllOrNothingAndBrokenPalettesAreBounded) {
     EXPECT_EQ(img.At(4, 0), Rgba(0, 0, 0, 255));  // index beyond the palette
 }
 
+TEST(IcoReadPng, PaletteGammaIsAppliedOnce) {
+    // The same palette image with and without partial transparency: both
+    // roads must give the same colours (the palette already carries gamma).
+    const Bytes plte = {10, 100, 200, 40, 80, 160};
+    const Bytes keyed = PngFile(2, 1, 8, 3, {{0, 1}}, plte, {255, 200}, 100000);
+    const Bytes plain = PngFile(2, 1, 8, 3, {{0, 1}}, plte, {}, 100000);
+    const Loaded a = Load(IcoFile(1, {{keyed, 1, 32}}));
+    const Loaded b = Load(IcoFile(1, {{plain, 1, 32}}));
+    ASSERT_TRUE(a.ok && b.ok) << "PNG decoding";
+    EXPECT_NE(b.doc.Image(0).At(0, 0), Rgba(10, 100, 200, 255)) << "gamma 1.0 should change the samples";
+    for (int x = 0; x < 2; ++x) {
+        const TmyPixel p = a.doc.Image(0).At(x, 0), q = b.doc.Image(0).At(x, 0);
+        EXPECT_EQ(Rgba(p.R, p.G, p.B, 255), Rgba(q.R, q.G, q.B, 255)) << "pixel " << x;
+    }
+}
+
 TEST(IcoReadPng, TrueColourGreyAndDepths) {
     const Bytes rgba = PngFile(2, 1, 8, 6, {{1, 2, 3, 4, 5, 6, 7, 255}});
     const Bytes greyAlpha = PngFile(2, 1, 8, 4, {{90, 0, 200, 77}});

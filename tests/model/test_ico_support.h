@@ -83,13 +83,19 @@ inline void Chunk(velto::ByteWriter& w, const char* name, const Bytes& data) {
 
 // A PNG of the given rows (without their filter bytes).
 inline Bytes PngFile(std::uint32_t width, std::uint32_t height, std::uint8_t bitDepth, std::uint8_t colorType,
-                     const std::vector<Bytes>& rows, const Bytes& plte = {}, const Bytes& trns = {}) {
+                     const std::vector<Bytes>& rows, const Bytes& plte = {}, const Bytes& trns = {},
+                     std::uint32_t gama = 0) {
     velto::ByteWriter w, ihdr;
     w.bytes(Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
     ihdr.u32be(width);
     ihdr.u32be(height);
     ihdr.bytes(Bytes{bitDepth, colorType, 0, 0, 0});
     Chunk(w, "IHDR", ihdr.take());
+    if (gama) {
+        velto::ByteWriter g;
+        g.u32be(gama);
+        Chunk(w, "gAMA", g.take());
+    }
     if (!plte.empty()) Chunk(w, "PLTE", plte);
     if (!trns.empty()) Chunk(w, "tRNS", trns);
     Bytes raw;
