@@ -3,8 +3,8 @@
 //   {"kind": "<type>"}            the detected file type
 //   icons, cursors and animated cursors add the images as read:
 //   {"kind": "cur", "images": [{"width": W, "height": H, "bitcount": B,
-//     "hotspot": [X, Y], "rgba_sha256": "<hex>"}, ...]}
-//   animated cursors also give each frame's "rate" (seconds) and the
+//     "hotspot": [X, Y], "rate": null, "rgba_sha256": "<hex>"}, ...]}
+//   animated cursors give each frame's "rate" in seconds, and the
 //   document's "title" and "author"; rgba_sha256 covers the R, G, B, A bytes
 //   of every pixel, rows from the top, a pixel of alpha 0 counted as 0, 0, 0, 0.
 //   {"kind": ..., "error": "not readable as <kind>"}  exit code 1
@@ -50,6 +50,7 @@ public:
         out_.append(buf, r.ptr);
     }
     void boolean(bool b) { value(); out_ += b ? "true" : "false"; }
+    void null() { value(); out_ += "null"; }
     const std::string& text() const { return out_; }
 
 private:
@@ -223,10 +224,11 @@ bool dumpDocument(JsonWriter& json, const std::string& file, std::uint8_t type, 
         json.number(img.HotSpotX());
         json.number(img.HotSpotY());
         json.endArray();
-        if (animated) {
-            json.key("rate");
-            json.real(img.Rate());
-        }
+        // Every image has the key, so readers of the output need no special
+        // case; only animated cursors have a display rate.
+        json.key("rate");
+        if (animated) json.real(img.Rate());
+        else json.null();
         json.key("rgba_sha256");
         json.string(PixelHash(img));
         json.endObject();
