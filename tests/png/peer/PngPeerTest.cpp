@@ -2,15 +2,14 @@
 // libpng and pngcheck.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <set>
-#include <unistd.h>
-#include <cstring>
-#include <algorithm>
+#include <tuple>
 
 #include "../PngTestUtil.h"
 #include "platform/FileIO.h"
@@ -23,7 +22,7 @@ namespace {
 
 // libpng's straight RGBA of a file, no gamma: expand palette, grey and tRNS,
 // keep the high byte of 16-bit samples, add opaque alpha.
-bool LibpngRgba(const Bytes& file, Rgba& out, std::string& error) {
+bool LibpngRgba(const Bytes& file, Rgba& out) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     struct Src {
@@ -32,7 +31,6 @@ bool LibpngRgba(const Bytes& file, Rgba& out, std::string& error) {
     } src{&file, 0};
     std::vector<png_bytep> rows;
     if (setjmp(png_jmpbuf(png))) {
-        error = "libpng error";
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
@@ -53,161 +51,12 @@ bool LibpngRgba(const Bytes& file, Rgba& out, std::string& error) {
     out.width = static_cast<int>(png_get_image_width(png, info));
     out.height = static_cast<int>(png_get_image_height(png, info));
     out.px.assign(static_cast<std::size_t>(out.width) * out.height * 4, 0);
-    rows.resize(static_cast<std::size_t>(out.height));
-    for (int y = 0; y < out.height; ++y) rows[static_cast<std::size_t>(y)] = &out.px[static_cast<std::size_t>(y) * out.width * 4];
+    for (int y = 0; y < out.height; ++y) rows.push_back(&out.px[static_cast<std::size_t>(y) * out.width * 4]);
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
 }
-
-Bytes ReadFile(const fs::path& p) {
-    Bytes b;
-    ReadWholeFile(p.string(), b);
-    return b;
-}
-
-std::vector<fs::path> PngFiles(const fs::path& dir) {
-    std::vector<fs::path> out;
-    if (!fs::is_directory(dir)) return out;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file() && e.path().extension() == ".png") out.push_back(e.path());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-enum class Outcome { Equal, Different, BothRefuse, OnlyWeRefuse, OnlyLibpngRefuses };
-
-Outcome Compare(const Bytes& raw, std::string& detail) {
-    const Bytes file = StripChunks(raw, {"gAMA"});
-    Rgba theirs, ours;
-    std::string err;
-    const bool libOk = LibpngRgba(file, theirs, err);
-    bool weOk = false;
-    try {
-        TPNGObject png;
-        ByteReader r(file);
-        png.LoadFromStream(r);
-        ours = ToRgba(png);
-        weOk = true;
-    } catch (const EPngError& e) {
-        detail = e.what();
-    }
-    if (!libOk) return weOk ? Outcome::OnlyLibpngRefuses : Outcome::BothRefuse;
-    if (!weOk) return Outcome::OnlyWeRefuse;
-    detail = DescribeMismatch(ours, theirs);
-    return detail.empty() ? Outcome::Equal : Outcome::Different;
-}
-
-}  // namespace
-
-TEST(PngPeer, PngSuiteDecodesLikeLibpng) {
-    const auto files = PngFiles(fs::path(VELTO_CORPUS_DIR) / "pngsuite");
-    ASSERT_GE(files.size(), 60u);
-    for (const auto& f : files) {
-        std::string detail;
-        EXPECT_EQ(Compare(ReadFile(f), detail), Outcome::Equal) << f.filename() << ": " << detail;
-    }
-}
-
-// Where the two readers are allowed to differ on these files, and why.
-const std::set<std::string> kKnownDifferences = {};
-
-TEST(PngPeer, PillowFilesDecodeLikeLibpngOrAreRefused) {
-    const auto files = PngFiles(fs::path(VELTO_CORPUS_DIR) / "pillow");
-    ASSERT_GE(files.size(), 100u);
-    int equal = 0, refused = 0;
-    for (const auto& f : files) {
-        std::string detail;
-        const Outcome o = Compare(ReadFile(f), detail);
-        const std::string name = fs::relative(f, fs::path(VELTO_CORPUS_DIR) / "pillow").string();
-        if (kKnownDifferences.count(name)) continue;
-        if (o == Outcome::Equal) ++equal;
-        if (o == Outcome::BothRefuse) ++refused;
-        EXPECT_TRUE(o == Outcome::Equal || o == Outcome::BothRefuse)
-            << name << ": outcome " << static_cast<int>(o) << " " << detail;
-    }
-    EXPECT_GT(equal, 100);
-    EXPECT_GT(refused, 0);
-}
-
-TEST(PngPeer, TruncatedFilesAreRefusedAtEveryLength) {
-    // Every prefix of a few sample files: an EPngError or a complete image, never a crash.
-    for (const char* name : {"basn6a08.png", "ibasn3p02.png", "ftbwn0g16.png", "basn0g01.png"}) {
-        const fs::path p = fs::path(VELTO_CORPUS_DIR) / "pngsuite" / name;
-        if (!fs::exists(p)) continue;
-        const Bytes file = ReadFile(p);
-        for (std::size_t n = 0; n < file.size(); ++n) {
-            const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
-            TPNGObject png;
-            ByteReader r(cut);
-            EXPECT_THROW(png.LoadFromStream(r), EPngError) << name << " cut at " << n;
-        }
-    }
-}
-
-namespace {
-
-bool PngcheckAccepts(const Bytes& file, std::string& output) {
-    const fs::path tmp = fs::temp_directory_path() / ("velto_pngcheck_" + std::to_string(::getpid()) + ".png");
-    { std::ofstream(tmp, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size())); }
-    const std::string cmd = "pngcheck -q '" + tmp.string() + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return false;
-    char buf[512];
-    while (fgets(buf, sizeof buf, p)) output += buf;
-    const int rc = pclose(p);
-    fs::remove(tmp);
-    return rc == 0;
-}
-
-}  // namespace
-
-TEST(PngPeer, WhatWeWriteIsValidAndDecodesAlikeInLibpng) {
-    if (std::system("command -v pngcheck >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pngcheck not installed";
-    struct Case {
-        std::uint8_t type, depth;
-    };
-    const Case cases[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1}, {3, 2},
-                          {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
-    for (const Case& c : cases)
-        for (std::uint8_t interlace : {0, 1})
-            for (TFilters filters : {TFilters(FilterBit(pfSub)), TFilters(0x1F)}) {
-                TPNGObject png;
-                png.CreateBlank(c.type, c.depth, 37, 19);
-                png.InterlaceMethod = interlace;
-                png.Filters = filters;
-                for (int y = 0; y < 19; ++y)
-                    for (int x = 0; x < 37; ++x) {
-                        png.SetPixels(x, y, MakeColor(static_cast<std::uint8_t>(x * 7), static_cast<std::uint8_t>(y * 13),
-                                                      static_cast<std::uint8_t>(x * y)));
-                        if (auto* a = png.AlphaScanline(y)) a[x] = static_cast<std::uint8_t>(x * 11 + y);
-                    }
-                if (c.type == COLOR_PALETTE) {
-                    TPaletteEntries pal(static_cast<std::size_t>(1) << c.depth);
-                    for (std::size_t i = 0; i < pal.size(); ++i)
-                        pal[i] = {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 5), 0};
-                    png.SetPalette(pal);
-                }
-                ByteWriter w;
-                png.SaveToStream(w);
-                const Bytes file = w.take();
-                const std::string what = "type " + std::to_string(c.type) + " depth " + std::to_string(c.depth) +
-                                         " interlace " + std::to_string(interlace) + " filters " + std::to_string(filters);
-                std::string out;
-                EXPECT_TRUE(PngcheckAccepts(file, out)) << what << ": " << out;
-                Rgba theirs;
-                std::string err;
-                ASSERT_TRUE(LibpngRgba(file, theirs, err)) << what;
-                TPNGObject back;
-                ByteReader r(file);
-                back.LoadFromStream(r);
-                EXPECT_EQ(DescribeMismatch(ToRgba(png), theirs), "") << what;
-            }
-}
-
-namespace {
 
 // libpng writes an image with one forced filter; the pixels are a noisy gradient
 // so that every predictor matters.
@@ -219,47 +68,173 @@ Bytes LibpngWrite(int w, int h, int type, int depth, int filter, int interlace) 
         png_destroy_write_struct(&png, &info);
         return {};
     }
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep d, png_size_t n) {
-            auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
-            o->insert(o->end(), d, d + n);
-        },
-        nullptr);
+    png_set_write_fn(png, &out, [](png_structp p, png_bytep d, png_size_t n) {
+        auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+        o->insert(o->end(), d, d + n);
+    }, nullptr);
     png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), depth, type, interlace,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (type == PNG_COLOR_TYPE_PALETTE) {
-        png_color pal[256];
-        for (int i = 0; i < 256; ++i)
-            pal[i] = {static_cast<png_byte>(i), static_cast<png_byte>(255 - i), static_cast<png_byte>(i * 7)};
-        png_set_PLTE(png, info, pal, 1 << depth);
-    }
+    png_color pal[256];
+    for (int i = 0; i < 256; ++i) pal[i] = {static_cast<png_byte>(i), static_cast<png_byte>(255 - i), static_cast<png_byte>(i * 7)};
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, pal, 1 << depth);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
     png_write_info(png, info);
     const int channels = type == 0 || type == 3 ? 1 : type == 2 ? 3 : type == 4 ? 2 : 4;
     const std::size_t rowBytes = (static_cast<std::size_t>(w) * channels * depth + 7) / 8;
-    std::vector<Bytes> rows(static_cast<std::size_t>(h), Bytes(rowBytes));
-    std::vector<png_bytep> ptrs;
+    Bytes pixels(rowBytes * static_cast<std::size_t>(h));
     unsigned seed = 1;
-    for (int y = 0; y < h; ++y) {
-        for (std::size_t i = 0; i < rowBytes; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            rows[static_cast<std::size_t>(y)][i] = static_cast<std::uint8_t>(i * 3 + y * 5 + ((seed >> 16) & 7));
-        }
-        ptrs.push_back(rows[static_cast<std::size_t>(y)].data());
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        pixels[i] = static_cast<std::uint8_t>(i % rowBytes * 3 + i / rowBytes * 5 + ((seed >> 16) & 7));
     }
+    std::vector<png_bytep> ptrs;
+    for (std::size_t i = 0; i < pixels.size(); i += rowBytes) ptrs.push_back(&pixels[i]);
     png_write_image(png, ptrs.data());
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
 }
 
+Bytes ReadFile(const fs::path& p) {
+    Bytes b;
+    ReadWholeFile(p.string(), b);
+    return b;
+}
+
+std::vector<fs::path> PngFiles(const std::string& dir) {
+    std::vector<fs::path> out;
+    const fs::path root = fs::path(VELTO_CORPUS_DIR) / dir;
+    if (!fs::is_directory(root)) return out;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file() && e.path().extension() == ".png") out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+enum class Outcome { Equal, Different, BothRefuse, OnlyWeRefuse, OnlyLibpngRefuses };
+
+Outcome Compare(const Bytes& raw, std::string& detail) {
+    const Bytes file = StripChunks(raw, {"gAMA"});
+    Rgba theirs, ours;
+    const bool libOk = LibpngRgba(file, theirs);
+    bool weOk = false;
+    try {
+        TPNGObject png;
+        Load(png, file);
+        ours = ToRgba(png);
+        weOk = true;
+    } catch (const EPngError& e) {
+        detail = e.what();
+    }
+    if (!libOk) return weOk ? Outcome::OnlyLibpngRefuses : Outcome::BothRefuse;
+    if (!weOk) return Outcome::OnlyWeRefuse;
+    detail = DescribeMismatch(ours, theirs);
+    return detail.empty() ? Outcome::Equal : Outcome::Different;
+}
+
+bool HavePngcheck() { return std::system("command -v pngcheck >/dev/null 2>&1") == 0; }
+
+bool PngcheckAccepts(const Bytes& file, std::string& output) {
+    const fs::path tmp = fs::temp_directory_path() / ("velto_pngcheck_" + std::to_string(::getpid()) + ".png");
+    std::ofstream(tmp, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    FILE* p = popen(("pngcheck -q '" + tmp.string() + "' 2>&1").c_str(), "r");
+    if (!p) return false;
+    char buf[512];
+    while (fgets(buf, sizeof buf, p)) output += buf;
+    const int rc = pclose(p);
+    fs::remove(tmp);
+    return rc == 0;
+}
+
+// What is wrong with a file we wrote from `png`: pngcheck's complaint, or libpng
+// refusing it or (unless `pixels` is false) seeing other pixels.
+std::string WrittenFileProblem(const Bytes& file, TPNGObject& png, bool pixels = true) {
+    std::string out;
+    if (!PngcheckAccepts(file, out)) return "pngcheck: " + out;
+    Rgba theirs;
+    if (!LibpngRgba(file, theirs)) return "libpng refuses it";
+    return pixels ? DescribeMismatch(ToRgba(png), theirs) : "";
+}
+
+// Every colour type and bit depth pair.
+const std::pair<int, int> kLayouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                                        {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
+
 }  // namespace
 
+TEST(PngPeer, SampleFilesDecodeLikeLibpngOrBothRefuse) {
+    // Every PngSuite file decodes alike; among Pillow's files the broken ones are refused by both.
+    for (const auto& [dir, minFiles, mayRefuse] : {std::tuple{"pngsuite", 60u, false}, {"pillow", 100u, true}}) {
+        const auto files = PngFiles(dir);
+        ASSERT_GE(files.size(), minFiles) << dir;
+        std::size_t refused = 0;
+        for (const auto& f : files) {
+            std::string detail;
+            const Outcome o = Compare(ReadFile(f), detail);
+            refused += o == Outcome::BothRefuse;
+            EXPECT_TRUE(o == Outcome::Equal || (mayRefuse && o == Outcome::BothRefuse))
+                << f.string() << ": outcome " << static_cast<int>(o) << " " << detail;
+        }
+        if (mayRefuse) {
+            EXPECT_GT(refused, 0u);
+            EXPECT_GT(files.size() - refused, 100u);
+        }
+    }
+}
+
+TEST(PngPeer, TruncatedFilesAreRefusedAtEveryLength) {
+    // Every prefix of a few sample files: an EPngError, never a crash or a partial image.
+    for (const char* name : {"basn6a08.png", "ibasn3p02.png", "ftbwn0g16.png", "basn0g01.png"}) {
+        const Bytes file = ReadFile(fs::path(VELTO_CORPUS_DIR) / "pngsuite" / name);
+        for (std::size_t n = 0; n < file.size(); ++n) {
+            TPNGObject png;
+            EXPECT_THROW(Load(png, Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n))), EPngError)
+                << name << " cut at " << n;
+        }
+    }
+}
+
+TEST(PngPeer, WhatWeWriteIsValidAndReadsBackAlike) {
+    // Every layout, interlaced or not, with each filter alone and all of them:
+    // pngcheck accepts the file and both libpng and our reader see the image we wrote.
+    if (!HavePngcheck()) GTEST_SKIP() << "pngcheck not installed";
+    for (auto [type, depth] : kLayouts)
+        for (std::uint8_t interlace : {0, 1})
+            for (TFilters filters : {FilterBit(pfNone), FilterBit(pfSub), FilterBit(pfUp), FilterBit(pfAverage),
+                                     FilterBit(pfPaeth), TFilters(0x1F)}) {
+                TPNGObject png;
+                png.CreateBlank(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(depth), 37, 19);
+                png.InterlaceMethod = interlace;
+                png.Filters = filters;
+                if (type == COLOR_PALETTE) {
+                    TPaletteEntries pal(std::size_t{1} << depth);
+                    for (std::size_t i = 0; i < pal.size(); ++i)
+                        pal[i] = {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 5), 0};
+                    png.SetPalette(pal);
+                }
+                for (int y = 0; y < 19; ++y)
+                    for (int x = 0; x < 37; ++x) {
+                        png.SetPixels(x, y, MakeColor(static_cast<std::uint8_t>(x * 7), static_cast<std::uint8_t>(y * 13),
+                                                      static_cast<std::uint8_t>(x * y)));
+                        if (auto* a = png.AlphaScanline(y)) a[x] = static_cast<std::uint8_t>(x * 11 + y);
+                    }
+                for (auto& e : png.GetHeader().ExtraImageData) e = 0x5A;
+                const Bytes file = Save(png);
+                const std::string what = std::to_string(type) + "/" + std::to_string(depth) + " interlace " +
+                                         std::to_string(interlace) + " filters " + std::to_string(filters);
+                EXPECT_EQ(WrittenFileProblem(file, png), "") << what;
+                TPNGObject back;
+                Load(back, file);
+                EXPECT_EQ(back.InterlaceMethod, interlace) << what;
+                if (depth == 16) {
+                    EXPECT_EQ(back.ExtraScanline(3)[2], 0) << what;  // low bytes are not kept
+                }
+                EXPECT_EQ(DescribeMismatch(ToRgba(back), ToRgba(png)), "") << what;
+            }
+}
+
 TEST(PngPeer, EveryFilterAndLayoutWrittenByLibpngDecodesAlike) {
-    const std::pair<int, int> layouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
-                                           {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
-    for (auto [type, depth] : layouts)
+    for (auto [type, depth] : kLayouts)
         for (int filter : {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH})
             for (int interlace : {0, 1}) {
                 const Bytes file = LibpngWrite(29, 11, type, depth, filter, interlace);
@@ -271,9 +246,9 @@ TEST(PngPeer, EveryFilterAndLayoutWrittenByLibpngDecodesAlike) {
 }
 
 TEST(PngPeer, SampleFilesRewrittenStayValid) {
-    if (std::system("command -v pngcheck >/dev/null 2>&1") != 0) GTEST_SKIP() << "pngcheck not installed";
-    auto files = PngFiles(fs::path(VELTO_CORPUS_DIR) / "pngsuite");
-    const auto pillow = PngFiles(fs::path(VELTO_CORPUS_DIR) / "pillow");
+    if (!HavePngcheck()) GTEST_SKIP() << "pngcheck not installed";
+    auto files = PngFiles("pngsuite");
+    const auto pillow = PngFiles("pillow");
     files.insert(files.end(), pillow.begin(), pillow.end());
     int checked = 0;
     for (const auto& f : files) {
@@ -281,24 +256,13 @@ TEST(PngPeer, SampleFilesRewrittenStayValid) {
         std::string out;
         if (original.size() > (4u << 20) || !PngcheckAccepts(original, out)) continue;  // only files valid to begin with
         TPNGObject png;
-        ByteReader r(original);
         try {
-            png.LoadFromStream(r);
+            Load(png, original);
         } catch (const EPngError&) {
             continue;
         }
-        ByteWriter w;
-        png.SaveToStream(w);
-        const Bytes rewritten = w.take();
-        out.clear();
-        EXPECT_TRUE(PngcheckAccepts(rewritten, out)) << f.filename() << ": " << out;
-        Rgba theirs;
-        std::string err;
-        ASSERT_TRUE(LibpngRgba(rewritten, theirs, err)) << f.filename();
         // 16-bit images lose their low bytes on saving, so keys compared at full precision may differ.
-        if (png.GetHeader().BitDepth != 16) {
-            EXPECT_EQ(DescribeMismatch(ToRgba(png), theirs), "") << f.filename();
-        }
+        EXPECT_EQ(WrittenFileProblem(Save(png), png, png.GetHeader().BitDepth != 16), "") << f.filename();
         ++checked;
     }
     EXPECT_GT(checked, 150);
