@@ -1,19 +1,14 @@
+// Animated cursors: steps, delays, texts, hostile files and exact round trips.
 #include "model/AniIO.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <limits>
 #include <map>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "platform/ByteReader.h"
-#include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
 
 namespace velto {
@@ -44,9 +39,9 @@ Bytes Cur(std::uint32_t w, std::uint8_t red, std::uint8_t hotX = 0) {
     return out + Bytes(maskRow * w, 0);
 }
 Bytes Fram(const std::vector<Bytes>& icons) {
-    Bytes subs;
+    Bytes subs = Str("fram");
     for (const Bytes& icon : icons) subs = subs + Ck("icon", icon);
-    return Lst("fram", subs);
+    return Ck("LIST", subs);
 }
 
 // (red of pixel (1, 1), delay in jiffies) of every frame.
@@ -109,14 +104,15 @@ TEST(AniRead, StepsRatesFramesAndTexts) {
     ASSERT_TRUE(TmyANIIO(false).LoadFromBytes(doc, padless));
     EXPECT_EQ(doc.Image(0).HotSpotX() * 10 + doc.Image(1).HotSpotX(), 1);
 
-    // A frame is the first image of its icon in canonical order: the deepest.
+    // A frame is the first image of its icon in canonical order: the deepest
+    // (the writer puts 8 bits first in the directory).
     TmyIcon two;
     two.AddImage({16, 16}, 8);
     two.AddImage({8, 8}, 32);
     ByteWriter icon;
-    ASSERT_TRUE(TmyIcoIO(false).SaveToStream(two, icon, false));  // 8 bits first in the directory
     TmyANI deepest;
-    ASSERT_TRUE(TmyANIIO(false).LoadFromBytes(deepest, Riff(Anih(6) + Fram({icon.buffer()}))));
+    ASSERT_TRUE(TmyIcoIO(false).SaveToStream(two, icon, false) &&
+                TmyANIIO(false).LoadFromBytes(deepest, Riff(Anih(6) + Fram({icon.buffer()}))));
     EXPECT_EQ(deepest.Image(0).BitCount, 32);
 
     // Texts end at their zero or after 2000 characters; the bytes are Windows-1252.
@@ -215,7 +211,7 @@ TEST(AniWrite, InfoTexts) {
     const TmyImagePal f = Frame(1, 0.1);
     EXPECT_EQ(Saved(Doc({f})).count("INFO/INAM"), 0u);
     Bytes file;
-    auto chunks = Saved(Doc({f}, "abc"), &file);
+    Saved(Doc({f}, "abc"), &file);
     const Bytes info = Str("LIST") + Le({26}) + Str("INFOINAM") + Le({4}) + Str("abc") + Bytes{0} + Str("IART") + Le({1});
     EXPECT_EQ(Bytes(file.begin() + 12, file.begin() + 46), info + Bytes(2, 0));
     EXPECT_EQ(Saved(Doc({f}, "", "abcd"))["INFO/IART"], Str("abcd") + Bytes{0});
@@ -244,16 +240,15 @@ TEST(AniFiles, FailedSavesLeaveTheFileAlone) {
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "a.ani").string();
     TmyANIIO io(false);
-    ASSERT_TRUE(io.SaveToFile(Doc({Frame(9, 0.1), Frame(8, 0.2)}, "t"), path, true));
     Bytes before, after;
-    ASSERT_TRUE(ReadWholeFile(path, before));
+    ASSERT_TRUE(io.SaveToFile(Doc({Frame(9, 0.1), Frame(8, 0.2)}, "t"), path, true) && ReadWholeFile(path, before));
     EXPECT_FALSE(io.SaveToFile(TmyANI(), path, false));
+    EXPECT_FALSE(io.SaveToFile(Doc({Frame(9, 0.1)}), (dir / "missing" / "b.ani").string(), false));
     ASSERT_TRUE(ReadWholeFile(path, after));
     EXPECT_EQ(before, after);
     TmyANI back;
     ASSERT_TRUE(io.LoadFromFile(back, path));
     EXPECT_EQ(Frames(back), (FrameList{{9, 6}, {8, 12}}));
-    EXPECT_FALSE(io.SaveToFile(back, (dir / "missing" / "b.ani").string(), false));
     EXPECT_FALSE(io.LoadFromFile(back, (dir / "missing.ani").string()));
     std::filesystem::remove_all(dir);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 
 #include "model/IcoIO.h"
@@ -26,19 +27,22 @@ Bytes Save(const TmyIcon& doc, bool png = false, bool show = false) {
     return w.take();
 }
 
-// Pixels of every kind an image of the depth can hold: opaque palette colours
-// (or any colour above 8 bits), transparent pixels, partial alpha at 32 bits.
+fs::path TempDir(const char* name) {
+    const fs::path dir = fs::temp_directory_path() / (name + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+
+// Every kind of pixel the depth holds: palette colours (any colour above 8
+// bits), transparent pixels, partial alpha at 32 bits.
 void Paint(TmyImagePal& img, int seed) {
     for (int y = 0; y < img.Height(); ++y)
         for (int x = 0; x < img.Width(); ++x) {
-            const int v = x * 7 + y * 13 + seed;
-            TmyPixel p;
-            if (img.Palette) p = (*img.Palette)[v % img.Palette->Count()];
-            else p = TmyPixel::CreateRGBA(static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v * 3),
-                                          static_cast<std::uint8_t>(255 - v),
-                                          img.BitCount == 32 ? static_cast<std::uint8_t>(1 + v * 5 % 255) : 255);
-            if (v % 5 == 0) p = TmyPixel::Create();
-            img.At(x, y) = p;
+            const auto v = static_cast<std::uint8_t>(x * 7 + y * 13 + seed);
+            TmyPixel p = img.Palette ? (*img.Palette)[v % img.Palette->Count()]
+                                     : TmyPixel::CreateRGBA(v, static_cast<std::uint8_t>(v * 3), 255 - v,
+                                                            img.BitCount == 32 ? static_cast<std::uint8_t>(1 + v % 250) : 255);
+            img.At(x, y) = (x * 7 + y * 13 + seed) % 5 ? p : TmyPixel::Create();
         }
 }
 
@@ -46,50 +50,36 @@ void Paint(TmyImagePal& img, int seed) {
 
 TEST(IcoWrite, DirectoryLayoutAndSizes) {
     TmyIcon doc;  // an icon: written as a cursor all the same
-    doc.AddImage({32, 32}, 32);
-    doc.AddImage({32, 32}, 8);
-    doc.Image(1).SetHotSpotX(3);
-    doc.Image(1).SetHotSpotY(4);
-    doc.AddImage({16, 16}, 1);
-    doc.AddImage({256, 256}, 32);
-    doc.AddImage({5, 3}, 4);
+    for (auto [w, h, bits] : {std::array{32, 32, 32}, {32, 32, 8}, {16, 16, 1}, {256, 256, 32}, {5, 3, 4}})
+        doc.AddImage({w, h}, bits);
     const Bytes f = Save(doc);
-    EXPECT_EQ(U16(f, 0), 0);
-    EXPECT_EQ(U16(f, 2), 2);
+    ASSERT_EQ(U32(f, 0), 0x20000u);
     ASSERT_EQ(U16(f, 4), 5);
-    // Ascending depth, then descending width and height.
-    struct Want {
-        int w, h, bits, hx, hy;
-        std::uint32_t size;
-    } want[] = {{16, 16, 1, 0, 0, 176}, {5, 3, 4, 0, 0, 40 + 12 + 64 + 12}, {32, 32, 8, 3, 4, 2216},
-                {256, 256, 32, 0, 0, 270376}, {32, 32, 32, 0, 0, 40 + 4096 + 128}};
+    // Ascending depth, then descending width and height; sizes with palette, padded rows and mask.
+    const int want[5][4] = {{16, 16, 1, 176}, {5, 3, 4, 40 + 64 + 12 + 12}, {32, 32, 8, 2216}, {256, 256, 32, 270376},
+                            {32, 32, 32, 40 + 4096 + 128}};
     std::uint32_t offset = 6 + 5 * 16;
-    for (int i = 0; i < 5; ++i) {
-        SCOPED_TRACE(i);
-        const std::size_t e = 6 + 16 * static_cast<std::size_t>(i);
-        EXPECT_EQ(f[e], want[i].w % 256);
-        EXPECT_EQ(f[e + 1], want[i].h % 256);
-        EXPECT_EQ(U16(f, e + 4), want[i].hx);
-        EXPECT_EQ(U16(f, e + 6), want[i].hy);
-        EXPECT_EQ(U32(f, e + 8), want[i].size);
-        EXPECT_EQ(U32(f, e + 12), offset);
-        EXPECT_EQ(U32(f, offset + 4), static_cast<std::uint32_t>(want[i].w));
-        EXPECT_EQ(U32(f, offset + 8), static_cast<std::uint32_t>(2 * want[i].h));
-        EXPECT_EQ(U16(f, offset + 14), want[i].bits);
-        EXPECT_EQ(static_cast<std::int64_t>(want[i].size),
-                  40 + TmyIcoIO::ImageDataSize(want[i].h, want[i].w, want[i].bits) + TmyIcoIO::MaskDataSize(want[i].h, want[i].w));
-        offset += want[i].size;
+    for (std::size_t i = 0; i < 5; ++i) {
+        const auto [w, h, bits, size] = want[i];
+        const std::size_t e = 6 + 16 * i;
+        EXPECT_EQ(f[e] + 256 * f[e + 1], w % 256 + 256 * (h % 256)) << i;
+        EXPECT_EQ(U32(f, e + 8), static_cast<std::uint32_t>(size)) << i;
+        EXPECT_EQ(U32(f, e + 12), offset) << i;
+        EXPECT_EQ(U16(f, offset + 14), bits) << i;
+        offset += static_cast<std::uint32_t>(size);
     }
     EXPECT_EQ(f.size(), offset);
 }
 
-TEST(IcoWrite, RoundTripIsExactAndLeavesTheDocumentAlone) {
-    const ImageSize sizes[] = {{5, 3}, {17, 9}, {16, 12}, {1, 1}, {256, 256}};
+TEST(IcoWrite, RoundTripIsExactLeavesTheDocumentAloneAndPngIsMeasuredInMemory) {
+    // In an empty working directory: the PNG entry must leave no file behind.
+    const fs::path dir = TempDir("velto-icopng-"), old = fs::current_path();
+    fs::current_path(dir);
     for (bool png : {false, true}) {
         TmyIcon doc;
         doc.IsCursor = true;
         int seed = 0;
-        for (const ImageSize s : sizes)
+        for (const ImageSize s : {ImageSize{5, 3}, {17, 9}, {16, 12}, {1, 1}, {256, 256}})
             for (int bits : {1, 4, 8, 24, 32}) {
                 doc.AddImage(s, bits);
                 Paint(doc.CurrentImage(), ++seed);
@@ -97,11 +87,9 @@ TEST(IcoWrite, RoundTripIsExactAndLeavesTheDocumentAlone) {
                 doc.CurrentImage().SetHotSpotY(seed / 2);
             }
         doc.SetItemIndex(7);
-        std::vector<const TmyImagePal*> before;
-        for (int i = 0; i < doc.Count(); ++i) before.push_back(&doc.Image(i));
-
+        const TmyImagePal* seventh = &doc.Image(7);
         const Bytes f = Save(doc, png);
-        for (int i = 0; i < doc.Count(); ++i) EXPECT_EQ(&doc.Image(i), before[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(&doc.Image(7), seventh);
         EXPECT_EQ(doc.ItemIndex(), 7);
 
         TmyIcon back;
@@ -111,94 +99,64 @@ TEST(IcoWrite, RoundTripIsExactAndLeavesTheDocumentAlone) {
         TmyIcon sorted(doc);
         sorted.SortImages();
         for (int i = 0; i < back.Count(); ++i) {
-            SCOPED_TRACE(testing::Message() << "png " << png << " image " << i);
-            const TmyImagePal& a = sorted.Image(i);
-            const TmyImagePal& b = back.Image(i);
-            EXPECT_EQ(a.BitCount, b.BitCount);
-            EXPECT_EQ(a.HotSpotX(), b.HotSpotX());
-            EXPECT_EQ(a.HotSpotY(), b.HotSpotY());
-            EXPECT_TRUE(a.Equals(b));
+            const TmyImagePal &a = sorted.Image(i), &b = back.Image(i);
+            EXPECT_TRUE(a.Equals(b) && a.BitCount == b.BitCount && a.HotSpotX() == b.HotSpotX() &&
+                        a.HotSpotY() == b.HotSpotY())
+                << "png " << png << " image " << i;
         }
-        // Only the 256x256 image of 32 bits (entry 20) becomes a PNG: at lower
-        // depths (entry 10 is 256x256x8) a PNG would come back as 32 bits.
+        // Only the 256x256 image of 32 bits (entry 20) becomes a PNG, of the
+        // measured size: at lower depths (entry 10 is 256x256x8) a PNG would
+        // come back as 32 bits.
         EXPECT_EQ(f[U32(f, 6 + 16 * 20 + 12)] == 0x89, png);
         EXPECT_EQ(f[U32(f, 6 + 16 * 10 + 12)], 40);
+        if (png) { EXPECT_EQ(U32(f, 6 + 16 * 20 + 8), TmyIcoIO::PNGDataSize(doc.Image(24))); }
     }
-}
-
-TEST(IcoWrite, PngEntriesAreMeasuredInMemory) {
-    const fs::path dir = fs::temp_directory_path() / ("velto-icopng-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const fs::path old = fs::current_path();
-    fs::current_path(dir);
-    TmyImagePal img({256, 256}, 32);
-    Paint(img, 3);
-    const std::int64_t size = TmyIcoIO::PNGDataSize(img);
-    TmyIcon doc;
-    doc.AppendImage(std::make_unique<TmyImagePal>(img));
-    const Bytes f = Save(doc, true);
     fs::current_path(old);
-    EXPECT_GT(size, 0);
-    EXPECT_EQ(U32(f, 6 + 8), static_cast<std::uint32_t>(size));
-    EXPECT_EQ(f.size(), 6 + 16 + static_cast<std::size_t>(size));
-    EXPECT_TRUE(fs::is_empty(dir));  // no temporary file left behind, none overwritten
+    EXPECT_TRUE(fs::is_empty(dir));
     fs::remove_all(dir);
 }
 
-TEST(IcoWrite, ColoursOutsideThePaletteNeverBecomeAWrongIndex) {
+TEST(IcoWrite, IndexedPixelsNeverBecomeAWrongIndexAndMissingBlackWarnsOncePerImage) {
+    // No black in the palette: transparent pixels take entry 0 (white here),
+    // not the colour nearest to black.
     for (int bits : {4, 8}) {
         SCOPED_TRACE(bits);
         TmyIcon doc;
         doc.AddImage({4, 1}, bits);
-        TmyImagePal& img = doc.CurrentImage();
-        TmyPalette& pal = *img.Palette;
-        for (int i = 0; i < pal.Count(); ++i) pal[i] = TmyPixel::CreateRGBA(static_cast<std::uint8_t>(16 * i), 1, 1, 255);
+        doc.AddImage({3, 1}, bits);
+        for (int k = 0; k < 2; ++k) {
+            TmyPalette& pal = *doc.Image(k).Palette;
+            for (int i = 0; i < pal.Count(); ++i) pal[i] = TmyPixel::CreateRGBA(static_cast<std::uint8_t>(16 * i), 1, 1, 255);
+            pal[0] = TmyPixel::CreateRGBA(255, 255, 255, 255);
+        }
+        doc.AddImage({2, 1}, 8);  // the default table has black: no warning
+        TmyImagePal& img = doc.Image(0);
         img.At(0, 0) = TmyPixel::CreateRGBA(50, 1, 1, 255);  // not in the palette: nearest is 48, entry 3
         img.At(1, 0) = TmyPixel::CreateRGBA(32, 1, 1, 9);    // entry 2's colour with partial alpha
-        img.At(2, 0) = pal[5];
-        img.At(3, 0) = TmyPixel::Create();                   // transparent: black, which entry 0 is not
-        const Bytes f = Save(doc);
-        const std::size_t pixels = 6 + 16 + 40 + 4 * static_cast<std::size_t>(pal.Count());
-        if (bits == 8) {
-            EXPECT_EQ(Bytes(f.begin() + pixels, f.begin() + pixels + 4), (Bytes{3, 2, 5, 0}));
-        } else {
-            EXPECT_EQ(f[pixels], 0x32);
-            EXPECT_EQ(f[pixels + 1], 0x50);
-        }
+        img.At(2, 0) = (*img.Palette)[5];
+        img.At(3, 0) = TmyPixel::Create();
+        MessageLog log;
+        const Bytes f = Save(doc, false, true);
+        ASSERT_EQ(log.shown.size(), 2u);
+        EXPECT_TRUE(log.shown[0].text == "The palette does not include the color Black." && log.shown[0].kind == mkWarning);
+        const std::size_t pixels = U32(f, 6 + 12) + 40 + 4 * static_cast<std::size_t>(img.Palette->Count());
+        const Bytes want = bits == 8 ? Bytes{3, 2, 5, 0} : Bytes{0x32, 0x50};
+        EXPECT_EQ(Bytes(f.begin() + pixels, f.begin() + pixels + want.size()), want);
+        log.shown.clear();
+        Save(doc, false, false);
+        EXPECT_TRUE(log.shown.empty());
     }
-}
-
-TEST(IcoWrite, PaletteWithoutBlackWarnsOncePerImage) {
-    TmyIcon doc;
-    for (int w : {3, 2}) {
-        doc.AddImage({w, 1}, 1);
-        (*doc.CurrentImage().Palette)[0] = TmyPixel::CreateRGBA(255, 0, 0, 255);
-        doc.CurrentImage().At(0, 0) = TmyPixel::Create();
-    }
-    doc.AddImage({2, 1}, 8);  // default table: has black
-    MessageLog log;
-    Save(doc, false, true);
-    ASSERT_EQ(log.shown.size(), 2u);
-    EXPECT_EQ(log.shown[0].text, "The palette does not include the color Black.");
-    EXPECT_EQ(log.shown[0].kind, mkWarning);
-    log.shown.clear();
-    const Bytes f = Save(doc, false, false);
-    EXPECT_TRUE(log.shown.empty());
-    EXPECT_EQ(f[U32(f, 6 + 12) + 48] & 0x80, 0);  // transparent pixel took index 0
 }
 
 TEST(IcoWrite, FailedSavesReportFalseAndKeepTheOldFile) {
-    const fs::path dir = fs::temp_directory_path() / ("velto-icosave-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const fs::path dir = TempDir("velto-icosave-");
     const std::string target = (dir / "a.cur").string();
     const Bytes old = {1, 2, 3};
     ASSERT_TRUE(SaveFileAtomic(target, old));
-
-    TmyIcon empty;
-    TmyIcon sixteen;
+    TmyIcon empty, sixteen, huge, good;
     sixteen.AddImage({2, 2}, 16);
-    TmyIcon huge;
     huge.AddImage({300, 2}, 32);
+    good.AddImage({2, 2}, 32);
     TmyIcoIO io(true);
     for (const TmyIcon* doc : {&empty, &sixteen, &huge}) {
         ByteWriter w;
@@ -210,9 +168,6 @@ TEST(IcoWrite, FailedSavesReportFalseAndKeepTheOldFile) {
     Bytes now;
     ASSERT_TRUE(ReadWholeFile(target, now));
     EXPECT_EQ(now, old);
-
-    TmyIcon good;
-    good.AddImage({2, 2}, 32);
     EXPECT_FALSE(io.SaveToFile(good, (dir / "missing" / "a.cur").string(), false));
     EXPECT_TRUE(io.SaveToFile(good, target, false));
     TmyIcon back;
