@@ -168,8 +168,7 @@ TEST_F(OptionsTest, AFileThatCannotBeReadIsNeverReplaced) {
         EXPECT_FALSE(o.Save());
     }
     EXPECT_EQ(std::filesystem::file_size(path()), big.size());
-    TOptions none(800);  // no settings folder known
-    EXPECT_FALSE(none.Save());
+    EXPECT_FALSE(TOptions(800).Save());  // no settings folder known
     // A missing folder is created; no temporary file stays behind.
     TOptions fresh(800);
     fresh.Load(path("Velto/config.cfg"));
@@ -177,19 +176,20 @@ TEST_F(OptionsTest, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("Velto")), {}), 1);
 }
 
+// The global settings: created after the application object, from the user's
+// settings folder and the screen's width (offscreen: 800).
 TEST(OptionsGlobal, CreatedAfterTheApplicationFromTheUserSettingsFolder) {
     test::EnsureGuiApp();
     QTemporaryDir home;
     const QByteArray old = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
     FreeOptions();
-    Options().ShowTips = false;  // created on first use: offscreen screen 800 wide
+    Options().ShowTips = false;
     EXPECT_EQ(Options().ColorsLeft, 629);
-    EXPECT_EQ(Options().FileName(), home.filePath("Velto/config.cfg").toStdString());
     EXPECT_TRUE(Options().Save());
     FreeOptions();
-    CreateOptions();
     EXPECT_FALSE(Options().ShowTips);
+    EXPECT_EQ(Options().FileName(), home.filePath("Velto/config.cfg").toStdString());
     FreeOptions();
     if (old.isNull()) qunsetenv("XDG_CONFIG_HOME");
     else qputenv("XDG_CONFIG_HOME", old);

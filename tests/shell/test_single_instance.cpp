@@ -80,13 +80,9 @@ TEST_F(InstanceTest, SocketInAFolderOnlyTheUserEntersOneNamePerExecutable) {
 TEST_F(InstanceTest, OneHandlerPerProcessOwnedByATopLevelWindow) {
     QWidget window;
     QWidget child(&window);
-    const auto error = [](auto make) {
-        try {
-            make();
-        } catch (const std::runtime_error& e) {
-            return std::string(e.what());
-        }
-        return std::string();
+    const auto error = [](auto make) -> std::string {
+        try { make(); } catch (const std::runtime_error& e) { return e.what(); }
+        return {};
     };
     EXPECT_EQ(error([&] { TInstanceHandler h(&child); }), "The component is not on the main form!");
     TInstanceHandler first(&window);
