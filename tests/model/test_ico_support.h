@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include "model/Image.h"
 #include "platform/ByteWriter.h"
 #include "shell/core/MessageBox.h"
 
@@ -84,6 +85,20 @@ inline Bytes PngFile(std::uint32_t width, std::uint32_t height, std::uint8_t bit
     Chunk(w, "IDAT", z);
     Chunk(w, "IEND", {});
     return w.take();
+}
+
+// Every kind of pixel the depth holds: palette colours (any colour above 8
+// bits), transparent pixels, partial alpha at 32 bits.
+inline void Paint(velto::TmyImagePal& img, int seed) {
+    for (int y = 0; y < img.Height(); ++y)
+        for (int x = 0; x < img.Width(); ++x) {
+            const auto v = static_cast<std::uint8_t>(x * 7 + y * 13 + seed);
+            const velto::TmyPixel p =
+                img.Palette ? (*img.Palette)[v % img.Palette->Count()]
+                            : velto::TmyPixel::CreateRGBA(v, static_cast<std::uint8_t>(v * 3), static_cast<std::uint8_t>(255 - v),
+                                                          img.BitCount == 32 ? static_cast<std::uint8_t>(1 + v % 250) : 255);
+            img.At(x, y) = (x * 7 + y * 13 + seed) % 5 ? p : velto::TmyPixel::Create();
+        }
 }
 
 }  // namespace icotest

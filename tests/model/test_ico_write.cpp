@@ -33,19 +33,6 @@ fs::path TempDir(const char* name) {
     return dir;
 }
 
-// Every kind of pixel the depth holds: palette colours (any colour above 8
-// bits), transparent pixels, partial alpha at 32 bits.
-void Paint(TmyImagePal& img, int seed) {
-    for (int y = 0; y < img.Height(); ++y)
-        for (int x = 0; x < img.Width(); ++x) {
-            const auto v = static_cast<std::uint8_t>(x * 7 + y * 13 + seed);
-            TmyPixel p = img.Palette ? (*img.Palette)[v % img.Palette->Count()]
-                                     : TmyPixel::CreateRGBA(v, static_cast<std::uint8_t>(v * 3), 255 - v,
-                                                            img.BitCount == 32 ? static_cast<std::uint8_t>(1 + v % 250) : 255);
-            img.At(x, y) = (x * 7 + y * 13 + seed) % 5 ? p : TmyPixel::Create();
-        }
-}
-
 }  // namespace
 
 TEST(IcoWrite, DirectoryLayoutAndSizes) {

@@ -23,6 +23,7 @@
 #include "model/AniIO.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
+#include "../test_ico_support.h"
 
 namespace fs = std::filesystem;
 using namespace velto;
@@ -128,18 +129,9 @@ TmyIcon PeerCursor() {
     int seed = 1;
     for (auto [w, h, bits] : {std::array{5, 7, 1}, {17, 9, 4}, {16, 12, 8}, {5, 5, 24}, {17, 17, 32}, {256, 256, 32}, {256, 256, 8}}) {
         doc.AddImage({w, h}, bits);
-        TmyImagePal& img = doc.CurrentImage();
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const int v = x * 5 + y * 3 + seed;
-                const TmyPixel p = img.Palette ? (*img.Palette)[v % img.Palette->Count()]
-                                               : TmyPixel::CreateRGBA(static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(x * 9),
-                                                                      static_cast<std::uint8_t>(y * 7),
-                                                                      bits == 32 ? static_cast<std::uint8_t>(1 + v % 255) : 255);
-                img.At(x, y) = (x + 2 * y) % 7 ? p : TmyPixel::Create();
-            }
-        img.SetHotSpotX(seed * 2);
-        img.SetHotSpotY(seed++);
+        icotest::Paint(doc.CurrentImage(), seed);
+        doc.CurrentImage().SetHotSpotX(seed * 2);
+        doc.CurrentImage().SetHotSpotY(seed++);
     }
     return doc;
 }
