@@ -36,40 +36,37 @@ TColor Grey(std::uint8_t v) { return MakeColor(v, v, v); }
 
 TEST(PngPixels, RowLayoutsOfTheDib) {
     // 16-bit RGB: high bytes in the DIB (B, G, R), low bytes in the extra plane.
-    TPNGObject rgb16;
-    Load(rgb16, OneImage(1, 1, 16, 2, {0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}));
-    EXPECT_EQ(Bytes(rgb16.Scanline(0), rgb16.Scanline(0) + 3), (Bytes{0x9A, 0x56, 0x12}));
-    EXPECT_EQ(Bytes(rgb16.ExtraScanline(0), rgb16.ExtraScanline(0) + 3), (Bytes{0xBC, 0x78, 0x34}));
+    TPNGObject png;
+    auto dib = [&](int n) { return Bytes(png.Scanline(0), png.Scanline(0) + n); };
+    Load(png, OneImage(1, 1, 16, 2, {0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}));
+    EXPECT_EQ(dib(3), (Bytes{0x9A, 0x56, 0x12}));
+    EXPECT_EQ(Bytes(png.ExtraScanline(0), png.ExtraScanline(0) + 3), (Bytes{0xBC, 0x78, 0x34}));
 
     // 2-bit images are held as 4-bit: palette indices as they are, grey levels x5.
-    TPNGObject pal2, grey2;
-    Load(pal2, OneImage(4, 1, 2, 3, {0, 0b00011011}, {Chunk("PLTE", Bytes(12, 7))}));
-    Load(grey2, OneImage(4, 1, 2, 0, {0, 0b00011011}));
-    EXPECT_EQ(Bytes(pal2.Scanline(0), pal2.Scanline(0) + 2), (Bytes{0x01, 0x23}));
-    EXPECT_EQ(Bytes(grey2.Scanline(0), grey2.Scanline(0) + 2), (Bytes{0x05, 0xAF}));
-    EXPECT_EQ(grey2.GetPixels(1, 0), Grey(85));
+    Load(png, OneImage(4, 1, 2, 3, {0, 0b00011011}, {Chunk("PLTE", Bytes(12, 7))}));
+    EXPECT_EQ(dib(2), (Bytes{0x01, 0x23}));
+    Load(png, OneImage(4, 1, 2, 0, {0, 0b00011011}));
+    EXPECT_EQ(dib(2), (Bytes{0x05, 0xAF}));
+    EXPECT_EQ(png.GetPixels(1, 0), Grey(85));
 
     // Grey with alpha: grey in the bottom-up DIB, alpha in its own top-down plane.
-    TPNGObject ga;
-    Load(ga, OneImage(2, 2, 8, 4, {0, 10, 20, 30, 40, 0, 50, 60, 70, 80}));
-    EXPECT_EQ(ga.Scanline(0), ga.GetHeader().ImageBitmap().Bits() + ga.GetHeader().BytesPerRow());
-    EXPECT_EQ(ga.AlphaScanline(1)[1], 80);
-    EXPECT_EQ(ga.GetPixels(1, 1), Grey(70));
-    EXPECT_EQ(ga.GetPixels(-1, 0), ColorFromValue(0));
-    ga.SetPixels(2, 0, Grey(1));  // outside: no effect
-    EXPECT_EQ(ga.GetPixels(1, 0), Grey(30));
+    Load(png, OneImage(2, 2, 8, 4, {0, 10, 20, 30, 40, 0, 50, 60, 70, 80}));
+    EXPECT_EQ(png.Scanline(0), png.GetHeader().ImageBitmap().Bits() + png.GetHeader().BytesPerRow());
+    EXPECT_EQ(png.AlphaScanline(1)[1], 80);
+    EXPECT_EQ(png.GetPixels(1, 1), Grey(70));
+    EXPECT_EQ(png.GetPixels(-1, 0), ColorFromValue(0));
+    png.SetPixels(2, 0, Grey(1));  // outside: no effect
+    EXPECT_EQ(png.GetPixels(1, 0), Grey(30));
 
     // An unknown filter type leaves its row as read; Paeth's first pixel uses only the row above.
-    TPNGObject f;
-    Load(f, OneImage(2, 2, 8, 2, {7, 1, 2, 3, 4, 5, 6, 4, 1, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(f.GetPixels(1, 0), MakeColor(4, 5, 6));
-    EXPECT_EQ(f.GetPixels(0, 1), MakeColor(2, 3, 4));
+    Load(png, OneImage(2, 2, 8, 2, {7, 1, 2, 3, 4, 5, 6, 4, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(png.GetPixels(1, 0), MakeColor(4, 5, 6));
+    EXPECT_EQ(png.GetPixels(0, 1), MakeColor(2, 3, 4));
 
     // A 1x1 interlaced image has data in the first pass only.
-    TPNGObject one;
-    Load(one, OneImage(1, 1, 8, 6, {0, 9, 8, 7, 6}, {}, 1));
-    EXPECT_EQ(one.GetPixels(0, 0), MakeColor(9, 8, 7));
-    EXPECT_EQ(one.AlphaScanline(0)[0], 6);
+    Load(png, OneImage(1, 1, 8, 6, {0, 9, 8, 7, 6}, {}, 1));
+    EXPECT_EQ(png.GetPixels(0, 0), MakeColor(9, 8, 7));
+    EXPECT_EQ(png.AlphaScanline(0)[0], 6);
 }
 
 TEST(PngPixels, FilterChoiceAndChunking) {
@@ -178,7 +175,7 @@ TEST(PngPixels, GammaAndPaletteEntries) {
     // Saving maps the stored palette back to file values.
     EXPECT_TRUE(Contains(Save(png), Chunk("PLTE", {0, 0, 0, 128, 128, 128})));
 
-    EXPECT_THROW(Load(png, OneImage(1, 1, 8, 3, {0, 0}, {Chunk("PLTE", Bytes(770, 0))})), EPNGInvalidPalette);
+    EXPECT_THROW(Load(png, OneImage(1, 1, 8, 3, {0, 0}, {Chunk("PLTE", Bytes(771, 0))})), EPNGInvalidPalette);
     Load(png, OneImage(1, 1, 8, 3, {0, 0}, {Chunk("PLTE", Bytes(768, 0))}));
     EXPECT_EQ(png.Chunks().FindChunk<TChunkPLTE>()->Count, 256);
 }
