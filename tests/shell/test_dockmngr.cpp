@@ -133,6 +133,8 @@ TEST(PaneFrame, GluesAfterADragOrResizeAndRegistersWhileShown) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(mngr.Record(dsTools), &tools.DockRect);
+    tools.setWindowTitle("Tools");
+    EXPECT_EQ(tools.TitleLabel()->text(), "Tools");
 
     // Dropped 6 pixels inside the area's left edge: it snaps to the edge.
     QTest::mousePress(tools.TitleLabel(), Qt::LeftButton, {}, {5, 5});

@@ -99,6 +99,7 @@ TEST_F(MainWindowTest, NoTwoCommandsShareAKeyAndNoMenuTitleShadowsAnAltCommand) 
         mnemonics.insert(m);
         EXPECT_FALSE(seen.contains(QKeySequence(QStringLiteral("Alt+") + m))) << "Alt+" << QString(m).toStdString();
     }
+    EXPECT_EQ(seen.value(QKeySequence("Ctrl+F4")), "actClose");
 
     // The keys do arrive: Alt+V beside the View menu, Ctrl+W beside a
     // document frame's system menu (which would take Ctrl+W and Ctrl+F4), a
@@ -135,6 +136,8 @@ TEST_F(MainWindowTest, CommandStatesWithNoDocument) {
     act("actToolFilter")->trigger();
     EXPECT_FALSE(Options().FilterOnAlpha);
     EXPECT_FALSE(act("actFilterOnAlpha")->isChecked());
+    act("actFilterOnAlpha")->trigger();
+    EXPECT_TRUE(act("actToolFilter")->isChecked());
 }
 
 TEST_F(MainWindowTest, DocumentWindowsOpenCloseAndFollowTheEnablingRules) {
@@ -171,6 +174,10 @@ TEST_F(MainWindowTest, DocumentWindowsOpenCloseAndFollowTheEnablingRules) {
     selection.empty = true;
     main->UpdateActions();
     EXPECT_FALSE(act("actOpacity")->isEnabled());
+    c->index = 0;  // the first image
+    main->UpdateImageNavigation();
+    EXPECT_FALSE(act("actnPrev")->isEnabled());
+    EXPECT_TRUE(act("actnnext")->isEnabled());
 
     // Cut, Copy and Delete need the active window's own selection; Paste an image.
     selection.empty = false;
@@ -259,6 +266,7 @@ TEST_F(MainWindowTest, FirstActivationSetsEnglishLabelsRestoresTheLayoutAndOpens
     main->Actions().setHandler("actTips", [&tips](QAction*) { ++tips; });
     Options().ToolsVisible = false;
     Options().StatusbarVisible = false;
+    Options().GridVisible = true;
 
     // No language file at all: the labels and filters still get their English texts.
     main->FirstActivation({"/x/a.cur", "/x/bad.cur", "/x/c.cur"});
@@ -271,6 +279,7 @@ TEST_F(MainWindowTest, FirstActivationSetsEnglishLabelsRestoresTheLayoutAndOpens
     EXPECT_TRUE(main->Forms().Pane(dsTools)->isHidden());
     EXPECT_FALSE(main->Forms().Pane(dsPreview)->isHidden());
     EXPECT_TRUE(main->statusBar()->isHidden());
+    EXPECT_TRUE(act("actnGrid")->isChecked());
     EXPECT_NE(main->ToolCursor(crPencil), nullptr);
     EXPECT_EQ(main->ToolCursor(crCross)->shape(), Qt::CrossCursor);
 

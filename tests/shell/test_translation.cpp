@@ -86,6 +86,7 @@ TEST_F(TranslationTest, SwitchingToAPartialLanguageFallsBackToEnglish) {
     EXPECT_EQ(main->RecentFilesMenu()->title(), QString::fromUtf8("Fichiers r\xc3\xa9\x63\x65nts"));
     EXPECT_EQ(main->Desk(1)->windowTitle(), "Sans titre - 1");
     EXPECT_EQ(main->StatusLabels()[0], "R");
+    EXPECT_EQ(BuiltInText(act("actnNew"), "Caption"), "New");
 }
 
 TEST_F(TranslationTest, LanguagesMenuListsTheFilesByNameAndAMessagesOnlyFileChangesOnlyMessages) {
