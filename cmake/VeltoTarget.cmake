@@ -13,11 +13,21 @@ function(velto_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
 endfunction()
 
-# velto_library(NAME SOURCES ... [DEPS ...]) — one static library per subsystem folder.
+# velto_library(velto_<folder> SOURCES ... [DEPS ...]) — one static library per
+# folder of Source/. Its include root holds only its own folder, so a header is
+# reachable from a library only through what that library links: an include of
+# a higher library (the model including the shell) does not compile.
 function(velto_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  file(RELATIVE_PATH _folder "${PROJECT_SOURCE_DIR}/Source" "${CMAKE_CURRENT_SOURCE_DIR}")
+  if(NOT name STREQUAL "velto_${_folder}")
+    message(FATAL_ERROR "The library of Source/${_folder} must be named velto_${_folder}, not ${name}")
+  endif()
+  set(_root "${PROJECT_BINARY_DIR}/include/${name}")
+  file(MAKE_DIRECTORY "${_root}")
+  file(CREATE_LINK "${CMAKE_CURRENT_SOURCE_DIR}" "${_root}/${_folder}" SYMBOLIC)
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/Source")
+  target_include_directories(${name} PUBLIC "${_root}")
   if(ARG_DEPS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
@@ -32,6 +42,7 @@ function(velto_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support")
   target_compile_definitions(${name} PRIVATE VELTO_CORPUS_DIR="${VELTO_CORPUS_DIR}"
                                             VELTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   velto_target_defaults(${name})

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "model/AniIO.h"
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    velto::SilenceMessages();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool silenced = [] {
-        velto::SetMessageSink([](const velto::MessageRequest&) { return 0; });
-        return true;
-    }();
-    (void)silenced;
     velto::TmyANIIO io(false);
     velto::TmyANI doc;
     const bool ok = io.LoadFromBytes(doc, std::span<const std::uint8_t>(data, size));

@@ -8,7 +8,7 @@
 #include <span>
 
 #include "model/IcoIO.h"
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
 
 namespace {
 
@@ -42,12 +42,12 @@ void LoadAt(std::span<const std::uint8_t> bytes, std::uint64_t start) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    velto::SilenceMessages();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool silenced = [] {
-        velto::SetMessageSink([](const velto::MessageRequest&) { return 0; });
-        return true;
-    }();
-    (void)silenced;
     const std::span<const std::uint8_t> bytes(data, size);
     LoadAt(bytes, 0);
     if (size > 3) LoadAt(bytes, 3);

@@ -6,14 +6,14 @@
 #include <span>
 
 #include "model/PaletteFile.h"
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    velto::SilenceMessages();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool silenced = [] {
-        velto::SetMessageSink([](const velto::MessageRequest&) { return 0; });
-        return true;
-    }();
-    (void)silenced;
     const std::span<const std::uint8_t> bytes(data, size);
     for (const int count : {2, 16, 256}) {
         for (const auto kind : {velto::PaletteFileKind::Pal, velto::PaletteFileKind::Act}) {

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/MessageBox.h"
 #include "model/AniIO.h"
 #include "model/Detect.h"
 #include "model/IcoIO.h"
@@ -264,6 +265,7 @@ int main(int argc, char** argv) {
         file = argv[i];
     }
     if (file.empty()) return usage();
+    velto::SilenceMessages();
 
     JsonWriter json;
     json.beginObject();

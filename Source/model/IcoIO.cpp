@@ -7,8 +7,8 @@
 #include <unordered_map>
 
 #include "platform/FileIO.h"
-#include "shell/core/Language.h"
-#include "shell/core/MessageBox.h"
+#include "core/Language.h"
+#include "core/MessageBox.h"
 
 namespace velto {
 

@@ -5,8 +5,8 @@
 #include "model/IcoIO.h"
 #include "platform/Bitmap.h"
 #include "png/PngImage.h"
-#include "shell/core/Language.h"
-#include "shell/core/MessageBox.h"
+#include "core/Language.h"
+#include "core/MessageBox.h"
 
 namespace velto {
 

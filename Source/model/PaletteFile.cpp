@@ -9,8 +9,8 @@
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
-#include "shell/core/Language.h"
-#include "shell/core/MessageBox.h"
+#include "core/Language.h"
+#include "core/MessageBox.h"
 
 namespace velto {
 namespace {

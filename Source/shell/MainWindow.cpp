@@ -7,9 +7,9 @@
 #include "ToolArt.h"
 #include "Translator.h"
 #include "VistaCompat.h"
-#include "shell/core/Language.h"
-#include "shell/core/MessageBox.h"
-#include "shell/core/SysUtils.h"
+#include "core/Language.h"
+#include "core/MessageBox.h"
+#include "core/SysUtils.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>

@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <memory>
 
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
 
 class QWidget;
 

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "platform/IniFile.h"
-#include "shell/core/SysUtils.h"
+#include "core/SysUtils.h"
 
 namespace velto {
 namespace {

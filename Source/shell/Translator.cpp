@@ -1,6 +1,6 @@
 #include "Translator.h"
 
-#include "shell/core/Language.h"
+#include "core/Language.h"
 
 #include <QAbstractButton>
 #include <QAction>

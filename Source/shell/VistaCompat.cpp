@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "shell/core/SysUtils.h"
+#include "core/SysUtils.h"
 
 namespace velto {
 

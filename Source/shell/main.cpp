@@ -12,7 +12,7 @@
 #include "Options.h"
 #include "SingleInstance.h"
 #include "VistaCompat.h"
-#include "shell/core/Language.h"
+#include "core/Language.h"
 
 int main(int argc, char** argv) {
     using namespace velto;

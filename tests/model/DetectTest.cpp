@@ -1,5 +1,7 @@
 #include "model/Detect.h"
 
+#include "Corpus.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +16,6 @@ using namespace velto;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::string corpus(const std::string& rel) { return std::string(VELTO_CORPUS_DIR) + "/" + rel; }
 
 class DetectFiles : public ::testing::Test {
 protected:
@@ -58,6 +58,7 @@ Bytes forkHeader(std::uint32_t d0, std::uint32_t d1, std::uint32_t d2, std::uint
 }  // namespace
 
 TEST(Detect, SampleFilesOfEveryKindFoundInTheCorpus) {
+    VELTO_NEED_CORPUS();
     const struct {
         const char* file;
         std::uint8_t type, category;
@@ -77,10 +78,10 @@ TEST(Detect, SampleFilesOfEveryKindFoundInTheCorpus) {
         {"pillow/crash-4fb027452e6988530aa5dabee76eecacb3b79f8a.j2k", ftJp2, fcImage},
     };
     for (const auto& c : cases) {
-        const FileTypeResult r = DetectFileType(corpus(c.file));
+        const FileTypeResult r = DetectFileType(test::Corpus(c.file));
         ASSERT_TRUE(r.ok()) << c.file << ": " << FileErrorText(r.error);
         EXPECT_EQ(r.type, c.type) << c.file;
-        EXPECT_EQ(FileCategory(corpus(c.file)).category, c.category) << c.file;
+        EXPECT_EQ(FileCategory(test::Corpus(c.file)).category, c.category) << c.file;
     }
     for (std::uint8_t code : {ftMacBinary, ftAppleSingle, ftAppleDouble, ftResourceFork})
         EXPECT_EQ(FileCategoryOf(code), fcMacContainer) << int(code);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/FileIO.h"
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
 
 namespace fs = std::filesystem;
 using namespace velto;

@@ -10,7 +10,7 @@
 
 #include "model/Image.h"
 #include "platform/ByteWriter.h"
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
 
 namespace icotest {
 

@@ -14,8 +14,8 @@
 #include "shell/DocumentArea.h"
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
-#include "shell/core/Language.h"
-#include "shell/core/MessageBox.h"
+#include "core/Language.h"
+#include "core/MessageBox.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 

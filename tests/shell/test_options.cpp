@@ -10,7 +10,7 @@
 
 #include "platform/IniFile.h"
 #include "shell/Options.h"
-#include "shell/core/SysUtils.h"
+#include "core/SysUtils.h"
 #include "GuiTestApp.h"
 
 using namespace velto;

@@ -24,6 +24,7 @@
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
 #include "../test_ico_support.h"
+#include "Corpus.h"
 
 namespace fs = std::filesystem;
 using namespace velto;
@@ -139,6 +140,7 @@ TmyIcon PeerCursor() {
 }  // namespace
 
 TEST_F(IcoPeer, SampleFilesReadAsPillowReadsThem) {
+    VELTO_NEED_CORPUS();
     // Refused on purpose: a PNG header claiming more than 256x256 is refused
     // before decoding; a cursor of no entries.
     const std::vector<std::string> refused = {"decompression_bomb.ico", "no_cursors.cur"};
@@ -254,6 +256,7 @@ std::string Quoted(const std::string& s) {  // as JSON.stringify writes plain te
 }  // namespace
 
 TEST(AniPeer, SampleFilesAgreeOnStepsRatesAndTexts) {
+    VELTO_NEED_CORPUS();
     REQUIRE_PEER();
     int files = 0;
     for (const auto& entry : fs::recursive_directory_iterator(VELTO_CORPUS_DIR)) {

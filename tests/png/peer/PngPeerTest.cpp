@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "../PngTestUtil.h"
+#include "Corpus.h"
 #include "platform/FileIO.h"
 
 using namespace velto;
@@ -157,6 +158,7 @@ const std::pair<int, int> kLayouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16},
 }  // namespace
 
 TEST(PngPeer, SampleFilesDecodeLikeLibpngOrBothRefuse) {
+    VELTO_NEED_CORPUS();
     // Every PngSuite file decodes alike; among Pillow's files the broken ones are refused by both.
     for (const auto& [dir, minFiles, mayRefuse] : {std::tuple{"pngsuite", 60u, false}, {"pillow", 100u, true}}) {
         const auto files = PngFiles(dir);
@@ -175,6 +177,7 @@ TEST(PngPeer, SampleFilesDecodeLikeLibpngOrBothRefuse) {
 }
 
 TEST(PngPeer, TruncatedFilesAreRefusedAtEveryLength) {
+    VELTO_NEED_CORPUS();
     // Every prefix of a few sample files: an EPngError, never a crash or a partial image.
     for (const char* name : {"basn6a08.png", "ibasn3p02.png", "ftbwn0g16.png", "basn0g01.png"}) {
         const Bytes file = ReadFile(fs::path(VELTO_CORPUS_DIR) / "pngsuite" / name);
@@ -236,6 +239,7 @@ TEST(PngPeer, EveryFilterAndLayoutWrittenByLibpngDecodesAlike) {
 }
 
 TEST(PngPeer, SampleFilesRewrittenStayValid) {
+    VELTO_NEED_CORPUS();
     if (!HavePngcheck()) GTEST_SKIP() << "pngcheck not installed";
     auto files = PngFiles("pngsuite");
     const auto pillow = PngFiles("pillow");

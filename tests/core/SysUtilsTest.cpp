@@ -1,4 +1,4 @@
-#include "shell/core/SysUtils.h"
+#include "core/SysUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/core/Language.h"
+#include "core/Language.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
 
 namespace velto {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/core/SysUtils.h"
+#include "core/SysUtils.h"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -65,6 +65,10 @@ using MessageSink = std::function<int(const MessageRequest&)>;
 // answers as if closed at once: OK for OK-only boxes, else 0.
 MessageSink SetMessageSink(MessageSink sink);
 
+// For headless programs (fuzz targets, command-line tools): installs a sink
+// that shows nothing and answers every box as closed without a choice (0).
+void SilenceMessages();
+
 // The layout chosen for a button set: later matches replace earlier ones.
 MessageStyle MessageStyleFor(std::uint16_t buttons);
 

@@ -1,8 +1,8 @@
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
 
 #include <mutex>
 
-#include "shell/core/Language.h"
+#include "core/Language.h"
 
 namespace velto {
 namespace {
@@ -22,6 +22,8 @@ MessageSink SetMessageSink(MessageSink sink) {
     sinkRef() = std::move(sink);
     return old;
 }
+
+void SilenceMessages() { SetMessageSink([](const MessageRequest&) { return int{mrNone}; }); }
 
 MessageStyle MessageStyleFor(std::uint16_t b) {
     MessageStyle s = msOK;

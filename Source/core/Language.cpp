@@ -1,4 +1,4 @@
-#include "shell/core/Language.h"
+#include "core/Language.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/Text.h"
-#include "shell/core/SysUtils.h"
+#include "core/SysUtils.h"
 
 namespace velto {
 

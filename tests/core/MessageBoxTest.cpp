@@ -1,4 +1,4 @@
-#include "shell/core/MessageBox.h"
+#include "core/MessageBox.h"
 
 #include <gtest/gtest.h>
 
