@@ -23,13 +23,21 @@ velto_need() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 }
 
-VELTO_BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev zlib1g-dev libjpeg62-turbo-dev libopenjp2-7-dev"
-# Peers for differential tests: Pillow on the system python3, icoutils, pngcheck, libpng.
-VELTO_TEST_PACKAGES="libgtest-dev libgmock-dev clang libclang-rt-14-dev python3-pil icoutils pngcheck libpng-dev"
-VELTO_BENCH_PACKAGES="libbenchmark-dev"
+# Package lists, one word per package, "#" comments: scripts/packages/<kind>.txt
+# and <kind>-<area>.txt, so each area keeps its own peers in its own file.
+velto_packages() {
+  local kind=$1 f
+  for f in "$(dirname "${BASH_SOURCE[0]}")/packages/$kind.txt" "$(dirname "${BASH_SOURCE[0]}")/packages/$kind"-*.txt; do
+    [ -f "$f" ] && sed 's/#.*//' "$f"
+  done | tr -s ' \n' ' '
+}
+VELTO_BUILD_PACKAGES=$(velto_packages build)
+VELTO_TEST_PACKAGES=$(velto_packages test)
+VELTO_BENCH_PACKAGES=$(velto_packages bench)
+VELTO_RUN_PACKAGES=$(velto_packages run)
+
 # Node and npm for the npm peers (tests/peer-node); Debian's only when none is on PATH.
 velto_need_npm() {
   command -v npm >/dev/null 2>&1 && command -v node >/dev/null 2>&1 && return 0
   velto_need nodejs npm
 }
-VELTO_RUN_PACKAGES="qt6-qpa-plugins"
