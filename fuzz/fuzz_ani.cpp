@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!io.LoadFromBytes(again, saved) || again.Count() != doc.Count()) __builtin_trap();
     // Texts survive whole when they fit the sub-chunk's 2000 bytes (UTF-8 room included).
     for (const auto& [before, after] : {std::pair(&doc.Title, &again.Title), std::pair(&doc.Author, &again.Author)})
-        if (before->size() + 3 <= velto::TmyANIIO::MaxTextLength && *before != *after) __builtin_trap();
+        if (before->size() + 3 <= velto::ReadLimits{}.textLength && *before != *after) __builtin_trap();
     for (int i = 0; i < doc.Count(); ++i) {
         const velto::TmyImagePal& a = doc.Image(i);
         const velto::TmyImagePal& b = again.Image(i);

@@ -59,7 +59,7 @@ bool IdentityGamma(const velto::TPNGObject& png) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     velto::TPNGObject png;
-    png.PixelBudget = kBudget;
+    png.Limits.pixels = kBudget;
     velto::ByteReader reader(std::span<const std::uint8_t>(data, size));
     try {
         png.LoadFromStream(reader);
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     velto::ByteWriter out;
     png.SaveToStream(out);
     velto::TPNGObject back;
-    back.PixelBudget = kBudget;
+    back.Limits.pixels = kBudget;
     velto::ByteReader again(out.buffer());
     back.LoadFromStream(again);  // what we write must read back
     Check(again.atEnd());

@@ -40,8 +40,8 @@ constexpr std::uint32_t kAnihSeqFlags = 3;    // frames are icons, "seq " presen
 constexpr std::uint32_t kAnihPlainFlags = 1;  // frames are icons
 constexpr std::uint32_t kDisplayRateWithRates = 10;
 
-std::uint64_t PixelBytes(const TmyImage& image) {
-    return static_cast<std::uint64_t>(image.Width()) * static_cast<std::uint64_t>(image.Height()) * 4u;
+std::uint64_t PixelCount(const TmyImage& image) {
+    return static_cast<std::uint64_t>(image.Width()) * static_cast<std::uint64_t>(image.Height());
 }
 
 // One chunk of a RIFF list: its id and its data as a reader of its own.
@@ -74,22 +74,22 @@ struct AniContent {
     std::vector<std::uint32_t> Steps;
     // One entry per "icon" chunk, null where the icon did not load.
     std::vector<std::unique_ptr<TmyImagePal>> Stored;
-    std::uint64_t StoredBytes = 0;
+    std::uint64_t StoredPixels = 0;
     std::uint32_t DisplayRate = 0;
     std::optional<std::string> Title;
     std::optional<std::string> Author;
 };
 
-std::string InfoText(std::span<const std::uint8_t> data) {
+std::string InfoText(std::span<const std::uint8_t> data, std::size_t most) {
     // Up to the first zero, at most the length the writer allows; the rest of
     // an overlong text is skipped.
     const auto zero = std::find(data.begin(), data.end(), std::uint8_t{0});
     std::size_t n = static_cast<std::size_t>(zero - data.begin());
-    n = std::min(n, TmyANIIO::MaxTextLength);
+    n = std::min(n, most);
     return DecodeTextToUtf8(data.first(n));
 }
 
-bool ReadInfo(ByteReader list, AniContent& content) {
+bool ReadInfo(ByteReader list, const ReadLimits& limits, AniContent& content) {
     Chunk chunk;
     for (;;) {
         switch (ReadChunk(list, chunk)) {
@@ -97,13 +97,14 @@ bool ReadInfo(ByteReader list, AniContent& content) {
             case Next::Broken: return false;
             case Next::Chunk: break;
         }
-        if (chunk.Id == kINAM) content.Title = InfoText(chunk.Data.data());
-        else if (chunk.Id == kIART) content.Author = InfoText(chunk.Data.data());
+        if (chunk.Id == kINAM) content.Title = InfoText(chunk.Data.data(), limits.textLength);
+        else if (chunk.Id == kIART) content.Author = InfoText(chunk.Data.data(), limits.textLength);
     }
 }
 
-bool ReadFrames(ByteReader list, AniContent& content) {
+bool ReadFrames(ByteReader list, const ReadLimits& limits, AniContent& content) {
     TmyIcoIO reader(false);
+    reader.Limits = limits;
     Chunk chunk;
     for (;;) {
         switch (ReadChunk(list, chunk)) {
@@ -112,7 +113,7 @@ bool ReadFrames(ByteReader list, AniContent& content) {
             case Next::Chunk: break;
         }
         if (chunk.Id != kIcon) continue;
-        if (content.Stored.size() >= TmyANIIO::MaxSteps) return false;
+        if (content.Stored.size() >= limits.frames) return false;
         // The icon reader sees only this chunk; where it stops does not matter,
         // the next chunk follows this one's declared size.
         TmyIcon icon;
@@ -121,8 +122,8 @@ bool ReadFrames(ByteReader list, AniContent& content) {
         if (reader.LoadFromStream(icon, data) && icon.Count() > 0) {
             // The first image in canonical order: the deepest, widest, highest.
             frame = std::make_unique<TmyImagePal>(icon.Image(0));
-            content.StoredBytes += PixelBytes(*frame);
-            if (content.StoredBytes > TmyANIIO::MaxPixelBytes) return false;
+            content.StoredPixels += PixelCount(*frame);
+            if (content.StoredPixels > limits.pixels) return false;
         }
         content.Stored.push_back(std::move(frame));
     }
@@ -141,7 +142,7 @@ bool ReadValues(ByteReader data, std::vector<std::uint32_t>& values, std::size_t
     return true;
 }
 
-bool ReadContent(std::span<const std::uint8_t> bytes, AniContent& content) {
+bool ReadContent(std::span<const std::uint8_t> bytes, const ReadLimits& limits, AniContent& content) {
     ByteReader file(bytes);
     std::uint32_t riff = 0, riffSize = 0, form = 0;
     if (!file.u32le(riff) || !file.u32le(riffSize) || !file.u32le(form) || riff != kRIFF || form != kACON)
@@ -159,8 +160,8 @@ bool ReadContent(std::span<const std::uint8_t> bytes, AniContent& content) {
             std::uint32_t type = 0;
             if (!data.u32le(type)) return false;
             const ByteReader list(data.rest());
-            if (type == kINFO && !ReadInfo(list, content)) return false;
-            if (type == kFram && !ReadFrames(list, content)) return false;
+            if (type == kINFO && !ReadInfo(list, limits, content)) return false;
+            if (type == kFram && !ReadFrames(list, limits, content)) return false;
         } else if (chunk.Id == kAnih) {
             // Fields the chunk lacks count as 0; a longer chunk is cut at 36.
             std::uint8_t header[kAnihSize] = {};
@@ -169,9 +170,9 @@ bool ReadContent(std::span<const std::uint8_t> bytes, AniContent& content) {
             fields.skip(28);
             fields.u32le(content.DisplayRate);
         } else if (chunk.Id == kRate) {
-            ReadValues(data, content.Rates, TmyANIIO::MaxSteps, false);
+            ReadValues(data, content.Rates, limits.steps, false);
         } else if (chunk.Id == kSeq) {
-            if (!ReadValues(data, content.Steps, TmyANIIO::MaxSteps, true)) return false;
+            if (!ReadValues(data, content.Steps, limits.steps, true)) return false;
         }
     }
 }
@@ -184,12 +185,14 @@ void SetFrameRate(TmyImagePal& frame, std::uint32_t jiffies) {
 
 // Title and author as the bytes of the INFO list (without the zero): Windows-1252
 // when that reads back as the same text, else UTF-8, which the reader keeps as it
-// is. At most MaxTextLength characters, and the text ends at a zero character.
+// is. At most as many characters as a reader keeps by default, and the text ends
+// at a zero character.
 std::vector<std::uint8_t> EncodeInfoText(const std::string& text) {
     std::string_view s(text.data(), std::min(text.size(), text.find('\0')));
-    // Cut to MaxTextLength code points (malformed bytes count one each).
+    // Cut to the longest text code points (malformed bytes count one each).
+    constexpr std::size_t kMost = ReadLimits{}.textLength;
     std::size_t cut = 0, points = 0;
-    while (cut < s.size() && points < TmyANIIO::MaxTextLength) {
+    while (cut < s.size() && points < kMost) {
         const auto c = static_cast<std::uint8_t>(s[cut]);
         std::size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
         cut = std::min(s.size(), cut + len);
@@ -229,7 +232,7 @@ std::vector<std::uint8_t> EncodeInfoText(const std::string& text) {
     // itself begins with U+FEFF gets a byte-order mark in front, which the
     // reader drops, so that character survives.
     const std::string bytes = (utf8.rfind("\xEF\xBB\xBF", 0) == 0 ? "\xEF\xBB\xBF" : "") + utf8;
-    std::size_t n = std::min(bytes.size(), TmyANIIO::MaxTextLength);
+    std::size_t n = std::min(bytes.size(), kMost);
     while (n > 0 && n < bytes.size() && (static_cast<std::uint8_t>(bytes[n]) & 0xC0) == 0x80) --n;
     return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
 }
@@ -298,7 +301,7 @@ TmyANIIO::TmyANIIO(bool showMessages) : ShowMessagesFlag(showMessages) {}
 bool TmyANIIO::LoadFromFile(TmyIcon& doc, const std::string& fileName) {
     if (!dynamic_cast<TmyANI*>(&doc)) return false;
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes)) return false;
+    if (!ReadWholeFile(fileName, bytes, Limits.fileSize)) return false;
     return LoadFromBytes(doc, bytes);
 }
 
@@ -306,7 +309,7 @@ bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
     auto* ani = dynamic_cast<TmyANI*>(&doc);
     if (!ani) return false;
     AniContent content;
-    if (!ReadContent(data, content)) return false;
+    if (!ReadContent(data, Limits, content)) return false;
 
     // Step i shows stored frame Steps[i] (or frame i without "seq ") for
     // Rates[i] jiffies (the display rate where "rate" has no value). A step
@@ -320,14 +323,14 @@ bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
     std::vector<std::size_t> uses(content.Stored.size(), 0);
     const std::size_t count = content.Steps.empty() ? content.Stored.size() : content.Steps.size();
     steps.reserve(count);
-    std::uint64_t bytes = content.StoredBytes;
+    std::uint64_t pixels = content.StoredPixels;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t stored = content.Steps.empty() ? i : content.Steps[i];
         if (stored >= content.Stored.size()) return false;
         if (!content.Stored[stored]) continue;
         // The last step showing a frame takes the stored one; every other needs a copy.
-        if (uses[stored]++ > 0) bytes += PixelBytes(*content.Stored[stored]);
-        if (bytes > MaxPixelBytes) return false;
+        if (uses[stored]++ > 0) pixels += PixelCount(*content.Stored[stored]);
+        if (pixels > Limits.pixels) return false;
         steps.push_back({stored, i < content.Rates.size() ? content.Rates[i] : content.DisplayRate});
     }
     if (steps.empty()) return false;

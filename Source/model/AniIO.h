@@ -7,9 +7,9 @@
 //
 // The reader treats its input as hostile: every chunk is checked against its
 // parent and the data present, every loop advances, and the frames a file may
-// expand to are capped (see the limits below). Nothing is added to the
-// document unless the whole file was read. The writer builds the file in
-// memory and replaces the target atomically.
+// expand to are capped (see Limits). Nothing is added to the document unless
+// the whole file was read. The writer builds the file in memory and replaces
+// the target atomically.
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -18,6 +18,7 @@
 
 #include "model/Icon.h"
 #include "model/IcoIO.h"
+#include "platform/ReadLimits.h"
 
 namespace velto {
 
@@ -30,14 +31,13 @@ long double JiffiesToSeconds(std::uint32_t jiffies);
 
 class TmyANIIO : public ImyIconIO {
 public:
-    // A file may hold no more stored frames and no more "seq " entries than
-    // this...
-    static constexpr std::size_t MaxSteps = 10000;
-    // ...nor expand to more pixel bytes (4 per pixel) than this, counted over the
-    // stored frames and every copy of one that a repeated step needs.
-    static constexpr std::uint64_t MaxPixelBytes = 256ull << 20;
-    // Title and author keep at most this many characters.
-    static constexpr std::size_t MaxTextLength = 2000;
+    // Bounds of reading. A file may hold no more stored frames than
+    // Limits.frames and no more "seq " entries than Limits.steps, nor expand to
+    // more than Limits.pixels pixels, counted over the stored frames and every
+    // copy of one that a repeated step needs; title and author keep at most
+    // Limits.textLength characters (the writer never writes more than the
+    // default). The frames' icon reader takes the same limits.
+    ReadLimits Limits;
 
     // The flag is accepted for the common interface; this format shows no messages.
     explicit TmyANIIO(bool showMessages);

@@ -120,7 +120,7 @@ void TmyIcoIO::ShowMessage(const std::string& text, int kind) const {
 
 bool TmyIcoIO::LoadFromFile(TmyIcon& doc, const std::string& fileName) {
     std::vector<std::uint8_t> data;
-    if (!ReadWholeFile(fileName, data)) return false;
+    if (!ReadWholeFile(fileName, data, Limits.fileSize)) return false;
     ByteReader reader(data);
     return LoadFromStream(doc, reader);
 }
@@ -138,15 +138,15 @@ bool TmyIcoIO::LoadFromStream(TmyIcon& doc, ByteReader& stream) {
     const bool cursor = type == 2;
     doc.IsCursor = cursor;
 
-    // A negative count holds no entries; beyond MaxEntries the rest is ignored,
-    // and only entries wholly inside the data are read.
-    const std::uint64_t declared = static_cast<std::uint64_t>(std::clamp<int>(count, 0, MaxEntries));
+    // A negative count holds no entries; beyond the entry limit the rest is
+    // ignored, and only entries wholly inside the data are read.
+    const std::uint64_t declared = std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max<int>(count, 0)), Limits.entries);
     const std::uint64_t entries = std::min(declared, stream.remaining() / kDirEntrySize);
     if (declared > 0 && entries == 0) {
         ShowMessage(Lang().GetMessage("msgInvalidFormat", "Invalid File Format!"), mkError);
         return false;
     }
-    std::array<DirEntry, MaxEntries> dir{};
+    std::vector<DirEntry> dir(static_cast<std::size_t>(entries));
     for (std::uint64_t i = 0; i < entries; ++i) {
         std::uint32_t head = 0, size = 0;
         DirEntry& e = dir[static_cast<std::size_t>(i)];

@@ -16,6 +16,7 @@
 #include "model/Image.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/ReadLimits.h"
 
 namespace velto {
 
@@ -34,10 +35,11 @@ public:
 
 class TmyIcoIO : public ImyIconIO {
 public:
-    // A reader holds at most this many directory entries; later ones are ignored.
-    static constexpr int MaxEntries = 100;
     // Largest side of an image the model holds.
     static constexpr int MaxSide = 256;
+
+    // Bounds of reading: file size, directory entries, and those of PNG entries.
+    ReadLimits Limits;
 
     // showMessages: may show message boxes itself (the user's open and save);
     // silent users (batch, browsing, import, animated-cursor frames) pass false.

@@ -1,4 +1,5 @@
 // PNG-stored entries of icon and cursor files, through the PNG codec.
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -115,7 +116,8 @@ bool TmyIcoIO::ReadPNG(TmyIcon& doc, std::uint8_t depth, bool depthFromPng, Byte
 
     try {
         TPNGObject png;
-        png.PixelBudget = static_cast<std::uint64_t>(MaxSide) * MaxSide;
+        png.Limits = Limits;
+        png.Limits.pixels = std::min<std::uint64_t>(Limits.pixels, static_cast<std::uint64_t>(MaxSide) * MaxSide);
         png.LoadFromStream(stream);
         const TChunkIHDR& h = png.Header();
         if (h.Width != static_cast<std::int32_t>(width) || h.Height != static_cast<std::int32_t>(height)) return false;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ReadLimits.h"
+
 namespace velto {
 
 enum class FileError {
@@ -19,12 +21,9 @@ enum class FileError {
 
 const char* FileErrorText(FileError e);
 
-// Default cap for whole-file reads of documents and pictures.
-inline constexpr std::uint64_t kDefaultFileCap = 256ull << 20;
-
 // Reads a whole regular file. Fails with TooLarge when it holds more than cap bytes.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
-                   std::uint64_t cap = kDefaultFileCap, FileError* error = nullptr);
+                   std::uint64_t cap = ReadLimits{}.fileSize, FileError* error = nullptr);
 
 // Reads at most maxBytes leading bytes of a regular file and reports its full size.
 bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out,

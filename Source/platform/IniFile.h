@@ -35,16 +35,15 @@
 #include <vector>
 
 #include "platform/FileIO.h"
+#include "platform/ReadLimits.h"
 #include "platform/Text.h"
 
 namespace velto {
 
 class IniFile {
 public:
-    // Largest file LoadFromFile accepts. Real settings and language files are
-    // a few hundred kilobytes at most; the cap bounds the memory a hostile
-    // file of short lines can take.
-    static constexpr std::uint64_t kMaxFileSize = 2ull << 20;
+    // Largest file LoadFromFile accepts (the shared read limit).
+    static constexpr std::uint64_t kMaxFileSize = ReadLimits{}.iniFileSize;
 
     IniFile();
 

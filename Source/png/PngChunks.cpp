@@ -228,7 +228,7 @@ void TChunkIHDR::PrepareImageData() {
     fBytesPerRow = 0;
     if (Width <= 0 || Height <= 0) throw EPngInvalidIHDR(EPngInvalidIHDRText);
     const std::uint64_t pixels = std::uint64_t(Width) * std::uint64_t(Height);
-    if (pixels > Owner().PixelBudget) throw EPNGOutMemory(EPNGOutMemoryText);
+    if (pixels > Owner().Limits.pixels) throw EPNGOutMemory(EPNGOutMemoryText);
     const int bpp = DibBitsPerPixel(ColorType, BitDepth);
     if (!fImage.Allocate(Width, Height, FormatOfBits(bpp))) throw EPNGOutMemory(EPNGOutMemoryText);
     fBitsPerPixel = bpp;
@@ -596,9 +596,15 @@ bool TChunkzTXt::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
         const std::size_t k = SplitKeyword(Data, Keyword);
         Text.clear();
         if (k + 1 < Data.size() && Data[k + 1] == 0) {
+            // Inflated text counts against the bytes the file may hold, so that many
+            // small chunks cannot each expand to the largest text.
+            TPNGObject& o = Owner();
+            const std::uint64_t room = o.Limits.chunkBytes - std::min(o.fKeptBytes, o.Limits.chunkBytes);
+            const auto most = static_cast<std::size_t>(std::min(o.Limits.inflatedText, room));
             std::vector<std::uint8_t> text;
             const std::span<const std::uint8_t> packed(Data.data() + k + 2, Data.size() - k - 2);
-            if (InflateBuffer(packed, kMaxTextSize, text)) Text.assign(text.begin(), text.end());
+            if (InflateBuffer(packed, most, text)) Text.assign(text.begin(), text.end());
+            o.fKeptBytes += Text.size();
         }
     }
     return true;

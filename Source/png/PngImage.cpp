@@ -258,6 +258,7 @@ void TPNGObject::CreateBlank(std::uint8_t colorType, std::uint8_t bitDepth, int 
 
 void TPNGObject::LoadFromStream(ByteReader& stream) {
     ClearChunks();
+    fKeptBytes = 0;
     std::uint8_t sig[8];
     if (!stream.bytes(sig, 8) || std::memcmp(sig, kSignature, 8) != 0)
         throw EPNGInvalidFileHeader(EPNGInvalidFileHeaderText);
@@ -279,6 +280,14 @@ void TPNGObject::LoadFromStream(ByteReader& stream) {
         }
         if (NameIs(name, "IHDR") && fChunks.Count() > 0) throw EPngInvalidIHDR(EPngInvalidIHDRText);
         if (NameIs(name, "IDAT")) hasIdat = true;
+        // Every chunk kept costs an object and (the image data aside) a copy of its
+        // data: a file of millions of empty chunks must not cost millions of objects.
+        if (fChunks.fItems.size() >= Limits.chunks) throw EPNGOutMemory(EPNGOutMemoryText);
+        if (!NameIs(name, "IDAT")) {
+            if (length > Limits.chunkBytes - std::min(fKeptBytes, Limits.chunkBytes))
+                throw EPNGOutMemory(EPNGOutMemoryText);
+            fKeptBytes += length;
+        }
         std::unique_ptr<TChunk> chunk = CreateClassChunk(*this, name);
         TChunk* raw = chunk.get();
         const bool plain = typeid(*raw) == typeid(TChunk);
@@ -298,7 +307,7 @@ void TPNGObject::SaveToStream(ByteWriter& stream) {
 
 bool TPNGObject::LoadFromFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) return false;
+    if (!ReadWholeFile(path, bytes, Limits.fileSize)) return false;
     ByteReader r(bytes);
     LoadFromStream(r);
     return true;
@@ -317,7 +326,7 @@ void TPNGObject::AssignPNG(const TPNGObject& source) {
     CompressionLevel = source.CompressionLevel;
     Filters = source.Filters;
     ClearChunks();
-    PixelBudget = source.PixelBudget;
+    Limits = source.Limits;
     for (const auto& c : source.fChunks.fItems) {
         fChunks.fItems.push_back(c->NewOfSameClass(*this));
         fChunks.fItems.back()->Assign(*c);

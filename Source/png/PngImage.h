@@ -21,6 +21,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/Color.h"
+#include "platform/ReadLimits.h"
 
 namespace velto {
 
@@ -123,9 +124,6 @@ enum : std::uint8_t {
     COLOR_GRAYSCALEALPHA = 4,
     COLOR_RGBALPHA = 6,
 };
-
-// Pixels one image may have; larger headers are refused before allocating.
-inline constexpr std::uint64_t kPngDefaultPixelBudget = 1ull << 26;
 
 using TChunkName = std::array<char, 4>;
 
@@ -352,9 +350,6 @@ public:
     bool LoadFromStream(ByteReader& stream, const TChunkName& name, std::uint32_t size) override;
     bool SaveToStream(ByteWriter& stream) override;
 
-    // Largest text an inflated zTXt may give; beyond it the text stays empty.
-    static constexpr std::size_t kMaxTextSize = 8u << 20;
-
 protected:
     std::unique_ptr<TChunk> NewOfSameClass(TPNGObject& owner) const override;
 };
@@ -493,14 +488,18 @@ public:
     // Values below 65535 are stored as 65535.
     void SetMaxIdatSize(std::int32_t value);
 
-    // Largest number of pixels a header may ask for (loading and creating).
-    std::uint64_t PixelBudget = kPngDefaultPixelBudget;
+    // Bounds of loading: pixels a header may ask for (also when creating), chunks
+    // and their bytes kept, text inflated from a zTXt chunk.
+    ReadLimits Limits;
 
     // True only while CreateBlank or AssignHandle builds the chunk list.
     bool BeingCreated = false;
 
 private:
+    friend class TChunkzTXt;
     std::int32_t fMaxIdatSize = 65535;
+    // Bytes held for the chunks of the file being loaded (see Limits.chunkBytes).
+    std::uint64_t fKeptBytes = 0;
     TPNGList fChunks;
 };
 

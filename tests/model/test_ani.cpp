@@ -136,7 +136,7 @@ TEST(AniRead, RefusesDamagedFilesWithoutTouchingTheDocument) {
         Riff(Anih(6) + Fram({a}) + Ck("LIST", Str("framicon") + Le({400}) + a)),     // sub-chunk beyond its list
         Riff(Anih(6) + Ck("seq ", Le({0, 1})) + Fram({a})),                          // a step naming no stored frame
         Riff(Anih(6)), Riff(Anih(6) + Fram({Bytes(30, 1)})),                         // no frame at all
-        Riff(Anih(6) + Ck("seq ", Le(U32s(TmyANIIO::MaxSteps + 1, 0))) + Fram({a})),  // too many steps
+        Riff(Anih(6) + Ck("seq ", Le(U32s(10001, 0))) + Fram({a})),  // too many steps
         Riff(Anih(6) + Ck("seq ", Le(U32s(1100, 0))) + Fram({Cur(256, 1)})),          // 1100 x 256 KiB of pixels
     };
     for (const Bytes& file : cases) {

@@ -200,7 +200,7 @@ TEST(IcoRead, BrokenEntriesAreSkippedAndNeverHalfAdded) {
 TEST(IcoRead, AtMostAHundredEntriesAndOnlyThosePresent) {
     const Loaded r = Load(IcoFile(2, std::vector<Entry>(101, Entry{Dib24()})));
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.doc.Count(), TmyIcoIO::MaxEntries);
+    EXPECT_EQ(r.doc.Count(), 100);
 
     // Three entries announced, the directory cut inside the second.
     Bytes cut = IcoFile(1, {{Dib24(), 0, 0, 200}, {Dib24()}, {Dib24()}});

@@ -97,13 +97,13 @@ TEST(PngContainer, HostileHeadersAreRefusedBeforeAllocating) {
 
     // A header asking for far more than the rest of the file could inflate to.
     TPNGObject greedy;
-    greedy.PixelBudget = ~0ull;
+    greedy.Limits.pixels = ~0ull;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ErrorOf<EPngUnexpectedEnd>(WithHeader(Ihdr(65535, 65535, 16, 6)), greedy), EPngUnexpectedEndText);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 
     TPNGObject budget;
-    budget.PixelBudget = 100;
+    budget.Limits.pixels = 100;
     EXPECT_EQ(ErrorOf<EPNGOutMemory>(WithHeader(Ihdr(11, 10, 8, 0)), budget), EPNGOutMemoryText);
     EXPECT_THROW(budget.CreateBlank(COLOR_RGB, 8, 11, 10), EPNGOutMemory);
 }

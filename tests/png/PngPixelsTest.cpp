@@ -194,7 +194,7 @@ TEST(PngPixels, TextChunks) {
     TPNGObject png;
     Load(png, OneImage(1, 1, 8, 0, {0, 0},
                        {text, Chunk("tEXt", {'n', 'o', 's', 'e', 'p'}), ztxt("Comment", {'h', 'i'}),
-                        ztxt("Bomb", Bytes(TChunkzTXt::kMaxTextSize + 1, 'x')),
+                        ztxt("Bomb", Bytes(ReadLimits{}.inflatedText + 1, 'x')),
                         Chunk("zTXt", {'k', 0, 0, 0x78, 0xBB, 0, 0, 0, 1})}));
     auto item = [&](int i) {
         const auto& t = dynamic_cast<const TChunktEXt&>(*png.Chunks().GetItem(i));

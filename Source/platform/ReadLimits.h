@@ -1,0 +1,41 @@
+#pragma once
+// Bounds every file reader applies before it allocates for what a file
+// declares. A default-constructed ReadLimits holds the defaults all readers use;
+// a reader keeps a copy (its `Limits`) that callers, tests and fuzzers may
+// tighten. Each field names what it bounds; readers of new formats add fields
+// here rather than constants of their own.
+#include <cstdint>
+
+namespace velto {
+
+struct ReadLimits {
+    // Bytes of a document or picture read whole into memory.
+    std::uint64_t fileSize = 256ull << 20;
+    // Bytes of a settings or language file (INI text); real ones are a few
+    // hundred kilobytes, and a hostile file of short lines costs one object a line.
+    std::uint64_t iniFileSize = 2ull << 20;
+    // Pixels one file may decode to: a PNG image, or every frame an animated
+    // cursor expands to together (4 bytes each in the model).
+    std::uint64_t pixels = 1ull << 26;
+
+    // Icon and cursor files: directory entries read; later ones are ignored.
+    std::uint32_t entries = 100;
+
+    // PNG: chunks held in the chunk list (each costs an object)...
+    std::uint32_t chunks = 1u << 16;
+    // ...and bytes held for them: data of the chunks kept as read for writing
+    // back, and text inflated from compressed text chunks.
+    std::uint64_t chunkBytes = 64ull << 20;
+    // Bytes of text one compressed text chunk may inflate to; beyond it the
+    // text is left empty.
+    std::uint64_t inflatedText = 8ull << 20;
+
+    // Animated cursors: stored frames ("icon" chunks)...
+    std::uint32_t frames = 10000;
+    // ...and steps ("seq " entries; "rate" values beyond the last step are ignored).
+    std::uint32_t steps = 10000;
+    // Characters kept of a title or author text.
+    std::uint32_t textLength = 2000;
+};
+
+}  // namespace velto
