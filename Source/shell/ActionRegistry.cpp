@@ -1,8 +1,32 @@
 #include "ActionRegistry.h"
 
 #include <QAction>
+#include <QtGlobal>
 
 namespace velto {
+
+namespace {
+
+void DefaultMiss(const QString& name) {
+#ifdef NDEBUG
+    qWarning("No command named \"%s\"", qUtf8Printable(name));
+#else
+    qFatal("No command named \"%s\"", qUtf8Printable(name));
+#endif
+}
+
+TActionRegistry::MissHandler& MissHandlerSlot() {
+    static TActionRegistry::MissHandler handler = DefaultMiss;
+    return handler;
+}
+
+}  // namespace
+
+TActionRegistry::MissHandler TActionRegistry::SetMissHandler(MissHandler handler) {
+    MissHandler previous = std::move(MissHandlerSlot());
+    MissHandlerSlot() = handler ? std::move(handler) : MissHandler(DefaultMiss);
+    return previous;
+}
 
 TActionRegistry::TActionRegistry(QObject* owner) : QObject(owner), owner_(owner) {}
 
@@ -23,7 +47,21 @@ QAction* TActionRegistry::addCommand(ActionGroup group, const QString& name, con
     return a;
 }
 
-QAction* TActionRegistry::action(const QString& name) const { return byName_.value(name, nullptr); }
+QAction* TActionRegistry::action(const QString& name) const {
+    if (QAction* a = byName_.value(name, nullptr)) return a;
+    return missed(name);
+}
+
+QAction* TActionRegistry::missed(const QString& name) const {
+    MissHandlerSlot()(name);
+    // Unnamed, so that neither the translation walk nor a search by name finds
+    // it; reset at every miss, whatever the last caller did to it.
+    if (!inert_) inert_ = new QAction(const_cast<TActionRegistry*>(this));
+    inert_->setEnabled(false);
+    inert_->setVisible(false);
+    inert_->setChecked(false);
+    return inert_;
+}
 
 const QList<QAction*>& TActionRegistry::group(ActionGroup g) const { return groups_[static_cast<int>(g)]; }
 
@@ -34,11 +72,12 @@ bool TActionRegistry::inGroup(const QAction* a, ActionGroup g) const {
 }
 
 void TActionRegistry::setHandler(const QString& name, Handler handler) {
-    if (QAction* a = action(name)) handlers_.insert(a, std::move(handler));
+    QAction* a = action(name);
+    if (a != inert_) handlers_.insert(a, std::move(handler));
 }
 
 void TActionRegistry::execute(QAction* a) {
-    if (a) a->trigger();
+    if (a && a != inert_) a->trigger();
 }
 
 void TActionRegistry::run(QAction* a) {

@@ -30,13 +30,25 @@ public:
 
     QAction* addCommand(ActionGroup group, const QString& name, const QString& caption,
                         const QList<QKeySequence>& keys = {}, Handler handler = {});
-    // The action of that name, or nullptr.
+    // The action of that name. A name no command carries is a programming
+    // error: it goes to the miss handler, and an inert action comes back
+    // (disabled, hidden, on no menu, running nothing) so that no caller
+    // dereferences null.
     QAction* action(const QString& name) const;
     QAction* operator[](const QString& name) const { return action(name); }
+    bool contains(const QString& name) const { return byName_.contains(name); }
+
+    // Told of every name looked up in vain, process-wide. The default aborts
+    // with the name in debug builds and logs it in release builds; tests
+    // install one that fails the running test. Returns the previous handler;
+    // an empty handler restores the default.
+    using MissHandler = std::function<void(const QString& name)>;
+    static MissHandler SetMissHandler(MissHandler handler);
     const QList<QAction*>& group(ActionGroup g) const;
     bool inGroup(const QAction* a, ActionGroup g) const;
 
-    // Later parts plug their command in here; the previous handler is replaced.
+    // Later parts plug their command in here; the previous handler is replaced
+    // (an unknown name is a miss).
     void setHandler(const QString& name, Handler handler);
     // Runs before every handler of the main group.
     void setPreExecuteHook(Hook hook) { hook_ = std::move(hook); }
@@ -51,11 +63,13 @@ public:
 
 private:
     void run(QAction* a);
+    QAction* missed(const QString& name) const;
 
     QObject* owner_;
     QHash<QString, QAction*> byName_;
     QHash<const QAction*, Handler> handlers_;
     QList<QAction*> groups_[3];
+    mutable QAction* inert_ = nullptr;
     Hook hook_;
     Hook post_;
     int depth_ = 0;

@@ -2,12 +2,12 @@
 
 #include "DocumentArea.h"
 #include "MainActions.h"
+#include "MainWindowText.h"
 #include "Options.h"
 #include "PaneFrame.h"
 #include "ToolArt.h"
 #include "Translator.h"
 #include "VistaCompat.h"
-#include "core/Language.h"
 #include "core/MessageBox.h"
 #include "core/SysUtils.h"
 
@@ -16,13 +16,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -44,45 +45,28 @@ namespace {
 
 TfrmMain* gMain = nullptr;
 
-constexpr const char* kDocumentActions[TfrmMain::kDocumentActionCount] = {
-    "actLast", "actnLeft", "actnRight", "actnUp", "actnDown", "actAverage", "actBlurNormal", "actBlurSoft",
-    "actBlurMore", "actBlurMotion", "actnGrayscale", "actnInvert", "actnRed", "actnGreen", "actnBlue",
-    "actnYellow", "actnCyan", "actnMagenta", "actnRedGreen", "actnRedBlue", "actnBreenBlue", "actn32bit",
-    "actn24bit", "actn8bit", "actn4bit", "actnWin4bit", "actnWin1bit", "actn1bit", "actEdgesVert",
-    "actEdgesHoriz", "actEnhanceEdges", "actEdgeDetect", "actEdgeStrong", "actEdgeWeak", "actContour",
-    "actnUndo", "actnRedo", "actnCut", "actnCopy", "actnPaste", "actHotspot", "actTest", "actSnapshot",
-    "actnDel", "actGlow", "actWaggle", "actPattern", "actPaintDark", "actPaintBright", "actShake",
-    "actShakeLess", "actPale", "actScene", "actCustom", "actEmbossColor", "actEmbossLight", "actEmboss",
-    "actEmbossDark", "actnSaveAs", "actnBrightness", "actClose", "actCloseAll", "actexport", "actShadow",
-    "actOpacity", "ActnHue", "actAdvancedShadow", "actFadeout", "actnColor", "actnDim", "actnnewimage",
-    "actImportImage", "actTile", "actTileHoriz", "actTileVert", "actCascade", "actnnext", "actnPrev",
-    "actnFlipHoriz", "actnFlipVert", "actnRotateLeft", "actnRotateRight", "actnRotate", "actRotateFree",
-    "actSharpen", "actSharpenLess", "actSharpenMore", "actSharpenDir", "actnProp",
-};
-
-constexpr const char* kCommitFirst[] = {
-    "actn32bit", "actn24bit", "actn8bit", "actn4bit", "actn1bit", "actnWin1bit", "actnWin4bit",
-    "actnUndo", "actnRedo", "actnPaste", "actHotspot", "actSnapshot", "actTest", "actnSave",
-    "actnSaveAs", "actexport", "actnnewimage", "actndelimage", "actImportImage",
-};
-
-// Tool-bar mirrors: the command each one runs.
-constexpr std::pair<const char*, const char*> kMirrorTargets[] = {
-    {"actToolNew", "actnNew"},         {"actToolOpen", "actnOpen"},   {"actToolSave", "actnSave"},
-    {"actToolCut", "actnCut"},         {"actToolCopy", "actnCopy"},   {"actToolPaste", "actnPaste"},
-    {"actToolUndo", "actnUndo"},       {"actToolRedo", "actnRedo"},   {"actToolHotspot", "actHotspot"},
-    {"actToolTest", "actTest"},        {"actToolProp", "actnProp"},
-};
-
-QString Msg(const char* key, const char* def) { return QString::fromStdString(Lang().GetMessage(key, def)); }
-
-// A caption as shown in a menu: "&" is a literal ampersand, not a mnemonic.
-QString MenuText(QString s) { return s.replace('&', QStringLiteral("&&")); }
-
 QString HintOf(QString caption) {
     caption.remove('&');
     caption.remove(QStringLiteral("..."));
     return caption;
+}
+
+QList<QKeySequence> KeysOf(const ActionSpec& spec) {
+    QList<QKeySequence> keys;
+    for (const QString& k : QString::fromLatin1(spec.keys).split(" | ", Qt::SkipEmptyParts))
+        keys << QKeySequence::fromString(k, QKeySequence::PortableText);
+    return keys;
+}
+
+// The direct submenu of menu on the way down to sub (sub itself when it is
+// one), or None when sub does not hang below menu.
+MenuId ChildToward(MenuId menu, MenuId sub) {
+    while (sub != MenuId::None) {
+        const MenuId parent = MenuOf(sub).parent;
+        if (parent == menu) return sub;
+        sub = parent;
+    }
+    return MenuId::None;
 }
 
 bool IsTextEntry(const QWidget* w) {
@@ -173,8 +157,7 @@ void TfrmMain::CreateForms() {
         connect(pane, &PaneFrame::paneHidden, this, [this, pane](int s) {
             // Only a pane hidden by itself: the main window hiding hides every child.
             if (!pane->isHidden()) return;
-            static const char* names[] = {"", "", "actnPreview", "actnColors", "actnTools", "actExplorer"};
-            if (QAction* a = Action(names[s])) a->setChecked(false);
+            if (const ActionSpec* sw = PaneSwitch(s)) Action(sw->name)->setChecked(false);
         });
         connect(pane, &PaneFrame::paneShown, this, [this] { UpdateDockGlue(); });
     }
@@ -182,11 +165,8 @@ void TfrmMain::CreateForms() {
 
 void TfrmMain::createActions() {
     for (const ActionSpec& spec : MainActionTable()) {
-        QList<QKeySequence> keys;
-        for (const QString& k : QString::fromLatin1(spec.keys).split(" | ", Qt::SkipEmptyParts))
-            keys << QKeySequence::fromString(k, QKeySequence::PortableText);
-        QAction* a = actions_.addCommand(spec.group, spec.name, QString::fromUtf8(spec.caption), keys);
-        a->setCheckable(spec.checkable);
+        QAction* a = actions_.addCommand(spec.group, spec.name, QString::fromUtf8(spec.caption), KeysOf(spec));
+        a->setCheckable(spec.Has(Checkable));
         if (spec.tag >= 0) a->setProperty("Tag", spec.tag);
         const QString hint = HintOf(a->text());
         if (!hint.isEmpty()) {
@@ -199,8 +179,8 @@ void TfrmMain::createActions() {
     }
     actions_.setPreExecuteHook([this](QAction* a) {
         // Commands that work on the image drop the floating selection into it first.
-        static const QStringList commitFirst = CommitFirstActionNames();
-        if (!commitFirst.contains(a->objectName())) return;
+        const ActionSpec* spec = FindActionSpec(a->objectName().toLatin1().constData());
+        if (!spec || !spec->Has(CommitFirst)) return;
         if (desks_.ActiveIndex() && selection_->Owner() == desks_.ActiveIndex()) selection_->Commit();
     });
     actions_.setPostExecuteHook([this](QAction*) { UpdateActions(); });
@@ -209,29 +189,33 @@ void TfrmMain::createActions() {
 void TfrmMain::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName("ActionMainMenuBar1");
-    QHash<QString, QMenu*> menus;
-    // Submenus are built first so that their parents can take them in order.
-    const auto table = MenuTable();
+    QHash<int, QMenu*> menus;  // by MenuId
+    // A menu takes its rows in table order; a submenu is built where its first
+    // row comes, so that it is created inside its parent's items.
     std::function<QMenu*(const MenuSpec&, QWidget*)> build = [&](const MenuSpec& spec, QWidget* parent) {
         auto* menu = new QMenu(QString::fromUtf8(spec.caption), parent);
         menu->setObjectName(spec.name);
-        for (const QString& item : QString::fromLatin1(spec.items).split(' ', Qt::SkipEmptyParts)) {
-            if (item == "-") {
-                menu->addSeparator();
-            } else if (item.startsWith('>')) {
-                for (const MenuSpec& sub : table)
-                    if (item.mid(1) == QLatin1String(sub.name)) menu->addMenu(build(sub, menu));
-            } else if (QAction* a = Action(item)) {
-                menu->addAction(a);
+        menus.insert(int(spec.id), menu);
+        for (const ActionSpec& row : MainActionTable()) {
+            if (row.menu == spec.id) {
+                if (row.Has(SeparatorBefore)) menu->addSeparator();
+                menu->addAction(Action(row.name));
+                continue;
             }
+            const MenuId sub = ChildToward(spec.id, row.menu);
+            if (sub == MenuId::None || menus.contains(int(sub))) continue;
+            const MenuSpec& subSpec = MenuOf(sub);
+            if (subSpec.flags & SeparatorBefore) menu->addSeparator();
+            menu->addMenu(build(subSpec, menu));
         }
-        menus.insert(spec.name, menu);
+        if (spec.flags & ListBelow) menu->addSeparator();
         return menu;
     };
-    for (int i = 0; i < kTopLevelMenus; ++i) bar->addMenu(build(table[static_cast<size_t>(i)], bar));
-    windowMenu_ = menus.value("mnuWindow");
-    recentMenu_ = menus.value("mnuRecentFiles");
-    languagesMenu_ = menus.value("mnuLanguages");
+    for (const MenuSpec& spec : MenuTable())
+        if (spec.parent == MenuId::None) bar->addMenu(build(spec, bar));
+    windowMenu_ = menus.value(int(MenuId::Window));
+    recentMenu_ = menus.value(int(MenuId::RecentFiles));
+    languagesMenu_ = menus.value(int(MenuId::Languages));
 }
 
 void TfrmMain::createToolBar() {
@@ -240,85 +224,45 @@ void TfrmMain::createToolBar() {
     toolBar_->setIconSize(QSize(24, 24));
     toolBar_->setMovable(false);
     toolBar_->toggleViewAction()->setVisible(false);
-    int i = 0;
-    for (const char* name : ToolbarMirrors()) {
-        // Groups: file, clipboard, undo, cursor, options.
-        if (i == 3 || i == 6 || i == 8 || i == 11) toolBar_->addSeparator();
-        toolBar_->addAction(Action(name));
-        ++i;
+    for (const ActionSpec& row : MainActionTable()) {
+        if (row.group != ActionGroup::Toolbar) continue;
+        if (row.Has(SeparatorBefore)) toolBar_->addSeparator();
+        toolBar_->addAction(Action(row.name));
     }
 }
 
-void TfrmMain::connectCommands() {
-    auto on = [this](const char* name, std::function<void()> f) {
-        actions_.setHandler(name, [f = std::move(f)](QAction*) { f(); });
-    };
-    for (const auto& [mirror, target] : kMirrorTargets) {
-        const QString t = QString::fromLatin1(target);
-        on(mirror, [this, t] { actions_.execute(t); });
-    }
-    // View switches (the action has flipped already).
-    on("actnTools", [this] { showPane(dsTools, Action("actnTools")->isChecked()); });
-    on("actnPreview", [this] { showPane(dsPreview, Action("actnPreview")->isChecked()); });
-    on("actnColors", [this] { showPane(dsColors, Action("actnColors")->isChecked()); });
-    on("actExplorer", [this] {
-        if (PaneFrame* p = forms_.Pane(dsExplorer)) p->setVisible(Action("actExplorer")->isChecked());
-        FormResize();
-        UpdateDockGlue();
-    });
-    on("acttoolbar", [this] {
-        toolBar_->setVisible(Action("acttoolbar")->isChecked());
-        Options().ToolbarVisible = !toolBar_->isHidden();
-        FormResize();
-        UpdateDockGlue();
-    });
-    on("actnStatusbar", [this] {
-        statusBar()->setVisible(Action("actnStatusbar")->isChecked());
-        Options().StatusbarVisible = !statusBar()->isHidden();
-        FormResize();
-        UpdateDockGlue();
-    });
-    on("actnWindowToolbar", [this] {
-        Options().LocalToolbarVisible = Action("actnWindowToolbar")->isChecked();
-        for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetLocalToolbarVisible(Options().LocalToolbarVisible);
-    });
-    on("actnGrid", [this] {
-        Options().GridVisible = !Options().GridVisible;
-        Action("actnGrid")->setChecked(Options().GridVisible);
-        for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetGridVisible(Options().GridVisible);
-    });
-    on("actSideBar", [this] {
-        Options().SidebarVisible = !Options().SidebarVisible;
-        Action("actSideBar")->setChecked(Options().SidebarVisible);
-        for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetSidebarVisible(Options().SidebarVisible);
-    });
-    // Option switches shared by a menu command and its tool-bar twin.
-    auto toggle = [this, on](const char* menuName, const char* barName, bool TOptions::*field,
-                             std::function<void(bool)> extra) {
-        auto flip = [this, field, extra] {
-            Options().*field = !(Options().*field);
-            if (extra) extra(Options().*field);
-            UpdateActions();
-        };
-        if (menuName) on(menuName, flip);
-        on(barName, flip);
-    };
-    toggle("actFilterOnAlpha", "actToolFilter", &TOptions::FilterOnAlpha, nullptr);
-    toggle("actSmooth", "actToolAntiAlias", &TOptions::SmoothEdges, nullptr);
-    toggle("actAutoZoom", "actToolAuto", &TOptions::Autozoom, [this](bool v) { RefreshAllDocuments(v); });
-    toggle(nullptr, "actToolEffect", &TOptions::EffectOnAllImages, nullptr);
-    toggle("actTransSel", "actToolTrans", &TOptions::TransparentSelection, nullptr);
+void TfrmMain::on(const char* name, std::function<void()> f) {
+    actions_.setHandler(name, [f = std::move(f)](QAction*) { f(); });
+}
 
-    on("actnExit", [this] { close(); });
-    on("actClose", [this] {
-        if (TDeskWindow* d = ActiveDesk())
-            if (QMdiSubWindow* f = d->Frame()) f->close();
-    });
-    on("actCloseAll", [this] { CloseAllDocuments(); });
-    on("actClear", [this] {
-        for (int i = 1; i <= TOptions::kRecentFiles; ++i) Options().SetRecentFile(i, "");
-        UpdateRecentFilesMenu();
-    });
+void TfrmMain::connectCommands() {
+    for (const ActionSpec& row : MainActionTable()) {
+        if (row.setting) {
+            // Option switches, on a menu and on the tool bar alike.
+            on(row.name, [this, setting = row.setting] { flipSetting(setting); });
+        } else if (row.mirrorOf) {
+            const QString target = QString::fromLatin1(row.mirrorOf);
+            on(row.name, [this, target] { actions_.execute(target); });
+        }
+    }
+    SetupFileActions();
+    SetupEditActions();
+    SetupViewActions();
+    SetupCursorActions();
+    SetupImageActions();
+    SetupAdjustActions();
+    SetupFiltersActions();
+    SetupOptionsActions();
+    SetupWindowActions();
+    SetupHelpActions();
+}
+
+void TfrmMain::flipSetting(bool TOptions::*setting) {
+    bool& value = Options().*setting;
+    value = !value;
+    // Auto zoom redraws every document with the new setting.
+    if (setting == &TOptions::Autozoom) RefreshAllDocuments(value);
+    UpdateActions();
 }
 
 // ---------------------------------------------------------------- document-window list
@@ -378,35 +322,22 @@ void TfrmMain::ActivateDesk(int slot) {
     emit activeDeskChanged(desk);
 }
 
-void TfrmMain::UpdateWindowMenu() {
-    for (QAction* a : windowItems_) {
-        windowMenu_->removeAction(a);
-        delete a;
-    }
-    windowItems_.clear();
-    for (int i = 1; i <= desks_.DeskCount(); ++i) {
-        const QString caption = Desk(i)->windowTitle();
-        auto* a = new QAction(MenuText(caption.mid(caption.lastIndexOf('/') + 1)), this);
-        a->setData(i);
-        a->setCheckable(true);
-        a->setChecked(i == desks_.ActiveIndex());
-        connect(a, &QAction::triggered, this, [this, a] { ActivateDesk(a->data().toInt()); });
-        windowMenu_->addAction(a);
-        windowItems_.append(a);
-    }
-}
-
 void TfrmMain::SetSelection(TSelectionAccess* selection) {
     selection_ = selection ? selection : defaultSelection_.get();
 }
 
 // ---------------------------------------------------------------- enabling
 
-QStringList TfrmMain::DocumentActionNames() {
+QStringList TfrmMain::ActionNames(unsigned mask) {
     QStringList out;
-    for (const char* n : kDocumentActions) out << n;
+    for (const ActionSpec& s : MainActionTable())
+        if ((s.flags & mask) == mask) out << s.name;
     return out;
 }
+
+QStringList TfrmMain::DocumentActionNames() { return ActionNames(DocumentOnly); }
+
+QStringList TfrmMain::CommitFirstActionNames() { return ActionNames(CommitFirst); }
 
 QStringList TfrmMain::ToolActionNames() {
     QStringList out;
@@ -417,153 +348,51 @@ QStringList TfrmMain::ToolActionNames() {
 
 QStringList TfrmMain::ToolbarActionNames() {
     QStringList out;
-    for (const char* n : ToolbarMirrors()) out << n;
-    return out;
-}
-
-QStringList TfrmMain::CommitFirstActionNames() {
-    QStringList out;
-    for (const char* n : kCommitFirst) out << n;
+    for (const ActionSpec& s : MainActionTable())
+        if (s.group == ActionGroup::Toolbar) out << s.name;
     return out;
 }
 
 void TfrmMain::DisableDocumentActions() {
-    for (const char* n : kDocumentActions) Action(n)->setEnabled(false);
+    for (const ActionSpec& s : MainActionTable())
+        if (s.Has(DocumentOnly)) Action(s.name)->setEnabled(false);
 }
 
 void TfrmMain::EnableDocumentActions() {
-    for (const char* n : kDocumentActions) {
-        const QLatin1String name(n);
-        if (name == QLatin1String("actnnext") || name == QLatin1String("actnPrev")) continue;
-        Action(n)->setEnabled(name == QLatin1String("actLast") ? lastEffect_ != nullptr : true);
-    }
+    for (const ActionSpec& s : MainActionTable())
+        if (s.Has(DocumentOnly) && !s.Has(OwnEnabling)) Action(s.name)->setEnabled(true);
+    // Of the own rules, Last Effect's holds at once; Next and Previous Image
+    // wait for the document's position (UpdateImageNavigation).
+    Action("actLast")->setEnabled(lastEffect_ != nullptr);
     UpdateClipboardActions();
     UpdateUndoActions();
 }
 
-void TfrmMain::LockToolActions() {
-    for (QAction* a : actions_.group(ActionGroup::Tools)) a->setEnabled(false);
-}
-
-void TfrmMain::UnlockToolActions() {
-    for (QAction* a : actions_.group(ActionGroup::Tools)) a->setEnabled(true);
-    // The opacity tool works on 32-bit images only, as when the image was chosen.
-    TDeskWindow* d = ActiveDesk();
-    Action("actopac")->setEnabled(!d || d->CurrentBitCount() == 32);
-}
-
-void TfrmMain::UpdateImageNavigation() {
-    TDeskWindow* d = ActiveDesk();
-    const int n = d ? d->ImageCount() : 0;
-    const int k = d ? d->ItemIndex() : 0;
-    Action("actnnext")->setEnabled(d && k < n - 1);
-    Action("actnPrev")->setEnabled(d && k >= 1);
-}
-
-void TfrmMain::UpdateClipboardActions() {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    QAction* paste = Action("actnPaste");
-    if (!data || !data->hasImage()) paste->setEnabled(false);
-    else if (desks_.DeskCount() > 0) paste->setEnabled(true);
-    const bool own = desks_.ActiveIndex() && !selection_->Empty() && selection_->Owner() == desks_.ActiveIndex();
-    for (const char* n : {"actnCopy", "actnCut", "actnDel"}) Action(n)->setEnabled(own);
-}
-
-void TfrmMain::UpdateUndoActions() {
-    TDeskWindow* d = ActiveDesk();
-    Action("actnUndo")->setEnabled(d && d->CanUndo());
-    Action("actnRedo")->setEnabled(d && d->CanRedo());
-}
-
 void TfrmMain::UpdateActions() {
-    TDeskWindow* d = ActiveDesk();
-    const bool open = d != nullptr;
-    const int n = open ? d->ImageCount() : 0;
-    const int k = open ? d->ItemIndex() : 0;
-    const bool frame = open && d->SelectionFrameVisible();
-    auto set = [this](const char* name, bool v) { Action(name)->setEnabled(v); };
-    set("actnSave", open && !d->Saved());
-    set("actToolSave", open && !d->Saved());
-    set("actFramesReverse", open && n > 1);
-    set("actndelimage", open && n >= 2);
-    set("actSelectAll", open);
-    set("actFrameUp", open && k > 0);
-    set("actFrameDown", open && k < n - 1);
-    set("actDeleteMore", open && n > 1);
-    set("actDuplicateImage", open && d->IsAnimated());
-    set("actFitToScreen", frame);
-    set("actOriginalSize", frame);
-    set("actBringToFront", frame && !selection_->InFront());
-    set("actSendToBack", frame && selection_->InFront());
-    set("actOpacity", !selection_->Empty() || (open && d->CurrentBitCount() == 32));
-    for (const auto& [mirror, target] : kMirrorTargets) {
-        const QLatin1String m(mirror);
-        if (m == QLatin1String("actToolNew") || m == QLatin1String("actToolOpen") || m == QLatin1String("actToolSave"))
-            continue;
-        set(mirror, Action(target)->isEnabled());
-    }
+    UpdateFileActions();
+    UpdateEditActions();
+    UpdateViewActions();
+    UpdateCursorActions();
+    UpdateImageActions();
+    UpdateAdjustActions();
+    UpdateFiltersActions();
+    UpdateOptionsActions();
+    UpdateWindowActions();
+    UpdateHelpActions();
+    // Tool-bar mirrors take the state of their command, after its own rule ran.
+    for (const ActionSpec& s : MainActionTable())
+        if (s.mirrorOf) Action(s.name)->setEnabled(Action(s.mirrorOf)->isEnabled());
+    showSettings();
+}
+
+void TfrmMain::showSettings() {
     const TOptions& o = Options();
-    setToggle("actFilterOnAlpha", o.FilterOnAlpha);
-    setToggle("actToolFilter", o.FilterOnAlpha);
-    setToggle("actSmooth", o.SmoothEdges);
-    setToggle("actToolAntiAlias", o.SmoothEdges);
-    setToggle("actAutoZoom", o.Autozoom);
-    setToggle("actToolAuto", o.Autozoom);
-    setToggle("actToolEffect", o.EffectOnAllImages);
-    setToggle("actTransSel", o.TransparentSelection);
-    setToggle("actToolTrans", o.TransparentSelection);
+    for (const ActionSpec& s : MainActionTable())
+        if (s.setting) setToggle(s.name, o.*s.setting);
 }
 
 void TfrmMain::setToggle(const QString& name, bool checked) {
-    if (QAction* a = Action(name); a && a->isChecked() != checked) a->setChecked(checked);
-}
-
-void TfrmMain::SetLastEffect(QAction* action) {
-    lastEffect_ = action;
-    QAction* last = Action("actLast");
-    last->setEnabled(action != nullptr);
-    if (action && action != last) {
-        QString caption = QString::fromStdString(ReplacePlaceholder(
-            Lang().GetMessage("msgLastEffect", "Last Effect (%s1)"), "%s1", action->text().toStdString()));
-        caption.remove(QStringLiteral("..."));
-        last->setText(caption);
-    }
-}
-
-// ---------------------------------------------------------------- recent files
-
-void TfrmMain::AddRecentFile(const QString& path) {
-    RecentFileSlots recent;
-    for (int i = 0; i < TOptions::kRecentFiles; ++i) recent[static_cast<size_t>(i)] = Options().GetRecentFile(i + 1);
-    velto::AddRecentFile(recent, path.toStdString());
-    for (int i = 0; i < TOptions::kRecentFiles; ++i) Options().SetRecentFile(i + 1, recent[static_cast<size_t>(i)]);
-    UpdateRecentFilesMenu();
-}
-
-void TfrmMain::UpdateRecentFilesMenu() {
-    for (QAction* a : recentItems_) {
-        recentMenu_->removeAction(a);
-        delete a;
-    }
-    recentItems_.clear();
-    RecentFileSlots recent;
-    for (int i = 0; i < TOptions::kRecentFiles; ++i) recent[static_cast<size_t>(i)] = Options().GetRecentFile(i + 1);
-    for (const auto& [n, path] : RecentFileEntries(recent)) {
-        const QString p = QString::fromStdString(path);
-        auto* a = new QAction(QString::number(n) + ": " + MenuText(p), this);
-        a->setData(p);
-        connect(a, &QAction::triggered, this, [this, a] { OpenFile(a->data().toString()); });
-        recentMenu_->addAction(a);
-        recentItems_.append(a);
-    }
-}
-
-bool TfrmMain::OpenFile(const QString& path) { return opener_ ? opener_(path) : false; }
-
-bool TfrmMain::OpenFiles(const QStringList& paths) {
-    for (const QString& p : paths)
-        if (!OpenFile(p)) return false;
-    return true;
+    if (QAction* a = Action(name); a->isChecked() != checked) a->setChecked(checked);
 }
 
 // ---------------------------------------------------------------- layout
@@ -612,14 +441,6 @@ void TfrmMain::FormResize() {
         pos.setY(std::min(pos.y(), area.top() + area.height() - 10));
         if (pos != p->pos()) p->move(pos);
     }
-}
-
-void TfrmMain::showPane(int slot, bool visible) {
-    PaneFrame* p = forms_.Pane(slot);
-    if (!p) return;
-    p->setVisible(visible);
-    if (visible) p->raise();
-    UpdateDockGlue();
 }
 
 void TfrmMain::SaveLayout() {
@@ -685,8 +506,7 @@ void TfrmMain::RestoreLayout() {
     setToggle("actnWindowToolbar", o.LocalToolbarVisible);
     setToggle("actnGrid", o.GridVisible);
     setToggle("actSideBar", o.SidebarVisible);
-    setToggle("actFilterOnAlpha", o.FilterOnAlpha);
-    setToggle("actSmooth", o.SmoothEdges);
+    showSettings();
 
     if (PaneFrame* p = forms_.Pane(dsExplorer)) {
         const int h = o.ExplorerHeight > 0 ? o.ExplorerHeight : panel1_->height();
@@ -714,96 +534,10 @@ void TfrmMain::RestoreLayout() {
     FillLanguageMenu();
 }
 
-void TfrmMain::applyPaneVisibility() {
-    const std::pair<int, const char*> panes[] = {
-        {dsTools, "actnTools"}, {dsPreview, "actnPreview"}, {dsColors, "actnColors"}, {dsExplorer, "actExplorer"}};
-    for (const auto& [slot, action] : panes) {
-        PaneFrame* p = forms_.Pane(slot);
-        if (!p) continue;
-        p->setVisible(Action(action)->isChecked());
-        if (!p->isHidden()) p->raise();
-    }
-}
-
 void TfrmMain::RefreshAllDocuments(bool redrawAll) {
     emit documentsRefreshing(redrawAll);
     if (redrawAll)
         for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->RefreshDocument(true);
-}
-
-// ---------------------------------------------------------------- translation
-
-QStringList TfrmMain::LanguageFolders() const {
-    if (!languageFolders_.isEmpty()) return languageFolders_;
-    QStringList out;
-    for (const std::string& f : velto::LanguageFolders(QCoreApplication::applicationDirPath().toStdString()))
-        out << QString::fromStdString(f);
-    return out;
-}
-
-void TfrmMain::FillLanguageMenu() {
-    for (QAction* a : languageItems_) {
-        languagesMenu_->removeAction(a);
-        delete a;
-    }
-    languageItems_.clear();
-    std::vector<std::string> folders;
-    for (const QString& f : LanguageFolders()) folders.push_back(f.toStdString());
-    QAction* chosen = nullptr;
-    for (const LanguageFile& file : ListLanguageFiles(folders)) {
-        const QString name = QString::fromStdString(file.name);
-        auto* a = new QAction(MenuText(name), this);
-        a->setData(QString::fromStdString(file.path));
-        a->setProperty("languageName", name);
-        a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, a] { SelectLanguage(a); });
-        languagesMenu_->addAction(a);
-        languageItems_.append(a);
-        if (!chosen && name.toStdString() == Options().Language) chosen = a;
-    }
-    if (chosen) SelectLanguage(chosen);
-}
-
-void TfrmMain::SelectLanguage(QAction* languageAction) {
-    const QString oldUntitled = Msg("msgUntitled", "Untitled");
-    for (QAction* a : languageItems_) a->setChecked(a == languageAction);
-    Options().Language = languageAction->property("languageName").toString().toStdString();
-    Lang().SetFileName(languageAction->data().toString().toStdString());
-    TranslateApplication();
-    // The walk gives "Last Effect" its plain caption back; name the effect again.
-    if (lastEffect_) SetLastEffect(lastEffect_);
-    const QString newUntitled = Msg("msgUntitled", "Untitled");
-    TTranslator t;
-    for (int i = 1; i <= desks_.DeskCount(); ++i) {
-        TDeskWindow* d = Desk(i);
-        t.TranslateForm("frmCanvas", d);
-        d->LanguageChanged();
-        QString caption = d->windowTitle();
-        if (!oldUntitled.isEmpty() && caption.startsWith(oldUntitled))
-            d->setWindowTitle(newUntitled + caption.mid(oldUntitled.size()));
-    }
-    TranslateStatusLabels();
-    TranslateFileFilters();
-    UpdateWindowMenu();
-}
-
-void TfrmMain::TranslateApplication() {
-    TTranslator t;
-    t.TranslateApplication(forms_.All().isEmpty() ? QList<QObject*>{this} : forms_.All());
-    t.TranslateActionManager({menuBar()});
-    t.TranslateActionManager({toolBar_});
-}
-
-void TfrmMain::TranslateStatusLabels() {
-    static const std::pair<const char*, const char*> keys[9] = {
-        {"msgRed", "R"},        {"msgGreen", "G"},   {"msgBlue", "B"},       {"msgHue", "H"},   {"msgSaturation", "S"},
-        {"msgBrightness", "B"}, {"msgOpacity", "Opacity"}, {"msgHeight", "H"}, {"msgWidth", "W"},
-    };
-    for (size_t i = 0; i < 9; ++i) statusLabels_[i] = Msg(keys[i].first, keys[i].second);
-}
-
-void TfrmMain::TranslateFileFilters() {
-    if (filterTranslator_) filterTranslator_();
 }
 
 // ---------------------------------------------------------------- start-up and shutdown
@@ -827,18 +561,6 @@ void TfrmMain::FirstActivation(const QStringList& commandLine) {
         actions_.execute("actTips");
         raise();
     }
-}
-
-void TfrmMain::loadToolCursors() {
-    for (int n : {5, 6, 9, 7, 10, 11, 8, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}) {
-        QCursor c;
-        if (MakeToolCursor(n, &c)) cursors_[static_cast<size_t>(n)] = new QCursor(c);
-    }
-    cursors_[crCross] = new QCursor(Qt::CrossCursor);
-}
-
-const QCursor* TfrmMain::ToolCursor(int number) const {
-    return number >= 0 && number < static_cast<int>(cursors_.size()) ? cursors_[static_cast<size_t>(number)] : nullptr;
 }
 
 void TfrmMain::InstanceDenied(const QStringList& files) {

@@ -3,6 +3,13 @@
 // the list of document windows; the enabling of the commands that depend on
 // the open documents; recent files; the saved layout; first activation and
 // shutdown; the Languages menu and the translation of the program.
+//
+// The code is split by menu. MainWindow.cpp holds construction, the commands'
+// wiring from the action table, the panes, the layout, the document-window
+// list, activation and events; MainWindow_<Menu>.cpp holds each menu's own
+// part: SetupXxxActions() plugs its handlers in, UpdateXxxActions() holds its
+// enabling rules. MainWindow_Tools.cpp holds the drawing tools' keys and
+// cursors.
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -15,6 +22,7 @@
 #include "DeskList.h"
 #include "DockMngr.h"
 #include "Forms.h"
+#include "ToolArt.h"
 
 class QLabel;
 class QMenu;
@@ -25,6 +33,7 @@ namespace velto {
 
 class TDeskWindow;
 class TDocumentArea;
+class TOptions;
 class TInstanceHandler;
 class TVistaAltFix;
 class PaneFrame;
@@ -42,18 +51,9 @@ public:
     virtual void Commit() {}
 };
 
-// The cursors of the tools, by their fixed numbers.
-enum CursorNumber : int {
-    crZoom = 5, crPencil, crPick, crErase, crBrush, crFlood, crSpray, crText, crSelect, crCrop,
-    crLine, crRect, crRoundRect, crEllipse, crTrans, crBD, crBS, crGrad, crHand1, crHand2,
-    crTestCursor = 25, crCross = 26,
-};
-
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kDocumentActionCount = 89;
-
     explicit TfrmMain(QWidget* parent = nullptr);
     ~TfrmMain() override;
 
@@ -110,6 +110,8 @@ public:
     static QStringList ToolbarActionNames();
     // Actions whose command first drops the floating selection into its image.
     static QStringList CommitFirstActionNames();
+    // The commands of the table carrying every flag of the mask (ActionFlag).
+    static QStringList ActionNames(unsigned mask);
 
     // ---- recent files ----
     void AddRecentFile(const QString& path);
@@ -201,10 +203,38 @@ private:
     void createToolBar();
     void connectCommands();
     void setToggle(const QString& name, bool checked);
-    void showPane(int slot, bool visible);
-    void loadToolCursors();
-    void applyPaneVisibility();
+    // Option switches: flip one setting; show the settings as checked states.
+    void flipSetting(bool TOptions::*setting);
+    void showSettings();
     void openQueued();
+
+    // ---- one part per menu (MainWindow_<Menu>.cpp) ----
+    void SetupFileActions();
+    void UpdateFileActions();
+    void SetupEditActions();
+    void UpdateEditActions();
+    void SetupViewActions();
+    void UpdateViewActions();
+    void showPane(int slot, bool visible);
+    void applyPaneVisibility();
+    void SetupCursorActions();
+    void UpdateCursorActions();
+    void SetupImageActions();
+    void UpdateImageActions();
+    void SetupAdjustActions();
+    void UpdateAdjustActions();
+    void SetupFiltersActions();
+    void UpdateFiltersActions();
+    void SetupOptionsActions();
+    void UpdateOptionsActions();
+    void SetupWindowActions();
+    void UpdateWindowActions();
+    void SetupHelpActions();
+    void UpdateHelpActions();
+    // The keys of the drawing tools (on no menu) and their cursors.
+    void loadToolCursors();
+    // A handler that takes no action argument.
+    void on(const char* name, std::function<void()> f);
 
     TActionRegistry actions_;
     TDeskList desks_;
@@ -234,7 +264,7 @@ private:
     QStringList commandLine_;
     QStringList queued_;
     std::array<QString, 9> statusLabels_;
-    std::array<QCursor*, 27> cursors_{};
+    std::array<QCursor*, kToolCursorSlots> cursors_{};
     bool firstActivation_ = true;
     bool closingAll_ = false;
     bool painted_ = false;

@@ -175,48 +175,48 @@ void DrawCursorGlyph(QPainter& p, int number) {
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(Qt::white);
     switch (number) {
-        case 5:  // zoom
+        case crZoom:
             p.drawEllipse(QPointF(6, 6), 5, 5);
             p.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap));
             p.drawLine(QPointF(10, 10), QPointF(15, 15));
             break;
-        case 6:  // pencil: tip at 0,15
+        case crPencil:  // tip at 0,15
             p.drawPolygon(QPolygonF({QPointF(0, 15), QPointF(2, 10), QPointF(11, 1), QPointF(14, 4), QPointF(5, 13)}));
             break;
-        case 7:  // picker
+        case crPick:
             p.drawPolygon(QPolygonF({QPointF(0, 15), QPointF(1, 12), QPointF(9, 4), QPointF(11, 6), QPointF(3, 14)}));
             p.setBrush(Qt::black);
             p.drawEllipse(QPointF(12, 3), 2.5, 2.5);
             break;
-        case 8:  // eraser
+        case crErase:
             p.drawPolygon(QPolygonF({QPointF(0, 11), QPointF(8, 3), QPointF(13, 8), QPointF(5, 16)}));
             break;
-        case 9:  // brush
+        case crBrush:
             p.drawLine(QPointF(14, 1), QPointF(5, 10));
             p.setBrush(Qt::black);
             p.drawEllipse(QPointF(3, 12), 3, 3);
             break;
-        case 10:  // fill: bucket with a drop at the hot spot
+        case crFlood:  // bucket with a drop at the hot spot
             p.drawPolygon(QPolygonF({QPointF(4, 6), QPointF(10, 0), QPointF(16, 6), QPointF(10, 12)}));
             p.setBrush(Qt::black);
             p.drawEllipse(QPointF(2, 13), 2, 2.5);
             break;
-        case 11:  // spray
+        case crSpray:
             p.drawRect(QRectF(6, 6, 6, 9));
             for (QPointF d : {QPointF(1, 1), QPointF(3, 0), QPointF(0, 3), QPointF(4, 3)}) p.drawPoint(d);
             break;
-        case 12:  // text: an I-beam
+        case crText:  // an I-beam
             p.drawLine(QPointF(4, 0), QPointF(4, 14));
             p.drawLine(QPointF(1, 0), QPointF(7, 0));
             p.drawLine(QPointF(1, 14), QPointF(7, 14));
             break;
-        case 21:  // blur/sharpen: a drop
+        case crBS:  // blur and sharpen: a drop
             p.drawEllipse(QPointF(8, 10), 5, 5);
             break;
-        case 23:
-        case 24: {  // open and closed hand
-            p.drawRoundedRect(QRectF(3, number == 23 ? 5 : 8, 11, 10), 3, 3);
-            if (number == 23)
+        case crHand1:
+        case crHand2: {  // open and closed hand
+            p.drawRoundedRect(QRectF(3, number == crHand1 ? 5 : 8, 11, 10), 3, 3);
+            if (number == crHand1)
                 for (int i = 0; i < 4; ++i) p.drawRoundedRect(QRectF(3 + i * 2.8, 0, 2.6, 8), 1.2, 1.2);
             break;
         }
@@ -225,27 +225,27 @@ void DrawCursorGlyph(QPainter& p, int number) {
             p.drawLine(QPointF(0, 7), QPointF(14, 7));
             QRectF badge(10, 10, 9, 9);
             p.setBrush(Qt::white);
-            if (number == 13 || number == 14) {
+            if (number == crSelect || number == crCrop) {
                 p.setPen(QPen(Qt::black, 1, Qt::DotLine));
                 p.setBrush(Qt::NoBrush);
                 p.drawRect(badge);
-            } else if (number == 15) {
+            } else if (number == crLine) {
                 p.drawLine(badge.bottomLeft(), badge.topRight());
-            } else if (number == 16) {
+            } else if (number == crRect) {
                 p.drawRect(badge);
-            } else if (number == 17) {
+            } else if (number == crRoundRect) {
                 p.drawRoundedRect(badge, 3, 3);
-            } else if (number == 18) {
+            } else if (number == crEllipse) {
                 p.drawEllipse(badge);
-            } else if (number == 19) {
+            } else if (number == crTrans) {
                 p.setBrush(QColor(128, 128, 128, 128));
                 p.drawRect(badge);
-            } else if (number == 20) {
+            } else if (number == crBD) {
                 p.setBrush(Qt::black);
                 p.drawPie(badge, 90 * 16, 180 * 16);
                 p.setBrush(Qt::NoBrush);
                 p.drawEllipse(badge);
-            } else if (number == 22) {
+            } else if (number == crGrad) {
                 QLinearGradient g(badge.topLeft(), badge.topRight());
                 g.setColorAt(0, Qt::black);
                 g.setColorAt(1, Qt::white);
@@ -259,17 +259,17 @@ void DrawCursorGlyph(QPainter& p, int number) {
 
 QPoint CursorHotSpot(int number) {
     switch (number) {
-        case 5: return {6, 6};
-        case 6:
-        case 7: return {0, 15};
-        case 8: return {1, 11};
-        case 9: return {1, 14};
-        case 10: return {2, 15};
-        case 11: return {1, 1};
-        case 12: return {4, 7};
-        case 21: return {8, 10};
-        case 23:
-        case 24: return {8, 9};
+        case crZoom: return {6, 6};
+        case crPencil:
+        case crPick: return {0, 15};
+        case crErase: return {1, 11};
+        case crBrush: return {1, 14};
+        case crFlood: return {2, 15};
+        case crSpray: return {1, 1};
+        case crText: return {4, 7};
+        case crBS: return {8, 10};
+        case crHand1:
+        case crHand2: return {8, 9};
         default: return {7, 7};
     }
 }
@@ -288,7 +288,7 @@ QIcon ToolbarIcon(const QString& actionName) {
 }
 
 bool MakeToolCursor(int number, QCursor* out) {
-    if (number < 5 || number > 24) return false;
+    if (number < crFirstTool || number > crLastTool) return false;
     QPixmap pm = Canvas(32);
     {
         QPainter p(&pm);

@@ -7,6 +7,15 @@
 
 namespace velto {
 
+// The cursors of the tools, by their fixed numbers.
+enum CursorNumber : int {
+    crZoom = 5, crPencil, crPick, crErase, crBrush, crFlood, crSpray, crText, crSelect, crCrop,
+    crLine, crRect, crRoundRect, crEllipse, crTrans, crBD, crBS, crGrad, crHand1, crHand2,
+    crTestCursor = 25, crCross = 26,
+    crFirstTool = crZoom, crLastTool = crHand2,  // the ones drawn by MakeToolCursor
+};
+inline constexpr int kToolCursorSlots = crCross + 1;
+
 // The image of a tool-bar command: the theme's icon when a standard name fits
 // and the theme has it, else our own drawing. Null for an unknown command.
 QIcon ToolbarIcon(const QString& actionName);
@@ -14,8 +23,8 @@ QIcon ToolbarIcon(const QString& actionName);
 // Our own drawing of a tool-bar image (24 x 24), ignoring the theme.
 QIcon DrawnToolbarIcon(const QString& actionName);
 
-// The cursor of a tool by its number (5..24, as the tool palette uses them);
-// a null cursor (Qt::ArrowCursor shape, no pixmap) for another number.
+// The cursor of a tool by its number (crFirstTool..crLastTool, as the tool
+// palette uses them); false for another number.
 bool MakeToolCursor(int number, QCursor* out);
 
 }  // namespace velto

@@ -1,0 +1,81 @@
+// The View menu: the panes, the bars, the document windows' own tool bars,
+// side bars and grid. (Auto Zoom is an option switch, wired from the table.)
+#include "MainWindow.h"
+
+#include "DocumentArea.h"
+#include "MainActions.h"
+#include "Options.h"
+#include "PaneFrame.h"
+
+#include <QAction>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace velto {
+
+// The switches' handlers run after the action has flipped.
+void TfrmMain::SetupViewActions() {
+    // The switches of the panes; the explorer takes room from the document area.
+    for (const ActionSpec& row : MainActionTable()) {
+        if (!row.pane) continue;
+        QAction* a = Action(row.name);
+        on(row.name, [this, a, slot = row.pane] {
+            if (slot != dsExplorer) {
+                showPane(slot, a->isChecked());
+                return;
+            }
+            if (PaneFrame* p = forms_.Pane(slot)) p->setVisible(a->isChecked());
+            FormResize();
+            UpdateDockGlue();
+        });
+    }
+    on("acttoolbar", [this] {
+        toolBar_->setVisible(Action("acttoolbar")->isChecked());
+        Options().ToolbarVisible = !toolBar_->isHidden();
+        FormResize();
+        UpdateDockGlue();
+    });
+    on("actnStatusbar", [this] {
+        statusBar()->setVisible(Action("actnStatusbar")->isChecked());
+        Options().StatusbarVisible = !statusBar()->isHidden();
+        FormResize();
+        UpdateDockGlue();
+    });
+    on("actnWindowToolbar", [this] {
+        Options().LocalToolbarVisible = Action("actnWindowToolbar")->isChecked();
+        for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetLocalToolbarVisible(Options().LocalToolbarVisible);
+    });
+    on("actnGrid", [this] {
+        Options().GridVisible = !Options().GridVisible;
+        Action("actnGrid")->setChecked(Options().GridVisible);
+        for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetGridVisible(Options().GridVisible);
+    });
+    on("actSideBar", [this] {
+        Options().SidebarVisible = !Options().SidebarVisible;
+        Action("actSideBar")->setChecked(Options().SidebarVisible);
+        for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetSidebarVisible(Options().SidebarVisible);
+    });
+}
+
+// The View commands are always available.
+void TfrmMain::UpdateViewActions() {}
+
+void TfrmMain::showPane(int slot, bool visible) {
+    PaneFrame* p = forms_.Pane(slot);
+    if (!p) return;
+    p->setVisible(visible);
+    if (visible) p->raise();
+    UpdateDockGlue();
+}
+
+// Each pane as its switch says, raised in the table's order.
+void TfrmMain::applyPaneVisibility() {
+    for (const ActionSpec& row : MainActionTable()) {
+        PaneFrame* p = row.pane ? forms_.Pane(row.pane) : nullptr;
+        if (!p) continue;
+        p->setVisible(Action(row.name)->isChecked());
+        if (!p->isHidden()) p->raise();
+    }
+}
+
+}  // namespace velto
