@@ -265,6 +265,16 @@ constexpr bool MirrorsResolve() {
     return true;
 }
 
+// Each pane has one switch.
+constexpr bool OneSwitchPerPane() {
+    for (int slot : {dsPreview, dsColors, dsTools, dsExplorer}) {
+        int n = 0;
+        for (const ActionSpec& s : kActions) n += s.pane == slot ? 1 : 0;
+        if (n != 1) return false;
+    }
+    return true;
+}
+
 // Every menu is listed once, at the index of its id, and a submenu's parent
 // comes before it.
 constexpr bool MenusInIdOrder() {
@@ -277,6 +287,7 @@ constexpr bool MenusInIdOrder() {
 static_assert(NamesUnique());
 static_assert(MirrorsResolve());
 static_assert(MenusInIdOrder());
+static_assert(OneSwitchPerPane());
 static_assert(Count(DocumentOnly) == 89, "the document commands");
 static_assert(Count(OwnEnabling) == Count(OwnEnabling | DocumentOnly), "own rules are for document commands");
 static_assert(Count(CommitFirst) == 19);

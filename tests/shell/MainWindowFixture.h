@@ -1,6 +1,7 @@
 #pragma once
 // A main window with all its windows, settings and language files in a
 // temporary folder, messages collected, and document windows of a stub kind.
+// A command looked up by a name that no command carries fails the test.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <ostream>
 
 #include "GuiTestApp.h"
+#include "shell/ActionRegistry.h"
 #include "shell/DocumentArea.h"
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
@@ -55,12 +57,15 @@ protected:
             messages << QString::fromStdString(r.text);
             return int(idOK);
         });
+        previousMiss = TActionRegistry::SetMissHandler(
+            [](const QString& name) { ADD_FAILURE() << "no command named \"" << name.toStdString() << '"'; });
         main = makeMain();
         main->SetDeskFactory([this] { return last = new StubDesk; });
         main->SetSelection(&selection);
     }
     void TearDown() override {
         main.reset();
+        TActionRegistry::SetMissHandler(previousMiss);
         SetMessageSink(nullptr);
         Lang().SetFileName("");
         FreeOptions();
@@ -104,6 +109,7 @@ protected:
     std::unique_ptr<TfrmMain> main;
     StubDesk* last = nullptr;
     QStringList messages, opened;
+    TActionRegistry::MissHandler previousMiss;
 };
 
 }  // namespace velto::test

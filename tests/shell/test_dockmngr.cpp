@@ -2,6 +2,8 @@
 // chain widths along the document area, and the pane frame gluing itself.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -36,10 +38,11 @@ protected:
 
 TEST_F(DockTest, NearMeansUnderTenPixelsAndPanesMustOverlap) {
     for (int gap : {9, 10, -9, -10}) {
+        SCOPED_TRACE("gap " + std::to_string(gap));
         DockRecord p = pane(gap, 300, 100, 100);
         m.RegisterWindow(dsTools, &p);
         m.UpdateGlue(dsTools);
-        EXPECT_EQ(p.GlueLeft.IsSet(), gap == 9 || gap == -9) << gap;
+        EXPECT_EQ(p.GlueLeft.IsSet(), gap == 9 || gap == -9);
     }
     // The document area needs no overlap: a pane far from the right edge's
     // corner glues to it, and to the top edge at the same time.

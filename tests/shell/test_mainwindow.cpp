@@ -218,7 +218,7 @@ TEST_F(MainWindowTest, ThirtyFirstWindowIsRefusedAndAFailedWindowGivesItsPlaceBa
 TEST_F(MainWindowTest, ToolCommandsLockDuringAStrokeAndOpacityFollowsTheImageDepth) {
     StubDesk* d = newDesk();
     main->LockToolActions();
-    for (const QString& n : TfrmMain::ToolActionNames()) EXPECT_FALSE(act(n.toLatin1())->isEnabled());
+    for (const QString& n : TfrmMain::ToolActionNames()) EXPECT_FALSE(act(n.toLatin1())->isEnabled()) << n.toStdString();
     main->UnlockToolActions();
     for (const QString& n : TfrmMain::ToolActionNames()) EXPECT_TRUE(act(n.toLatin1())->isEnabled()) << n.toStdString();
     d->bits = 8;
@@ -361,7 +361,7 @@ TEST_F(MainWindowTest, FilesHandedOverWhileAModalWindowIsOpenWaitForIt) {
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_TRUE(main->isMaximized());
     modal.close();
-    EXPECT_TRUE(QTest::qWaitFor([this] { return opened.size() >= 2; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return opened.size() >= 2; }, 10000));  // waits, no speed asked
     EXPECT_EQ(opened, QStringList({"/d/a.cur", "/d/b.ani"}));
     main->InstanceDenied({"/d/c.cur"});  // without a modal window they open at once
     EXPECT_EQ(opened.size(), 3);
@@ -373,7 +373,10 @@ TEST_F(MainWindowTest, DroppedFilesOpenInOrderUntilOneFailsWithNamesUncut) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/d/a.cur"), QUrl("https://example.org/x.cur"), QUrl::fromLocalFile(longName),
                   QUrl::fromLocalFile("/d/bad.cur"), QUrl::fromLocalFile("/d/after.cur")});
-    for (QWidget* target : {main->DocumentArea()->viewport(), static_cast<QWidget*>(main.get())}) {
+    const std::pair<const char*, QWidget*> targets[] = {{"document area", main->DocumentArea()->viewport()},
+                                                        {"main window", main.get()}};
+    for (const auto& [where, target] : targets) {
+        SCOPED_TRACE(where);
         opened.clear();
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);

@@ -54,22 +54,24 @@ protected:
 TEST_F(MessageDialogTest, LayoutFirstButtonOnEnterAndEscapeForEachButtonSet) {
     using B = QMessageBox;
     const struct {
+        const char* name;
         std::uint16_t asked;
         QMessageBox::StandardButtons shown;
         int enter, escape;
     } cases[] = {
-        {mbOK, B::Ok, idOK, idOK},
-        {mbOK | mbCancel, B::Ok | B::Cancel, idOK, idCancel},
-        {mbYes | mbNo, B::Yes | B::No, idYes, idNo},
-        {mbYes | mbNo | mbCancel, B::Yes | B::No | B::Cancel, idYes, idCancel},
-        {mbAbort | mbRetry | mbIgnore, B::Abort | B::Retry | B::Ignore, idAbort, idAbort},
-        {mbRetry | mbCancel, B::Retry | B::Cancel, idRetry, idCancel},
-        {mbYes, B::Ok, idOK, idOK},  // the layout chosen, not the set asked for
+        {"OK", mbOK, B::Ok, idOK, idOK},
+        {"OK Cancel", mbOK | mbCancel, B::Ok | B::Cancel, idOK, idCancel},
+        {"Yes No", mbYes | mbNo, B::Yes | B::No, idYes, idNo},
+        {"Yes No Cancel", mbYes | mbNo | mbCancel, B::Yes | B::No | B::Cancel, idYes, idCancel},
+        {"Abort Retry Ignore", mbAbort | mbRetry | mbIgnore, B::Abort | B::Retry | B::Ignore, idAbort, idAbort},
+        {"Retry Cancel", mbRetry | mbCancel, B::Retry | B::Cancel, idRetry, idCancel},
+        {"Yes alone", mbYes, B::Ok, idOK, idOK},  // the layout chosen, not the set asked for
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(show("Q?", mkConfirm, c.asked, key(Qt::Key_Escape)), c.escape) << c.asked;
-        EXPECT_EQ(seen.buttons, c.shown) << c.asked;
-        EXPECT_EQ(show("Q?", mkConfirm, c.asked, key(Qt::Key_Return)), c.enter) << c.asked;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(show("Q?", mkConfirm, c.asked, key(Qt::Key_Escape)), c.escape);
+        EXPECT_EQ(seen.buttons, c.shown);
+        EXPECT_EQ(show("Q?", mkConfirm, c.asked, key(Qt::Key_Return)), c.enter);
     }
     const auto click = [](QMessageBox::StandardButton b) { return [b](QMessageBox* box) { box->button(b)->click(); }; };
     EXPECT_EQ(show("Q?", mkWarning, mbAbort | mbRetry | mbIgnore, click(QMessageBox::Ignore)), idIgnore);

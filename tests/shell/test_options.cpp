@@ -162,8 +162,9 @@ TEST_F(OptionsTest, AFileThatCannotBeReadIsNeverReplaced) {
     writeText(path(), big);
     std::filesystem::create_directory(path("folder.cfg"));
     for (const char* name : {"config.cfg", "folder.cfg"}) {
+        SCOPED_TRACE(name);
         TOptions o(800);
-        EXPECT_EQ(o.Load(path(name)), TOptions::LoadState::Unreadable) << name;
+        EXPECT_EQ(o.Load(path(name)), TOptions::LoadState::Unreadable);
         EXPECT_EQ(o.Language, "English");
         EXPECT_FALSE(o.Save());
     }

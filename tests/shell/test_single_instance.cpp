@@ -133,14 +133,14 @@ TEST_F(InstanceTest, StaleSocketsAndBadClientsDoNotStopTheService) {
     QLocalSocket huge, slow;  // a frame longer than any hand-over; half a frame, then silence
     huge.connectToServer(socket);
     slow.connectToServer(socket);
-    ASSERT_TRUE(huge.waitForConnected(2000) && slow.waitForConnected(2000));
+    ASSERT_TRUE(huge.waitForConnected(10000) && slow.waitForConnected(10000));
     QByteArray frame(4, '\0');
     qToBigEndian<qint32>(0x7fffffff, frame.data());
     huge.write(frame + "x");
     slow.write(QByteArray("\0\0\0\x10/half", 9));
     huge.flush();
     slow.flush();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return huge.state() == QLocalSocket::UnconnectedState; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return huge.state() == QLocalSocket::UnconnectedState; }, 10000));
     EXPECT_EQ(laterStart({"/ok.cur"}), 0);
     EXPECT_EQ(received, QStringList{"/ok.cur"});
 }
