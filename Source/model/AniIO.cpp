@@ -189,7 +189,7 @@ void SetFrameRate(TmyImagePal& frame, std::uint32_t jiffies) {
 // at a zero character.
 std::vector<std::uint8_t> EncodeInfoText(const std::string& text) {
     std::string_view s(text.data(), std::min(text.size(), text.find('\0')));
-    // Cut to the longest text code points (malformed bytes count one each).
+    // Cut to that many code points (malformed bytes count one each).
     constexpr std::size_t kMost = ReadLimits{}.textLength;
     std::size_t cut = 0, points = 0;
     while (cut < s.size() && points < kMost) {
@@ -201,33 +201,8 @@ std::vector<std::uint8_t> EncodeInfoText(const std::string& text) {
     s = s.substr(0, cut);
     const std::string utf8 = RepairUtf8(s);
 
-    // Windows-1252 for U+0000..U+00FF outside 0x80..0x9F, and the 27 characters
-    // that table places at 0x80..0x9F.
-    static constexpr std::uint16_t kHigh[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    };
     std::vector<std::uint8_t> ansi;
-    bool fits = true;
-    const auto* u = reinterpret_cast<const std::uint8_t*>(utf8.data());
-    for (std::size_t i = 0; i < utf8.size() && fits;) {
-        std::uint32_t cp = u[i];
-        std::size_t len = 1;
-        if (cp >= 0xF0) { cp &= 0x07; len = 4; }
-        else if (cp >= 0xE0) { cp &= 0x0F; len = 3; }
-        else if (cp >= 0xC0) { cp &= 0x1F; len = 2; }
-        for (std::size_t k = 1; k < len; ++k) cp = cp << 6 | (u[i + k] & 0x3F);
-        i += len;
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            ansi.push_back(static_cast<std::uint8_t>(cp));
-            continue;
-        }
-        const auto* hit = std::find(std::begin(kHigh), std::end(kHigh), cp);
-        if (hit == std::end(kHigh)) fits = false;
-        else ansi.push_back(static_cast<std::uint8_t>(0x80 + (hit - std::begin(kHigh))));
-    }
-    if (fits && DecodeTextToUtf8(ansi) == utf8) return ansi;
+    if (EncodeCp1252(utf8, ansi) && DecodeTextToUtf8(ansi) == utf8) return ansi;
     // UTF-8, cut back to whole characters within the byte limit. A text that
     // itself begins with U+FEFF gets a byte-order mark in front, which the
     // reader drops, so that character survives.

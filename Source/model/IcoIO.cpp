@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <numeric>
 #include <unordered_map>
 
 #include "platform/FileIO.h"
+#include "platform/PixelRows.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
 
@@ -85,19 +85,7 @@ private:
                 }
             }
         }
-        if (found < 0) {
-            // Smallest |dR| + |dG| + |dB|, lowest index on ties: the rule of
-            // TmyPalette::NearestColor, but giving the index.
-            int best = 1 << 30;
-            const auto colors = Pal.Colors();
-            for (std::size_t i = 0; i < colors.size(); ++i) {
-                const int d = std::abs(colors[i].R - p.R) + std::abs(colors[i].G - p.G) + std::abs(colors[i].B - p.B);
-                if (d < best) {
-                    best = d;
-                    found = static_cast<int>(i);
-                }
-            }
-        }
+        if (found < 0) found = Pal.NearestIndex(p);
         return static_cast<std::uint8_t>(std::clamp(found, 0, 255));
     }
 
@@ -231,18 +219,16 @@ bool TmyIcoIO::ReadBitmap(TmyIcon& doc, ByteReader& stream, std::uint64_t start)
     const std::int64_t rowBytes = bits == 32 ? 4LL * width : RowBytes(width, bits);
     std::span<const std::uint8_t> rows;
     if (!stream.view(static_cast<std::uint64_t>(rowBytes) * static_cast<std::uint64_t>(height), rows)) return false;
+    std::vector<std::uint8_t> indices(paletteCount > 0 ? static_cast<std::size_t>(width) : 0);
     for (int y = height - 1, fileRow = 0; y >= 0; --y, ++fileRow) {
         const std::uint8_t* src = rows.data() + static_cast<std::size_t>(fileRow) * static_cast<std::size_t>(rowBytes);
         auto dst = image->Row(y);
         switch (bits) {
         case 1:
-            for (int x = 0; x < width; ++x) dst[x] = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
-            break;
         case 4:
-            for (int x = 0; x < width; ++x) dst[x] = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
-            break;
         case 8:
-            for (int x = 0; x < width; ++x) dst[x] = palette[src[x]];
+            UnpackPixels(src, indices.size(), bits, indices.data());
+            for (int x = 0; x < width; ++x) dst[x] = palette[indices[static_cast<std::size_t>(x)]];
             break;
         case 16:
             for (int x = 0; x < width; ++x) {
@@ -287,7 +273,7 @@ bool TmyIcoIO::ReadBitmap(TmyIcon& doc, ByteReader& stream, std::uint64_t start)
             const std::uint8_t* src = mask.data() + static_cast<std::size_t>(fileRow) * static_cast<std::size_t>(maskRow);
             auto dst = image->Row(y);
             for (int x = 0; x < width; ++x)
-                if ((src[x >> 3] >> (7 - (x & 7))) & 1) dst[x] = TmyPixel::Create();
+                if (PackedPixel(src, static_cast<std::size_t>(x), 1)) dst[x] = TmyPixel::Create();
         }
     }
 
@@ -415,15 +401,14 @@ bool TmyIcoIO::SaveToStream(const TmyIcon& doc, ByteWriter& stream, bool png) {
                 black = 0;
             }
             PaletteIndexer indexer(pal);
+            std::vector<std::uint8_t> indices(static_cast<std::size_t>(w));
             for (int y = h - 1; y >= 0; --y) {
                 std::fill(row.begin(), row.end(), 0);
                 const auto src = img.Row(y);
-                for (int x = 0; x < w; ++x) {
-                    const unsigned index = src[x].A == 0 ? static_cast<unsigned>(black) : indexer.IndexOf(src[x]);
-                    if (bits == 8) row[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(index);
-                    else if (bits == 4) row[static_cast<std::size_t>(x >> 1)] |= static_cast<std::uint8_t>((index & 15) << ((x & 1) ? 0 : 4));
-                    else row[static_cast<std::size_t>(x >> 3)] |= static_cast<std::uint8_t>((index & 1) << (7 - (x & 7)));
-                }
+                for (int x = 0; x < w; ++x)
+                    indices[static_cast<std::size_t>(x)] =
+                        src[x].A == 0 ? static_cast<std::uint8_t>(black) : indexer.IndexOf(src[x]);
+                PackPixels(indices.data(), indices.size(), bits, row.data());
                 stream.bytes(row.data(), row.size());
             }
         } else {
@@ -456,7 +441,7 @@ bool TmyIcoIO::SaveToStream(const TmyIcon& doc, ByteWriter& stream, bool png) {
             std::fill(mask.begin(), mask.end(), 0);
             const auto src = img.Row(y);
             for (int x = 0; x < w; ++x)
-                if (src[x].A == 0) mask[static_cast<std::size_t>(x >> 3)] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
+                if (src[x].A == 0) OrPackedPixel(mask.data(), static_cast<std::size_t>(x), 1, 1);
             stream.bytes(mask.data(), mask.size());
         }
     }

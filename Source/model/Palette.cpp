@@ -5,11 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <cstddef>
-#include <cstdlib>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "platform/NearestColor.h"
 
 namespace velto {
 namespace {
@@ -144,66 +141,16 @@ bool TmyPalette::ContainsRGB(const TmyPixel& pixel, int upTo) const {
     return false;
 }
 
-namespace {
-
-int Distance(const TmyPixel& e, const TmyPixel& p) {
-    return std::abs(e.R - p.R) + std::abs(e.G - p.G) + std::abs(e.B - p.B);
+int TmyPalette::NearestIndex(const TmyPixel& pixel) const {
+    static_assert(sizeof(TmyPixel) == 4 && offsetof(TmyPixel, R) == 0 && offsetof(TmyPixel, B) == 2);
+    return NearestColorEntry(reinterpret_cast<const std::uint8_t*>(Entries.data()), Entries.size(), pixel.R, pixel.G,
+                             pixel.B, TColorDistance::Absolute);
 }
-
-#if defined(__SSE2__)
-// |dR| + |dG| + |dB| of four entries at once, one 32-bit lane each.
-inline __m128i Distance4(const TmyPixel* e, __m128i pixel) {
-    const __m128i rgbMask = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128i v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(e)), rgbMask);
-    const __m128i d = _mm_or_si128(_mm_subs_epu8(v, pixel), _mm_subs_epu8(pixel, v));
-    return _mm_add_epi32(_mm_add_epi32(_mm_and_si128(d, byteMask), _mm_and_si128(_mm_srli_epi32(d, 8), byteMask)),
-                         _mm_srli_epi32(d, 16));
-}
-#endif
-
-// Index of the first entry at the least distance. Two passes (least distance,
-// then its first entry) keep the lowest-index rule simple; this runs per pixel
-// in colour-depth changes, so the passes go four entries at a time where SSE2 exists.
-std::size_t NearestIndex(std::span<const TmyPixel> entries, const TmyPixel& p) {
-    const std::size_t n = entries.size();
-    std::size_t blocks = 0;
-    int best = 1 << 30;
-#if defined(__SSE2__)
-    static_assert(sizeof(TmyPixel) == 4 && offsetof(TmyPixel, R) == 0 && offsetof(TmyPixel, A) == 3);
-    blocks = n & ~std::size_t{3};
-    const __m128i pixel = _mm_setr_epi8(static_cast<char>(p.R), static_cast<char>(p.G), static_cast<char>(p.B), 0,
-                                        static_cast<char>(p.R), static_cast<char>(p.G), static_cast<char>(p.B), 0,
-                                        static_cast<char>(p.R), static_cast<char>(p.G), static_cast<char>(p.B), 0,
-                                        static_cast<char>(p.R), static_cast<char>(p.G), static_cast<char>(p.B), 0);
-    if (blocks > 0) {
-        // Distances are at most 765, so a 16-bit minimum of the lanes is exact.
-        __m128i least = _mm_set1_epi32(0x7FFF);
-        for (std::size_t i = 0; i < blocks; i += 4) least = _mm_min_epi16(least, Distance4(&entries[i], pixel));
-        least = _mm_min_epi16(least, _mm_shuffle_epi32(least, _MM_SHUFFLE(1, 0, 3, 2)));
-        least = _mm_min_epi16(least, _mm_shuffle_epi32(least, _MM_SHUFFLE(2, 3, 0, 1)));
-        best = _mm_cvtsi128_si32(least) & 0xFFFF;
-    }
-#endif
-    for (std::size_t i = blocks; i < n; ++i) best = std::min(best, Distance(entries[i], p));
-#if defined(__SSE2__)
-    const __m128i target = _mm_set1_epi32(best);
-    for (std::size_t i = 0; i < blocks; i += 4) {
-        const int hits = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(Distance4(&entries[i], pixel), target)));
-        if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
-    }
-#endif
-    for (std::size_t i = blocks; i < n; ++i)
-        if (Distance(entries[i], p) == best) return i;
-    return 0;
-}
-
-}  // namespace
 
 TmyPixel TmyPalette::NearestColor(const TmyPixel& pixel) const {
     TmyPixel result = TmyPixel::CreateCopy(pixel);  // keeps the given alpha
     if (Entries.empty()) return result;
-    const TmyPixel& e = Entries[NearestIndex(Entries, pixel)];
+    const TmyPixel& e = Entries[static_cast<std::size_t>(NearestIndex(pixel))];
     result.SetRGB(e.R, e.G, e.B);
     return result;
 }

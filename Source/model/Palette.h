@@ -49,8 +49,10 @@ public:
     // True when an entry among 0..min(upTo, Count()-1) has the pixel's R, G, B;
     // false when upTo < 0.
     bool ContainsRGB(const TmyPixel& pixel, int upTo) const;
-    // The entry nearest in |dR| + |dG| + |dB| (lowest index on ties), carrying
-    // the given pixel's alpha.
+    // Index of the entry nearest in |dR| + |dG| + |dB| (lowest index on ties);
+    // alpha plays no part. -1 for an empty palette.
+    int NearestIndex(const TmyPixel& pixel) const;
+    // That entry's colour, carrying the given pixel's alpha.
     TmyPixel NearestColor(const TmyPixel& pixel) const;
 
     // Overwrite R, G, B of the first 2, 2, 16, 16, 256 or 256 entries; alpha

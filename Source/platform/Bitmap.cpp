@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
+
+#include "platform/NearestColor.h"
+#include "platform/PixelRows.h"
 
 namespace velto {
 
@@ -46,22 +48,6 @@ constexpr std::array<TRGBQuad, 256> MakeDefault256() {
 }
 constexpr std::array<TRGBQuad, 256> kDefault256 = MakeDefault256();
 
-template <class Entry>
-int NearestIn(std::span<const Entry> table, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    int best = -1;
-    int bestDist = std::numeric_limits<int>::max();
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        int dr = table[i].Red - r, dg = table[i].Green - g, db = table[i].Blue - b;
-        int d = dr * dr + dg * dg + db * db;
-        if (d < bestDist) {
-            bestDist = d;
-            best = static_cast<int>(i);
-            if (d == 0) break;
-        }
-    }
-    return best;
-}
-
 constexpr std::uint8_t Expand5(unsigned v) {
     return static_cast<std::uint8_t>((v << 3) | (v >> 2));
 }
@@ -89,28 +75,11 @@ private:
 };
 
 unsigned GetIndex(const std::uint8_t* row, std::size_t x, TPixelFormat pf) {
-    switch (pf) {
-        case pf1bit: return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-        case pf4bit: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15u;
-        default: return row[x];
-    }
+    return PackedPixel(row, x, BitsPerPixel(pf));
 }
 
 void SetIndex(std::uint8_t* row, std::size_t x, TPixelFormat pf, unsigned v) {
-    switch (pf) {
-        case pf1bit: {
-            auto mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
-            row[x >> 3] = static_cast<std::uint8_t>(v & 1 ? row[x >> 3] | mask : row[x >> 3] & ~mask);
-            break;
-        }
-        case pf4bit: {
-            std::uint8_t& b = row[x >> 1];
-            b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | (v & 15))
-                        : static_cast<std::uint8_t>((b & 0x0F) | ((v & 15) << 4));
-            break;
-        }
-        default: row[x] = static_cast<std::uint8_t>(v);
-    }
+    SetPackedPixel(row, x, BitsPerPixel(pf), v);
 }
 
 // Reads n pixels from column x0 of a stored row as B, G, R, A quadruples.
@@ -229,13 +198,17 @@ std::span<const TRGBQuad, 20> SystemColors20() {
     return kSystem20;
 }
 
+static_assert(sizeof(TRGBQuad) == 4 && sizeof(TPaletteEntry) == 4, "entries are searched as 4-byte records");
+
 int NearestColorIndex(std::span<const TRGBQuad> table, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    return NearestIn(table, r, g, b);
+    return NearestColorEntry(reinterpret_cast<const std::uint8_t*>(table.data()), table.size(), b, g, r,
+                             TColorDistance::Squares);
 }
 
 int NearestColorIndex(std::span<const TPaletteEntry> palette, std::uint8_t r, std::uint8_t g,
                       std::uint8_t b) {
-    return NearestIn(palette, r, g, b);
+    return NearestColorEntry(reinterpret_cast<const std::uint8_t*>(palette.data()), palette.size(), r, g, b,
+                             TColorDistance::Squares);
 }
 
 // ---------------------------------------------------------------------------------

@@ -1,6 +1,9 @@
 // Text decoding shared by the readers of settings, language and cursor files.
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace velto {
 namespace {
 
@@ -29,6 +32,10 @@ constexpr std::uint16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
+
+// The code points of valid UTF-8, one call each; false on a malformed sequence.
+template <class F>
+bool forEachCodePoint(std::span<const std::uint8_t> b, F&& f);
 
 std::string decodeCp1252(std::span<const std::uint8_t> b) {
     std::string out;
@@ -81,6 +88,19 @@ std::string decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian) {
     return out;
 }
 
+template <class F>
+bool forEachCodePoint(std::span<const std::uint8_t> b, F&& f) {
+    for (std::size_t i = 0; i < b.size();) {
+        const std::size_t n = utf8SequenceAt(b, i);
+        if (n == 0) return false;
+        std::uint32_t cp = n == 1 ? b[i] : b[i] & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (b[i + k] & 0x3F);
+        if (!f(cp)) return false;
+        i += n;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string RepairUtf8(std::string_view text) {
@@ -114,6 +134,21 @@ bool IsValidUtf8(std::span<const std::uint8_t> b) {
         i += n;
     }
     return true;
+}
+
+bool EncodeCp1252(std::string_view utf8, std::vector<std::uint8_t>& out) {
+    out.clear();
+    const std::span<const std::uint8_t> b(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size());
+    return forEachCodePoint(b, [&](std::uint32_t cp) {
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(static_cast<std::uint8_t>(cp));
+            return true;
+        }
+        const auto* hit = std::find(std::begin(kCp1252High), std::end(kCp1252High), cp);
+        if (hit == std::end(kCp1252High)) return false;
+        out.push_back(static_cast<std::uint8_t>(0x80 + (hit - std::begin(kCp1252High))));
+        return true;
+    });
 }
 
 std::string DecodeTextToUtf8(std::span<const std::uint8_t> b) {

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velto {
 
@@ -20,5 +21,11 @@ std::string RepairUtf8(std::string_view text);
 // Decodes file bytes to UTF-8: a UTF-8 BOM is dropped, UTF-16 with a BOM is
 // decoded, valid UTF-8 is kept, anything else is taken as Windows-1252.
 std::string DecodeTextToUtf8(std::span<const std::uint8_t> bytes);
+
+// The Windows-1252 bytes of UTF-8 text, replacing out; false (out then
+// unspecified) when the text is not valid UTF-8 or holds a character that
+// code page lacks. The five bytes it leaves unassigned stand for the C1
+// controls of the same value, as the decoding above reads them.
+bool EncodeCp1252(std::string_view utf8, std::vector<std::uint8_t>& out);
 
 }  // namespace velto

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/PixelRows.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
 
@@ -84,8 +85,8 @@ void WidenGreyTo8Bits(TChunkIHDR& h) {
         const std::uint8_t* src = h.ImageBitmap().ScanLine(y);
         std::uint8_t* dst = wide.ScanLine(y);
         for (int x = 0; x < h.Width; ++x) {
-            const int v = oldBpp == 1 ? (src[x >> 3] >> (7 - (x & 7))) & 1 : (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-            dst[x] = static_cast<std::uint8_t>(v * 255 / maxV);
+            const unsigned v = PackedPixel(src, static_cast<std::size_t>(x), oldBpp);
+            dst[x] = static_cast<std::uint8_t>(v * 255 / static_cast<unsigned>(maxV));
         }
     }
     h.fImage = std::move(wide);

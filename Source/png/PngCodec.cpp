@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/PixelRows.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
 
@@ -164,8 +165,7 @@ void UnfilterRow(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* prior
 namespace {
 
 // ---------------------------------------------------------------------------
-// Row copiers (file row -> DIB, alpha, extra). Plain rows start at column 0 and
-// step by 1; interlaced rows place pixel k at column x0 + k * dx.
+// Row copier (file row -> DIB, alpha, extra).
 
 struct RowOut {
     std::uint8_t* dib;
@@ -190,169 +190,112 @@ const Widen2To4& Widen() {
     return t;
 }
 
-template <bool Gamma>
-void CopyRowPlain(RowKind kind, const std::uint8_t* s, std::size_t w, std::size_t rowBytes, const RowOut& o,
-                  const std::uint8_t* g, std::size_t dibBytes) {
-    std::uint8_t* d = o.dib;
-    auto G = [g](std::uint8_t v) { return Gamma ? g[v] : v; };
+// Where the bytes of one file pixel of the unpacked kinds go: `channels` DIB
+// bytes (B, G, R for colour) from these offsets in the file pixel, the extra
+// plane's bytes (low bytes of 16-bit samples) from these, alpha from this;
+// alphaLow, the low byte of 16-bit alpha, is not kept. -1: none. Colour passes
+// through the gamma table; grey does not (its palette carries the gamma).
+struct SampleLayout {
+    int bytes, channels;
+    int dib[3], extra[3];
+    int alpha, alphaLow;
+};
+constexpr SampleLayout LayoutOf(RowKind kind) {
     switch (kind) {
-        case RowKind::Packed: std::memcpy(d, s, std::min(rowBytes, dibBytes)); break;
-        case RowKind::Pal2:
-        case RowKind::Grey2: {
-            const std::uint16_t* t = kind == RowKind::Pal2 ? Widen().pal : Widen().grey;
-            const std::size_t outBytes = (w + 1) / 2;
-            for (std::size_t i = 0; i < rowBytes; ++i) {
-                const std::uint16_t v = t[s[i]];
-                if (2 * i < outBytes) d[2 * i] = static_cast<std::uint8_t>(v);
-                if (2 * i + 1 < outBytes) d[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-            }
-            break;
-        }
-        case RowKind::Grey16:
-            for (std::size_t x = 0; x < w; ++x) {
-                d[x] = s[2 * x];
-                o.extra[x] = s[2 * x + 1];
-            }
-            break;
-        case RowKind::RGB8:
-            for (std::size_t x = 0; x < w; ++x) {
-                d[3 * x] = G(s[3 * x + 2]);
-                d[3 * x + 1] = G(s[3 * x + 1]);
-                d[3 * x + 2] = G(s[3 * x]);
-            }
-            break;
-        case RowKind::RGB16:
-            for (std::size_t x = 0; x < w; ++x) {
-                d[3 * x] = G(s[6 * x + 4]);
-                d[3 * x + 1] = G(s[6 * x + 2]);
-                d[3 * x + 2] = G(s[6 * x]);
-                o.extra[3 * x] = G(s[6 * x + 5]);
-                o.extra[3 * x + 1] = G(s[6 * x + 3]);
-                o.extra[3 * x + 2] = G(s[6 * x + 1]);
-            }
-            break;
-        case RowKind::GA8:
-            for (std::size_t x = 0; x < w; ++x) {
-                d[x] = s[2 * x];
-                o.alpha[x] = s[2 * x + 1];
-            }
-            break;
-        case RowKind::GA16:
-            for (std::size_t x = 0; x < w; ++x) {
-                d[x] = s[4 * x];
-                o.extra[x] = s[4 * x + 1];
-                o.alpha[x] = s[4 * x + 2];
-            }
-            break;
-        case RowKind::RGBA8:
-            for (std::size_t x = 0; x < w; ++x) {
-                d[3 * x] = G(s[4 * x + 2]);
-                d[3 * x + 1] = G(s[4 * x + 1]);
-                d[3 * x + 2] = G(s[4 * x]);
-                o.alpha[x] = s[4 * x + 3];
-            }
-            break;
-        case RowKind::RGBA16:
-            for (std::size_t x = 0; x < w; ++x) {
-                d[3 * x] = G(s[8 * x + 4]);
-                d[3 * x + 1] = G(s[8 * x + 2]);
-                d[3 * x + 2] = G(s[8 * x]);
-                o.extra[3 * x] = G(s[8 * x + 5]);
-                o.extra[3 * x + 1] = G(s[8 * x + 3]);
-                o.extra[3 * x + 2] = G(s[8 * x + 1]);
-                o.alpha[x] = s[8 * x + 6];
-            }
-            break;
+        case RowKind::Grey16: return {2, 1, {0}, {1, -1, -1}, -1, -1};
+        case RowKind::RGB8: return {3, 3, {2, 1, 0}, {-1, -1, -1}, -1, -1};
+        case RowKind::RGB16: return {6, 3, {4, 2, 0}, {5, 3, 1}, -1, -1};
+        case RowKind::GA8: return {2, 1, {0}, {-1, -1, -1}, 1, -1};
+        case RowKind::GA16: return {4, 1, {0}, {1, -1, -1}, 2, 3};
+        case RowKind::RGBA8: return {4, 3, {2, 1, 0}, {-1, -1, -1}, 3, -1};
+        case RowKind::RGBA16: return {8, 3, {4, 2, 0}, {5, 3, 1}, 6, 7};
+        default: return {0, 0, {-1, -1, -1}, {-1, -1, -1}, -1, -1};
     }
 }
 
-// Sub-byte pixel k of a packed row, high bits first.
-inline int PackedSample(const std::uint8_t* s, std::size_t k, int depth) {
-    switch (depth) {
-        case 1: return (s[k >> 3] >> (7 - (k & 7))) & 1;
-        case 2: return (s[k >> 2] >> (6 - 2 * (k & 3))) & 3;
-        case 4: return (s[k >> 1] >> ((k & 1) ? 0 : 4)) & 15;
-        default: return s[k];
+// Column of pixel k of a row: x0 + k * dx in an interlaced pass, k in a plain row.
+template <bool Interlaced>
+constexpr std::size_t Column(std::size_t k, std::size_t x0, std::size_t dx) {
+    return Interlaced ? x0 + k * dx : k;
+}
+
+// File row -> DIB, extra and alpha, one kind of unpacked samples.
+template <RowKind Kind, bool Interlaced, bool Gamma>
+void CopySamples(const std::uint8_t* s, std::size_t n, std::size_t x0, std::size_t dx, const RowOut& o,
+                 const std::uint8_t* g) {
+    constexpr SampleLayout L = LayoutOf(Kind);
+    constexpr bool gamma = Gamma && L.channels == 3;
+    for (std::size_t k = 0; k < n; ++k, s += L.bytes) {
+        const std::size_t x = Column<Interlaced>(k, x0, dx) * L.channels;
+        for (int c = 0; c < L.channels; ++c) o.dib[x + c] = gamma ? g[s[L.dib[c]]] : s[L.dib[c]];
+        if constexpr (L.extra[0] >= 0)
+            for (int c = 0; c < L.channels; ++c) o.extra[x + c] = gamma ? g[s[L.extra[c]]] : s[L.extra[c]];
+        if constexpr (L.alpha >= 0) o.alpha[Column<Interlaced>(k, x0, dx)] = s[L.alpha];
     }
 }
 
-// Ors a value into pixel x of a zeroed DIB row of 1, 4 or 8 bits per pixel.
-inline void OrPixel(std::uint8_t* d, std::size_t x, int bpp, int v) {
-    switch (bpp) {
-        case 1: d[x >> 3] = static_cast<std::uint8_t>(d[x >> 3] | (v << (7 - (x & 7)))); break;
-        case 4: d[x >> 1] = static_cast<std::uint8_t>(d[x >> 1] | (v << ((x & 1) ? 0 : 4))); break;
-        default: d[x] = static_cast<std::uint8_t>(v); break;
+// DIB, alpha -> file row, one kind of unpacked samples: colour through the
+// inverse gamma table, low bytes of 16-bit samples written as 0.
+template <RowKind Kind>
+void WriteSamples(std::uint8_t* out, std::size_t n, std::size_t x0, std::size_t dx, const std::uint8_t* d,
+                  const std::uint8_t* alpha, const std::uint8_t* inv) {
+    constexpr SampleLayout L = LayoutOf(Kind);
+    for (std::size_t k = 0; k < n; ++k, out += L.bytes) {
+        const std::size_t x = x0 + k * dx;
+        for (int c = 0; c < L.channels; ++c) out[L.dib[c]] = L.channels == 3 ? inv[d[x * L.channels + c]] : d[x + c];
+        if constexpr (L.extra[0] >= 0)
+            for (int c = 0; c < L.channels; ++c) out[L.extra[c]] = 0;
+        if constexpr (L.alpha >= 0) out[L.alpha] = alpha[x];
+        if constexpr (L.alphaLow >= 0) out[L.alphaLow] = 0;
     }
 }
 
-void CopyRowInterlaced(RowKind kind, int depth, const std::uint8_t* s, std::size_t n, std::size_t x0,
-                       std::size_t dx, const RowOut& o, const std::uint8_t* g) {
-    std::uint8_t* d = o.dib;
+// Copies the n pixels of a file row. Plain rows of packed pixels are copied a
+// byte at a time; interlaced ones pixel by pixel into the zeroed DIB row.
+template <bool Interlaced, bool Gamma>
+void CopyRow(RowKind kind, int depth, const std::uint8_t* s, std::size_t n, std::size_t rowBytes, std::size_t x0,
+             std::size_t dx, const RowOut& o, const std::uint8_t* g, std::size_t dibBytes) {
     switch (kind) {
         case RowKind::Packed:
         case RowKind::Pal2:
         case RowKind::Grey2: {
-            const int bpp = depth == 2 ? 4 : depth;
-            const int scale = kind == RowKind::Grey2 ? 5 : 1;
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) OrPixel(d, x, bpp, PackedSample(s, k, depth) * scale);
+            std::uint8_t* d = o.dib;
+            if constexpr (!Interlaced) {
+                if (kind == RowKind::Packed) {
+                    std::memcpy(d, s, std::min(rowBytes, dibBytes));
+                    break;
+                }
+                const std::uint16_t* t = kind == RowKind::Pal2 ? Widen().pal : Widen().grey;
+                const std::size_t outBytes = (n + 1) / 2;
+                for (std::size_t i = 0; i < rowBytes; ++i) {
+                    const std::uint16_t v = t[s[i]];
+                    if (2 * i < outBytes) d[2 * i] = static_cast<std::uint8_t>(v);
+                    if (2 * i + 1 < outBytes) d[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+                }
+            } else {
+                const int bpp = depth == 2 ? 4 : depth;
+                const unsigned scale = kind == RowKind::Grey2 ? 5 : 1;
+                for (std::size_t k = 0; k < n; ++k) OrPackedPixel(d, x0 + k * dx, bpp, PackedPixel(s, k, depth) * scale);
+            }
             break;
         }
-        case RowKind::Grey16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                d[x] = s[2 * k];
-                o.extra[x] = s[2 * k + 1];
-            }
-            break;
-        case RowKind::RGB8:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                d[3 * x] = g[s[3 * k + 2]];
-                d[3 * x + 1] = g[s[3 * k + 1]];
-                d[3 * x + 2] = g[s[3 * k]];
-            }
-            break;
-        case RowKind::RGB16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                d[3 * x] = g[s[6 * k + 4]];
-                d[3 * x + 1] = g[s[6 * k + 2]];
-                d[3 * x + 2] = g[s[6 * k]];
-                o.extra[3 * x] = g[s[6 * k + 5]];
-                o.extra[3 * x + 1] = g[s[6 * k + 3]];
-                o.extra[3 * x + 2] = g[s[6 * k + 1]];
-            }
-            break;
-        case RowKind::GA8:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                d[x] = s[2 * k];
-                o.alpha[x] = s[2 * k + 1];
-            }
-            break;
-        case RowKind::GA16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                d[x] = s[4 * k];
-                o.extra[x] = s[4 * k + 1];
-                o.alpha[x] = s[4 * k + 2];
-            }
-            break;
-        case RowKind::RGBA8:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                d[3 * x] = g[s[4 * k + 2]];
-                d[3 * x + 1] = g[s[4 * k + 1]];
-                d[3 * x + 2] = g[s[4 * k]];
-                o.alpha[x] = s[4 * k + 3];
-            }
-            break;
-        case RowKind::RGBA16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                d[3 * x] = g[s[8 * k + 4]];
-                d[3 * x + 1] = g[s[8 * k + 2]];
-                d[3 * x + 2] = g[s[8 * k]];
-                o.extra[3 * x] = g[s[8 * k + 5]];
-                o.extra[3 * x + 1] = g[s[8 * k + 3]];
-                o.extra[3 * x + 2] = g[s[8 * k + 1]];
-                o.alpha[x] = s[8 * k + 6];
-            }
-            break;
+        case RowKind::Grey16: CopySamples<RowKind::Grey16, Interlaced, Gamma>(s, n, x0, dx, o, g); break;
+        case RowKind::RGB8: CopySamples<RowKind::RGB8, Interlaced, Gamma>(s, n, x0, dx, o, g); break;
+        case RowKind::RGB16: CopySamples<RowKind::RGB16, Interlaced, Gamma>(s, n, x0, dx, o, g); break;
+        case RowKind::GA8: CopySamples<RowKind::GA8, Interlaced, Gamma>(s, n, x0, dx, o, g); break;
+        case RowKind::GA16: CopySamples<RowKind::GA16, Interlaced, Gamma>(s, n, x0, dx, o, g); break;
+        case RowKind::RGBA8: CopySamples<RowKind::RGBA8, Interlaced, Gamma>(s, n, x0, dx, o, g); break;
+        case RowKind::RGBA16: CopySamples<RowKind::RGBA16, Interlaced, Gamma>(s, n, x0, dx, o, g); break;
     }
+}
+
+template <bool Interlaced>
+void CopyRowThrough(bool identity, RowKind kind, int depth, const std::uint8_t* s, std::size_t n, std::size_t rowBytes,
+                    std::size_t x0, std::size_t dx, const RowOut& o, const std::uint8_t* g, std::size_t dibBytes) {
+    if (identity)
+        CopyRow<Interlaced, false>(kind, depth, s, n, rowBytes, x0, dx, o, g, dibBytes);
+    else
+        CopyRow<Interlaced, true>(kind, depth, s, n, rowBytes, x0, dx, o, g, dibBytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -477,16 +420,12 @@ bool TChunkIDAT::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
                 UnfilterRow(row[0], row + 1, above, rb, bpp);
                 const std::uint64_t y = interlaced ? p.rowStart + j * static_cast<std::uint64_t>(p.rowInc) : j;
                 const RowOut o = rowOut(y);
-                if (!interlaced) {
-                    if (identity)
-                        CopyRowPlain<false>(kind, row + 1, static_cast<std::size_t>(pw), rb, o, gamma, dibBytes);
-                    else
-                        CopyRowPlain<true>(kind, row + 1, static_cast<std::size_t>(pw), rb, o, gamma, dibBytes);
-                } else {
-                    CopyRowInterlaced(kind, h.BitDepth, row + 1, static_cast<std::size_t>(pw),
-                                      static_cast<std::size_t>(p.colStart), static_cast<std::size_t>(p.colInc), o,
-                                      gamma);
-                }
+                const auto n = static_cast<std::size_t>(pw), x0 = static_cast<std::size_t>(p.colStart),
+                           dx = static_cast<std::size_t>(p.colInc);
+                if (interlaced)
+                    CopyRowThrough<true>(identity, kind, h.BitDepth, row + 1, n, rb, x0, dx, o, gamma, dibBytes);
+                else
+                    CopyRowThrough<false>(identity, kind, h.BitDepth, row + 1, n, rb, x0, dx, o, gamma, dibBytes);
                 above = row + 1;
             }
             if (got < want) return true;  // the compressed data ended early: the rest stays zero
@@ -516,70 +455,17 @@ void WriteRow(RowKind kind, int fileDepth, std::uint8_t* out, std::size_t rowByt
                 break;
             }
             std::memset(out, 0, rowBytes);
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) OrPixel(out, k, fileDepth, PackedSample(d, x, fileDepth));
+            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx)
+                OrPackedPixel(out, k, fileDepth, PackedPixel(d, x, fileDepth));
             break;
         }
-        case RowKind::Grey16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                out[2 * k] = d[x];
-                out[2 * k + 1] = 0;
-            }
-            break;
-        case RowKind::RGB8:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                out[3 * k] = inv[d[3 * x + 2]];
-                out[3 * k + 1] = inv[d[3 * x + 1]];
-                out[3 * k + 2] = inv[d[3 * x]];
-            }
-            break;
-        case RowKind::RGB16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                std::uint8_t* o = out + 6 * k;
-                o[0] = inv[d[3 * x + 2]];
-                o[1] = 0;
-                o[2] = inv[d[3 * x + 1]];
-                o[3] = 0;
-                o[4] = inv[d[3 * x]];
-                o[5] = 0;
-            }
-            break;
-        case RowKind::GA8:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                out[2 * k] = d[x];
-                out[2 * k + 1] = alpha[x];
-            }
-            break;
-        case RowKind::GA16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                std::uint8_t* o = out + 4 * k;
-                o[0] = d[x];
-                o[1] = 0;
-                o[2] = alpha[x];
-                o[3] = 0;
-            }
-            break;
-        case RowKind::RGBA8:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                std::uint8_t* o = out + 4 * k;
-                o[0] = inv[d[3 * x + 2]];
-                o[1] = inv[d[3 * x + 1]];
-                o[2] = inv[d[3 * x]];
-                o[3] = alpha[x];
-            }
-            break;
-        case RowKind::RGBA16:
-            for (std::size_t k = 0, x = x0; k < n; ++k, x += dx) {
-                std::uint8_t* o = out + 8 * k;
-                o[0] = inv[d[3 * x + 2]];
-                o[1] = 0;
-                o[2] = inv[d[3 * x + 1]];
-                o[3] = 0;
-                o[4] = inv[d[3 * x]];
-                o[5] = 0;
-                o[6] = alpha[x];
-                o[7] = 0;
-            }
-            break;
+        case RowKind::Grey16: WriteSamples<RowKind::Grey16>(out, n, x0, dx, d, alpha, inv); break;
+        case RowKind::RGB8: WriteSamples<RowKind::RGB8>(out, n, x0, dx, d, alpha, inv); break;
+        case RowKind::RGB16: WriteSamples<RowKind::RGB16>(out, n, x0, dx, d, alpha, inv); break;
+        case RowKind::GA8: WriteSamples<RowKind::GA8>(out, n, x0, dx, d, alpha, inv); break;
+        case RowKind::GA16: WriteSamples<RowKind::GA16>(out, n, x0, dx, d, alpha, inv); break;
+        case RowKind::RGBA8: WriteSamples<RowKind::RGBA8>(out, n, x0, dx, d, alpha, inv); break;
+        case RowKind::RGBA16: WriteSamples<RowKind::RGBA16>(out, n, x0, dx, d, alpha, inv); break;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "platform/FileIO.h"
+#include "platform/PixelRows.h"
 #include "png/PngInternal.h"
 
 namespace velto {
@@ -406,34 +407,6 @@ const std::uint8_t* TPNGObject::AlphaScanline(int row) const {
     return const_cast<TPNGObject*>(this)->AlphaScanline(row);
 }
 
-namespace {
-
-int IndexAt(const std::uint8_t* row, int x, int bpp) {
-    switch (bpp) {
-        case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-        case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-        default: return row[x];
-    }
-}
-
-void SetIndexAt(std::uint8_t* row, int x, int bpp, int v) {
-    switch (bpp) {
-        case 1: {
-            const int shift = 7 - (x & 7);
-            row[x >> 3] = static_cast<std::uint8_t>((row[x >> 3] & ~(1 << shift)) | ((v & 1) << shift));
-            break;
-        }
-        case 4: {
-            const int shift = (x & 1) ? 0 : 4;
-            row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & ~(15 << shift)) | ((v & 15) << shift));
-            break;
-        }
-        default: row[x] = static_cast<std::uint8_t>(v);
-    }
-}
-
-}  // namespace
-
 TColor TPNGObject::GetPixels(int x, int y) const {
     const TChunkIHDR& h = GetHeader();
     if (x < 0 || y < 0 || x >= h.Width || y >= h.Height || h.ImageBitmap().Empty()) return ColorFromValue(0);
@@ -442,7 +415,7 @@ TColor TPNGObject::GetPixels(int x, int y) const {
         case COLOR_GRAYSCALE: {
             // Grey levels of the DIB's own depth (2-bit samples are held as 4-bit).
             const int bpp = h.BitsPerPixel();
-            const int v = IndexAt(row, x, bpp);
+            const int v = static_cast<int>(PackedPixel(row, static_cast<std::size_t>(x), bpp));
             const int grey = bpp == 1 ? v * 255 : bpp == 4 ? v * 17 : v;
             const std::uint8_t g = GammaTable[static_cast<std::size_t>(grey)];
             return MakeColor(g, g, g);
@@ -450,7 +423,7 @@ TColor TPNGObject::GetPixels(int x, int y) const {
         case COLOR_PALETTE: {
             // The colour table already holds gamma-corrected entries; an index beyond
             // the palette reads as black.
-            const int v = IndexAt(row, x, h.BitsPerPixel());
+            const int v = static_cast<int>(PackedPixel(row, static_cast<std::size_t>(x), h.BitsPerPixel()));
             const auto* plte = fChunks.FindChunk<TChunkPLTE>();
             const int count = plte ? plte->Count : 0;
             if (v >= count) return MakeColor(0, 0, 0);
@@ -481,7 +454,7 @@ void TPNGObject::SetPixels(int x, int y, TColor c) {
                 if (const auto* plte = fChunks.FindChunk<TChunkPLTE>(); plte && plte->Count > 0)
                     table = table.first(std::min<std::size_t>(table.size(), static_cast<std::size_t>(plte->Count)));
             const int idx = NearestColorIndex(std::span<const TRGBQuad>(table), ColorR(c), ColorG(c), ColorB(c));
-            if (idx >= 0) SetIndexAt(row, x, h.BitsPerPixel(), idx);
+            if (idx >= 0) SetPackedPixel(row, static_cast<std::size_t>(x), h.BitsPerPixel(), static_cast<unsigned>(idx));
             break;
         }
         case COLOR_RGB:
