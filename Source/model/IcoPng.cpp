@@ -1,5 +1,6 @@
 // PNG-stored entries of icon and cursor files, through the PNG codec.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 
@@ -17,11 +18,14 @@ constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A
 
 // The depth of the model a PNG becomes when the directory does not say it
 // (cursor files hold the hotspot where icons hold the depth). Every PNG gets
-// one: 2-bit images become 4-bit, wide samples true colour.
-std::uint8_t DepthOfPng(const TChunkIHDR& h, bool hasTrns) {
+// one: 2-bit images become 4-bit, wide samples true colour, and a palette
+// whose entries are partly transparent 32 bits.
+std::uint8_t DepthOfPng(const TPNGObject& png, bool hasTrns) {
+    const TChunkIHDR& h = png.Header();
     switch (h.ColorType) {
     case COLOR_PALETTE:
     case COLOR_GRAYSCALE:
+        if (png.PartialAlpha()) return 32;
         if (h.BitDepth == 1) return 1;
         if (h.BitDepth <= 4) return 4;
         if (h.BitDepth == 8) return 8;
@@ -30,66 +34,6 @@ std::uint8_t DepthOfPng(const TChunkIHDR& h, bool hasTrns) {
         return hasTrns ? 32 : 24;
     default:
         return 32;
-    }
-}
-
-void FillPixels(TPNGObject& png, TmyImagePal& image) {
-    const TChunkIHDR& h = png.Header();
-    const int width = image.Width(), height = image.Height();
-    const std::uint8_t mode = png.TransparencyMode();
-
-    if (mode == 2 && h.ColorType == COLOR_PALETTE) {
-        const TChunkPLTE* plte = png.Chunks().FindChunk<TChunkPLTE>();
-        const TChunktRNS* trns = png.Chunks().FindChunk<TChunktRNS>();
-        const int paletteCount = plte ? plte->Count : 0;
-        const std::uint32_t alphaCount = trns ? trns->DataSize() : 0;
-        // The DIB's own packing (2-bit images are held as 4-bit).
-        const int bd = std::min(8, h.BitsPerPixel());
-        const int perByte = 8 / bd;
-        const unsigned maskBits = (1u << bd) - 1;
-        for (int y = 0; y < height; ++y) {
-            const std::uint8_t* row = png.Scanline(y);
-            auto dst = image.Row(y);
-            for (int x = 0; x < width; ++x) {
-                const unsigned index = (row[x / perByte] >> (8 - bd - (x % perByte) * bd)) & maskBits;
-                if (static_cast<int>(index) >= paletteCount) {
-                    // No such entry: the file is broken there; opaque black stands in.
-                    dst[x] = TmyPixel::CreateRGBA(0, 0, 0, 255);
-                    continue;
-                }
-                const TRGBQuad q = plte->GetPaletteItem(static_cast<int>(index));
-                // A tRNS shorter than the palette leaves the remaining entries opaque.
-                const std::uint8_t alpha = index < alphaCount ? trns->PaletteValues[index] : 255;
-                // Palette entries already carry the file's gamma: mapping them again would darken twice.
-                dst[x] = TmyPixel::CreateRGBA(q.Red, q.Green, q.Blue, alpha > 128 ? 255 : 0);
-            }
-        }
-        return;
-    }
-
-    if (mode == 2) {
-        const bool grey = h.BitsPerPixel() <= 8;  // grey with alpha: one grey byte per pixel
-        for (int y = 0; y < height; ++y) {
-            const std::uint8_t* row = png.Scanline(y);
-            const std::uint8_t* alpha = png.AlphaScanline(y);
-            auto dst = image.Row(y);
-            for (int x = 0; x < width; ++x) {
-                const std::uint8_t a = alpha ? alpha[x] : 255;
-                if (grey) dst[x] = TmyPixel::CreateRGBA(row[x], row[x], row[x], a);
-                else dst[x] = TmyPixel::CreateRGBA(row[3 * x + 2], row[3 * x + 1], row[3 * x], a);
-            }
-        }
-        return;
-    }
-
-    const TColor transparent = png.TransparentColor();
-    for (int y = 0; y < height; ++y) {
-        auto dst = image.Row(y);
-        for (int x = 0; x < width; ++x) {
-            const TColor c = png.GetPixels(x, y);
-            const std::uint8_t a = mode == 1 && c == transparent ? 0 : 255;
-            dst[x] = TmyPixel::CreateRGBA(ColorR(c), ColorG(c), ColorB(c), a);
-        }
     }
 }
 
@@ -123,10 +67,13 @@ bool TmyIcoIO::ReadPNG(TmyIcon& doc, std::uint8_t depth, bool depthFromPng, Byte
         if (h.Width != static_cast<std::int32_t>(width) || h.Height != static_cast<std::int32_t>(height)) return false;
         if (depthFromPng) {
             const TChunktRNS* trns = png.Chunks().FindChunk<TChunktRNS>();
-            depth = DepthOfPng(h, trns && trns->AppliesToImage());
+            depth = DepthOfPng(png, trns && trns->AppliesToImage());
+        } else if (h.ColorType == COLOR_PALETTE && png.PartialAlpha()) {
+            depth = 32;  // whatever the directory says: an indexed image would lose the file's alpha
         }
         auto image = std::make_unique<TmyImagePal>(ImageSize{h.Width, h.Height}, depth);
-        FillPixels(png, *image);
+        static_assert(sizeof(TmyPixel) == 4 && offsetof(TmyPixel, R) == 0 && offsetof(TmyPixel, A) == 3);
+        for (int y = 0; y < h.Height; ++y) png.GetRGBA(y, reinterpret_cast<std::uint8_t*>(image->Row(y).data()));
         if (depth == 1 || depth == 4 || depth == 8) image->BuildPalette();
         doc.AppendImage(std::move(image));
         return true;

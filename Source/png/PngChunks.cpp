@@ -185,7 +185,18 @@ bool TChunkIHDR::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
 }
 
 bool TChunkIHDR::SaveToStream(ByteWriter& stream) {
-    if (BitDepth == 2) BitDepth = 4;  // the DIB holds 2-bit images as 4-bit
+    if (BitDepth == 2) {
+        BitDepth = 4;  // the DIB holds 2-bit images as 4-bit
+        // A grey key follows its samples into 4 bits (x5), or the transparent
+        // pixels would turn opaque once written.
+        auto* trns = Owner().Chunks().FindChunk<TChunktRNS>();
+        if (ColorType == COLOR_GRAYSCALE && trns && trns->Data.size() == 2) {
+            const auto v = static_cast<std::uint8_t>((trns->Data[1] & 3) * 5);
+            trns->Data = {0, v};
+            trns->PaletteValues[0] = 0;
+            trns->PaletteValues[1] = v;
+        }
+    }
     ResizeData(13);
     PutBE32(Data.data(), static_cast<std::uint32_t>(Width));
     PutBE32(Data.data() + 4, static_cast<std::uint32_t>(Height));
@@ -212,6 +223,7 @@ void TChunkIHDR::Assign(const TChunk& source) {
         fImage = s->fImage;
         ImageAlpha = s->ImageAlpha;
         ExtraImageData = s->ExtraImageData;
+        KeyedPixels = s->KeyedPixels;
     } catch (const std::bad_alloc&) {
         throw EPNGOutMemory(EPNGOutMemoryText);
     }
@@ -225,6 +237,8 @@ void TChunkIHDR::PrepareImageData() {
     ImageAlpha.shrink_to_fit();
     ExtraImageData.clear();
     ExtraImageData.shrink_to_fit();
+    KeyedPixels.clear();
+    KeyedPixels.shrink_to_fit();
     fBitsPerPixel = 0;
     fBytesPerRow = 0;
     if (Width <= 0 || Height <= 0) throw EPngInvalidIHDR(EPngInvalidIHDRText);
@@ -393,14 +407,14 @@ TColor TChunktRNS::TransparentColor() const {
 void TChunktRNS::SetTransparentColor(TColor c) {
     PaletteValues.fill(0);
     BitTransparency = true;
-    const TChunkIHDR& h = Header();
-    // Samples of the header's depth; a 16-bit sample's high byte is the colour.
+    TChunkIHDR& h = Header();
+    // The pixels are compared with the new colour from now on.
+    h.KeyedPixels.clear();
+    // Samples of the header's depth; a 16-bit sample's high byte is the colour,
+    // its low byte 0 as the encoder writes it, so that the key matches what is saved.
     auto sample = [&](std::uint8_t v) -> std::uint16_t {
-        if (h.BitDepth == 16) return static_cast<std::uint16_t>(v * 257);
-        if (h.BitDepth < 8) {
-            const int bits = h.BitDepth == 2 ? 4 : h.BitDepth;
-            return static_cast<std::uint16_t>((v * ((1 << bits) - 1) + 127) / 255);
-        }
+        if (h.BitDepth == 16) return static_cast<std::uint16_t>(v << 8);
+        if (h.BitDepth < 8) return static_cast<std::uint16_t>((v * ((1 << h.BitDepth) - 1) + 127) / 255);
         return v;
     };
     switch (h.ColorType) {
@@ -446,6 +460,10 @@ void TChunktRNS::SetTransparentColor(TColor c) {
         }
         default: break;
     }
+    // The values of grey and RGB images are the chunk's bytes: writing copies
+    // them back, so they must hold the key just set, not zeros.
+    if (h.ColorType == COLOR_GRAYSCALE || h.ColorType == COLOR_RGB)
+        std::copy(Data.begin(), Data.end(), PaletteValues.begin());
 }
 
 // ---------------------------------------------------------------------------
@@ -464,7 +482,9 @@ void TChunkgAMA::SetGamma(std::uint32_t value) {
 
 bool TChunkgAMA::LoadFromStream(ByteReader& stream, const TChunkName& name, std::uint32_t size) {
     TChunk::LoadFromStream(stream, name, size);
-    if (Data.size() != 4) SetGamma(1);
+    // A chunk of another size is ignored (kept as read): taken as the value 1 it
+    // would darken the image to near black.
+    if (Data.size() != 4) return true;
     const std::uint32_t value = Gamma();
     if (value != 0) {
         TPNGObject& o = Owner();

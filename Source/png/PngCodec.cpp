@@ -160,6 +160,19 @@ void UnfilterRow(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* prior
     }
 }
 
+
+SampleKey KeyOf(const TPNGObject& owner, const TChunkIHDR& h) {
+    SampleKey key;
+    const auto* trns = owner.Chunks().FindChunk<TChunktRNS>();
+    if ((h.ColorType != COLOR_GRAYSCALE && h.ColorType != COLOR_RGB) || !trns || !trns->AppliesToImage()) return key;
+    key.present = true;
+    key.samples = SamplesPerPixel(h.ColorType);
+    const unsigned mask = h.BitDepth == 16 ? 0xFFFFu : (1u << h.BitDepth) - 1u;
+    for (int c = 0; c < key.samples; ++c)
+        key.value[c] = ((unsigned{trns->Data[2 * c]} << 8) | trns->Data[2 * c + 1]) & mask;
+    return key;
+}
+
 }  // namespace png_detail
 
 namespace {
@@ -234,18 +247,21 @@ void CopySamples(const std::uint8_t* s, std::size_t n, std::size_t x0, std::size
     }
 }
 
-// DIB, alpha -> file row, one kind of unpacked samples: colour through the
-// inverse gamma table, low bytes of 16-bit samples written as 0.
+// DIB, extra, alpha -> file row, one kind of unpacked samples: colour through
+// the inverse gamma table (the decoder passed both bytes of 16-bit colour
+// samples through the gamma table); the low byte of 16-bit alpha, never kept,
+// is written as 0.
 template <RowKind Kind>
 void WriteSamples(std::uint8_t* out, std::size_t n, std::size_t x0, std::size_t dx, const std::uint8_t* d,
-                  const std::uint8_t* alpha, const std::uint8_t* inv) {
+                  const std::uint8_t* e, const std::uint8_t* alpha, const std::uint8_t* inv) {
     constexpr SampleLayout L = LayoutOf(Kind);
+    auto F = [inv](std::uint8_t v) { return L.channels == 3 ? inv[v] : v; };
     for (std::size_t k = 0; k < n; ++k, out += L.bytes) {
-        const std::size_t x = x0 + k * dx;
-        for (int c = 0; c < L.channels; ++c) out[L.dib[c]] = L.channels == 3 ? inv[d[x * L.channels + c]] : d[x + c];
+        const std::size_t x = (x0 + k * dx) * L.channels;
+        for (int c = 0; c < L.channels; ++c) out[L.dib[c]] = F(d[x + c]);
         if constexpr (L.extra[0] >= 0)
-            for (int c = 0; c < L.channels; ++c) out[L.extra[c]] = 0;
-        if constexpr (L.alpha >= 0) out[L.alpha] = alpha[x];
+            for (int c = 0; c < L.channels; ++c) out[L.extra[c]] = F(e[x + c]);
+        if constexpr (L.alpha >= 0) out[L.alpha] = alpha[x0 + k * dx];
         if constexpr (L.alphaLow >= 0) out[L.alphaLow] = 0;
     }
 }
@@ -296,6 +312,21 @@ void CopyRowThrough(bool identity, RowKind kind, int depth, const std::uint8_t* 
         CopyRow<Interlaced, false>(kind, depth, s, n, rowBytes, x0, dx, o, g, dibBytes);
     else
         CopyRow<Interlaced, true>(kind, depth, s, n, rowBytes, x0, dx, o, g, dibBytes);
+}
+
+// Marks in `keyed` (the row of KeyedPixels) the pixels of a file row whose
+// samples all equal the key: the file's own values, before any gamma.
+void MarkKeyed(const SampleKey& key, int depth, const std::uint8_t* s, std::size_t n, std::size_t x0, std::size_t dx,
+               std::uint8_t* keyed) {
+    for (std::size_t k = 0; k < n; ++k) {
+        bool same = true;
+        for (int c = 0; c < key.samples && same; ++c) {
+            const std::size_t i = k * static_cast<std::size_t>(key.samples) + static_cast<std::size_t>(c);
+            const unsigned v = depth == 16 ? (unsigned{s[2 * i]} << 8) | s[2 * i + 1] : PackedPixel(s, i, depth);
+            same = v == key.value[c];
+        }
+        keyed[x0 + k * dx] = same;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -379,6 +410,14 @@ bool TChunkIDAT::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
     const std::size_t dibBytes = static_cast<std::size_t>(h.BytesPerRow());
     std::uint8_t* alphaBase = h.ImageAlpha.empty() ? nullptr : h.ImageAlpha.data();
     std::uint8_t* extraBase = h.ExtraImageData.empty() ? nullptr : h.ExtraImageData.data();
+    // Transparency by colour is decided here, on the file's samples: the stored
+    // ones may have passed through gamma, and 16-bit ones lost their low byte.
+    const SampleKey key = KeyOf(owner, h);
+    try {
+        h.KeyedPixels.assign(key.present ? static_cast<std::size_t>(width * height) : 0, 0);
+    } catch (const std::bad_alloc&) {
+        throw EPNGOutMemory(EPNGOutMemoryText);
+    }
     auto rowOut = [&](std::uint64_t y) {
         const auto row = static_cast<int>(y);
         RowOut o{dib.ScanLine(row), nullptr, nullptr};
@@ -426,6 +465,7 @@ bool TChunkIDAT::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
                     CopyRowThrough<true>(identity, kind, h.BitDepth, row + 1, n, rb, x0, dx, o, gamma, dibBytes);
                 else
                     CopyRowThrough<false>(identity, kind, h.BitDepth, row + 1, n, rb, x0, dx, o, gamma, dibBytes);
+                if (key.present) MarkKeyed(key, h.BitDepth, row + 1, n, x0, dx, h.KeyedPixels.data() + y * width);
                 above = row + 1;
             }
             if (got < want) return true;  // the compressed data ended early: the rest stays zero
@@ -443,7 +483,7 @@ namespace {
 
 // File row of the header's pixels (plain: k = x; interlaced: x = x0 + k * dx).
 void WriteRow(RowKind kind, int fileDepth, std::uint8_t* out, std::size_t rowBytes, std::size_t n,
-              std::size_t x0, std::size_t dx, const std::uint8_t* d, const std::uint8_t* alpha,
+              std::size_t x0, std::size_t dx, const std::uint8_t* d, const std::uint8_t* e, const std::uint8_t* alpha,
               const std::uint8_t* inv) {
     switch (kind) {
         case RowKind::Packed:
@@ -459,13 +499,13 @@ void WriteRow(RowKind kind, int fileDepth, std::uint8_t* out, std::size_t rowByt
                 OrPackedPixel(out, k, fileDepth, PackedPixel(d, x, fileDepth));
             break;
         }
-        case RowKind::Grey16: WriteSamples<RowKind::Grey16>(out, n, x0, dx, d, alpha, inv); break;
-        case RowKind::RGB8: WriteSamples<RowKind::RGB8>(out, n, x0, dx, d, alpha, inv); break;
-        case RowKind::RGB16: WriteSamples<RowKind::RGB16>(out, n, x0, dx, d, alpha, inv); break;
-        case RowKind::GA8: WriteSamples<RowKind::GA8>(out, n, x0, dx, d, alpha, inv); break;
-        case RowKind::GA16: WriteSamples<RowKind::GA16>(out, n, x0, dx, d, alpha, inv); break;
-        case RowKind::RGBA8: WriteSamples<RowKind::RGBA8>(out, n, x0, dx, d, alpha, inv); break;
-        case RowKind::RGBA16: WriteSamples<RowKind::RGBA16>(out, n, x0, dx, d, alpha, inv); break;
+        case RowKind::Grey16: WriteSamples<RowKind::Grey16>(out, n, x0, dx, d, e, alpha, inv); break;
+        case RowKind::RGB8: WriteSamples<RowKind::RGB8>(out, n, x0, dx, d, e, alpha, inv); break;
+        case RowKind::RGB16: WriteSamples<RowKind::RGB16>(out, n, x0, dx, d, e, alpha, inv); break;
+        case RowKind::GA8: WriteSamples<RowKind::GA8>(out, n, x0, dx, d, e, alpha, inv); break;
+        case RowKind::GA16: WriteSamples<RowKind::GA16>(out, n, x0, dx, d, e, alpha, inv); break;
+        case RowKind::RGBA8: WriteSamples<RowKind::RGBA8>(out, n, x0, dx, d, e, alpha, inv); break;
+        case RowKind::RGBA16: WriteSamples<RowKind::RGBA16>(out, n, x0, dx, d, e, alpha, inv); break;
     }
 }
 
@@ -537,6 +577,8 @@ bool TChunkIDAT::SaveToStream(ByteWriter& stream) {
     const std::uint8_t* inv = owner.InverseGamma.data();
     const TBitmap& dib = h.ImageBitmap();
     const std::uint8_t* alphaBase = h.ImageAlpha.empty() ? nullptr : h.ImageAlpha.data();
+    const std::uint8_t* extraBase = h.ExtraImageData.empty() ? nullptr : h.ExtraImageData.data();
+    const auto dibBytes = static_cast<std::size_t>(h.BytesPerRow());
 
     const auto maxRow = static_cast<std::size_t>(RowBytes(width, h.ColorType, depth));
     // prior, current, one row per filter, and a staging area of whole filtered rows.
@@ -561,6 +603,7 @@ bool TChunkIDAT::SaveToStream(ByteWriter& stream) {
             const std::uint64_t y = p.rowStart + j * static_cast<std::uint64_t>(p.rowInc);
             WriteRow(kind, depth, cur.data(), rb, static_cast<std::size_t>(pw), static_cast<std::size_t>(p.colStart),
                      static_cast<std::size_t>(p.colInc), dib.ScanLine(static_cast<int>(y)),
+                     extraBase ? extraBase + static_cast<std::size_t>(height - 1 - y) * dibBytes : nullptr,
                      alphaBase ? alphaBase + y * width : nullptr, inv);
             const std::uint8_t f = png_detail::FilterToEncode(filters, cur.data(), prior.data(), filtered, rb, offset);
             staging.push_back(f);

@@ -492,6 +492,93 @@ TColor TPNGObject::TransparentColor() const {
     return trns ? trns->TransparentColor() : ColorFromValue(0);
 }
 
+bool TPNGObject::PartialAlpha() const {
+    const TChunkIHDR& h = GetHeader();
+    if (h.ColorType == COLOR_GRAYSCALEALPHA || h.ColorType == COLOR_RGBALPHA) return true;
+    const auto* trns = fChunks.FindChunk<TChunktRNS>();
+    if (h.ColorType != COLOR_PALETTE || !trns || !trns->AppliesToImage()) return false;
+    return std::any_of(trns->Data.begin(), trns->Data.end(), [](std::uint8_t a) { return a != 0 && a != 255; });
+}
+
+void TPNGObject::GetRGBA(int row, std::uint8_t* out) const {
+    const TChunkIHDR& h = GetHeader();
+    if (row < 0 || row >= h.Height || h.ImageBitmap().Empty()) return;
+    const auto w = static_cast<std::size_t>(h.Width);
+    const std::uint8_t* dib = h.ImageBitmap().ScanLine(row);
+    const int bpp = h.BitsPerPixel();
+    auto put = [&out](std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+        out[0] = r, out[1] = g, out[2] = b, out[3] = a;
+        out += 4;
+    };
+    switch (h.ColorType) {
+        case COLOR_PALETTE: {
+            // Transparency belongs to the palette index, never to a colour:
+            // entries of one colour may have different alpha.
+            const auto* plte = fChunks.FindChunk<TChunkPLTE>();
+            const auto* trns = fChunks.FindChunk<TChunktRNS>();
+            const std::size_t count = plte ? static_cast<std::size_t>(std::max(plte->Count, 0)) : 0;
+            const std::size_t alphas = trns && trns->AppliesToImage() ? trns->Data.size() : 0;
+            const auto table = h.ImageBitmap().ColorTable();
+            for (std::size_t x = 0; x < w; ++x) {
+                const unsigned i = PackedPixel(dib, x, bpp);
+                if (i >= count || i >= table.size()) {
+                    put(0, 0, 0, 255);
+                    continue;
+                }
+                put(table[i].Red, table[i].Green, table[i].Blue, i < alphas ? trns->PaletteValues[i] : 255);
+            }
+            break;
+        }
+        case COLOR_GRAYSCALEALPHA:
+        case COLOR_RGBALPHA: {
+            const std::uint8_t* alpha = h.ImageAlpha.data() + static_cast<std::size_t>(row) * w;
+            for (std::size_t x = 0; x < w; ++x) {
+                if (h.ColorType == COLOR_GRAYSCALEALPHA)
+                    put(dib[x], dib[x], dib[x], alpha[x]);
+                else
+                    put(dib[3 * x + 2], dib[3 * x + 1], dib[3 * x], alpha[x]);
+            }
+            break;
+        }
+        default: {
+            // Grey or RGB, perhaps with one transparent colour: decided on the
+            // file's samples when loaded, else on the stored ones.
+            const SampleKey key = KeyOf(*this, h);
+            const std::uint8_t* keyed =
+                h.KeyedPixels.empty() ? nullptr : h.KeyedPixels.data() + static_cast<std::size_t>(row) * w;
+            const std::uint8_t* extra = h.BitDepth == 16 ? h.ExtraImageData.data() +
+                                                               static_cast<std::size_t>(h.Height - 1 - row) * h.BytesPerRow()
+                                                         : nullptr;
+            const int samples = SamplesPerPixel(h.ColorType);
+            auto stored = [&](std::size_t x, int c) -> unsigned {
+                // DIB order is B, G, R; 2-bit grey is held as 4-bit values x5.
+                const std::size_t i = x * static_cast<std::size_t>(samples) + static_cast<std::size_t>(samples - 1 - c);
+                if (extra) return (unsigned{dib[i]} << 8) | extra[i];
+                if (samples == 3 || bpp == 8) return dib[i];
+                return PackedPixel(dib, x, bpp) / (h.BitDepth == 2 ? 5u : 1u);
+            };
+            for (std::size_t x = 0; x < w; ++x) {
+                std::uint8_t r, g, b;
+                if (samples == 3) {
+                    r = dib[3 * x + 2], g = dib[3 * x + 1], b = dib[3 * x];
+                } else {
+                    const unsigned v = bpp == 8 ? dib[x] : PackedPixel(dib, x, bpp);
+                    r = g = b = GammaTable[bpp == 1 ? v * 255 : bpp == 4 ? v * 17 : v];
+                }
+                bool transparent = false;
+                if (key.present && keyed) {
+                    transparent = keyed[x] != 0;
+                } else if (key.present) {
+                    transparent = true;
+                    for (int c = 0; c < samples; ++c) transparent &= stored(x, c) == key.value[c];
+                }
+                put(r, g, b, transparent ? 0 : 255);
+            }
+            break;
+        }
+    }
+}
+
 void TPNGObject::CreateAlpha() {
     TChunkIHDR& h = GetHeader();
     switch (h.ColorType) {
@@ -505,6 +592,7 @@ void TPNGObject::CreateAlpha() {
                 throw EPNGOutMemory(EPNGOutMemoryText);
             }
             h.ColorType = h.ColorType == COLOR_GRAYSCALE ? COLOR_GRAYSCALEALPHA : COLOR_RGBALPHA;
+            h.KeyedPixels.clear();
             // A transparent colour is not allowed beside an alpha channel: the alpha
             // plane takes over, and the file written stays valid.
             if (auto* trns = fChunks.FindChunk<TChunktRNS>()) fChunks.RemoveChunk(trns);

@@ -214,6 +214,11 @@ public:
     std::vector<std::uint8_t> ImageAlpha;
     // The DIB's geometry (bottom-up); empty unless bit depth 16.
     std::vector<std::uint8_t> ExtraImageData;
+    // Grey and RGB images loaded with a usable tRNS: 1 where the file's samples
+    // equalled the transparent colour (all 16 bits, before gamma), else 0;
+    // top-down, Width bytes per row. Empty otherwise: images built in memory
+    // are compared by their stored samples. Pixel edits do not update it.
+    std::vector<std::uint8_t> KeyedPixels;
 
 protected:
     std::unique_ptr<TChunk> NewOfSameClass(TPNGObject& owner) const override;
@@ -446,6 +451,18 @@ public:
 
     // 0 none, 1 one transparent colour, 2 partial (alpha).
     std::uint8_t TransparencyMode() const;
+    // True when pixels may be partly transparent: colour types 4 and 6, and
+    // palette images whose tRNS gives an entry an alpha other than 0 and 255.
+    // An indexed picture cannot keep such alpha: importers of PNG images build
+    // a 32-bit one for them.
+    bool PartialAlpha() const;
+    // Row `row` (0 = top) as shown: Width pixels of straight R, G, B, A. Colours
+    // as GetPixels gives them (through the gamma tables); alpha from the alpha
+    // plane, from the tRNS value of the pixel's palette index (an index beyond
+    // the palette is opaque black), or 0 where the file's grey or RGB samples
+    // equal the tRNS colour (compared at full depth, before gamma; see
+    // KeyedPixels); else 255. Nothing is written for a row outside the image.
+    void GetRGBA(int row, std::uint8_t* out) const;
     std::uint8_t GetTransparencyMode() const { return TransparencyMode(); }
     // The colour tRNS makes transparent; 0 without (a usable) tRNS.
     TColor TransparentColor() const;

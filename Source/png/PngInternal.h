@@ -95,6 +95,16 @@ void ReadChunkData(ByteReader& stream, const TChunkName& name, std::uint32_t siz
 bool InflateBuffer(std::span<const std::uint8_t> in, std::size_t maxOut, std::vector<std::uint8_t>& out);
 bool DeflateBuffer(std::span<const std::uint8_t> in, int level, std::vector<std::uint8_t>& out);
 
+// The tRNS colour of a grey or RGB image as samples of its bit depth (bits
+// beyond the depth are ignored, as other readers do); not present without a
+// usable tRNS.
+struct SampleKey {
+    bool present = false;
+    int samples = 1;
+    unsigned value[3] = {};
+};
+SampleKey KeyOf(const TPNGObject& owner, const TChunkIHDR& h);
+
 // Grey of 1, 2 or 4 bits becomes 8-bit grey with the same levels.
 void WidenGreyTo8Bits(TChunkIHDR& header);
 

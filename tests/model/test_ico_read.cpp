@@ -141,9 +141,9 @@ TEST(IcoRead, EveryDepthBottomUpWithMaskOrAlpha) {
         {1, {PngFile(2, 1, 8, 2, {{1, 2, 3, 1, 2, 3}}), 1, 8}, "8 010203ff 010203ff"},
         {2, {PngFile(3, 1, 2, 3, {{0x1B}}, rgbw), 1, 2}, "4 000000ff ff0000ff 00ff00ff"},
         {2, {PngFile(2, 1, 8, 6, {{1, 2, 3, 4, 5, 6, 7, 255}}), 0, 1}, "32 01020304 050607ff"},
-        // tRNS for three of four entries: 128, 129, 0; index 9 lies beyond the palette.
+        // tRNS for three of four entries: 128, 129, 0, kept as they are; index 9 lies beyond the palette.
         {1, {PngFile(5, 1, 8, 3, {{0, 1, 2, 3, 9}}, {10, 0, 0, 20, 0, 0, 30, 0, 0, 40, 0, 0}, {128, 129, 0}), 1, 32},
-         "32 00000000 140000ff 00000000 280000ff 000000ff"},
+         "32 0a000080 14000081 00000000 280000ff 000000ff"},
     };
     for (const auto& c : cases) {
         const Loaded r = Load(IcoFile(c.type, {c.entry}));
@@ -215,14 +215,57 @@ TEST(IcoRead, AtMostAHundredEntriesAndOnlyThosePresent) {
 
 // ---------------------------------------------------------------- PNG entries
 
-TEST(IcoReadPng, PaletteGammaIsAppliedOnce) {
-    // With and without partial transparency the colours agree: the palette already carries gamma.
-    const Bytes pal = {10, 100, 200, 40, 80, 160};
-    const Loaded a = Load(IcoFile(1, {{PngFile(2, 1, 8, 3, {{0, 1}}, pal, {255, 200}, 100000), 1, 32}}));
-    const Loaded b = Load(IcoFile(1, {{PngFile(2, 1, 8, 3, {{0, 1}}, pal, {}, 100000), 1, 32}}));
-    ASSERT_TRUE(a.ok && b.ok);
-    EXPECT_NE(Hex(b.doc.Image(0)), "0a64c8ff 2850a0ff") << "gamma 1.0 should change the samples";
-    EXPECT_EQ(Hex(a.doc.Image(0)), Hex(b.doc.Image(0)));
+// The PNG with one more chunk right after its header.
+Bytes WithChunk(Bytes png, const char* name, const Bytes& data) {
+    ByteWriter w;
+    Chunk(w, name, data);
+    png.insert(png.begin() + 33, w.buffer().begin(), w.buffer().end());
+    return png;
+}
+
+TEST(IcoReadPng, TransparencyAndGammaOfPngEntries) {
+    const Bytes blacks(12, 0), grey55 = {5, 5, 5, 5, 5, 5}, pal = {10, 100, 200, 40, 80, 160};
+    const Bytes shadow = PngFile(4, 1, 8, 3, {{0, 1, 2, 3}}, blacks, {0, 64, 128, 255});
+    const struct {
+        const char* name;
+        std::uint16_t type;
+        Entry entry;
+        const char* want;  // depth, then the pixels
+    } rows[] = {
+        // A common cursor shadow: entries of one colour (black) with different alpha.
+        {"a cursor's palette shadow loads as 32 bits with its alpha", 2, {shadow, 0, 0},
+         "32 00000000 00000040 00000080 000000ff"},
+        {"an icon directory saying 8 bits does not drop the alpha", 1, {shadow, 1, 8},
+         "32 00000000 00000040 00000080 000000ff"},
+        {"palette alpha of only 0 and 255 stays indexed", 2, {PngFile(3, 1, 8, 3, {{0, 1, 2}}, blacks, {0, 255, 0})},
+         "8 00000000 000000ff 00000000"},
+        {"the transparent entry is an index: the same colour elsewhere stays opaque", 2,
+         {PngFile(2, 1, 8, 3, {{0, 1}}, grey55, {0})}, "8 00000000 050505ff"},
+        {"16-bit grey keys compare all 16 bits", 2,
+         {PngFile(2, 1, 16, 0, {{0x12, 0x34, 0x12, 0x35}}, {}, {0x12, 0x34})}, "32 00000000 121212ff"},
+        {"keys compare the file's samples before gamma", 2,
+         {PngFile(2, 1, 8, 2, {{255, 255, 255, 254, 254, 254}}, {}, {0, 255, 0, 255, 0, 255}, 100000)},
+         "32 00000000 ffffffff"},
+        // The palette carries the gamma once, with and without partial transparency.
+        {"palette gamma applied once", 1, {PngFile(2, 1, 8, 3, {{0, 1}}, pal, {}, 100000), 1, 32},
+         "32 3ba7e4ff 6e97ceff"},
+        {"palette gamma applied once beside partial alpha", 1, {PngFile(2, 1, 8, 3, {{0, 1}}, pal, {255, 200}, 100000), 1, 32},
+         "32 3ba7e4ff 6e97cec8"},
+        {"a gAMA chunk of another length is ignored", 2,
+         {WithChunk(PngFile(1, 1, 8, 2, {{128, 64, 32}}), "gAMA", {0, 1, 0})}, "24 804020ff"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const Loaded l = Load(IcoFile(r.type, {r.entry}));
+        ASSERT_TRUE(l.ok);
+        EXPECT_EQ(std::to_string(l.doc.Image(0).BitCount) + " " + Hex(l.doc.Image(0)), r.want);
+        // Saved as a cursor and read again, the pixels and their alpha stay.
+        ByteWriter saved;
+        ASSERT_TRUE(TmyIcoIO(false).SaveToStream(l.doc, saved, false));
+        const Loaded back = Load(saved.buffer());
+        ASSERT_TRUE(back.ok);
+        EXPECT_EQ(std::to_string(back.doc.Image(0).BitCount) + " " + Hex(back.doc.Image(0)), r.want);
+    }
 }
 
 TEST(IcoReadPng, HugeHeadersAreRefusedUndecodedAndDamageIsSilent) {

@@ -1,12 +1,13 @@
 #pragma once
 // Shared by the PNG unit and peer tests: crafting PNG bytes chunk by chunk, and
-// reading a decoded image back as straight RGBA through the public interface only.
+// a decoded image as straight RGBA.
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "png/PngImage.h"
@@ -117,45 +118,41 @@ struct Rgba {
     Bytes px;  // R, G, B, A per pixel, top row first
 };
 
-// Straight RGBA of a loaded image: colours from GetPixels, alpha from the alpha
-// plane, the palette's tRNS values or the transparent colour compared at full
-// sample precision (the extra plane holds the low bytes of 16-bit samples).
-inline Rgba ToRgba(velto::TPNGObject& png) {
-    using namespace velto;
-    const TChunkIHDR& h = png.GetHeader();
-    Rgba r{h.Width, h.Height, Bytes(static_cast<std::size_t>(h.Width) * h.Height * 4)};
-    const auto* trns = png.Chunks().FindChunk<TChunktRNS>();
-    const Bytes key = trns && trns->AppliesToImage() ? trns->Data : Bytes{};
-    const auto* plte = png.Chunks().FindChunk<TChunkPLTE>();
-    const int bpp = h.BitsPerPixel(), depth = h.BitDepth;
-    for (int y = 0; y < r.height; ++y) {
-        const std::uint8_t *row = png.Scanline(y), *alpha = png.AlphaScanline(y), *extra = png.ExtraScanline(y);
-        auto full = [&](int i) { return depth == 16 ? (row[i] << 8) | extra[i] : row[i]; };
-        for (int x = 0; x < r.width; ++x) {
-            const TColor c = png.GetPixels(x, y);
-            std::uint8_t* p = &r.px[(static_cast<std::size_t>(y) * r.width + x) * 4];
-            p[0] = ColorR(c);
-            p[1] = ColorG(c);
-            p[2] = ColorB(c);
-            p[3] = alpha ? alpha[x] : 255;
-            if (key.empty()) continue;
-            if (h.ColorType == COLOR_RGB) {  // DIB is B, G, R
-                bool same = true;
-                for (int ch = 0; ch < 3; ++ch) same &= full(x * 3 + 2 - ch) == ((key[2 * ch] << 8) | key[2 * ch + 1]);
-                if (same) p[3] = 0;
-                continue;
-            }
-            const int v = bpp == 1 ? (row[x >> 3] >> (7 - (x & 7))) & 1
-                          : bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
-                                     : full(x);
-            if (h.ColorType == COLOR_PALETTE) {
-                if (plte && v < plte->Count && static_cast<std::size_t>(v) < key.size()) p[3] = trns->PaletteValues[static_cast<std::size_t>(v)];
-            } else if (v / (depth == 2 ? 5 : 1) == (((key[0] << 8) | key[1]) & (depth == 16 ? 0xFFFF : (1 << depth) - 1))) {
-                p[3] = 0;  // other readers ignore key bits beyond the depth
-            }
-        }
-    }
+// Straight RGBA of an image as the codec shows it (GetRGBA), top row first.
+inline Rgba ToRgba(const velto::TPNGObject& png) {
+    Rgba r{png.Width(), png.Height(), Bytes(static_cast<std::size_t>(png.Width()) * png.Height() * 4)};
+    for (int y = 0; y < r.height; ++y) png.GetRGBA(y, &r.px[static_cast<std::size_t>(y) * r.width * 4]);
     return r;
+}
+
+// Every colour type and bit depth pair.
+inline constexpr std::pair<int, int> kLayouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                                                   {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
+// Each filter alone, and all of them.
+inline constexpr velto::TFilters kFilterSets[] = {1 << velto::pfNone, 1 << velto::pfSub, 1 << velto::pfUp,
+                                                  1 << velto::pfAverage, 1 << velto::pfPaeth, 0x1F};
+
+// A 37x19 image of the layout whose pixels make every predictor matter: a
+// palette of distinct entries, colours and alpha varying by position, and the
+// low bytes of 16-bit samples set.
+inline void PaintLayout(velto::TPNGObject& png, int type, int depth, std::uint8_t interlace, velto::TFilters filters) {
+    using namespace velto;
+    png.CreateBlank(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(depth), 37, 19);
+    png.InterlaceMethod = interlace;
+    png.Filters = filters;
+    if (type == COLOR_PALETTE) {
+        TPaletteEntries pal(std::size_t{1} << depth);
+        for (std::size_t i = 0; i < pal.size(); ++i)
+            pal[i] = {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 5), 0};
+        png.SetPalette(pal);
+    }
+    for (int y = 0; y < 19; ++y)
+        for (int x = 0; x < 37; ++x) {
+            png.SetPixels(x, y, MakeColor(static_cast<std::uint8_t>(x * 7), static_cast<std::uint8_t>(y * 13),
+                                          static_cast<std::uint8_t>(x * y)));
+            if (auto* a = png.AlphaScanline(y)) a[x] = static_cast<std::uint8_t>(x * 11 + y);
+        }
+    for (auto& e : png.GetHeader().ExtraImageData) e = 0x5A;
 }
 
 // Empty when equal, else the size or the first differing pixel and channel.
