@@ -7,6 +7,10 @@
 //   animated cursors give each frame's "rate" in seconds, and the
 //   document's "title" and "author"; rgba_sha256 covers the R, G, B, A bytes
 //   of every pixel, rows from the top, a pixel of alpha 0 counted as 0, 0, 0, 0.
+//   PNG files give their image as the codec shows it (tRNS applied, gamma as
+//   the codec applies it), "bitcount" being the bits per pixel of the file:
+//   {"kind": "png", "images": [{"width": W, "height": H, "bitcount": B,
+//     "rgba_sha256": "<hex>"}]}
 //   {"kind": ..., "error": "not readable as <kind>"}  exit code 1
 //   {"error": "<reason>: <file>"} exit code 1, when the file cannot be read
 #include <array>
@@ -23,6 +27,7 @@
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
+#include "png/PngImage.h"
 
 namespace {
 
@@ -183,18 +188,70 @@ private:
     std::uint64_t length_ = 0;
 };
 
-std::string PixelHash(const velto::TmyImage& img) {
+// SHA-256 of `height` rows of straight RGBA that fill(y, row) writes, a pixel
+// of alpha 0 counted as 0, 0, 0, 0.
+template <class Fill>
+std::string RgbaHash(int height, std::size_t width, Fill&& fill) {
     Sha256 sha;
-    std::vector<std::uint8_t> row;
-    for (int y = 0; y < img.Height(); ++y) {
-        row.clear();
-        for (const velto::TmyPixel& p : img.Row(y)) {
-            if (p.A == 0) row.insert(row.end(), {0, 0, 0, 0});
-            else row.insert(row.end(), {p.R, p.G, p.B, p.A});
-        }
+    std::vector<std::uint8_t> row(width * 4);
+    for (int y = 0; y < height; ++y) {
+        fill(y, row.data());
+        for (std::size_t i = 3; i < row.size(); i += 4)
+            if (row[i] == 0) row[i - 3] = row[i - 2] = row[i - 1] = 0;
         sha.update(row.data(), row.size());
     }
     return sha.hex();
+}
+
+std::string PixelHash(const velto::TmyImage& img) {
+    return RgbaHash(img.Height(), static_cast<std::size_t>(img.Width()), [&](int y, std::uint8_t* out) {
+        for (const velto::TmyPixel& p : img.Row(y)) {
+            *out++ = p.R;
+            *out++ = p.G;
+            *out++ = p.B;
+            *out++ = p.A;
+        }
+    });
+}
+
+// Bits of one pixel in the file: the bit depth times the samples of the colour type.
+int FileBitsPerPixel(const velto::TChunkIHDR& h) {
+    const int samples = h.ColorType == velto::COLOR_RGB ? 3 : h.ColorType == velto::COLOR_GRAYSCALEALPHA ? 2
+                        : h.ColorType == velto::COLOR_RGBALPHA ? 4 : 1;
+    return h.BitDepth * samples;
+}
+
+// Reads a PNG file and adds its image.
+bool dumpPng(JsonWriter& json, const std::string& file) {
+    velto::TPNGObject png;
+    std::vector<std::uint8_t> bytes;
+    bool ok = velto::ReadWholeFile(file, bytes, png.Limits.fileSize);
+    try {
+        velto::ByteReader reader(bytes);
+        if (ok) png.LoadFromStream(reader);
+    } catch (const velto::EPngError&) {
+        ok = false;
+    }
+    if (!ok) {
+        json.key("error");
+        json.string("not readable as png");
+        return false;
+    }
+    const velto::TChunkIHDR& h = png.Header();
+    json.key("images");
+    json.beginArray();
+    json.beginObject();
+    json.key("width");
+    json.number(h.Width);
+    json.key("height");
+    json.number(h.Height);
+    json.key("bitcount");
+    json.number(FileBitsPerPixel(h));
+    json.key("rgba_sha256");
+    json.string(RgbaHash(h.Height, static_cast<std::size_t>(h.Width), [&](int y, std::uint8_t* out) { png.GetRGBA(y, out); }));
+    json.endObject();
+    json.endArray();
+    return true;
 }
 
 // Reads an icon, cursor or animated cursor and adds what was read.
@@ -281,6 +338,8 @@ int main(int argc, char** argv) {
         if (detected.type == velto::ftIcon || detected.type == velto::ftCursor ||
             detected.type == velto::ftAnimatedCursor) {
             if (!dumpDocument(json, file, detected.type, typeName(detected.type))) rc = 1;
+        } else if (detected.type == velto::ftPng) {
+            if (!dumpPng(json, file)) rc = 1;
         }
     }
     json.endObject();
