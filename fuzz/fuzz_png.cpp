@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include "png/PngImage.h"
 
@@ -16,6 +17,15 @@ void Check(bool condition) {
 
 // Small enough that every image, its copy and the re-read fit the memory limit.
 constexpr std::uint64_t kBudget = 1u << 20;
+
+// The reader's limits, tight enough that small inputs reach the chunk caps.
+velto::ReadLimits Limits() {
+    velto::ReadLimits limits;
+    limits.pixels = kBudget;
+    limits.chunks = 256;
+    limits.chunkBytes = 1u << 20;
+    return limits;
+}
 
 void Touch(velto::TPNGObject& png) {
     const int w = png.Width(), h = png.Height();
@@ -34,6 +44,14 @@ void Touch(velto::TPNGObject& png) {
     Check(velto::ColorValue(png.GetPixels(w, 0)) == 0 && velto::ColorValue(png.GetPixels(0, -1)) == 0);
     if (auto* plte = png.Chunks().FindChunk<velto::TChunkPLTE>()) {
         for (int i = 0; i < plte->Count; ++i) sum += plte->GetPaletteItem(i).Red;
+    }
+    // Rows as shown: without partial alpha every pixel is opaque or transparent.
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(w) * 4);
+    const bool partial = png.PartialAlpha();
+    for (const int y : {0, h / 2, h - 1}) {
+        png.GetRGBA(y, rgba.data());
+        for (std::size_t i = 3; i < rgba.size(); i += 4) Check(partial || rgba[i] == 0 || rgba[i] == 255);
+        sum += rgba[0];
     }
     volatile unsigned sink = sum;
     (void)sink;
@@ -59,7 +77,7 @@ bool IdentityGamma(const velto::TPNGObject& png) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     velto::TPNGObject png;
-    png.Limits.pixels = kBudget;
+    png.Limits = Limits();
     velto::ByteReader reader(std::span<const std::uint8_t>(data, size));
     try {
         png.LoadFromStream(reader);
@@ -72,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     velto::ByteWriter out;
     png.SaveToStream(out);
+    // Compressed text is compressed anew: the copy may hold more bytes.
     velto::TPNGObject back;
     back.Limits.pixels = kBudget;
     velto::ByteReader again(out.buffer());

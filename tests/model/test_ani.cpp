@@ -79,25 +79,33 @@ TEST(AniJiffies, RoundHalvesToEvenInExtendedPrecisionAndSaturate) {
 
 TEST(AniRead, StepsRatesFramesAndTexts) {
     const Bytes a = Cur(2, 10, 1), b = Cur(2, 20), bad(30, 7);
-    const std::pair<Bytes, FrameList> cases[] = {
-        {Anih(6) + Ck("seq ", Le({1, 0, 1})) + Fram({a, b}), {{20, 6}, {10, 6}, {20, 6}}},
-        {Anih(10) + Ck("rate", Le({6, 12, 3})) + Fram({a, b}), {{10, 6}, {20, 12}}},
-        {Anih(10) + Ck("rate", Le({3})) + Fram({a, b}), {{10, 3}, {20, 10}}},  // missing delays: display rate
-        {Anih(5) + Ck("seq ", {}) + Ck("rate", {}) + Fram({a, b}), {{10, 5}, {20, 5}}},
-        {Anih(5) + Ck("seq ", Le({1}) + Bytes{0, 0}) + Fram({a, b}), {{20, 5}}},  // a partial value is ignored
-        {Ck("anih", Le({36, 2, 2})) + Fram({a}), {{10, 6}}},                      // no display rate: 0 s, held as 0.1
-        {Ck("anih", Le({36, 0, 0, 0, 0, 0, 0, 8})) + Fram({a}), {{10, 8}}},       // short, with the display rate
-        {Ck("anih", Le({36, 0, 0, 0, 0, 0, 0, 7, 1}) + Bytes{1, 2, 3}) + Fram({a}), {{10, 7}}},
-        {Ck("junk", {1, 2, 3}) + Lst("abcd", Ck("icon", a)) + Anih(4) + Fram({a, Cur(3, 30)}), {{10, 4}, {30, 4}}},
-        {Anih(4) + Lst("fram", Ck("icon", a + Bytes(9, 0xEE)) + Ck("icon", b)), {{10, 4}, {20, 4}}},
+    const struct {
+        const char* name;
+        Bytes body;
+        FrameList frames;
+    } rows[] = {
+        {"steps name stored frames", Anih(6) + Ck("seq ", Le({1, 0, 1})) + Fram({a, b}), {{20, 6}, {10, 6}, {20, 6}}},
+        {"delays of their own, one too many", Anih(10) + Ck("rate", Le({6, 12, 3})) + Fram({a, b}), {{10, 6}, {20, 12}}},
+        {"missing delays take the display rate", Anih(10) + Ck("rate", Le({3})) + Fram({a, b}), {{10, 3}, {20, 10}}},
+        {"empty steps and delays", Anih(5) + Ck("seq ", {}) + Ck("rate", {}) + Fram({a, b}), {{10, 5}, {20, 5}}},
+        {"a partial step value is ignored", Anih(5) + Ck("seq ", Le({1}) + Bytes{0, 0}) + Fram({a, b}), {{20, 5}}},
+        {"no display rate: 0 s, held as 0.1", Ck("anih", Le({36, 2, 2})) + Fram({a}), {{10, 6}}},
+        {"short header with the display rate", Ck("anih", Le({36, 0, 0, 0, 0, 0, 0, 8})) + Fram({a}), {{10, 8}}},
+        {"long header cut at 36", Ck("anih", Le({36, 0, 0, 0, 0, 0, 0, 7, 1}) + Bytes{1, 2, 3}) + Fram({a}), {{10, 7}}},
+        {"unknown chunks and lists passed over",
+         Ck("junk", {1, 2, 3}) + Lst("abcd", Ck("icon", a)) + Anih(4) + Fram({a, Cur(3, 30)}), {{10, 4}, {30, 4}}},
+        {"an icon followed by junk inside its chunk",
+         Anih(4) + Lst("fram", Ck("icon", a + Bytes(9, 0xEE)) + Ck("icon", b)), {{10, 4}, {20, 4}}},
         // A frame that does not load drops the steps showing it, with their delays.
-        {Ck("rate", Le({6, 12, 18})) + Fram({a, bad, b}), {{10, 6}, {20, 18}}},
-        {Ck("rate", Le({1, 2, 3, 4})) + Ck("seq ", Le({0, 1, 2, 1})) + Fram({a, bad, b}), {{10, 1}, {20, 3}}},
+        {"a broken frame drops its step", Ck("rate", Le({6, 12, 18})) + Fram({a, bad, b}), {{10, 6}, {20, 18}}},
+        {"a broken frame drops every step naming it",
+         Ck("rate", Le({1, 2, 3, 4})) + Ck("seq ", Le({0, 1, 2, 1})) + Fram({a, bad, b}), {{10, 1}, {20, 3}}},
     };
-    for (const auto& [body, frames] : cases) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
         TmyANI doc;
-        ASSERT_TRUE(TmyANIIO(false).LoadFromBytes(doc, Riff(body))) << &body - &cases[0].first;
-        EXPECT_EQ(Frames(doc), frames) << &body - &cases[0].first;
+        ASSERT_TRUE(TmyANIIO(false).LoadFromBytes(doc, Riff(r.body)));
+        EXPECT_EQ(Frames(doc), r.frames);
     }
     TmyANI doc;  // the last chunk's pad byte missing; hotspots kept per step
     const Bytes padless = Riff(Anih(6) + Ck("seq ", Le({1, 0})) + Fram({a, b})) + Str("junk") + Le({1}) + Bytes{9};
@@ -128,25 +136,43 @@ TEST(AniRead, RefusesDamagedFilesWithoutTouchingTheDocument) {
     Bytes notRiff = good, notAcon = good;
     notRiff[3] = 'X';
     notAcon[11] = 'X';
-    const Bytes cases[] = {
-        notRiff, notAcon,
-        good + Str("junk") + Le({0xFFFFFFF0}),                                      // chunk beyond the file
-        good + Str("jun"),                                                          // header cut short
-        Riff(Anih(6) + Fram({a}) + Ck("LIST", {1, 2})),                              // list without its type
-        Riff(Anih(6) + Fram({a}) + Ck("LIST", Str("framicon") + Le({400}) + a)),     // sub-chunk beyond its list
-        Riff(Anih(6) + Ck("seq ", Le({0, 1})) + Fram({a})),                          // a step naming no stored frame
-        Riff(Anih(6)), Riff(Anih(6) + Fram({Bytes(30, 1)})),                         // no frame at all
-        Riff(Anih(6) + Ck("seq ", Le(U32s(10001, 0))) + Fram({a})),  // too many steps
-        Riff(Anih(6) + Ck("seq ", Le(U32s(1100, 0))) + Fram({Cur(256, 1)})),          // 1100 x 256 KiB of pixels
+    const std::pair<const char*, Bytes> rows[] = {
+        {"not RIFF", notRiff},
+        {"not ACON", notAcon},
+        {"chunk beyond the file", good + Str("junk") + Le({0xFFFFFFF0})},
+        {"chunk header cut short", good + Str("jun")},
+        {"list without its type", Riff(Anih(6) + Fram({a}) + Ck("LIST", {1, 2}))},
+        {"sub-chunk beyond its list", Riff(Anih(6) + Fram({a}) + Ck("LIST", Str("framicon") + Le({400}) + a))},
+        {"a step naming no stored frame", Riff(Anih(6) + Ck("seq ", Le({0, 1})) + Fram({a}))},
+        {"no frame list", Riff(Anih(6))},
+        {"no frame that loads", Riff(Anih(6) + Fram({Bytes(30, 1)}))},
+        {"10001 steps", Riff(Anih(6) + Ck("seq ", Le(U32s(10001, 0))) + Fram({a}))},
+        {"1100 steps of 256 KiB of pixels", Riff(Anih(6) + Ck("seq ", Le(U32s(1100, 0))) + Fram({Cur(256, 1)}))},
     };
-    for (const Bytes& file : cases) {
+    for (const auto& [name, file] : rows) {
+        SCOPED_TRACE(name);
         TmyANI doc;
         doc.AddImage({3, 3}, 32);
-        EXPECT_FALSE(TmyANIIO(false).LoadFromBytes(doc, file)) << &file - cases;
-        EXPECT_EQ(doc.Count(), 1) << &file - cases;
+        EXPECT_FALSE(TmyANIIO(false).LoadFromBytes(doc, file));
+        EXPECT_EQ(doc.Count(), 1);
     }
     TmyIcon notAnimated;
     EXPECT_FALSE(TmyANIIO(false).LoadFromBytes(notAnimated, good));
+}
+
+TEST(AniRead, AtMostTenThousandIconChunks) {
+    // Every "icon" chunk costs a frame before any step is read: 10000 of the
+    // smallest load, one more refuses the file.
+    const Bytes one = Ck("icon", Cur(1, 5));
+    for (const auto& [count, loads] : {std::pair{10000, true}, {10001, false}}) {
+        SCOPED_TRACE(count);
+        Bytes list = Str("fram");
+        list.reserve(list.size() + one.size() * static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) list.insert(list.end(), one.begin(), one.end());
+        TmyANI doc;
+        EXPECT_EQ(TmyANIIO(false).LoadFromBytes(doc, Riff(Anih(6) + Ck("LIST", list))), loads);
+        EXPECT_EQ(doc.Count(), loads ? count : 0);
+    }
 }
 
 TmyImagePal Frame(std::uint8_t red, double rate, int bits = 32, int hotX = 0) {
@@ -173,17 +199,20 @@ std::map<std::string, Bytes> Saved(const TmyANI& doc, Bytes* file = nullptr) {
 
 TEST(AniWrite, StoredFramesStepsAndRatesReadBackExactly) {
     const struct {
+        const char* name;
         TmyANI doc;
         U32s anih;  // stored frames, steps, display rate, flags
         U32s rate, seq;
     } cases[] = {
-        {Doc({Frame(9, 0.1), Frame(9, 0.1), Frame(9, 0.1)}), {1, 3, 6, 3}, {}, {0, 0, 0}},
-        {Doc({Frame(9, 0.1), Frame(8, 0.2)}), {2, 2, 10, 1}, {6, 12}, {}},
-        // Frames are shared only when hotspot and depth agree too.
-        {Doc({Frame(9, 0.1), Frame(9, 0.1, 32, 2), Frame(9, 0.1, 24), Frame(9, 0.1)}), {3, 4, 6, 3}, {}, {0, 1, 2, 0}},
-        {Doc({Frame(9, 0.001), Frame(9, TmyImage::MaxRate)}), {1, 2, 10, 3}, {1, 0xFFFFFFFFu}, {0, 0}},
+        {"one frame stored for three steps", Doc({Frame(9, 0.1), Frame(9, 0.1), Frame(9, 0.1)}), {1, 3, 6, 3}, {}, {0, 0, 0}},
+        {"two frames with delays of their own", Doc({Frame(9, 0.1), Frame(8, 0.2)}), {2, 2, 10, 1}, {6, 12}, {}},
+        {"frames shared only when hotspot and depth agree",
+         Doc({Frame(9, 0.1), Frame(9, 0.1, 32, 2), Frame(9, 0.1, 24), Frame(9, 0.1)}), {3, 4, 6, 3}, {}, {0, 1, 2, 0}},
+        {"delays at both ends of the range", Doc({Frame(9, 0.001), Frame(9, TmyImage::MaxRate)}), {1, 2, 10, 3},
+         {1, 0xFFFFFFFFu}, {0, 0}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         Bytes file;
         auto chunks = Saved(c.doc, &file);
         EXPECT_EQ(Le({static_cast<std::uint32_t>(file.size() - 8)}), Bytes(file.begin() + 4, file.begin() + 8));
@@ -221,6 +250,7 @@ TEST(AniWrite, InfoTexts) {
         {std::string("cut\0here", 8), Str("cut")},
     };
     for (const auto& [text, bytes] : texts) {
+        SCOPED_TRACE(text);
         Bytes out;
         EXPECT_EQ(Saved(Doc({f}, text), &out)["INFO/INAM"], bytes + Bytes{0});
         TmyANI back;

@@ -72,16 +72,20 @@ Bytes Dib32(std::uint8_t alpha, bool withMask) {
 
 TEST(IcoRead, RefusedHeadersAndEmptyDirectories) {
     const Bytes good = Dib24();
-    const std::pair<Bytes, bool> cases[] = {  // file, whether "Invalid File Format!" is shown
-        {IcoFile(1, {{good}}, -1, 1), true},         // reserved word set
-        {IcoFile(3, {{good}}), true},                // type 3
-        {Bytes{0, 0, 1}, true},                      // shorter than the header
-        {Bytes{0, 0, 1, 0, 79, 0, 0, 0}, true},      // 79 entries in 8 bytes
-        {IcoFile(1, {}), false},                     // no entries
-        {IcoFile(1, {{good}}, 0x8001), false},       // negative count
+    const struct {
+        const char* name;
+        Bytes file;
+        bool message;  // whether "Invalid File Format!" is shown
+    } cases[] = {
+        {"reserved word set", IcoFile(1, {{good}}, -1, 1), true},
+        {"type 3", IcoFile(3, {{good}}), true},
+        {"shorter than the header", Bytes{0, 0, 1}, true},
+        {"79 entries in 8 bytes", Bytes{0, 0, 1, 0, 79, 0, 0, 0}, true},
+        {"no entries", IcoFile(1, {}), false},
+        {"negative count", IcoFile(1, {{good}}, 0x8001), false},
     };
-    for (const auto& [file, message] : cases) {
-        SCOPED_TRACE(&file - &cases[0].first);
+    for (const auto& [name, file, message] : cases) {
+        SCOPED_TRACE(name);
         const Loaded r = Load(file);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.doc.Count(), 0);
@@ -124,30 +128,33 @@ TEST(IcoRead, EveryDepthBottomUpWithMaskOrAlpha) {
     // hotspot there, from the PNG: a palette image of 2 bits becomes 4-bit.
     const Bytes rgbw = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255};
     const struct {
+        const char* name;
         std::uint16_t type;
         Entry entry;
         const char* want;  // depth, then the pixels
     } cases[] = {
-        {1, {Dib24(2, 4, 0x40)}, "24 0a141eff 00000000|010203ff 040506ff"},
-        {1, {Indexed(1, {0x40})}, "1 070000ff 070001ff 00000000"},
-        {1, {Indexed(4, {0x2F})}, "4 070002ff 07000fff 00000000"},
-        {1, {Indexed(8, {200, 3, 9})}, "8 0700c8ff 070003ff 00000000"},
-        {1, {d16}, "24 ffffffff 0000ffff"},
-        {1, {Dib32(0, true)}, "32 060504ff|00000000"},   // alpha 0 everywhere: the mask decides
-        {1, {Dib32(7, true)}, "32 06050407|03020107"},   // else alpha does
-        {1, {Dib32(7, false)}, "32 06050407|03020107"},  // and a missing mask is harmless
-        {1, {PngFile(2, 1, 8, 6, {{1, 2, 3, 4, 5, 6, 7, 255}}), 1, 32}, "32 01020304 050607ff"},
-        {1, {PngFile(2, 1, 8, 4, {{90, 0, 200, 77}}), 1, 24}, "24 00000000 c8c8c84d"},
-        {1, {PngFile(2, 1, 8, 2, {{1, 2, 3, 1, 2, 3}}), 1, 8}, "8 010203ff 010203ff"},
-        {2, {PngFile(3, 1, 2, 3, {{0x1B}}, rgbw), 1, 2}, "4 000000ff ff0000ff 00ff00ff"},
-        {2, {PngFile(2, 1, 8, 6, {{1, 2, 3, 4, 5, 6, 7, 255}}), 0, 1}, "32 01020304 050607ff"},
+        {"24 bits with the mask", 1, {Dib24(2, 4, 0x40)}, "24 0a141eff 00000000|010203ff 040506ff"},
+        {"1 bit", 1, {Indexed(1, {0x40})}, "1 070000ff 070001ff 00000000"},
+        {"4 bits", 1, {Indexed(4, {0x2F})}, "4 070002ff 07000fff 00000000"},
+        {"8 bits", 1, {Indexed(8, {200, 3, 9})}, "8 0700c8ff 070003ff 00000000"},
+        {"16 bits become 24", 1, {d16}, "24 ffffffff 0000ffff"},
+        {"32 bits of alpha 0: the mask decides", 1, {Dib32(0, true)}, "32 060504ff|00000000"},
+        {"32 bits with alpha", 1, {Dib32(7, true)}, "32 06050407|03020107"},
+        {"32 bits with alpha, mask missing", 1, {Dib32(7, false)}, "32 06050407|03020107"},
+        {"PNG RGBA in an icon", 1, {PngFile(2, 1, 8, 6, {{1, 2, 3, 4, 5, 6, 7, 255}}), 1, 32}, "32 01020304 050607ff"},
+        {"PNG grey with alpha, icon says 24", 1, {PngFile(2, 1, 8, 4, {{90, 0, 200, 77}}), 1, 24}, "24 00000000 c8c8c84d"},
+        {"PNG RGB, icon says 8", 1, {PngFile(2, 1, 8, 2, {{1, 2, 3, 1, 2, 3}}), 1, 8}, "8 010203ff 010203ff"},
+        {"PNG 2-bit palette in a cursor", 2, {PngFile(3, 1, 2, 3, {{0x1B}}, rgbw), 1, 2}, "4 000000ff ff0000ff 00ff00ff"},
+        {"PNG RGBA in a cursor", 2, {PngFile(2, 1, 8, 6, {{1, 2, 3, 4, 5, 6, 7, 255}}), 0, 1}, "32 01020304 050607ff"},
         // tRNS for three of four entries: 128, 129, 0, kept as they are; index 9 lies beyond the palette.
-        {1, {PngFile(5, 1, 8, 3, {{0, 1, 2, 3, 9}}, {10, 0, 0, 20, 0, 0, 30, 0, 0, 40, 0, 0}, {128, 129, 0}), 1, 32},
+        {"PNG palette with partial tRNS", 1,
+         {PngFile(5, 1, 8, 3, {{0, 1, 2, 3, 9}}, {10, 0, 0, 20, 0, 0, 30, 0, 0, 40, 0, 0}, {128, 129, 0}), 1, 32},
          "32 0a000080 14000081 00000000 280000ff 000000ff"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const Loaded r = Load(IcoFile(c.type, {c.entry}));
-        ASSERT_TRUE(r.ok) << c.want;
+        ASSERT_TRUE(r.ok);
         EXPECT_EQ(std::to_string(r.doc.Image(0).BitCount) + " " + Hex(r.doc.Image(0)), c.want);
     }
     EXPECT_EQ(Load(IcoFile(1, {{Dib32(0, true)}})).maskFor32, 1);
@@ -165,23 +172,24 @@ TEST(IcoRead, BrokenEntriesAreSkippedAndNeverHalfAdded) {
     bits2.resize(bits2.size() + 64);
     v5.resize(v5.size() + 200);
     const struct {
+        const char* name;
         Entry entry;
         const char* message;
         int kind;
     } cases[] = {
-        {{DibHeader(512, 128, 24)}, "Image ignored: Too big (512x128)", mkWarning},
-        {{DibHeader(256, 514, 32)}, "Image ignored: Too big (256x514)", mkWarning},  // stored height shown
-        {{bits2}, "2 bit images are not suported!", mkInformation},
-        {{v5, 1, 0}, "0 bit images are not suported!", mkInformation},  // other header: the icon's bit count
-        {{truncated}, nullptr, 0},
-        {{DibHeader(0, 4, 24)}, nullptr, 0},
-        {{DibHeader(2, 1, 24)}, nullptr, 0},
-        {{DibHeader(2, -4, 24)}, nullptr, 0},
-        {{Dib24(), 0, 0, 0x7FFFFFFF}, nullptr, 0},  // offset far beyond the data
-        {{Dib24(), 0, 0, 0xFFFFFFF0}, nullptr, 0},  // offset wrapping 32 bits
+        {"too wide", {DibHeader(512, 128, 24)}, "Image ignored: Too big (512x128)", mkWarning},
+        {"too high, the stored height shown", {DibHeader(256, 514, 32)}, "Image ignored: Too big (256x514)", mkWarning},
+        {"2 bits", {bits2}, "2 bit images are not suported!", mkInformation},
+        {"other header: the icon's bit count shown", {v5, 1, 0}, "0 bit images are not suported!", mkInformation},
+        {"colour rows and mask cut short", {truncated}, nullptr, 0},
+        {"zero width", {DibHeader(0, 4, 24)}, nullptr, 0},
+        {"height of half a row", {DibHeader(2, 1, 24)}, nullptr, 0},
+        {"negative height", {DibHeader(2, -4, 24)}, nullptr, 0},
+        {"offset far beyond the data", {Dib24(), 0, 0, 0x7FFFFFFF}, nullptr, 0},
+        {"offset wrapping 32 bits", {Dib24(), 0, 0, 0xFFFFFFF0}, nullptr, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
+        SCOPED_TRACE(c.name);
         // Last, so that a cut-off entry meets the end of the data; the good ones still load.
         const Loaded r = Load(IcoFile(1, {{Dib24(2, 4)}, {Dib24(1, 2)}, c.entry}));
         EXPECT_TRUE(r.ok);

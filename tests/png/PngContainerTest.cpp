@@ -83,12 +83,17 @@ TEST(PngContainer, HostileHeadersAreRefusedBeforeAllocating) {
     EXPECT_EQ(ErrorOf<EPngUnexpectedEnd>(huge), EPngUnexpectedEndText);
     EXPECT_EQ(ErrorOf<EPngUnexpectedEnd>(shortData), EPngUnexpectedEndText);
 
-    for (const Bytes& ihdr : {Chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0}), Ihdr(0, 1, 8, 0), Ihdr(1, 0, 8, 0),
-                              Ihdr(1, 1, 16, 3), Ihdr(1, 1, 8, 5), Ihdr(1, 1, 3, 0)})
-        EXPECT_EQ(ErrorOf<EPngInvalidIHDR>(WithHeader(ihdr)), EPngInvalidIHDRText);
+    const std::pair<const char*, Bytes> invalid[] = {
+        {"10 bytes", Chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0})}, {"zero width", Ihdr(0, 1, 8, 0)},
+        {"zero height", Ihdr(1, 0, 8, 0)},           {"16-bit palette", Ihdr(1, 1, 16, 3)},
+        {"colour type 5", Ihdr(1, 1, 8, 5)},         {"3-bit grey", Ihdr(1, 1, 3, 0)},
+    };
+    for (const auto& [name, ihdr] : invalid) EXPECT_EQ(ErrorOf<EPngInvalidIHDR>(WithHeader(ihdr)), EPngInvalidIHDRText) << name;
     EXPECT_EQ(ErrorOf<EPngInvalidIHDR>(File({Ihdr(1, 1, 8, 0), Ihdr(1, 1, 8, 0), Iend()})), EPngInvalidIHDRText);
-    for (const Bytes& ihdr : {Ihdr(0x80000000u, 1, 8, 0), Ihdr(1, 65536, 8, 0), Ihdr(65536, 1, 1, 0)})
-        EXPECT_EQ(ErrorOf<EPNGSizeExceeds>(WithHeader(ihdr)), EPNGSizeExceedsText);
+    const std::pair<const char*, Bytes> tooLarge[] = {
+        {"width of 31 bits", Ihdr(0x80000000u, 1, 8, 0)}, {"height 65536", Ihdr(1, 65536, 8, 0)},
+        {"width 65536", Ihdr(65536, 1, 1, 0)}};
+    for (const auto& [name, ihdr] : tooLarge) EXPECT_EQ(ErrorOf<EPNGSizeExceeds>(WithHeader(ihdr)), EPNGSizeExceedsText) << name;
     EXPECT_EQ(ErrorOf<EPNGUnknownCompression>(WithHeader(Chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 1, 0, 0}))),
               EPNGUnknownCompressionText);
     EXPECT_EQ(ErrorOf<EPNGUnknownInterlace>(WithHeader(Ihdr(1, 1, 8, 0, 2))), EPNGUnknownInterlaceText);
@@ -160,7 +165,8 @@ TEST(PngContainer, CreateBlankAndAddFollowTheRules) {
 
     for (auto [type, depth] : {std::pair{3, 16}, {2, 4}, {6, 4}, {1, 8}, {0, 3}})
         EXPECT_THROW(png.CreateBlank(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(depth), 10, 10),
-                     EPNGInvalidSpec);
+                     EPNGInvalidSpec)
+            << "type " << type << " depth " << depth;
     png.CreateBlank(COLOR_GRAYSCALE, 2, 10, 10);
     EXPECT_EQ(png.GetHeader().BitsPerPixel(), 4);
     png.SetMaxIdatSize(1000);
