@@ -68,6 +68,21 @@ Next ReadChunk(ByteReader& parent, Chunk& chunk) {
     return Next::Chunk;
 }
 
+// Hands every chunk of a list to use(chunk) until the end: false when a chunk
+// is broken or use refuses one, true at the end.
+template <class Use>
+bool EachChunk(ByteReader list, Use&& use) {
+    Chunk chunk;
+    for (;;) {
+        switch (ReadChunk(list, chunk)) {
+            case Next::End: return true;
+            case Next::Broken: return false;
+            case Next::Chunk: break;
+        }
+        if (!use(chunk)) return false;
+    }
+}
+
 // Everything a file holds before its frames are built.
 struct AniContent {
     std::vector<std::uint32_t> Rates;
@@ -90,29 +105,18 @@ std::string InfoText(std::span<const std::uint8_t> data, std::size_t most) {
 }
 
 bool ReadInfo(ByteReader list, const ReadLimits& limits, AniContent& content) {
-    Chunk chunk;
-    for (;;) {
-        switch (ReadChunk(list, chunk)) {
-            case Next::End: return true;
-            case Next::Broken: return false;
-            case Next::Chunk: break;
-        }
+    return EachChunk(list, [&](const Chunk& chunk) {
         if (chunk.Id == kINAM) content.Title = InfoText(chunk.Data.data(), limits.textLength);
         else if (chunk.Id == kIART) content.Author = InfoText(chunk.Data.data(), limits.textLength);
-    }
+        return true;
+    });
 }
 
 bool ReadFrames(ByteReader list, const ReadLimits& limits, AniContent& content) {
     TmyIcoIO reader(false);
     reader.Limits = limits;
-    Chunk chunk;
-    for (;;) {
-        switch (ReadChunk(list, chunk)) {
-            case Next::End: return true;
-            case Next::Broken: return false;
-            case Next::Chunk: break;
-        }
-        if (chunk.Id != kIcon) continue;
+    return EachChunk(list, [&](const Chunk& chunk) {
+        if (chunk.Id != kIcon) return true;
         if (content.Stored.size() >= limits.frames) return false;
         // The icon reader sees only this chunk; where it stops does not matter,
         // the next chunk follows this one's declared size.
@@ -126,7 +130,8 @@ bool ReadFrames(ByteReader list, const ReadLimits& limits, AniContent& content) 
             if (content.StoredPixels > limits.pixels) return false;
         }
         content.Stored.push_back(std::move(frame));
-    }
+        return true;
+    });
 }
 
 bool ReadValues(ByteReader data, std::vector<std::uint32_t>& values, std::size_t keep, bool refuseBeyond) {
@@ -148,14 +153,8 @@ bool ReadContent(std::span<const std::uint8_t> bytes, const ReadLimits& limits, 
     if (!file.u32le(riff) || !file.u32le(riffSize) || !file.u32le(form) || riff != kRIFF || form != kACON)
         return false;
     // The chunks run to the end of the file, whatever the RIFF size says.
-    Chunk chunk;
-    for (;;) {
-        switch (ReadChunk(file, chunk)) {
-            case Next::End: return true;
-            case Next::Broken: return false;
-            case Next::Chunk: break;
-        }
-        ByteReader& data = chunk.Data;
+    return EachChunk(ByteReader(file.rest()), [&](const Chunk& chunk) {
+        ByteReader data = chunk.Data;
         if (chunk.Id == kLIST) {
             std::uint32_t type = 0;
             if (!data.u32le(type)) return false;
@@ -174,7 +173,8 @@ bool ReadContent(std::span<const std::uint8_t> bytes, const ReadLimits& limits, 
         } else if (chunk.Id == kSeq) {
             if (!ReadValues(data, content.Steps, limits.steps, true)) return false;
         }
-    }
+        return true;
+    });
 }
 
 void SetFrameRate(TmyImagePal& frame, std::uint32_t jiffies) {

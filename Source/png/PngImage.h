@@ -200,7 +200,7 @@ public:
     // Frees the former pixels and allocates zeroed ones for the fields above (alpha
     // plane for types 4 and 6, extra plane for depth 16); palette-based DIBs get the
     // grey ramp (types 0, 4) or the default colour table (type 3). Raises on a size
-    // beyond the owner's pixel budget or when memory runs out.
+    // beyond the owner's pixel limit (Limits.pixels) or when memory runs out.
     void PrepareImageData();
 
     // The DIB: ScanLine(0) is the top row.
