@@ -397,6 +397,10 @@ std::uint8_t* TPNGObject::ExtraScanline(int row) {
     return h.ExtraImageData.data() + static_cast<std::size_t>(h.Height - 1 - row) * h.BytesPerRow();
 }
 
+const std::uint8_t* TPNGObject::ExtraScanline(int row) const {
+    return const_cast<TPNGObject*>(this)->ExtraScanline(row);
+}
+
 std::uint8_t* TPNGObject::AlphaScanline(int row) {
     TChunkIHDR& h = GetHeader();
     if (row < 0 || row >= h.Height || h.ImageAlpha.empty()) return nullptr;
@@ -531,12 +535,13 @@ void TPNGObject::GetRGBA(int row, std::uint8_t* out) const {
         }
         case COLOR_GRAYSCALEALPHA:
         case COLOR_RGBALPHA: {
-            const std::uint8_t* alpha = h.ImageAlpha.data() + static_cast<std::size_t>(row) * w;
+            const std::uint8_t* alpha = AlphaScanline(row);  // none only for a header changed by hand
             for (std::size_t x = 0; x < w; ++x) {
+                const std::uint8_t a = alpha ? alpha[x] : 255;
                 if (h.ColorType == COLOR_GRAYSCALEALPHA)
-                    put(dib[x], dib[x], dib[x], alpha[x]);
+                    put(dib[x], dib[x], dib[x], a);
                 else
-                    put(dib[3 * x + 2], dib[3 * x + 1], dib[3 * x], alpha[x]);
+                    put(dib[3 * x + 2], dib[3 * x + 1], dib[3 * x], a);
             }
             break;
         }
@@ -544,11 +549,10 @@ void TPNGObject::GetRGBA(int row, std::uint8_t* out) const {
             // Grey or RGB, perhaps with one transparent colour: decided on the
             // file's samples when loaded, else on the stored ones.
             const SampleKey key = KeyOf(*this, h);
-            const std::uint8_t* keyed =
-                h.KeyedPixels.empty() ? nullptr : h.KeyedPixels.data() + static_cast<std::size_t>(row) * w;
-            const std::uint8_t* extra = h.BitDepth == 16 ? h.ExtraImageData.data() +
-                                                               static_cast<std::size_t>(h.Height - 1 - row) * h.BytesPerRow()
-                                                         : nullptr;
+            const std::uint8_t* keyed = h.KeyedPixels.size() == w * static_cast<std::size_t>(h.Height)
+                                            ? h.KeyedPixels.data() + static_cast<std::size_t>(row) * w
+                                            : nullptr;
+            const std::uint8_t* extra = h.BitDepth == 16 ? ExtraScanline(row) : nullptr;
             const int samples = SamplesPerPixel(h.ColorType);
             auto stored = [&](std::size_t x, int c) -> unsigned {
                 // DIB order is B, G, R; 2-bit grey is held as 4-bit values x5.

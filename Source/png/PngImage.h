@@ -480,6 +480,7 @@ public:
     const std::uint8_t* Scanline(int row) const;
     std::uint8_t* GetScanline(int row) { return Scanline(row); }
     std::uint8_t* ExtraScanline(int row);
+    const std::uint8_t* ExtraScanline(int row) const;
     std::uint8_t* AlphaScanline(int row);
     const std::uint8_t* AlphaScanline(int row) const;
     std::uint8_t* GetAlphaScanline(int row) { return AlphaScanline(row); }
