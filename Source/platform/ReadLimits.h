@@ -36,6 +36,12 @@ struct ReadLimits {
     std::uint32_t steps = 10000;
     // Characters kept of a title or author text.
     std::uint32_t textLength = 2000;
+
+    // Bitmaps the panes keep between runs (favourite and quick colours):
+    // bytes of the file and pixels it may declare. Written here they are
+    // small grids; a larger one is cropped to the grid anyway.
+    std::uint64_t persistedBitmapSize = 4ull << 20;
+    std::uint64_t persistedBitmapPixels = 1ull << 20;
 };
 
 }  // namespace velto

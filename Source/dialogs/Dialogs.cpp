@@ -1,0 +1,66 @@
+#include "Dialogs.h"
+
+#include "FormColors.h"
+#include "FormPreview.h"
+#include "PaneServices.h"
+#include "QuestionDialogs.h"
+#include "core/SysUtils.h"
+#include "shell/DocumentArea.h"
+#include "shell/Forms.h"
+#include "shell/MainWindow.h"
+#include "shell/PaneFrame.h"
+
+namespace velto {
+
+namespace {
+
+QString SettingsFolderOf(TfrmMain* main) {
+    return main ? main->SettingsFolder() : QString::fromStdString(GetSettingsFolder());
+}
+
+// The colour panel follows the main window: the saved layout, the active
+// image's palette and depth, refreshes, and the favourites written at exit.
+QWidget* MakeColors(PaneFrame* frame) {
+    auto* main = qobject_cast<TfrmMain*>(frame->parentWidget());
+    auto* colors = new TfrmColors(SettingsFolderOf(main), frame);
+    if (!main) return colors;
+    QObject::connect(main, &TfrmMain::layoutRestored, colors, &TfrmColors::RestoreFromOptions);
+    QObject::connect(main, &TfrmMain::layoutSaving, colors, &TfrmColors::SaveToOptions);
+    QObject::connect(main, &TfrmMain::closing, colors, &TfrmColors::SaveFavorites);
+    QObject::connect(main, &TfrmMain::documentsRefreshing, colors, &TfrmColors::RefreshColors);
+    QObject::connect(main, &TfrmMain::activeDeskChanged, colors, [colors](TDeskWindow* desk) {
+        const TmyImagePal* image = desk ? DocumentLink().CurrentImage() : nullptr;
+        if (!image) return;
+        colors->ShowPalette(image->Palette ? &*image->Palette : nullptr);
+        colors->SetBitCount(image->BitCount);
+    });
+    return colors;
+}
+
+QWidget* MakePreview(PaneFrame* frame) {
+    auto* main = qobject_cast<TfrmMain*>(frame->parentWidget());
+    frame->SetResizable(true);
+    auto* preview = new TfrmPreview(SettingsFolderOf(main), frame);
+    if (!main) return preview;
+    QObject::connect(main, &TfrmMain::closing, preview, &TfrmPreview::SaveQuickColors);
+    QObject::connect(main, &TfrmMain::documentsRefreshing, preview, [preview] {
+        preview->ApplyPrevColor();
+        if (const TmyImagePal* image = DocumentLink().CurrentImage()) preview->RefreshPreview(image);
+    });
+    // The image shown belongs to the active document: let go of it with the document.
+    QObject::connect(main, &TfrmMain::activeDeskChanged, preview, [preview](TDeskWindow* desk) {
+        preview->RefreshPreview(desk ? DocumentLink().CurrentImage() : nullptr);
+    });
+    return preview;
+}
+
+}  // namespace
+
+void RegisterDialogs() {
+    SetPaneContentFactory(QStringLiteral("frmColors"), MakeColors);
+    SetPaneContentFactory(QStringLiteral("frmPreview"), MakePreview);
+    SetFormFactory(QStringLiteral("frmChangePal"), [](QWidget* main) { return new TfrmChangePal(main); });
+    SetFormFactory(QStringLiteral("frmImageBig"), [](QWidget* main) { return new TfrmImageBig(main); });
+}
+
+}  // namespace velto
