@@ -29,7 +29,14 @@ void TDeskWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    closing_ = true;
     if (main && Tag) main->RemoveDocumentWindow(Tag);
+}
+
+void TDeskWindow::MakeActive() {
+    TfrmMain* main = frmMain();
+    if (!main || closing_ || !Tag || main->Desks().ActiveIndex() == Tag) return;
+    main->ActivateDesk(Tag);
 }
 
 QMdiSubWindow* TDeskWindow::Frame() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }

@@ -45,8 +45,13 @@ public:
     virtual void LanguageChanged() {}
     // The close question; false keeps the window open.
     virtual bool CloseQuery() { return true; }
-    // Called when the window becomes the active one.
-    virtual void MakeActive() {}
+    // Makes this the active document window; nothing when it already is, or
+    // once it has agreed to close.
+    void MakeActive();
+    // Called by the main window when the window has become the active one.
+    virtual void Activated() {}
+    // The window has agreed to close and takes no more activation.
+    bool IsClosing() const { return closing_; }
 
     // The sub-window frame hosting this window in the document area.
     QMdiSubWindow* Frame() const;
@@ -59,6 +64,7 @@ protected:
 private:
     QString filePath_;
     bool saved_ = true;
+    bool closing_ = false;
 };
 
 // The document panel (Panel1): hosts the document windows, leaves room for

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "Desk.h"
 #include "DocumentArea.h"
 #include "MainActions.h"
 #include "MainWindowText.h"
@@ -96,7 +97,12 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), actions_(this) {
     resize(640, 480);
     defaultSelection_ = std::make_unique<TSelectionAccess>();
     selection_ = defaultSelection_.get();
-    deskFactory_ = [] { return new TDeskWindow(); };
+    deskFactory_ = [] { return new TfrmDesk(); };
+    opener_ = [this](const QString& path) { return openByRoad(path); };
+    dialogRunner_ = RunFileDialog;
+    // Every window of the program, dialogs included, shows the program's icon.
+    if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(ApplicationIcon());
+    setWindowIcon(QApplication::windowIcon());
 
     VistaFixes().FixTaskbarButton();
     altFix_ = new TVistaAltFix(this);
@@ -108,13 +114,17 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), actions_(this) {
     createMenus();
     createToolBar();
     statusBar()->setObjectName("StatusBar1");
+    // Panel 0 is an ordinary item of the bar, so that the commands' status
+    // tips show over it while the pointer is on a menu or button.
     statusLabel_ = new QLabel(statusBar());
+    statusLabel_->setObjectName("StatusPanel0");
     statusLabel_->setMinimumWidth(50);
-    statusBar()->addPermanentWidget(statusLabel_, 1);
+    statusBar()->addWidget(statusLabel_, 1);
 
     settingsFolder_ = QString::fromStdString(GetSettingsFolder());
     if (!settingsFolder_.isEmpty()) QDir().mkpath(settingsFolder_);
 
+    createFileDialogs();
     DisableDocumentActions();
     setAcceptDrops(true);
     lastEffect_ = nullptr;
@@ -314,12 +324,27 @@ void TfrmMain::RemoveDocumentWindow(int slot) {
 
 void TfrmMain::ActivateDesk(int slot) {
     TDeskWindow* desk = Desk(slot);
-    if (!desk) return;
+    if (!desk || desk->IsClosing()) return;
     desks_.SetActiveIndex(slot);
-    desk->MakeActive();
-    if (QMdiSubWindow* f = desk->Frame(); f && panel1_->activeSubWindow() != f) panel1_->setActiveSubWindow(f);
+    if (QMdiSubWindow* f = desk->Frame()) {
+        f->raise();
+        if (panel1_->activeSubWindow() != f) panel1_->setActiveSubWindow(f);
+    }
+    desk->Activated();
+    UpdateUndoActions();
+    UpdateImageNavigation();
+    UpdateClipboardActions();
     UpdateWindowMenu();
     emit activeDeskChanged(desk);
+}
+
+void TfrmMain::DiscardDocumentWindow(TDeskWindow* desk) {
+    if (!desk) return;
+    QWidget* frame = desk->Frame();
+    if (desk->Tag) RemoveDocumentWindow(desk->Tag);
+    // Deleting the frame deletes the window in it.
+    if (frame) delete frame;
+    else delete desk;
 }
 
 void TfrmMain::SetSelection(TSelectionAccess* selection) {

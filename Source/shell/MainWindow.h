@@ -21,6 +21,7 @@
 #include "ActionRegistry.h"
 #include "DeskList.h"
 #include "DockMngr.h"
+#include "FileDialogs.h"
 #include "Forms.h"
 #include "ToolArt.h"
 
@@ -33,6 +34,8 @@ namespace velto {
 
 class TDeskWindow;
 class TDocumentArea;
+class TfrmDesk;
+class TmyImagePal;
 class TOptions;
 class TInstanceHandler;
 class TVistaAltFix;
@@ -49,7 +52,15 @@ public:
     virtual bool InFront() const { return false; }
     // Drops the selection into its window's image.
     virtual void Commit() {}
+    // Pastes the selection's image into target with its top-left corner at
+    // image pixel (x, y) (the canvas shows the floating selection this way).
+    virtual void PasteInto(TmyImagePal& /*target*/, int /*x*/, int /*y*/) const {}
 };
+
+// The target of a Windows shortcut file (".lnk"); empty when it cannot be
+// resolved. Only a symbolic link so named is followed here: the contents of a
+// Windows shortcut name Windows paths.
+QString ResolveShellLink(const QString& link);
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -76,7 +87,7 @@ public:
     TDeskList& Desks() { return desks_; }
     TDeskWindow* Desk(int slot) const;
     TDeskWindow* ActiveDesk() const;
-    // The document window's factory; the default makes an empty window.
+    // The document window's factory; the default makes a TfrmDesk.
     void SetDeskFactory(std::function<TDeskWindow*()> factory) { deskFactory_ = std::move(factory); }
     // New document window captioned caption ("Untitled" gives "Untitled - n");
     // false after "Too many open windows!" when 30 are open. The window is not
@@ -87,6 +98,9 @@ public:
     void StepCascadeBack() { desks_.StepCascadeBack(); }
     // Called by a closing document window with its slot.
     void RemoveDocumentWindow(int slot);
+    // A created window that is not kept (its file did not load): out of the
+    // list and deleted, without its close question.
+    void DiscardDocumentWindow(TDeskWindow* desk);
     // Makes the window of slot active (its MakeActive, the Window menu).
     void ActivateDesk(int slot);
     void UpdateWindowMenu();
@@ -116,9 +130,21 @@ public:
     // ---- recent files ----
     void AddRecentFile(const QString& path);
     void UpdateRecentFilesMenu();
-    // Opens a file (the file-opening part plugs in here); false stops loops.
+    // Opens a file by the road its leading bytes choose and records it in the
+    // recent files; false stops loops. Tests may put their own opener in.
     void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
     bool OpenFile(const QString& path);
+    // The roads of documents (icons, cursors, animated cursors) and of Apple icons.
+    bool OpenCursorFile(const QString& path);
+    bool OpenMacIconFile(const QString& path);
+    // Save and Save As of a document window; true when it is saved afterwards.
+    // A failed write shows an error and leaves the file, caption and flag.
+    bool SaveDocument(TfrmDesk* desk);
+    bool SaveDocumentAs(TfrmDesk* desk);
+    // The main window's file dialogs: dlgOpenIcon, dlgSaveIcon, dlgOpenImage,
+    // dlgSaveImage, dlgExtractIcon.
+    TFileDialogSpec* FileDialog(const QString& name) const;
+    void SetFileDialogRunner(FileDialogRunner runner) { dialogRunner_ = std::move(runner); }
     // Opens each in order, stopping at the first that fails.
     bool OpenFiles(const QStringList& paths);
 
@@ -136,7 +162,8 @@ public:
     // The language command for a Languages-menu action.
     void SelectLanguage(QAction* languageAction);
     void TranslateStatusLabels();
-    // Rebuilds the file dialogs' filters (the file-dialog part plugs in here).
+    // Rebuilds the file dialogs' filters: the main window's own, then those of
+    // the windows that plug theirs in.
     void TranslateFileFilters();
     void SetFileFilterTranslator(std::function<void()> f) { filterTranslator_ = std::move(f); }
     // Every window under its own section, then the bars' submenus.
@@ -207,6 +234,10 @@ private:
     void flipSetting(bool TOptions::*setting);
     void showSettings();
     void openQueued();
+    void createFileDialogs();
+    // The default opener: the roads of OpenFile.
+    bool openByRoad(const QString& path);
+    bool writeDocument(TfrmDesk* desk, const QString& path);
 
     // ---- one part per menu (MainWindow_<Menu>.cpp) ----
     void SetupFileActions();
@@ -255,6 +286,8 @@ private:
     TSelectionAccess* selection_ = nullptr;
     std::function<TDeskWindow*()> deskFactory_;
     std::function<bool(const QString&)> opener_;
+    FileDialogRunner dialogRunner_;
+    QList<TFileDialogSpec*> fileDialogs_;
     std::function<void()> filterTranslator_;
     std::function<bool(int)> brushSize_;
     std::function<void()> tips_;

@@ -1,19 +1,57 @@
 // The File menu: new, open, close, save, import and export, the recent
-// files, exit.
+// files, exit; the roads a file takes when it is opened.
 #include "MainWindow.h"
 
+#include "Desk.h"
 #include "DocumentArea.h"
 #include "MainWindowText.h"
 #include "Options.h"
+#include "core/MessageBox.h"
+#include "model/AniIO.h"
+#include "model/Detect.h"
+#include "model/IcoIO.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
 
 namespace velto {
 
+namespace {
+
+void Warn(const QString& text, int kind = mkWarning) { ShowMessageBox(text.toStdString(), kind, mbOK); }
+
+QString WithName(const char* key, const char* def, const QString& value) {
+    return Msg(key, def).replace(QLatin1String("%s1"), value);
+}
+
+// Documents are written in place only under a name of their own kind; any
+// other (an Apple icon's, a picture's) goes through Save As.
+bool IsDocumentPath(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    return ext == QLatin1String("cur") || ext == QLatin1String("ico") || ext == QLatin1String("ani");
+}
+
+// The caption without its extension: the text from the last "." of the
+// file-name part on is dropped.
+QString WithoutExtension(const QString& caption) {
+    const int slash = static_cast<int>(caption.lastIndexOf('/'));
+    const int dot = static_cast<int>(caption.lastIndexOf('.'));
+    return dot > slash ? caption.left(dot) : caption;
+}
+
+}  // namespace
+
 void TfrmMain::SetupFileActions() {
     on("actnExit", [this] { close(); });
+    on("actnOpen", [this] {
+        TFileDialogSpec* dlg = FileDialog("dlgOpenIcon");
+        QStringList files;
+        if (dlg && dialogRunner_ && dialogRunner_(*dlg, files)) OpenFiles(files);
+    });
+    on("actnSave", [this] { SaveDocument(qobject_cast<TfrmDesk*>(ActiveDesk())); });
+    on("actnSaveAs", [this] { SaveDocumentAs(qobject_cast<TfrmDesk*>(ActiveDesk())); });
     on("actClose", [this] {
         if (TDeskWindow* d = ActiveDesk())
             if (QMdiSubWindow* f = d->Frame()) f->close();
@@ -30,6 +68,174 @@ void TfrmMain::UpdateFileActions() {
     Action("actnSave")->setEnabled(d && !d->Saved());
 }
 
+void TfrmMain::createFileDialogs() {
+    auto add = [this](const char* name, const char* title, bool save, bool multi) {
+        auto* d = new TFileDialogSpec(this, QString::fromLatin1(name), QString::fromLatin1(title));
+        d->save = save;
+        d->multiSelect = multi;
+        fileDialogs_ << d;
+        return d;
+    };
+    add("dlgOpenIcon", "Open", false, true);
+    add("dlgSaveIcon", "Save As", true, false);
+    // Picture import, export and extraction name their dialogs when they come.
+    add("dlgOpenImage", "", false, true)->filterIndex = 8;  // All Formats
+    add("dlgSaveImage", "", true, false);
+    add("dlgExtractIcon", "", false, false);
+    TranslateFileFilters();
+}
+
+TFileDialogSpec* TfrmMain::FileDialog(const QString& name) const {
+    for (TFileDialogSpec* d : fileDialogs_)
+        if (d->objectName() == name) return d;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- opening
+
+QString ResolveShellLink(const QString& link) {
+    const QFileInfo info(link);
+    return info.isSymLink() ? info.symLinkTarget() : QString();
+}
+
+bool TfrmMain::OpenFile(const QString& path) { return opener_ ? opener_(path) : false; }
+
+bool TfrmMain::OpenFiles(const QStringList& paths) {
+    for (const QString& p : paths)
+        if (!OpenFile(p)) return false;
+    return true;
+}
+
+bool TfrmMain::openByRoad(const QString& given) {
+    QString path = given;
+    if (QFileInfo(path).suffix().toLower() == QLatin1String("lnk")) {
+        const QString target = ResolveShellLink(path);
+        // A link that cannot be followed is reported under its own name.
+        if (target.isEmpty()) {
+            Warn(WithName("msgFileNotFound", "The file %s1 does not exist!", path));
+            return false;
+        }
+        path = target;
+    }
+    if (!QFileInfo(path).isFile()) {
+        Warn(WithName("msgFileNotFound", "The file %s1 does not exist!", path));
+        return false;
+    }
+    setFocus();
+    const FileCategoryResult road = FileCategory(path.toStdString());
+    bool ok = false;
+    if (!road.ok()) {
+        Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
+    } else if (road.category == fcDocument) {
+        ok = OpenCursorFile(path);
+    } else if (road.category == fcAppleIcon) {
+        ok = OpenMacIconFile(path);
+    } else {
+        // Picture import and icon extraction have no window yet.
+        Warn(Msg("msgNotAvailable", "This kind of file cannot be opened yet!"));
+    }
+    AddRecentFile(path);
+    setFocus();
+    return ok;
+}
+
+bool TfrmMain::OpenCursorFile(const QString& path) {
+    for (int i = 1; i <= desks_.DeskCount(); ++i) {
+        if (Desk(i)->FilePath() != path) continue;
+        ActivateDesk(i);
+        Warn(Msg("msgAlreadyOpen", "The file is already open!"));
+        return false;
+    }
+    if (!CreateDocumentWindow(path)) return false;
+    auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
+    const bool animated = DetectFileType(path.toStdString()).type == ftAnimatedCursor;
+    std::unique_ptr<TmyIcon> doc;
+    std::unique_ptr<ImyIconIO> reader;
+    if (animated) {
+        doc = std::make_unique<TmyANI>();
+        reader = TmyANIIO::Create(true);
+    } else {
+        doc = std::make_unique<TmyIcon>();
+        reader = TmyIcoIO::Create(true);
+    }
+    BusyCursorOn();
+    const bool loaded = desk && reader->LoadFromFile(*doc, path.toStdString()) && doc->Count() > 0;
+    BusyCursorOff();
+    if (!loaded) {
+        DiscardDocumentWindow(ActiveDesk());
+        Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
+        return false;
+    }
+    desk->SetDocument(std::move(doc));
+    desk->SetDragItems(animated);
+    desk->SetFilePath(path);
+    if (QMdiSubWindow* f = desk->Frame()) f->show();
+    desk->Document()->SetItemIndex(0);
+    desk->UpdateImageList(true);
+    desk->SetZoom(desk->CurrentImage()->Zoom);
+    desk->ImageChanged();
+    desk->LayoutCanvas();
+    // The panes, the undo and navigation commands follow the new window.
+    ActivateDesk(desk->Tag);
+    return true;
+}
+
+bool TfrmMain::OpenMacIconFile(const QString&) {
+    // The Apple icon reader has not come yet.
+    Warn(Msg("msgNotAvailable", "This kind of file cannot be opened yet!"));
+    return false;
+}
+
+// ---------------------------------------------------------------- saving
+
+bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
+    std::unique_ptr<ImyIconIO> writer;
+    if (desk->IsAnimated()) writer = TmyANIIO::Create(true);
+    else writer = TmyIcoIO::Create(true);
+    BusyCursorOn();
+    // The writers replace the file only after the whole new file is written.
+    const bool ok = writer->SaveToFile(*desk->Document(), path.toStdString(), Options().SavePngOption);
+    BusyCursorOff();
+    if (!ok) Warn(WithName("msgSaveError", "The file %s1 could not be saved!", path), mkError);
+    return ok;
+}
+
+bool TfrmMain::SaveDocument(TfrmDesk* desk) {
+    if (!desk || !desk->Document()) return false;
+    const QString path = desk->FilePath();
+    if (path.isEmpty() || !IsDocumentPath(path)) return SaveDocumentAs(desk);
+    if (!writeDocument(desk, path)) return false;
+    desk->SetSaved(true);
+    AddRecentFile(path);
+    UpdateActions();
+    return true;
+}
+
+bool TfrmMain::SaveDocumentAs(TfrmDesk* desk) {
+    TFileDialogSpec* dlg = FileDialog("dlgSaveIcon");
+    if (!desk || !desk->Document() || !dlg || !dialogRunner_) return false;
+    const bool animated = desk->IsAnimated();
+    dlg->filter = SaveIconFilter(animated);
+    dlg->filterIndex = 1;
+    // A name typed without extension gets the one of the filter.
+    dlg->defaultExt = animated ? "ani" : "cur";
+    dlg->fileName = WithoutExtension(desk->windowTitle());
+    QStringList files;
+    if (!dialogRunner_(*dlg, files) || files.isEmpty()) return false;
+    const QString path = WithDefaultSuffix(files.first(), dlg->defaultExt);
+    if (QFileInfo::exists(path)) {
+        const QString question = WithName("msgAlredyExists", "%s1 already exists! Overwrite?", QFileInfo(path).fileName());
+        if (ShowMessageBox(question.toStdString(), mkConfirm, mbYes | mbNo) != idYes) return false;
+    }
+    if (!writeDocument(desk, path)) return false;
+    desk->SetFilePath(path);
+    desk->SetSaved(true);
+    AddRecentFile(path);
+    UpdateWindowMenu();
+    UpdateActions();
+    return true;
+}
+
 // ---------------------------------------------------------------- recent files
 
 void TfrmMain::AddRecentFile(const QString& path) {
@@ -41,9 +247,10 @@ void TfrmMain::AddRecentFile(const QString& path) {
 }
 
 void TfrmMain::UpdateRecentFilesMenu() {
+    // Later: the item chosen may be the one whose command runs now.
     for (QAction* a : recentItems_) {
         recentMenu_->removeAction(a);
-        delete a;
+        a->deleteLater();
     }
     recentItems_.clear();
     RecentFileSlots recent;
@@ -56,14 +263,6 @@ void TfrmMain::UpdateRecentFilesMenu() {
         recentMenu_->addAction(a);
         recentItems_.append(a);
     }
-}
-
-bool TfrmMain::OpenFile(const QString& path) { return opener_ ? opener_(path) : false; }
-
-bool TfrmMain::OpenFiles(const QStringList& paths) {
-    for (const QString& p : paths)
-        if (!OpenFile(p)) return false;
-    return true;
 }
 
 }  // namespace velto

@@ -91,6 +91,11 @@ void TfrmMain::TranslateStatusLabels() {
 }
 
 void TfrmMain::TranslateFileFilters() {
+    for (TFileDialogSpec* d : fileDialogs_) {
+        const QString filter = FileDialogFilter("frmMain." + d->objectName());
+        // Save As gets its filter from the document it saves.
+        if (!filter.isEmpty()) d->filter = filter;
+    }
     if (filterTranslator_) filterTranslator_();
 }
 

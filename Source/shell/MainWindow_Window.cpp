@@ -17,9 +17,10 @@ void TfrmMain::UpdateWindowActions() {}
 
 // The fixed items stay; the list of open windows below them is rebuilt.
 void TfrmMain::UpdateWindowMenu() {
+    // Later: the item chosen may be the one whose command runs now.
     for (QAction* a : windowItems_) {
         windowMenu_->removeAction(a);
-        delete a;
+        a->deleteLater();
     }
     windowItems_.clear();
     for (int i = 1; i <= desks_.DeskCount(); ++i) {

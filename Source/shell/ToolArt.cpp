@@ -152,6 +152,44 @@ QPixmap DrawIcon(const QString& name) {
             p.setBrush(QColor::fromHsv(200 + i * 40, 140, 230));
             p.drawRect(QRectF(3.5 + i * 3, 3.5 + i * 3, 12, 12));
         }
+    } else if (name == "actNewImage" || name == "actDuplicateImage") {
+        if (name == "actDuplicateImage") Checker(p, QRectF(3.5, 3.5, 11, 11));
+        Checker(p, QRectF(8.5, 8.5, 12, 12));
+        p.setPen(QPen(QColor(78, 154, 6), 2.4));
+        p.drawLine(QPointF(5, 1.5), QPointF(5, 8.5));
+        p.drawLine(QPointF(1.5, 5), QPointF(8.5, 5));
+    } else if (name == "actDelImage") {
+        Checker(p, QRectF(6.5, 6.5, 14, 14));
+        p.setPen(QPen(QColor(204, 0, 0), 2.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(3, 3), QPointF(10, 10));
+        p.drawLine(QPointF(10, 3), QPointF(3, 10));
+    } else if (name == "actImportImage") {
+        Page(p, QRectF(8, 2.5, 13, 18));
+        p.setPen(QPen(kAccent, 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(2, 14), QPointF(12, 14));
+        p.drawLine(QPointF(8.5, 10.5), QPointF(12, 14));
+        p.drawLine(QPointF(8.5, 17.5), QPointF(12, 14));
+    } else if (name == "actZoomIn" || name == "actZoomOut") {
+        p.setPen(QPen(kInk, 1.8));
+        p.setBrush(kPaper);
+        p.drawEllipse(QPointF(10, 10), 6, 6);
+        p.setPen(QPen(kInk, 3, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(14.5, 14.5), QPointF(20.5, 20.5));
+        p.setPen(QPen(kAccent, 1.8));
+        p.drawLine(QPointF(7, 10), QPointF(13, 10));
+        if (name == "actZoomIn") p.drawLine(QPointF(10, 7), QPointF(10, 13));
+    } else if (name == "actGrid") {
+        p.setPen(QPen(kInk, 1));
+        for (double v = 3.5; v <= 21; v += 4.5) {
+            p.drawLine(QPointF(v, 3.5), QPointF(v, 21.5));
+            p.drawLine(QPointF(3.5, v), QPointF(21.5, v));
+        }
+    } else if (name == "actSidebar") {
+        p.setPen(QPen(kInk, 1.2));
+        p.setBrush(kPaper);
+        p.drawRect(QRectF(2.5, 3.5, 19, 17));
+        p.setBrush(QColor(186, 189, 182));
+        p.drawRect(QRectF(2.5, 3.5, 6, 17));
     } else {
         return {};
     }
@@ -298,6 +336,21 @@ bool MakeToolCursor(int number, QCursor* out) {
     QPoint hot = CursorHotSpot(number);
     *out = QCursor(pm, hot.x(), hot.y());
     return true;
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128}) {
+        QPixmap pm = Canvas(size);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 24.0, size / 24.0);
+        Checker(p, QRectF(2.5, 2.5, 19, 19));
+        MousePointer(p, QPointF(7, 4), 1.0);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 }  // namespace velto

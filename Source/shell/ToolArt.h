@@ -23,6 +23,10 @@ QIcon ToolbarIcon(const QString& actionName);
 // Our own drawing of a tool-bar image (24 x 24), ignoring the theme.
 QIcon DrawnToolbarIcon(const QString& actionName);
 
+// The program's own icon (windows, task bar): a mouse pointer over the
+// transparency checkerboard.
+QIcon ApplicationIcon();
+
 // The cursor of a tool by its number (crFirstTool..crLastTool, as the tool
 // palette uses them); false for another number.
 bool MakeToolCursor(int number, QCursor* out);

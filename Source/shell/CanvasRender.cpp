@@ -1,0 +1,227 @@
+#include "CanvasRender.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "Options.h"
+
+namespace velto {
+
+// ---------------------------------------------------------------- shared arithmetic
+
+TCheckerboard TCheckerboard::FromOptions() {
+    const TOptions& o = Options();
+    TCheckerboard c;
+    c.cell = std::max<int>(1, o.BKSize);
+    c.color1 = o.BKColor1;
+    c.color2 = o.BKColor2;
+    return c;
+}
+
+THsv RGBToHSV(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    // Single precision throughout, rounding to nearest with halves to even.
+    const float R = r, G = g, B = b;
+    float mx = R, mn = R;
+    int maxChannel = 0;
+    if (G > mx) {
+        mx = G;
+        maxChannel = 1;
+    }
+    if (B > mx) {
+        mx = B;
+        maxChannel = 2;
+    }
+    mn = std::min(mn, std::min(G, B));
+    const float d = mx - mn;
+    THsv out;
+    if (d == 0.0f) {
+        out.H = -360;
+        out.S = 0;
+        out.V = static_cast<int>(std::nearbyint(static_cast<float>(R * 100.0f) / 255.0f));
+        return out;
+    }
+    float h = 0.0f;
+    if (maxChannel == 0) h = (G - B) / d;
+    else if (maxChannel == 1) h = (B - R) / d + 2.0f;
+    else h = (R - G) / d + 4.0f;
+    const float s = d / mx;
+    h = h * (1.0f / 6.0f);
+    if (h < 0.0f) h = h + 1.0f;
+    out.H = static_cast<int>(std::nearbyint(static_cast<float>(h * 360.0f)));
+    out.S = static_cast<int>(std::nearbyint(static_cast<float>(s * 100.0f)));
+    out.V = static_cast<int>(std::nearbyint(static_cast<float>(mx * 100.0f) / 255.0f));
+    return out;
+}
+
+QImage PaintImage(const TmyImagePal& image, TColor background) {
+    QImage out(image.Width(), image.Height(), QImage::Format_RGB32);
+    const std::uint8_t br = ColorR(background), bg = ColorG(background), bb = ColorB(background);
+    for (int y = 0; y < image.Height(); ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (const TmyPixel& p : image.Row(y))
+            *dst++ = qRgb(BlendForDisplay(p.R, br, p.A), BlendForDisplay(p.G, bg, p.A), BlendForDisplay(p.B, bb, p.A));
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- canvas
+
+TGridLook TGridLook::FromOptions() {
+    const TOptions& o = Options();
+    TGridLook g;
+    g.visible = o.GridVisible;
+    g.style = o.GridStyle <= 2 ? static_cast<GridStyle>(o.GridStyle) : GridStyle::Dots;
+    g.color = o.GridColor;
+    return g;
+}
+
+namespace {
+
+inline QRgb Shown(const TmyPixel& p, TColor back, bool blend) {
+    if (!blend) return p.A ? qRgb(p.R, p.G, p.B) : ToQRgb(back);
+    return qRgb(BlendForDisplay(p.R, ColorR(back), p.A), BlendForDisplay(p.G, ColorG(back), p.A),
+                BlendForDisplay(p.B, ColorB(back), p.A));
+}
+
+// Canvas columns x0..x1-1 of one row: a zoomed pixel shown over the
+// checkerboard row whose parity is rowOdd. Cells are walked in runs.
+inline void FillOverChecker(QRgb* row, int x0, int x1, int hpos, int cell, bool rowOdd, QRgb c1, QRgb c2) {
+    int x = x0;
+    while (x < x1) {
+        const int vx = x + hpos;
+        const int cellEnd = std::min(x1, (vx / cell + 1) * cell - hpos);
+        const bool odd = ((vx / cell) & 1) != 0;
+        const QRgb c = odd == rowOdd ? c2 : c1;
+        std::fill(row + x, row + cellEnd, c);
+        x = cellEnd;
+    }
+}
+
+// Columns x0..x1-1 of one canvas row showing pixel p.
+inline void FillPixelRun(QRgb* row, int x0, int x1, const TmyPixel& p, int hpos, const TCheckerboard& checker,
+                         bool rowOdd, bool blend) {
+    const int cell = std::max(1, checker.cell);
+    if (p.A == 255 || (!blend && p.A != 0)) {
+        std::fill(row + x0, row + x1, qRgb(p.R, p.G, p.B));
+    } else if (p.A == 0) {
+        FillOverChecker(row, x0, x1, hpos, cell, rowOdd, ToQRgb(checker.color1), ToQRgb(checker.color2));
+    } else {
+        FillOverChecker(row, x0, x1, hpos, cell, rowOdd, Shown(p, checker.color1, true),
+                        Shown(p, checker.color2, true));
+    }
+}
+
+}  // namespace
+
+QRect ImagePixelRect(int x, int y, const TCanvasGeometry& geo) {
+    return QRect(x * geo.zoom - geo.hpos, y * geo.zoom - geo.vpos, geo.zoom, geo.zoom);
+}
+
+void PaintCanvasRect(QImage& canvas, const TmyImagePal& image, QRect rect, const TCanvasGeometry& geo,
+                     const TCheckerboard& checker, bool blend) {
+    const int zoom = std::max(1, geo.zoom);
+    const int cell = std::max(1, checker.cell);
+    // The zoomed image in canvas coordinates bounds what is painted.
+    const QRect zoomed(-geo.hpos, -geo.vpos, image.Width() * zoom, image.Height() * zoom);
+    rect = rect.intersected(canvas.rect()).intersected(zoomed);
+    if (rect.isEmpty()) return;
+    const int x0 = rect.left(), x1 = rect.right() + 1;
+    const std::size_t spanBytes = static_cast<std::size_t>(x1 - x0) * sizeof(QRgb);
+
+    int prevImageRow = -1;
+    bool prevOdd = false;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const int vy = y + geo.vpos;
+        const int iy = vy / zoom;
+        const bool rowOdd = ((vy / cell) & 1) != 0;
+        auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+        // A row repeats the one above while both the image row and the
+        // checkerboard row stay the same.
+        if (iy == prevImageRow && rowOdd == prevOdd) {
+            std::memcpy(row + x0, reinterpret_cast<const QRgb*>(canvas.constScanLine(y - 1)) + x0, spanBytes);
+            continue;
+        }
+        prevImageRow = iy;
+        prevOdd = rowOdd;
+        const TmyPixel* src = image.Row(iy).data();
+        int x = x0;
+        while (x < x1) {
+            const int vx = x + geo.hpos;
+            const int ix = vx / zoom;
+            const int runEnd = std::min(x1, (ix + 1) * zoom - geo.hpos);
+            FillPixelRun(row, x, runEnd, src[ix], geo.hpos, checker, rowOdd, blend);
+            x = runEnd;
+        }
+    }
+}
+
+void PaintCanvasPixel(QImage& canvas, QRect rect, const TmyPixel& pixel, const TCanvasGeometry& geo,
+                      const TCheckerboard& checker, bool blend) {
+    rect = rect.intersected(canvas.rect());
+    const int cell = std::max(1, checker.cell);
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const bool rowOdd = (((y + geo.vpos) / cell) & 1) != 0;
+        FillPixelRun(reinterpret_cast<QRgb*>(canvas.scanLine(y)), rect.left(), rect.right() + 1, pixel, geo.hpos,
+                     checker, rowOdd, blend);
+    }
+}
+
+void DrawCanvasGrid(QImage& canvas, QRect clip, const TCanvasGeometry& geo, const TGridLook& grid) {
+    const int zoom = geo.zoom;
+    if (!grid.visible || zoom <= 1) return;
+    clip = clip.intersected(canvas.rect());
+    if (clip.isEmpty()) return;
+    const QRgb color = ToQRgb(grid.color);
+    const int left = clip.left(), right = clip.right(), top = clip.top(), bottom = clip.bottom();
+    // The first line at or after position `from` of lines placed at first,
+    // first + step, ...
+    auto firstAtOrAfter = [](int first, int step, int from) {
+        if (first >= from) return first;
+        return first + (from - first + step - 1) / step * step;
+    };
+    const int firstCol = zoom - geo.HorzOffset();
+    const int firstRow = zoom - geo.VertOffset();
+    if (grid.style == GridStyle::Solid) {
+        for (int y = firstAtOrAfter(firstRow, zoom, top); y <= bottom; y += zoom) {
+            auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+            std::fill(row + left, row + right + 1, color);
+        }
+        for (int y = top; y <= bottom; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+            for (int x = firstAtOrAfter(firstCol, zoom, left); x <= right; x += zoom) row[x] = color;
+        }
+        return;
+    }
+    // Dots every s pixels, placed at virtual multiples of s.
+    const int s = grid.style == GridStyle::Dashed ? 2 : zoom;
+    const int dotCol = s - geo.hpos % s;
+    const int dotRow = s - geo.vpos % s;
+    for (int y = firstAtOrAfter(firstRow, zoom, top); y <= bottom; y += zoom) {
+        auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+        for (int x = firstAtOrAfter(dotCol, s, left); x <= right; x += s) row[x] = color;
+    }
+    for (int y = firstAtOrAfter(dotRow, s, top); y <= bottom; y += s) {
+        auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+        for (int x = firstAtOrAfter(firstCol, zoom, left); x <= right; x += zoom) row[x] = color;
+    }
+}
+
+void ShiftCanvas(QImage& canvas, int dx, int dy) {
+    const int w = canvas.width(), h = canvas.height();
+    if (canvas.isNull() || (dx == 0 && dy == 0) || std::abs(dx) >= w || std::abs(dy) >= h) return;
+    const int cols = w - std::abs(dx);
+    const int srcX = dx < 0 ? -dx : 0, dstX = dx > 0 ? dx : 0;
+    auto moveRow = [&](int from, int to) {
+        std::memmove(reinterpret_cast<QRgb*>(canvas.scanLine(to)) + dstX,
+                     reinterpret_cast<const QRgb*>(canvas.constScanLine(from)) + srcX,
+                     static_cast<std::size_t>(cols) * sizeof(QRgb));
+    };
+    if (dy > 0) {
+        for (int y = h - 1; y >= dy; --y) moveRow(y - dy, y);
+    } else {
+        for (int y = 0; y < h + dy; ++y) moveRow(y - dy, y);
+    }
+}
+
+}  // namespace velto

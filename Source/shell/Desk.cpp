@@ -1,0 +1,548 @@
+// The document window: its parts, the image and zoom lists, the side bar,
+// activation and the close question. The canvas layout and painting are in
+// Desk_Canvas.cpp.
+#include "Desk.h"
+
+#include "MainWindow.h"
+#include "MainWindowText.h"
+#include "Options.h"
+#include "ToolArt.h"
+#include "Translator.h"
+#include "core/MessageBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace velto {
+
+namespace {
+
+TCanvasInput* gCanvasInput = nullptr;
+bool gBusy = false;
+
+// The size of the side bar's tiles, the caption included.
+constexpr int kTileSize = 65;
+constexpr int kTileCaption = 16;
+
+// A local command that runs a command of the main window.
+struct Forward {
+    const char* local;
+    const char* main;
+};
+constexpr Forward kForwards[] = {
+    {"actNewImage", "actnnewimage"},
+    {"actDelImage", "actndelimage"},
+    {"actImportImage", "actImportImage"},
+    {"actDuplicateImage", "actDuplicateImage"},
+};
+
+}  // namespace
+
+void SetCanvasInput(TCanvasInput* input) { gCanvasInput = input; }
+TCanvasInput* CanvasInput() { return gCanvasInput; }
+
+void BusyCursorOn() {
+    if (gBusy) return;
+    gBusy = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void BusyCursorOff() {
+    if (!gBusy) return;
+    gBusy = false;
+    QApplication::restoreOverrideCursor();
+}
+
+// ---------------------------------------------------------------- creation
+
+TfrmDesk::TfrmDesk(QWidget* parent) : TDeskWindow(parent), document_(std::make_unique<TmyIcon>()) {
+    setObjectName("frmCanvas");
+    resize(555, 471);
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    createToolBar();
+    root->addWidget(coolBar_);
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    createSideBar();
+    body->addWidget(pnlSideBar_);
+    auto* bevel2 = new QFrame(this);
+    bevel2->setObjectName("Bevel2");
+    bevel2->setFrameShape(QFrame::VLine);
+    bevel2->setFrameShadow(QFrame::Sunken);
+    body->addWidget(bevel2);
+    createScrollBox();
+    body->addWidget(scrollBox_, 1);
+    root->addLayout(body, 1);
+
+    const TOptions& o = Options();
+    SetSidebarVisible(o.SidebarVisible);
+    SetGridVisible(o.GridVisible);
+    TTranslator().TranslateForm("frmCanvas", this);
+}
+
+TfrmDesk::~TfrmDesk() = default;
+
+QAction* TfrmDesk::addLocalAction(const char* name, const QString& hint, bool checkable) {
+    auto* a = new QAction(this);
+    a->setObjectName(name);
+    a->setToolTip(hint);
+    a->setStatusTip(hint);
+    a->setIcon(DrawnToolbarIcon(name));
+    a->setCheckable(checkable);
+    return a;
+}
+
+void TfrmDesk::createToolBar() {
+    // The band of the window's own commands. Plain buttons in a row rather
+    // than a tool bar, so that the combo boxes stay in the window's
+    // translation walk.
+    coolBar_ = new QWidget(this);
+    coolBar_->setObjectName("CoolBar1");
+    auto* outer = new QHBoxLayout(coolBar_);
+    outer->setContentsMargins(0, 0, 0, 0);
+    toolBar_ = new QWidget(coolBar_);
+    toolBar_->setObjectName("ActionToolBar2");
+    auto* lay = new QHBoxLayout(toolBar_);
+    lay->setContentsMargins(2, 1, 2, 1);
+    lay->setSpacing(1);
+    outer->addWidget(toolBar_);
+    outer->addStretch(1);
+
+    cmbImages_ = new QComboBox(toolBar_);
+    cmbImages_->setObjectName("cmbImages");
+    cmbImages_->setToolTip("Images");
+    cmbImages_->setMaxVisibleItems(10);
+    cmbImages_->setFocusPolicy(Qt::ClickFocus);
+    cmbImages_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbImages_->setMinimumContentsLength(22);
+    cmbZoom_ = new QComboBox(toolBar_);
+    cmbZoom_->setObjectName("cmbZoom");
+    cmbZoom_->setToolTip("Zoom");
+    cmbZoom_->setMaxVisibleItems(10);
+    cmbZoom_->setFocusPolicy(Qt::ClickFocus);
+    for (int i = 0; i < kZoomItems; ++i) cmbZoom_->addItem(ZoomItemText(i));
+    cmbZoom_->setCurrentIndex(kDefaultZoom - 1);
+
+    QAction* newImage = addLocalAction("actNewImage", "Insert new image");
+    QAction* duplicate = addLocalAction("actDuplicateImage", "Duplicate Image");
+    duplicate->setText("Duplicate Image");
+    QAction* delImage = addLocalAction("actDelImage", "Delete current image");
+    QAction* import = addLocalAction("actImportImage", "Import new image into the icon");
+    QAction* zoomOut = addLocalAction("actZoomOut", "Zoom Out");
+    QAction* zoomIn = addLocalAction("actZoomIn", "Zoom In");
+    QAction* grid = addLocalAction("actGrid", "Show/Hide grid", true);
+    QAction* sidebar = addLocalAction("actSidebar", "Show/Hide Side Bar", true);
+
+    auto button = [this, lay](QAction* a) {
+        auto* b = new QToolButton(toolBar_);
+        b->setDefaultAction(a);
+        b->setAutoRaise(true);
+        b->setIconSize(QSize(16, 16));
+        b->setFocusPolicy(Qt::NoFocus);
+        lay->addWidget(b);
+    };
+    auto separator = [this, lay] {
+        auto* line = new QFrame(toolBar_);
+        line->setFrameShape(QFrame::VLine);
+        line->setFrameShadow(QFrame::Sunken);
+        lay->addWidget(line);
+    };
+    lay->addWidget(cmbImages_);
+    for (QAction* a : {newImage, duplicate, delImage, import}) button(a);
+    separator();
+    button(zoomOut);
+    lay->addWidget(cmbZoom_);
+    button(zoomIn);
+    separator();
+    button(grid);
+    button(sidebar);
+
+    for (const Forward& f : kForwards) {
+        connect(LocalAction(f.local), &QAction::triggered, this, [this, target = f.main] {
+            MakeActive();
+            if (TfrmMain* main = frmMain()) main->Actions().execute(target);
+        });
+    }
+    connect(zoomIn, &QAction::triggered, this, [this] {
+        MakeActive();
+        const int i = cmbZoom_->currentIndex();
+        if (i >= kZoomItems - 1) return;
+        cmbZoom_->setCurrentIndex(ZoomInIndex(i));
+        cmbZoomChange();
+    });
+    connect(zoomOut, &QAction::triggered, this, [this] {
+        MakeActive();
+        const int i = cmbZoom_->currentIndex();
+        if (i < 1) return;
+        cmbZoom_->setCurrentIndex(ZoomOutIndex(i));
+        cmbZoomChange();
+    });
+    connect(grid, &QAction::triggered, this, [this] {
+        MakeActive();
+        SetGridVisible(!gridVisible_);
+    });
+    connect(sidebar, &QAction::triggered, this, [this] {
+        MakeActive();
+        SetSidebarVisible(!SidebarVisible());
+    });
+    connect(cmbImages_, &QComboBox::activated, this, [this] {
+        MakeActive();
+        cmbImagesChange();
+    });
+    connect(cmbZoom_, &QComboBox::activated, this, [this] {
+        MakeActive();
+        cmbZoomChange();
+    });
+    UpdateZoomActions();
+}
+
+void TfrmDesk::createSideBar() {
+    pnlSideBar_ = new QWidget(this);
+    pnlSideBar_->setObjectName("pnlSideBar");
+    auto* lay = new QVBoxLayout(pnlSideBar_);
+    lay->setContentsMargins(0, 0, 0, 0);
+    // A plain tile grid: one tile per image, in document order.
+    thumbs_ = new QListWidget(pnlSideBar_);
+    thumbs_->setObjectName("Thumbs");
+    thumbs_->setViewMode(QListView::IconMode);
+    thumbs_->setMovement(QListView::Static);
+    thumbs_->setFlow(QListView::TopToBottom);
+    thumbs_->setWrapping(false);
+    thumbs_->setResizeMode(QListView::Adjust);
+    thumbs_->setSelectionMode(QAbstractItemView::SingleSelection);
+    thumbs_->setIconSize(QSize(kTileSize - kTileCaption, kTileSize - kTileCaption));
+    thumbs_->setGridSize(QSize(kTileSize + 4, kTileSize + 4));
+    thumbs_->setUniformItemSizes(true);
+    thumbs_->setFrameShape(QFrame::NoFrame);
+    thumbs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    thumbs_->setTextElideMode(Qt::ElideRight);
+    thumbs_->setContextMenuPolicy(Qt::CustomContextMenu);
+    lay->addWidget(thumbs_);
+    pnlSideBar_->setFixedWidth(kSideBarWidth);
+
+    pmImages_ = new QMenu(this);
+    pmImages_->setObjectName("pmImages");
+    if (TfrmMain* main = frmMain()) {
+        for (const char* n : {"actnnewimage", "actndelimage"}) pmImages_->addAction(main->Action(n));
+        pmImages_->addSeparator();
+        for (const char* n : {"actFrameUp", "actFrameDown", "actFramesReverse"}) pmImages_->addAction(main->Action(n));
+        pmImages_->addSeparator();
+        for (const char* n : {"actImportImage", "actexport"}) pmImages_->addAction(main->Action(n));
+    }
+    connect(thumbs_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        MakeActive();
+        if (!pmImages_->isEmpty()) pmImages_->popup(thumbs_->viewport()->mapToGlobal(at));
+    });
+    connect(thumbs_, &QListWidget::currentRowChanged, this, [this] { ThumbsChange(); });
+    thumbs_->viewport()->installEventFilter(this);
+}
+
+void TfrmDesk::createScrollBox() {
+    scrollBox_ = new QWidget(this);
+    scrollBox_->setObjectName("ScrollBox1");
+    scrollBox_->setMouseTracking(true);
+    scrollBox_->installEventFilter(this);
+    bevel1_ = new QFrame(scrollBox_);
+    bevel1_->setObjectName("Bevel1");
+    bevel1_->setFrameShape(QFrame::Box);
+    bevel1_->setLineWidth(1);
+    canvas_ = new TCanvasImage(this, scrollBox_);
+    canvas_->setObjectName("Image1");
+    imgSel_ = new TSelectionFrame(scrollBox_);
+    imgSel_->setObjectName("ImgSel");
+    imgSel_->hide();
+    horzSB_ = new QScrollBar(Qt::Horizontal, scrollBox_);
+    horzSB_->setObjectName("HorizSB");
+    vertSB_ = new QScrollBar(Qt::Vertical, scrollBox_);
+    vertSB_->setObjectName("VertSB");
+    for (QScrollBar* sb : {horzSB_, vertSB_}) {
+        sb->setRange(0, 0);
+        sb->setSingleStep(10);
+        sb->setPageStep(20);
+        sb->hide();
+    }
+    connect(horzSB_, &QScrollBar::valueChanged, this, [this](int v) { ScrollChanged(true, v); });
+    connect(vertSB_, &QScrollBar::valueChanged, this, [this](int v) { ScrollChanged(false, v); });
+}
+
+QAction* TfrmDesk::LocalAction(const char* name) const {
+    return findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+}
+
+// ---------------------------------------------------------------- the document
+
+void TfrmDesk::SetDocument(std::unique_ptr<TmyIcon> document) {
+    document_ = document ? std::move(document) : std::make_unique<TmyIcon>();
+    undo_.Clear();
+    strokeStart_.reset();
+}
+
+TmyImagePal* TfrmDesk::CurrentImage() const {
+    return HasImages() ? &document_->CurrentImage() : nullptr;
+}
+
+bool TfrmDesk::IsAnimated() const { return dynamic_cast<const TmyANI*>(document_.get()) != nullptr; }
+
+int TfrmDesk::CurrentBitCount() const {
+    const TmyImagePal* img = CurrentImage();
+    return img ? img->BitCount : 0;
+}
+
+bool TfrmDesk::SelectionFrameVisible() const { return imgSel_ && !imgSel_->isHidden(); }
+
+// ---------------------------------------------------------------- activation and closing
+
+void TfrmDesk::Activated() {
+    TfrmMain* main = frmMain();
+    if (!main) return;
+    // The floating selection shows only in the window it belongs to.
+    const TSelectionAccess& sel = main->Selection();
+    imgSel_->setVisible(sel.Owner() == Tag && !sel.Empty() && imgSel_->width() > 0);
+    if (SidebarVisible()) thumbs_->setFocus();
+}
+
+bool TfrmDesk::CloseQuery() {
+    MakeActive();
+    TfrmMain* main = frmMain();
+    int answer = idNo;
+    if (!Saved()) {
+        const QString text = Msg("msgSave", "Save changes to %s1 ?").replace(QLatin1String("%s1"), windowTitle());
+        answer = ShowMessageBox(text.toStdString(), mkConfirm, mbYes | mbNo | mbCancel);
+        if (answer == idYes && main) {
+            main->UpdateActions();
+            main->Actions().execute("actnSave");
+            // A cancelled Save As or a failed write keeps the window and the
+            // changes: the answer becomes Cancel.
+            if (!Saved()) answer = idCancel;
+        }
+    }
+    // Anything but Yes or No (Cancel, or a box closed without a choice) keeps
+    // the window.
+    if (answer != idYes && answer != idNo) return false;
+    if (main && main->Selection().Owner() == Tag && Tag) main->Selection().Commit();
+    if (main)
+        if (QWidget* brush = main->Forms().Form("frmBrush")) brush->hide();
+    strokeStart_.reset();
+    undo_.Clear();
+    document_ = std::make_unique<TmyIcon>();
+    return true;
+}
+
+// ---------------------------------------------------------------- lists and zoom
+
+void TfrmDesk::UpdateImageList(bool rebuild) {
+    rebuildingList_ = true;
+    cmbImages_->clear();
+    if (document_)
+        for (int i = 0; i < document_->Count(); ++i) cmbImages_->addItem(ImageListText(i, document_->Image(i)));
+    cmbImages_->setCurrentIndex(HasImages() ? document_->ItemIndex() : -1);
+    rebuildingList_ = false;
+    if (rebuild) RebuildSideBar();
+    else UpdateCurrentThumbnail();
+}
+
+void TfrmDesk::RebuildSideBar() {
+    rebuildingList_ = true;
+    thumbs_->clear();
+    const bool frames = IsAnimated();
+    if (document_) {
+        for (int i = 0; i < document_->Count(); ++i) {
+            const TmyImagePal& img = document_->Image(i);
+            auto* item = new QListWidgetItem(thumbs_);
+            item->setIcon(QIcon(QPixmap::fromImage(PaintImage(img, clWhite))));
+            item->setText(ThumbnailCaption(frames, i, img));
+            item->setToolTip(item->text());
+        }
+    }
+    thumbs_->setCurrentRow(HasImages() ? cmbImages_->currentIndex() : -1);
+    rebuildingList_ = false;
+    LayoutCanvas();
+}
+
+void TfrmDesk::UpdateCurrentThumbnail() {
+    if (!HasImages() || thumbs_->count() == 0) return;
+    const int i = document_->ItemIndex();
+    QListWidgetItem* item = thumbs_->item(i);
+    if (!item) return;
+    const TmyImagePal& img = document_->Image(i);
+    item->setIcon(QIcon(QPixmap::fromImage(PaintImage(img, clWhite))));
+    item->setText(ThumbnailCaption(IsAnimated(), i, img));
+    item->setToolTip(item->text());
+}
+
+void TfrmDesk::ThumbsChange() {
+    if (rebuildingList_ || thumbs_->currentRow() < 0) return;
+    MakeActive();
+    cmbImages_->setCurrentIndex(thumbs_->currentRow());
+    cmbImagesChange();
+}
+
+void TfrmDesk::SetCurrentImage(int index) {
+    if (!HasImages() || index < 0 || index >= document_->Count()) return;
+    cmbImages_->setCurrentIndex(index);
+    cmbImagesChange();
+}
+
+void TfrmDesk::cmbImagesChange() {
+    if (!HasImages() || cmbImages_->currentIndex() < 0) return;
+    TfrmMain* main = frmMain();
+    if (main && Tag && main->Selection().Owner() == Tag) main->Selection().Commit();
+    const int index = cmbImages_->currentIndex();
+    rebuildingList_ = true;
+    thumbs_->setCurrentRow(index);
+    rebuildingList_ = false;
+    document_->SetItemIndex(index);
+    zoom_ = std::clamp(document_->CurrentImage().Zoom, 1, kZoomItems);
+    ApplyAutoZoom();
+    emit currentImageChanged(this);
+    ImageChanged();
+    // Undo never crosses a change of the current image.
+    undo_.Clear();
+    if (main) main->UpdateUndoActions();
+    LayoutCanvas();
+    if (main) main->UpdateImageNavigation();
+}
+
+void TfrmDesk::SetZoom(int zoom) {
+    cmbZoom_->setCurrentIndex(std::clamp(zoom, 1, kZoomItems) - 1);
+    cmbZoomChange();
+}
+
+void TfrmDesk::cmbZoomChange() {
+    // The selection frame keeps its place in image pixels.
+    const bool frame = SelectionFrameVisible();
+    const TCanvasGeometry before = CanvasGeometry();
+    const int fx = (imgSel_->x() - canvas_->x() + before.hpos) / before.zoom;
+    const int fy = (imgSel_->y() - canvas_->y() + before.vpos) / before.zoom;
+    zoom_ = cmbZoom_->currentIndex() + 1;
+    if (TmyImagePal* img = CurrentImage()) img->Zoom = zoom_;
+    if (frame) imgSel_->move(canvas_->x() + fx * zoom_ - before.hpos, canvas_->y() + fy * zoom_ - before.vpos);
+    LayoutCanvas();
+    UpdateZoomActions();
+    RedrawCanvas();
+}
+
+void TfrmDesk::UpdateZoomActions() {
+    const int i = cmbZoom_->currentIndex();
+    LocalAction("actZoomOut")->setEnabled(i > 0);
+    LocalAction("actZoomIn")->setEnabled(i < kZoomItems - 1);
+}
+
+void TfrmDesk::ApplyAutoZoom() {
+    const TmyImagePal* img = CurrentImage();
+    if (!Options().Autozoom || !img) return;
+    cmbZoom_->setCurrentIndex(AutoZoomFor(scrollBox_->width(), scrollBox_->height(), img->Width(), img->Height()) - 1);
+    cmbZoomChange();
+}
+
+bool TfrmDesk::SidebarVisible() const { return !pnlSideBar_->isHidden(); }
+
+void TfrmDesk::SetSidebarVisible(bool visible) {
+    pnlSideBar_->setVisible(visible);
+    if (QWidget* bevel2 = findChild<QWidget*>("Bevel2", Qt::FindDirectChildrenOnly)) bevel2->setVisible(visible);
+    LocalAction("actSidebar")->setChecked(visible);
+    LayoutCanvas();
+}
+
+void TfrmDesk::SetGridVisible(bool visible) {
+    gridVisible_ = visible;
+    LocalAction("actGrid")->setChecked(visible);
+    if (!HasImages()) return;
+    if (visible) DrawGrid();
+    else ImageChanged();
+}
+
+void TfrmDesk::SetToolbarVisible(bool visible) {
+    cmbZoom_->setVisible(visible);
+    cmbImages_->setVisible(visible);
+    coolBar_->setVisible(visible);
+}
+
+void TfrmDesk::RefreshDocument(bool redrawAll) {
+    if (!redrawAll) return;
+    ApplyAutoZoom();
+    RedrawCanvas();
+}
+
+void TfrmDesk::LanguageChanged() {
+    // The image list and the tile captions carry translated words.
+    if (!HasImages()) return;
+    UpdateImageList(false);
+    const bool frames = IsAnimated();
+    for (int i = 0; i < thumbs_->count() && i < document_->Count(); ++i) {
+        thumbs_->item(i)->setText(ThumbnailCaption(frames, i, document_->Image(i)));
+        thumbs_->item(i)->setToolTip(thumbs_->item(i)->text());
+    }
+}
+
+// ---------------------------------------------------------------- events
+
+bool TfrmDesk::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scrollBox_) {
+        switch (event->type()) {
+        case QEvent::Resize: ScrollBoxResized(); break;
+        case QEvent::MouseMove:
+            // The pointer left the canvas: the read-out is empty.
+            if (TfrmMain* main = frmMain()) main->StatusLabel()->clear();
+            break;
+        case QEvent::MouseButtonRelease: MakeActive(); break;
+        default: break;
+        }
+    } else if (watched == thumbs_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        MakeActive();
+    }
+    return TDeskWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- canvas widgets
+
+TCanvasImage::TCanvasImage(TfrmDesk* desk, QWidget* parent) : QWidget(parent), desk_(desk) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+void TCanvasImage::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    if (!bitmap_.isNull()) p.drawImage(event->rect(), bitmap_, event->rect());
+}
+
+void TCanvasImage::mousePressEvent(QMouseEvent* event) {
+    desk_->MakeActive();
+    if (TCanvasInput* in = CanvasInput()) in->MousePress(*desk_, *event);
+}
+
+void TCanvasImage::mouseMoveEvent(QMouseEvent* event) {
+    if (TCanvasInput* in = CanvasInput()) in->MouseMove(*desk_, *event);
+}
+
+void TCanvasImage::mouseReleaseEvent(QMouseEvent* event) {
+    if (TCanvasInput* in = CanvasInput()) in->MouseRelease(*desk_, *event);
+}
+
+TSelectionFrame::TSelectionFrame(QWidget* parent) : QWidget(parent) { setCursor(Qt::SizeAllCursor); }
+
+void TSelectionFrame::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRect r = rect().adjusted(0, 0, -1, -1);
+    p.setPen(QPen(Qt::white, 1));
+    p.drawRect(r);
+    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    p.drawRect(r);
+}
+
+}  // namespace velto
