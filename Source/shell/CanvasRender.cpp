@@ -180,8 +180,16 @@ void DrawCanvasGrid(QImage& canvas, QRect clip, const TCanvasGeometry& geo, cons
         if (first >= from) return first;
         return first + (from - first + step - 1) / step * step;
     };
-    const int firstCol = zoom - geo.HorzOffset();
-    const int firstRow = zoom - geo.VertOffset();
+    // The first line at or right of the canvas edge: an edge between two
+    // pixels, never the image's own first edge. So a canvas scrolled to a
+    // pixel border shows the line at its edge, as the same canvas scrolled
+    // there step by step does.
+    auto first = [](int pos, int step) {
+        const int off = pos % step;
+        return off ? step - off : (pos > 0 ? 0 : step);
+    };
+    const int firstCol = first(geo.hpos, zoom);
+    const int firstRow = first(geo.vpos, zoom);
     if (grid.style == GridStyle::Solid) {
         for (int y = firstAtOrAfter(firstRow, zoom, top); y <= bottom; y += zoom) {
             auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
@@ -195,8 +203,8 @@ void DrawCanvasGrid(QImage& canvas, QRect clip, const TCanvasGeometry& geo, cons
     }
     // Dots every s pixels, placed at virtual multiples of s.
     const int s = grid.style == GridStyle::Dashed ? 2 : zoom;
-    const int dotCol = s - geo.hpos % s;
-    const int dotRow = s - geo.vpos % s;
+    const int dotCol = first(geo.hpos, s);
+    const int dotRow = first(geo.vpos, s);
     for (int y = firstAtOrAfter(firstRow, zoom, top); y <= bottom; y += zoom) {
         auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
         for (int x = firstAtOrAfter(dotCol, s, left); x <= right; x += s) row[x] = color;

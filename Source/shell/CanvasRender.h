@@ -102,7 +102,7 @@ void PaintCanvasPixel(QImage& canvas, QRect rect, const TmyPixel& pixel, const T
 
 // The grid within clip: nothing at zoom 1 or when it is hidden. Solid lines,
 // or dots every 2 pixels (dashed) or at the pixel corners (dots), on the
-// edges between zoomed pixels; the canvas's own left and top edge get none.
+// edges between zoomed pixels; the image's own left and top edge get none.
 void DrawCanvasGrid(QImage& canvas, QRect clip, const TCanvasGeometry& geo, const TGridLook& grid);
 
 // Moves the bitmap's content by (dx, dy) pixels; the uncovered strip keeps
