@@ -299,13 +299,13 @@ void TfrmColors::drawSwatch(ImageView* view, const TmyPixel& c) {
         p.fillRect(0, 0, w, h, ToQColor(c));
     } else {
         // The colour laid over the checkerboard with its opacity.
-        const auto k = static_cast<std::uint8_t>(255 - c.A);
+        const TCheckerboard board = TCheckerboard::FromOptions();
         for (int y = 0; y < h; ++y) {
             auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
             for (int x = 0; x < w; ++x) {
-                const TColor checker = CheckerColor(x, y);
-                row[x] = qRgb(BlendChannel(ColorR(checker), c.R, k), BlendChannel(ColorG(checker), c.G, k),
-                              BlendChannel(ColorB(checker), c.B, k));
+                const TColor checker = board.At(x, y);
+                row[x] = qRgb(BlendForDisplay(c.R, ColorR(checker), c.A), BlendForDisplay(c.G, ColorG(checker), c.A),
+                              BlendForDisplay(c.B, ColorB(checker), c.A));
             }
         }
     }
@@ -329,9 +329,10 @@ void TfrmColors::DrawSecondaryColor() { drawSwatch(image4_, backColor_); }
 
 void TfrmColors::DrawTransparentStrip() {
     QImage& img = image2_->Picture();
+    const TCheckerboard board = TCheckerboard::FromOptions();
     for (int y = 0; y < img.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < img.width(); ++x) row[x] = ToQRgb(CheckerColor(x, y));
+        for (int x = 0; x < img.width(); ++x) row[x] = ToQRgb(board.At(x, y));
     }
     image2_->update();
 }
@@ -373,7 +374,7 @@ void TfrmColors::ApplyHSBSliders() {
 void TfrmColors::UpdateHSBSliders() {
     if (!hsbGuard_) return;
     hsbGuard_ = false;
-    const HSVValue v = RGBToHSV(static_cast<std::uint8_t>(sbRed_->Position()),
+    const THsv v = RGBToHSV(static_cast<std::uint8_t>(sbRed_->Position()),
                                 static_cast<std::uint8_t>(sbGreen_->Position()),
                                 static_cast<std::uint8_t>(sbBlue_->Position()));
     sbHue_->SetPosition(v.H);  // a grey's -360 is bounded to 0 by the slider
@@ -398,7 +399,7 @@ void TfrmColors::endChange() { replacePaletteColor(); }
 void TfrmColors::replacePaletteColor() {
     auto& replace = ToolPaletteLink().ReplacePaletteColor;
     // A palette entry that took the new colour is a change of the document.
-    if (replace && replace(oldColor_, foreColor_)) DocumentLink().SetModified();
+    if (replace && replace(oldColor_, foreColor_, SelectedPaletteCell())) DocumentLink().SetModified();
 }
 
 void TfrmColors::btnRGBClick() {
@@ -449,9 +450,7 @@ void TfrmColors::FavoritesPressed(Qt::MouseButton button, QPoint pos) {
     const bool primary = button == Qt::LeftButton;
     if (primary) {
         panel9_->move(image5_->pos() + QPoint((pos.x() / kFavCell) * kFavCell - 2, (pos.y() / kFavCell) * kFavCell - 2));
-        setFrameColour(panel9_, TmyPixel::CreateRGBA(static_cast<std::uint8_t>(qRed(picked)),
-                                                     static_cast<std::uint8_t>(qGreen(picked)),
-                                                     static_cast<std::uint8_t>(qBlue(picked)), 255));
+        setFrameColour(panel9_, OpaquePixel(picked));
     }
     applyPicked(primary ? foreColor_ : backColor_, picked, primary);
 }
@@ -470,9 +469,7 @@ void TfrmColors::PaletteGridPressed(Qt::MouseButton button, QPoint pos) {
     if (button == Qt::LeftButton) {
         foreColor_ = entry;
         SelectPaletteCell(index);
-        setFrameColour(panel8_, TmyPixel::CreateRGBA(static_cast<std::uint8_t>(qRed(img.pixel(pos))),
-                                                     static_cast<std::uint8_t>(qGreen(img.pixel(pos))),
-                                                     static_cast<std::uint8_t>(qBlue(img.pixel(pos))), 255));
+        setFrameColour(panel8_, OpaquePixel(img.pixel(pos)));
         DrawPrimaryColor();
         UpdateRGBSliders();
         UpdateHSBSliders();
@@ -497,9 +494,8 @@ void TfrmColors::TransparentPressed(Qt::MouseButton button) {
 
 void TfrmColors::FavoriteFramePressed(Qt::MouseButton button) {
     if (button == Qt::LeftButton) return;
-    const QColor c = panel9_->palette().color(QPalette::Window);
-    backColor_.SetRGB(static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
-                      static_cast<std::uint8_t>(c.blue()));
+    const TmyPixel frame = OpaquePixel(panel9_->palette().color(QPalette::Window).rgb());
+    backColor_.SetRGB(frame.R, frame.G, frame.B);
     backColor_.A = static_cast<std::uint8_t>(sbOpacity_->Position());
     DrawSecondaryColor();
 }
@@ -588,7 +584,8 @@ void TfrmColors::ShowPalette(const TmyPalette* palette) {
     }
     shownPalette_ = *palette;
     const int n = palette->Count();
-    QImage grid(((n - 1) % 16) * kPalCell + kPalCell, ((n - 1) / 16) * kPalCell + kPalCell, QImage::Format_RGB32);
+    // Up to 16 cells a row: 2 entries give 20 x 10, 16 give 160 x 10, 256 give 160 x 160.
+    QImage grid(std::min(n, 16) * kPalCell, ((n - 1) / 16) * kPalCell + kPalCell, QImage::Format_RGB32);
     grid.fill(Qt::white);
     {
         QPainter p(&grid);
@@ -600,7 +597,10 @@ void TfrmColors::ShowPalette(const TmyPalette* palette) {
     SyncWithPalette(*palette);
 }
 
+int TfrmColors::SelectedPaletteCell() const { return shownPalette_ && !panel8_->isHidden() ? selectedCell_ : -1; }
+
 void TfrmColors::SelectPaletteCell(int index) {
+    selectedCell_ = index;
     if (index < 0) {
         panel8_->hide();
         return;
@@ -673,7 +673,7 @@ QString TfrmColors::StatusText(const TmyPixel& c) {
     QString labels[6];
     for (int i = 0; i < 6; ++i)
         labels[i] = frmMain() ? frmMain()->StatusLabels()[static_cast<size_t>(i)] : QString::fromLatin1(defaults[i]);
-    const HSVValue v = RGBToHSV(c.R, c.G, c.B);
+    const THsv v = RGBToHSV(c.R, c.G, c.B);
     return QStringLiteral("%1:%2 %3:%4 %5:%6   %7:%8 %9:%10 %11:%12")
         .arg(labels[0]).arg(c.R).arg(labels[1]).arg(c.G).arg(labels[2]).arg(c.B)
         .arg(labels[3]).arg(v.H == -360 ? 0 : v.H).arg(labels[4]).arg(v.S).arg(labels[5]).arg(v.V);
@@ -697,15 +697,9 @@ void TfrmColors::ShowStatusFor(QWidget* w, QPoint pos) {
     ensureCursors();
     auto pixelOf = [&](ImageView* v) -> std::optional<TmyPixel> {
         if (!v->Picture().valid(pos)) return std::nullopt;
-        const QRgb c = v->Picture().pixel(pos);
-        return TmyPixel::CreateRGBA(static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
-                                    static_cast<std::uint8_t>(qBlue(c)), 255);
+        return OpaquePixel(v->Picture().pixel(pos));
     };
-    auto frameOf = [](QFrame* f) {
-        const QColor c = f->palette().color(QPalette::Window);
-        return TmyPixel::CreateRGBA(static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
-                                    static_cast<std::uint8_t>(c.blue()), 255);
-    };
+    auto frameOf = [](QFrame* f) { return OpaquePixel(f->palette().color(QPalette::Window).rgb()); };
     std::optional<TmyPixel> shown;
     if (w == image1_ || w == image5_ || w == image6_) shown = pixelOf(static_cast<ImageView*>(w));
     else if (w == panel8_ || w == panel9_) shown = frameOf(static_cast<QFrame*>(w));

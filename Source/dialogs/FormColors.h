@@ -72,6 +72,8 @@ public:
     void TransparentPressed(Qt::MouseButton button);
     void FavoriteFramePressed(Qt::MouseButton button);
     bool PaletteMode() const { return shownPalette_.has_value(); }
+    // The palette cell under the frame, -1 when the frame is hidden.
+    int SelectedPaletteCell() const;
 
     // The status read-out of a colour: "R:%d G:%d B:%d   H:%d S:%d B:%d".
     static QString StatusText(const TmyPixel& colour);
@@ -137,6 +139,7 @@ private:
     TmyPixel backColor_{};
 
     std::optional<TmyPalette> shownPalette_;
+    int selectedCell_ = -1;
     QString lastStatus_;
     bool cursorsSet_ = false;
 

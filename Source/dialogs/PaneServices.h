@@ -55,9 +55,10 @@ TDocumentLink& DocumentLink();
 
 // The tool palette's part in a colour change.
 struct TToolPaletteLink {
-    // Carries a palette cell's new colour into the palette and the image;
-    // true when a palette entry changed.
-    std::function<bool(const TmyPixel& oldColor, const TmyPixel& newColor)> ReplacePaletteColor;
+    // Carries the new colour of palette cell (the one framed in the panel,
+    // -1 when none is) into the palette and the image; true when a palette
+    // entry changed.
+    std::function<bool(const TmyPixel& oldColor, const TmyPixel& newColor, int cell)> ReplacePaletteColor;
     // The opacity tool is usable only at 32 bits; when it is the current tool
     // and becomes unusable, the gradient tool takes its place.
     std::function<void(bool available)> SetOpacityToolAvailable;

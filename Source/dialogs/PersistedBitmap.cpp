@@ -7,14 +7,45 @@
 
 #include <vector>
 
+#include "platform/ByteReader.h"
 #include "platform/FileIO.h"
 
 namespace velto {
 
+namespace {
+
+// Whether an uncompressed bitmap holds every row its header declares (the
+// toolkit's reader fills a short file's missing rows with whatever it has).
+// Compressed files are left to the reader.
+bool RowsComplete(std::span<const std::uint8_t> file) {
+    ByteReader r(file);
+    std::uint32_t offBits = 0, headerSize = 0, compression = 0;
+    std::int64_t width = 0, height = 0;
+    std::uint16_t bpp = 0;
+    if (!r.seek(10) || !r.u32le(offBits) || !r.u32le(headerSize)) return false;
+    if (headerSize == 12) {
+        std::uint16_t w = 0, h = 0, planes = 0;
+        if (!r.u16le(w) || !r.u16le(h) || !r.u16le(planes) || !r.u16le(bpp)) return false;
+        width = w;
+        height = h;
+    } else {
+        std::int32_t w = 0, h = 0;
+        std::uint16_t planes = 0;
+        if (!r.i32le(w) || !r.i32le(h) || !r.u16le(planes) || !r.u16le(bpp) || !r.u32le(compression)) return false;
+        width = w;
+        height = h < 0 ? -std::int64_t(h) : h;
+    }
+    if (compression != 0 && compression != 3 && compression != 6) return true;
+    const std::uint64_t rowBytes = ((static_cast<std::uint64_t>(width) * bpp + 31) / 32) * 4;
+    return static_cast<std::uint64_t>(offBits) + rowBytes * static_cast<std::uint64_t>(height) <= file.size();
+}
+
+}  // namespace
+
 QImage LoadPersistedBitmap(const QString& path, const QImage& defaults, const ReadLimits& limits) {
     const QImage fallback = defaults.convertToFormat(QImage::Format_RGB32);
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path.toStdString(), bytes, limits.persistedBitmapSize)) return fallback;
+    if (!ReadWholeFile(path.toStdString(), bytes, limits.persistedBitmapSize) || !RowsComplete(bytes)) return fallback;
     QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);

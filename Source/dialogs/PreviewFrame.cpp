@@ -43,9 +43,7 @@ Tpreview::Tpreview(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void Tpreview::ShowImage(const TmyImagePal& image, TColor back) {
-    QImage picture = image_->Picture();
-    PaintImage(image, picture, back);
-    SetPicture(picture);
+    SetPicture(PaintImage(image, back));
 }
 
 void Tpreview::SetPicture(const QImage& picture) {
