@@ -28,6 +28,7 @@ QWidget* MakeColors(PaneFrame* frame) {
     QObject::connect(main, &TfrmMain::layoutSaving, colors, &TfrmColors::SaveToOptions);
     QObject::connect(main, &TfrmMain::closing, colors, &TfrmColors::SaveFavorites);
     QObject::connect(main, &TfrmMain::documentsRefreshing, colors, &TfrmColors::RefreshColors);
+    // A window becoming active: palette mode and depth of its current image.
     QObject::connect(main, &TfrmMain::activeDeskChanged, colors, [colors](TDeskWindow* desk) {
         const TmyImagePal* image = desk ? DocumentLink().CurrentImage() : nullptr;
         if (!image) return;
@@ -47,7 +48,8 @@ QWidget* MakePreview(PaneFrame* frame) {
         preview->ApplyPrevColor();
         if (const TmyImagePal* image = DocumentLink().CurrentImage()) preview->RefreshPreview(image);
     });
-    // The image shown belongs to the active document: let go of it with the document.
+    // The image shown belongs to the active document: another window shows
+    // its own, and the last one closing takes its image away.
     QObject::connect(main, &TfrmMain::activeDeskChanged, preview, [preview](TDeskWindow* desk) {
         preview->RefreshPreview(desk ? DocumentLink().CurrentImage() : nullptr);
     });

@@ -3,7 +3,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 
-#include "shell/DocumentArea.h"
+#include "shell/Desk.h"
 #include "shell/MainWindow.h"
 
 namespace velto {
@@ -25,19 +25,33 @@ const char* const kOpenFilter =
     "All supported palette files (*.pal;*.act)|*.pal;*.act";
 const char* const kSaveFilter = "Microsoft palette file (*.pal)|*.pal|Adobe Color Table (*.act)|*.act";
 
-// Until the document window exposes its image, the main window's active
-// window is known only by its saved flag.
+// The main window's active document window.
 class TShellDocumentLink : public TDocumentLink {
 public:
-    TmyImagePal* CurrentImage() override { return nullptr; }
+    TmyImagePal* CurrentImage() override {
+        TfrmDesk* d = desk();
+        return d ? d->CurrentImage() : nullptr;
+    }
     void StoreUndo() override {
-        if (TfrmMain* m = frmMain()) m->UpdateUndoActions();
+        TfrmDesk* d = desk();
+        if (!d || !d->CurrentImage()) return;
+        d->UndoStore().Store(*d->CurrentImage());
+        frmMain()->UpdateUndoActions();
     }
-    void ImageChanged() override {}
+    void ImageChanged() override {
+        if (TfrmDesk* d = desk()) d->ImageChanged();
+    }
     void SetModified() override {
-        if (TfrmMain* m = frmMain(); m && m->ActiveDesk()) m->ActiveDesk()->SetSaved(false);
+        if (TfrmDesk* d = desk()) d->SetSaved(false);
     }
+    // The floating selection comes with the tools.
     bool PasteSelection(TmyImagePal&) override { return false; }
+
+private:
+    static TfrmDesk* desk() {
+        TfrmMain* m = frmMain();
+        return m ? dynamic_cast<TfrmDesk*>(m->ActiveDesk()) : nullptr;
+    }
 };
 
 std::unique_ptr<TDocumentLink>& DocumentLinkSlot() {
