@@ -13,6 +13,7 @@
 #include "SingleInstance.h"
 #include "VistaCompat.h"
 #include "core/Language.h"
+#include "dialogs/Dialogs.h"
 
 int main(int argc, char** argv) {
     using namespace velto;
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
 
     int rc = 0;
     {
+        RegisterDialogs();
         TfrmMain main;
         main.CreateForms();
         main.SetCommandLine(params);
