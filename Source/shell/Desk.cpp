@@ -6,6 +6,7 @@
 #include "MainWindow.h"
 #include "MainWindowText.h"
 #include "Options.h"
+#include "PaneAccess.h"
 #include "ToolArt.h"
 #include "Translator.h"
 #include "core/MessageBox.h"
@@ -47,6 +48,20 @@ constexpr Forward kForwards[] = {
     {"actImportImage", "actImportImage"},
     {"actDuplicateImage", "actDuplicateImage"},
 };
+
+// A tile's picture: the image over white, scaled down to fit the tile when
+// larger, centred in a picture of the tile's size (so every tile lays out alike).
+QIcon TilePicture(const TmyImagePal& image, QSize tile) {
+    QImage shown = PaintImage(image, clWhite);
+    if (shown.width() > tile.width() || shown.height() > tile.height())
+        shown = shown.scaled(tile, Qt::KeepAspectRatio, Qt::FastTransformation);
+    QPixmap pm(tile);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.drawImage((tile.width() - shown.width()) / 2, (tile.height() - shown.height()) / 2, shown);
+    p.end();
+    return QIcon(pm);
+}
 
 }  // namespace
 
@@ -225,8 +240,13 @@ void TfrmDesk::createSideBar() {
     thumbs_->setWrapping(false);
     thumbs_->setResizeMode(QListView::Adjust);
     thumbs_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Small captions, as the tiles are narrow; each tile has room for its
+    // picture and one line of caption.
+    QFont small = thumbs_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    thumbs_->setFont(small);
     thumbs_->setIconSize(QSize(kTileSize - kTileCaption, kTileSize - kTileCaption));
-    thumbs_->setGridSize(QSize(kTileSize + 4, kTileSize + 4));
+    thumbs_->setGridSize(QSize(kTileSize + 4, kTileSize - kTileCaption + QFontMetrics(small).lineSpacing() + 10));
     thumbs_->setUniformItemSizes(true);
     thumbs_->setFrameShape(QFrame::NoFrame);
     thumbs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -364,7 +384,7 @@ void TfrmDesk::RebuildSideBar() {
         for (int i = 0; i < document_->Count(); ++i) {
             const TmyImagePal& img = document_->Image(i);
             auto* item = new QListWidgetItem(thumbs_);
-            item->setIcon(QIcon(QPixmap::fromImage(PaintImage(img, clWhite))));
+            item->setIcon(TilePicture(img, thumbs_->iconSize()));
             item->setText(ThumbnailCaption(frames, i, img));
             item->setToolTip(item->text());
         }
@@ -380,7 +400,7 @@ void TfrmDesk::UpdateCurrentThumbnail() {
     QListWidgetItem* item = thumbs_->item(i);
     if (!item) return;
     const TmyImagePal& img = document_->Image(i);
-    item->setIcon(QIcon(QPixmap::fromImage(PaintImage(img, clWhite))));
+    item->setIcon(TilePicture(img, thumbs_->iconSize()));
     item->setText(ThumbnailCaption(IsAnimated(), i, img));
     item->setToolTip(item->text());
 }
@@ -409,6 +429,7 @@ void TfrmDesk::cmbImagesChange() {
     document_->SetItemIndex(index);
     zoom_ = std::clamp(document_->CurrentImage().Zoom, 1, kZoomItems);
     ApplyAutoZoom();
+    ShowImageInPanes();
     emit currentImageChanged(this);
     ImageChanged();
     // Undo never crosses a change of the current image.
@@ -416,6 +437,16 @@ void TfrmDesk::cmbImagesChange() {
     if (main) main->UpdateUndoActions();
     LayoutCanvas();
     if (main) main->UpdateImageNavigation();
+}
+
+void TfrmDesk::ShowImageInPanes() {
+    const TmyImagePal* img = CurrentImage();
+    if (!img) return;
+    if (TPreviewAccess* preview = PreviewPane()) preview->RefreshPreview(img);
+    if (TColorPanelAccess* colors = ColorPanel()) {
+        colors->ShowPalette(img->Palette ? &*img->Palette : nullptr);
+        colors->SetBitCount(img->BitCount);
+    }
 }
 
 void TfrmDesk::SetZoom(int zoom) {

@@ -211,6 +211,8 @@ private:
     QAction* addLocalAction(const char* name, const QString& hint, bool checkable = false);
     void cmbImagesChange();
     void cmbZoomChange();
+    // The preview pane and the colour panel show the current image.
+    void ShowImageInPanes();
     void RebuildSideBar();
     void ThumbsChange();
     void PlaceScrollBars();

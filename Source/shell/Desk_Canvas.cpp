@@ -4,6 +4,7 @@
 #include "Desk.h"
 
 #include "MainWindow.h"
+#include "PaneAccess.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -183,6 +184,11 @@ void TfrmDesk::PaintPixel(int x, int y, bool blend, const TmyPixel& pixel) {
 void TfrmDesk::ImageChanged() {
     RedrawCanvas();
     UpdateCurrentThumbnail();
+    // The colour panel follows the depth of the active document's image.
+    if (TColorPanelAccess* colors = ColorPanel())
+        if (TfrmMain* main = frmMain())
+            if (auto* active = qobject_cast<TfrmDesk*>(main->ActiveDesk()); active && active->CurrentImage())
+                colors->SetBitCount(active->CurrentImage()->BitCount);
     emit imageChanged(this);
     cmbZoom_->setCurrentIndex(zoom_ - 1);
     UpdateZoomActions();

@@ -90,6 +90,8 @@ void TApplicationForms::CreateAll(QWidget* mainWindow, TDockMngr* dockMngr) {
             pane->hide();
             panes_[static_cast<size_t>(info.paneSlot)] = pane;
             pane->setWindowTitle(QString::fromUtf8(info.caption));
+            // The explorer is sized by the user, like the preview pane.
+            if (info.paneSlot == dsExplorer) pane->SetResizable(true);
             if (auto f = PaneFactories().value(name)) {
                 if (QWidget* content = f(pane)) pane->SetContent(content);
             } else {

@@ -164,6 +164,15 @@ void TfrmMain::CreateForms() {
     for (int slot = dsPreview; slot <= dsExplorer; ++slot) {
         PaneFrame* pane = forms_.Pane(slot);
         if (!pane) continue;
+        pane->SetWorkArea([this] { return panel1_->geometry(); });
+        // A pane dropped on another moves off it; the glue follows where it ends.
+        connect(pane, &PaneFrame::paneMoved, this, [this](int s) {
+            KeepPanesInView(s);
+            UpdateDockGlue();
+        });
+        connect(pane, &PaneFrame::paneResized, this, [this](int s) {
+            if (s == dsExplorer) explorerFillsHeight_ = false;
+        });
         connect(pane, &PaneFrame::paneHidden, this, [this, pane](int s) {
             // Only a pane hidden by itself: the main window hiding hides every child.
             if (!pane->isHidden()) return;
@@ -445,7 +454,8 @@ void TfrmMain::UpdateDockGlue() {
 
 void TfrmMain::FormResize() {
     // The document area has its place only once the window is laid out.
-    if (!isVisible()) return;
+    if (!isVisible() || inFormResize_) return;
+    inFormResize_ = true;
     UpdateOwnDockRect();
     for (int pass = 0; pass < 5; ++pass) {
         for (int slot : {dsExplorer, dsTools, dsColors, dsPreview}) {
@@ -457,14 +467,38 @@ void TfrmMain::FormResize() {
             p->StoreBoundsRect();
         }
     }
+    // An explorer without a height of its own runs down the whole area.
+    if (PaneFrame* e = forms_.Pane(dsExplorer); e && explorerFillsHeight_)
+        e->resize(e->width(), std::max(e->minimumSizeHint().height(), panel1_->geometry().bottom() + 1 - e->y()));
+    KeepPanesInView(0);
+    inFormResize_ = false;
+}
+
+void TfrmMain::KeepPanesInView(int movedSlot) {
     const QRect area = panel1_->geometry();
-    for (int slot : {dsPreview, dsTools, dsColors, dsExplorer}) {
+    // Earlier panes keep their places; the one the user just moved comes last.
+    std::vector<int> order = {dsExplorer, dsPreview, dsTools, dsColors};
+    if (std::erase(order, movedSlot)) order.push_back(movedSlot);
+    QList<QRect> placed;
+    bool moved = false;
+    for (int slot : order) {
         PaneFrame* p = forms_.Pane(slot);
-        if (!p) continue;
-        QPoint pos = p->pos();
-        pos.setX(std::min(pos.x(), area.left() + area.width() - 10));
-        pos.setY(std::min(pos.y(), area.top() + area.height() - 10));
-        if (pos != p->pos()) p->move(pos);
+        if (!p || p->isHidden()) continue;
+        QRect r = p->geometry();
+        // A pane the user sizes is made to fit the area.
+        if (p->Resizable())
+            r.setSize(r.size().boundedTo(area.size()).expandedTo(p->minimumSizeHint()));
+        r = PlacePaneInView(r, placed, area);
+        if (r != p->geometry()) {
+            p->setGeometry(r);
+            moved = true;
+        }
+        p->StoreBoundsRect();
+        placed << r;
+    }
+    if (moved) {
+        UpdateOwnDockRect();
+        for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
     }
 }
 
@@ -496,7 +530,8 @@ void TfrmMain::SaveLayout() {
     place(dsExplorer, o.ExplorerVisible, o.ExplorerTop, o.ExplorerLeft);
     if (PaneFrame* p = forms_.Pane(dsExplorer)) {
         o.ExplorerWidth = p->width();
-        o.ExplorerHeight = p->height();
+        // 0: the explorer keeps running down the whole document area.
+        o.ExplorerHeight = explorerFillsHeight_ ? 0 : p->height();
     }
     // The pane contents (colour panel, explorer) add their own state.
     emit layoutSaving();
@@ -533,6 +568,7 @@ void TfrmMain::RestoreLayout() {
     setToggle("actSideBar", o.SidebarVisible);
     showSettings();
 
+    explorerFillsHeight_ = o.ExplorerHeight <= 0;
     if (PaneFrame* p = forms_.Pane(dsExplorer)) {
         const int h = o.ExplorerHeight > 0 ? o.ExplorerHeight : panel1_->height();
         p->setGeometry(o.ExplorerLeft, o.ExplorerTop, std::max(o.ExplorerWidth, 1), std::max(h, 1));
@@ -644,11 +680,6 @@ void TfrmMain::showEvent(QShowEvent* event) {
     if (firstActivation_) QTimer::singleShot(0, this, [this] { FirstActivation(commandLine_); });
 }
 
-void TfrmMain::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    FormResize();
-}
-
 void TfrmMain::paintEvent(QPaintEvent* event) {
     QMainWindow::paintEvent(event);
     if (!painted_) {
@@ -689,6 +720,9 @@ bool TfrmMain::KeyPreview(QWidget* focus, const QString& text, int key) {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The document area moved or changed size (window resized, bars shown or
+    // hidden): the panes follow their glue and stay in view.
+    if (watched == panel1_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) FormResize();
     if (event->type() == QEvent::KeyPress) {
         auto* w = qobject_cast<QWidget*>(watched);
         QWidget* focus = QApplication::focusWidget();

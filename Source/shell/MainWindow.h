@@ -154,7 +154,12 @@ public:
     void SaveLayout();
     void RestoreLayout();
     void RefreshAllDocuments(bool redrawAll);
+    // After the document area moved or changed size: glue, then every pane
+    // kept whole inside the area and off the others.
     void FormResize();
+    // Panes moved into the document area and off each other; movedSlot (0:
+    // none) is the one that gives way.
+    void KeepPanesInView(int movedSlot);
     DockRecord DockRect;
 
     // ---- translation ----
@@ -218,7 +223,6 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -247,6 +251,7 @@ private:
     void SetupViewActions();
     void UpdateViewActions();
     void showPane(int slot, bool visible);
+    void barsChanged();
     void applyPaneVisibility();
     void SetupCursorActions();
     void UpdateCursorActions();
@@ -299,6 +304,9 @@ private:
     std::array<QString, 9> statusLabels_;
     std::array<QCursor*, kToolCursorSlots> cursors_{};
     bool firstActivation_ = true;
+    bool inFormResize_ = false;
+    // The explorer has no height of its own (setting 0): it runs down the area.
+    bool explorerFillsHeight_ = true;
     bool closingAll_ = false;
     bool painted_ = false;
 };

@@ -6,6 +6,7 @@
 #include "DocumentArea.h"
 #include "MainWindowText.h"
 #include "Options.h"
+#include "PaneAccess.h"
 #include "core/MessageBox.h"
 #include "model/AniIO.h"
 #include "model/Detect.h"
@@ -177,6 +178,8 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     desk->LayoutCanvas();
     // The panes, the undo and navigation commands follow the new window.
     ActivateDesk(desk->Tag);
+    if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
+        colors->SyncWithPalette(*desk->CurrentImage()->Palette);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "PaneFrame.h"
 
 #include <QAction>
+#include <QLayout>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -25,21 +26,18 @@ void TfrmMain::SetupViewActions() {
                 return;
             }
             if (PaneFrame* p = forms_.Pane(slot)) p->setVisible(a->isChecked());
-            FormResize();
-            UpdateDockGlue();
+            barsChanged();
         });
     }
     on("acttoolbar", [this] {
         toolBar_->setVisible(Action("acttoolbar")->isChecked());
         Options().ToolbarVisible = !toolBar_->isHidden();
-        FormResize();
-        UpdateDockGlue();
+        barsChanged();
     });
     on("actnStatusbar", [this] {
         statusBar()->setVisible(Action("actnStatusbar")->isChecked());
         Options().StatusbarVisible = !statusBar()->isHidden();
-        FormResize();
-        UpdateDockGlue();
+        barsChanged();
     });
     on("actnWindowToolbar", [this] {
         Options().LocalToolbarVisible = Action("actnWindowToolbar")->isChecked();
@@ -55,6 +53,14 @@ void TfrmMain::SetupViewActions() {
         Action("actSideBar")->setChecked(Options().SidebarVisible);
         for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetSidebarVisible(Options().SidebarVisible);
     });
+}
+
+// A bar or pane came or went: the document area takes its new place at once
+// (not at the next layout pass), the panes follow it, the glue is renewed.
+void TfrmMain::barsChanged() {
+    if (layout()) layout()->activate();
+    FormResize();
+    UpdateDockGlue();
 }
 
 // The View commands are always available.

@@ -6,8 +6,11 @@
 // glue of the panes in its own order, moves to its glued place and stores its
 // rectangle again.
 #include <QFrame>
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
+#include <functional>
 #include <vector>
 
 #include "shell/DockMngr.h"
@@ -17,6 +20,12 @@ class QToolButton;
 class QVBoxLayout;
 
 namespace velto {
+
+// Where a pane of rectangle pane goes so that it lies whole inside area and on
+// none of others: where it is when it can; else the nearest such place beside
+// another pane or against the area's edges; when there is none, where it is
+// moved just inside the area (its top-left corner inside when it is larger).
+QRect PlacePaneInView(const QRect& pane, const QList<QRect>& others, const QRect& area);
 
 class PaneFrame : public QFrame {
     Q_OBJECT
@@ -38,10 +47,15 @@ public:
     // The title bar shows the window title (which translation sets).
     QLabel* TitleLabel() const { return title_; }
     QToolButton* CloseButton() const { return closeButton_; }
-    // A size grip in the bottom-right corner (the preview pane is sized by
-    // the user); the end of a resize glues like the end of a drag.
+    // A pane the user sizes (preview, explorer): its edges and a grip in the
+    // bottom-right corner resize it; the end of a resize glues like the end
+    // of a drag.
     void SetResizable(bool resizable);
+    bool Resizable() const { return grip_ != nullptr; }
     QWidget* SizeGrip() const { return grip_; }
+    // Drags and resizes stay inside this rectangle (parent coordinates);
+    // unset, they are free.
+    void SetWorkArea(std::function<QRect()> area) { workArea_ = std::move(area); }
 
     // DockRect := (left, top, left + width, top + height).
     void StoreBoundsRect();
@@ -61,15 +75,25 @@ signals:
     // minimised or hidden): the record is unregistered; the main window
     // unchecks the pane's view action.
     void paneHidden(int slot);
-    // A title-bar drag ended and the glue was applied.
+    // A title-bar drag or a resize ended and the glue was applied.
     void paneMoved(int slot);
+    // The user changed the pane's size (edges or grip).
+    void paneResized(int slot);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Edges under a point of the frame (Qt::Edges), none when not resizable.
+    Qt::Edges edgesAt(const QPoint& pos) const;
+    QRect clampedToArea(QRect r) const;
+    void endResize();
+
     TDockMngr* dockMngr_;
     int slot_;
     std::vector<int> glueOrder_;
@@ -82,6 +106,9 @@ private:
     bool dragging_ = false;
     QPoint dragOffset_;
     QSize sizeAtPress_;
+    Qt::Edges resizing_;
+    QRect geometryAtPress_;
+    std::function<QRect()> workArea_;
 };
 
 }  // namespace velto
