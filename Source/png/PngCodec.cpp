@@ -266,6 +266,14 @@ void WriteSamples(std::uint8_t* out, std::size_t n, std::size_t x0, std::size_t 
     }
 }
 
+// Packed pixels of an interlaced pass into their columns of the zeroed DIB row
+// (2-bit pixels into 4-bit ones, times scale).
+template <int Depth>
+void OrPassPixels(const std::uint8_t* s, std::size_t n, std::size_t x0, std::size_t dx, std::uint8_t* d, unsigned scale) {
+    constexpr int bpp = Depth == 2 ? 4 : Depth;
+    for (std::size_t k = 0; k < n; ++k) OrPackedPixel(d, x0 + k * dx, bpp, PackedPixel(s, k, Depth) * scale);
+}
+
 // Copies the n pixels of a file row. Plain rows of packed pixels are copied a
 // byte at a time; interlaced ones pixel by pixel into the zeroed DIB row.
 template <bool Interlaced, bool Gamma>
@@ -289,9 +297,13 @@ void CopyRow(RowKind kind, int depth, const std::uint8_t* s, std::size_t n, std:
                     if (2 * i + 1 < outBytes) d[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
                 }
             } else {
-                const int bpp = depth == 2 ? 4 : depth;
                 const unsigned scale = kind == RowKind::Grey2 ? 5 : 1;
-                for (std::size_t k = 0; k < n; ++k) OrPackedPixel(d, x0 + k * dx, bpp, PackedPixel(s, k, depth) * scale);
+                switch (depth) {
+                    case 1: OrPassPixels<1>(s, n, x0, dx, d, scale); break;
+                    case 2: OrPassPixels<2>(s, n, x0, dx, d, scale); break;
+                    case 4: OrPassPixels<4>(s, n, x0, dx, d, scale); break;
+                    default: OrPassPixels<8>(s, n, x0, dx, d, scale); break;
+                }
             }
             break;
         }
@@ -316,17 +328,26 @@ void CopyRowThrough(bool identity, RowKind kind, int depth, const std::uint8_t* 
 
 // Marks in `keyed` (the row of KeyedPixels) the pixels of a file row whose
 // samples all equal the key: the file's own values, before any gamma.
-void MarkKeyed(const SampleKey& key, int depth, const std::uint8_t* s, std::size_t n, std::size_t x0, std::size_t dx,
-               std::uint8_t* keyed) {
-    for (std::size_t k = 0; k < n; ++k) {
+template <int Bytes, int Samples>
+void MarkKeyedBytes(const SampleKey& key, const std::uint8_t* s, std::size_t n, std::size_t x0, std::size_t dx,
+                    std::uint8_t* keyed) {
+    for (std::size_t k = 0; k < n; ++k, s += Bytes * Samples) {
         bool same = true;
-        for (int c = 0; c < key.samples && same; ++c) {
-            const std::size_t i = k * static_cast<std::size_t>(key.samples) + static_cast<std::size_t>(c);
-            const unsigned v = depth == 16 ? (unsigned{s[2 * i]} << 8) | s[2 * i + 1] : PackedPixel(s, i, depth);
-            same = v == key.value[c];
-        }
+        for (int c = 0; c < Samples; ++c)
+            same &= (Bytes == 2 ? (unsigned{s[2 * c]} << 8) | s[2 * c + 1] : unsigned{s[c]}) == key.value[c];
         keyed[x0 + k * dx] = same;
     }
+}
+
+void MarkKeyed(const SampleKey& key, int depth, const std::uint8_t* s, std::size_t n, std::size_t x0, std::size_t dx,
+               std::uint8_t* keyed) {
+    const bool rgb = key.samples == 3;
+    if (depth == 16)
+        rgb ? MarkKeyedBytes<2, 3>(key, s, n, x0, dx, keyed) : MarkKeyedBytes<2, 1>(key, s, n, x0, dx, keyed);
+    else if (depth == 8)
+        rgb ? MarkKeyedBytes<1, 3>(key, s, n, x0, dx, keyed) : MarkKeyedBytes<1, 1>(key, s, n, x0, dx, keyed);
+    else  // grey of 1, 2 or 4 bits
+        for (std::size_t k = 0; k < n; ++k) keyed[x0 + k * dx] = PackedPixel(s, k, depth) == key.value[0];
 }
 
 // ---------------------------------------------------------------------------
