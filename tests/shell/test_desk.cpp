@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QStatusTipEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -23,7 +24,10 @@
 #include "Corpus.h"
 #include "DeskFixture.h"
 #include "model/Detect.h"
+#include "platform/IniFile.h"
 #include "shell/DeskText.h"
+#include "shell/PaneAccess.h"
+#include "shell/Translator.h"
 
 using namespace velto;
 using velto::test::DeskTest;
@@ -371,7 +375,7 @@ TEST_F(DeskTest, CloseQuestionYesClosesOnlyASavedWindow) {
          }) {
         SCOPED_TRACE(r.name);
         QFile::remove(target);
-        TfrmDesk* d = nullptr;
+        QPointer<TfrmDesk> d;
         if (r.untitled) {
             ASSERT_TRUE(main->CreateDocumentWindow("Untitled"));
             d = active();
@@ -395,9 +399,10 @@ TEST_F(DeskTest, CloseQuestionYesClosesOnlyASavedWindow) {
         EXPECT_EQ(shown[0].text, "Save changes to " + caption + " ?");
         EXPECT_EQ(shown[0].kind, int(mkConfirm));
         EXPECT_EQ(shown[0].buttons, int(mbYes | mbNo | mbCancel));
-        EXPECT_EQ(main->Desks().DeskCount(), r.closes ? 0 : 1);
+        ASSERT_EQ(main->Desks().DeskCount(), r.closes ? 0 : 1);
         EXPECT_EQ(QFile::exists(target), r.written);
         if (!r.closes) {
+            ASSERT_TRUE(d);
             EXPECT_FALSE(d->Saved());
             EXPECT_EQ(d->CurrentImage()->At(0, 0), (TmyPixel{1, 2, 3, 255}));
             d->SetSaved(true);
@@ -659,11 +664,13 @@ TEST_F(DeskTest, CanvasLayoutPixelsAndGrid) {
     // Scrolled, the canvas shows what a redraw shows.
     b->CurrentImage()->At(100, 100) = TmyPixel{1, 2, 3, 255};
     b->RedrawCanvas();
-    b->HorizSB()->setValue(b->HorizSB()->value() + 37);
-    b->VertSB()->setValue(b->VertSB()->value() - 21);
-    const QImage scrolled = b->CanvasImage()->Bitmap().copy();
-    b->RedrawCanvas();
-    EXPECT_EQ(scrolled, b->CanvasImage()->Bitmap());
+    for (const auto& [bar, by] : {std::pair{b->HorizSB(), 37}, std::pair{b->HorizSB(), -50},
+                                  std::pair{b->VertSB(), -21}, std::pair{b->VertSB(), 8}}) {
+        bar->setValue(bar->value() + by);
+        const QImage scrolled = b->CanvasImage()->Bitmap().copy();
+        b->RedrawCanvas();
+        EXPECT_EQ(scrolled, b->CanvasImage()->Bitmap()) << by;
+    }
 }
 
 TEST_F(DeskTest, StatusReadOutsAndStatusTips) {
@@ -693,4 +700,76 @@ TEST_F(DeskTest, StatusReadOutsAndStatusTips) {
     EXPECT_TRUE(main->StatusLabel()->isVisible());
     EXPECT_FALSE(QApplication::windowIcon().isNull());
     EXPECT_FALSE(main->windowIcon().isNull());
+}
+
+// The window's own texts come from section "frmCanvas", and a language
+// switch reaches its hints, its image list and its tile captions.
+TEST_F(DeskTest, TextsComeFromTheLanguageFile) {
+    IniFile english;
+    ASSERT_TRUE(english.LoadFromFile(VELTO_SOURCE_DIR "/lang/English.lng"));
+    ASSERT_TRUE(main->CreateDocumentWindow("Untitled"));
+    QStringList keys;
+    TTranslator walk([&](const QString& section, const QString& key, const QString& def) {
+        if (key.contains(".Item")) return def;  // the zoom percentages and image names
+        EXPECT_EQ(section, "frmCanvas");
+        EXPECT_EQ(QString::fromStdString(english.ReadString("frmCanvas", key.toStdString(), "\x01")), def) << key.toStdString();
+        keys << key;
+        return def;
+    });
+    walk.TranslateForm("frmCanvas", active());
+    EXPECT_EQ(keys.size(), 11);
+    for (const char* key : {"msgSave", "msgAlreadyOpen", "msgInvalidFormat", "msgFrame", "msg2Col", "msg16Col",
+                            "msg256Col", "msgTrueCol", "msgTrauColAlpha", "msgSaveError", "msgNotAvailable",
+                            "msgAlredyExists", "msgFileNotFound", "msgAni", "msgCur"})
+        EXPECT_TRUE(english.ValueExists("MSG", key)) << key;
+    active()->Frame()->close();
+
+    TfrmDesk* d = openDocument(MakeAnimation(2), "lang.ani");
+    ASSERT_NE(d, nullptr);
+    writeLanguage("Deutsch.lng", "[frmCanvas]\nactZoomIn.Hint=Vergr\xc3\xb6\xc3\x9f\x65rn\n"
+                                 "[MSG]\nmsgFrame=Bild %i1\nmsgTrauColAlpha=Echtfarben+Alpha\n");
+    Options().Language = "Deutsch";
+    main->FillLanguageMenu();
+    EXPECT_EQ(d->LocalAction("actZoomIn")->toolTip(), QString::fromUtf8("Vergr\xc3\xb6\xc3\x9f\x65rn"));
+    EXPECT_EQ(d->LocalAction("actZoomOut")->toolTip(), "Zoom Out");
+    EXPECT_EQ(d->SideBar()->item(1)->text(), "Bild 1");
+    EXPECT_EQ(d->ImagesCombo()->itemText(0), "0: 32x32 - Echtfarben+Alpha");
+}
+
+// A new current image goes to the preview pane and the colour panel.
+TEST_F(DeskTest, PanesFollowTheCurrentImage) {
+    struct Panes : TColorPanelAccess, TPreviewAccess {
+        QStringList calls;
+        TmyPixel fore, back;
+        TmyPixel& ForeColor() override { return fore; }
+        TmyPixel& BackColor() override { return back; }
+        void ShowPalette(const TmyPalette* p) override { calls << (p ? "palette" : "no palette"); }
+        void SetBitCount(int bits) override { calls << QString("bits %1").arg(bits); }
+        void SyncWithPalette(const TmyPalette&) override { calls << "sync"; }
+        void SelectPaletteCell(int) override {}
+        void RefreshColors() override {}
+        void DrawPrimaryColor() override {}
+        void DrawSecondaryColor() override {}
+        void UpdateRGBSliders() override {}
+        void UpdateHSBSliders() override {}
+        void RefreshPreview(const TmyImagePal* image) override {
+            calls << QString("preview %1").arg(image ? image->Width() : 0);
+        }
+        void PlotPixel(int, int, bool, const TmyPixel&) override {}
+    } panes;
+    SetColorPanel(&panes);
+    SetPreviewPane(&panes);
+    TfrmDesk* d = openDocument(MakeCursor(), "p.cur");
+    ASSERT_NE(d, nullptr);
+    panes.calls.clear();
+    d->SetCurrentImage(1);
+    EXPECT_TRUE(panes.calls.contains("preview 16"));
+    EXPECT_TRUE(panes.calls.contains("palette"));
+    EXPECT_EQ(panes.calls.last(), "bits 8");
+    panes.calls.clear();
+    d->SetCurrentImage(0);
+    EXPECT_TRUE(panes.calls.contains("no palette"));
+    EXPECT_EQ(panes.calls.last(), "bits 32");
+    SetColorPanel(nullptr);
+    SetPreviewPane(nullptr);
 }
