@@ -10,9 +10,19 @@
 #include "shell/MainWindow.h"
 #include "shell/PaneFrame.h"
 
+#include <QLabel>
+
 namespace velto {
 
 namespace {
+
+// A pane of fixed contents takes their size (the frame adds its border and
+// title bar).
+void FitPaneTo(PaneFrame* frame, QSize content) {
+    const int border = 2 * (frame->frameWidth() + 1);
+    const int title = frame->TitleLabel()->parentWidget()->sizeHint().height();
+    frame->resize(content.width() + border, content.height() + title + border);
+}
 
 QString SettingsFolderOf(TfrmMain* main) {
     return main ? main->SettingsFolder() : QString::fromStdString(GetSettingsFolder());
@@ -23,6 +33,7 @@ QString SettingsFolderOf(TfrmMain* main) {
 QWidget* MakeColors(PaneFrame* frame) {
     auto* main = qobject_cast<TfrmMain*>(frame->parentWidget());
     auto* colors = new TfrmColors(SettingsFolderOf(main), frame);
+    FitPaneTo(frame, colors->size());
     if (!main) return colors;
     QObject::connect(main, &TfrmMain::layoutRestored, colors, &TfrmColors::RestoreFromOptions);
     QObject::connect(main, &TfrmMain::layoutSaving, colors, &TfrmColors::SaveToOptions);
@@ -42,6 +53,7 @@ QWidget* MakePreview(PaneFrame* frame) {
     auto* main = qobject_cast<TfrmMain*>(frame->parentWidget());
     frame->SetResizable(true);
     auto* preview = new TfrmPreview(SettingsFolderOf(main), frame);
+    FitPaneTo(frame, preview->size());
     if (!main) return preview;
     QObject::connect(main, &TfrmMain::closing, preview, &TfrmPreview::SaveQuickColors);
     QObject::connect(main, &TfrmMain::documentsRefreshing, preview, [preview] {
