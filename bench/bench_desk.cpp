@@ -82,25 +82,31 @@ struct Program {
     }
 };
 
-// A whole redraw of a document window whose canvas box is 1600 x 1000.
-void BM_DeskRedraw(benchmark::State& state) {
-    Program p;
+// A document window showing a 256 x 256 image at zoom in a canvas box of
+// 1600 x 1000; null (and the benchmark skipped) when it cannot be had.
+TfrmDesk* BigWindow(Program& p, benchmark::State& state, int zoom) {
     TmyIcon doc;
     doc.AppendImage(std::make_unique<TmyImagePal>(SampleImage(256)));
     const QString path = p.dir.filePath("big.cur");
-    TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false);
-    if (!p.main->OpenFile(path)) {
-        state.SkipWithError("the file did not open");
-        return;
+    auto* desk = TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false) && p.main->OpenFile(path)
+                     ? qobject_cast<TfrmDesk*>(p.main->ActiveDesk())
+                     : nullptr;
+    if (desk) {
+        desk->Frame()->resize(QSize(1600, 1000) + desk->Frame()->size() - desk->ScrollBox()->size());
+        desk->SetZoom(zoom);
     }
-    auto* desk = qobject_cast<TfrmDesk*>(p.main->ActiveDesk());
-    const QSize extra = desk->Frame()->size() - desk->ScrollBox()->size();
-    desk->Frame()->resize(QSize(1600, 1000) + extra);
-    desk->SetZoom(static_cast<int>(state.range(0)));
-    if (desk->ScrollBox()->size() != QSize(1600, 1000)) {
-        state.SkipWithError("the canvas box did not get its size");
-        return;
+    if (!desk || desk->ScrollBox()->size() != QSize(1600, 1000)) {
+        state.SkipWithError("no window with a 1600 x 1000 canvas box");
+        return nullptr;
     }
+    return desk;
+}
+
+// A whole redraw of a document window whose canvas box is 1600 x 1000.
+void BM_DeskRedraw(benchmark::State& state) {
+    Program p;
+    TfrmDesk* desk = BigWindow(p, state, static_cast<int>(state.range(0)));
+    if (!desk) return;
     for (auto _ : state) desk->RedrawCanvas();
     state.counters["pixels"] = desk->CanvasImage()->Bitmap().width() * desk->CanvasImage()->Bitmap().height();
 }
@@ -108,18 +114,8 @@ void BM_DeskRedraw(benchmark::State& state) {
 // One step of the scroll bar's arrow (10 pixels): shift and the uncovered strip.
 void BM_DeskScrollStep(benchmark::State& state) {
     Program p;
-    TmyIcon doc;
-    doc.AppendImage(std::make_unique<TmyImagePal>(SampleImage(256)));
-    const QString path = p.dir.filePath("big.cur");
-    TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false);
-    if (!p.main->OpenFile(path)) {
-        state.SkipWithError("the file did not open");
-        return;
-    }
-    auto* desk = qobject_cast<TfrmDesk*>(p.main->ActiveDesk());
-    const QSize extra = desk->Frame()->size() - desk->ScrollBox()->size();
-    desk->Frame()->resize(QSize(1600, 1000) + extra);
-    desk->SetZoom(10);
+    TfrmDesk* desk = BigWindow(p, state, 10);
+    if (!desk) return;
     QScrollBar* bar = desk->VertSB();
     int step = 10;
     for (auto _ : state) {

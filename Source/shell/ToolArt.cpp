@@ -72,6 +72,18 @@ void Checker(QPainter& p, QRectF r) {
     p.drawRect(r);
 }
 
+// A magnifying glass with a minus, or a plus.
+void Magnifier(QPainter& p, bool plus) {
+    p.setPen(QPen(kInk, 1.8));
+    p.setBrush(kPaper);
+    p.drawEllipse(QPointF(10, 10), 6, 6);
+    p.setPen(QPen(kInk, 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(14.5, 14.5), QPointF(20.5, 20.5));
+    p.setPen(QPen(kAccent, 1.6));
+    p.drawLine(QPointF(7, 10), QPointF(13, 10));
+    if (plus) p.drawLine(QPointF(10, 7), QPointF(10, 13));
+}
+
 QPixmap DrawIcon(const QString& name) {
     QPixmap pm = Canvas(24);
     QPainter p(&pm);
@@ -137,15 +149,8 @@ QPixmap DrawIcon(const QString& name) {
         p.setPen(QPen(kInk, 1.2, Qt::DashLine));
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRectF(2.5, 2.5, 14, 14));
-    } else if (name == "actToolAuto") {
-        p.setPen(QPen(kInk, 1.8));
-        p.setBrush(kPaper);
-        p.drawEllipse(QPointF(10, 10), 6, 6);
-        p.setPen(QPen(kInk, 3, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(14.5, 14.5), QPointF(20.5, 20.5));
-        p.setPen(QPen(kAccent, 1.6));
-        p.drawLine(QPointF(7, 10), QPointF(13, 10));
-        p.drawLine(QPointF(10, 7), QPointF(10, 13));
+    } else if (name == "actToolAuto" || name == "actZoomIn") {
+        Magnifier(p, true);
     } else if (name == "actToolEffect") {
         p.setPen(QPen(kInk, 1.2));
         for (int i = 2; i >= 0; --i) {
@@ -169,15 +174,8 @@ QPixmap DrawIcon(const QString& name) {
         p.drawLine(QPointF(2, 14), QPointF(12, 14));
         p.drawLine(QPointF(8.5, 10.5), QPointF(12, 14));
         p.drawLine(QPointF(8.5, 17.5), QPointF(12, 14));
-    } else if (name == "actZoomIn" || name == "actZoomOut") {
-        p.setPen(QPen(kInk, 1.8));
-        p.setBrush(kPaper);
-        p.drawEllipse(QPointF(10, 10), 6, 6);
-        p.setPen(QPen(kInk, 3, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(14.5, 14.5), QPointF(20.5, 20.5));
-        p.setPen(QPen(kAccent, 1.8));
-        p.drawLine(QPointF(7, 10), QPointF(13, 10));
-        if (name == "actZoomIn") p.drawLine(QPointF(10, 7), QPointF(10, 13));
+    } else if (name == "actZoomOut") {
+        Magnifier(p, false);
     } else if (name == "actGrid") {
         p.setPen(QPen(kInk, 1));
         for (double v = 3.5; v <= 21; v += 4.5) {
