@@ -108,7 +108,9 @@ bool TfrmMain::OpenFiles(const QStringList& paths) {
 }
 
 bool TfrmMain::openByRoad(const QString& given) {
-    QString path = given;
+    // Names are kept absolute: a window's file, its caption and the recent
+    // files must not depend on the folder the program was started in.
+    QString path = given.isEmpty() ? given : QFileInfo(given).absoluteFilePath();
     if (QFileInfo(path).suffix().toLower() == QLatin1String("lnk")) {
         const QString target = ResolveShellLink(path);
         // A link that cannot be followed is reported under its own name.

@@ -455,6 +455,17 @@ TEST_F(DeskTest, OpeningRoadsLinksAndNames) {
     EXPECT_EQ(RecentMenuItems(*main), QStringList({"1: " + tempPath("real.ani")}));
     EXPECT_EQ(d->SideBar()->item(1)->text(), "Frame 1");
 
+    // A name relative to the working folder is kept absolute.
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    ASSERT_TRUE(TmyIcoIO(false).SaveToFile(MakeCursor(), tempPath("rel.cur").toStdString(), false));
+    TfrmDesk* rel = open("rel.cur");
+    QDir::setCurrent(cwd);
+    ASSERT_NE(rel, nullptr);
+    EXPECT_EQ(rel->FilePath(), tempPath("rel.cur"));
+    EXPECT_EQ(RecentMenuItems(*main).first(), "1: " + tempPath("rel.cur"));
+    rel->Frame()->close();
+
     // Already open: that window comes forward, the path becomes the newest.
     TfrmDesk* other = openDocument(MakeCursor(), "other.cur");
     ASSERT_NE(other, nullptr);
