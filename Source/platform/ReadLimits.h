@@ -37,6 +37,12 @@ struct ReadLimits {
     // Characters kept of a title or author text.
     std::uint32_t textLength = 2000;
 
+    // Image library: bytes one image that a file declares may take (its
+    // pixels, or a buffer the file sizes), and bytes one load may allocate for
+    // all of them together (every image of a multi-image file).
+    std::uint64_t imageBytes = 1ull << 30;
+    std::uint64_t imageLoadBytes = 2ull << 30;
+
     // Bitmaps the panes keep between runs (favourite and quick colours):
     // bytes of the file and pixels it may declare. Written here they are
     // small grids; a larger one is cropped to the grid anyway.
