@@ -1,0 +1,306 @@
+// ReduceColors: methods, lookups, dither engines, the empty and failing results.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gif/ColorReduction.h"
+
+using namespace velto;
+
+namespace {
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+TBitmap Picture(int w, int h, const std::function<Rgb(int, int)>& f, TPixelFormat pf = pf24bit) {
+    TBitmap bmp;
+    EXPECT_TRUE(bmp.Allocate(w, h, pf24bit));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = f(x, y);
+            std::uint8_t* p = bmp.ScanLine(y) + 3 * x;
+            p[0] = c.b, p[1] = c.g, p[2] = c.r;
+        }
+    if (pf != pf24bit) {
+        EXPECT_TRUE(bmp.SetPixelFormat(pf));
+    }
+    return bmp;
+}
+
+TBitmap Uniform(int w, int h, Rgb c) {
+    return Picture(w, h, [c](int, int) { return c; });
+}
+
+// The result's indices, rows from the top, one digit or letter each.
+std::string Indices(const TBitmap& bmp) {
+    std::string s;
+    for (int y = 0; y < bmp.Height(); ++y)
+        for (int x = 0; x < bmp.Width(); ++x) {
+            const int v = bmp.ScanLine(y)[x];
+            s += static_cast<char>(v < 10 ? '0' + v : 'a' + v - 10);
+        }
+    return s;
+}
+
+int Index(const TBitmap& bmp, int x = 0, int y = 0) { return bmp.ScanLine(y)[x]; }
+
+TColor ColorAt(const TBitmap& bmp, int x, int y) {
+    return ColorFromQuad(bmp.ColorTable()[bmp.ScanLine(y)[x]]);
+}
+
+const TPaletteEntries kFour = {{0, 0, 0, 0}, {255, 255, 255, 0}, {255, 0, 0, 0}, {0, 128, 255, 0}};
+
+// A small busy picture whose dithered indices were worked out by hand from the
+// kernels' description (serpentine rows, errors kept undivided until read,
+// divisions truncating toward zero).
+TBitmap Busy() {
+    return Picture(9, 5, [](int x, int y) {
+        return Rgb{static_cast<std::uint8_t>((x * 29 + y * 13) % 256), static_cast<std::uint8_t>((x * 7 * y + 40) % 256),
+                   static_cast<std::uint8_t>((200 - x * 11 - y * 17 + 256) % 256)};
+    });
+}
+
+}  // namespace
+
+TEST(ColorReduction, DitherEnginesGiveTheirIndices) {
+    struct Row {
+        const char* name;
+        TDitherKind kind;
+        const char* indices;
+    };
+    const Row rows[] = {
+        {"none", TDitherKind::dtNone, "333332222333332222333322220333322213000221110"},
+        {"Floyd-Steinberg", TDitherKind::dtFloydSteinberg, "330323222033232312303232123323232123032312110"},
+        {"Stucki", TDitherKind::dtStucki, "333032222030323321302321210033212123323231210"},
+        {"Sierra", TDitherKind::dtSierra, "333032222330323321002321213332312210032321110"},
+        {"JaJuNi (divisor 38)", TDitherKind::dtJaJuNi, "333032222332323231003231213323322120322312110"},
+        {"SteveArche", TDitherKind::dtSteveArche, "333302222003322312333223110023322213033221110"},
+        {"Burkes", TDitherKind::dtBurkes, "330323222033232321303231210032322123323211210"},
+    };
+    const TBitmap source = Busy();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TBitmap out = ReduceColors(source, TReductionMethod::crGivenPalette, row.kind, 8, kFour);
+        ASSERT_EQ(out.PixelFormat(), pf8bit);
+        EXPECT_EQ(Indices(out), row.indices);
+        // The colour table is the palette, black beyond it.
+        EXPECT_EQ(ColorFromQuad(out.ColorTable()[2]), MakeColor(255, 0, 0));
+        EXPECT_EQ(ColorFromQuad(out.ColorTable()[4]), clBlack);
+        EXPECT_EQ(out.ColorTable().size(), 256u);
+    }
+}
+
+TEST(ColorReduction, DitheringKeepsTheAverageOfAGrey) {
+    // Half grey over black and white: every engine spreads the error so that
+    // about half the pixels come out white, in each half of the picture.
+    const TBitmap grey = Uniform(64, 64, {128, 128, 128});
+    for (int kind = 1; kind <= 6; ++kind) {
+        SCOPED_TRACE(kind);
+        const TBitmap out =
+            ReduceColors(grey, TReductionMethod::crBlackWhite, static_cast<TDitherKind>(kind), 8);
+        for (int half = 0; half < 2; ++half) {
+            int white = 0;
+            for (int y = 32 * half; y < 32 * half + 32; ++y)
+                for (int x = 0; x < 64; ++x) white += Index(out, x, y);
+            EXPECT_NEAR(white, 1024, 40) << "half " << half;
+        }
+    }
+    // Without dithering every pixel takes the same entry.
+    EXPECT_EQ(Indices(ReduceColors(grey, TReductionMethod::crBlackWhite, TDitherKind::dtNone, 8)), std::string(4096, '1'));
+}
+
+TEST(ColorReduction, NarrowPicturesStayInsideTheErrorRows) {
+    // One pixel wide (and one high): the kernels reach two or three entries
+    // beside the column; the margins must hold them in both scan directions.
+    for (int kind = 0; kind <= 6; ++kind)
+        for (auto [w, h] : {std::pair{1, 9}, std::pair{9, 1}, std::pair{2, 5}, std::pair{1, 1}}) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << ", " << w << "x" << h);
+            const TBitmap src = Picture(w, h, [](int x, int y) {
+                return Rgb{static_cast<std::uint8_t>(40 * y + 90 * x), 100, static_cast<std::uint8_t>(250 - 30 * y)};
+            });
+            const TBitmap out = ReduceColors(src, TReductionMethod::crGivenPalette, static_cast<TDitherKind>(kind), 8, kFour);
+            ASSERT_EQ(out.Width(), w);
+            ASSERT_EQ(out.Height(), h);
+            for (char c : Indices(out)) EXPECT_LT(c - '0', 4);
+        }
+}
+
+TEST(ColorReduction, FixedMethodsMapColoursExactly) {
+    struct Row {
+        const char* name;
+        TReductionMethod method;
+        Rgb in;
+        int index;
+        TColor out;
+    };
+    const Row rows[] = {
+        {"web: white is the last entry", TReductionMethod::crWeb216, {255, 255, 255}, 215, clWhite},
+        {"web: black is the first", TReductionMethod::crWeb216, {0, 0, 0}, 0, clBlack},
+        {"web: 48 rounds up to level 1, blue counts ones", TReductionMethod::crWeb216, {0, 0, 48}, 1, MakeColor(0, 0, 51)},
+        {"web: 47 stays at level 0", TReductionMethod::crWeb216, {47, 0, 150}, 3, MakeColor(0, 0, 153)},
+        {"web: green counts 6", TReductionMethod::crWeb216, {205, 102, 0}, 36 * 4 + 6 * 2, MakeColor(204, 102, 0)},
+        {"black and white: grey 127 (sum 32512) is black", TReductionMethod::crBlackWhite, {127, 127, 127}, 0, clBlack},
+        {"black and white: grey 128 is white", TReductionMethod::crBlackWhite, {128, 128, 128}, 1, clWhite},
+        {"black and white: green weighs most", TReductionMethod::crBlackWhite, {0, 220, 0}, 1, clWhite},
+        {"256 greys: weighted and shifted", TReductionMethod::crGray256, {255, 0, 0}, 76, MakeColor(76, 76, 76)},
+        {"256 greys: white stays white", TReductionMethod::crGray256, {255, 255, 255}, 255, clWhite},
+        {"4 greys: nearest", TReductionMethod::crGray4, {100, 100, 100}, 1, MakeColor(128, 128, 128)},
+        {"4 greys: nearest below the middle", TReductionMethod::crGray4, {63, 63, 63}, 0, clBlack},
+        {"system colours: cream", TReductionMethod::crSystem20, {255, 250, 240}, 10, MakeColor(255, 251, 240)},
+        {"system colours: silver", TReductionMethod::crSystem20, {190, 190, 190}, 7, MakeColor(192, 192, 192)},
+        {"fixed 256 table: an exact cube colour", TReductionMethod::crHalftone, {51, 102, 153}, 10 + 36 + 12 + 3,
+         MakeColor(51, 102, 153)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TBitmap out = ReduceColors(Uniform(3, 2, row.in), row.method, TDitherKind::dtNone, 8);
+        ASSERT_EQ(out.PixelFormat(), pf8bit);
+        EXPECT_EQ(Index(out, 2, 1), row.index);
+        EXPECT_EQ(ColorAt(out, 0, 0), row.out);
+    }
+    EXPECT_EQ(CreateWebPalette().size(), 216u);
+    EXPECT_EQ(CreateWebPalette()[0].Flags, 0);
+    EXPECT_EQ(CreateSystemPalette().size(), 20u);
+    EXPECT_EQ(CreateSystemPalette()[0].Flags, 4);
+    EXPECT_EQ(CreateScreenHalftonePalette().size(), 256u);
+}
+
+TEST(ColorReduction, OctreeMethodsBuildPalettesOfThePicture) {
+    // Eight colours in bands, top to bottom.
+    const Rgb bands[8] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0},
+                          {0, 255, 255}, {255, 0, 255}, {20, 20, 20}, {240, 240, 240}};
+    const TBitmap src = Picture(16, 8, [&](int, int y) { return bands[y]; });
+
+    struct Row {
+        const char* name;
+        int bits;
+        std::size_t maxUsed;
+    };
+    for (const Row& row : {Row{"1 bit: two entries", 1, 2}, Row{"0 bits clamped to 1", 0, 2},
+                           Row{"negative bits clamped to 1", -5, 2}, Row{"2 bits", 2, 4},
+                           Row{"8 bits hold all eight", 8, 8}, Row{"40 bits clamped to 8", 40, 8}}) {
+        SCOPED_TRACE(row.name);
+        const TBitmap out = ReduceColors(src, TReductionMethod::crOctree, TDitherKind::dtNone, row.bits);
+        ASSERT_EQ(out.PixelFormat(), pf8bit);
+        std::set<int> used;
+        for (char c : Indices(out)) used.insert(c - '0');
+        EXPECT_LE(used.size(), row.maxUsed);
+        EXPECT_LT(*used.rbegin(), 1 << std::clamp(row.bits, 1, 8));
+    }
+    // With room for all, each band keeps its exact colour.
+    const TBitmap exact = ReduceColors(src, TReductionMethod::crOctree, TDitherKind::dtFloydSteinberg, 3);
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(ColorAt(exact, 5, y), MakeColor(bands[y].r, bands[y].g, bands[y].b)) << y;
+
+    // The system mode frames at most 236 octree colours with the 20 system colours.
+    const TBitmap framed = ReduceColors(src, TReductionMethod::crOctreeSystem, TDitherKind::dtNone, 1);
+    const auto table = framed.ColorTable();
+    EXPECT_EQ(ColorFromQuad(table[0]), clBlack);
+    EXPECT_EQ(ColorFromQuad(table[9]), MakeColor(166, 202, 240));
+    EXPECT_EQ(ColorFromQuad(table[246]), MakeColor(255, 251, 240));
+    EXPECT_EQ(ColorFromQuad(table[255]), clWhite);
+    for (int y = 0; y < 8; ++y) {
+        SCOPED_TRACE(y);
+        EXPECT_EQ(ColorAt(framed, 0, y), MakeColor(bands[y].r, bands[y].g, bands[y].b));
+        EXPECT_GE(Index(framed, 0, y), 10);
+        EXPECT_LT(Index(framed, 0, y), 18);
+    }
+    const auto palette = CreateOptimizedPaletteFromSingleBitmap(src, 256, 8, true);
+    EXPECT_EQ(palette.size(), 256u);
+    EXPECT_EQ(CreateOptimizedPaletteFromSingleBitmap(src, 4, 8, false).size(), 4u);
+}
+
+TEST(ColorReduction, EmptyResultsAndErrors) {
+    const TBitmap src = Uniform(4, 3, {1, 2, 3});
+    struct Row {
+        const char* name;
+        int method, dither;
+        TPaletteEntries palette;
+    };
+    const Row rows[] = {
+        {"unknown method", 10, 1, kFour},
+        {"unknown dither kind", 9, 7, kFour},
+        {"given palette without entries", 9, 1, {}},
+        {"octree with an unknown dither kind", 7, 200, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TBitmap out = ReduceColors(src, static_cast<TReductionMethod>(row.method),
+                                         static_cast<TDitherKind>(row.dither), 8, row.palette);
+        EXPECT_TRUE(out.Empty());
+    }
+    // Past 500000 pixels the empty result is a 1-bit bitmap.
+    const TBitmap large = Uniform(1000, 501, {0, 0, 0});
+    EXPECT_EQ(ReduceColors(large, static_cast<TReductionMethod>(12), TDitherKind::dtNone, 8).PixelFormat(), pf1bit);
+
+    // A source without pixels has nothing to write.
+    try {
+        ReduceColors(TBitmap(), TReductionMethod::crWeb216, TDitherKind::dtNone, 8);
+        ADD_FAILURE() << "no exception";
+    } catch (const GIFException& e) {
+        EXPECT_STREQ(e.what(), "Invalid image dimensions");
+    }
+    // ... but an unknown method returns before the writer.
+    EXPECT_TRUE(ReduceColors(TBitmap(), static_cast<TReductionMethod>(11), TDitherKind::dtNone, 8).Empty());
+}
+
+TEST(ColorReduction, SourcesOfEveryFormatStayUntouched) {
+    const TBitmap base = Picture(5, 4, [](int x, int y) {
+        return Rgb{static_cast<std::uint8_t>(60 * x), static_cast<std::uint8_t>(80 * y), 200};
+    });
+    for (TPixelFormat pf : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
+        SCOPED_TRACE(static_cast<int>(pf));
+        TBitmap src = base;
+        ASSERT_TRUE(src.SetPixelFormat(pf));
+        if (pf == pf32bit) src.ScanLine(1)[7] = 77;  // an alpha byte
+        const TBitmap before = src;
+
+        // crNone: a 24-bit copy of the colours.
+        const TBitmap copy = ReduceColors(src, TReductionMethod::crNone, TDitherKind::dtFloydSteinberg, 8);
+        EXPECT_EQ(copy.PixelFormat(), pf24bit);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x) EXPECT_EQ(copy.Canvas().Pixels(x, y), src.Canvas().Pixels(x, y));
+
+        const TBitmap out = ReduceColors(src, TReductionMethod::crWeb216, TDitherKind::dtStucki, 8);
+        EXPECT_EQ(out.PixelFormat(), pf8bit);
+        EXPECT_EQ(src.PixelFormat(), pf);
+        ASSERT_EQ(src.ByteSize(), before.ByteSize());
+        EXPECT_TRUE(std::equal(src.Bits(), src.Bits() + src.ByteSize(), before.Bits()));
+    }
+}
+
+TEST(ColorReduction, GivenPaletteLookupIsTheNearestEntry) {
+    // Random colours, a random palette with duplicates: every undithered index
+    // is the nearest entry by squared distance, the lowest of equals.
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int> byte(0, 255);
+    TPaletteEntries palette;
+    for (int i = 0; i < 40; ++i)
+        palette.push_back({static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)),
+                           static_cast<std::uint8_t>(byte(rng)), 0});
+    palette.push_back(palette[3]);
+    std::vector<Rgb> px(64 * 64);
+    for (Rgb& c : px) c = {static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng))};
+    const TBitmap src = Picture(64, 64, [&](int x, int y) { return px[static_cast<std::size_t>(y * 64 + x)]; });
+    const TBitmap out = ReduceColors(src, TReductionMethod::crGivenPalette, TDitherKind::dtNone, 8, palette);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const Rgb c = px[static_cast<std::size_t>(y * 64 + x)];
+            int best = 0, bestD = 1 << 30;
+            for (int i = 0; i < static_cast<int>(palette.size()); ++i) {
+                const auto& e = palette[static_cast<std::size_t>(i)];
+                const int d = (e.Red - c.r) * (e.Red - c.r) + (e.Green - c.g) * (e.Green - c.g) + (e.Blue - c.b) * (e.Blue - c.b);
+                if (d < bestD) bestD = d, best = i;
+            }
+            ASSERT_EQ(Index(out, x, y), best) << x << "," << y;
+        }
+    // A palette longer than 256 entries is cut to the first 256.
+    TPaletteEntries longer(300, TPaletteEntry{9, 9, 9, 0});
+    longer[280] = {200, 10, 10, 0};
+    const TBitmap cut = ReduceColors(Uniform(2, 2, {200, 10, 10}), TReductionMethod::crGivenPalette, TDitherKind::dtNone, 8, longer);
+    EXPECT_EQ(Index(cut), 0);
+}
