@@ -1,0 +1,39 @@
+#pragma once
+// JPEG 2000 images, as JP2 files or bare code streams, through OpenJPEG.
+#include <cstdint>
+#include <span>
+
+#include "imaging/FileFormat.h"
+
+namespace velto {
+
+// Options of the format.
+inline constexpr std::int32_t ImagingJpeg2000Quality = 55;     // 1..100, lossy saving
+inline constexpr std::int32_t ImagingJpeg2000CodeStream = 56;  // not 0: write a bare code stream
+inline constexpr std::int32_t ImagingJpeg2000LosslessCompression = 57;  // not 0: lossless
+
+class TJpeg2000FileFormat : public TImageFileFormat {
+public:
+    TJpeg2000FileFormat();
+
+    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
+    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
+    bool TestFormat(TImagingHandle handle) override;
+    void CheckOptionsValidity() override;
+
+    std::int32_t Quality = 80;
+    std::int32_t CodeStream = 0;
+    std::int32_t LosslessCompression = -1;
+};
+
+// Resolution levels the encoder uses for an image of that size: six, fewer
+// for images too small to be halved that often.
+std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height);
+
+// Where JPEG 2000 data starting at data[0] ends: after the "jp2c" box of a JP2
+// file, after the end-of-code-stream marker of a code stream; the whole input
+// when that cannot be told.
+std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
+
+}  // namespace velto

@@ -1,0 +1,102 @@
+// The option table and its stack. The library's own four options are bound
+// when the table is first used.
+#include "imaging/Options.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <vector>
+
+#include "imaging/Formats.h"
+
+namespace velto {
+
+namespace {
+
+constexpr int kStackLevels = 8;
+
+struct OptionTable {
+    std::vector<std::int32_t*> slots;
+    std::array<std::vector<std::int32_t>, kStackLevels> saved;
+    int level = -1;
+    // The library's own variables.
+    std::int32_t colorReductionMask = 255;
+    std::int32_t loadOverrideFormat = 0;
+    std::int32_t saveOverrideFormat = 0;
+    std::int32_t mipMapFilter = 1;
+
+    OptionTable() : slots(256, nullptr) {
+        slots[ImagingColorReductionMask] = &colorReductionMask;
+        slots[ImagingLoadOverrideFormat] = &loadOverrideFormat;
+        slots[ImagingSaveOverrideFormat] = &saveOverrideFormat;
+        slots[ImagingMipMapFilter] = &mipMapFilter;
+    }
+};
+
+OptionTable& Table() {
+    static OptionTable table;
+    return table;
+}
+
+bool Bound(const OptionTable& t, std::int32_t id) {
+    return id >= 0 && static_cast<std::size_t>(id) < t.slots.size() && t.slots[static_cast<std::size_t>(id)];
+}
+
+}  // namespace
+
+bool RegisterOption(std::int32_t id, std::int32_t* variable) {
+    if (!variable) throw std::invalid_argument("RegisterOption: no variable");
+    OptionTable& t = Table();
+    if (id < 0) return false;
+    if (static_cast<std::size_t>(id) >= t.slots.size()) t.slots.resize(static_cast<std::size_t>(id) + 256, nullptr);
+    if (t.slots[static_cast<std::size_t>(id)]) return false;
+    t.slots[static_cast<std::size_t>(id)] = variable;
+    return true;
+}
+
+bool SetOption(std::int32_t id, std::int32_t value) {
+    OptionTable& t = Table();
+    if (!Bound(t, id)) return false;
+    switch (id) {
+    case ImagingColorReductionMask: value = std::clamp(value, 0, 255); break;
+    case ImagingLoadOverrideFormat:
+    case ImagingSaveOverrideFormat:
+        if (value < 0 || !IsImageFormatValid(static_cast<TImageFormat>(value))) value = 0;
+        break;
+    case ImagingMipMapFilter: value = std::clamp(value, 0, 9); break;
+    default: break;
+    }
+    *t.slots[static_cast<std::size_t>(id)] = value;
+    return true;
+}
+
+std::int32_t GetOption(std::int32_t id) {
+    const OptionTable& t = Table();
+    return Bound(t, id) ? *t.slots[static_cast<std::size_t>(id)] : InvalidOption;
+}
+
+bool PushOptions() {
+    OptionTable& t = Table();
+    if (t.level >= kStackLevels - 1) return false;
+    ++t.level;
+    std::vector<std::int32_t>& copy = t.saved[static_cast<std::size_t>(t.level)];
+    copy.assign(t.slots.size(), 0);
+    for (std::size_t i = 0; i < t.slots.size(); ++i)
+        if (t.slots[i]) copy[i] = *t.slots[i];
+    return true;
+}
+
+bool PopOptions() {
+    OptionTable& t = Table();
+    if (t.level < 0) return false;
+    const std::vector<std::int32_t>& copy = t.saved[static_cast<std::size_t>(t.level)];
+    t.slots.resize(copy.size(), nullptr);
+    for (std::size_t i = 0; i < copy.size(); ++i)
+        if (t.slots[i]) *t.slots[i] = copy[i];
+    --t.level;
+    return true;
+}
+
+std::int32_t OptionTableLength() { return static_cast<std::int32_t>(Table().slots.size()); }
+
+}  // namespace velto
