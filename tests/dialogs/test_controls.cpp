@@ -147,6 +147,8 @@ struct CompositeKind {
     std::function<int(TSliderComposite*)> inner;
 };
 
+void PrintTo(const CompositeKind& k, std::ostream* os) { *os << k.name; }
+
 const CompositeKind kKinds[] = {
     {"AdvancedScroll", [](QWidget* p) { return new TAdvancedScroll(p); }, 100,
      [](TSliderComposite* c) { return static_cast<TAdvancedScroll*>(c)->Slider()->Position(); }},
@@ -332,6 +334,7 @@ TEST_F(Scroll2DTest, OriginAndKnobFollowRangesAndPositions) {
          }, 76, 37, 149, 0},
         {"an empty X span is refused", [](TScroll2D& p) { p.SetMaxX(-21); }, 76, 37, 149, 0},
         {"an empty Y span is refused", [](TScroll2D& p) { p.SetMinY(10); }, 76, 37, 149, 0},
+        {"an empty span from the other end", [](TScroll2D& p) { p.SetMinX(20); p.SetMaxY(-10); }, 76, 37, 149, 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

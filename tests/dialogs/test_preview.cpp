@@ -208,6 +208,11 @@ TEST_F(PreviewTest, QuickColours) {
         EXPECT_EQ(Options().PrevColor, MakeColor(r.grey, r.grey, r.grey));
         EXPECT_EQ(QColor(image()->Picture().pixel(0, 0)), QColor(r.grey, r.grey, r.grey)) << "re-rendered";
     }
+    // The picture is stretched over the strip in both directions.
+    pane->QuickColors()->Picture().setPixel(8, 100, qRgb(1, 2, 3));
+    pane->QuickColorPressed({9, 137});  // (9·16 div 18, 137·160 div 218)
+    EXPECT_EQ(Options().PrevColor, MakeColor(1, 2, 3));
+
     // A double click refills the cell under it; the background waits for a click.
     struct Dbl {
         const char* name;
