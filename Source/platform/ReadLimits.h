@@ -37,6 +37,16 @@ struct ReadLimits {
     // Characters kept of a title or author text.
     std::uint32_t textLength = 2000;
 
+    // Executables and libraries (cursor resources): bytes of a file read
+    // whole, or written by a resource update...
+    std::uint64_t executableSize = 1ull << 30;
+    // ...sections in its table (the loader takes at most 96; linkers of
+    // object-like images write more)...
+    std::uint32_t peSections = 1024;
+    // ...and nodes of its resource tree (directories and leaves together);
+    // entries may share subtrees, so the tree is counted as it is expanded.
+    std::uint32_t resourceNodes = 1u << 18;
+
     // Image library: bytes one image that a file declares may take (its
     // pixels, or a buffer the file sizes), and bytes one load may allocate for
     // all of them together (every image of a multi-image file).

@@ -1,0 +1,125 @@
+#pragma once
+// Cursors inside executables and libraries: one RT_GROUP_CURSOR (type 12)
+// listing the images, one RT_CURSOR (type 1) per image.
+//
+// RT_CURSOR as written: hotspot X and Y as 16-bit words (the low byte of each
+// hotspot, then 0), then the image bytes exactly as in the ".cur" file.
+// RT_GROUP_CURSOR as written: reserved 0, type 2, count, then 14-byte entries:
+// width, height, colour count, reserved (bytes), hotspot X and Y (words, as
+// in the ".cur" entry), the RT_CURSOR's byte count, its id. Groups of resource
+// compilers carry planes and bit count where ours carry the hotspot; readers
+// take the hotspot from the RT_CURSOR prefix, which both layouts share.
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "resources/PeModule.h"
+#include "resources/ResName.h"
+#include "resources/ResourceUpdate.h"
+
+namespace velto {
+
+// Groups of more images are not read (GetCursorGroupCount gives 0) nor written.
+inline constexpr int kMaxGroupImages = 50;
+
+// Enumeration helpers: "#%d" for an id (its low 16 bits) or the name's text.
+void EnumCursorNamesProc(const ResName& name, std::vector<std::string>& list);
+void EnumResLangProc(std::uint32_t language, std::vector<std::string>& list);
+
+// Image count of the group (name, language) in a module file: -1 when the
+// file cannot be loaded; 0 when the group is missing, shorter than its count
+// says or lists more than 50 images.
+int GetCursorGroupCount(const std::string& moduleFile, const ResName& groupName, std::uint16_t language);
+
+// A device-independent bitmap with a 40-byte header, one plane and no compression.
+bool IsPlainDib(std::span<const std::uint8_t> image);
+
+// The group as a ".cur" file: 6-byte header, 16-byte entries, images in entry
+// order. A plain bitmap's entry gets its width and half its height and its
+// image-size field is written as 0; other images (PNG) get width and height
+// 0. Hotspots come from each RT_CURSOR's prefix. Images whose RT_CURSOR is
+// missing or shorter than its prefix are left out. False when the group is
+// missing, malformed, lists more than 50 images or none that could be read.
+bool BuildCursorFileFromGroup(const PeModule& module, const ResName& groupName, std::uint16_t language,
+                              std::vector<std::uint8_t>& out);
+
+// BuildCursorFileFromGroup from a module file, saved to outputFile (replaced
+// only when the whole file was built and written). A failed write shows a
+// message box with the reason.
+bool ExtractCursorGroupToFile(const std::string& moduleFile, const std::string& outputFile,
+                              const ResName& groupName, std::uint16_t language);
+
+// Parts of the ".cur" file the extraction writes.
+struct TCurImage {
+    std::uint8_t Width = 0, Height = 0;
+    std::uint16_t HotX = 0, HotY = 0;
+    std::vector<std::uint8_t> Bytes;
+};
+void WriteCurHeader(std::vector<std::uint8_t>& out, std::uint16_t count);
+void WriteCurEntries(std::vector<std::uint8_t>& out, const std::vector<TCurImage>& images);
+// Offset of image index: 6 + 16 x count + the sizes of the images before it.
+std::uint64_t CurFileSize(const std::vector<TCurImage>& images, std::size_t index);
+
+struct TStoreEntry {
+    std::string CursorFile;
+    ResName GroupName;
+    std::uint16_t Language = 0;
+};
+struct TDeleteEntry {
+    ResName GroupName;
+    std::uint16_t Language = 0;
+};
+
+// Stores ".cur" files as cursor groups into a library and deletes groups,
+// each save through one update of the engine.
+class TResourceEditor {
+public:
+    std::string FileName;
+    TResourceUpdateHandle* Handle = nullptr;
+    // RT_CURSOR names present ("#n" or the name), so that new images get free ids.
+    std::set<std::string> CursorNames;
+    // Called once per stored or deleted group.
+    std::function<void()> ProgressBar;
+
+    explicit TResourceEditor(std::string fileName) : FileName(std::move(fileName)) {}
+    ~TResourceEditor();  // an update still open is discarded
+    TResourceEditor(const TResourceEditor&) = delete;
+    TResourceEditor& operator=(const TResourceEditor&) = delete;
+
+    // Begins the update and lists the RT_CURSOR names from its tree; false
+    // when the update cannot begin.
+    bool Open();
+    // "#n" for the smallest n from 1 not in CursorNames; "" when all 65535 are taken.
+    std::string NextFreeName() const;
+    // Stores one ".cur" file as the group (name, language). True, storing
+    // nothing, for a file that is not a cursor file (type not 2). False when
+    // the file cannot be read, is malformed (an image outside the file), holds
+    // more than 50 images, or a resource cannot be stored; nothing of the
+    // file is stored then.
+    bool ReplaceCursorGroup(const std::string& cursorFile, const ResName& groupName, std::uint16_t language);
+    // Open, every entry stored, Commit. Any failure discards the whole update
+    // (the library is untouched) and gives false.
+    bool SaveGroups(const std::vector<TStoreEntry>& entries);
+    // Open, every existing group deleted with the images no other group
+    // lists, Commit.
+    bool DeleteGroups(const std::vector<TDeleteEntry>& entries);
+    // Both in one update, deletions first: the library changes completely or
+    // not at all.
+    bool SaveChanges(const std::vector<TDeleteEntry>& deletions, const std::vector<TStoreEntry>& stores);
+    bool Commit();
+    bool Discard();
+
+private:
+    void ListCursorNames();
+};
+
+// A new library at target from the empty library emptyLibrary with the
+// groups of entries: built in a temporary file beside target, which replaces
+// target only when everything succeeded; target is untouched otherwise.
+bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
+                    const std::vector<TStoreEntry>& entries);
+
+}  // namespace velto

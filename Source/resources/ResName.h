@@ -1,0 +1,76 @@
+#pragma once
+// Resource types and names, the engine's last-error codes and the small text
+// routines the engine and the cursor-group layer share.
+//
+// A resource type or name is either an integer id or a UTF-16 string. It is
+// kept typed everywhere ("#12" is only how an id is shown), so that a string
+// name that happens to begin with "#" never reaches a number parser and
+// "#0012" and "#12" cannot become two captions of one id.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velto {
+
+struct ResName {
+    bool IsId = true;
+    std::uint32_t Id = 0;   // when IsId
+    std::u16string Name;    // when not IsId; never empty
+
+    static ResName FromId(std::uint32_t id) { return ResName{true, id, {}}; }
+    static ResName FromString(std::u16string name) { return ResName{false, 0, std::move(name)}; }
+    bool operator==(const ResName&) const = default;
+};
+
+// Resource types this program works with.
+inline constexpr std::uint16_t RT_CURSOR = 1;
+inline constexpr std::uint16_t RT_ICON = 3;
+inline constexpr std::uint16_t RT_GROUP_CURSOR = 12;
+inline constexpr std::uint16_t RT_GROUP_ICON = 14;
+
+// "#" and the decimal id for an id; the name as UTF-8 otherwise.
+std::string ResNameText(const ResName& name);
+
+// The resource a caption names: "#" followed by decimal digits (leading zeros
+// allowed) is that id, which must lie in 1..65535; any other non-empty text is
+// a string name. Nothing for "", "#", "#12a", "#0" or "#70000".
+std::optional<ResName> ResNameToId(std::string_view text);
+
+// Last-error codes the engine reports, with the values of the system whose
+// resource functions it stands in for.
+enum : std::uint32_t {
+    kErrorSuccess = 0,
+    kErrorFileNotFound = 2,
+    kErrorAccessDenied = 5,
+    kErrorInvalidHandle = 6,
+    kErrorNotEnoughMemory = 8,
+    kErrorInvalidData = 13,
+    kErrorWriteFault = 29,
+    kErrorSharingViolation = 32,
+    kErrorNotSupported = 50,
+    kErrorInvalidParameter = 87,
+    kErrorBadExeFormat = 193,
+    kErrorFileTooLarge = 223,
+};
+
+// The calling thread's last error, set by every failing engine call.
+std::uint32_t GetLastError();
+void SetLastError(std::uint32_t code);
+
+// Lower-case hexadecimal digits of value without leading zeros ("0" for 0),
+// padded on the left with fill to minDigits, "$" in front: (26, 8, '0') gives
+// "$0000001a".
+std::string IntToHexEx(std::uint64_t value, int minDigits, char fill);
+
+// Code-unit comparison of two texts: the difference of the first differing
+// units, else the difference of the lengths.
+int CompareStr(std::string_view a, std::string_view b);
+int CompareStr(std::u16string_view a, std::u16string_view b);
+
+// UTF-16 (unpaired surrogates become U+FFFD) to UTF-8, and back (invalid bytes
+// become U+FFFD).
+std::string Utf16ToUtf8(std::u16string_view text);
+std::u16string Utf8ToUtf16(std::string_view text);
+
+}  // namespace velto
