@@ -15,7 +15,8 @@ struct ReadLimits {
     // hundred kilobytes, and a hostile file of short lines costs one object a line.
     std::uint64_t iniFileSize = 2ull << 20;
     // Pixels one file may decode to: a PNG image, or every frame an animated
-    // cursor expands to together (4 bytes each in the model).
+    // cursor expands to together (4 bytes each in the model), or the frames of
+    // a GIF together (and, on its own, its logical screen).
     std::uint64_t pixels = 1ull << 26;
 
     // Icon and cursor files: directory entries read; later ones are ignored.
@@ -52,6 +53,12 @@ struct ReadLimits {
     // all of them together (every image of a multi-image file).
     std::uint64_t imageBytes = 1ull << 30;
     std::uint64_t imageLoadBytes = 2ull << 30;
+
+    // GIF files: frames (an extension-only frame counts too), extension
+    // blocks, and bytes kept of comments, plain text and application data.
+    std::uint32_t gifFrames = 1u << 16;
+    std::uint32_t gifExtensions = 1u << 17;
+    std::uint64_t gifExtensionBytes = 16ull << 20;
 
     // Bitmaps the panes keep between runs (favourite and quick colours):
     // bytes of the file and pixels it may declare. Written here they are
