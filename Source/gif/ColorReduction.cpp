@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <vector>
 
 #include "gif/Octree.h"
@@ -28,14 +29,26 @@ TPaletteEntries Greys(std::initializer_list<std::uint8_t> levels) {
 
 // --- Colour lookups: a colour to a palette index, and the palette colour chosen.
 
-// Nearest palette entry by squared distance (lowest index on ties). Dithered
-// colours repeat a lot, so answers are kept in a direct-mapped memo; a memo
-// answer is always the search's own.
+// Nearest palette entry by squared distance, the lowest index among equals (as
+// NearestColorIndex). Dithering asks once a pixel with ever new colours, so the
+// entries are kept sorted by green: walking out from the query's green, a side
+// ends once its green difference alone exceeds the best distance found. Answers
+// are also kept in a direct-mapped memo.
 class SlowLookup {
 public:
     explicit SlowLookup(std::span<const TPaletteEntry> palette)
         : fEntries(palette.begin(), palette.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(palette.size(), 256))),
-          fKeys(kSlots, kEmpty), fIndex(kSlots) {}
+          fKeys(kSlots, kEmpty),
+          fIndex(kSlots) {
+        for (std::size_t i = 0; i < fEntries.size(); ++i)
+            fByGreen.push_back({fEntries[i].Red, fEntries[i].Green, fEntries[i].Blue, static_cast<std::uint8_t>(i)});
+        std::stable_sort(fByGreen.begin(), fByGreen.end(), [](const Entry& a, const Entry& b) { return a.g < b.g; });
+        std::size_t pos = 0;
+        for (int g = 0; g < 256; ++g) {
+            while (pos < fByGreen.size() && fByGreen[pos].g < g) ++pos;
+            fFirstOfGreen[static_cast<std::size_t>(g)] = static_cast<std::uint16_t>(pos);
+        }
+    }
 
     int Colors() const { return static_cast<int>(fEntries.size()); }
 
@@ -45,7 +58,7 @@ public:
         const std::uint32_t slot = ((key * 0x9E3779B1u) >> (32 - kSlotBits));
         if (fKeys[slot] != key) {
             fKeys[slot] = key;
-            fIndex[slot] = static_cast<std::uint8_t>(std::max(0, NearestColorIndex(fEntries, r, g, b)));
+            fIndex[slot] = Search(r, g, b);
         }
         const std::uint8_t index = fIndex[slot];
         const TPaletteEntry& e = fEntries[index];
@@ -54,11 +67,36 @@ public:
     }
 
 private:
+    struct Entry {
+        std::uint8_t r, g, b, index;
+    };
+
+    std::uint8_t Search(int r, int g, int b) const {
+        int best = std::numeric_limits<int>::max();
+        int bestIndex = 0;
+        auto consider = [&](const Entry& e) {
+            const int dg = e.g - g;
+            if (dg * dg > best) return false;
+            const int dr = e.r - r, db = e.b - b;
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < best || (d == best && e.index < bestIndex)) best = d, bestIndex = e.index;
+            return true;
+        };
+        const std::size_t start = fFirstOfGreen[static_cast<std::size_t>(g)];
+        for (std::size_t i = start; i < fByGreen.size() && consider(fByGreen[i]); ++i) {
+        }
+        for (std::size_t i = start; i > 0 && consider(fByGreen[i - 1]); --i) {
+        }
+        return static_cast<std::uint8_t>(bestIndex);
+    }
+
     static constexpr int kSlotBits = 15;
     static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // no 24-bit key has high bits
 
     TPaletteEntries fEntries;
+    std::vector<Entry> fByGreen;
+    std::array<std::uint16_t, 256> fFirstOfGreen{};
     std::vector<std::uint32_t> fKeys;
     std::vector<std::uint8_t> fIndex;
 };

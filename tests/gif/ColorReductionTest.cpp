@@ -274,30 +274,45 @@ TEST(ColorReduction, SourcesOfEveryFormatStayUntouched) {
 }
 
 TEST(ColorReduction, GivenPaletteLookupIsTheNearestEntry) {
-    // Random colours, a random palette with duplicates: every undithered index
-    // is the nearest entry by squared distance, the lowest of equals.
+    // Random colours against palettes with duplicates and many equal greens:
+    // every undithered index is the nearest entry by squared distance, the
+    // lowest of equals.
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> byte(0, 255);
-    TPaletteEntries palette;
-    for (int i = 0; i < 40; ++i)
-        palette.push_back({static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)),
-                           static_cast<std::uint8_t>(byte(rng)), 0});
-    palette.push_back(palette[3]);
-    std::vector<Rgb> px(64 * 64);
-    for (Rgb& c : px) c = {static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng))};
-    const TBitmap src = Picture(64, 64, [&](int x, int y) { return px[static_cast<std::size_t>(y * 64 + x)]; });
-    const TBitmap out = ReduceColors(src, TReductionMethod::crGivenPalette, TDitherKind::dtNone, 8, palette);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const Rgb c = px[static_cast<std::size_t>(y * 64 + x)];
-            int best = 0, bestD = 1 << 30;
-            for (int i = 0; i < static_cast<int>(palette.size()); ++i) {
-                const auto& e = palette[static_cast<std::size_t>(i)];
-                const int d = (e.Red - c.r) * (e.Red - c.r) + (e.Green - c.g) * (e.Green - c.g) + (e.Blue - c.b) * (e.Blue - c.b);
-                if (d < bestD) bestD = d, best = i;
-            }
-            ASSERT_EQ(Index(out, x, y), best) << x << "," << y;
+    auto entry = [&](int levels) {
+        auto v = [&] { return static_cast<std::uint8_t>(byte(rng) / (256 / levels) * (256 / levels)); };
+        return TPaletteEntry{v(), v(), v(), 0};
+    };
+    struct Case {
+        const char* name;
+        int count, levels;
+    };
+    for (const Case c : {Case{"41 random entries", 41, 256}, Case{"256 random entries", 256, 256},
+                         Case{"256 entries of 4 levels", 256, 4}, Case{"30 entries of 2 levels", 30, 2},
+                         Case{"one entry", 1, 256}}) {
+        SCOPED_TRACE(c.name);
+        TPaletteEntries palette;
+        for (int i = 0; i < c.count; ++i) palette.push_back(entry(c.levels));
+        palette.push_back(palette.front());
+        std::vector<Rgb> px(64 * 64);
+        for (Rgb& p : px) {
+            p = {static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng))};
+            if (byte(rng) < 64) p.g = palette[static_cast<std::size_t>(byte(rng)) % palette.size()].Green;
         }
+        const TBitmap src = Picture(64, 64, [&](int x, int y) { return px[static_cast<std::size_t>(y * 64 + x)]; });
+        const TBitmap out = ReduceColors(src, TReductionMethod::crGivenPalette, TDitherKind::dtNone, 8, palette);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const Rgb p = px[static_cast<std::size_t>(y * 64 + x)];
+                int best = 0, bestD = 1 << 30;
+                for (int i = 0; i < static_cast<int>(palette.size()); ++i) {
+                    const auto& e = palette[static_cast<std::size_t>(i)];
+                    const int d = (e.Red - p.r) * (e.Red - p.r) + (e.Green - p.g) * (e.Green - p.g) + (e.Blue - p.b) * (e.Blue - p.b);
+                    if (d < bestD) bestD = d, best = i;
+                }
+                ASSERT_EQ(Index(out, x, y), best) << x << "," << y;
+            }
+    }
     // A palette longer than 256 entries is cut to the first 256.
     TPaletteEntries longer(300, TPaletteEntry{9, 9, 9, 0});
     longer[280] = {200, 10, 10, 0};
