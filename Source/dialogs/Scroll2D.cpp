@@ -21,40 +21,27 @@ void TScroll2D::computeKnob() {
     update();
 }
 
-void TScroll2D::SetMinX(int v) {
-    if (v == maxX_) return;
-    minX_ = v;
-    computeKnob();
-}
-void TScroll2D::SetMaxX(int v) {
-    if (v == minX_) return;
-    maxX_ = v;
-    computeKnob();
-}
-void TScroll2D::SetMinY(int v) {
-    if (v == maxY_) return;
-    minY_ = v;
-    computeKnob();
-}
-void TScroll2D::SetMaxY(int v) {
-    if (v == minY_) return;
-    maxY_ = v;
+// A range bound that would leave no span is refused.
+void TScroll2D::setBound(int& bound, int other, int v) {
+    if (v == other) return;
+    bound = v;
     computeKnob();
 }
 
-void TScroll2D::SetPositionX(int v) {
-    if (v < minX_ || v > maxX_ || v == posX_) return;
-    posX_ = v;
+void TScroll2D::SetMinX(int v) { setBound(minX_, maxX_, v); }
+void TScroll2D::SetMaxX(int v) { setBound(maxX_, minX_, v); }
+void TScroll2D::SetMinY(int v) { setBound(minY_, maxY_, v); }
+void TScroll2D::SetMaxY(int v) { setBound(maxY_, minY_, v); }
+
+void TScroll2D::setPosition(int& position, int lo, int hi, int v) {
+    if (v < lo || v > hi || v == position) return;
+    position = v;
     computeKnob();
     emit changed();
 }
 
-void TScroll2D::SetPositionY(int v) {
-    if (v < minY_ || v > maxY_ || v == posY_) return;
-    posY_ = v;
-    computeKnob();
-    emit changed();
-}
+void TScroll2D::SetPositionX(int v) { setPosition(posX_, minX_, maxX_, v); }
+void TScroll2D::SetPositionY(int v) { setPosition(posY_, minY_, maxY_, v); }
 
 void TScroll2D::SetShowText(bool show) {
     showText_ = show;

@@ -44,6 +44,8 @@ protected:
 
 private:
     void computeKnob();
+    void setBound(int& bound, int other, int v);
+    void setPosition(int& position, int lo, int hi, int v);
     void moveTo(int x, int y);
 
     int maxX_ = 50, minY_ = -50, minX_ = -50, maxY_ = 50;
