@@ -4,6 +4,7 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <type_traits>
 #include <vector>
 
 #include "engine/ColorDepth.h"
@@ -30,6 +31,14 @@ bool InPalette(const TmyImagePal& img, const TmyPixel& p) {
         if (e.EqualsRGB(p)) return true;
     return false;
 }
+
+// The arguments can't be given in another caller's order, nor as plain values.
+using ChangeColorDepthType = decltype(&ChangeColorDepth);
+static_assert(std::is_invocable_v<ChangeColorDepthType, TmyImagePal&, TBitDepth, TPaletteKind, TDither>);
+static_assert(!std::is_invocable_v<ChangeColorDepthType, TmyImagePal&, TBitDepth, TDither, TPaletteKind>);
+static_assert(!std::is_invocable_v<ChangeColorDepthType, TmyImagePal&, TBitDepth, bool, TDither>);
+static_assert(!std::is_invocable_v<ChangeColorDepthType, TmyImagePal&, TBitDepth, TPaletteKind, bool>);
+static_assert(!std::is_invocable_v<ChangeColorDepthType, TmyImagePal&, int, TPaletteKind, TDither>);
 
 }  // namespace
 
