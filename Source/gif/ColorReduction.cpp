@@ -142,6 +142,17 @@ public:
     int Column = 0;
 
 protected:
+    // Looks up the colour (which carries its share of earlier errors), moves
+    // on one column and gives each channel's error against the colour chosen.
+    template <class L>
+    std::uint8_t Choose(const int v[3], L& lookup, int error[3]) {
+        std::uint8_t p[3];
+        const std::uint8_t index = lookup.Lookup(static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
+                                                 static_cast<std::uint8_t>(v[2]), p[0], p[1], p[2]);
+        Column += Direction;
+        for (int c = 0; c < 3; ++c) error[c] = v[c] - p[c];
+        return index;
+    }
     void FlipDirection() {
         Direction = -Direction;
         Column = Direction == 1 ? 0 : Width - 1;
@@ -154,10 +165,9 @@ public:
     using EngineBase::EngineBase;
     template <class L>
     std::uint8_t Dither(const std::uint8_t in[3], L& lookup) {
-        std::uint8_t p[3];
-        const std::uint8_t index = lookup.Lookup(in[0], in[1], in[2], p[0], p[1], p[2]);
-        Column += Direction;
-        return index;
+        const int v[3] = {in[0], in[1], in[2]};
+        int error[3];
+        return Choose(v, lookup, error);
     }
     void NextLine() { FlipDirection(); }
 };
@@ -174,12 +184,10 @@ public:
         int v[3];
         for (int c = 0; c < 3; ++c)
             v[c] = std::clamp(in[c] + (Row(c) + fCarry[c] + 8) / 16, 0, 255);
-        std::uint8_t p[3];
-        const std::uint8_t index = lookup.Lookup(static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
-                                                 static_cast<std::uint8_t>(v[2]), p[0], p[1], p[2]);
-        Column += Direction;
+        int error[3];
+        const std::uint8_t index = Choose(v, lookup, error);
         for (int c = 0; c < 3; ++c) {
-            const int e = v[c] - p[c];
+            const int e = error[c];
             if (e != 0) {
                 Row(c) = fPending[c] + 3 * e;
                 fPending[c] = fNext[c] + 5 * e;
@@ -260,12 +268,10 @@ public:
         int v[3];
         for (int c = 0; c < 3; ++c)
             v[c] = std::clamp(in[c] + (Entry(0, c, 0) + fKernel.divisor / 2) / fKernel.divisor, 0, 255);
-        std::uint8_t p[3];
-        const std::uint8_t index = lookup.Lookup(static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
-                                                 static_cast<std::uint8_t>(v[2]), p[0], p[1], p[2]);
-        Column += Direction;
+        int error[3];
+        const std::uint8_t index = Choose(v, lookup, error);
         for (int c = 0; c < 3; ++c) {
-            const int e = v[c] - p[c];
+            const int e = error[c];
             if (e == 0) continue;
             for (const Tap& t : fKernel.taps) Entry(t.row, c, t.offset * Direction) += t.weight * e;
         }
