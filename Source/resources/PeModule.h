@@ -30,6 +30,8 @@ public:
     std::uint32_t Error() const { return error_; }
 
     const TPeHeaders& Headers() const { return headers_; }
+    // The bytes of the image as loaded; resource data lies inside them.
+    std::span<const std::uint8_t> Image() const { return image_; }
     // Directory order: named entries first (ascending), then ids ascending.
     std::vector<ResName> ResourceTypes() const;
     std::vector<ResName> ResourceNames(const ResName& type) const;
