@@ -112,6 +112,45 @@ inline std::vector<std::uint8_t> Pattern(int w, int h, int colors, unsigned seed
     return px;
 }
 
+// A frame added to an image: bounds, pixels from Pattern(), a local map of
+// `localColors` entries (none for 0), and a graphic control extension when
+// disposal >= 0 (transparent index when transparent >= 0).
+inline TGIFSubImage& AddFrame(TGIFImage& gif, int left, int top, int w, int h, int localColors, int disposal,
+                              int transparent = -1, bool interlaced = false, std::uint16_t delay = 0) {
+    auto frame = std::make_unique<TGIFSubImage>(gif);
+    frame->SetBounds(left, top, w, h);
+    for (int i = 0; i < localColors; ++i)
+        frame->ColorMap().Add(MakeColor(std::uint8_t(i * 37), std::uint8_t(255 - i), std::uint8_t(i * 5)));
+    const int colors = std::max(1, localColors ? localColors : gif.GlobalColorMap().Count());
+    const auto px = Pattern(w, h, colors, unsigned(left * 7 + top));
+    std::copy(px.begin(), px.end(), frame->Data());
+    frame->SetInterlaced(interlaced);
+    if (disposal >= 0) {
+        auto& gce = frame->Extensions().Add<TGIFGraphicControlExtension>();
+        gce.SetDisposal(std::uint8_t(disposal));
+        gce.Delay = delay;
+        if (transparent >= 0) {
+            gce.SetTransparent(true);
+            gce.TransparentIndex = std::uint8_t(transparent);
+        }
+    }
+    return gif.Images()[gif.Images().Add(std::move(frame))];
+}
+
+// An animation with what the writer can write: a global map of 16 colours,
+// frames on it and with local maps (5 and 256 colours), interlaced and not,
+// transparent, every disposal, comments and a loop count.
+inline void BuildFeatureGif(TGIFImage& gif) {
+    for (int i = 0; i < 16; ++i) gif.GlobalColorMap().Add(MakeColor(std::uint8_t(i * 16), std::uint8_t(i), 200));
+    TGIFSubImage& first = AddFrame(gif, 0, 0, 40, 30, 0, 0, -1, false, 10);
+    first.Extensions().Add<TGIFAppExtNSLoop>().Loops = 3;
+    first.Extensions().Add<TGIFCommentExtension>().Text = {"first", std::string(255, 'c')};
+    AddFrame(gif, 5, 6, 20, 10, 5, 1, 2, true, 20);
+    AddFrame(gif, 20, 20, 13, 7, 0, 2, 3, true, 30);
+    AddFrame(gif, 1, 1, 9, 5, 256, 3, 200, false, 40).Extensions().Add<TGIFCommentExtension>().Text = {"last"};
+    AddFrame(gif, 0, 0, 40, 30, 0, -1);
+}
+
 // ---------------------------------------------------------------------------
 // Frames as any decoder gives them.
 
