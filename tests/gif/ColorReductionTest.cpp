@@ -95,25 +95,6 @@ TEST(ColorReduction, DitherEnginesGiveTheirIndices) {
     }
 }
 
-TEST(ColorReduction, DitheringKeepsTheAverageOfAGrey) {
-    // Half grey over black and white: every engine spreads the error so that
-    // about half the pixels come out white, in each half of the picture.
-    const TBitmap grey = Uniform(64, 64, {128, 128, 128});
-    for (int kind = 1; kind <= 6; ++kind) {
-        SCOPED_TRACE(kind);
-        const TBitmap out =
-            ReduceColors(grey, TReductionMethod::crBlackWhite, static_cast<TDitherKind>(kind), 8);
-        for (int half = 0; half < 2; ++half) {
-            int white = 0;
-            for (int y = 32 * half; y < 32 * half + 32; ++y)
-                for (int x = 0; x < 64; ++x) white += Index(out, x, y);
-            EXPECT_NEAR(white, 1024, 40) << "half " << half;
-        }
-    }
-    // Without dithering every pixel takes the same entry.
-    EXPECT_EQ(Indices(ReduceColors(grey, TReductionMethod::crBlackWhite, TDitherKind::dtNone, 8)), std::string(4096, '1'));
-}
-
 TEST(ColorReduction, NarrowPicturesStayInsideTheErrorRows) {
     // One pixel wide (and one high): the kernels reach two or three entries
     // beside the column; the margins must hold them in both scan directions.
