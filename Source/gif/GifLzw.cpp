@@ -96,7 +96,7 @@ public:
         : fPixels(pixels), fWidth(static_cast<std::uint64_t>(width)), fHeight(height) {
         // Without interlacing the frame is one long row.
         fRowLength = interlaced ? fWidth : fWidth * static_cast<std::uint64_t>(height);
-        fRowsLeft = interlaced ? height : 1;
+        fRowsLeft = fRowLength == 0 ? 0 : interlaced ? height : 1;
         fDst = fPixels;
         fLeftInRow = fRowLength;
     }

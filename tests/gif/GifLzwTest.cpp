@@ -155,6 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
     Gif, LzwHostile,
     ::testing::Values(
         Hostile{"NoData", {}, 2, 1, {9, 9}, "", {}, 0},
+        Hostile{"NoPixels", Lzw({1}, 1, 1), 1, 0, {}, "", {}},
         Hostile{"CodeSizeZero", {0, 1, 0, 0}, 1, 1, {}, "Invalid GIF data", {}, 1},
         Hostile{"CodeSizeTwelve", {12, 1, 0, 0}, 1, 1, {}, "Invalid GIF data", {}, 1},
         Hostile{"FirstCodeNotClear", Codes(2, {{1, 3}, {2, 3}, {5, 3}}), 2, 1, {1, 2}, "", {}},
