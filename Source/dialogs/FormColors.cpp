@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPolygonF>
 #include <QStyle>
 #include <QToolButton>
 #include <QVariant>
@@ -77,12 +78,13 @@ QIcon GlyphIcon(Glyph g) {
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     if (g == Glyph::Swap) {
-        p.setPen(QPen(Qt::black, 1.2));
-        p.drawArc(QRect(2, 2, 12, 12), 0 * 16, 90 * 16);
-        p.drawLine(QPointF(14, 8), QPointF(12, 5.5));
-        p.drawLine(QPointF(14, 8), QPointF(15.8, 5.5));
-        p.drawLine(QPointF(8, 2), QPointF(10.5, 0.5));
-        p.drawLine(QPointF(8, 2), QPointF(10.5, 3.8));
+        // A bent double arrow from one swatch to the other.
+        p.setPen(QPen(Qt::black, 1.5));
+        p.drawPolyline(QPolygonF({QPointF(3, 11), QPointF(3, 3.5), QPointF(11, 3.5)}));
+        p.setBrush(Qt::black);
+        p.setPen(Qt::NoPen);
+        p.drawPolygon(QPolygonF({QPointF(0, 10), QPointF(6, 10), QPointF(3, 14)}));
+        p.drawPolygon(QPolygonF({QPointF(10, 0.5), QPointF(10, 6.5), QPointF(14, 3.5)}));
     } else {
         p.setPen(Qt::black);
         p.fillRect(QRect(6, 6, 9, 9), Qt::white);
