@@ -65,14 +65,12 @@ std::size_t utf8SequenceAt(std::span<const std::uint8_t> b, std::size_t i) {
     return n;
 }
 
-std::string decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian) {
+// UTF-16 code units (unit(k) for k below units) as UTF-8; unpaired
+// surrogates become U+FFFD.
+template <class Unit>
+std::string utf16ToUtf8(std::size_t units, Unit&& unit) {
     std::string out;
-    out.reserve(b.size());
-    const std::size_t units = b.size() / 2;  // an odd last byte is dropped
-    auto unit = [&](std::size_t k) -> std::uint32_t {
-        const std::uint32_t x = b[2 * k], y = b[2 * k + 1];
-        return bigEndian ? (x << 8 | y) : (y << 8 | x);
-    };
+    out.reserve(units);
     for (std::size_t k = 0; k < units; ++k) {
         const std::uint32_t u = unit(k);
         if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
@@ -86,6 +84,14 @@ std::string decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian) {
         appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
     }
     return out;
+}
+
+std::string decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian) {
+    // An odd last byte is dropped.
+    return utf16ToUtf8(b.size() / 2, [&](std::size_t k) -> std::uint32_t {
+        const std::uint32_t x = b[2 * k], y = b[2 * k + 1];
+        return bigEndian ? (x << 8 | y) : (y << 8 | x);
+    });
 }
 
 template <class F>
@@ -117,6 +123,26 @@ std::string RepairUtf8(std::string_view text) {
             i += n;
         }
     }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    return utf16ToUtf8(text.size(), [&](std::size_t k) -> std::uint32_t { return text[k]; });
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    const std::string valid = RepairUtf8(text);
+    std::u16string out;
+    out.reserve(valid.size());
+    forEachCodePoint({reinterpret_cast<const std::uint8_t*>(valid.data()), valid.size()}, [&](std::uint32_t cp) {
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+        return true;
+    });
     return out;
 }
 

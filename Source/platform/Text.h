@@ -18,6 +18,11 @@ bool IsValidUtf8(std::span<const std::uint8_t> bytes);
 // The text with every malformed UTF-8 byte replaced by U+FFFD.
 std::string RepairUtf8(std::string_view text);
 
+// UTF-16 text (resource names) as UTF-8, unpaired surrogates as U+FFFD; and
+// back, malformed UTF-8 bytes as U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+std::u16string Utf8ToUtf16(std::string_view text);
+
 // Decodes file bytes to UTF-8: a UTF-8 BOM is dropped, UTF-16 with a BOM is
 // decoded, valid UTF-8 is kept, anything else is taken as Windows-1252.
 std::string DecodeTextToUtf8(std::span<const std::uint8_t> bytes);

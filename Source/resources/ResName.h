@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace velto {
 
 struct ResName {
@@ -67,10 +69,5 @@ std::string IntToHexEx(std::uint64_t value, int minDigits, char fill);
 // units, else the difference of the lengths.
 int CompareStr(std::string_view a, std::string_view b);
 int CompareStr(std::u16string_view a, std::u16string_view b);
-
-// UTF-16 (unpaired surrogates become U+FFFD) to UTF-8, and back (invalid bytes
-// become U+FFFD).
-std::string Utf16ToUtf8(std::u16string_view text);
-std::u16string Utf8ToUtf16(std::string_view text);
 
 }  // namespace velto

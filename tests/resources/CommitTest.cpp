@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "PeTestImage.h"
+#include "EditSupport.h"
 #include "resources/PeModule.h"
 
 using namespace velto;
@@ -100,15 +100,6 @@ void ExpectSound(const Bytes& before, const Bytes& after) {
     EXPECT_EQ(check, after) << "checksum";
 }
 
-Bytes Edit(const Bytes& image, const std::function<void(TResourceUpdateHandle*)>& edits, bool deleteExisting = false) {
-    TResourceUpdateHandle* h = BeginUpdateResourceMemory(image, deleteExisting);
-    EXPECT_NE(h, nullptr) << GetLastError();
-    if (!h) return {};
-    edits(h);
-    Bytes out;
-    EXPECT_TRUE(CommitResourceUpdateToMemory(h, out)) << GetLastError();
-    return out;
-}
 
 void Put(TResourceUpdateHandle* h, std::uint32_t id, std::size_t size, std::uint8_t fill = 7) {
     const Bytes data(size, fill);

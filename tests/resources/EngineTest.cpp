@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "PeTestImage.h"
+#include "EditSupport.h"
 #include "resources/PeModule.h"
 
 using namespace velto;
@@ -15,17 +15,6 @@ namespace {
 const ResName kType = ResName::FromId(5);
 ResName Id(std::uint32_t n) { return ResName::FromId(n); }
 ResName Str(const char* s) { return ResName::FromString(Utf8ToUtf16(s)); }
-
-// Runs edits on an update of image and returns the committed file.
-Bytes Edit(const Bytes& image, const std::function<void(TResourceUpdateHandle*)>& edits, bool deleteExisting = false) {
-    TResourceUpdateHandle* h = BeginUpdateResourceMemory(image, deleteExisting);
-    EXPECT_NE(h, nullptr) << GetLastError();
-    if (!h) return {};
-    edits(h);
-    Bytes out;
-    EXPECT_TRUE(CommitResourceUpdateToMemory(h, out)) << GetLastError();
-    return out;
-}
 
 // The tree of a file as "type/name/lang=size" lines in directory order.
 std::string Listing(const Bytes& file) {

@@ -21,6 +21,10 @@
 
 #include "platform/Text.h"
 
+namespace velto {
+class TmyIcon;
+}
+
 namespace velto::dump {
 
 // A minimal streaming JSON writer: objects, arrays, strings and numbers, with
@@ -174,6 +178,10 @@ std::string RgbaHash(int height, std::size_t width, Fill&& fill) {
     }
     return sha.hex();
 }
+
+// Writes "images": every image of a document (width, height, bitcount,
+// hotspot, rate (null unless animated), rgba_sha256).
+void WriteDocumentImages(JsonWriter& json, const TmyIcon& doc, bool animated);
 
 // The detected type's name ("ico", "png", "unknown", ...).
 const char* TypeName(std::uint8_t type);

@@ -18,19 +18,9 @@ std::string PixelHash(const TmyImage& img) {
     });
 }
 
-// Reads an icon, cursor or animated cursor and adds what was read.
-bool DumpDocument(JsonWriter& json, const DumpInput& in) {
-    const std::string file = in.path;
-    const std::uint8_t type = in.type;
-    const char* kind = TypeName(type);
-    json.key("kind");
-    json.string(kind);
-    TmyANI ani;
-    TmyIcon icon;
-    const bool animated = type == ftAnimatedCursor;
-    TmyIcon& doc = animated ? static_cast<TmyIcon&>(ani) : icon;
-    const bool ok = animated ? TmyANIIO(false).LoadFromFile(doc, file) : TmyIcoIO(false).LoadFromFile(doc, file);
-    if (!ok) return NotReadable(json, kind);
+}  // namespace
+
+void WriteDocumentImages(JsonWriter& json, const TmyIcon& doc, bool animated) {
     json.key("images");
     json.beginArray();
     for (int i = 0; i < doc.Count(); ++i) {
@@ -57,6 +47,24 @@ bool DumpDocument(JsonWriter& json, const DumpInput& in) {
         json.endObject();
     }
     json.endArray();
+}
+
+namespace {
+
+// Reads an icon, cursor or animated cursor and adds what was read.
+bool DumpDocument(JsonWriter& json, const DumpInput& in) {
+    const std::string file = in.path;
+    const std::uint8_t type = in.type;
+    const char* kind = TypeName(type);
+    json.key("kind");
+    json.string(kind);
+    TmyANI ani;
+    TmyIcon icon;
+    const bool animated = type == ftAnimatedCursor;
+    TmyIcon& doc = animated ? static_cast<TmyIcon&>(ani) : icon;
+    const bool ok = animated ? TmyANIIO(false).LoadFromFile(doc, file) : TmyIcoIO(false).LoadFromFile(doc, file);
+    if (!ok) return NotReadable(json, kind);
+    WriteDocumentImages(json, doc, animated);
     if (animated) {
         json.key("title");
         json.string(ani.Title);

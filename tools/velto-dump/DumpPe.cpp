@@ -12,43 +12,6 @@
 namespace velto::dump {
 namespace {
 
-std::string PixelHash(const TmyImage& img) {
-    return RgbaHash(img.Height(), static_cast<std::size_t>(img.Width()), [&](int y, std::uint8_t* out) {
-        for (const TmyPixel& p : img.Row(y)) {
-            *out++ = p.R;
-            *out++ = p.G;
-            *out++ = p.B;
-            *out++ = p.A;
-        }
-    });
-}
-
-void Images(JsonWriter& json, const TmyIcon& doc) {
-    json.key("images");
-    json.beginArray();
-    for (int i = 0; i < doc.Count(); ++i) {
-        const TmyImagePal& img = doc.Image(i);
-        json.beginObject();
-        json.key("width");
-        json.number(img.Width());
-        json.key("height");
-        json.number(img.Height());
-        json.key("bitcount");
-        json.number(img.BitCount);
-        json.key("hotspot");
-        json.beginArray();
-        json.number(img.HotSpotX());
-        json.number(img.HotSpotY());
-        json.endArray();
-        json.key("rate");
-        json.null();
-        json.key("rgba_sha256");
-        json.string(PixelHash(img));
-        json.endObject();
-    }
-    json.endArray();
-}
-
 bool DumpPe(JsonWriter& json, const DumpInput& in) {
     json.key("kind");
     json.string("pe");
@@ -71,7 +34,7 @@ bool DumpPe(JsonWriter& json, const DumpInput& in) {
             ByteReader reader(cur);
             if (lang <= 0xFFFF && BuildCursorFileFromGroup(module, name, static_cast<std::uint16_t>(lang), cur) &&
                 (reader = ByteReader(cur), TmyIcoIO(false).LoadFromStream(doc, reader))) {
-                Images(json, doc);
+                WriteDocumentImages(json, doc, false);
             } else {
                 json.key("error");
                 json.string("not readable as cursor group");
