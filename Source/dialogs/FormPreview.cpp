@@ -111,7 +111,12 @@ void TfrmPreview::PlotPixel(int x, int y, bool blend, const TmyPixel& pixel) {
 }
 
 void TfrmPreview::rerender() {
-    if (preview1_->Image1()->width() != 0 && currentImage_) RefreshPreview(currentImage_);
+    if (preview1_->Image1()->width() == 0) return;
+    // The image shown is the active document's: take it from there, so that a
+    // stale pointer to an image gone since is never followed.
+    const TmyImagePal* image = DocumentLink().CurrentImage();
+    if (!image) image = currentImage_;
+    if (image) RefreshPreview(image);
 }
 
 void TfrmPreview::QuickColorPressed(QPoint pos) {
