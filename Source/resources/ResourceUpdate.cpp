@@ -45,9 +45,9 @@ TResourceUpdateHandle* Fail(TResourceUpdateHandle* handle, std::uint32_t error) 
 
 // Checks that a rewrite of the resource section can keep everything else of
 // the file where the headers say it is: the headers and every other section
-// lie outside the section's (aligned) raw range, the tree starts the section,
-// and no other directory, the symbol table or the certificate table points
-// into it.
+// lie outside the section's (aligned) raw range and pages, the tree starts
+// the section, and no other directory, the symbol table or the certificate
+// table points into it.
 bool SoundLayout(const TResourceUpdateHandle& h) {
     const TPeHeaders& pe = h.Headers;
     const TPeSection& rs = pe.Sections[h.ResourceSection];
@@ -57,7 +57,9 @@ bool SoundLayout(const TResourceUpdateHandle& h) {
     if (rs.SizeOfRawData == 0 || rawStart + rs.SizeOfRawData > size) return false;
     if (pe.SectionTableOffset + 40ull * pe.NumberOfSections > rawStart) return false;
     const std::uint64_t vStart = rs.VirtualAddress;
-    const std::uint64_t vEnd = vStart + std::max<std::uint64_t>(rs.VirtualExtent(), pe.Dirs[kDirResource].Size);
+    // The section owns its pages whole: the rewrite may fill them.
+    const std::uint64_t vEnd =
+        vStart + AlignUp(std::max<std::uint64_t>(rs.VirtualExtent(), pe.Dirs[kDirResource].Size), pe.SectionAlignment);
     auto overlaps = [](std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) { return a < d && c < b; };
     for (std::size_t i = 0; i < pe.Sections.size(); ++i) {
         if (i == h.ResourceSection) continue;

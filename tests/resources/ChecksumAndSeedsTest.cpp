@@ -77,13 +77,17 @@ TEST(FuzzSeeds, EachSeedReadsAndUpdatesAsExpected) {
         const char* file;
         bool loads;
         std::size_t cursorGroups;
+        bool updates;
     } rows[] = {
-        {"crafted-pe32-debug-symbols-certificate.dll", true, 0},
-        {"crafted-pe32plus-empty-root.dll", true, 0},
-        {"crafted-tree-loop.dll", false, 0},
-        {"gnu-pe32plus-symbols-reloc.dll", true, 3},
-        {"lld-pe32-cursors.dll", true, 3},
-        {"lld-pe32plus-cursors.dll", true, 3},
+        {"crafted-pe32-debug-symbols-certificate.dll", true, 0, true},
+        {"crafted-pe32plus-empty-root.dll", true, 0, true},
+        {"crafted-tree-loop.dll", false, 0, false},
+        // A directory inside the resources' last page, past their end: the
+        // rewrite could fill that page, so no update begins.
+        {"crash-directory-in-resource-page.dll", true, 35, false},
+        {"gnu-pe32plus-symbols-reloc.dll", true, 3, true},
+        {"lld-pe32-cursors.dll", true, 3, true},
+        {"lld-pe32plus-cursors.dll", true, 3, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
@@ -101,6 +105,12 @@ TEST(FuzzSeeds, EachSeedReadsAndUpdatesAsExpected) {
             groups += m.ResourceLanguages(ResName::FromId(RT_GROUP_CURSOR), n).size();
         EXPECT_EQ(groups, row.cursorGroups);
         TResourceUpdateHandle* h = BeginUpdateResourceMemory(seed, false);
+        if (!row.updates) {
+            EXPECT_EQ(h, nullptr);
+            EXPECT_EQ(GetLastError(), kErrorInvalidData);
+            if (h) EndUpdateResourceFile(h, true);
+            continue;
+        }
         ASSERT_NE(h, nullptr) << GetLastError();
         ASSERT_TRUE(UpdateResourceEntry(h, ResName::FromId(RT_CURSOR), ResName::FromString(u"SEED"), 0, "data", 4));
         Bytes out;
