@@ -376,6 +376,12 @@ void TGIFSubImage::AssignIndexed(const TBitmap& bitmap) {
     }
 }
 
+int TGIFSubImage::PlayDelay(bool synchronous) const {
+    if (!fGCE || fGCE->Delay == 0) return GIFDefaultDelay;
+    const int delay = std::max<int>(fGCE->Delay, GIFMinimumDelay);
+    return synchronous ? std::min(delay, GIFMaximumDelay) : delay;
+}
+
 // ---------------------------------------------------------------------------
 // Trimming and blanking.
 

@@ -107,6 +107,13 @@ inline bool GIFRenderFramesOnLoad = false;
 // The display shows 8 bits per pixel or fewer: dithered drawing is wanted.
 inline bool GIFAutoDitherDisplay = false;
 
+// Frame timing of an animation, in hundredths of a second, and the
+// milliseconds one hundredth is played as.
+inline constexpr int GIFDefaultDelay = 10;
+inline constexpr int GIFMinimumDelay = 3;
+inline constexpr int GIFMaximumDelay = 1000;
+inline constexpr int GIFDelayTimeFactor = 12;
+
 // Windows' MulDiv: a * b / c rounded half away from zero; -1 when c is 0 or the
 // result does not fit 32 bits.
 int MulDiv(int a, int b, int c);
@@ -527,6 +534,11 @@ public:
     // The palette of the frame's bitmap: the local map's colours, else the image's palette.
     TPaletteEntries GetPalette();
     void SetPalette(std::span<const TPaletteEntry> palette);
+
+    // How long the frame shows when played, in hundredths of a second: its
+    // delay, at least GIFMinimumDelay; GIFDefaultDelay without one (or for a
+    // delay of 0); a painter waiting in the caller's thread plays at most GIFMaximumDelay.
+    int PlayDelay(bool synchronous) const;
 
     // Cuts transparent rows and columns from the edges, moving the frame so that
     // the picture stays in place; a frame transparent throughout is cleared.

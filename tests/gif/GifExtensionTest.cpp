@@ -102,6 +102,25 @@ TEST(GifExtension, GraphicControlFlags) {
     EXPECT_FALSE(f.Transparent());
 }
 
+// A delay of 0 (or none) plays as the default; short ones are raised, long
+// ones cut only when the painter waits in the caller's thread.
+TEST(GifExtension, PlayDelay) {
+    TGIFImage gif;
+    TGIFSubImage frame(gif);
+    EXPECT_EQ(frame.PlayDelay(false), 10);
+    auto& gce = frame.Extensions().Add<TGIFGraphicControlExtension>();
+    const struct {
+        std::uint16_t delay;
+        int async, sync;
+    } rows[] = {{0, 10, 10}, {1, 3, 3}, {2, 3, 3}, {3, 3, 3}, {57, 57, 57}, {1000, 1000, 1000}, {5000, 5000, 1000}};
+    for (const auto& row : rows) {
+        gce.Delay = row.delay;
+        EXPECT_EQ(frame.PlayDelay(false), row.async) << row.delay;
+        EXPECT_EQ(frame.PlayDelay(true), row.sync) << row.delay;
+    }
+    EXPECT_EQ(5000 * GIFDelayTimeFactor, 60000);  // 5000 hundredths play for 60 s
+}
+
 // Data cut inside a graphic control block: a warning, and the frame reads on.
 TEST(GifExtension, ShortGraphicControlWarns) {
     TGIFImage gif;
