@@ -1,0 +1,269 @@
+// Flips, quarter turns, shifts, resampling and rotation.
+#include "engine/Transform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+namespace velto {
+
+void FlipHorizontal(TmyImagePal& image) {
+    for (int y = 0; y < image.Height(); ++y) {
+        auto row = image.Row(y);
+        std::reverse(row.begin(), row.end());
+    }
+}
+
+void FlipVertical(TmyImagePal& image) {
+    for (int top = 0, bottom = image.Height() - 1; top < bottom; ++top, --bottom) {
+        auto a = image.Row(top);
+        auto b = image.Row(bottom);
+        std::swap_ranges(a.begin(), a.end(), b.begin());
+    }
+}
+
+namespace {
+
+// The image takes the turned pixels (newWidth wide) and its new hotspot.
+void TakeTurned(TmyImagePal& image, const std::vector<TmyPixel>& turned, int newWidth, int hx, int hy) {
+    const int newHeight = image.Width();
+    image.SetSize({newWidth, newHeight});
+    std::copy(turned.begin(), turned.end(), image.Pixels().begin());
+    image.SetHotSpotX(hx);
+    image.SetHotSpotY(hy);
+    image.UpdateZoom();
+}
+
+}  // namespace
+
+void RotateLeft90(TmyImagePal& image) {
+    const int w = image.Width(), h = image.Height();
+    std::vector<TmyPixel> turned(image.Pixels().size());
+    // new (x', y') := old (w - 1 - y', x'), the new image being h wide.
+    for (int y = 0; y < h; ++y) {
+        const auto row = image.Row(y);
+        for (int x = 0; x < w; ++x) turned[static_cast<std::size_t>(w - 1 - x) * static_cast<std::size_t>(h) + static_cast<std::size_t>(y)] = row[static_cast<std::size_t>(x)];
+    }
+    TakeTurned(image, turned, h, image.HotSpotY(), w - 1 - image.HotSpotX());
+}
+
+void RotateRight90(TmyImagePal& image) {
+    const int w = image.Width(), h = image.Height();
+    std::vector<TmyPixel> turned(image.Pixels().size());
+    // new (x', y') := old (y', h - 1 - x').
+    for (int y = 0; y < h; ++y) {
+        const auto row = image.Row(y);
+        for (int x = 0; x < w; ++x) turned[static_cast<std::size_t>(x) * static_cast<std::size_t>(h) + static_cast<std::size_t>(h - 1 - y)] = row[static_cast<std::size_t>(x)];
+    }
+    TakeTurned(image, turned, h, h - 1 - image.HotSpotY(), image.HotSpotX());
+}
+
+void ShiftImageLeft(TmyImagePal& image, std::uint8_t n) {
+    const int k = std::min<int>(n, image.Width());
+    for (int y = 0; y < image.Height(); ++y) {
+        auto row = image.Row(y);
+        std::copy(row.begin() + k, row.end(), row.begin());
+        std::fill(row.end() - k, row.end(), TmyPixel::Create());
+    }
+}
+
+void ShiftImageRight(TmyImagePal& image, std::uint8_t n) {
+    const int k = std::min<int>(n, image.Width());
+    for (int y = 0; y < image.Height(); ++y) {
+        auto row = image.Row(y);
+        std::copy_backward(row.begin(), row.end() - k, row.end());
+        std::fill(row.begin(), row.begin() + k, TmyPixel::Create());
+    }
+}
+
+void ShiftImageUp(TmyImagePal& image, std::uint8_t n) {
+    const int k = std::min<int>(n, image.Height());
+    for (int y = 0; y < image.Height(); ++y) {
+        auto row = image.Row(y);
+        if (y + k < image.Height()) {
+            const auto from = image.Row(y + k);
+            std::copy(from.begin(), from.end(), row.begin());
+        } else {
+            std::fill(row.begin(), row.end(), TmyPixel::Create());
+        }
+    }
+}
+
+void ShiftImageDown(TmyImagePal& image, std::uint8_t n) {
+    const int k = std::min<int>(n, image.Height());
+    for (int y = image.Height() - 1; y >= 0; --y) {
+        auto row = image.Row(y);
+        if (y >= k) {
+            const auto from = image.Row(y - k);
+            std::copy(from.begin(), from.end(), row.begin());
+        } else {
+            std::fill(row.begin(), row.end(), TmyPixel::Create());
+        }
+    }
+}
+
+namespace {
+
+// The alpha rule after resampling or rotating a frame.
+void SnapAlpha(TmyImagePal& image) {
+    const bool snap = image.BitCount != 32;
+    for (TmyPixel& p : image.Pixels()) {
+        if (snap) p.A = p.A >= 128 ? 255 : 0;
+        if (p.A == 0) p = TmyPixel::Create();
+    }
+}
+
+// The source pixels under one target column (or row) and their coverage.
+struct TSpan {
+    int first = 0;
+    int last = 0;                 // inclusive
+    std::vector<double> weights;  // one per covered pixel
+};
+
+std::vector<TSpan> Spans(int sourceSide, int targetSide) {
+    const double scale = static_cast<double>(sourceSide) / targetSide;
+    std::vector<TSpan> spans(static_cast<std::size_t>(targetSide));
+    for (int t = 0; t < targetSide; ++t) {
+        const double lo = t * scale;
+        const double hi = lo + scale;
+        TSpan& s = spans[static_cast<std::size_t>(t)];
+        s.first = static_cast<int>(lo);
+        s.last = std::min(static_cast<int>(std::ceil(hi)), sourceSide) - 1;
+        for (int i = s.first; i <= s.last; ++i) {
+            double w = 1.0;
+            if (i < lo) w -= lo - i;
+            if (i + 1 > hi) w -= i + 1 - hi;
+            s.weights.push_back(w);
+        }
+    }
+    return spans;
+}
+
+std::uint8_t TruncatedChannel(double sum) {
+    // The small allowance keeps a sum that should be a whole number from
+    // falling just below it through rounding of the weights.
+    return static_cast<std::uint8_t>(std::clamp(std::trunc(sum + 1e-6), 0.0, 255.0));
+}
+
+}  // namespace
+
+void ResampleBitmap(TConstPixelsView src, TPixelsView dst) {
+    if (src.Width <= 0 || src.Height <= 0 || dst.Width <= 0 || dst.Height <= 0) return;
+    const std::vector<TSpan> xs = Spans(src.Width, dst.Width);
+    const std::vector<TSpan> ys = Spans(src.Height, dst.Height);
+    const double area = (static_cast<double>(dst.Width) / src.Width) * (static_cast<double>(dst.Height) / src.Height);
+    for (int ty = 0; ty < dst.Height; ++ty) {
+        const TSpan& sy = ys[static_cast<std::size_t>(ty)];
+        for (int tx = 0; tx < dst.Width; ++tx) {
+            const TSpan& sx = xs[static_cast<std::size_t>(tx)];
+            // The visible pixels' average stands in for the colour of transparent ones.
+            long long sr = 0, sg = 0, sb = 0, n = 0;
+            for (int iy = sy.first; iy <= sy.last; ++iy)
+                for (int ix = sx.first; ix <= sx.last; ++ix) {
+                    const TmyPixel& p = src.At(ix, iy);
+                    if (p.A == 0) continue;
+                    sr += p.R;
+                    sg += p.G;
+                    sb += p.B;
+                    ++n;
+                }
+            if (n == 0) n = 1;
+            const double subR = static_cast<double>(sr / n), subG = static_cast<double>(sg / n),
+                         subB = static_cast<double>(sb / n);
+            double r = 0, g = 0, b = 0, a = 0;
+            for (int iy = sy.first; iy <= sy.last; ++iy) {
+                const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
+                for (int ix = sx.first; ix <= sx.last; ++ix) {
+                    const double w = sx.weights[static_cast<std::size_t>(ix - sx.first)] * wy * area;
+                    const TmyPixel& p = src.At(ix, iy);
+                    a += p.A * w;
+                    if (p.A != 0) {
+                        r += p.R * w;
+                        g += p.G * w;
+                        b += p.B * w;
+                    } else {
+                        r += subR * w;
+                        g += subG * w;
+                        b += subB * w;
+                    }
+                }
+            }
+            dst.At(tx, ty) = TmyPixel::CreateRGBA(TruncatedChannel(r), TruncatedChannel(g), TruncatedChannel(b),
+                                                  static_cast<std::uint8_t>(std::clamp(std::nearbyint(a), 0.0, 255.0)));
+        }
+    }
+}
+
+void ResizeFrame(TmyImagePal& image, ImageSize newSize) {
+    const int w = std::clamp(newSize.Width, 1, MaxResampleSide);
+    const int h = std::clamp(newSize.Height, 1, MaxResampleSide);
+    const int hx = static_cast<int>(static_cast<long long>(image.HotSpotX()) * w / image.Width());
+    const int hy = static_cast<int>(static_cast<long long>(image.HotSpotY()) * h / image.Height());
+    const std::vector<TmyPixel> source(image.Pixels().begin(), image.Pixels().end());
+    const TConstPixelsView from(source.data(), image.Width(), image.Height());
+    image.SetSize({w, h});
+    ResampleBitmap(from, ViewOf(image));
+    image.SetHotSpotX(hx);
+    image.SetHotSpotY(hy);
+    SnapAlpha(image);
+}
+
+void RotateBitmapSmooth(TConstPixelsView src, TPixelsView dst, int cx, int cy, long double angle) {
+    if (src.Width <= 0 || src.Height <= 0 || dst.Width <= 0 || dst.Height <= 0) return;
+    const long double theta = -angle * std::numbers::pi_v<long double> / 180.0L;
+    const long double s = std::sin(theta);
+    const long double c = std::cos(theta);
+    const long double dx = (dst.Width - static_cast<long double>(src.Width)) / 2.0L;
+    const long double dy = (dst.Height - static_cast<long double>(src.Height)) / 2.0L;
+    const long long S = std::llrint(s * 65536.0L);
+    const long long C = std::llrint(c * 65536.0L);
+    const long long lastX = src.Width - 1, lastY = src.Height - 1;
+    for (int y = 0; y < dst.Height; ++y) {
+        long long u = std::llrint((cx - cx * c - (y - cy) * s - dx) * 65536.0L);
+        long long v = std::llrint((cy - cx * s + (y - cy) * c - dy) * 65536.0L);
+        for (int x = 0; x < dst.Width; ++x, u += C, v += S) {
+            // Every position inside the source is sampled, the last column and row included.
+            if (u < 0 || v < 0) continue;
+            const long long xi = u >> 16, yi = v >> 16;
+            if (xi > lastX || yi > lastY) continue;
+            const long long fx = u & 0xFFFF, fy = v & 0xFFFF;
+            const int x0 = static_cast<int>(xi), y0 = static_cast<int>(yi);
+            const int x1 = static_cast<int>(std::min(xi + 1, lastX)), y1 = static_cast<int>(std::min(yi + 1, lastY));
+            TmyPixel p[4] = {src.At(x0, y0), src.At(x1, y0), src.At(x0, y1), src.At(x1, y1)};
+            if (p[0].A == 0 || p[1].A == 0 || p[2].A == 0 || p[3].A == 0) {
+                int sum[3] = {0, 0, 0}, n = 0;
+                for (const TmyPixel& q : p)
+                    if (q.A != 0) {
+                        sum[0] += q.R;
+                        sum[1] += q.G;
+                        sum[2] += q.B;
+                        ++n;
+                    }
+                if (n == 0) n = 1;
+                for (TmyPixel& q : p)
+                    if (q.A == 0) q.SetRGB(static_cast<std::uint8_t>(sum[0] / n), static_cast<std::uint8_t>(sum[1] / n),
+                                           static_cast<std::uint8_t>(sum[2] / n));
+            }
+            // Interpolation steps round toward minus infinity (arithmetic shifts).
+            const auto lerp = [&](std::uint8_t TmyPixel::*ch) {
+                const long long top = p[0].*ch + ((static_cast<long long>(p[1].*ch - p[0].*ch) * fx) >> 16);
+                const long long bottom = p[2].*ch + ((static_cast<long long>(p[3].*ch - p[2].*ch) * fx) >> 16);
+                return static_cast<std::uint8_t>(top + (((bottom - top) * fy) >> 16));
+            };
+            dst.At(x, y) = TmyPixel::CreateRGBA(lerp(&TmyPixel::R), lerp(&TmyPixel::G), lerp(&TmyPixel::B),
+                                                lerp(&TmyPixel::A));
+        }
+    }
+}
+
+void RotateImage(TmyImagePal& image, int cx, int cy, double angle) {
+    const std::vector<TmyPixel> source(image.Pixels().begin(), image.Pixels().end());
+    image.Clear();
+    RotateBitmapSmooth(TConstPixelsView(source.data(), image.Width(), image.Height()), ViewOf(image), cx, cy, angle);
+    SnapAlpha(image);
+}
+
+}  // namespace velto
