@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "imaging/FileFormat.h"
 #include "imaging/Formats.h"
 
 namespace velto {
@@ -38,6 +39,15 @@ OptionTable& Table() {
     return table;
 }
 
+// The formats bind their options when they are created: they exist before
+// any option is read or set.
+void EnsureFormatOptions() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    GetFileFormatCount();
+}
+
 bool Bound(const OptionTable& t, std::int32_t id) {
     return id >= 0 && static_cast<std::size_t>(id) < t.slots.size() && t.slots[static_cast<std::size_t>(id)];
 }
@@ -55,6 +65,7 @@ bool RegisterOption(std::int32_t id, std::int32_t* variable) {
 }
 
 bool SetOption(std::int32_t id, std::int32_t value) {
+    EnsureFormatOptions();
     OptionTable& t = Table();
     if (!Bound(t, id)) return false;
     switch (id) {
@@ -71,11 +82,13 @@ bool SetOption(std::int32_t id, std::int32_t value) {
 }
 
 std::int32_t GetOption(std::int32_t id) {
+    EnsureFormatOptions();
     const OptionTable& t = Table();
     return Bound(t, id) ? *t.slots[static_cast<std::size_t>(id)] : InvalidOption;
 }
 
 bool PushOptions() {
+    EnsureFormatOptions();
     OptionTable& t = Table();
     if (t.level >= kStackLevels - 1) return false;
     ++t.level;
@@ -87,6 +100,7 @@ bool PushOptions() {
 }
 
 bool PopOptions() {
+    EnsureFormatOptions();
     OptionTable& t = Table();
     if (t.level < 0) return false;
     const std::vector<std::int32_t>& copy = t.saved[static_cast<std::size_t>(t.level)];
