@@ -52,6 +52,11 @@ const TGIFExtensionClass* ResolveApplication(ByteReader& stream) {
 // The image that counts what a load keeps.
 TGIFImage& OwnerImage(const TGIFExtension& e) { return e.SubImage().Image(); }
 
+template <class T>
+std::unique_ptr<TGIFExtension> CreateExtension(TGIFSubImage& frame) {
+    return std::make_unique<T>(frame);
+}
+
 // Bytes a kept line or block costs beyond its data.
 constexpr std::uint64_t kBlockOverhead = 32;
 
@@ -133,9 +138,7 @@ void TGIFExtension::WriteLines(ByteWriter& stream, const std::vector<std::string
 
 const TGIFExtensionClass& TGIFGraphicControlExtension::ClassInfo() {
     static const TGIFExtensionClass cls{"TGIFGraphicControlExtension", kLabel, nullptr,
-                                        [](TGIFSubImage& f) -> std::unique_ptr<TGIFExtension> {
-                                            return std::make_unique<TGIFGraphicControlExtension>(f);
-                                        }};
+                                        CreateExtension<TGIFGraphicControlExtension>};
     return cls;
 }
 
@@ -189,9 +192,7 @@ void TGIFGraphicControlExtension::WriteData(ByteWriter& stream) const {
 
 const TGIFExtensionClass& TGIFTextExtension::ClassInfo() {
     static const TGIFExtensionClass cls{"TGIFTextExtension", kLabel, nullptr,
-                                        [](TGIFSubImage& f) -> std::unique_ptr<TGIFExtension> {
-                                            return std::make_unique<TGIFTextExtension>(f);
-                                        }};
+                                        CreateExtension<TGIFTextExtension>};
     return cls;
 }
 
@@ -228,9 +229,7 @@ void TGIFTextExtension::WriteData(ByteWriter& stream) const {
 
 const TGIFExtensionClass& TGIFCommentExtension::ClassInfo() {
     static const TGIFExtensionClass cls{"TGIFCommentExtension", kLabel, nullptr,
-                                        [](TGIFSubImage& f) -> std::unique_ptr<TGIFExtension> {
-                                            return std::make_unique<TGIFCommentExtension>(f);
-                                        }};
+                                        CreateExtension<TGIFCommentExtension>};
     return cls;
 }
 
@@ -247,9 +246,7 @@ const TGIFExtensionClass& TGIFApplicationExtension::ClassInfo() {
     // The class itself holds no data: the blocks it is asked to read (a size
     // below 10, or a missing size) are refused by its reader before any data.
     static const TGIFExtensionClass cls{"TGIFApplicationExtension", kLabel, ResolveApplication,
-                                        [](TGIFSubImage& f) -> std::unique_ptr<TGIFExtension> {
-                                            return std::make_unique<TGIFUnknownAppExtension>(f);
-                                        }};
+                                        CreateExtension<TGIFUnknownAppExtension>};
     return cls;
 }
 
@@ -274,9 +271,7 @@ void TGIFApplicationExtension::WriteData(ByteWriter& stream) const {
 
 const TGIFExtensionClass& TGIFUnknownAppExtension::ClassInfo() {
     static const TGIFExtensionClass cls{"TGIFUnknownAppExtension", kLabel, ResolveApplication,
-                                        [](TGIFSubImage& f) -> std::unique_ptr<TGIFExtension> {
-                                            return std::make_unique<TGIFUnknownAppExtension>(f);
-                                        }};
+                                        CreateExtension<TGIFUnknownAppExtension>};
     return cls;
 }
 
@@ -305,9 +300,7 @@ void TGIFUnknownAppExtension::WriteAppData(ByteWriter& stream) const {
 
 const TGIFExtensionClass& TGIFAppExtNSLoop::ClassInfo() {
     static const TGIFExtensionClass cls{"TGIFAppExtNSLoop", kLabel, ResolveApplication,
-                                        [](TGIFSubImage& f) -> std::unique_ptr<TGIFExtension> {
-                                            return std::make_unique<TGIFAppExtNSLoop>(f);
-                                        }};
+                                        CreateExtension<TGIFAppExtNSLoop>};
     return cls;
 }
 

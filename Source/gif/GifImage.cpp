@@ -91,27 +91,25 @@ void TGIFColorMap::Clear() {
     Optimized = false;
 }
 
-void TGIFColorMap::LoadPalette(std::span<const TPaletteEntry> palette) {
+template <class Entry>
+void TGIFColorMap::LoadEntries(std::span<const Entry> entries) {
     Clear();
-    const int n = static_cast<int>(std::min<std::size_t>(palette.size(), 256));
+    const int n = static_cast<int>(std::min<std::size_t>(entries.size(), 256));
     Reserve(n);
     for (int i = 0; i < n; ++i) {
-        const TPaletteEntry& p = palette[static_cast<std::size_t>(i)];
-        fEntries[static_cast<std::size_t>(i)] = {p.Red, p.Green, p.Blue};
+        const Entry& e = entries[static_cast<std::size_t>(i)];
+        fEntries[static_cast<std::size_t>(i)] = {e.Red, e.Green, e.Blue};
     }
     fCount = n;
-    if (n > 0) Changed();
+}
+
+void TGIFColorMap::LoadPalette(std::span<const TPaletteEntry> palette) {
+    LoadEntries(palette);
+    if (fCount > 0) Changed();
 }
 
 void TGIFColorMap::LoadQuads(std::span<const TRGBQuad> quads) {
-    Clear();
-    const int n = static_cast<int>(std::min<std::size_t>(quads.size(), 256));
-    Reserve(n);
-    for (int i = 0; i < n; ++i) {
-        const TRGBQuad& q = quads[static_cast<std::size_t>(i)];
-        fEntries[static_cast<std::size_t>(i)] = {q.Red, q.Green, q.Blue};
-    }
-    fCount = n;
+    LoadEntries(quads);
     Changed();
 }
 

@@ -190,6 +190,8 @@ protected:
 
 private:
     void Reserve(int wanted);
+    template <class Entry>
+    void LoadEntries(std::span<const Entry> entries);
     std::vector<TGIFColor> fEntries;  // Capacity entries
     int fCount = 0;
 };

@@ -38,9 +38,7 @@ TEST(GifFrames, WrittenAndReadBack) {
     for (const std::uint8_t compression : {0, 1}) {
         SCOPED_TRACE(int(compression));
         TGIFImage gif;
-        BuildFeatureGif(gif);
-        gif.Compression = compression;
-        const Bytes file = Save(gif);
+        const Bytes file = FeatureFile(gif, compression);
         EXPECT_EQ(std::string(file.begin(), file.begin() + 6), "GIF89a");
         TGIFImage back;
         WarningLog log;

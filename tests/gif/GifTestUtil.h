@@ -151,6 +151,9 @@ inline void BuildFeatureGif(TGIFImage& gif) {
     AddFrame(gif, 0, 0, 40, 30, 0, -1);
 }
 
+// The animation above in gif, written with an encoder (Compression 0 or 1).
+inline Bytes FeatureFile(TGIFImage& gif, std::uint8_t compression);
+
 // ---------------------------------------------------------------------------
 // Frames as any decoder gives them.
 
@@ -238,6 +241,12 @@ inline Bytes Save(TGIFImage& gif) {
     ByteWriter out;
     gif.SaveToStream(out);
     return out.take();
+}
+
+inline Bytes FeatureFile(TGIFImage& gif, std::uint8_t compression) {
+    BuildFeatureGif(gif);
+    gif.Compression = compression;
+    return Save(gif);
 }
 
 // Warnings an image reports, in order.

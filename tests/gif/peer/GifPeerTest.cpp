@@ -16,34 +16,17 @@
 
 #include "../GifTestUtil.h"
 #include "Corpus.h"
+#include "PeerShell.h"
 #include "platform/FileIO.h"
 
 namespace fs = std::filesystem;
 using namespace giftest;
+using velto::test::Quote;
+using velto::test::Shell;
 
 namespace {
 
 constexpr const char* kPython = "/usr/bin/python3";
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::vector<std::string> Shell(const std::string& command) {
-    std::string text;
-    char buf[4096];
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) text.append(buf, n);
-        ::pclose(p);
-    }
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) lines.push_back(line);
-    return lines;
-}
 
 std::string Crc(const Bytes& b) {
     char buf[16];
@@ -131,7 +114,9 @@ const std::map<std::string, Difference> kDifferences = {
     {"no_palette_with_transparency_after_rgb.gif", {false, true, "Pillow refuses a later frame without any colour map"}},
     {"hopper_zero_comment_subblocks.gif", {true, false, "giflib refuses a comment made of an empty sub-block list"}},
     {"issue_2811.gif", {true, false, "no trailer: giflib reads past the end and refuses the file; a missing trailer is accepted"}},
-    {"test_extents_transparency.gif", {true, true, "two files end to end: reading stops at the second signature with \"Unknown GIF block type\"; giflib refuses, Pillow reads on"}},
+    {"test_extents_transparency.gif",
+     {true, true, "two files end to end: reading stops at the second signature with \"Unknown GIF block type\"; "
+                  "giflib refuses, Pillow reads on"}},
 };
 // Samples refused here, with the codec's text; both peers refuse them too.
 const std::map<std::string, std::string> kRefused = {
@@ -205,9 +190,7 @@ TEST_F(GifPeer, WrittenFilesReadByGiflibAndGifsicle) {
     for (const std::uint8_t compression : {0, 1}) {
         SCOPED_TRACE(int(compression));
         TGIFImage gif;
-        BuildFeatureGif(gif);
-        gif.Compression = compression;
-        const Bytes file = Save(gif);
+        const Bytes file = FeatureFile(gif, compression);
         RawGif theirs;
         ASSERT_TRUE(Giflib(file, theirs));
         const RawGif ours = FromOurs(gif);
