@@ -29,6 +29,25 @@ std::uint8_t BlendChannel(std::uint8_t a, std::uint8_t b, std::uint8_t k);
 // The colour value of pix shown over back (back's alpha plays no part).
 TColor PixelOverColor(const TmyPixel& back, const TmyPixel& pix);
 
+// The colour that transparent pixels lend when pixels are mixed (filtering,
+// resampling, rotating): the average of the visible ones, truncated; black
+// when none is visible.
+struct TVisibleAverage {
+    long long R = 0, G = 0, B = 0, N = 0;
+
+    void Add(const TmyPixel& p) {
+        if (p.A == 0) return;
+        R += p.R;
+        G += p.G;
+        B += p.B;
+        ++N;
+    }
+    TmyColor Average() const {
+        const long long n = N == 0 ? 1 : N;
+        return {static_cast<std::uint8_t>(R / n), static_cast<std::uint8_t>(G / n), static_cast<std::uint8_t>(B / n)};
+    }
+};
+
 // H in degrees (-360 for a grey, which has no hue), S and V in percent.
 struct THsv {
     int H = 0;

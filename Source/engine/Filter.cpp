@@ -1,6 +1,8 @@
 // The 5 x 5 filter and the kernel presets.
 #include "engine/Filter.h"
 
+#include "engine/Composite.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
@@ -139,20 +141,13 @@ public:
         }
         if (hiddenWeight != 0) {
             // Transparent neighbours lend the average of the visible ones among all 25.
-            std::int64_t sr = 0, sg = 0, sb = 0, n = 0;
+            TVisibleAverage visible;
             for (int dy = -2; dy <= 2; ++dy)
-                for (int dx = -2; dx <= 2; ++dx) {
-                    const TmyPixel& p = neighbour(dx, dy);
-                    if (p.A == 0) continue;
-                    sr += p.R;
-                    sg += p.G;
-                    sb += p.B;
-                    ++n;
-                }
-            if (n == 0) n = 1;
-            r += hiddenWeight * (sr / n);
-            g += hiddenWeight * (sg / n);
-            b += hiddenWeight * (sb / n);
+                for (int dx = -2; dx <= 2; ++dx) visible.Add(neighbour(dx, dy));
+            const TmyColor lent = visible.Average();
+            r += hiddenWeight * lent.R;
+            g += hiddenWeight * lent.G;
+            b += hiddenWeight * lent.B;
         }
         return {Channel(r), Channel(g), Channel(b), withAlpha ? Channel(a) : std::uint8_t{0}};
     }
@@ -170,45 +165,50 @@ private:
 };
 
 // The pixels at least 2 from every border read no edge rule, so the whole
-// image filter does them a tap at a time over planes of floats, which the
+// image filter does them a tap at a time over rows of floats, which the
 // compiler vectorises. Floats are exact here: every partial sum stays below
-// 2^24 in magnitude (the caller checks the kernel's bound).
+// 2^24 in magnitude (the caller checks the kernel's bound). The five source
+// rows an output row reads are kept in a ring, small enough to stay in cache.
 class TInteriorFilter {
 public:
     static constexpr std::int64_t MaxExactSum = std::int64_t{1} << 24;
 
-    TInteriorFilter(const TFilter& filter, const std::vector<TmyPixel>& src, int width, int height, bool withAlpha)
-        : F(filter), W(width), H(height), IW(width - 4), WithAlpha(withAlpha) {
-        const std::size_t n = src.size();
+    TInteriorFilter(const TFilter& filter, const std::vector<TmyPixel>& src, int width, bool withAlpha)
+        : F(filter), Src(src), W(width), IW(width - 4), WithAlpha(withAlpha) {
         for (const TmyPixel& p : src) AnyHidden |= p.A == 0;
-        for (auto* plane : {&R, &G, &B}) plane->resize(n);
-        if (WithAlpha) A.resize(n);
-        if (AnyHidden) V.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const TmyPixel& p = src[i];
-            const float vis = p.A != 0 ? 1.0f : 0.0f;
-            R[i] = p.R * vis;
-            G[i] = p.G * vis;
-            B[i] = p.B * vis;
-            if (WithAlpha) A[i] = p.A;
-            if (AnyHidden) V[i] = vis;
-        }
         for (const Tap& t : F.UsedTaps()) WeightSum += t.w;
-        if (AnyHidden) BoxSums();
-        for (auto* acc : {&AccR, &AccG, &AccB, &AccA, &AccV}) acc->resize(static_cast<std::size_t>(IW));
+        for (Slot& slot : Ring) {
+            for (auto* plane : {&slot.R, &slot.G, &slot.B, &slot.A, &slot.V}) plane->resize(static_cast<std::size_t>(W));
+            for (auto* sum : {&slot.SR, &slot.SG, &slot.SB, &slot.SV}) sum->resize(static_cast<std::size_t>(IW));
+        }
+        for (auto* acc : {&AccR, &AccG, &AccB, &AccA, &AccV, &BoxR, &BoxG, &BoxB, &BoxV})
+            acc->resize(static_cast<std::size_t>(IW));
     }
 
-    // Filters row y (2..H-3) at x = 2..W-3 into out[x - 2].
+    // Filters row y (2..H-3) at x = 2..W-3 into out[x - 2]; rows come in order.
     void Row(int y, TmyPixel* out) {
+        for (int r = std::max(Loaded + 1, y - 2); r <= y + 2; ++r) Load(r);
+        Loaded = y + 2;
         for (auto* acc : {&AccR, &AccG, &AccB, &AccA, &AccV}) std::fill(acc->begin(), acc->end(), 0.0f);
         for (const Tap& t : F.UsedTaps()) {
-            const std::size_t at = static_cast<std::size_t>(y + t.dy) * static_cast<std::size_t>(W) + static_cast<std::size_t>(2 + t.dx);
+            const Slot& slot = SlotOf(y + t.dy);
+            const std::size_t at = static_cast<std::size_t>(2 + t.dx);
             const float w = static_cast<float>(t.w);
-            Accumulate(AccR.data(), R.data() + at, w);
-            Accumulate(AccG.data(), G.data() + at, w);
-            Accumulate(AccB.data(), B.data() + at, w);
-            if (WithAlpha) Accumulate(AccA.data(), A.data() + at, w);
-            if (AnyHidden) Accumulate(AccV.data(), V.data() + at, w);
+            Accumulate(AccR.data(), slot.R.data() + at, w);
+            Accumulate(AccG.data(), slot.G.data() + at, w);
+            Accumulate(AccB.data(), slot.B.data() + at, w);
+            if (WithAlpha) Accumulate(AccA.data(), slot.A.data() + at, w);
+            if (AnyHidden) Accumulate(AccV.data(), slot.V.data() + at, w);
+        }
+        if (AnyHidden) {
+            for (auto* box : {&BoxR, &BoxG, &BoxB, &BoxV}) std::fill(box->begin(), box->end(), 0.0f);
+            for (int dy = -2; dy <= 2; ++dy) {
+                const Slot& slot = SlotOf(y + dy);
+                Accumulate(BoxR.data(), slot.SR.data(), 1.0f);
+                Accumulate(BoxG.data(), slot.SG.data(), 1.0f);
+                Accumulate(BoxB.data(), slot.SB.data(), 1.0f);
+                Accumulate(BoxV.data(), slot.SV.data(), 1.0f);
+            }
         }
         for (int i = 0; i < IW; ++i) {
             const auto k = static_cast<std::size_t>(i);
@@ -216,13 +216,12 @@ public:
                          b = static_cast<std::int64_t>(AccB[k]);
             if (AnyHidden) {
                 const std::int64_t hiddenWeight = WeightSum - static_cast<std::int64_t>(AccV[k]);
-                const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(IW) + k;
-                const auto count = static_cast<std::int64_t>(BoxV[at]);
+                const auto count = static_cast<std::int64_t>(BoxV[k]);
                 // Without visible neighbours the lent colour is black and adds nothing.
                 if (hiddenWeight != 0 && count != 0) {
-                    r += hiddenWeight * (static_cast<std::int64_t>(BoxR[at]) / count);
-                    g += hiddenWeight * (static_cast<std::int64_t>(BoxG[at]) / count);
-                    b += hiddenWeight * (static_cast<std::int64_t>(BoxB[at]) / count);
+                    r += hiddenWeight * (static_cast<std::int64_t>(BoxR[k]) / count);
+                    g += hiddenWeight * (static_cast<std::int64_t>(BoxG[k]) / count);
+                    b += hiddenWeight * (static_cast<std::int64_t>(BoxB[k]) / count);
                 }
             }
             out[i] = {F.Channel(r), F.Channel(g), F.Channel(b),
@@ -231,42 +230,57 @@ public:
     }
 
 private:
-    void Accumulate(float* acc, const float* src, float w) const {
-        for (int i = 0; i < IW; ++i) acc[i] += w * src[i];
-    }
+    // One source row as planes: colours of visible pixels (0 for transparent
+    // ones), alpha, visibility, and the visible sums over 5 columns.
+    struct Slot {
+        std::vector<float> R, G, B, A, V;
+        std::vector<float> SR, SG, SB, SV;
+    };
 
-    // Sums over the 5 x 5 neighbourhood of each interior pixel of the visible
-    // colours and of the visible count, for the average that transparent
-    // neighbours lend. Rows are those of the image; columns start at x = 2.
-    void BoxSums() {
-        const std::size_t size = static_cast<std::size_t>(H) * static_cast<std::size_t>(IW);
-        std::vector<float> row(size);
-        const std::pair<const std::vector<float>*, std::vector<float>*> planes[] = {
-            {&R, &BoxR}, {&G, &BoxG}, {&B, &BoxB}, {&V, &BoxV}};
-        for (auto [plane, box] : planes) {
-            for (int y = 0; y < H; ++y) {
-                const float* src = plane->data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(W);
-                float* dst = row.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(IW);
-                for (int i = 0; i < IW; ++i) dst[i] = src[i] + src[i + 1] + src[i + 2] + src[i + 3] + src[i + 4];
-            }
-            box->assign(size, 0.0f);
-            for (int y = 2; y < H - 2; ++y)
-                for (int dy = -2; dy <= 2; ++dy) {
-                    const float* src = row.data() + static_cast<std::size_t>(y + dy) * static_cast<std::size_t>(IW);
-                    float* dst = box->data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(IW);
-                    for (int i = 0; i < IW; ++i) dst[i] += src[i];
-                }
+    Slot& SlotOf(int y) { return Ring[static_cast<std::size_t>(y % 5)]; }
+
+    void Load(int y) {
+        Slot& slot = SlotOf(y);
+        const TmyPixel* row = Src.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(W);
+        for (int x = 0; x < W; ++x) {
+            const TmyPixel& p = row[x];
+            const float vis = p.A != 0 ? 1.0f : 0.0f;
+            const auto k = static_cast<std::size_t>(x);
+            slot.R[k] = p.R * vis;
+            slot.G[k] = p.G * vis;
+            slot.B[k] = p.B * vis;
+            slot.A[k] = p.A;
+            slot.V[k] = vis;
+        }
+        if (!AnyHidden) return;
+        const std::pair<const std::vector<float>*, std::vector<float>*> sums[] = {
+            {&slot.R, &slot.SR}, {&slot.G, &slot.SG}, {&slot.B, &slot.SB}, {&slot.V, &slot.SV}};
+        for (auto [plane, sum] : sums) {
+            const float* p = plane->data();
+            float* out = sum->data();
+            for (int i = 0; i < IW; ++i) out[i] = p[i] + p[i + 1] + p[i + 2] + p[i + 3] + p[i + 4];
         }
     }
 
+    // Blocks of a fixed 8 let the compiler vectorise even where it will not
+    // add a loop for a remainder of unknown length (-O2).
+    void Accumulate(float* __restrict acc, const float* __restrict src, float w) const {
+        int i = 0;
+        for (; i + 8 <= IW; i += 8)
+            for (int j = 0; j < 8; ++j) acc[i + j] += w * src[i + j];
+        for (; i < IW; ++i) acc[i] += w * src[i];
+    }
+
     const TFilter& F;
-    int W, H, IW;
+    const std::vector<TmyPixel>& Src;
+    int W, IW;
     bool WithAlpha;
     bool AnyHidden = false;
     std::int64_t WeightSum = 0;
-    std::vector<float> R, G, B, A, V;
-    std::vector<float> BoxR, BoxG, BoxB, BoxV;
+    int Loaded = -1;  // the last source row in the ring
+    std::array<Slot, 5> Ring;
     std::vector<float> AccR, AccG, AccB, AccA, AccV;
+    std::vector<float> BoxR, BoxG, BoxB, BoxV;
 };
 
 }  // namespace
@@ -285,7 +299,7 @@ void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filter
     std::optional<TInteriorFilter> interior;
     std::vector<TmyPixel> row;
     if (planes) {
-        interior.emplace(filter, copy, w, h, filterOnAlpha);
+        interior.emplace(filter, copy, w, filterOnAlpha);
         row.resize(static_cast<std::size_t>(w - 4));
     }
     for (int y = 0; y < h; ++y) {

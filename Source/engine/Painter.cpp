@@ -149,22 +149,30 @@ void FloodFill(TPaintTarget& t, int x, int y, const TmyPixel& fillColor, const T
     }
 }
 
-void PaintTipStroke(TPaintTarget& t, int x, int y, const TTagBitmap& tip, const TStrokeColors& colors,
-                    TBrushEdges edges) {
+namespace {
+
+// The paint stroke through a pixel writer write(x, y, colour, mode).
+template <class Writer>
+void PaintTip(int x, int y, const TTagBitmap& tip, const TStrokeColors& colors, TBrushEdges edges, Writer&& write) {
     ForTip(tip, x, y, [&](int c, int r, int px, int py) {
         const TTipPaint paint = TipPaint(tip, c, r, colors, edges);
-        if (paint.primary) BlendPixel(t, px, py, colors.Primary, paint.mode);
-        if (paint.secondary) BlendPixel(t, px, py, colors.Secondary, paint.mode);
+        if (paint.primary) write(px, py, colors.Primary, paint.mode);
+        if (paint.secondary) write(px, py, colors.Secondary, paint.mode);
     });
+}
+
+}  // namespace
+
+void PaintTipStroke(TPaintTarget& t, int x, int y, const TTagBitmap& tip, const TStrokeColors& colors,
+                    TBrushEdges edges) {
+    PaintTip(x, y, tip, colors, edges,
+             [&t](int px, int py, const TmyPixel& c, TSoftEdge mode) { BlendPixel(t, px, py, c, mode); });
 }
 
 void PaintTipToSelection(TmyImagePal& sel, int x, int y, const TTagBitmap& tip, const TStrokeColors& colors,
                          TBrushEdges edges) {
-    ForTip(tip, x, y, [&](int c, int r, int px, int py) {
-        const TTipPaint paint = TipPaint(tip, c, r, colors, edges);
-        if (paint.primary) PaintSelectionPixel(sel, px, py, colors.Primary, paint.mode);
-        if (paint.secondary) PaintSelectionPixel(sel, px, py, colors.Secondary, paint.mode);
-    });
+    PaintTip(x, y, tip, colors, edges,
+             [&sel](int px, int py, const TmyPixel& c, TSoftEdge mode) { PaintSelectionPixel(sel, px, py, c, mode); });
 }
 
 void ToneStroke(TPaintTarget& t, int x, int y, const TTagBitmap& tip) {

@@ -8,6 +8,8 @@
 #include <numbers>
 #include <vector>
 
+#include "engine/Composite.h"
+
 namespace velto {
 
 void FlipHorizontal(TmyImagePal& image) {
@@ -160,19 +162,11 @@ void ResampleBitmap(TConstPixelsView src, TPixelsView dst) {
         for (int tx = 0; tx < dst.Width; ++tx) {
             const TSpan& sx = xs[static_cast<std::size_t>(tx)];
             // The visible pixels' average stands in for the colour of transparent ones.
-            long long sr = 0, sg = 0, sb = 0, n = 0;
+            TVisibleAverage visible;
             for (int iy = sy.first; iy <= sy.last; ++iy)
-                for (int ix = sx.first; ix <= sx.last; ++ix) {
-                    const TmyPixel& p = src.At(ix, iy);
-                    if (p.A == 0) continue;
-                    sr += p.R;
-                    sg += p.G;
-                    sb += p.B;
-                    ++n;
-                }
-            if (n == 0) n = 1;
-            const double subR = static_cast<double>(sr / n), subG = static_cast<double>(sg / n),
-                         subB = static_cast<double>(sb / n);
+                for (int ix = sx.first; ix <= sx.last; ++ix) visible.Add(src.At(ix, iy));
+            const TmyColor lent = visible.Average();
+            const double subR = lent.R, subG = lent.G, subB = lent.B;
             double r = 0, g = 0, b = 0, a = 0;
             for (int iy = sy.first; iy <= sy.last; ++iy) {
                 const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
@@ -234,18 +228,11 @@ void RotateBitmapSmooth(TConstPixelsView src, TPixelsView dst, int cx, int cy, l
             const int x1 = static_cast<int>(std::min(xi + 1, lastX)), y1 = static_cast<int>(std::min(yi + 1, lastY));
             TmyPixel p[4] = {src.At(x0, y0), src.At(x1, y0), src.At(x0, y1), src.At(x1, y1)};
             if (p[0].A == 0 || p[1].A == 0 || p[2].A == 0 || p[3].A == 0) {
-                int sum[3] = {0, 0, 0}, n = 0;
-                for (const TmyPixel& q : p)
-                    if (q.A != 0) {
-                        sum[0] += q.R;
-                        sum[1] += q.G;
-                        sum[2] += q.B;
-                        ++n;
-                    }
-                if (n == 0) n = 1;
+                TVisibleAverage visible;
+                for (const TmyPixel& q : p) visible.Add(q);
+                const TmyColor lent = visible.Average();
                 for (TmyPixel& q : p)
-                    if (q.A == 0) q.SetRGB(static_cast<std::uint8_t>(sum[0] / n), static_cast<std::uint8_t>(sum[1] / n),
-                                           static_cast<std::uint8_t>(sum[2] / n));
+                    if (q.A == 0) q.SetRGB(lent.R, lent.G, lent.B);
             }
             // Interpolation steps round toward minus infinity (arithmetic shifts).
             const auto lerp = [&](std::uint8_t TmyPixel::*ch) {

@@ -201,6 +201,12 @@ TEST(Adjust, PaletteRuleFollowsTheSettingAndAsksOncePerCommand) {
         EXPECT_TRUE(f.Palette == before.Palette);
     }
     EXPECT_EQ(asked, 1);
+    // An indexed image that lost its palette is left as the effect made it.
+    TmyImagePal bare = PaletteImage();
+    bare.Palette.reset();
+    InvertColors(bare, &ask);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(bare.At(1, 1).R, 255 - before.At(1, 1).R);
     // Without a way to ask, the question's default: change the palette.
     TPaletteRule mute(TPaletteAction::Ask, TDither::Off);
     EXPECT_EQ(mute.Choice(), TPaletteChoice::Change);
