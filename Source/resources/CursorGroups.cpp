@@ -101,11 +101,16 @@ bool BuildCursorFileFromGroup(const PeModule& module, const ResName& groupName, 
     const auto entries = group ? ReadGroup(*group) : std::nullopt;
     if (!entries) return false;
     std::vector<TCurImage> images;
+    // Entries may all name one large image: the file is bounded like any
+    // document read whole.
+    std::uint64_t total = 6 + 16ull * entries->size();
     for (const GroupEntry& e : *entries) {
         const auto data = module.FindResourceAnyLanguage(ResName::FromId(RT_CURSOR), ResName::FromId(e.id), language);
         ByteReader r(data ? *data : std::span<const std::uint8_t>{});
         TCurImage img;
         if (!r.u16le(img.HotX) || !r.u16le(img.HotY)) continue;
+        total += data->size() - 4;
+        if (total > module.Limits.fileSize) return false;
         img.Bytes.assign(data->begin() + 4, data->end());
         if (IsPlainDib(img.Bytes)) {
             std::int32_t width = 0, height = 0;

@@ -42,7 +42,8 @@ bool IsPlainDib(std::span<const std::uint8_t> image);
 // image-size field is written as 0; other images (PNG) get width and height
 // 0. Hotspots come from each RT_CURSOR's prefix. Images whose RT_CURSOR is
 // missing or shorter than its prefix are left out. False when the group is
-// missing, malformed, lists more than 50 images or none that could be read.
+// missing, malformed, lists more than 50 images or none that could be read,
+// or when the file would exceed module.Limits.fileSize.
 bool BuildCursorFileFromGroup(const PeModule& module, const ResName& groupName, std::uint16_t language,
                               std::vector<std::uint8_t>& out);
 

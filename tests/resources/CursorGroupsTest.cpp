@@ -158,6 +158,17 @@ TEST(CursorGroups, ExtractionGivesTheCursorBack) {
     ASSERT_TRUE(ExtractCursorGroupToFile(lib.path, out, Id(2), 0));
     EXPECT_EQ(ReadFile(out), CursorFile({{0, 0, 300, 5, png}}));
 
+    // The cursor file built is bounded like any file read whole (a hostile
+    // group may name one large image 50 times).
+    {
+        PeModule m;
+        ASSERT_TRUE(m.Load(lib.path));
+        Bytes fifty;
+        ASSERT_TRUE(BuildCursorFileFromGroup(m, Id(5), 0, fifty));
+        m.Limits.fileSize = fifty.size() - 1;
+        EXPECT_FALSE(BuildCursorFileFromGroup(m, Id(5), 0, fifty));
+    }
+
     // Missing groups and images: nothing written.
     EXPECT_FALSE(ExtractCursorGroupToFile(lib.path, lib.dir.File("none.cur"), Id(3), 0));
     EXPECT_FALSE(ExtractCursorGroupToFile(lib.dir.File("none.dll"), lib.dir.File("none.cur"), Id(1), 0));
