@@ -39,13 +39,18 @@ TColor PixelOverColor(const TmyPixel& back, const TmyPixel& pix) {
 
 namespace {
 
-// A float rounded to nearest, halves to even, as a byte.
-std::uint8_t RoundByte(float v) {
-    const float r = std::nearbyint(v);
-    return static_cast<std::uint8_t>(std::clamp(r, 0.0f, 255.0f));
+// v rounded to nearest, halves to even, for |v| < 2^22: adding 1.5 * 2^23
+// leaves no fraction bits, so the addition itself rounds in the current
+// (nearest, even on ties) mode. Inline, unlike a call of std::nearbyint;
+// the colour panel and the hue slider's previews convert every pixel.
+int RoundInt(float v) {
+    constexpr float kShift = 12582912.0f;
+    constexpr float kLimit = 4194304.0f;  // out-of-range percents only ever clamp afterwards
+    v = std::clamp(v, -kLimit, kLimit);
+    return static_cast<int>((v + kShift) - kShift);
 }
 
-int RoundInt(float v) { return static_cast<int>(std::nearbyint(v)); }
+std::uint8_t RoundByte(float v) { return static_cast<std::uint8_t>(std::clamp(RoundInt(v), 0, 255)); }
 
 }  // namespace
 

@@ -87,6 +87,8 @@ TEST(Composite, HsvExamplesAndRoundTrips) {
     // 360 (which RGBToHSV gives for reds with a little blue) is red, not magenta.
     EXPECT_EQ(HSVToRGB(360, 100, 100), (TmyColor{255, 0, 0}));
     EXPECT_EQ(HSVToRGB(720 + 120, 100, 100), (TmyColor{0, 255, 0}));
+    EXPECT_EQ(HSVToRGB(0, 2147483647, 100), (TmyColor{255, 0, 0}));  // out-of-range percents clamp
+    EXPECT_EQ(HSVToRGB(-5, 0, 2147483647), (TmyColor{255, 255, 255}));
     // Whole-percent HSV loses at most the rounding of a percent and a degree.
     test::TBytes rnd(5);
     for (int i = 0; i < 20000; ++i) {
