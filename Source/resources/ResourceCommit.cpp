@@ -247,7 +247,11 @@ bool MakePlan(const TResourceUpdateHandle& h, Plan& plan) {
 
     auto& P = plan.patches;
     auto add = [](std::uint32_t v, std::int64_t d) { return static_cast<std::uint32_t>(static_cast<std::int64_t>(v) + d); };
-    auto shiftFile = [&](std::uint32_t v) { return v && v >= plan.oldRawEnd ? add(v, plan.delta) : v; };
+    // File pointers behind the section move with it; one past the end of the
+    // file points at nothing and is left as it is.
+    auto shiftFile = [&](std::uint32_t v) {
+        return v && v >= plan.oldRawEnd && v <= fileSize ? add(v, plan.delta) : v;
+    };
     auto shiftVirtual = [&](std::uint32_t v) { return v > vr ? add(v, V) : v; };
 
     P.push_back({pe.SizeOfInitializedDataOffset(), add(pe.SizeOfInitializedData, plan.delta)});

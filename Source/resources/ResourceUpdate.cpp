@@ -79,8 +79,12 @@ bool SoundLayout(const TResourceUpdateHandle& h) {
                                  : overlaps(dir.VirtualAddress, end, vStart, vEnd))
             return false;
     }
-    if (pe.PointerToSymbolTable && pe.PointerToSymbolTable >= rawStart && pe.PointerToSymbolTable < rawEnd)
+    // The symbol and certificate tables must be in the file: they move with it.
+    if (pe.PointerToSymbolTable &&
+        (pe.PointerToSymbolTable > size || (pe.PointerToSymbolTable >= rawStart && pe.PointerToSymbolTable < rawEnd)))
         return false;
+    const TPeDataDirectory cert = pe.Dirs[kDirCertificate];
+    if (cert.VirtualAddress && std::uint64_t{cert.VirtualAddress} + cert.Size > size) return false;
     return true;
 }
 

@@ -85,6 +85,9 @@ TEST(FuzzSeeds, EachSeedReadsAndUpdatesAsExpected) {
         // A directory inside the resources' last page, past their end: the
         // rewrite could fill that page, so no update begins.
         {"crash-directory-in-resource-page.dll", true, 35, false},
+        // A symbol table "past the end" of the file: moved with the tail, it
+        // would have wrapped into the new resources.
+        {"crash-symbol-table-past-the-end.dll", true, 35, false},
         {"gnu-pe32plus-symbols-reloc.dll", true, 3, true},
         {"lld-pe32-cursors.dll", true, 3, true},
         {"lld-pe32plus-cursors.dll", true, 3, true},

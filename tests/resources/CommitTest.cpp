@@ -235,6 +235,8 @@ TEST(ResourceCommit, RefusesUnsoundFiles) {
         {"another section inside the resources", [&](Bytes& f) { Put32(f, h.Sections[0].HeaderOffset + 20, h.Sections[r].PointerToRawData); }, kErrorInvalidData},
         {"relocations pointing into the resources", [&](Bytes& f) { Put32(f, h.DirOffset(kDirBaseReloc), h.Sections[r].VirtualAddress + 8); Put32(f, h.DirOffset(kDirBaseReloc) + 4, 8); }, kErrorInvalidData},
         {"a directory in the last page of the resources", [&](Bytes& f) { Put32(f, h.DirOffset(8), h.Sections[r].VirtualAddress + 0x800); }, kErrorInvalidData},
+        {"symbol table past the end", [&](Bytes& f) { Put32(f, h.SymbolTableFieldOffset(), 0xFFFFFFFF); }, kErrorInvalidData},
+        {"certificate table past the end", [&](Bytes& f) { Put32(f, h.DirOffset(kDirCertificate), static_cast<std::uint32_t>(f.size() - 4)); Put32(f, h.DirOffset(kDirCertificate) + 4, 8); }, kErrorInvalidData},
         {"tree entry count past the section", [&](Bytes& f) { Put16(f, h.Sections[r].PointerToRawData + 14, 0x4000); }, kErrorInvalidData},
     };
     for (const auto& row : rows) {
