@@ -242,6 +242,26 @@ TEST(ResourceEngine, ParkNameTakenBySomeoneElseMovesOn) {
     EXPECT_TRUE(ParkFiles().empty());
 }
 
+TEST(ResourceEngine, DataThatCannotBeParkedFailsAndIsNeverWrittenAsZeros) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.dll");
+    WriteFile(lib, BuildPe({}));
+    const Bytes before = ReadFile(lib);
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("TMPDIR", dir.File("no-such-folder").c_str(), 1);
+    TResourceUpdateHandle* h = BeginUpdateResourceFile(lib, false);
+    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(Put(h, kType, Id(1), 0, kParkThreshold + 1));
+    EXPECT_EQ(GetLastError(), kErrorWriteFault);
+    EXPECT_TRUE(Put(h, kType, Id(2), 0, 10));
+    EXPECT_FALSE(EndUpdateResourceFile(h, false));
+    if (old) ::setenv("TMPDIR", saved.c_str(), 1);
+    else ::unsetenv("TMPDIR");
+    EXPECT_EQ(ReadFile(lib), before);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"lib.dll"});
+}
+
 TEST(ResourceEngine, TextRoutines) {
     const struct {
         const char* name;
