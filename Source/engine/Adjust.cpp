@@ -157,7 +157,6 @@ void BrightnessContrast(TmyImagePal& image, const TBrightnessContrast& bc, TPale
 void ChangeOpacity(TmyImagePal& image, int percent) {
     if (image.BitCount != 32 || percent == 0) return;
     for (TmyPixel& p : image.Pixels()) {
-        if (p.A == 0) continue;
         p.A = AddToAlpha(p.A, percent);
         if (p.A == 0) p = TmyPixel::Create();
     }
@@ -165,8 +164,7 @@ void ChangeOpacity(TmyImagePal& image, int percent) {
 
 void FillVisiblePixels(TmyImagePal& image, TColor color, int percent) {
     for (TmyPixel& p : image.Pixels()) {
-        if (p.A == 0) continue;
-        p.SetColor(color);
+        if (p.A != 0) p.SetColor(color);
         if (image.BitCount >= 24) p.A = AddToAlpha(p.A, percent);
         if (p.A == 0) p = TmyPixel::Create();
     }

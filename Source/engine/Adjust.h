@@ -95,11 +95,12 @@ void HueSaturationLightness(TmyImagePal& image, const THslShift& shift, TPalette
 void ColorBalance(TmyImagePal& image, const TColorBalance& balance, TPaletteRule* palette);
 void BrightnessContrast(TmyImagePal& image, const TBrightnessContrast& bc, TPaletteRule* palette);
 
-// 32 bits only: every visible pixel's alpha moves by percent (AddToAlpha); a
-// pixel left at alpha 0 becomes transparent black.
+// 32 bits only: every visible pixel's alpha moves by percent (AddToAlpha);
+// every pixel left at alpha 0 becomes transparent black.
 void ChangeOpacity(TmyImagePal& image, int percent);
 // Every visible pixel takes the colour (alpha kept); at 24 bits or more its
-// alpha also moves by percent. A pixel left at alpha 0 becomes transparent black.
+// alpha also moves by percent. Every pixel left at alpha 0 becomes transparent
+// black.
 void FillVisiblePixels(TmyImagePal& image, TColor color, int percent);
 
 }  // namespace velto

@@ -133,20 +133,22 @@ TEST(Adjust, OpacityAndFillVisiblePixels) {
     ChangeOpacity(img, 50);
     EXPECT_EQ(img.At(0, 0), Px(1, 2, 3, 255));
     EXPECT_EQ(img.At(1, 0), Px(1, 2, 3, 137));
-    EXPECT_EQ(img.At(2, 0), Px(1, 2, 3, 0));  // transparent pixels never become visible
+    EXPECT_EQ(img.At(2, 0), Px(0, 0, 0, 0));  // transparent pixels never become visible, and lose their colour
     ChangeOpacity(img, -100);
     EXPECT_EQ(img.At(0, 0), Px(0, 0, 0, 0));
     TmyImagePal rgb = test::Uniform({1, 1}, 24, Px(1, 2, 3, 100));
     ChangeOpacity(rgb, -100);  // only 32 bits
     EXPECT_EQ(rgb.At(0, 0), Px(1, 2, 3, 100));
 
-    TmyImagePal shadow({3, 1}, 32);
+    TmyImagePal shadow({4, 1}, 32);
+    shadow.At(3, 0) = Px(9, 9, 9, 0);
     shadow.At(0, 0) = Px(9, 9, 9, 200);
     shadow.At(1, 0) = Px(9, 9, 9, 20);
     FillVisiblePixels(shadow, MakeColor(0, 0, 0), -10);
     EXPECT_EQ(shadow.At(0, 0), Px(0, 0, 0, 175));
     EXPECT_EQ(shadow.At(1, 0), Px(0, 0, 0, 0));
     EXPECT_EQ(shadow.At(2, 0), Px(0, 0, 0, 0));
+    EXPECT_EQ(shadow.At(3, 0), Px(0, 0, 0, 0));
     TmyImagePal pal = test::Uniform({1, 1}, 8, Px(9, 9, 9, 255));
     FillVisiblePixels(pal, MakeColor(1, 2, 3), -100);  // below 24 bits alpha is left
     EXPECT_EQ(pal.At(0, 0), Px(1, 2, 3, 255));
