@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "imaging/Colors.h"
@@ -21,6 +22,9 @@ namespace {
 
 constexpr std::uint8_t kJp2Signature[8] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50, 0x20, 0x20};
 constexpr std::uint8_t kCodeStreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
+// What the codec keeps for one component of one tile (its structures, not
+// the samples), measured generously.
+constexpr std::uint64_t kTileComponentCost = 4096;
 
 enum class Kind { None, Jp2, CodeStream };
 
@@ -176,6 +180,63 @@ std::uint32_t LoadSample(const std::uint8_t* p, int channelSize) {
 
 }  // namespace
 
+namespace {
+
+// The "jp2c" box of a JP2 file: where its content starts and where it ends.
+struct Box {
+    std::uint64_t content, end;
+};
+std::optional<Box> FindCodeStreamBox(std::span<const std::uint8_t> data) {
+    ByteReader r(data);
+    while (!r.atEnd()) {
+        const std::uint64_t start = r.pos();
+        std::uint32_t len = 0, type = 0;
+        if (!r.u32be(len) || !r.u32be(type)) break;
+        std::uint64_t boxLen = len;
+        if (len == 1) {
+            std::uint32_t hi = 0, lo = 0;
+            if (!r.u32be(hi) || !r.u32be(lo)) break;
+            boxLen = std::uint64_t(hi) << 32 | lo;
+        } else if (len == 0) {
+            boxLen = data.size() - start;  // to the end
+        }
+        if (boxLen < r.pos() - start || boxLen > data.size() - start) break;
+        if (type == 0x6A703263u) return Box{r.pos(), start + boxLen};  // "jp2c"
+        if (!r.seek(start + boxLen)) break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
+    std::uint64_t at = 0;
+    if (jp2) {
+        const std::optional<Box> box = FindCodeStreamBox(data);
+        if (!box) return 0;
+        at = box->content;
+    }
+    ByteReader r(data);
+    std::uint16_t soc = 0, siz = 0, lsiz = 0, rsiz = 0, csiz = 0;
+    std::uint32_t xsiz, ysiz, xosiz, yosiz, xtsiz, ytsiz, xtosiz, ytosiz;
+    if (!r.seek(at) || !r.u16be(soc) || soc != 0xFF4F || !r.u16be(siz) || siz != 0xFF51 || !r.u16be(lsiz) ||
+        !r.u16be(rsiz) || !r.u32be(xsiz) || !r.u32be(ysiz) || !r.u32be(xosiz) || !r.u32be(yosiz) || !r.u32be(xtsiz) ||
+        !r.u32be(ytsiz) || !r.u32be(xtosiz) || !r.u32be(ytosiz) || !r.u16be(csiz))
+        return 0;
+    if (xsiz <= xosiz || ysiz <= yosiz || xtsiz == 0 || ytsiz == 0 || xsiz <= xtosiz || ysiz <= ytosiz) return 0;
+    const std::uint64_t tiles = ((std::uint64_t(xsiz) - xtosiz + xtsiz - 1) / xtsiz) *
+                                ((std::uint64_t(ysiz) - ytosiz + ytsiz - 1) / ytsiz);
+    std::uint64_t cost = tiles * csiz * kTileComponentCost;
+    const std::uint64_t w = xsiz - xosiz, h = ysiz - yosiz;
+    for (std::uint16_t c = 0; c < csiz; ++c) {
+        std::uint8_t ssiz = 0, dx = 0, dy = 0;
+        if (!r.u8(ssiz) || !r.u8(dx) || !r.u8(dy) || dx == 0 || dy == 0) break;
+        // Each component decodes to 32-bit samples over its share of the image area.
+        cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
+    }
+    return cost;
+}
+
 std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height) {
     std::int32_t side = std::max(1, std::min(width, height));
     std::int32_t levels = 1;
@@ -187,26 +248,11 @@ std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height) {
 }
 
 std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2) {
-    ByteReader r(data);
     if (jp2) {
-        while (!r.atEnd()) {
-            const std::uint64_t start = r.pos();
-            std::uint32_t len = 0, type = 0;
-            if (!r.u32be(len) || !r.u32be(type)) break;
-            std::uint64_t boxLen = len;
-            if (len == 1) {
-                std::uint32_t hi = 0, lo = 0;
-                if (!r.u32be(hi) || !r.u32be(lo)) break;
-                boxLen = std::uint64_t(hi) << 32 | lo;
-            } else if (len == 0) {
-                return data.size();
-            }
-            if (boxLen < r.pos() - start || boxLen > data.size() - start) break;
-            if (type == 0x6A703263u) return start + boxLen;  // "jp2c"
-            if (!r.seek(start + boxLen)) break;
-        }
-        return data.size();
+        const std::optional<Box> box = FindCodeStreamBox(data);
+        return box ? box->end : data.size();
     }
+    ByteReader r(data);
     // Code stream: the main header's marker segments up to the first tile part,
     // then the tile parts by their lengths, then the end marker.
     std::uint16_t marker = 0;
@@ -274,6 +320,10 @@ bool TJpeg2000FileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& im
     const std::int64_t got = wanted ? IO.Read(handle, buffer.data(), wanted) : 0;
     buffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
 
+    // What decoding will allocate, from the size marker, charged before the
+    // codec reads the header (it allocates for every tile already then).
+    ChargeDecodeBudget(Jpeg2000DecodeCost(buffer, kind == Kind::Jp2));
+
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     if (!codec) return false;
     SilenceCodec(codec.get());
@@ -290,22 +340,14 @@ bool TJpeg2000FileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& im
     }
     ImagePtr header(raw);
 
-    // The header's sizes, checked before the codec allocates for them.
+    // The header as the codec read it.
     if (header->numcomps < 1 || header->x1 <= header->x0 || header->y1 <= header->y0 || !header->comps) return false;
     const std::uint64_t width = header->x1 - header->x0, height = header->y1 - header->y0;
     if (width > INT32_MAX || height > INT32_MAX) return false;
     const TImageFormat format = FormatFor(header->numcomps, header->comps[0].prec);
     if (format == ifUnknown) return false;
-    std::uint64_t codecBytes = 0;
-    for (std::uint32_t c = 0; c < header->numcomps; ++c) {
-        const opj_image_comp_t& comp = header->comps[c];
-        if (comp.dx == 0 || comp.dy == 0) return false;
-        // Each component decodes to 32-bit samples over its share of the image area.
-        const std::uint64_t cw = (width + comp.dx - 1) / comp.dx + 1, ch = (height + comp.dy - 1) / comp.dy + 1;
-        codecBytes += cw * ch * 4;
-        if (codecBytes > ImagingLimits().imageLoadBytes) break;
-    }
-    ChargeDecodeBudget(codecBytes);
+    for (std::uint32_t c = 0; c < header->numcomps; ++c)
+        if (header->comps[c].dx == 0 || header->comps[c].dy == 0) return false;
 
     if (!opj_decode(codec.get(), stream.get(), header.get())) return false;
     opj_end_decompress(codec.get(), stream.get());

@@ -36,4 +36,9 @@ std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height);
 // when that cannot be told.
 std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 
+// Bytes the codec will allocate to decode the data, estimated from its size
+// marker (samples of every component and bookkeeping of every tile); 0 when
+// there is no size marker to read.
+std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
+
 }  // namespace velto

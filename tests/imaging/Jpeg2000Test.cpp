@@ -313,6 +313,25 @@ TEST(Jpeg2000Load, StreamPositionAndBrokenInput) {
     EXPECT_EQ(Jpeg2000DataEnd(Bytes({0xFF, 0x4F, 0xFF, 0x51, 0x00}), false), 5u);
 }
 
+TEST(Jpeg2000Load, TileBookkeepingChargedBeforeTheHeaderIsRead) {
+    // A size marker of 61185 x 254 pixels in 16 x 16 tiles: the codec sets up
+    // 61200 tiles while it reads the header, so the charge comes first.
+    Bytes siz = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 41, 0x00, 0x00};
+    for (const std::uint32_t v : {61185u, 254u, 0u, 0u, 16u, 16u, 0u, 0u})
+        for (int shift = 24; shift >= 0; shift -= 8) siz.push_back(static_cast<std::uint8_t>(v >> shift));
+    siz.insert(siz.end(), {0x00, 0x01, 0x07, 0x01, 0x01, 0xFF, 0x52});
+    EXPECT_EQ(Jpeg2000DecodeCost(siz, false), 3825ull * 16 * 4096 + 61186ull * 255 * 4);
+    Bytes jp2 = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A, 0, 0, 0, 0, 'j', 'p', '2', 'c'};
+    jp2.insert(jp2.end(), siz.begin(), siz.end());
+    EXPECT_EQ(Jpeg2000DecodeCost(jp2, true), Jpeg2000DecodeCost(siz, false));
+    EXPECT_EQ(Jpeg2000DecodeCost(Bytes({0xFF, 0x4F, 0xFF, 0x51}), false), 0u) << "no size marker to read";
+    const ReadLimits saved = ImagingLimits();
+    ImagingLimits().imageLoadBytes = 64u << 20;
+    Image image;
+    EXPECT_THROW(Load(siz, image.data), EImagingError);
+    ImagingLimits() = saved;
+}
+
 // Every sample of the shared corpus loads to a valid image or is refused,
 // never a crash (the pixels are compared with peers in the peer tests).
 TEST(Jpeg2000Load, CorpusSamplesLoadOrAreRefused) {
