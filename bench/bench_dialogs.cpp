@@ -1,11 +1,10 @@
 // A live slider preview on a 256 x 256 image, as an adjustment dialog runs
 // it on every slider change: copy the target image, run the routine on the
 // copy, render it into the preview frame. Each step alone, then the whole
-// step driven through a track bar's change event. Also one painted pixel on
-// the preview pane and a colour-panel slider change.
-//
-// The routine here is a stand-in of the adjustment routines' shape (one pass
-// over every pixel, a lookup per channel) until the engine's come.
+// step driven through a track bar's change event, with the engine's
+// brightness/contrast and hue/saturation routines as the previews run them
+// (no palette step). Also one painted pixel on the preview pane and a
+// colour-panel slider change.
 #include <benchmark/benchmark.h>
 
 #ifdef VELTO_HAVE_DIALOGS
@@ -13,7 +12,6 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
-#include <array>
 #include <memory>
 
 #include "dialogs/FormColors.h"
@@ -21,6 +19,7 @@
 #include "dialogs/ImageView.h"
 #include "dialogs/PreviewFrame.h"
 #include "dialogs/SliderComposite.h"
+#include "engine/Adjust.h"
 #include "shell/Options.h"
 
 namespace {
@@ -53,16 +52,9 @@ TmyImagePal TestImage(int bits) {
     return img;
 }
 
-// Brightness-like: a table per channel, alpha kept.
-void Routine(TmyImagePal& img, int amount) {
-    std::array<std::uint8_t, 256> table{};
-    for (int v = 0; v < 256; ++v) table[v] = std::uint8_t(std::clamp(v + amount, 0, 255));
-    for (TmyPixel& p : img.Pixels()) {
-        p.R = table[p.R];
-        p.G = table[p.G];
-        p.B = table[p.B];
-    }
-}
+void Routine(TmyImagePal& img, int amount) { BrightnessContrast(img, {amount, amount / 2}, nullptr); }
+
+void HueRoutine(TmyImagePal& img, int amount) { HueSaturationLightness(img, {amount, amount / 2, 0}, nullptr); }
 
 void SliderPreview_Copy(benchmark::State& state) {
     TheGui();
@@ -101,6 +93,7 @@ void SliderPreview_Render(benchmark::State& state) {
 BENCHMARK(SliderPreview_Render)->Unit(benchmark::kMillisecond);
 
 // The whole step: a slider change from code runs the dialog's change handler.
+template <void (*routine)(TmyImagePal&, int)>
 void SliderPreview_Step(benchmark::State& state) {
     TheGui();
     const TmyImagePal target = TestImage(static_cast<int>(state.range(0)));
@@ -114,14 +107,15 @@ void SliderPreview_Step(benchmark::State& state) {
     slider.SetMax(100);
     QObject::connect(&slider, &TSliderComposite::changed, [&] {
         preview.Assign(target);
-        Routine(preview, slider.Position());
+        routine(preview, slider.Position());
         frame.ShowImage(preview, Options().PrevColor);
         frame.Image1()->repaint();
     });
     int v = 0;
     for (auto _ : state) slider.SetPosition((v++ % 201) - 100);
 }
-BENCHMARK(SliderPreview_Step)->Arg(32)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(SliderPreview_Step<Routine>)->Name("SliderPreview_Step/Brightness")->Arg(32)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(SliderPreview_Step<HueRoutine>)->Name("SliderPreview_Step/Hue")->Arg(32)->Arg(8)->Unit(benchmark::kMillisecond);
 
 // One painted pixel on the preview pane (called for every pixel of a stroke).
 void PreviewPane_PlotPixel(benchmark::State& state) {

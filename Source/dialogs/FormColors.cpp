@@ -64,7 +64,7 @@ QImage Ramp(QColor from, QColor to) {
 QImage HueRamp() {
     QImage img(180, 8, QImage::Format_RGB32);
     for (int x = 0; x < img.width(); ++x) {
-        const TmyPixel p = HSVToRGB(x * 2, 100, 100);
+        const TmyPixel p = HSVToPixel(x * 2, 100, 100);
         for (int y = 0; y < img.height(); ++y) img.setPixel(x, y, PixelRgb(p));
     }
     return img;
@@ -301,13 +301,13 @@ void TfrmColors::drawSwatch(ImageView* view, const TmyPixel& c) {
         p.fillRect(0, 0, w, h, ToQColor(c));
     } else {
         // The colour laid over the checkerboard with its opacity.
-        const TCheckerboard board = TCheckerboard::FromOptions();
+        const TCheckerboard board = CheckerboardFromOptions();
         for (int y = 0; y < h; ++y) {
             auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
             for (int x = 0; x < w; ++x) {
-                const TColor checker = board.At(x, y);
-                row[x] = qRgb(BlendForDisplay(c.R, ColorR(checker), c.A), BlendForDisplay(c.G, ColorG(checker), c.A),
-                              BlendForDisplay(c.B, ColorB(checker), c.A));
+                const TColor checker = CheckerColor(x, y, board);
+                row[x] = qRgb(BlendChannel(c.R, ColorR(checker), c.A), BlendChannel(c.G, ColorG(checker), c.A),
+                              BlendChannel(c.B, ColorB(checker), c.A));
             }
         }
     }
@@ -331,10 +331,10 @@ void TfrmColors::DrawSecondaryColor() { drawSwatch(image4_, backColor_); }
 
 void TfrmColors::DrawTransparentStrip() {
     QImage& img = image2_->Picture();
-    const TCheckerboard board = TCheckerboard::FromOptions();
+    const TCheckerboard board = CheckerboardFromOptions();
     for (int y = 0; y < img.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < img.width(); ++x) row[x] = ToQRgb(board.At(x, y));
+        for (int x = 0; x < img.width(); ++x) row[x] = QRgbOf(CheckerColor(x, y, board));
     }
     image2_->update();
 }
@@ -365,7 +365,7 @@ void TfrmColors::ApplyRGBSliders() {
 void TfrmColors::ApplyHSBSliders() {
     if (!hsbGuard_) return;
     hsbGuard_ = false;
-    const TmyPixel c = HSVToRGB(sbHue_->Position(), sbSaturation_->Position(), sbBrightness_->Position());
+    const TmyPixel c = HSVToPixel(sbHue_->Position(), sbSaturation_->Position(), sbBrightness_->Position());
     // Each RGB slider applies the colour through its own change handler.
     sbRed_->SetPosition(c.R);
     sbGreen_->SetPosition(c.G);
@@ -653,7 +653,7 @@ void TfrmColors::LoadPaletteClick() {
     doc.StoreUndo();
     const TmyImagePal before = *image;
     *image->Palette = loaded;
-    ApplyPalette(*image, loaded, Options().Dithering);
+    ApplyPaletteSetting(*image, loaded);
     doc.ImageChanged();
     if (TPreviewAccess* preview = PreviewPane()) preview->RefreshPreview(image);
     ShowPalette(&*image->Palette);

@@ -141,7 +141,7 @@ void TfrmPreview::QuickColorDoubleClicked(QPoint pos) {
 }
 
 void TfrmPreview::chooseBackground() {
-    const auto chosen = ChooseColor(QColor::fromRgb(ToQRgb(Options().PrevColor)), this);
+    const auto chosen = ChooseColor(QColor::fromRgb(QRgbOf(Options().PrevColor)), this);
     if (!chosen) return;
     Options().PrevColor = ToTColor(chosen->rgb());
     ApplyPrevColor();

@@ -43,7 +43,7 @@ Tpreview::Tpreview(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void Tpreview::ShowImage(const TmyImagePal& image, TColor back) {
-    SetPicture(PaintImage(image, back));
+    SetPicture(RenderImage(image, back));
 }
 
 void Tpreview::SetPicture(const QImage& picture) {
@@ -63,7 +63,7 @@ void Tpreview::CenterImage() {
 void Tpreview::SetBoxColor(TColor color) {
     boxColor_ = color;
     QPalette pal = viewport()->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(ToQRgb(color)));
+    pal.setColor(QPalette::Window, QColor::fromRgb(QRgbOf(color)));
     viewport()->setPalette(pal);
 }
 

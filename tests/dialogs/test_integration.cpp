@@ -16,7 +16,6 @@
 #include "DialogsTestSupport.h"
 #include "core/Language.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/EngineBridge.h"
 #include "dialogs/FormColors.h"
 #include "dialogs/FormPreview.h"
 #include "dialogs/ImageView.h"
@@ -33,6 +32,8 @@
 
 namespace velto::test {
 namespace {
+
+QColor Rgb(const TmyPixel& p) { return QColor(p.R, p.G, p.B); }
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -157,7 +158,7 @@ TEST_F(ProgramTest, ThePanesFollowTheActiveDocument) {
     ASSERT_NE(desk, nullptr);
     EXPECT_EQ(preview()->CurrentImage(), desk->CurrentImage());
     EXPECT_EQ(preview()->Preview()->Image1()->size(), QSize(16, 8));
-    EXPECT_EQ(QColor(preview()->Preview()->Image1()->Picture().pixel(15, 0)), ToQColor((*img.Palette)[150]));
+    EXPECT_EQ(QColor(preview()->Preview()->Image1()->Picture().pixel(15, 0)), Rgb((*img.Palette)[150]));
     EXPECT_TRUE(colors()->PaletteMode());
     EXPECT_EQ(colors()->PaletteGrid().size(), QSize(160, 160));
     EXPECT_TRUE(colors()->Opacity()->isHidden());
@@ -184,7 +185,7 @@ TEST_F(ProgramTest, ThePanesFollowTheActiveDocument) {
     }
     EXPECT_EQ(QColor(colors()->PaletteGrid().pixel(15, 5)), QColor(1, 0, 0));
     EXPECT_EQ(QColor(preview()->Preview()->Image1()->Picture().pixel(15, 0)),
-              ToQColor(desk->CurrentImage()->At(15, 0)));
+              Rgb(desk->CurrentImage()->At(15, 0)));
 
     // The last window gone, the preview lets go of its image.
     desk->SetSaved(true);
