@@ -1,0 +1,436 @@
+// The library's GIF format. Frames are decoded into the part of the logical
+// screen they cover (what falls outside is dropped as it is decoded), so no
+// buffer is sized by a frame descriptor; every canvas is charged against the
+// decode budget; sub-block chains end with the input.
+#include "imaging/FormatLibGif.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "imaging/FormatInput.h"
+#include "imaging/Formats.h"
+#include "platform/ByteWriter.h"
+
+namespace velto {
+
+namespace {
+
+constexpr std::uint8_t kExtension = 0x21, kImage = 0x2C, kTrailer = 0x3B;
+constexpr std::uint8_t kGraphicControl = 0xF9, kComment = 0xFE, kApplication = 0xFF, kPlainText = 0x01;
+constexpr int kMaxCodes = 4096;
+constexpr const char* kLzwError = "Error when decoding GIF LZW data";
+
+// Data sub-blocks read one after another; the end of the input ends them as a
+// terminator would.
+class SubBlocks {
+public:
+    SubBlocks(std::span<const std::uint8_t> data, std::size_t& pos) : data_(data), pos_(pos) {}
+
+    // The next data byte; false after the terminator.
+    bool Next(std::uint8_t& b) {
+        while (left_ == 0) {
+            if (ended_) return false;
+            if (pos_ >= data_.size() || data_[pos_] == 0) {
+                if (pos_ < data_.size()) ++pos_;
+                ended_ = true;
+                return false;
+            }
+            left_ = data_[pos_++];
+            left_ = std::min<std::size_t>(left_, data_.size() - pos_);
+        }
+        --left_;
+        b = data_[pos_++];
+        return true;
+    }
+    // Skips what is left, the terminator included.
+    void SkipRest() {
+        std::uint8_t b;
+        while (Next(b)) {
+            pos_ += left_;
+            left_ = 0;
+        }
+    }
+
+private:
+    std::span<const std::uint8_t> data_;
+    std::size_t& pos_;
+    std::size_t left_ = 0;
+    bool ended_ = false;
+};
+
+// Codes of the current size, least significant bit first.
+class CodeReader {
+public:
+    explicit CodeReader(SubBlocks& blocks) : blocks_(blocks) {}
+    // -1 when the data has ended.
+    int Read(int size) {
+        while (bits_ < size) {
+            std::uint8_t b;
+            if (!blocks_.Next(b)) return -1;
+            acc_ |= std::uint32_t(b) << bits_;
+            bits_ += 8;
+        }
+        const int code = static_cast<int>(acc_ & ((1u << size) - 1));
+        acc_ >>= size;
+        bits_ -= size;
+        return code;
+    }
+
+private:
+    SubBlocks& blocks_;
+    std::uint32_t acc_ = 0;
+    int bits_ = 0;
+};
+
+// Where decoded pixels go: rows in order or in the four interlaced passes;
+// Put(x, row, index) for each.
+template <class Put>
+void DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::int32_t width, std::int32_t height,
+               bool interlaced, Put put) {
+    if (pos >= data.size()) throw EImagingError(kLzwError);
+    const int s = data[pos++];
+    SubBlocks blocks(data, pos);
+    if (width <= 0 || height <= 0) {  // a frame of no pixels: its data is passed over
+        blocks.SkipRest();
+        return;
+    }
+    if (s < 2 || s > 9) throw EImagingError(kLzwError);
+    const int clear = 1 << s, end = clear + 1;
+    int size = s + 1, limit = 1 << size, free = clear + 2;
+    std::array<std::uint16_t, kMaxCodes> prefix{}, suffix{};
+    std::array<std::uint8_t, kMaxCodes + 1> stack{};
+    int old = -1, first = 0;
+    bool full = false;
+
+    static constexpr int kPassStart[4] = {0, 4, 2, 1}, kPassStep[4] = {8, 8, 4, 2};
+    int pass = 0;
+    std::int32_t x = 0, row = 0;
+    const auto output = [&](std::uint8_t v) {
+        if (row >= height) return;
+        put(x, row, v);
+        if (++x < width) return;
+        x = 0;
+        if (!interlaced) {
+            ++row;
+            return;
+        }
+        row += kPassStep[pass];
+        while (row >= height && pass < 3) row = kPassStart[++pass];
+    };
+
+    CodeReader reader(blocks);
+    int code = reader.Read(size);
+    while (code >= 0 && code != end && row < height) {
+        if (code == clear) {
+            size = s + 1;
+            limit = 1 << size;
+            free = clear + 2;
+            full = false;
+            old = -1;
+            code = reader.Read(size);
+            continue;
+        }
+        if (old < 0) {
+            // The first code after a clear code, or of a stream that starts without one.
+            first = code & (clear - 1);
+            output(static_cast<std::uint8_t>(first));
+            old = code;
+            code = reader.Read(size);
+            continue;
+        }
+        const int incoming = code;
+        int sp = 0;
+        if (code >= free) {
+            stack[sp++] = static_cast<std::uint8_t>(first);
+            code = old;
+        }
+        while (code >= clear) {
+            if (sp >= kMaxCodes) throw EImagingError(kLzwError);
+            stack[sp++] = static_cast<std::uint8_t>(suffix[static_cast<std::size_t>(code)]);
+            code = prefix[static_cast<std::size_t>(code)];
+        }
+        first = code & (clear - 1);
+        stack[sp++] = static_cast<std::uint8_t>(first);
+        while (sp > 0) output(stack[--sp]);
+        if (!full) {
+            prefix[static_cast<std::size_t>(free)] = static_cast<std::uint16_t>(old);
+            suffix[static_cast<std::size_t>(free)] = static_cast<std::uint16_t>(first);
+            if (++free >= limit) {
+                if (size < 12) {
+                    ++size;
+                    limit <<= 1;
+                } else {
+                    full = true;
+                }
+            }
+        }
+        old = incoming;
+        code = reader.Read(size);
+    }
+    // Data after the last pixel (or after the end code) up to the terminator.
+    blocks.SkipRest();
+}
+
+// Codes written least significant bit first into 255-byte sub-blocks.
+class CodeWriter {
+public:
+    explicit CodeWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+    void Write(int code, int size) {
+        acc_ |= std::uint32_t(code) << bits_;
+        bits_ += size;
+        while (bits_ >= 8) {
+            block_[count_++] = static_cast<std::uint8_t>(acc_);
+            acc_ >>= 8;
+            bits_ -= 8;
+            if (count_ == 255) FlushBlock();
+        }
+    }
+    void Finish() {
+        if (bits_ > 0) block_[count_++] = static_cast<std::uint8_t>(acc_);
+        if (count_ > 0) FlushBlock();
+        out_.push_back(0);
+    }
+
+private:
+    void FlushBlock() {
+        out_.push_back(static_cast<std::uint8_t>(count_));
+        out_.insert(out_.end(), block_.begin(), block_.begin() + count_);
+        count_ = 0;
+    }
+    std::vector<std::uint8_t>& out_;
+    std::array<std::uint8_t, 255> block_{};
+    int count_ = 0;
+    std::uint32_t acc_ = 0;
+    int bits_ = 0;
+};
+
+void ReadColorTable(std::span<const std::uint8_t> data, std::size_t& pos, int entries, TColor32* palette) {
+    for (int i = 0; i < entries && data.size() - pos >= 3; ++i, pos += 3)
+        palette[i] = Color32(255, data[pos], data[pos + 1], data[pos + 2]);
+}
+
+}  // namespace
+
+void DecodeGifLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::uint8_t* pixels, std::int32_t width,
+                  std::int32_t height, bool interlaced) {
+    DecodeLZW(data, pos, width, height, interlaced, [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
+        pixels[std::size_t(row) * std::size_t(width) + std::size_t(x)] = v;
+    });
+}
+
+void EncodeGifLZW(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out) {
+    constexpr int kClear = 256, kEnd = 257;
+    constexpr std::uint32_t kSlots = 17777;
+    struct Entry {
+        std::uint16_t prefix = 0, code = 0;
+        std::uint8_t suffix = 0;
+        bool used = false;
+    };
+    std::vector<Entry> table(kSlots);
+    out.push_back(8);
+    CodeWriter writer(out);
+    int last = kEnd, size = 9, limit = 512;
+    writer.Write(kClear, size);
+    int current = 0;
+    std::uint64_t h = 0;
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t p = pixels[i];
+        ++length;
+        if (length == 1) {
+            current = p;
+            h = (p + 3u) * 301u;
+            continue;
+        }
+        h = ((p + length + 4) * h) % kSlots;
+        std::uint64_t slot = h;
+        while (table[slot].used && !(table[slot].prefix == current && table[slot].suffix == p))
+            slot = slot + 1 == kSlots ? 0 : slot + 1;
+        if (table[slot].used) {
+            current = table[slot].code;
+            continue;
+        }
+        writer.Write(current, size);
+        ++last;
+        table[slot] = Entry{static_cast<std::uint16_t>(current), static_cast<std::uint16_t>(last), p, true};
+        current = p;
+        h = (p + 3u) * 301u;
+        length = 1;
+        if (last == limit) {
+            limit <<= 1;
+            ++size;
+        } else if (last >= 4094) {
+            writer.Write(current, size);
+            writer.Write(kClear, size);
+            length = 0;
+            last = kEnd;
+            size = 9;
+            limit = 512;
+            std::fill(table.begin(), table.end(), Entry{});
+        }
+    }
+    if (length > 0) writer.Write(current, size);
+    writer.Write(kEnd, size);
+    writer.Finish();
+}
+
+TGIFFileFormat::TGIFFileFormat() {
+    Name = "Graphics Interchange Format";
+    AddMasks("*.gif");
+    CanLoad = true;
+    CanSave = true;
+    IsMultiImage = true;
+    SupportedFormats.set(ifIndex8);
+}
+
+bool TGIFFileFormat::TestFormat(TImagingHandle handle) {
+    std::uint8_t b[13];
+    return PeekFormatInput(handle, b, 13) == 13 && std::memcmp(b, "GIF", 3) == 0 &&
+           (std::memcmp(b + 3, "87a", 3) == 0 || std::memcmp(b + 3, "89a", 3) == 0);
+}
+
+void TGIFFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo&) { ConvertImage(image, ifIndex8); }
+
+bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(IO, handle);
+    const std::span<const std::uint8_t> data = in.data();
+    images.clear();
+    if (data.size() < 13) RaiseBadImageData("GIF header cut short.");
+    const auto u16 = [&](std::size_t at) { return std::int32_t(data[at] | data[at + 1] << 8); };
+    const std::int32_t screenWidth = u16(6), screenHeight = u16(8);
+    const std::uint8_t screenFlags = data[10], background = data[11];
+    std::size_t pos = 13;
+    const bool hasGlobal = screenFlags & 0x80;
+    std::array<TColor32, 256> global{};
+    if (hasGlobal) {
+        ReadColorTable(data, pos, 2 << (screenFlags & 7), global.data());
+        global[background] &= 0x00FFFFFFu;
+    }
+
+    std::vector<int> disposals;
+    const auto next = [&]() -> std::uint8_t { return pos < data.size() ? data[pos++] : kTrailer; };
+    std::uint8_t id = next();
+    while (id != kTrailer) {
+        bool control = false;
+        std::uint8_t controlFlags = 0, transparent = 0;
+        while (id == kExtension) {
+            const std::uint8_t label = next();
+            if (label == kGraphicControl) {
+                if (data.size() - pos >= 6) {
+                    controlFlags = data[pos + 1];
+                    transparent = data[pos + 4];
+                    control = true;
+                }
+                pos = std::min(pos + 6, data.size());
+            } else if (label == kComment || label == kApplication || label == kPlainText) {
+                SubBlocks(data, pos).SkipRest();
+            }
+            id = next();
+        }
+        if (id == kTrailer) break;
+        if (id == kImage) {
+            if (images.size() >= ImagingLimits().gifFrames) RaiseBadImageData("GIF with too many frames.");
+            if (data.size() - pos < 9) break;  // a descriptor cut short ends the file
+            const std::int32_t left = u16(pos), top = u16(pos + 2), width = u16(pos + 4), height = u16(pos + 6);
+            const std::uint8_t flags = data[pos + 8];
+            pos += 9;
+            images.emplace_back();
+            const std::size_t i = images.size() - 1;
+            TImageData& image = images[i];
+            NewImage(screenWidth, screenHeight, ifIndex8, image);
+            std::array<TColor32, 256> local{};
+            if (flags & 0x80) ReadColorTable(data, pos, 2 << (flags & 7), local.data());
+            const int disposal = control ? (controlFlags >> 2) & 7 : 0;
+            disposals.push_back(disposal);
+            if (!TestImage(image)) return false;  // a screen of no pixels
+            if (flags & 0x80) std::copy(local.begin(), local.end(), image.Palette);
+            else if (hasGlobal) std::copy(global.begin(), global.end(), image.Palette);
+            else FillCustomPalette(image.Palette, 2 << (screenFlags & 7), 3, 3, 2, 255);
+            const bool transparency = control && (controlFlags & 1);
+            if (transparency) image.Palette[transparent] &= 0x00FFFFFFu;
+
+            // The canvas, from what the previous frame left.
+            const std::int32_t W = screenWidth, H = screenHeight;
+            if (i == 0) {
+                FillRect(image, 0, 0, W, H, &background);
+            } else {
+                switch (disposals[i - 1]) {
+                case 1: CopyRect(images[i - 1], 0, 0, W, H, image, 0, 0); break;
+                case 2: FillRect(image, 0, 0, W, H, &background); break;
+                case 3:
+                    if (i >= 2) CopyRect(images[i - 2], 0, 0, W, H, image, 0, 0);
+                    break;
+                default: break;
+                }
+            }
+
+            // The frame's pixels that land on the screen (undecoded ones are 0).
+            const std::int32_t x0 = std::min(left, W), y0 = std::min(top, H);
+            const std::int32_t x1 = std::min<std::int64_t>(std::int64_t(left) + width, W);
+            const std::int32_t y1 = std::min<std::int64_t>(std::int64_t(top) + height, H);
+            const std::size_t cw = static_cast<std::size_t>(x1 - x0), ch = static_cast<std::size_t>(y1 - y0);
+            std::vector<std::uint8_t> work(cw * ch);
+            DecodeLZW(data, pos, width, height, flags & 0x40, [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
+                const std::int32_t sx = left + x, sy = top + row;
+                if (sx < x1 && sy < y1) work[std::size_t(sy - y0) * cw + std::size_t(sx - x0)] = v;
+            });
+            for (std::size_t y = 0; y < ch; ++y) {
+                std::uint8_t* dst = image.Bits + (std::size_t(y0) + y) * std::size_t(W) + std::size_t(x0);
+                const std::uint8_t* src = work.data() + y * cw;
+                for (std::size_t x = 0; x < cw; ++x)
+                    if (!transparency || src[x] != transparent) dst[x] = src[x];
+            }
+        }
+        id = next();
+        if (id != kExtension && id != kImage && id != kTrailer) break;
+    }
+    in.LeaveAt(pos);
+    return true;
+}
+
+bool TGIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t) {
+    std::int32_t screenWidth = 0, screenHeight = 0;
+    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+        screenWidth = std::max(screenWidth, images[static_cast<std::size_t>(i)].Width);
+        screenHeight = std::max(screenHeight, images[static_cast<std::size_t>(i)].Height);
+    }
+    // Sizes are 16-bit fields.
+    if (screenWidth > 65535 || screenHeight > 65535) return false;
+    ByteWriter w;
+    w.text("GIF89a");
+    w.u16le(static_cast<std::uint16_t>(screenWidth));
+    w.u16le(static_cast<std::uint16_t>(screenHeight));
+    w.u8(0x70);
+    w.u8(0);
+    w.u8(0);
+    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+        TSavableCopy copy;
+        try {
+            if (!MakeCompatible(images[static_cast<std::size_t>(i)], copy.image, copy.owned)) continue;
+        } catch (const EImagingError&) {
+            continue;  // an image that cannot be converted is left out
+        }
+        const TImageData& image = copy.image;
+        static constexpr std::uint8_t kControl[] = {kExtension, kGraphicControl, 4, 0, 0x41, 0, 0, 0};
+        w.bytes(kControl, sizeof kControl);
+        w.u8(kImage);
+        w.u16le(0);
+        w.u16le(0);
+        w.u16le(static_cast<std::uint16_t>(image.Width));
+        w.u16le(static_cast<std::uint16_t>(image.Height));
+        w.u8(0x87);
+        for (int e = 0; e < 256; ++e) {
+            w.u8(Color32R(image.Palette[e]));
+            w.u8(Color32G(image.Palette[e]));
+            w.u8(Color32B(image.Palette[e]));
+        }
+        EncodeGifLZW(image.Bits, static_cast<std::size_t>(image.Size), w.buffer());
+    }
+    w.u8(kTrailer);
+    return WriteFormatOutput(IO, handle, w.buffer());
+}
+
+void RegisterFormatLibGif() { RegisterImageFileFormat(frGIF, std::make_unique<TGIFFileFormat>()); }
+
+}  // namespace velto
