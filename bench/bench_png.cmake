@@ -1,4 +1,5 @@
-# bench_png compares with libpng.
+# bench_png compares with libpng and libspng.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
-target_link_libraries(bench_png PRIVATE PkgConfig::LIBPNG)
+pkg_check_modules(SPNG REQUIRED IMPORTED_TARGET spng)
+target_link_libraries(bench_png PRIVATE PkgConfig::LIBPNG PkgConfig::SPNG)

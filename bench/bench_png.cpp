@@ -1,9 +1,15 @@
-// PNG decode and encode against libpng on large photo-like images and the PngSuite set.
+// PNG decode and encode against libpng and libspng: 4096x4096 photo-like RGB
+// and RGBA images, an all-Paeth RGB image, a mixed picture whose rows libpng's
+// adaptive filtering spreads over every filter, a 256x256 icon, and the PngSuite
+// set. "veltoref" is the codec's reference path (scalar, zlib), beside its
+// default fast one. Encoding runs at one level and filter choice for all.
 #include <benchmark/benchmark.h>
 #include <png.h>
+#include <spng.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -11,23 +17,28 @@
 
 #include "platform/FileIO.h"
 #include "png/PngImage.h"
+#include "png/PngInternal.h"
 
 using namespace velto;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-constexpr int kSide = 4096;
+// The pixels of one case, top row first, and the file libpng writes of them.
+struct Case {
+    int side = 0, channels = 0;
+    Bytes pixels, file;
+};
 
-// Smooth colour fields with a little noise: compresses like a photograph, and
-// libpng's adaptive filtering picks a mix of all five filters for it.
-Bytes PhotoPixels(int channels) {
-    Bytes px(static_cast<std::size_t>(kSide) * kSide * channels);
+// Smooth colour fields with a little noise: compresses like a photograph; libpng's
+// adaptive filtering picks Average for all rows but the first.
+Bytes PhotoPixels(int side, int channels) {
+    Bytes px(static_cast<std::size_t>(side) * side * channels);
     std::mt19937 rng(42);
     std::uniform_int_distribution<int> noise(-3, 3);
-    for (int y = 0; y < kSide; ++y)
-        for (int x = 0; x < kSide; ++x) {
-            std::uint8_t* p = &px[(static_cast<std::size_t>(y) * kSide + x) * channels];
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            std::uint8_t* p = &px[(static_cast<std::size_t>(y) * side + x) * channels];
             const double fx = x / 300.0, fy = y / 200.0;
             const int v[4] = {static_cast<int>(128 + 100 * std::sin(fx) * std::cos(fy)),
                               static_cast<int>(128 + 90 * std::sin(fx * 0.7 + fy)),
@@ -38,12 +49,55 @@ Bytes PhotoPixels(int channels) {
     return px;
 }
 
-struct MemOut {
-    Bytes bytes;
-};
+std::uint32_t Hash(std::uint32_t x, std::uint32_t y) {
+    std::uint32_t h = x * 374761393u + y * 668265263u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return (h ^ (h >> 16)) & 0xFF;
+}
 
-Bytes LibpngEncode(const Bytes& px, int channels, int level, int filters) {
-    MemOut out;
+// Bands of 64 rows of four kinds (smooth fields, columns, ramps, blocks with
+// diagonals), with noise: libpng's adaptive filtering writes rows of every filter.
+Bytes MixedPixels(int side) {
+    Bytes px(static_cast<std::size_t>(side) * side * 3);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> noise(-2, 2);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int v;
+                switch ((y / 64) % 4) {
+                    case 0: v = 128 + static_cast<int>(100 * std::sin(x / 300.0 + c) * std::cos(y / 200.0)); break;
+                    case 1: v = static_cast<int>(Hash(static_cast<std::uint32_t>(x / 3), c * 7u)) / 2 + 64; break;
+                    case 2: v = x * (c + 1) / 4 % 256; break;
+                    default: v = static_cast<int>(Hash(x / 8u, y / 8u + c)) / 2 + (x + y) % 16 * 4; break;
+                }
+                px[(static_cast<std::size_t>(y) * side + x) * 3 + c] =
+                    static_cast<std::uint8_t>(std::clamp(v + noise(rng), 0, 255));
+            }
+    return px;
+}
+
+// An icon: a shaded disc with a soft edge and a drop shadow on a transparent background.
+Bytes IconPixels(int side) {
+    Bytes px(static_cast<std::size_t>(side) * side * 4);
+    const double r = side * 0.42, cx = side / 2.0, cy = side / 2.0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            std::uint8_t* p = &px[(static_cast<std::size_t>(y) * side + x) * 4];
+            const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy), ds = std::hypot(x - cx - 6, y - cy - 8);
+            const double cover = std::clamp(r - d + 0.5, 0.0, 1.0), shadow = std::clamp((r + 6 - ds) / 12, 0.0, 1.0) * 0.4;
+            const double light = std::clamp(1.0 - std::hypot(x - cx * 0.7, y - cy * 0.6) / (2 * r), 0.0, 1.0);
+            const double a = cover + (1 - cover) * shadow;
+            p[0] = static_cast<std::uint8_t>(cover > 0 ? 40 + 200 * light : 0);
+            p[1] = static_cast<std::uint8_t>(cover > 0 ? 90 + 150 * light * light : 0);
+            p[2] = static_cast<std::uint8_t>(cover > 0 ? 200 + 55 * light : 0);
+            p[3] = static_cast<std::uint8_t>(std::lround(a * 255));
+        }
+    return px;
+}
+
+Bytes LibpngEncode(const Case& c, int level, int filters) {
+    Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
@@ -53,11 +107,11 @@ Bytes LibpngEncode(const Bytes& px, int channels, int level, int filters) {
     png_set_write_fn(
         png, &out,
         [](png_structp p, png_bytep d, png_size_t n) {
-            auto* o = static_cast<MemOut*>(png_get_io_ptr(p));
-            o->bytes.insert(o->bytes.end(), d, d + n);
+            auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+            o->insert(o->end(), d, d + n);
         },
         nullptr);
-    png_set_IHDR(png, info, kSide, kSide, 8, channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+    png_set_IHDR(png, info, c.side, c.side, 8, c.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, level);
     if (filters) {
@@ -66,11 +120,36 @@ Bytes LibpngEncode(const Bytes& px, int channels, int level, int filters) {
         png_set_compression_strategy(png, 0 /* Z_DEFAULT_STRATEGY */);
     }
     png_write_info(png, info);
-    for (int y = 0; y < kSide; ++y)
-        png_write_row(png, const_cast<png_bytep>(&px[static_cast<std::size_t>(y) * kSide * channels]));
+    const std::size_t rowBytes = static_cast<std::size_t>(c.side) * c.channels;
+    for (int y = 0; y < c.side; ++y) png_write_row(png, const_cast<png_bytep>(&c.pixels[y * rowBytes]));
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    return out.bytes;
+    return out;
+}
+
+Bytes SpngEncode(const Case& c, int level, int filterChoice) {
+    spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+    spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<std::uint32_t>(c.side);
+    ihdr.height = static_cast<std::uint32_t>(c.side);
+    ihdr.bit_depth = 8;
+    ihdr.color_type = c.channels == 4 ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
+    spng_set_ihdr(ctx, &ihdr);
+    spng_set_option(ctx, SPNG_IMG_COMPRESSION_LEVEL, level);
+    spng_set_option(ctx, SPNG_IMG_COMPRESSION_STRATEGY, 0 /* Z_DEFAULT_STRATEGY */);
+    spng_set_option(ctx, SPNG_FILTER_CHOICE, filterChoice);
+    Bytes out;
+    if (spng_encode_image(ctx, c.pixels.data(), c.pixels.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) == 0) {
+        std::size_t n = 0;
+        int err = 0;
+        if (auto* buf = static_cast<std::uint8_t*>(spng_get_png_buffer(ctx, &n, &err))) {
+            out.assign(buf, buf + n);
+            std::free(buf);
+        }
+    }
+    spng_ctx_free(ctx);
+    return out;
 }
 
 // libpng into its native row layout (no transforms), into one fresh buffer.
@@ -105,6 +184,19 @@ void LibpngDecode(const Bytes& file) {
     png_destroy_read_struct(&png, &info, nullptr);
 }
 
+// libspng likewise: its native layout, one fresh buffer, CRCs and Adler-32 checked.
+void SpngDecode(const Bytes& file) {
+    spng_ctx* ctx = spng_ctx_new(0);
+    std::size_t size = 0;
+    if (spng_set_png_buffer(ctx, file.data(), file.size()) == 0 &&
+        spng_decoded_image_size(ctx, SPNG_FMT_PNG, &size) == 0) {
+        std::vector<std::uint8_t> pixels(size);
+        spng_decode_image(ctx, pixels.data(), size, SPNG_FMT_PNG, 0);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    spng_ctx_free(ctx);
+}
+
 void VeltoDecode(const Bytes& file) {
     TPNGObject png;
     ByteReader r(file);
@@ -112,10 +204,22 @@ void VeltoDecode(const Bytes& file) {
     benchmark::DoNotOptimize(png.Scanline(0));
 }
 
-const Bytes& PhotoFile(int channels) {
-    static const Bytes rgb = LibpngEncode(PhotoPixels(3), 3, 6, 0);
-    static const Bytes rgba = LibpngEncode(PhotoPixels(4), 4, 6, 0);
-    return channels == 4 ? rgba : rgb;
+void VeltoRefDecode(const Bytes& file) {
+    png_detail::ScopedCodecPath path(png_detail::CodecPath::Reference);
+    VeltoDecode(file);
+}
+
+enum CaseId { kPhotoRgb = 3, kPhotoRgba = 4, kPaeth, kMixed, kIcon };
+
+const Case& GetCase(int id) {
+    static const Case cases[] = {
+        [] { Case c{4096, 3, PhotoPixels(4096, 3), {}}; c.file = LibpngEncode(c, 6, 0); return c; }(),
+        [] { Case c{4096, 4, PhotoPixels(4096, 4), {}}; c.file = LibpngEncode(c, 6, 0); return c; }(),
+        [] { Case c{4096, 3, PhotoPixels(4096, 3), {}}; c.file = LibpngEncode(c, 6, PNG_FILTER_PAETH); return c; }(),
+        [] { Case c{4096, 3, MixedPixels(4096), {}}; c.file = LibpngEncode(c, 6, 0); return c; }(),
+        [] { Case c{256, 4, IconPixels(256), {}}; c.file = LibpngEncode(c, 6, 0); return c; }(),
+    };
+    return cases[id - kPhotoRgb];
 }
 
 const std::vector<Bytes>& SuiteFiles() {
@@ -134,10 +238,10 @@ const std::vector<Bytes>& SuiteFiles() {
 }
 
 template <void (*Decode)(const Bytes&)>
-void BM_DecodePhoto(benchmark::State& state) {
-    const Bytes& file = PhotoFile(static_cast<int>(state.range(0)));
-    for (auto _ : state) Decode(file);
-    state.SetBytesProcessed(state.iterations() * std::int64_t{kSide} * kSide * state.range(0));
+void BM_Decode(benchmark::State& state, int id) {
+    const Case& c = GetCase(id);
+    for (auto _ : state) Decode(c.file);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.pixels.size()));
 }
 
 template <void (*Decode)(const Bytes&)>
@@ -150,34 +254,84 @@ void BM_DecodeSuite(benchmark::State& state) {
 
 constexpr int kLevel = 7;
 
-void BM_EncodeVelto(benchmark::State& state) {
-    const int channels = static_cast<int>(state.range(0));
-    // The photo decoded once; encoding then runs from the codec's own pixels.
+// The filters every encoder uses for a case: Paeth for the Paeth image, else Sub.
+bool PaethCase(int id) { return id == kPaeth; }
+
+template <png_detail::CodecPath Path>
+void BM_EncodeVelto(benchmark::State& state, int id) {
+    // The file decoded once; encoding then runs from the codec's own pixels.
     TPNGObject png;
-    ByteReader r(PhotoFile(channels));
+    ByteReader r(GetCase(id).file);
     png.LoadFromStream(r);
     png.CompressionLevel = kLevel;
-    png.Filters = FilterBit(pfSub);
+    png.Filters = FilterBit(PaethCase(id) ? pfPaeth : pfSub);
+    png_detail::ScopedCodecPath path(Path);
+    std::size_t size = 0;
     for (auto _ : state) {
         ByteWriter w;
         png.SaveToStream(w);
+        size = w.buffer().size();
         benchmark::DoNotOptimize(w.buffer().data());
     }
-    state.SetBytesProcessed(state.iterations() * std::int64_t{kSide} * kSide * channels);
+    state.counters["file_bytes"] = static_cast<double>(size);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(GetCase(id).pixels.size()));
 }
 
-void BM_EncodeLibpng(benchmark::State& state) {
-    const int channels = static_cast<int>(state.range(0));
-    const Bytes px = PhotoPixels(channels);
-    for (auto _ : state) benchmark::DoNotOptimize(LibpngEncode(px, channels, kLevel, PNG_FILTER_SUB).data());
-    state.SetBytesProcessed(state.iterations() * std::int64_t{kSide} * kSide * channels);
+void BM_EncodeLibpng(benchmark::State& state, int id) {
+    const Case& c = GetCase(id);
+    std::size_t size = 0;
+    for (auto _ : state) {
+        const Bytes out = LibpngEncode(c, kLevel, PaethCase(id) ? PNG_FILTER_PAETH : PNG_FILTER_SUB);
+        size = out.size();
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["file_bytes"] = static_cast<double>(size);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.pixels.size()));
 }
+
+void BM_EncodeSpng(benchmark::State& state, int id) {
+    const Case& c = GetCase(id);
+    std::size_t size = 0;
+    for (auto _ : state) {
+        const Bytes out = SpngEncode(c, kLevel, PaethCase(id) ? SPNG_FILTER_CHOICE_PAETH : SPNG_FILTER_CHOICE_SUB);
+        size = out.size();
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["file_bytes"] = static_cast<double>(size);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.pixels.size()));
+}
+
+// The cases of one implementation: photo4096/3 and /4, paeth4096, mixed4096, icon256.
+void RegisterCases(const char* op, const char* impl, void (*fn)(benchmark::State&, int), benchmark::TimeUnit unit,
+                   int iterations) {
+    const struct {
+        const char* name;
+        int id;
+    } cases[] = {{"photo4096/3", kPhotoRgb}, {"photo4096/4", kPhotoRgba}, {"paeth4096", kPaeth},
+                 {"mixed4096", kMixed},      {"icon256", kIcon}};
+    for (const auto& c : cases) {
+        const std::string name = std::string(op) + "/" + impl + "/" + c.name;
+        auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, c.id)
+                      ->Unit(c.id == kIcon ? benchmark::kMicrosecond : unit);
+        if (iterations && c.id != kIcon) b->Iterations(iterations);
+    }
+}
+
+[[maybe_unused]] const int registered = [] {
+    RegisterCases("PngDecode", "velto", &BM_Decode<VeltoDecode>, benchmark::kMillisecond, 0);
+    RegisterCases("PngDecode", "veltoref", &BM_Decode<VeltoRefDecode>, benchmark::kMillisecond, 0);
+    RegisterCases("PngDecode", "libpng", &BM_Decode<LibpngDecode>, benchmark::kMillisecond, 0);
+    RegisterCases("PngDecode", "libspng", &BM_Decode<SpngDecode>, benchmark::kMillisecond, 0);
+    benchmark::RegisterBenchmark("PngDecode/velto/pngsuite", &BM_DecodeSuite<VeltoDecode>)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("PngDecode/veltoref/pngsuite", &BM_DecodeSuite<VeltoRefDecode>)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("PngDecode/libpng/pngsuite", &BM_DecodeSuite<LibpngDecode>)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("PngDecode/libspng/pngsuite", &BM_DecodeSuite<SpngDecode>)->Unit(benchmark::kMicrosecond);
+    RegisterCases("PngEncode", "velto", &BM_EncodeVelto<png_detail::CodecPath::Fast>, benchmark::kMillisecond, 3);
+    RegisterCases("PngEncode", "veltoref", &BM_EncodeVelto<png_detail::CodecPath::Reference>, benchmark::kMillisecond, 1);
+    RegisterCases("PngEncode", "libpng", &BM_EncodeLibpng, benchmark::kMillisecond, 3);
+    RegisterCases("PngEncode", "libspng", &BM_EncodeSpng, benchmark::kMillisecond, 3);
+    return 0;
+}();
 
 }  // namespace
-
-BENCHMARK(BM_DecodePhoto<VeltoDecode>)->Name("PngDecode/velto/photo4096")->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodePhoto<LibpngDecode>)->Name("PngDecode/libpng/photo4096")->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeSuite<VeltoDecode>)->Name("PngDecode/velto/pngsuite")->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DecodeSuite<LibpngDecode>)->Name("PngDecode/libpng/pngsuite")->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EncodeVelto)->Name("PngEncode/velto/photo4096")->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_EncodeLibpng)->Name("PngEncode/libpng/photo4096")->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(3);

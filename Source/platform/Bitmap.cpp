@@ -141,7 +141,7 @@ void EncodeRow(const std::uint8_t* in, std::size_t n, std::uint8_t* row, std::si
 }
 
 // Allocates a zeroed buffer; false when too large or out of memory.
-bool AllocateBuffer(int width, int height, TPixelFormat pf, std::vector<std::uint8_t>& out) {
+bool AllocateBuffer(int width, int height, TPixelFormat pf, TPixelBytes& out) {
     if (width < 0 || height < 0) return false;
     if (width == 0 || height == 0) {
         out.clear();
@@ -150,7 +150,7 @@ bool AllocateBuffer(int width, int height, TPixelFormat pf, std::vector<std::uin
     std::uint64_t stride = BytesPerRow(static_cast<std::uint64_t>(width), pf);
     if (stride > kMaxBitmapBytes / static_cast<std::uint64_t>(height)) return false;
     try {
-        std::vector<std::uint8_t> buf(static_cast<std::size_t>(stride * static_cast<std::uint64_t>(height)));
+        TPixelBytes buf(static_cast<std::size_t>(stride * static_cast<std::uint64_t>(height)));
         out.swap(buf);
     } catch (const std::bad_alloc&) {
         return false;
@@ -267,11 +267,11 @@ void TBitmap::CopyFrom(const TBitmap& other) {
 
 bool TBitmap::SetSize(int width, int height) {
     if (width == fWidth && height == fHeight) return true;
-    std::vector<std::uint8_t> buf;
+    TPixelBytes buf;
     if (!AllocateBuffer(width, height, fFormat, buf)) return false;
     const int oldW = fWidth, oldH = fHeight;
     const std::uint64_t oldStride = Stride();
-    std::vector<std::uint8_t> old;
+    TPixelBytes old;
     old.swap(fBits);
     fBits.swap(buf);
     fWidth = width;
@@ -296,7 +296,7 @@ bool TBitmap::SetSize(int width, int height) {
 }
 
 bool TBitmap::Allocate(int width, int height, TPixelFormat pf) {
-    std::vector<std::uint8_t> buf;
+    TPixelBytes buf;
     if (!AllocateBuffer(width, height, pf, buf)) return false;
     fBits.swap(buf);
     fWidth = width;
@@ -325,7 +325,7 @@ bool TBitmap::SetPixelFormat(TPixelFormat pf) {
         fTable = table;
         return true;
     }
-    std::vector<std::uint8_t> buf;
+    TPixelBytes buf;
     if (!AllocateBuffer(fWidth, fHeight, pf, buf)) return false;
     const std::uint64_t oldStride = Stride();
     const std::uint64_t newStride = BytesPerRow(static_cast<std::uint64_t>(fWidth), pf);

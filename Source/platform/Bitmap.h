@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/Color.h"
+#include "platform/PixelStorage.h"
 
 namespace velto {
 
@@ -207,7 +208,7 @@ private:
     int fWidth = 0;
     int fHeight = 0;
     TPixelFormat fFormat = pf32bit;
-    std::vector<std::uint8_t> fBits;  // one allocation, bottom-up rows
+    TPixelBytes fBits;  // one allocation, bottom-up rows
     std::array<TRGBQuad, 256> fTable{};
     bool fTransparent = false;
     TTransparentMode fTransparentMode = tmAuto;

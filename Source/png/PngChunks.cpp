@@ -45,6 +45,29 @@ TPixelFormat FormatOfBits(int bpp) {
 
 [[noreturn]] void Incompatible() { throw EPngError(EPngIncompatibleAssignText); }
 
+// The decoding table of a gamma value (x 100000, not 0). Its 256 pow() calls
+// cost more than decoding a small image, and files of one source share a few
+// values: the last tables built are kept, per thread.
+const std::array<std::uint8_t, 256>& GammaTableOf(std::uint32_t value) {
+    struct Entry {
+        std::uint32_t value = 0;  // 0: unused
+        std::array<std::uint8_t, 256> table{};
+    };
+    thread_local std::array<Entry, 16> cache;
+    thread_local std::size_t next = 0;
+    for (const Entry& e : cache)
+        if (e.value == value) return e.table;
+    Entry& e = cache[next];
+    next = (next + 1) % cache.size();
+    const double exponent = 1.0 / (static_cast<double>(value) / 100000.0 * 2.2);
+    for (int i = 0; i < 256; ++i) {
+        const double v = i == 0 ? 0.0 : 255.0 * std::pow(i / 255.0, exponent);
+        e.table[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::clamp(std::nearbyint(v), 0.0, 255.0));
+    }
+    e.value = value;
+    return e.table;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -250,8 +273,8 @@ void TChunkIHDR::PrepareImageData() {
     fBytesPerRow = fImage.Stride();
     try {
         if (ColorType == COLOR_GRAYSCALEALPHA || ColorType == COLOR_RGBALPHA)
-            ImageAlpha.assign(static_cast<std::size_t>(pixels), 0);
-        if (BitDepth == 16) ExtraImageData.assign(fImage.ByteSize(), 0);
+            ImageAlpha = TPixelBytes(static_cast<std::size_t>(pixels));
+        if (BitDepth == 16) ExtraImageData = TPixelBytes(fImage.ByteSize());
     } catch (const std::bad_alloc&) {
         fImage = TBitmap();
         ImageAlpha.clear();
@@ -488,13 +511,8 @@ bool TChunkgAMA::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
     const std::uint32_t value = Gamma();
     if (value != 0) {
         TPNGObject& o = Owner();
-        const double exponent = 1.0 / (static_cast<double>(value) / 100000.0 * 2.2);
-        for (int i = 0; i < 256; ++i) {
-            const double v = i == 0 ? 0.0 : 255.0 * std::pow(i / 255.0, exponent);
-            const auto g = static_cast<std::uint8_t>(std::clamp(std::nearbyint(v), 0.0, 255.0));
-            o.GammaTable[static_cast<std::size_t>(i)] = g;
-            o.InverseGamma[g] = static_cast<std::uint8_t>(i);
-        }
+        o.GammaTable = GammaTableOf(value);
+        for (std::size_t i = 0; i < 256; ++i) o.InverseGamma[o.GammaTable[i]] = static_cast<std::uint8_t>(i);
     }
     return true;
 }

@@ -6,14 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "platform/PixelRows.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace velto {
 
@@ -22,6 +19,12 @@ using namespace png_detail;
 namespace {
 
 constexpr TChunkName kIDAT = {'I', 'D', 'A', 'T'};
+
+// Filtered bytes up to which the fast deflater compresses an image in one piece
+// (it needs them all in memory); larger images stream through zlib.
+constexpr std::uint64_t kWholeDeflateLimit = 256u << 20;
+// Filtered bytes up to which zlib compresses as well, and the smaller stream is kept.
+constexpr std::size_t kCompareBelow = 64u << 10;
 
 // How a file row becomes DIB, alpha and extra bytes.
 enum class RowKind { Packed, Pal2, Grey2, Grey16, RGB8, RGB16, GA8, GA16, RGBA8, RGBA16 };
@@ -55,111 +58,9 @@ void CheckStorage(const TChunkIHDR& h) {
     if (bpp != h.BitsPerPixel()) throw EPNGHeaderNotPresent(EPNGHeaderNotPresentText);
 }
 
-// ---------------------------------------------------------------------------
-// Unfiltering
-
-template <int Bpp>
-void UnfilterFixed(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* prior, std::size_t n) {
-    switch (type) {
-        case pfSub:
-            for (std::size_t i = Bpp; i < n; ++i) cur[i] = static_cast<std::uint8_t>(cur[i] + cur[i - Bpp]);
-            break;
-        case pfUp:
-            for (std::size_t i = 0; i < n; ++i) cur[i] = static_cast<std::uint8_t>(cur[i] + prior[i]);
-            break;
-        case pfAverage: {
-            const std::size_t m = std::min<std::size_t>(Bpp, n);
-            for (std::size_t i = 0; i < m; ++i) cur[i] = static_cast<std::uint8_t>(cur[i] + (prior[i] >> 1));
-            for (std::size_t i = Bpp; i < n; ++i)
-                cur[i] = static_cast<std::uint8_t>(cur[i] + ((cur[i - Bpp] + prior[i]) >> 1));
-            break;
-        }
-        case pfPaeth: {
-            const std::size_t m = std::min<std::size_t>(Bpp, n);
-            for (std::size_t i = 0; i < m; ++i) cur[i] = static_cast<std::uint8_t>(cur[i] + prior[i]);
-            for (std::size_t i = Bpp; i < n; ++i) {
-                const int a = cur[i - Bpp], b = prior[i], c = prior[i - Bpp];
-                const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-                const int p = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-                cur[i] = static_cast<std::uint8_t>(cur[i] + p);
-            }
-            break;
-        }
-        default: break;  // unknown filter types leave the row as read
-    }
-}
-
-#if defined(__SSE2__)
-// Paeth on whole pixels of 3 or 4 bytes in 16-bit lanes: one pixel per step, the
-// predictor chosen with masks instead of branches.
-template <int Bpp>
-void PaethSse2(std::uint8_t* cur, const std::uint8_t* prior, std::size_t n) {
-    static_assert(Bpp == 3 || Bpp == 4);
-    const __m128i zero = _mm_setzero_si128();
-    auto load = [](const std::uint8_t* p) {
-        std::uint32_t v = 0;
-        std::memcpy(&v, p, Bpp);
-        return _mm_cvtsi32_si128(static_cast<int>(v));
-    };
-    auto store = [](std::uint8_t* p, __m128i v) {
-        const auto x = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
-        std::memcpy(p, &x, Bpp);
-    };
-    auto absdiff = [&](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(zero, v)); };
-    __m128i a = zero, c = zero;
-    std::size_t i = 0;
-    // The last pixel is stored byte-exactly; Bpp-wide loads never pass the row end.
-    for (; i + Bpp <= n; i += Bpp) {
-        const __m128i b = _mm_unpacklo_epi8(load(prior + i), zero);
-        const __m128i x = _mm_unpacklo_epi8(load(cur + i), zero);
-        const __m128i pa = absdiff(_mm_sub_epi16(b, c));
-        const __m128i pb = absdiff(_mm_sub_epi16(a, c));
-        const __m128i pc = absdiff(_mm_sub_epi16(_mm_add_epi16(a, b), _mm_add_epi16(c, c)));
-        // a when pa <= pb and pa <= pc; else b when pb <= pc; else c.
-        const __m128i useC = _mm_cmpgt_epi16(pb, pc);
-        const __m128i bOrC = _mm_or_si128(_mm_andnot_si128(useC, b), _mm_and_si128(useC, c));
-        const __m128i useA = _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc)),
-                                              _mm_set1_epi16(-1));
-        const __m128i pred = _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, bOrC));
-        a = _mm_and_si128(_mm_add_epi16(x, pred), _mm_set1_epi16(0xFF));
-        store(cur + i, _mm_packus_epi16(a, zero));
-        c = b;
-    }
-}
-#endif
-
 }  // namespace
 
 namespace png_detail {
-
-std::uint8_t PaethPredictor(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return a;
-    if (pb <= pc) return b;
-    return c;
-}
-
-void UnfilterRow(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* prior, std::size_t n, std::size_t bpp) {
-#if defined(__SSE2__)
-    if (type == pfPaeth && (bpp == 3 || bpp == 4) && n % bpp == 0) {
-        if (bpp == 3)
-            PaethSse2<3>(cur, prior, n);
-        else
-            PaethSse2<4>(cur, prior, n);
-        return;
-    }
-#endif
-    switch (bpp) {
-        case 1: UnfilterFixed<1>(type, cur, prior, n); break;
-        case 2: UnfilterFixed<2>(type, cur, prior, n); break;
-        case 3: UnfilterFixed<3>(type, cur, prior, n); break;
-        case 4: UnfilterFixed<4>(type, cur, prior, n); break;
-        case 6: UnfilterFixed<6>(type, cur, prior, n); break;
-        default: UnfilterFixed<8>(type, cur, prior, n); break;
-    }
-}
-
 
 SampleKey KeyOf(const TPNGObject& owner, const TChunkIHDR& h) {
     SampleKey key;
@@ -351,11 +252,16 @@ void MarkKeyed(const SampleKey& key, int depth, const std::uint8_t* s, std::size
 }
 
 // ---------------------------------------------------------------------------
-// Inflating consecutive IDAT chunks
+// Inflating consecutive IDAT chunks (the reference decoder)
 
 class IdatInflater {
 public:
-    IdatInflater(ByteReader& stream, std::span<const std::uint8_t> first) : fStream(stream) {
+    IdatInflater(ByteReader& stream, std::span<const std::uint8_t> first, std::size_t batch) : fStream(stream) {
+        try {
+            fBatch.resize(batch);
+        } catch (const std::bad_alloc&) {
+            throw EPNGOutMemory(EPNGOutMemoryText);
+        }
         if (inflateInit(&fZ) != Z_OK) throw EPNGOutMemory(EPNGOutMemoryText);
         SetInput(first);
     }
@@ -363,8 +269,10 @@ public:
     IdatInflater(const IdatInflater&) = delete;
     IdatInflater& operator=(const IdatInflater&) = delete;
 
-    // Fills out with n bytes. Fewer only when the compressed stream has ended.
-    std::size_t Read(std::uint8_t* out, std::size_t n) {
+    // n more bytes at data. Fewer only when the compressed stream has ended.
+    std::size_t Next(std::uint8_t*& data, std::size_t n) {
+        data = fBatch.data();
+        n = std::min(n, fBatch.size());
         std::size_t done = 0;
         while (done < n && !fEnded) {
             if (fZ.avail_in == 0) {
@@ -372,7 +280,7 @@ public:
                 continue;
             }
             const std::size_t part = std::min<std::size_t>(n - done, 1u << 30);
-            fZ.next_out = out + done;
+            fZ.next_out = data + done;
             fZ.avail_out = static_cast<uInt>(part);
             const int r = inflate(&fZ, Z_NO_FLUSH);
             done += part - fZ.avail_out;
@@ -404,9 +312,194 @@ private:
     }
 
     ByteReader& fStream;
+    std::vector<std::uint8_t> fBatch;
     z_stream fZ{};
     bool fEnded = false;
 };
+
+// ---------------------------------------------------------------------------
+// Rows into the header's pixels
+
+// Where the rows of the image data go.
+struct RowSink {
+    RowSink(TPNGObject& owner, TChunkIHDR& header)
+        : h(header),
+          kind(KindOf(header.ColorType, header.BitDepth)),
+          bpp(FilterOffset(header.ColorType, header.BitDepth)),
+          width(static_cast<std::uint64_t>(header.Width)),
+          height(static_cast<std::uint64_t>(header.Height)),
+          gamma(owner.GammaTable.data()),
+          identity(IsIdentity(owner.GammaTable)),
+          dibBytes(static_cast<std::size_t>(header.BytesPerRow())),
+          alphaBase(header.ImageAlpha.empty() ? nullptr : header.ImageAlpha.data()),
+          extraBase(header.ExtraImageData.empty() ? nullptr : header.ExtraImageData.data()),
+          // Transparency by colour is decided here, on the file's samples: the stored
+          // ones may have passed through gamma, and 16-bit ones lost their low byte.
+          key(KeyOf(owner, header)),
+          interlaced(owner.InterlaceMethod == 1),
+          stride(static_cast<std::size_t>(RowBytes(width, header.ColorType, header.BitDepth)) + 1),
+          // Several rows per inflate call; at least one.
+          batchRows(static_cast<std::size_t>(std::clamp<std::uint64_t>((256u << 10) / stride, 1, height))) {}
+
+    RowOut Out(std::uint64_t y) const {
+        RowOut o{h.ImageBitmap().ScanLine(static_cast<int>(y)), nullptr, nullptr};
+        if (alphaBase) o.alpha = alphaBase + y * width;
+        if (extraBase) o.extra = extraBase + static_cast<std::size_t>(height - 1 - y) * dibBytes;
+        return o;
+    }
+    std::size_t KeyedBytes() const { return key.present ? static_cast<std::size_t>(width * height) : 0; }
+
+    TChunkIHDR& h;
+    RowKind kind;
+    std::size_t bpp;
+    std::uint64_t width, height;
+    const std::uint8_t* gamma;
+    bool identity;
+    std::size_t dibBytes;
+    std::uint8_t* alphaBase;
+    std::uint8_t* extraBase;
+    SampleKey key;
+    bool interlaced;
+    std::size_t stride;  // the longest filtered row, filter byte included
+    std::size_t batchRows;
+};
+
+// One unfiltered row of a plain image into the DIB (and alpha); the fast
+// decoder's shortcut for the common 8-bit colour rows shown without gamma.
+template <bool Fast>
+void CopyPlainRow(const RowSink& sink, const std::uint8_t* s, std::size_t n, std::size_t rb, const RowOut& o) {
+    if constexpr (Fast) {
+        if (sink.identity && sink.kind == RowKind::RGB8) return RgbRowToBgr(s, o.dib, n);
+        if (sink.identity && sink.kind == RowKind::RGBA8) return RgbaRowToBgr(s, o.dib, o.alpha, n);
+    }
+    CopyRowThrough<false>(sink.identity, sink.kind, sink.h.BitDepth, s, n, rb, 0, 1, o, sink.gamma, sink.dibBytes);
+}
+
+// Unfilters the rows the source gives and copies them into the pixels, pass by
+// pass, until the image is complete or the source gives fewer bytes than asked
+// (a stream that ended early: the rows not reached stay zero).
+template <bool Fast, class Source>
+void DecodeRows(const RowSink& sink, Source& in) {
+    TChunkIHDR& h = sink.h;
+    std::vector<std::uint8_t> prior;
+    try {
+        prior.resize(sink.stride);
+    } catch (const std::bad_alloc&) {
+        throw EPNGOutMemory(EPNGOutMemoryText);
+    }
+    const int passes = sink.interlaced ? 7 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        const Adam7Pass p = sink.interlaced ? kAdam7[pass] : Adam7Pass{0, 0, 1, 1};
+        const std::uint64_t pw = sink.interlaced ? PassWidth(sink.width, p) : sink.width;
+        const std::uint64_t ph = sink.interlaced ? PassHeight(sink.height, p) : sink.height;
+        if (pw == 0 || ph == 0) continue;
+        const auto rb = static_cast<std::size_t>(RowBytes(pw, h.ColorType, h.BitDepth));
+        const std::size_t rs = rb + 1;
+        std::fill(prior.begin(), prior.end(), std::uint8_t{0});
+        const std::uint8_t* above = prior.data();
+        std::uint64_t j = 0;
+        while (j < ph) {
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(sink.batchRows, ph - j));
+            std::uint8_t* batch = nullptr;
+            const std::size_t got = in.Next(batch, want * rs) / rs;
+            for (std::size_t i = 0; i < got; ++i, ++j) {
+                std::uint8_t* row = batch + i * rs;
+                if constexpr (Fast)
+                    UnfilterRowFast(row[0], row + 1, above, rb, sink.bpp);
+                else
+                    UnfilterRow(row[0], row + 1, above, rb, sink.bpp);
+                const std::uint64_t y = sink.interlaced ? p.rowStart + j * static_cast<std::uint64_t>(p.rowInc) : j;
+                const RowOut o = sink.Out(y);
+                const auto n = static_cast<std::size_t>(pw), x0 = static_cast<std::size_t>(p.colStart),
+                           dx = static_cast<std::size_t>(p.colInc);
+                if (sink.interlaced)
+                    CopyRowThrough<true>(sink.identity, sink.kind, h.BitDepth, row + 1, n, rb, x0, dx, o, sink.gamma,
+                                         sink.dibBytes);
+                else
+                    CopyPlainRow<Fast>(sink, row + 1, n, rb, o);
+                if (sink.key.present)
+                    MarkKeyed(sink.key, h.BitDepth, row + 1, n, x0, dx, h.KeyedPixels.data() + y * sink.width);
+                above = row + 1;
+            }
+            if (got < want) return;
+            std::memcpy(prior.data(), above, rb);
+            above = prior.data();
+        }
+    }
+}
+
+void DecodeReference(const RowSink& sink, ByteReader& stream, std::span<const std::uint8_t> first) {
+    try {
+        sink.h.KeyedPixels.assign(sink.KeyedBytes(), 0);
+    } catch (const std::bad_alloc&) {
+        throw EPNGOutMemory(EPNGOutMemoryText);
+    }
+    IdatInflater in(stream, first, sink.batchRows * sink.stride);
+    DecodeRows<false>(sink, in);
+}
+
+// The data of the IDAT chunk just read and of the whole IDAT chunks of right
+// CRC straight after it, as one span (copied into `joined` when there are
+// several). The stream is left before the first chunk that is not one of them:
+// what follows is read as the reference decoder would, should it be needed.
+std::span<const std::uint8_t> JoinIdat(ByteReader& stream, std::span<const std::uint8_t> first, TPixelBytes& joined) {
+    // The next chunk's data when it continues the run.
+    auto next = [](ByteReader& r, std::span<const std::uint8_t>& data) {
+        std::uint32_t length = 0, stored = 0;
+        TChunkName name{};
+        return r.u32be(length) && r.bytes(name.data(), 4) && name == kIDAT && length <= kMaxChunkLength &&
+               r.view(length, data) && r.u32be(stored) && ChunkCrc(name, data) == stored;
+    };
+    std::uint64_t total = first.size();
+    ByteReader end = stream;
+    std::span<const std::uint8_t> data;
+    for (ByteReader r = end; next(r, data); end = r) total += data.size();
+    if (end.pos() == stream.pos()) return first;
+    try {
+        joined = TPixelBytes(static_cast<std::size_t>(total));
+    } catch (const std::bad_alloc&) {
+        return {};  // the fast decoder fails; the reference one takes over
+    }
+    std::uint8_t* out = joined.data();
+    std::memcpy(out, first.data(), first.size());
+    out += first.size();
+    for (ByteReader r = stream; r.pos() < end.pos();) {
+        std::uint32_t length = 0;
+        r.u32be(length);
+        r.skip(4);
+        r.bytes(out, length);
+        r.skip(4);
+        out += length;
+    }
+    stream = end;
+    return joined;
+}
+
+// True when the image data decoded cleanly: a stream that ended properly (early
+// or not) and that the reference decoder reads to the same rows. Otherwise the
+// planes hold whatever was decoded, and the stream is somewhere after the first chunk.
+bool DecodeFast(const RowSink& sink, ByteReader& stream, std::span<const std::uint8_t> first) {
+    TPixelBytes joined;
+    const std::span<const std::uint8_t> data = JoinIdat(stream, first, joined);
+    try {
+        sink.h.KeyedPixels = TPixelBytes(sink.KeyedBytes());
+    } catch (const std::bad_alloc&) {
+        throw EPNGOutMemory(EPNGOutMemoryText);
+    }
+    const TChunkIHDR& h = sink.h;
+    FastInflater in(data, FilteredImageBytes(sink.width, sink.height, h.ColorType, h.BitDepth, sink.interlaced),
+                    sink.batchRows * sink.stride);
+    DecodeRows<true>(sink, in);
+    return in.Clean();
+}
+
+void ClearPlanes(TChunkIHDR& h) {
+    TBitmap& dib = h.ImageBitmap();
+    std::memset(dib.Bits(), 0, dib.ByteSize());
+    std::fill(h.ImageAlpha.begin(), h.ImageAlpha.end(), std::uint8_t{0});
+    std::fill(h.ExtraImageData.begin(), h.ExtraImageData.end(), std::uint8_t{0});
+    h.KeyedPixels.clear();
+}
 
 }  // namespace
 
@@ -420,80 +513,17 @@ bool TChunkIDAT::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
 
     std::span<const std::uint8_t> first;
     ReadChunkData(stream, name, size, first);
-    IdatInflater in(stream, first);
-
-    const RowKind kind = KindOf(h.ColorType, h.BitDepth);
-    const std::size_t bpp = FilterOffset(h.ColorType, h.BitDepth);
-    const auto width = static_cast<std::uint64_t>(h.Width), height = static_cast<std::uint64_t>(h.Height);
-    const std::uint8_t* gamma = owner.GammaTable.data();
-    const bool identity = IsIdentity(owner.GammaTable);
-    TBitmap& dib = h.ImageBitmap();
-    const std::size_t dibBytes = static_cast<std::size_t>(h.BytesPerRow());
-    std::uint8_t* alphaBase = h.ImageAlpha.empty() ? nullptr : h.ImageAlpha.data();
-    std::uint8_t* extraBase = h.ExtraImageData.empty() ? nullptr : h.ExtraImageData.data();
-    // Transparency by colour is decided here, on the file's samples: the stored
-    // ones may have passed through gamma, and 16-bit ones lost their low byte.
-    const SampleKey key = KeyOf(owner, h);
-    try {
-        h.KeyedPixels.assign(key.present ? static_cast<std::size_t>(width * height) : 0, 0);
-    } catch (const std::bad_alloc&) {
-        throw EPNGOutMemory(EPNGOutMemoryText);
+    const RowSink sink(owner, h);
+    if (ActiveCodecPath() == CodecPath::Fast) {
+        const std::uint64_t afterFirst = stream.pos();
+        if (DecodeFast(sink, stream, first)) return true;
+        // Broken, cut short or followed by more data than the image holds: the
+        // reference decoder reads the image data again, from the first chunk,
+        // and decides what is kept or reported.
+        ClearPlanes(h);
+        stream.seek(afterFirst);
     }
-    auto rowOut = [&](std::uint64_t y) {
-        const auto row = static_cast<int>(y);
-        RowOut o{dib.ScanLine(row), nullptr, nullptr};
-        if (alphaBase) o.alpha = alphaBase + y * width;
-        if (extraBase) o.extra = extraBase + static_cast<std::size_t>(height - 1 - y) * dibBytes;
-        return o;
-    };
-
-    const bool interlaced = owner.InterlaceMethod == 1;
-    const int passes = interlaced ? 7 : 1;
-    const std::uint64_t maxRowBytes = RowBytes(width, h.ColorType, h.BitDepth);
-    const std::size_t stride = static_cast<std::size_t>(maxRowBytes) + 1;
-    // Several rows per inflate call; at least one.
-    const std::size_t batchRows =
-        static_cast<std::size_t>(std::clamp<std::uint64_t>((256u << 10) / stride, 1, height));
-    std::vector<std::uint8_t> batch, prior;
-    try {
-        batch.resize(batchRows * stride);
-        prior.resize(stride);
-    } catch (const std::bad_alloc&) {
-        throw EPNGOutMemory(EPNGOutMemoryText);
-    }
-
-    for (int pass = 0; pass < passes; ++pass) {
-        const Adam7Pass p = interlaced ? kAdam7[pass] : Adam7Pass{0, 0, 1, 1};
-        const std::uint64_t pw = interlaced ? PassWidth(width, p) : width;
-        const std::uint64_t ph = interlaced ? PassHeight(height, p) : height;
-        if (pw == 0 || ph == 0) continue;
-        const auto rb = static_cast<std::size_t>(RowBytes(pw, h.ColorType, h.BitDepth));
-        const std::size_t rs = rb + 1;
-        std::fill(prior.begin(), prior.end(), std::uint8_t{0});
-        const std::uint8_t* above = prior.data();
-        std::uint64_t j = 0;
-        while (j < ph) {
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(batchRows, ph - j));
-            const std::size_t got = in.Read(batch.data(), want * rs) / rs;
-            for (std::size_t i = 0; i < got; ++i, ++j) {
-                std::uint8_t* row = batch.data() + i * rs;
-                UnfilterRow(row[0], row + 1, above, rb, bpp);
-                const std::uint64_t y = interlaced ? p.rowStart + j * static_cast<std::uint64_t>(p.rowInc) : j;
-                const RowOut o = rowOut(y);
-                const auto n = static_cast<std::size_t>(pw), x0 = static_cast<std::size_t>(p.colStart),
-                           dx = static_cast<std::size_t>(p.colInc);
-                if (interlaced)
-                    CopyRowThrough<true>(identity, kind, h.BitDepth, row + 1, n, rb, x0, dx, o, gamma, dibBytes);
-                else
-                    CopyRowThrough<false>(identity, kind, h.BitDepth, row + 1, n, rb, x0, dx, o, gamma, dibBytes);
-                if (key.present) MarkKeyed(key, h.BitDepth, row + 1, n, x0, dx, h.KeyedPixels.data() + y * width);
-                above = row + 1;
-            }
-            if (got < want) return true;  // the compressed data ended early: the rest stays zero
-            std::memcpy(prior.data(), above, rb);
-            above = prior.data();
-        }
-    }
+    DecodeReference(sink, stream, first);
     return true;
 }
 
@@ -606,13 +636,29 @@ bool TChunkIDAT::SaveToStream(ByteWriter& stream) {
     std::vector<std::uint8_t> prior(maxRow), cur(maxRow), filtered[5];
     for (int f = pfSub; f <= pfPaeth; ++f)
         if (filters & FilterBit(static_cast<TFilter>(f))) filtered[f].resize(maxRow);
+    const bool interlaced = owner.InterlaceMethod == 1;
+    const int level = owner.CompressionLevel;
+    const std::size_t maxIdat = static_cast<std::size_t>(owner.MaxIdatSize());
+    // The fast deflater takes the whole filtered image at once; zlib streams
+    // the levels it does not serve (0 stays stored) and images beyond the limit.
+    const std::uint64_t total = FilteredImageBytes(width, height, h.ColorType, depth, interlaced);
+    bool whole = ActiveCodecPath() == CodecPath::Fast && FastDeflateBuilt() && level >= 1 && level <= 9 &&
+                 total <= kWholeDeflateLimit;
     std::vector<std::uint8_t> staging;
-    const std::size_t stagingCap = std::max<std::size_t>(maxRow + 1, 128u << 10);
-    staging.reserve(stagingCap);
+    std::size_t stagingCap = std::max<std::size_t>(maxRow + 1, 128u << 10);
+    if (whole) {
+        try {
+            staging.reserve(static_cast<std::size_t>(total));
+            stagingCap = static_cast<std::size_t>(total);
+        } catch (const std::bad_alloc&) {
+            whole = false;
+        }
+    }
+    if (!whole) staging.reserve(stagingCap);
 
     // A level zlib does not know fails here with the zlib error.
-    IdatDeflater z(stream, owner.CompressionLevel, static_cast<std::size_t>(owner.MaxIdatSize()));
-    const bool interlaced = owner.InterlaceMethod == 1;
+    std::optional<IdatDeflater> z;
+    if (!whole) z.emplace(stream, level, maxIdat);
     for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
         const Adam7Pass p = interlaced ? kAdam7[pass] : Adam7Pass{0, 0, 1, 1};
         const std::uint64_t pw = interlaced ? PassWidth(width, p) : width;
@@ -630,14 +676,28 @@ bool TChunkIDAT::SaveToStream(ByteWriter& stream) {
             staging.push_back(f);
             const std::uint8_t* src = f == pfNone ? prior.data() : filtered[f].data();
             staging.insert(staging.end(), src, src + rb);
-            if (staging.size() + rb + 1 > stagingCap) {
-                z.Write(staging.data(), staging.size());
+            if (z && staging.size() + rb + 1 > stagingCap) {
+                z->Write(staging.data(), staging.size());
                 staging.clear();
             }
         }
     }
-    if (!staging.empty()) z.Write(staging.data(), staging.size());
-    z.Finish();
+    if (whole) {
+        std::vector<std::uint8_t> packed, zpacked;
+        if (DeflateFast(staging, level, packed)) {
+            // On small images the fast deflater's headers and block choices
+            // sometimes cost more than zlib's: zlib, cheap there, is tried too.
+            if (staging.size() <= kCompareBelow && DeflateBuffer(staging, level, zpacked) && zpacked.size() < packed.size())
+                packed.swap(zpacked);
+            for (std::size_t off = 0; off < packed.size(); off += maxIdat)
+                WriteChunk(stream, kIDAT,
+                           std::span<const std::uint8_t>(packed).subspan(off, std::min(maxIdat, packed.size() - off)));
+            return true;
+        }
+        z.emplace(stream, level, maxIdat);
+    }
+    if (!staging.empty()) z->Write(staging.data(), staging.size());
+    z->Finish();
     return true;
 }
 

@@ -59,16 +59,8 @@ namespace png_detail {
 }
 
 std::uint32_t ChunkCrc(const TChunkName& name, std::span<const std::uint8_t> data) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(name.data()), 4);
-    // zlib takes 32-bit lengths; feed large data in parts.
-    std::size_t off = 0;
-    while (off < data.size()) {
-        const std::size_t n = std::min<std::size_t>(data.size() - off, 1u << 30);
-        crc = crc32(crc, data.data() + off, static_cast<uInt>(n));
-        off += n;
-    }
-    return static_cast<std::uint32_t>(crc);
+    const std::uint32_t crc = Crc32(0, {reinterpret_cast<const std::uint8_t*>(name.data()), 4});
+    return Crc32(crc, data);
 }
 
 void WriteChunk(ByteWriter& out, const TChunkName& name, std::span<const std::uint8_t> data) {

@@ -21,6 +21,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/Color.h"
+#include "platform/PixelStorage.h"
 #include "platform/ReadLimits.h"
 
 namespace velto {
@@ -211,14 +212,14 @@ public:
     bool HasPalette() const { return fBitsPerPixel <= 8 && fBitsPerPixel > 0; }
     std::uint64_t BytesPerRow() const { return fBytesPerRow; }
     // Top-down, Width bytes per row; empty unless colour type 4 or 6.
-    std::vector<std::uint8_t> ImageAlpha;
+    TPixelBytes ImageAlpha;
     // The DIB's geometry (bottom-up); empty unless bit depth 16.
-    std::vector<std::uint8_t> ExtraImageData;
+    TPixelBytes ExtraImageData;
     // Grey and RGB images loaded with a usable tRNS: 1 where the file's samples
     // equalled the transparent colour (all 16 bits, before gamma), else 0;
     // top-down, Width bytes per row. Empty otherwise: images built in memory
     // are compared by their stored samples. Pixel edits do not update it.
-    std::vector<std::uint8_t> KeyedPixels;
+    TPixelBytes KeyedPixels;
 
 protected:
     std::unique_ptr<TChunk> NewOfSameClass(TPNGObject& owner) const override;
