@@ -29,6 +29,9 @@ inline std::uint32_t RoundClamp(double v, std::uint32_t max) {
     return static_cast<std::uint32_t>(r);
 }
 
+// A channel of 0.0..1.0 as a byte.
+inline std::uint8_t Byte(float c) { return static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c) * 255.0, 255)); }
+
 inline double GrayOf(double r, double g, double b) {
     return static_cast<double>(kGrayR) * r + static_cast<double>(kGrayG) * g + static_cast<double>(kGrayB) * b;
 }
@@ -97,12 +100,12 @@ TColorFPRec GetPixelFPChannel8(const std::uint8_t* p, const TImageFormatInfo& in
 void SetPixelFPChannel8(std::uint8_t* p, const TImageFormatInfo& info, const TColor32*, const TColorFPRec& c) {
     if (info.IsGray) {
         p[0] = static_cast<std::uint8_t>(RoundClamp(GrayOf(c.R, c.G, c.B) * 255.0, 255));
-        if (info.HasAlpha) p[1] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.A) * 255.0, 255));
+        if (info.HasAlpha) p[1] = Byte(c.A);
         return;
     }
-    p[0] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.B) * 255.0, 255));
-    p[1] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.G) * 255.0, 255));
-    p[2] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.R) * 255.0, 255));
+    p[0] = Byte(c.B);
+    p[1] = Byte(c.G);
+    p[2] = Byte(c.R);
 }
 
 // A8R8G8B8's own routines.
@@ -112,10 +115,10 @@ TColorFPRec GetPixelFPARGB(const std::uint8_t* p, const TImageFormatInfo&, const
     return {Div8(p[0]), Div8(p[1]), Div8(p[2]), Div8(p[3])};
 }
 void SetPixelFPARGB(std::uint8_t* p, const TImageFormatInfo&, const TColor32*, const TColorFPRec& c) {
-    p[0] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.B) * 255.0, 255));
-    p[1] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.G) * 255.0, 255));
-    p[2] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.R) * 255.0, 255));
-    p[3] = static_cast<std::uint8_t>(RoundClamp(static_cast<double>(c.A) * 255.0, 255));
+    p[0] = Byte(c.B);
+    p[1] = Byte(c.G);
+    p[2] = Byte(c.R);
+    p[3] = Byte(c.A);
 }
 
 // 32-bit float routines.
@@ -198,6 +201,20 @@ constexpr FormatRow kRows[] = {
 };
 // clang-format on
 
+// The pixel routines of each kind of format.
+struct PixelRoutines {
+    TGetPixel32Func get32;
+    TSetPixel32Func set32;
+    TGetPixelFPFunc getFP;
+    TSetPixelFPFunc setFP;
+};
+constexpr PixelRoutines kRoutines[] = {
+    {GetPixel32Generic, SetPixel32Generic, GetPixelFPGeneric, SetPixelFPGeneric},     // kGeneric
+    {GetPixel32ARGB, SetPixel32ARGB, GetPixelFPARGB, SetPixelFPARGB},                 // kArgb
+    {GetPixel32Channel8, SetPixel32Channel8, GetPixelFPChannel8, SetPixelFPChannel8}, // kChannel8
+    {GetPixel32Generic, SetPixel32Generic, GetPixelFPFloat32, SetPixelFPFloat32},     // kFloat32
+};
+
 struct FormatTable {
     std::array<TImageFormatInfo, std::size(kRows)> records{};
     std::array<const TImageFormatInfo*, kFormatSlots> slots{};
@@ -227,32 +244,11 @@ struct FormatTable {
             } else {
                 f.GetPixelsSize = GetStdPixelsSize;
                 f.CheckDimensions = CheckStdDimensions;
-                switch (r.kind) {
-                case kArgb:
-                    f.GetPixel32 = GetPixel32ARGB;
-                    f.SetPixel32 = SetPixel32ARGB;
-                    f.GetPixelFP = GetPixelFPARGB;
-                    f.SetPixelFP = SetPixelFPARGB;
-                    break;
-                case kChannel8:
-                    f.GetPixel32 = GetPixel32Channel8;
-                    f.SetPixel32 = SetPixel32Channel8;
-                    f.GetPixelFP = GetPixelFPChannel8;
-                    f.SetPixelFP = SetPixelFPChannel8;
-                    break;
-                case kFloat32:
-                    f.GetPixel32 = GetPixel32Generic;
-                    f.SetPixel32 = SetPixel32Generic;
-                    f.GetPixelFP = GetPixelFPFloat32;
-                    f.SetPixelFP = SetPixelFPFloat32;
-                    break;
-                case kGeneric:
-                    f.GetPixel32 = GetPixel32Generic;
-                    f.SetPixel32 = SetPixel32Generic;
-                    f.GetPixelFP = GetPixelFPGeneric;
-                    f.SetPixelFP = SetPixelFPGeneric;
-                    break;
-                }
+                const PixelRoutines& pr = kRoutines[r.kind];
+                f.GetPixel32 = pr.get32;
+                f.SetPixel32 = pr.set32;
+                f.GetPixelFP = pr.getFP;
+                f.SetPixelFP = pr.setFP;
             }
             slots[r.id] = &f;
         }
@@ -575,8 +571,7 @@ TColor32 GetPixel32Generic(const std::uint8_t* pixel, const TImageFormatInfo& in
     }
     if (info.IsFloat) {
         const TColorFPRec c = FloatGetSrcPixel(pixel, info);
-        const auto b = [](float v) { return static_cast<std::uint8_t>(RoundClamp(static_cast<double>(v) * 255.0, 255)); };
-        return Color32(b(c.A), b(c.R), b(c.G), b(c.B));
+        return Color32(Byte(c.A), Byte(c.R), Byte(c.G), Byte(c.B));
     }
     const TColor64Rec c = ChannelGetSrcPixel(pixel, info);
     const auto b = [](std::uint16_t v) { return static_cast<std::uint8_t>(v * 255u / 65535u); };
@@ -634,8 +629,7 @@ TColorFPRec GetPixelFPGeneric(const std::uint8_t* pixel, const TImageFormatInfo&
 void SetPixelFPGeneric(std::uint8_t* pixel, const TImageFormatInfo& info, const TColor32* palette,
                        const TColorFPRec& color) {
     if (info.IsIndexed) {
-        const auto b = [](float v) { return static_cast<std::uint8_t>(RoundClamp(static_cast<double>(v) * 255.0, 255)); };
-        const TColor32 c = Color32(b(color.A), b(color.R), b(color.G), b(color.B));
+        const TColor32 c = Color32(Byte(color.A), Byte(color.R), Byte(color.G), Byte(color.B));
         IndexSetDstPixel(pixel, info, static_cast<std::uint32_t>(NearestPaletteIndex(palette, info.PaletteEntries, c)));
         return;
     }
