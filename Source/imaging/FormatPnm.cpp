@@ -238,9 +238,9 @@ bool TPortableMapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray&
     const std::size_t bpp = static_cast<std::size_t>(info.BytesPerPixel);
     const bool wide = m.BitCount == 16;
     const std::size_t channelBytes = wide ? 2 : 1;
-    const bool rescale = m.MaxVal != (1 << m.BitCount) - 1 &&
-                         (m.TupleType == ttGrayScale || m.TupleType == ttRGB || m.TupleType == ttGrayScaleAlpha ||
-                          m.TupleType == ttRGBAlpha);
+    const bool rescale = (m.TupleType == ttGrayScale || m.TupleType == ttRGB || m.TupleType == ttGrayScaleAlpha ||
+                          m.TupleType == ttRGBAlpha) &&
+                         m.MaxVal != (1 << m.BitCount) - 1;
     std::size_t consumed;
 
     if (!m.Binary) {

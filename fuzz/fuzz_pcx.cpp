@@ -1,0 +1,16 @@
+// PCX images (no saver: loading only) on arbitrary bytes; see ClassicFormatFuzz.h.
+#include "ClassicFormatFuzz.h"
+#include "imaging/FormatPcx.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    velto::fuzz::Initialize();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto* found = velto::FindImageFileFormatByClass<velto::TPCXFileFormat>();
+    velto::fuzz::Check(found != nullptr);
+    auto& format = *found;
+    velto::fuzz::LoadAndResave(format, data, size, [](const velto::TImageData&) -> velto::TImageFileFormat* { return nullptr; });
+    return 0;
+}
