@@ -31,6 +31,13 @@ struct ReadLimits {
     // text is left empty.
     std::uint64_t inflatedText = 8ull << 20;
 
+    // Apple icon files: elements read (a later one gets a message and is
+    // ignored), and bytes the JPEG 2000 codec may allocate, by the estimate
+    // from its header, to decode the picture of one element (a 256x256 one
+    // needs about 1 MiB; a header of tiny tiles asks for far more).
+    std::uint32_t icnsElements = 30;
+    std::uint64_t icnsPictureBytes = 32ull << 20;
+
     // Animated cursors: stored frames ("icon" chunks)...
     std::uint32_t frames = 10000;
     // ...and steps ("seq " entries; "rate" values beyond the last step are ignored).
@@ -53,6 +60,9 @@ struct ReadLimits {
     // all of them together (every image of a multi-image file).
     std::uint64_t imageBytes = 1ull << 30;
     std::uint64_t imageLoadBytes = 2ull << 30;
+    // JPEG: scans of a progressive file; each scan makes the decoder pass
+    // over the whole coefficient buffer, so a file of many tiny scans is a CPU bomb.
+    std::uint32_t jpegScans = 500;
 
     // GIF files: frames (an extension-only frame counts too), extension
     // blocks, and bytes kept of comments, plain text and application data.
