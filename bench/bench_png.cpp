@@ -277,23 +277,19 @@ void BM_EncodeVelto(benchmark::State& state, int id) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(GetCase(id).pixels.size()));
 }
 
-void BM_EncodeLibpng(benchmark::State& state, int id) {
-    const Case& c = GetCase(id);
-    std::size_t size = 0;
-    for (auto _ : state) {
-        const Bytes out = LibpngEncode(c, kLevel, PaethCase(id) ? PNG_FILTER_PAETH : PNG_FILTER_SUB);
-        size = out.size();
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.counters["file_bytes"] = static_cast<double>(size);
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.pixels.size()));
+Bytes LibpngEncodeCase(const Case& c, int id) {
+    return LibpngEncode(c, kLevel, PaethCase(id) ? PNG_FILTER_PAETH : PNG_FILTER_SUB);
+}
+Bytes SpngEncodeCase(const Case& c, int id) {
+    return SpngEncode(c, kLevel, PaethCase(id) ? SPNG_FILTER_CHOICE_PAETH : SPNG_FILTER_CHOICE_SUB);
 }
 
-void BM_EncodeSpng(benchmark::State& state, int id) {
+template <Bytes (*Encode)(const Case&, int)>
+void BM_EncodePeer(benchmark::State& state, int id) {
     const Case& c = GetCase(id);
     std::size_t size = 0;
     for (auto _ : state) {
-        const Bytes out = SpngEncode(c, kLevel, PaethCase(id) ? SPNG_FILTER_CHOICE_PAETH : SPNG_FILTER_CHOICE_SUB);
+        const Bytes out = Encode(c, id);
         size = out.size();
         benchmark::DoNotOptimize(out.data());
     }
@@ -329,8 +325,8 @@ void RegisterCases(const char* op, const char* impl, void (*fn)(benchmark::State
     benchmark::RegisterBenchmark("PngDecode/libspng/pngsuite", &BM_DecodeSuite<SpngDecode>)->Unit(benchmark::kMicrosecond);
     RegisterCases("PngEncode", "velto", &BM_EncodeVelto<png_detail::CodecPath::Fast>, benchmark::kMillisecond, 3);
     RegisterCases("PngEncode", "veltoref", &BM_EncodeVelto<png_detail::CodecPath::Reference>, benchmark::kMillisecond, 1);
-    RegisterCases("PngEncode", "libpng", &BM_EncodeLibpng, benchmark::kMillisecond, 3);
-    RegisterCases("PngEncode", "libspng", &BM_EncodeSpng, benchmark::kMillisecond, 3);
+    RegisterCases("PngEncode", "libpng", &BM_EncodePeer<LibpngEncodeCase>, benchmark::kMillisecond, 3);
+    RegisterCases("PngEncode", "libspng", &BM_EncodePeer<SpngEncodeCase>, benchmark::kMillisecond, 3);
     return 0;
 }();
 

@@ -16,13 +16,25 @@
 #include <new>
 #include <vector>
 
+// Under AddressSanitizer every buffer comes from calloc, whose edges it guards.
+#if defined(__SANITIZE_ADDRESS__)
+#define VELTO_PIXELS_FROM_PAGES 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELTO_PIXELS_FROM_PAGES 0
+#endif
+#endif
+#ifndef VELTO_PIXELS_FROM_PAGES
+#define VELTO_PIXELS_FROM_PAGES 1
+#endif
+
 namespace velto {
 
 template <class T>
 struct ZeroedAllocator {
     using value_type = T;
     // From this size on, whole pages are mapped (huge pages are 2 MiB).
-    static constexpr std::size_t kPagesFrom = std::size_t{2} << 20;
+    static constexpr std::size_t kPagesFrom = VELTO_PIXELS_FROM_PAGES ? std::size_t{2} << 20 : PTRDIFF_MAX;
 
     ZeroedAllocator() noexcept = default;
     template <class U>

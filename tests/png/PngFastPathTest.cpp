@@ -321,3 +321,23 @@ TEST(PngFastPath, SmallSampleImagesRewrittenNoLargerThanZlibs) {
     }
     EXPECT_GE(files, 50);
 }
+
+TEST(PngFastPath, GammaTablesKeptPerValueAreThoseBuiltAnew) {
+    // More values than are kept, then again in the other order: built anew or
+    // found, each value gives the same tables.
+    std::vector<std::uint32_t> values;
+    for (std::uint32_t v = 20000; values.size() < 24; v += 7919) values.push_back(v);
+    std::vector<Bytes> first;
+    auto tables = [](std::uint32_t v) {
+        const Bytes gama = Chunk("gAMA", {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                                          static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
+        TPNGObject png;
+        Load(png, OneImage(1, 1, 8, 2, {0, 1, 2, 3}, {gama}));
+        Bytes t;
+        for (std::size_t i = 0; i < 256; ++i) t.insert(t.end(), {png.GammaTable[i], png.InverseGamma[i]});
+        return t;
+    };
+    for (const std::uint32_t v : values) first.push_back(tables(v));
+    for (std::size_t i = values.size(); i-- > 0;) EXPECT_EQ(tables(values[i]), first[i]) << values[i];
+    EXPECT_NE(first[0], first[1]);
+}
