@@ -1,6 +1,7 @@
 #pragma once
 // The pixel engine's routines in the form the widgets need them: settings
-// read from Options, Qt pictures as targets.
+// read from Options, Qt pictures as targets. The checkerboard of the settings
+// and the rendering of whole images are the canvas's (shell/CanvasRender.h).
 #include <QColor>
 #include <QImage>
 
@@ -10,14 +11,9 @@
 #include "model/Palette.h"
 #include "model/Pixel.h"
 #include "platform/Color.h"
+#include "shell/CanvasRender.h"
 
 namespace velto {
-
-// The transparency checkerboard of the settings ("BKSize", "Color1", "Color2").
-TCheckerboard CheckerboardFromOptions();
-
-// The image one pixel per pixel over back, as the engine renders it.
-QImage RenderImage(const TmyImagePal& image, TColor back);
 
 // One preview pixel (blended or opaque, as the engine draws it); outside the
 // picture nothing happens.
@@ -29,7 +25,6 @@ void ApplyPaletteSetting(TmyImagePal& image, const TmyPalette& palette);
 // A colour from hue (degrees), saturation and value (percent), alpha 0.
 TmyPixel HSVToPixel(int h, int s, int v);
 
-inline QRgb QRgbOf(TColor c) { return qRgb(ColorR(c), ColorG(c), ColorB(c)); }
 inline TColor ToTColor(QRgb c) {
     return MakeColor(static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
                      static_cast<std::uint8_t>(qBlue(c)));

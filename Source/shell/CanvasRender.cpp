@@ -5,64 +5,28 @@
 #include <cstring>
 
 #include "Options.h"
+#include "engine/Line.h"
+#include "engine/PixelBuffers.h"
 
 namespace velto {
 
-// ---------------------------------------------------------------- shared arithmetic
+// ---------------------------------------------------------------- the engine's routines
 
-TCheckerboard TCheckerboard::FromOptions() {
+TCheckerboard CheckerboardFromOptions() {
     const TOptions& o = Options();
-    TCheckerboard c;
-    c.cell = std::max<int>(1, o.BKSize);
-    c.color1 = o.BKColor1;
-    c.color2 = o.BKColor2;
-    return c;
+    TCheckerboard board;
+    board.CellSize = o.BKSize;
+    board.Color1 = o.BKColor1;
+    board.Color2 = o.BKColor2;
+    return board;
 }
 
-THsv RGBToHSV(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    // Single precision throughout, rounding to nearest with halves to even.
-    const float R = r, G = g, B = b;
-    float mx = R, mn = R;
-    int maxChannel = 0;
-    if (G > mx) {
-        mx = G;
-        maxChannel = 1;
-    }
-    if (B > mx) {
-        mx = B;
-        maxChannel = 2;
-    }
-    mn = std::min(mn, std::min(G, B));
-    const float d = mx - mn;
-    THsv out;
-    if (d == 0.0f) {
-        out.H = -360;
-        out.S = 0;
-        out.V = static_cast<int>(std::nearbyint(static_cast<float>(R * 100.0f) / 255.0f));
-        return out;
-    }
-    float h = 0.0f;
-    if (maxChannel == 0) h = (G - B) / d;
-    else if (maxChannel == 1) h = (B - R) / d + 2.0f;
-    else h = (R - G) / d + 4.0f;
-    const float s = d / mx;
-    h = h * (1.0f / 6.0f);
-    if (h < 0.0f) h = h + 1.0f;
-    out.H = static_cast<int>(std::nearbyint(static_cast<float>(h * 360.0f)));
-    out.S = static_cast<int>(std::nearbyint(static_cast<float>(s * 100.0f)));
-    out.V = static_cast<int>(std::nearbyint(static_cast<float>(mx * 100.0f) / 255.0f));
-    return out;
-}
-
-QImage PaintImage(const TmyImagePal& image, TColor background) {
-    QImage out(image.Width(), image.Height(), QImage::Format_RGB32);
-    const std::uint8_t br = ColorR(background), bg = ColorG(background), bb = ColorB(background);
-    for (int y = 0; y < image.Height(); ++y) {
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (const TmyPixel& p : image.Row(y))
-            *dst++ = qRgb(BlendForDisplay(p.R, br, p.A), BlendForDisplay(p.G, bg, p.A), BlendForDisplay(p.B, bb, p.A));
-    }
-    return out;
+QImage RenderImage(const TmyImagePal& image, TColor back) {
+    TRgbBuffer rgb;
+    PaintImage(image, rgb, back);
+    // The engine's rows are the toolkit's RGB888 rows; the screen draws RGB32 fastest.
+    return QImage(rgb.Bytes.data(), rgb.Width, rgb.Height, rgb.Stride(), QImage::Format_RGB888)
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 // ---------------------------------------------------------------- canvas
@@ -78,11 +42,7 @@ TGridLook TGridLook::FromOptions() {
 
 namespace {
 
-inline QRgb Shown(const TmyPixel& p, TColor back, bool blend) {
-    if (!blend) return p.A ? qRgb(p.R, p.G, p.B) : ToQRgb(back);
-    return qRgb(BlendForDisplay(p.R, ColorR(back), p.A), BlendForDisplay(p.G, ColorG(back), p.A),
-                BlendForDisplay(p.B, ColorB(back), p.A));
-}
+inline QRgb Shown(const TmyPixel& p, TColor back) { return QRgbOf(PixelOverColor(TmyPixel::CreateColor(back), p)); }
 
 // Canvas columns x0..x1-1 of one row: a zoomed pixel shown over the
 // checkerboard row whose parity is rowOdd. Cells are walked in runs.
@@ -101,14 +61,13 @@ inline void FillOverChecker(QRgb* row, int x0, int x1, int hpos, int cell, bool 
 // Columns x0..x1-1 of one canvas row showing pixel p.
 inline void FillPixelRun(QRgb* row, int x0, int x1, const TmyPixel& p, int hpos, const TCheckerboard& checker,
                          bool rowOdd, bool blend) {
-    const int cell = std::max(1, checker.cell);
+    const int cell = checker.Cell();
     if (p.A == 255 || (!blend && p.A != 0)) {
         std::fill(row + x0, row + x1, qRgb(p.R, p.G, p.B));
     } else if (p.A == 0) {
-        FillOverChecker(row, x0, x1, hpos, cell, rowOdd, ToQRgb(checker.color1), ToQRgb(checker.color2));
+        FillOverChecker(row, x0, x1, hpos, cell, rowOdd, QRgbOf(checker.Color1), QRgbOf(checker.Color2));
     } else {
-        FillOverChecker(row, x0, x1, hpos, cell, rowOdd, Shown(p, checker.color1, true),
-                        Shown(p, checker.color2, true));
+        FillOverChecker(row, x0, x1, hpos, cell, rowOdd, Shown(p, checker.Color1), Shown(p, checker.Color2));
     }
 }
 
@@ -121,7 +80,7 @@ QRect ImagePixelRect(int x, int y, const TCanvasGeometry& geo) {
 void PaintCanvasRect(QImage& canvas, const TmyImagePal& image, QRect rect, const TCanvasGeometry& geo,
                      const TCheckerboard& checker, bool blend) {
     const int zoom = std::max(1, geo.zoom);
-    const int cell = std::max(1, checker.cell);
+    const int cell = checker.Cell();
     // The zoomed image in canvas coordinates bounds what is painted.
     const QRect zoomed(-geo.hpos, -geo.vpos, image.Width() * zoom, image.Height() * zoom);
     rect = rect.intersected(canvas.rect()).intersected(zoomed);
@@ -159,7 +118,7 @@ void PaintCanvasRect(QImage& canvas, const TmyImagePal& image, QRect rect, const
 void PaintCanvasPixel(QImage& canvas, QRect rect, const TmyPixel& pixel, const TCanvasGeometry& geo,
                       const TCheckerboard& checker, bool blend) {
     rect = rect.intersected(canvas.rect());
-    const int cell = std::max(1, checker.cell);
+    const int cell = checker.Cell();
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         const bool rowOdd = (((y + geo.vpos) / cell) & 1) != 0;
         FillPixelRun(reinterpret_cast<QRgb*>(canvas.scanLine(y)), rect.left(), rect.right() + 1, pixel, geo.hpos,
@@ -172,7 +131,7 @@ void DrawCanvasGrid(QImage& canvas, QRect clip, const TCanvasGeometry& geo, cons
     if (!grid.visible || zoom <= 1) return;
     clip = clip.intersected(canvas.rect());
     if (clip.isEmpty()) return;
-    const QRgb color = ToQRgb(grid.color);
+    const QRgb color = QRgbOf(grid.color);
     const int left = clip.left(), right = clip.right(), top = clip.top(), bottom = clip.bottom();
     // The first line at or after position `from` of lines placed at first,
     // first + step, ...

@@ -12,56 +12,25 @@
 
 #include <cstdint>
 
+#include "engine/Composite.h"
 #include "model/Image.h"
 #include "model/Pixel.h"
 #include "platform/Color.h"
 
 namespace velto {
 
-// ---- Pixel arithmetic shared with the engine.
-// These few routines stand in for the pixel engine's own (checkerboard colour,
-// blending for display, rendering an image over a colour, RGB to HSV) until
-// it provides them; they follow the same rules.
+// ---- The pixel engine's routines in the canvas's form: settings read from
+// Options, Qt pictures (Format_RGB32) as targets.
 
-// One channel of a pixel shown over a background channel: alpha 255 gives the
-// pixel's own value, alpha 0 the background, anything between the weighted
-// sum divided by 255 and rounded.
-constexpr std::uint8_t BlendForDisplay(std::uint8_t pixel, std::uint8_t back, std::uint8_t alpha) {
-    if (alpha == 255) return pixel;
-    if (alpha == 0) return back;
-    const unsigned sum = unsigned(pixel) * alpha + unsigned(back) * (255u - alpha);
-    return static_cast<std::uint8_t>((sum + 127u) / 255u);
-}
+// The transparency checkerboard of the settings ("BKSize", "Color1", "Color2").
+TCheckerboard CheckerboardFromOptions();
 
-// The transparency checkerboard: square cells of cell pixels; the cell holding
-// (0, 0), and every cell whose column and row are both even or both odd,
-// has color2, the others color1.
-struct TCheckerboard {
-    int cell = 4;  // at least 1
-    TColor color1 = MakeColor(255, 255, 255);
-    TColor color2 = MakeColor(235, 235, 235);
+// The image one pixel per pixel over back, as the engine renders it.
+QImage RenderImage(const TmyImagePal& image, TColor back);
 
-    // From the settings (General BKSize, Color1..., Color2...).
-    static TCheckerboard FromOptions();
-    bool IsColor2(int x, int y) const { return (((x / cell) ^ (y / cell)) & 1) == 0; }
-    TColor At(int x, int y) const { return IsColor2(x, y) ? color2 : color1; }
-};
-
-// H in degrees (-360 for a grey without hue), S and V in percent.
-struct THsv {
-    int H = 0;
-    int S = 0;
-    int V = 0;
-};
-THsv RGBToHSV(std::uint8_t r, std::uint8_t g, std::uint8_t b);
-
-// The image rendered 1:1 over a background colour (alpha 0 shows the
-// background, other pixels are blended).
-QImage PaintImage(const TmyImagePal& image, TColor background);
+constexpr QRgb QRgbOf(TColor c) { return qRgb(ColorR(c), ColorG(c), ColorB(c)); }
 
 // ---- Canvas.
-
-constexpr QRgb ToQRgb(TColor c) { return qRgb(ColorR(c), ColorG(c), ColorB(c)); }
 
 // Where the canvas shows the zoomed image.
 struct TCanvasGeometry {

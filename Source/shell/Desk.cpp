@@ -52,7 +52,7 @@ constexpr Forward kForwards[] = {
 // A tile's picture: the image over white, scaled down to fit the tile when
 // larger, centred in a picture of the tile's size (so every tile lays out alike).
 QIcon TilePicture(const TmyImagePal& image, QSize tile) {
-    QImage shown = PaintImage(image, clWhite);
+    QImage shown = RenderImage(image, clWhite);
     if (shown.width() > tile.width() || shown.height() > tile.height())
         shown = shown.scaled(tile, Qt::KeepAspectRatio, Qt::FastTransformation);
     QPixmap pm(tile);

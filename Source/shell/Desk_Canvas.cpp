@@ -138,9 +138,9 @@ void TfrmDesk::PaintRect(QRect rect) {
         const int x = (imgSel_->x() + geo.hpos - canvas_->x()) / geo.zoom;
         const int y = (imgSel_->y() + geo.vpos - canvas_->y()) / geo.zoom;
         main->Selection().PasteInto(copy, x, y);
-        PaintCanvasRect(bitmap, copy, rect, geo, TCheckerboard::FromOptions());
+        PaintCanvasRect(bitmap, copy, rect, geo, CheckerboardFromOptions());
     } else {
-        PaintCanvasRect(bitmap, *img, rect, geo, TCheckerboard::FromOptions());
+        PaintCanvasRect(bitmap, *img, rect, geo, CheckerboardFromOptions());
     }
     if (gridVisible_) {
         TGridLook grid = TGridLook::FromOptions();
@@ -172,7 +172,7 @@ void TfrmDesk::PaintPixel(int x, int y, bool blend, const TmyPixel& pixel) {
     const TCanvasGeometry geo = CanvasGeometry();
     const QRect r = ImagePixelRect(x, y, geo).intersected(bitmap.rect());
     if (r.isEmpty()) return;
-    PaintCanvasPixel(bitmap, r, pixel, geo, TCheckerboard::FromOptions(), blend);
+    PaintCanvasPixel(bitmap, r, pixel, geo, CheckerboardFromOptions(), blend);
     if (gridVisible_) {
         TGridLook grid = TGridLook::FromOptions();
         grid.visible = true;

@@ -11,6 +11,7 @@
 #include "shell/CanvasRender.h"
 #include "shell/DeskText.h"
 #include "shell/FileDialogs.h"
+#include "shell/Options.h"
 
 using namespace velto;
 
@@ -37,6 +38,10 @@ QImage Canvas(int w, int h) {
     return c;
 }
 
+// One channel shown over a background: alpha 255 the pixel exactly, alpha 0
+// the background exactly, between the weighted sum divided by 255, rounded.
+int Shown(int pixel, int back, int alpha) { return (pixel * alpha + back * (255 - alpha) + 127) / 255; }
+
 // Each canvas pixel computed on its own: the image pixel under its virtual
 // coordinates shown over the checkerboard colour there.
 QImage Naive(const TmyImagePal& img, QSize size, const TCanvasGeometry& g, const TCheckerboard& c) {
@@ -45,9 +50,9 @@ QImage Naive(const TmyImagePal& img, QSize size, const TCanvasGeometry& g, const
         for (int x = 0; x < size.width(); ++x) {
             const int vx = x + g.hpos, vy = y + g.vpos;
             const TmyPixel& p = img.At(vx / g.zoom, vy / g.zoom);
-            const TColor back = ((vx / c.cell + vy / c.cell) % 2 == 0) ? c.color2 : c.color1;
-            out.setPixel(x, y, qRgb(BlendForDisplay(p.R, ColorR(back), p.A), BlendForDisplay(p.G, ColorG(back), p.A),
-                                    BlendForDisplay(p.B, ColorB(back), p.A)));
+            const TColor back = ((vx / c.CellSize + vy / c.CellSize) % 2 == 0) ? c.Color2 : c.Color1;
+            out.setPixel(x, y, qRgb(Shown(p.R, ColorR(back), p.A), Shown(p.G, ColorG(back), p.A),
+                                    Shown(p.B, ColorB(back), p.A)));
         }
     return out;
 }
@@ -77,20 +82,29 @@ QStringList GridMask(const QImage& c, QRgb grid) {
 }  // namespace
 
 TEST(CanvasRender, BlendingForDisplayKeepsOpaqueAndTransparentExact) {
-    // Opaque shows the pixel, transparent the background, both unchanged.
-    EXPECT_EQ(BlendForDisplay(255, 0, 255), 255);
-    EXPECT_EQ(BlendForDisplay(0, 255, 0), 255);
-    EXPECT_EQ(BlendForDisplay(235, 17, 0), 17);
-    // Between: the weighted sum divided by 255, rounded.
-    EXPECT_EQ(BlendForDisplay(255, 235, 128), 245);  // 62612 / 255 = 245.5...
-    EXPECT_EQ(BlendForDisplay(0, 255, 128), 127);
-    EXPECT_EQ(BlendForDisplay(255, 0, 1), 1);
-    EXPECT_EQ(BlendForDisplay(100, 100, 77), 100);
-    TCheckerboard c;
-    EXPECT_TRUE(c.IsColor2(0, 0));
-    EXPECT_TRUE(c.IsColor2(4, 4));
-    EXPECT_FALSE(c.IsColor2(4, 0));
-    EXPECT_FALSE(c.IsColor2(3, 7));
+    struct Row {
+        const char* name;
+        TmyPixel pixel;
+        QRgb over1, over2;  // shown over the two checkerboard colours
+    };
+    const Row rows[] = {
+        {"opaque white stays 255", {255, 255, 255, 255}, qRgb(255, 255, 255), qRgb(255, 255, 255)},
+        {"transparent shows the board", {0, 0, 0, 0}, qRgb(255, 255, 255), qRgb(235, 235, 235)},
+        {"half: rounded", {0, 255, 0, 128}, qRgb(127, 255, 127), qRgb(117, 245, 117)},
+        {"alpha 1", {255, 0, 0, 1}, qRgb(255, 254, 254), qRgb(235, 234, 234)},
+    };
+    const TCheckerboard board;  // cell 4: (0, 0) has the second colour, (4, 0) the first
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        QImage c = Canvas(8, 1);
+        PaintCanvasPixel(c, c.rect(), r.pixel, {1, 0, 0}, board, true);
+        EXPECT_EQ(c.pixel(4, 0), r.over1);
+        EXPECT_EQ(c.pixel(0, 0), r.over2);
+    }
+    CreateOptions(800, "");
+    Options().BKSize = 0;  // a hand-edited setting: cells of one pixel
+    EXPECT_EQ(CheckerboardFromOptions().Cell(), 1);
+    FreeOptions();
 }
 
 struct RenderRow {
@@ -106,7 +120,7 @@ TEST_P(CanvasRenderRows, WholeAndPiecewisePaintingMatchEachPixelOnItsOwn) {
     const RenderRow& r = GetParam();
     const TmyImagePal img = SampleImage();
     TCheckerboard checker;
-    checker.cell = r.cell;
+    checker.CellSize = r.cell;
     const TCanvasGeometry g{r.zoom, r.hpos, r.vpos};
     const QImage expected = Naive(img, {r.width, r.height}, g, checker);
 
@@ -286,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(Geometries, CanvasRepaintRows,
 
 TEST(CanvasRender, ThumbnailsShowTheImageOverTheBackground) {
     const TmyImagePal img = SampleImage();
-    const QImage t = PaintImage(img, clWhite);
+    const QImage t = RenderImage(img, clWhite);
     ASSERT_EQ(t.size(), QSize(5, 4));
     EXPECT_EQ(t.pixel(0, 0), qRgb(200, 30, 40));
     EXPECT_EQ(t.pixel(1, 0), qRgb(255, 255, 255));
