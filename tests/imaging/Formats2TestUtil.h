@@ -53,6 +53,11 @@ inline bool LoadBytes(TImageFileFormat& format, const Bytes& bytes, Images& out,
     }
 }
 
+inline Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // Big- and little-endian pieces of a file.
 struct FileBuilder {
     Bytes bytes;
