@@ -3,6 +3,7 @@
 #include "imaging/Resample.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "imaging/Formats.h"
@@ -169,21 +170,30 @@ void StretchResample(const TImageData& src, std::int32_t srcX, std::int32_t srcY
     };
     for (std::int32_t i = 0; i < dstHeight; ++i) {
         const TContributorList& rowList = rows[std::size_t(i)];
-        for (std::int32_t x = minX; x <= maxX; ++x) {
-            float acc[4] = {0, 0, 0, 0};
+        if (bytePath) {
+            // Row by row of contributors: each sum still takes its products in
+            // contributor order, and the inner loop runs along a source row.
+            std::fill(line.begin(), line.end(), TColorFPRec{});
+            float* sums = &line[0].B;
+            const std::size_t stride = sizeof(TColorFPRec) / sizeof(float);
             for (const TContributor& c : rowList) {
-                const std::uint8_t* p = pixel(src, x, c.Pos);
-                if (bytePath) {
-                    for (int ch = 0; ch < channels; ++ch) acc[ch] += c.Weight * static_cast<float>(p[ch]);
-                } else {
-                    const TColorFPRec v = info.GetPixelFP(p, info, src.Palette);
+                const std::uint8_t* p = pixel(src, minX, c.Pos);
+                const float w = c.Weight;
+                for (std::size_t x = 0; x < lineLen; ++x, p += bpp)
+                    for (int ch = 0; ch < channels; ++ch) sums[x * stride + std::size_t(ch)] += w * static_cast<float>(p[ch]);
+            }
+        } else {
+            for (std::int32_t x = minX; x <= maxX; ++x) {
+                float acc[4] = {0, 0, 0, 0};
+                for (const TContributor& c : rowList) {
+                    const TColorFPRec v = info.GetPixelFP(pixel(src, x, c.Pos), info, src.Palette);
                     acc[0] += c.Weight * v.B;
                     acc[1] += c.Weight * v.G;
                     acc[2] += c.Weight * v.R;
                     acc[3] += c.Weight * v.A;
                 }
+                line[std::size_t(x - minX)] = {acc[0], acc[1], acc[2], acc[3]};
             }
-            line[std::size_t(x - minX)] = {acc[0], acc[1], acc[2], acc[3]};
         }
         for (std::int32_t j = 0; j < dstWidth; ++j) {
             float acc[4] = {0, 0, 0, 0};
