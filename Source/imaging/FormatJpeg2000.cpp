@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "imaging/Colors.h"
@@ -207,34 +208,70 @@ std::optional<Box> FindCodeStreamBox(std::span<const std::uint8_t> data) {
     return std::nullopt;
 }
 
-}  // namespace
+// The size marker at the start of a code stream: image area, tiling, and the
+// sampling of the components up to the first one that cannot be read or has
+// a zero step.
+struct SizeMarker {
+    std::uint32_t xsiz = 0, ysiz = 0, xosiz = 0, yosiz = 0, xtsiz = 0, ytsiz = 0, xtosiz = 0, ytosiz = 0;
+    std::uint16_t csiz = 0;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> steps;  // dx, dy
+};
 
-std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
+std::optional<SizeMarker> ReadSizeMarker(std::span<const std::uint8_t> data, bool jp2) {
     std::uint64_t at = 0;
     if (jp2) {
         const std::optional<Box> box = FindCodeStreamBox(data);
-        if (!box) return 0;
+        if (!box) return std::nullopt;
         at = box->content;
     }
     ByteReader r(data);
-    std::uint16_t soc = 0, siz = 0, lsiz = 0, rsiz = 0, csiz = 0;
-    std::uint32_t xsiz, ysiz, xosiz, yosiz, xtsiz, ytsiz, xtosiz, ytosiz;
+    SizeMarker m;
+    std::uint16_t soc = 0, siz = 0, lsiz = 0, rsiz = 0;
     if (!r.seek(at) || !r.u16be(soc) || soc != 0xFF4F || !r.u16be(siz) || siz != 0xFF51 || !r.u16be(lsiz) ||
-        !r.u16be(rsiz) || !r.u32be(xsiz) || !r.u32be(ysiz) || !r.u32be(xosiz) || !r.u32be(yosiz) || !r.u32be(xtsiz) ||
-        !r.u32be(ytsiz) || !r.u32be(xtosiz) || !r.u32be(ytosiz) || !r.u16be(csiz))
-        return 0;
-    if (xsiz <= xosiz || ysiz <= yosiz || xtsiz == 0 || ytsiz == 0 || xsiz <= xtosiz || ysiz <= ytosiz) return 0;
-    const std::uint64_t tiles = ((std::uint64_t(xsiz) - xtosiz + xtsiz - 1) / xtsiz) *
-                                ((std::uint64_t(ysiz) - ytosiz + ytsiz - 1) / ytsiz);
-    std::uint64_t cost = tiles * csiz * kTileComponentCost;
-    const std::uint64_t w = xsiz - xosiz, h = ysiz - yosiz;
-    for (std::uint16_t c = 0; c < csiz; ++c) {
+        !r.u16be(rsiz) || !r.u32be(m.xsiz) || !r.u32be(m.ysiz) || !r.u32be(m.xosiz) || !r.u32be(m.yosiz) ||
+        !r.u32be(m.xtsiz) || !r.u32be(m.ytsiz) || !r.u32be(m.xtosiz) || !r.u32be(m.ytosiz) || !r.u16be(m.csiz))
+        return std::nullopt;
+    if (m.xsiz <= m.xosiz || m.ysiz <= m.yosiz || m.xtsiz == 0 || m.ytsiz == 0 || m.xsiz <= m.xtosiz ||
+        m.ysiz <= m.ytosiz)
+        return std::nullopt;
+    m.steps.reserve(std::min<std::uint64_t>(m.csiz, r.remaining() / 3));
+    for (std::uint16_t c = 0; c < m.csiz; ++c) {
         std::uint8_t ssiz = 0, dx = 0, dy = 0;
         if (!r.u8(ssiz) || !r.u8(dx) || !r.u8(dy) || dx == 0 || dy == 0) break;
-        // Each component decodes to 32-bit samples over its share of the image area.
-        cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
+        m.steps.emplace_back(dx, dy);
     }
+    return m;
+}
+
+std::uint64_t DecodeCostOf(const SizeMarker& m) {
+    const std::uint64_t tiles = ((std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz) *
+                                ((std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz);
+    std::uint64_t cost = tiles * m.csiz * kTileComponentCost;
+    const std::uint64_t w = m.xsiz - m.xosiz, h = m.ysiz - m.yosiz;
+    // Each component decodes to 32-bit samples over its share of the image area.
+    for (const auto& [dx, dy] : m.steps) cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
     return cost;
+}
+
+}  // namespace
+
+std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
+    const std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
+    return m ? DecodeCostOf(*m) : 0;
+}
+
+bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header) {
+    const Kind kind = Signature(data.data(), static_cast<std::int64_t>(std::min<std::size_t>(data.size(), 8)));
+    if (kind == Kind::None) return false;
+    const std::optional<SizeMarker> m = ReadSizeMarker(data, kind == Kind::Jp2);
+    if (!m || m->steps.size() != m->csiz) return false;
+    header.Width = m->xsiz - m->xosiz;
+    header.Height = m->ysiz - m->yosiz;
+    header.Components = m->csiz;
+    header.Subsampled = std::any_of(m->steps.begin(), m->steps.end(),
+                                    [](const auto& s) { return s.first != 1 || s.second != 1; });
+    header.DecodeCost = DecodeCostOf(*m);
+    return true;
 }
 
 std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height) {

@@ -41,4 +41,16 @@ std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 // there is no size marker to read.
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
 
+// What JPEG 2000 data (a JP2 file or a code stream, told by its signature)
+// declares in its size marker, read without decoding anything.
+struct TJpeg2000Header {
+    std::uint32_t Width = 0;
+    std::uint32_t Height = 0;
+    std::uint16_t Components = 0;
+    bool Subsampled = false;  // a component sampled at a step other than 1
+    std::uint64_t DecodeCost = 0;  // as Jpeg2000DecodeCost
+};
+// False when the data has no signature or no complete size marker.
+bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header);
+
 }  // namespace velto
