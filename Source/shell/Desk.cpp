@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -252,6 +253,12 @@ void TfrmDesk::createSideBar() {
     thumbs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     thumbs_->setTextElideMode(Qt::ElideRight);
     thumbs_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Tiles are dragged to reorder the images or onto another window; the
+    // drops are the window's own (SideBarDragEvent), not the list's.
+    thumbs_->setDragEnabled(true);
+    thumbs_->setAcceptDrops(true);
+    thumbs_->setDragDropMode(QAbstractItemView::DragDrop);
+    thumbs_->setDefaultDropAction(Qt::MoveAction);
     lay->addWidget(thumbs_);
     pnlSideBar_->setFixedWidth(kSideBarWidth);
 
@@ -521,6 +528,92 @@ void TfrmDesk::LanguageChanged() {
     }
 }
 
+// ---------------------------------------------------------------- side-bar drag and drop
+
+bool TfrmDesk::SideBarDragEvent(QEvent* event) {
+    const QEvent::Type t = event->type();
+    if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop) return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    auto* source = qobject_cast<QListWidget*>(drop->source());
+    TfrmDesk* from = nullptr;
+    for (QWidget* w = source; w && !from; w = w->parentWidget()) from = qobject_cast<TfrmDesk*>(w);
+    // Tiles of this side bar move only when the document allows it; tiles
+    // of another window's side bar are always taken.
+    const bool own = from == this;
+    if (!from || !from->HasImages() || !HasImages() || (own && !dragItems_)) {
+        drop->ignore();
+        return true;
+    }
+    if (t != QEvent::Drop) {
+        drop->setDropAction(own ? Qt::MoveAction : Qt::CopyAction);
+        drop->accept();
+        return true;
+    }
+    // The list never moves its items itself: the document changes, then the list follows it.
+    drop->setDropAction(Qt::IgnoreAction);
+    drop->accept();
+    if (own) {
+        const int target = thumbs_->indexAt(drop->position().toPoint()).row();
+        const int src = thumbs_->currentRow();
+        if (target >= 0 && src >= 0 && target != src)
+            MoveImage(src, target, (drop->modifiers() & Qt::ControlModifier) != 0);
+    } else if (const TmyImagePal* image = from->CurrentImage()) {
+        const TmyImagePal copy = *image;
+        if (InsertDroppedImage(copy)) {
+            ImagesReordered();
+            MakeActive();
+        }
+    }
+    return true;
+}
+
+bool TfrmDesk::MoveImage(int source, int target, bool copy) {
+    if (!HasImages() || source < 0 || source >= document_->Count() || target < -1 || target >= document_->Count())
+        return false;
+    const TmyImagePal image = document_->Image(source);
+    // An icon holds one image of each format: a copy would be a second one.
+    if (copy && !IsAnimated() && !document_->CanAdd(image.Size(), image.BitCount)) {
+        ShowMessageBox(Msg("msgNotUnique", "There is already an image with this format in the icon!").toStdString(),
+                       mkWarning, mbOK);
+        return false;
+    }
+    int position = target + 1;
+    if (!copy) {
+        if (source <= target) position = target;
+        document_->Delete(source);
+    }
+    document_->InsertAt(image.Size(), image.BitCount, position);
+    document_->CurrentImage().Assign(image);
+    ImagesReordered();
+    return true;
+}
+
+void TfrmDesk::ImagesReordered() {
+    SetSaved(false);
+    // The history belongs to the image that was current.
+    undo_.Clear();
+    if (TfrmMain* main = frmMain()) main->UpdateUndoActions();
+    zoom_ = std::clamp(document_->CurrentImage().Zoom, 1, kZoomItems);
+    UpdateImageList(true);
+    ImageChanged();
+    ShowImageInPanes();
+    emit currentImageChanged(this);
+    LayoutCanvas();
+}
+
+bool TfrmDesk::InsertDroppedImage(const TmyImagePal& image) {
+    if (!document_) return false;
+    const int index = document_->InsertSorted(image.Size(), image.BitCount);
+    if (index < 0) {
+        ShowMessageBox(Msg("msgNotUnique", "There is already an image with this format in the icon!").toStdString(),
+                       mkWarning, mbOK);
+        return false;
+    }
+    document_->CurrentImage().Assign(image);
+    SetSaved(false);
+    return true;
+}
+
 // ---------------------------------------------------------------- events
 
 bool TfrmDesk::eventFilter(QObject* watched, QEvent* event) {
@@ -534,8 +627,9 @@ bool TfrmDesk::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonRelease: MakeActive(); break;
         default: break;
         }
-    } else if (watched == thumbs_->viewport() && event->type() == QEvent::MouseButtonRelease) {
-        MakeActive();
+    } else if (watched == thumbs_->viewport()) {
+        if (event->type() == QEvent::MouseButtonRelease) MakeActive();
+        if (SideBarDragEvent(event)) return true;
     }
     return TDeskWindow::eventFilter(watched, event);
 }
@@ -550,6 +644,7 @@ TCanvasImage::TCanvasImage(TfrmDesk* desk, QWidget* parent) : QWidget(parent), d
 void TCanvasImage::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     if (!bitmap_.isNull()) p.drawImage(event->rect(), bitmap_, event->rect());
+    if (TCanvasInput* in = CanvasInput()) in->PaintOverlay(*desk_, p);
 }
 
 void TCanvasImage::mousePressEvent(QMouseEvent* event) {
@@ -563,6 +658,11 @@ void TCanvasImage::mouseMoveEvent(QMouseEvent* event) {
 
 void TCanvasImage::mouseReleaseEvent(QMouseEvent* event) {
     if (TCanvasInput* in = CanvasInput()) in->MouseRelease(*desk_, *event);
+}
+
+void TCanvasImage::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (TCanvasInput* in = CanvasInput()) in->MouseLeave(*desk_);
 }
 
 TSelectionFrame::TSelectionFrame(QWidget* parent) : QWidget(parent) { setCursor(Qt::SizeAllCursor); }

@@ -24,7 +24,8 @@
 //   ShowToolStatus, ShowSelectionStatus      the read-outs of the status bar
 // and the signals currentImageChanged (the preview pane and the colour panel
 // follow the new image) and imageChanged (the colour panel adapts to its depth).
-// Mouse input on the canvas goes to the TCanvasInput the tools install.
+// Mouse input on the canvas goes to the TCanvasInput the tools install; the
+// window keeps the state of the stroke running on it (Stroke()).
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
@@ -43,6 +44,7 @@ class QFrame;
 class QListWidget;
 class QMenu;
 class QMouseEvent;
+class QPainter;
 class QScrollBar;
 
 namespace velto {
@@ -57,6 +59,21 @@ public:
     virtual void MousePress(TfrmDesk& desk, QMouseEvent& event) = 0;
     virtual void MouseMove(TfrmDesk& desk, QMouseEvent& event) = 0;
     virtual void MouseRelease(TfrmDesk& desk, QMouseEvent& event) = 0;
+    // The pointer left the canvas.
+    virtual void MouseLeave(TfrmDesk& /*desk*/) {}
+    // Draws what floats over the canvas bitmap (rubber band, brush outline)
+    // with painter on the canvas widget.
+    virtual void PaintOverlay(TfrmDesk& /*desk*/, QPainter& /*painter*/) {}
+};
+
+// The stroke on a document window's canvas, from the press to the release
+// (or Escape, or a move without buttons after a release elsewhere).
+struct TStrokeInput {
+    bool ButtonHeld = false;
+    int LastButton = 2;  // 0 left, 1 right, 2 none
+    bool StrokeCancelled = false;
+    bool ShiftHeld = false;
+    QPoint LastMousePos;  // virtual canvas coordinates (scroll positions added)
 };
 // One for all document windows; null (the default) ignores the mouse.
 void SetCanvasInput(TCanvasInput* input);
@@ -81,6 +98,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     TfrmDesk* desk_;
@@ -117,6 +135,7 @@ public:
     tmyUndo& UndoStore() { return undo_; }
     TmyImagePal* StrokeStartImage() const { return strokeStart_.get(); }
     void SetStrokeStartImage(std::unique_ptr<TmyImagePal> image) { strokeStart_ = std::move(image); }
+    TStrokeInput& Stroke() { return stroke_; }
 
     // ---- TDeskWindow
     int ImageCount() const override { return document_ ? document_->Count() : 0; }
@@ -153,6 +172,16 @@ public:
     // Side-bar tiles may be dragged to reorder the images (animated cursors).
     void SetDragItems(bool on) { dragItems_ = on; }
     bool DragItems() const { return dragItems_; }
+    // A side-bar tile dropped on another: image source goes right after
+    // target (-1: to the front), or (copy) a copy of it is added there. In an icon a copy of a
+    // format the icon has already is refused ("msgNotUnique"). False when
+    // nothing changed.
+    bool MoveImage(int source, int target, bool copy);
+    // After the images were reordered: lists, canvas and panes follow.
+    void ImagesReordered();
+    // A tile of another window's side bar dropped here: a copy of image at its
+    // sorted place ("msgNotUnique" when its format is taken).
+    bool InsertDroppedImage(const TmyImagePal& image);
 
     // ---- canvas layout and painting
     void LayoutCanvas();
@@ -215,6 +244,8 @@ private:
     void ShowImageInPanes();
     void RebuildSideBar();
     void ThumbsChange();
+    // A drag over the side bar, and its drop: true when the event was taken.
+    bool SideBarDragEvent(QEvent* event);
     void PlaceScrollBars();
     void UpdateScrollBars();
     void ScrollChanged(bool horizontal, int position);
@@ -226,6 +257,7 @@ private:
     std::unique_ptr<TmyIcon> document_;
     tmyUndo undo_;
     std::unique_ptr<TmyImagePal> strokeStart_;
+    TStrokeInput stroke_;
     int zoom_ = kDefaultZoom;
     bool gridVisible_ = false;
     bool dragItems_ = false;

@@ -7,6 +7,7 @@
 #include "Options.h"
 #include "PaneFrame.h"
 #include "ToolArt.h"
+#include "ToolController.h"
 #include "Translator.h"
 #include "VistaCompat.h"
 #include "core/MessageBox.h"
@@ -128,6 +129,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), actions_(this) {
     DisableDocumentActions();
     setAcceptDrops(true);
     lastEffect_ = nullptr;
+    // Mouse input on every canvas goes to the drawing tools.
+    tools_ = new TToolController(this);
+    SetCanvasInput(tools_);
+    connect(this, &TfrmMain::deskRequested, tools_, &TToolController::UpdateCanvasCursors);
     connectCommands();
 
     connect(panel1_, &TDocumentArea::filesDropped, this, [this](const QStringList& files) { OpenFiles(files); });
@@ -155,6 +160,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), actions_(this) {
 
 TfrmMain::~TfrmMain() {
     qApp->removeEventFilter(this);
+    if (CanvasInput() == tools_) SetCanvasInput(nullptr);
     for (QCursor* c : cursors_) delete c;
     if (gMain == this) gMain = nullptr;
 }
@@ -274,6 +280,7 @@ void TfrmMain::connectCommands() {
     SetupOptionsActions();
     SetupWindowActions();
     SetupHelpActions();
+    SetupToolActions();
 }
 
 void TfrmMain::flipSetting(bool TOptions::*setting) {
@@ -616,6 +623,7 @@ void TfrmMain::FirstActivation(const QStringList& commandLine) {
     RestoreLayout();
     UpdateDockGlue();
     loadToolCursors();
+    tools_->UpdateCanvasCursors();
     QCoreApplication::processEvents();
     OpenFiles(commandLine);
     if (Options().ShowTips && commandLine.isEmpty()) {

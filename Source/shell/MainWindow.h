@@ -34,6 +34,7 @@ namespace velto {
 
 class TDeskWindow;
 class TDocumentArea;
+class TToolController;
 class TfrmDesk;
 class TmyImagePal;
 class TOptions;
@@ -55,6 +56,12 @@ public:
     // Pastes the selection's image into target with its top-left corner at
     // image pixel (x, y) (the canvas shows the floating selection this way).
     virtual void PasteInto(TmyImagePal& /*target*/, int /*x*/, int /*y*/) const {}
+    // The selection tool's drag ended: the block between the two corners
+    // (image pixels, both included) of the active window's image floats.
+    virtual void Lift(int /*x1*/, int /*y1*/, int /*x2*/, int /*y2*/) {}
+    // The pixels float over the active window's image with their top-left on
+    // image pixel (x, y); false when no floating selection takes them.
+    virtual bool Float(TmyImagePal&& /*pixels*/, int /*x*/, int /*y*/) { return false; }
 };
 
 // The target of a Windows shortcut file (".lnk"); empty when it cannot be
@@ -106,6 +113,8 @@ public:
     void UpdateWindowMenu();
     void SetSelection(TSelectionAccess* selection);
     TSelectionAccess& Selection() const { return *selection_; }
+    // The drawing tools: their state, the canvas input and the tool palette's link.
+    TToolController& Tools() const { return *tools_; }
 
     // ---- enabling ----
     void DisableDocumentActions();
@@ -268,6 +277,7 @@ private:
     void SetupHelpActions();
     void UpdateHelpActions();
     // The keys of the drawing tools (on no menu) and their cursors.
+    void SetupToolActions();
     void loadToolCursors();
     // A handler that takes no action argument.
     void on(const char* name, std::function<void()> f);
@@ -289,6 +299,7 @@ private:
     TVistaAltFix* altFix_ = nullptr;
     std::unique_ptr<TSelectionAccess> defaultSelection_;
     TSelectionAccess* selection_ = nullptr;
+    TToolController* tools_ = nullptr;
     std::function<TDeskWindow*()> deskFactory_;
     std::function<bool(const QString&)> opener_;
     FileDialogRunner dialogRunner_;

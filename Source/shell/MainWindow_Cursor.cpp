@@ -3,13 +3,29 @@
 // snapshot.
 #include "MainWindow.h"
 
+#include "Desk.h"
 #include "DocumentArea.h"
 
 #include <QAction>
+#include <QGuiApplication>
+
 
 namespace velto {
 
-void TfrmMain::SetupCursorActions() {}
+void TfrmMain::SetupCursorActions() {
+    // Move the current image one place up or down: the side bar's move of
+    // image i onto image i - 2 or i + 1 (with Ctrl a copy is added there).
+    auto move = [this](int step) {
+        auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
+        if (!desk || !desk->HasImages()) return;
+        const int i = desk->ItemIndex();
+        const int target = step < 0 ? i - 2 : i + 1;
+        if (step < 0 ? i <= 0 : i >= desk->ImageCount() - 1) return;
+        desk->MoveImage(i, target, QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
+    };
+    on("actFrameUp", [move] { move(-1); });
+    on("actFrameDown", [move] { move(1); });
+}
 
 void TfrmMain::UpdateCursorActions() {
     TDeskWindow* d = ActiveDesk();

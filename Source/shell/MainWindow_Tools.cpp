@@ -1,13 +1,36 @@
-// The keys of the drawing tools (on no menu): locked while a stroke is drawn;
-// and the tools' cursors.
+// The keys of the drawing tools (on no menu): each presses its tool's button;
+// locked while a stroke is drawn. The tools' cursors, and the hotspot command.
 #include "MainWindow.h"
 
 #include "DocumentArea.h"
 #include "ToolArt.h"
+#include "ToolController.h"
 
 #include <QAction>
 
 namespace velto {
+
+namespace {
+
+struct ToolKey {
+    const char* action;
+    TToolId tool;
+};
+constexpr ToolKey kToolKeys[] = {
+    {"actselect", TToolId::Selection}, {"actcrop", TToolId::Crop},      {"acttext", TToolId::Text},
+    {"acterase", TToolId::Eraser},     {"actfill", TToolId::Fill},      {"actspray", TToolId::Spray},
+    {"actbrush", TToolId::Brush},      {"actpen", TToolId::Pencil},     {"actline", TToolId::Line},
+    {"actrect", TToolId::Rectangle},   {"actround", TToolId::RoundRect}, {"actell", TToolId::Ellipse},
+    {"actopac", TToolId::Opacity},     {"actgrad", TToolId::Gradient},  {"actpick", TToolId::Picker},
+    {"actzoom", TToolId::Zoom},        {"actbright", TToolId::Brighten}, {"actblur", TToolId::Blur},
+};
+
+}  // namespace
+
+void TfrmMain::SetupToolActions() {
+    for (const ToolKey& k : kToolKeys) on(k.action, [this, tool = k.tool] { tools_->PressToolButton(tool); });
+    on("actHotspot", [this] { tools_->HotspotCommand(); });
+}
 
 void TfrmMain::LockToolActions() {
     for (QAction* a : actions_.group(ActionGroup::Tools)) a->setEnabled(false);
