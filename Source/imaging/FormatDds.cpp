@@ -248,10 +248,20 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
         DepthLoaded = faces;
         count *= faces;
     }
+    const bool pitchMode = (h.flags & DDSD_PITCH) && !(h.flags & DDSD_LINEARSIZE) && !info.IsBlockCompressed;
+    {
+        // The top level's pixels must be in the file: a header is not allowed to
+        // size images far beyond the data it comes with.
+        std::int32_t w = width, hh = height;
+        RecordSize(format, w, hh);
+        std::uint64_t bytes = std::uint64_t(info.GetPixelsSize(format, w, hh));
+        const std::uint64_t rowSize = std::uint64_t(w) * std::uint64_t(info.BytesPerPixel);
+        if (pitchMode) bytes = std::uint64_t(hh) * std::max<std::uint64_t>(h.pitchOrLinearSize, rowSize);
+        if (bytes > std::uint64_t(std::max<std::int64_t>(0, inputEnd - IO.Tell(handle)))) return false;
+    }
     ChargeDecodeBudget(std::uint64_t(count) * sizeof(TImageData));
     images.assign(static_cast<std::size_t>(count), TImageData{});
 
-    const bool pitchMode = (h.flags & DDSD_PITCH) && !(h.flags & DDSD_LINEARSIZE) && !info.IsBlockCompressed;
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t j = cube ? i % perFace : i;
         const std::int32_t level = volume ? VolumeLevel(j, depth, levels) : static_cast<std::int32_t>(j);

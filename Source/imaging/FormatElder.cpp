@@ -86,7 +86,8 @@ void TakeRaw(ByteReader& r, TImageData& image, std::uint64_t n) {
     std::span<const std::uint8_t> bytes;
     n = std::min<std::uint64_t>(n, r.remaining());
     r.view(n, bytes);
-    std::memcpy(image.Bits, bytes.data(), static_cast<std::size_t>(std::min<std::uint64_t>(n, std::uint64_t(image.Size))));
+    if (!bytes.empty())
+        std::memcpy(image.Bits, bytes.data(), static_cast<std::size_t>(std::min<std::uint64_t>(n, std::uint64_t(image.Size))));
 }
 
 void TakeRle(ByteReader& r, TImageData& image, std::uint64_t n) {

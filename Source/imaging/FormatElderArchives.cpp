@@ -45,7 +45,7 @@ bool ReadRleRows(const ByteReader& record, ByteReader tables, std::uint16_t widt
                 std::span<const std::uint8_t> raw;
                 const std::uint64_t n = std::min<std::uint64_t>(width, row.remaining());
                 row.view(n, raw);
-                std::memcpy(out, raw.data(), raw.size());
+                if (!raw.empty()) std::memcpy(out, raw.data(), raw.size());
                 continue;
             }
             std::uint16_t length = 0;
@@ -139,7 +139,7 @@ bool TTextureFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& ima
             for (std::uint16_t y = 0; y < height; ++y) {
                 std::span<const std::uint8_t> row;
                 if (!body.view(std::min<std::uint64_t>(width, body.remaining()), row)) break;
-                std::memcpy(image.Bits + std::size_t(y) * width, row.data(), row.size());
+                if (!row.empty()) std::memcpy(image.Bits + std::size_t(y) * width, row.data(), row.size());
                 if (!body.skip(std::min<std::uint64_t>(kRawRowStride - width, body.remaining()))) break;
             }
         } else if (compression == 0x108) {
@@ -289,7 +289,7 @@ bool TBSIFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
                 TImageData& image = images[AddPaletteImage(images, width, height)];
                 if (st.hasPalette) {
                     std::uint8_t raw[768] = {};
-                    std::memcpy(raw, st.palette.data(), st.palette.size());
+                    if (!st.palette.empty()) std::memcpy(raw, st.palette.data(), st.palette.size());
                     for (std::size_t i = 0; i < 256; ++i)
                         image.Palette[i] = Color32(i == 0 ? 0 : 255, raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]);
                 }

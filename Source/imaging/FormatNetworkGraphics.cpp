@@ -55,15 +55,21 @@ struct JngHeader {
     std::uint8_t AlphaSampleDepth = 0, AlphaCompression = 0, AlphaFilter = 0, AlphaInterlace = 0;
 };
 
+// The first bytes of a chunk's data, zero-extended to n.
+template <std::size_t N>
+void TakeFirst(const Bytes& d, std::uint8_t (&out)[N]) {
+    if (!d.empty()) std::memcpy(out, d.data(), std::min(d.size(), N));
+}
+
 // The header records as they stand in a chunk (a short chunk reads as zeros).
 PngHeader ParsePngHeader(const Bytes& d) {
     std::uint8_t b[13] = {};
-    std::memcpy(b, d.data(), std::min<std::size_t>(d.size(), 13));
+    TakeFirst(d, b);
     return {BE32(b), BE32(b + 4), b[8], b[9], b[10], b[11], b[12]};
 }
 JngHeader ParseJngHeader(const Bytes& d) {
     std::uint8_t b[16] = {};
-    std::memcpy(b, d.data(), std::min<std::size_t>(d.size(), 16));
+    TakeFirst(d, b);
     return {BE32(b), BE32(b + 4), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
 }
 
@@ -141,7 +147,7 @@ bool LoadChunks(TNGFileHandler& h, const TIOFunctions& io, TImagingHandle handle
         const char* id = reinterpret_cast<const char*>(head + 4);
         const Bytes data = ReadChunkData(io, handle, BE32(head), id, inputEnd);
         std::uint8_t mhdr[28] = {};
-        std::memcpy(mhdr, data.data(), std::min<std::size_t>(data.size(), 28));
+        TakeFirst(data, mhdr);
         for (int i = 0; i < 7; ++i) h.MngHeader[std::size_t(i)] = BE32(mhdr + 4 * i);
     }
     while (io.Read(handle, head, 8) == 8) {

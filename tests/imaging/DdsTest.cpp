@@ -204,13 +204,11 @@ TEST(Dds, PitchAndLinearSizes) {
     }
     ASSERT_TRUE(test::LoadBytes(Dds(), file, images));
     EXPECT_EQ(images[0].Bits[51], 51);
-    // A pitch larger than the input left: rows beyond the data stay zero.
+    // A pitch larger than the input left: the top level is not in the file.
     d.pitch = 100000;
     file = Header(d);
     file.insert(file.end(), 60, 7);
-    ASSERT_TRUE(test::LoadBytes(Dds(), file, images));
-    EXPECT_EQ(images[0].Bits[0], 7);
-    EXPECT_EQ(images[0].Bits[images[0].Size - 1], 0);
+    EXPECT_FALSE(test::LoadBytes(Dds(), file, images));
 
     // A linear size beyond the image never reads past it; a smaller one reads only that.
     Desc lin;
@@ -242,6 +240,25 @@ TEST(Dds, HostileCountsAreBounded) {
     Images images;
     ASSERT_TRUE(test::LoadBytes(Dds(), File(deep, 16 * 16 * 3), images));
     EXPECT_EQ(images.size(), 4u) << "no more slices than the data could hold";
+
+    // A header sizing its top level beyond the data that follows (a 1 x 16777217 image in 3 bytes).
+    Desc tall;
+    tall.pfFlags = 0x40;
+    tall.bits = 24;
+    tall.width = 1;
+    tall.height = 16777217;
+    EXPECT_FALSE(test::LoadBytes(Dds(), File(tall, 3), images));
+    // Later levels may be cut: they read as zeros.
+    Desc levels;
+    levels.pfFlags = 0x20000;
+    levels.bits = 8;
+    levels.r = 0xFF;
+    levels.width = levels.height = 4;
+    levels.mips = 3;
+    levels.flags |= 0x20000;
+    ASSERT_TRUE(test::LoadBytes(Dds(), File(levels, 17), images));
+    ASSERT_EQ(images.size(), 3u);
+    EXPECT_EQ(images[1].Bits[1], 0);
 
     Desc wide;
     wide.fourCC = Code("DXT5");

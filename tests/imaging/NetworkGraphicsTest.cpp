@@ -189,6 +189,13 @@ TEST(NetworkGraphics, MngFramesAndHeader) {
     shortHeader.raw(test::kMngSignature).chunk("MHDR", FileBuilder().be32(3).be32(2).bytes).chunk("MEND", {});
     ASSERT_TRUE(test::LoadBytes(Mng(), shortHeader.bytes, images));
     EXPECT_EQ(images[0].Width, 3);
+    // A first chunk of no bytes (and a header chunk of none): sizes of 0, nothing to load.
+    FileBuilder empty;
+    empty.raw(test::kMngSignature).chunk("MHDR", {}).chunk("MEND", {});
+    EXPECT_FALSE(test::LoadBytes(Mng(), empty.bytes, images));
+    FileBuilder emptyIhdr;
+    emptyIhdr.raw(test::kMngSignature).chunk("MHDR", Bytes(28, 0)).chunk("IHDR", {}).chunk("IEND", {}).chunk("MEND", {});
+    EXPECT_FALSE(test::LoadBytes(Mng(), emptyIhdr.bytes, images));
 
     // A global palette; a frame's PLTE of length 0 copies it.
     FileBuilder global;
