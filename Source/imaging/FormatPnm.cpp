@@ -199,10 +199,29 @@ std::size_t SampleSlot(std::int32_t c, std::int32_t depth) {
     return static_cast<std::size_t>(c);
 }
 
+// Grey and pixel maps: 16-bit samples for floats, for grey of more than a
+// byte a sample and for pixels of more than 4 bytes; 8-bit otherwise.
+void ConvertToSampleSize(TImageData& image, const TImageFormatInfo& info, TImageFormat narrow, TImageFormat wide) {
+    const std::int32_t channelSize = info.ChannelCount ? info.BytesPerPixel / info.ChannelCount : 0;
+    bool isWide;
+    if (info.IsFloat) isWide = true;
+    else if (info.IsGray) isWide = channelSize > 1;
+    else isWide = info.BytesPerPixel > 4;
+    ConvertImage(image, isWide ? wide : narrow);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // TPortableMapFileFormat
+
+bool TPortableMapFileFormat::WriteTextOrBinary(TImagingHandle handle, const TDynImageDataArray& images,
+                                               std::int32_t index) {
+    MapInfo = TPortableMapInfo{};
+    MapInfo.IdChar = IdChars[SaveBinary != 0 ? 1 : 0];
+    MapInfo.Binary = SaveBinary != 0;
+    return WriteMap(handle, images, index);
+}
 
 TPortableMapFileFormat::TPortableMapFileFormat() {
     CanLoad = true;
@@ -416,17 +435,11 @@ TPGMFileFormat::TPGMFileFormat() {
 }
 
 bool TPGMFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    MapInfo = TPortableMapInfo{};
-    MapInfo.IdChar = IdChars[SaveBinary != 0 ? 1 : 0];
-    MapInfo.Binary = SaveBinary != 0;
-    return WriteMap(handle, images, index);
+    return WriteTextOrBinary(handle, images, index);
 }
 
 void TPGMFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo& info) {
-    const std::int32_t channelSize = info.ChannelCount ? info.BytesPerPixel / info.ChannelCount : 0;
-    if (info.IsFloat) ConvertImage(image, ifGray16);
-    else if (info.IsGray) ConvertImage(image, channelSize > 1 ? ifGray16 : ifGray8);
-    else ConvertImage(image, info.BytesPerPixel > 4 ? ifGray16 : ifGray8);
+    ConvertToSampleSize(image, info, ifGray8, ifGray16);
 }
 
 TPPMFileFormat::TPPMFileFormat() {
@@ -440,17 +453,11 @@ TPPMFileFormat::TPPMFileFormat() {
 }
 
 bool TPPMFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    MapInfo = TPortableMapInfo{};
-    MapInfo.IdChar = IdChars[SaveBinary != 0 ? 1 : 0];
-    MapInfo.Binary = SaveBinary != 0;
-    return WriteMap(handle, images, index);
+    return WriteTextOrBinary(handle, images, index);
 }
 
 void TPPMFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo& info) {
-    const std::int32_t channelSize = info.ChannelCount ? info.BytesPerPixel / info.ChannelCount : 0;
-    if (info.IsFloat) ConvertImage(image, ifR16G16B16);
-    else if (info.IsGray) ConvertImage(image, channelSize > 1 ? ifR16G16B16 : ifR8G8B8);
-    else ConvertImage(image, info.BytesPerPixel > 4 ? ifR16G16B16 : ifR8G8B8);
+    ConvertToSampleSize(image, info, ifR8G8B8, ifR16G16B16);
 }
 
 TPAMFileFormat::TPAMFileFormat() {

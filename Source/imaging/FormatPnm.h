@@ -55,6 +55,8 @@ public:
 protected:
     // The common writer, after the descendant has set up MapInfo.
     bool WriteMap(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index);
+    // The grey and pixel maps: text or binary by SaveBinary.
+    bool WriteTextOrBinary(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index);
 };
 
 class TPBMFileFormat : public TPortableMapFileFormat {
