@@ -315,7 +315,17 @@ bool TPortableMapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray&
     } else {
         const std::uint8_t* src = in.bytes.data() + t.pos();
         const bool bits = m.TupleType == ttBlackAndWhite || m.TupleType == ttBlackAndWhiteAlpha;
-        for (std::size_t i = 0; i < pixels; ++i) {
+        const bool plain = !wide && !rescale && !bits;  // bytes as they are, red and blue exchanged
+        if (plain && m.Depth < 3) std::memcpy(image.Bits, src, static_cast<std::size_t>(rasterBytes));
+        for (std::size_t i = 0; plain && m.Depth >= 3 && i < pixels; ++i) {
+            const std::uint8_t* s = src + i * bpp;
+            std::uint8_t* px = image.Bits + i * bpp;
+            px[0] = s[2];
+            px[1] = s[1];
+            px[2] = s[0];
+            if (bpp == 4) px[3] = s[3];
+        }
+        for (std::size_t i = 0; !plain && i < pixels; ++i) {
             std::uint8_t* px = image.Bits + i * bpp;
             const std::uint8_t* s = src + i * static_cast<std::size_t>(m.Depth) * channelBytes;
             for (std::int32_t c = 0; c < m.Depth; ++c) {
@@ -400,13 +410,17 @@ bool TPortableMapFileFormat::WriteMap(TImagingHandle handle, const TDynImageData
             }
         }
     } else {
-        w.reserve(w.size() + pixels * bpp);
+        // Samples big-endian, red first.
+        std::vector<std::uint8_t>& out = w.buffer();
+        const std::size_t at = out.size();
+        out.resize(at + pixels * bpp);
+        std::uint8_t* dst = out.data() + at;
         for (std::size_t i = 0; i < pixels; ++i) {
             const std::uint8_t* px = image.Bits + i * bpp;
             for (std::int32_t c = 0; c < m.Depth; ++c) {
                 const std::uint32_t v = sample(px, c);
-                if (channelSize == 2) w.u16be(static_cast<std::uint16_t>(v));
-                else w.u8(static_cast<std::uint8_t>(v));
+                if (channelSize == 2) *dst++ = static_cast<std::uint8_t>(v >> 8);
+                *dst++ = static_cast<std::uint8_t>(v);
             }
         }
     }
