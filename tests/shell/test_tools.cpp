@@ -182,8 +182,9 @@ TEST_F(ToolsTest, EveryToolOnEveryDepthAtZoomOneAndTenWithBothButtonsUndoAndEsca
                             EXPECT_TRUE(now.Equals(original) && now.Size() == original.Size());
                             continue;
                         }
-                        if (tool == TToolId::Pencil || tool == TToolId::Brush || tool == TToolId::Line)
+                        if (tool == TToolId::Pencil || tool == TToolId::Brush || tool == TToolId::Line) {
                             EXPECT_FALSE(now.Equals(original)) << "the stroke painted";
+                        }
                         // Undo gives back the image as it was before the stroke.
                         const TmyImagePal* before = UndoOnce(d);
                         if (!now.Equals(original) || now.Size() != original.Size()) {
