@@ -1,7 +1,10 @@
 #include "Dialogs.h"
 
 #include "FormColors.h"
+#include "FormHotspot.h"
 #include "FormPreview.h"
+#include "FormText.h"
+#include "FormTools.h"
 #include "PaneServices.h"
 #include "QuestionDialogs.h"
 #include "core/SysUtils.h"
@@ -9,8 +12,10 @@
 #include "shell/Forms.h"
 #include "shell/MainWindow.h"
 #include "shell/PaneFrame.h"
+#include "shell/ToolController.h"
 
 #include <QLabel>
+#include <QPointer>
 
 namespace velto {
 
@@ -68,11 +73,67 @@ QWidget* MakePreview(PaneFrame* frame) {
     return preview;
 }
 
+// The windows the tools open, found among the program's windows when needed.
+void InstallToolWindows(TfrmMain* main) {
+    const QPointer<TfrmMain> m(main);
+    TToolWindows& w = main->Tools().Windows();
+    w.AskText = [m](TTagColor color) -> std::optional<TTextStamp> {
+        auto* form = m ? qobject_cast<TfrmText*>(m->Forms().Form(QStringLiteral("frmText"))) : nullptr;
+        if (!form) return std::nullopt;
+        form->exec();
+        const std::optional<int> size = form->Size();
+        if (!form->Accepted() || !size) return std::nullopt;
+        return RenderTextStamp(form->ChosenFont(), *size, form->Text(), color);
+    };
+    w.EditHotspot = [m](THotspotRequest& r) {
+        auto* form = m ? qobject_cast<TfrmHotspot*>(m->Forms().Form(QStringLiteral("frmHotspot"))) : nullptr;
+        if (!form) return false;
+        form->SetMaxX(r.MaxX);
+        form->SetMaxY(r.MaxY);
+        form->SetHotspotX(r.X);
+        form->SetHotspotY(r.Y);
+        if (form->exec() != QDialog::Accepted) return false;
+        r.X = form->X();
+        r.Y = form->Y();
+        return true;
+    };
+    w.AskPaletteChoice = [m] {
+        auto* form = m ? qobject_cast<TfrmChangePal*>(m->Forms().Form(QStringLiteral("frmChangePal"))) : nullptr;
+        if (!form) return TPaletteChoice::Change;
+        form->exec();
+        return form->Choice == 1 ? TPaletteChoice::Keep : TPaletteChoice::Change;
+    };
+}
+
+// The tool palette works the main window's tools; the colour panel reaches
+// it for the palette-cell edit and the depth rule of the opacity tool, the
+// keys "1".."7" for the brush size.
+QWidget* MakeTools(PaneFrame* frame) {
+    auto* main = qobject_cast<TfrmMain*>(frame->parentWidget());
+    if (!main) return nullptr;
+    auto* palette = new TfrmTools(main->Tools(), frame);
+    FitPaneTo(frame, palette->size());
+    const QPointer<TfrmTools> p(palette);
+    const QPointer<TfrmMain> m(main);
+    main->SetBrushSizeHandler([p](int size) { return p && p->ClickBrushSize(size); });
+    ToolPaletteLink().ReplacePaletteColor = [m](const TmyPixel& oldColor, const TmyPixel& newColor, int cell) {
+        return m && m->Tools().ReplacePaletteColor(oldColor, newColor, cell);
+    };
+    ToolPaletteLink().SetOpacityToolAvailable = [p](bool available) {
+        if (p) p->SetOpacityToolAvailable(available);
+    };
+    InstallToolWindows(main);
+    return palette;
+}
+
 }  // namespace
 
 void RegisterDialogs() {
     SetPaneContentFactory(QStringLiteral("frmColors"), MakeColors);
     SetPaneContentFactory(QStringLiteral("frmPreview"), MakePreview);
+    SetPaneContentFactory(QStringLiteral("frmTools"), MakeTools);
+    SetFormFactory(QStringLiteral("frmText"), [](QWidget* main) { return new TfrmText(main); });
+    SetFormFactory(QStringLiteral("frmHotspot"), [](QWidget* main) { return new TfrmHotspot(main); });
     SetFormFactory(QStringLiteral("frmChangePal"), [](QWidget* main) { return new TfrmChangePal(main); });
     SetFormFactory(QStringLiteral("frmImageBig"), [](QWidget* main) { return new TfrmImageBig(main); });
 }
