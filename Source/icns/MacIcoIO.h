@@ -23,6 +23,7 @@
 #include "model/Icon.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/FileIO.h"
 #include "platform/ReadLimits.h"
 
 namespace velto {
@@ -92,7 +93,10 @@ public:
     // Macintosh tables, and 1-bit images are added where the classic sizes
     // need them. All of it is done on a copy: only when the file was written
     // does doc become that copy; else doc is unchanged and the result false.
-    bool SaveDocument(TmyIcon& doc, const std::string& fileName);
+    // error tells a file that could not be written (IoError and the like)
+    // from a save declined or with nothing to write (None), which the user
+    // was told about when messages are shown.
+    bool SaveDocument(TmyIcon& doc, const std::string& fileName, FileError* error = nullptr);
     // The document a save writes, prepared from doc into out (doc unchanged).
     // False when nothing can be written or the user declined the question.
     bool PrepareDocument(const TmyIcon& doc, TmyIcon& out);

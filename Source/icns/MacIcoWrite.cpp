@@ -213,10 +213,16 @@ bool TmyMacIcoIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bo
     return PrepareDocument(doc, prepared) && WriteIcns(prepared, bytes) && SaveFileAtomic(fileName, bytes);
 }
 
-bool TmyMacIcoIO::SaveDocument(TmyIcon& doc, const std::string& fileName) {
+bool TmyMacIcoIO::SaveDocument(TmyIcon& doc, const std::string& fileName, FileError* error) {
+    if (error) *error = FileError::None;
     TmyIcon prepared;
+    if (!PrepareDocument(doc, prepared)) return false;
     std::vector<std::uint8_t> bytes;
-    if (!PrepareDocument(doc, prepared) || !WriteIcns(prepared, bytes) || !SaveFileAtomic(fileName, bytes)) return false;
+    if (!WriteIcns(prepared, bytes)) {
+        if (error) *error = FileError::IoError;
+        return false;
+    }
+    if (!SaveFileAtomic(fileName, bytes, error)) return false;
     doc = std::move(prepared);
     return true;
 }

@@ -161,7 +161,9 @@ TEST_F(IcnsWrite, FailedSavesChangeNothing) {
         const std::string path = Path(std::string(row.name) + ".icns");
         MessageLog log(row.answer);
         TmyMacIcoIO io(row.messages);
-        EXPECT_EQ(io.SaveDocument(doc, path), row.ok);
+        FileError error = FileError::IoError;
+        EXPECT_EQ(io.SaveDocument(doc, path, &error), row.ok);
+        EXPECT_EQ(error, FileError::None);
         EXPECT_EQ(log.Count(kDelImg), row.questions);
         EXPECT_EQ(log.Count(kNoImg), row.noImg);
         EXPECT_EQ(FileExists(path), row.ok);
@@ -183,7 +185,9 @@ TEST_F(IcnsWrite, UnwritableTargetFailsAndKeepsTheDocument) {
     TmyIcon doc;
     AddImage(doc, IndexedImage({32, 32}, 8));
     TmyMacIcoIO io(false);
-    EXPECT_FALSE(io.SaveDocument(doc, Path("file") + "/x.icns"));
+    FileError error = FileError::None;
+    EXPECT_FALSE(io.SaveDocument(doc, Path("file") + "/x.icns", &error));
+    EXPECT_NE(error, FileError::None);
     EXPECT_FALSE(io.SaveToFile(doc, Path("missing") + "/x.icns", false));
     EXPECT_EQ(doc.Count(), 1);
     EXPECT_EQ(Read(Path("file")), Bytes{1});
