@@ -8,6 +8,7 @@
 #include "Options.h"
 #include "PaneAccess.h"
 #include "core/MessageBox.h"
+#include "icns/MacIcoIO.h"
 #include "model/AniIO.h"
 #include "model/Detect.h"
 #include "model/IcoIO.h"
@@ -27,11 +28,15 @@ QString WithName(const char* key, const char* def, const QString& value) {
     return Msg(key, def).replace(QLatin1String("%s1"), value);
 }
 
-// Documents are written in place only under a name of their own kind; any
-// other (an Apple icon's, a picture's) goes through Save As.
+bool IsAppleIconPath(const QString& path) { return QFileInfo(path).suffix().toLower() == QLatin1String("icns"); }
+
+// Documents are written in place only under a name of a kind we write (an
+// Apple icon's through its own writer); any other (a picture's) goes through
+// Save As.
 bool IsDocumentPath(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
-    return ext == QLatin1String("cur") || ext == QLatin1String("ico") || ext == QLatin1String("ani");
+    return ext == QLatin1String("cur") || ext == QLatin1String("ico") || ext == QLatin1String("ani") ||
+           IsAppleIconPath(path);
 }
 
 // The caption without its extension: the text from the last "." of the
@@ -151,7 +156,8 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     }
     if (!CreateDocumentWindow(path)) return false;
     auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
-    const bool animated = DetectFileType(path.toStdString()).type == ftAnimatedCursor;
+    const std::uint8_t type = DetectFileType(path.toStdString()).type;
+    const bool animated = type == ftAnimatedCursor;
     std::unique_ptr<TmyIcon> doc;
     std::unique_ptr<ImyIconIO> reader;
     if (animated) {
@@ -159,7 +165,8 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         reader = TmyANIIO::Create(true);
     } else {
         doc = std::make_unique<TmyIcon>();
-        reader = TmyIcoIO::Create(true);
+        if (type == ftIcns) reader = TmyMacIcoIO::Create(true);
+        else reader = TmyIcoIO::Create(true);
     }
     BusyCursorOn();
     const bool loaded = desk && reader->LoadFromFile(*doc, path.toStdString()) && doc->Count() > 0;
@@ -185,15 +192,30 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     return true;
 }
 
-bool TfrmMain::OpenMacIconFile(const QString&) {
-    // The Apple icon reader has not come yet.
-    Warn(Msg("msgNotAvailable", "This kind of file cannot be opened yet!"));
-    return false;
-}
+// The same steps as for cursors; the reader follows the file's content.
+bool TfrmMain::OpenMacIconFile(const QString& path) { return OpenCursorFile(path); }
 
 // ---------------------------------------------------------------- saving
 
 bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
+    if (!desk->IsAnimated() && IsAppleIconPath(path)) {
+        // The Apple icon writer may drop, refit and add images: the window
+        // takes the document as written, and only once the file is written.
+        TmyMacIcoIO writer(true);
+        writer.Dithering = Options().Dithering ? TDither::On : TDither::Off;
+        FileError error = FileError::None;
+        BusyCursorOn();
+        const bool ok = writer.SaveDocument(*desk->Document(), path.toStdString(), &error);
+        BusyCursorOff();
+        if (ok) {
+            desk->UpdateImageList(true);
+            desk->SetCurrentImage(desk->Document()->ItemIndex());
+        } else if (error != FileError::None) {
+            // A declined question or a document with nothing to write was said already.
+            Warn(WithName("msgSaveError", "The file %s1 could not be saved!", path), mkError);
+        }
+        return ok;
+    }
     std::unique_ptr<ImyIconIO> writer;
     if (desk->IsAnimated()) writer = TmyANIIO::Create(true);
     else writer = TmyIcoIO::Create(true);
