@@ -234,3 +234,30 @@ INSTANTIATE_TEST_SUITE_P(Formats, PsdRoundTrip,
 
 }  // namespace
 }  // namespace velto
+
+namespace velto {
+namespace {
+
+using namespace test;
+
+// What each saver writes is found by content, whatever the name, and a name
+// of another format does not win over the content.
+TEST(ClassicDetection, ContentDecides) {
+    Image image(3, 2, ifR8G8B8);
+    FillPattern(image.data);
+    for (const char* ext : {"bmp", "gif", "tga", "pgm", "ppm", "pam", "pfm", "psd"}) {
+        SCOPED_TRACE(ext);
+        TMemoryStream stream;
+        ASSERT_TRUE(SaveImageToStream(ext, stream, image.data));
+        stream.SetPosition(0);
+        EXPECT_EQ(DetectStreamFormat(stream), ext);
+        EXPECT_EQ(stream.Position(), 0);
+    }
+    TMemoryStream pcx(Pcx(8, 3, 1, 1, 1, 0, {1, 2, 3}));
+    EXPECT_EQ(DetectStreamFormat(pcx), "pcx");
+    TMemoryStream pbm(Bytes{'P', '4', '\n', '1', ' ', '1', '\n', 0x80});
+    EXPECT_EQ(DetectStreamFormat(pbm), "pbm");
+}
+
+}  // namespace
+}  // namespace velto
