@@ -67,7 +67,7 @@ std::unique_ptr<TmyImagePal> Read1Bit(const ReadElement& e) {
     const std::uint64_t n = PixelCount(e.Info);
     if (e.Data.size() < n / 8) return nullptr;
     auto image = NewImage(e.Info);
-    image->Palette->SetWhiteBlack();
+    image->Palette = MacPalette(1);
     const auto pixels = image->Pixels();
     for (std::uint64_t i = 0; i < n; ++i) pixels[i] = (*image->Palette)[(e.Data[i / 8] >> (7 - i % 8)) & 1];
     return image;
@@ -78,7 +78,7 @@ std::unique_ptr<TmyImagePal> Read4Bit(const ReadElement& e) {
     const std::uint64_t n = PixelCount(e.Info);
     if (e.Data.size() < (n + 1) / 2) return nullptr;
     auto image = NewImage(e.Info);
-    image->Palette->SetMac16();
+    image->Palette = MacPalette(4);
     const auto pixels = image->Pixels();
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint8_t b = e.Data[i / 2];
@@ -91,7 +91,7 @@ std::unique_ptr<TmyImagePal> Read8Bit(const ReadElement& e) {
     const std::uint64_t n = PixelCount(e.Info);
     if (e.Data.size() < n) return nullptr;
     auto image = NewImage(e.Info);
-    image->Palette->SetMac256();
+    image->Palette = MacPalette(8);
     const auto pixels = image->Pixels();
     for (std::uint64_t i = 0; i < n; ++i) pixels[i] = (*image->Palette)[e.Data[i]];
     return image;
@@ -173,6 +173,14 @@ void ReadMask(const ReadElement& mask, TmyImagePal& image) {
 }
 
 }  // namespace
+
+TmyPalette MacPalette(int bitCount) {
+    TmyPalette palette(PaletteCountForBits(bitCount));
+    if (bitCount == 1) palette.SetWhiteBlack();
+    else if (bitCount == 4) palette.SetMac16();
+    else palette.SetMac256();
+    return palette;
+}
 
 TmyMacIcoIO::TmyMacIcoIO(bool showMessages) : ShowMessagesFlag(showMessages) {}
 

@@ -114,6 +114,10 @@ private:
     bool ShowMessagesFlag = false;
 };
 
+// The Macintosh table the file's indices of that depth (1, 4 or 8) refer to:
+// white and black, the 16 colours, or the 256 colours.
+TmyPalette MacPalette(int bitCount);
+
 // --- Pictures of the "ic08" element (TmyMacIcoIO's own helpers) ---
 
 // The picture held by "ic08" data (JPEG 2000 or PNG), copied into image from

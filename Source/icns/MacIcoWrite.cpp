@@ -17,15 +17,6 @@ namespace {
 // The classic sizes, in the order their 1-bit images and masks are completed.
 constexpr ImageSize kGroups[] = {{16, 12}, {16, 16}, {32, 32}, {48, 48}};
 
-// The Macintosh table an indexed image of that depth is written with.
-TmyPalette MacPalette(int bitCount) {
-    TmyPalette palette(PaletteCountForBits(bitCount));
-    if (bitCount == 1) palette.SetWhiteBlack();
-    else if (bitCount == 4) palette.SetMac16();
-    else palette.SetMac256();
-    return palette;
-}
-
 // The image of that size and depth, or null.
 TmyImagePal* FindImage(TmyIcon& doc, ImageSize size, int bitCount) {
     for (int i = 0; i < doc.Count(); ++i) {

@@ -25,14 +25,6 @@ const std::string kNoImage = "Invalid image inside the icon.";
 const std::string kEntryLimit = "Too many entries in the icon.";
 const std::string kUnknown = "The following unknown images were found inside the icon: ";
 
-TmyPalette Table(int bits) {
-    TmyPalette p(PaletteCountForBits(bits));
-    if (bits == 1) p.SetWhiteBlack();
-    else if (bits == 4) p.SetMac16();
-    else p.SetMac256();
-    return p;
-}
-
 // A plane of n values v packed as runs.
 Bytes Runs(std::size_t n, std::uint8_t v) {
     Bytes plane(n, v);
@@ -120,11 +112,11 @@ TEST(IcnsRead, DecodersGiveThePixelsOfTheirKind) {
         {"SICN-opaque", {{"SICN", Bytes(bits1.begin(), bits1.begin() + 32)}}, 16, 16, 1,
          {{0, {0, 0, 0, 255}}, {255, {255, 255, 255, 255}}}},
         {"ics4-without-mask-is-opaque", {{"ics4", nibbles}}, 16, 16, 4,
-         {{0, Table(4)[1]}, {1, Table(4)[15]}, {2, Table(4)[0]}}},
+         {{0, MacPalette(4)[1]}, {1, MacPalette(4)[15]}, {2, MacPalette(4)[0]}}},
         {"ics4-takes-the-ics#-mask", {{"ics4", nibbles}, {"ics#", bits1}}, 16, 16, 4,
-         {{0, Table(4)[1]}, {1, Table(4)[15]}, {2, {0, 0, 0, 0}}}, 2},
+         {{0, MacPalette(4)[1]}, {1, MacPalette(4)[15]}, {2, {0, 0, 0, 0}}}, 2},
         {"icm8-is-16-wide-12-high", {{"icm8", indices}}, 16, 12, 8,
-         {{0, Table(8)[0]}, {17, Table(8)[17]}, {191, Table(8)[191]}}},
+         {{0, MacPalette(8)[0]}, {17, MacPalette(8)[17]}, {191, MacPalette(8)[191]}}},
         {"il32-with-l8mk", {{"l8mk", mask8}, {"il32", il32}}, 32, 32, 32,
          {{0, {0, 0, 0, 0}}, {1, {10, 20, 30, 77}}, {1023, {10, 20, 30, 255}}}},
         {"il32-without-mask", {{"il32", il32}}, 32, 32, 32, {{0, {10, 20, 30, 255}}}},
@@ -142,7 +134,7 @@ TEST(IcnsRead, DecodersGiveThePixelsOfTheirKind) {
         EXPECT_EQ(image.BitCount, row.bits);
         if (row.bits <= 8) {
             ASSERT_TRUE(image.Palette);
-            EXPECT_TRUE(image.Palette->Equals(Table(row.bits)));
+            EXPECT_TRUE(image.Palette->Equals(MacPalette(row.bits)));
         }
         for (const auto& [n, pixel] : row.pixels) {
             SCOPED_TRACE(n);
@@ -188,6 +180,10 @@ struct HostileRow {
 std::vector<HostileRow> HostileRows() {
     const Bytes ics8(256, 5);
     const Bytes png = PngOf(16, 16);
+    // A real picture one pixel wider than the element: it would decode.
+    TSingleImage wide(257, 2, ifA8R8G8B8);
+    TMemoryStream wideJp2;
+    wide.SaveToStream("jp2", wideJp2);
     std::vector<Element> many(31, Element{"ics8", ics8});
     std::vector<HostileRow> rows = {
         {"not-icns", Concat({Bytes{'i', 'c', 'n', 'X'}, IcnsFile({{"ics8", ics8}})}), false, 0},
@@ -220,6 +216,7 @@ std::vector<HostileRow> HostileRows() {
         // Pictures checked by their header before decoding.
         {"ic08-jp2-512", IcnsFile({{"ic08", J2kHeader(512, 512, 4)}}), false, 0, 1},
         {"ic08-jp2-257-wide", IcnsFile({{"ic08", J2kHeader(257, 1, 4)}}), false, 0, 1},
+        {"ic08-jp2-257-wide-decodable", IcnsFile({{"ic08", wideJp2.Data()}}), false, 0, 1},
         {"ic08-jp2-subsampled", IcnsFile({{"ic08", J2kHeader(256, 256, 3, 2, 2)}}), false, 0, 1},
         {"ic08-jp2-tiny-tiles", IcnsFile({{"ic08", J2kHeader(256, 256, 4, 1, 1, 1)}}), false, 0, 1},
         {"ic08-jp2-header-only", IcnsFile({{"ic08", J2kHeader(256, 256, 4)}}), false, 0, 1},

@@ -18,14 +18,6 @@ namespace {
 const std::string kNoImg = "The icon contains no images!";
 const std::string kDelImg = "The icon contains images that are not compatible";
 
-TmyPalette Table(int bits) {
-    TmyPalette p(PaletteCountForBits(bits));
-    if (bits == 1) p.SetWhiteBlack();
-    else if (bits == 4) p.SetMac16();
-    else p.SetMac256();
-    return p;
-}
-
 // Every transparent pixel as (0, 0, 0, 0): what a mask element can say.
 std::vector<TmyPixel> Visible(const TmyImage& image) {
     std::vector<TmyPixel> out(image.Pixels().begin(), image.Pixels().end());
@@ -36,7 +28,7 @@ std::vector<TmyPixel> Visible(const TmyImage& image) {
 
 // An indexed image over its Macintosh table, every fifth pixel transparent.
 TmyImagePal IndexedImage(ImageSize size, int bits) {
-    const TmyPalette table = Table(bits);
+    const TmyPalette table = MacPalette(bits);
     TmyImagePal image = MakeImage(size, bits, [&](int x, int y) {
         return (x + y) % 5 == 0 ? TmyPixel::Create() : table[(x * 3 + y) % table.Count()];
     });
@@ -299,7 +291,7 @@ TEST(IcnsWriteData, IndexedImagesAreRefittedToTheMacTables) {
         io.Dithering = dither;
         TmyIcon prepared;
         ASSERT_TRUE(io.PrepareDocument(doc, prepared));
-        const TmyPalette mac = Table(8);
+        const TmyPalette mac = MacPalette(8);
         const TmyImagePal& refit = prepared.Image(0);
         ASSERT_TRUE(refit.Palette && refit.Palette->Equals(mac));
         int differ = 0;

@@ -180,8 +180,7 @@ TEST_F(IcnsPeer, WrittenFilesReadAlikeEverywhere) {
     TmyIcon doc;
     for (const ImageSize size : {ImageSize{16, 12}, ImageSize{16, 16}, ImageSize{32, 32}, ImageSize{48, 48}}) {
         for (const int bits : {4, 8}) {
-            TmyPalette table(PaletteCountForBits(bits));
-            bits == 4 ? table.SetMac16() : table.SetMac256();
+            const TmyPalette table = MacPalette(bits);
             TmyImagePal image = MakeImage(size, bits, [&](int x, int y) {
                 return (x * y) % 7 == 3 ? TmyPixel::Create() : table[(x * 5 + y * 3) % table.Count()];
             });
