@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,7 +13,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "DialogHeader.h"
+#include "DialogParts.h"
 #include "shell/MainWindow.h"
 #include "shell/ToolArt.h"
 #include "shell/ToolController.h"
@@ -58,19 +57,8 @@ TfrmHotspot::TfrmHotspot(QWidget* parent) : QDialog(parent) {
     grid->addWidget(btnFind_, 0, 2, 2, 1);
     root->addLayout(grid);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(8, 0, 8, 0);
-    buttons->addStretch(1);
-    btnOK_ = new QPushButton(QStringLiteral("OK"), this);
-    btnOK_->setObjectName(QStringLiteral("btnOK"));
-    btnOK_->setDefault(true);
-    btnCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel_->setObjectName(QStringLiteral("btnCancel"));
-    buttons->addWidget(btnOK_);
-    buttons->addWidget(btnCancel_);
-    root->addLayout(buttons);
+    AddOkCancelRow(this, root, &btnOK_, &btnCancel_);
     connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnFind_, &QToolButton::clicked, this, &TfrmHotspot::FindClick);
 }
 

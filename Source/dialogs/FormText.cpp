@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "DialogHeader.h"
+#include "DialogParts.h"
 
 namespace velto {
 
@@ -132,20 +132,9 @@ TfrmText::TfrmText(QWidget* parent) : QDialog(parent) {
     pg->addWidget(image1_, 0, Qt::AlignCenter);
     body->addWidget(previewGroup);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(8, 0, 8, 0);
-    buttons->addStretch(1);
-    btnOK_ = new QPushButton(QStringLiteral("OK"), this);
-    btnOK_->setObjectName(QStringLiteral("btnOK"));
-    btnOK_->setDefault(true);
-    btnCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel_->setObjectName(QStringLiteral("btnCancel"));
-    buttons->addWidget(btnOK_);
-    buttons->addWidget(btnCancel_);
-    root->addLayout(buttons);
+    AddOkCancelRow(this, root, &btnOK_, &btnCancel_);
 
     connect(btnOK_, &QPushButton::clicked, this, &TfrmText::OKClick);
-    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     // Enter in the text or the size box is OK, as anywhere in the window.
     connect(edtText_, &QLineEdit::returnPressed, this, &TfrmText::OKClick);
     connect(cmbSize_->lineEdit(), &QLineEdit::returnPressed, this, &TfrmText::OKClick);

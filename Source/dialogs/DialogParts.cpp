@@ -1,6 +1,9 @@
-#include "DialogHeader.h"
+#include "DialogParts.h"
 
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QPalette>
 #include <QVBoxLayout>
 
@@ -28,6 +31,21 @@ QWidget* MakeDialogHeader(QWidget* parent, const QString& title, const QString& 
     lay->addWidget(heading);
     lay->addWidget(line);
     return band;
+}
+
+void AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPushButton** cancel) {
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(8, 0, 8, 0);
+    row->addStretch(1);
+    *ok = new QPushButton(QStringLiteral("OK"), dialog);
+    (*ok)->setObjectName(QStringLiteral("btnOK"));
+    (*ok)->setDefault(true);
+    *cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    (*cancel)->setObjectName(QStringLiteral("btnCancel"));
+    row->addWidget(*ok);
+    row->addWidget(*cancel);
+    layout->addLayout(row);
+    QObject::connect(*cancel, &QPushButton::clicked, dialog, &QDialog::reject);
 }
 
 }  // namespace velto
