@@ -43,6 +43,17 @@ Bytes File(const Desc& d, std::size_t dataBytes, std::uint8_t fill = 0x5A) {
 
 std::int32_t Option(std::int32_t id) { return GetOption(id); }
 
+// An 8-bit luminance texture of w x h.
+Desc Grey8(std::uint32_t w, std::uint32_t h) {
+    Desc d;
+    d.pfFlags = 0x20000;
+    d.bits = 8;
+    d.r = 0xFF;
+    d.width = w;
+    d.height = h;
+    return d;
+}
+
 TEST(Dds, PixelFormatTable) {
     struct Case {
         const char* name;
@@ -140,11 +151,7 @@ TEST(Dds, MipmapsCubesAndVolumes) {
     cube.caps2 = 0x200 | 0xFC00;
     Desc fiveFaces = cube;
     fiveFaces.caps2 = 0x200 | 0x400 | 0x800 | 0x1000 | 0x4000 | 0x8000;
-    Desc volume;
-    volume.pfFlags = 0x20000;
-    volume.bits = 8;
-    volume.r = 0xFF;
-    volume.width = volume.height = 64;
+    Desc volume = Grey8(64, 64);
     volume.depth = 4;
     volume.mips = 3;
     volume.flags |= 0x20000 | 0x800000;
@@ -211,11 +218,7 @@ TEST(Dds, PitchAndLinearSizes) {
     EXPECT_FALSE(test::LoadBytes(Dds(), file, images));
 
     // A linear size beyond the image never reads past it; a smaller one reads only that.
-    Desc lin;
-    lin.pfFlags = 0x20000;
-    lin.bits = 8;
-    lin.r = 0xFF;
-    lin.width = lin.height = 4;
+    Desc lin = Grey8(4, 4);
     lin.mips = 2;
     lin.flags |= 0x20000;
     lin.pitch = 1000;
@@ -229,11 +232,7 @@ TEST(Dds, PitchAndLinearSizes) {
 }
 
 TEST(Dds, HostileCountsAreBounded) {
-    Desc deep;
-    deep.pfFlags = 0x20000;
-    deep.bits = 8;
-    deep.r = 0xFF;
-    deep.width = deep.height = 16;
+    Desc deep = Grey8(16, 16);
     deep.depth = 0x7FFFFFFF;
     deep.flags |= 0x800000;
     deep.caps2 = 0x200000;
@@ -249,11 +248,7 @@ TEST(Dds, HostileCountsAreBounded) {
     tall.height = 16777217;
     EXPECT_FALSE(test::LoadBytes(Dds(), File(tall, 3), images));
     // Later levels may be cut: they read as zeros.
-    Desc levels;
-    levels.pfFlags = 0x20000;
-    levels.bits = 8;
-    levels.r = 0xFF;
-    levels.width = levels.height = 4;
+    Desc levels = Grey8(4, 4);
     levels.mips = 3;
     levels.flags |= 0x20000;
     ASSERT_TRUE(test::LoadBytes(Dds(), File(levels, 17), images));
