@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <random>
+#include <tuple>
+#include <utility>
 
 namespace velto {
 
@@ -219,14 +221,16 @@ TToolResult TToolController::Dispatch(TfrmDesk& desk, QPoint pos, int button, bo
     TmyImagePal* img = desk.CurrentImage();
     if (!img) return {};
     TStrokeColors colors = CurrentColors();
+    // A window a tool opens runs events of its own, which may dispatch again:
+    // each dispatch gives back the host as it found it.
+    const auto outer = std::pair{host_->desk, host_->colors};
     host_->desk = &desk;
     host_->colors = &colors;
     TToolContext ctx(*img, desk.StrokeStartImage(), desk.Zoom(), colors, *host_);
     ctx.Settings = SettingsFromOptions();
     ctx.Random = random_;
     const TToolResult r = ApplyToolAt(state_, ctx, {pos.x(), pos.y(), static_cast<TMouseButton>(button), shift, phase});
-    host_->desk = nullptr;
-    host_->colors = nullptr;
+    std::tie(host_->desk, host_->colors) = outer;
     if (!r.Replaced) Repaint(desk, r.Changed);
     // The band: the old one goes, the new one shows.
     const QRect band = BandRect(desk);
@@ -354,11 +358,13 @@ bool TToolController::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
     if ((t == QEvent::KeyPress || t == QEvent::KeyRelease) && strokeDesk_ && strokeDesk_->Stroke().ButtonHeld) {
         auto* key = static_cast<QKeyEvent*>(event);
-        // A key travels up the parents: act on it once, where it starts.
+        // A key travels up the parents: act on it once, where it starts, and
+        // only in the stroke's window (not in a window a tool opened).
         QWidget* focus = QApplication::focusWidget();
         auto* w = qobject_cast<QWidget*>(watched);
         const bool first = focus ? watched == focus : (w && w->isWindow());
-        if (key->isAutoRepeat() || !first) return QObject::eventFilter(watched, event);
+        if (key->isAutoRepeat() || !first || !w || w->window() != strokeDesk_->window())
+            return QObject::eventFilter(watched, event);
         TfrmDesk& desk = *strokeDesk_;
         TStrokeInput& s = desk.Stroke();
         if (t == QEvent::KeyPress && key->key() == Qt::Key_Escape) {

@@ -321,7 +321,15 @@ TEST_F(ToolWindowsTest, TheTextToolMakesAFloatingSelectionThroughTheWindow) {
         ASSERT_NE(t, nullptr);
         t->FontBox()->setCurrentText("DejaVu Sans");
         t->SizeBox()->setEditText("12");
-        t->TextEdit()->setText("A");
+        // Typing a capital letter presses Shift: the window's keys do not
+        // reach the stroke that opened it.
+        QApplication::setActiveWindow(t);
+        t->TextEdit()->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), t->TextEdit());
+        QTest::keyPress(t->TextEdit(), Qt::Key_Shift);
+        QTest::keyClicks(t->TextEdit(), "A");
+        QTest::keyRelease(t->TextEdit(), Qt::Key_Shift);
+        EXPECT_EQ(t->TextEdit()->text(), "A");
         t->OKButton()->click();
     });
     Click(d, 5, 6);
