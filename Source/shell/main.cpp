@@ -14,6 +14,7 @@
 #include "VistaCompat.h"
 #include "core/Language.h"
 #include "dialogs/Dialogs.h"
+#include "imagingqt/PictureRegistry.h"
 
 int main(int argc, char** argv) {
     using namespace velto;
@@ -30,7 +31,9 @@ int main(int argc, char** argv) {
     instance.AllowInstanceWithoutParam = true;
     if (!instance.CheckInstance(params)) return 0;
 
-    // Lang, Options, VistaFixes; the import service comes with its part.
+    // The picture formats first, then Lang, Options, VistaFixes; the import
+    // service comes with its part.
+    RegisterImagingGraphics();
     Lang();
     CreateOptions();
     VistaFixes();
