@@ -11,10 +11,12 @@
 //
 // Each reader adds a Dump<Kind>.cpp that registers a DumpKind: which files it
 // claims and how it writes them.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,15 +94,23 @@ private:
 // SHA-256 (FIPS 180-4), enough for fingerprints of pixel data.
 class Sha256 {
 public:
+    // Whole blocks are compressed straight from the input; only a partial
+    // block is copied.
     void update(const std::uint8_t* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            block_[fill_++] = p[i];
-            if (fill_ == 64) {
-                compress();
-                fill_ = 0;
-            }
-        }
         length_ += n;
+        if (fill_ != 0) {
+            const std::size_t take = std::min(n, block_.size() - fill_);
+            std::memcpy(block_.data() + fill_, p, take);
+            fill_ += take;
+            p += take;
+            n -= take;
+            if (fill_ < block_.size()) return;
+            compress(block_.data());
+            fill_ = 0;
+        }
+        for (; n >= 64; p += 64, n -= 64) compress(p);
+        std::memcpy(block_.data(), p, n);
+        fill_ = n;
     }
     std::string hex() {
         const std::uint64_t bits = length_ * 8;
@@ -121,7 +131,7 @@ public:
 
 private:
     static std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-    void compress() {
+    void compress(const std::uint8_t* block) {
         static constexpr std::uint32_t k[64] = {
             0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
             0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
@@ -133,8 +143,8 @@ private:
             0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
         std::uint32_t w[64];
         for (int i = 0; i < 16; ++i)
-            w[i] = static_cast<std::uint32_t>(block_[4 * i]) << 24 | static_cast<std::uint32_t>(block_[4 * i + 1]) << 16 |
-                   static_cast<std::uint32_t>(block_[4 * i + 2]) << 8 | block_[4 * i + 3];
+            w[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 | static_cast<std::uint32_t>(block[4 * i + 1]) << 16 |
+                   static_cast<std::uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
         for (int i = 16; i < 64; ++i) {
             const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
             const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
