@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "ModalForms.h"
 #include "PaneFrame.h"
 #include "Translator.h"
 
@@ -110,6 +111,8 @@ void TApplicationForms::CreateAll(QWidget* mainWindow, TDockMngr* dockMngr) {
             } else {
                 auto* dlg = new QDialog(mainWindow);
                 dlg->setWindowTitle(QString::fromUtf8(info.caption));
+                // Commands do not show it (ShowModalForm).
+                MarkStandInForm(dlg);
                 form = dlg;
             }
             form->hide();

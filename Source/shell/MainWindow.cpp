@@ -281,6 +281,7 @@ void TfrmMain::connectCommands() {
     SetupWindowActions();
     SetupHelpActions();
     SetupToolActions();
+    SetupEffectActions();
 }
 
 void TfrmMain::flipSetting(bool TOptions::*setting) {

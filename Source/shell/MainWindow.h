@@ -62,6 +62,14 @@ public:
     // The pixels float over the active window's image with their top-left on
     // image pixel (x, y); false when no floating selection takes them.
     virtual bool Float(TmyImagePal&& /*pixels*/, int /*x*/, int /*y*/) { return false; }
+    // The pixels as shown and dropped (32 bits); null when empty.
+    virtual TmyImagePal* Image() { return nullptr; }
+    // After Image() was changed: the stored pixels that resizes start from
+    // become these, and the window shows them.
+    virtual void ImageEdited() {}
+    // Moved by (dx, dy) image pixels in its window, as a drag of its frame
+    // would (the shift commands).
+    virtual void MoveBy(int /*dx*/, int /*dy*/) {}
 };
 
 // The target of a Windows shortcut file (".lnk"); empty when it cannot be
@@ -128,6 +136,19 @@ public:
     void UpdateActions();
     void SetLastEffect(QAction* action);
     QAction* LastEffect() const { return lastEffect_; }
+
+    // ---- image commands (MainWindow_Effects.cpp, MainWindow_Image.cpp)
+    // The effect of the action's Tag (0..50) on the floating selection or on
+    // the document's frames; it becomes the last effect. False when nothing
+    // changed (no document, the question declined, a refused size).
+    bool ApplyEffect(QAction* action);
+    // Refits an image below 24 bits as the "PaletteAction" setting says
+    // (asking when it is 2); the colour panel shows its palette.
+    void ApplyPaletteAction(TmyImagePal& image);
+    // The Data Type commands: the current image, or every frame of an
+    // animated cursor, to bitCount (fixedPalette: the Windows palette).
+    // False when nothing changed.
+    bool ChangeColorDepth(int bitCount, bool fixedPalette);
     static QStringList DocumentActionNames();
     static QStringList ToolActionNames();
     static QStringList ToolbarActionNames();
@@ -156,6 +177,9 @@ public:
     void SetFileDialogRunner(FileDialogRunner runner) { dialogRunner_ = std::move(runner); }
     // Opens each in order, stopping at the first that fails.
     bool OpenFiles(const QStringList& paths);
+    // New: a new window whose first image the New Image window makes; the
+    // window shows once it has one. False when none was made.
+    bool NewDocument();
 
     // ---- layout ----
     void UpdateOwnDockRect();
@@ -210,7 +234,6 @@ public:
     bool KeyPreview(QWidget* focus, const QString& text, int key);
     // The brush-size buttons of the tool palette, "1".."7" (plug-in).
     void SetBrushSizeHandler(std::function<bool(int)> f) { brushSize_ = std::move(f); }
-    void SetTipsHandler(std::function<void()> f) { tips_ = std::move(f); }
 
 signals:
     // The main window's first paint (the start-up benchmark waits for it).
@@ -278,6 +301,15 @@ private:
     void UpdateHelpActions();
     // The keys of the drawing tools (on no menu) and their cursors.
     void SetupToolActions();
+    // The one-click effects, Last Effect, the shifts, Undo and Redo.
+    void SetupEffectActions();
+    void Undo();
+    void Redo();
+    // After Undo or Redo replaced the current image.
+    void imageRestored();
+    // The shift commands: the floating selection moves one image pixel, or
+    // the image does (Tags 46..49).
+    void shiftCommand(QAction* action, int dx, int dy);
     void loadToolCursors();
     // A handler that takes no action argument.
     void on(const char* name, std::function<void()> f);
@@ -306,7 +338,6 @@ private:
     QList<TFileDialogSpec*> fileDialogs_;
     std::function<void()> filterTranslator_;
     std::function<bool(int)> brushSize_;
-    std::function<void()> tips_;
     QAction* lastEffect_ = nullptr;
     QString settingsFolder_;
     QStringList languageFolders_;

@@ -5,14 +5,98 @@
 
 #include "Desk.h"
 #include "DocumentArea.h"
+#include "MainWindowText.h"
+#include "ModalForms.h"
+#include "core/MessageBox.h"
 
 #include <QAction>
 #include <QGuiApplication>
 
-
 namespace velto {
 
+namespace {
+
+// A selection floating over the current image of desk drops into it before
+// another image becomes current.
+void CommitSelectionOf(TfrmMain& main, const TfrmDesk& desk) {
+    if (!main.Selection().Empty() && main.Selection().Owner() == desk.Tag) main.Selection().Commit();
+}
+
+}  // namespace
+
 void TfrmMain::SetupCursorActions() {
+    auto activeDesk = [this] {
+        auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
+        return desk && desk->HasImages() ? desk : nullptr;
+    };
+    // Next and Previous Image: the image list's own change (the selection
+    // dropped, undo cleared, the panes following).
+    auto step = [this, activeDesk](int by) {
+        TfrmDesk* desk = activeDesk();
+        if (!desk) return;
+        selection_->Commit();
+        const int i = desk->ItemIndex() + by;
+        if (i < 0 || i >= desk->ImageCount()) return;
+        desk->SetCurrentImage(i);
+        UpdateImageNavigation();
+    };
+    on("actnnext", [step] { step(1); });
+    on("actnPrev", [step] { step(-1); });
+    on("actFramesReverse", [this, activeDesk] {
+        TfrmDesk* desk = activeDesk();
+        if (!desk || desk->ImageCount() < 2) return;
+        CommitSelectionOf(*this, *desk);
+        desk->Document()->Reverse();
+        desk->ImagesReordered();
+        UpdateImageNavigation();
+    });
+    on("actnnewimage", [this] {
+        if (auto* form = FormAs<TNewImageForm>(QStringLiteral("frmNewImage"))) form->SetNewImageMode(true);
+        ShowModalForm(QStringLiteral("frmNewImage"));
+        UpdateImageNavigation();
+    });
+    on("actndelimage", [this, activeDesk] {
+        TfrmDesk* desk = activeDesk();
+        if (!desk) return;
+        if (desk->ImageCount() < 2) {
+            ShowMessageBox(Msg("msgDeleteLast", "Cannot delete last image!").toStdString(), mkWarning, mbOK);
+            return;
+        }
+        if (ShowMessageBox(Msg("msgDeleteImg", "Delete the current image? (This can not be undone!)").toStdString(),
+                           mkConfirm, mbYes | mbNo) != idYes)
+            return;
+        desk->Document()->Delete(desk->ItemIndex());
+        // The new current image with its zoom, the lists, the panes; undo cleared.
+        desk->ImagesReordered();
+        UpdateImageNavigation();
+    });
+    on("actDeleteMore", [this, activeDesk] {
+        TfrmDesk* desk = activeDesk();
+        if (!desk) return;
+        CommitSelectionOf(*this, *desk);
+        const int before = desk->ImageCount();
+        const bool saved = desk->Saved();
+        ShowModalForm(QStringLiteral("frmDelete"));
+        if (!desk->HasImages()) return;
+        desk->ImagesReordered();
+        // Nothing deleted, nothing to save.
+        if (desk->ImageCount() == before) desk->SetSaved(saved);
+        UpdateImageNavigation();
+    });
+    // Animated cursors: a copy of the current frame where the document puts a
+    // frame of its format, which becomes current.
+    on("actDuplicateImage", [this, activeDesk] {
+        TfrmDesk* desk = activeDesk();
+        if (!desk || !desk->IsAnimated()) return;
+        CommitSelectionOf(*this, *desk);
+        const TmyImagePal frame = *desk->CurrentImage();
+        if (desk->Document()->InsertSorted(frame.Size(), frame.BitCount) < 0) return;
+        desk->Document()->CurrentImage().Assign(frame);
+        desk->ImagesReordered();
+        UpdateImageNavigation();
+    });
+    on("actnProp", [] { ShowModalForm(QStringLiteral("frmProperties")); });
+
     // Move the current image one place up or down: the side bar's move of
     // image i onto image i - 2 or i + 1 (with Ctrl a copy is added there).
     auto move = [this](int step) {
@@ -33,6 +117,9 @@ void TfrmMain::UpdateCursorActions() {
     const int k = d ? d->ItemIndex() : 0;
     Action("actFramesReverse")->setEnabled(d && n > 1);
     Action("actndelimage")->setEnabled(d && n >= 2);
+    // The window's own delete command follows the menu's.
+    if (auto* desk = qobject_cast<TfrmDesk*>(d))
+        if (QAction* own = desk->LocalAction("actDelImage")) own->setEnabled(n >= 2);
     Action("actFrameUp")->setEnabled(d && k > 0);
     Action("actFrameDown")->setEnabled(d && k < n - 1);
     Action("actDeleteMore")->setEnabled(d && n > 1);

@@ -5,6 +5,7 @@
 #include "Desk.h"
 #include "DocumentArea.h"
 #include "MainWindowText.h"
+#include "ModalForms.h"
 #include "Options.h"
 #include "PaneAccess.h"
 #include "core/MessageBox.h"
@@ -51,6 +52,7 @@ QString WithoutExtension(const QString& caption) {
 
 void TfrmMain::SetupFileActions() {
     on("actnExit", [this] { close(); });
+    on("actnNew", [this] { NewDocument(); });
     on("actnOpen", [this] {
         TFileDialogSpec* dlg = FileDialog("dlgOpenIcon");
         QStringList files;
@@ -95,6 +97,28 @@ TFileDialogSpec* TfrmMain::FileDialog(const QString& name) const {
     for (TFileDialogSpec* d : fileDialogs_)
         if (d->objectName() == name) return d;
     return nullptr;
+}
+
+// ---------------------------------------------------------------- new
+
+bool TfrmMain::NewDocument() {
+    if (!CreateDocumentWindow(QStringLiteral("Untitled"))) return false;
+    const QPointer<TDeskWindow> desk = ActiveDesk();
+    auto* form = FormAs<TNewImageForm>(QStringLiteral("frmNewImage"));
+    if (form) form->SetNewImageMode(false);
+    ShowModalForm(QStringLiteral("frmNewImage"));
+    // The dialog's Cancel closes the empty window itself.
+    if (!desk || desk->IsClosing()) return false;
+    if (form && form->Added() && desk->ImageCount() > 0) {
+        if (QMdiSubWindow* f = desk->Frame()) f->show();
+        ActivateDesk(desk->Tag);
+        return true;
+    }
+    // No image came (no dialog yet, or it was left without one): the empty
+    // window goes, and gives its cascade step back.
+    DiscardDocumentWindow(desk);
+    StepCascadeBack();
+    return false;
 }
 
 // ---------------------------------------------------------------- opening

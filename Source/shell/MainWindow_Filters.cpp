@@ -3,6 +3,7 @@
 // switches, wired from the table.)
 #include "MainWindow.h"
 
+#include "ModalForms.h"
 #include "core/Language.h"
 #include "core/SysUtils.h"
 
@@ -10,7 +11,13 @@
 
 namespace velto {
 
-void TfrmMain::SetupFiltersActions() {}
+// The filters themselves are one-click effects (MainWindow_Effects.cpp). The
+// Custom Filter's OK makes it the last effect, which then applies the kernel
+// entered in it.
+void TfrmMain::SetupFiltersActions() {
+    on("actCustom", [] { ShowModalForm(QStringLiteral("frmFilter")); });
+    on("actAdvancedShadow", [] { ShowModalForm(QStringLiteral("frmShadow")); });
+}
 
 // Last Effect follows SetLastEffect; the filters are document commands.
 void TfrmMain::UpdateFiltersActions() {}

@@ -4,6 +4,7 @@
 
 #include "DocumentArea.h"
 #include "MainWindowText.h"
+#include "ModalForms.h"
 #include "Options.h"
 #include "Translator.h"
 
@@ -15,7 +16,10 @@
 
 namespace velto {
 
-void TfrmMain::SetupOptionsActions() {}
+void TfrmMain::SetupOptionsActions() {
+    on("actPreferences", [] { ShowModalForm(QStringLiteral("frmOptions")); });
+    on("actResEditor", [] { ShowModalForm(QStringLiteral("frmResourceEditor")); });
+}
 
 void TfrmMain::UpdateOptionsActions() {}
 

@@ -2,6 +2,7 @@
 // side bars and grid. (Auto Zoom is an option switch, wired from the table.)
 #include "MainWindow.h"
 
+#include "Desk.h"
 #include "DocumentArea.h"
 #include "MainActions.h"
 #include "Options.h"
@@ -48,6 +49,14 @@ void TfrmMain::SetupViewActions() {
         Action("actnGrid")->setChecked(Options().GridVisible);
         for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->SetGridVisible(Options().GridVisible);
     });
+    // Transparent Selection (menu and tool bar): the floating selection shows
+    // at once as it will drop.
+    for (const char* name : {"actTransSel", "actToolTrans"})
+        on(name, [this] {
+            flipSetting(&TOptions::TransparentSelection);
+            if (auto* desk = qobject_cast<TfrmDesk*>(Desk(selection_->Owner())); desk && !selection_->Empty())
+                desk->RedrawCanvas();
+        });
     on("actSideBar", [this] {
         Options().SidebarVisible = !Options().SidebarVisible;
         Action("actSideBar")->setChecked(Options().SidebarVisible);

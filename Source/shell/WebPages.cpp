@@ -1,0 +1,37 @@
+#include "WebPages.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+
+#ifndef VELTO_WEB_SERVER
+#define VELTO_WEB_SERVER "https://www.example.org"
+#endif
+
+namespace velto {
+
+QUrl WebPageUrl(const QString& path) {
+    QString server = QStringLiteral(VELTO_WEB_SERVER);
+    while (server.endsWith('/')) server.chop(1);
+    QString tail = path;
+    while (tail.startsWith('/')) tail.remove(0, 1);
+    return QUrl(server + '/' + tail);
+}
+
+QString FindLocalHelp(const QStringList& folders) {
+    for (const QString& folder : folders) {
+        const QFileInfo file(QDir(folder).filePath(QStringLiteral("help/index.html")));
+        if (file.isFile()) return file.absoluteFilePath();
+    }
+    return {};
+}
+
+QStringList HelpFolders() {
+    const QString app = QCoreApplication::applicationDirPath();
+    return {app, QDir(app).filePath(QStringLiteral("../share/velto"))};
+}
+
+bool ShellOpen(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+}  // namespace velto
