@@ -103,6 +103,13 @@ void InstallToolWindows(TfrmMain* main) {
         form->exec();
         return form->Choice == 1 ? TPaletteChoice::Keep : TPaletteChoice::Change;
     };
+    w.AskPictureFitting = [m]() -> std::uint8_t {
+        auto* form = m ? qobject_cast<TfrmImageBig*>(m->Forms().Form(QStringLiteral("frmImageBig"))) : nullptr;
+        if (!form) return 0;
+        form->IsImport = false;
+        form->exec();
+        return form->Choice;
+    };
 }
 
 // The tool palette works the main window's tools; the colour panel reaches

@@ -44,8 +44,10 @@ public:
     void SetModified() override {
         if (TfrmDesk* d = desk()) d->SetSaved(false);
     }
-    // The floating selection comes with the tools.
-    bool PasteSelection(TmyImagePal&) override { return false; }
+    bool PasteSelection(TmyImagePal& image) override {
+        TfrmDesk* d = desk();
+        return d && d->PasteSelectionInto(image);
+    }
 
 private:
     static TfrmDesk* desk() {

@@ -290,9 +290,18 @@ void TfrmDesk::createScrollBox() {
     bevel1_->setLineWidth(1);
     canvas_ = new TCanvasImage(this, scrollBox_);
     canvas_->setObjectName("Image1");
-    imgSel_ = new TSelectionFrame(scrollBox_);
+    imgSel_ = new TSelectionFrame(this, scrollBox_);
     imgSel_->setObjectName("ImgSel");
-    imgSel_->hide();
+    // Named as the handles are told apart when they are dragged.
+    const std::pair<const char*, Qt::CursorShape> handles[] = {
+        {"rpTopLeft", Qt::SizeFDiagCursor},     {"rpTop", Qt::SizeVerCursor},
+        {"rpTopRight", Qt::SizeBDiagCursor},    {"rpRight", Qt::SizeHorCursor},
+        {"rpBottomRight", Qt::SizeFDiagCursor}, {"rpBottom", Qt::SizeVerCursor},
+        {"rpBottomLeft", Qt::SizeBDiagCursor},  {"rpLeft", Qt::SizeHorCursor},
+    };
+    for (std::size_t i = 0; i < handles_.size(); ++i)
+        handles_[i] = new TSelectionHandle(this, handles[i].first, handles[i].second, scrollBox_);
+    HideSelectionFrame();
     horzSB_ = new QScrollBar(Qt::Horizontal, scrollBox_);
     horzSB_->setObjectName("HorizSB");
     vertSB_ = new QScrollBar(Qt::Vertical, scrollBox_);
@@ -338,8 +347,8 @@ void TfrmDesk::Activated() {
     TfrmMain* main = frmMain();
     if (!main) return;
     // The floating selection shows only in the window it belongs to.
-    const TSelectionAccess& sel = main->Selection();
-    imgSel_->setVisible(sel.Owner() == Tag && !sel.Empty() && imgSel_->width() > 0);
+    if (main->Selection().Owner() == Tag) ShowSelectionFrame();
+    else if (HideSelectionFrame()) RedrawCanvas();
     if (SidebarVisible()) thumbs_->setFocus();
 }
 
@@ -469,7 +478,11 @@ void TfrmDesk::cmbZoomChange() {
     const int fy = (imgSel_->y() - canvas_->y() + before.vpos) / before.zoom;
     zoom_ = cmbZoom_->currentIndex() + 1;
     if (TmyImagePal* img = CurrentImage()) img->Zoom = zoom_;
-    if (frame) imgSel_->move(canvas_->x() + fx * zoom_ - before.hpos, canvas_->y() + fy * zoom_ - before.vpos);
+    if (frame) {
+        imgSel_->move(canvas_->x() + fx * zoom_ - before.hpos, canvas_->y() + fy * zoom_ - before.vpos);
+        if (const TmyImagePal* sel = frmMain() ? frmMain()->Selection().Image() : nullptr)
+            SizeSelectionFrame(sel->Width(), sel->Height());
+    }
     LayoutCanvas();
     UpdateZoomActions();
     RedrawCanvas();
@@ -503,6 +516,7 @@ void TfrmDesk::SetGridVisible(bool visible) {
     if (!HasImages()) return;
     if (visible) DrawGrid();
     else ImageChanged();
+    RefreshSelection();
 }
 
 void TfrmDesk::SetToolbarVisible(bool visible) {
@@ -639,6 +653,7 @@ bool TfrmDesk::eventFilter(QObject* watched, QEvent* event) {
 TCanvasImage::TCanvasImage(TfrmDesk* desk, QWidget* parent) : QWidget(parent), desk_(desk) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    setAcceptDrops(true);
 }
 
 void TCanvasImage::paintEvent(QPaintEvent* event) {
@@ -663,17 +678,6 @@ void TCanvasImage::mouseReleaseEvent(QMouseEvent* event) {
 void TCanvasImage::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
     if (TCanvasInput* in = CanvasInput()) in->MouseLeave(*desk_);
-}
-
-TSelectionFrame::TSelectionFrame(QWidget* parent) : QWidget(parent) { setCursor(Qt::SizeAllCursor); }
-
-void TSelectionFrame::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const QRect r = rect().adjusted(0, 0, -1, -1);
-    p.setPen(QPen(Qt::white, 1));
-    p.drawRect(r);
-    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
-    p.drawRect(r);
 }
 
 }  // namespace velto

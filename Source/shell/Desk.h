@@ -30,6 +30,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
+#include <functional>
 #include <memory>
 
 #include "CanvasRender.h"
@@ -40,6 +42,10 @@
 
 class QAction;
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QMimeData;
 class QFrame;
 class QListWidget;
 class QMenu;
@@ -99,6 +105,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // Drops: a side-bar tile or a selection frame (TfrmDesk::CanvasDragEvent).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     TfrmDesk* desk_;
@@ -106,15 +116,53 @@ private:
 };
 
 // The frame of the floating selection over the canvas (ImgSel): drawn as a
-// white line with a black dashed line on top, so it shows on any colour.
+// white line with a black dashed line on top, so it shows on any colour. The
+// canvas shows the selection's pixels under it; the frame takes the mouse to
+// move the selection, and passes drops on to the canvas.
 class TSelectionFrame : public QWidget {
     Q_OBJECT
 public:
-    explicit TSelectionFrame(QWidget* parent);
+    TSelectionFrame(TfrmDesk* desk, QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    TfrmDesk* desk_;
 };
+
+// One of the eight round handles that resize the floating selection
+// (rpTopLeft, rpTop, rpTopRight, rpRight, rpBottomRight, rpBottom,
+// rpBottomLeft, rpLeft).
+class TSelectionHandle : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kSize = 9;
+    TSelectionHandle(TfrmDesk* desk, const char* name, Qt::CursorShape cursor, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    TfrmDesk* desk_;
+};
+
+// The in-program drag of a selection frame to another window: its data
+// names the source window's slot.
+inline constexpr char kSelectionMimeType[] = "application/x-velto-selection";
+// Runs the drag of a selection frame (data is handed over). The default runs
+// a real drag; tests put their own in.
+using SelectionDragRunner = std::function<void(TfrmDesk& source, QMimeData* data)>;
+void SetSelectionDragRunner(SelectionDragRunner runner);
 
 class TfrmDesk : public TDeskWindow {
     Q_OBJECT
@@ -208,6 +256,42 @@ public:
     void ShowToolStatus(int x0, int y0, int x, int y, int button, int tool);
     void ShowSelectionStatus();
 
+    // ---- the floating selection's frame and the drops on the canvas (Desk_Selection.cpp)
+    // Frame and handles shown when the floating selection is not empty.
+    void ShowSelectionFrame();
+    // Frame and handles hidden, the frame of no size; true when it showed.
+    // The caller redraws the canvas when the selection's pixels must go.
+    bool HideSelectionFrame();
+    // The handles around the frame.
+    void PlaceSelectionFrame();
+    // When the frame shows: handles, canvas and preview follow the selection.
+    void RefreshSelection();
+    void RefreshSelectionView();
+    // The floating selection resampled to width x height image pixels.
+    void ResizeSelection(int width, int height);
+    // The frame's top-left on image pixel (x, y), and the image pixel under it.
+    void PlaceSelectionFrameAt(int x, int y);
+    QPoint SelectionFramePixel() const;
+    // The frame covers width x height image pixels at the zoom.
+    void SizeSelectionFrame(int width, int height);
+    // The floating selection of this window pasted into copy at the frame's
+    // place; false (copy unchanged) when the frame does not show.
+    bool PasteSelectionInto(TmyImagePal& copy) const;
+    // The frame moved by (dx, dy) screen pixels as a drag would move it.
+    void NudgeSelection(int dx, int dy);
+    QWidget* SelectionHandle(int index) const { return handles_[static_cast<std::size_t>(index)]; }
+    bool MovingSelection() const { return movingSelection_; }
+    bool ResizingSelection() const { return resizingSelection_; }
+    // Mouse input of the frame and of the handles (screen positions).
+    void ImgSelMouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint screen);
+    void ImgSelMouseMove(QPoint screen);
+    void ImgSelMouseUp(Qt::MouseButton button);
+    void HandleMouseDown(QWidget* handle, QPoint screen);
+    void HandleMouseMove(QWidget* handle, QPoint screen);
+    void HandleMouseUp();
+    // A drag over the canvas or its drop (pos in canvas coordinates).
+    void CanvasDragEvent(QDropEvent* event, QPoint pos);
+
     // ---- parts (named as the translation and the tools know them)
     QWidget* ScrollBox() const { return scrollBox_; }
     TCanvasImage* CanvasImage() const { return canvas_; }
@@ -281,6 +365,17 @@ private:
     QScrollBar* vertSB_ = nullptr;
     QFrame* bevel1_ = nullptr;
     TSelectionFrame* imgSel_ = nullptr;
+    std::array<QWidget*, 8> handles_{};
+    // Frame drag and resize (screen pixels).
+    int selOriginX_ = 0;
+    int selOriginY_ = 0;
+    int selWidthAcc_ = 0;
+    int selHeightAcc_ = 0;
+    bool movingSelection_ = false;
+    bool resizingSelection_ = false;
+    QPoint lastCursorPos_;
+    void MoveSelectionFrame(QPoint screen, QPoint step, bool nudge);
+    void StartSelectionDrag();
 };
 
 }  // namespace velto

@@ -100,11 +100,15 @@ void TfrmDesk::LayoutCanvas() {
     const int left = std::max(0, (scrollBox_->width() - VisibleVertBarWidth() - canvas_->width()) / 2);
     const int top = std::max(0, (scrollBox_->height() - VisibleHorzBarHeight() - canvas_->height()) / 2);
     canvas_->move(left, top);
-    if (SelectionFrameVisible()) imgSel_->move(offX + left - geo.HorzOffset(), offY + top - geo.VertOffset());
+    if (SelectionFrameVisible()) {
+        imgSel_->move(offX + left - geo.HorzOffset(), offY + top - geo.VertOffset());
+        PlaceSelectionFrame();
+    }
     bevel1_->setGeometry(canvas_->geometry().adjusted(-1, -1, 1, 1));
     bevel1_->setVisible(!canvas_->Bitmap().isNull());
     canvas_->raise();
     imgSel_->raise();
+    for (QWidget* handle : handles_) handle->raise();
     horzSB_->raise();
     vertSB_->raise();
 }
@@ -128,16 +132,13 @@ void TfrmDesk::PaintRect(QRect rect) {
     QImage& bitmap = canvas_->Bitmap();
     if (!scrollReady_ || !img || bitmap.isNull()) return;
     const TCanvasGeometry geo = CanvasGeometry();
-    TfrmMain* main = frmMain();
-    if (SelectionFrameVisible() && main) {
+    if (SelectionFrameVisible()) {
         // The floating selection is shown pasted into a 32-bit copy.
         TmyImagePal copy(img->Size(), 32);
         copy.Assign(*img);
         copy.BitCount = 32;
         copy.Palette.reset();
-        const int x = (imgSel_->x() + geo.hpos - canvas_->x()) / geo.zoom;
-        const int y = (imgSel_->y() + geo.vpos - canvas_->y()) / geo.zoom;
-        main->Selection().PasteInto(copy, x, y);
+        PasteSelectionInto(copy);
         PaintCanvasRect(bitmap, copy, rect, geo, CheckerboardFromOptions());
     } else {
         PaintCanvasRect(bitmap, *img, rect, geo, CheckerboardFromOptions());
@@ -201,7 +202,10 @@ void TfrmDesk::ScrollChanged(bool horizontal, int position) {
     const int d = last - position;
     last = position;
     if (d == 0) return;
-    if (SelectionFrameVisible()) imgSel_->move(imgSel_->pos() + (horizontal ? QPoint(d, 0) : QPoint(0, d)));
+    if (SelectionFrameVisible()) {
+        imgSel_->move(imgSel_->pos() + (horizontal ? QPoint(d, 0) : QPoint(0, d)));
+        PlaceSelectionFrame();
+    }
     QImage& bitmap = canvas_->Bitmap();
     if (!scrollReady_ || bitmap.isNull()) return;
     // The visible part moves with the bar; only the uncovered strip is painted.

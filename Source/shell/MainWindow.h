@@ -42,23 +42,40 @@ class TInstanceHandler;
 class TVistaAltFix;
 class PaneFrame;
 
-// The floating selection as the main window sees it. The tool palette's
-// selection plugs in here; the default is a selection that is always empty.
+// The floating selection as the main window sees it: the program's one
+// block of pixels floating over a document window until it is dropped into
+// that window's current image. The tools' selection plugs in here; the
+// default is a selection that is always empty.
+//
+// Commands and dialogs that work on the selection rather than on the image
+// (effects, adjustments, resize) take Image() when the selection is not
+// empty and belongs to the active window (Owner() == the active slot),
+// change it, then call ImageEdited(); no undo snapshot is taken for it.
 class TSelectionAccess {
 public:
     virtual ~TSelectionAccess() = default;
     virtual bool Empty() const { return true; }
+    // Slot of the window it floats over; 0 none.
     virtual int Owner() const { return 0; }
     virtual void SetOwner(int) {}
+    // Composited over the image (true) or behind it.
     virtual bool InFront() const { return false; }
+    // Over or behind; the canvas shows it anew.
+    virtual void SetInFront(bool /*inFront*/) {}
     // Drops the selection into its window's image.
     virtual void Commit() {}
+    // Whether Commit may ask the palette question (it is put off while a
+    // mouse button is held).
+    virtual bool CommitMayAsk() const { return false; }
+    // No selection any more, nothing dropped; its frame hides.
+    virtual void Clear() {}
     // Pastes the selection's image into target with its top-left corner at
     // image pixel (x, y) (the canvas shows the floating selection this way).
     virtual void PasteInto(TmyImagePal& /*target*/, int /*x*/, int /*y*/) const {}
     // The selection tool's drag ended: the block between the two corners
-    // (image pixels, both included) of the active window's image floats.
-    virtual void Lift(int /*x1*/, int /*y1*/, int /*x2*/, int /*y2*/) {}
+    // (image pixels, both included) of the active window's image floats; the
+    // image keeps its pixels there with copy, else they become transparent.
+    virtual void Lift(int /*x1*/, int /*y1*/, int /*x2*/, int /*y2*/, bool /*copy*/) {}
     // The pixels float over the active window's image with their top-left on
     // image pixel (x, y); false when no floating selection takes them.
     virtual bool Float(TmyImagePal&& /*pixels*/, int /*x*/, int /*y*/) { return false; }
@@ -67,9 +84,24 @@ public:
     // After Image() was changed: the stored pixels that resizes start from
     // become these, and the window shows them.
     virtual void ImageEdited() {}
+    // Resampled from its stored pixels to width x height image pixels.
+    virtual void Resize(int /*width*/, int /*height*/) {}
+    // Its stored size (before any resize).
+    virtual int StoredWidth() const { return 0; }
+    virtual int StoredHeight() const { return 0; }
     // Moved by (dx, dy) image pixels in its window, as a drag of its frame
     // would (the shift commands).
     virtual void MoveBy(int /*dx*/, int /*dy*/) {}
+    // The Edit menu's clipboard commands on it; Paste makes the clipboard's
+    // picture the selection of the active window (false when there is none).
+    virtual void Copy() {}
+    virtual void Cut() {}
+    virtual bool Paste() { return false; }
+    // Its frame dropped on the canvas of window slot at canvas point (x, y).
+    virtual void MoveToWindow(int /*slot*/, int /*x*/, int /*y*/) {}
+    // A picture dropped on the canvas of window slot floats there, top-left
+    // on the canvas origin.
+    virtual void DropImage(const TmyImagePal& /*image*/, int /*slot*/) {}
 };
 
 // The target of a Windows shortcut file (".lnk"); empty when it cannot be

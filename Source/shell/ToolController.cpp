@@ -4,6 +4,7 @@
 #include "MainWindowText.h"
 #include "Options.h"
 #include "PaneAccess.h"
+#include "SelectionControl.h"
 #include "ToolArt.h"
 
 #include <QApplication>
@@ -97,10 +98,20 @@ public:
         if (TColorPanelAccess* panel = ColorPanel(); panel && img) panel->ShowPalette(img->Palette ? &*img->Palette : nullptr);
         if (TPreviewAccess* preview = PreviewPane()) preview->RefreshPreview(img);
     }
-    void CommitSelection() override { c_.main_->Selection().Commit(); }
-    void LiftSelection(TPoint a, TPoint b) override { c_.main_->Selection().Lift(a.X, a.Y, b.X, b.Y); }
+    void CommitSelection() override {
+        // A drop that may ask waits until the press has ended the stroke.
+        TSelectionAccess& sel = c_.main_->Selection();
+        if (c_.dispatching_ == TPhase::Press && sel.CommitMayAsk()) c_.pendingCommit_ = true;
+        else sel.Commit();
+    }
+    void LiftSelection(TPoint a, TPoint b) override {
+        // Alt keeps the pixels in the image (a copy); Ctrl too, as window
+        // managers often take Alt with a drag for themselves.
+        const bool copy = (c_.modifiers_ & (Qt::AltModifier | Qt::ControlModifier)) != 0;
+        c_.main_->Selection().Lift(a.X, a.Y, b.X, b.Y, copy);
+    }
     void FloatSelection(TmyImagePal&& pixels, TPoint at) override {
-        if (desk) c_.FloatOrDrop(*desk, std::move(pixels), at);
+        c_.main_->Selection().Float(std::move(pixels), at.X, at.Y);
     }
     bool CanAdd(ImageSize size, int bitCount) override {
         return desk && desk->Document() && desk->Document()->CanAdd(size, bitCount);
@@ -121,10 +132,13 @@ private:
 
 // ---------------------------------------------------------------- choosing tools
 
-TToolController::TToolController(TfrmMain* main) : QObject(main), main_(main), host_(std::make_unique<Host>(*this)) {
+TToolController::TToolController(TfrmMain* main)
+    : QObject(main), main_(main), host_(std::make_unique<Host>(*this)),
+      selection_(std::make_unique<TSelectionControl>(main, this)) {
     random_ = [gen = std::make_shared<std::mt19937>(std::random_device{}())](int k) {
         return std::uniform_int_distribution<int>(0, std::max(k, 1) - 1)(*gen);
     };
+    main->SetSelection(selection_.get());
 }
 
 TToolController::~TToolController() { qApp->removeEventFilter(this); }
@@ -229,7 +243,10 @@ TToolResult TToolController::Dispatch(TfrmDesk& desk, QPoint pos, int button, bo
     TToolContext ctx(*img, desk.StrokeStartImage(), desk.Zoom(), colors, *host_);
     ctx.Settings = SettingsFromOptions();
     ctx.Random = random_;
+    const std::optional<TPhase> outerPhase = dispatching_;
+    dispatching_ = phase;
     const TToolResult r = ApplyToolAt(state_, ctx, {pos.x(), pos.y(), static_cast<TMouseButton>(button), shift, phase});
+    dispatching_ = outerPhase;
     std::tie(host_->desk, host_->colors) = outer;
     if (!r.Replaced) Repaint(desk, r.Changed);
     // The band: the old one goes, the new one shows.
@@ -263,6 +280,7 @@ void TToolController::Repaint(TfrmDesk& desk, const TDirtyRect& changed) {
 void TToolController::MousePress(TfrmDesk& desk, QMouseEvent& event) {
     TStrokeInput& s = desk.Stroke();
     const QPoint v = event.position().toPoint() + QPoint(desk.CanvasGeometry().hpos, desk.CanvasGeometry().vpos);
+    modifiers_ = event.modifiers();
     main_->LockToolActions();
     s.StrokeCancelled = false;
     // One stroke at a time: the other button pressed during a stroke does nothing.
@@ -293,6 +311,7 @@ void TToolController::MouseMove(TfrmDesk& desk, QMouseEvent& event) {
     const TCanvasGeometry g = desk.CanvasGeometry();
     const QPoint v = event.position().toPoint() + QPoint(g.hpos, g.vpos);
     s.LastMousePos = v;
+    modifiers_ = event.modifiers();
     SetOutlineAt(&desk, event.position().toPoint());
     // Released outside the window: the stroke ends here, at the pointer.
     if (!(event.buttons() & (Qt::LeftButton | Qt::RightButton)) && s.ButtonHeld) {
@@ -307,6 +326,7 @@ void TToolController::MouseMove(TfrmDesk& desk, QMouseEvent& event) {
 
 void TToolController::MouseRelease(TfrmDesk& desk, QMouseEvent& event) {
     TStrokeInput& s = desk.Stroke();
+    modifiers_ = event.modifiers();
     main_->UnlockToolActions();
     // Only the button that began the stroke ends it; a middle release ends
     // the middle button's stroke, which reaches no tool.
@@ -335,13 +355,22 @@ void TToolController::DropStroke(TfrmDesk& desk) {
 }
 
 void TToolController::RunPendingWindow(TfrmDesk& desk) {
-    if (!pendingHotspot_) return;
-    const THotspotRequest request = *pendingHotspot_;
-    pendingHotspot_.reset();
+    if (!pendingHotspot_ && !pendingCommit_) return;
     if (desk.Stroke().ButtonHeld) {
         DropStroke(desk);
         main_->UnlockToolActions();
     }
+    if (pendingCommit_) {
+        pendingCommit_ = false;
+        // The selection's own window becomes the active one for the question.
+        QTimer::singleShot(0, this, [this] {
+            if (TDeskWindow* owner = main_->Desk(main_->Selection().Owner())) owner->MakeActive();
+            main_->Selection().Commit();
+        });
+    }
+    if (!pendingHotspot_) return;
+    const THotspotRequest request = *pendingHotspot_;
+    pendingHotspot_.reset();
     QTimer::singleShot(0, this, [this, request] { EditHotspot(request); });
 }
 
@@ -376,27 +405,6 @@ bool TToolController::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QObject::eventFilter(watched, event);
-}
-
-// ---------------------------------------------------------------- floating pixels
-
-void TToolController::FloatOrDrop(TfrmDesk& desk, TmyImagePal&& pixels, TPoint at) {
-    TmyImagePal* img = desk.CurrentImage();
-    if (!img) return;
-    // The floating selection takes them when it can; until then they are
-    // laid into the image where they were made, as a drop that did not move.
-    const TmyImagePal kept = pixels;
-    if (main_->Selection().Float(std::move(pixels), at.X, at.Y)) return;
-    desk.UndoStore().Store(*img);
-    desk.SetSaved(false);
-    main_->UpdateUndoActions();
-    const TmyImagePal start = *img;
-    TPaintTarget target(*img, &start);
-    for (int y = 0; y < kept.Height(); ++y)
-        for (int x = 0; x < kept.Width(); ++x)
-            if (kept.At(x, y).A != 0) BlendPixel(target, at.X + x, at.Y + y, kept.At(x, y), TSoftEdge::Full);
-    Repaint(desk, target.Canvas);
-    desk.UpdateCurrentThumbnail();
 }
 
 // ---------------------------------------------------------------- overlays

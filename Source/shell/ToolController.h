@@ -42,7 +42,12 @@ struct TToolWindows {
     std::function<bool(THotspotRequest&)> EditHotspot;
     // The palette question; without it the question's first answer.
     std::function<TPaletteChoice()> AskPaletteChoice;
+    // What to do with a pasted picture larger than the image: 0 resize,
+    // 1 crop, 2 advanced import; without it, resize.
+    std::function<std::uint8_t()> AskPictureFitting;
 };
+
+class TSelectionControl;
 
 class TToolController : public QObject, public TCanvasInput {
     Q_OBJECT
@@ -55,6 +60,9 @@ public:
     void SetPalette(TToolPaletteAccess* palette) { palette_ = palette; }
     TToolPaletteAccess* Palette() const { return palette_; }
     TToolWindows& Windows() { return windows_; }
+    // The floating selection and the image clipboard (the main window's
+    // Selection() unless a test put another there).
+    TSelectionControl& SelectionControl() { return *selection_; }
     // The spray's numbers (tests make them predictable).
     void SetRandomSource(TRandomSource random) { random_ = std::move(random); }
 
@@ -115,7 +123,6 @@ private:
     void SetOutlineAt(TfrmDesk* desk, std::optional<QPoint> canvasPos);
     const QImage& OutlineRing(int zoom);
     TStrokeColors CurrentColors() const;
-    void FloatOrDrop(TfrmDesk& desk, TmyImagePal&& pixels, TPoint at);
     TfrmDesk* ActiveDesk() const;
 
     TfrmMain* main_;
@@ -124,9 +131,15 @@ private:
     TToolWindows windows_;
     TRandomSource random_;
     std::unique_ptr<Host> host_;
+    std::unique_ptr<TSelectionControl> selection_;
     QPointer<TfrmDesk> strokeDesk_;
-    // A window asked for during a press opens once the stroke has ended.
+    // A window asked for during a press opens once the stroke has ended:
+    // the hotspot window, or the palette question of a drop.
     std::optional<THotspotRequest> pendingHotspot_;
+    bool pendingCommit_ = false;
+    // The phase being dispatched, and the keys held at the mouse event.
+    std::optional<TPhase> dispatching_;
+    Qt::KeyboardModifiers modifiers_;
     // The band as last drawn, and where.
     QPointer<TfrmDesk> bandDesk_;
     QRect bandDrawn_;

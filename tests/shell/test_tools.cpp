@@ -383,23 +383,6 @@ TEST_F(ToolsTest, TheHotspotToolAndWindowSetTheHotspot) {
     EXPECT_EQ(d->CurrentImage()->HotSpotY(), 0);
 }
 
-TEST_F(ToolsTest, TextLandsInTheImageWhileNoFloatingSelectionTakesIt) {
-    TfrmDesk* d = openImage(8);
-    d->SetZoom(10);
-    Options().ForeColor = (*d->CurrentImage()->Palette)[9];
-    const TmyImagePal before = *d->CurrentImage();
-    Choose(TToolId::Text);
-    Press(d, 10, 10);
-    Release(d, 10, 10);
-    EXPECT_EQ(texts, 1);
-    EXPECT_EQ(d->CurrentImage()->At(12, 13), Options().ForeColor);
-    EXPECT_TRUE(OnPalette(*d->CurrentImage()));
-    EXPECT_FALSE(d->Saved());
-    const TmyImagePal* undo = UndoOnce(d);
-    ASSERT_NE(undo, nullptr);
-    EXPECT_TRUE(undo->Equals(before));
-}
-
 // ---------------------------------------------------------------- what the canvas shows
 
 TEST_F(ToolsTest, TheRubberBandAndTheBrushOutlineFloatOverTheCanvas) {
