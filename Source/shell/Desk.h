@@ -156,9 +156,6 @@ private:
     TfrmDesk* desk_;
 };
 
-// The in-program drag of a selection frame to another window: its data
-// names the source window's slot.
-inline constexpr char kSelectionMimeType[] = "application/x-velto-selection";
 // Runs the drag of a selection frame (data is handed over). The default runs
 // a real drag; tests put their own in.
 using SelectionDragRunner = std::function<void(TfrmDesk& source, QMimeData* data)>;

@@ -1,6 +1,7 @@
 #include "DocumentArea.h"
 
 #include "MainWindow.h"
+#include "Options.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -63,17 +64,33 @@ QStringList DroppedFiles(const QMimeData* data) {
     return out;
 }
 
+bool TDocumentArea::TakesSelection(const QDropEvent* event) const {
+    if (!event->mimeData()->hasFormat(QString::fromLatin1(kSelectionMimeType)) || !Options().AllowDragAndDrop)
+        return false;
+    const QPoint at = event->position().toPoint();
+    for (const QMdiSubWindow* sw : subWindowList())
+        if (sw->isVisible() && sw->geometry().contains(at)) return false;
+    return true;
+}
+
 void TDocumentArea::dragEnterEvent(QDragEnterEvent* event) {
     if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    else if (TakesSelection(event)) event->accept();
     else QMdiArea::dragEnterEvent(event);
 }
 
 void TDocumentArea::dragMoveEvent(QDragMoveEvent* event) {
     if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    else if (TakesSelection(event)) event->accept();
     else QMdiArea::dragMoveEvent(event);
 }
 
 void TDocumentArea::dropEvent(QDropEvent* event) {
+    if (TakesSelection(event)) {
+        event->accept();
+        emit selectionDropped();
+        return;
+    }
     const QStringList files = DroppedFiles(event->mimeData());
     if (files.isEmpty()) {
         QMdiArea::dropEvent(event);

@@ -16,6 +16,10 @@ namespace velto {
 // The local files of a drop, made absolute, in the order given.
 QStringList DroppedFiles(const QMimeData* data);
 
+// The in-program drag of a floating selection's frame: its data names the
+// slot of the window it comes from.
+inline constexpr char kSelectionMimeType[] = "application/x-velto-selection";
+
 // What the main window asks of a document window. The defaults describe a
 // window without a document.
 class TDeskWindow : public QWidget, public TDeskEntry {
@@ -84,6 +88,9 @@ public:
 signals:
     // Local files dropped on the panel, in the order given.
     void filesDropped(const QStringList& paths);
+    // A floating selection's frame dropped on the panel, off every window
+    // (taken only while "AllowDragAndDrop" is on).
+    void selectionDropped();
     void mouseMoved();
 
 protected:
@@ -91,6 +98,10 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+
+private:
+    // A selection's frame over the panel, off every window, that may be dropped there.
+    bool TakesSelection(const QDropEvent* event) const;
 };
 
 }  // namespace velto

@@ -1,9 +1,12 @@
 #include "SelectionControl.h"
 
 #include "Desk.h"
+#include "DocumentArea.h"
 #include "Options.h"
 #include "PaneAccess.h"
 #include "ToolController.h"
+
+#include <QMdiSubWindow>
 
 namespace velto {
 
@@ -22,7 +25,10 @@ void RefreshPreviewOf(TfrmMain* main, TfrmDesk* desk) {
 
 }  // namespace
 
-TSelectionControl::TSelectionControl(TfrmMain* main, TToolController* tools) : main_(main), tools_(tools) {}
+TSelectionControl::TSelectionControl(TfrmMain* main, TToolController* tools) : main_(main), tools_(tools) {
+    if (TDocumentArea* area = main->DocumentArea())
+        QObject::connect(area, &TDocumentArea::selectionDropped, tools, [this] { MoveToNewWindow(); });
+}
 
 TfrmDesk* TSelectionControl::Desk(int slot) const { return slot ? qobject_cast<TfrmDesk*>(main_->Desk(slot)) : nullptr; }
 
@@ -185,6 +191,21 @@ void TSelectionControl::MoveToWindow(int slot, int x, int y) {
     target->ShowSelectionFrame();
     RefreshSelectionImage(true);
     main_->UpdateClipboardActions();
+}
+
+void TSelectionControl::MoveToNewWindow() {
+    if (sel_.IsEmpty() || !main_->CreateDocumentWindow(QStringLiteral("Untitled"))) return;
+    auto* desk = qobject_cast<TfrmDesk*>(main_->Desk(main_->Desks().DeskCount()));
+    if (!desk) return;
+    desk->Document()->AddImage(sel_.Image.Size(), sel_.Image.BitCount);
+    if (QMdiSubWindow* f = desk->Frame()) f->show();
+    desk->UpdateImageList(true);
+    desk->SetZoom(desk->CurrentImage()->Zoom);
+    desk->ImageChanged();
+    desk->LayoutCanvas();
+    main_->ActivateDesk(desk->Tag);
+    tools_->UpdateBrushOutline();
+    MoveToWindow(desk->Tag, 0, 0);
 }
 
 void TSelectionControl::DropImage(const TmyImagePal& image, int slot) {

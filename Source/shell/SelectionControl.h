@@ -51,6 +51,9 @@ public:
     // The owner window's frame takes the selection's size at its zoom and the
     // window shows it; without force nothing happens while the frame hides.
     void RefreshSelectionImage(bool force);
+    // Its frame dropped off every window: a new window of one image of the
+    // selection's size takes it at its origin.
+    void MoveToNewWindow();
 
 private:
     TfrmDesk* Desk(int slot) const;

@@ -11,11 +11,14 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 
 #include "DeskFixture.h"
+#include "shell/DocumentArea.h"
 #include "shell/SelectionControl.h"
 #include "engine/TagBitmap.h"
 #include "shell/ToolController.h"
@@ -607,6 +610,48 @@ TEST_F(SelectionTest, TheFrameDraggedOutOfItsWindowMovesTheSelectionToAnother) {
     act("actDropSelection")->trigger();
     EXPECT_EQ(b->CurrentImage()->At(2, 3), corner);
     EXPECT_EQ(b->CurrentImage()->At(1, 3), bBefore.At(1, 3));
+}
+
+TEST_F(SelectionTest, TheFrameDroppedOffEveryWindowMakesANewOne) {
+    TfrmDesk* a = openPicture(32, {32, 32}, "a.ico");
+    Lift(a, {2, 1}, {6, 3});
+    const TmyImagePal lifted = sel().Image;
+    QMimeData data;
+    data.setData(kSelectionMimeType, QByteArray::number(a->Tag));
+    QWidget* viewport = main->DocumentArea()->viewport();
+    // A point of the document area that no window covers.
+    QPoint free(viewport->width() - 3, viewport->height() - 3);
+    for (QMdiSubWindow* sw : main->DocumentArea()->subWindowList()) ASSERT_FALSE(sw->geometry().contains(free));
+    {
+        SCOPED_TRACE("refused without AllowDragAndDrop");
+        Options().AllowDragAndDrop = false;
+        QDragEnterEvent enter(free, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        EXPECT_FALSE(enter.isAccepted());
+        EXPECT_EQ(main->Desks().DeskCount(), 1);
+    }
+    Options().AllowDragAndDrop = true;
+    {
+        SCOPED_TRACE("over a window it is that window's drop, not the area's");
+        const QPoint onWindow = a->Frame()->geometry().center();
+        QDragEnterEvent enter(onWindow, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        EXPECT_FALSE(enter.isAccepted());
+    }
+    QDragEnterEvent enter(free, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    DropOn(viewport, QEvent::Drop, free, &data);
+    ASSERT_EQ(main->Desks().DeskCount(), 2);
+    auto* fresh = qobject_cast<TfrmDesk*>(main->ActiveDesk());
+    ASSERT_NE(fresh, a);
+    EXPECT_EQ(fresh->CurrentImage()->Size(), (ImageSize{5, 3}));
+    EXPECT_EQ(fresh->CurrentImage()->BitCount, 32);
+    EXPECT_EQ(sel().Owner, fresh->Tag);
+    EXPECT_EQ(fresh->SelectionFramePixel(), QPoint(0, 0));
+    EXPECT_FALSE(a->SelectionFrameVisible());
+    act("actDropSelection")->trigger();
+    EXPECT_TRUE(fresh->CurrentImage()->Equals(lifted));
 }
 
 TEST_F(SelectionTest, APictureDroppedOnACanvasFloatsAtItsOrigin) {
