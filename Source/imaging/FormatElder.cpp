@@ -227,7 +227,8 @@ TIMGFileFormat::TIMGFileFormat() {
 
 bool TIMGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
     const std::int64_t size = GetInputSize(IO, handle);
-    const std::vector<std::uint8_t> data = ReadFormatInput(IO, handle).bytes;
+    const TFormatInput in = ReadFormatInput(IO, handle);
+    const std::span<const std::uint8_t> data = in.data();
     ByteReader r(data);
     images.clear();
     if (const SizeEntry* e = FindSizeEntry(size, kImgSizes)) {
@@ -266,7 +267,8 @@ TCIFFileFormat::TCIFFileFormat() {
 
 bool TCIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
     const std::int64_t size = GetInputSize(IO, handle);
-    const std::vector<std::uint8_t> data = ReadFormatInput(IO, handle).bytes;
+    const TFormatInput in = ReadFormatInput(IO, handle);
+    const std::span<const std::uint8_t> data = in.data();
     ByteReader r(data);
     images.clear();
     if (const SizeEntry* e = FindSizeEntry(size, kCifSizes)) {

@@ -93,7 +93,8 @@ bool TTextureFileFormat::TestFormat(TImagingHandle handle) {
 
 bool TTextureFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
     const std::int64_t size = GetInputSize(IO, handle);
-    const std::vector<std::uint8_t> data = ReadFormatInput(IO, handle).bytes;
+    const TFormatInput in = ReadFormatInput(IO, handle);
+    const std::span<const std::uint8_t> data = in.data();
     ByteReader r(data);
     std::uint16_t count = 0;
     std::uint8_t name[24] = {};
@@ -227,7 +228,8 @@ bool TBSIFileFormat::TestFormat(TImagingHandle handle) {
 }
 
 bool TBSIFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const std::vector<std::uint8_t> input = ReadFormatInput(IO, handle).bytes;
+    const TFormatInput in = ReadFormatInput(IO, handle);
+    const std::span<const std::uint8_t> input = in.data();
     ByteReader r(input);
     const bool multi = input.size() >= kRecordNameBytes + 4u &&
                        (IsId(input.data() + kRecordNameBytes, "IFHD") || IsId(input.data() + kRecordNameBytes, "BSIF"));

@@ -6,21 +6,26 @@
 // and puts the position back.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
 #include "imaging/ImagingIO.h"
+#include "imaging/Utility.h"
 
 namespace velto {
 
-// The input from the handle's position to its end.
+// The input from the handle's position to its end: read in place when the I/O
+// table holds it in memory already, else read once into a buffer of its own.
+// Either way the handle is left at the end of the input, as a read would.
 struct TFormatInput {
     const TIOFunctions* io = nullptr;
     TImagingHandle handle = nullptr;
     std::int64_t start = 0;
-    std::vector<std::uint8_t> bytes;
+    std::span<const std::uint8_t> bytes;
+    std::unique_ptr<std::uint8_t[]> owned;
 
     std::span<const std::uint8_t> data() const { return bytes; }
     // Leaves the handle `consumed` bytes behind the start.
@@ -38,9 +43,17 @@ inline TFormatInput ReadFormatInput(const TIOFunctions& io, TImagingHandle handl
     const std::int64_t left = std::max<std::int64_t>(0, GetInputSize(io, handle) - in.start);
     if (static_cast<std::uint64_t>(left) > ImagingLimits().fileSize)
         throw EImagingError("Image data larger than the read limit.");
-    in.bytes.resize(static_cast<std::size_t>(left));
-    const std::int64_t got = left ? io.Read(handle, in.bytes.data(), left) : 0;
-    in.bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
+    const std::span<const std::uint8_t> memory = io.Memory ? io.Memory(handle) : std::span<const std::uint8_t>();
+    if (!memory.empty() && in.start >= 0 && static_cast<std::uint64_t>(in.start) + static_cast<std::uint64_t>(left) == memory.size()) {
+        in.bytes = memory.subspan(static_cast<std::size_t>(in.start));
+        io.Seek(handle, in.start + left, smFromBeginning);
+        return in;
+    }
+    // Every byte is read over, so the buffer is not cleared first.
+    in.owned.reset(new std::uint8_t[static_cast<std::size_t>(left ? left : 1)]);
+    AdviseHugePages(in.owned.get(), static_cast<std::size_t>(left));
+    const std::int64_t got = left ? io.Read(handle, in.owned.get(), left) : 0;
+    in.bytes = std::span<const std::uint8_t>(in.owned.get(), static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
     return in;
 }
 
@@ -54,9 +67,34 @@ inline std::int64_t PeekFormatInput(TImagingHandle handle, void* buffer, std::in
     return std::max<std::int64_t>(n, 0);
 }
 
-inline bool WriteFormatOutput(const TIOFunctions& io, TImagingHandle handle, const std::vector<std::uint8_t>& out) {
+// Writes a finished file; an output that has nothing in it yet takes the
+// buffer itself, so `out` may be left empty.
+inline bool WriteFormatOutput(const TIOFunctions& io, TImagingHandle handle, std::vector<std::uint8_t>& out) {
+    if (io.Adopt && io.Adopt(handle, out)) return true;
     const auto n = static_cast<std::int64_t>(out.size());
     return io.Write(handle, out.data(), n) == n;
+}
+
+// Appends `count` items of `itemBytes` bytes each, made by make(dst, first, n)
+// for items first..first+n-1 in pieces that stay in the cache: the output is
+// written once, never zero-filled before.
+template <class Make>
+void AppendFormatOutput(std::vector<std::uint8_t>& out, std::size_t count, std::size_t itemBytes, Make make) {
+    constexpr std::size_t kPiece = 32768;
+    const std::size_t perPiece = std::max<std::size_t>(1, kPiece / std::max<std::size_t>(itemBytes, 1));
+    std::vector<std::uint8_t> piece(std::min(count, perPiece) * itemBytes);
+    for (std::size_t first = 0; first < count; first += perPiece) {
+        const std::size_t n = std::min(perPiece, count - first);
+        make(piece.data(), first, n);
+        out.insert(out.end(), piece.data(), piece.data() + n * itemBytes);
+    }
+}
+
+// Room for `extra` more bytes of output, on huge pages when it is large.
+inline void ReserveFormatOutput(std::vector<std::uint8_t>& out, std::size_t extra) {
+    const std::size_t before = out.capacity();
+    out.reserve(out.size() + extra);
+    if (out.capacity() != before) AdviseHugePages(out.data() + out.size(), out.capacity() - out.size());
 }
 
 // A savable copy from MakeCompatible, released at the end of the save.

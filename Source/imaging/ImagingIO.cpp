@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <typeinfo>
 
 #include "imaging/Imaging.h"
 #include "platform/FileIO.h"
@@ -24,9 +25,14 @@ std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
 
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
     if (count <= 0) return 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     const std::int64_t end = pos_ + count;
-    if (end > Size()) data_.resize(static_cast<std::size_t>(end), 0);
-    std::memcpy(data_.data() + pos_, buffer, static_cast<std::size_t>(count));
+    if (pos_ > Size()) data_.resize(static_cast<std::size_t>(pos_), 0);
+    // What overlaps the present data is overwritten, the rest appended (not
+    // zero-filled first).
+    const std::int64_t inside = std::min(count, Size() - pos_);
+    std::memcpy(data_.data() + pos_, bytes, static_cast<std::size_t>(inside));
+    data_.insert(data_.end(), bytes + inside, bytes + count);
     pos_ = end;
     return count;
 }
@@ -225,6 +231,22 @@ std::int64_t FileRead(TImagingHandle h, void* buffer, std::int64_t count) { retu
 std::int64_t FileWrite(TImagingHandle h, const void* buffer, std::int64_t count) {
     return AsFile(h)->buffered->Write(buffer, count);
 }
+std::span<const std::uint8_t> FileMemory(TImagingHandle h) {
+    if (AsFile(h)->writing) return {};
+    return AsFile(h)->memory.Data();
+}
+bool FileAdopt(TImagingHandle h, std::vector<std::uint8_t>& bytes) {
+    FileHandle* file = AsFile(h);
+    // Past 2 GiB the buffered stream refuses the write, and so it must still.
+    if (!file->writing || file->abandoned || bytes.empty() || bytes.size() > INT32_MAX ||
+        !file->memory.Data().empty() || file->buffered->Size() != 0 || file->buffered->Position() != 0)
+        return false;
+    file->memory.Data() = std::move(bytes);
+    bytes.clear();
+    file->buffered = std::make_unique<TBufferedStream>(file->memory);
+    file->buffered->Seek(file->memory.Size(), smFromBeginning);
+    return true;
+}
 
 // The stream table: the handle is the caller's stream.
 TStream* AsStream(TImagingHandle h) { return static_cast<TStream*>(h); }
@@ -237,9 +259,28 @@ std::int64_t StreamRead(TImagingHandle h, void* buffer, std::int64_t count) { re
 std::int64_t StreamWrite(TImagingHandle h, const void* buffer, std::int64_t count) {
     return AsStream(h)->Write(buffer, count);
 }
+// Only a plain TMemoryStream: a derived class may read or write otherwise.
+TMemoryStream* AsPlainMemoryStream(TImagingHandle h) {
+    TStream* s = AsStream(h);
+    return s && typeid(*s) == typeid(TMemoryStream) ? static_cast<TMemoryStream*>(s) : nullptr;
+}
+std::span<const std::uint8_t> StreamMemory(TImagingHandle h) {
+    if (TMemoryStream* m = AsPlainMemoryStream(h)) return m->Data();
+    return {};
+}
+bool StreamAdopt(TImagingHandle h, std::vector<std::uint8_t>& bytes) {
+    TMemoryStream* m = AsPlainMemoryStream(h);
+    if (!m || bytes.empty() || m->Size() != 0 || m->Position() != 0) return false;
+    m->Data() = std::move(bytes);
+    bytes.clear();
+    m->Seek(m->Size(), smFromBeginning);
+    return true;
+}
 
-const TIOFunctions kFileIO{FileOpenRead, FileOpenWrite, FileClose, FileEof, FileSeek, FileTell, FileRead, FileWrite};
-const TIOFunctions kStreamIO{StreamOpen, StreamOpen, StreamClose, StreamEof, StreamSeek, StreamTell, StreamRead, StreamWrite};
+const TIOFunctions kFileIO{FileOpenRead, FileOpenWrite, FileClose, FileEof,     FileSeek,
+                           FileTell,     FileRead,      FileWrite, FileMemory, FileAdopt};
+const TIOFunctions kStreamIO{StreamOpen, StreamOpen, StreamClose, StreamEof,    StreamSeek,
+                             StreamTell, StreamRead, StreamWrite, StreamMemory, StreamAdopt};
 
 const TIOFunctions* gCurrent = &kFileIO;
 

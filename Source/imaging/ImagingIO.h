@@ -109,6 +109,13 @@ struct TIOFunctions {
     std::int64_t (*Tell)(TImagingHandle handle) = nullptr;
     std::int64_t (*Read)(TImagingHandle handle, void* buffer, std::int64_t count) = nullptr;
     std::int64_t (*Write)(TImagingHandle handle, const void* buffer, std::int64_t count) = nullptr;
+    // The whole input when it already lies in memory (a file read whole, a
+    // TMemoryStream), valid while the handle is open; empty otherwise.
+    std::span<const std::uint8_t> (*Memory)(TImagingHandle handle) = nullptr;
+    // Takes `bytes` as the whole output, leaving the position at its end, when
+    // nothing has been written yet: a saver's finished file then needs no
+    // copy. False (bytes untouched) when the output cannot take them so.
+    bool (*Adopt)(TImagingHandle handle, std::vector<std::uint8_t>& bytes) = nullptr;
 };
 
 // A copy of the current table.

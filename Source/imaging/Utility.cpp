@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <sys/mman.h>
+
 namespace velto {
 
 std::string GetFileExt(std::string_view fileName) {
@@ -81,6 +83,21 @@ void UpdateCrc32(std::uint32_t& crc, const void* buffer, std::size_t length) {
     const auto& t = CrcTable();
     const auto* p = static_cast<const std::uint8_t*>(buffer);
     for (std::size_t i = 0; i < length; ++i) crc = t[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+}
+
+void AdviseHugePages(void* p, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
+    if (!p || bytes < 2 * kHuge) return;
+    const auto start = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t last = (start + bytes) & ~(kHuge - 1);
+    // Advice only; a refusal leaves ordinary pages.
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)p;
+    (void)bytes;
+#endif
 }
 
 void FillMemoryByte(void* p, std::size_t bytes, std::uint8_t value) { std::memset(p, value, bytes); }
