@@ -84,16 +84,16 @@ private:
 };
 
 // Where decoded pixels go: rows in order or in the four interlaced passes;
-// Put(x, row, index) for each.
+// Put(x, row, index) for each. The number of pixels decoded.
 template <class Put>
-void DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::int32_t width, std::int32_t height,
-               bool interlaced, Put put) {
+std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::int32_t width, std::int32_t height,
+                        bool interlaced, Put put) {
     if (pos >= data.size()) throw EImagingError(kLzwError);
     const int s = data[pos++];
     SubBlocks blocks(data, pos);
     if (width <= 0 || height <= 0) {  // a frame of no pixels: its data is passed over
         blocks.SkipRest();
-        return;
+        return 0;
     }
     if (s < 2 || s > 9) throw EImagingError(kLzwError);
     const int clear = 1 << s, end = clear + 1;
@@ -106,9 +106,11 @@ void DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::int32_
     static constexpr int kPassStart[4] = {0, 4, 2, 1}, kPassStep[4] = {8, 8, 4, 2};
     int pass = 0;
     std::int32_t x = 0, row = 0;
+    std::uint64_t decoded = 0;
     const auto output = [&](std::uint8_t v) {
         if (row >= height) return;
         put(x, row, v);
+        ++decoded;
         if (++x < width) return;
         x = 0;
         if (!interlaced) {
@@ -170,6 +172,20 @@ void DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::int32_
     }
     // Data after the last pixel (or after the end code) up to the terminator.
     blocks.SkipRest();
+    return decoded;
+}
+
+// Place of a frame row in the order rows are decoded (the four passes of an
+// interlaced frame: every 8th row from 0, every 8th from 4, every 4th from 2,
+// every 2nd from 1).
+std::uint64_t DecodedRank(std::int32_t row, std::int32_t height, bool interlaced) {
+    if (!interlaced) return std::uint64_t(row);
+    const std::uint64_t h = std::uint64_t(height), r = std::uint64_t(row);
+    const std::uint64_t pass0 = (h + 7) / 8, pass1 = (h + 3) / 8, pass2 = (h + 1) / 4;
+    if (r % 8 == 0) return r / 8;
+    if (r % 8 == 4) return pass0 + r / 8;
+    if (r % 4 == 2) return pass0 + pass1 + r / 4;
+    return pass0 + pass1 + pass2 + r / 2;
 }
 
 // Codes written least significant bit first into 255-byte sub-blocks.
@@ -365,21 +381,27 @@ bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
                 }
             }
 
-            // The frame's pixels that land on the screen (undecoded ones are 0).
-            const std::int32_t x0 = std::min(left, W), y0 = std::min(top, H);
+            // The frame's pixels that land on the screen, but for the transparent
+            // index; pixels the data does not reach count as index 0.
             const std::int32_t x1 = std::min<std::int64_t>(std::int64_t(left) + width, W);
             const std::int32_t y1 = std::min<std::int64_t>(std::int64_t(top) + height, H);
-            const std::size_t cw = static_cast<std::size_t>(x1 - x0), ch = static_cast<std::size_t>(y1 - y0);
-            std::vector<std::uint8_t> work(cw * ch);
-            DecodeLZW(data, pos, width, height, flags & 0x40, [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
-                const std::int32_t sx = left + x, sy = top + row;
-                if (sx < x1 && sy < y1) work[std::size_t(sy - y0) * cw + std::size_t(sx - x0)] = v;
-            });
-            for (std::size_t y = 0; y < ch; ++y) {
-                std::uint8_t* dst = image.Bits + (std::size_t(y0) + y) * std::size_t(W) + std::size_t(x0);
-                const std::uint8_t* src = work.data() + y * cw;
-                for (std::size_t x = 0; x < cw; ++x)
-                    if (!transparency || src[x] != transparent) dst[x] = src[x];
+            const bool interlaced = flags & 0x40;
+            const auto put = [&](std::int32_t sx, std::int32_t sy, std::uint8_t v) {
+                if (!transparency || v != transparent) image.Bits[std::size_t(sy) * std::size_t(W) + std::size_t(sx)] = v;
+            };
+            const std::uint64_t decoded =
+                DecodeLZW(data, pos, width, height, interlaced, [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
+                    const std::int32_t sx = left + x, sy = top + row;
+                    if (sx < x1 && sy < y1) put(sx, sy, v);
+                });
+            if (width > 0 && decoded < std::uint64_t(width) * std::uint64_t(height)) {
+                const std::uint64_t fullRows = decoded / std::uint64_t(width);
+                for (std::int32_t sy = top; sy < y1; ++sy) {
+                    const std::uint64_t rank = DecodedRank(sy - top, height, interlaced);
+                    if (rank < fullRows) continue;
+                    const std::int64_t from = rank == fullRows ? std::int64_t(decoded % std::uint64_t(width)) : 0;
+                    for (std::int64_t sx = left + from; sx < x1; ++sx) put(static_cast<std::int32_t>(sx), sy, 0);
+                }
             }
         }
         id = next();

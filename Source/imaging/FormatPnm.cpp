@@ -13,6 +13,7 @@
 #include "imaging/FormatInput.h"
 #include "imaging/Formats.h"
 #include "imaging/Options.h"
+#include "imaging/Utility.h"
 #include "platform/ByteWriter.h"
 
 namespace velto {
@@ -292,23 +293,26 @@ bool TPortableMapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray&
         }
         consumed = t.pos() + rasterBytes;
     } else if (m.TupleType >= ttGrayScaleFP) {
-        // Float maps store the bottom row first.
+        // Float maps store the bottom row first; colour pixels gain an alpha of 1.
         const std::uint8_t* src = in.bytes.data() + t.pos();
-        const std::size_t fileRow = width * static_cast<std::size_t>(m.Depth) * 4;
+        const std::size_t depth = static_cast<std::size_t>(m.Depth);
+        const std::size_t fileRow = width * depth * 4;
+        const float one = 1.0f;
         for (std::size_t y = 0; y < height; ++y) {
             const std::uint8_t* row = src + (height - 1 - y) * fileRow;
-            auto* dst = reinterpret_cast<float*>(image.Bits + y * width * bpp);
-            for (std::size_t x = 0; x < width; ++x) {
-                for (std::int32_t c = 0; c < m.Depth; ++c) {
-                    std::uint8_t b[4];
-                    std::memcpy(b, row + (x * static_cast<std::size_t>(m.Depth) + static_cast<std::size_t>(c)) * 4, 4);
-                    if (m.BigEndian) {
-                        std::swap(b[0], b[3]);
-                        std::swap(b[1], b[2]);
-                    }
-                    std::memcpy(&dst[x * bpp / 4 + static_cast<std::size_t>(c)], b, 4);
+            std::uint8_t* dst = image.Bits + y * width * bpp;
+            if (depth == 1) {
+                std::memcpy(dst, row, fileRow);
+            } else {
+                for (std::size_t x = 0; x < width; ++x) {
+                    std::memcpy(dst + x * 16, row + x * 12, 12);
+                    std::memcpy(dst + x * 16 + 12, &one, 4);
                 }
-                if (m.Depth == 3) dst[x * 4 + 3] = 1.0f;
+            }
+            if (m.BigEndian) {
+                // Only the samples read from the file change order.
+                for (std::size_t x = 0; x < width; ++x)
+                    SwapEndianLongWords(dst + x * bpp, depth);
             }
         }
         consumed = t.pos() + rasterBytes;
@@ -317,14 +321,7 @@ bool TPortableMapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray&
         const bool bits = m.TupleType == ttBlackAndWhite || m.TupleType == ttBlackAndWhiteAlpha;
         const bool plain = !wide && !rescale && !bits;  // bytes as they are, red and blue exchanged
         if (plain && m.Depth < 3) std::memcpy(image.Bits, src, static_cast<std::size_t>(rasterBytes));
-        for (std::size_t i = 0; plain && m.Depth >= 3 && i < pixels; ++i) {
-            const std::uint8_t* s = src + i * bpp;
-            std::uint8_t* px = image.Bits + i * bpp;
-            px[0] = s[2];
-            px[1] = s[1];
-            px[2] = s[0];
-            if (bpp == 4) px[3] = s[3];
-        }
+        if (plain && m.Depth >= 3) CopySwapRedBlue(src, image.Bits, pixels, bpp);
         for (std::size_t i = 0; !plain && i < pixels; ++i) {
             std::uint8_t* px = image.Bits + i * bpp;
             const std::uint8_t* s = src + i * static_cast<std::size_t>(m.Depth) * channelBytes;
@@ -390,11 +387,18 @@ bool TPortableMapFileFormat::WriteMap(TImagingHandle handle, const TDynImageData
     if (isFloat) {
         // Bottom row first, little-endian; colour pixels as their red, green and blue.
         const std::size_t floats = m.TupleType == ttRGBFP ? 3 : 1;
-        w.reserve(w.size() + pixels * floats * 4);
-        for (std::size_t y = height; y-- > 0;) {
-            const std::uint8_t* row = image.Bits + y * width * bpp;
-            for (std::size_t x = 0; x < width; ++x) w.bytes(row + x * bpp, floats * 4);
-        }
+        ReserveFormatOutput(w.buffer(), pixels * floats * 4);
+        AppendFormatOutput(w.buffer(), height, width * floats * 4, [&](std::uint8_t* dst, std::size_t first, std::size_t n) {
+            for (std::size_t k = 0; k < n; ++k) {
+                const std::uint8_t* row = image.Bits + (height - 1 - first - k) * width * bpp;
+                if (floats * 4 == bpp) {
+                    std::memcpy(dst, row, width * bpp);
+                    dst += width * bpp;
+                    continue;
+                }
+                for (std::size_t x = 0; x < width; ++x, dst += floats * 4) std::memcpy(dst, row + x * bpp, floats * 4);
+            }
+        });
     } else if (!m.Binary) {
         std::size_t column = 0;
         for (std::size_t i = 0; i < pixels; ++i) {
@@ -411,18 +415,24 @@ bool TPortableMapFileFormat::WriteMap(TImagingHandle handle, const TDynImageData
         }
     } else {
         // Samples big-endian, red first.
-        std::vector<std::uint8_t>& out = w.buffer();
-        const std::size_t at = out.size();
-        out.resize(at + pixels * bpp);
-        std::uint8_t* dst = out.data() + at;
-        for (std::size_t i = 0; i < pixels; ++i) {
-            const std::uint8_t* px = image.Bits + i * bpp;
-            for (std::int32_t c = 0; c < m.Depth; ++c) {
-                const std::uint32_t v = sample(px, c);
-                if (channelSize == 2) *dst++ = static_cast<std::uint8_t>(v >> 8);
-                *dst++ = static_cast<std::uint8_t>(v);
+        ReserveFormatOutput(w.buffer(), pixels * bpp);
+        AppendFormatOutput(w.buffer(), pixels, bpp, [&](std::uint8_t* dst, std::size_t first, std::size_t n) {
+            const std::uint8_t* src = image.Bits + first * bpp;
+            if (channelSize == 1 && m.Depth >= 3) {
+                CopySwapRedBlue(src, dst, n, bpp);
+            } else if (channelSize == 1) {
+                std::memcpy(dst, src, n * bpp);
+            } else {
+                for (std::size_t i = 0; i < n; ++i) {
+                    const std::uint8_t* px = src + i * bpp;
+                    for (std::int32_t c = 0; c < m.Depth; ++c) {
+                        const std::uint32_t v = sample(px, c);
+                        if (channelSize == 2) *dst++ = static_cast<std::uint8_t>(v >> 8);
+                        *dst++ = static_cast<std::uint8_t>(v);
+                    }
+                }
             }
-        }
+        });
     }
     return WriteFormatOutput(IO, handle, w.buffer());
 }

@@ -87,6 +87,130 @@ std::size_t DecodePackBits(std::span<const std::uint8_t> in, std::span<std::uint
     return at;
 }
 
+namespace {
+
+// Channel planes of samples of more than a byte, one plane after another: each
+// line is taken (or unpacked), then its big-endian samples go to their place
+// in every pixel.
+void ReadPlanesWide(ByteReader& r, const std::vector<std::uint16_t>& counts, std::size_t rows, std::size_t columns,
+                    std::size_t channels, std::size_t channelBytes, const TImageFormatInfo& info, bool cmyk,
+                    std::uint8_t* bits) {
+    const std::size_t lineSize = columns * channelBytes;
+    const bool packed = !counts.empty();
+    std::vector<std::uint8_t> line(lineSize);
+    const std::size_t bpp = static_cast<std::size_t>(info.BytesPerPixel);
+    const std::size_t sampleBytes = static_cast<std::size_t>(info.BytesPerPixel / info.ChannelCount);
+    for (std::size_t i = 0; i < channels; ++i) {
+        const int target = TargetChannel(static_cast<int>(i), info, cmyk);
+        if (target < 0) {
+            if (packed) {
+                std::uint64_t skip = 0;
+                for (std::size_t y = 0; y < rows; ++y) skip += counts[i * rows + y];
+                r.skip(std::min<std::uint64_t>(skip, r.remaining()));
+            } else {
+                r.skip(std::min<std::uint64_t>(std::uint64_t(rows) * lineSize, r.remaining()));
+            }
+            continue;
+        }
+        for (std::size_t y = 0; y < rows; ++y) {
+            std::fill(line.begin(), line.end(), std::uint8_t(0));
+            if (packed) {
+                const std::size_t n = std::min<std::size_t>(counts[i * rows + y], static_cast<std::size_t>(r.remaining()));
+                DecodePackBits(r.rest().first(n), line);
+                r.skip(n);
+            } else {
+                const std::size_t n = std::min<std::size_t>(lineSize, static_cast<std::size_t>(r.remaining()));
+                r.bytes(line.data(), n);
+            }
+            std::uint8_t* row = bits + y * columns * bpp;
+            // Big-endian samples into memory order.
+            const std::size_t offset = static_cast<std::size_t>(target) * sampleBytes;
+            for (std::size_t x = 0; x < columns; ++x)
+                for (std::size_t b = 0; b < channelBytes; ++b)
+                    row[x * bpp + offset + b] = line[x * channelBytes + channelBytes - 1 - b];
+        }
+    }
+}
+
+// Byte lines of the planes (the used ones) into the bytes of each pixel.
+template <std::size_t Bpp>
+void InterleaveRow(const std::uint8_t* const* lines, std::uint8_t* row, std::size_t columns) {
+    for (std::size_t x = 0; x < columns; ++x)
+        for (std::size_t k = 0; k < Bpp; ++k) row[x * Bpp + k] = lines[k][x];
+}
+
+// Planes of byte samples, row by row: where each plane's line starts is known
+// from the row-count table (or the plane size), so the lines of one row are
+// taken together and every pixel is written once. Where the data runs out,
+// lines end as the plane-by-plane reading would end them.
+void ReadPlanes8(ByteReader& r, const std::vector<std::uint16_t>& counts, std::size_t rows, std::size_t columns,
+                 std::size_t channels, const TImageFormatInfo& info, bool cmyk, std::uint8_t* bits) {
+    const bool packed = !counts.empty();
+    const std::size_t bpp = static_cast<std::size_t>(info.BytesPerPixel);
+    const std::span<const std::uint8_t> data = r.rest();
+    const std::uint64_t total = data.size();
+    // Offsets of each plane's first line in `data`, without the clamp to the end.
+    std::vector<std::uint64_t> at(channels + 1, 0);
+    for (std::size_t i = 0; i < channels; ++i) {
+        std::uint64_t plane = 0;
+        if (packed) {
+            for (std::size_t y = 0; y < rows; ++y) plane += counts[i * rows + y];
+        } else {
+            plane = std::uint64_t(rows) * columns;
+        }
+        at[i + 1] = at[i] + plane;
+    }
+    // The plane feeding each byte of a pixel; bytes no plane feeds stay zero.
+    std::vector<std::int64_t> source(bpp, -1);
+    for (std::size_t i = 0; i < channels; ++i) {
+        const int target = TargetChannel(static_cast<int>(i), info, cmyk);
+        if (target >= 0) source[static_cast<std::size_t>(target)] = static_cast<std::int64_t>(i);
+    }
+    const bool everyByte = std::none_of(source.begin(), source.end(), [](std::int64_t s) { return s < 0; });
+    std::vector<std::uint8_t> unpacked(packed ? bpp * columns : 0);
+    const std::vector<std::uint8_t> zeros(everyByte ? 0 : columns, 0);
+    std::vector<const std::uint8_t*> lines(bpp);
+    std::vector<std::uint64_t> pos(at.begin(), at.end() - 1);
+    for (std::size_t y = 0; y < rows; ++y) {
+        for (std::size_t k = 0; k < bpp; ++k) {
+            if (source[k] < 0) {
+                lines[k] = zeros.data();
+                continue;
+            }
+            const auto i = static_cast<std::size_t>(source[k]);
+            const std::uint64_t from = std::min(pos[i], total);
+            if (!packed) {
+                // Planes that are read were checked to be there whole.
+                lines[k] = data.data() + from;
+                pos[i] += columns;
+                continue;
+            }
+            std::uint8_t* line = unpacked.data() + k * columns;
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(counts[i * rows + y], total - from));
+            const std::size_t made = DecodePackBits(data.subspan(static_cast<std::size_t>(from), n), {line, columns});
+            std::memset(line + made, 0, columns - made);
+            lines[k] = line;
+            pos[i] += counts[i * rows + y];
+        }
+        std::uint8_t* row = bits + y * columns * bpp;
+        if (everyByte) {
+            switch (bpp) {
+            case 1: std::memcpy(row, lines[0], columns); continue;
+            case 2: InterleaveRow<2>(lines.data(), row, columns); continue;
+            case 3: InterleaveRow<3>(lines.data(), row, columns); continue;
+            case 4: InterleaveRow<4>(lines.data(), row, columns); continue;
+            default: break;
+            }
+        }
+        for (std::size_t k = 0; k < bpp; ++k)
+            if (source[k] >= 0)
+                for (std::size_t x = 0; x < columns; ++x) row[x * bpp + k] = lines[k][x];
+    }
+    r.skip(std::min(at[channels], total));
+}
+
+}  // namespace
+
 TPSDFileFormat::TPSDFileFormat() {
     Name = "Photoshop Image";
     AddMasks("*.psd,*.pdd");
@@ -170,39 +294,10 @@ bool TPSDFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     }
 
     ChargeDecodeBudget(lineSize);
-    std::vector<std::uint8_t> line(lineSize);
     const std::size_t bpp = static_cast<std::size_t>(info.BytesPerPixel);
     const std::size_t sampleBytes = static_cast<std::size_t>(info.BytesPerPixel / info.ChannelCount);
-    for (std::size_t i = 0; i < channels; ++i) {
-        const int target = TargetChannel(static_cast<int>(i), info, cmyk);
-        if (target < 0) {
-            if (compression == 1) {
-                std::uint64_t skip = 0;
-                for (std::size_t y = 0; y < rows; ++y) skip += counts[i * rows + y];
-                r.skip(std::min<std::uint64_t>(skip, r.remaining()));
-            } else {
-                r.skip(std::min<std::uint64_t>(std::uint64_t(rows) * lineSize, r.remaining()));
-            }
-            continue;
-        }
-        for (std::size_t y = 0; y < rows; ++y) {
-            std::fill(line.begin(), line.end(), std::uint8_t(0));
-            if (compression == 1) {
-                const std::size_t n = std::min<std::size_t>(counts[i * rows + y], static_cast<std::size_t>(r.remaining()));
-                DecodePackBits(r.rest().first(n), line);
-                r.skip(n);
-            } else {
-                const std::size_t n = std::min<std::size_t>(lineSize, static_cast<std::size_t>(r.remaining()));
-                r.bytes(line.data(), n);
-            }
-            std::uint8_t* row = image.Bits + y * columns * bpp;
-            // Big-endian samples into memory order.
-            const std::size_t offset = static_cast<std::size_t>(target) * sampleBytes;
-            for (std::size_t x = 0; x < columns; ++x)
-                for (std::size_t b = 0; b < channelBytes; ++b)
-                    row[x * bpp + offset + b] = line[x * channelBytes + channelBytes - 1 - b];
-        }
-    }
+    if (channelBytes == 1) ReadPlanes8(r, counts, rows, columns, channels, info, cmyk, image.Bits);
+    else ReadPlanesWide(r, counts, rows, columns, channels, channelBytes, info, cmyk, image.Bits);
 
     const std::size_t pixels = rows * columns;
     if (cmyk) {
@@ -243,7 +338,9 @@ bool TPSDFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
     const std::size_t bpp = static_cast<std::size_t>(info.BytesPerPixel);
     const std::size_t width = static_cast<std::size_t>(image.Width), height = static_cast<std::size_t>(image.Height);
 
+    const std::size_t pixels = width * height;
     ByteWriter w;
+    ReserveFormatOutput(w.buffer(), kHeaderSize + 4 + kPaletteBytes + 10 + pixels * sampleBytes * std::size_t(channels));
     w.text("8BPS");
     w.u16be(1);
     w.fill(0, 6);
@@ -265,13 +362,17 @@ bool TPSDFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
     w.u32be(0);  // image resources
     w.u32be(0);  // layers and masks
     w.u16be(0);  // raw data
-    w.reserve(w.size() + static_cast<std::size_t>(image.Size));
     for (int i = 0; i < channels; ++i) {
-        const std::size_t offset = static_cast<std::size_t>(TargetChannel(i, info, false)) * sampleBytes;
-        for (std::size_t p = 0; p < width * height; ++p) {
-            const std::uint8_t* s = image.Bits + p * bpp + offset;
-            for (std::size_t b = sampleBytes; b-- > 0;) w.u8(s[b]);  // big-endian
-        }
+        const std::uint8_t* plane = image.Bits + static_cast<std::size_t>(TargetChannel(i, info, false)) * sampleBytes;
+        AppendFormatOutput(w.buffer(), pixels, sampleBytes, [&](std::uint8_t* dst, std::size_t first, std::size_t n) {
+            const std::uint8_t* s = plane + first * bpp;
+            if (sampleBytes == 1) {
+                for (std::size_t p = 0; p < n; ++p) dst[p] = s[p * bpp];
+                return;
+            }
+            for (std::size_t p = 0; p < n; ++p, s += bpp)
+                for (std::size_t b = sampleBytes; b-- > 0;) *dst++ = s[b];  // big-endian
+        });
     }
     return WriteFormatOutput(IO, handle, w.buffer());
 }

@@ -196,11 +196,20 @@ bool TTargaFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& image
     }
 
     const std::span<std::uint8_t> out(image.Bits, static_cast<std::size_t>(image.Size));
+    // Rows stored bottom first are turned over as they are copied.
+    const bool bottomUp = (h.descriptor & 0x20) == 0;
     if (rle) {
         // At most one and a half times the raw size (and a byte) is read for the packets.
         const std::uint64_t window = std::min<std::uint64_t>(r.remaining(), size + size / 2 + 1);
         const std::size_t used = DecodeTargaRLE(r.rest().first(static_cast<std::size_t>(window)), out, bpp);
         r.skip(used);
+        if (bottomUp) FlipImage(image);
+    } else if (bottomUp) {
+        const std::size_t row = std::size_t(h.width) * bpp;
+        const std::uint8_t* src = r.rest().data();
+        for (std::size_t y = 0; y < h.height; ++y)
+            std::memcpy(out.data() + (h.height - 1 - y) * row, src + y * row, row);
+        r.skip(size);
     } else {
         r.bytes(out.data(), size);
     }
@@ -224,8 +233,6 @@ bool TTargaFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& image
         }
     }
     in.LeaveAt(r.pos());
-
-    if ((h.descriptor & 0x20) == 0) FlipImage(image);
     return true;
 }
 

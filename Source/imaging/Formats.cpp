@@ -933,6 +933,35 @@ void RemovePadBytes(const std::uint8_t* src, std::uint8_t* dst, std::int32_t wid
         std::memcpy(dst + std::size_t(y) * row, src + std::size_t(y) * std::size_t(srcRowBytes), row);
 }
 
+void CopySwapRedBlue(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels, std::size_t bytesPerPixel) {
+    std::size_t i = 0;
+    if (bytesPerPixel == 4) {
+        for (; i < pixels; ++i) {
+            std::uint32_t v;
+            std::memcpy(&v, src + i * 4, 4);
+            v = (v & 0xFF00FF00u) | (v >> 16 & 0xFFu) | (v & 0xFFu) << 16;
+            std::memcpy(dst + i * 4, &v, 4);
+        }
+        return;
+    }
+    // Four 3-byte pixels are three 32-bit words, rearranged in registers.
+    for (; i + 4 <= pixels; i += 4) {
+        std::uint32_t w[3];
+        std::memcpy(w, src + i * 3, 12);
+        const std::uint32_t a = w[0], b = w[1], c = w[2];
+        w[0] = (a >> 16 & 0xFFu) | (a & 0xFF00u) | (a & 0xFFu) << 16 | (b >> 8 & 0xFFu) << 24;
+        w[1] = (b & 0xFFu) | (a >> 24) << 8 | (c & 0xFFu) << 16 | (b & 0xFF000000u);
+        w[2] = (b >> 16 & 0xFFu) | (c >> 24) << 8 | (c & 0xFF0000u) | (c >> 8 & 0xFFu) << 24;
+        std::memcpy(dst + i * 3, w, 12);
+    }
+    for (; i < pixels; ++i) {
+        const std::uint8_t r = src[i * 3], g = src[i * 3 + 1], b = src[i * 3 + 2];
+        dst[i * 3] = b;
+        dst[i * 3 + 1] = g;
+        dst[i * 3 + 2] = r;
+    }
+}
+
 void CopyPixel(const std::uint8_t* src, std::uint8_t* dst, std::int32_t bytesPerPixel) {
     switch (bytesPerPixel) {
     case 1: case 2: case 3: case 4: case 6: case 8: case 16:

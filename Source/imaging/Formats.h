@@ -102,6 +102,10 @@ void Convert4To8(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width,
                  std::int32_t srcRowBytes);
 void RemovePadBytes(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, std::int32_t height,
                     std::int32_t bytesPerPixel, std::int32_t srcRowBytes);
+// Pixels of 3 or 4 bytes copied with their first and third bytes exchanged
+// (red-first file order to blue-first memory order and back); a fourth byte
+// stays. src may be dst.
+void CopySwapRedBlue(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels, std::size_t bytesPerPixel);
 void CopyPixel(const std::uint8_t* src, std::uint8_t* dst, std::int32_t bytesPerPixel);
 void TranslatePixel(const std::uint8_t* src, std::uint8_t* dst, TImageFormat srcFormat, TImageFormat dstFormat,
                     const TColor32* srcPalette, const TColor32* dstPalette);
