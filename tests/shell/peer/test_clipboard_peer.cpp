@@ -1,0 +1,167 @@
+// The image clipboard against another program on a real X11 clipboard: a
+// virtual X server (Xvfb) and xclip. What the program copies reaches xclip as
+// a picture flattened onto white with its opaque colours exact; a picture
+// xclip offers is pasted opaque and fitted; the program's own copy served back
+// by xclip keeps its alpha, unless a pixel of it changed.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "shell/ClipMngr.h"
+
+using namespace velto;
+
+namespace {
+
+class ClipboardPeer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xclip").isEmpty())
+            return;
+        // A display number no other server uses.
+        int n = 90;
+        while (n < 200 && (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) ||
+                           QFile::exists(QString("/tmp/.X%1-lock").arg(n))))
+            ++n;
+        server_ = new QProcess;
+        server_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server_->setStandardOutputFile(QProcess::nullDevice());
+        server_->start("Xvfb", {QString(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+        QElapsedTimer t;
+        t.start();
+        while (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) && t.elapsed() < 10000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) return;
+        qputenv("DISPLAY", QString(":%1").arg(n).toUtf8());
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        static int argc = 1;
+        static char name[] = "test_shell_peer";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+    }
+    static void TearDownTestSuite() {
+        delete app_;
+        app_ = nullptr;
+        if (server_) {
+            server_->terminate();
+            server_->waitForFinished(5000);
+            delete server_;
+            server_ = nullptr;
+        }
+    }
+    void SetUp() override {
+        if (!app_) GTEST_SKIP() << "no Xvfb or xclip";
+        ASSERT_TRUE(dir.isValid());
+    }
+
+    // Runs xclip with args, the event loop turning meanwhile (it may ask us
+    // for the clipboard); its output.
+    static QByteArray Xclip(const QStringList& args) {
+        QProcess p;
+        p.start("xclip", QStringList{"-selection", "clipboard"} + args);
+        QElapsedTimer t;
+        t.start();
+        while (!p.waitForFinished(10) && t.elapsed() < 10000) QCoreApplication::processEvents();
+        return p.readAllStandardOutput();
+    }
+    // xclip takes the clipboard with the file's picture (it keeps serving in
+    // the background); we wait until the clipboard says so.
+    static void Offer(const QString& file) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        p.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", file});
+        p.waitForFinished(10000);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 3000) {
+            QCoreApplication::processEvents();
+            if (tmyClipMngr::HasBitmap() && !QGuiApplication::clipboard()->ownsClipboard()) break;
+        }
+    }
+    QString Save(const QImage& image, const char* name) const {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(image.save(path, "PNG"));
+        return path;
+    }
+    static TmyImagePal Sample() {
+        TmyImagePal img({4, 3}, 32);
+        for (TmyPixel& p : img.Pixels()) p = {10, 20, 30, 255};
+        img.At(1, 1) = {255, 0, 0, 128};
+        img.At(3, 2) = {1, 2, 3, 0};
+        return img;
+    }
+
+    inline static QProcess* server_ = nullptr;
+    inline static QApplication* app_ = nullptr;
+    QTemporaryDir dir;
+};
+
+TEST_F(ClipboardPeer, ACopyReachesAnotherProgramFlattenedOntoWhite) {
+    tmyClipMngr clip;
+    clip.Copy(Sample());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Xclip({"-t", "TARGETS", "-o"}).contains("image/png"));
+    QImage got;
+    ASSERT_TRUE(got.loadFromData(Xclip({"-t", "image/png", "-o"}), "PNG"));
+    ASSERT_EQ(got.size(), QSize(4, 3));
+    EXPECT_EQ(got.pixel(0, 0) & 0xffffff, qRgb(10, 20, 30) & 0xffffffu) << "opaque colours exact";
+    EXPECT_EQ(got.pixel(1, 1) & 0xffffff, qRgb(255, 127, 127) & 0xffffffu) << "half red blended onto white";
+    EXPECT_EQ(got.pixel(3, 2) & 0xffffff, qRgb(255, 255, 255) & 0xffffffu) << "transparent is white";
+}
+
+TEST_F(ClipboardPeer, PicturesOfAnotherProgramArePastedOpaqueAndOurOwnKeepTheirAlpha) {
+    tmyClipMngr clip;
+    const TFitRule resize{0, true, {}};
+    {
+        SCOPED_TRACE("a foreign picture larger than the image, with alpha, resized and opaque");
+        QImage foreign(300, 200, QImage::Format_ARGB32);
+        foreign.fill(qRgba(20, 40, 60, 100));
+        Offer(Save(foreign, "foreign.png"));
+        TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
+        ASSERT_TRUE(clip.Paste(target, mirror, 32, 32, resize));
+        EXPECT_EQ(target.Size(), (ImageSize{32, 32}));
+        EXPECT_EQ(target.At(0, 5).A, 255);
+        EXPECT_EQ(target.At(0, 4), TmyPixel{});
+        EXPECT_TRUE(mirror.Equals(target));
+    }
+    // Our copy, taken by xclip and served back unchanged.
+    clip.Copy(Sample());
+    QCoreApplication::processEvents();
+    const QByteArray served = Xclip({"-t", "image/png", "-o"});
+    QImage ours;
+    ASSERT_TRUE(ours.loadFromData(served, "PNG"));
+    {
+        SCOPED_TRACE("our own copy back from another program");
+        Offer(Save(ours, "ours.png"));
+        TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
+        ASSERT_TRUE(clip.Paste(target, mirror, 32, 32, resize));
+        EXPECT_EQ(target.At(1, 1), (TmyPixel{255, 0, 0, 128}));
+        EXPECT_EQ(target.At(3, 2), TmyPixel{});
+    }
+    {
+        SCOPED_TRACE("one pixel of it changed: a foreign picture");
+        QImage changed = ours;
+        changed.setPixel(0, 0, qRgb(0, 0, 0));
+        Offer(Save(changed, "changed.png"));
+        TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
+        ASSERT_TRUE(clip.Paste(target, mirror, 32, 32, resize));
+        EXPECT_EQ(target.At(1, 1), (TmyPixel{255, 127, 127, 255}));
+        EXPECT_EQ(target.At(3, 2), (TmyPixel{255, 255, 255, 255}));
+    }
+}
+
+}  // namespace
