@@ -32,6 +32,17 @@ QStringList HelpFolders() {
     return {app, QDir(app).filePath(QStringLiteral("../share/velto"))};
 }
 
-bool ShellOpen(const QUrl& url) { return QDesktopServices::openUrl(url); }
+namespace {
+
+UrlOpener& Opener() {
+    static UrlOpener opener;
+    return opener;
+}
+
+}  // namespace
+
+void SetUrlOpener(UrlOpener opener) { Opener() = std::move(opener); }
+
+bool ShellOpen(const QUrl& url) { return Opener() ? Opener()(url) : QDesktopServices::openUrl(url); }
 
 }  // namespace velto

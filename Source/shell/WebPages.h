@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 namespace velto {
 
 // Paths of the pages below the server.
@@ -27,5 +29,8 @@ QStringList HelpFolders();
 // Opens url in the program the desktop chooses for it (the browser); false
 // when none could be started.
 bool ShellOpen(const QUrl& url);
+// Replaces the desktop's opener (tests record the addresses); null restores it.
+using UrlOpener = std::function<bool(const QUrl&)>;
+void SetUrlOpener(UrlOpener opener);
 
 }  // namespace velto
