@@ -115,9 +115,10 @@ bool TfrmMain::NewDocument() {
         return true;
     }
     // No image came (no dialog yet, or it was left without one): the empty
-    // window goes, and gives its cascade step back.
-    DiscardDocumentWindow(desk);
+    // window gives its cascade step back and goes (the last window going
+    // starts the cascade afresh).
     StepCascadeBack();
+    DiscardDocumentWindow(desk);
     return false;
 }
 
