@@ -7,6 +7,7 @@
 #include <QListWidget>
 
 #include "CommandFixture.h"
+#include "shell/SelectionControl.h"
 #include "shell/Effects.h"
 #include "shell/MainActions.h"
 #include "engine/Filter.h"
@@ -349,6 +350,32 @@ TEST_F(CommandTest, EffectsAndShiftsWorkOnASelectionFloatingInTheActiveWindow) {
     EXPECT_EQ(sel.edits, 1);
     EXPECT_FALSE(Same(*d->CurrentImage(), image));
     EXPECT_TRUE(d->CanUndo());
+    main->SetSelection(&selection);
+}
+
+// The program's own selection: lifted by Select All, inverted and nudged by
+// the commands, then dropped into the image.
+TEST_F(CommandTest, EffectsAndShiftsOnTheProgramsOwnSelectionLandInTheImageAtTheDrop) {
+    main->SetSelection(&main->Tools().SelectionControl());
+    Options().TransparentSelection = false;
+    TfrmDesk* d = openIcon({Pattern({8, 8}, 32)});
+    ASSERT_NE(d, nullptr);
+    d->Frame()->show();
+    const TmyImagePal before = *d->CurrentImage();
+    run("actSelectAll");
+    ASSERT_FALSE(main->Selection().Empty());
+    run("actnInvert");
+    run("actnRight");
+    run("actDropSelection");
+    ASSERT_TRUE(main->Selection().Empty());
+    const TmyImagePal& after = *d->CurrentImage();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 1; x < 8; ++x) {
+            const TmyPixel p = before.At(x - 1, y);
+            ASSERT_EQ(after.At(x, y), (TmyPixel{static_cast<std::uint8_t>(255 - p.R), static_cast<std::uint8_t>(255 - p.G),
+                                                static_cast<std::uint8_t>(255 - p.B), p.A}))
+                << x << "," << y;
+        }
     main->SetSelection(&selection);
 }
 
