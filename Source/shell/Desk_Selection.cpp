@@ -175,6 +175,8 @@ void TfrmDesk::MoveSelectionFrame(QPoint screen, QPoint step, bool nudge) {
     if (to != imgSel_->pos()) {
         imgSel_->move(to);
         RefreshSelectionView();
+        // The read-out shown before the move follows it.
+        ShowSelectionStatus();
     }
     PlaceSelectionFrame();
     lastCursorPos_ = screen;
@@ -236,6 +238,7 @@ void TfrmDesk::HandleMouseMove(QWidget* handle, QPoint screen) {
     imgSel_->setGeometry(f);
     PlaceSelectionFrame();
     ResizeSelection(imgSel_->width() / zoom_, imgSel_->height() / zoom_);
+    ShowSelectionStatus();
 }
 
 void TfrmDesk::HandleMouseUp() {
