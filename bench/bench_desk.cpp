@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "BenchGui.h"
 #include "core/MessageBox.h"
 #include "model/AniIO.h"
 #include "shell/CanvasRender.h"
@@ -22,16 +23,7 @@ namespace {
 
 using namespace velto;
 
-QApplication* App() {
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "bench_desk";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return app;
-}
+QApplication* App() { return bench::GuiApp("bench_desk"); }
 
 // Mixed opaque, transparent and partly transparent pixels.
 TmyImagePal SampleImage(int side) {

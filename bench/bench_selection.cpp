@@ -7,36 +7,13 @@
 // under 16 ms, one frame of a 60 Hz screen).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QMdiSubWindow>
-#include <QTemporaryDir>
-
-#include <memory>
-
-#include "core/MessageBox.h"
+#include "BenchGui.h"
 #include "engine/Clipboard.h"
 #include "engine/Selection.h"
-#include "model/IcoIO.h"
-#include "shell/Desk.h"
-#include "shell/MainWindow.h"
-#include "shell/Options.h"
-#include "shell/SelectionControl.h"
-#include "shell/ToolController.h"
 
 namespace {
 
 using namespace velto;
-
-QApplication* App() {
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "bench_selection";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return app;
-}
 
 // A photograph-like picture: smooth colours, a third of the pixels half transparent.
 TmyImagePal SampleImage(int bits = 32) {
@@ -104,48 +81,15 @@ void BM_ClipboardAlphaRestore(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(memory.Picture(shared));
 }
 
-// A document window with a 1600 x 1000 canvas box showing the image at zoom
-// 4, the whole image lifted into a floating selection.
-struct Program {
-    QTemporaryDir dir;
-    std::unique_ptr<TfrmMain> main;
-    TfrmDesk* desk = nullptr;
-    explicit Program(benchmark::State& state) {
-        App();
-        SilenceMessages();
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        FreeOptions();
-        CreateOptions(800, dir.filePath("config/Velto/config.cfg").toStdString());
-        Options().Autozoom = false;
-        main = std::make_unique<TfrmMain>();
-        main->CreateForms();
-        main->resize(1900, 1300);
-        main->show();
-        TmyIcon doc;
-        doc.AppendImage(std::make_unique<TmyImagePal>(SampleImage()));
-        const QString path = dir.filePath("big.ico");
-        if (TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false) && main->OpenFile(path))
-            desk = qobject_cast<TfrmDesk*>(main->ActiveDesk());
-        if (desk) {
-            desk->Frame()->resize(QSize(1600, 1000) + desk->Frame()->size() - desk->ScrollBox()->size());
-            desk->SetZoom(4);
-            QCoreApplication::processEvents();
-            main->Selection().Lift(0, 0, 255, 255, false);
-        }
-        if (!desk || desk->ScrollBox()->size() != QSize(1600, 1000) || !desk->SelectionFrameVisible()) {
-            state.SkipWithError("no window with a 1600 x 1000 canvas box and a floating selection");
-            desk = nullptr;
-        }
-    }
-    ~Program() {
-        main.reset();
-        FreeOptions();
-    }
-};
-
+// At zoom 4 in a 1600 x 1000 canvas box, the whole image lifted.
 void BM_FrameMoveOnCanvas(benchmark::State& state) {
-    Program p(state);
+    bench::TDeskProgram p(state, "bench_selection", SampleImage(), 4);
     if (!p.desk) return;
+    p.main->Selection().Lift(0, 0, 255, 255, false);
+    if (!p.desk->SelectionFrameVisible()) {
+        state.SkipWithError("no floating selection");
+        return;
+    }
     int step = 4;
     for (auto _ : state) {
         // One image pixel right, then back: the frame moves, the canvas repaints.

@@ -5,35 +5,15 @@
 // diagonal segments, a square tip and a diagonal tip (stamped twice a point).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QMdiSubWindow>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 
-#include <memory>
-
-#include "core/MessageBox.h"
+#include "BenchGui.h"
 #include "engine/ToolDispatch.h"
-#include "model/IcoIO.h"
-#include "shell/Desk.h"
-#include "shell/MainWindow.h"
-#include "shell/Options.h"
 #include "shell/ToolController.h"
 
 namespace {
 
 using namespace velto;
-
-QApplication* App() {
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "bench_tools";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return app;
-}
 
 TmyImagePal SampleImage() {
     TmyImagePal img({256, 256}, 32);
@@ -78,40 +58,8 @@ void BM_BrushMove(benchmark::State& state) {
 }
 
 // A document window with a 1600 x 1000 canvas box showing the image at zoom 10.
-struct Program {
-    QTemporaryDir dir;
-    std::unique_ptr<TfrmMain> main;
-    TfrmDesk* desk = nullptr;
-    explicit Program(benchmark::State& state) {
-        App();
-        SilenceMessages();
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        FreeOptions();
-        CreateOptions(800, dir.filePath("config/Velto/config.cfg").toStdString());
-        Options().Autozoom = false;
-        main = std::make_unique<TfrmMain>();
-        main->CreateForms();
-        main->resize(1900, 1300);
-        main->show();
-        TmyIcon doc;
-        doc.AppendImage(std::make_unique<TmyImagePal>(SampleImage()));
-        const QString path = dir.filePath("big.ico");
-        if (TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false) && main->OpenFile(path))
-            desk = qobject_cast<TfrmDesk*>(main->ActiveDesk());
-        if (desk) {
-            desk->Frame()->resize(QSize(1600, 1000) + desk->Frame()->size() - desk->ScrollBox()->size());
-            desk->SetZoom(10);
-            QCoreApplication::processEvents();
-        }
-        if (!desk || desk->ScrollBox()->size() != QSize(1600, 1000)) {
-            state.SkipWithError("no window with a 1600 x 1000 canvas box");
-            desk = nullptr;
-        }
-    }
-    ~Program() {
-        main.reset();
-        FreeOptions();
-    }
+struct Program : bench::TDeskProgram {
+    explicit Program(benchmark::State& state) : TDeskProgram(state, "bench_tools", SampleImage(), 10) {}
     // A mouse event on the canvas at image pixel p.
     void Send(QEvent::Type type, TPoint p, Qt::MouseButtons held) const {
         const TCanvasGeometry g = desk->CanvasGeometry();
