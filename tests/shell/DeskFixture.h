@@ -2,9 +2,11 @@
 // The main window with real document windows: message boxes answered from a
 // script, file dialogs answered from a script, files written to a temporary
 // folder.
+#include <QApplication>
 #include <QFileInfo>
 #include <QList>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <deque>
 
 #include "MainWindowFixture.h"
@@ -49,6 +51,24 @@ protected:
     }
 
     TfrmDesk* desk(int slot) const { return qobject_cast<TfrmDesk*>(main->Desk(slot)); }
+    // The canvas point over the middle of image pixel (x, y).
+    static QPoint At(TfrmDesk* d, int x, int y) {
+        const TCanvasGeometry g = d->CanvasGeometry();
+        return {x * g.zoom - g.hpos + g.zoom / 2, y * g.zoom - g.vpos + g.zoom / 2};
+    }
+    // A mouse event as the mouse gives it to widget w at its point p.
+    static void SendMouse(QWidget* w, QEvent::Type t, QPoint p, Qt::MouseButton b, Qt::MouseButtons held,
+                          Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QMouseEvent e(t, QPointF(p), w->mapToGlobal(QPointF(p)), b, held, mods);
+        QApplication::sendEvent(w, &e);
+    }
+    // The Undo command's view of the history: the image before the last change.
+    static const TmyImagePal* UndoOnce(TfrmDesk* d) {
+        tmyUndo& u = d->UndoStore();
+        if (!u.CanUndo()) return nullptr;
+        if (u.StoreBeforeUndo()) u.Store(*d->CurrentImage());
+        return u.Undo();
+    }
     TfrmDesk* active() const { return qobject_cast<TfrmDesk*>(main->ActiveDesk()); }
     // Opens path through the main window's own roads.
     TfrmDesk* open(const QString& path) { return main->OpenFile(path) ? active() : nullptr; }

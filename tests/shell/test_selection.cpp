@@ -84,15 +84,9 @@ protected:
         return d;
     }
 
-    // The canvas point over the middle of image pixel (x, y).
-    static QPoint At(TfrmDesk* d, int x, int y) {
-        const TCanvasGeometry g = d->CanvasGeometry();
-        return {x * g.zoom - g.hpos + g.zoom / 2, y * g.zoom - g.vpos + g.zoom / 2};
-    }
     static void Send(QWidget* w, QEvent::Type t, QPoint p, Qt::MouseButton b, Qt::MouseButtons held,
                      Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QMouseEvent e(t, QPointF(p), w->mapToGlobal(QPointF(p)), b, held, mods);
-        QApplication::sendEvent(w, &e);
+        SendMouse(w, t, p, b, held, mods);
     }
     static void Press(TfrmDesk* d, int x, int y, Qt::KeyboardModifiers m = {}) {
         Send(d->CanvasImage(), QEvent::MouseButtonPress, At(d, x, y), Qt::LeftButton, Qt::LeftButton, m);
@@ -133,12 +127,6 @@ protected:
     // The canvas colour at the middle of image pixel (x, y).
     static QRgb Shown(TfrmDesk* d, int x, int y) { return d->CanvasImage()->Bitmap().pixel(At(d, x, y)) & 0xffffff; }
     static QRgb Rgb(const TmyPixel& p) { return qRgb(p.R, p.G, p.B) & 0xffffff; }
-    static const TmyImagePal* UndoOnce(TfrmDesk* d) {
-        tmyUndo& u = d->UndoStore();
-        if (!u.CanUndo()) return nullptr;
-        if (u.StoreBeforeUndo()) u.Store(*d->CurrentImage());
-        return u.Undo();
-    }
     static void DropOn(QWidget* w, QEvent::Type type, QPoint pos, const QMimeData* data) {
         if (type == QEvent::DragEnter) {
             QDragEnterEvent e(pos, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);

@@ -89,16 +89,9 @@ protected:
         return d;
     }
 
-    // The canvas point over the middle of image pixel (x, y).
-    static QPoint At(TfrmDesk* d, int x, int y) {
-        const TCanvasGeometry g = d->CanvasGeometry();
-        return {x * g.zoom - g.hpos + g.zoom / 2, y * g.zoom - g.vpos + g.zoom / 2};
-    }
     static void Send(TfrmDesk* d, QEvent::Type t, QPoint p, Qt::MouseButton b, Qt::MouseButtons held,
                      Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWidget* canvas = d->CanvasImage();
-        QMouseEvent e(t, QPointF(p), canvas->mapToGlobal(QPointF(p)), b, held, mods);
-        QApplication::sendEvent(canvas, &e);
+        SendMouse(d->CanvasImage(), t, p, b, held, mods);
     }
     static void Press(TfrmDesk* d, int x, int y, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}) {
         Send(d, QEvent::MouseButtonPress, At(d, x, y), b, b, m);
@@ -114,13 +107,6 @@ protected:
         QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : main.get();
         QKeyEvent e(t, key, Qt::NoModifier);
         QApplication::sendEvent(to, &e);
-    }
-    // The Undo command's view of the history: the image before the last stroke.
-    static const TmyImagePal* UndoOnce(TfrmDesk* d) {
-        tmyUndo& u = d->UndoStore();
-        if (!u.CanUndo()) return nullptr;
-        if (u.StoreBeforeUndo()) u.Store(*d->CurrentImage());
-        return u.Undo();
     }
     void Choose(TToolId tool) {
         tools().SetTool(TToolId::Brush);
