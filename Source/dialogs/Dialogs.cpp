@@ -1,8 +1,13 @@
 #include "Dialogs.h"
 
+#include "FormAdjust.h"
 #include "FormColors.h"
+#include "FormFadeout.h"
+#include "FormFilter.h"
 #include "FormHotspot.h"
 #include "FormPreview.h"
+#include "FormRotate.h"
+#include "FormShadow.h"
 #include "FormText.h"
 #include "FormTools.h"
 #include "PaneServices.h"
@@ -143,6 +148,15 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmHotspot"), [](QWidget* main) { return new TfrmHotspot(main); });
     SetFormFactory(QStringLiteral("frmChangePal"), [](QWidget* main) { return new TfrmChangePal(main); });
     SetFormFactory(QStringLiteral("frmImageBig"), [](QWidget* main) { return new TfrmImageBig(main); });
+    SetFormFactory(QStringLiteral("frmBrightness"), [](QWidget* main) { return new TfrmBrightness(main); });
+    SetFormFactory(QStringLiteral("frmHue"), [](QWidget* main) { return new TfrmHue(main); });
+    SetFormFactory(QStringLiteral("frmColorBalance"), [](QWidget* main) { return new TfrmColorBalance(main); });
+    SetFormFactory(QStringLiteral("frmOpacity"), [](QWidget* main) { return new TfrmOpacity(main); });
+    SetFormFactory(QStringLiteral("frmFilter"), [](QWidget* main) { return new TfrmFilter(main); });
+    SetFormFactory(QStringLiteral("frmFadeout"), [](QWidget* main) { return new TfrmFadeout(main); });
+    SetFormFactory(QStringLiteral("frmShadow"), [](QWidget* main) { return new TfrmShadow(main); });
+    SetFormFactory(QStringLiteral("frmRotate"), [](QWidget* main) { return new TfrmRotate(main); });
+    SetFormFactory(QStringLiteral("frmDimension"), [](QWidget* main) { return new TfrmDimension(main); });
 }
 
 }  // namespace velto

@@ -1,0 +1,174 @@
+#pragma once
+// The program's main window with its dialogs, settings in a temporary
+// folder, message boxes answered from a script, the palette question
+// counted, and documents written to files and opened as a user would.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QMdiSubWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DialogsTestSupport.h"
+#include "core/Language.h"
+#include "dialogs/Dialogs.h"
+#include "model/AniIO.h"
+#include "model/IcoIO.h"
+#include "shell/Desk.h"
+#include "shell/MainWindow.h"
+#include "shell/ToolController.h"
+
+namespace velto::test {
+
+// Every pixel transparent (of any colour, which the writers do not store) or
+// an opaque entry of the image's palette.
+inline ::testing::AssertionResult OnPalette(const TmyImagePal& img) {
+    if (!img.Palette) return ::testing::AssertionSuccess();
+    for (int y = 0; y < img.Height(); ++y)
+        for (int x = 0; x < img.Width(); ++x) {
+            const TmyPixel& p = img.At(x, y);
+            if (p.A == 0) continue;
+            if (p.A != 255 || img.Palette->IndexOf(p) < 0)
+                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") " << ::testing::PrintToString(p)
+                                                     << " is off the palette";
+        }
+    return ::testing::AssertionSuccess();
+}
+
+// A picture with colour and alpha in every corner: a gradient, a transparent
+// corner, partly transparent pixels at 32 bits; palette colours below 24.
+inline TmyImagePal Picture(ImageSize size, int bits, int seed = 0) {
+    TmyImagePal img(size, bits);
+    for (int y = 0; y < size.Height; ++y)
+        for (int x = 0; x < size.Width; ++x) {
+            TmyPixel& p = img.At(x, y);
+            if (x < size.Width / 4 && y < size.Height / 4) continue;  // transparent corner
+            if (img.Palette) {
+                p = (*img.Palette)[(x * 7 + y * 3 + seed) % img.Palette->Count()];
+                p.A = 255;
+            } else {
+                p = Px((x * 255) / size.Width, (y * 255) / size.Height, (seed * 40 + x + y) % 256,
+                       bits == 32 ? 40 + (x * 215) / size.Width : 255);
+            }
+        }
+    return img;
+}
+
+class AdjustTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureGuiApp();
+        ASSERT_TRUE(dir.isValid());
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        FreeOptions();
+        CreateOptions(1200, dir.filePath("config/Velto/config.cfg").toStdString());
+        Options().ShowTips = false;
+        Options().Autozoom = false;
+        Lang().SetFileName("");
+        SetMessageSink([this](const MessageRequest& r) {
+            messages.push_back(r.text);
+            if (answers.empty()) return int(idOK);
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+        SetDocumentLink(nullptr);
+        RegisterDialogs();
+        main = std::make_unique<TfrmMain>();
+        main->CreateForms();
+        main->resize(1100, 800);
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+        main->FirstActivation({});
+        main->Tools().Windows().AskPaletteChoice = [this] {
+            ++paletteQuestions;
+            return paletteChoice;
+        };
+    }
+    void TearDown() override {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
+        main.reset();
+        SetMessageSink(nullptr);
+        FreeOptions();
+    }
+
+    template <class Form>
+    Form* form(const char* name) const {
+        auto* f = qobject_cast<Form*>(main->Forms().Form(QString::fromLatin1(name)));
+        EXPECT_NE(f, nullptr) << name;
+        return f;
+    }
+    TfrmDesk* active() const { return qobject_cast<TfrmDesk*>(main->ActiveDesk()); }
+
+    // A document window holding doc, read back from its file.
+    TfrmDesk* open(const TmyIcon& doc, const QString& name) {
+        const QString path = dir.filePath(name);
+        const bool ani = dynamic_cast<const TmyANI*>(&doc) != nullptr;
+        const bool written = ani ? TmyANIIO(false).SaveToFile(doc, path.toStdString(), false)
+                                 : TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false);
+        EXPECT_TRUE(written) << path.toStdString();
+        return main->OpenFile(path) ? active() : nullptr;
+    }
+    // An icon of one picture of the size and depth.
+    TfrmDesk* openImage(int bits, ImageSize size = {32, 32}, const QString& name = "one.ico") {
+        TmyIcon doc;
+        doc.Image(doc.AddImage(size, bits)).Assign(Picture(size, bits));
+        return open(doc, name);
+    }
+    // An animated cursor of n 32-bit frames, each its own picture.
+    TfrmDesk* openAnimation(int n, int bits = 32, ImageSize size = {32, 32}) {
+        TmyANI doc;
+        for (int i = 0; i < n; ++i) doc.Image(doc.AddImage(size, bits)).Assign(Picture(size, bits, i));
+        doc.SetItemIndex(n / 2);
+        return open(doc, "frames.ani");
+    }
+    // Closes a document window without its question.
+    static void closeDesk(TfrmDesk* desk) {
+        desk->SetSaved(true);
+        desk->Frame()->close();
+        QTest::qWait(0);
+    }
+    // Copies of every image of the active document.
+    std::vector<TmyImagePal> frames() const {
+        std::vector<TmyImagePal> out;
+        if (TfrmDesk* d = active())
+            for (int i = 0; i < d->ImageCount(); ++i) out.push_back(d->Document()->Image(i));
+        return out;
+    }
+    // Runs work while the command's modal dialog is open, then closes what is
+    // still open. The result: the dialog's when work closed it, -1 when it
+    // stayed open, -2 when no dialog opened.
+    int whileModal(const char* action, const std::function<void(QDialog&)>& work) {
+        int result = -2;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d) return;
+            work(*d);
+            result = d->isVisible() ? -1 : d->result();
+            if (d->isVisible()) d->reject();
+        });
+        main->Action(QString::fromLatin1(action))->trigger();
+        EXPECT_NE(result, -2) << action << " opened no dialog";
+        return result;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TfrmMain> main;
+    std::vector<std::string> messages;
+    std::deque<int> answers;  // message-box answers in order (OK when empty)
+    int paletteQuestions = 0;
+    TPaletteChoice paletteChoice = TPaletteChoice::Keep;
+};
+
+}  // namespace velto::test
