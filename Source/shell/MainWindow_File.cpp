@@ -102,23 +102,27 @@ TFileDialogSpec* TfrmMain::FileDialog(const QString& name) const {
 // ---------------------------------------------------------------- new
 
 bool TfrmMain::NewDocument() {
+    const QPointer<TDeskWindow> before = ActiveDesk();
     if (!CreateDocumentWindow(QStringLiteral("Untitled"))) return false;
     const QPointer<TDeskWindow> desk = ActiveDesk();
     auto* form = FormAs<TNewImageForm>(QStringLiteral("frmNewImage"));
     if (form) form->SetNewImageMode(false);
     ShowModalForm(QStringLiteral("frmNewImage"));
-    // The dialog's Cancel closes the empty window itself.
-    if (!desk || desk->IsClosing()) return false;
-    if (form && form->Added() && desk->ImageCount() > 0) {
+    if (desk && !desk->IsClosing() && form && form->Added() && desk->ImageCount() > 0) {
         if (QMdiSubWindow* f = desk->Frame()) f->show();
         ActivateDesk(desk->Tag);
         return true;
     }
     // No image came (no dialog yet, or it was left without one): the empty
     // window gives its cascade step back and goes (the last window going
-    // starts the cascade afresh).
-    StepCascadeBack();
-    DiscardDocumentWindow(desk);
+    // starts the cascade afresh), unless the dialog's Cancel closed it.
+    if (desk && !desk->IsClosing()) {
+        StepCascadeBack();
+        DiscardDocumentWindow(desk);
+    }
+    // The user is back in the window of before, whichever the document
+    // area would activate.
+    if (before && !before->IsClosing() && before->Tag) ActivateDesk(before->Tag);
     return false;
 }
 

@@ -281,7 +281,8 @@ TEST_F(CommandTest, NewShowsTheWindowOnlyOnceTheDialogAddedItsFirstImage) {
         {"left without an image", [](ScriptedDialog& self) { self.added = false; }, 0},
     };
     // One window stays open, so that the cascade goes on from it.
-    ASSERT_NE(openIcon({Pattern({8, 8}, 32)}), nullptr);
+    TfrmDesk* keep = openIcon({Pattern({8, 8}, 32)});
+    ASSERT_NE(keep, nullptr);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         while (main->Desks().DeskCount() > 1) {
@@ -302,9 +303,36 @@ TEST_F(CommandTest, NewShowsTheWindowOnlyOnceTheDialogAddedItsFirstImage) {
             EXPECT_EQ(desk->ImageCount(), 1);
             EXPECT_TRUE(desk->windowTitle().startsWith("Untitled - "));
         } else {
-            // The cascade step of the window that went is given back once.
+            // The cascade step of the window that went is given back once,
+            // and the window of before is active again.
             EXPECT_EQ(main->Desks().CascadeIndex(), cascade);
+            EXPECT_EQ(main->ActiveDesk(), keep);
         }
+    }
+}
+
+// Without a New Image window (or when it adds nothing) the user is back in
+// the window that was active before.
+TEST_F(CommandTest, NewWithoutAnImageGoesBackToTheWindowActiveBefore) {
+    SetFormFactory("frmNewImage", {});
+    main.reset();
+    main = makeMain();
+    main->SetSelection(&selection);
+    main->resize(1200, 900);
+    main->show();
+    TfrmDesk* a = openIcon({Pattern({8, 8}, 32)}, "a.ico");
+    TfrmDesk* b = openIcon({Pattern({8, 8}, 32)}, "b.ico");
+    ASSERT_TRUE(a && b);
+    for (TfrmDesk* before : {b, a}) {
+        SCOPED_TRACE(before == a ? "first window active" : "last window active");
+        main->ActivateDesk(before->Tag);
+        QApplication::processEvents();
+        run("actnNew");
+        QApplication::processEvents();
+        EXPECT_EQ(main->Desks().DeskCount(), 2);
+        EXPECT_EQ(main->ActiveDesk(), before);
+        EXPECT_EQ(main->DocumentArea()->activeSubWindow(), before->Frame());
+        EXPECT_EQ(main->DocumentArea()->subWindowList().size(), 2);
     }
 }
 
