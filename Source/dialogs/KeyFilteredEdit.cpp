@@ -8,7 +8,9 @@ TKeyFilteredEdit::TKeyFilteredEdit(const QString& allowed, QWidget* parent) : QL
 
 void TKeyFilteredEdit::keyPressEvent(QKeyEvent* event) {
     const QString t = event->text();
-    const bool typesText = !t.isEmpty() && t[0].unicode() >= 32 && t[0].unicode() != 127;
+    // Shortcuts (Ctrl+A, Ctrl+V...) are no typing, whatever text they carry.
+    const bool shortcut = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const bool typesText = !shortcut && !t.isEmpty() && t[0].unicode() >= 32 && t[0].unicode() != 127;
     if (typesText && (t.size() != 1 || !allowed_.contains(t[0]))) {
         event->accept();
         return;
