@@ -55,7 +55,7 @@ void TfrmMain::SetupViewActions() {
         on(name, [this] {
             flipSetting(&TOptions::TransparentSelection);
             if (auto* desk = qobject_cast<TfrmDesk*>(Desk(selection_->Owner())); desk && !selection_->Empty())
-                desk->RedrawCanvas();
+                desk->RefreshSelectionView();
         });
     on("actSideBar", [this] {
         Options().SidebarVisible = !Options().SidebarVisible;

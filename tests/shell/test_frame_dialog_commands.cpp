@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "CommandFixture.h"
+#include "shell/SelectionControl.h"
 #include "shell/DeskList.h"
 
 using namespace velto;
@@ -392,6 +393,27 @@ TEST_F(CommandTest, TransparentSelectionSwitchesFromTheMenuAndTheToolBar) {
         EXPECT_EQ(act("actToolTrans")->isChecked(), !before);
     }
     EXPECT_EQ(Options().TransparentSelection, !start);
+
+    // A half-transparent selection over an opaque image shows blended, or
+    // as it is, at once.
+    main->SetSelection(&main->Tools().SelectionControl());
+    Options().TransparentSelection = true;
+    TmyImagePal under({6, 6}, 32), over({2, 2}, 32);
+    for (TmyPixel& p : under.Pixels()) p = {0, 0, 255, 255};
+    for (TmyPixel& p : over.Pixels()) p = {255, 0, 0, 128};
+    TfrmDesk* d = openIcon({under});
+    ASSERT_NE(d, nullptr);
+    d->SetZoom(10);
+    ASSERT_TRUE(main->Selection().Float(TmyImagePal(over), 2, 2));
+    const QPoint at(2 * 10 - d->HorzOffset() + 5, 2 * 10 - d->VertOffset() + 5);
+    const QRgb blended = d->CanvasImage()->Bitmap().pixel(at);
+    run("actTransSel");
+    const QRgb replaced = d->CanvasImage()->Bitmap().pixel(at);
+    EXPECT_NE(blended, replaced);
+    EXPECT_GT(qBlue(blended), qBlue(replaced));
+    run("actToolTrans");
+    EXPECT_EQ(d->CanvasImage()->Bitmap().pixel(at), blended);
+    main->SetSelection(&selection);
 }
 
 }  // namespace
