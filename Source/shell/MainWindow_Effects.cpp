@@ -21,8 +21,6 @@ namespace velto {
 
 namespace {
 
-constexpr int kShiftTags[4] = {46, 47, 48, 49};
-
 int TagOf(const QAction* action) {
     bool ok = false;
     const int tag = action ? action->property("Tag").toInt(&ok) : -1;
@@ -32,11 +30,9 @@ int TagOf(const QAction* action) {
 }  // namespace
 
 void TfrmMain::SetupEffectActions() {
-    for (const ActionSpec& row : MainActionTable()) {
-        if (row.tag < 1) continue;
-        if (std::find(std::begin(kShiftTags), std::end(kShiftTags), row.tag) != std::end(kShiftTags)) continue;
-        actions_.setHandler(row.name, [this](QAction* a) { ApplyEffect(a); });
-    }
+    // Tag 0 (Custom Filter) opens its dialog; the shifts may move the selection.
+    for (const ActionSpec& row : MainActionTable())
+        if (row.tag >= 1) actions_.setHandler(row.name, [this](QAction* a) { ApplyEffect(a); });
     actions_.setHandler("actnLeft", [this](QAction* a) { shiftCommand(a, -1, 0); });
     actions_.setHandler("actnRight", [this](QAction* a) { shiftCommand(a, 1, 0); });
     actions_.setHandler("actnUp", [this](QAction* a) { shiftCommand(a, 0, -1); });
