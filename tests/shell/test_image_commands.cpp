@@ -246,6 +246,40 @@ TEST_F(CommandTest, IndexedImagesStayOnTheirPaletteAfterEveryEffect) {
     }
 }
 
+// The palette step the dialogs and the tool palette call on their own.
+TEST_F(CommandTest, ApplyPaletteActionRefitsIndexedImagesAsTheSettingSays) {
+    struct Case {
+        const char* name;
+        int bits;
+        int setting;
+        int questions;
+        bool paletteKept;
+    };
+    const Case cases[] = {
+        {"8 bits, change", 8, 0, 0, false}, {"8 bits, keep", 8, 1, 0, true}, {"4 bits, ask, keep", 4, 2, 1, true},
+        {"1 bit, ask, keep", 1, 2, 1, true}, {"24 bits: nothing to do", 24, 2, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Options().PaletteAction = static_cast<std::uint8_t>(c.setting);
+        paletteAnswer = TPaletteChoice::Keep;
+        paletteQuestions = 0;
+        TmyImagePal img = Pattern({9, 7}, c.bits);
+        // Colours the palette does not have, as a filter leaves them.
+        for (int x = 0; x < 9; ++x) img.At(x, 3) = TmyPixel{static_cast<std::uint8_t>(13 + x), 101, 77, 255};
+        const TmyImagePal before = img;
+        main->ApplyPaletteAction(img);
+        EXPECT_EQ(paletteQuestions, c.questions);
+        EXPECT_EQ(img.BitCount, c.bits);
+        EXPECT_TRUE(OnPalette(img));
+        if (img.Palette) {
+            EXPECT_EQ(img.Palette->Equals(*before.Palette), c.paletteKept);
+        } else {
+            EXPECT_TRUE(img.Equals(before));
+        }
+    }
+}
+
 // ---------------------------------------------------------------- every frame
 
 TEST_F(CommandTest, EffectOnEveryFrameOfAnAnimationAsksAndCannotBeUndone) {
