@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "DialogParts.h"
 #include "PreviewFrame.h"
 #include "SliderComposite.h"
@@ -36,6 +38,11 @@ public:
         picture_->setObjectName(QStringLiteral("Image4"));
         picture_->setPixmap(ApplicationIcon().pixmap(32, 32));
         picture_->resize(32, 32);
+        // Wide enough for the texts beside the picture.
+        int text = 0;
+        for (QLabel* l : band_->findChildren<QLabel*>())
+            if (l != picture_) text = std::max(text, l->sizeHint().width() + l->indent());
+        band_->setMinimumWidth(text + picture_->width() + 40);
         band_->installEventFilter(this);
     }
     QWidget* Band() const { return band_; }
@@ -95,6 +102,8 @@ TAdjustDialog::TAdjustDialog(QWidget* parent, const char* name, const QString& c
     bottom->addWidget(progress_);
     AddOkCancelRow(this, bottom, &btnOK_, &btnCancel_);
     root->addLayout(bottom);
+    // A single-border window: as large as its contents, not resizable.
+    root->setSizeConstraint(QLayout::SetFixedSize);
     connect(btnOK_, &QPushButton::clicked, this, &TAdjustDialog::OKClick);
 }
 
@@ -107,6 +116,8 @@ TAdvancedTrackBar* TAdjustDialog::AddTrackBar(const char* name, const char* labe
     }
     auto* bar = new TAdvancedTrackBar(this);
     bar->setObjectName(QString::fromLatin1(name));
+    // The composite places its parts by hand: its own size is its least.
+    bar->setMinimumSize(bar->size());
     bar->SetMin(min);
     bar->SetMax(max);
     bar->SetPosition(position);

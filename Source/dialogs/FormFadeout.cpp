@@ -78,6 +78,7 @@ TfrmFadeout::TfrmFadeout(QWidget* parent)
         label->setObjectName(QString::fromLatin1(labelName));
         auto* bar = new TAdvancedTrackBar(grp);
         bar->setObjectName(QString::fromLatin1(name));
+        bar->setMinimumSize(bar->size());
         bar->SetMax(100);
         bar->SetPosition(position);
         auto* swatch = new ImageView(grp);
