@@ -31,7 +31,8 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
     // What overlaps the present data is overwritten, the rest appended (not
     // zero-filled first).
     const std::int64_t inside = std::min(count, Size() - pos_);
-    std::memcpy(data_.data() + pos_, bytes, static_cast<std::size_t>(inside));
+    // An empty vector's data() may be null: memcpy must not see it even for 0 bytes.
+    if (inside > 0) std::memcpy(data_.data() + pos_, bytes, static_cast<std::size_t>(inside));
     data_.insert(data_.end(), bytes + inside, bytes + count);
     pos_ = end;
     return count;
