@@ -16,9 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 #include "shell/ClipMngr.h"
 
@@ -31,20 +29,25 @@ protected:
     static void SetUpTestSuite() {
         if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xclip").isEmpty())
             return;
-        // A display number no other server uses.
-        int n = 90;
-        while (n < 200 && (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) ||
-                           QFile::exists(QString("/tmp/.X%1-lock").arg(n))))
-            ++n;
+        // The server picks a free display itself and writes its number once it
+        // takes connections: tests of this suite run in parallel processes,
+        // and two of them choosing a number by looking at /tmp raced.
         server_ = new QProcess;
         server_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server_->setStandardOutputFile(QProcess::nullDevice());
-        server_->start("Xvfb", {QString(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+        server_->start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+        QByteArray number;
         QElapsedTimer t;
         t.start();
-        while (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) && t.elapsed() < 10000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) return;
+        while (!number.contains('\n') && t.elapsed() < 10000 && server_->state() != QProcess::NotRunning) {
+            server_->waitForReadyRead(100);
+            number += server_->readAllStandardOutput();
+        }
+        bool ok = false;
+        const int n = number.trimmed().toInt(&ok);
+        if (!ok) {
+            skip_ = "Xvfb did not report a display";
+            return;
+        }
         qputenv("DISPLAY", QString(":%1").arg(n).toUtf8());
         qputenv("QT_QPA_PLATFORM", "xcb");
         static int argc = 1;
@@ -63,7 +66,7 @@ protected:
         }
     }
     void SetUp() override {
-        if (!app_) GTEST_SKIP() << "no Xvfb or xclip";
+        if (!app_) GTEST_SKIP() << skip_;
         ASSERT_TRUE(dir.isValid());
     }
 
@@ -107,6 +110,7 @@ protected:
 
     inline static QProcess* server_ = nullptr;
     inline static QApplication* app_ = nullptr;
+    inline static const char* skip_ = "no Xvfb or xclip";
     QTemporaryDir dir;
 };
 
