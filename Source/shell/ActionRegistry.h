@@ -50,6 +50,7 @@ public:
     // Later parts plug their command in here; the previous handler is replaced
     // (an unknown name is a miss).
     void setHandler(const QString& name, Handler handler);
+    bool hasHandler(const QAction* a) const { return handlers_.value(a) != nullptr; }
     // Runs before every handler of the main group.
     void setPreExecuteHook(Hook hook) { hook_ = std::move(hook); }
     // After every command (the main window refreshes its action states).

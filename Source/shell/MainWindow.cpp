@@ -403,6 +403,7 @@ void TfrmMain::DisableDocumentActions() {
 void TfrmMain::EnableDocumentActions() {
     for (const ActionSpec& s : MainActionTable())
         if (s.Has(DocumentOnly) && !s.Has(OwnEnabling)) Action(s.name)->setEnabled(true);
+    holdBackUnbuiltCommands();
     // Of the own rules, Last Effect's holds at once; Next and Previous Image
     // wait for the document's position (UpdateImageNavigation).
     Action("actLast")->setEnabled(lastEffect_ != nullptr);
@@ -421,10 +422,28 @@ void TfrmMain::UpdateActions() {
     UpdateOptionsActions();
     UpdateWindowActions();
     UpdateHelpActions();
+    holdBackUnbuiltCommands();
     // Tool-bar mirrors take the state of their command, after its own rule ran.
     for (const ActionSpec& s : MainActionTable())
         if (s.mirrorOf) Action(s.name)->setEnabled(Action(s.mirrorOf)->isEnabled());
     showSettings();
+}
+
+// A menu command whose window is not built yet has no handler: it stays
+// disabled rather than doing nothing when chosen. Once a handler comes it
+// takes the plain rule again (a document command only with a document); its
+// own rule, if any, runs at the next update.
+void TfrmMain::holdBackUnbuiltCommands() {
+    for (const ActionSpec& s : MainActionTable()) {
+        if (s.group != ActionGroup::Main) continue;
+        QAction* a = Action(s.name);
+        if (!actions_.hasHandler(a)) {
+            a->setEnabled(false);
+            heldBack_.insert(a);
+        } else if (heldBack_.remove(a)) {
+            a->setEnabled(!s.Has(DocumentOnly) || ActiveDesk() != nullptr);
+        }
+    }
 }
 
 void TfrmMain::showSettings() {

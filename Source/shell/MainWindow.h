@@ -12,6 +12,7 @@
 // cursors.
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 #include <array>
@@ -301,6 +302,7 @@ private:
     // Option switches: flip one setting; show the settings as checked states.
     void flipSetting(bool TOptions::*setting);
     void showSettings();
+    void holdBackUnbuiltCommands();
     void openQueued();
     void createFileDialogs();
     // The default opener: the roads of OpenFile.
@@ -347,6 +349,7 @@ private:
     void on(const char* name, std::function<void()> f);
 
     TActionRegistry actions_;
+    QSet<const QAction*> heldBack_;  // commands disabled for want of a handler
     TDeskList desks_;
     TDockMngr dockMngr_;
     TApplicationForms forms_;

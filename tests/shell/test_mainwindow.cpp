@@ -126,8 +126,8 @@ TEST_F(MainWindowTest, CommandStatesWithNoDocument) {
                    "actBringToFront", "actSendToBack", "actOpacity", "actToolCut", "actToolCopy", "actToolPaste",
                    "actToolUndo", "actToolRedo", "actToolHotspot", "actToolTest", "actToolProp"},
                   false);
-    expectEnabled({"actnNew", "actnOpen", "actnExit", "actToolNew", "actToolOpen", "actPreferences", "actnImportBMP",
-                   "actnExtract", "actnCapture", "actHelp", "actnAbout", "actnTools", "actselect", "actopac"},
+    expectEnabled({"actnNew", "actnOpen", "actnExit", "actToolNew", "actToolOpen", "actPreferences", "actHelp",
+                   "actnAbout", "actnTools", "actselect", "actopac"},
                   true);
     // Switches show their settings, and a menu switch and its tool-bar twin agree.
     EXPECT_TRUE(act("actToolFilter")->isChecked());
@@ -138,6 +138,16 @@ TEST_F(MainWindowTest, CommandStatesWithNoDocument) {
     EXPECT_FALSE(act("actFilterOnAlpha")->isChecked());
     act("actFilterOnAlpha")->trigger();
     EXPECT_TRUE(act("actToolFilter")->isChecked());
+    // A command with nothing behind it stays disabled, also after a document
+    // window enables its group, and takes its state once a handler comes.
+    expectEnabled({"actnImportBMP", "actnExtract", "actnCapture"}, false);
+    newDesk();
+    main->EnableDocumentActions();
+    expectEnabled({"actnImportBMP", "actnExtract", "actnCapture", "actexport"}, false);
+    main->Actions().setHandler("actexport", [](QAction*) {});
+    main->Actions().setHandler("actnCapture", [](QAction*) {});
+    main->UpdateActions();
+    expectEnabled({"actexport", "actnCapture"}, true);
 }
 
 TEST_F(MainWindowTest, DocumentWindowsOpenCloseAndFollowTheEnablingRules) {
