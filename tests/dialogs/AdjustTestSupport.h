@@ -20,8 +20,6 @@
 #include <vector>
 
 #include "DialogsTestSupport.h"
-#include "core/Language.h"
-#include "dialogs/Dialogs.h"
 #include "model/AniIO.h"
 #include "model/IcoIO.h"
 #include "shell/Desk.h"
@@ -64,32 +62,11 @@ inline TmyImagePal Picture(ImageSize size, int bits, int seed = 0) {
     return img;
 }
 
-class AdjustTest : public ::testing::Test {
+class AdjustTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
-        EnsureGuiApp();
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        FreeOptions();
-        CreateOptions(1200, dir.filePath("config/Velto/config.cfg").toStdString());
-        Options().ShowTips = false;
-        Options().Autozoom = false;
-        Lang().SetFileName("");
-        SetMessageSink([this](const MessageRequest& r) {
-            messages.push_back(r.text);
-            if (answers.empty()) return int(idOK);
-            const int a = answers.front();
-            answers.pop_front();
-            return a;
-        });
-        SetDocumentLink(nullptr);
-        RegisterDialogs();
-        main = std::make_unique<TfrmMain>();
-        main->CreateForms();
-        main->resize(1100, 800);
-        main->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
-        main->FirstActivation({});
+        ProgramWindowTest::SetUp();
+        if (HasFatalFailure()) return;
         main->Tools().Windows().AskPaletteChoice = [this] {
             ++paletteQuestions;
             return paletteChoice;
@@ -98,9 +75,7 @@ protected:
     void TearDown() override {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
-        main.reset();
-        SetMessageSink(nullptr);
-        FreeOptions();
+        ProgramWindowTest::TearDown();
     }
 
     template <class Form>
@@ -163,10 +138,6 @@ protected:
         return result;
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<TfrmMain> main;
-    std::vector<std::string> messages;
-    std::deque<int> answers;  // message-box answers in order (OK when empty)
     int paletteQuestions = 0;
     TPaletteChoice paletteChoice = TPaletteChoice::Keep;
 };

@@ -1,21 +1,36 @@
 #pragma once
 // The application object, settings in a temporary folder, collected
 // messages, and scripted stand-ins for the active document window, the tool
-// palette and the colour and file dialogs.
+// palette and the colour and file dialogs; the program's main window with its
+// dialogs, and the check of their English texts.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QColor>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <deque>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
+#include <tuple>
 
+#include "core/Language.h"
 #include "core/MessageBox.h"
+#include "dialogs/Dialogs.h"
 #include "dialogs/PaneServices.h"
 #include "model/Image.h"
+#include "platform/IniFile.h"
+#include "shell/MainWindow.h"
 #include "shell/Options.h"
+#include "shell/Translator.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -116,5 +131,134 @@ protected:
     std::vector<QString> titles;
     std::vector<std::string> messages;
 };
+
+// A modal window that nothing closes would keep its event loop, and the
+// test, waiting forever: while a guard lives, a modal window still open after
+// the limit is rejected (closed when it is no dialog) and the test fails.
+class ModalWatchdog {
+public:
+    static constexpr int kLimitMs = 10000;
+
+    explicit ModalWatchdog(int limitMs = kLimitMs) : limitMs_(limitMs) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { check(); });
+        timer_.start(50);
+    }
+
+private:
+    void check() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w != seen_) {
+            seen_ = w;
+            since_.start();
+            return;
+        }
+        if (!w || since_.elapsed() < limitMs_) return;
+        ADD_FAILURE() << "the modal window \"" << w->objectName().toStdString() << "\" was left open; closed";
+        seen_ = nullptr;
+        if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+        else w->close();
+    }
+
+    int limitMs_;
+    QTimer timer_;
+    QPointer<QWidget> seen_;
+    QElapsedTimer since_;
+};
+
+// Runs f on the modal window that opens next, once it shows (events may be
+// processed before the window opens), then lets the test go on. A window that
+// never opens fails the test after a few seconds, and so does one that f
+// leaves open: it is rejected then.
+inline void OnNextModal(std::function<void(QWidget*)> f, int limitMs = 5000) {
+    auto* timer = new QTimer;
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, waited, limitMs, f = std::move(f)] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w && waited->elapsed() < limitMs) return;
+        timer->stop();
+        timer->deleteLater();
+        if (!w) {
+            ADD_FAILURE() << "no modal window opened";
+            return;
+        }
+        const QPointer<QWidget> shown = w;
+        f(w);
+        QTimer::singleShot(limitMs, [shown] {
+            if (!shown || !shown->isVisible() || QApplication::activeModalWidget() != shown) return;
+            ADD_FAILURE() << "the modal window \"" << shown->objectName().toStdString() << "\" was left open; rejected";
+            if (auto* d = qobject_cast<QDialog*>(shown.data())) d->reject();
+            else shown->close();
+        });
+    });
+    timer->start(10);
+}
+
+// The program's main window with every window of the dialogs, settings and
+// user folders in a temporary folder, message boxes answered from a script
+// (OK once it runs out), and no modal window left open for ever.
+class ProgramWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureGuiApp();
+        ASSERT_TRUE(dir.isValid());
+        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+        FreeOptions();
+        CreateOptions(1200, dir.filePath("config/Velto/config.cfg").toStdString());
+        // The tips window would open modally at the first activation.
+        Options().ShowTips = false;
+        Options().Autozoom = false;
+        Lang().SetFileName("");
+        SetMessageSink([this](const MessageRequest& r) {
+            messages.push_back(r.text);
+            if (answers.empty()) return int(idOK);
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+        SetDocumentLink(nullptr);
+        RegisterDialogs();
+        main = std::make_unique<TfrmMain>();
+        main->CreateForms();
+        main->resize(1100, 800);
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+        main->FirstActivation({});
+    }
+    void TearDown() override {
+        main.reset();
+        SetMessageSink(nullptr);
+        FreeOptions();
+    }
+
+    ModalWatchdog watchdog;
+    QTemporaryDir dir;
+    std::unique_ptr<TfrmMain> main;
+    std::vector<std::string> messages;
+    std::deque<int> answers;  // message-box answers in order (OK when empty)
+};
+
+// Every text the translation finds in the windows of the sections (items of
+// lists left out unless items is set) is the English language file's;
+// returns how many were compared.
+inline int ExpectEnglishTexts(const QList<QObject*>& forms, const std::set<QString>& sections, bool items = true) {
+    std::set<std::tuple<QString, QString, QString>> seen;
+    TTranslator walk([&](const QString& section, const QString& key, const QString& def) {
+        seen.insert({section, key, def});
+        return def;
+    });
+    walk.TranslateApplication(forms);
+    IniFile english;
+    EXPECT_TRUE(english.LoadFromFile(VELTO_SOURCE_DIR "/lang/English.lng"));
+    int checked = 0;
+    for (const auto& [section, key, def] : seen) {
+        if (!sections.count(section) || def.isEmpty() || (!items && key.contains(".Item"))) continue;
+        ++checked;
+        EXPECT_EQ(QString::fromStdString(english.ReadString(section.toStdString(), key.toStdString(), "\x01missing")), def)
+            << "[" << section.toStdString() << "] " << key.toStdString();
+    }
+    return checked;
+}
 
 }  // namespace velto::test

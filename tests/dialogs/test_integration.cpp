@@ -43,6 +43,8 @@ protected:
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
         FreeOptions();
         CreateOptions(800, dir.filePath("config/Velto/config.cfg").toStdString());
+        // The tips window would open modally at the first activation.
+        Options().ShowTips = false;
         Lang().SetFileName("");
         SetMessageSink([this](const MessageRequest& r) {
             messages.push_back(r.text);
