@@ -4,13 +4,82 @@
 
 #include "DocumentArea.h"
 #include "MainWindowText.h"
+#include "WindowArrange.h"
 
 #include <QAction>
+#include <QLayout>
+#include <QMdiSubWindow>
 #include <QMenu>
+
+#include <algorithm>
 
 namespace velto {
 
-void TfrmMain::SetupWindowActions() {}
+namespace {
+
+// The frames of the document windows in list order; a maximised or minimised
+// one is brought back to its normal state first, so that it takes the place
+// given (and a maximised one does not stretch the next window activated).
+std::vector<QMdiSubWindow*> NormalFrames(TfrmMain& main) {
+    std::vector<QMdiSubWindow*> frames;
+    for (int slot = 1; slot <= main.Desks().DeskCount(); ++slot) {
+        QMdiSubWindow* frame = main.Desk(slot) ? main.Desk(slot)->Frame() : nullptr;
+        if (!frame) continue;
+        if (frame->isMaximized() || frame->isMinimized()) frame->showNormal();
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+ArrangeArea AreaOf(TfrmMain& main) {
+    const QSize client = main.DocumentArea()->viewport()->size();
+    TDockMngr& dock = main.DockManager();
+    return {client.width(), client.height(), dock.GluedChainSize(), dock.ChainWidths()};
+}
+
+void Place(QMdiSubWindow* frame, const ArrangeRect& r) {
+    frame->setGeometry(r.left, r.top, r.width, r.height);
+    frame->raise();
+}
+
+void Tile(TfrmMain& main, std::vector<ArrangeRect> (*rects)(int, const ArrangeArea&)) {
+    const std::vector<QMdiSubWindow*> frames = NormalFrames(main);
+    const std::vector<ArrangeRect> places = rects(static_cast<int>(frames.size()), AreaOf(main));
+    for (size_t i = 0; i < frames.size(); ++i) Place(frames[i], places[i]);
+}
+
+// The height of the frame's caption and borders, less 4.
+int CascadeStep(QMdiSubWindow* frame) {
+    if (frame->layout()) frame->layout()->activate();
+    const QWidget* client = frame->widget();
+    return std::max(0, frame->height() - (client ? client->height() : 0) - 4);
+}
+
+// The active window's slot stays active and ends on top; the next new window
+// goes on from where the cascade stopped.
+void Cascade(TfrmMain& main) {
+    const std::vector<QMdiSubWindow*> frames = NormalFrames(main);
+    if (frames.empty()) return;
+    std::vector<int> steps;
+    int active = -1;
+    for (QMdiSubWindow* frame : frames) {
+        if (main.ActiveDesk() && frame == main.ActiveDesk()->Frame()) active = static_cast<int>(steps.size());
+        steps.push_back(CascadeStep(frame));
+    }
+    const CascadePlan plan =
+        CascadeRects(steps, active, main.DockManager().GluedChainSize(), TDeskList::kCascadeSteps);
+    for (int i : plan.frontOrder) Place(frames[size_t(i)], plan.rects[size_t(i)]);
+    main.Desks().SetCascadeIndex(plan.nextIndex);
+}
+
+}  // namespace
+
+void TfrmMain::SetupWindowActions() {
+    on("actCascade", [this] { Cascade(*this); });
+    on("actTile", [this] { Tile(*this, TileRects); });
+    on("actTileVert", [this] { Tile(*this, TileVerticalRects); });
+    on("actTileHoriz", [this] { Tile(*this, TileHorizontalRects); });
+}
 
 // Tile and Cascade are document commands (DocumentOnly in the table).
 void TfrmMain::UpdateWindowActions() {}
