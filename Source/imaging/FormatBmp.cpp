@@ -222,8 +222,17 @@ bool TBitmapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& imag
     const std::uint64_t dataStart = offset;
     const std::uint64_t available = dataStart < in.bytes.size() ? in.bytes.size() - dataStart : 0;
     const bool rows = h.compression == kBiRGB || h.compression == kBiBitFields;
-    if (rows) {
-        // The last row may come without its padding.
+    const bool rle = h.compression == kBiRLE8 || h.compression == kBiRLE4;
+    // RLE data: the size the header gives (or the file's), no more than there is.
+    std::int64_t rleSize = h.sizeImage ? std::int64_t(h.sizeImage) : std::int64_t(fileSize) - std::int64_t(offset);
+    if (rleSize <= 0 || std::uint64_t(rleSize) > available) rleSize = static_cast<std::int64_t>(available);
+    if (rle) {
+        RequireStoredData(std::uint64_t(h.width) * std::uint64_t(height), std::uint64_t(rleSize), kBitmapRleBound,
+                          "Bitmap RLE data too short for the image size.");
+    } else {
+        // Rows as stored; a compression not read here leaves the pixels zero,
+        // but its file must still be as large as the rows would be. The last
+        // row may come without its padding.
         const std::uint64_t need = rowBytes * std::uint64_t(height - 1) + (std::uint64_t(h.width) * h.bitCount + 7) / 8;
         if (need > available) RaiseBadImageData("Bitmap pixel data cut short.");
     }
@@ -263,14 +272,11 @@ bool TBitmapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& imag
             default: std::memcpy(dst, src, width * bpp); break;
             }
         }
-    } else if (h.compression == kBiRLE8 || h.compression == kBiRLE4) {
-        // The data size the header gives (or the file's), no more than there is.
-        std::int64_t size = h.sizeImage ? std::int64_t(h.sizeImage) : std::int64_t(fileSize) - std::int64_t(offset);
-        if (size <= 0 || std::uint64_t(size) > available) size = static_cast<std::int64_t>(available);
-        const auto rle = data.first(static_cast<std::size_t>(size));
-        if (h.compression == kBiRLE8) DecodeBitmapRLE8(rle, image, topDown);
-        else DecodeBitmapRLE4(rle, image, topDown);
-        used = static_cast<std::uint64_t>(size);
+    } else if (rle) {
+        const auto coded = data.first(static_cast<std::size_t>(rleSize));
+        if (h.compression == kBiRLE8) DecodeBitmapRLE8(coded, image, topDown);
+        else DecodeBitmapRLE4(coded, image, topDown);
+        used = static_cast<std::uint64_t>(rleSize);
     }
     // Other compressions leave the pixels zero.
 

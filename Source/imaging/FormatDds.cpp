@@ -259,6 +259,15 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
         if (pitchMode) bytes = std::uint64_t(hh) * std::max<std::uint64_t>(h.pitchOrLinearSize, rowSize);
         if (bytes > std::uint64_t(std::max<std::int64_t>(0, inputEnd - IO.Tell(handle)))) return false;
     }
+    if (cube) {
+        // Likewise the top level of every face: a header may not ask for six
+        // faces when the file holds one (later levels may still be cut).
+        std::int32_t w = width, hh = height;
+        RecordSize(format, w, hh);
+        RequireStoredData(std::uint64_t(info.GetPixelsSize(format, w, hh)) * std::uint64_t(DepthLoaded),
+                          std::uint64_t(std::max<std::int64_t>(0, inputEnd - IO.Tell(handle))), kStoredBound,
+                          "DDS image data cut short.");
+    }
     ChargeDecodeBudget(std::uint64_t(count) * sizeof(TImageData));
     images.assign(static_cast<std::size_t>(count), TImageData{});
 

@@ -80,6 +80,7 @@ bool ReadImageHeader(ByteReader& r, ImageHeader& h) {
 }
 
 constexpr std::uint16_t kRle = 2, kGroup = 0x15, kGroupHeader = 76;
+constexpr const char* kCifShort = "CIF image data too short for the image size.";
 
 // Takes n raw bytes (fewer at the end of the data) into the image; the rest stays 0.
 void TakeRaw(ByteReader& r, TImageData& image, std::uint64_t n) {
@@ -296,6 +297,10 @@ bool TCIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
             ReadImageHeader(r, h);
             const std::uint64_t area = std::uint64_t(h.width) * h.height;
             if (h.compression != kRle && h.dataSize > area) return false;  // more data than pixels
+            if (h.compression == kRle)
+                RequireStoredData(area, std::min<std::uint64_t>(h.dataSize, r.remaining()), kPackBitsBound, kCifShort);
+            else
+                RequireStoredData(area, r.remaining(), kStoredBound, kCifShort);
             TImageData& image = images[AddPaletteImage(images, h.width, h.height)];
             if (!TestImage(image)) return false;
             if (h.compression == kRle) TakeRle(r, image, h.dataSize);
@@ -309,6 +314,7 @@ bool TCIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
             // A plain image before the frame groups.
             ImageHeader h;
             if (!ReadImageHeader(r, h)) break;
+            RequireStoredData(std::uint64_t(h.width) * h.height, r.remaining(), kStoredBound, kCifShort);
             TImageData& image = images[AddPaletteImage(images, h.width, h.height)];
             if (!TestImage(image)) return false;
             TakeRaw(r, image, h.dataSize);
@@ -329,6 +335,8 @@ bool TCIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
         for (int k = 0; k < 31 && offsets[k] != 0; ++k) {
             const std::uint16_t end = offsets[k + 1] < offsets[k] ? total : offsets[k + 1];
             if (offsets[k] > end || end > total) return false;  // frame data outside its group
+            RequireStoredData(std::uint64_t(width) * height, std::min<std::uint64_t>(end, group.size()) - std::min<std::uint64_t>(offsets[k], group.size()),
+                              kPackBitsBound, kCifShort);
             ByteReader frame = group;
             TImageData& image = images[AddPaletteImage(images, width, height)];
             if (!TestImage(image)) return false;

@@ -19,6 +19,9 @@ constexpr std::int64_t kColourSetSize = 2586;
 constexpr std::uint32_t kMaxFrames = 64;      // frames of an animated record
 constexpr std::uint32_t kMaxTableRows = 256;  // rows of a run-length row table
 constexpr std::uint32_t kRawRowStride = 256;  // raw rows lie this far apart
+// A coded row's run: a 16-bit count of up to 32768 and the byte repeated.
+constexpr TExpansionBound kElderRowRunBound{3, 32768};
+constexpr const char* kTextureShort = "Texture data too short for the image size.";
 
 // The characters a texture archive's name may hold.
 bool NameByte(std::uint8_t c) {
@@ -32,6 +35,22 @@ bool NameByte(std::uint8_t c) {
 bool ReadRleRows(const ByteReader& record, ByteReader tables, std::uint16_t width, std::uint16_t height,
                  std::uint32_t frames, TDynImageDataArray& images, const TElderFileFormat& format) {
     if (height > kMaxTableRows || frames > kMaxFrames) return false;
+    // Every row's table entry must be there, and the rows together must be
+    // able to make the frames' pixels: a raw row takes a byte a pixel, a coded
+    // one at most 32768 pixels from each 3-byte run.
+    if (std::uint64_t(frames) * height * 4 > tables.remaining()) return false;
+    {
+        ByteReader t = tables;
+        std::uint64_t possible = 0;
+        for (std::uint32_t i = 0; i < frames * height; ++i) {
+            std::uint16_t offset = 0, flag = 0;
+            t.u16le(offset);
+            t.u16le(flag);
+            const std::uint64_t after = offset < record.size() ? record.size() - offset : 0;
+            possible += std::min<std::uint64_t>(width, flag == 0x8000 ? MaxExpandedSize(kElderRowRunBound, after) : after);
+        }
+        RequireStoredData(std::uint64_t(frames) * width * height, possible, kStoredBound, kTextureShort);
+    }
     for (std::uint32_t f = 0; f < frames; ++f) {
         TImageData& image = images[format.AddPaletteImage(images, width, height)];
         if (!TestImage(image)) return false;
@@ -135,6 +154,7 @@ bool TTextureFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& ima
                 return false;
         } else if (frames <= 1) {
             if (width > kRawRowStride) return false;
+            RequireStoredData(std::uint64_t(width) * height, body.remaining(), kStoredBound, kTextureShort);
             TImageData& image = images[AddPaletteImage(images, width, height)];
             if (!TestImage(image)) return false;
             for (std::uint16_t y = 0; y < height; ++y) {
@@ -150,14 +170,17 @@ bool TTextureFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& ima
             if (frames > kMaxFrames) return false;
             const ByteReader frameData = *rec->sub(dataOffset, rec->size() - dataOffset);
             ByteReader table = frameData;
+            if (std::uint64_t(frames) * 4 > frameData.size()) return false;
             for (std::uint16_t f = 0; f < frames; ++f) {
                 std::uint32_t at = 0;
                 if (!table.u32le(at)) return false;
-                TImageData& image = images[AddPaletteImage(images, width, height)];
-                if (!TestImage(image)) return false;
                 ByteReader fr = frameData;
                 std::uint16_t fw = 0, fh = 0;
                 if (!fr.seek(at) || !fr.u16le(fw) || !fr.u16le(fh)) return false;
+                // Each row ends on a pair of bytes at least (or with the data).
+                if (height > fr.remaining() / 2 + 1) RaiseBadImageData(kTextureShort);
+                TImageData& image = images[AddPaletteImage(images, width, height)];
+                if (!TestImage(image)) return false;
                 for (std::uint16_t y = 0; y < height; ++y) {
                     std::uint8_t* out = image.Bits + std::size_t(y) * width;
                     std::uint32_t x = 0;
@@ -282,7 +305,7 @@ bool TBSIFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
                 if (std::uint64_t(at) + w > st.data.size()) return false;  // a row outside the data
                 row = st.data.data() + at;
             }
-        } else if (st.data.size() < area && !hiColour) {
+        } else if (st.data.size() < area) {
             return false;  // fewer pixels than the image has
         }
         for (std::uint16_t f = 0; f < frames; ++f) {

@@ -112,4 +112,49 @@ struct TSavableCopy {
 // Raises the loader's error for file data that breaks a bound.
 [[noreturn]] inline void RaiseBadImageData(const char* what) { throw EImagingError(what); }
 
+// How far a compression can expand its input at best: every `inputBytes`
+// stored bytes make at most `outputBytes` (pixels or bytes, as the loader
+// counts them). A header that declares more than its stored bytes can make
+// is refused before anything is sized from it: a small file must not make a
+// loader allocate or fill a large, mostly empty image.
+struct TExpansionBound {
+    std::uint64_t inputBytes;
+    std::uint64_t outputBytes;
+};
+// Stored bytes: one byte a byte.
+inline constexpr TExpansionBound kStoredBound{1, 1};
+// zlib: a 258-byte match coded in two bits, and a few header bytes.
+inline constexpr TExpansionBound kDeflateBound{1, 1032};
+// PackBits (PSD) and the old-game run-length: a 2-byte packet repeats a byte
+// at most 128 times.
+inline constexpr TExpansionBound kPackBitsBound{2, 128};
+// Bitmap RLE: a 2-byte run paints at most 255 pixels.
+inline constexpr TExpansionBound kBitmapRleBound{2, 255};
+// Huffman-coded JPEG: each 8 x 8 block of each component costs a bit at least.
+inline constexpr TExpansionBound kJpegHuffmanBound{1, 8};
+
+// The most output `bytes` stored bytes can make (saturating; a partial
+// packet counts as a whole one).
+inline std::uint64_t MaxExpandedSize(TExpansionBound bound, std::uint64_t bytes) {
+    const std::uint64_t packets = bytes / bound.inputBytes + (bytes % bound.inputBytes ? 1 : 0);
+    return packets > UINT64_MAX / bound.outputBytes ? UINT64_MAX : packets * bound.outputBytes;
+}
+
+// Refuses with `message` when `declared` is more than `bytes` stored bytes
+// can make under `bound`.
+inline void RequireStoredData(std::uint64_t declared, std::uint64_t bytes, TExpansionBound bound, const char* message) {
+    if (declared > MaxExpandedSize(bound, bytes)) RaiseBadImageData(message);
+}
+
+// LZW (GIF): codes take three bits at least, and the n-th code after a clear
+// stands for at most n + 1 pixels (no string grows past 4096). The most
+// pixels `bytes` of code data can make.
+inline std::uint64_t MaxLzwOutput(std::uint64_t bytes) {
+    constexpr std::uint64_t kLongest = 4096;
+    const std::uint64_t codes = bytes > UINT64_MAX / 8 ? UINT64_MAX / 3 : bytes * 8 / 3;
+    if (codes <= kLongest) return codes * (codes + 3) / 2;
+    const std::uint64_t head = kLongest * (kLongest + 3) / 2;
+    return (codes - kLongest) > (UINT64_MAX - head) / kLongest ? UINT64_MAX : head + (codes - kLongest) * kLongest;
+}
+
 }  // namespace velto

@@ -241,6 +241,15 @@ std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
     return total;
 }
 
+// 8 x 8 blocks of every component: each is coded in a bit at least by
+// Huffman coding (arithmetic coding has no such floor).
+std::uint64_t CodedBlocks(const jpeg_decompress_struct& cinfo) {
+    std::uint64_t total = 0;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        total += std::uint64_t(cinfo.comp_info[i].width_in_blocks) * cinfo.comp_info[i].height_in_blocks;
+    return total;
+}
+
 // ---------------------------------------------------------------------------
 // Encoding
 
@@ -345,7 +354,11 @@ bool TJpegFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images
     c->progress.maxScans = static_cast<int>(std::min<std::uint32_t>(ImagingLimits().jpegScans, INT32_MAX));
     c->io = &JpegIO;
     c->handle = handle;
+    const std::int64_t start = JpegIO.Tell(handle);
+    const std::uint64_t stored = static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(JpegIO, handle) - start));
     if (DecodeHeaderPhase(c.get()) != 0) throw EImagingError(std::string("JPEG error: ") + c->err.message);
+    if (!c->cinfo.arith_code)
+        RequireStoredData(CodedBlocks(c->cinfo), stored, kJpegHuffmanBound, "JPEG data too short for the image size.");
 
     jpeg_decompress_struct& cinfo = c->cinfo;
     cinfo.scale_num = 1;

@@ -351,6 +351,10 @@ bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
             const std::int32_t left = u16(pos), top = u16(pos + 2), width = u16(pos + 4), height = u16(pos + 6);
             const std::uint8_t flags = data[pos + 8];
             pos += 9;
+            // Every frame is a canvas of the whole screen: together they may not
+            // cover more pixels than the file's bytes could make as LZW codes.
+            if (std::uint64_t(screenWidth) * std::uint64_t(screenHeight) * (images.size() + 1) > MaxLzwOutput(data.size()))
+                RaiseBadImageData("GIF screen too large for the file.");
             images.emplace_back();
             const std::size_t i = images.size() - 1;
             TImageData& image = images[i];

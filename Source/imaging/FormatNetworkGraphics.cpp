@@ -80,6 +80,9 @@ struct TFrameInfo {
     // Present when not empty; the palette holds R, G, B triplets.
     Bytes PaletteData, AlphaTable, BackgroundData;
     Bytes DeflatedData, JpegData, JpegAlphaData;
+    // Bytes of the whole input: what a frame without image data of its own
+    // (its pixels in chunks not read here) is held against.
+    std::uint64_t InputBytes = 0;
 };
 
 struct TNGFileHandler {
@@ -158,6 +161,7 @@ bool LoadChunks(TNGFileHandler& h, const TIOFunctions& io, TImagingHandle handle
         if (is("IHDR") || is("JHDR")) {
             const Bytes data = ReadChunkData(io, handle, length, id, inputEnd);
             TFrameInfo& frame = h.NewFrame();
+            frame.InputBytes = static_cast<std::uint64_t>(std::max<std::int64_t>(0, inputEnd));
             frame.HoldsJng = is("JHDR");
             if (frame.HoldsJng) frame.JHDR = ParseJngHeader(data);
             else frame.IHDR = ParsePngHeader(data);
@@ -219,18 +223,49 @@ constexpr int kPassColInc[7] = {8, 8, 4, 4, 2, 2, 1};
 
 std::uint64_t RowBytes(std::uint64_t width, int bitsPerPixel) { return (width * std::uint64_t(bitsPerPixel) + 7) / 8; }
 
-// Inflates a zlib stream into out; a stream that ends early leaves the rest
-// zero, one that holds more than fits is cut.
-void Inflate(const Bytes& in, std::uint8_t* out, std::size_t outSize) {
+// Inflates a zlib stream, at most `limit` bytes of it. The buffer grows with
+// the output the stream actually makes (each step charged to the decode
+// budget), never sized from a header up front; a stream that ends early
+// gives fewer bytes, one that holds more is cut.
+Bytes Inflate(const Bytes& in, std::uint64_t limit) {
+    constexpr std::uint64_t kFirstStep = 65536;
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK) throw EImagingError("Error when decompressing image data.");
+    struct End {
+        z_stream& zs;
+        ~End() { inflateEnd(&zs); }
+    } end{zs};
     zs.next_in = const_cast<Bytef*>(in.data());
     zs.avail_in = static_cast<uInt>(std::min<std::size_t>(in.size(), UINT32_MAX));
-    zs.next_out = out;
-    zs.avail_out = static_cast<uInt>(outSize);
-    const int rc = inflate(&zs, Z_FINISH);
-    inflateEnd(&zs);
-    if (rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw EImagingError("Error when decompressing image data.");
+    Bytes out;
+    std::size_t produced = 0;
+    for (;;) {
+        if (produced == out.size()) {
+            if (out.size() >= limit) break;
+            const std::uint64_t next = std::min<std::uint64_t>(limit, std::max<std::uint64_t>(kFirstStep, out.size() * 2));
+            ChargeDecodeBudget(next - out.size());
+            out.resize(static_cast<std::size_t>(next));
+        }
+        zs.next_out = out.data() + produced;
+        zs.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - produced, UINT32_MAX));
+        const uInt room = zs.avail_out;
+        const int rc = inflate(&zs, Z_NO_FLUSH);
+        produced += room - zs.avail_out;
+        if (rc == Z_STREAM_END) break;
+        if (rc != Z_OK && rc != Z_BUF_ERROR) throw EImagingError("Error when decompressing image data.");
+        if (zs.avail_out != 0) break;  // the input ended before the stream did
+    }
+    out.resize(produced);
+    return out;
+}
+
+// A stored row of `length` bytes at `at`: in place when the inflated data
+// holds it whole, else what there is of it, padded with zeros in `scratch`.
+const std::uint8_t* StoredRow(const Bytes& inflated, std::size_t at, std::size_t length, Bytes& scratch) {
+    if (at <= inflated.size() && inflated.size() - at >= length) return inflated.data() + at;
+    scratch.assign(length, 0);
+    if (at < inflated.size()) std::memcpy(scratch.data(), inflated.data() + at, inflated.size() - at);
+    return scratch.data();
 }
 
 void SwapFirstThird(std::uint8_t* row, std::size_t pixels, int depth, std::size_t unit) {
@@ -288,7 +323,7 @@ void Filter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* prev
     }
 }
 
-void DecodePngFrame(const PngHeader& h, const Bytes& data, TImageData& image) {
+void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBytes, TImageData& image) {
     FreeImage(image);
     if (h.Width > 0x7FFFFFFFu || h.Height > 0x7FFFFFFFu) throw EImagingError("Range check error");
     const PngLayout layout = LayoutOf(h.ColorType, h.BitDepth);
@@ -299,16 +334,6 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, TImageData& image) {
     const int bpp = layout.bitsPerPixel;
     const std::size_t unit = std::size_t(bpp + 7) / 8;
     const std::size_t rowSize = RowBytes(width, bpp);
-    NewImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), layout.format, image);
-
-    // The rows as stored: in the image itself at 8 and 16 bits, packed below.
-    Bytes packed;
-    std::uint8_t* pixels = image.Bits;
-    if (bpp < 8) {
-        ChargeDecodeBudget(std::uint64_t(height) * rowSize);
-        packed.assign(height * rowSize, 0);
-        pixels = packed.data();
-    }
     const bool interlaced = h.Interlace == 1;
     std::uint64_t expected = 0;
     if (interlaced) {
@@ -321,16 +346,27 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, TImageData& image) {
     } else {
         expected = std::uint64_t(height) * (rowSize + 1);
     }
-    ChargeDecodeBudget(expected);
-    Bytes inflated(static_cast<std::size_t>(expected), 0);
-    Inflate(data, inflated.data(), inflated.size());
+    // A frame without image data loads blank, held against the whole input.
+    RequireStoredData(expected, data.empty() ? inputBytes : data.size(), kDeflateBound,
+                      "PNG image data too short for the image size.");
+    const Bytes inflated = Inflate(data, expected);
+    NewImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), layout.format, image);
+
+    // The rows as stored: in the image itself at 8 and 16 bits, packed below.
+    Bytes packed, scratch;
+    std::uint8_t* pixels = image.Bits;
+    if (bpp < 8) {
+        ChargeDecodeBudget(std::uint64_t(height) * rowSize);
+        packed.assign(height * rowSize, 0);
+        pixels = packed.data();
+    }
 
     const bool swapRB = h.ColorType == 2 || h.ColorType == 6;
     if (!interlaced) {
         const Bytes zero(rowSize, 0);
         const std::uint8_t* prev = zero.data();
         for (std::size_t y = 0; y < height; ++y) {
-            const std::uint8_t* src = inflated.data() + y * (rowSize + 1);
+            const std::uint8_t* src = StoredRow(inflated, y * (rowSize + 1), rowSize + 1, scratch);
             std::uint8_t* row = pixels + y * rowSize;
             if (src[0] <= 4) {
                 std::memcpy(row, src + 1, rowSize);
@@ -349,7 +385,7 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, TImageData& image) {
             int cur = 0;
             for (std::size_t y = std::size_t(kPassRow[p]); y < height; y += std::size_t(kPassRowInc[p])) {
                 std::uint8_t* row = work[cur].data();
-                std::memcpy(row, inflated.data() + pos, prs + 1);
+                std::memcpy(row, StoredRow(inflated, pos, prs + 1, scratch), prs + 1);
                 pos += prs + 1;
                 if (swapRB) SwapFirstThird(row + 1, pw, h.BitDepth, unit);
                 if (row[0] <= 4) Unfilter(row[0], row + 1, work[1 - cur].data() + 1, prs, unit);
@@ -446,7 +482,12 @@ void DecodeJngFrame(const TFrameInfo& frame, TImageData& image) {
     FreeImage(image);
     if (h.Width > 0x7FFFFFFFu || h.Height > 0x7FFFFFFFu) throw EImagingError("Range check error");
     // 12-bit samples are not decoded: the colour image stays black.
-    if (h.SampleDepth == 12) NewImage(std::int32_t(h.Width), std::int32_t(h.Height), ifR8G8B8, image);
+    if (h.SampleDepth == 12) {
+        // Its JPEG data must still be able to hold a bit for each 8 x 8 block.
+        RequireStoredData((std::uint64_t(h.Width) + 7) / 8 * ((std::uint64_t(h.Height) + 7) / 8), frame.JpegData.size(),
+                          kJpegHuffmanBound, "JNG image data too short for the image size.");
+        NewImage(std::int32_t(h.Width), std::int32_t(h.Height), ifR8G8B8, image);
+    }
     else LoadJpegFromMemory(frame.JpegData, image);
     if ((h.ColorType != 12 && h.ColorType != 14) || !TestImage(image) ||
         (image.Format != ifGray8 && image.Format != ifR8G8B8))
@@ -460,7 +501,7 @@ void DecodeJngFrame(const TFrameInfo& frame, TImageData& image) {
         ph.ColorType = 0;
         ph.Filter = h.AlphaFilter;
         ph.Interlace = h.AlphaInterlace;
-        DecodePngFrame(ph, frame.DeflatedData, alpha.data);
+        DecodePngFrame(ph, frame.DeflatedData, frame.InputBytes, alpha.data);
     } else {
         LoadJpegFromMemory(frame.JpegAlphaData, alpha.data);
     }
@@ -549,7 +590,7 @@ void ApplyFrameExtras(const TFrameInfo& frame, TImageData& image) {
 
 void DecodeFrame(const TFrameInfo& frame, TImageData& image) {
     if (frame.HoldsJng) DecodeJngFrame(frame, image);
-    else DecodePngFrame(frame.IHDR, frame.DeflatedData, image);
+    else DecodePngFrame(frame.IHDR, frame.DeflatedData, frame.InputBytes, image);
 }
 
 // ---------------------------------------------------------------------------
@@ -858,6 +899,9 @@ bool TMNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
         images.assign(1, TImageData{});
         const std::uint32_t w = loader.MngHeader[0], h = loader.MngHeader[1];
         if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) throw EImagingError("Range check error");
+        // Blank, but no larger than the file's bytes could have held deflated.
+        RequireStoredData(std::uint64_t(w) * h * 4, static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(IO, handle))),
+                          kDeflateBound, "MNG frame size too large for the file.");
         NewImage(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), ifDefault, images[0]);
         return true;
     }

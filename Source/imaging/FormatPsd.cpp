@@ -279,6 +279,8 @@ bool TPSDFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
             r.u16be(c);
             largest = std::max(largest, c);
         }
+        RequireStoredData(std::uint64_t(lastUsed + 1) * rows * lineSize, r.remaining(), kPackBitsBound,
+                          "PSD image data cut short.");
     } else if (std::uint64_t(lastUsed + 1) * rows * lineSize > r.remaining()) {
         RaiseBadImageData("PSD image data cut short.");
     }

@@ -55,6 +55,7 @@ namespace {
 struct Budget {
     ReadLimits limits;
     std::uint64_t used = 0;
+    std::uint64_t largest = 0;
     bool active = false;
 };
 Budget& TheBudget() {
@@ -67,7 +68,10 @@ ReadLimits& ImagingLimits() { return TheBudget().limits; }
 
 TDecodeBudgetScope::TDecodeBudgetScope() : savedUsed_(TheBudget().used), savedActive_(TheBudget().active) {
     // A nested load (an image inside another format's data) shares the outer budget.
-    if (!savedActive_) TheBudget().used = 0;
+    if (!savedActive_) {
+        TheBudget().used = 0;
+        TheBudget().largest = 0;
+    }
     TheBudget().active = true;
 }
 
@@ -79,12 +83,15 @@ TDecodeBudgetScope::~TDecodeBudgetScope() {
 void ChargeDecodeBudget(std::uint64_t bytes) {
     Budget& b = TheBudget();
     if (!b.active) return;
+    b.largest = std::max(b.largest, bytes);
     if (bytes > b.limits.imageBytes || bytes > b.limits.imageLoadBytes - std::min(b.used, b.limits.imageLoadBytes))
         throw EImagingError(ImagingFormat("Decode budget exceeded: %llu more bytes requested, %llu already used.",
                                           static_cast<unsigned long long>(bytes),
                                           static_cast<unsigned long long>(b.used)));
     b.used += bytes;
 }
+
+std::uint64_t DecodeBudgetLargestRequest() { return TheBudget().largest; }
 
 // ---------------------------------------------------------------------------
 // The record

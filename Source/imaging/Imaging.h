@@ -49,6 +49,9 @@ private:
 
 // Raises EImagingError when a load in progress may not allocate this many more bytes.
 void ChargeDecodeBudget(std::uint64_t bytes);
+// The largest single charge the last load asked for, granted or not (kept
+// after the load ends, so tests can see how much a refused file cost).
+std::uint64_t DecodeBudgetLargestRequest();
 
 // ---------------------------------------------------------------------------
 // The record
