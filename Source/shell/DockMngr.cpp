@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace velto {
 namespace {
@@ -127,6 +128,26 @@ std::int32_t TDockMngr::RightChainWidth() const { return chainWidth(DockEdge::Le
 
 std::int32_t TDockMngr::ChainWidths() const {
     return saturate(static_cast<long long>(GluedChainSize()) + RightChainWidth());
+}
+
+namespace {
+// One axis: room from the area's start, the cascade offset, the default size.
+std::pair<long long, long long> FitAxis(long long room, long long offset, long long size, long long least) {
+    const long long want = std::min(size, std::max(room - offset, least));
+    // Even the least size does not fit right of the offset: move back, but
+    // not before the start.
+    offset = std::max(0LL, std::min(offset, room - want));
+    return {offset, want};
+}
+}  // namespace
+
+DeskPlacement FirstDeskPlacement(std::int32_t clientWidth, std::int32_t clientHeight, std::int32_t leftChain,
+                                 std::int32_t bothChains, std::int32_t step, std::int32_t index,
+                                 std::int32_t width, std::int32_t height, std::int32_t least) {
+    const long long offset = static_cast<long long>(step) * index;
+    const auto [x, w] = FitAxis(static_cast<long long>(clientWidth) - bothChains, offset, width, least);
+    const auto [y, h] = FitAxis(clientHeight, offset, height, least);
+    return {saturate(x + leftChain), saturate(y), saturate(w), saturate(h)};
 }
 
 }  // namespace velto

@@ -90,4 +90,21 @@ private:
     std::array<DockRecord*, 6> slots_{};  // index 0 unused
 };
 
+// Where a new document window first goes in a document area of the given
+// client size: at its cascade position (step x index, right of the left
+// chain) with its default size, made smaller where that would run under the
+// panes glued to the area's edges or past its bottom, but no smaller than
+// least; where even that does not fit right of the position, the position
+// moves back toward the left chain.
+struct DeskPlacement {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    friend bool operator==(const DeskPlacement&, const DeskPlacement&) = default;
+};
+DeskPlacement FirstDeskPlacement(std::int32_t clientWidth, std::int32_t clientHeight, std::int32_t leftChain,
+                                 std::int32_t bothChains, std::int32_t step, std::int32_t index,
+                                 std::int32_t width, std::int32_t height, std::int32_t least);
+
 }  // namespace velto

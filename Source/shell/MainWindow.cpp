@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
@@ -317,7 +318,12 @@ bool TfrmMain::CreateDocumentWindow(const QString& caption) {
     // The height of the frame's caption and borders, less 4.
     const int step = std::max(0, sw->height() - desk->height() - 4);
     const int index = desks_.TakeCascadeIndex();
-    sw->move(step * index + dockMngr_.GluedChainSize(), step * index);
+    // Out from under the glued panes and inside the area where there is room.
+    // (An area not laid out yet has no size to go by.)
+    const QSize client = panel1_->isVisible() ? panel1_->viewport()->size() : QSize(1 << 20, 1 << 20);
+    const DeskPlacement place = FirstDeskPlacement(client.width(), client.height(), dockMngr_.GluedChainSize(),
+                                                   dockMngr_.ChainWidths(), step, index, 645, 580, 120);
+    sw->setGeometry(place.left, place.top, place.width, place.height);
     desk->SetLocalToolbarVisible(Options().LocalToolbarVisible);
     EnableDocumentActions();
     UpdateWindowMenu();
@@ -506,22 +512,34 @@ void TfrmMain::KeepPanesInView(int movedSlot) {
     // Earlier panes keep their places; the one the user just moved comes last.
     std::vector<int> order = {dsExplorer, dsPreview, dsTools, dsColors};
     if (std::erase(order, movedSlot)) order.push_back(movedSlot);
-    QList<QRect> placed;
-    bool moved = false;
+    QList<PaneFrame*> shown;
+    QList<PaneFit> fits;
     for (int slot : order) {
         PaneFrame* p = forms_.Pane(slot);
         if (!p || p->isHidden()) continue;
-        QRect r = p->geometry();
-        // A pane the user sizes is made to fit the area.
-        if (p->Resizable())
-            r.setSize(r.size().boundedTo(area.size()).expandedTo(p->minimumSizeHint()));
-        r = PlacePaneInView(r, placed, area);
+        PaneFit f;
+        // A pane of fixed contents takes their whole size again when it can.
+        f.rect = QRect(p->pos(), p->NaturalSize());
+        f.least = p->LeastSize();
+        f.squeezed = p->SqueezedSize();
+        f.resizable = p->Resizable();
+        if (f.resizable) f.rect.setSize(f.rect.size().boundedTo(area.size()).expandedTo(f.least));
+        f.placedByUser = slot == movedSlot;
+        shown << p;
+        fits << f;
+    }
+    const QList<QRect> places = FitPanes(fits, area);
+    bool moved = false;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        PaneFrame* p = shown[i];
+        const QRect& r = places[i];
+        // Smaller than its contents: they scroll.
+        p->SetSqueezed(r.width() < fits[i].least.width() || r.height() < fits[i].least.height());
         if (r != p->geometry()) {
             p->setGeometry(r);
             moved = true;
         }
         p->StoreBoundsRect();
-        placed << r;
     }
     if (moved) {
         UpdateOwnDockRect();
@@ -577,6 +595,9 @@ void TfrmMain::RestoreLayout() {
     if (wasMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
     move(left, top);
     resize(width, height);
+    // The panes are laid out in the window's final size: a maximised window
+    // gets it first (the documents opened next are placed in it too).
+    if (o.MainMaximized || wasMaximized) showMaximizedNow();
 
     if (PaneFrame* p = forms_.Pane(dsTools)) p->move(o.ToolsLeft, o.ToolsTop);
     if (PaneFrame* p = forms_.Pane(dsColors)) p->move(o.ColorsLeft, o.ColorsTop);
@@ -604,22 +625,25 @@ void TfrmMain::RestoreLayout() {
     applyPaneVisibility();
     emit layoutRestored();
 
-    if (o.MainMaximized || wasMaximized) {
-        setWindowState(windowState() | Qt::WindowMaximized);
-        // A display without a window manager ignores the state: fill the screen then.
-        QTimer::singleShot(300, this, [this] {
-            if (!isMaximized() || !screen()) return;
-            const QRect avail = screen()->availableGeometry();
-            if (this->width() < avail.width() * 9 / 10 || this->height() < avail.height() * 8 / 10) setGeometry(avail);
-        });
-    } else {
-        // Panes saved outside a smaller window come back to its edge (a
-        // maximised window does this when its new size arrives).
-        FormResize();
-    }
+    // Panes saved outside a smaller window come back into it.
+    FormResize();
     RefreshAllDocuments(false);
     UpdateRecentFilesMenu();
     FillLanguageMenu();
+}
+
+void TfrmMain::showMaximizedNow() {
+    const QSize before = size();
+    setWindowState(windowState() | Qt::WindowMaximized);
+    if (!isVisible() || !screen()) return;
+    // The window manager answers soon; a display without one never does, and
+    // the window then fills the screen's free area itself.
+    QElapsedTimer waited;
+    waited.start();
+    while (size() == before && waited.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QRect avail = screen()->availableGeometry();
+    if (width() < avail.width() * 9 / 10 || height() < avail.height() * 8 / 10) setGeometry(avail);
+    QCoreApplication::processEvents();
 }
 
 void TfrmMain::RefreshAllDocuments(bool redrawAll) {

@@ -226,6 +226,8 @@ public:
     // Panes moved into the document area and off each other; movedSlot (0:
     // none) is the one that gives way.
     void KeepPanesInView(int movedSlot);
+    // Maximises the window and waits (briefly) for its new size.
+    void showMaximizedNow();
     DockRecord DockRect;
 
     // ---- translation ----

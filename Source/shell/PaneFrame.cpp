@@ -2,15 +2,35 @@
 
 #include <QEvent>
 #include <algorithm>
+#include <optional>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace velto {
+
+// The pane's contents sit in a frameless scroll area that asks for their own
+// sizes, so the pane lays out as if they were its direct child until it is
+// squeezed below them.
+class PaneScroll : public QScrollArea {
+public:
+    explicit PaneScroll(QWidget* parent) : QScrollArea(parent) {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setBackgroundRole(QPalette::Window);
+    }
+    bool squeezed = false;
+    QSize sizeHint() const override { return widget() ? widget()->sizeHint() : QSize(); }
+    QSize minimumSizeHint() const override {
+        if (!widget()) return {};
+        return squeezed ? QSize(0, 0) : widget()->minimumSizeHint();
+    }
+};
 
 namespace {
 
@@ -25,7 +45,152 @@ QRect MovedInto(QRect r, const QRect& area) {
     return r;
 }
 
+// How far a pane can be squeezed below its contents.
+constexpr int kSqueezedContent = 48;
+
+bool Touch(const QRect& a, const QRect& b) {
+    const int n = TDockMngr::kNear - 1;
+    return a.adjusted(-n, 0, n, 0).intersects(b) || a.adjusted(0, -n, 0, n).intersects(b);
+}
+
+// a cut back so that it no longer meets b, keeping at least least: its top
+// or bottom when that works (panes stand in columns along the edges, which
+// keep their width), else its left or right; the cut keeping more wins.
+std::optional<QRect> CutAway(const QRect& a, const QRect& b, const QSize& least) {
+    if (!a.intersects(b)) return a;
+    const QRect cuts[2][2] = {
+        {a.adjusted(0, 0, 0, b.top() - 1 - a.bottom()), a.adjusted(0, b.bottom() + 1 - a.top(), 0, 0)},
+        {a.adjusted(0, 0, b.left() - 1 - a.right(), 0), a.adjusted(b.right() + 1 - a.left(), 0, 0, 0)}};
+    for (const auto& axis : cuts) {
+        std::optional<QRect> best;
+        for (const QRect& c : axis) {
+            if (c.width() < std::max(1, least.width()) || c.height() < std::max(1, least.height())) continue;
+            if (!best || c.width() * c.height() > best->width() * best->height()) best = c;
+        }
+        if (best) return best;
+    }
+    return std::nullopt;
+}
+
+// The nearest place for a pane of rectangle pane off the others; whole: inside
+// area, else only its top-left corner inside.
+std::optional<QRect> NearestFree(const QRect& pane, const QList<QRect>& others, const QRect& area, bool whole) {
+    auto free = [&](const QRect& r) {
+        if (whole ? !area.contains(r) : !area.contains(r.topLeft())) return false;
+        for (const QRect& o : others)
+            if (r.intersects(o)) return false;
+        return true;
+    };
+    const int w = pane.width(), h = pane.height();
+    QList<QPoint> candidates{pane.topLeft()};
+    for (const QRect& o : others) {
+        for (int x : {o.left() - w, o.right() + 1})
+            for (int y : {pane.top(), o.top(), o.bottom() + 1 - h}) candidates << QPoint(x, y);
+        for (int y : {o.top() - h, o.bottom() + 1})
+            for (int x : {pane.left(), o.left(), o.right() + 1 - w}) candidates << QPoint(x, y);
+    }
+    for (int x : {area.left(), area.right() + 1 - w})
+        for (int y : {area.top(), area.bottom() + 1 - h}) candidates << QPoint(x, y);
+    std::optional<QRect> best;
+    long long bestDistance = 0;
+    for (const QPoint& c : candidates) {
+        const QRect r = whole ? MovedInto(QRect(c, pane.size()), area) : QRect(c, pane.size());
+        if (!free(r)) continue;
+        const long long dx = r.left() - pane.left(), dy = r.top() - pane.top();
+        const long long d = dx * dx + dy * dy;
+        if (!best || d < bestDistance) {
+            bestDistance = d;
+            best = r;
+        }
+    }
+    return best;
+}
+
 }  // namespace
+
+QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area) {
+    const qsizetype n = panes.size();
+    QList<QRect> out;
+    for (const PaneFit& p : panes) out << p.rect;
+
+    // Blocks of touching panes move into the area together (the pane the
+    // user has just put somewhere stays out of them).
+    QList<qsizetype> block(n);
+    for (qsizetype i = 0; i < n; ++i) block[i] = i;
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (qsizetype i = 0; i < n; ++i)
+            for (qsizetype j = 0; j < n; ++j)
+                if (block[i] != block[j] && !panes[i].placedByUser && !panes[j].placedByUser && Touch(out[i], out[j])) {
+                    block[i] = block[j] = std::min(block[i], block[j]);
+                    merged = true;
+                }
+    }
+    for (qsizetype b = 0; b < n; ++b) {
+        QRect box;
+        for (qsizetype i = 0; i < n; ++i)
+            if (block[i] == b) box |= out[i];
+        if (box.isNull()) continue;
+        const QPoint shift = MovedInto(box, area).topLeft() - box.topLeft();
+        for (qsizetype i = 0; i < n; ++i)
+            if (block[i] == b) out[i].translate(shift);
+    }
+
+    // A pane larger than the area is squeezed to it (down to its squeezed size).
+    for (qsizetype i = 0; i < n; ++i) {
+        const QSize s = out[i].size().boundedTo(area.size()).expandedTo(panes[i].squeezed);
+        out[i].setSize(s.boundedTo(out[i].size()));
+    }
+
+    QList<qsizetype> placed;
+    auto others = [&](qsizetype except) {
+        QList<QRect> r;
+        for (qsizetype k : placed)
+            if (k != except) r << out[k];
+        return r;
+    };
+    auto isFree = [&](const QRect& r) {
+        if (!area.contains(r)) return false;
+        for (qsizetype k : placed)
+            if (r.intersects(out[k])) return false;
+        return true;
+    };
+    // r, or the panes already placed, cut back to free r; least gives each
+    // pane's least size. Commits and returns the place when it works.
+    auto shrinkToFit = [&](qsizetype i, QRect r, auto least) -> std::optional<QRect> {
+        for (qsizetype k : placed)
+            if (auto c = CutAway(r, out[k], least(i))) r = *c;
+            else break;
+        if (isFree(r)) return r;
+        r = MovedInto(out[i], area);
+        QList<QRect> cut;
+        for (qsizetype k : placed) {
+            const auto c = CutAway(out[k], r, least(k));
+            if (!c) return std::nullopt;
+            cut << *c;
+        }
+        for (qsizetype m = 0; m < placed.size(); ++m) out[placed[m]] = cut[m];
+        return r;
+    };
+    auto unsqueezed = [&](qsizetype k) {
+        return panes[k].resizable ? panes[k].least : out[k].size();
+    };
+    auto squeezed = [&](qsizetype k) { return panes[k].squeezed.boundedTo(out[k].size()); };
+
+    for (qsizetype i = 0; i < n; ++i) {
+        const QRect inside = MovedInto(out[i], area);
+        std::optional<QRect> r;
+        if (isFree(inside)) r = inside;
+        if (!r && !panes[i].placedByUser) r = shrinkToFit(i, inside, unsqueezed);
+        if (!r && !panes[i].placedByUser) r = shrinkToFit(i, inside, squeezed);
+        if (!r) r = NearestFree(out[i], others(i), area, true);
+        if (!r && panes[i].placedByUser) r = shrinkToFit(i, inside, squeezed);
+        if (!r) r = NearestFree(out[i], others(i), area, false);
+        out[i] = r.value_or(inside);
+        placed << i;
+    }
+    return out;
+}
 
 QRect PlacePaneInView(const QRect& pane, const QList<QRect>& others, const QRect& area) {
     const QRect inside = MovedInto(pane, area);
@@ -100,19 +265,47 @@ PaneFrame::PaneFrame(QWidget* mainWindow, TDockMngr* dockMngr, int slot, std::ve
 }
 
 void PaneFrame::SetContent(QWidget* content) {
-    if (content_) {
-        layout_->removeWidget(content_);
-        content_->deleteLater();
+    if (scroll_) {
+        layout_->removeWidget(scroll_);
+        scroll_->deleteLater();
+        scroll_ = nullptr;
     } else if (QLayoutItem* stretch = layout_->takeAt(1)) {
         delete stretch;
     }
     content_ = content;
     if (content_) {
-        content_->setParent(this);
-        layout_->insertWidget(1, content_, 1);
+        scroll_ = new PaneScroll(this);
+        scroll_->setWidget(content_);
+        layout_->insertWidget(1, scroll_, 1);
+        // The frame has been given its contents' size by now.
+        natural_ = size();
     } else {
         layout_->insertStretch(1, 1);
     }
+}
+
+QSize PaneFrame::NaturalSize() const { return Resizable() || !natural_.isValid() ? size() : natural_; }
+
+bool PaneFrame::Squeezed() const { return scroll_ && scroll_->squeezed; }
+
+void PaneFrame::SetSqueezed(bool squeezed) {
+    if (!scroll_ || scroll_->squeezed == squeezed) return;
+    if (squeezed) least_ = minimumSizeHint();
+    scroll_->squeezed = squeezed;
+    scroll_->updateGeometry();
+    layout_->activate();
+}
+
+QSize PaneFrame::LeastSize() const { return Squeezed() ? least_ : minimumSizeHint(); }
+
+QSize PaneFrame::SqueezedSize() const {
+    if (!scroll_) return LeastSize();
+    // The title bar, the borders and a few rows of the contents.
+    const QMargins m = layout_->contentsMargins();
+    const int around = 2 * frameWidth() + m.top() + m.bottom() + titleBar_->sizeHint().height() +
+                       (grip_ ? grip_->height() : 0);
+    return QSize(std::min(NaturalSize().width(), 2 * frameWidth() + m.left() + m.right() + kSqueezedContent),
+                 around + kSqueezedContent);
 }
 
 void PaneFrame::SetResizable(bool resizable) {

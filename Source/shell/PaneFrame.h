@@ -27,6 +27,29 @@ namespace velto {
 // moved just inside the area (its top-left corner inside when it is larger).
 QRect PlacePaneInView(const QRect& pane, const QList<QRect>& others, const QRect& area);
 
+// A pane as the layout fits it: its rectangle, the least size it keeps while
+// the others are fitted around it (a pane the user sizes may shrink to it, a
+// pane of fixed contents keeps its size), the size it may be squeezed to when
+// the area cannot hold it whole (its contents then scroll), and whether the
+// user has just put it where it is.
+struct PaneFit {
+    QRect rect;
+    QSize least;
+    QSize squeezed;
+    bool resizable = false;
+    bool placedByUser = false;
+};
+
+// Places the panes in order so that none lies on another and each lies whole
+// inside area. Panes touching each other move into the area as one block, so a
+// column glued to an edge stays a column; then each pane in turn stays where
+// it is when that is free, else the panes the user sizes shrink to make room,
+// else the pane or the ones it would cover are squeezed, else it goes to the
+// nearest free place beside another pane, else it keeps its top-left corner in
+// the area and runs past its right or bottom edge. Only when none of these is
+// free does it stay on another.
+QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area);
+
 class PaneFrame : public QFrame {
     Q_OBJECT
 public:
@@ -44,6 +67,15 @@ public:
     // The pane's content goes below the title bar; the frame takes ownership.
     void SetContent(QWidget* content);
     QWidget* Content() const { return content_; }
+    // The size the pane takes when there is room: a pane the user sizes, its
+    // own; a pane of fixed contents, theirs.
+    QSize NaturalSize() const;
+    // The least size with the contents whole, and the least when squeezed.
+    QSize LeastSize() const;
+    QSize SqueezedSize() const;
+    // Lets the pane be smaller than its contents, which then scroll.
+    void SetSqueezed(bool squeezed);
+    bool Squeezed() const;
     // The title bar shows the window title (which translation sets).
     QLabel* TitleLabel() const { return title_; }
     QToolButton* CloseButton() const { return closeButton_; }
@@ -102,6 +134,9 @@ private:
     QToolButton* closeButton_ = nullptr;
     QVBoxLayout* layout_ = nullptr;
     QWidget* content_ = nullptr;
+    class PaneScroll* scroll_ = nullptr;
+    QSize natural_;
+    QSize least_;  // the least size with the contents whole, while squeezed
     QWidget* grip_ = nullptr;
     bool dragging_ = false;
     QPoint dragOffset_;
