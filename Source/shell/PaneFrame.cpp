@@ -194,38 +194,7 @@ QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area) {
 
 QRect PlacePaneInView(const QRect& pane, const QList<QRect>& others, const QRect& area) {
     const QRect inside = MovedInto(pane, area);
-    auto free = [&](const QRect& r) {
-        if (!area.contains(r)) return false;
-        for (const QRect& o : others)
-            if (r.intersects(o)) return false;
-        return true;
-    };
-    if (free(inside)) return inside;
-    // Beside another pane, at the pane's own height or width or aligned with
-    // the other, and in the area's corners; the nearest free one wins.
-    const int w = pane.width(), h = pane.height();
-    QList<QPoint> candidates;
-    for (const QRect& o : others) {
-        for (int x : {o.left() - w, o.right() + 1})
-            for (int y : {pane.top(), o.top(), o.bottom() + 1 - h}) candidates << QPoint(x, y);
-        for (int y : {o.top() - h, o.bottom() + 1})
-            for (int x : {pane.left(), o.left(), o.right() + 1 - w}) candidates << QPoint(x, y);
-    }
-    for (int x : {area.left(), area.right() + 1 - w})
-        for (int y : {area.top(), area.bottom() + 1 - h}) candidates << QPoint(x, y);
-    QRect best;
-    long long bestDistance = -1;
-    for (const QPoint& c : candidates) {
-        const QRect r = MovedInto(QRect(c, pane.size()), area);
-        if (!free(r)) continue;
-        const long long dx = r.left() - pane.left(), dy = r.top() - pane.top();
-        const long long d = dx * dx + dy * dy;
-        if (bestDistance < 0 || d < bestDistance) {
-            bestDistance = d;
-            best = r;
-        }
-    }
-    return bestDistance < 0 ? inside : best;
+    return NearestFree(pane, others, area, true).value_or(inside);
 }
 
 PaneFrame::PaneFrame(QWidget* mainWindow, TDockMngr* dockMngr, int slot, std::vector<int> glueOrder)
