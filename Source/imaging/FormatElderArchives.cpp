@@ -21,6 +21,7 @@ constexpr std::uint32_t kMaxTableRows = 256;  // rows of a run-length row table
 constexpr std::uint32_t kRawRowStride = 256;  // raw rows lie this far apart
 // A coded row's run: a 16-bit count of up to 32768 and the byte repeated.
 constexpr TExpansionBound kElderRowRunBound{3, 32768};
+constexpr TExpansionBound kSkipCopyBound{2, 256};
 constexpr const char* kTextureShort = "Texture data too short for the image size.";
 
 // The characters a texture archive's name may hold.
@@ -177,8 +178,9 @@ bool TTextureFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& ima
                 ByteReader fr = frameData;
                 std::uint16_t fw = 0, fh = 0;
                 if (!fr.seek(at) || !fr.u16le(fw) || !fr.u16le(fh)) return false;
-                // Each row ends on a pair of bytes at least (or with the data).
-                if (height > fr.remaining() / 2 + 1) RaiseBadImageData(kTextureShort);
+                // A (skip, copy) pair of bytes passes over 255 pixels at most
+                // and copies a byte a pixel: the frame's data must reach its area.
+                RequireStoredData(std::uint64_t(width) * height, fr.remaining(), kSkipCopyBound, kTextureShort);
                 TImageData& image = images[AddPaletteImage(images, width, height)];
                 if (!TestImage(image)) return false;
                 for (std::uint16_t y = 0; y < height; ++y) {

@@ -143,11 +143,11 @@ Bytes Cif(std::uint16_t w, std::uint16_t h, std::uint16_t compression, std::uint
 }
 
 // A texture archive of one record of w x h at `compression`, its data `body`.
-Bytes Texture(std::uint16_t w, std::uint16_t h, std::uint16_t compression, const Bytes& body) {
+Bytes Texture(std::uint16_t w, std::uint16_t h, std::uint16_t compression, const Bytes& body, std::uint16_t frames = 1) {
     FileBuilder f;
     f.le16(1).text("HOSTILE TEXTURE").zeros(24 - 15);
     f.le16(0).le32(46).zeros(14);  // the directory's one entry: its record at 46
-    f.zeros(4).le16(w).le16(h).le16(compression).zeros(4).le32(22).zeros(2).le16(1);
+    f.zeros(4).le16(w).le16(h).le16(compression).zeros(4).le32(22).zeros(2).le16(frames);
     return f.raw(body).bytes;
 }
 
@@ -219,6 +219,9 @@ TEST(HostileHeaders, OldGameFormats) {
     ExpectRefusedCheaply(FormatObject<TTextureFileFormat>(), "oldgame", "dagtexture", {
         {"raw 256 x 65535 texture", Texture(256, 65535, 0, Bytes(16, 1)), "Texture data too short for the image size."},
         {"coded rows without their table", Texture(4000, 256, 0x108, table.bytes), ""},
+        {"two 4000 x 4000 frames of one pair each",
+         Texture(4000, 4000, 0, FileBuilder().le32(8).le32(14).le16(1).le16(1).u8({9, 0}).le16(1).le16(1).u8({9, 0}).bytes, 2),
+         "Texture data too short for the image size."},
     });
 }
 
