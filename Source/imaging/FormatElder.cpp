@@ -335,8 +335,9 @@ bool TCIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
         for (int k = 0; k < 31 && offsets[k] != 0; ++k) {
             const std::uint16_t end = offsets[k + 1] < offsets[k] ? total : offsets[k + 1];
             if (offsets[k] > end || end > total) return false;  // frame data outside its group
-            RequireStoredData(std::uint64_t(width) * height, std::min<std::uint64_t>(end, group.size()) - std::min<std::uint64_t>(offsets[k], group.size()),
-                              kPackBitsBound, kCifShort);
+            const std::uint64_t coded =
+                std::min<std::uint64_t>(end, group.size()) - std::min<std::uint64_t>(offsets[k], group.size());
+            RequireStoredData(std::uint64_t(width) * height, coded, kPackBitsBound, kCifShort);
             ByteReader frame = group;
             TImageData& image = images[AddPaletteImage(images, width, height)];
             if (!TestImage(image)) return false;
