@@ -78,23 +78,6 @@ protected:
         ProgramWindowTest::TearDown();
     }
 
-    template <class Form>
-    Form* form(const char* name) const {
-        auto* f = qobject_cast<Form*>(main->Forms().Form(QString::fromLatin1(name)));
-        EXPECT_NE(f, nullptr) << name;
-        return f;
-    }
-    TfrmDesk* active() const { return qobject_cast<TfrmDesk*>(main->ActiveDesk()); }
-
-    // A document window holding doc, read back from its file.
-    TfrmDesk* open(const TmyIcon& doc, const QString& name) {
-        const QString path = dir.filePath(name);
-        const bool ani = dynamic_cast<const TmyANI*>(&doc) != nullptr;
-        const bool written = ani ? TmyANIIO(false).SaveToFile(doc, path.toStdString(), false)
-                                 : TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false);
-        EXPECT_TRUE(written) << path.toStdString();
-        return main->OpenFile(path) ? active() : nullptr;
-    }
     // An icon of one picture of the size and depth.
     TfrmDesk* openImage(int bits, ImageSize size = {32, 32}, const QString& name = "one.ico") {
         TmyIcon doc;

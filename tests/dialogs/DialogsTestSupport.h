@@ -26,8 +26,11 @@
 #include "core/MessageBox.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/PaneServices.h"
+#include "model/AniIO.h"
+#include "model/IcoIO.h"
 #include "model/Image.h"
 #include "platform/IniFile.h"
+#include "shell/Desk.h"
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
 #include "shell/Translator.h"
@@ -230,6 +233,27 @@ protected:
         main.reset();
         SetMessageSink(nullptr);
         FreeOptions();
+    }
+
+    template <class Form>
+    Form* form(const char* name) const {
+        auto* f = qobject_cast<Form*>(main->Forms().Form(QString::fromLatin1(name)));
+        EXPECT_NE(f, nullptr) << name;
+        return f;
+    }
+    TfrmDesk* active() const { return qobject_cast<TfrmDesk*>(main->ActiveDesk()); }
+
+    // A document window holding doc, read back from its file as the user
+    // opens it.
+    TfrmDesk* open(const TmyIcon& doc, const QString& name) {
+        const QString path = dir.filePath(name);
+        const bool ani = dynamic_cast<const TmyANI*>(&doc) != nullptr;
+        const bool written = ani ? TmyANIIO(false).SaveToFile(doc, path.toStdString(), false)
+                                 : TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false);
+        EXPECT_TRUE(written) << path.toStdString();
+        const bool opened = main->OpenFile(path);
+        EXPECT_TRUE(opened) << path.toStdString();
+        return opened ? active() : nullptr;
     }
 
     ModalWatchdog watchdog;
