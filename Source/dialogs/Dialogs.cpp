@@ -5,7 +5,9 @@
 #include "FormFadeout.h"
 #include "FormFilter.h"
 #include "FormHotspot.h"
+#include "FormNewImage.h"
 #include "FormPreview.h"
+#include "FormProperties.h"
 #include "FormRotate.h"
 #include "FormShadow.h"
 #include "FormText.h"
@@ -157,6 +159,8 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmShadow"), [](QWidget* main) { return new TfrmShadow(main); });
     SetFormFactory(QStringLiteral("frmRotate"), [](QWidget* main) { return new TfrmRotate(main); });
     SetFormFactory(QStringLiteral("frmDimension"), [](QWidget* main) { return new TfrmDimension(main); });
+    SetFormFactory(QStringLiteral("frmNewImage"), [](QWidget* main) { return new TfrmNewImage(main); });
+    SetFormFactory(QStringLiteral("frmProperties"), [](QWidget* main) { return new TfrmProperties(main); });
 }
 
 }  // namespace velto

@@ -1,0 +1,23 @@
+#pragma once
+// What the document dialogs (new image, properties, delete images, cursor
+// test) share: the document window they work on and pictures of images.
+#include <QImage>
+
+#include "model/Image.h"
+#include "platform/Color.h"
+
+namespace velto {
+
+class TfrmDesk;
+
+// The main window's active document window; null when none is open.
+TfrmDesk* ActiveDocumentWindow();
+
+// The image over back, scaled down to fit side x side (keeping its
+// proportions) when larger: a tile of a thumbnail list.
+QImage TilePicture(const TmyImagePal& image, int side, TColor back);
+
+// The image as a picture with its own transparency (a cursor's picture).
+QImage ImageToArgb(const TmyImage& image);
+
+}  // namespace velto
