@@ -6,6 +6,7 @@
 #include "FormFilter.h"
 #include "FormHotspot.h"
 #include "FormNewImage.h"
+#include "FormOptions.h"
 #include "FormPreview.h"
 #include "FormProperties.h"
 #include "FormRotate.h"
@@ -159,6 +160,7 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmShadow"), [](QWidget* main) { return new TfrmShadow(main); });
     SetFormFactory(QStringLiteral("frmRotate"), [](QWidget* main) { return new TfrmRotate(main); });
     SetFormFactory(QStringLiteral("frmDimension"), [](QWidget* main) { return new TfrmDimension(main); });
+    SetFormFactory(QStringLiteral("frmOptions"), [](QWidget* main) { return new TfrmOptions(main); });
     SetFormFactory(QStringLiteral("frmNewImage"), [](QWidget* main) { return new TfrmNewImage(main); });
     SetFormFactory(QStringLiteral("frmProperties"), [](QWidget* main) { return new TfrmProperties(main); });
 }
