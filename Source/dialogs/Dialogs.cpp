@@ -1,7 +1,9 @@
 #include "Dialogs.h"
 
+#include "FormAbout.h"
 #include "FormAdjust.h"
 #include "FormColors.h"
+#include "FormDelete.h"
 #include "FormFadeout.h"
 #include "FormFilter.h"
 #include "FormHotspot.h"
@@ -11,7 +13,9 @@
 #include "FormProperties.h"
 #include "FormRotate.h"
 #include "FormShadow.h"
+#include "FormTest.h"
 #include "FormText.h"
+#include "FormTips.h"
 #include "FormTools.h"
 #include "PaneServices.h"
 #include "QuestionDialogs.h"
@@ -141,6 +145,15 @@ QWidget* MakeTools(PaneFrame* frame) {
     return palette;
 }
 
+// The cursor test window, and the command that writes the document out and
+// tries it there.
+QWidget* MakeTest(QWidget* mainWindow) {
+    auto* form = new TfrmTest(mainWindow);
+    if (auto* main = qobject_cast<TfrmMain*>(mainWindow))
+        main->Actions().setHandler(QStringLiteral("actTest"), [main, form](QAction*) { RunCursorTest(*main, *form); });
+    return form;
+}
+
 }  // namespace
 
 void RegisterDialogs() {
@@ -160,9 +173,13 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmShadow"), [](QWidget* main) { return new TfrmShadow(main); });
     SetFormFactory(QStringLiteral("frmRotate"), [](QWidget* main) { return new TfrmRotate(main); });
     SetFormFactory(QStringLiteral("frmDimension"), [](QWidget* main) { return new TfrmDimension(main); });
+    SetFormFactory(QStringLiteral("frmAbout"), [](QWidget* main) { return new TfrmAbout(main); });
     SetFormFactory(QStringLiteral("frmOptions"), [](QWidget* main) { return new TfrmOptions(main); });
     SetFormFactory(QStringLiteral("frmNewImage"), [](QWidget* main) { return new TfrmNewImage(main); });
     SetFormFactory(QStringLiteral("frmProperties"), [](QWidget* main) { return new TfrmProperties(main); });
+    SetFormFactory(QStringLiteral("frmTips"), [](QWidget* main) { return new TfrmTips(main); });
+    SetFormFactory(QStringLiteral("frmDelete"), [](QWidget* main) { return new TfrmDelete(main); });
+    SetFormFactory(QStringLiteral("frmTest"), MakeTest);
 }
 
 }  // namespace velto
