@@ -210,9 +210,16 @@ TEST(HostileHeaders, LayeredAndTextures) {
 }
 
 TEST(HostileHeaders, OldGameFormats) {
+    // A plain 8 x 8 image, then a group: its size, frame offsets (the first
+    // right after the 76-byte group header, the last the group's length) and
+    // four bytes of run-length data for the frame.
+    FileBuilder group;
+    ElderHeader(group, 8, 8, 0, 64).zeros(64);
+    group.le16(20000).le16(20000).zeros(8).le16(76).le16(80).zeros(2 * 29).le16(80).u8({255, 1, 255, 1});
     ExpectRefusedCheaply(FormatObject<TCIFFileFormat>(), "oldgame", "cif", {
         {"raw image of 20000 x 20000", Cif(20000, 20000, 0, 10), "CIF image data too short for the image size."},
         {"run-length image of 20000 x 20000", Cif(20000, 20000, 2, 10), "CIF image data too short for the image size."},
+        {"frame group of 20000 x 20000", group.bytes, "CIF image data too short for the image size."},
     });
     FileBuilder table;  // a row table entry of a coded row with no runs after it
     table.le16(60).le16(0x8000);
