@@ -242,7 +242,10 @@ Bytes Inflate(const Bytes& in, std::uint64_t limit) {
     for (;;) {
         if (produced == out.size()) {
             if (out.size() >= limit) break;
-            const std::uint64_t next = std::min<std::uint64_t>(limit, std::max<std::uint64_t>(kFirstStep, out.size() * 2));
+            // A first step of four times the input covers most real images at once.
+            const std::uint64_t step =
+                out.empty() ? std::max<std::uint64_t>(kFirstStep, std::uint64_t(in.size()) * 4) : out.size() * 2;
+            const std::uint64_t next = std::min<std::uint64_t>(limit, step);
             ChargeDecodeBudget(next - out.size());
             out.resize(static_cast<std::size_t>(next));
         }
