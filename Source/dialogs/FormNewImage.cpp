@@ -56,6 +56,9 @@ TfrmNewImage::TfrmNewImage(QWidget* parent) : QDialog(parent) {
     setModal(true);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 8);
+    // The window takes the size of what its layout shows: the header stays
+    // as it is when the layout changes between showings.
+    root->setSizeConstraint(QLayout::SetFixedSize);
     root->addWidget(MakeDialogHeader(this, QStringLiteral("New Image"), QStringLiteral("Add a new image to your cursor")));
     auto* body = new QVBoxLayout;
     body->setContentsMargins(10, 4, 10, 4);
@@ -164,7 +167,6 @@ void TfrmNewImage::SetNewImageMode(bool showImages) {
     showImages_ = showImages;
     grpImages_->setVisible(showImages);
     grpType_->setVisible(!showImages);
-    adjustSize();
 }
 
 void TfrmNewImage::depthClick() {

@@ -249,6 +249,30 @@ TEST_F(NewImageTest, TheSizeBoxesKeepTheirNumbersInRangeAndSquare) {
     }
 }
 
+// The window fits each layout: switching between them neither leaves empty
+// room nor stretches the header.
+TEST_F(NewImageTest, TheWindowTakesTheSizeOfEachLayout) {
+    openIcon(kThree);
+    struct Row {
+        const char* name;
+        bool showImages;
+    };
+    const Row rows[] = {{"adding", true}, {"new document", false}, {"adding again", true}, {"new again", false}};
+    int header = -1;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        dlg->SetNewImageMode(row.showImages);
+        dlg->show();
+        QApplication::processEvents();
+        EXPECT_EQ(dlg->size(), dlg->sizeHint());
+        const QWidget* top = dlg->TypeGroup()->parentWidget()->childAt(1, 1);
+        ASSERT_NE(top, nullptr);
+        if (header < 0) header = top->height();
+        EXPECT_EQ(top->height(), header);
+        dlg->hide();
+    }
+}
+
 class NewDocumentTest : public NewImageTest {
 protected:
     // What File > New does: a new empty window, the dialog in its layout for
