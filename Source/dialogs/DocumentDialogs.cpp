@@ -1,5 +1,10 @@
 #include "DocumentDialogs.h"
 
+#include <QApplication>
+#include <QScreen>
+#include <QStyle>
+#include <QWidget>
+
 #include "shell/CanvasRender.h"
 #include "shell/Desk.h"
 #include "shell/MainWindow.h"
@@ -9,6 +14,14 @@ namespace velto {
 TfrmDesk* ActiveDocumentWindow() {
     TfrmMain* main = frmMain();
     return main ? qobject_cast<TfrmDesk*>(main->ActiveDesk()) : nullptr;
+}
+
+int ScreenRoomFor(const QWidget* window) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return QWIDGETSIZE_MAX;
+    int frame = window->frameGeometry().height() - window->height();
+    if (frame <= 0) frame = window->style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+    return screen->availableGeometry().height() - frame;
 }
 
 QImage TilePicture(const TmyImagePal& image, int side, TColor back) {

@@ -3,12 +3,19 @@
 // test) share: the document window they work on and pictures of images.
 #include <QImage>
 
+class QWidget;
+
 #include "model/Image.h"
 #include "platform/Color.h"
 
 namespace velto {
 
 class TfrmDesk;
+
+// The height a top-level window's inside may take on the screen it is on
+// (or the main one): the screen's free area less its frame (a title bar's
+// worth before it was first shown).
+int ScreenRoomFor(const QWidget* window);
 
 // The main window's active document window; null when none is open.
 TfrmDesk* ActiveDocumentWindow();

@@ -11,6 +11,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 #include "DialogParts.h"
@@ -41,6 +42,10 @@ constexpr const char* kSizeNames[] = {"rb16", "rb24", "rb32", "rb48", "rb64", "r
 constexpr int kCustom = 6;
 constexpr int kMaxSide = 256;
 constexpr int kTile = 75;
+// The thumbnail list shows one row of tiles with their captions; on a screen
+// too low for the window it gives up height down to half a row.
+constexpr int kGridHeight = 135;
+constexpr int kLeastGridHeight = 50;
 
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption) {
     auto* rb = new QRadioButton(caption, parent);
@@ -151,7 +156,8 @@ TfrmNewImage::TfrmNewImage(QWidget* parent) : QDialog(parent) {
     grid_->setGridSize(QSize(kTile + 20, kTile + 2 * fontMetrics().height()));
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setDragEnabled(false);
-    grid_->setMinimumSize(435, 105);
+    grid_->setMinimumWidth(435);
+    grid_->setFixedHeight(kGridHeight);
     images->addWidget(grid_);
     connect(cbFromImage_, &QCheckBox::toggled, grid_, &QWidget::setEnabled);
     body->addWidget(grpImages_);
@@ -224,6 +230,13 @@ void TfrmNewImage::showEvent(QShowEvent* event) {
         }
     }
     if (grid_->count() > 0) grid_->setCurrentRow(0);
+    // The window keeps its buttons on the screen.
+    grid_->setFixedHeight(kGridHeight);
+    if (showImages_) {
+        layout()->activate();
+        const int over = sizeHint().height() - ScreenRoomFor(this);
+        if (over > 0) grid_->setFixedHeight(std::max(kLeastGridHeight, kGridHeight - over));
+    }
     QDialog::showEvent(event);
 }
 

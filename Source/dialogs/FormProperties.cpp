@@ -13,6 +13,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 #include "DialogParts.h"
@@ -139,7 +140,12 @@ TfrmProperties::TfrmProperties(QWidget* parent) : QDialog(parent) {
 void TfrmProperties::showEvent(QShowEvent* event) {
     // Built once per showing: focus coming back (after a message, say) or
     // the window coming back from the minimised state keeps what was typed.
-    if (!event->spontaneous()) build();
+    if (!event->spontaneous()) {
+        build();
+        // Never taller than the screen: the buttons stay in reach.
+        const int room = ScreenRoomFor(this);
+        if (height() > room) resize(width(), std::max(minimumHeight(), room));
+    }
     QDialog::showEvent(event);
 }
 

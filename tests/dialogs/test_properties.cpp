@@ -232,6 +232,25 @@ TEST_F(PropertiesTest, RowsAreBuiltAnewForEachShowingOnly) {
     props->hide();
 }
 
+TEST_F(PropertiesTest, TheWindowNeverOpensTallerThanTheScreen) {
+    openIcon({{32, 32, 32}, {16, 16, 4}}, QStringLiteral("tall.cur"));
+    const int screen = props->screen()->availableGeometry().height();
+    struct Row {
+        const char* name;
+        int height;
+        bool kept;  // the size stays as the user left it
+    };
+    for (const Row& row : {Row{"twice the screen", 2 * screen, false}, Row{"a usual size", 400, true}}) {
+        SCOPED_TRACE(row.name);
+        props->resize(360, row.height);
+        props->show();
+        EXPECT_LE(props->height(), screen);
+        EXPECT_GE(props->height(), props->minimumHeight());
+        EXPECT_EQ(props->height() == row.height, row.kept);
+        props->hide();
+    }
+}
+
 TEST_F(PropertiesTest, TheWindowRunsModallyWithItsEnglishTexts) {
     openIcon({{32, 32, 32}});
     OnNextModal([](QWidget* w) {
