@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 
 #include "DocumentDialogsFixture.h"
 #include "dialogs/FormAbout.h"
@@ -168,6 +169,37 @@ TEST_F(DialogCommandsTest, TheTipsShowAtTheFirstActivationWhenTheSettingSaysSo) 
         // The activation runs once: a later call shows nothing again.
         main->FirstActivation({});
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+}
+
+TEST_F(DialogCommandsTest, EveryTextAndMessageOfTheseWindowsIsInTheEnglishLanguageFile) {
+    const std::set<QString> sections{"frmNewImage", "frmProperties", "frmOptions", "frmDelete",
+                                     "frmTips",     "frmAbout",      "frmTest"};
+    EXPECT_GT(ExpectEnglishTexts(main->Forms().All(), sections), 100);
+    // The messages they show, with the texts they fall back on.
+    struct Row {
+        const char* key;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"msglblName", "Name: %s1"},
+        {"msglblLocation", "Location: %s1"},
+        {"msglblImageNo", "Image Number: %i1"},
+        {"msglblType", "Data Type: %i1 bits"},
+        {"msglblDim", "Dimension: %i1 x %i2"},
+        {"msglblSize", "Size: %i1 bytes"},
+        {"msglblRate", "Display rate (sec)"},
+        {"msgInvalidRate", "Invalid display rate!"},
+        {"msgNotUnique", "There is already an image with this format in the icon!"},
+        {"msgFrame", "Frame %i1"},
+        {"msgDeleteLast", "Cannot delete last image!"},
+        {"msgTranslation", "Language file translation"},
+    };
+    IniFile english;
+    ASSERT_TRUE(english.LoadFromFile(VELTO_SOURCE_DIR "/lang/English.lng"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        EXPECT_EQ(english.ReadString("MSG", row.key, "\x01missing"), row.text);
     }
 }
 
