@@ -8,10 +8,13 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLayout>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace velto {
 
@@ -54,6 +57,12 @@ QMdiSubWindow* TDocumentArea::AddDesk(TDeskWindow* desk) {
         for (QAction* a : menu->actions()) a->setShortcuts({});
     sw->setMinimumSize(120, 120);
     return sw;
+}
+
+int CascadeStep(QMdiSubWindow* frame) {
+    if (frame->layout()) frame->layout()->activate();
+    const QWidget* client = frame->widget();
+    return std::max(0, frame->height() - (client ? client->height() : 0) - 4);
 }
 
 QStringList DroppedFiles(const QMimeData* data) {

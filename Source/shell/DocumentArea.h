@@ -16,6 +16,10 @@ namespace velto {
 // The local files of a drop, made absolute, in the order given.
 QStringList DroppedFiles(const QMimeData* data);
 
+// How far each cascade position moves a document window's frame: the height
+// of its caption and borders, less 4.
+int CascadeStep(QMdiSubWindow* frame);
+
 // The in-program drag of a floating selection's frame: its data names the
 // slot of the window it comes from.
 inline constexpr char kSelectionMimeType[] = "application/x-velto-selection";

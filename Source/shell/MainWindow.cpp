@@ -314,9 +314,7 @@ bool TfrmMain::CreateDocumentWindow(const QString& caption) {
     desk->setWindowTitle(title);
     QMdiSubWindow* sw = panel1_->AddDesk(desk);
     sw->resize(645, 580);
-    if (sw->layout()) sw->layout()->activate();
-    // The height of the frame's caption and borders, less 4.
-    const int step = std::max(0, sw->height() - desk->height() - 4);
+    const int step = CascadeStep(sw);
     const int index = desks_.TakeCascadeIndex();
     // Out from under the glued panes and inside the area where there is room.
     // (An area not laid out yet has no size to go by.)

@@ -48,13 +48,6 @@ void Tile(TfrmMain& main, std::vector<ArrangeRect> (*rects)(int, const ArrangeAr
     for (size_t i = 0; i < frames.size(); ++i) Place(frames[i], places[i]);
 }
 
-// The height of the frame's caption and borders, less 4.
-int CascadeStep(QMdiSubWindow* frame) {
-    if (frame->layout()) frame->layout()->activate();
-    const QWidget* client = frame->widget();
-    return std::max(0, frame->height() - (client ? client->height() : 0) - 4);
-}
-
 // The active window's slot stays active and ends on top; the next new window
 // goes on from where the cascade stopped.
 void Cascade(TfrmMain& main) {
