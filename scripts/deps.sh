@@ -28,7 +28,9 @@ velto_need() {
 velto_packages() {
   local kind=$1 f
   for f in "$(dirname "${BASH_SOURCE[0]}")/packages/$kind.txt" "$(dirname "${BASH_SOURCE[0]}")/packages/$kind"-*.txt; do
-    [ -f "$f" ] && sed 's/#.*//' "$f"
+    # A kind without area files leaves its glob unmatched: not an error
+    # (callers run under set -e and pipefail).
+    if [ -f "$f" ]; then sed 's/#.*//' "$f"; fi
   done | tr -s ' \n' ' '
 }
 VELTO_BUILD_PACKAGES=$(velto_packages build)
