@@ -85,9 +85,15 @@ private:
 
 // Where decoded pixels go: rows in order or in the four interlaced passes;
 // Put(x, row, index) for each. The number of pixels decoded.
+//
+// With `linear` (rows in order, every pixel stored one after another from
+// there) the string of a code whose entries were all made since the last clear
+// code is copied from where it was first decoded instead of being walked
+// through the table byte by byte; any other code is walked as always, so the
+// pixels are the same either way.
 template <class Put>
 std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::int32_t width, std::int32_t height,
-                        bool interlaced, Put put) {
+                        bool interlaced, Put put, std::uint8_t* linear = nullptr) {
     if (pos >= data.size()) throw EImagingError(kLzwError);
     const int s = data[pos++];
     SubBlocks blocks(data, pos);
@@ -107,7 +113,12 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
     int pass = 0;
     std::int32_t x = 0, row = 0;
     std::uint64_t decoded = 0;
+    const std::uint64_t count = linear ? std::uint64_t(width) * std::uint64_t(height) : 0;
     const auto output = [&](std::uint8_t v) {
+        if (linear) {
+            if (decoded < count) linear[decoded++] = v;
+            return;
+        }
         if (row >= height) return;
         put(x, row, v);
         ++decoded;
@@ -120,44 +131,88 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
         row += kPassStep[pass];
         while (row >= height && pass < 3) row = kPassStart[++pass];
     };
+    const auto more = [&] { return linear ? decoded < count : row < height; };
+
+    // Linear output: where each code's string was decoded, its length and
+    // first pixel, and whether that string is fixed (every entry on its chain
+    // made since the last clear code; older entries may hold leftovers).
+    struct Known {
+        std::uint64_t at;
+        std::uint16_t length, root;
+        bool valid;
+    };
+    std::vector<Known> known(linear ? kMaxCodes : 0);
+    std::uint64_t lastAt = 0, lastLength = 0;  // the string just decoded
+    const auto stable = [&](int c) { return c < clear || known[static_cast<std::size_t>(c)].valid; };
+    // Earlier output copied to the end; it never overlaps, as it ends at or before `decoded`.
+    const auto copy = [&](std::uint64_t from, std::uint64_t n) {
+        const std::uint64_t k = std::min(n, count - decoded);
+        std::memcpy(linear + decoded, linear + from, static_cast<std::size_t>(k));
+        decoded += k;
+    };
 
     CodeReader reader(blocks);
     int code = reader.Read(size);
-    while (code >= 0 && code != end && row < height) {
+    while (code >= 0 && code != end && more()) {
         if (code == clear) {
             size = s + 1;
             limit = 1 << size;
             free = clear + 2;
             full = false;
             old = -1;
+            for (Known& k : known) k.valid = false;
             code = reader.Read(size);
             continue;
         }
         if (old < 0) {
             // The first code after a clear code, or of a stream that starts without one.
             first = code & (clear - 1);
+            lastAt = decoded;
+            lastLength = 1;
             output(static_cast<std::uint8_t>(first));
             old = code;
             code = reader.Read(size);
             continue;
         }
         const int incoming = code;
-        int sp = 0;
-        if (code >= free) {
+        const std::uint64_t at = decoded;
+        if (linear && code < free && stable(code)) {
+            if (code < clear) {
+                first = code;
+                output(static_cast<std::uint8_t>(code));
+            } else {
+                const Known& k = known[static_cast<std::size_t>(code)];
+                first = k.root;
+                copy(k.at, k.length);
+            }
+        } else if (linear && code >= free && stable(old)) {
+            // The code being made: the last string and its own first pixel.
+            copy(lastAt, lastLength);
+            output(static_cast<std::uint8_t>(first));
+        } else {
+            int sp = 0;
+            if (code >= free) {
+                stack[sp++] = static_cast<std::uint8_t>(first);
+                code = old;
+            }
+            while (code >= clear) {
+                if (sp >= kMaxCodes) throw EImagingError(kLzwError);
+                stack[sp++] = static_cast<std::uint8_t>(suffix[static_cast<std::size_t>(code)]);
+                code = prefix[static_cast<std::size_t>(code)];
+            }
+            first = code & (clear - 1);
             stack[sp++] = static_cast<std::uint8_t>(first);
-            code = old;
+            while (sp > 0) output(stack[--sp]);
         }
-        while (code >= clear) {
-            if (sp >= kMaxCodes) throw EImagingError(kLzwError);
-            stack[sp++] = static_cast<std::uint8_t>(suffix[static_cast<std::size_t>(code)]);
-            code = prefix[static_cast<std::size_t>(code)];
-        }
-        first = code & (clear - 1);
-        stack[sp++] = static_cast<std::uint8_t>(first);
-        while (sp > 0) output(stack[--sp]);
         if (!full) {
             prefix[static_cast<std::size_t>(free)] = static_cast<std::uint16_t>(old);
             suffix[static_cast<std::size_t>(free)] = static_cast<std::uint16_t>(first);
+            if (linear) {
+                // The last string followed by this one's first pixel, where they were decoded.
+                const bool valid = stable(old) && lastLength < 0xFFFF;
+                const auto root = static_cast<std::uint16_t>(old < clear ? old : known[static_cast<std::size_t>(old)].root);
+                known[static_cast<std::size_t>(free)] = {lastAt, static_cast<std::uint16_t>(lastLength + 1), root, valid};
+            }
             if (++free >= limit) {
                 if (size < 12) {
                     ++size;
@@ -167,6 +222,8 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
                 }
             }
         }
+        lastAt = at;
+        lastLength = decoded - at;
         old = incoming;
         code = reader.Read(size);
     }
@@ -228,11 +285,14 @@ void ReadColorTable(std::span<const std::uint8_t> data, std::size_t& pos, int en
 
 }  // namespace
 
-void DecodeGifLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::uint8_t* pixels, std::int32_t width,
-                  std::int32_t height, bool interlaced) {
-    DecodeLZW(data, pos, width, height, interlaced, [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
-        pixels[std::size_t(row) * std::size_t(width) + std::size_t(x)] = v;
-    });
+std::uint64_t DecodeGifLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::uint8_t* pixels,
+                           std::int32_t width, std::int32_t height, bool interlaced, bool walkTable) {
+    return DecodeLZW(
+        data, pos, width, height, interlaced,
+        [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
+            pixels[std::size_t(row) * std::size_t(width) + std::size_t(x)] = v;
+        },
+        interlaced || walkTable ? nullptr : pixels);
 }
 
 void EncodeGifLZW(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out) {
@@ -393,11 +453,17 @@ bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
             const auto put = [&](std::int32_t sx, std::int32_t sy, std::uint8_t v) {
                 if (!transparency || v != transparent) image.Bits[std::size_t(sy) * std::size_t(W) + std::size_t(sx)] = v;
             };
-            const std::uint64_t decoded =
-                DecodeLZW(data, pos, width, height, interlaced, [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
+            // A frame of whole screen rows, all on the screen and every pixel kept,
+            // is decoded straight into place.
+            const bool whole = !interlaced && !transparency && left == 0 && width == W && y1 == top + height;
+            std::uint8_t* linear = whole ? image.Bits + std::size_t(top) * std::size_t(W) : nullptr;
+            const std::uint64_t decoded = DecodeLZW(
+                data, pos, width, height, interlaced,
+                [&](std::int32_t x, std::int32_t row, std::uint8_t v) {
                     const std::int32_t sx = left + x, sy = top + row;
                     if (sx < x1 && sy < y1) put(sx, sy, v);
-                });
+                },
+                linear);
             if (width > 0 && decoded < std::uint64_t(width) * std::uint64_t(height)) {
                 const std::uint64_t fullRows = decoded / std::uint64_t(width);
                 for (std::int32_t sy = top; sy < y1; ++sy) {

@@ -25,9 +25,12 @@ public:
 // sub-blocks) into a width x height Index8 raster (empty for a frame of no
 // pixels), rows in interlaced order when asked; pos ends behind the block
 // terminator. Throws EImagingError("Error when decoding GIF LZW data") for a
-// bad code size or a code chain longer than the table.
-void DecodeGifLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::uint8_t* pixels, std::int32_t width,
-                  std::int32_t height, bool interlaced);
+// bad code size or a code chain longer than the table. The number of pixels
+// decoded; pixels the data does not reach are left as they were. Rows in
+// order copy a repeated string from where it was first decoded; `walkTable`
+// walks the code table for every code instead (the same pixels, slower).
+std::uint64_t DecodeGifLZW(std::span<const std::uint8_t> data, std::size_t& pos, std::uint8_t* pixels,
+                           std::int32_t width, std::int32_t height, bool interlaced, bool walkTable = false);
 // Encodes 8-bit pixels as LZW data (minimum code size 8), in sub-blocks ended
 // by a terminator.
 void EncodeGifLZW(const std::uint8_t* pixels, std::size_t count, std::vector<std::uint8_t>& out);

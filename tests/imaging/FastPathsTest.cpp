@@ -1,0 +1,395 @@
+// The image library's fast paths held against the plain ones they replace,
+// over generated, crafted, corpus and damaged inputs: same pixels, counts,
+// positions and errors.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "ClassicFormatsTestUtil.h"
+#include "Corpus.h"
+#include "imaging/FormatBmp.h"
+#include "imaging/FormatLibGif.h"
+#include "imaging/FormatPnm.h"
+#include "imaging/FormatTga.h"
+#include "imaging/Resample.h"
+#include "platform/ByteWriter.h"
+
+namespace velto {
+namespace {
+
+using namespace test;
+
+// Deterministic pseudo-random numbers.
+struct Lcg {
+    std::uint32_t s;
+    std::uint32_t next() {
+        s = s * 1103515245u + 12345u;
+        return s >> 8;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// The LZW decoder both ways
+
+// What one decode did: the raster (pre-filled), the count, where it stopped, the error.
+struct Decoded {
+    Bytes pixels;
+    std::uint64_t count = 0;
+    std::size_t end = 0;
+    std::optional<std::string> error;
+};
+
+Decoded DecodeWith(const Bytes& lzw, std::size_t start, std::int32_t width, std::int32_t height, bool walk) {
+    Decoded d;
+    d.pixels.assign(std::size_t(width) * std::size_t(height), 0xA5);
+    d.end = start;
+    try {
+        d.count = DecodeGifLZW(lzw, d.end, d.pixels.data(), width, height, false, walk);
+    } catch (const EImagingError& e) {
+        d.error = e.what();
+    }
+    return d;
+}
+
+// The copying decoder does exactly what the table walk does.
+void ExpectSameDecode(const Bytes& lzw, std::size_t start, std::int32_t width, std::int32_t height) {
+    const Decoded fast = DecodeWith(lzw, start, width, height, false);
+    const Decoded walked = DecodeWith(lzw, start, width, height, true);
+    EXPECT_EQ(fast.error, walked.error);
+    EXPECT_EQ(fast.count, walked.count);
+    EXPECT_EQ(fast.end, walked.end);
+    EXPECT_TRUE(fast.pixels == walked.pixels) << "pixels differ";
+}
+
+// Codes of the given sizes packed least significant bit first into sub-blocks.
+Bytes Codes(std::uint8_t minSize, const std::vector<std::pair<int, int>>& codes) {
+    Bytes packed;
+    std::uint32_t acc = 0;
+    int bits = 0;
+    for (const auto& [code, size] : codes) {
+        acc |= std::uint32_t(code) << bits;
+        bits += size;
+        while (bits >= 8) {
+            packed.push_back(static_cast<std::uint8_t>(acc));
+            acc >>= 8;
+            bits -= 8;
+        }
+    }
+    if (bits > 0) packed.push_back(static_cast<std::uint8_t>(acc));
+    ByteWriter out;
+    out.u8(minSize);
+    for (std::size_t at = 0; at < packed.size(); at += 255) {
+        const std::size_t n = std::min<std::size_t>(255, packed.size() - at);
+        out.u8(static_cast<std::uint8_t>(n));
+        out.bytes(packed.data() + at, n);
+    }
+    out.u8(0);
+    return out.take();
+}
+
+// A code stream as a decoder tracks code sizes: `codes` listed in order, the
+// size growing as entries are made and reset by clear codes; a table full at
+// 4096 entries stays at 12 bits (a deferred clear).
+Bytes Stream(std::uint8_t minSize, const std::vector<int>& codes) {
+    const int clear = 1 << minSize;
+    std::vector<std::pair<int, int>> sized;
+    int size = minSize + 1, next = clear + 2;
+    bool started = false;
+    for (int c : codes) {
+        sized.push_back({c, size});
+        if (c == clear) {
+            size = minSize + 1;
+            next = clear + 2;
+            started = false;
+            continue;
+        }
+        if (!started) {
+            started = true;
+            continue;
+        }
+        if (next < 4096 && ++next == (1 << size) && size < 12) ++size;
+    }
+    return Codes(minSize, sized);
+}
+
+// Noise and pictures the encoder turns into long and short strings.
+Bytes Picture(const std::string& kind, std::size_t n, std::uint32_t seed) {
+    Bytes p(n);
+    Lcg r{seed};
+    for (std::size_t i = 0; i < n; ++i) {
+        if (kind == "noise") p[i] = static_cast<std::uint8_t>(r.next());
+        else if (kind == "gradient") p[i] = static_cast<std::uint8_t>((i % 512) / 16 + (r.next() & 3));
+        else if (kind == "few") p[i] = static_cast<std::uint8_t>(r.next() % 3);
+        else if (kind == "runs") p[i] = static_cast<std::uint8_t>((i / 777) * 37);
+        else p[i] = 7;
+    }
+    return p;
+}
+
+TEST(FastGifLzw, GeneratedStreamsDecodeAsTheTableWalk) {
+    struct Row {
+        const char* name;
+        std::string kind;
+        std::int32_t width, height;
+    };
+    const Row rows[] = {
+        {"one pixel", "flat", 1, 1},          {"flat", "flat", 300, 300},        {"noise (many clears)", "noise", 500, 90},
+        {"gradient", "gradient", 512, 200},   {"three colours", "few", 333, 77}, {"long runs", "runs", 640, 100},
+        {"one column", "gradient", 1, 5000},  {"one row", "few", 20000, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Bytes pixels = Picture(row.kind, std::size_t(row.width) * std::size_t(row.height), 3);
+        Bytes lzw;
+        EncodeGifLZW(pixels.data(), pixels.size(), lzw);
+        ExpectSameDecode(lzw, 0, row.width, row.height);
+        // Fewer rows than the data holds, and more (the rest left as it was).
+        ExpectSameDecode(lzw, 0, row.width, std::max(1, row.height / 2));
+        ExpectSameDecode(lzw, 0, row.width, row.height + 3);
+        EXPECT_EQ(DecodeWith(lzw, 0, row.width, row.height, false).pixels, pixels);
+    }
+}
+
+TEST(FastGifLzw, CraftedStreamsDecodeAsTheTableWalk) {
+    // 12-bit filler that fills the table without clearing it: each code the
+    // previous one, so strings grow by one.
+    std::vector<int> fill = {256, 65};
+    for (int i = 0; i < 3900; ++i) fill.push_back(258 + (i % 40));
+    std::vector<int> deferred = fill;
+    for (int c : {4095, 300, 258, 65, 4095}) deferred.push_back(c);  // codes of a full table, no clear
+    deferred.push_back(256);
+    for (int c : {1, 258, 259, 260}) deferred.push_back(c);  // a clear after all
+    struct Row {
+        const char* name;
+        std::uint8_t minSize;
+        std::vector<int> codes;
+    };
+    const std::vector<Row> rows = {
+        {"kwkwk after a literal", 2, {4, 1, 6, 7, 8, 5}},
+        {"kwkwk of kwkwk", 8, {256, 9, 258, 259, 260, 261, 262, 257}},
+        {"no leading clear", 8, {10, 11, 258, 259, 257}},
+        {"clear in the middle", 8, {256, 1, 2, 258, 256, 3, 258, 259, 260, 257}},
+        {"clear then old codes (leftover entries)", 8, {256, 1, 2, 3, 258, 259, 260, 256, 5, 260, 261, 262, 257}},
+        {"first code after a clear beyond the table", 8, {256, 1, 2, 258, 259, 256, 300, 258, 259, 260, 257}},
+        {"first code is the end code's neighbour", 3, {8, 10, 11, 12, 13, 9}},
+        {"code far beyond the next", 8, {256, 1, 2, 400, 259, 260, 257}},
+        {"minimum size 2", 2, {4, 0, 1, 6, 7, 8, 9, 10, 2, 3, 5}},
+        {"minimum size 9", 9, {512, 100, 200, 514, 515, 516, 513}},
+        {"bad minimum size", 1, {2, 0, 1, 3}},
+        {"no end code", 8, {256, 1, 258, 259}},
+        {"deferred clear", 8, deferred},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Bytes lzw = Stream(row.minSize, row.codes);
+        for (const auto& [w, h] : {std::pair{1, 1}, {3, 4}, {16, 16}, {4096, 2}, {7, 1000}}) {
+            SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+            ExpectSameDecode(lzw, 0, w, h);
+        }
+    }
+}
+
+// Every sub-block cut at many places and bytes flipped, counts and errors included.
+void ExpectSameDecodeDamaged(const Bytes& lzw, std::size_t start, std::int32_t w, std::int32_t h, std::uint32_t seed) {
+    const std::size_t n = lzw.size() - start;
+    for (std::size_t cut : {std::size_t(1), std::size_t(2), n / 7, n / 3, n / 2, n - 2, n - 1}) {
+        if (cut == 0 || cut >= n) continue;
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        const Bytes cutData(lzw.begin(), lzw.begin() + static_cast<std::ptrdiff_t>(start + cut));
+        ExpectSameDecode(cutData, start, w, h);
+    }
+    Lcg r{seed};
+    for (int m = 0; m < 12 && n > 1; ++m) {
+        SCOPED_TRACE("mutation " + std::to_string(m));
+        Bytes bad = lzw;
+        for (int k = 0; k < 1 + m % 3; ++k) bad[start + 1 + r.next() % (n - 1)] ^= static_cast<std::uint8_t>(1 + r.next() % 255);
+        ExpectSameDecode(bad, start, w, h);
+    }
+}
+
+TEST(FastGifLzw, DamagedStreamsDecodeAsTheTableWalk) {
+    for (const char* kind : {"noise", "gradient", "few", "runs"}) {
+        SCOPED_TRACE(kind);
+        const Bytes pixels = Picture(kind, 64 * 300, 11);
+        Bytes lzw;
+        EncodeGifLZW(pixels.data(), pixels.size(), lzw);
+        ExpectSameDecodeDamaged(lzw, 0, 64, 300, 5);
+    }
+}
+
+// The LZW data of every frame of a GIF file: offset, width and height.
+struct FrameData {
+    std::size_t at;
+    std::int32_t width, height;
+};
+
+std::vector<FrameData> FramesOf(const Bytes& gif) {
+    std::vector<FrameData> frames;
+    if (gif.size() < 13) return frames;
+    std::size_t pos = 13;
+    if (gif[10] & 0x80) pos += 3u * (2u << (gif[10] & 7));
+    const auto skipBlocks = [&] {
+        while (pos < gif.size() && gif[pos] != 0) pos += 1u + gif[pos];
+        ++pos;
+    };
+    while (pos < gif.size()) {
+        const std::uint8_t id = gif[pos++];
+        if (id == 0x21) {
+            ++pos;
+            skipBlocks();
+        } else if (id == 0x2C && pos + 9 <= gif.size()) {
+            const std::int32_t w = gif[pos + 4] | gif[pos + 5] << 8, h = gif[pos + 6] | gif[pos + 7] << 8;
+            const std::uint8_t flags = gif[pos + 8];
+            pos += 9;
+            if (flags & 0x80) pos += 3u * (2u << (flags & 7));
+            if (pos >= gif.size()) break;
+            frames.push_back({pos, w, h});
+            ++pos;
+            skipBlocks();
+        } else {
+            break;
+        }
+    }
+    return frames;
+}
+
+Bytes ReadAll(const std::filesystem::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), {});
+}
+
+std::vector<std::filesystem::path> CorpusGifs() {
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(CorpusDir()))
+        if (e.is_regular_file() && e.path().extension() == ".gif") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(FastGifLzw, CorpusFramesDecodeAsTheTableWalk) {
+    VELTO_NEED_CORPUS();
+    const std::vector<std::filesystem::path> files = CorpusGifs();
+    ASSERT_FALSE(files.empty());
+    std::uint32_t seed = 1;
+    for (const auto& path : files) {
+        SCOPED_TRACE(path.string());
+        const Bytes gif = ReadAll(path);
+        for (const FrameData& f : FramesOf(gif)) {
+            // Bombs declare frames their data cannot fill: a slice of rows tells as much.
+            const std::int32_t h = std::min<std::int32_t>(f.height, f.width > 0 ? std::max(1, (1 << 22) / f.width) : 1);
+            ExpectSameDecode(gif, f.at, f.width, h);
+            if (f.width > 0 && h > 0) ExpectSameDecodeDamaged(gif, f.at, f.width, h, ++seed);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The loader: frames decoded into place against frames placed pixel by pixel
+
+// A GIF of frames with their geometry; every frame has a graphic control
+// extension disposing to the background, and with `transparentBackground` marks
+// the background index transparent. As the canvas of every frame is then the
+// background, skipping a transparent pixel leaves the same index as writing
+// it, but the loader then places pixels one by one.
+struct GifFrame {
+    std::uint16_t left, top, width, height;
+    bool interlaced;
+};
+
+Bytes MakeGif(std::uint16_t screenW, std::uint16_t screenH, const std::vector<GifFrame>& frames,
+              bool transparentBackground, std::uint32_t seed) {
+    constexpr std::uint8_t kBackground = 3;
+    ByteWriter w;
+    w.text("GIF89a");
+    w.u16le(screenW);
+    w.u16le(screenH);
+    w.u8(0xF7);  // a global table of 256 entries
+    w.u8(kBackground);
+    w.u8(0);
+    for (int i = 0; i < 256; ++i) {
+        w.u8(static_cast<std::uint8_t>(i));
+        w.u8(static_cast<std::uint8_t>(255 - i));
+        w.u8(static_cast<std::uint8_t>(i * 3));
+    }
+    std::uint32_t n = seed;
+    for (const GifFrame& f : frames) {
+        const std::uint8_t control[] = {0x21, 0xF9, 4, static_cast<std::uint8_t>(2 << 2 | (transparentBackground ? 1 : 0)),
+                                        0, 0, kBackground, 0};
+        w.bytes(control, sizeof control);
+        w.u8(0x2C);
+        w.u16le(f.left);
+        w.u16le(f.top);
+        w.u16le(f.width);
+        w.u16le(f.height);
+        w.u8(f.interlaced ? 0x40 : 0);
+        ++n;
+        const Bytes pixels = Picture(n % 2 ? "gradient" : "few", std::size_t(f.width) * f.height, n);
+        EncodeGifLZW(pixels.data(), pixels.size(), w.buffer());
+    }
+    w.u8(0x3B);
+    return w.take();
+}
+
+// Loads both variants of the same frames (whole, cut, damaged) and compares outcome and indices.
+void ExpectSameLoad(const Bytes& inPlace, const Bytes& placed) {
+    TImageFileFormat& gif = TheFormat<TGIFFileFormat>();
+    Images a, b;
+    const Outcome oa = Load(gif, inPlace, a), ob = Load(gif, placed, b);
+    EXPECT_EQ(OutcomeName(oa), OutcomeName(ob));
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        EXPECT_TRUE(Bits(a[i]) == Bits(b[i])) << "indices differ";
+    }
+}
+
+TEST(FastGifLoad, FramesInPlaceLoadAsFramesPlacedPixelByPixel) {
+    struct Row {
+        const char* name;
+        std::uint16_t screenW, screenH;
+        std::vector<GifFrame> frames;
+    };
+    const std::vector<Row> rows = {
+        {"the whole screen", 200, 120, {{0, 0, 200, 120, false}}},
+        {"screen rows lower down", 200, 120, {{0, 40, 200, 80, false}, {0, 7, 200, 20, false}}},
+        {"taller than the screen", 200, 120, {{0, 30, 200, 150, false}}},
+        {"wider than the screen", 200, 120, {{0, 0, 260, 120, false}}},
+        {"narrower, to the right", 200, 120, {{13, 5, 150, 100, false}}},
+        {"below the screen", 200, 120, {{0, 130, 200, 10, false}}},
+        {"interlaced", 200, 120, {{0, 0, 200, 120, true}}},
+        {"no rows", 200, 120, {{0, 10, 200, 0, false}, {0, 0, 200, 120, false}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Bytes inPlace = MakeGif(row.screenW, row.screenH, row.frames, false, 9);
+        const Bytes placed = MakeGif(row.screenW, row.screenH, row.frames, true, 9);
+        ASSERT_EQ(inPlace.size(), placed.size());
+        ExpectSameLoad(inPlace, placed);
+        // Cut short and damaged at the same places.
+        for (std::size_t cut : {inPlace.size() / 2, inPlace.size() * 3 / 4, inPlace.size() - 40, inPlace.size() - 2}) {
+            SCOPED_TRACE("cut at " + std::to_string(cut));
+            ExpectSameLoad(Bytes(inPlace.begin(), inPlace.begin() + static_cast<std::ptrdiff_t>(cut)),
+                           Bytes(placed.begin(), placed.begin() + static_cast<std::ptrdiff_t>(cut)));
+        }
+        Lcg r{21};
+        for (int m = 0; m < 8; ++m) {
+            SCOPED_TRACE("mutation " + std::to_string(m));
+            // Past the header, the table and the first control extension, so both stay alike.
+            const std::size_t at = 800 + r.next() % (inPlace.size() - 801);
+            const auto flip = static_cast<std::uint8_t>(1 + r.next() % 255);
+            Bytes a = inPlace, b = placed;
+            a[at] ^= flip;
+            b[at] ^= flip;
+            if (a[at] == 0x21 || b[at] == 0x21) continue;  // could start an extension that differs between the two
+            ExpectSameLoad(a, b);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velto
