@@ -391,5 +391,65 @@ TEST(FastGifLoad, FramesInPlaceLoadAsFramesPlacedPixelByPixel) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Red and blue exchanged, against a byte-by-byte exchange
+
+Bytes SwappedByteByByte(const std::uint8_t* src, std::size_t pixels, std::size_t bpp) {
+    Bytes out(src, src + pixels * bpp);
+    for (std::size_t i = 0; i < pixels; ++i) std::swap(out[i * bpp], out[i * bpp + 2]);
+    return out;
+}
+
+TEST(FastSwapRedBlue, EveryLengthAndOffsetAsByteByByte) {
+    Bytes noise(3 * 4 * 1000 + 64);
+    Lcg r{77};
+    for (std::uint8_t& b : noise) b = static_cast<std::uint8_t>(r.next());
+    struct Row {
+        const char* name;
+        std::size_t bpp;
+        bool inPlace;
+    };
+    const Row rows[] = {{"3 bytes", 3, false}, {"3 bytes in place", 3, true}, {"4 bytes", 4, false}, {"4 bytes in place", 4, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (std::size_t pixels : std::initializer_list<std::size_t>{0, 1, 4, 5, 6, 9, 10, 11, 15, 16, 17, 21, 33, 64, 999, 1000}) {
+            for (std::size_t offset : std::initializer_list<std::size_t>{0, 1, 3, 7}) {
+                SCOPED_TRACE(std::to_string(pixels) + " pixels at offset " + std::to_string(offset));
+                const std::uint8_t* src = noise.data() + offset;
+                const Bytes expected = SwappedByteByByte(src, pixels, row.bpp);
+                // Bytes past the row stay as they were.
+                Bytes dst(pixels * row.bpp + 32, 0xC3);
+                if (row.inPlace) std::copy(src, src + pixels * row.bpp, dst.begin());
+                CopySwapRedBlue(row.inPlace ? dst.data() : src, dst.data(), pixels, row.bpp);
+                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), dst.begin())) << "pixels differ";
+                EXPECT_TRUE(std::all_of(dst.begin() + static_cast<std::ptrdiff_t>(pixels * row.bpp), dst.end(),
+                                        [](std::uint8_t b) { return b == 0xC3; }))
+                    << "wrote past the row";
+            }
+        }
+    }
+}
+
+TEST(FastSwapRedBlue, CorpusPixmapsLoadAsTheirBytesExchanged) {
+    VELTO_NEED_CORPUS();
+    TImageFileFormat& pnm = TheFormat<TPPMFileFormat>();
+    int checked = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(CorpusDir())) {
+        const std::string ext = e.path().extension().string();
+        if (!e.is_regular_file() || (ext != ".ppm" && ext != ".pnm")) continue;
+        SCOPED_TRACE(e.path().string());
+        const Bytes file = ReadAll(e.path());
+        Images images;
+        if (file.size() < 2 || file[0] != 'P' || file[1] != '6' || Load(pnm, file, images) != Outcome::Loaded) continue;
+        const TImageData& image = images[0];
+        if (image.Format != ifR8G8B8 || std::size_t(image.Size) > file.size()) continue;
+        // The raster is the file's last bytes, red first.
+        const std::size_t pixels = std::size_t(image.Width) * std::size_t(image.Height);
+        EXPECT_TRUE(SwappedByteByByte(file.data() + file.size() - pixels * 3, pixels, 3) == Bits(image)) << "pixels differ";
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
+}
+
 }  // namespace
 }  // namespace velto
