@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "imaging/Formats.h"
 
 namespace velto {
@@ -153,7 +157,6 @@ namespace {
 // Four lanes of single floats; each lane adds its products in the same order
 // as a scalar sum would, so results do not change, only the speed.
 using Float4 = float __attribute__((vector_size(16)));
-using Byte4 = std::uint8_t __attribute__((vector_size(4)));
 
 Float4 Load4(const float* p) {
     Float4 v;
@@ -181,24 +184,37 @@ struct FlatContributors {
 
 // Byte channels: the column sums of one destination row over the source rows
 // of its contributors, for every byte of the source span (`sums` holds
-// count + 4 floats; the four after the span stay 0 for whole-lane loads).
+// count + 4 floats; the four after the span stay 0 for whole-lane loads). Each
+// piece of 16 bytes is summed over all contributors in registers, each lane
+// still adding its products in contributor order from 0.
 void SumRows(const TImageData& src, std::size_t bpp, std::int32_t minX, std::size_t count, const FlatContributors& rows,
-             std::size_t i, float* sums) {
-    std::fill(sums, sums + count + 4, 0.0f);
-    for (std::size_t k = rows.first[i]; k < rows.first[i + 1]; ++k) {
-        const std::uint8_t* p =
-            src.Bits + (std::size_t(rows.pos[k]) * std::size_t(src.Width) + std::size_t(minX)) * bpp;
-        const float w = rows.weight[k];
-        std::size_t x = 0;
-        for (; x + 4 <= count; x += 4) {
-            Byte4 b;
-            std::memcpy(&b, p + x, 4);
-            const Float4 product = w * __builtin_convertvector(b, Float4);
-            Float4 sum = Load4(sums + x);
-            sum += product;
-            std::memcpy(sums + x, &sum, sizeof sum);
+             std::size_t i, std::vector<const std::uint8_t*>& lines, float* sums) {
+    const std::size_t first = rows.first[i], n = rows.first[i + 1] - first;
+    const float* weights = rows.weight.data() + first;
+    lines.resize(n);
+    for (std::size_t k = 0; k < n; ++k)
+        lines[k] = src.Bits + (std::size_t(rows.pos[first + k]) * std::size_t(src.Width) + std::size_t(minX)) * bpp;
+    std::fill(sums + count, sums + count + 4, 0.0f);
+    std::size_t x = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 16 <= count; x += 16) {
+        __m128 acc[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+        for (std::size_t k = 0; k < n; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lines[k] + x));
+            const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+            const __m128 f[4] = {_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)), _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)),
+                                 _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)), _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))};
+            const __m128 w = _mm_set1_ps(weights[k]);
+            for (int q = 0; q < 4; ++q) acc[q] = _mm_add_ps(acc[q], _mm_mul_ps(w, f[q]));
         }
-        for (; x < count; ++x) sums[x] += w * static_cast<float>(p[x]);
+        for (int q = 0; q < 4; ++q) _mm_storeu_ps(sums + x + std::size_t(q) * 4, acc[q]);
+    }
+#endif
+    for (; x < count; ++x) {
+        float acc = 0.0f;
+        for (std::size_t k = 0; k < n; ++k) acc += weights[k] * static_cast<float>(lines[k][x]);
+        sums[x] = acc;
     }
 }
 
@@ -228,8 +244,9 @@ void StretchResample(const TImageData& src, std::int32_t srcX, std::int32_t srcY
         // a pixel); a pixel's channels are then one four-lane load.
         const FlatContributors flatRows(rows), flatCols(cols);
         std::vector<float> sums(lineLen * bpp + 4);
+        std::vector<const std::uint8_t*> lines;
         for (std::int32_t i = 0; i < dstHeight; ++i) {
-            SumRows(src, bpp, minX, lineLen * bpp, flatRows, std::size_t(i), sums.data());
+            SumRows(src, bpp, minX, lineLen * bpp, flatRows, std::size_t(i), lines, sums.data());
             std::uint8_t* out = pixel(dst, dstX, dstY + i);
             for (std::int32_t j = 0; j < dstWidth; ++j, out += bpp) {
                 Float4 acc = {0, 0, 0, 0};

@@ -451,5 +451,97 @@ TEST(FastSwapRedBlue, CorpusPixmapsLoadAsTheirBytesExchanged) {
     EXPECT_GT(checked, 0);
 }
 
+// ---------------------------------------------------------------------------
+// Resampling of byte channels, against sums taken one byte at a time
+
+// Each source row's bytes summed over the row contributors, then each
+// destination channel over the column contributors, both from 0 in list order.
+Bytes ResampledPlainly(const TImageData& src, std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh,
+                       std::int32_t dw, std::int32_t dh, int filter) {
+    const TImageFormatInfo& info = *FormatInfo(src.Format);
+    const std::size_t bpp = static_cast<std::size_t>(info.BytesPerPixel);
+    const TContributorTable cols =
+        BuildContributors(0, dw, sx, sx + sw, src.Width, FilterFunction(filter), FilterRadius(filter), false);
+    const TContributorTable rows =
+        BuildContributors(0, dh, sy, sy + sh, src.Height, FilterFunction(filter), FilterRadius(filter), false);
+    std::int32_t minX, maxX;
+    FindMinMaxPosition(cols, minX, maxX);
+    Bytes out(std::size_t(dw) * std::size_t(dh) * bpp, 0);
+    std::vector<float> sums(std::size_t(maxX - minX + 1) * bpp);
+    for (std::int32_t i = 0; i < dh; ++i) {
+        for (std::size_t b = 0; b < sums.size(); ++b) {
+            float sum = 0.0f;
+            for (const TContributor& c : rows[std::size_t(i)])
+                sum += c.Weight * static_cast<float>(src.Bits[(std::size_t(c.Pos) * std::size_t(src.Width) + std::size_t(minX)) * bpp + b]);
+            sums[b] = sum;
+        }
+        for (std::int32_t j = 0; j < dw; ++j)
+            for (std::size_t ch = 0; ch < std::size_t(info.ChannelCount); ++ch) {
+                float acc = 0.0f;
+                for (const TContributor& c : cols[std::size_t(j)])
+                    acc += c.Weight * sums[std::size_t(c.Pos - minX) * bpp + ch];
+                const float r = std::nearbyint(acc);
+                out[(std::size_t(i) * std::size_t(dw) + std::size_t(j)) * bpp + ch] =
+                    static_cast<std::uint8_t>(r < 0.0f ? 0.0f : (r > 255.0f ? 255.0f : r));
+            }
+    }
+    return out;
+}
+
+void ExpectSameResample(const TImageData& src, std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh,
+                        std::int32_t dw, std::int32_t dh, int filter) {
+    SCOPED_TRACE("filter " + std::to_string(filter) + ", " + std::to_string(dw) + "x" + std::to_string(dh));
+    Image dst(dw, dh, src.Format);
+    StretchResample(src, sx, sy, sw, sh, dst.data, 0, 0, dw, dh, filter);
+    EXPECT_TRUE(dst.bits() == ResampledPlainly(src, sx, sy, sw, sh, dw, dh, filter)) << "pixels differ";
+}
+
+TEST(FastResample, ByteChannelsAsPlainSums) {
+    struct Row {
+        const char* name;
+        TImageFormat format;
+        std::int32_t w, h, sx, sy, sw, sh, dw, dh;
+    };
+    const Row rows[] = {
+        {"colour down", ifR8G8B8, 97, 61, 0, 0, 97, 61, 31, 17},
+        {"colour up", ifR8G8B8, 13, 9, 0, 0, 13, 9, 40, 29},
+        {"alpha, part of the source", ifA8R8G8B8, 80, 50, 7, 5, 61, 33, 25, 40},
+        {"grey, narrower than a lane", ifGray8, 5, 30, 0, 0, 5, 30, 3, 11},
+        {"grey and alpha, odd widths", ifA8Gray8, 67, 41, 1, 2, 63, 37, 70, 19},
+        {"one column", ifA8R8G8B8, 1, 50, 0, 0, 1, 50, 1, 7},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Image src(row.w, row.h, row.format);
+        FillPattern(src.data, 5);
+        for (int filter = 0; filter < kFilterCount; ++filter)
+            ExpectSameResample(src.data, row.sx, row.sy, row.sw, row.sh, row.dw, row.dh, filter);
+    }
+}
+
+TEST(FastResample, CorpusPicturesAsPlainSums) {
+    VELTO_NEED_CORPUS();
+    int checked = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(CorpusDir())) {
+        const std::string ext = e.path().extension().string();
+        if (!e.is_regular_file() || (ext != ".bmp" && ext != ".tga" && ext != ".ppm")) continue;
+        SCOPED_TRACE(e.path().string());
+        Image picture;
+        bool loaded = false;
+        try {
+            loaded = LoadImageFromFile(e.path().string(), picture.data);
+        } catch (const std::exception&) {
+        }
+        if (!loaded || picture->Width < 2 || picture->Height < 2 || std::int64_t(picture->Width) * picture->Height > 1 << 20)
+            continue;
+        ConvertImage(picture.data, ifA8R8G8B8);
+        const TImageData& src = picture.data;
+        ExpectSameResample(src, 0, 0, src.Width, src.Height, std::max(1, src.Width / 3), std::max(1, src.Height / 2), 1);
+        ExpectSameResample(src, 0, 0, src.Width, src.Height, src.Width + 5, src.Height * 2, 9);
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
+}
+
 }  // namespace
 }  // namespace velto
