@@ -342,7 +342,7 @@ bool TBitmapFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray
     } else {
         const std::size_t row = std::size_t(image.Width) * std::size_t(info.BytesPerPixel);
         const std::size_t padded = (row + 3) / 4 * 4;
-        w.reserve(w.size() + padded * std::size_t(image.Height));
+        ReserveFormatOutput(w.buffer(), padded * std::size_t(image.Height));
         for (std::int32_t y = image.Height - 1; y >= 0; --y) {
             w.bytes(image.Bits + std::size_t(y) * row, row);
             w.fill(0, padded - row);

@@ -270,6 +270,7 @@ bool TTargaFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray&
     }
     const std::size_t bpp = static_cast<std::size_t>(info.BytesPerPixel);
     if (UseRLE == 0) {
+        ReserveFormatOutput(w.buffer(), static_cast<std::size_t>(image.Size));
         w.bytes(image.Bits, static_cast<std::size_t>(image.Size));
     } else {
         const std::size_t row = std::size_t(image.Width) * bpp;

@@ -543,5 +543,41 @@ TEST(FastResample, CorpusPicturesAsPlainSums) {
     EXPECT_GT(checked, 0);
 }
 
+// ---------------------------------------------------------------------------
+// Uncompressed savers writing into room reserved ahead
+
+TEST(FastSave, UncompressedSavesReadBackAsTheirPixels) {
+    struct Row {
+        const char* name;
+        TImageFileFormat& format;
+        TImageFormat pixels;
+        std::int32_t w, h;
+        std::size_t expectedSize;  // header and palette included
+    };
+    TImageFileFormat& bmp = TheFormat<TBitmapFileFormat>();
+    TImageFileFormat& tga = TheFormat<TTargaFileFormat>();
+    const Row rows[] = {
+        {"bitmap, padded rows", bmp, ifR8G8B8, 1001, 700, 54 + 3004u * 700},
+        {"bitmap, one row", bmp, ifR8G8B8, 3, 1, 54 + 12},
+        {"targa, large", tga, ifA8R8G8B8, 1024, 1100, 18 + 4u * 1024 * 1100},
+        {"targa, colour", tga, ifR8G8B8, 333, 17, 18 + 3u * 333 * 17},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Image image(row.w, row.h, row.pixels);
+        FillPattern(image.data, 9);
+        bool ok = false;
+        const Bytes saved = Save(row.format, image.data, &ok);
+        ASSERT_TRUE(ok);
+        // The pixels follow the header whole; a trailing footer is allowed.
+        EXPECT_GE(saved.size(), row.expectedSize);
+        Images back;
+        ASSERT_EQ(OutcomeName(Load(row.format, saved, back)), OutcomeName(Outcome::Loaded));
+        ASSERT_EQ(back.size(), 1u);
+        ConvertImage(back[0], row.pixels);
+        EXPECT_TRUE(Bits(back[0]) == image.bits()) << "pixels differ";
+    }
+}
+
 }  // namespace
 }  // namespace velto
