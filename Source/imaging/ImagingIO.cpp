@@ -8,49 +8,69 @@
 
 #include "imaging/Imaging.h"
 #include "platform/FileIO.h"
+#include "platform/PixelStorage.h"
 
 namespace velto {
 
 // ---------------------------------------------------------------------------
 // TMemoryStream
 
-std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
-    const std::int64_t size = Size();
-    if (count <= 0 || pos_ >= size) return 0;
-    const std::int64_t n = std::min(count, size - pos_);
-    std::memcpy(buffer, data_.data() + pos_, static_cast<std::size_t>(n));
-    pos_ += n;
+namespace {
+
+// Reading, writing and seeking over bytes in memory, for the memory stream
+// and the bytes of a file read whole.
+template <class Bytes>
+std::int64_t ReadMemory(const Bytes& data, std::int64_t& pos, void* buffer, std::int64_t count) {
+    const auto size = static_cast<std::int64_t>(data.size());
+    if (count <= 0 || pos >= size) return 0;
+    const std::int64_t n = std::min(count, size - pos);
+    std::memcpy(buffer, data.data() + pos, static_cast<std::size_t>(n));
+    pos += n;
     return n;
 }
 
-std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
+// Writing past the end grows the bytes; a gap left by a seek beyond the end
+// holds zeros. What overlaps the present bytes is overwritten and the rest
+// appended, not zero-filled first.
+template <class Bytes>
+std::int64_t WriteMemory(Bytes& data, std::int64_t& pos, const void* buffer, std::int64_t count) {
     if (count <= 0) return 0;
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    const std::int64_t end = pos_ + count;
-    if (pos_ > Size()) data_.resize(static_cast<std::size_t>(pos_), 0);
-    // What overlaps the present data is overwritten, the rest appended (not
-    // zero-filled first).
-    const std::int64_t inside = std::min(count, Size() - pos_);
+    const std::int64_t end = pos + count;
+    if (pos > static_cast<std::int64_t>(data.size())) data.resize(static_cast<std::size_t>(pos), 0);
+    const std::int64_t inside = std::min(count, static_cast<std::int64_t>(data.size()) - pos);
     // An empty vector's data() may be null: memcpy must not see it even for 0 bytes.
-    if (inside > 0) std::memcpy(data_.data() + pos_, bytes, static_cast<std::size_t>(inside));
-    data_.insert(data_.end(), bytes + inside, bytes + count);
-    pos_ = end;
+    if (inside > 0) std::memcpy(data.data() + pos, bytes, static_cast<std::size_t>(inside));
+    data.insert(data.end(), bytes + inside, bytes + count);
+    pos = end;
     return count;
 }
 
-std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekMode origin) {
+std::int64_t SeekMemory(std::int64_t size, std::int64_t& pos, std::int64_t offset, TSeekMode origin) {
     std::int64_t base;
     switch (origin) {
     case smFromBeginning: base = 0; break;
-    case smFromCurrent: base = pos_; break;
-    case smFromEnd: base = Size(); break;
+    case smFromCurrent: base = pos; break;
+    case smFromEnd: base = size; break;
     default: return -1;
     }
     if (offset > INT64_MAX - base) return -1;
     const std::int64_t next = base + offset;
     if (next < 0) return -1;
-    pos_ = next;
-    return pos_;
+    pos = next;
+    return pos;
+}
+
+}  // namespace
+
+std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) { return ReadMemory(data_, pos_, buffer, count); }
+
+std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
+    return WriteMemory(data_, pos_, buffer, count);
+}
+
+std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekMode origin) {
+    return SeekMemory(Size(), pos_, offset, origin);
 }
 
 // ---------------------------------------------------------------------------
@@ -182,11 +202,31 @@ std::int64_t TBufferedStream::Seek(std::int64_t offset, std::int32_t origin) {
 
 namespace {
 
+// A file read whole, as a memory stream over pixel storage the read fills
+// without zeroing it first.
+class TFileBytesStream : public TStream {
+public:
+    TPixelBytes bytes;
+
+    std::int64_t Read(void* buffer, std::int64_t count) override { return ReadMemory(bytes, pos_, buffer, count); }
+    std::int64_t Write(const void* buffer, std::int64_t count) override {
+        return WriteMemory(bytes, pos_, buffer, count);
+    }
+    std::int64_t Seek(std::int64_t offset, TSeekMode origin) override {
+        return SeekMemory(Size(), pos_, offset, origin);
+    }
+    std::int64_t Size() override { return static_cast<std::int64_t>(bytes.size()); }
+
+private:
+    std::int64_t pos_ = 0;
+};
+
 struct FileHandle {
     std::string path;
     bool writing = false;
     bool abandoned = false;
-    TMemoryStream memory;
+    TFileBytesStream input;  // reading
+    TMemoryStream memory;    // writing
     std::unique_ptr<TBufferedStream> buffered;
 };
 
@@ -196,9 +236,9 @@ TImagingHandle FileOpenRead(const void* name) {
     auto handle = std::make_unique<FileHandle>();
     handle->path = static_cast<const char*>(name);
     FileError error = FileError::None;
-    if (!ReadWholeFile(handle->path, handle->memory.Data(), ImagingLimits().fileSize, &error))
+    if (!ReadWholeFile(handle->path, handle->input.bytes, ImagingLimits().fileSize, &error))
         throw std::runtime_error(std::string("Cannot open file \"") + handle->path + "\": " + FileErrorText(error));
-    handle->buffered = std::make_unique<TBufferedStream>(handle->memory);
+    handle->buffered = std::make_unique<TBufferedStream>(handle->input);
     return handle.release();
 }
 
@@ -234,7 +274,7 @@ std::int64_t FileWrite(TImagingHandle h, const void* buffer, std::int64_t count)
 }
 std::span<const std::uint8_t> FileMemory(TImagingHandle h) {
     if (AsFile(h)->writing) return {};
-    return AsFile(h)->memory.Data();
+    return AsFile(h)->input.bytes;
 }
 bool FileAdopt(TImagingHandle h, std::vector<std::uint8_t>& bytes) {
     FileHandle* file = AsFile(h);

@@ -96,8 +96,10 @@ const char* FileErrorText(FileError e) {
     return "unknown error";
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::uint64_t cap,
-                   FileError* error) {
+namespace {
+
+template <class Bytes>
+bool readWholeFile(const std::string& path, Bytes& out, std::uint64_t cap, FileError* error) {
     setError(error, FileError::None);
     std::uint64_t size = 0;
     const int fd = openRegular(path, size, error);
@@ -108,7 +110,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
         return false;
     }
     // The size may change under us; read one byte more than announced to notice growth.
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(size) + 1);
+    Bytes data(static_cast<std::size_t>(size) + 1);
     const long long got = readFully(fd, data.data(), data.size());
     ::close(fd);
     if (got < 0) {
@@ -117,9 +119,9 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
     }
     if (static_cast<std::uint64_t>(got) > size) {
         // The file grew while we read it: keep reading within the cap.
-        std::vector<std::uint8_t> more;
+        Bytes more;
         FileError e = FileError::None;
-        if (!ReadWholeFile(path, more, cap, &e)) {
+        if (!readWholeFile(path, more, cap, &e)) {
             setError(error, e);
             return false;
         }
@@ -129,6 +131,16 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
     data.resize(static_cast<std::size_t>(got));
     out = std::move(data);
     return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::uint64_t cap, FileError* error) {
+    return readWholeFile(path, out, cap, error);
+}
+
+bool ReadWholeFile(const std::string& path, TPixelBytes& out, std::uint64_t cap, FileError* error) {
+    return readWholeFile(path, out, cap, error);
 }
 
 bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PixelStorage.h"
 #include "platform/ReadLimits.h"
 
 namespace velto {
@@ -24,6 +25,10 @@ const char* FileErrorText(FileError e);
 // Reads a whole regular file. Fails with TooLarge when it holds more than cap bytes.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
                    std::uint64_t cap = ReadLimits{}.fileSize, FileError* error = nullptr);
+// The same into pixel storage: a large file goes into fresh pages that the
+// read fills, with no pass writing zeros first.
+bool ReadWholeFile(const std::string& path, TPixelBytes& out, std::uint64_t cap = ReadLimits{}.fileSize,
+                   FileError* error = nullptr);
 
 // Reads at most maxBytes leading bytes of a regular file and reports its full size.
 bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out,

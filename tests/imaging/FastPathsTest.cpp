@@ -9,6 +9,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ClassicFormatsTestUtil.h"
 #include "Corpus.h"
@@ -18,6 +20,8 @@
 #include "imaging/FormatTga.h"
 #include "imaging/Resample.h"
 #include "platform/ByteWriter.h"
+#include "platform/FileIO.h"
+#include "platform/PixelStorage.h"
 
 namespace velto {
 namespace {
@@ -577,6 +581,89 @@ TEST(FastSave, UncompressedSavesReadBackAsTheirPixels) {
         ConvertImage(back[0], row.pixels);
         EXPECT_TRUE(Bits(back[0]) == image.bits()) << "pixels differ";
     }
+}
+
+// ---------------------------------------------------------------------------
+// Files read whole into pixel storage, against the plain byte vector
+
+// Both reads of one path: result, error and bytes.
+void ExpectSameFileRead(const std::string& path, std::uint64_t cap) {
+    // What a failed read leaves in the output is compared too.
+    Bytes plain{1, 2, 3};
+    TPixelBytes storage(plain.begin(), plain.end());
+    FileError plainError = FileError::None, storageError = FileError::IoError;
+    const bool a = ReadWholeFile(path, plain, cap, &plainError);
+    const bool b = ReadWholeFile(path, storage, cap, &storageError);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(FileErrorText(plainError), std::string(FileErrorText(storageError)));
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), storage.begin(), storage.end())) << "bytes differ";
+}
+
+TEST(FastFileRead, PixelStorageReadsAsAByteVector) {
+    char folder[] = "/tmp/velto-fastpaths-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::filesystem::path dir = folder;
+    const auto write = [&](const char* name, const Bytes& bytes) {
+        std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                          static_cast<std::streamsize>(bytes.size()));
+        return (dir / name).string();
+    };
+    ::mkfifo((dir / "fifo").c_str(), 0600);
+    const Bytes large = Picture("noise", (std::size_t(5) << 20) + 7, 3);
+    struct Row {
+        const char* name;
+        std::string path;
+        std::uint64_t cap;
+    };
+    const Row rows[] = {
+        {"missing", (dir / "none").string(), 1u << 30},
+        {"a folder", dir.string(), 1u << 30},
+        {"a fifo", (dir / "fifo").string(), 1u << 30},
+        {"empty", write("empty", {}), 1u << 30},
+        {"one byte", write("one", {42}), 1u << 30},
+        {"at the cap", write("ten", Bytes(10, 5)), 10},
+        {"over the cap", (dir / "ten").string(), 9},
+        {"large (fresh pages)", write("large", large), 1u << 30},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ExpectSameFileRead(row.path, row.cap);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(FastFileRead, CorpusFilesReadAndLoadAsFromMemory) {
+    VELTO_NEED_CORPUS();
+    int loaded = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(CorpusDir())) {
+        if (!e.is_regular_file()) continue;
+        const std::string path = e.path().string();
+        SCOPED_TRACE(path);
+        ExpectSameFileRead(path, 1u << 30);
+        // Loaded by name (the file read into pixel storage) and from the same bytes in memory.
+        const Bytes bytes = ReadAll(e.path());
+        TMemoryStream probe(bytes);
+        TImageFileFormat* format = nullptr;
+        try {
+            format = FindImageFileFormatByExt(DetectStreamFormat(probe));
+        } catch (const std::exception&) {
+        }
+        if (!format || bytes.size() > (4u << 20)) continue;
+        Images byName, fromMemory;
+        Outcome a = Outcome::Error;
+        try {
+            a = format->LoadFromFile(path, byName.list) ? Outcome::Loaded : Outcome::False;
+        } catch (const std::exception&) {
+        }
+        EXPECT_EQ(OutcomeName(a), OutcomeName(Load(*format, bytes, fromMemory)));
+        ASSERT_EQ(byName.size(), fromMemory.size());
+        for (std::size_t i = 0; i < byName.size(); ++i) {
+            EXPECT_EQ(byName[i].Format, fromMemory[i].Format);
+            EXPECT_TRUE(Bits(byName[i]) == Bits(fromMemory[i])) << "image " << i << " differs";
+        }
+        loaded += a == Outcome::Loaded;
+    }
+    EXPECT_GT(loaded, 100);
 }
 
 }  // namespace
