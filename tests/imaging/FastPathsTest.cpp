@@ -14,6 +14,7 @@
 
 #include "ClassicFormatsTestUtil.h"
 #include "Corpus.h"
+#include "GifCodesTestUtil.h"
 #include "imaging/FormatBmp.h"
 #include "imaging/FormatLibGif.h"
 #include "imaging/FormatPnm.h"
@@ -68,32 +69,6 @@ void ExpectSameDecode(const Bytes& lzw, std::size_t start, std::int32_t width, s
     EXPECT_EQ(fast.count, walked.count);
     EXPECT_EQ(fast.end, walked.end);
     EXPECT_TRUE(fast.pixels == walked.pixels) << "pixels differ";
-}
-
-// Codes of the given sizes packed least significant bit first into sub-blocks.
-Bytes Codes(std::uint8_t minSize, const std::vector<std::pair<int, int>>& codes) {
-    Bytes packed;
-    std::uint32_t acc = 0;
-    int bits = 0;
-    for (const auto& [code, size] : codes) {
-        acc |= std::uint32_t(code) << bits;
-        bits += size;
-        while (bits >= 8) {
-            packed.push_back(static_cast<std::uint8_t>(acc));
-            acc >>= 8;
-            bits -= 8;
-        }
-    }
-    if (bits > 0) packed.push_back(static_cast<std::uint8_t>(acc));
-    ByteWriter out;
-    out.u8(minSize);
-    for (std::size_t at = 0; at < packed.size(); at += 255) {
-        const std::size_t n = std::min<std::size_t>(255, packed.size() - at);
-        out.u8(static_cast<std::uint8_t>(n));
-        out.bytes(packed.data() + at, n);
-    }
-    out.u8(0);
-    return out.take();
 }
 
 // A code stream as a decoder tracks code sizes: `codes` listed in order, the

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ClassicFormatsTestUtil.h"
+#include "GifCodesTestUtil.h"
 #include "imaging/FormatLibGif.h"
 #include "platform/ByteWriter.h"
 
@@ -19,30 +20,6 @@ Bytes Lzw(const Bytes& pixels) {
     std::vector<std::uint8_t> out;
     EncodeGifLZW(pixels.data(), pixels.size(), out);
     return out;
-}
-
-// LZW data written code by code: minimum code size, then codes of the given
-// sizes packed least significant bit first into one sub-block.
-Bytes Codes(std::uint8_t minSize, std::initializer_list<std::pair<int, int>> codes) {
-    Bytes packed;
-    std::uint32_t acc = 0;
-    int bits = 0;
-    for (const auto& [code, size] : codes) {
-        acc |= std::uint32_t(code) << bits;
-        bits += size;
-        while (bits >= 8) {
-            packed.push_back(static_cast<std::uint8_t>(acc));
-            acc >>= 8;
-            bits -= 8;
-        }
-    }
-    if (bits > 0) packed.push_back(static_cast<std::uint8_t>(acc));
-    ByteWriter out;
-    out.u8(minSize);
-    out.u8(static_cast<std::uint8_t>(packed.size()));
-    out.bytes(packed);
-    out.u8(0);
-    return out.take();
 }
 
 struct Frame {
