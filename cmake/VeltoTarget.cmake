@@ -36,7 +36,7 @@ endfunction()
 
 # velto_test(NAME SOURCES ... DEPS ... [LABELS ...]) — a GoogleTest program registered with CTest.
 function(velto_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;DEPS;LABELS" ${ARGN})
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
@@ -46,7 +46,11 @@ function(velto_test name)
   target_compile_definitions(${name} PRIVATE VELTO_CORPUS_DIR="${VELTO_CORPUS_DIR}"
                                             VELTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   velto_target_defaults(${name})
-  gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+  set(_lock "")
+  if(ARG_RESOURCE_LOCK)
+    set(_lock RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${_lock}
                        DISCOVERY_TIMEOUT 60)
 endfunction()
 
