@@ -58,35 +58,11 @@ void OnNextModal(std::function<void(QWidget*)> f) {
     });
 }
 
-class ToolWindowsTest : public ::testing::Test {
+class ToolWindowsTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
-        EnsureGuiApp();
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-        FreeOptions();
-        CreateOptions(800, dir.filePath("config/Velto/config.cfg").toStdString());
-        Options().Autozoom = false;
-        Options().ShowTips = false;
-        Lang().SetFileName("");
-        SetMessageSink([this](const MessageRequest& r) {
-            messages.push_back(r.text);
-            return int(idOK);
-        });
-        SetDocumentLink(nullptr);
-        RegisterDialogs();
-        main = std::make_unique<TfrmMain>();
-        main->CreateForms();
+        ProgramWindowTest::SetUp();
         main->SetSelection(&selection);
-        main->resize(1000, 800);
-        main->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
-        main->FirstActivation({});
-    }
-    void TearDown() override {
-        main.reset();
-        SetMessageSink(nullptr);
-        FreeOptions();
     }
     TfrmTools* palette() const { return qobject_cast<TfrmTools*>(main->Forms().Pane(dsTools)->Content()); }
     TfrmColors* colors() const { return qobject_cast<TfrmColors*>(main->Forms().Pane(dsColors)->Content()); }
@@ -99,12 +75,6 @@ protected:
             if (!palette()->OptionPanel(n)->isHidden()) v.push_back(n);
         return v;
     }
-    TfrmDesk* open(const TmyIcon& doc, const QString& name) {
-        const QString path = dir.filePath(name);
-        EXPECT_TRUE(TmyIcoIO(false).SaveToFile(doc, path.toStdString(), false));
-        EXPECT_TRUE(main->OpenFile(path));
-        return qobject_cast<TfrmDesk*>(main->ActiveDesk());
-    }
     static void Click(TfrmDesk* d, int x, int y, Qt::MouseButton b = Qt::LeftButton) {
         const TCanvasGeometry g = d->CanvasGeometry();
         const QPointF at(x * g.zoom - g.hpos + g.zoom / 2, y * g.zoom - g.vpos + g.zoom / 2);
@@ -115,10 +85,7 @@ protected:
         QApplication::sendEvent(d->CanvasImage(), &release);
     }
 
-    QTemporaryDir dir;
     KeepingSelection selection;
-    std::unique_ptr<TfrmMain> main;
-    std::vector<std::string> messages;
 };
 
 // ---------------------------------------------------------------- the palette
