@@ -458,7 +458,7 @@ TEST(Formats2Peer, DxtEncoderErrorBesideLibsquish) {
             std::printf("%s %-20s RGB RMSE %6.2f  alpha RMSE %6.2f\n", c.name, who.c_str(), rgb, alpha);
             RecordProperty(std::string(c.name) + " " + who + " rgb_rmse", std::to_string(rgb));
         }
-        // The spec's endpoint search (farthest pair) is cruder than libsquish's fits, but
+        // Our endpoint search (the farthest pair of colours) is cruder than libsquish's fits, but
         // stays in their range.
         EXPECT_LT(Rmse(input.px, results["velto"], false), 2.5 * Rmse(input.px, results["squish range fit"], false));
     }
