@@ -174,6 +174,9 @@ public:
 
 // Floyd-Steinberg in one error row per channel: ahead 7 (carried to the next
 // pixel), next row behind 3, below 5, ahead 1, over 16.
+// The share of next-row column x is complete once the pixel after x is done,
+// so it is written one entry behind the cursor: whichever way a row runs,
+// entry x + 1 holds column x, and a pixel reads the entry ahead of its cursor.
 class FloydSteinbergDitherer : public EngineBase {
 public:
     explicit FloydSteinbergDitherer(int width)
@@ -183,19 +186,17 @@ public:
     std::uint8_t Dither(const std::uint8_t in[3], L& lookup) {
         int v[3];
         for (int c = 0; c < 3; ++c)
-            v[c] = std::clamp(in[c] + (Row(c) + fCarry[c] + 8) / 16, 0, 255);
+            v[c] = std::clamp(in[c] + (Row(c, Direction) + fCarry[c] + 8) / 16, 0, 255);
         int error[3];
         const std::uint8_t index = Choose(v, lookup, error);
+        // A zero error still moves the shares on: the entry behind is complete
+        // either way, and what it held was the row above's.
         for (int c = 0; c < 3; ++c) {
             const int e = error[c];
-            if (e != 0) {
-                Row(c) = fPending[c] + 3 * e;
-                fPending[c] = fNext[c] + 5 * e;
-                fNext[c] = e;
-                fCarry[c] = 7 * e;
-            } else {
-                fCarry[c] = 0;
-            }
+            Row(c) = fPending[c] + 3 * e;
+            fPending[c] = fNext[c] + 5 * e;
+            fNext[c] = e;
+            fCarry[c] = 7 * e;
         }
         fCursor += Direction;
         return index;
@@ -211,7 +212,9 @@ public:
     }
 
 private:
-    std::int32_t& Row(int c) { return fRows[static_cast<std::size_t>(c) * fStride + static_cast<std::size_t>(fCursor)]; }
+    std::int32_t& Row(int c, std::ptrdiff_t offset = 0) {
+        return fRows[static_cast<std::size_t>(c) * fStride + static_cast<std::size_t>(fCursor + offset)];
+    }
 
     std::size_t fStride;
     std::vector<std::int32_t> fRows;

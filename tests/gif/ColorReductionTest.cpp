@@ -1,7 +1,10 @@
 // ReduceColors: methods, lookups, dither engines, the empty and failing results.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
+#include <limits>
 #include <random>
 #include <set>
 #include <string>
@@ -75,7 +78,7 @@ TEST(ColorReduction, DitherEnginesGiveTheirIndices) {
     };
     const Row rows[] = {
         {"none", TDitherKind::dtNone, "333332222333332222333322220333322213000221110"},
-        {"Floyd-Steinberg", TDitherKind::dtFloydSteinberg, "330323222033232312303232123323232123032312110"},
+        {"Floyd-Steinberg", TDitherKind::dtFloydSteinberg, "330323222033232321302321210233010123323212110"},
         {"Stucki", TDitherKind::dtStucki, "333032222030323321302321210033212123323231210"},
         {"Sierra", TDitherKind::dtSierra, "333032222330323321002321213332312210032321110"},
         {"JaJuNi (divisor 38)", TDitherKind::dtJaJuNi, "333032222332323231003231213323322120322312110"},
@@ -92,6 +95,77 @@ TEST(ColorReduction, DitherEnginesGiveTheirIndices) {
         EXPECT_EQ(ColorFromQuad(out.ColorTable()[2]), MakeColor(255, 0, 0));
         EXPECT_EQ(ColorFromQuad(out.ColorTable()[4]), clBlack);
         EXPECT_EQ(out.ColorTable().size(), 256u);
+    }
+}
+
+namespace {
+
+// Floyd-Steinberg worked out on a whole-picture error table: rows from the top
+// in serpentine order, 7/16 to the next pixel in the scan direction and, on the
+// row below, 3/16 behind, 5/16 below and 1/16 ahead; shares are summed
+// undivided and divided (rounded, truncating toward zero) when read; the
+// nearest palette entry by squared distance, the lowest of equals.
+std::string FloydSteinbergByTable(const TBitmap& src, const TPaletteEntries& palette) {
+    const int w = src.Width(), h = src.Height();
+    std::vector<std::array<int, 3>> acc(static_cast<std::size_t>(w) * static_cast<std::size_t>(h + 1), {0, 0, 0});
+    auto at = [&](int x, int y) -> std::array<int, 3>* {
+        return x < 0 || x >= w ? nullptr : &acc[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
+    };
+    std::vector<int> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        const int dir = y % 2 == 0 ? 1 : -1;
+        for (int i = 0; i < w; ++i) {
+            const int x = dir == 1 ? i : w - 1 - i;
+            const std::uint8_t* p = src.ScanLine(y) + 3 * x;
+            const int in[3] = {p[2], p[1], p[0]};
+            int v[3];
+            for (int c = 0; c < 3; ++c) v[c] = std::clamp(in[c] + ((*at(x, y))[c] + 8) / 16, 0, 255);
+            int best = 0, bestD = std::numeric_limits<int>::max();
+            for (std::size_t k = 0; k < palette.size(); ++k) {
+                const int dr = palette[k].Red - v[0], dg = palette[k].Green - v[1], db = palette[k].Blue - v[2];
+                const int d = dr * dr + dg * dg + db * db;
+                if (d < bestD) bestD = d, best = static_cast<int>(k);
+            }
+            out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] = best;
+            const int chosen[3] = {palette[static_cast<std::size_t>(best)].Red, palette[static_cast<std::size_t>(best)].Green,
+                                   palette[static_cast<std::size_t>(best)].Blue};
+            for (int c = 0; c < 3; ++c) {
+                const int e = v[c] - chosen[c];
+                for (auto [dx, dy, weight] : {std::array{1, 0, 7}, std::array{-1, 1, 3}, std::array{0, 1, 5}, std::array{1, 1, 1}})
+                    if (auto* cell = at(x + dx * dir, y + dy)) (*cell)[c] += weight * e;
+            }
+        }
+    }
+    std::string s;
+    for (int v : out) s += static_cast<char>(v < 10 ? '0' + v : 'a' + v - 10);
+    return s;
+}
+
+}  // namespace
+
+TEST(ColorReduction, FloydSteinbergSpreadsByItsKernel) {
+    const TPaletteEntries blackWhite = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    struct Row {
+        const char* name;
+        TBitmap source;
+        const TPaletteEntries* palette;
+    };
+    std::mt19937 random(7);
+    const Row rows[] = {
+        {"busy picture, four colours", Busy(), &kFour},
+        {"grey ramp, one pixel wide", Picture(1, 40, [](int, int y) { return Rgb{static_cast<std::uint8_t>(6 * y), 0, 0}; }), &blackWhite},
+        {"grey ramp, two wide", Picture(2, 17, [](int x, int y) { auto v = static_cast<std::uint8_t>(15 * y + x); return Rgb{v, v, v}; }), &blackWhite},
+        {"grey ramp across, 33 wide", Picture(33, 12, [](int x, int) { auto v = static_cast<std::uint8_t>(8 * x); return Rgb{v, v, v}; }), &blackWhite},
+        {"mid-grey column", Picture(1, 60, [](int, int y) { auto v = static_cast<std::uint8_t>(127 + y % 2); return Rgb{v, v, v}; }), &blackWhite},
+        {"noisy mid-grey column", Picture(1, 80, [&](int, int) { auto v = static_cast<std::uint8_t>(100 + random() % 56); return Rgb{v, v, v}; }), &blackWhite},
+        {"noise, four colours", Picture(23, 19, [&](int, int) {
+             return Rgb{static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random())};
+         }), &kFour},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TBitmap out = ReduceColors(row.source, TReductionMethod::crGivenPalette, TDitherKind::dtFloydSteinberg, 8, *row.palette);
+        EXPECT_EQ(Indices(out), FloydSteinbergByTable(row.source, *row.palette));
     }
 }
 
