@@ -135,6 +135,48 @@ TEST(IcoWrite, IndexedPixelsNeverBecomeAWrongIndexAndMissingBlackWarnsOncePerIma
     }
 }
 
+TEST(IcoWrite, TransparentPixelsAreThePalettesBlackUnderTheMask) {
+    // The screen shows a masked pixel as the screen XOR its colour: any colour
+    // but black would show through, wherever black sits in the palette.
+    for (int bits : {1, 4, 8, 24}) {
+        SCOPED_TRACE(bits);
+        TmyIcon doc;
+        doc.AddImage({8, 2}, bits);
+        TmyImagePal& img = doc.Image(0);
+        int black = 0;
+        if (img.Palette) {
+            TmyPalette& pal = *img.Palette;
+            for (int i = 0; i < pal.Count(); ++i) pal[i] = TmyPixel::CreateRGBA(255, static_cast<std::uint8_t>(i), 255, 255);
+            black = pal.Count() - 1;
+            pal[black] = TmyPixel::CreateRGBA(0, 0, 0, 255);
+        }
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 8; ++x)
+                img.At(x, y) = x % 3 == 1 ? TmyPixel::Create() : TmyPixel::CreateRGBA(255, 0, 255, 255);
+        const Bytes f = Save(doc);
+        const std::size_t colours = img.Palette ? static_cast<std::size_t>(img.Palette->Count()) : 0;
+        const std::size_t pixels = U32(f, 6 + 12) + 40 + 4 * colours;
+        const std::size_t rowBytes = (8 * static_cast<std::size_t>(bits) + 31) / 32 * 4;
+        const std::size_t mask = pixels + 2 * rowBytes;
+        for (int row = 0; row < 2; ++row)
+            for (int x = 0; x < 8; ++x) {
+                SCOPED_TRACE(x);
+                const bool masked = f[mask + 4 * static_cast<std::size_t>(row)] >> (7 - x) & 1;
+                ASSERT_EQ(masked, x % 3 == 1);
+                const std::uint8_t* p = &f[pixels + static_cast<std::size_t>(row) * rowBytes];
+                if (bits == 24) {
+                    if (masked) {
+                        EXPECT_EQ(p[3 * x] | p[3 * x + 1] | p[3 * x + 2], 0);
+                    }
+                    continue;
+                }
+                const int perByte = 8 / bits;
+                const int index = p[x / perByte] >> (8 - bits * (x % perByte + 1)) & ((1 << bits) - 1);
+                EXPECT_EQ(index, masked ? black : 0);
+            }
+    }
+}
+
 TEST(IcoWrite, FailedSavesReportFalseAndKeepTheOldFile) {
     const fs::path dir = TempDir("velto-icosave-");
     const std::string target = (dir / "a.cur").string();
