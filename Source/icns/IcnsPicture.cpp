@@ -28,6 +28,8 @@ bool DecodePng(std::span<const std::uint8_t> data, TmyImage& image, const ReadLi
     // The codec refuses a header asking for more pixels before it allocates any.
     png.Limits.pixels = std::min<std::uint64_t>(limits.pixels, static_cast<std::uint64_t>(image.Width()) *
                                                                    static_cast<std::uint64_t>(image.Height()));
+    // Only the picture is used: compressed texts are not inflated.
+    png.Limits.inflatedText = 0;
     ByteReader reader(data);
     png.LoadFromStream(reader);
     const int width = png.Width(), height = png.Height();

@@ -62,6 +62,9 @@ bool TmyIcoIO::ReadPNG(TmyIcon& doc, std::uint8_t depth, bool depthFromPng, Byte
         TPNGObject png;
         png.Limits = Limits;
         png.Limits.pixels = std::min<std::uint64_t>(Limits.pixels, static_cast<std::uint64_t>(MaxSide) * MaxSide);
+        // An entry's picture is all a cursor needs: its compressed texts are not
+        // inflated (each entry would otherwise get a text budget of its own).
+        png.Limits.inflatedText = 0;
         png.LoadFromStream(stream);
         const TChunkIHDR& h = png.Header();
         if (h.Width != static_cast<std::int32_t>(width) || h.Height != static_cast<std::int32_t>(height)) return false;

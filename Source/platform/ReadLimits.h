@@ -28,7 +28,7 @@ struct ReadLimits {
     // back, and text inflated from compressed text chunks.
     std::uint64_t chunkBytes = 64ull << 20;
     // Bytes of text one compressed text chunk may inflate to; beyond it the
-    // text is left empty.
+    // text is left empty; 0 leaves every compressed text uninflated.
     std::uint64_t inflatedText = 8ull << 20;
 
     // Apple icon files: elements read (a later one gets a message and is

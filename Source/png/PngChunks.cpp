@@ -119,8 +119,10 @@ void WidenGreyTo8Bits(TChunkIHDR& h) {
     BuildGreyPalette(h);
 }
 
-bool InflateBuffer(std::span<const std::uint8_t> in, std::size_t maxOut, std::vector<std::uint8_t>& out) {
+bool InflateBuffer(std::span<const std::uint8_t> in, std::size_t maxOut, std::vector<std::uint8_t>& out,
+                   std::size_t* produced) {
     out.clear();
+    if (produced) *produced = 0;
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
     z.next_in = const_cast<Bytef*>(in.data());
@@ -131,10 +133,11 @@ bool InflateBuffer(std::span<const std::uint8_t> in, std::size_t maxOut, std::ve
         z.next_out = block;
         z.avail_out = sizeof block;
         const int r = inflate(&z, Z_NO_FLUSH);
-        const std::size_t produced = sizeof block - z.avail_out;
+        const std::size_t made = sizeof block - z.avail_out;
+        if (produced) *produced += made;
         if (r != Z_OK && r != Z_STREAM_END) break;  // errors, a dictionary request, or data that stops early
-        if (out.size() + produced > maxOut) break;
-        out.insert(out.end(), block, block + produced);
+        if (out.size() + made > maxOut) break;
+        out.insert(out.end(), block, block + made);
         if (r == Z_STREAM_END) {
             ok = true;
             break;
@@ -636,14 +639,21 @@ bool TChunkzTXt::LoadFromStream(ByteReader& stream, const TChunkName& name, std:
         Text.clear();
         if (k + 1 < Data.size() && Data[k + 1] == 0) {
             // Inflated text counts against the bytes the file may hold, so that many
-            // small chunks cannot each expand to the largest text.
+            // small chunks cannot each expand to the largest text. What texts
+            // inflate, kept or not (damaged, or too long), is bounded by the same
+            // number, or chunks that never fit would each cost the largest text.
             TPNGObject& o = Owner();
-            const std::uint64_t room = o.Limits.chunkBytes - std::min(o.fKeptBytes, o.Limits.chunkBytes);
+            const std::uint64_t spent = std::max(o.fKeptBytes, o.fInflatedBytes);
+            const std::uint64_t room = o.Limits.chunkBytes - std::min(spent, o.Limits.chunkBytes);
             const auto most = static_cast<std::size_t>(std::min(o.Limits.inflatedText, room));
-            std::vector<std::uint8_t> text;
-            const std::span<const std::uint8_t> packed(Data.data() + k + 2, Data.size() - k - 2);
-            if (InflateBuffer(packed, most, text)) Text.assign(text.begin(), text.end());
-            o.fKeptBytes += Text.size();
+            if (most > 0) {
+                std::vector<std::uint8_t> text;
+                std::size_t inflated = 0;
+                const std::span<const std::uint8_t> packed(Data.data() + k + 2, Data.size() - k - 2);
+                if (InflateBuffer(packed, most, text, &inflated)) Text.assign(text.begin(), text.end());
+                o.fKeptBytes += Text.size();
+                o.fInflatedBytes += inflated;
+            }
         }
     }
     return true;

@@ -252,6 +252,7 @@ void TPNGObject::CreateBlank(std::uint8_t colorType, std::uint8_t bitDepth, int 
 void TPNGObject::LoadFromStream(ByteReader& stream) {
     ClearChunks();
     fKeptBytes = 0;
+    fInflatedBytes = 0;
     std::uint8_t sig[8];
     if (!stream.bytes(sig, 8) || std::memcmp(sig, kSignature, 8) != 0)
         throw EPNGInvalidFileHeader(EPNGInvalidFileHeaderText);

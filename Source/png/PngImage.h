@@ -519,6 +519,8 @@ private:
     std::int32_t fMaxIdatSize = 65535;
     // Bytes held for the chunks of the file being loaded (see Limits.chunkBytes).
     std::uint64_t fKeptBytes = 0;
+    // Bytes inflated from compressed texts, kept or not (see Limits.chunkBytes).
+    std::uint64_t fInflatedBytes = 0;
     TPNGList fChunks;
 };
 

@@ -159,8 +159,10 @@ void ReadChunkData(ByteReader& stream, const TChunkName& name, std::uint32_t siz
                    std::span<const std::uint8_t>& data);
 
 // Whole-buffer zlib helpers for text chunks. Inflate gives false on any failure or
-// when the output would exceed maxOut.
-bool InflateBuffer(std::span<const std::uint8_t> in, std::size_t maxOut, std::vector<std::uint8_t>& out);
+// when the output would exceed maxOut; `produced` (when given) receives the bytes
+// it inflated either way.
+bool InflateBuffer(std::span<const std::uint8_t> in, std::size_t maxOut, std::vector<std::uint8_t>& out,
+                   std::size_t* produced = nullptr);
 bool DeflateBuffer(std::span<const std::uint8_t> in, int level, std::vector<std::uint8_t>& out);
 
 // The tRNS colour of a grey or RGB image as samples of its bit depth (bits

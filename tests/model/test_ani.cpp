@@ -9,7 +9,9 @@
 #include <limits>
 #include <map>
 
+#include "ChildCost.h"
 #include "platform/FileIO.h"
+#include "test_ico_support.h"
 
 namespace velto {
 namespace {
@@ -173,6 +175,48 @@ TEST(AniRead, AtMostTenThousandIconChunks) {
         EXPECT_EQ(TmyANIIO(false).LoadFromBytes(doc, Riff(Anih(6) + Ck("LIST", list))), loads);
         EXPECT_EQ(doc.Count(), loads ? count : 0);
     }
+}
+
+TEST(AniRead, CompressedTextsInPngFramesCostNothing) {
+    // Every frame a cursor whose PNG picture carries texts that inflate to
+    // almost the largest text each: a cursor never shows them, so reading the
+    // file costs little time and memory with the program's own limits.
+    Bytes text = {'k', 0, 0};
+    {
+        Bytes raw((8u << 20) - 1000, 'x');
+        uLongf size = compressBound(static_cast<uLong>(raw.size()));
+        Bytes z(size);
+        compress2(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9);
+        z.resize(size);
+        text = text + z;
+    }
+    ByteWriter png;
+    png.bytes(Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+    ByteWriter ihdr;
+    ihdr.u32be(2), ihdr.u32be(2), ihdr.bytes(Bytes{8, 6, 0, 0, 0});
+    icotest::Chunk(png, "IHDR", ihdr.take());
+    for (int i = 0; i < 6; ++i) icotest::Chunk(png, "zTXt", text);
+    const Bytes rows = {0, 200, 0, 0, 255, 200, 0, 0, 255, 0, 200, 0, 0, 255, 200, 0, 0, 255};
+    uLongf zsize = compressBound(static_cast<uLong>(rows.size()));
+    Bytes idat(zsize);
+    compress(idat.data(), &zsize, rows.data(), static_cast<uLong>(rows.size()));
+    idat.resize(zsize);
+    icotest::Chunk(png, "IDAT", idat);
+    icotest::Chunk(png, "IEND", {});
+    const Bytes cursor = icotest::IcoFile(2, {icotest::Entry{png.take(), 1, 1}});
+    std::vector<Bytes> icons(16, cursor);
+    const Bytes file = Riff(Anih(6) + Fram(icons));
+
+    const test::ChildCost cost = test::RunInChild([&] {
+        TmyANI doc;
+        if (!TmyANIIO(false).LoadFromBytes(doc, file) || doc.Count() != 16) return 1;
+        return doc.Image(15).At(1, 1).R == 200 && doc.Image(15).At(1, 1).A == 255 ? 0 : 2;
+    });
+    ASSERT_TRUE(cost.exited);
+    EXPECT_EQ(cost.exitCode, 0);
+    std::printf("%zu bytes of PNG frames with texts: %.3f s, peak %ld KiB\n", file.size(), cost.cpuSeconds, cost.peakKiB);
+    EXPECT_LT(cost.cpuSeconds, 0.5);
+    EXPECT_LT(cost.peakKiB, 64 * 1024);
 }
 
 TmyImagePal Frame(std::uint8_t red, double rate, int bits = 32, int hotX = 0) {

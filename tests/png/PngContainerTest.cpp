@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "ChildCost.h"
 #include "PngTestUtil.h"
 
 using namespace velto;
@@ -243,6 +244,45 @@ TEST(PngContainer, ChunksKeptAndTheirBytesStayWithinTheLimits) {
     Load(png, File({ihdr, Chunk("zTXt", z), Chunk("zTXt", z), data, Iend()}));
     EXPECT_EQ(dynamic_cast<const TChunkzTXt&>(*png.Chunks().GetItem(1)).Text.size(), 1000u);
     EXPECT_EQ(dynamic_cast<const TChunkzTXt&>(*png.Chunks().GetItem(2)).Text.size(), 0u);
+}
+
+TEST(PngContainer, TextsThatFailToInflateStillSpendTheTextBudget) {
+    const Bytes ihdr = Ihdr(4, 3, 8, 0);
+    const Bytes data = Chunk("IDAT", Zlib(kGrey));
+    auto ztxt = [](const Bytes& text) {
+        Bytes z = {'k', 0, 0};
+        const Bytes packed = Zlib(text);
+        z.insert(z.end(), packed.begin(), packed.end());
+        return Chunk("zTXt", z);
+    };
+    // Texts longer than one text may be fail; what they inflated before failing
+    // is spent, so a later short text no longer fits.
+    const Bytes tooLong = ztxt(Bytes(2000, 'x'));
+    Bytes file = File({ihdr});
+    for (int i = 0; i < 3; ++i) file.insert(file.end(), tooLong.begin(), tooLong.end());
+    for (const Bytes& c : {ztxt(Bytes(10, 'y')), data, Iend()}) file.insert(file.end(), c.begin(), c.end());
+    TPNGObject png;
+    png.Limits.inflatedText = 1000;
+    png.Limits.chunkBytes = 13 + 4 * tooLong.size() + 5000;
+    Load(png, file);
+    EXPECT_EQ(dynamic_cast<const TChunkzTXt&>(*png.Chunks().GetItem(4)).Text, "");
+
+    // With the program's own limits: a megabyte of texts that each inflate
+    // past the largest text is read in little time and memory.
+    const Bytes huge = ztxt(Bytes((8u << 20) + 20000, 0));
+    Bytes big = File({ihdr});
+    while (big.size() < (1u << 20)) big.insert(big.end(), huge.begin(), huge.end());
+    for (const Bytes& c : {data, Iend()}) big.insert(big.end(), c.begin(), c.end());
+    const velto::test::ChildCost cost = velto::test::RunInChild([&] {
+        TPNGObject limited;
+        Load(limited, big);
+        return limited.Width() == 4 ? 0 : 1;
+    });
+    ASSERT_TRUE(cost.exited);
+    EXPECT_EQ(cost.exitCode, 0);
+    std::printf("texts failing to inflate: %.3f s, peak %ld KiB\n", cost.cpuSeconds, cost.peakKiB);
+    EXPECT_LT(cost.cpuSeconds, 0.5);
+    EXPECT_LT(cost.peakKiB, 64 * 1024);
 }
 
 TEST(PngContainer, MillionsOfEmptyChunksAreRefusedInBoundedMemory) {
