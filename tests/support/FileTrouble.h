@@ -93,13 +93,25 @@ inline bool PrivateMounts() {
     return ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
+// Puts a file of that content at path (mode 0644); false when it cannot.
+inline bool PutFile(const std::filesystem::path& path, const std::string& content, mode_t mode = 0644) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    const bool ok = fd >= 0 && WriteAll(fd, content);
+    if (fd >= 0) ::close(fd);
+    return ok && ::chmod(path.c_str(), mode) == 0;
+}
+
 // Sets the trouble up under base; the path to save to, or "!" and why not.
-inline std::string Prepare(FileTrouble t, const std::filesystem::path& base, const std::string& fileName) {
+// An existing content is put at the path first where a file can be there.
+inline std::string Prepare(FileTrouble t, const std::filesystem::path& base, const std::string& fileName,
+                           const std::string* existing) {
     namespace fs = std::filesystem;
     switch (t) {
     case FileTrouble::ReadOnlyFolder: {
         const fs::path folder = base / "ro";
         fs::create_directory(folder);
+        // Writable itself: the folder alone refuses.
+        if (existing && !PutFile(folder / fileName, *existing, 0666)) return "!cannot create the file";
         ::chmod(folder.c_str(), 0555);
         if (!DropPrivileges()) return "!cannot become an ordinary user";
         return (folder / fileName).string();
@@ -109,10 +121,7 @@ inline std::string Prepare(FileTrouble t, const std::filesystem::path& base, con
         fs::create_directory(folder);
         ::chmod(folder.c_str(), 0777);
         const fs::path target = folder / fileName;
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0444);
-        if (fd < 0 || !WriteAll(fd, "old")) return "!cannot create the target";
-        ::close(fd);
-        ::chmod(target.c_str(), 0444);
+        if (!PutFile(target, existing ? *existing : "old", 0444)) return "!cannot create the target";
         if (!DropPrivileges()) return "!cannot become an ordinary user";
         return target.string();
     }
@@ -122,10 +131,15 @@ inline std::string Prepare(FileTrouble t, const std::filesystem::path& base, con
         const fs::path mnt = base / "mnt";
         fs::create_directory(mnt);
         if (!PrivateMounts()) return "!no private mount namespace here (needs root or user namespaces)";
-        // One page, the smallest size; filled below for the full disk.
-        const unsigned long flags = t == FileTrouble::ReadOnlyFileSystem ? MS_RDONLY : 0;
-        if (::mount("tmpfs", mnt.c_str(), "tmpfs", flags, "size=4k,mode=0777") != 0)
+        // Room for the existing file only, filled below for the full disk.
+        const std::size_t pages = existing ? existing->size() / 4096 + 2 : 1;
+        const std::string options = "size=" + std::to_string(pages * 4) + "k,mode=0777";
+        if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, options.c_str()) != 0)
             return "!cannot mount a small file system here";
+        if (existing && !PutFile(mnt / fileName, *existing)) return "!cannot create the file";
+        if (t == FileTrouble::ReadOnlyFileSystem &&
+            ::mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, options.c_str()) != 0)
+            return "!cannot make the small file system read-only";
         if (t == FileTrouble::FullDisk) {
             const fs::path filler = mnt / "filler";
             const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -145,9 +159,12 @@ inline std::string Prepare(FileTrouble t, const std::filesystem::path& base, con
 
 // Runs save(path) in a child process where saving to path meets trouble t;
 // save returns what the test compares (say, the reason reported, or "saved").
+// With existing, the file is there with that content before the trouble
+// starts (an update of a file rather than a new one).
 // A trouble this machine cannot set up comes back skipped, saying why.
 inline FileTroubleOutcome SaveWithTrouble(FileTrouble t, const std::string& fileName,
-                                          const std::function<std::string(const std::string& path)>& save) {
+                                          const std::function<std::string(const std::string& path)>& save,
+                                          const std::string* existing = nullptr) {
     namespace fs = std::filesystem;
     char tmpl[] = "/tmp/velto-trouble-XXXXXX";
     if (!::mkdtemp(tmpl)) return {true, "cannot make a temporary folder"};
@@ -162,7 +179,7 @@ inline FileTroubleOutcome SaveWithTrouble(FileTrouble t, const std::string& file
         // The child never returns into the test program, whatever happens.
         std::string out;
         try {
-            const std::string path = detail::Prepare(t, base, fileName);
+            const std::string path = detail::Prepare(t, base, fileName, existing);
             out = !path.empty() && path[0] == '!' ? path : "=" + save(path);
         } catch (const std::exception& e) {
             out = std::string("=exception: ") + e.what();
@@ -198,11 +215,12 @@ inline FileTroubleOutcome SaveWithTrouble(FileTrouble t, const std::string& file
 // system's words for it. The troubles this machine cannot set up are
 // returned, one line each, for the test to skip with.
 inline std::string ExpectEveryTroubleReported(const std::string& fileName,
-                                              const std::function<std::string(const std::string& path)>& save) {
+                                              const std::function<std::string(const std::string& path)>& save,
+                                              const std::string* existing = nullptr) {
     std::string skipped;
     for (const FileTrouble t : kAllFileTroubles) {
         SCOPED_TRACE(FileTroubleName(t));
-        const FileTroubleOutcome o = SaveWithTrouble(t, fileName, save);
+        const FileTroubleOutcome o = SaveWithTrouble(t, fileName, save, existing);
         if (o.skipped) {
             skipped += std::string(FileTroubleName(t)) + ": " + o.text + "\n";
             continue;
