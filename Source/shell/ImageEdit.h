@@ -91,7 +91,8 @@ enum class TEditKind : std::uint8_t {
     SelectionLift,  // pixels lifted from the image into the floating selection
     SelectionDrop,  // the floating selection dropped into the image
     Hotspot,        // the hotspot moved (every frame of an animation)
-    Properties,     // an animation's title, author or rates
+    Properties,     // a change shown already or not on the canvas: an animation's
+                    // title, author or rates; the palette window's own change
     Frames,         // frames added, deleted or moved
 };
 
