@@ -24,6 +24,7 @@
 #include "model/Icon.h"
 #include "shell/Desk.h"
 #include "shell/DeskText.h"
+#include "shell/ImageEdit.h"
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
 #include "shell/PaneAccess.h"
@@ -279,7 +280,7 @@ void TfrmNewImage::OKClick() {
     }
     // An image added to an open document is a change to save, whichever
     // layout its opener chose.
-    if (showImages_ || hadImages) desk->SetSaved(false);
+    if (showImages_ || hadImages) TImageEdit(*desk, TEditKind::Frames).Done();
     desk->UpdateImageList(true);
     // The new image current: its zoom, the panes, the canvas; undo starts over.
     desk->SetCurrentImage(k);

@@ -24,6 +24,7 @@
 #include "model/IcoIO.h"
 #include "model/Icon.h"
 #include "shell/Desk.h"
+#include "shell/ImageEdit.h"
 #include "shell/Options.h"
 
 namespace velto {
@@ -270,7 +271,7 @@ void TfrmProperties::OKClick() {
         ani->Title = edtAniName_->text().toStdString();
         ani->Author = edtAniAuthor_->text().toStdString();
         for (int i = 0; i < ani->Count(); ++i) ani->Image(i).SetRate(rates[i]);
-        desk->SetSaved(false);
+        TImageEdit(*desk, TEditKind::Properties).Done();
     }
     accept();
 }

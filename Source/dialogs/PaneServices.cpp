@@ -4,6 +4,7 @@
 #include <QFileDialog>
 
 #include "shell/Desk.h"
+#include "shell/ImageEdit.h"
 #include "shell/MainWindow.h"
 
 namespace velto {
@@ -33,16 +34,13 @@ public:
         return d ? d->CurrentImage() : nullptr;
     }
     void StoreUndo() override {
-        TfrmDesk* d = desk();
-        if (!d || !d->CurrentImage()) return;
-        d->UndoStore().Store(*d->CurrentImage());
-        frmMain()->UpdateUndoActions();
+        if (TfrmDesk* d = desk(); d && d->CurrentImage()) TImageEdit(*d, TEditKind::PaletteFile).Begin();
     }
     void ImageChanged() override {
         if (TfrmDesk* d = desk()) d->ImageChanged();
     }
     void SetModified() override {
-        if (TfrmDesk* d = desk()) d->SetSaved(false);
+        if (TfrmDesk* d = desk(); d && d->CurrentImage()) TImageEdit(*d, TEditKind::Properties).Done();
     }
     bool PasteSelection(TmyImagePal& image) override {
         TfrmDesk* d = desk();

@@ -430,18 +430,18 @@ void TGIFImage::SaveToStream(ByteWriter& stream) {
     Progress(this, psEnding, 100, false, sGIFSaving);
 }
 
-bool TGIFImage::LoadFromFile(const std::string& path) {
+bool TGIFImage::LoadFromFile(const std::string& path, FileError* error) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes, Limits.fileSize)) return false;
+    if (!ReadWholeFile(path, bytes, Limits.fileSize, error)) return false;
     ByteReader reader(bytes);
     LoadFromStream(reader);
     return true;
 }
 
-bool TGIFImage::SaveToFile(const std::string& path) {
+bool TGIFImage::SaveToFile(const std::string& path, FileError* error) {
     ByteWriter out;
     SaveToStream(out);
-    return SaveFileAtomic(path, out.buffer());
+    return SaveFileAtomic(path, out.buffer(), error);
 }
 
 void TGIFImage::Clear() {

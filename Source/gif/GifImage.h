@@ -25,6 +25,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/Color.h"
+#include "platform/FileIO.h"
 #include "platform/ReadLimits.h"
 
 namespace velto {
@@ -638,10 +639,12 @@ public:
     void LoadFromStream(ByteReader& stream);
     // Raises "Unsupported GIF version" for an image without frames.
     void SaveToStream(ByteWriter& stream);
-    // Reads a whole file (false when it cannot be read; content errors raise).
-    bool LoadFromFile(const std::string& path);
-    // Encodes in memory and replaces the file atomically; false when it cannot be written.
-    bool SaveToFile(const std::string& path);
+    // Reads a whole file (false when it cannot be read, error saying why;
+    // content errors raise).
+    bool LoadFromFile(const std::string& path, FileError* error = nullptr);
+    // Encodes in memory and replaces the file atomically; false when it cannot
+    // be written, error saying why.
+    bool SaveToFile(const std::string& path, FileError* error = nullptr);
 
     // Frees every frame, empties the global map and sets the screen to 0 x 0.
     void Clear();

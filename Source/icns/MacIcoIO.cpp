@@ -204,11 +204,13 @@ std::string_view TmyMacIcoIO::MaskTypeFor(int width, int height, int bitCount) {
 
 // ---------------------------------------------------------------- reading
 
-bool TmyMacIcoIO::LoadFromFile(TmyIcon& doc, const std::string& fileName) {
+bool TmyMacIcoIO::LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error) {
+    if (error) *error = FileError::None;
     std::vector<std::uint8_t> data;
-    if (!ReadWholeFile(fileName, data, Limits.fileSize)) return false;
-    if (DetectFileType(data, data.size()) != ftIcns) return false;
-    return LoadFromBytes(doc, data);
+    if (!ReadWholeFile(fileName, data, Limits.fileSize, error)) return false;
+    if (DetectFileType(data, data.size()) == ftIcns && LoadFromBytes(doc, data)) return true;
+    if (error) *error = FileError::Unsupported;
+    return false;
 }
 
 bool TmyMacIcoIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {

@@ -78,7 +78,7 @@ public:
     // --- Reading ---
     // Reads a file whose content is an Apple icon file; any other file gives
     // false without a message.
-    bool LoadFromFile(TmyIcon& doc, const std::string& fileName) override;
+    bool LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error = nullptr) override;
     // Reads a whole file held in memory. Appends the images decoded to doc,
     // sorts it and returns true when at least one image was decoded; on false
     // doc is unchanged.
@@ -86,16 +86,17 @@ public:
 
     // --- Writing ---
     // Writes what the save of a document writes (see SaveDocument) and leaves
-    // doc as it is. png is ignored.
-    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) override;
+    // doc as it is. png is ignored. A declined question or a document with
+    // nothing to write leaves error None, as in SaveDocument.
+    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png, FileError* error = nullptr) override;
     // The editor's save. Images no element can hold are dropped (after a
     // question when messages are shown), indexed images are refitted to the
     // Macintosh tables, and 1-bit images are added where the classic sizes
     // need them. All of it is done on a copy: only when the file was written
     // does doc become that copy; else doc is unchanged and the result false.
-    // error tells a file that could not be written (IoError and the like)
-    // from a save declined or with nothing to write (None), which the user
-    // was told about when messages are shown.
+    // error tells a file that could not be written (IoError and the like,
+    // with the system's reason) from a save declined or with nothing to
+    // write (None), which the user was told about when messages are shown.
     bool SaveDocument(TmyIcon& doc, const std::string& fileName, FileError* error = nullptr);
     // The document a save writes, prepared from doc into out (doc unchanged).
     // False when nothing can be written or the user declined the question.

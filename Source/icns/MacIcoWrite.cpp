@@ -198,10 +198,16 @@ bool TmyMacIcoIO::WriteIcns(const TmyIcon& doc, std::vector<std::uint8_t>& out) 
     return true;
 }
 
-bool TmyMacIcoIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool) {
+bool TmyMacIcoIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool, FileError* error) {
+    if (error) *error = FileError::None;
     TmyIcon prepared;
+    if (!PrepareDocument(doc, prepared)) return false;
     std::vector<std::uint8_t> bytes;
-    return PrepareDocument(doc, prepared) && WriteIcns(prepared, bytes) && SaveFileAtomic(fileName, bytes);
+    if (!WriteIcns(prepared, bytes)) {
+        if (error) *error = FileError::Unsupported;
+        return false;
+    }
+    return SaveFileAtomic(fileName, bytes, error);
 }
 
 bool TmyMacIcoIO::SaveDocument(TmyIcon& doc, const std::string& fileName, FileError* error) {
@@ -210,7 +216,7 @@ bool TmyMacIcoIO::SaveDocument(TmyIcon& doc, const std::string& fileName, FileEr
     if (!PrepareDocument(doc, prepared)) return false;
     std::vector<std::uint8_t> bytes;
     if (!WriteIcns(prepared, bytes)) {
-        if (error) *error = FileError::IoError;
+        if (error) *error = FileError::Unsupported;
         return false;
     }
     if (!SaveFileAtomic(fileName, bytes, error)) return false;

@@ -35,9 +35,15 @@ std::string ImagingFormat(const char* fmt, ...) {
 
 void RaiseImagingError(const std::string& message) {
     std::string text = message;
+    FileError cause = FileError::None;
     if (const std::exception_ptr inner = std::current_exception()) {
         try {
             std::rethrow_exception(inner);
+        } catch (const EImagingError& e) {
+            // The file's status travels on under the new message.
+            cause = e.FileStatus();
+            text += " Exception Message: ";
+            text += e.what();
         } catch (const std::exception& e) {
             text += " Exception Message: ";
             text += e.what();
@@ -45,7 +51,7 @@ void RaiseImagingError(const std::string& message) {
             text += " Exception Message: unknown error";
         }
     }
-    throw EImagingError(text);
+    throw EImagingError(text, cause);
 }
 
 // ---------------------------------------------------------------------------

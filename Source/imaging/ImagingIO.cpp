@@ -237,7 +237,7 @@ TImagingHandle FileOpenRead(const void* name) {
     handle->path = static_cast<const char*>(name);
     FileError error = FileError::None;
     if (!ReadWholeFile(handle->path, handle->input.bytes, ImagingLimits().fileSize, &error))
-        throw std::runtime_error(std::string("Cannot open file \"") + handle->path + "\": " + FileErrorText(error));
+        throw EImagingError(std::string("Cannot open file \"") + handle->path + "\": " + FileErrorText(error), error);
     handle->buffered = std::make_unique<TBufferedStream>(handle->input);
     return handle.release();
 }
@@ -247,8 +247,8 @@ TImagingHandle FileOpenWrite(const void* name) {
     handle->path = static_cast<const char*>(name);
     handle->writing = true;
     if (DirectoryExists(handle->path))
-        throw std::runtime_error(std::string("Cannot create file \"") + handle->path + "\": " +
-                                 FileErrorText(FileError::NotRegular));
+        throw EImagingError(std::string("Cannot create file \"") + handle->path + "\": " +
+                                FileErrorText(FileError::NotRegular), FileError::NotRegular);
     handle->buffered = std::make_unique<TBufferedStream>(handle->memory);
     return handle.release();
 }
@@ -260,7 +260,7 @@ void FileClose(TImagingHandle h) {
     handle->buffered->Close();
     FileError error = FileError::None;
     if (!SaveFileAtomic(handle->path, handle->memory.Data(), &error))
-        throw std::runtime_error(std::string("Cannot write file \"") + handle->path + "\": " + FileErrorText(error));
+        throw EImagingError(std::string("Cannot write file \"") + handle->path + "\": " + FileErrorText(error), error);
 }
 
 bool FileEof(TImagingHandle h) { return AsFile(h)->buffered->Position() >= AsFile(h)->buffered->Size(); }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileIO.h"
+
 namespace velto {
 
 // ---------------------------------------------------------------------------
@@ -135,11 +137,19 @@ struct TImageFormatInfo {
 
 // ---------------------------------------------------------------------------
 // The library's exception. Every failure inside a routine reaches callers as
-// this class, with the routine's message.
+// this class, with the routine's message. A failure of the file itself also
+// carries the file's status, so that whoever shows the message can say why
+// (the routine's wrappers keep it when they rethrow with their own message).
 
 class EImagingError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EImagingError(const std::string& message, FileError fileError = FileError::None)
+        : std::runtime_error(message), fileError_(fileError) {}
+    // None when the file was not the cause.
+    FileError FileStatus() const { return fileError_; }
+
+private:
+    FileError fileError_;
 };
 
 }  // namespace velto

@@ -273,11 +273,15 @@ long double JiffiesToSeconds(std::uint32_t jiffies) { return static_cast<long do
 
 TmyANIIO::TmyANIIO(bool showMessages) : ShowMessagesFlag(showMessages) {}
 
-bool TmyANIIO::LoadFromFile(TmyIcon& doc, const std::string& fileName) {
+bool TmyANIIO::LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error) {
+    if (error) *error = FileError::Unsupported;
     if (!dynamic_cast<TmyANI*>(&doc)) return false;
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes, Limits.fileSize)) return false;
-    return LoadFromBytes(doc, bytes);
+    if (!ReadWholeFile(fileName, bytes, Limits.fileSize, error)) return false;
+    if (error) *error = FileError::None;
+    if (LoadFromBytes(doc, bytes)) return true;
+    if (error) *error = FileError::Unsupported;
+    return false;
 }
 
 bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
@@ -321,10 +325,15 @@ bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
     return true;
 }
 
-bool TmyANIIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool /*png: frames are bitmaps*/) {
+bool TmyANIIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool /*png: frames are bitmaps*/,
+                          FileError* error) {
+    if (error) *error = FileError::None;
     std::vector<std::uint8_t> bytes;
-    if (!SaveToBytes(doc, bytes)) return false;
-    return SaveFileAtomic(fileName, bytes);
+    if (!SaveToBytes(doc, bytes)) {
+        if (error) *error = FileError::Unsupported;
+        return false;
+    }
+    return SaveFileAtomic(fileName, bytes, error);
 }
 
 bool TmyANIIO::SaveToBytes(const TmyIcon& doc, std::vector<std::uint8_t>& out) {

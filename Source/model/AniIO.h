@@ -49,13 +49,13 @@ public:
     // sets Title and Author when the file has them, and returns true; false
     // (doc unchanged) when the file is no animated cursor, is damaged, builds
     // no frame, or exceeds the limits above.
-    bool LoadFromFile(TmyIcon& doc, const std::string& fileName) override;
+    bool LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error = nullptr) override;
     bool LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data);
 
     // doc must be a TmyANI holding at least one frame whose images the cursor
     // writer can store. png is ignored: frames are always bitmaps. False when
     // nothing was written (the previous file is then untouched).
-    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) override;
+    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png, FileError* error = nullptr) override;
     // The whole file in memory; false (out empty) on the same conditions.
     bool SaveToBytes(const TmyIcon& doc, std::vector<std::uint8_t>& out);
 

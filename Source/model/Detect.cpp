@@ -68,7 +68,7 @@ FileTypeResult DetectFileType(const std::string& fileName) {
     std::uint64_t size = 0;
     FileError error = FileError::None;
     if (!ReadFileHead(fileName, kDetectHeadSize, head, size, &error)) {
-        result.error = error == FileError::None ? FileError::IoError : error;
+        result.error = error.ok() ? FileError(FileError::IoError) : error;
         return result;
     }
     result.type = DetectFileType(head, size);

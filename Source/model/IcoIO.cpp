@@ -57,11 +57,14 @@ void TmyIcoIO::ShowMessage(const std::string& text, int kind) const {
 
 // ---------------------------------------------------------------- reading
 
-bool TmyIcoIO::LoadFromFile(TmyIcon& doc, const std::string& fileName) {
+bool TmyIcoIO::LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error) {
+    if (error) *error = FileError::None;
     std::vector<std::uint8_t> data;
-    if (!ReadWholeFile(fileName, data, Limits.fileSize)) return false;
+    if (!ReadWholeFile(fileName, data, Limits.fileSize, error)) return false;
     ByteReader reader(data);
-    return LoadFromStream(doc, reader);
+    if (LoadFromStream(doc, reader)) return true;
+    if (error) *error = FileError::Unsupported;
+    return false;
 }
 
 bool TmyIcoIO::LoadFromStream(TmyIcon& doc, ByteReader& stream) {
@@ -254,10 +257,14 @@ std::int64_t TmyIcoIO::PNGDataSize(const TmyImagePal& image) {
     return static_cast<std::int64_t>(EncodePNG(image).size());
 }
 
-bool TmyIcoIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) {
+bool TmyIcoIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png, FileError* error) {
+    if (error) *error = FileError::None;
     ByteWriter out;
-    if (!SaveToStream(doc, out, png)) return false;
-    return SaveFileAtomic(fileName, out.buffer());
+    if (!SaveToStream(doc, out, png)) {
+        if (error) *error = FileError::Unsupported;
+        return false;
+    }
+    return SaveFileAtomic(fileName, out.buffer(), error);
 }
 
 bool TmyIcoIO::SaveToStream(const TmyIcon& doc, ByteWriter& stream, bool png) {

@@ -16,6 +16,7 @@
 #include "model/Image.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/FileIO.h"
 #include "platform/ReadLimits.h"
 
 namespace velto {
@@ -25,12 +26,17 @@ class ImyIconIO {
 public:
     virtual ~ImyIconIO() = default;
     // Reads the file into the given, empty document. False when nothing usable
-    // was read (the document then holds no image the caller should keep).
-    virtual bool LoadFromFile(TmyIcon& doc, const std::string& fileName) = 0;
+    // was read (the document then holds no image the caller should keep);
+    // error then tells why: the file's own (missing, unreadable...) or
+    // Unsupported for content that is not of this format.
+    virtual bool LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error = nullptr) = 0;
     // Writes the document; png asks for 256x256 images to be stored as PNG
     // where the format can. False when nothing was written; the previous file
-    // is then untouched.
-    virtual bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) = 0;
+    // is then untouched and error tells why: the system's reason for a file
+    // that could not be written, Unsupported for a document the format
+    // cannot hold.
+    virtual bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png,
+                            FileError* error = nullptr) = 0;
 };
 
 class TmyIcoIO : public ImyIconIO {
@@ -52,7 +58,7 @@ public:
     std::uint8_t MaskFor32() const { return MaskFor32Flag; }
 
     // --- Reading ---
-    bool LoadFromFile(TmyIcon& doc, const std::string& fileName) override;
+    bool LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error = nullptr) override;
     // Reads a whole icon or cursor file starting at the reader's position;
     // image offsets are relative to that start. Appends the images read to
     // doc, sorts it, and returns true when at least one image was read. The
@@ -68,7 +74,7 @@ public:
     bool ReadImage(TmyIcon& doc, std::uint8_t hint, ByteReader& stream, bool depthFromPng = false);
 
     // --- Writing ---
-    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png) override;
+    bool SaveToFile(const TmyIcon& doc, const std::string& fileName, bool png, FileError* error = nullptr) override;
     // Appends a whole cursor file (type 2, images in ascending depth, then
     // descending width and height) to the writer; with png, 256x256 images of
     // 32 bits are stored as PNG streams. Offsets are relative to

@@ -9,6 +9,7 @@
 
 #include "model/Pixel.h"
 #include "platform/Color.h"
+#include "platform/FileIO.h"
 
 namespace velto {
 
@@ -64,9 +65,11 @@ public:
     void SetDefault256();
     void SetMac256();
 
-    // Palette files (".pal", ".act"); messages go through ShowMessageBox.
-    bool SaveToFile(const std::string& fileName);
-    bool LoadFromFile(const std::string& fileName);
+    // Palette files (".pal", ".act"); messages go through ShowMessageBox. On
+    // false, error says why: the file's reason, Unsupported for an unknown
+    // extension or content, None when the overwrite question was declined.
+    bool SaveToFile(const std::string& fileName, FileError* error = nullptr);
+    bool LoadFromFile(const std::string& fileName, FileError* error = nullptr);
 
 private:
     void SetTable(std::span<const TmyColor> table);

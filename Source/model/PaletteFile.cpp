@@ -142,7 +142,8 @@ bool LoadPaletteFromBytes(TmyPalette& palette, std::span<const std::uint8_t> dat
                                         : loadAct(palette, data, showMessages);
 }
 
-bool TmyPalette::SaveToFile(const std::string& fileName) {
+bool TmyPalette::SaveToFile(const std::string& fileName, FileError* error) {
+    if (error) *error = FileError::None;
     std::error_code ec;
     if (std::filesystem::exists(fileName, ec)) {
         std::string text = Lang().GetMessage("msgAlredyExists", "%s1 already exists! Overwrite?");
@@ -151,16 +152,19 @@ bool TmyPalette::SaveToFile(const std::string& fileName) {
     }
     const auto kind = PaletteFileKindOf(fileName);
     if (!kind) {
+        if (error) *error = FileError::Unsupported;
         badExt(PaletteFileExtension(fileName));
         return false;
     }
     const std::vector<std::uint8_t> bytes = PaletteFileBytes(*this, *kind);
-    return SaveFileAtomic(fileName, bytes);
+    return SaveFileAtomic(fileName, bytes, error);
 }
 
-bool TmyPalette::LoadFromFile(const std::string& fileName) {
+bool TmyPalette::LoadFromFile(const std::string& fileName, FileError* error) {
+    if (error) *error = FileError::None;
     const auto kind = PaletteFileKindOf(fileName);
     if (!kind) {
+        if (error) *error = FileError::Unsupported;
         badExt(PaletteFileExtension(fileName));
         return false;
     }
@@ -168,9 +172,11 @@ bool TmyPalette::LoadFromFile(const std::string& fileName) {
     // head stands in for the whole file.
     std::vector<std::uint8_t> head;
     std::uint64_t size = 0;
-    if (!ReadFileHead(fileName, *kind == PaletteFileKind::Pal ? kPalHeadBytes : kActHeadBytes, head, size))
+    if (!ReadFileHead(fileName, *kind == PaletteFileKind::Pal ? kPalHeadBytes : kActHeadBytes, head, size, error))
         return false;
-    return LoadPaletteFromBytes(*this, head, *kind, true);
+    if (LoadPaletteFromBytes(*this, head, *kind, true)) return true;
+    if (error) *error = FileError::Unsupported;
+    return false;
 }
 
 }  // namespace velto

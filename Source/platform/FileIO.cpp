@@ -14,13 +14,7 @@ void setError(FileError* out, FileError e) {
     if (out) *out = e;
 }
 
-FileError fromErrno(int err) {
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR: return FileError::NotFound;
-    default: return FileError::IoError;
-    }
-}
+FileError fromErrno(int err) { return FileError::FromErrno(err); }
 
 // Opens a regular file for reading. O_NONBLOCK keeps open() from waiting on a
 // FIFO; the fstat afterwards refuses anything that is not a regular file.
@@ -32,7 +26,7 @@ int openRegular(const std::string& path, std::uint64_t& size, FileError* error) 
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        setError(error, FileError::IoError);
+        setError(error, fromErrno(errno));
         ::close(fd);
         return -1;
     }
@@ -48,7 +42,7 @@ int openRegular(const std::string& path, std::uint64_t& size, FileError* error) 
     return fd;
 }
 
-// Reads up to n bytes; returns the count read, or -1 on error.
+// Reads up to n bytes; returns the count read, or -1 on error (errno set).
 long long readFully(int fd, std::uint8_t* dst, std::size_t n) {
     std::size_t done = 0;
     while (done < n) {
@@ -63,6 +57,7 @@ long long readFully(int fd, std::uint8_t* dst, std::size_t n) {
     return static_cast<long long>(done);
 }
 
+// False on error, errno set.
 bool writeFully(int fd, const std::uint8_t* src, std::size_t n) {
     std::size_t done = 0;
     while (done < n) {
@@ -85,14 +80,66 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
-const char* FileErrorText(FileError e) {
-    switch (e) {
-    case FileError::None: return "no error";
-    case FileError::NotFound: return "file not found";
-    case FileError::NotRegular: return "not a regular file";
-    case FileError::TooLarge: return "file too large";
-    case FileError::IoError: return "input/output error";
+FileError FileError::FromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR: return {NotFound, err};
+    case EISDIR: return {NotRegular, err};
+    case EFBIG: return {TooLarge, err};
+    default: return {IoError, err ? err : EIO};
     }
+}
+
+namespace {
+
+// One row per reason: the kinds' own words (no system number), then the
+// system's reasons a file operation commonly meets. The system's words are
+// fixed here rather than taken from the C library, whose texts follow the
+// user's locale and would mix languages within one message.
+struct ReasonRow {
+    FileError::Kind kind;
+    int sysError;
+    const char* text;
+};
+
+constexpr ReasonRow kReasons[] = {
+    {FileError::None, 0, "no error"},
+    {FileError::NotFound, 0, "file not found"},
+    {FileError::NotRegular, 0, "not a regular file"},
+    {FileError::TooLarge, 0, "file too large"},
+    {FileError::IoError, 0, "input/output error"},
+    {FileError::Unsupported, 0, "the content does not fit this file format"},
+    {FileError::IoError, EACCES, "Permission denied"},
+    {FileError::IoError, EPERM, "Operation not permitted"},
+    {FileError::IoError, EROFS, "Read-only file system"},
+    {FileError::IoError, ENOSPC, "No space left on device"},
+    {FileError::IoError, EDQUOT, "Disk quota exceeded"},
+    {FileError::IoError, EIO, "Input/output error"},
+    {FileError::NotFound, ENOENT, "No such file or directory"},
+    {FileError::NotFound, ENOTDIR, "Not a directory"},
+    {FileError::NotRegular, EISDIR, "Is a directory"},
+    {FileError::TooLarge, EFBIG, "File too large"},
+    {FileError::IoError, ENAMETOOLONG, "File name too long"},
+    {FileError::IoError, ELOOP, "Too many levels of symbolic links"},
+    {FileError::IoError, EMFILE, "Too many open files"},
+    {FileError::IoError, ENFILE, "Too many open files in system"},
+    {FileError::IoError, ENOMEM, "Cannot allocate memory"},
+    {FileError::IoError, EBUSY, "Device or resource busy"},
+    {FileError::IoError, ETXTBSY, "Text file busy"},
+    {FileError::IoError, EXDEV, "Invalid cross-device link"},
+    {FileError::IoError, EEXIST, "File exists"},
+    {FileError::IoError, EINVAL, "Invalid argument"},
+    {FileError::IoError, ESTALE, "Stale file handle"},
+};
+
+}  // namespace
+
+std::string FileErrorText(FileError e) {
+    const int sys = e.sysError();
+    for (const ReasonRow& row : kReasons)
+        if (sys != 0 ? row.sysError == sys : (row.sysError == 0 && row.kind == e.kind())) return row.text;
+    // A reason the table lacks: the system's number says which.
+    if (sys != 0) return "system error " + std::to_string(sys);
     return "unknown error";
 }
 
@@ -112,9 +159,10 @@ bool readWholeFile(const std::string& path, Bytes& out, std::uint64_t cap, FileE
     // The size may change under us; read one byte more than announced to notice growth.
     Bytes data(static_cast<std::size_t>(size) + 1);
     const long long got = readFully(fd, data.data(), data.size());
+    const int readErr = errno;
     ::close(fd);
     if (got < 0) {
-        setError(error, FileError::IoError);
+        setError(error, fromErrno(readErr));
         return false;
     }
     if (static_cast<std::uint64_t>(got) > size) {
@@ -152,9 +200,10 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
     const std::size_t want = size < maxBytes ? static_cast<std::size_t>(size) : maxBytes;
     std::vector<std::uint8_t> data(want);
     const long long got = readFully(fd, data.data(), want);
+    const int readErr = errno;
     ::close(fd);
     if (got < 0) {
-        setError(error, FileError::IoError);
+        setError(error, fromErrno(readErr));
         return false;
     }
     data.resize(static_cast<std::size_t>(got));
@@ -165,6 +214,18 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
 
 bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data, FileError* error) {
     setError(error, FileError::None);
+    // The rename below would replace a file its owner made read-only: the
+    // target is refused as a write into it would be.
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        setError(error, FileError::NotRegular);
+        return false;
+    }
+    if (exists && ::access(path.c_str(), W_OK) != 0) {
+        setError(error, fromErrno(errno));
+        return false;
+    }
     const std::string folder = folderOf(path);
     std::string tmpl = folder + "/." + ExtractFileName(path) + ".velto-XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
@@ -177,14 +238,7 @@ bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data,
     const std::string tmp(buf.data());
 
     // Keep the permissions of a file we replace; new files get the usual 0666 & ~umask.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            setError(error, FileError::NotRegular);
-            return false;
-        }
+    if (exists) {
         ::fchmod(fd, st.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
@@ -192,14 +246,18 @@ bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data,
         ::fchmod(fd, 0666 & ~mask);
     }
 
-    const bool ok = writeFully(fd, data.data(), data.size()) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok) {
+    // The first failing call's reason is the one reported (a full disk shows
+    // at the write, or only at fsync or close on some file systems).
+    int err = 0;
+    if (!writeFully(fd, data.data(), data.size()) || ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
         ::unlink(tmp.c_str());
-        setError(error, FileError::IoError);
+        setError(error, fromErrno(err));
         return false;
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
+        err = errno;
         ::unlink(tmp.c_str());
         setError(error, fromErrno(err));
         return false;

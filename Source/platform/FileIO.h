@@ -12,15 +12,44 @@
 
 namespace velto {
 
-enum class FileError {
-    None,
-    NotFound,     // missing, or a path component is not a folder
-    NotRegular,   // a folder, FIFO, device or socket
-    TooLarge,     // larger than the caller's cap
-    IoError,      // permission denied, read or write failure
+// How a file operation ended: a kind that callers branch on and, when the
+// system refused it, the system's own error number (errno) so that the user
+// can be told why (permission denied, disk full, read-only file system...).
+// It converts to and compares as its kind, so `error == FileError::NotFound`
+// reads as before; the number only adds the reason.
+class FileError {
+public:
+    enum Kind : std::uint8_t {
+        None,
+        NotFound,     // missing, or a path component is not a folder
+        NotRegular,   // a folder, FIFO, device or socket
+        TooLarge,     // larger than the caller's cap
+        IoError,      // permission denied, read or write failure
+        Unsupported,  // the content cannot be read or stored in this format
+    };
+
+    constexpr FileError(Kind kind = None, int sysError = 0) : kind_(kind), sysError_(kind == None ? 0 : sysError) {}
+    constexpr operator Kind() const { return kind_; }
+    constexpr Kind kind() const { return kind_; }
+    // The system's error number behind the failure; 0 when the system said nothing.
+    constexpr int sysError() const { return sysError_; }
+    constexpr bool ok() const { return kind_ == None; }
+    // The failure of a system call that just set errno.
+    static FileError FromErrno(int err);
+
+private:
+    Kind kind_;
+    int sysError_;
 };
 
-const char* FileErrorText(FileError e);
+// Why an operation failed, in words: the system's reason when it gave one,
+// else the kind's. Every reader and writer reports through this one table.
+std::string FileErrorText(FileError e);
+
+// The first failure of a sequence wins: later steps do not overwrite it.
+inline void KeepFirstError(FileError* out, FileError e) {
+    if (out && out->ok()) *out = e;
+}
 
 // Reads a whole regular file. Fails with TooLarge when it holds more than cap bytes.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
@@ -36,7 +65,8 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
 
 // Writes data to a temporary file in the target's folder, flushes it to disk and
 // renames it over the target. On any failure the target is untouched and the
-// temporary file removed. An existing target's permission bits are kept.
+// temporary file removed. An existing target's permission bits are kept; one
+// the caller may not write to (a read-only file) is refused, not replaced.
 bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data,
                     FileError* error = nullptr);
 

@@ -299,18 +299,18 @@ void TPNGObject::SaveToStream(ByteWriter& stream) {
     for (auto& c : fChunks.fItems) c->SaveToStream(stream);
 }
 
-bool TPNGObject::LoadFromFile(const std::string& path) {
+bool TPNGObject::LoadFromFile(const std::string& path, FileError* error) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes, Limits.fileSize)) return false;
+    if (!ReadWholeFile(path, bytes, Limits.fileSize, error)) return false;
     ByteReader r(bytes);
     LoadFromStream(r);
     return true;
 }
 
-bool TPNGObject::SaveToFile(const std::string& path) {
+bool TPNGObject::SaveToFile(const std::string& path, FileError* error) {
     ByteWriter w;
     SaveToStream(w);
-    return SaveFileAtomic(path, w.buffer());
+    return SaveFileAtomic(path, w.buffer(), error);
 }
 
 void TPNGObject::AssignPNG(const TPNGObject& source) {

@@ -21,6 +21,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/Color.h"
+#include "platform/FileIO.h"
 #include "platform/PixelStorage.h"
 #include "platform/ReadLimits.h"
 
@@ -421,11 +422,12 @@ public:
 
     void LoadFromStream(ByteReader& stream);
     void SaveToStream(ByteWriter& stream);
-    // Reads a whole file and loads it; false when the file cannot be read (content
-    // errors raise as in LoadFromStream).
-    bool LoadFromFile(const std::string& path);
-    // Encodes in memory and saves atomically; false when the file cannot be written.
-    bool SaveToFile(const std::string& path);
+    // Reads a whole file and loads it; false when the file cannot be read, error
+    // saying why (content errors raise as in LoadFromStream).
+    bool LoadFromFile(const std::string& path, FileError* error = nullptr);
+    // Encodes in memory and saves atomically; false when the file cannot be
+    // written, error saying why.
+    bool SaveToFile(const std::string& path, FileError* error = nullptr);
 
     // Copies settings and every chunk of another image.
     void Assign(const TPNGObject& source) { AssignPNG(source); }

@@ -260,8 +260,9 @@ bool TResourceEditor::Discard() {
 bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
                     const std::vector<TStoreEntry>& entries) {
     std::vector<std::uint8_t> empty;
-    if (!ReadWholeFile(emptyLibrary, empty)) {
-        SetLastError(kErrorFileNotFound);
+    FileError readError;
+    if (!ReadWholeFile(emptyLibrary, empty, ReadLimits{}.fileSize, &readError)) {
+        SetLastError(kErrorFileNotFound, readError);
         return false;
     }
     const auto slash = target.find_last_of('/');
@@ -271,22 +272,33 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
     buf.push_back('\0');
     const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
     if (fd < 0) {
-        SetLastError(kErrorAccessDenied);
+        SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
         return false;
     }
     const std::string temp = buf.data();
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 &&
-              ::write(fd, empty.data(), empty.size()) == static_cast<ssize_t>(empty.size());
-    ok = ::close(fd) == 0 && ok;
+    // The first failing call's reason is kept (a short write: the disk is full).
+    FileError cause;
+    if (::fchmod(fd, 0666 & ~mask) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
+    const ssize_t written = ::write(fd, empty.data(), empty.size());
+    if (written != static_cast<ssize_t>(empty.size()))
+        KeepFirstError(&cause, FileError::FromErrno(written < 0 ? errno : ENOSPC));
+    if (::close(fd) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
+    bool ok = cause.ok();
+    if (!ok) SetLastError(kErrorAccessDenied, cause);
     // The update replaces the temporary file in turn; only a complete library
     // takes the target's name.
-    ok = ok && TResourceEditor(temp).SaveGroups(entries) && ::rename(temp.c_str(), target.c_str()) == 0;
+    ok = ok && TResourceEditor(temp).SaveGroups(entries);
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
+        ok = false;
+    }
     if (!ok) {
         const std::uint32_t error = GetLastError();
+        const FileError why = GetLastFileError();
         ::unlink(temp.c_str());
-        SetLastError(error ? error : kErrorAccessDenied);
+        SetLastError(error ? error : kErrorAccessDenied, why);
     }
     return ok;
 }

@@ -4,12 +4,12 @@
 
 namespace velto {
 
-bool PeModule::Fail(std::uint32_t error) {
+bool PeModule::Fail(std::uint32_t error, FileError cause) {
     image_.clear();
     root_.reset();
     headers_ = TPeHeaders{};
     error_ = error;
-    SetLastError(error);
+    SetLastError(error, cause);
     return false;
 }
 
@@ -19,7 +19,8 @@ bool PeModule::Load(const std::string& fileName) {
     if (!ReadWholeFile(fileName, bytes, Limits.executableSize, &e))
         return Fail(e == FileError::NotFound   ? kErrorFileNotFound
                     : e == FileError::TooLarge ? kErrorFileTooLarge
-                                               : kErrorAccessDenied);
+                                               : kErrorAccessDenied,
+                    e);
     return LoadFromMemory(std::move(bytes));
 }
 

@@ -46,7 +46,7 @@ public:
 
 private:
     const TResourceNode* NameDirectory(const ResName& type, const ResName& name) const;
-    bool Fail(std::uint32_t error);
+    bool Fail(std::uint32_t error, FileError cause = FileError::None);
 
     std::vector<std::uint8_t> image_;
     TPeHeaders headers_;

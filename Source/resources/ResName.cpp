@@ -6,6 +6,7 @@ namespace velto {
 
 namespace {
 thread_local std::uint32_t lastError = 0;
+thread_local FileError lastFileError;
 
 template <class Char>
 int CompareUnits(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
@@ -20,7 +21,14 @@ int CompareUnits(std::basic_string_view<Char> a, std::basic_string_view<Char> b)
 }  // namespace
 
 std::uint32_t GetLastError() { return lastError; }
-void SetLastError(std::uint32_t code) { lastError = code; }
+void SetLastError(std::uint32_t code) { SetLastError(code, FileError::None); }
+
+void SetLastError(std::uint32_t code, FileError cause) {
+    lastError = code;
+    lastFileError = code == kErrorSuccess ? FileError(FileError::None) : cause;
+}
+
+FileError GetLastFileError() { return lastFileError; }
 
 std::string ResNameText(const ResName& name) {
     return name.IsId ? "#" + std::to_string(name.Id) : Utf16ToUtf8(name.Name);

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileIO.h"
 #include "platform/Text.h"
 
 namespace velto {
@@ -56,9 +57,13 @@ enum : std::uint32_t {
     kErrorFileTooLarge = 223,
 };
 
-// The calling thread's last error, set by every failing engine call.
+// The calling thread's last error, set by every failing engine call. When a
+// file was the cause, its status comes along (the system's reason, for the
+// message the user sees); a code set without one clears it.
 std::uint32_t GetLastError();
 void SetLastError(std::uint32_t code);
+void SetLastError(std::uint32_t code, FileError cause);
+FileError GetLastFileError();
 
 // Lower-case hexadecimal digits of value without leading zeros ("0" for 0),
 // padded on the left with fill to minDigits, "$" in front: (26, 8, '0') gives

@@ -33,7 +33,7 @@ namespace {
 bool StepFails(int step) {
     if (testhooks::failStep != step) return false;
     if (testhooks::failExit) ::_exit(testhooks::failExit);
-    SetLastError(kErrorWriteFault);
+    SetLastError(kErrorWriteFault, FileError::FromErrno(EIO));
     return true;
 }
 
@@ -74,7 +74,7 @@ public:
         buf.push_back('\0');
         fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
         if (fd_ >= 0) path_ = buf.data();
-        else SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied);
+        else SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied, FileError::FromErrno(errno));
     }
     ~TempFileSink() override {
         if (fd_ >= 0) ::close(fd_);
@@ -88,6 +88,7 @@ public:
         while (n) {
             const ssize_t w = ::write(fd_, p, n);
             if (w < 0 && errno == EINTR) continue;
+            if (w == 0) errno = ENOSPC;
             if (w <= 0) return WriteFailed();
             p += w;
             n -= static_cast<std::size_t>(w);
@@ -95,8 +96,10 @@ public:
         return true;
     }
     bool WriteAt(std::uint64_t at, std::span<const std::uint8_t> data) override {
-        return ::pwrite(fd_, data.data(), data.size(), static_cast<off_t>(at)) == static_cast<ssize_t>(data.size()) ||
-               WriteFailed();
+        const ssize_t w = ::pwrite(fd_, data.data(), data.size(), static_cast<off_t>(at));
+        if (w == static_cast<ssize_t>(data.size())) return true;
+        if (w >= 0) errno = ENOSPC;
+        return WriteFailed();
     }
 
     // Gives the new file the original's permission bits (and owner, where
@@ -113,7 +116,7 @@ public:
         if (::close(fd) != 0) return WriteFailed();
         if (StepFails(testhooks::kCommitFlushed)) return false;
         if (::rename(path_.c_str(), target_.c_str()) != 0) {
-            SetLastError(kErrorAccessDenied);
+            SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
             return false;
         }
         path_.clear();
@@ -126,8 +129,9 @@ public:
     }
 
 private:
+    // errno holds the failing call's reason (a short write counts as a full disk).
     static bool WriteFailed() {
-        SetLastError(kErrorWriteFault);
+        SetLastError(kErrorWriteFault, FileError::FromErrno(errno ? errno : ENOSPC));
         return false;
     }
     std::string target_, folder_, path_;
@@ -382,8 +386,9 @@ bool EndUpdateResourceFile(TResourceUpdateHandle* handle, bool discard) {
         }
     }
     const std::uint32_t error = GetLastError();
+    const FileError cause = GetLastFileError();
     delete handle;
-    SetLastError(ok ? kErrorSuccess : error);
+    SetLastError(ok ? kErrorSuccess : error, cause);
     return ok;
 }
 
@@ -395,9 +400,10 @@ bool CommitResourceUpdateToMemory(TResourceUpdateHandle* handle, std::vector<std
     MemorySink sink(out);
     const bool ok = Commit(*handle, sink);
     const std::uint32_t error = GetLastError();
+    const FileError cause = GetLastFileError();
     delete handle;
     if (!ok) out.clear();
-    SetLastError(ok ? kErrorSuccess : error);
+    SetLastError(ok ? kErrorSuccess : error, cause);
     return ok;
 }
 

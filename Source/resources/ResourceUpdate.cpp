@@ -37,10 +37,15 @@ std::uint32_t ErrnoToError(int err) {
     }
 }
 
-TResourceUpdateHandle* Fail(TResourceUpdateHandle* handle, std::uint32_t error) {
+TResourceUpdateHandle* Fail(TResourceUpdateHandle* handle, std::uint32_t error, FileError cause = FileError::None) {
     delete handle;
-    SetLastError(error);
+    SetLastError(error, cause);
     return nullptr;
+}
+
+// The failure of a system call on the file, with its reason.
+TResourceUpdateHandle* FailErrno(TResourceUpdateHandle* handle, int err) {
+    return Fail(handle, ErrnoToError(err), FileError::FromErrno(err));
 }
 
 // Checks that a rewrite of the resource section can keep everything else of
@@ -159,11 +164,12 @@ bool SetLeafData(TResourceNode& leaf, std::uint32_t language, const void* data, 
         leaf.ParkFile = fd;
         leaf.ParkPath = path;
         if (WriteAll(fd, bytes, size)) return true;
+        const int err = errno;
         leaf.DropParkFile();
-        SetLastError(kErrorWriteFault);
+        SetLastError(kErrorWriteFault, FileError::FromErrno(err));
         return false;
     }
-    SetLastError(kErrorWriteFault);
+    SetLastError(kErrorWriteFault, FileError::FromErrno(errno));
     return false;
 }
 
@@ -195,20 +201,22 @@ TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool
     h->Limits = limits;
     // The commit replaces the file a link points to, not the link.
     char resolved[PATH_MAX];
-    if (!::realpath(fileName.c_str(), resolved)) return Fail(h, ErrnoToError(errno));
+    if (!::realpath(fileName.c_str(), resolved)) return FailErrno(h, errno);
     h->FileName = resolved;
     h->File = ::open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (h->File < 0) return Fail(h, ErrnoToError(errno));
+    if (h->File < 0) return FailErrno(h, errno);
     struct stat st {};
-    if (::fstat(h->File, &st) != 0 || !S_ISREG(st.st_mode)) return Fail(h, kErrorAccessDenied);
-    if (::flock(h->File, LOCK_EX | LOCK_NB) != 0) return Fail(h, ErrnoToError(errno));
+    if (::fstat(h->File, &st) != 0) return FailErrno(h, errno);
+    if (!S_ISREG(st.st_mode)) return Fail(h, kErrorAccessDenied, FileError::NotRegular);
+    if (::flock(h->File, LOCK_EX | LOCK_NB) != 0) return FailErrno(h, errno);
     if (static_cast<std::uint64_t>(st.st_size) > limits.executableSize) return Fail(h, kErrorFileTooLarge);
     h->View.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < h->View.size()) {
         const ssize_t r = ::pread(h->File, h->View.data() + done, h->View.size() - done, static_cast<off_t>(done));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return Fail(h, kErrorAccessDenied);
+        if (r < 0) return FailErrno(h, errno);
+        if (r == 0) return Fail(h, kErrorAccessDenied, FileError::IoError);  // shrank under us
         done += static_cast<std::size_t>(r);
     }
     return BeginOnView(h, deleteExisting);

@@ -3,6 +3,7 @@
 // Desk_Canvas.cpp.
 #include "Desk.h"
 
+#include "ImageEdit.h"
 #include "MainWindow.h"
 #include "MainWindowText.h"
 #include "Options.h"
@@ -603,10 +604,8 @@ bool TfrmDesk::MoveImage(int source, int target, bool copy) {
 }
 
 void TfrmDesk::ImagesReordered() {
-    SetSaved(false);
-    // The history belongs to the image that was current.
-    undo_.Clear();
-    if (TfrmMain* main = frmMain()) main->UpdateUndoActions();
+    // Modified, and the history (which belongs to the image that was current) ends.
+    TImageEdit(*this, TEditKind::Frames).Done();
     zoom_ = std::clamp(document_->CurrentImage().Zoom, 1, kZoomItems);
     UpdateImageList(true);
     ImageChanged();
@@ -624,7 +623,7 @@ bool TfrmDesk::InsertDroppedImage(const TmyImagePal& image) {
         return false;
     }
     document_->CurrentImage().Assign(image);
-    SetSaved(false);
+    TImageEdit(*this, TEditKind::Frames).Done();
     return true;
 }
 

@@ -46,17 +46,69 @@ bool ApplyPaletteAction(TmyImagePal& image, TPaletteRule& rule) {
     return true;
 }
 
-void RefreshAfterImageChange(TfrmDesk& desk, bool relayout) {
+// ---------------------------------------------------------------- what each kind of edit does
+
+namespace {
+
+using H = TEditHistory;
+using M = TEditModified;
+
+struct TEditRow {
+    TEditKind kind;
+    TEditRule rule;
+};
+
+// The pixels a tool changes while the mouse moves were shown as they
+// changed: a finished stroke only brings the thumbnail up to date. A lifted
+// selection is shown by its frame. A dropped one brings its window's colour
+// panel along only when the palette changed (its caller knows).
+constexpr TEditRow kEditRows[] = {
+    {TEditKind::ImageCommand, {H::Snapshot, M::AtFinish, EditCanvas | EditImageList | EditColors | EditPreview}},
+    {TEditKind::ToolStroke, {H::Snapshot, M::AtBegin, EditThumbnail}},
+    {TEditKind::ToolGesture, {H::Keep, M::Never, EditThumbnail}},
+    {TEditKind::PaletteColor, {H::Snapshot, M::AtBegin, EditCanvas | EditColors | EditPreview}},
+    // The palette window shows the loaded palette itself, and marks the
+    // document modified only when a pixel or entry differs.
+    {TEditKind::PaletteFile, {H::Snapshot, M::Never, 0}},
+    {TEditKind::SelectionLift, {H::Snapshot, M::AtBegin, EditThumbnail}},
+    {TEditKind::SelectionDrop, {H::Snapshot, M::AtBegin, EditCanvas | EditPreview}},
+    // A new hotspot shows nowhere on the canvas; the close question must know of it.
+    {TEditKind::Hotspot, {H::Keep, M::AtFinish, EditActions}},
+    {TEditKind::Properties, {H::Keep, M::AtFinish, 0}},
+    // The history belongs to the image that was current; the window lays
+    // itself out for the new frame list (TfrmDesk::ImagesReordered).
+    {TEditKind::Frames, {H::End, M::AtFinish, 0}},
+};
+
+void RefreshEdited(TfrmDesk& desk, unsigned what, bool relayout) {
     const TmyImagePal* image = desk.CurrentImage();
     if (!image) return;
+    TfrmMain* main = frmMain();
+    const bool active = main && main->ActiveDesk() == &desk;
     if (relayout) desk.LayoutCanvas();
-    desk.ImageChanged();
-    if (TColorPanelAccess* colors = ColorPanel()) {
-        colors->ShowPalette(image->Palette ? &*image->Palette : nullptr);
-        colors->SetBitCount(image->BitCount);
-    }
-    if (TPreviewAccess* preview = PreviewPane()) preview->RefreshPreview(image);
-    desk.UpdateImageList(true);
+    if (what & EditCanvas) desk.ImageChanged();
+    else if (what & EditThumbnail) desk.UpdateCurrentThumbnail();
+    if (what & EditColors)
+        if (TColorPanelAccess* colors = ColorPanel(); colors && active) {
+            colors->ShowPalette(image->Palette ? &*image->Palette : nullptr);
+            colors->SetBitCount(image->BitCount);
+        }
+    if (what & EditPreview)
+        if (TPreviewAccess* preview = PreviewPane(); preview && active) preview->RefreshPreview(image);
+    if (what & EditImageList) desk.UpdateImageList(true);
+    if ((what & EditActions) && main) main->UpdateActions();
+}
+
+}  // namespace
+
+const TEditRule& EditRuleOf(TEditKind kind) {
+    for (const TEditRow& row : kEditRows)
+        if (row.kind == kind) return row.rule;
+    return kEditRows[0].rule;
+}
+
+void RefreshAfterImageChange(TfrmDesk& desk, bool relayout) {
+    RefreshEdited(desk, EditRuleOf(TEditKind::ImageCommand).refresh, relayout);
 }
 
 // ---------------------------------------------------------------- TImageEdit
@@ -79,14 +131,28 @@ TImageEdit::TImageEdit(TEditFrames frames, unsigned flags) : flags_(flags), pale
     target_ = desk->CurrentImage();
 }
 
+TImageEdit::TImageEdit(TfrmDesk& desk, TEditKind kind)
+    : desk_(&desk), target_(desk.CurrentImage()), kind_(kind), palette_(PaletteRuleFromSettings()) {
+    first_ = last_ = desk.ItemIndex();
+}
+
 bool TImageEdit::Begin() {
-    if (!Valid()) return false;
-    if (onSelection_) return true;
-    if (allFrames_)
-        return ShowMessageBox(Msg("msgNoUndo", "This action cannot be undone! Continue?").toStdString(), mkWarning,
-                              mbYes | mbNo) == idYes;
-    desk_->UndoStore().Store(*target_);
-    if (TfrmMain* main = frmMain()) main->UpdateUndoActions();
+    if (!Valid() || !desk_) return false;
+    if (begun_) return true;
+    TfrmMain* main = frmMain();
+    if (kind_ == TEditKind::ImageCommand) {
+        if (onSelection_) return begun_ = true;
+        if (allFrames_) {
+            begun_ = ShowMessageBox(Msg("msgNoUndo", "This action cannot be undone! Continue?").toStdString(),
+                                    mkWarning, mbYes | mbNo) == idYes;
+            return begun_;
+        }
+    }
+    begun_ = true;
+    const TEditRule& rule = EditRuleOf(kind_);
+    if (rule.history == TEditHistory::Snapshot) desk_->UndoStore().Store(*target_);
+    if (rule.modified == TEditModified::AtBegin) desk_->SetSaved(false);
+    if (rule.history == TEditHistory::Snapshot && main) main->UpdateUndoActions();
     return true;
 }
 
@@ -109,18 +175,20 @@ void TImageEdit::Apply(const Routine& routine, const Step& step) {
 
 void TImageEdit::Finish() {
     TfrmMain* main = frmMain();
-    if (!Valid() || !desk_) return;
+    if (!begun_ || !desk_) return;
+    begun_ = false;
     if (onSelection_) {
         if (main) main->Selection().ImageEdited();
         return;
     }
-    desk_->SetSaved(false);
-    if (allFrames_) {
-        // A snapshot of one frame would bring back that frame alone.
+    const TEditRule& rule = EditRuleOf(kind_);
+    if (rule.modified == TEditModified::AtFinish) desk_->SetSaved(false);
+    // A snapshot of one frame would bring back that frame alone.
+    if (rule.history == TEditHistory::End || allFrames_) {
         desk_->UndoStore().Clear();
         if (main) main->UpdateUndoActions();
     }
-    RefreshAfterImageChange(*desk_, (flags_ & Resizes) != 0);
+    RefreshEdited(*desk_, rule.refresh, (flags_ & Resizes) != 0);
 }
 
 bool TImageEdit::Run(const Routine& routine, const Step& step) {
@@ -128,6 +196,11 @@ bool TImageEdit::Run(const Routine& routine, const Step& step) {
     Apply(routine, step);
     Finish();
     return true;
+}
+
+void TImageEdit::Done() {
+    if (!Begin()) return;
+    Finish();
 }
 
 }  // namespace velto

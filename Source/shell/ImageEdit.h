@@ -1,6 +1,30 @@
 #pragma once
-// A change of the active document's image, made the same way by the image
-// commands of the main window and by the OK of the editing dialogs:
+// Every change of a document goes through one TImageEdit: the undo snapshot,
+// the modified flag and the refresh of the windows are its business, so that
+// none of them is forgotten where a document changes. What each kind of
+// change does is one row of a table (EditRuleOf):
+//
+//   history  a snapshot of the current frame before the change (so that Undo
+//            brings it back), nothing, or the history ended (a change a
+//            snapshot of one frame cannot undo);
+//   modified the document marked modified when the change begins (a stroke
+//            whose pixels change while the mouse moves), when it is
+//            finished, or never;
+//   refresh  what is shown anew when it is finished: canvas, thumbnail,
+//            image list, colour panel, preview pane, commands.
+//
+// The use is always the same:
+//
+//   TImageEdit edit(desk, TEditKind::SelectionDrop);
+//   edit.Begin();        // before the change: the snapshot (and flag)
+//   ... change the document ...
+//   edit.Finish();       // after it: the flag, the end of history, the refresh
+//
+// An edit that may turn out to change nothing begins only once it knows it
+// does (Begun() tells); Finish() of an edit never begun does nothing.
+//
+// Image commands (the main window's effects, the editing dialogs' OK) use the
+// other constructor, which also picks what they change:
 //
 //   target   the floating selection's pixels when the selection floats in the
 //            active window; otherwise the document's frames: every frame of
@@ -16,6 +40,7 @@
 // routine; a dialog with a progress bar passes a step callback.
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 
 #include "engine/Adjust.h"
@@ -56,14 +81,57 @@ enum TEditFlag : unsigned {
     Resizes = 1u << 1,
 };
 
+// The kinds of change of a document.
+enum class TEditKind : std::uint8_t {
+    ImageCommand,   // an effect or an editing dialog on the current frame
+    ToolStroke,     // a drawing tool's stroke (begun at the press)
+    ToolGesture,    // a stroke of a tool that changes no pixel (zoom, picker...)
+    PaletteColor,   // an entry of the current image's palette replaced
+    PaletteFile,    // a palette file loaded into the current image
+    SelectionLift,  // pixels lifted from the image into the floating selection
+    SelectionDrop,  // the floating selection dropped into the image
+    Hotspot,        // the hotspot moved (every frame of an animation)
+    Properties,     // a change shown already or not on the canvas: an animation's
+                    // title, author or rates; the palette window's own change
+    Frames,         // frames added, deleted or moved
+};
+
+// What a finished edit shows anew.
+enum TEditRefresh : unsigned {
+    EditCanvas = 1u << 0,     // the canvas and its thumbnail
+    EditThumbnail = 1u << 1,  // the thumbnail alone
+    EditImageList = 1u << 2,  // the side bar and the image list
+    EditColors = 1u << 3,     // the colour panel's palette and depth
+    EditPreview = 1u << 4,    // the preview pane, when the window is the active one
+    EditActions = 1u << 5,    // the commands' enabling
+};
+
+enum class TEditHistory : std::uint8_t { Keep, Snapshot, End };
+enum class TEditModified : std::uint8_t { Never, AtBegin, AtFinish };
+
+struct TEditRule {
+    TEditHistory history;
+    TEditModified modified;
+    unsigned refresh;  // TEditRefresh bits
+};
+
+// The row of a kind.
+const TEditRule& EditRuleOf(TEditKind kind);
+
 class TImageEdit {
 public:
     using Routine = std::function<void(TmyImagePal& image, TPaletteRule& palette)>;
     // Told the index of each frame before it is changed (a progress bar).
     using Step = std::function<void(int index)>;
 
-    // The change of the active window's image (none when no document is open).
+    // An image command on the active window's image (none when no document is open).
     explicit TImageEdit(TEditFrames frames = TEditFrames::BySetting, unsigned flags = 0);
+    // A change of kind to desk's current image (its frames for Frames,
+    // Properties and Hotspot).
+    TImageEdit(TfrmDesk& desk, TEditKind kind);
+
+    TEditKind Kind() const { return kind_; }
+    bool Begun() const { return begun_; }
 
     bool Valid() const { return target_ != nullptr; }
     bool OnSelection() const { return onSelection_; }
@@ -77,28 +145,35 @@ public:
     int Last() const { return last_; }
     TPaletteRule& Palette() { return palette_; }
 
-    // Before the change: for every frame the no-undo question (false when the
-    // answer is No: nothing may change), for the current frame the undo
-    // snapshot. On the selection nothing is stored.
+    // Before the change: the kind's snapshot and modified flag. An image
+    // command asks the no-undo question for every frame (false when the
+    // answer is No: nothing may change) and stores nothing on the selection.
+    // A second Begin() does nothing more.
     bool Begin();
     // Runs routine on the selection's pixels or on each frame in index order
     // (busy cursor on), then the palette step when asked for.
     void Apply(const Routine& routine, const Step& step = {});
-    // After the change: the selection's pixels become its unscaled source and
-    // its picture is redrawn; or the document is marked modified, the canvas
-    // (laid out again when sizes changed), thumbnails, image list, colour
-    // panel and preview show the current image, and a change of every frame
-    // ends the undo history (a snapshot of one frame cannot undo it).
+    // After the change: the kind's modified flag, end of history and refresh.
+    // For an image command the selection's pixels become its unscaled source
+    // and its picture is redrawn; or the document is marked modified, the
+    // canvas (laid out again when sizes changed), thumbnails, image list,
+    // colour panel and preview show the current image, and a change of every
+    // frame ends the undo history (a snapshot of one frame cannot undo it).
     void Finish();
 
     // Begin, Apply and Finish; false when there was nothing to change or the
     // question was declined.
     bool Run(const Routine& routine, const Step& step = {});
+    // Begin and Finish at once, for a change already made that keeps no
+    // snapshot (Hotspot, Properties, Frames).
+    void Done();
 
 private:
     QPointer<TfrmDesk> desk_;
     TmyImagePal* target_ = nullptr;
-    unsigned flags_;
+    TEditKind kind_ = TEditKind::ImageCommand;
+    bool begun_ = false;
+    unsigned flags_ = 0;
     bool onSelection_ = false;
     bool allFrames_ = false;
     int first_ = -1;

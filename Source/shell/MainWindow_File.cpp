@@ -226,6 +226,20 @@ bool TfrmMain::OpenMacIconFile(const QString& path) { return OpenCursorFile(path
 
 // ---------------------------------------------------------------- saving
 
+namespace {
+
+// The save error, followed on its own line by why the file could not be
+// written as the system said it. A document the format cannot hold is no
+// failure of the file: the message alone, as its writer said nothing more.
+void WarnSaveFailed(const QString& path, FileError error) {
+    QString text = WithName("msgSaveError", "The file %s1 could not be saved!", path);
+    if (!error.ok() && error != FileError::Unsupported)
+        text += QLatin1Char('\n') + QString::fromStdString(FileErrorText(error));
+    Warn(text, mkError);
+}
+
+}  // namespace
+
 bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
     if (!desk->IsAnimated() && IsAppleIconPath(path)) {
         // The Apple icon writer may drop, refit and add images: the window
@@ -241,7 +255,7 @@ bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
             desk->SetCurrentImage(desk->Document()->ItemIndex());
         } else if (error != FileError::None) {
             // A declined question or a document with nothing to write was said already.
-            Warn(WithName("msgSaveError", "The file %s1 could not be saved!", path), mkError);
+            WarnSaveFailed(path, error);
         }
         return ok;
     }
@@ -250,9 +264,10 @@ bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
     else writer = TmyIcoIO::Create(true);
     BusyCursorOn();
     // The writers replace the file only after the whole new file is written.
-    const bool ok = writer->SaveToFile(*desk->Document(), path.toStdString(), Options().SavePngOption);
+    FileError error = FileError::None;
+    const bool ok = writer->SaveToFile(*desk->Document(), path.toStdString(), Options().SavePngOption, &error);
     BusyCursorOff();
-    if (!ok) Warn(WithName("msgSaveError", "The file %s1 could not be saved!", path), mkError);
+    if (!ok) WarnSaveFailed(path, error);
     return ok;
 }
 

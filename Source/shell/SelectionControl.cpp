@@ -2,6 +2,7 @@
 
 #include "Desk.h"
 #include "DocumentArea.h"
+#include "ImageEdit.h"
 #include "Options.h"
 #include "PaneAccess.h"
 #include "ToolController.h"
@@ -62,17 +63,15 @@ void TSelectionControl::Commit() {
         sel_.Clear();
         return;
     }
-    o->UndoStore().Store(*img);
-    o->SetSaved(false);
-    main_->UpdateUndoActions();
+    TImageEdit edit(*o, TEditKind::SelectionDrop);
+    edit.Begin();
     const QPoint at = o->SelectionFramePixel();
     const TPaletteChoice choice =
         DropSelection(sel_, *img, at.x(), at.y(), DropSettingsFromOptions(), tools_->Windows().AskPaletteChoice);
     o->HideSelectionFrame();
     if (choice == TPaletteChoice::Change && o == ActiveDesk())
         if (TColorPanelAccess* panel = ColorPanel()) panel->ShowPalette(img->Palette ? &*img->Palette : nullptr);
-    o->ImageChanged();
-    RefreshPreviewOf(main_, o);
+    edit.Finish();
     tools_->State().SkipNextMove = true;
     main_->UpdateClipboardActions();
 }
@@ -104,16 +103,15 @@ void TSelectionControl::Lift(int x1, int y1, int x2, int y2, bool copy) {
     TfrmDesk* d = ActiveDesk();
     TmyImagePal* img = d ? d->CurrentImage() : nullptr;
     if (!img) return;
-    d->UndoStore().Store(*img);
-    d->SetSaved(false);
-    main_->UpdateUndoActions();
+    TImageEdit edit(*d, TEditKind::SelectionLift);
+    edit.Begin();
     sel_.Rect = RectBetween({x1, y1}, {x2, y2});
     sel_.Lift(*img);
     if (sel_.IsEmpty()) return;
     // Exactly the lifted block is cleared, wherever the button was let go.
     if (!copy) ClearRect(*img, sel_.Rect);
     FloatIn(*d, sel_.Rect.Left, sel_.Rect.Top);
-    d->UpdateCurrentThumbnail();
+    edit.Finish();
 }
 
 bool TSelectionControl::Float(TmyImagePal&& pixels, int x, int y) {

@@ -1,5 +1,6 @@
 #include "ToolController.h"
 
+#include "ImageEdit.h"
 #include "MainWindow.h"
 #include "MainWindowText.h"
 #include "Options.h"
@@ -183,18 +184,15 @@ bool TToolController::ReplacePaletteColor(const TmyPixel& oldColor, const TmyPix
     TfrmDesk* desk = ActiveDesk();
     TmyImagePal* img = desk ? desk->CurrentImage() : nullptr;
     if (!img) return false;
-    const TPaletteEdit edit = velto::ReplacePaletteColor(*img, oldColor, newColor, cell, BackColorRef(), [&] {
-        desk->UndoStore().Store(*img);
-        desk->SetSaved(false);
-        main_->UpdateUndoActions();
-    });
+    // Begun only once an entry is about to change: a colour no entry has
+    // leaves the history and the modified flag alone.
+    TImageEdit change(*desk, TEditKind::PaletteColor);
+    const TPaletteEdit edit =
+        velto::ReplacePaletteColor(*img, oldColor, newColor, cell, BackColorRef(), [&] { change.Begin(); });
     if (!edit.Changed) return false;
-    if (TColorPanelAccess* panel = ColorPanel()) {
-        panel->ShowPalette(&*img->Palette);
-        if (edit.SecondaryChanged) panel->DrawSecondaryColor();
-    }
-    desk->ImageChanged();
-    if (TPreviewAccess* preview = PreviewPane()) preview->RefreshPreview(img);
+    if (edit.SecondaryChanged)
+        if (TColorPanelAccess* panel = ColorPanel()) panel->DrawSecondaryColor();
+    change.Finish();
     return true;
 }
 
@@ -215,10 +213,7 @@ void TToolController::EditHotspot(THotspotRequest request) {
             frame.SetHotSpotY(y);
         }
     // A new hotspot is a change the close question must know of.
-    if (changed) {
-        desk->SetSaved(false);
-        main_->UpdateActions();
-    }
+    if (changed) TImageEdit(*desk, TEditKind::Hotspot).Done();
 }
 
 void TToolController::HotspotCommand() {
@@ -293,14 +288,12 @@ void TToolController::MousePress(TfrmDesk& desk, QMouseEvent& event) {
     desk.SetStrokeStartImage(std::make_unique<TmyImagePal>(*img));
     strokeDesk_ = &desk;
     qApp->installEventFilter(this);
-    // The middle button holds a stroke that reaches no tool.
+    // The middle button holds a stroke that reaches no tool (and changes nothing).
     const int button = ButtonCode(event.button());
+    const bool changes = button != 2 && ToolInfo(state_.ToolId).UndoAtPress;
+    strokeEdit_ = std::make_unique<TImageEdit>(desk, changes ? TEditKind::ToolStroke : TEditKind::ToolGesture);
+    strokeEdit_->Begin();
     if (button == 2) return;
-    if (ToolInfo(state_.ToolId).UndoAtPress) {
-        desk.UndoStore().Store(*img);
-        desk.SetSaved(false);
-        main_->UpdateUndoActions();
-    }
     s.LastButton = button;
     Dispatch(desk, v, button, (event.modifiers() & Qt::ShiftModifier) != 0, TPhase::Press);
     RunPendingWindow(desk);
@@ -339,8 +332,10 @@ void TToolController::MouseRelease(TfrmDesk& desk, QMouseEvent& event) {
 void TToolController::EndStroke(TfrmDesk& desk, QPoint pos, TPhase phase, bool shift) {
     TStrokeInput& s = desk.Stroke();
     Dispatch(desk, pos, s.LastButton, shift, phase);
+    std::unique_ptr<TImageEdit> edit = std::move(strokeEdit_);
     DropStroke(desk);
-    desk.UpdateCurrentThumbnail();
+    if (edit && edit->Desk() == &desk) edit->Finish();
+    else desk.UpdateCurrentThumbnail();
     RunPendingWindow(desk);
 }
 

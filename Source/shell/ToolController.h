@@ -47,6 +47,7 @@ struct TToolWindows {
     std::function<std::uint8_t()> AskPictureFitting;
 };
 
+class TImageEdit;
 class TSelectionControl;
 
 class TToolController : public QObject, public TCanvasInput {
@@ -133,6 +134,8 @@ private:
     std::unique_ptr<Host> host_;
     std::unique_ptr<TSelectionControl> selection_;
     QPointer<TfrmDesk> strokeDesk_;
+    // The running stroke's change of its window's document, begun at the press.
+    std::unique_ptr<TImageEdit> strokeEdit_;
     // A window asked for during a press opens once the stroke has ended:
     // the hotspot window, or the palette question of a drop.
     std::optional<THotspotRequest> pendingHotspot_;

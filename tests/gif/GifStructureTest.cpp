@@ -1,5 +1,6 @@
 // File structure: the header, the block list and trailer, the read limits,
 // colour maps, the version rule and the header written for the maps held.
+#include "FileTrouble.h"
 #include "GifTestUtil.h"
 
 using namespace giftest;
@@ -243,6 +244,19 @@ TEST(GifFileWrite, HeaderTableSizeFromTheGlobalMap) {
     ASSERT_EQ(back.Images().Count(), 1);
     EXPECT_EQ(Bytes(back.Images()[0].Data(), back.Images()[0].Data() + 256),
               Bytes(gif.Images()[0].Data(), gif.Images()[0].Data() + 256));
+}
+
+// A file the system refuses says why, reading and writing.
+TEST(GifFiles, RefusedFilesCarryTheSystemsReason) {
+    TGIFImage gif;
+    BuildFeatureGif(gif);
+    VELTO_EXPECT_TROUBLES_REPORTED("x.gif", [&](const std::string& path) {
+        velto::FileError error;
+        return gif.SaveToFile(path, &error) ? std::string("saved") : velto::FileErrorText(error);
+    });
+    velto::FileError error;
+    EXPECT_FALSE(TGIFImage().LoadFromFile("/tmp/velto-no-such-folder/x.gif", &error));
+    EXPECT_EQ(velto::FileErrorText(error), "No such file or directory");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "FileTrouble.h"
 #include "IcnsTestUtil.h"
 #include "icns/MacIcoIO.h"
 #include "platform/FileIO.h"
@@ -183,6 +184,26 @@ TEST_F(IcnsWrite, UnwritableTargetFailsAndKeepsTheDocument) {
     EXPECT_FALSE(io.SaveToFile(doc, Path("missing") + "/x.icns", false));
     EXPECT_EQ(doc.Count(), 1);
     EXPECT_EQ(Read(Path("file")), Bytes{1});
+}
+
+// A file the system refuses says why, through the editor's save and the
+// plain one, and the document stays as it was.
+TEST_F(IcnsWrite, RefusedSavesCarryTheSystemsReason) {
+    TmyIcon doc;
+    AddImage(doc, IndexedImage({32, 32}, 8));
+    AddImage(doc, TrueColour({32, 32}));
+    for (const bool editorSave : {true, false}) {
+        SCOPED_TRACE(editorSave ? "SaveDocument" : "SaveToFile");
+        VELTO_EXPECT_TROUBLES_REPORTED("x.icns", [&](const std::string& path) {
+            TmyIcon copy(doc);
+            TmyMacIcoIO io(false);
+            FileError error;
+            const bool ok = editorSave ? io.SaveDocument(copy, path, &error) : io.SaveToFile(copy, path, false, &error);
+            if (ok) return std::string("saved");
+            if (copy.Count() != doc.Count()) return std::string("the document changed");
+            return FileErrorText(error);
+        });
+    }
 }
 
 // A successful save leaves the document as written, the same image current.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "FileTrouble.h"
 #include "ImagingTestUtil.h"
 #include "imaging/Classes.h"
 #include "imaging/FileFormat.h"
@@ -222,6 +223,29 @@ TEST_F(TempDir, DetectionByNameThenContent) {
     EXPECT_EQ(data.Format, ifGray8);
     FreeImage(data);
     EXPECT_FALSE(SaveImageToFile(Path("out.xyz"), image.ImageData));
+}
+
+// A file the system refuses fails with the library's message, which keeps
+// the system's reason, and the reason itself travels with the exception.
+TEST(FileFailures, SavesAndLoadsCarryTheSystemsReason) {
+    TSingleImage image(24, 24, ifA8R8G8B8);
+    VELTO_EXPECT_TROUBLES_REPORTED("out.bmp", [&](const std::string& path) -> std::string {
+        try {
+            return SaveImageToFile(path, image.ImageData) ? "saved" : "refused without a reason";
+        } catch (const EImagingError& e) {
+            const std::string reason = FileErrorText(e.FileStatus());
+            if (!std::string(e.what()).ends_with(reason)) return std::string("message lost the reason: ") + e.what();
+            return reason;
+        }
+    });
+    TDynImageDataArray images;
+    try {
+        FindImageFileFormatByExt("bmp")->LoadFromFile("/tmp/velto-no-such-folder/in.bmp", images);
+        FAIL() << "a missing file loaded";
+    } catch (const EImagingError& e) {
+        EXPECT_EQ(e.FileStatus(), FileError::NotFound);
+        EXPECT_TRUE(std::string(e.what()).ends_with("No such file or directory")) << e.what();
+    }
 }
 
 TEST_F(TempDir, NamedFormatRefusesOtherContent) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FileTrouble.h"
 #include "platform/FileIO.h"
 #include "core/MessageBox.h"
 
@@ -73,6 +74,27 @@ Bytes actFile(std::size_t size) {
         b[i + 2] = 7;
     }
     return b;
+}
+
+// A palette file the system refuses says why (the overwrite question of an
+// existing one answered Yes); a declined question or an unknown extension
+// are no failure of the file.
+TEST_F(PaletteFiles, RefusedSavesCarryTheSystemsReason) {
+    TmyPalette p(256);
+    answer_ = idYes;
+    VELTO_EXPECT_TROUBLES_REPORTED("x.act", [&](const std::string& path) {
+        FileError error;
+        return p.SaveToFile(path, &error) ? std::string("saved") : FileErrorText(error);
+    });
+    FileError error = FileError::IoError;
+    write("old.pal", {'o'});
+    answer_ = idNo;
+    EXPECT_FALSE(p.SaveToFile(path("old.pal"), &error));
+    EXPECT_TRUE(error.ok());
+    EXPECT_FALSE(p.SaveToFile(path("x.txt"), &error));
+    EXPECT_EQ(error, FileError::Unsupported);
+    EXPECT_FALSE(p.LoadFromFile(path("none.pal"), &error));
+    EXPECT_EQ(FileErrorText(error), "No such file or directory");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "ChildCost.h"
+#include "FileTrouble.h"
 #include "platform/FileIO.h"
 #include "test_ico_support.h"
 
@@ -323,6 +324,22 @@ TEST(AniFiles, FailedSavesLeaveTheFileAlone) {
     EXPECT_EQ(Frames(back), (FrameList{{9, 6}, {8, 12}}));
     EXPECT_FALSE(io.LoadFromFile(back, (dir / "missing.ani").string()));
     std::filesystem::remove_all(dir);
+}
+
+// A save the system refuses says why; a document with no frame, that the
+// format cannot hold, says that instead.
+TEST(AniFiles, RefusedSavesCarryTheSystemsReason) {
+    TmyANI doc = Doc({Frame(9, 0.1), Frame(8, 0.2)}, "title");
+    VELTO_EXPECT_TROUBLES_REPORTED("a.ani", [&](const std::string& path) {
+        FileError error;
+        return TmyANIIO(false).SaveToFile(doc, path, false, &error) ? std::string("saved") : FileErrorText(error);
+    });
+    FileError error;
+    EXPECT_FALSE(TmyANIIO(false).SaveToFile(TmyANI(), "/tmp/velto-never-written.ani", false, &error));
+    EXPECT_EQ(error, FileError::Unsupported);
+    TmyANI back;
+    EXPECT_FALSE(TmyANIIO(false).LoadFromFile(back, "/tmp/velto-no-such-folder/a.ani", &error));
+    EXPECT_EQ(FileErrorText(error), "No such file or directory");
 }
 
 }  // namespace

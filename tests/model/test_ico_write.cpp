@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 
+#include "FileTrouble.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
 #include "test_ico_support.h"
@@ -201,5 +202,38 @@ TEST(IcoWrite, FailedSavesReportFalseAndKeepTheOldFile) {
     EXPECT_TRUE(io.SaveToFile(good, target, false));
     TmyIcon back;
     EXPECT_TRUE(io.LoadFromFile(back, target));
+    fs::remove_all(dir);
+}
+
+// A save the system refuses says why, for cursors and icons alike; a
+// document the format cannot hold says that instead.
+TEST(IcoWrite, RefusedSavesCarryTheSystemsReason) {
+    TmyIcon cursor, icon;
+    cursor.IsCursor = true;
+    for (TmyIcon* doc : {&cursor, &icon}) {
+        doc->AddImage({48, 48}, 32);
+        Paint(doc->CurrentImage(), 3);
+    }
+    for (const TmyIcon* doc : {&cursor, &icon}) {
+        SCOPED_TRACE(doc->IsCursor ? "cursor" : "icon");
+        VELTO_EXPECT_TROUBLES_REPORTED(doc->IsCursor ? "a.cur" : "a.ico", [&](const std::string& path) {
+            FileError error;
+            return TmyIcoIO(false).SaveToFile(*doc, path, false, &error) ? std::string("saved")
+                                                                          : FileErrorText(error);
+        });
+    }
+    TmyIcon huge;
+    huge.AddImage({300, 2}, 32);
+    const fs::path dir = TempDir("velto-icoreason-");
+    FileError error;
+    EXPECT_FALSE(TmyIcoIO(false).SaveToFile(huge, (dir / "a.cur").string(), false, &error));
+    EXPECT_EQ(error, FileError::Unsupported);
+    // Reading tells a missing file from one that is no icon.
+    TmyIcon back;
+    EXPECT_FALSE(TmyIcoIO(false).LoadFromFile(back, (dir / "none.cur").string(), &error));
+    EXPECT_EQ(error, FileError::NotFound);
+    ASSERT_TRUE(SaveFileAtomic((dir / "text.cur").string(), Bytes{'h', 'i', '!', '!', '!', '!'}));
+    EXPECT_FALSE(TmyIcoIO(false).LoadFromFile(back, (dir / "text.cur").string(), &error));
+    EXPECT_EQ(error, FileError::Unsupported);
     fs::remove_all(dir);
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FileTrouble.h"
 #include "platform/FileIO.h"
 
 using namespace velto;
@@ -89,5 +90,68 @@ TEST(FileIO, FailedSaveLeavesTheOldFileIntact) {
         ::chmod(dir.path.c_str(), 0700);
         ASSERT_TRUE(ReadWholeFile(target, back));
         EXPECT_EQ(std::string(back.begin(), back.end()), "precious");
+    }
+}
+
+// The status keeps the system's number beside its kind: callers that branch
+// on the kind see what they saw before, the user gets the system's words.
+TEST(FileIO, StatusComparesByKindAndSaysTheSystemsReason) {
+    const FileError denied = FileError::FromErrno(EACCES);
+    EXPECT_EQ(denied, FileError::IoError);
+    EXPECT_EQ(denied.sysError(), EACCES);
+    EXPECT_EQ(FileErrorText(denied), "Permission denied");
+    EXPECT_EQ(FileError::FromErrno(ENOENT), FileError::NotFound);
+    EXPECT_EQ(FileErrorText(FileError::FromErrno(ENOENT)), "No such file or directory");
+    EXPECT_EQ(FileErrorText(FileError::FromErrno(ENOSPC)), "No space left on device");
+    EXPECT_EQ(FileErrorText(FileError::FromErrno(EROFS)), "Read-only file system");
+    EXPECT_EQ(FileError::FromErrno(EISDIR), FileError::NotRegular);
+    // Without a system number the kind speaks; a number the table lacks is named.
+    EXPECT_EQ(FileErrorText(FileError::NotRegular), "not a regular file");
+    EXPECT_EQ(FileErrorText(FileError::Unsupported), "the content does not fit this file format");
+    EXPECT_EQ(FileErrorText(FileError(FileError::IoError, 4242)), "system error 4242");
+    // Success never carries a number, and a failure always has one kind.
+    EXPECT_EQ(FileError(FileError::None, EACCES).sysError(), 0);
+    EXPECT_TRUE(FileError().ok());
+    EXPECT_FALSE(FileError::FromErrno(0).ok());
+    FileError first = FileError::None;
+    KeepFirstError(&first, FileError::FromErrno(ENOSPC));
+    KeepFirstError(&first, FileError::FromErrno(EIO));
+    EXPECT_EQ(first.sysError(), ENOSPC);
+}
+
+TEST(FileIO, EveryRefusedSaveSaysTheSystemsReasonAndKeepsTheTarget) {
+    const std::vector<std::uint8_t> data(6000, 7);
+    VELTO_EXPECT_TROUBLES_REPORTED("doc.cur", [&](const std::string& path) -> std::string {
+        FileError err;
+        if (SaveFileAtomic(path, data, &err)) return "saved";
+        // A refused target keeps its old content; no temporary is left.
+        std::vector<std::uint8_t> back;
+        if (ReadWholeFile(path, back) && std::string(back.begin(), back.end()) != "old") return "target changed";
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(fs::path(path).parent_path(), ec))
+            if (e.path().filename().string().starts_with(".doc.cur.")) return "temporary left";
+        return FileErrorText(err);
+    });
+}
+
+TEST(FileIO, ReadsSayWhyTheyFailed) {
+    TempDir dir;
+    std::vector<std::uint8_t> data;
+    FileError err;
+    EXPECT_FALSE(ReadWholeFile(dir.path / "missing", data, 100, &err));
+    EXPECT_EQ(FileErrorText(err), "No such file or directory");
+    writeText(dir.path / "secret", "x");
+    ::chmod((dir.path / "secret").c_str(), 0);
+    // Root reads through permission bits: an ordinary user is asked.
+    const auto outcome = velto::test::SaveWithTrouble(velto::test::FileTrouble::ReadOnlyFolder, "x",
+                                                      [&](const std::string&) {
+                                                          FileError e;
+                                                          std::uint64_t size = 0;
+                                                          ReadFileHead(dir.path / "secret", 4, data, size, &e);
+                                                          return FileErrorText(e);
+                                                      });
+    // The file's folder is private to its owner; either way the system said "no".
+    if (!outcome.skipped) {
+        EXPECT_EQ(outcome.text, "Permission denied");
     }
 }

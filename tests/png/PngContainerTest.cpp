@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "ChildCost.h"
+#include "FileTrouble.h"
 #include "PngTestUtil.h"
 
 using namespace velto;
@@ -39,6 +40,19 @@ std::string ErrorOf(const Bytes& file, P&& png = P()) {
 }
 
 Bytes WithHeader(const Bytes& ihdr) { return File({ihdr, Chunk("IDAT", Zlib(RawRows(1, 1))), Iend()}); }
+
+// A file the system refuses says why, reading and writing.
+TEST(PngContainer, RefusedFilesCarryTheSystemsReason) {
+    TPNGObject png;
+    png.CreateBlank(COLOR_RGB, 8, 16, 16);
+    VELTO_EXPECT_TROUBLES_REPORTED("x.png", [&](const std::string& path) {
+        FileError error;
+        return png.SaveToFile(path, &error) ? std::string("saved") : FileErrorText(error);
+    });
+    FileError error;
+    EXPECT_FALSE(TPNGObject().LoadFromFile("/tmp/velto-no-such-folder/x.png", &error));
+    EXPECT_EQ(FileErrorText(error), "No such file or directory");
+}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "EditSupport.h"
+#include "FileTrouble.h"
 #include "resources/PeModule.h"
 
 using namespace velto;
@@ -300,6 +301,47 @@ TEST(ResourceCommitFile, AFailureAfterAnyStepLeavesTheOriginal) {
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"lib.dll"});
         EXPECT_TRUE(ParkFiles().empty());
     }
+}
+
+// A library the system will not let us update says why, beside its code:
+// at the start of the update (the file cannot be opened for writing) or at
+// the commit (the new file cannot be written beside it).
+TEST(ResourceCommitFile, RefusedUpdatesCarryTheSystemsReason) {
+    const Bytes pe = BuildPe({});
+    const std::string library(pe.begin(), pe.end());
+    VELTO_EXPECT_TROUBLES_REPORTED(
+        "lib.dll",
+        [](const std::string& path) {
+            TResourceUpdateHandle* h = BeginUpdateResourceFile(path, false);
+            if (!h) return "begin: " + FileErrorText(GetLastFileError());
+            const Bytes data(0x3000, 7);
+            UpdateResourceEntry(h, kType, ResName::FromId(1), 0, data.data(), static_cast<std::uint32_t>(data.size()));
+            if (EndUpdateResourceFile(h, false)) return std::string("saved");
+            return "commit: " + FileErrorText(GetLastFileError());
+        },
+        &library);
+}
+
+// An injected failure says something too, and a success clears the reason.
+TEST(ResourceCommitFile, TheReasonFollowsTheLastErrorCode) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.dll");
+    WriteFile(lib, BuildPe({}));
+    TResourceUpdateHandle* h = BeginUpdateResourceFile(lib, false);
+    ASSERT_NE(h, nullptr);
+    Put(h, 1, 64);
+    testhooks::FailCommitAfter(testhooks::kCommitCreated);
+    EXPECT_FALSE(EndUpdateResourceFile(h, false));
+    testhooks::FailCommitAfter(0);
+    EXPECT_EQ(GetLastError(), kErrorWriteFault);
+    EXPECT_EQ(FileErrorText(GetLastFileError()), "Input/output error");
+    EXPECT_EQ(BeginUpdateResourceFile(dir.File("missing.dll"), false), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+    EXPECT_EQ(FileErrorText(GetLastFileError()), "No such file or directory");
+    h = BeginUpdateResourceFile(lib, false);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(EndUpdateResourceFile(h, false));
+    EXPECT_TRUE(GetLastFileError().ok());
 }
 
 TEST(ResourceCommitFileDeathTest, ACrashAtAnyStepLeavesTheOriginal) {

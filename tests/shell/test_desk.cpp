@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QUrl>
+#include <unistd.h>
 
 #include "Corpus.h"
 #include "DeskFixture.h"
@@ -349,6 +350,51 @@ TEST_F(DeskTest, AFailedSaveShowsAnErrorAndLeavesFileCaptionAndFlag) {
     EXPECT_FALSE(d->Saved());
     EXPECT_TRUE(act("actnSave")->isEnabled());
     EXPECT_FALSE(QFile::exists(tempPath("missing/folder/x.cur")));
+}
+
+// A save the system refuses says the message, then on its own line why, for
+// cursors, animated cursors and Apple icons alike.
+TEST_F(DeskTest, AFailedSaveSaysWhyTheSystemRefusedIt) {
+    QDir().mkpath(tempPath("folder.cur"));
+    struct Row {
+        const char* name;
+        bool animated;
+        const char* saveAs;  // under the temporary folder
+        const char* reason;
+    } rows[] = {
+        {"cursor into a missing folder", false, "missing/x.cur", "No such file or directory"},
+        {"animation into a missing folder", true, "missing/x.ani", "No such file or directory"},
+        {"Apple icon into a missing folder", false, "missing/x.icns", "No such file or directory"},
+        {"cursor onto a folder", false, "folder.cur", "not a regular file"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TfrmDesk* d = row.animated ? openDocument(MakeAnimation(2), "r.ani") : openDocument(MakeCursor(), "r.cur");
+        ASSERT_NE(d, nullptr);
+        shown.clear();
+        answers.push_back(idYes);  // the overwrite question, where the target exists
+        dialogAnswers.push_back({tempPath(row.saveAs)});
+        main->Actions().execute("actnSaveAs");
+        ASSERT_FALSE(shown.isEmpty());
+        const QString expected = "The file " + tempPath(row.saveAs) + " could not be saved!\n" + row.reason;
+        EXPECT_EQ(shown.back().text, expected);
+        EXPECT_EQ(shown.back().kind, int(mkError));
+        EXPECT_TRUE(shown.back().text.endsWith(row.reason));
+        answers.clear();
+        d->SetSaved(true);
+        closeDesk(d->Tag);
+    }
+    // As an ordinary user, a read-only target is refused as the system refuses it.
+    if (::geteuid() != 0) {
+        TfrmDesk* d = openDocument(MakeCursor(), "locked.cur");
+        ASSERT_NE(d, nullptr);
+        QFile::setPermissions(tempPath("locked.cur"), QFileDevice::ReadOwner);
+        shown.clear();
+        main->Actions().execute("actnSave");
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_TRUE(shown[0].text.endsWith("could not be saved!\nPermission denied")) << shown[0].text.toStdString();
+        QFile::setPermissions(tempPath("locked.cur"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
 }
 
 // After Yes the window closes only when it is saved; otherwise the answer
