@@ -225,7 +225,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     root->addLayout(row);
     connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
     connect(memoAcknow_, &TRichEditURL::urlClicked, this, [](const QString& url) {
-        ShellOpen(QUrl::fromUserInput(url));
+        OpenWebPage(QUrl::fromUserInput(url));
     });
 }
 
