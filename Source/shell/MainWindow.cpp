@@ -184,6 +184,7 @@ void TfrmMain::CreateForms() {
             // Only a pane hidden by itself: the main window hiding hides every child.
             if (!pane->isHidden()) return;
             if (const ActionSpec* sw = PaneSwitch(s)) Action(sw->name)->setChecked(false);
+            FitDocumentRoom();
         });
         connect(pane, &PaneFrame::paneShown, this, [this] { UpdateDockGlue(); });
     }
@@ -316,11 +317,10 @@ bool TfrmMain::CreateDocumentWindow(const QString& caption) {
     sw->resize(645, 580);
     const int step = CascadeStep(sw);
     const int index = desks_.TakeCascadeIndex();
-    // Out from under the glued panes and inside the area where there is room.
-    // (An area not laid out yet has no size to go by.)
+    // Inside the documents' room (the glued panes are outside it) where there
+    // is room. (An area not laid out yet has no size to go by.)
     const QSize client = panel1_->isVisible() ? panel1_->viewport()->size() : QSize(1 << 20, 1 << 20);
-    const DeskPlacement place = FirstDeskPlacement(client.width(), client.height(), dockMngr_.GluedChainSize(),
-                                                   dockMngr_.ChainWidths(), step, index, 645, 580, 120);
+    const DeskPlacement place = FirstDeskPlacement(client.width(), client.height(), 0, 0, step, index, 645, 580, 120);
     sw->setGeometry(place.left, place.top, place.width, place.height);
     desk->SetLocalToolbarVisible(Options().LocalToolbarVisible);
     EnableDocumentActions();

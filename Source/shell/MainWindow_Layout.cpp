@@ -1,10 +1,12 @@
 // The main window's layout: the panes glued to the document area and kept
-// in view, and the layout saved in the settings and restored from them.
+// in view, the room they leave the documents, and the layout saved in the
+// settings and restored from them.
 #include "MainWindow.h"
 
 #include "DocumentArea.h"
 #include "Options.h"
 #include "PaneFrame.h"
+#include "WindowArrange.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -39,6 +41,38 @@ void TfrmMain::UpdateDockGlue() {
         else dockMngr_.UnregisterWindow(slot);
     }
     for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
+    FitDocumentRoom();
+}
+
+void TfrmMain::FitDocumentRoom() {
+    // The columns of panes glued to the area's side edges are taken off the
+    // documents' room, so that new windows, Cascade, the Tiles and a
+    // maximised window all stay beside them. The documents keep at least the
+    // width of the least window.
+    const int most = std::max(0, panel1_->width() - kMinTileSize);
+    int left = std::clamp(dockMngr_.GluedChainSize(), 0, most);
+    int right = std::clamp(dockMngr_.RightChainWidth(), 0, most - left);
+    const QMargins room(left, 0, right, 0);
+    if (panel1_->viewportMargins() != room) panel1_->setViewportMargins(room);
+}
+
+void TfrmMain::glueToSavedArea(const TOptions& o) {
+    if (o.AreaWidth <= 0 || o.AreaHeight <= 0) return;
+    // The glue is found against the area as it was saved and applied to the
+    // area as it is now (FormResize), as if the window had been resized.
+    for (int slot = dsPreview; slot <= dsExplorer; ++slot)
+        if (PaneFrame* p = forms_.Pane(slot)) p->StoreBoundsRect();
+    DockRect.Left = o.AreaLeft + o.AreaWidth;
+    DockRect.Top = o.AreaTop + o.AreaHeight;
+    DockRect.Right = o.AreaLeft;
+    DockRect.Bottom = o.AreaTop;
+    dockMngr_.RegisterWindow(dsMain, &DockRect);
+    for (int slot = dsPreview; slot <= dsExplorer; ++slot) {
+        PaneFrame* p = forms_.Pane(slot);
+        if (p && !p->isHidden()) dockMngr_.RegisterWindow(slot, &p->DockRect);
+        else dockMngr_.UnregisterWindow(slot);
+    }
+    for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
 }
 
 void TfrmMain::FormResize() {
@@ -60,6 +94,7 @@ void TfrmMain::FormResize() {
     if (PaneFrame* e = forms_.Pane(dsExplorer); e && explorerFillsHeight_)
         e->resize(e->width(), std::max(e->minimumSizeHint().height(), panel1_->geometry().bottom() + 1 - e->y()));
     KeepPanesInView(0);
+    FitDocumentRoom();
     inFormResize_ = false;
 }
 
@@ -101,12 +136,17 @@ void TfrmMain::KeepPanesInView(int movedSlot) {
         UpdateOwnDockRect();
         for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
     }
+    FitDocumentRoom();
 }
 
 void TfrmMain::SaveLayout() {
     TOptions& o = Options();
     o.MainTop = y();
     o.MainLeft = x();
+    o.AreaLeft = panel1_->x();
+    o.AreaTop = panel1_->y();
+    o.AreaWidth = panel1_->width();
+    o.AreaHeight = panel1_->height();
     if (isMaximized()) {
         o.MainMaximized = true;
     } else {
@@ -181,7 +221,11 @@ void TfrmMain::RestoreLayout() {
     applyPaneVisibility();
     emit layoutRestored();
 
-    // Panes saved outside a smaller window come back into it.
+    // Panes glued to the edges of the area they were saved in (on another
+    // screen, at another scale) go back to those edges; panes saved outside
+    // a smaller window come back into it.
+    if (layout()) layout()->activate();
+    glueToSavedArea(o);
     FormResize();
     RefreshAllDocuments(false);
     UpdateRecentFilesMenu();
