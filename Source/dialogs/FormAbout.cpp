@@ -203,7 +203,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     middle->addWidget(pages_);
 
     auto* machine = new QGridLayout;
-    lblMem_ = new QLabel(QStringLiteral("Memory Available to Windows:"), this);
+    lblMem_ = new QLabel(QStringLiteral("Total Memory:"), this);
     lblMem_->setObjectName(QStringLiteral("lblMem"));
     lblSize_ = new QLabel(this);
     lblSize_->setObjectName(QStringLiteral("lblSize"));
@@ -225,7 +225,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     root->addLayout(row);
     connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
     connect(memoAcknow_, &TRichEditURL::urlClicked, this, [](const QString& url) {
-        ShellOpen(QUrl::fromUserInput(url));
+        OpenWebPage(QUrl::fromUserInput(url));
     });
 }
 

@@ -82,6 +82,18 @@ void TfrmHotspot::edited(QLineEdit* edit) {
     if (edit == edtY_ && v != y_) SetHotspotY(v);
 }
 
+void TfrmHotspot::accept() {
+    edited(edtX_);
+    edited(edtY_);
+    QDialog::accept();
+}
+
+void TfrmHotspot::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    edtX_->setFocus(Qt::OtherFocusReason);
+    edtX_->selectAll();
+}
+
 void TfrmHotspot::FindClick() {
     if (TfrmMain* main = frmMain()) main->Tools().SetTool(TToolId::Hotspot);
     reject();

@@ -33,9 +33,15 @@ public:
 
     // The hotspot tool becomes current and the window closes as cancelled.
     void FindClick();
+    // OK (the button or Enter): the numbers in the boxes are taken as they
+    // stand, then the window closes.
+    void accept() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Every showing starts in the X box with its number selected, whichever
+    // box had the focus when the window last closed.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void edited(QLineEdit* edit);

@@ -234,7 +234,7 @@ QWidget* TfrmOptions::makeAssocPage() {
     auto* lay = new QVBoxLayout(page);
     cbAssoc_ = Check(page, "cbAssoc", "Associate .CUR files with Velto");
     cbAniAssoc_ = Check(page, "cbAniAssoc", "Associate .ANI files with Velto");
-    cbContext_ = Check(page, "cbContext", "Add Velto to Windows Explorer's context menu");
+    cbContext_ = Check(page, "cbContext", "Offer Velto in the Open With list of every kind of file");
     lay->addWidget(cbAssoc_);
     lay->addWidget(cbAniAssoc_);
     lay->addWidget(cbContext_);

@@ -93,7 +93,29 @@ struct AniContent {
     std::uint32_t DisplayRate = 0;
     std::optional<std::string> Title;
     std::optional<std::string> Author;
+    TmyANIIO::SizeReport FrameSizes;
 };
+
+// Larger area first, then wider; equal sizes are one entry.
+void AddSize(std::vector<ImageSize>& sizes, ImageSize s) {
+    const auto larger = [](const ImageSize& a, const ImageSize& b) {
+        const long long areaA = static_cast<long long>(a.Width) * a.Height;
+        const long long areaB = static_cast<long long>(b.Width) * b.Height;
+        return areaA != areaB ? areaA > areaB : a.Width > b.Width;
+    };
+    const auto at = std::lower_bound(sizes.begin(), sizes.end(), s, larger);
+    if (at == sizes.end() || !(*at == s)) sizes.insert(at, s);
+}
+
+// Notes the sizes of a frame's icon when it holds more than one.
+void NoteFrameSizes(const TmyIcon& icon, TmyANIIO::SizeReport& report) {
+    std::vector<ImageSize> sizes;
+    for (int i = 0; i < icon.Count(); ++i) AddSize(sizes, {icon.Image(i).Width(), icon.Image(i).Height()});
+    if (sizes.size() < 2) return;
+    ++report.Frames;
+    for (const ImageSize& size : sizes) AddSize(report.Sizes, size);
+    AddSize(report.Kept, {icon.Image(0).Width(), icon.Image(0).Height()});
+}
 
 std::string InfoText(std::span<const std::uint8_t> data, std::size_t most) {
     // Up to the first zero, at most the length the writer allows; the rest of
@@ -126,6 +148,7 @@ bool ReadFrames(ByteReader list, const ReadLimits& limits, AniContent& content) 
         if (reader.LoadFromStream(icon, data) && icon.Count() > 0) {
             // The first image in canonical order: the deepest, widest, highest.
             frame = std::make_unique<TmyImagePal>(icon.Image(0));
+            NoteFrameSizes(icon, content.FrameSizes);
             content.StoredPixels += PixelCount(*frame);
             if (content.StoredPixels > limits.pixels) return false;
         }
@@ -275,6 +298,7 @@ TmyANIIO::TmyANIIO(bool showMessages) : ShowMessagesFlag(showMessages) {}
 
 bool TmyANIIO::LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error) {
     if (error) *error = FileError::Unsupported;
+    FrameSizes = {};
     if (!dynamic_cast<TmyANI*>(&doc)) return false;
     std::vector<std::uint8_t> bytes;
     if (!ReadWholeFile(fileName, bytes, Limits.fileSize, error)) return false;
@@ -285,6 +309,7 @@ bool TmyANIIO::LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError
 }
 
 bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
+    FrameSizes = {};
     auto* ani = dynamic_cast<TmyANI*>(&doc);
     if (!ani) return false;
     AniContent content;
@@ -322,6 +347,7 @@ bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
     }
     if (content.Title) ani->Title = *content.Title;
     if (content.Author) ani->Author = *content.Author;
+    FrameSizes = std::move(content.FrameSizes);
     return true;
 }
 

@@ -39,6 +39,18 @@ public:
     // default). The frames' icon reader takes the same limits.
     ReadLimits Limits;
 
+    // Frames stored as icons of several sizes: the document keeps one image of
+    // each frame (the first in canonical order), so a save writes only that
+    // size. Every load sets this; frames of one image, or of several images of
+    // one size, leave it empty.
+    struct SizeReport {
+        int Frames = 0;                  // stored frames holding more than one size
+        std::vector<ImageSize> Sizes;    // every size those frames hold, largest first, each once
+        std::vector<ImageSize> Kept;     // the sizes kept of them, largest first, each once
+        bool Empty() const { return Frames == 0; }
+    };
+    SizeReport FrameSizes;
+
     // The flag is accepted for the common interface; this format shows no messages.
     explicit TmyANIIO(bool showMessages);
     static std::unique_ptr<TmyANIIO> Create(bool showMessages) { return std::make_unique<TmyANIIO>(showMessages); }

@@ -184,6 +184,7 @@ void TfrmMain::CreateForms() {
             // Only a pane hidden by itself: the main window hiding hides every child.
             if (!pane->isHidden()) return;
             if (const ActionSpec* sw = PaneSwitch(s)) Action(sw->name)->setChecked(false);
+            FitDocumentRoom();
         });
         connect(pane, &PaneFrame::paneShown, this, [this] { UpdateDockGlue(); });
     }
@@ -316,11 +317,10 @@ bool TfrmMain::CreateDocumentWindow(const QString& caption) {
     sw->resize(645, 580);
     const int step = CascadeStep(sw);
     const int index = desks_.TakeCascadeIndex();
-    // Out from under the glued panes and inside the area where there is room.
-    // (An area not laid out yet has no size to go by.)
+    // Inside the documents' room (the glued panes are outside it) where there
+    // is room. (An area not laid out yet has no size to go by.)
     const QSize client = panel1_->isVisible() ? panel1_->viewport()->size() : QSize(1 << 20, 1 << 20);
-    const DeskPlacement place = FirstDeskPlacement(client.width(), client.height(), dockMngr_.GluedChainSize(),
-                                                   dockMngr_.ChainWidths(), step, index, 645, 580, 120);
+    const DeskPlacement place = FirstDeskPlacement(client.width(), client.height(), 0, 0, step, index, 645, 580, 120);
     sw->setGeometry(place.left, place.top, place.width, place.height);
     desk->SetLocalToolbarVisible(Options().LocalToolbarVisible);
     EnableDocumentActions();
@@ -458,196 +458,6 @@ void TfrmMain::showSettings() {
 
 void TfrmMain::setToggle(const QString& name, bool checked) {
     if (QAction* a = Action(name); a->isChecked() != checked) a->setChecked(checked);
-}
-
-// ---------------------------------------------------------------- layout
-
-void TfrmMain::UpdateOwnDockRect() {
-    const QRect r = panel1_->geometry();
-    DockRect.Left = r.left() + r.width();
-    DockRect.Top = r.top() + r.height();
-    DockRect.Right = r.left();
-    DockRect.Bottom = r.top();
-}
-
-void TfrmMain::UpdateDockGlue() {
-    for (int slot = dsPreview; slot <= dsExplorer; ++slot)
-        if (PaneFrame* p = forms_.Pane(slot)) p->StoreBoundsRect();
-    UpdateOwnDockRect();
-    dockMngr_.RegisterWindow(dsMain, &DockRect);
-    for (int slot = dsPreview; slot <= dsExplorer; ++slot) {
-        PaneFrame* p = forms_.Pane(slot);
-        if (p && !p->isHidden()) dockMngr_.RegisterWindow(slot, &p->DockRect);
-        else dockMngr_.UnregisterWindow(slot);
-    }
-    for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
-}
-
-void TfrmMain::FormResize() {
-    // The document area has its place only once the window is laid out.
-    if (!isVisible() || inFormResize_) return;
-    inFormResize_ = true;
-    UpdateOwnDockRect();
-    for (int pass = 0; pass < 5; ++pass) {
-        for (int slot : {dsExplorer, dsTools, dsColors, dsPreview}) {
-            PaneFrame* p = forms_.Pane(slot);
-            if (!p || p->isHidden() || dockMngr_.Record(slot) != &p->DockRect) continue;
-            DockPlacement place{p->x(), p->y(), p->width(), p->height()};
-            dockMngr_.ApplyGlue(slot, place);
-            p->setGeometry(place.left, place.top, place.width, place.height);
-            p->StoreBoundsRect();
-        }
-    }
-    // An explorer without a height of its own runs down the whole area.
-    if (PaneFrame* e = forms_.Pane(dsExplorer); e && explorerFillsHeight_)
-        e->resize(e->width(), std::max(e->minimumSizeHint().height(), panel1_->geometry().bottom() + 1 - e->y()));
-    KeepPanesInView(0);
-    inFormResize_ = false;
-}
-
-void TfrmMain::KeepPanesInView(int movedSlot) {
-    const QRect area = panel1_->geometry();
-    // Earlier panes keep their places; the one the user just moved comes last.
-    std::vector<int> order = {dsExplorer, dsPreview, dsTools, dsColors};
-    if (std::erase(order, movedSlot)) order.push_back(movedSlot);
-    QList<PaneFrame*> shown;
-    QList<PaneFit> fits;
-    for (int slot : order) {
-        PaneFrame* p = forms_.Pane(slot);
-        if (!p || p->isHidden()) continue;
-        PaneFit f;
-        // A pane of fixed contents takes their whole size again when it can.
-        f.rect = QRect(p->pos(), p->NaturalSize());
-        f.least = p->LeastSize();
-        f.squeezed = p->SqueezedSize();
-        f.resizable = p->Resizable();
-        if (f.resizable) f.rect.setSize(f.rect.size().boundedTo(area.size()).expandedTo(f.least));
-        f.placedByUser = slot == movedSlot;
-        shown << p;
-        fits << f;
-    }
-    const QList<QRect> places = FitPanes(fits, area);
-    bool moved = false;
-    for (qsizetype i = 0; i < shown.size(); ++i) {
-        PaneFrame* p = shown[i];
-        const QRect& r = places[i];
-        // Smaller than its contents: they scroll.
-        p->SetSqueezed(r.width() < fits[i].least.width() || r.height() < fits[i].least.height());
-        if (r != p->geometry()) {
-            p->setGeometry(r);
-            moved = true;
-        }
-        p->StoreBoundsRect();
-    }
-    if (moved) {
-        UpdateOwnDockRect();
-        for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
-    }
-}
-
-void TfrmMain::SaveLayout() {
-    TOptions& o = Options();
-    o.MainTop = y();
-    o.MainLeft = x();
-    if (isMaximized()) {
-        o.MainMaximized = true;
-    } else {
-        o.MainMaximized = false;
-        o.MainHeight = height();
-        o.MainWidth = width();
-    }
-    auto place = [this](int slot, bool& visible, std::int32_t& top, std::int32_t& left) {
-        if (PaneFrame* p = forms_.Pane(slot)) {
-            top = p->y();
-            left = p->x();
-            visible = !p->isHidden();
-        }
-    };
-    place(dsTools, o.ToolsVisible, o.ToolsTop, o.ToolsLeft);
-    place(dsColors, o.ColorsVisible, o.ColorsTop, o.ColorsLeft);
-    place(dsPreview, o.PrevVisible, o.PrevTop, o.PrevLeft);
-    if (PaneFrame* p = forms_.Pane(dsPreview)) {
-        o.PrevHeight = p->height();
-        o.PrevWidth = p->width();
-    }
-    place(dsExplorer, o.ExplorerVisible, o.ExplorerTop, o.ExplorerLeft);
-    if (PaneFrame* p = forms_.Pane(dsExplorer)) {
-        o.ExplorerWidth = p->width();
-        // 0: the explorer keeps running down the whole document area.
-        o.ExplorerHeight = explorerFillsHeight_ ? 0 : p->height();
-    }
-    // The pane contents (colour panel, explorer) add their own state.
-    emit layoutSaving();
-}
-
-void TfrmMain::RestoreLayout() {
-    const TOptions& o = Options();
-    int left = o.MainLeft, top = o.MainTop;
-    const int width = std::max(o.MainWidth, minimumWidth()), height = std::max(o.MainHeight, minimumHeight());
-    const QRect screenRect = screen() ? screen()->geometry() : QRect(0, 0, 800, 600);
-    if (left + width < 0) left = 0;
-    if (top + height < 0) top = 0;
-    if (left >= screenRect.right() + 1) left = 0;
-    if (top >= screenRect.bottom() + 1) top = 0;
-    const bool wasMaximized = isMaximized();
-    if (wasMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
-    move(left, top);
-    resize(width, height);
-    // The panes are laid out in the window's final size: a maximised window
-    // gets it first (the documents opened next are placed in it too).
-    if (o.MainMaximized || wasMaximized) showMaximizedNow();
-
-    if (PaneFrame* p = forms_.Pane(dsTools)) p->move(o.ToolsLeft, o.ToolsTop);
-    if (PaneFrame* p = forms_.Pane(dsColors)) p->move(o.ColorsLeft, o.ColorsTop);
-    if (PaneFrame* p = forms_.Pane(dsPreview)) p->setGeometry(o.PrevLeft, o.PrevTop, o.PrevWidth, o.PrevHeight);
-
-    auto visible = [this](const char* action, bool v) { Action(action)->setChecked(v); };
-    visible("actnTools", o.ToolsVisible);
-    visible("actnPreview", o.PrevVisible);
-    visible("actnColors", o.ColorsVisible);
-    visible("acttoolbar", o.ToolbarVisible);
-    visible("actnStatusbar", o.StatusbarVisible);
-    toolBar_->setVisible(o.ToolbarVisible);
-    statusBar()->setVisible(o.StatusbarVisible);
-    setToggle("actnWindowToolbar", o.LocalToolbarVisible);
-    setToggle("actnGrid", o.GridVisible);
-    setToggle("actSideBar", o.SidebarVisible);
-    showSettings();
-
-    explorerFillsHeight_ = o.ExplorerHeight <= 0;
-    if (PaneFrame* p = forms_.Pane(dsExplorer)) {
-        const int h = o.ExplorerHeight > 0 ? o.ExplorerHeight : panel1_->height();
-        p->setGeometry(o.ExplorerLeft, o.ExplorerTop, std::max(o.ExplorerWidth, 1), std::max(h, 1));
-    }
-    visible("actExplorer", o.ExplorerVisible);
-    applyPaneVisibility();
-    emit layoutRestored();
-
-    // Panes saved outside a smaller window come back into it.
-    FormResize();
-    RefreshAllDocuments(false);
-    UpdateRecentFilesMenu();
-    FillLanguageMenu();
-}
-
-void TfrmMain::showMaximizedNow() {
-    const QSize before = size();
-    setWindowState(windowState() | Qt::WindowMaximized);
-    if (!isVisible() || !screen()) return;
-    // The window manager answers soon; a display without one never does, and
-    // the window then fills the screen's free area itself.
-    QElapsedTimer waited;
-    waited.start();
-    while (size() == before && waited.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    const QRect avail = screen()->availableGeometry();
-    if (width() < avail.width() * 9 / 10 || height() < avail.height() * 8 / 10) setGeometry(avail);
-    QCoreApplication::processEvents();
-}
-
-void TfrmMain::RefreshAllDocuments(bool redrawAll) {
-    emit documentsRefreshing(redrawAll);
-    if (redrawAll)
-        for (int i = 1; i <= desks_.DeskCount(); ++i) Desk(i)->RefreshDocument(true);
 }
 
 // ---------------------------------------------------------------- start-up and shutdown

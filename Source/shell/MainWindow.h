@@ -228,6 +228,9 @@ public:
     void KeepPanesInView(int movedSlot);
     // Maximises the window and waits (briefly) for its new size.
     void showMaximizedNow();
+    // The documents' room: the document area less the columns of panes glued
+    // to its left and right edges (its viewport margins).
+    void FitDocumentRoom();
     DockRecord DockRect;
 
     // ---- translation ----
@@ -305,6 +308,9 @@ private:
     void flipSetting(bool TOptions::*setting);
     void showSettings();
     void holdBackUnbuiltCommands();
+    // Glue of the panes found against the document area the layout was saved
+    // in (nothing when that is not known).
+    void glueToSavedArea(const TOptions& o);
     void openQueued();
     void createFileDialogs();
     // The default opener: the roads of OpenFile.

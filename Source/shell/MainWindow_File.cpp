@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
+#include <QStringList>
 
 namespace velto {
 
@@ -27,6 +29,26 @@ void Warn(const QString& text, int kind = mkWarning) { ShowMessageBox(text.toStd
 
 QString WithName(const char* key, const char* def, const QString& value) {
     return Msg(key, def).replace(QLatin1String("%s1"), value);
+}
+
+QString SizeText(const ImageSize& s) { return QString::number(s.Width) + 'x' + QString::number(s.Height); }
+
+QString SizeList(const std::vector<ImageSize>& sizes) {
+    QStringList out;
+    for (const ImageSize& s : sizes) out << SizeText(s);
+    return out.join(QLatin1String(", "));
+}
+
+// An animation whose frames hold several sizes keeps one of them; the user
+// learns it on opening, not from a smaller file after saving.
+void TellKeptFrameSize(const TmyANIIO::SizeReport& report) {
+    if (report.Empty()) return;
+    const QString text = Msg("msgAniSizes",
+                             "Each frame of this animated cursor holds images of several sizes (%s1). Velto keeps "
+                             "only the %s2 image of each frame, and saving writes only that size.")
+                             .replace(QLatin1String("%s1"), SizeList(report.Sizes))
+                             .replace(QLatin1String("%s2"), SizeList(report.Kept));
+    ShowMessageBox(text.toStdString(), mkInformation, mbOK);
 }
 
 bool IsAppleIconPath(const QString& path) { return QFileInfo(path).suffix().toLower() == QLatin1String("icns"); }
@@ -161,7 +183,8 @@ bool TfrmMain::openByRoad(const QString& given) {
     setFocus();
     const FileCategoryResult road = FileCategory(path.toStdString());
     bool ok = false;
-    if (!road.ok()) {
+    // An empty file is an invalid one, not a kind of file still to come.
+    if (!road.ok() || QFileInfo(path).size() == 0) {
         Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
     } else if (road.category == fcDocument) {
         ok = OpenCursorFile(path);
@@ -183,15 +206,21 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         Warn(Msg("msgAlreadyOpen", "The file is already open!"));
         return false;
     }
+    // A file that cannot be read leaves the user in the window of before, not
+    // in whichever the document area would activate.
+    const QPointer<TDeskWindow> before = ActiveDesk();
     if (!CreateDocumentWindow(path)) return false;
     auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
     const std::uint8_t type = DetectFileType(path.toStdString()).type;
     const bool animated = type == ftAnimatedCursor;
     std::unique_ptr<TmyIcon> doc;
     std::unique_ptr<ImyIconIO> reader;
+    TmyANIIO* aniReader = nullptr;
     if (animated) {
         doc = std::make_unique<TmyANI>();
-        reader = TmyANIIO::Create(true);
+        auto ani = TmyANIIO::Create(true);
+        aniReader = ani.get();
+        reader = std::move(ani);
     } else {
         doc = std::make_unique<TmyIcon>();
         if (type == ftIcns) reader = TmyMacIcoIO::Create(true);
@@ -202,6 +231,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     BusyCursorOff();
     if (!loaded) {
         DiscardDocumentWindow(ActiveDesk());
+        if (before && !before->IsClosing() && before->Tag) ActivateDesk(before->Tag);
         Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
         return false;
     }
@@ -218,6 +248,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     ActivateDesk(desk->Tag);
     if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
         colors->SyncWithPalette(*desk->CurrentImage()->Palette);
+    if (aniReader) TellKeptFrameSize(aniReader->FrameSizes);
     return true;
 }
 

@@ -12,12 +12,12 @@ void TfrmMain::SetupHelpActions() {
     // The local help when it is installed, else the one on the web server.
     on("actHelp", [] {
         const QString local = FindLocalHelp(HelpFolders());
-        ShellOpen(local.isEmpty() ? WebPageUrl(kHelpPage) : QUrl::fromLocalFile(local));
+        OpenWebPage(local.isEmpty() ? WebPageUrl(kHelpPage) : QUrl::fromLocalFile(local));
     });
-    on("actTutorials", [] { ShellOpen(WebPageUrl(kTutorialsPage)); });
-    on("actForum", [] { ShellOpen(WebPageUrl(kForumPage)); });
-    on("actHomepage", [] { ShellOpen(WebPageUrl(kHomePage)); });
-    on("actDonate", [] { ShellOpen(WebPageUrl(kDonatePage)); });
+    on("actTutorials", [] { OpenWebPage(WebPageUrl(kTutorialsPage)); });
+    on("actForum", [] { OpenWebPage(WebPageUrl(kForumPage)); });
+    on("actHomepage", [] { OpenWebPage(WebPageUrl(kHomePage)); });
+    on("actDonate", [] { OpenWebPage(WebPageUrl(kDonatePage)); });
     on("actTips", [] { ShowModalForm(QStringLiteral("frmTips")); });
     on("actUpdate", [] { ShowModalForm(QStringLiteral("frmUpdate")); });
     on("actnAbout", [] { ShowModalForm(QStringLiteral("frmAbout")); });

@@ -31,10 +31,11 @@ std::vector<QMdiSubWindow*> NormalFrames(TfrmMain& main) {
     return frames;
 }
 
+// The documents' room: the document area's viewport, which leaves out the
+// columns of glued panes.
 ArrangeArea AreaOf(TfrmMain& main) {
     const QSize client = main.DocumentArea()->viewport()->size();
-    TDockMngr& dock = main.DockManager();
-    return {client.width(), client.height(), dock.GluedChainSize(), dock.ChainWidths()};
+    return {client.width(), client.height(), 0, 0};
 }
 
 void Place(QMdiSubWindow* frame, const ArrangeRect& r) {
@@ -59,8 +60,7 @@ void Cascade(TfrmMain& main) {
         if (main.ActiveDesk() && frame == main.ActiveDesk()->Frame()) active = static_cast<int>(steps.size());
         steps.push_back(CascadeStep(frame));
     }
-    const CascadePlan plan =
-        CascadeRects(steps, active, main.DockManager().GluedChainSize(), TDeskList::kCascadeSteps);
+    const CascadePlan plan = CascadeRects(steps, active, AreaOf(main).leftChain, TDeskList::kCascadeSteps);
     for (int i : plan.frontOrder) Place(frames[size_t(i)], plan.rects[size_t(i)]);
     main.Desks().SetCascadeIndex(plan.nextIndex);
 }

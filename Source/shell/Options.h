@@ -59,6 +59,10 @@ public:
     std::int32_t MainTop, MainLeft, MainHeight, MainWidth;
     bool MainMaximized;
     bool ToolbarVisible, LocalToolbarVisible, StatusbarVisible, SidebarVisible;
+    // The document area the panes were saved in (main-window coordinates); a
+    // width or height of 0: not known. Panes glued to its edges then are glued
+    // to the same edges of the area they come back in.
+    std::int32_t AreaLeft, AreaTop, AreaWidth, AreaHeight;
     // [ToolsForm]
     bool ToolsVisible;
     std::int32_t ToolsTop, ToolsLeft;

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "MainWindowText.h"
+#include "core/MessageBox.h"
+
 #ifndef VELTO_WEB_SERVER
 #define VELTO_WEB_SERVER "https://www.example.org"
 #endif
@@ -44,5 +47,15 @@ UrlOpener& Opener() {
 void SetUrlOpener(UrlOpener opener) { Opener() = std::move(opener); }
 
 bool ShellOpen(const QUrl& url) { return Opener() ? Opener()(url) : QDesktopServices::openUrl(url); }
+
+bool OpenWebPage(const QUrl& url) {
+    if (ShellOpen(url)) return true;
+    // A local page is named by its path, which a file manager takes too.
+    const QString address = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    const QString text =
+        Msg("msgNoBrowser", "No web browser could be started to open %s1").replace(QLatin1String("%s1"), address);
+    ShowMessageBox(text.toStdString(), mkWarning, mbOK);
+    return false;
+}
 
 }  // namespace velto

@@ -29,6 +29,10 @@ QStringList HelpFolders();
 // Opens url in the program the desktop chooses for it (the browser); false
 // when none could be started.
 bool ShellOpen(const QUrl& url);
+// ShellOpen, and when it fails a message box ("msgNoBrowser") telling the
+// user the address that could not be opened, so that it can be opened by
+// hand; the toolkit says so only on the error output.
+bool OpenWebPage(const QUrl& url);
 // Replaces the desktop's opener (tests record the addresses); null restores it.
 using UrlOpener = std::function<bool(const QUrl&)>;
 void SetUrlOpener(UrlOpener opener);

@@ -286,7 +286,7 @@ TEST_F(PreferencesTest, ThePreferencesRunModallyAndTheirTextsAreTheEnglishOnes) 
     EXPECT_EQ(prefs->ImportCombo()->parentWidget()->findChild<QLabel*>("lblImport")->text(),
               "If the imported  image is larger than the canvas:");
     EXPECT_EQ(prefs->PasteCombo()->itemText(1), "Crop the image (top-left corner)");
-    EXPECT_EQ(prefs->ContextBox()->text(), "Add Velto to Windows Explorer's context menu");
+    EXPECT_EQ(prefs->ContextBox()->text(), "Offer Velto in the Open With list of every kind of file");
 }
 
 }  // namespace

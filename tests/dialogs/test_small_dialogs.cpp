@@ -255,7 +255,7 @@ TEST_F(AboutTest, TheVersionCreditsAndMachineAreShown) {
     }
     const QStringList tabs{"About", "Acknowledgments", "Licence", "History", "Shortcuts"};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(about->Pages()->tabText(i), tabs[i]);
-    EXPECT_EQ(about->MemoryLabel()->text(), "Memory Available to Windows:");
+    EXPECT_EQ(about->MemoryLabel()->text(), "Total Memory:");
 }
 
 TEST_F(AboutTest, MemoryIsTheMachinesInGroupedKilobytes) {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -375,6 +376,76 @@ TEST_F(ToolWindowsTest, FindChoosesTheHotspotToolAndTheClickSetsTheHotspot) {
     EXPECT_EQ(d->CurrentImage()->HotSpotX(), 5);
     EXPECT_EQ(d->CurrentImage()->HotSpotY(), 6);
     EXPECT_FALSE(d->Saved());
+}
+
+// Keys as the keyboard gives them: each to the focus of the window, Tab,
+// Return and Escape included ("\t", "\n", "\x1b").
+void TypeInto(QWidget* window, const QString& keys) {
+    for (const QChar c : keys) {
+        QWidget* focus = window->focusWidget() ? window->focusWidget() : window;
+        if (c == '\t') QTest::keyClick(focus, Qt::Key_Tab);
+        else if (c == '\n') QTest::keyClick(focus, Qt::Key_Return);
+        else if (c == '\x1b') QTest::keyClick(focus, Qt::Key_Escape);
+        else QTest::keyClick(focus, c.toLatin1());
+    }
+}
+
+TEST_F(ToolWindowsTest, TheHotspotWindowTakesWhatIsTypedFromTheKeyboard) {
+    TmyIcon doc;
+    doc.AddImage({32, 32}, 32);
+    TfrmDesk* d = open(doc, "keys.ico");
+    ASSERT_NE(d, nullptr);
+    // Ctrl+I, then the keys; each showing starts in the X box, whichever box
+    // had the focus when the window closed before.
+    const auto typeInHotspotWindow = [&](const QString& keys) {
+        // The window closed before gives the keyboard back to the main window
+        // (the offscreen platform has no window manager to do it).
+        QApplication::setActiveWindow(main.get());
+        bool shown = false;
+        OnNextModal([&](QWidget* modal) {
+            auto* h = qobject_cast<TfrmHotspot*>(modal);
+            ASSERT_NE(h, nullptr);
+            shown = true;
+            QApplication::setActiveWindow(modal);  // as the window manager does
+            EXPECT_EQ(modal->focusWidget(), h->EditX());
+            EXPECT_EQ(h->EditX()->selectedText(), h->EditX()->text()) << "the old number is typed over";
+            TypeInto(modal, keys);
+            // Keys that did not close the window leave it to Cancel.
+            if (modal->isVisible()) h->CancelButton()->click();
+        });
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : main.get(), Qt::Key_I,
+                        Qt::ControlModifier);
+        ASSERT_TRUE(shown);
+    };
+    const auto hotspot = [&] { return QPoint(d->CurrentImage()->HotSpotX(), d->CurrentImage()->HotSpotY()); };
+
+    typeInHotspotWindow("3\t4\n");
+    EXPECT_EQ(hotspot(), QPoint(3, 4));
+    // The window closed with the focus in the Y box.
+    typeInHotspotWindow("17\t29\n");
+    EXPECT_EQ(hotspot(), QPoint(17, 29));
+    // Beyond the image: cut to its last column; the Y box left as it was.
+    typeInHotspotWindow("40\n");
+    EXPECT_EQ(hotspot(), QPoint(31, 29));
+    // Escape keeps the hotspot whatever was typed.
+    typeInHotspotWindow("5\t6\x1b");
+    EXPECT_EQ(hotspot(), QPoint(31, 29));
+
+    // OK takes the boxes as they stand, even a number put in without a
+    // change signal (as an input method may).
+    TfrmHotspot* w = hotspotWindow();
+    bool asked = false;
+    OnNextModal([&](QWidget*) {
+        asked = true;
+        {
+            const QSignalBlocker quiet(w->EditY());
+            w->EditY()->setText("8");
+        }
+        w->OKButton()->click();
+    });
+    main->Action("actHotspot")->trigger();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(hotspot(), QPoint(31, 8));
 }
 
 // ---------------------------------------------------------------- texts

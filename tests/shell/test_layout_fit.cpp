@@ -149,7 +149,7 @@ TEST_P(LayoutWindowRows, PanesFitAndTheFirstDocumentAvoidsTheGluedOnes) {
 
     StubDesk* desk = newDesk();
     const QRect area = main->DocumentArea()->geometry();
-    const QRect doc = desk->Frame()->geometry().translated(area.topLeft());
+    const QRect doc = desk->Frame()->geometry().translated(area.topLeft() + main->DocumentArea()->viewport()->pos());
     const int room = area.width() - dock.ChainWidths();
     if (room >= 120) {
         EXPECT_GE(doc.left(), area.left() + dock.GluedChainSize());

@@ -42,7 +42,7 @@ void writeText(const std::string& path, const std::string& text) { std::ofstream
 // folder, is checked on its own).
 constexpr const char* kDefaults =
     "MainForm Top=0 Left=0 Height=480 Width=640 Maximized=1 ToolbarVisible=1 LocalToolbarVisible=1 "
-    "StatusbarVisible=1 SidebarVisible=1\n"
+    "StatusbarVisible=1 SidebarVisible=1 AreaLeft=0 AreaTop=0 AreaWidth=0 AreaHeight=0\n"
     "ToolsForm Visible=1 Top=234 Left=565\n"
     "ColorsForm Visible=1 Top=234 Left=629 ShowRGB=1 ForeColorBlue=0 ForeColorAlpha=255 ForeColorGreen=0 "
     "ForeColorRed=0 BackColorBlue=0 BackColorAlpha=0 BackColorGreen=0 BackColorRed=0 FavoritColorPosition=0\n"
@@ -87,7 +87,7 @@ TEST_F(OptionsTest, FirstStartWritesEveryKeyWithItsDefault) {
 TEST_F(OptionsTest, EveryKeyIsReadAndWrittenBackInPlace) {
     const std::string text = iniText(
         "MainForm Top=11 Left=-12 Height=13 Width=14 Maximized=0 ToolbarVisible=0 LocalToolbarVisible=0 "
-        "StatusbarVisible=0 SidebarVisible=0\n"
+        "StatusbarVisible=0 SidebarVisible=0 AreaLeft=15 AreaTop=16 AreaWidth=17 AreaHeight=18\n"
         "ToolsForm Visible=0 Top=21 Left=22\n"
         "ColorsForm Visible=0 Top=31 Left=32 ShowRGB=0 ForeColorBlue=3 ForeColorAlpha=4 ForeColorGreen=2 "
         "ForeColorRed=1 BackColorBlue=7 BackColorAlpha=8 BackColorGreen=6 BackColorRed=5 FavoritColorPosition=9\n"

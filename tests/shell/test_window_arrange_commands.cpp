@@ -59,10 +59,15 @@ protected:
     }
     QMdiSubWindow* frame(int slot) const { return main->Desk(slot)->Frame(); }
     QMdiSubWindow* topFrame() const { return main->DocumentArea()->subWindowList(QMdiArea::StackingOrder).last(); }
+    // The document area with its chains; the windows live in its viewport,
+    // which leaves the chains out.
     ArrangeArea area() const {
         const QSize client = main->DocumentArea()->viewport()->size();
-        return {client.width(), client.height(), leftChain, leftChain + rightChain};
+        return {client.width() + leftChain + rightChain, client.height(), leftChain, leftChain + rightChain};
     }
+    // A window's place in the document area (its frame's in the viewport,
+    // moved past the left chain).
+    QRect placed(QMdiSubWindow* f) const { return f->geometry().translated(leftChain, 0); }
 
     int leftChain = 0, rightChain = 0;
 };
@@ -73,6 +78,8 @@ TEST_P(ArrangeCommandRows, WindowsTakeTheirPlacesAndTheActiveOneStays) {
     ASSERT_EQ(main->DockManager().ChainWidths(), leftChain + rightChain);
     ASSERT_GT(leftChain, 0);
     ASSERT_GT(rightChain, 0);
+    // The glued chains are outside the documents' room.
+    ASSERT_EQ(main->DocumentArea()->viewportMargins(), QMargins(leftChain, 0, rightChain, 0));
 
     for (int i = 0; i < r.windows; ++i) {
         newDesk();
@@ -101,26 +108,26 @@ TEST_P(ArrangeCommandRows, WindowsTakeTheirPlacesAndTheActiveOneStays) {
         EXPECT_EQ(topFrame(), frame(active));
         // The active window at the position after all the others.
         const int at = (r.windows - 1) % TDeskList::kCascadeSteps;
-        EXPECT_EQ(frame(active)->pos(), QPoint(step * at + leftChain, step * at));
+        EXPECT_EQ(placed(frame(active)).topLeft(), QPoint(step * at + leftChain, step * at));
     } else {
         const std::string a = r.action;
         expected = a == "actTile"       ? TileRects(r.windows, area())
                    : a == "actTileVert" ? TileVerticalRects(r.windows, area())
                                         : TileHorizontalRects(r.windows, area());
         EXPECT_EQ(topFrame(), frame(r.windows));  // each came to the front in list order
-        EXPECT_EQ(frame(1)->pos(), QPoint(leftChain, 0));
+        EXPECT_EQ(placed(frame(1)).topLeft(), QPoint(leftChain, 0));
     }
     const int usableRight = area().clientWidth - rightChain;
     for (int slot = 1; slot <= r.windows; ++slot) {
         SCOPED_TRACE("slot " + std::to_string(slot));
         QMdiSubWindow* f = frame(slot);
         EXPECT_FALSE(f->isMaximized());
-        EXPECT_EQ(f->geometry(), ToQRect(expected[size_t(slot - 1)]));
+        EXPECT_EQ(placed(f), ToQRect(expected[size_t(slot - 1)]));
         if (!cascade) {
             // Between the glued chains and inside the area.
-            EXPECT_GE(f->x(), leftChain);
-            EXPECT_LE(f->geometry().right() + 1, usableRight);
-            EXPECT_LE(f->geometry().bottom() + 1, area().clientHeight);
+            EXPECT_GE(placed(f).x(), leftChain);
+            EXPECT_LE(placed(f).right() + 1, usableRight);
+            EXPECT_LE(placed(f).bottom() + 1, area().clientHeight);
         }
     }
     EXPECT_EQ(main->Desks().ActiveIndex(), active);
@@ -129,7 +136,7 @@ TEST_P(ArrangeCommandRows, WindowsTakeTheirPlacesAndTheActiveOneStays) {
     // A new window goes on from where the cascade stopped.
     const int next = main->Desks().CascadeIndex();
     newDesk();
-    EXPECT_EQ(frame(r.windows + 1)->pos(), QPoint(step * next + leftChain, step * next));
+    EXPECT_EQ(placed(frame(r.windows + 1)).topLeft(), QPoint(step * next + leftChain, step * next));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ArrangeCommandRows,

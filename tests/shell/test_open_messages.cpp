@@ -1,0 +1,216 @@
+// What opening a file tells the user and where it leaves them: animations
+// whose frames hold several sizes, empty files, failed opens among open
+// documents, and web pages with no browser to show them.
+#include <QFile>
+#include <QUrl>
+
+#include "DeskFixture.h"
+#include "core/Language.h"
+#include "platform/ByteWriter.h"
+#include "platform/FileIO.h"
+#include "platform/IniFile.h"
+#include "shell/WebPages.h"
+
+namespace velto::test {
+namespace {
+
+// A cursor icon of one image per size, each filled with its own colour.
+TmyIcon FrameIcon(const std::vector<int>& sides, std::uint8_t shade) {
+    TmyIcon icon;
+    icon.IsCursor = true;
+    for (int side : sides) {
+        TmyImagePal& img = icon.Image(icon.AddImage({side, side}, 32));
+        for (TmyPixel& p : img.Pixels()) p = TmyPixel::CreateRGBA(shade, static_cast<std::uint8_t>(side), 40, 255);
+        img.SetHotSpotX(side / 2);
+    }
+    return icon;
+}
+
+// An animated cursor as desktop themes ship them: every "icon" chunk a
+// cursor file of several images. frames: the sizes of each frame's images.
+std::vector<std::uint8_t> MultiSizeAni(const std::vector<std::vector<int>>& frames) {
+    ByteWriter w;
+    w.text("RIFF"), w.u32le(0), w.text("ACON");
+    w.text("anih"), w.u32le(36), w.u32le(36);
+    w.u32le(static_cast<std::uint32_t>(frames.size())), w.u32le(static_cast<std::uint32_t>(frames.size()));
+    for (int i = 0; i < 4; ++i) w.u32le(0);  // size, depth and planes unused with icon frames
+    w.u32le(6), w.u32le(1);                   // display rate, flags: frames are icons
+    const std::uint64_t listAt = w.size();
+    w.text("LIST"), w.u32le(0), w.text("fram");
+    std::uint8_t shade = 10;
+    for (const std::vector<int>& sides : frames) {
+        ByteWriter icon;
+        EXPECT_TRUE(TmyIcoIO(false).SaveToStream(FrameIcon(sides, shade), icon, false));
+        shade += 60;
+        w.text("icon"), w.u32le(static_cast<std::uint32_t>(icon.size())), w.bytes(icon.buffer());
+        if (icon.size() & 1u) w.u8(0);
+    }
+    w.patchU32le(listAt + 4, static_cast<std::uint32_t>(w.size() - listAt - 8));
+    w.patchU32le(4, static_cast<std::uint32_t>(w.size() - 8));
+    return w.take();
+}
+
+class OpenMessagesTest : public DeskTest {
+protected:
+    QString writeAni(const QString& name, const std::vector<std::vector<int>>& frames) {
+        const QString path = tempPath(name);
+        EXPECT_TRUE(SaveFileAtomic(path.toStdString(), MultiSizeAni(frames)));
+        return path;
+    }
+    QString writeCursor(const QString& name) {
+        const QString path = tempPath(name);
+        EXPECT_TRUE(TmyIcoIO(false).SaveToFile(FrameIcon({32}, 1), path.toStdString(), false));
+        return path;
+    }
+};
+
+TEST_F(OpenMessagesTest, AnAnimationOfSeveralSizesPerFrameSaysOnceWhichSizeIsKept) {
+    const QString path = writeAni("theme.ani", {{64, 48, 32}, {32, 48, 64}, {48, 64, 32}});
+    // The reader itself: every size the frames hold, and the one each keeps.
+    TmyANI doc;
+    TmyANIIO reader(false);
+    ASSERT_TRUE(reader.LoadFromFile(doc, path.toStdString()));
+    EXPECT_EQ(reader.FrameSizes.Frames, 3);
+    EXPECT_EQ(reader.FrameSizes.Sizes, (std::vector<ImageSize>{{64, 64}, {48, 48}, {32, 32}}));
+    EXPECT_EQ(reader.FrameSizes.Kept, (std::vector<ImageSize>{{64, 64}}));
+    ASSERT_EQ(doc.Count(), 3);
+    EXPECT_EQ(doc.Image(2).Width(), 64);
+
+    shown.clear();
+    TfrmDesk* d = open(path);
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(shown.size(), 1) << "one message for the whole file, not one per frame";
+    EXPECT_EQ(shown[0].text,
+              "Each frame of this animated cursor holds images of several sizes (64x64, 48x48, 32x32). Velto keeps "
+              "only the 64x64 image of each frame, and saving writes only that size.");
+    EXPECT_EQ(shown[0].kind, int(mkInformation));
+    EXPECT_EQ(shown[0].buttons, int(mbOK));
+    EXPECT_EQ(d->Document()->Count(), 3);
+    EXPECT_EQ(active(), d);
+
+    // The report is of the last load only: a plain animation after it says nothing.
+    TmyANI plain;
+    plain.AppendImage(std::make_unique<TmyImagePal>(FrameIcon({32}, 5).Image(0)));
+    ASSERT_TRUE(TmyANIIO(false).SaveToFile(plain, tempPath("plain.ani").toStdString(), false));
+    ASSERT_TRUE(reader.LoadFromFile(doc, tempPath("plain.ani").toStdString()));
+    EXPECT_TRUE(reader.FrameSizes.Empty());
+    EXPECT_TRUE(reader.FrameSizes.Sizes.empty());
+    shown.clear();
+    ASSERT_NE(open(tempPath("plain.ani")), nullptr);
+    EXPECT_TRUE(shown.isEmpty());
+    // A failed load leaves no report of an earlier one behind.
+    ASSERT_TRUE(reader.LoadFromFile(doc, path.toStdString()));
+    EXPECT_FALSE(reader.LoadFromBytes(doc, std::vector<std::uint8_t>(12, 0)));
+    EXPECT_TRUE(reader.FrameSizes.Empty());
+}
+
+TEST_F(OpenMessagesTest, OnlyFramesOfSeveralSizesCountAndTheMessageComesFromTheLanguageFile) {
+    // One frame of two sizes among frames of one: that frame is reported.
+    const QString mixed = writeAni("mixed.ani", {{32}, {48, 24}, {32}});
+    TmyANI doc;
+    TmyANIIO reader(false);
+    ASSERT_TRUE(reader.LoadFromFile(doc, mixed.toStdString()));
+    EXPECT_EQ(reader.FrameSizes.Frames, 1);
+    EXPECT_EQ(reader.FrameSizes.Sizes, (std::vector<ImageSize>{{48, 48}, {24, 24}}));
+    EXPECT_EQ(reader.FrameSizes.Kept, (std::vector<ImageSize>{{48, 48}}));
+
+    // The English file holds the built-in texts.
+    IniFile english;
+    ASSERT_TRUE(english.LoadFromFile(VELTO_SOURCE_DIR "/lang/English.lng"));
+    EXPECT_EQ(english.ReadString("MSG", "msgAniSizes", ""),
+              "Each frame of this animated cursor holds images of several sizes (%s1). Velto keeps only the %s2 "
+              "image of each frame, and saving writes only that size.");
+    EXPECT_EQ(english.ReadString("MSG", "msgNoBrowser", ""), "No web browser could be started to open %s1");
+
+    QFile lang(tempPath("Test.lng"));
+    ASSERT_TRUE(lang.open(QIODevice::WriteOnly));
+    lang.write("[MSG]\nmsgAniSizes=Sizes %s1, kept %s2\n");
+    lang.close();
+    Lang().SetFileName(tempPath("Test.lng").toStdString());
+    shown.clear();
+    ASSERT_NE(open(mixed), nullptr);
+    EXPECT_EQ(messages.last(), "Sizes 48x48, 24x24, kept 48x48");
+    EXPECT_EQ(shown.size(), 1);
+}
+
+TEST_F(OpenMessagesTest, AnEmptyFileIsAnInvalidFileWhateverItsName) {
+    TfrmDesk* kept = open(writeCursor("kept.cur"));
+    ASSERT_NE(kept, nullptr);
+    int slot = 1;
+    for (const char* name : {"empty.cur", "empty.ani", "empty.png", "empty"}) {
+        SCOPED_TRACE(name);
+        QFile f(tempPath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+        shown.clear();
+        EXPECT_FALSE(main->OpenFile(tempPath(name)));
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_EQ(shown[0].text, "Invalid File Format!");
+        EXPECT_EQ(shown[0].kind, int(mkError));
+        EXPECT_EQ(main->Desks().DeskCount(), 1);
+        EXPECT_EQ(active(), kept);
+        // Still recorded, like every file that was found.
+        EXPECT_EQ(QString::fromStdString(Options().GetRecentFile(++slot)), tempPath(name));
+    }
+}
+
+TEST_F(OpenMessagesTest, AFailedOpenLeavesTheActiveDocumentActive) {
+    TfrmDesk* first = open(writeCursor("first.cur"));
+    TfrmDesk* second = open(writeCursor("second.cur"));
+    TfrmDesk* third = open(writeCursor("third.cur"));
+    ASSERT_TRUE(first && second && third);
+    // Broken files of both readers: real files cut short.
+    TmyANI ani;
+    ani.AppendImage(std::make_unique<TmyImagePal>(FrameIcon({32}, 5).Image(0)));
+    ASSERT_TRUE(TmyANIIO(false).SaveToFile(ani, tempPath("whole.ani").toStdString(), false));
+    for (const auto& [from, to] : {std::pair{"whole.ani", "cut.ani"}, std::pair{"first.cur", "bad.cur"}}) {
+        QFile whole(tempPath(from));
+        ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+        QFile cut(tempPath(to));
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(whole.read(whole.size() / 2));
+    }
+    // With the first, a middle and the last window active.
+    for (TfrmDesk* was : {first, second, third})
+        for (const char* name : {"cut.ani", "bad.cur"}) {
+            SCOPED_TRACE(was->FilePath().toStdString() + " active, opening " + name);
+            was->MakeActive();
+            ASSERT_EQ(active(), was);
+            messages.clear();
+            EXPECT_FALSE(main->OpenFile(tempPath(name)));
+            EXPECT_EQ(messages.last(), "Invalid File Format!");
+            QApplication::processEvents();
+            EXPECT_EQ(main->Desks().DeskCount(), 3);
+            EXPECT_EQ(active(), was);
+            EXPECT_EQ(main->DocumentArea()->activeSubWindow(), was->Frame());
+        }
+}
+
+TEST_F(OpenMessagesTest, AWebPageNoBrowserCanOpenNamesItsAddress) {
+    QStringList asked;
+    bool browser = false;
+    SetUrlOpener([&](const QUrl& url) {
+        asked << url.toString();
+        return browser;
+    });
+    shown.clear();
+    main->Action("actForum")->trigger();
+    ASSERT_EQ(asked.size(), 1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, "No web browser could be started to open " + WebPageUrl(kForumPage).toString());
+    EXPECT_EQ(shown[0].kind, int(mkWarning));
+    // A local page is named by its path.
+    const QUrl local = QUrl::fromLocalFile(tempPath("help/index.html"));
+    EXPECT_FALSE(OpenWebPage(local));
+    EXPECT_EQ(messages.last(), "No web browser could be started to open " + tempPath("help/index.html"));
+    // With a browser nothing is said.
+    browser = true;
+    shown.clear();
+    main->Action("actHomepage")->trigger();
+    EXPECT_EQ(asked.size(), 3);
+    EXPECT_TRUE(shown.isEmpty());
+    SetUrlOpener(nullptr);
+}
+
+}  // namespace
+}  // namespace velto::test
