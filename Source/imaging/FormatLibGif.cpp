@@ -360,16 +360,16 @@ TGIFFileFormat::TGIFFileFormat() {
     SupportedFormats.set(ifIndex8);
 }
 
-bool TGIFFileFormat::TestFormat(TImagingHandle handle) {
+bool TGIFFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t b[13];
-    return PeekFormatInput(handle, b, 13) == 13 && std::memcmp(b, "GIF", 3) == 0 &&
+    return PeekFormatInput(io, handle, b, 13) == 13 && std::memcmp(b, "GIF", 3) == 0 &&
            (std::memcmp(b + 3, "87a", 3) == 0 || std::memcmp(b + 3, "89a", 3) == 0);
 }
 
 void TGIFFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo&) { ConvertImage(image, ifIndex8); }
 
-bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TGIFFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     const std::span<const std::uint8_t> data = in.data();
     images.clear();
     if (data.size() < 13) RaiseBadImageData("GIF header cut short.");
@@ -481,9 +481,11 @@ bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TGIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t) {
+bool TGIFFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    const TSaveRange range = SaveRange(images, index);
     std::int32_t screenWidth = 0, screenHeight = 0;
-    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+    for (std::int32_t i = range.first; i <= range.last; ++i) {
         screenWidth = std::max(screenWidth, images[static_cast<std::size_t>(i)].Width);
         screenHeight = std::max(screenHeight, images[static_cast<std::size_t>(i)].Height);
     }
@@ -496,7 +498,7 @@ bool TGIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
     w.u8(0x70);
     w.u8(0);
     w.u8(0);
-    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+    for (std::int32_t i = range.first; i <= range.last; ++i) {
         TSavableCopy copy;
         try {
             if (!MakeCompatible(images[static_cast<std::size_t>(i)], copy.image, copy.owned)) continue;
@@ -520,7 +522,7 @@ bool TGIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
         EncodeGifLZW(image.Bits, static_cast<std::size_t>(image.Size), w.buffer());
     }
     w.u8(kTrailer);
-    return WriteFormatOutput(IO, handle, w.buffer());
+    return WriteFormatOutput(io, handle, w.buffer());
 }
 
 void RegisterFormatLibGif() { RegisterImageFileFormat(frGIF, std::make_unique<TGIFFileFormat>()); }

@@ -439,13 +439,12 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBy
 bool LoadJpegFromMemory(const Bytes& data, TImageData& image) {
     FreeImage(image);
     TMemoryStream stream(std::span<const std::uint8_t>(data.data(), data.size()));
-    TCustomIOJpegFileFormat jpeg;
-    jpeg.SetCustomIO(StreamIO());
+    TPrivateJpegFileFormat jpeg;
     TDynImageDataArray images;
     TImagingHandle handle = StreamIO().OpenRead(&stream);
     bool ok = false;
     try {
-        ok = jpeg.LoadData(handle, images, true);
+        ok = jpeg.LoadData(StreamIO(), handle, images, true);
     } catch (...) {
         StreamIO().Close(handle);
         FreeImagesInArray(images);
@@ -462,13 +461,12 @@ bool LoadJpegFromMemory(const Bytes& data, TImageData& image) {
 
 bool SaveJpegToMemory(const TImageData& image, Bytes& out, std::int32_t quality, bool progressive) {
     TMemoryStream stream;
-    TCustomIOJpegFileFormat jpeg;
-    jpeg.SetCustomIO(StreamIO());
+    TPrivateJpegFileFormat jpeg;
     jpeg.JpegQuality = quality;
     jpeg.JpegProgressive = progressive ? -1 : 0;
     const TDynImageDataArray images{image};  // shares the buffers
     TImagingHandle handle = StreamIO().OpenWrite(&stream);
-    const bool ok = jpeg.SaveData(handle, images, 0);
+    const bool ok = jpeg.SaveData(StreamIO(), handle, images, 0);
     StreamIO().Close(handle);
     out = std::move(stream.Data());
     return ok;
@@ -817,9 +815,9 @@ void TNetworkGraphicsFileFormat::ConvertToSupported(TImageData& image, const TIm
     ConvertImage(image, target);
 }
 
-bool TNetworkGraphicsFileFormat::TestFormat(TImagingHandle handle) {
+bool TNetworkGraphicsFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[8] = {};
-    return PeekFormatInput(handle, head, 8) == 8 && std::memcmp(head, kSignatures[Kind], 8) == 0;
+    return PeekFormatInput(io, handle, head, 8) == 8 && std::memcmp(head, kSignatures[Kind], 8) == 0;
 }
 
 void TNetworkGraphicsFileFormat::CheckOptionsValidity() {
@@ -828,9 +826,10 @@ void TNetworkGraphicsFileFormat::CheckOptionsValidity() {
     if (static_cast<std::uint32_t>(JpegQuality) - 1u > 99u) JpegQuality = 90;
 }
 
-bool TNetworkGraphicsFileFormat::LoadFirstFrame(TImagingHandle handle, TDynImageDataArray& images, bool asJng) {
+bool TNetworkGraphicsFileFormat::LoadFirstFrame(const TIOFunctions& io, TImagingHandle handle,
+                                                TDynImageDataArray& images, bool asJng) {
     TNGFileHandler loader;
-    if (!LoadChunks(loader, IO, handle) || loader.FrameList.empty()) return false;
+    if (!LoadChunks(loader, io, handle) || loader.FrameList.empty()) return false;
     images.assign(1, TImageData{});
     const TFrameInfo& frame = *loader.FrameList.front();
     if (frame.HoldsJng == asJng) DecodeFrame(frame, images[0]);
@@ -838,14 +837,14 @@ bool TNetworkGraphicsFileFormat::LoadFirstFrame(TImagingHandle handle, TDynImage
     return true;
 }
 
-bool TNetworkGraphicsFileFormat::SaveOneFrame(TImagingHandle handle, const TDynImageDataArray& images,
-                                              std::int32_t index, bool asJng) {
+bool TNetworkGraphicsFileFormat::SaveOneFrame(const TIOFunctions& io, TImagingHandle handle,
+                                              const TDynImageDataArray& images, std::int32_t index, bool asJng) {
     TSavableCopy c;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], c.image, c.owned)) return false;
     TNGFileHandler saver;
     saver.FileKind = asJng ? ngJNG : ngPNG;
     if (!EncodeFrame(saver, TakeOptions(*this), c.image, asJng)) return false;
-    return SaveChunks(saver, IO, handle);
+    return SaveChunks(saver, io, handle);
 }
 
 TPNGFileFormat::TPNGFileFormat() : TNetworkGraphicsFileFormat(ngPNG) {
@@ -855,12 +854,13 @@ TPNGFileFormat::TPNGFileFormat() : TNetworkGraphicsFileFormat(ngPNG) {
     RegisterOption(ImagingPNGCompressLevel, &DeflateLevel);
 }
 
-bool TPNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    return LoadFirstFrame(handle, images, false);
+bool TPNGFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    return LoadFirstFrame(io, handle, images, false);
 }
 
-bool TPNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return SaveOneFrame(handle, images, index, false);
+bool TPNGFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    return SaveOneFrame(io, handle, images, index, false);
 }
 
 TJNGFileFormat::TJNGFileFormat() : TNetworkGraphicsFileFormat(ngJNG) {
@@ -874,12 +874,13 @@ TJNGFileFormat::TJNGFileFormat() : TNetworkGraphicsFileFormat(ngJNG) {
     RegisterOption(ImagingJNGProgressive, &JpegProgressive);
 }
 
-bool TJNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    return LoadFirstFrame(handle, images, true);
+bool TJNGFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    return LoadFirstFrame(io, handle, images, true);
 }
 
-bool TJNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return SaveOneFrame(handle, images, index, true);
+bool TJNGFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    return SaveOneFrame(io, handle, images, index, true);
 }
 
 TMNGFileFormat::TMNGFileFormat() : TNetworkGraphicsFileFormat(ngMNG) {
@@ -894,16 +895,17 @@ TMNGFileFormat::TMNGFileFormat() : TNetworkGraphicsFileFormat(ngMNG) {
     RegisterOption(ImagingMNGProgressive, &JpegProgressive);
 }
 
-bool TMNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
+bool TMNGFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
     TNGFileHandler loader;
-    if (!LoadChunks(loader, IO, handle)) return false;
+    if (!LoadChunks(loader, io, handle)) return false;
     if (loader.FrameList.empty()) {
         // No embedded image: one blank image of the animation's frame size.
         images.assign(1, TImageData{});
         const std::uint32_t w = loader.MngHeader[0], h = loader.MngHeader[1];
         if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) throw EImagingError("Range check error");
         // Blank, but no larger than the file's bytes could have held deflated.
-        RequireStoredData(std::uint64_t(w) * h * 4, static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(IO, handle))),
+        RequireStoredData(std::uint64_t(w) * h * 4,
+                          static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(io, handle))),
                           kDeflateBound, "MNG frame size too large for the file.");
         NewImage(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), ifDefault, images[0]);
         return true;
@@ -916,12 +918,14 @@ bool TMNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TMNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t) {
+bool TMNGFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    const TSaveRange range = SaveRange(images, index);
     TNGFileHandler saver;
     saver.FileKind = ngMNG;
     const SaveSettings settings = TakeOptions(*this);
     std::uint32_t maxWidth = 0, maxHeight = 0;
-    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+    for (std::int32_t i = range.first; i <= range.last; ++i) {
         TSavableCopy c;
         if (!MakeCompatible(images[static_cast<std::size_t>(i)], c.image, c.owned)) return false;
         if (!EncodeFrame(saver, settings, c.image, ColorAsJpeg != 0)) return false;
@@ -930,7 +934,7 @@ bool TMNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
     }
     saver.MngHeader = {maxWidth, maxHeight, 0, 0, static_cast<std::uint32_t>(saver.FrameList.size()), 0,
                        kMngSimplicityProfile};
-    return SaveChunks(saver, IO, handle);
+    return SaveChunks(saver, io, handle);
 }
 
 void RegisterFormatNetworkGraphics() {

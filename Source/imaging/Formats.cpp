@@ -1191,8 +1191,9 @@ struct ReductionState {
     std::int32_t boxCount = 0;
 };
 
+// The steps of a reduction span several calls; each thread has its own.
 ReductionState& Reduction() {
-    static ReductionState state;
+    thread_local ReductionState state;
     return state;
 }
 
