@@ -26,6 +26,9 @@ constexpr std::uint8_t kCodeStreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
 // What the codec keeps for one component of one tile (its structures, not
 // the samples), measured generously.
 constexpr std::uint64_t kTileComponentCost = 4096;
+// The least a tile takes in a code stream: its tile-part header, a 12-byte
+// SOT segment and the 2-byte SOD marker.
+constexpr std::uint64_t kTilePartHeaderBytes = 14;
 
 enum class Kind { None, Jp2, CodeStream };
 
@@ -243,10 +246,13 @@ std::optional<SizeMarker> ReadSizeMarker(std::span<const std::uint8_t> data, boo
     return m;
 }
 
+std::uint64_t TilesOf(const SizeMarker& m) {
+    return ((std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz) *
+           ((std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz);
+}
+
 std::uint64_t DecodeCostOf(const SizeMarker& m) {
-    const std::uint64_t tiles = ((std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz) *
-                                ((std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz);
-    std::uint64_t cost = tiles * m.csiz * kTileComponentCost;
+    std::uint64_t cost = TilesOf(m) * m.csiz * kTileComponentCost;
     const std::uint64_t w = m.xsiz - m.xosiz, h = m.ysiz - m.yosiz;
     // Each component decodes to 32-bit samples over its share of the image area.
     for (const auto& [dx, dy] : m.steps) cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
@@ -258,6 +264,11 @@ std::uint64_t DecodeCostOf(const SizeMarker& m) {
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
     const std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
     return m ? DecodeCostOf(*m) : 0;
+}
+
+bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2) {
+    const std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
+    return !m || TilesOf(*m) <= data.size() / kTilePartHeaderBytes;
 }
 
 bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header) {
@@ -360,7 +371,11 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     buffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
 
     // What decoding will allocate, from the size marker, charged before the
-    // codec reads the header (it allocates for every tile already then).
+    // codec reads the header (it allocates for every tile already then). A few
+    // bytes declaring tens of thousands of tiles would cost hundreds of MiB
+    // there though they hold none of them.
+    if (!Jpeg2000TilesFit(buffer, kind == Kind::Jp2))
+        throw EImagingError("JPEG 2000 data declares more tiles than it can hold.");
     ChargeDecodeBudget(Jpeg2000DecodeCost(buffer, kind == Kind::Jp2));
 
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));

@@ -43,6 +43,11 @@ std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 // there is no size marker to read.
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
 
+// False when the size marker declares more tiles than the data could hold,
+// each needing its tile-part header at least; true when there is no size
+// marker to read.
+bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2);
+
 // What JPEG 2000 data (a JP2 file or a code stream, told by its signature)
 // declares in its size marker, read without decoding anything.
 struct TJpeg2000Header {
