@@ -22,6 +22,7 @@
 #include "imaging/Utility.h"
 #include "platform/ByteWriter.h"
 #include "platform/PixelRows.h"
+#include "png/PngUnfilter.h"
 
 namespace velto {
 
@@ -283,32 +284,10 @@ void SwapFirstThird(std::uint8_t* row, std::size_t pixels, int depth, std::size_
     }
 }
 
-inline std::uint8_t Paeth(int a, int b, int c) {
-    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return static_cast<std::uint8_t>(a);
-    return static_cast<std::uint8_t>(pb <= pc ? b : c);
-}
-
-void Unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prev, std::size_t len, std::size_t unit) {
-    switch (type) {
-    case 1:
-        for (std::size_t i = unit; i < len; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - unit]);
-        break;
-    case 2:
-        for (std::size_t i = 0; i < len; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prev[i]);
-        break;
-    case 3:
-        for (std::size_t i = 0; i < len; ++i)
-            row[i] = static_cast<std::uint8_t>(row[i] + (((i >= unit ? row[i - unit] : 0) + prev[i]) >> 1));
-        break;
-    case 4:
-        for (std::size_t i = 0; i < len; ++i)
-            row[i] = static_cast<std::uint8_t>(
-                row[i] + Paeth(i >= unit ? row[i - unit] : 0, prev[i], i >= unit ? prev[i - unit] : 0));
-        break;
-    default: break;
-    }
-}
+// Rows are unfiltered by the PNG codec's routine (vector code for 3- and
+// 4-byte pixels); filter types above 4 are never passed to it.
+using png_detail::PaethPredictor;
+using png_detail::UnfilterRowFast;
 
 void Filter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* prev, std::uint8_t* out, std::size_t len,
             std::size_t unit) {
@@ -319,7 +298,9 @@ void Filter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* prev
         case 1: v -= a; break;
         case 2: v -= b; break;
         case 3: v -= (a + b) >> 1; break;
-        case 4: v -= Paeth(a, b, c); break;
+        case 4:
+            v -= PaethPredictor(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c));
+            break;
         default: break;
         }
         out[i] = static_cast<std::uint8_t>(v);
@@ -374,7 +355,7 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBy
             if (src[0] <= 4) {
                 std::memcpy(row, src + 1, rowSize);
                 if (swapRB) SwapFirstThird(row, width, h.BitDepth, unit);
-                Unfilter(src[0], row, prev, rowSize, unit);
+                UnfilterRowFast(src[0], row, prev, rowSize, unit);
             }
             prev = row;
         }
@@ -391,7 +372,7 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBy
                 std::memcpy(row, StoredRow(inflated, pos, prs + 1, scratch), prs + 1);
                 pos += prs + 1;
                 if (swapRB) SwapFirstThird(row + 1, pw, h.BitDepth, unit);
-                if (row[0] <= 4) Unfilter(row[0], row + 1, work[1 - cur].data() + 1, prs, unit);
+                if (row[0] <= 4) UnfilterRowFast(row[0], row + 1, work[1 - cur].data() + 1, prs, unit);
                 std::uint8_t* out = pixels + y * rowSize;
                 for (std::size_t i = 0; i < pw; ++i) {
                     const std::size_t x = std::size_t(kPassCol[p]) + i * std::size_t(kPassColInc[p]);
