@@ -9,9 +9,13 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "Corpus.h"
 #include "imaging/FileFormat.h"
@@ -69,15 +73,22 @@ Outcome LoadFile(const std::string& path) {
     return out;
 }
 
-// Loads the file's first image and saves it as `ext` into memory.
-Outcome SaveAs(const std::string& path, const std::string& ext) {
+// Loads the file's first image and saves it as `ext` into memory, or into the
+// file `target` when one is named.
+Outcome SaveAs(const std::string& path, const std::string& ext, const std::string& target) {
     Outcome out;
     out.format = ext;
     TImageData image;
     try {
         if (LoadImageFromFile(path, image)) {
             TMemoryStream stream;
-            out.ok = SaveImageToStream(ext, stream, image);
+            if (target.empty()) {
+                out.ok = SaveImageToStream(ext, stream, image);
+            } else {
+                out.ok = SaveImageToFile(target, image);
+                std::ifstream in(target, std::ios::binary);
+                stream.Data().assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            }
             out.hash = Fnv(out.hash, stream.Data().data(), stream.Data().size());
         }
     } catch (const std::exception& e) {
@@ -90,7 +101,8 @@ Outcome SaveAs(const std::string& path, const std::string& ext) {
 struct Job {
     std::string path;
     std::string saveAs;  // empty: a load
-    Outcome Run() const { return saveAs.empty() ? LoadFile(path) : SaveAs(path, saveAs); }
+    std::string target;  // a save's file; empty: into memory
+    Outcome Run() const { return saveAs.empty() ? LoadFile(path) : SaveAs(path, saveAs, target); }
 };
 
 // Every file of the corpus some format of the library takes, in a fixed order.
@@ -131,7 +143,7 @@ void ExpectSame(const std::vector<Job>& jobs, const std::vector<Outcome>& one, c
 TEST(ThreadedLoads, EveryCorpusFileLoadsAsOnOneThread) {
     VELTO_NEED_CORPUS();
     std::vector<Job> jobs;
-    for (const std::string& path : LibraryFiles()) jobs.push_back({path, ""});
+    for (const std::string& path : LibraryFiles()) jobs.push_back({path, "", ""});
     ASSERT_GT(jobs.size(), 100u) << "the corpus should hold hundreds of files the library reads";
     const std::vector<Outcome> one = RunAll(jobs, 1);
     EXPECT_GT(std::count_if(one.begin(), one.end(), [](const Outcome& o) { return o.ok; }), 100);
@@ -148,13 +160,25 @@ TEST(ThreadedLoads, SavesAndLoadsOfDifferentFilesAtOnce) {
     VELTO_NEED_CORPUS();
     const std::vector<std::string> files = LibraryFiles();
     ASSERT_FALSE(files.empty());
+    // Saves into files too: each its own, written through a temporary that
+    // replaces it when complete.
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("velto-threaded-saves-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    struct Cleanup {
+        std::filesystem::path dir;
+        ~Cleanup() { std::filesystem::remove_all(dir); }
+    } cleanup{dir};
     // Every savable format, each fed from several files, between loads.
     const char* const kSaveAs[] = {"png", "bmp", "tga", "gif", "dds", "jpg", "jp2",
                                    "psd", "pam", "pgm", "ppm", "pfm", "mng", "jng"};
     std::vector<Job> jobs;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        jobs.push_back({files[i], ""});
-        if (i % 5 == 0) jobs.push_back({files[i], kSaveAs[(i / 5) % std::size(kSaveAs)]});
+        jobs.push_back({files[i], "", ""});
+        if (i % 5 != 0) continue;
+        const std::string ext = kSaveAs[(i / 5) % std::size(kSaveAs)];
+        const bool toFile = (i / 5) % 2 == 1;
+        jobs.push_back({files[i], ext, toFile ? (dir / (std::to_string(i) + "." + ext)).string() : std::string()});
     }
     const std::vector<Outcome> one = RunAll(jobs, 1);
     const auto saved = std::count_if(jobs.begin(), jobs.end(), [&](const Job& j) {
