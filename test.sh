@@ -65,6 +65,17 @@ else
   failed=$((failed + 1))
 fi
 
+# ---- the image library's loads on several threads, under ThreadSanitizer ----
+mkdir -p build-tsan
+if VELTO_JOBS="$jobs" scripts/tsan-imaging.sh >build-tsan/tsan-imaging.log 2>&1; then
+  echo "imaging: the ThreadSanitizer build passes its threaded tests"
+  passed=$((passed + 1))
+else
+  echo "imaging: the ThreadSanitizer build FAILED (log follows)"
+  tail -n 60 build-tsan/tsan-imaging.log
+  failed=$((failed + 1))
+fi
+
 # ---- fuzz targets, each once over its seeds ----
 if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELTO_FUZZ=ON -DVELTO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null \
    && cmake --build build-fuzz -j "$jobs"; then

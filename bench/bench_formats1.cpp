@@ -175,7 +175,8 @@ void ProcessTime(benchmark::State& state, Case c, const char* command) {
 }
 
 constexpr Case kBmp{"bmp", ifR8G8B8}, kTga{"tga", ifA8R8G8B8}, kPpm{"ppm", ifR8G8B8}, kPam{"pam", ifA8R8G8B8},
-    kPfm{"pfm", ifA32B32G32R32F}, kPsd{"psd", ifR8G8B8}, kPcx{"pcx", ifR8G8B8}, kGif{"gif", ifIndex8};
+    kPfm{"pfm", ifA32B32G32R32F}, kPsd{"psd", ifR8G8B8}, kPcx{"pcx", ifR8G8B8}, kGif{"gif", ifIndex8},
+    kPng{"png", ifA8R8G8B8};
 
 #define VELTO_PAIR(name, ours, oursArg, peer, peerName, ...)                                                          \
     BENCHMARK_CAPTURE(ours, name, oursArg)->Name(#name "/velto/4096")->Unit(benchmark::kMillisecond)->Iterations(kIterations); \
@@ -196,6 +197,7 @@ VELTO_PAIR(PsdLoad, OursLoad, kPsd, PillowLoad, "pillow", "PSD");
 VELTO_PAIR(PsdSave, OursSave, kPsd, ProcessTime, "magick", "convert '%s' psd:- > /dev/null");
 VELTO_PAIR(GifLoad, OursLoad, kGif, PillowLoad, "pillow", "GIF");
 VELTO_PAIR(GifSave, OursSave, kGif, PillowSave, "pillow", "GIF");
+VELTO_PAIR(PngLoad, OursLoad, kPng, PillowLoad, "pillow", "PNG");
 VELTO_PAIR(PamLoad, OursLoad, kPam, ProcessTime, "netpbm", "pamsumm -sum -brief '%s' > /dev/null 2>&1");
 VELTO_PAIR(PamSave, OursSave, kPam, ProcessTime, "netpbm", "pamtopam < '%s' > /dev/null 2>&1");
 VELTO_PAIR(PfmLoad, OursLoad, kPfm, ProcessTime, "netpbm", "pfmtopam '%s' > /dev/null 2>&1");

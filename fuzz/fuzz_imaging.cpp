@@ -31,10 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace velto;
     TMemoryStream stream(std::span<const std::uint8_t>(data, size));
     // Each format's content test keeps the position.
-    SetStreamIO();
     for (std::int32_t i = 0; i < GetFileFormatCount(); ++i) {
         stream.SetPosition(0);
-        GetFileFormatAtIndex(i)->TestFormat(&stream);
+        GetFileFormatAtIndex(i)->TestFormat(StreamIO(), &stream);
         Check(stream.Position() == 0);
     }
     (void)DetectStreamFormat(stream);

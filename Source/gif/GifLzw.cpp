@@ -5,89 +5,24 @@
 #include <cstring>
 
 #include "gif/ColorReduction.h"
+#include "gif/GifCodeReader.h"
 #include "gif/GifImage.h"
 
 namespace velto {
+
+namespace gif_detail {
+
+void TGIFCodeReader::Warn(bool underrun) const {
+    if (fWarning) fWarning(1, underrun ? sGIFBitBufferUnderrun : sGIFPrematureEnd);
+}
+
+}  // namespace gif_detail
 
 namespace {
 
 constexpr int kMaxCodes = 4096;
 
-// Codes read from the sub-blocks of one frame, least significant bit first.
-// A code may span any number of sub-blocks.
-class CodeReader {
-public:
-    CodeReader(std::span<const std::uint8_t> data, const TGIFCodecWarning& warning)
-        : fData(data.data()), fSize(data.size()), fWarning(warning) {}
-
-    // The next code of `size` bits, or -1 when the data end first.
-    int Read(int size) {
-        if (fBits < size && !Fill(size)) return -1;
-        const int code = static_cast<int>(fAcc & ((1u << size) - 1));
-        fAcc >>= size;
-        fBits -= size;
-        return code;
-    }
-
-    // Moves past the rest of the data up to and including the block terminator
-    // (or to the end of the stream).
-    void SkipToTerminator() {
-        fPos += fBlockLeft;
-        fBlockLeft = 0;
-        while (!fTerminated && fPos < fSize) {
-            const std::uint8_t len = fData[fPos++];
-            if (len == 0) fTerminated = true;
-            fPos += std::min<std::uint64_t>(len, fSize - fPos);
-        }
-    }
-
-    std::uint64_t Consumed() const { return fPos; }
-
-private:
-    bool Fill(int size) {
-        while (fBits < size) {
-            if (fBlockLeft == 0 && !NextBlock()) {
-                // Codes ran out at the terminator, before the end code.
-                if (fTerminated && !fWarnedUnderrun) {
-                    fWarnedUnderrun = true;
-                    if (fWarning) fWarning(1, sGIFBitBufferUnderrun);
-                }
-                return false;
-            }
-            std::uint64_t take = std::min<std::uint64_t>(fBlockLeft, static_cast<unsigned>(64 - fBits) >> 3);
-            const std::uint8_t* p = fData + fPos;
-            fPos += take;
-            fBlockLeft -= take;
-            for (; take; --take, fBits += 8) fAcc |= static_cast<std::uint64_t>(*p++) << fBits;
-        }
-        return true;
-    }
-
-    bool NextBlock() {
-        if (fTerminated || fPos >= fSize) return false;
-        std::uint64_t len = fData[fPos++];
-        if (len == 0) {
-            fTerminated = true;
-            return false;
-        }
-        if (len > fSize - fPos) {
-            if (fWarning) fWarning(1, sGIFPrematureEnd);
-            len = fSize - fPos;
-        }
-        fBlockLeft = len;
-        return len > 0;
-    }
-
-    const std::uint8_t* fData;
-    std::uint64_t fSize;
-    std::uint64_t fPos = 0;
-    std::uint64_t fBlockLeft = 0;
-    std::uint64_t fAcc = 0;
-    int fBits = 0;
-    bool fTerminated = false;
-    bool fWarnedUnderrun = false;
-    const TGIFCodecWarning& fWarning;
-};
+using CodeReader = gif_detail::TGIFCodeReader;
 
 // Where decoded pixels go: rows in file order, mapped to interlace passes.
 class PixelSink {

@@ -17,23 +17,17 @@ struct Registered {
     std::unique_ptr<TImageFileFormat> format;
 };
 
-struct RegistryState {
-    std::vector<Registered> formats;
-    bool filled = false;
-};
-
-RegistryState& State() {
-    static RegistryState state;
-    return state;
+std::vector<Registered>& State() {
+    static std::vector<Registered> formats;
+    return formats;
 }
 
+// Filled once, by the first thread to use the registry (others wait). The
+// formats register while it is filled, into State() directly.
 std::vector<Registered>& Formats() {
-    RegistryState& s = State();
-    if (!s.filled) {
-        s.filled = true;
-        RegisterAllImageFileFormats();
-    }
-    return s.formats;
+    static const bool filled = (RegisterAllImageFileFormats(), true);
+    (void)filled;
+    return State();
 }
 
 std::string Trim(std::string_view s) {
@@ -64,11 +58,11 @@ TImageFileFormat::~TImageFileFormat() = default;
 
 void TImageFileFormat::GetSupportedFormats(TImageFormats& formats) const { formats = SupportedFormats; }
 
-bool TImageFileFormat::LoadData(TImagingHandle, TDynImageDataArray&, bool) {
+bool TImageFileFormat::LoadData(const TIOFunctions&, TImagingHandle, TDynImageDataArray&, bool) {
     RaiseImagingError(ImagingFormat("Image Format \"%s\" does not support loading images.", Name.c_str()));
 }
 
-bool TImageFileFormat::SaveData(TImagingHandle, const TDynImageDataArray&, std::int32_t) {
+bool TImageFileFormat::SaveData(const TIOFunctions&, TImagingHandle, const TDynImageDataArray&, std::int32_t) {
     RaiseImagingError(ImagingFormat("Image Format \"%s\" does not support saving images.", Name.c_str()));
 }
 
@@ -80,7 +74,7 @@ bool TImageFileFormat::IsSupported(const TImageData& image) const {
     return image.Format < formats.size() && formats.test(image.Format);
 }
 
-bool TImageFileFormat::TestFormat(TImagingHandle) { return false; }
+bool TImageFileFormat::TestFormat(const TIOFunctions&, TImagingHandle) { return false; }
 
 void TImageFileFormat::CheckOptionsValidity() {}
 
@@ -128,15 +122,14 @@ bool TImageFileFormat::PostLoadCheck(TDynImageDataArray& images, bool loadResult
 
 bool TImageFileFormat::LoadFromFile(const std::string& fileName, TDynImageDataArray& images, bool onlyFirstLevel) {
     if (!CanLoad) return false;
-    SetFileIO();
-    GetIO(IO);
+    const TIOFunctions& IO = FileIO();
     TImagingHandle handle = nullptr;
     try {
         TDecodeBudgetScope budget;
         handle = IO.OpenRead(fileName.c_str());
-        if (!TestFormat(handle))
+        if (!TestFormat(IO, handle))
             RaiseImagingError(ImagingFormat("File \"%s\" is not valid image in \"%s\" format.", fileName.c_str(), Name.c_str()));
-        const bool loaded = PrepareLoad(handle, images, onlyFirstLevel) && LoadData(handle, images, onlyFirstLevel);
+        const bool loaded = PrepareLoad(handle, images, onlyFirstLevel) && LoadData(IO, handle, images, onlyFirstLevel);
         const bool result = PostLoadCheck(images, loaded);
         TImagingHandle h = handle;
         handle = nullptr;
@@ -157,16 +150,15 @@ bool TImageFileFormat::LoadFromFile(const std::string& fileName, TDynImageDataAr
 
 bool TImageFileFormat::LoadFromStream(TStream& stream, TDynImageDataArray& images, bool onlyFirstLevel) {
     if (!CanLoad) return false;
-    SetStreamIO();
-    GetIO(IO);
+    const TIOFunctions& IO = StreamIO();
     const std::int64_t start = stream.Position();
     try {
         TDecodeBudgetScope budget;
         TImagingHandle handle = IO.OpenRead(&stream);
-        if (!TestFormat(handle))
+        if (!TestFormat(IO, handle))
             RaiseImagingError(ImagingFormat("Stream %p does not contain valid image in \"%s\" format.",
                                             static_cast<const void*>(&stream), Name.c_str()));
-        const bool loaded = PrepareLoad(handle, images, onlyFirstLevel) && LoadData(handle, images, onlyFirstLevel);
+        const bool loaded = PrepareLoad(handle, images, onlyFirstLevel) && LoadData(IO, handle, images, onlyFirstLevel);
         const bool result = PostLoadCheck(images, loaded);
         IO.Close(handle);
         return result;
@@ -187,13 +179,8 @@ bool TImageFileFormat::PrepareSave(TImagingHandle, const TDynImageDataArray& ima
         return TestImage(images[static_cast<std::size_t>(index)]);
     }
     if (index >= count) index = 0;
-    if (index < 0) {
-        FirstIdx = 0;
-        LastIdx = count - 1;
-    } else {
-        FirstIdx = LastIdx = index;
-    }
-    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i)
+    const TSaveRange range = SaveRange(images, index);
+    for (std::int32_t i = range.first; i <= range.last; ++i)
         if (!TestImage(images[static_cast<std::size_t>(i)])) return false;
     return true;
 }
@@ -233,13 +220,12 @@ bool TImageFileFormat::MakeCompatible(const TImageData& image, TImageData& compa
 
 bool TImageFileFormat::SaveToFile(const std::string& fileName, const TDynImageDataArray& images, bool onlyFirstLevel) {
     if (!CanSave || !TestImagesInArray(images)) return false;
-    SetFileIO();
-    GetIO(IO);
+    const TIOFunctions& IO = FileIO();
     TImagingHandle handle = nullptr;
     // Writes one file; it replaces the target only when the image was written whole.
     const auto saveOne = [&](const std::string& name, std::int32_t index) {
         handle = IO.OpenWrite(name.c_str());
-        const bool ok = PrepareSave(handle, images, index) && SaveData(handle, images, index);
+        const bool ok = PrepareSave(handle, images, index) && SaveData(IO, handle, images, index);
         if (!ok) AbandonFileWrite(handle);
         TImagingHandle h = handle;
         handle = nullptr;
@@ -271,19 +257,18 @@ bool TImageFileFormat::SaveToFile(const std::string& fileName, const TDynImageDa
 
 bool TImageFileFormat::SaveToStream(TStream& stream, const TDynImageDataArray& images, bool onlyFirstLevel) {
     if (!CanSave || !TestImagesInArray(images)) return false;
-    SetStreamIO();
-    GetIO(IO);
+    const TIOFunctions& IO = StreamIO();
     const std::int64_t start = stream.Position();
     try {
         TImagingHandle handle = IO.OpenWrite(&stream);
         bool result = true;
         if (IsMultiImage || onlyFirstLevel || images.size() == 1) {
             std::int32_t index = onlyFirstLevel ? 0 : -1;
-            result = PrepareSave(handle, images, index) && SaveData(handle, images, index);
+            result = PrepareSave(handle, images, index) && SaveData(IO, handle, images, index);
         } else {
             for (std::size_t i = 0; i < images.size() && result; ++i) {
                 auto index = static_cast<std::int32_t>(i);
-                result = PrepareSave(handle, images, index) && SaveData(handle, images, index);
+                result = PrepareSave(handle, images, index) && SaveData(IO, handle, images, index);
             }
         }
         IO.Close(handle);
@@ -300,7 +285,7 @@ bool TImageFileFormat::SaveToStream(TStream& stream, const TDynImageDataArray& i
 
 void RegisterImageFileFormat(int rank, std::unique_ptr<TImageFileFormat> format) {
     if (!format) throw EImagingError("Assertion failure: no format");
-    auto& formats = State().formats;
+    auto& formats = State();
     const auto at = std::upper_bound(formats.begin(), formats.end(), rank,
                                      [](int r, const Registered& e) { return r < e.rank; });
     formats.insert(at, Registered{rank, std::move(format)});
@@ -331,12 +316,12 @@ namespace {
 
 // The content tests of every format over one handle: the formats whose masks
 // accept the name first (when there is a name), then every format.
-TImageFileFormat* Detect(TImagingHandle handle, const std::string* fileName) {
+TImageFileFormat* Detect(const TIOFunctions& io, TImagingHandle handle, const std::string* fileName) {
     if (fileName)
         for (const Registered& r : Formats())
-            if (r.format->TestFileName(*fileName) && r.format->TestFormat(handle)) return r.format.get();
+            if (r.format->TestFileName(*fileName) && r.format->TestFormat(io, handle)) return r.format.get();
     for (const Registered& r : Formats())
-        if (r.format->TestFormat(handle)) return r.format.get();
+        if (r.format->TestFormat(io, handle)) return r.format.get();
     return nullptr;
 }
 
@@ -344,7 +329,6 @@ TImageFileFormat* Detect(TImagingHandle handle, const std::string* fileName) {
 
 std::string DetectFileFormat(const std::string& fileName) {
     if (fileName.empty()) throw EImagingError("Assertion failure: no file name");
-    SetFileIO();
     const TIOFunctions& io = FileIO();
     TImagingHandle handle = nullptr;
     try {
@@ -354,7 +338,7 @@ std::string DetectFileFormat(const std::string& fileName) {
     }
     std::string ext;
     try {
-        if (TImageFileFormat* f = Detect(handle, &fileName)) ext = f->FirstExtension();
+        if (TImageFileFormat* f = Detect(io, handle, &fileName)) ext = f->FirstExtension();
     } catch (...) {
         io.Close(handle);
         throw;
@@ -364,11 +348,10 @@ std::string DetectFileFormat(const std::string& fileName) {
 }
 
 std::string DetectStreamFormat(TStream& stream) {
-    SetStreamIO();
     const TIOFunctions& io = StreamIO();
     TImagingHandle handle = io.OpenRead(&stream);
     std::string ext;
-    if (TImageFileFormat* f = Detect(handle, nullptr)) ext = f->FirstExtension();
+    if (TImageFileFormat* f = Detect(io, handle, nullptr)) ext = f->FirstExtension();
     io.Close(handle);
     return ext;
 }

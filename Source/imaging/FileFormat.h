@@ -64,15 +64,19 @@ public:
     bool CanSave = false;
     bool IsMultiImage = false;
     TImageFormats SupportedFormats;
-    std::int32_t FirstIdx = 0;
-    std::int32_t LastIdx = 0;
 
+    // One format object serves every load and save, on any thread at once:
+    // what a load or save needs travels in the arguments (the I/O table its
+    // handle belongs to), never in the object. The options bound to members
+    // are set by the user between loads and only read by them.
     virtual void GetSupportedFormats(TImageFormats& formats) const;
-    virtual bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel);
-    virtual bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index);
+    virtual bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                          bool onlyFirstLevel);
+    virtual bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                          std::int32_t index);
     virtual void ConvertToSupported(TImageData& image, const TImageFormatInfo& info);
     virtual bool IsSupported(const TImageData& image) const;
-    virtual bool TestFormat(TImagingHandle handle);
+    virtual bool TestFormat(const TIOFunctions& io, TImagingHandle handle);
     virtual void CheckOptionsValidity();
 
     void AddMasks(std::string_view masks);
@@ -90,12 +94,17 @@ protected:
     bool PrepareLoad(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel);
     bool PostLoadCheck(TDynImageDataArray& images, bool loadResult);
     bool PrepareSave(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t& index);
+    // The images a multi-image save writes for the index PrepareSave left:
+    // all of them for a negative index, else that one.
+    struct TSaveRange {
+        std::int32_t first, last;
+    };
+    static TSaveRange SaveRange(const TDynImageDataArray& images, std::int32_t index) {
+        return index < 0 ? TSaveRange{0, static_cast<std::int32_t>(images.size()) - 1} : TSaveRange{index, index};
+    }
     // A copy of the image that this format saves; mustBeFreed tells whether it
     // has buffers of its own.
     bool MakeCompatible(const TImageData& image, TImageData& compatible, bool& mustBeFreed);
-
-    // The I/O table of the load or save in progress.
-    TIOFunctions IO;
 };
 
 // ---------------------------------------------------------------------------

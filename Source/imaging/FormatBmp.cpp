@@ -154,9 +154,9 @@ TBitmapFileFormat::TBitmapFileFormat() {
     RegisterOption(ImagingBitmapRLE, &BitmapRLE);
 }
 
-bool TBitmapFileFormat::TestFormat(TImagingHandle handle) {
+bool TBitmapFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[14];
-    return PeekFormatInput(handle, head, 14) == 14 && head[0] == 'B' && head[1] == 'M';
+    return PeekFormatInput(io, handle, head, 14) == 14 && head[0] == 'B' && head[1] == 'M';
 }
 
 void TBitmapFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo& info) {
@@ -168,8 +168,8 @@ void TBitmapFileFormat::ConvertToSupported(TImageData& image, const TImageFormat
     ConvertImage(image, target);
 }
 
-bool TBitmapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TBitmapFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     ByteReader r(in.data());
     std::uint16_t type = 0;
     std::uint32_t fileSize = 0, reserved = 0, offset = 0, headerSize = 0;
@@ -292,7 +292,8 @@ bool TBitmapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& imag
     return true;
 }
 
-bool TBitmapFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
+bool TBitmapFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                                 std::int32_t index) {
     TSavableCopy copy;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], copy.image, copy.owned)) return false;
     const TImageData& image = copy.image;
@@ -353,7 +354,7 @@ bool TBitmapFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray
     w.patchU32le(2, static_cast<std::uint32_t>(total));
     w.patchU32le(10, offset);
     w.patchU32le(34, static_cast<std::uint32_t>(total - offset));
-    return WriteFormatOutput(IO, handle, w.buffer());
+    return WriteFormatOutput(io, handle, w.buffer());
 }
 
 void RegisterFormatBmp() { RegisterImageFileFormat(frBitmap, std::make_unique<TBitmapFileFormat>()); }

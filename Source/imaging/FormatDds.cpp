@@ -20,6 +20,13 @@ namespace velto {
 
 namespace {
 
+// What the last load on this thread found, read through the "loaded" options:
+// loads on other threads report their own.
+struct LoadedLayout {
+    std::int32_t cubeMap = 0, volume = 0, mipMaps = 0, depth = 0;
+};
+thread_local LoadedLayout tLoaded;
+
 constexpr std::uint32_t kMagic = 0x20534444;  // "DDS "
 constexpr std::uint32_t kHeaderBytes = 128;
 
@@ -169,19 +176,19 @@ TDDSFileFormat::TDDSFileFormat() {
                                  ifX4R4G4B4, ifR8G8B8, ifA8R8G8B8, ifX8R8G8B8, ifA16B16G16R16, ifR32F, ifA32B32G32R32F,
                                  ifR16F, ifA16B16G16R16F, ifDXT1, ifDXT3, ifDXT5})
         SupportedFormats.set(f);
-    RegisterOption(ImagingDDSLoadedCubeMap, &CubeMapLoaded);
-    RegisterOption(ImagingDDSLoadedVolume, &VolumeLoaded);
-    RegisterOption(ImagingDDSLoadedMipMapCount, &MipMapsLoaded);
-    RegisterOption(ImagingDDSLoadedDepth, &DepthLoaded);
+    RegisterThreadOption(ImagingDDSLoadedCubeMap, [] { return &tLoaded.cubeMap; });
+    RegisterThreadOption(ImagingDDSLoadedVolume, [] { return &tLoaded.volume; });
+    RegisterThreadOption(ImagingDDSLoadedMipMapCount, [] { return &tLoaded.mipMaps; });
+    RegisterThreadOption(ImagingDDSLoadedDepth, [] { return &tLoaded.depth; });
     RegisterOption(ImagingDDSSaveCubeMap, &CubeMapToSave);
     RegisterOption(ImagingDDSSaveVolume, &VolumeToSave);
     RegisterOption(ImagingDDSSaveMipMapCount, &MipMapsToSave);
     RegisterOption(ImagingDDSSaveDepth, &DepthToSave);
 }
 
-bool TDDSFileFormat::TestFormat(TImagingHandle handle) {
+bool TDDSFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[kHeaderBytes] = {};
-    if (PeekFormatInput(handle, head, kHeaderBytes) != kHeaderBytes) return false;
+    if (PeekFormatInput(io, handle, head, kHeaderBytes) != kHeaderBytes) return false;
     const Header h = ParseHeader(head);
     return h.magic == kMagic && (h.caps1 & DDSCAPS_TEXTURE) != 0;
 }
@@ -203,13 +210,11 @@ void TDDSFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInf
     ConvertImage(image, target);
 }
 
-bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    MipMapsLoaded = 1;
-    DepthLoaded = 1;
-    CubeMapLoaded = 0;
-    VolumeLoaded = 0;
+bool TDDSFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    LoadedLayout& loaded = tLoaded;
+    loaded = LoadedLayout{0, 0, 1, 1};
     std::uint8_t head[kHeaderBytes];
-    if (IO.Read(handle, head, kHeaderBytes) != kHeaderBytes) return false;
+    if (io.Read(handle, head, kHeaderBytes) != kHeaderBytes) return false;
     const Header h = ParseHeader(head);
     bool swap = false;
     const TImageFormat format = FormatOf(h.pf, swap);
@@ -217,13 +222,13 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFFu || h.height > 0x7FFFFFFFu) return false;
     const auto width = static_cast<std::int32_t>(h.width), height = static_cast<std::int32_t>(h.height);
     const TImageFormatInfo& info = *FormatInfo(format);
-    const std::int64_t inputEnd = GetInputSize(IO, handle);
+    const std::int64_t inputEnd = GetInputSize(io, handle);
 
     // Mipmap levels: no more than the chain of the top level has.
     std::int32_t levels = 1;
     if (h.mipMapCount > 1) {
         levels = static_cast<std::int32_t>(std::min<std::uint32_t>(h.mipMapCount, std::uint32_t(GetNumMipMapLevels(width, height))));
-        MipMapsLoaded = levels;
+        loaded.mipMaps = levels;
     }
     std::int64_t count = levels;
     std::int32_t depth = 1;
@@ -233,10 +238,10 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
         std::int32_t w = width, hh = height;
         RecordSize(format, w, hh);
         const std::uint64_t slice = std::max<std::uint64_t>(1, std::uint64_t(info.GetPixelsSize(format, w, hh)));
-        const std::uint64_t left = std::uint64_t(std::max<std::int64_t>(0, inputEnd - IO.Tell(handle)));
+        const std::uint64_t left = std::uint64_t(std::max<std::int64_t>(0, inputEnd - io.Tell(handle)));
         depth = static_cast<std::int32_t>(std::clamp<std::uint64_t>(std::min<std::uint64_t>(h.depth, left / slice + 1), 1, INT32_MAX));
-        VolumeLoaded = -1;
-        DepthLoaded = depth;
+        loaded.volume = -1;
+        loaded.depth = depth;
         count = GetVolumeLevelCount(depth, levels);
     }
     const std::int64_t perFace = count;
@@ -244,8 +249,8 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     if (cube) {
         std::int32_t faces = 0;
         for (const std::uint32_t bit : kFaceBits) faces += (h.caps2 & bit) ? 1 : 0;
-        CubeMapLoaded = -1;
-        DepthLoaded = faces;
+        loaded.cubeMap = -1;
+        loaded.depth = faces;
         count *= faces;
     }
     const bool pitchMode = (h.flags & DDSD_PITCH) && !(h.flags & DDSD_LINEARSIZE) && !info.IsBlockCompressed;
@@ -257,15 +262,15 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
         std::uint64_t bytes = std::uint64_t(info.GetPixelsSize(format, w, hh));
         const std::uint64_t rowSize = std::uint64_t(w) * std::uint64_t(info.BytesPerPixel);
         if (pitchMode) bytes = std::uint64_t(hh) * std::max<std::uint64_t>(h.pitchOrLinearSize, rowSize);
-        if (bytes > std::uint64_t(std::max<std::int64_t>(0, inputEnd - IO.Tell(handle)))) return false;
+        if (bytes > std::uint64_t(std::max<std::int64_t>(0, inputEnd - io.Tell(handle)))) return false;
     }
     if (cube) {
         // Likewise the top level of every face: a header may not ask for six
         // faces when the file holds one (later levels may still be cut).
         std::int32_t w = width, hh = height;
         RecordSize(format, w, hh);
-        RequireStoredData(std::uint64_t(info.GetPixelsSize(format, w, hh)) * std::uint64_t(DepthLoaded),
-                          std::uint64_t(std::max<std::int64_t>(0, inputEnd - IO.Tell(handle))), kStoredBound,
+        RequireStoredData(std::uint64_t(info.GetPixelsSize(format, w, hh)) * std::uint64_t(loaded.depth),
+                          std::uint64_t(std::max<std::int64_t>(0, inputEnd - io.Tell(handle))), kStoredBound,
                           "DDS image data cut short.");
     }
     ChargeDecodeBudget(std::uint64_t(count) * sizeof(TImageData));
@@ -281,20 +286,21 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
             // The header's linear size, when given, for the first image; never more than the image holds.
             std::uint64_t bytes = std::uint64_t(image.Size);
             if (i == 0 && h.pitchOrLinearSize != 0) bytes = std::min<std::uint64_t>(h.pitchOrLinearSize, bytes);
-            IO.Read(handle, image.Bits, static_cast<std::int64_t>(bytes));
+            io.Read(handle, image.Bits, static_cast<std::int64_t>(bytes));
         } else {
             // A pitch shorter than a row of pixels is not one: the rows are then taken as aligned.
             std::uint64_t pitch = (rowSize + 3) / 4 * 4;
             if (i == 0 && h.pitchOrLinearSize >= rowSize) pitch = h.pitchOrLinearSize;
             const std::uint64_t bytes = pitch * std::uint64_t(image.Height);
             if (bytes == std::uint64_t(image.Size)) {
-                IO.Read(handle, image.Bits, image.Size);
+                io.Read(handle, image.Bits, image.Size);
             } else {
-                const std::uint64_t left = std::uint64_t(std::max<std::int64_t>(0, inputEnd - IO.Tell(handle)));
+                const std::uint64_t left = std::uint64_t(std::max<std::int64_t>(0, inputEnd - io.Tell(handle)));
                 const std::uint64_t take = std::min(bytes, left);
                 ChargeDecodeBudget(take);
                 std::vector<std::uint8_t> rows(static_cast<std::size_t>(take));
-                const std::int64_t got = take ? std::max<std::int64_t>(0, IO.Read(handle, rows.data(), std::int64_t(take))) : 0;
+                const std::int64_t got =
+                    take ? std::max<std::int64_t>(0, io.Read(handle, rows.data(), std::int64_t(take))) : 0;
                 for (std::size_t y = 0; y < std::size_t(image.Height); ++y) {
                     const std::uint64_t at = y * pitch;
                     if (at >= std::uint64_t(got)) break;
@@ -308,8 +314,10 @@ bool TDDSFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TDDSFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t) {
-    const std::int32_t n = LastIdx - FirstIdx + 1;
+bool TDDSFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    const TSaveRange range = SaveRange(images, index);
+    const std::int32_t n = range.last - range.first + 1;
     bool cube = CubeMapToSave != 0, volume = VolumeToSave != 0;
     std::int32_t mips = MipMapsToSave;
     // More than six faces have no bits to name them.
@@ -317,7 +325,7 @@ bool TDDSFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
     std::int64_t count = 0;
     if (cube && std::int64_t(n) < std::int64_t(depth) * mips) cube = false;
     else if (!cube && volume && n < GetVolumeLevelCount(depth, mips)) volume = false;
-    const TImageData& first = images[static_cast<std::size_t>(FirstIdx)];
+    const TImageData& first = images[static_cast<std::size_t>(range.first)];
     if (!cube && !volume) mips = std::min(n, GetNumMipMapLevels(first.Width, first.Height));
 
     TSavableCopy copy;
@@ -415,7 +423,7 @@ bool TDDSFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
         const std::int64_t j = cube ? i % perFace : i;
         const std::int32_t level = volume ? VolumeLevel(j, depth, mips) : static_cast<std::int32_t>(j);
         std::int32_t ew = LevelSide(top.Width, level), eh = LevelSide(top.Height, level);
-        const TImageData& src = images[static_cast<std::size_t>(FirstIdx + i)];
+        const TImageData& src = images[static_cast<std::size_t>(range.first + i)];
         std::int32_t rw = ew, rh = eh;
         RecordSize(format, rw, rh);
         if (src.Width == rw && src.Height == rh && src.Format == format) {
@@ -434,7 +442,7 @@ bool TDDSFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
         }
         FreeImage(copy);
     }
-    return WriteFormatOutput(IO, handle, w.buffer());
+    return WriteFormatOutput(io, handle, w.buffer());
 }
 
 void RegisterFormatDds() { RegisterImageFileFormat(frDDS, std::make_unique<TDDSFileFormat>()); }

@@ -22,16 +22,14 @@ class TDDSFileFormat : public TImageFileFormat {
 public:
     TDDSFileFormat();
 
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
     void CheckOptionsValidity() override;
 
-    std::int32_t CubeMapLoaded = 0;
-    std::int32_t VolumeLoaded = 0;
-    std::int32_t MipMapsLoaded = 0;
-    std::int32_t DepthLoaded = 0;
     std::int32_t CubeMapToSave = 0;
     std::int32_t VolumeToSave = 0;
     std::int32_t MipMapsToSave = 1;

@@ -159,9 +159,8 @@ void TElderFileFormat::ConvertToSupported(TImageData& image, const TImageFormatI
     MapImageToPalette(image, ArgbPalette.data(), 256);
 }
 
-bool TElderFileFormat::TestFormat(TImagingHandle handle) {
+bool TElderFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     if (!handle) return false;
-    const TIOFunctions& io = CurrentIO();
     const std::int64_t size = GetInputSize(io, handle);
     switch (ClassForFileSize(size)) {
     case SizeClass::Img: return typeid(*this) == typeid(TIMGFileFormat);
@@ -169,7 +168,7 @@ bool TElderFileFormat::TestFormat(TImagingHandle handle) {
     case SizeClass::None: break;
     }
     std::uint8_t head[12] = {};
-    const std::int64_t n = PeekFormatInput(handle, head, 12);
+    const std::int64_t n = PeekFormatInput(io, handle, head, 12);
     ImageHeader h;
     ByteReader r(head);
     ReadImageHeader(r, h);
@@ -186,11 +185,11 @@ std::size_t TElderFileFormat::AddPaletteImage(TDynImageDataArray& images, std::i
     return images.size() - 1;
 }
 
-bool TElderFileFormat::SaveImages(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t first,
-                                  std::int32_t last, const char* message) {
+bool TElderFileFormat::SaveImages(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                                  std::int32_t first, std::int32_t last, const char* message) {
     ByteWriter w;
     // What was written stays written when a later image fails.
-    const auto flush = [&] { return WriteFormatOutput(IO, handle, w.buffer()); };
+    const auto flush = [&] { return WriteFormatOutput(io, handle, w.buffer()); };
     for (std::int32_t i = first; i <= last; ++i) {
         TSavableCopy copy;
         const TImageData& image = copy.image;
@@ -226,9 +225,9 @@ TIMGFileFormat::TIMGFileFormat() {
     IsMultiImage = false;
 }
 
-bool TIMGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const std::int64_t size = GetInputSize(IO, handle);
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TIMGFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const std::int64_t size = GetInputSize(io, handle);
+    const TFormatInput in = ReadFormatInput(io, handle);
     const std::span<const std::uint8_t> data = in.data();
     ByteReader r(data);
     images.clear();
@@ -254,8 +253,9 @@ bool TIMGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TIMGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return SaveImages(handle, images, index, index, "Size of image in IMG format cannot exceed 65535 bytes. %s");
+bool TIMGFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    return SaveImages(io, handle, images, index, index, "Size of image in IMG format cannot exceed 65535 bytes. %s");
 }
 
 // ---------------------------------------------------------------------------
@@ -266,9 +266,9 @@ TCIFFileFormat::TCIFFileFormat() {
     AddMasks("*.cif,*.rci");
 }
 
-bool TCIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const std::int64_t size = GetInputSize(IO, handle);
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TCIFFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const std::int64_t size = GetInputSize(io, handle);
+    const TFormatInput in = ReadFormatInput(io, handle);
     const std::span<const std::uint8_t> data = in.data();
     ByteReader r(data);
     images.clear();
@@ -349,8 +349,11 @@ bool TCIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TCIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t) {
-    return SaveImages(handle, images, FirstIdx, LastIdx, "Size of image in IMG/CIF format cannot exceed 65535 bytes. %s");
+bool TCIFFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    const TSaveRange range = SaveRange(images, index);
+    return SaveImages(io, handle, images, range.first, range.last,
+                      "Size of image in IMG/CIF format cannot exceed 65535 bytes. %s");
 }
 
 void RegisterFormatElder() {

@@ -29,7 +29,7 @@ class TElderFileFormat : public TImageFileFormat {
 public:
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
     bool IsSupported(const TImageData& image) const override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
 
     // Takes 768 bytes of R, G, B and rebuilds the 32-bit palette.
     void SetPalette(const TElderRawPalette& raw);
@@ -44,38 +44,45 @@ protected:
     TElderFileFormat();
     // Saves the images from first to last as headers and raw pixels; `message`
     // names the format in the size error.
-    bool SaveImages(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t first, std::int32_t last,
-                    const char* message);
+    bool SaveImages(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images, std::int32_t first,
+                    std::int32_t last, const char* message);
 };
 
 class TIMGFileFormat : public TElderFileFormat {
 public:
     TIMGFileFormat();
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
 };
 
 class TCIFFileFormat : public TElderFileFormat {
 public:
     TCIFFileFormat();
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
 };
 
 class TTextureFileFormat : public TElderFileFormat {
 public:
     TTextureFileFormat();
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
 
-    std::string LastTextureName;
+    // The name in the last texture file loaded on this thread.
+    const std::string& LastTextureName() const;
 };
 
 class TBSIFileFormat : public TElderFileFormat {
 public:
     TBSIFileFormat();
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
 };
 
 }  // namespace velto

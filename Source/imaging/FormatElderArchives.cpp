@@ -104,29 +104,36 @@ TTextureFileFormat::TTextureFileFormat() {
     CanSave = false;
 }
 
-bool TTextureFileFormat::TestFormat(TImagingHandle handle) {
+bool TTextureFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[26] = {};
-    const std::int64_t n = PeekFormatInput(handle, head, 26);
+    const std::int64_t n = PeekFormatInput(io, handle, head, 26);
     const std::uint16_t count = static_cast<std::uint16_t>(head[0] | head[1] << 8);
     return n == 26 && count >= 1 && count <= 2048 && std::all_of(head + 2, head + 26, NameByte);
 }
 
-bool TTextureFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const std::int64_t size = GetInputSize(IO, handle);
-    const TFormatInput in = ReadFormatInput(IO, handle);
+namespace {
+thread_local std::string tLastTextureName;
+}  // namespace
+
+const std::string& TTextureFileFormat::LastTextureName() const { return tLastTextureName; }
+
+bool TTextureFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const std::int64_t size = GetInputSize(io, handle);
+    const TFormatInput in = ReadFormatInput(io, handle);
     const std::span<const std::uint8_t> data = in.data();
     ByteReader r(data);
     std::uint16_t count = 0;
     std::uint8_t name[24] = {};
     if (!r.u16le(count) || !r.bytes(name, 24)) return false;
-    LastTextureName.clear();
+    std::string& textureName = tLastTextureName;
+    textureName.clear();
     for (const std::uint8_t c : name)
-        if (c >= 32 && !(c == ' ' && LastTextureName.empty())) LastTextureName += static_cast<char>(c);
+        if (c >= 32 && !(c == ' ' && textureName.empty())) textureName += static_cast<char>(c);
     images.clear();
 
     if (size == kColourSetSize) {
         // A colour set: one 16 x 16 image of each palette index, up to the last index there is.
-        const int base = LastTextureName.find('B') != std::string::npos ? 128 : 0;
+        const int base = textureName.find('B') != std::string::npos ? 128 : 0;
         for (int i = 0; i < count && base + i <= 255; ++i) {
             TImageData& image = images[AddPaletteImage(images, 16, 16)];
             std::memset(image.Bits, base + i, std::size_t(image.Size));
@@ -244,16 +251,16 @@ TBSIFileFormat::TBSIFileFormat() {
     SetPalette(ElderSecondDefaultPalette());
 }
 
-bool TBSIFileFormat::TestFormat(TImagingHandle handle) {
+bool TBSIFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[kRecordNameBytes + 4] = {};
-    const std::int64_t n = PeekFormatInput(handle, head, sizeof head);
+    const std::int64_t n = PeekFormatInput(io, handle, head, sizeof head);
     if (n == sizeof head && (IsId(head + kRecordNameBytes, "IFHD") || IsId(head + kRecordNameBytes, "BSIF")))
         return true;
     return n >= 4 && IsId(head, "IFHD");
 }
 
-bool TBSIFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TBSIFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     const std::span<const std::uint8_t> input = in.data();
     ByteReader r(input);
     const bool multi = input.size() >= kRecordNameBytes + 4u &&

@@ -59,9 +59,8 @@ inline TFormatInput ReadFormatInput(const TIOFunctions& io, TImagingHandle handl
 
 // Reads up to `count` bytes at the current position of a content test and
 // moves back by as many; the number read.
-inline std::int64_t PeekFormatInput(TImagingHandle handle, void* buffer, std::int64_t count) {
+inline std::int64_t PeekFormatInput(const TIOFunctions& io, TImagingHandle handle, void* buffer, std::int64_t count) {
     if (!handle) return 0;
-    const TIOFunctions& io = CurrentIO();
     const std::int64_t n = io.Read(handle, buffer, count);
     if (n > 0) io.Seek(handle, -n, smFromCurrent);
     return std::max<std::int64_t>(n, 0);

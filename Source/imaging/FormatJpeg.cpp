@@ -328,13 +328,9 @@ TJpegFileFormat::TJpegFileFormat(bool registerOptions) {
     }
 }
 
-void TJpegFileFormat::SetJpegIO(const TIOFunctions& io) { JpegIO = io; }
-
-void TCustomIOJpegFileFormat::SetJpegIO(const TIOFunctions&) { JpegIO = CustomIO; }
-
-bool TJpegFileFormat::TestFormat(TImagingHandle handle) {
+bool TJpegFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[10] = {};
-    return PeekFormatInput(handle, head, 10) == 10 && head[0] == 0xFF && head[1] == 0xD8;
+    return PeekFormatInput(io, handle, head, 10) == 10 && head[0] == 0xFF && head[1] == 0xD8;
 }
 
 void TJpegFileFormat::CheckOptionsValidity() {
@@ -345,17 +341,17 @@ void TJpegFileFormat::ConvertToSupported(TImageData& image, const TImageFormatIn
     ConvertImage(image, info.IsGray ? ifGray8 : ifR8G8B8);
 }
 
-bool TJpegFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    SetJpegIO(IO);
+bool TJpegFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
     images.assign(1, TImageData{});
     std::unique_ptr<DecodeContext, DecodeDeleter> c(new DecodeContext{});
     InstallErrorManager(reinterpret_cast<j_common_ptr>(&c->cinfo), c->err);
     c->progress.pub.progress_monitor = ProgressMonitor;
     c->progress.maxScans = static_cast<int>(std::min<std::uint32_t>(ImagingLimits().jpegScans, INT32_MAX));
-    c->io = &JpegIO;
+    c->io = &io;
     c->handle = handle;
-    const std::int64_t start = JpegIO.Tell(handle);
-    const std::uint64_t stored = static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(JpegIO, handle) - start));
+    const std::int64_t start = io.Tell(handle);
+    const std::uint64_t stored =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(io, handle) - start));
     if (DecodeHeaderPhase(c.get()) != 0) throw EImagingError(std::string("JPEG error: ") + c->err.message);
     if (!c->cinfo.arith_code)
         RequireStoredData(CodedBlocks(c->cinfo), stored, kJpegHuffmanBound, "JPEG data too short for the image size.");
@@ -411,24 +407,24 @@ bool TJpegFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images
     return true;
 }
 
-bool TJpegFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    SetJpegIO(IO);
+bool TJpegFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                               std::int32_t index) {
     TSavableCopy copy;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], copy.image, copy.owned)) return false;
     const TImageData& image = copy.image;
-    SaveAsGray = image.Format == ifGray8;
+    const bool saveAsGray = image.Format == ifGray8;
     if (image.Width > JPEG_MAX_DIMENSION || image.Height > JPEG_MAX_DIMENSION) return false;
 
     std::unique_ptr<EncodeContext, EncodeDeleter> c(new EncodeContext{});
     InstallErrorManager(reinterpret_cast<j_common_ptr>(&c->cinfo), c->err);
-    c->io = &JpegIO;
+    c->io = &io;
     c->handle = handle;
     EncodeParams p{};
     p.bits = image.Bits;
-    p.rowBytes = std::size_t(image.Width) * (SaveAsGray ? 1u : 3u);
+    p.rowBytes = std::size_t(image.Width) * (saveAsGray ? 1u : 3u);
     p.width = static_cast<JDIMENSION>(image.Width);
     p.height = static_cast<JDIMENSION>(image.Height);
-    p.gray = SaveAsGray;
+    p.gray = saveAsGray;
     p.quality = JpegQuality;
     p.progressive = JpegProgressive != 0;
     if (EncodePhase(c.get(), &p) != 0) throw EImagingError(std::string("JPEG error: ") + c->err.message);

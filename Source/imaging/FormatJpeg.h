@@ -16,32 +16,26 @@ class TJpegFileFormat : public TImageFileFormat {
 public:
     TJpegFileFormat();
 
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
     void CheckOptionsValidity() override;
-    // The table the codec reads and writes through, set at every load and save.
-    virtual void SetJpegIO(const TIOFunctions& io);
 
-    bool SaveAsGray = false;
     std::int32_t JpegQuality = 90;
     std::int32_t JpegProgressive = 0;
 
 protected:
     explicit TJpegFileFormat(bool registerOptions);
-    TIOFunctions JpegIO;
 };
 
-// A JPEG coder over an I/O table of its own (the JNG frames' memory streams);
-// never registered.
-class TCustomIOJpegFileFormat : public TJpegFileFormat {
+// A JPEG coder with options of its own, not bound to the option table (the
+// JNG frames' data, coded with the JNG format's settings); never registered.
+class TPrivateJpegFileFormat : public TJpegFileFormat {
 public:
-    TCustomIOJpegFileFormat() : TJpegFileFormat(false) {}
-    void SetJpegIO(const TIOFunctions& io) override;
-    void SetCustomIO(const TIOFunctions& io) { CustomIO = io; }
-
-    TIOFunctions CustomIO;
+    TPrivateJpegFileFormat() : TJpegFileFormat(false) {}
 };
 
 }  // namespace velto

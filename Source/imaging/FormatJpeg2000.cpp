@@ -26,6 +26,9 @@ constexpr std::uint8_t kCodeStreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
 // What the codec keeps for one component of one tile (its structures, not
 // the samples), measured generously.
 constexpr std::uint64_t kTileComponentCost = 4096;
+// The least a tile takes in a code stream: its tile-part header, a 12-byte
+// SOT segment and the 2-byte SOD marker.
+constexpr std::uint64_t kTilePartHeaderBytes = 14;
 
 enum class Kind { None, Jp2, CodeStream };
 
@@ -243,10 +246,13 @@ std::optional<SizeMarker> ReadSizeMarker(std::span<const std::uint8_t> data, boo
     return m;
 }
 
+std::uint64_t TilesOf(const SizeMarker& m) {
+    return ((std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz) *
+           ((std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz);
+}
+
 std::uint64_t DecodeCostOf(const SizeMarker& m) {
-    const std::uint64_t tiles = ((std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz) *
-                                ((std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz);
-    std::uint64_t cost = tiles * m.csiz * kTileComponentCost;
+    std::uint64_t cost = TilesOf(m) * m.csiz * kTileComponentCost;
     const std::uint64_t w = m.xsiz - m.xosiz, h = m.ysiz - m.yosiz;
     // Each component decodes to 32-bit samples over its share of the image area.
     for (const auto& [dx, dy] : m.steps) cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
@@ -258,6 +264,11 @@ std::uint64_t DecodeCostOf(const SizeMarker& m) {
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
     const std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
     return m ? DecodeCostOf(*m) : 0;
+}
+
+bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2) {
+    const std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
+    return !m || TilesOf(*m) <= data.size() / kTilePartHeaderBytes;
 }
 
 bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header) {
@@ -323,7 +334,9 @@ TJpeg2000FileFormat::TJpeg2000FileFormat() {
     RegisterOption(ImagingJpeg2000LosslessCompression, &LosslessCompression);
 }
 
-bool TJpeg2000FileFormat::TestFormat(TImagingHandle handle) { return TestSignature(CurrentIO(), handle) != Kind::None; }
+bool TJpeg2000FileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
+    return TestSignature(io, handle) != Kind::None;
+}
 
 void TJpeg2000FileFormat::CheckOptionsValidity() {
     if (Quality < 1 || Quality > 100) Quality = 80;
@@ -340,35 +353,39 @@ void TJpeg2000FileFormat::ConvertToSupported(TImageData& image, const TImageForm
     ConvertImage(image, target);
 }
 
-bool TJpeg2000FileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const Kind kind = TestSignature(IO, handle);
+bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const Kind kind = TestSignature(io, handle);
     if (kind == Kind::None) return false;
     opj_dparameters_t params;
     opj_set_default_decoder_parameters(&params);
 
     // The whole rest of the input; only the bytes actually read go to the decoder.
-    const std::int64_t start = IO.Tell(handle);
-    const std::int64_t size = GetInputSize(IO, handle);
+    const std::int64_t start = io.Tell(handle);
+    const std::int64_t size = GetInputSize(io, handle);
     const std::int64_t wanted = std::max<std::int64_t>(0, size - start);
     if (static_cast<std::uint64_t>(wanted) > ImagingLimits().fileSize)
         throw EImagingError("JPEG 2000 data larger than the read limit.");
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(wanted));
     images.assign(1, TImageData{});
-    const std::int64_t got = wanted ? IO.Read(handle, buffer.data(), wanted) : 0;
+    const std::int64_t got = wanted ? io.Read(handle, buffer.data(), wanted) : 0;
     buffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
 
     // What decoding will allocate, from the size marker, charged before the
-    // codec reads the header (it allocates for every tile already then).
+    // codec reads the header (it allocates for every tile already then). A few
+    // bytes declaring tens of thousands of tiles would cost hundreds of MiB
+    // there though they hold none of them.
+    if (!Jpeg2000TilesFit(buffer, kind == Kind::Jp2))
+        throw EImagingError("JPEG 2000 data declares more tiles than it can hold.");
     ChargeDecodeBudget(Jpeg2000DecodeCost(buffer, kind == Kind::Jp2));
 
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     if (!codec) return false;
     SilenceCodec(codec.get());
     if (!opj_setup_decoder(codec.get(), &params)) return false;
-    MemoryIO io;
-    io.in = buffer.data();
-    io.size = buffer.size();
-    StreamPtr stream = MakeStream(io, true);
+    MemoryIO memory;
+    memory.in = buffer.data();
+    memory.size = buffer.size();
+    StreamPtr stream = MakeStream(memory, true);
     if (!stream) return false;
     opj_image_t* raw = nullptr;
     if (!opj_read_header(stream.get(), codec.get(), &raw)) {
@@ -469,11 +486,12 @@ bool TJpeg2000FileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& im
 
     // Leave the input just behind the JPEG 2000 data.
     const std::uint64_t end = Jpeg2000DataEnd(buffer, kind == Kind::Jp2);
-    IO.Seek(handle, start + static_cast<std::int64_t>(std::min<std::uint64_t>(end, buffer.size())), smFromBeginning);
+    io.Seek(handle, start + static_cast<std::int64_t>(std::min<std::uint64_t>(end, buffer.size())), smFromBeginning);
     return true;
 }
 
-bool TJpeg2000FileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
+bool TJpeg2000FileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                                   std::int32_t index) {
     TImageData image;
     bool mustBeFreed = false;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], image, mustBeFreed)) {
@@ -541,15 +559,15 @@ bool TJpeg2000FileFormat::SaveData(TImagingHandle handle, const TDynImageDataArr
     }
 
     std::vector<std::uint8_t> out;
-    MemoryIO io;
-    io.out = &out;
-    StreamPtr stream = MakeStream(io, false);
+    MemoryIO memory;
+    memory.out = &out;
+    StreamPtr stream = MakeStream(memory, false);
     if (!stream) return false;
     if (!opj_start_compress(codec.get(), codecImage.get(), stream.get()) || !opj_encode(codec.get(), stream.get()) ||
         !opj_end_compress(codec.get(), stream.get()))
         return false;
     const auto n = static_cast<std::int64_t>(out.size());
-    return IO.Write(handle, out.data(), n) == n;
+    return io.Write(handle, out.data(), n) == n;
 }
 
 void RegisterFormatJpeg2000() { RegisterImageFileFormat(frJpeg2000, std::make_unique<TJpeg2000FileFormat>()); }

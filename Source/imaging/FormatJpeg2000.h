@@ -16,10 +16,12 @@ class TJpeg2000FileFormat : public TImageFileFormat {
 public:
     TJpeg2000FileFormat();
 
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
     void CheckOptionsValidity() override;
 
     std::int32_t Quality = 80;
@@ -40,6 +42,11 @@ std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 // marker (samples of every component and bookkeeping of every tile); 0 when
 // there is no size marker to read.
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
+
+// False when the size marker declares more tiles than the data could hold,
+// each needing its tile-part header at least; true when there is no size
+// marker to read.
+bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2);
 
 // What JPEG 2000 data (a JP2 file or a code stream, told by its signature)
 // declares in its size marker, read without decoding anything.

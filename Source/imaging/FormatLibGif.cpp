@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "gif/GifCodeReader.h"
 #include "imaging/FormatInput.h"
 #include "imaging/Formats.h"
 #include "platform/ByteWriter.h"
@@ -21,66 +22,24 @@ constexpr std::uint8_t kGraphicControl = 0xF9, kComment = 0xFE, kApplication = 0
 constexpr int kMaxCodes = 4096;
 constexpr const char* kLzwError = "Error when decoding GIF LZW data";
 
-// Data sub-blocks read one after another; the end of the input ends them as a
-// terminator would.
-class SubBlocks {
-public:
-    SubBlocks(std::span<const std::uint8_t> data, std::size_t& pos) : data_(data), pos_(pos) {}
-
-    // The next data byte; false after the terminator.
-    bool Next(std::uint8_t& b) {
-        while (left_ == 0) {
-            if (ended_) return false;
-            if (pos_ >= data_.size() || data_[pos_] == 0) {
-                if (pos_ < data_.size()) ++pos_;
-                ended_ = true;
-                return false;
-            }
-            left_ = data_[pos_++];
-            left_ = std::min<std::size_t>(left_, data_.size() - pos_);
-        }
-        --left_;
-        b = data_[pos_++];
-        return true;
-    }
-    // Skips what is left, the terminator included.
-    void SkipRest() {
-        std::uint8_t b;
-        while (Next(b)) {
-            pos_ += left_;
-            left_ = 0;
-        }
-    }
-
-private:
-    std::span<const std::uint8_t> data_;
-    std::size_t& pos_;
-    std::size_t left_ = 0;
-    bool ended_ = false;
-};
-
-// Codes of the current size, least significant bit first.
+// The LZW codes of a frame's data sub-blocks, read as the GIF codec reads
+// them; the end of the input ends the sub-blocks as a terminator would.
+// Nothing is reported on the way (damaged data show in what a load yields).
 class CodeReader {
 public:
-    explicit CodeReader(SubBlocks& blocks) : blocks_(blocks) {}
-    // -1 when the data has ended.
-    int Read(int size) {
-        while (bits_ < size) {
-            std::uint8_t b;
-            if (!blocks_.Next(b)) return -1;
-            acc_ |= std::uint32_t(b) << bits_;
-            bits_ += 8;
-        }
-        const int code = static_cast<int>(acc_ & ((1u << size) - 1));
-        acc_ >>= size;
-        bits_ -= size;
-        return code;
+    CodeReader(std::span<const std::uint8_t> data, std::size_t& pos) : pos_(pos), codes_(data.subspan(pos), kQuiet) {}
+    // -1 when the data have ended.
+    int Read(int size) { return codes_.Read(size); }
+    // Moves past what is left, the terminator included.
+    void SkipRest() {
+        codes_.SkipToTerminator();
+        pos_ += static_cast<std::size_t>(codes_.Consumed());
     }
 
 private:
-    SubBlocks& blocks_;
-    std::uint32_t acc_ = 0;
-    int bits_ = 0;
+    static inline const TGIFCodecWarning kQuiet;
+    std::size_t& pos_;
+    gif_detail::TGIFCodeReader codes_;
 };
 
 // Where decoded pixels go: rows in order or in the four interlaced passes;
@@ -96,9 +55,9 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
                         bool interlaced, Put put, std::uint8_t* linear = nullptr) {
     if (pos >= data.size()) throw EImagingError(kLzwError);
     const int s = data[pos++];
-    SubBlocks blocks(data, pos);
+    CodeReader reader(data, pos);
     if (width <= 0 || height <= 0) {  // a frame of no pixels: its data is passed over
-        blocks.SkipRest();
+        reader.SkipRest();
         return 0;
     }
     if (s < 2 || s > 9) throw EImagingError(kLzwError);
@@ -151,7 +110,6 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
         decoded += k;
     };
 
-    CodeReader reader(blocks);
     int code = reader.Read(size);
     while (code >= 0 && code != end && more()) {
         if (code == clear) {
@@ -228,7 +186,7 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
         code = reader.Read(size);
     }
     // Data after the last pixel (or after the end code) up to the terminator.
-    blocks.SkipRest();
+    reader.SkipRest();
     return decoded;
 }
 
@@ -360,16 +318,16 @@ TGIFFileFormat::TGIFFileFormat() {
     SupportedFormats.set(ifIndex8);
 }
 
-bool TGIFFileFormat::TestFormat(TImagingHandle handle) {
+bool TGIFFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t b[13];
-    return PeekFormatInput(handle, b, 13) == 13 && std::memcmp(b, "GIF", 3) == 0 &&
+    return PeekFormatInput(io, handle, b, 13) == 13 && std::memcmp(b, "GIF", 3) == 0 &&
            (std::memcmp(b + 3, "87a", 3) == 0 || std::memcmp(b + 3, "89a", 3) == 0);
 }
 
 void TGIFFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo&) { ConvertImage(image, ifIndex8); }
 
-bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TGIFFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     const std::span<const std::uint8_t> data = in.data();
     images.clear();
     if (data.size() < 13) RaiseBadImageData("GIF header cut short.");
@@ -400,7 +358,7 @@ bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
                 }
                 pos = std::min(pos + 6, data.size());
             } else if (label == kComment || label == kApplication || label == kPlainText) {
-                SubBlocks(data, pos).SkipRest();
+                CodeReader(data, pos).SkipRest();
             }
             id = next();
         }
@@ -481,9 +439,11 @@ bool TGIFFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TGIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t) {
+bool TGIFFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    const TSaveRange range = SaveRange(images, index);
     std::int32_t screenWidth = 0, screenHeight = 0;
-    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+    for (std::int32_t i = range.first; i <= range.last; ++i) {
         screenWidth = std::max(screenWidth, images[static_cast<std::size_t>(i)].Width);
         screenHeight = std::max(screenHeight, images[static_cast<std::size_t>(i)].Height);
     }
@@ -496,7 +456,7 @@ bool TGIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
     w.u8(0x70);
     w.u8(0);
     w.u8(0);
-    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+    for (std::int32_t i = range.first; i <= range.last; ++i) {
         TSavableCopy copy;
         try {
             if (!MakeCompatible(images[static_cast<std::size_t>(i)], copy.image, copy.owned)) continue;
@@ -520,7 +480,7 @@ bool TGIFFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
         EncodeGifLZW(image.Bits, static_cast<std::size_t>(image.Size), w.buffer());
     }
     w.u8(kTrailer);
-    return WriteFormatOutput(IO, handle, w.buffer());
+    return WriteFormatOutput(io, handle, w.buffer());
 }
 
 void RegisterFormatLibGif() { RegisterImageFileFormat(frGIF, std::make_unique<TGIFFileFormat>()); }

@@ -15,10 +15,12 @@ class TGIFFileFormat : public TImageFileFormat {
 public:
     TGIFFileFormat();
 
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
 };
 
 // Decodes the LZW data that starts at data[pos] (the minimum code size, then

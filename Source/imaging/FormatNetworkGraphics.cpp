@@ -22,6 +22,7 @@
 #include "imaging/Utility.h"
 #include "platform/ByteWriter.h"
 #include "platform/PixelRows.h"
+#include "png/PngUnfilter.h"
 
 namespace velto {
 
@@ -283,32 +284,10 @@ void SwapFirstThird(std::uint8_t* row, std::size_t pixels, int depth, std::size_
     }
 }
 
-inline std::uint8_t Paeth(int a, int b, int c) {
-    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return static_cast<std::uint8_t>(a);
-    return static_cast<std::uint8_t>(pb <= pc ? b : c);
-}
-
-void Unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prev, std::size_t len, std::size_t unit) {
-    switch (type) {
-    case 1:
-        for (std::size_t i = unit; i < len; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - unit]);
-        break;
-    case 2:
-        for (std::size_t i = 0; i < len; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prev[i]);
-        break;
-    case 3:
-        for (std::size_t i = 0; i < len; ++i)
-            row[i] = static_cast<std::uint8_t>(row[i] + (((i >= unit ? row[i - unit] : 0) + prev[i]) >> 1));
-        break;
-    case 4:
-        for (std::size_t i = 0; i < len; ++i)
-            row[i] = static_cast<std::uint8_t>(
-                row[i] + Paeth(i >= unit ? row[i - unit] : 0, prev[i], i >= unit ? prev[i - unit] : 0));
-        break;
-    default: break;
-    }
-}
+// Rows are unfiltered by the PNG codec's routine (vector code for 3- and
+// 4-byte pixels); filter types above 4 are never passed to it.
+using png_detail::PaethPredictor;
+using png_detail::UnfilterRowFast;
 
 void Filter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* prev, std::uint8_t* out, std::size_t len,
             std::size_t unit) {
@@ -319,7 +298,9 @@ void Filter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* prev
         case 1: v -= a; break;
         case 2: v -= b; break;
         case 3: v -= (a + b) >> 1; break;
-        case 4: v -= Paeth(a, b, c); break;
+        case 4:
+            v -= PaethPredictor(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c));
+            break;
         default: break;
         }
         out[i] = static_cast<std::uint8_t>(v);
@@ -374,7 +355,7 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBy
             if (src[0] <= 4) {
                 std::memcpy(row, src + 1, rowSize);
                 if (swapRB) SwapFirstThird(row, width, h.BitDepth, unit);
-                Unfilter(src[0], row, prev, rowSize, unit);
+                UnfilterRowFast(src[0], row, prev, rowSize, unit);
             }
             prev = row;
         }
@@ -391,7 +372,7 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBy
                 std::memcpy(row, StoredRow(inflated, pos, prs + 1, scratch), prs + 1);
                 pos += prs + 1;
                 if (swapRB) SwapFirstThird(row + 1, pw, h.BitDepth, unit);
-                if (row[0] <= 4) Unfilter(row[0], row + 1, work[1 - cur].data() + 1, prs, unit);
+                if (row[0] <= 4) UnfilterRowFast(row[0], row + 1, work[1 - cur].data() + 1, prs, unit);
                 std::uint8_t* out = pixels + y * rowSize;
                 for (std::size_t i = 0; i < pw; ++i) {
                     const std::size_t x = std::size_t(kPassCol[p]) + i * std::size_t(kPassColInc[p]);
@@ -439,13 +420,12 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBy
 bool LoadJpegFromMemory(const Bytes& data, TImageData& image) {
     FreeImage(image);
     TMemoryStream stream(std::span<const std::uint8_t>(data.data(), data.size()));
-    TCustomIOJpegFileFormat jpeg;
-    jpeg.SetCustomIO(StreamIO());
+    TPrivateJpegFileFormat jpeg;
     TDynImageDataArray images;
     TImagingHandle handle = StreamIO().OpenRead(&stream);
     bool ok = false;
     try {
-        ok = jpeg.LoadData(handle, images, true);
+        ok = jpeg.LoadData(StreamIO(), handle, images, true);
     } catch (...) {
         StreamIO().Close(handle);
         FreeImagesInArray(images);
@@ -462,13 +442,12 @@ bool LoadJpegFromMemory(const Bytes& data, TImageData& image) {
 
 bool SaveJpegToMemory(const TImageData& image, Bytes& out, std::int32_t quality, bool progressive) {
     TMemoryStream stream;
-    TCustomIOJpegFileFormat jpeg;
-    jpeg.SetCustomIO(StreamIO());
+    TPrivateJpegFileFormat jpeg;
     jpeg.JpegQuality = quality;
     jpeg.JpegProgressive = progressive ? -1 : 0;
     const TDynImageDataArray images{image};  // shares the buffers
     TImagingHandle handle = StreamIO().OpenWrite(&stream);
-    const bool ok = jpeg.SaveData(handle, images, 0);
+    const bool ok = jpeg.SaveData(StreamIO(), handle, images, 0);
     StreamIO().Close(handle);
     out = std::move(stream.Data());
     return ok;
@@ -817,9 +796,9 @@ void TNetworkGraphicsFileFormat::ConvertToSupported(TImageData& image, const TIm
     ConvertImage(image, target);
 }
 
-bool TNetworkGraphicsFileFormat::TestFormat(TImagingHandle handle) {
+bool TNetworkGraphicsFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[8] = {};
-    return PeekFormatInput(handle, head, 8) == 8 && std::memcmp(head, kSignatures[Kind], 8) == 0;
+    return PeekFormatInput(io, handle, head, 8) == 8 && std::memcmp(head, kSignatures[Kind], 8) == 0;
 }
 
 void TNetworkGraphicsFileFormat::CheckOptionsValidity() {
@@ -828,9 +807,10 @@ void TNetworkGraphicsFileFormat::CheckOptionsValidity() {
     if (static_cast<std::uint32_t>(JpegQuality) - 1u > 99u) JpegQuality = 90;
 }
 
-bool TNetworkGraphicsFileFormat::LoadFirstFrame(TImagingHandle handle, TDynImageDataArray& images, bool asJng) {
+bool TNetworkGraphicsFileFormat::LoadFirstFrame(const TIOFunctions& io, TImagingHandle handle,
+                                                TDynImageDataArray& images, bool asJng) {
     TNGFileHandler loader;
-    if (!LoadChunks(loader, IO, handle) || loader.FrameList.empty()) return false;
+    if (!LoadChunks(loader, io, handle) || loader.FrameList.empty()) return false;
     images.assign(1, TImageData{});
     const TFrameInfo& frame = *loader.FrameList.front();
     if (frame.HoldsJng == asJng) DecodeFrame(frame, images[0]);
@@ -838,14 +818,14 @@ bool TNetworkGraphicsFileFormat::LoadFirstFrame(TImagingHandle handle, TDynImage
     return true;
 }
 
-bool TNetworkGraphicsFileFormat::SaveOneFrame(TImagingHandle handle, const TDynImageDataArray& images,
-                                              std::int32_t index, bool asJng) {
+bool TNetworkGraphicsFileFormat::SaveOneFrame(const TIOFunctions& io, TImagingHandle handle,
+                                              const TDynImageDataArray& images, std::int32_t index, bool asJng) {
     TSavableCopy c;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], c.image, c.owned)) return false;
     TNGFileHandler saver;
     saver.FileKind = asJng ? ngJNG : ngPNG;
     if (!EncodeFrame(saver, TakeOptions(*this), c.image, asJng)) return false;
-    return SaveChunks(saver, IO, handle);
+    return SaveChunks(saver, io, handle);
 }
 
 TPNGFileFormat::TPNGFileFormat() : TNetworkGraphicsFileFormat(ngPNG) {
@@ -855,12 +835,13 @@ TPNGFileFormat::TPNGFileFormat() : TNetworkGraphicsFileFormat(ngPNG) {
     RegisterOption(ImagingPNGCompressLevel, &DeflateLevel);
 }
 
-bool TPNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    return LoadFirstFrame(handle, images, false);
+bool TPNGFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    return LoadFirstFrame(io, handle, images, false);
 }
 
-bool TPNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return SaveOneFrame(handle, images, index, false);
+bool TPNGFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    return SaveOneFrame(io, handle, images, index, false);
 }
 
 TJNGFileFormat::TJNGFileFormat() : TNetworkGraphicsFileFormat(ngJNG) {
@@ -874,12 +855,13 @@ TJNGFileFormat::TJNGFileFormat() : TNetworkGraphicsFileFormat(ngJNG) {
     RegisterOption(ImagingJNGProgressive, &JpegProgressive);
 }
 
-bool TJNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    return LoadFirstFrame(handle, images, true);
+bool TJNGFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    return LoadFirstFrame(io, handle, images, true);
 }
 
-bool TJNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return SaveOneFrame(handle, images, index, true);
+bool TJNGFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    return SaveOneFrame(io, handle, images, index, true);
 }
 
 TMNGFileFormat::TMNGFileFormat() : TNetworkGraphicsFileFormat(ngMNG) {
@@ -894,16 +876,17 @@ TMNGFileFormat::TMNGFileFormat() : TNetworkGraphicsFileFormat(ngMNG) {
     RegisterOption(ImagingMNGProgressive, &JpegProgressive);
 }
 
-bool TMNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
+bool TMNGFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
     TNGFileHandler loader;
-    if (!LoadChunks(loader, IO, handle)) return false;
+    if (!LoadChunks(loader, io, handle)) return false;
     if (loader.FrameList.empty()) {
         // No embedded image: one blank image of the animation's frame size.
         images.assign(1, TImageData{});
         const std::uint32_t w = loader.MngHeader[0], h = loader.MngHeader[1];
         if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) throw EImagingError("Range check error");
         // Blank, but no larger than the file's bytes could have held deflated.
-        RequireStoredData(std::uint64_t(w) * h * 4, static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(IO, handle))),
+        RequireStoredData(std::uint64_t(w) * h * 4,
+                          static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(io, handle))),
                           kDeflateBound, "MNG frame size too large for the file.");
         NewImage(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), ifDefault, images[0]);
         return true;
@@ -916,12 +899,14 @@ bool TMNGFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TMNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t) {
+bool TMNGFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    const TSaveRange range = SaveRange(images, index);
     TNGFileHandler saver;
     saver.FileKind = ngMNG;
     const SaveSettings settings = TakeOptions(*this);
     std::uint32_t maxWidth = 0, maxHeight = 0;
-    for (std::int32_t i = FirstIdx; i <= LastIdx; ++i) {
+    for (std::int32_t i = range.first; i <= range.last; ++i) {
         TSavableCopy c;
         if (!MakeCompatible(images[static_cast<std::size_t>(i)], c.image, c.owned)) return false;
         if (!EncodeFrame(saver, settings, c.image, ColorAsJpeg != 0)) return false;
@@ -930,7 +915,7 @@ bool TMNGFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
     }
     saver.MngHeader = {maxWidth, maxHeight, 0, 0, static_cast<std::uint32_t>(saver.FrameList.size()), 0,
                        kMngSimplicityProfile};
-    return SaveChunks(saver, IO, handle);
+    return SaveChunks(saver, io, handle);
 }
 
 void RegisterFormatNetworkGraphics() {

@@ -31,7 +31,7 @@ class TNetworkGraphicsFileFormat : public TImageFileFormat {
 public:
     void GetSupportedFormats(TImageFormats& formats) const override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
     void CheckOptionsValidity() override;
 
     TNGFileKind Kind = ngPNG;  // whose signature TestFormat looks for
@@ -46,30 +46,37 @@ protected:
     explicit TNetworkGraphicsFileFormat(TNGFileKind kind);
     // Loads the first frame of a PNG or JNG file (a frame of the other kind
     // leaves the image empty).
-    bool LoadFirstFrame(TImagingHandle handle, TDynImageDataArray& images, bool asJng);
+    bool LoadFirstFrame(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool asJng);
     // Saves one image as a PNG or JNG file.
-    bool SaveOneFrame(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index, bool asJng);
+    bool SaveOneFrame(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                      std::int32_t index, bool asJng);
 };
 
 class TPNGFileFormat : public TNetworkGraphicsFileFormat {
 public:
     TPNGFileFormat();
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
 };
 
 class TMNGFileFormat : public TNetworkGraphicsFileFormat {
 public:
     TMNGFileFormat();
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
 };
 
 class TJNGFileFormat : public TNetworkGraphicsFileFormat {
 public:
     TJNGFileFormat();
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
 };
 
 }  // namespace velto

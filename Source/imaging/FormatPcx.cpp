@@ -71,17 +71,17 @@ TPCXFileFormat::TPCXFileFormat() {
     IsMultiImage = false;
 }
 
-bool TPCXFileFormat::TestFormat(TImagingHandle handle) {
+bool TPCXFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t b[kHeaderSize];
-    if (PeekFormatInput(handle, b, kHeaderSize) != static_cast<std::int64_t>(kHeaderSize)) return false;
+    if (PeekFormatInput(io, handle, b, kHeaderSize) != static_cast<std::int64_t>(kHeaderSize)) return false;
     const PcxHeader h = ParseHeader(b);
     return h.manufacturer == 10 && (h.version == 0 || (h.version >= 2 && h.version <= 5)) && h.encoding <= 1 &&
            (h.bitsPerPixel == 1 || h.bitsPerPixel == 2 || h.bitsPerPixel == 4 || h.bitsPerPixel == 8) &&
            (h.planes == 1 || h.planes == 3 || h.planes == 4) && (h.paletteInfo == 1 || h.paletteInfo == 2);
 }
 
-bool TPCXFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TPCXFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     ByteReader r(in.data());
     std::uint8_t raw[kHeaderSize];
     if (!r.bytes(raw, kHeaderSize)) RaiseBadImageData("PCX header cut short.");

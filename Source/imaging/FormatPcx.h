@@ -13,8 +13,9 @@ class TPCXFileFormat : public TImageFileFormat {
 public:
     TPCXFileFormat();
 
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
 };
 
 // Expands run-length data into out (runs cut at its end, and may cross lines);

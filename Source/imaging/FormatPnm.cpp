@@ -216,12 +216,12 @@ void ConvertToSampleSize(TImageData& image, const TImageFormatInfo& info, TImage
 // ---------------------------------------------------------------------------
 // TPortableMapFileFormat
 
-bool TPortableMapFileFormat::WriteTextOrBinary(TImagingHandle handle, const TDynImageDataArray& images,
-                                               std::int32_t index) {
-    MapInfo = TPortableMapInfo{};
-    MapInfo.IdChar = IdChars[SaveBinary != 0 ? 1 : 0];
-    MapInfo.Binary = SaveBinary != 0;
-    return WriteMap(handle, images, index);
+bool TPortableMapFileFormat::WriteTextOrBinary(const TIOFunctions& io, TImagingHandle handle,
+                                               const TDynImageDataArray& images, std::int32_t index) {
+    TPortableMapInfo m;
+    m.IdChar = IdChars[SaveBinary != 0 ? 1 : 0];
+    m.Binary = SaveBinary != 0;
+    return WriteMap(io, handle, images, index, m);
 }
 
 TPortableMapFileFormat::TPortableMapFileFormat() {
@@ -230,17 +230,17 @@ TPortableMapFileFormat::TPortableMapFileFormat() {
     IsMultiImage = false;
 }
 
-bool TPortableMapFileFormat::TestFormat(TImagingHandle handle) {
+bool TPortableMapFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t b[4] = {};
-    return PeekFormatInput(handle, b, 4) >= 3 && b[0] == 'P' && (b[1] == IdChars[0] || b[1] == IdChars[1]) &&
+    return PeekFormatInput(io, handle, b, 4) >= 3 && b[0] == 'P' && (b[1] == IdChars[0] || b[1] == IdChars[1]) &&
            IsWhite(b[2]);
 }
 
-bool TPortableMapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TPortableMapFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     images.assign(1, TImageData{});
     TokenReader t(in.data());
-    TPortableMapInfo& m = MapInfo;
+    TPortableMapInfo m;
     if (!ReadHeader(t, in.data(), m)) return false;
     const TImageFormat format = FormatOf(m);
     const TImageFormatInfo& info = *FormatInfo(format);
@@ -338,16 +338,17 @@ bool TPortableMapFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray&
     return true;
 }
 
-bool TPortableMapFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return WriteMap(handle, images, index);
+bool TPortableMapFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                                      std::int32_t index) {
+    return WriteMap(io, handle, images, index, TPortableMapInfo{});
 }
 
-bool TPortableMapFileFormat::WriteMap(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
+bool TPortableMapFileFormat::WriteMap(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                                      std::int32_t index, TPortableMapInfo m) {
     TSavableCopy copy;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], copy.image, copy.owned)) return false;
     const TImageData& image = copy.image;
     const TImageFormatInfo& info = *FormatInfo(image.Format);
-    TPortableMapInfo& m = MapInfo;
     const std::int32_t channelSize = info.BytesPerPixel / info.ChannelCount;
     m.Width = image.Width;
     m.Height = image.Height;
@@ -434,7 +435,7 @@ bool TPortableMapFileFormat::WriteMap(TImagingHandle handle, const TDynImageData
             }
         });
     }
-    return WriteFormatOutput(IO, handle, w.buffer());
+    return WriteFormatOutput(io, handle, w.buffer());
 }
 
 // ---------------------------------------------------------------------------
@@ -458,8 +459,9 @@ TPGMFileFormat::TPGMFileFormat() {
     RegisterOption(ImagingPGMSaveBinary, &SaveBinary);
 }
 
-bool TPGMFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return WriteTextOrBinary(handle, images, index);
+bool TPGMFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    return WriteTextOrBinary(io, handle, images, index);
 }
 
 void TPGMFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo& info) {
@@ -476,8 +478,9 @@ TPPMFileFormat::TPPMFileFormat() {
     RegisterOption(ImagingPPMSaveBinary, &SaveBinary);
 }
 
-bool TPPMFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    return WriteTextOrBinary(handle, images, index);
+bool TPPMFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    return WriteTextOrBinary(io, handle, images, index);
 }
 
 void TPPMFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo& info) {
@@ -494,12 +497,13 @@ TPAMFileFormat::TPAMFileFormat() {
         SupportedFormats.set(f);
 }
 
-bool TPAMFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    MapInfo = TPortableMapInfo{};
-    MapInfo.IdChar = '7';
-    MapInfo.Binary = true;
-    MapInfo.HasPAMHeader = true;
-    return WriteMap(handle, images, index);
+bool TPAMFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    TPortableMapInfo m;
+    m.IdChar = '7';
+    m.Binary = true;
+    m.HasPAMHeader = true;
+    return WriteMap(io, handle, images, index, m);
 }
 
 void TPAMFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo& info) {
@@ -520,13 +524,14 @@ TPFMFileFormat::TPFMFileFormat() {
     SupportedFormats.set(ifA32B32G32R32F);
 }
 
-bool TPFMFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
-    MapInfo = TPortableMapInfo{};
+bool TPFMFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
+    TPortableMapInfo m;
     const TImageFormatInfo* info = FormatInfo(images[static_cast<std::size_t>(index)].Format);
-    MapInfo.TupleType = info && (info->ChannelCount > 1 || info->IsIndexed) ? ttRGBFP : ttGrayScaleFP;
-    MapInfo.IdChar = MapInfo.TupleType == ttGrayScaleFP ? 'f' : 'F';
-    MapInfo.Binary = true;
-    return WriteMap(handle, images, index);
+    m.TupleType = info && (info->ChannelCount > 1 || info->IsIndexed) ? ttRGBFP : ttGrayScaleFP;
+    m.IdChar = m.TupleType == ttGrayScaleFP ? 'f' : 'F';
+    m.Binary = true;
+    return WriteMap(io, handle, images, index, m);
 }
 
 void TPFMFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInfo& info) {

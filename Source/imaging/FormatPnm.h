@@ -44,19 +44,22 @@ class TPortableMapFileFormat : public TImageFileFormat {
 public:
     TPortableMapFileFormat();
 
-    bool LoadData(TImagingHandle handle, TDynImageDataArray& images, bool onlyFirstLevel) override;
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
-    bool TestFormat(TImagingHandle handle) override;
+    bool LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images,
+                  bool onlyFirstLevel) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
+    bool TestFormat(const TIOFunctions& io, TImagingHandle handle) override;
 
     char IdChars[2] = {0, 0};
     std::int32_t SaveBinary = -1;
-    TPortableMapInfo MapInfo;
 
 protected:
-    // The common writer, after the descendant has set up MapInfo.
-    bool WriteMap(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index);
+    // The common writer, given what the descendant chose of the header.
+    bool WriteMap(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index,
+                  TPortableMapInfo m);
     // The grey and pixel maps: text or binary by SaveBinary.
-    bool WriteTextOrBinary(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index);
+    bool WriteTextOrBinary(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                           std::int32_t index);
 };
 
 class TPBMFileFormat : public TPortableMapFileFormat {
@@ -67,28 +70,32 @@ public:
 class TPGMFileFormat : public TPortableMapFileFormat {
 public:
     TPGMFileFormat();
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
 };
 
 class TPPMFileFormat : public TPortableMapFileFormat {
 public:
     TPPMFileFormat();
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
 };
 
 class TPAMFileFormat : public TPortableMapFileFormat {
 public:
     TPAMFileFormat();
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
 };
 
 class TPFMFileFormat : public TPortableMapFileFormat {
 public:
     TPFMFileFormat();
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) override;
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                  std::int32_t index) override;
     void ConvertToSupported(TImageData& image, const TImageFormatInfo& info) override;
 };
 

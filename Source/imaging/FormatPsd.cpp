@@ -222,9 +222,9 @@ TPSDFileFormat::TPSDFileFormat() {
         SupportedFormats.set(f);
 }
 
-bool TPSDFileFormat::TestFormat(TImagingHandle handle) {
+bool TPSDFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t b[kHeaderSize];
-    if (PeekFormatInput(handle, b, kHeaderSize) != static_cast<std::int64_t>(kHeaderSize)) return false;
+    if (PeekFormatInput(io, handle, b, kHeaderSize) != static_cast<std::int64_t>(kHeaderSize)) return false;
     ByteReader r(std::span<const std::uint8_t>(b, kHeaderSize));
     PsdHeader h;
     return ReadHeader(r, h) && Valid(h);
@@ -239,8 +239,8 @@ void TPSDFileFormat::ConvertToSupported(TImageData& image, const TImageFormatInf
     ConvertImage(image, target);
 }
 
-bool TPSDFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TPSDFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     ByteReader r(in.data());
     PsdHeader h;
     if (!ReadHeader(r, h) || !Valid(h)) RaiseBadImageData("PSD header cut short.");
@@ -330,7 +330,8 @@ bool TPSDFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images,
     return true;
 }
 
-bool TPSDFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
+bool TPSDFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                              std::int32_t index) {
     TSavableCopy copy;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], copy.image, copy.owned)) return false;
     const TImageData& image = copy.image;
@@ -376,7 +377,7 @@ bool TPSDFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& i
                 for (std::size_t b = sampleBytes; b-- > 0;) *dst++ = s[b];  // big-endian
         });
     }
-    return WriteFormatOutput(IO, handle, w.buffer());
+    return WriteFormatOutput(io, handle, w.buffer());
 }
 
 void RegisterFormatPsd() { RegisterImageFileFormat(frPSD, std::make_unique<TPSDFileFormat>()); }

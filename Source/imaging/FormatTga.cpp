@@ -124,9 +124,9 @@ TTargaFileFormat::TTargaFileFormat() {
     RegisterOption(ImagingTargaRLE, &UseRLE);
 }
 
-bool TTargaFileFormat::TestFormat(TImagingHandle handle) {
+bool TTargaFileFormat::TestFormat(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t b[kHeaderSize];
-    if (PeekFormatInput(handle, b, kHeaderSize) != static_cast<std::int64_t>(kHeaderSize)) return false;
+    if (PeekFormatInput(io, handle, b, kHeaderSize) != static_cast<std::int64_t>(kHeaderSize)) return false;
     const TgaHeader h = ParseHeader(b);
     const auto oneOf = [](std::uint8_t v, std::initializer_list<std::uint8_t> set) {
         return std::find(set.begin(), set.end(), v) != set.end();
@@ -145,8 +145,8 @@ void TTargaFileFormat::ConvertToSupported(TImageData& image, const TImageFormatI
     ConvertImage(image, target);
 }
 
-bool TTargaFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& images, bool) {
-    const TFormatInput in = ReadFormatInput(IO, handle);
+bool TTargaFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TDynImageDataArray& images, bool) {
+    const TFormatInput in = ReadFormatInput(io, handle);
     ByteReader r(in.data());
     std::uint8_t b[kHeaderSize];
     if (!r.bytes(b, kHeaderSize)) RaiseBadImageData("Targa header cut short.");
@@ -236,7 +236,8 @@ bool TTargaFileFormat::LoadData(TImagingHandle handle, TDynImageDataArray& image
     return true;
 }
 
-bool TTargaFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray& images, std::int32_t index) {
+bool TTargaFileFormat::SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray& images,
+                                std::int32_t index) {
     TSavableCopy copy;
     if (!MakeCompatible(images[static_cast<std::size_t>(index)], copy.image, copy.owned)) return false;
     const TImageData& image = copy.image;
@@ -278,7 +279,7 @@ bool TTargaFileFormat::SaveData(TImagingHandle handle, const TDynImageDataArray&
         for (std::int32_t y = 0; y < image.Height; ++y)
             EncodeTargaRLERow(image.Bits + std::size_t(y) * row, std::size_t(image.Width), bpp, w.buffer());
     }
-    return WriteFormatOutput(IO, handle, w.buffer());
+    return WriteFormatOutput(io, handle, w.buffer());
 }
 
 void RegisterFormatTga() { RegisterImageFileFormat(frTarga, std::make_unique<TTargaFileFormat>()); }

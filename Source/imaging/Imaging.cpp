@@ -59,18 +59,21 @@ void RaiseImagingError(const std::string& message) {
 
 namespace {
 struct Budget {
-    ReadLimits limits;
     std::uint64_t used = 0;
     std::uint64_t largest = 0;
     bool active = false;
 };
+// Each thread's loads charge their own budget against the shared limits.
 Budget& TheBudget() {
-    static Budget budget;
+    thread_local Budget budget;
     return budget;
 }
 }  // namespace
 
-ReadLimits& ImagingLimits() { return TheBudget().limits; }
+ReadLimits& ImagingLimits() {
+    static ReadLimits limits;
+    return limits;
+}
 
 TDecodeBudgetScope::TDecodeBudgetScope() : savedUsed_(TheBudget().used), savedActive_(TheBudget().active) {
     // A nested load (an image inside another format's data) shares the outer budget.
@@ -90,7 +93,8 @@ void ChargeDecodeBudget(std::uint64_t bytes) {
     Budget& b = TheBudget();
     if (!b.active) return;
     b.largest = std::max(b.largest, bytes);
-    if (bytes > b.limits.imageBytes || bytes > b.limits.imageLoadBytes - std::min(b.used, b.limits.imageLoadBytes))
+    const ReadLimits& limits = ImagingLimits();
+    if (bytes > limits.imageBytes || bytes > limits.imageLoadBytes - std::min(b.used, limits.imageLoadBytes))
         throw EImagingError(ImagingFormat("Decode budget exceeded: %llu more bytes requested, %llu already used.",
                                           static_cast<unsigned long long>(bytes),
                                           static_cast<unsigned long long>(b.used)));

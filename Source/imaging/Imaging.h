@@ -32,6 +32,8 @@ std::string ImagingFormat(const char* fmt, ...) __attribute__((format(printf, 1,
 // Decode budget. Loaders take their bounds from these limits (a settable copy
 // of the shared read limits). While a load runs, every image it creates and
 // every buffer it sizes from the file is charged against the budget first.
+// The limits are shared by every thread (set them between loads; loads only
+// read them); each thread's loads have a budget of their own.
 
 ReadLimits& ImagingLimits();
 
@@ -49,8 +51,9 @@ private:
 
 // Raises EImagingError when a load in progress may not allocate this many more bytes.
 void ChargeDecodeBudget(std::uint64_t bytes);
-// The largest single charge the last load asked for, granted or not (kept
-// after the load ends, so tests can see how much a refused file cost).
+// The largest single charge the last load on this thread asked for, granted
+// or not (kept after the load ends, so tests can see how much a refused file
+// cost).
 std::uint64_t DecodeBudgetLargestRequest();
 
 // ---------------------------------------------------------------------------

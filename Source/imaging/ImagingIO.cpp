@@ -323,14 +323,8 @@ const TIOFunctions kFileIO{FileOpenRead, FileOpenWrite, FileClose, FileEof,     
 const TIOFunctions kStreamIO{StreamOpen, StreamOpen, StreamClose, StreamEof,    StreamSeek,
                              StreamTell, StreamRead, StreamWrite, StreamMemory, StreamAdopt};
 
-const TIOFunctions* gCurrent = &kFileIO;
-
 }  // namespace
 
-void GetIO(TIOFunctions& io) { io = *gCurrent; }
-const TIOFunctions& CurrentIO() { return *gCurrent; }
-void SetFileIO() { gCurrent = &kFileIO; }
-void SetStreamIO() { gCurrent = &kStreamIO; }
 const TIOFunctions& FileIO() { return kFileIO; }
 const TIOFunctions& StreamIO() { return kStreamIO; }
 

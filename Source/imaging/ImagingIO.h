@@ -118,11 +118,9 @@ struct TIOFunctions {
     bool (*Adopt)(TImagingHandle handle, std::vector<std::uint8_t>& bytes) = nullptr;
 };
 
-// A copy of the current table.
-void GetIO(TIOFunctions& io);
-const TIOFunctions& CurrentIO();
-void SetFileIO();
-void SetStreamIO();
+// The two tables. A loader, saver or content test is handed the table its
+// handle belongs to; there is no current table, so loads on several threads
+// do not meet.
 const TIOFunctions& FileIO();
 const TIOFunctions& StreamIO();
 

@@ -18,6 +18,8 @@ constexpr int kStackLevels = 8;
 
 struct OptionTable {
     std::vector<std::int32_t*> slots;
+    // Options of each thread: the calling thread's variable.
+    std::vector<std::int32_t* (*)()> threadSlots;
     std::array<std::vector<std::int32_t>, kStackLevels> saved;
     int level = -1;
     // The library's own variables.
@@ -26,7 +28,7 @@ struct OptionTable {
     std::int32_t saveOverrideFormat = 0;
     std::int32_t mipMapFilter = 1;
 
-    OptionTable() : slots(256, nullptr) {
+    OptionTable() : slots(256, nullptr), threadSlots(256, nullptr) {
         slots[ImagingColorReductionMask] = &colorReductionMask;
         slots[ImagingLoadOverrideFormat] = &loadOverrideFormat;
         slots[ImagingSaveOverrideFormat] = &saveOverrideFormat;
@@ -42,14 +44,27 @@ OptionTable& Table() {
 // The formats bind their options when they are created: they exist before
 // any option is read or set.
 void EnsureFormatOptions() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    GetFileFormatCount();
+    static const bool done = (GetFileFormatCount(), true);
+    (void)done;
 }
 
-bool Bound(const OptionTable& t, std::int32_t id) {
-    return id >= 0 && static_cast<std::size_t>(id) < t.slots.size() && t.slots[static_cast<std::size_t>(id)];
+// The variable of slot i for the calling thread, or null.
+std::int32_t* SlotAt(const OptionTable& t, std::size_t i) {
+    if (t.slots[i]) return t.slots[i];
+    return t.threadSlots[i] ? t.threadSlots[i]() : nullptr;
+}
+
+std::int32_t* Slot(const OptionTable& t, std::int32_t id) {
+    return id >= 0 && static_cast<std::size_t>(id) < t.slots.size() ? SlotAt(t, static_cast<std::size_t>(id)) : nullptr;
+}
+
+bool Claim(OptionTable& t, std::int32_t id) {
+    if (id < 0) return false;
+    if (static_cast<std::size_t>(id) >= t.slots.size()) {
+        t.slots.resize(static_cast<std::size_t>(id) + 256, nullptr);
+        t.threadSlots.resize(t.slots.size(), nullptr);
+    }
+    return !t.slots[static_cast<std::size_t>(id)] && !t.threadSlots[static_cast<std::size_t>(id)];
 }
 
 }  // namespace
@@ -57,17 +72,24 @@ bool Bound(const OptionTable& t, std::int32_t id) {
 bool RegisterOption(std::int32_t id, std::int32_t* variable) {
     if (!variable) throw std::invalid_argument("RegisterOption: no variable");
     OptionTable& t = Table();
-    if (id < 0) return false;
-    if (static_cast<std::size_t>(id) >= t.slots.size()) t.slots.resize(static_cast<std::size_t>(id) + 256, nullptr);
-    if (t.slots[static_cast<std::size_t>(id)]) return false;
+    if (!Claim(t, id)) return false;
     t.slots[static_cast<std::size_t>(id)] = variable;
+    return true;
+}
+
+bool RegisterThreadOption(std::int32_t id, std::int32_t* (*variable)()) {
+    if (!variable) throw std::invalid_argument("RegisterThreadOption: no variable");
+    OptionTable& t = Table();
+    if (!Claim(t, id)) return false;
+    t.threadSlots[static_cast<std::size_t>(id)] = variable;
     return true;
 }
 
 bool SetOption(std::int32_t id, std::int32_t value) {
     EnsureFormatOptions();
     OptionTable& t = Table();
-    if (!Bound(t, id)) return false;
+    std::int32_t* slot = Slot(t, id);
+    if (!slot) return false;
     switch (id) {
     case ImagingColorReductionMask: value = std::clamp(value, 0, 255); break;
     case ImagingLoadOverrideFormat:
@@ -77,14 +99,14 @@ bool SetOption(std::int32_t id, std::int32_t value) {
     case ImagingMipMapFilter: value = std::clamp(value, 0, 9); break;
     default: break;
     }
-    *t.slots[static_cast<std::size_t>(id)] = value;
+    *slot = value;
     return true;
 }
 
 std::int32_t GetOption(std::int32_t id) {
     EnsureFormatOptions();
-    const OptionTable& t = Table();
-    return Bound(t, id) ? *t.slots[static_cast<std::size_t>(id)] : InvalidOption;
+    const std::int32_t* slot = Slot(Table(), id);
+    return slot ? *slot : InvalidOption;
 }
 
 bool PushOptions() {
@@ -95,7 +117,7 @@ bool PushOptions() {
     std::vector<std::int32_t>& copy = t.saved[static_cast<std::size_t>(t.level)];
     copy.assign(t.slots.size(), 0);
     for (std::size_t i = 0; i < t.slots.size(); ++i)
-        if (t.slots[i]) copy[i] = *t.slots[i];
+        if (const std::int32_t* slot = SlotAt(t, i)) copy[i] = *slot;
     return true;
 }
 
@@ -105,8 +127,9 @@ bool PopOptions() {
     if (t.level < 0) return false;
     const std::vector<std::int32_t>& copy = t.saved[static_cast<std::size_t>(t.level)];
     t.slots.resize(copy.size(), nullptr);
+    t.threadSlots.resize(copy.size(), nullptr);
     for (std::size_t i = 0; i < copy.size(); ++i)
-        if (t.slots[i]) *t.slots[i] = copy[i];
+        if (std::int32_t* slot = SlotAt(t, i)) *slot = copy[i];
     --t.level;
     return true;
 }

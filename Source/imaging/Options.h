@@ -1,7 +1,9 @@
 #pragma once
 // Numbered integer options of the image library: each option id points at a
 // variable of its owner (a format object or the library), and a stack of eight
-// levels saves and restores every value at once. GUI thread only.
+// levels saves and restores every value at once. The user sets options between
+// loads and saves, which only read them; options a load writes (what it found)
+// are per thread, so a load reports to the thread that ran it.
 #include <cstdint>
 
 namespace velto {
@@ -17,6 +19,9 @@ inline constexpr std::int32_t ImagingMipMapFilter = 131;        // sampling filt
 
 // Binds an id to a variable; false for a negative id or one already bound.
 bool RegisterOption(std::int32_t id, std::int32_t* variable);
+// Binds an id to a variable of each thread: `variable` gives the calling
+// thread's.
+bool RegisterThreadOption(std::int32_t id, std::int32_t* (*variable)());
 // Stores the value (clamped for the library options); false for an unbound id.
 bool SetOption(std::int32_t id, std::int32_t value);
 std::int32_t GetOption(std::int32_t id);

@@ -266,16 +266,15 @@ TEST(Dds, HostileCountsAreBounded) {
     none.fourCC = Code("DXT1");
     EXPECT_FALSE(test::LoadBytes(Dds(), File(none, 64), images));
     // A cut header is not a texture; capabilities without the texture bit neither.
-    SetStreamIO();
     Desc plain;
     plain.fourCC = Code("DXT1");
     Bytes cut = Header(plain);
     cut.pop_back();
     TMemoryStream cutStream(cut);
-    EXPECT_FALSE(Dds().TestFormat(&cutStream));
+    EXPECT_FALSE(Dds().TestFormat(StreamIO(), &cutStream));
     plain.caps1 = 0x8;
     TMemoryStream noTexture(Header(plain));
-    EXPECT_FALSE(Dds().TestFormat(&noTexture));
+    EXPECT_FALSE(Dds().TestFormat(StreamIO(), &noTexture));
 }
 
 TEST(Dds, SavesLayoutsAndConvertsLevels) {

@@ -67,7 +67,6 @@ TEST(Elder, DefaultPalettesBeginAsListed) {
 }
 
 TEST(Elder, HeaderlessSizesAndContentTests) {
-    SetStreamIO();
     struct Case {
         const char* name;
         Bytes file;
@@ -85,8 +84,8 @@ TEST(Elder, HeaderlessSizesAndContentTests) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TMemoryStream s(c.file);
-        EXPECT_EQ(Img().TestFormat(&s), c.img);
-        EXPECT_EQ(Cif().TestFormat(&s), c.cif);
+        EXPECT_EQ(Img().TestFormat(StreamIO(), &s), c.img);
+        EXPECT_EQ(Cif().TestFormat(StreamIO(), &s), c.cif);
         EXPECT_EQ(s.Position(), 0);
     }
     // Any 64000-byte stream is taken by content: the weak test of headerless files.
@@ -212,7 +211,6 @@ Bytes Record(std::uint16_t w, std::uint16_t h, std::uint16_t compression, std::u
 }
 
 TEST(Elder, TextureArchives) {
-    SetStreamIO();
     // The content test: count 1..2048 and a name of plain characters.
     struct TestCase {
         const char* name;
@@ -229,7 +227,7 @@ TEST(Elder, TextureArchives) {
     for (const TestCase& c : tests) {
         SCOPED_TRACE(c.name);
         TMemoryStream s(c.file);
-        EXPECT_EQ(Texture().TestFormat(&s), c.taken);
+        EXPECT_EQ(Texture().TestFormat(StreamIO(), &s), c.taken);
         EXPECT_EQ(s.Position(), 0);
     }
 
@@ -238,7 +236,7 @@ TEST(Elder, TextureArchives) {
     Bytes set = Archive("  \tBLUE", {0, 0, 0});
     set.resize(2586, 0);
     ASSERT_TRUE(test::LoadBytes(Texture(), set, images));
-    EXPECT_EQ(Texture().LastTextureName, "BLUE");
+    EXPECT_EQ(Texture().LastTextureName(), "BLUE");
     ASSERT_EQ(images.size(), 3u);
     EXPECT_EQ(images[2].Bits[255], 130);
     Bytes plainSet = Archive("RED", {0, 0});
@@ -353,9 +351,8 @@ TEST(Elder, BsiImages) {
     BsiChunk(multi, "DATA", FileBuilder().le32(8).le32(8).u8({5}).bytes);
     BsiChunk(multi, "END ", {});
     multi.text("LAST").zeros(5).le32(0);
-    SetStreamIO();
     TMemoryStream probe(multi.bytes);
-    EXPECT_TRUE(Bsi().TestFormat(&probe));
+    EXPECT_TRUE(Bsi().TestFormat(StreamIO(), &probe));
     ASSERT_TRUE(test::LoadBytes(Bsi(), multi.bytes, images));
     ASSERT_EQ(images.size(), 3u);
     EXPECT_EQ(images[0].Format, ifA8R8G8B8);

@@ -174,7 +174,7 @@ TEST(Registry, OrderMasksAndLookups) {
     EXPECT_TRUE(masks.TestFileName("/x/TEXTURE.012"));
     EXPECT_EQ(masks.Name, "Unknown and unsupported format");
     TDynImageDataArray none;
-    EXPECT_THROW(masks.LoadData(nullptr, none, false), EImagingError);
+    EXPECT_THROW(masks.LoadData(StreamIO(), nullptr, none, false), EImagingError);
     // Nothing can be loaded or saved by the base class.
     TMemoryStream stream;
     EXPECT_FALSE(masks.LoadFromStream(stream, none));
@@ -190,7 +190,6 @@ TEST(Registry, ContentTestsKeepThePosition) {
     Bytes prefixed = Pattern(10);
     prefixed.insert(prefixed.end(), jp2.Data().begin(), jp2.Data().end());
     inputs.push_back(prefixed);
-    SetStreamIO();
     for (std::int32_t i = 0; i < GetFileFormatCount(); ++i) {
         TImageFileFormat* f = GetFileFormatAtIndex(i);
         for (std::size_t k = 0; k < inputs.size(); ++k) {
@@ -198,7 +197,7 @@ TEST(Registry, ContentTestsKeepThePosition) {
             TMemoryStream s(inputs[k]);
             const std::int64_t start = k == 4 ? 10 : (inputs[k].empty() ? 0 : 1);
             s.SetPosition(start);
-            f->TestFormat(&s);
+            f->TestFormat(StreamIO(), &s);
             EXPECT_EQ(s.Position(), start);
         }
     }
@@ -303,8 +302,8 @@ public:
         CanSave = true;
         SupportedFormats.set(ifGray8);
     }
-    bool SaveData(TImagingHandle handle, const TDynImageDataArray&, std::int32_t) override {
-        IO.Write(handle, "partial", 7);
+    bool SaveData(const TIOFunctions& io, TImagingHandle handle, const TDynImageDataArray&, std::int32_t) override {
+        io.Write(handle, "partial", 7);
         if (throws) throw std::runtime_error("disk full");
         return false;
     }

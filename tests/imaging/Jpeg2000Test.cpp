@@ -5,6 +5,12 @@
 #include <gtest/gtest.h>
 #include <openjpeg.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -330,6 +336,89 @@ TEST(Jpeg2000Load, TileBookkeepingChargedBeforeTheHeaderIsRead) {
     Image image;
     EXPECT_THROW(Load(siz, image.data), EImagingError);
     ImagingLimits() = saved;
+}
+
+// This process's resident size in KiB (0 when it cannot be read).
+long ResidentKiB() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    long pages = 0, resident = 0;
+    const bool read = std::fscanf(f, "%ld %ld", &pages, &resident) == 2;
+    std::fclose(f);
+    return read ? resident * (::sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+// A bare code stream of 61 bytes: a size marker of cols x rows tiles of
+// 16 x 16 pixels, one component, a coding style, the end marker, and no tile.
+Bytes TilesWithoutData(std::uint32_t cols, std::uint32_t rows) {
+    Bytes f = {0xFF, 0x4F, 0xFF, 0x51, 0x00, 41, 0x00, 0x00};
+    for (const std::uint32_t v : {cols * 16, rows * 16, 0u, 0u, 16u, 16u, 0u, 0u})
+        for (int shift = 24; shift >= 0; shift -= 8) f.push_back(static_cast<std::uint8_t>(v >> shift));
+    f.insert(f.end(), {0x00, 0x01, 0x07, 0x01, 0x01});
+    f.insert(f.end(), {0xFF, 0x52, 0x00, 0x0C, 0x00, 0x00, 0x00, 0x01, 0x00, 0x05, 0x04, 0x04, 0x00, 0x01});
+    f.insert(f.end(), {0xFF, 0xD9});
+    return f;
+}
+
+TEST(Jpeg2000Load, TilesTheDataCannotHoldAreRefusedQuicklyInLittleMemory) {
+    // Tens of thousands of declared tiles fit the default image budget; the
+    // codec would still set up each of them (hundreds of MiB) for a file that
+    // holds none. The loads run in a child process with the default limits,
+    // whose peak resident size the system reports.
+    const std::pair<std::uint32_t, std::uint32_t> grids[] = {{3825, 16}, {250, 252}, {260, 250}};
+    for (const auto& [cols, rows] : grids) {
+        const Bytes file = TilesWithoutData(cols, rows);
+        ASSERT_EQ(file.size(), 61u);
+        EXPECT_FALSE(Jpeg2000TilesFit(file, false)) << cols * rows << " tiles";
+    }
+    // A tile-part header for every tile would make them fit.
+    EXPECT_TRUE(Jpeg2000TilesFit(TilesWithoutData(2, 2), false));
+    Bytes padded = TilesWithoutData(3, 3);
+    EXPECT_FALSE(Jpeg2000TilesFit(padded, false));
+    padded.resize(9 * 14);
+    EXPECT_TRUE(Jpeg2000TilesFit(padded, false));
+
+    // The child starts with the resident pages of this process (earlier tests
+    // may have left tens of MiB), so what counts is its peak over its start.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        int code = 0;
+        double report[2] = {0, static_cast<double>(ResidentKiB())};  // slowest load (s), resident at start (KiB)
+        for (const auto& [cols, rows] : grids) {
+            const auto start = std::chrono::steady_clock::now();
+            try {
+                TMemoryStream stream(TilesWithoutData(cols, rows));
+                TSingleImage image;
+                image.LoadFromStream(stream);
+                code = 1;  // read without an error: there is nothing to read
+            } catch (const EImagingError&) {
+            } catch (...) {
+                code = 2;
+            }
+            report[0] = std::max(report[0], std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        (void)!::write(pipeFds[1], report, sizeof report);
+        ::_exit(code);
+    }
+    ::close(pipeFds[1]);
+    double report[2] = {-1, 0};
+    const bool reported = ::read(pipeFds[0], report, sizeof report) == static_cast<ssize_t>(sizeof report);
+    ::close(pipeFds[0]);
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a file was read, 2: an error other than the library's";
+    ASSERT_TRUE(reported);
+    const double grownKiB = static_cast<double>(usage.ru_maxrss) - report[1];
+    std::printf("slowest refusal %.4f s, peak resident size %ld KiB, %.0f KiB over the start\n", report[0],
+                usage.ru_maxrss, grownKiB);
+    EXPECT_LT(report[0], 0.5);
+    EXPECT_LT(grownKiB, 64 * 1024);
 }
 
 // Every sample of the shared corpus loads to a valid image or is refused,

@@ -73,11 +73,10 @@ bool HasMarker(const Bytes& b, std::uint8_t marker) {
 
 TEST(Jpeg, ContentTestNeedsTenBytes) {
     TMemoryStream nine(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I'});
-    SetStreamIO();
-    EXPECT_FALSE(Jpeg().TestFormat(&nine));
+    EXPECT_FALSE(Jpeg().TestFormat(StreamIO(), &nine));
     EXPECT_EQ(nine.Position(), 0);
     TMemoryStream ten(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F'});
-    EXPECT_TRUE(Jpeg().TestFormat(&ten));
+    EXPECT_TRUE(Jpeg().TestFormat(StreamIO(), &ten));
     EXPECT_EQ(ten.Position(), 0);
 }
 

@@ -115,6 +115,53 @@ TEST(LibGifLoad, Composition) {
     }
 }
 
+// Interlaced frames store every 8th row from 0, every 8th from 4, every 4th
+// from 2, then every 2nd from 1. The image row of each stored row, written
+// out for heights where passes are empty or hold one row.
+TEST(LibGifLoad, InterlacedRowsLandWhereThePassesPutThem) {
+    const std::vector<std::vector<int>> orders = {
+        {0},
+        {0, 1},
+        {0, 2, 1},
+        {0, 2, 1, 3},
+        {0, 4, 2, 1, 3},
+        {0, 4, 2, 1, 3, 5},
+        {0, 4, 2, 6, 1, 3, 5},
+        {0, 4, 2, 6, 1, 3, 5, 7},
+        {0, 8, 4, 2, 6, 1, 3, 5, 7},
+        {0, 8, 16, 4, 12, 2, 6, 10, 14, 1, 3, 5, 7, 9, 11, 13, 15},
+    };
+    Bytes table(256 * 3);
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(i / 3);
+    constexpr std::uint16_t kWidth = 3;
+    for (const std::vector<int>& order : orders) {
+        const auto height = static_cast<std::uint16_t>(order.size());
+        SCOPED_TRACE(testing::Message() << "height " << height);
+        // Stored row k holds 3k + 1, 3k + 2, 3k + 3.
+        Bytes stored, expected(std::size_t(kWidth) * height);
+        for (std::size_t k = 0; k < order.size(); ++k)
+            for (int x = 0; x < kWidth; ++x) {
+                const auto v = static_cast<std::uint8_t>(3 * k + static_cast<std::size_t>(x) + 1);
+                stored.push_back(v);
+                expected[std::size_t(order[k]) * kWidth + std::size_t(x)] = v;
+            }
+        Images images;
+        ASSERT_EQ(Load(TheFormat<TGIFFileFormat>(),
+                       Gif(kWidth, height, table, 0, {Frame{0, 0, kWidth, height, stored, -1, -1, true}}), images),
+                  Outcome::Loaded);
+        EXPECT_EQ(Bits(images[0]), expected);
+        // The same frame one row down on a screen a row taller: the rows move with it.
+        Bytes shifted(kWidth, 0);
+        shifted.insert(shifted.end(), expected.begin(), expected.end());
+        ASSERT_EQ(Load(TheFormat<TGIFFileFormat>(),
+                       Gif(kWidth, static_cast<std::uint16_t>(height + 1), table, 0,
+                           {Frame{0, 1, kWidth, height, stored, -1, -1, true}}),
+                       images),
+                  Outcome::Loaded);
+        EXPECT_EQ(Bits(images[0]), shifted);
+    }
+}
+
 TEST(LibGifLoad, Palettes) {
     Images images;
     // The global table's background entry is transparent, a transparent index too.

@@ -162,8 +162,7 @@ TEST(NetworkGraphics, ChunkStructure) {
     // A PNG named .mng is refused by the MNG test but detected as PNG.
     const Bytes png = MakePng(Ihdr(2, 1, 8, 0), rows);
     TMemoryStream stream(png);
-    SetStreamIO();
-    EXPECT_FALSE(Mng().TestFormat(&stream));
+    EXPECT_FALSE(Mng().TestFormat(StreamIO(), &stream));
     EXPECT_EQ(DetectStreamFormat(stream), "png");
     // The stream is left behind IEND.
     Bytes tailed = png;

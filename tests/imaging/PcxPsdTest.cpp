@@ -89,6 +89,52 @@ TEST(PcxLoad, PlaneLayouts) {
     EXPECT_EQ(Load(TheFormat<TPCXFileFormat>(), inverted, images), Outcome::Error);
 }
 
+// Several 8-bit planes over several rows: every row holds all its planes, so
+// the line is bytes-per-line times planes; a size taken for one plane reads
+// the next rows as planes (and past the data on the last row).
+TEST(PcxLoad, MultiPlaneLinesHoldEveryPlane) {
+    // 2 x 3 pixels, 3 bytes a plane (one of padding): plane p of row y holds
+    // 100 y + 10 p + x.
+    const auto planeData = [](int planes, int rows) {
+        Bytes data;
+        for (int y = 0; y < rows; ++y)
+            for (int p = 0; p < planes; ++p)
+                for (int x = 0; x < 3; ++x) data.push_back(static_cast<std::uint8_t>(x == 2 ? 0xEE : 100 * y + 10 * p + x));
+        return data;
+    };
+    const auto pixels = [](int planes) {
+        Bytes bits;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 2; ++x) {
+                const auto v = [&](int p) { return static_cast<std::uint8_t>(100 * y + 10 * p + x); };
+                bits.insert(bits.end(), {v(2), v(1), v(0)});
+                if (planes == 4) bits.push_back(v(3));
+            }
+        return bits;
+    };
+    // Run-length data of the same lines: every byte as a run of one.
+    const auto runs = [](const Bytes& raw) {
+        Bytes out;
+        for (std::uint8_t b : raw) out.insert(out.end(), {0xC1, b});
+        return out;
+    };
+    Bytes threeCut = planeData(3, 3);
+    threeCut.resize(threeCut.size() - 1);
+    Bytes fourCut = planeData(4, 3);
+    fourCut.resize(3 * 3);  // one plane's worth of every row
+    RunCases(TheFormat<TPCXFileFormat>(), {
+        {"three planes, three rows", Pcx(8, 3, 2, 3, 3, 0, planeData(3, 3)), Outcome::Loaded, ifR8G8B8, pixels(3)},
+        {"four planes, three rows", Pcx(8, 4, 2, 3, 3, 0, planeData(4, 3)), Outcome::Loaded, ifA8R8G8B8, pixels(4)},
+        {"three run-length planes", Pcx(8, 3, 2, 3, 3, 1, runs(planeData(3, 3))), Outcome::Loaded, ifR8G8B8, pixels(3)},
+        {"four run-length planes", Pcx(8, 4, 2, 3, 3, 1, runs(planeData(4, 3))), Outcome::Loaded, ifA8R8G8B8, pixels(4)},
+        {"three planes, last byte missing", Pcx(8, 3, 2, 3, 3, 0, threeCut), Outcome::Error, 0, {}},
+        {"four planes, one plane's data only", Pcx(8, 4, 2, 3, 3, 0, fourCut), Outcome::Error, 0, {}},
+        // Each plane's line must hold the width on its own, not all planes together.
+        {"three planes each shorter than the width", Pcx(8, 3, 4, 2, 2, 0, Bytes(12, 1)), Outcome::Error, 0, {}},
+        {"four planes each shorter than the width", Pcx(8, 4, 4, 2, 2, 0, Bytes(16, 1)), Outcome::Error, 0, {}},
+    });
+}
+
 TEST(PcxLoad, Palettes) {
     Bytes pal16(48);
     for (int i = 0; i < 48; ++i) pal16[i] = static_cast<std::uint8_t>(i + 1);
