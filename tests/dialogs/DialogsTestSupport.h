@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -135,12 +136,44 @@ protected:
     std::vector<std::string> messages;
 };
 
+// One showing of a window: whether it has been hidden since, and for how
+// long it has been up. The program keeps most of its windows and shows them
+// again, often with no event processed in between; a later showing is a new
+// one however soon it comes, so the limits below time each showing alone.
+class Showing : public QObject {
+public:
+    explicit Showing(QWidget* w) : window_(w) {
+        w->installEventFilter(this);
+        since_.start();
+    }
+    QWidget* Window() const { return window_; }
+    // Still the same showing: not hidden since, not destroyed.
+    bool Up() const { return window_ && !hidden_; }
+    qint64 Elapsed() const { return since_.elapsed(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == window_ && e->type() == QEvent::Hide) hidden_ = true;
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    bool hidden_ = false;
+    QElapsedTimer since_;
+};
+
+// The limits below only bound a real failure (a window that never opens or
+// that nothing closes); they are never what a test waits for, so they are
+// generous enough for a loaded machine.
+inline constexpr int kModalLimitMs = 30000;
+
 // A modal window that nothing closes would keep its event loop, and the
 // test, waiting forever: while a guard lives, a modal window still open after
 // the limit is rejected (closed when it is no dialog) and the test fails.
 class ModalWatchdog {
 public:
-    static constexpr int kLimitMs = 10000;
+    static constexpr int kLimitMs = kModalLimitMs;
 
     explicit ModalWatchdog(int limitMs = kLimitMs) : limitMs_(limitMs) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { check(); });
@@ -150,29 +183,31 @@ public:
 private:
     void check() {
         QWidget* w = QApplication::activeModalWidget();
-        if (w != seen_) {
-            seen_ = w;
-            since_.start();
+        if (!w) {
+            seen_.reset();
             return;
         }
-        if (!w || since_.elapsed() < limitMs_) return;
+        if (!seen_ || !seen_->Up() || seen_->Window() != w) {
+            seen_ = std::make_unique<Showing>(w);
+            return;
+        }
+        if (seen_->Elapsed() < limitMs_) return;
         ADD_FAILURE() << "the modal window \"" << w->objectName().toStdString() << "\" was left open; closed";
-        seen_ = nullptr;
+        seen_.reset();
         if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
         else w->close();
     }
 
     int limitMs_;
     QTimer timer_;
-    QPointer<QWidget> seen_;
-    QElapsedTimer since_;
+    std::unique_ptr<Showing> seen_;
 };
 
 // Runs f on the modal window that opens next, once it shows (events may be
 // processed before the window opens), then lets the test go on. A window that
-// never opens fails the test after a few seconds, and so does one that f
-// leaves open: it is rejected then.
-inline void OnNextModal(std::function<void(QWidget*)> f, int limitMs = 5000) {
+// never opens fails the test after the limit, and so does one that f leaves
+// open (that showing of it): it is rejected then.
+inline void OnNextModal(std::function<void(QWidget*)> f, int limitMs = kModalLimitMs) {
     auto* timer = new QTimer;
     auto waited = std::make_shared<QElapsedTimer>();
     waited->start();
@@ -185,12 +220,14 @@ inline void OnNextModal(std::function<void(QWidget*)> f, int limitMs = 5000) {
             ADD_FAILURE() << "no modal window opened";
             return;
         }
-        const QPointer<QWidget> shown = w;
+        auto showing = std::make_shared<Showing>(w);
         f(w);
-        QTimer::singleShot(limitMs, [shown] {
-            if (!shown || !shown->isVisible() || QApplication::activeModalWidget() != shown) return;
+        if (!showing->Up()) return;
+        QTimer::singleShot(limitMs, [showing] {
+            QWidget* shown = showing->Window();
+            if (!showing->Up() || QApplication::activeModalWidget() != shown) return;
             ADD_FAILURE() << "the modal window \"" << shown->objectName().toStdString() << "\" was left open; rejected";
-            if (auto* d = qobject_cast<QDialog*>(shown.data())) d->reject();
+            if (auto* d = qobject_cast<QDialog*>(shown)) d->reject();
             else shown->close();
         });
     });

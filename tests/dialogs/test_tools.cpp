@@ -371,8 +371,9 @@ TEST_F(ToolWindowsTest, FindChoosesTheHotspotToolAndTheClickSetsTheHotspot) {
         EXPECT_EQ(h->EditX()->text(), "5");
         h->OKButton()->click();
     });
-    QTest::qWait(50);
-    EXPECT_TRUE(asked);
+    // The window opens from the event loop once the stroke's events are
+    // done: wait for it to have been answered (the limit bounds a failure).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }, kModalLimitMs));
     EXPECT_EQ(d->CurrentImage()->HotSpotX(), 5);
     EXPECT_EQ(d->CurrentImage()->HotSpotY(), 6);
     EXPECT_FALSE(d->Saved());

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -38,7 +39,7 @@ protected:
         QByteArray number;
         QElapsedTimer t;
         t.start();
-        while (!number.contains('\n') && t.elapsed() < 10000 && server_->state() != QProcess::NotRunning) {
+        while (!number.contains('\n') && t.elapsed() < kDeadlineMs && server_->state() != QProcess::NotRunning) {
             server_->waitForReadyRead(100);
             number += server_->readAllStandardOutput();
         }
@@ -71,29 +72,40 @@ protected:
     }
 
     // Runs xclip with args, the event loop turning meanwhile (it may ask us
-    // for the clipboard); its output.
+    // for the clipboard); its output. The deadline only bounds a real failure.
     static QByteArray Xclip(const QStringList& args) {
         QProcess p;
         p.start("xclip", QStringList{"-selection", "clipboard"} + args);
         QElapsedTimer t;
         t.start();
-        while (!p.waitForFinished(10) && t.elapsed() < 10000) QCoreApplication::processEvents();
+        while (!p.waitForFinished(10) && p.state() != QProcess::NotRunning && t.elapsed() < kDeadlineMs)
+            QCoreApplication::processEvents();
+        if (p.state() != QProcess::NotRunning) ADD_FAILURE() << "xclip " << args.join(' ').toStdString() << " did not end";
         return p.readAllStandardOutput();
     }
-    // xclip takes the clipboard with the file's picture (it keeps serving in
-    // the background); we wait until the clipboard says so.
-    static void Offer(const QString& file) {
+    // xclip takes the clipboard with the file's picture and keeps serving it
+    // in the background. Its first process may end before the server has
+    // made it the owner, and the xclip of an earlier offer serves its old
+    // picture until then: so we wait until the clipboard, as this program
+    // reads it, holds this file's bytes. False when it never did.
+    [[nodiscard]] static bool Offer(const QString& file) {
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly)) return false;
+        const QByteArray bytes = in.readAll();
         QProcess p;
         p.setStandardOutputFile(QProcess::nullDevice());
         p.setStandardErrorFile(QProcess::nullDevice());
         p.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", file});
-        p.waitForFinished(10000);
+        if (!p.waitForFinished(kDeadlineMs) || p.exitCode() != 0) return false;
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 3000) {
+        while (t.elapsed() < kDeadlineMs) {
             QCoreApplication::processEvents();
-            if (tmyClipMngr::HasBitmap() && !QGuiApplication::clipboard()->ownsClipboard()) break;
+            QClipboard* clipboard = QGuiApplication::clipboard();
+            const QMimeData* data = clipboard->mimeData();
+            if (!clipboard->ownsClipboard() && data && data->data("image/png") == bytes) return true;
         }
+        return false;
     }
     QString Save(const QImage& image, const char* name) const {
         const QString path = dir.filePath(name);
@@ -108,6 +120,9 @@ protected:
         return img;
     }
 
+    // Bounds waits for the peers (the X server, xclip) when they fail; never
+    // what a test waits for. Generous: a loaded two-core machine is slow.
+    static constexpr int kDeadlineMs = 60000;
     inline static QProcess* server_ = nullptr;
     inline static QApplication* app_ = nullptr;
     inline static const char* skip_ = "no Xvfb or xclip";
@@ -134,7 +149,7 @@ TEST_F(ClipboardPeer, PicturesOfAnotherProgramArePastedOpaqueAndOurOwnKeepTheirA
         SCOPED_TRACE("a foreign picture larger than the image, with alpha, resized and opaque");
         QImage foreign(300, 200, QImage::Format_ARGB32);
         foreign.fill(qRgba(20, 40, 60, 100));
-        Offer(Save(foreign, "foreign.png"));
+        ASSERT_TRUE(Offer(Save(foreign, "foreign.png"))) << "the clipboard never held the offered picture";
         TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
         ASSERT_TRUE(clip.Paste(target, mirror, 32, 32, resize));
         EXPECT_EQ(target.Size(), (ImageSize{32, 32}));
@@ -150,7 +165,7 @@ TEST_F(ClipboardPeer, PicturesOfAnotherProgramArePastedOpaqueAndOurOwnKeepTheirA
     ASSERT_TRUE(ours.loadFromData(served, "PNG"));
     {
         SCOPED_TRACE("our own copy back from another program");
-        Offer(Save(ours, "ours.png"));
+        ASSERT_TRUE(Offer(Save(ours, "ours.png"))) << "the clipboard never held the offered picture";
         TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
         ASSERT_TRUE(clip.Paste(target, mirror, 32, 32, resize));
         EXPECT_EQ(target.At(1, 1), (TmyPixel{255, 0, 0, 128}));
@@ -160,7 +175,7 @@ TEST_F(ClipboardPeer, PicturesOfAnotherProgramArePastedOpaqueAndOurOwnKeepTheirA
         SCOPED_TRACE("one pixel of it changed: a foreign picture");
         QImage changed = ours;
         changed.setPixel(0, 0, qRgb(0, 0, 0));
-        Offer(Save(changed, "changed.png"));
+        ASSERT_TRUE(Offer(Save(changed, "changed.png"))) << "the clipboard never held the offered picture";
         TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
         ASSERT_TRUE(clip.Paste(target, mirror, 32, 32, resize));
         EXPECT_EQ(target.At(1, 1), (TmyPixel{255, 127, 127, 255}));
