@@ -10,7 +10,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-velto_need stress-ng || exit 1
+velto_need $(velto_packages stress) || exit 1
 
 runs=${1:-20}
 labels=${2:-gui|peer}
@@ -30,6 +30,8 @@ fi
 stress-ng --cpu 0 --quiet &
 stress=$!
 trap 'kill "$stress" 2>/dev/null; wait "$stress" 2>/dev/null' EXIT
+# A background job ignores Ctrl-C: the load ends with the script however it ends.
+trap 'exit 130' INT TERM
 # The load is there before the first run starts.
 until [ "$(pgrep -c -P "$stress")" -ge 1 ]; do
   kill -0 "$stress" 2>/dev/null || { echo "stress-ng did not start" >&2; exit 1; }
