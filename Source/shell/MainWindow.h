@@ -311,6 +311,9 @@ private:
     // Glue of the panes found against the document area the layout was saved
     // in (nothing when that is not known).
     void glueToSavedArea(const TOptions& o);
+    // Registers the main window's rectangle and every shown pane with the
+    // docking manager and finds each pane's glue.
+    void glueShownPanes();
     void openQueued();
     void createFileDialogs();
     // The default opener: the roads of OpenFile.

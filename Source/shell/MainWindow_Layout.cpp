@@ -34,6 +34,11 @@ void TfrmMain::UpdateDockGlue() {
     for (int slot = dsPreview; slot <= dsExplorer; ++slot)
         if (PaneFrame* p = forms_.Pane(slot)) p->StoreBoundsRect();
     UpdateOwnDockRect();
+    glueShownPanes();
+    FitDocumentRoom();
+}
+
+void TfrmMain::glueShownPanes() {
     dockMngr_.RegisterWindow(dsMain, &DockRect);
     for (int slot = dsPreview; slot <= dsExplorer; ++slot) {
         PaneFrame* p = forms_.Pane(slot);
@@ -41,7 +46,6 @@ void TfrmMain::UpdateDockGlue() {
         else dockMngr_.UnregisterWindow(slot);
     }
     for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
-    FitDocumentRoom();
 }
 
 void TfrmMain::FitDocumentRoom() {
@@ -66,13 +70,7 @@ void TfrmMain::glueToSavedArea(const TOptions& o) {
     DockRect.Top = o.AreaTop + o.AreaHeight;
     DockRect.Right = o.AreaLeft;
     DockRect.Bottom = o.AreaTop;
-    dockMngr_.RegisterWindow(dsMain, &DockRect);
-    for (int slot = dsPreview; slot <= dsExplorer; ++slot) {
-        PaneFrame* p = forms_.Pane(slot);
-        if (p && !p->isHidden()) dockMngr_.RegisterWindow(slot, &p->DockRect);
-        else dockMngr_.UnregisterWindow(slot);
-    }
-    for (int slot = dsPreview; slot <= dsExplorer; ++slot) dockMngr_.UpdateGlue(slot);
+    glueShownPanes();
 }
 
 void TfrmMain::FormResize() {
