@@ -10,6 +10,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "resources/TempFiles.h"
 
 namespace velto {
 
@@ -174,15 +175,77 @@ std::string TResourceEditor::NextFreeName() const {
     return {};
 }
 
+namespace {
+
+// A group entry as resource compilers write it and the system's loader reads
+// it: width and height as words (the height counts image and mask, twice the
+// cursor's height), planes and bit count, then byte count and id, which the
+// caller adds. Taken from the image itself: a bitmap's header, a PNG's
+// header chunk, else the ".cur" entry's one-byte sizes (0 meaning 256).
+struct StandardEntry {
+    std::uint16_t width = 0, height = 0, planes = 1, bitCount = 32;
+};
+StandardEntry EntryOf(std::span<const std::uint8_t> image, const std::uint8_t* curEntry) {
+    StandardEntry e;
+    ByteReader r(image);
+    std::uint32_t headerSize = 0;
+    std::int32_t width = 0, height = 0;
+    static constexpr std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (r.u32le(headerSize) && headerSize >= 40 && r.i32le(width) && r.i32le(height) && r.u16le(e.planes) &&
+        r.u16le(e.bitCount) && width > 0 && width <= 0xFFFF && height > 0 && height <= 0xFFFF) {
+        e.width = static_cast<std::uint16_t>(width);
+        e.height = static_cast<std::uint16_t>(height);
+        return e;
+    }
+    std::uint32_t pngWidth = 0, pngHeight = 0;
+    ByteReader png(image);
+    if (image.size() >= 24 && std::equal(kPng, kPng + 8, image.begin()) && png.seek(16) && png.u32be(pngWidth) &&
+        png.u32be(pngHeight) && pngWidth > 0 && pngWidth <= 0xFFFF && pngHeight > 0 && pngHeight <= 0x7FFF) {
+        e.width = static_cast<std::uint16_t>(pngWidth);
+        e.height = static_cast<std::uint16_t>(pngHeight * 2);
+        e.planes = 1;
+        e.bitCount = 32;
+        return e;
+    }
+    e = StandardEntry{};
+    e.width = curEntry[0] ? curEntry[0] : 256;
+    e.height = static_cast<std::uint16_t>((curEntry[1] ? curEntry[1] : 256) * 2);
+    return e;
+}
+
+// Resource compilers store string names upper-cased (ASCII letters only) and
+// the system's loader looks them up that way.
+ResName StoredName(const ResName& name) {
+    if (name.IsId) return name;
+    ResName upper = name;
+    for (char16_t& c : upper.Name)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    return upper;
+}
+
+}  // namespace
+
 bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const ResName& groupName,
                                          std::uint16_t language) {
     std::vector<std::uint8_t> file;
-    if (!Handle || !ReadWholeFile(cursorFile, file)) return false;
+    FileError readError;
+    if (!Handle) {
+        SetLastError(kErrorInvalidHandle);
+        return false;
+    }
+    if (!ReadWholeFile(cursorFile, file, ReadLimits{}.fileSize, &readError)) {
+        SetLastError(kErrorFileNotFound, readError);
+        return false;
+    }
+    SetLastError(kErrorInvalidData);  // what a malformed file below reports
     ByteReader r(file);
     std::uint16_t reserved = 0, type = 0;
     std::int16_t count = 0;
     if (!r.u16le(reserved) || !r.u16le(type)) return false;
-    if (reserved != 0 || type != 2) return true;  // not a cursor file: nothing to store
+    if (reserved != 0 || type != 2) {  // not a cursor file: nothing to store
+        SetLastError(kErrorSuccess);
+        return true;
+    }
     if (!r.i16le(count) || count > kMaxGroupImages) return false;
     // Every image is checked before anything is stored.
     struct Image {
@@ -197,28 +260,40 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
         if (!bytes || size > 0xFFFFFFFFu - 4) return false;
         img.bytes = bytes->data();
     }
+    const ResName name = StoredName(groupName);
+    // A group stored over another of the same name and language takes its
+    // place whole: the old group's images go unless another group lists them.
+    if (!DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, name, language)) return false;
+    ListCursorNames();
     ByteWriter group;
     group.u16le(0);
     group.u16le(2);
     group.u16le(static_cast<std::uint16_t>(images.size()));
     for (const Image& img : images) {
-        const std::string name = NextFreeName();
-        if (name.empty()) return false;
-        const ResName id = *ResNameToId(name);
+        const std::string free = NextFreeName();
+        if (free.empty()) {
+            SetLastError(kErrorNotEnoughMemory);
+            return false;
+        }
+        const ResName id = *ResNameToId(free);
         std::vector<std::uint8_t> data;
         data.reserve(img.bytes.size() + 4);
         // Hotspots as their low byte and a zero byte.
         data.insert(data.end(), {img.head[4], 0, img.head[6], 0});
         data.insert(data.end(), img.bytes.begin(), img.bytes.end());
-        group.bytes(img.head, 8);
+        const StandardEntry e = EntryOf(img.bytes, img.head);
+        group.u16le(e.width);
+        group.u16le(e.height);
+        group.u16le(e.planes);
+        group.u16le(e.bitCount);
         group.u32le(static_cast<std::uint32_t>(data.size()));
         group.u16le(static_cast<std::uint16_t>(id.Id));
-        CursorNames.insert(name);
+        CursorNames.insert(free);
         if (!UpdateResourceEntry(Handle, ResName::FromId(RT_CURSOR), id, language, data.data(),
                                  static_cast<std::uint32_t>(data.size())))
             return false;
     }
-    return UpdateResourceEntry(Handle, ResName::FromId(RT_GROUP_CURSOR), groupName, language, group.buffer().data(),
+    return UpdateResourceEntry(Handle, ResName::FromId(RT_GROUP_CURSOR), name, language, group.buffer().data(),
                                static_cast<std::uint32_t>(group.size()));
 }
 
@@ -237,7 +312,11 @@ bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, co
     if (!deletions.empty()) ListCursorNames();
     for (const TStoreEntry& e : stores) {
         if (!ReplaceCursorGroup(e.CursorFile, e.GroupName, e.Language)) {
+            // The store's own reason, not the discard's success, goes to the caller.
+            const std::uint32_t error = GetLastError() ? GetLastError() : kErrorInvalidData;
+            const FileError cause = GetLastFileError();
             Discard();
+            SetLastError(error, cause);
             return false;
         }
         if (ProgressBar) ProgressBar();
@@ -265,24 +344,25 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
         SetLastError(kErrorFileNotFound, readError);
         return false;
     }
-    const auto slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    std::string tmpl = folder + "/." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".velto-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+    return SaveNewLibrary(empty, target, entries);
+}
+
+bool SaveNewLibrary(std::span<const std::uint8_t> emptyLibrary, const std::string& target,
+                    const std::vector<TStoreEntry>& entries) {
+    RemoveStaleSaveFiles(FolderOf(target));
+    std::string temp;
+    const int fd = CreateSiblingTemp(target, temp);
     if (fd < 0) {
-        SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
+        SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied, FileError::FromErrno(errno));
         return false;
     }
-    const std::string temp = buf.data();
     const mode_t mask = ::umask(0);
     ::umask(mask);
     // The first failing call's reason is kept (a short write: the disk is full).
     FileError cause;
     if (::fchmod(fd, 0666 & ~mask) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
-    const ssize_t written = ::write(fd, empty.data(), empty.size());
-    if (written != static_cast<ssize_t>(empty.size()))
+    const ssize_t written = ::write(fd, emptyLibrary.data(), emptyLibrary.size());
+    if (written != static_cast<ssize_t>(emptyLibrary.size()))
         KeepFirstError(&cause, FileError::FromErrno(written < 0 ? errno : ENOSPC));
     if (::close(fd) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
     bool ok = cause.ok();

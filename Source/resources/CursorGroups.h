@@ -4,11 +4,14 @@
 //
 // RT_CURSOR as written: hotspot X and Y as 16-bit words (the low byte of each
 // hotspot, then 0), then the image bytes exactly as in the ".cur" file.
-// RT_GROUP_CURSOR as written: reserved 0, type 2, count, then 14-byte entries:
-// width, height, colour count, reserved (bytes), hotspot X and Y (words, as
-// in the ".cur" entry), the RT_CURSOR's byte count, its id. Groups of resource
-// compilers carry planes and bit count where ours carry the hotspot; readers
-// take the hotspot from the RT_CURSOR prefix, which both layouts share.
+// RT_GROUP_CURSOR as written: reserved 0, type 2, count, then 14-byte entries
+// as resource compilers write them and the system's loader reads them: width
+// and height as words (the height twice the cursor's: image and mask), planes
+// and bit count, the RT_CURSOR's byte count, its id. Libraries written by
+// earlier versions carry one-byte width, height, colours and reserved and the
+// hotspot words instead of the first eight bytes; readers take the width from
+// byte 0, the id from byte 12 and the hotspot from the RT_CURSOR prefix,
+// which all layouts share, so both open.
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -95,8 +98,10 @@ public:
     bool Open();
     // "#n" for the smallest n from 1 not in CursorNames; "" when all 65535 are taken.
     std::string NextFreeName() const;
-    // Stores one ".cur" file as the group (name, language). True, storing
-    // nothing, for a file that is not a cursor file (type not 2). False when
+    // Stores one ".cur" file as the group (name, language), string names
+    // upper-cased (ASCII letters); a group already there under that name and
+    // language is deleted first, with its images no other group lists. True,
+    // storing nothing, for a file that is not a cursor file (type not 2). False when
     // the file cannot be read, is malformed (an image outside the file), holds
     // more than 50 images, or a resource cannot be stored; nothing of the
     // file is stored then.
@@ -121,6 +126,9 @@ private:
 // groups of entries: built in a temporary file beside target, which replaces
 // target only when everything succeeded; target is untouched otherwise.
 bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
+                    const std::vector<TStoreEntry>& entries);
+// The same from the empty library's bytes (MakeEmptyLibrary).
+bool SaveNewLibrary(std::span<const std::uint8_t> emptyLibrary, const std::string& target,
                     const std::vector<TStoreEntry>& entries);
 
 }  // namespace velto

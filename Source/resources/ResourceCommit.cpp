@@ -14,6 +14,7 @@
 
 #include "platform/ByteReader.h"
 #include "resources/ResourceUpdate.h"
+#include "resources/TempFiles.h"
 
 namespace velto {
 
@@ -66,15 +67,11 @@ private:
 // target is untouched, and a sink that is not renamed removes its file.
 class TempFileSink final : public Sink {
 public:
-    explicit TempFileSink(const std::string& target) : target_(target) {
-        const auto slash = target.find_last_of('/');
-        folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-        std::string tmpl = folder_ + "/." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".velto-XXXXXX";
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back('\0');
-        fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
-        if (fd_ >= 0) path_ = buf.data();
-        else SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied, FileError::FromErrno(errno));
+    explicit TempFileSink(const std::string& target) : target_(target), folder_(FolderOf(target)) {
+        // What killed saves left in this folder goes first.
+        RemoveStaleSaveFiles(folder_);
+        fd_ = CreateSiblingTemp(target, path_);
+        if (fd_ < 0) SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied, FileError::FromErrno(errno));
     }
     ~TempFileSink() override {
         if (fd_ >= 0) ::close(fd_);
@@ -107,8 +104,9 @@ public:
     bool Replace(int original) {
         struct stat st {};
         if (::fstat(original, &st) == 0) {
-            ::fchmod(fd_, st.st_mode & 07777);
+            // The owner first: changing it clears the set-ID bits the mode then restores.
             [[maybe_unused]] const int ignored = ::fchown(fd_, st.st_uid, st.st_gid);
+            ::fchmod(fd_, st.st_mode & 07777);
         }
         if (::fsync(fd_) != 0) return WriteFailed();
         const int fd = fd_;

@@ -91,10 +91,10 @@ TEST(CursorGroups, StoredLayoutAndNaming) {
     const Bytes group = Resource(m, RT_GROUP_CURSOR, Id(12), 1033);
     ASSERT_EQ(group.size(), 6u + 2 * 14);
     EXPECT_EQ(Bytes(group.begin(), group.begin() + 6), (Bytes{0, 0, 2, 0, 2, 0}));
-    // Width, height, colours, reserved, hotspot words as in the file, bytes + 4, id.
+    // Width and height words (image and mask rows), planes, bit count, bytes + 4, id.
     const Bytes first(group.begin() + 6, group.begin() + 20);
     const Bytes image32 = CursorImageBytes(32, 32, 1);
-    Bytes expect{32, 32, 0, 0, 44, 1, 5, 0, 0, 0, 0, 0, 3, 0};
+    Bytes expect{32, 0, 64, 0, 1, 0, 32, 0, 0, 0, 0, 0, 3, 0};
     Put32(expect, 8, static_cast<std::uint32_t>(image32.size() + 4));
     EXPECT_EQ(first, expect);
     EXPECT_EQ(Get32(group, 20 + 8), dib16.size() + 4);
