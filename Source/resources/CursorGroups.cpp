@@ -348,7 +348,7 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
 }
 
 bool SaveNewLibrary(std::span<const std::uint8_t> emptyLibrary, const std::string& target,
-                    const std::vector<TStoreEntry>& entries) {
+                    const std::vector<TStoreEntry>& entries, const std::function<void()>& progress) {
     RemoveStaleSaveFiles(FolderOf(target));
     std::string temp;
     const int fd = CreateSiblingTemp(target, temp);
@@ -369,7 +369,11 @@ bool SaveNewLibrary(std::span<const std::uint8_t> emptyLibrary, const std::strin
     if (!ok) SetLastError(kErrorAccessDenied, cause);
     // The update replaces the temporary file in turn; only a complete library
     // takes the target's name.
-    ok = ok && TResourceEditor(temp).SaveGroups(entries);
+    if (ok) {
+        TResourceEditor editor(temp);
+        editor.ProgressBar = progress;
+        ok = editor.SaveGroups(entries);
+    }
     if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
         SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
         ok = false;

@@ -129,6 +129,6 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
                     const std::vector<TStoreEntry>& entries);
 // The same from the empty library's bytes (MakeEmptyLibrary).
 bool SaveNewLibrary(std::span<const std::uint8_t> emptyLibrary, const std::string& target,
-                    const std::vector<TStoreEntry>& entries);
+                    const std::vector<TStoreEntry>& entries, const std::function<void()>& progress = {});
 
 }  // namespace velto

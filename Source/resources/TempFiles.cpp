@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,6 +60,33 @@ int CreateSiblingTemp(const std::string& target, std::string& path) {
     const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
     if (fd >= 0) path = buf.data();
     return fd;
+}
+
+bool SaveFileBeside(const std::string& path, std::span<const std::uint8_t> data, FileError* error) {
+    std::string temp;
+    const int fd = CreateSiblingTemp(path, temp);
+    if (fd < 0) {
+        KeepFirstError(error, FileError::FromErrno(errno));
+        return false;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    int err = ::fchmod(fd, 0666 & ~mask) != 0 ? errno : 0;
+    for (std::size_t done = 0; err == 0 && done < data.size();) {
+        const ssize_t w = ::write(fd, data.data() + done, data.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) err = w < 0 ? errno : ENOSPC;
+        else done += static_cast<std::size_t>(w);
+    }
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        KeepFirstError(error, FileError::FromErrno(err));
+        return false;
+    }
+    return true;
 }
 
 unsigned long SaveFileOwner(const std::string& name) {

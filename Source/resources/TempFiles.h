@@ -4,7 +4,11 @@
 // save left behind (its process is gone) can be told from the file of a save
 // still running, and removed at the next save into that folder. Parked
 // resource data in the temporary folder carries the process id the same way.
+#include <cstdint>
+#include <span>
 #include <string>
+
+#include "platform/FileIO.h"
 
 namespace velto {
 
@@ -12,6 +16,11 @@ namespace velto {
 // with mode 0600 for target "<folder>/<name>"; the open descriptor, or -1
 // with errno set. path receives the name.
 int CreateSiblingTemp(const std::string& target, std::string& path);
+
+// Writes data to path through a sibling temporary file that is flushed and
+// renamed over it; false with the reason when any step fails (path is then
+// as it was).
+bool SaveFileBeside(const std::string& path, std::span<const std::uint8_t> data, FileError* error);
 
 // The folder part of a path ("." for a bare name, "/" for the root).
 std::string FolderOf(const std::string& path);

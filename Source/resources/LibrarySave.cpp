@@ -1,0 +1,44 @@
+#include "resources/LibrarySave.h"
+
+#include <unistd.h>
+
+#include "platform/FileIO.h"
+#include "resources/EmptyLibrary.h"
+#include "resources/ResName.h"
+#include "resources/TempFiles.h"
+
+namespace velto {
+
+std::string BackupName(const std::string& fileName) { return fileName + ".bak"; }
+
+bool SaveLibrary(const TLibrarySave& save) {
+    if (save.Untitled) {
+        const std::vector<std::uint8_t> empty = MakeEmptyLibrary();
+        // A new library holds only what is stored; there is nothing to delete.
+        return SaveNewLibrary(empty, save.FileName, save.Stores, save.Progress);
+    }
+    std::vector<std::uint8_t> before;
+    FileError readError;
+    if (!ReadWholeFile(save.FileName, before, ReadLimits{}.executableSize, &readError)) {
+        SetLastError(kErrorFileNotFound, readError);
+        return false;
+    }
+    // The backup is a convenience for the user: the update itself never
+    // leaves the library half-changed, so a backup that cannot be written
+    // (a full disk) does not stop the save; the update then meets the same
+    // trouble and says why.
+    const std::string bak = BackupName(save.FileName);
+    const bool backedUp = SaveFileBeside(bak, before, nullptr);
+    TResourceEditor editor(save.FileName);
+    editor.ProgressBar = save.Progress;
+    if (editor.SaveChanges(save.Deletions, save.Stores)) return true;
+    const std::uint32_t error = GetLastError();
+    const FileError cause = GetLastFileError();
+    std::vector<std::uint8_t> after;
+    if (backedUp && ReadWholeFile(save.FileName, after, ReadLimits{}.executableSize) && after == before)
+        ::unlink(bak.c_str());
+    SetLastError(error ? error : kErrorAccessDenied, cause);
+    return false;
+}
+
+}  // namespace velto

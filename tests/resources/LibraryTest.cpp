@@ -1,0 +1,344 @@
+// Cursor libraries as the resource editor saves them: the empty library a new
+// one starts from, the group layout the system's loader reads, groups stored
+// over others, saves that fail or are killed part-way.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <random>
+
+#include "../support/FileTrouble.h"
+#include "EditSupport.h"
+#include "resources/EmptyLibrary.h"
+#include "resources/LibrarySave.h"
+#include "resources/TempFiles.h"
+
+using namespace velto;
+using namespace restest;
+
+namespace {
+
+ResName Id(std::uint32_t n) { return ResName::FromId(n); }
+ResName Named(const char16_t* s) { return ResName::FromString(s); }
+
+std::string List(const PeModule& m, std::uint16_t type) {
+    std::string out;
+    for (const ResName& n : m.ResourceNames(Id(type))) {
+        out += ResNameText(n);
+        for (const std::uint32_t lang : m.ResourceLanguages(Id(type), n)) out += "/" + std::to_string(lang);
+        out += " ";
+    }
+    return out;
+}
+
+PeModule Load(const std::string& path) {
+    PeModule m;
+    EXPECT_TRUE(m.Load(path)) << path;
+    return m;
+}
+
+Bytes Group(const PeModule& m, const ResName& name, std::uint32_t lang) {
+    const auto d = m.FindResource(Id(RT_GROUP_CURSOR), name, lang);
+    return d ? Bytes(d->begin(), d->end()) : Bytes{};
+}
+
+// Files other than the ones named, left in the folder.
+std::vector<std::string> Leftovers(const TempDir& dir, std::vector<std::string> keep) {
+    std::vector<std::string> out;
+    for (const std::string& n : dir.Names())
+        if (std::find(keep.begin(), keep.end(), n) == keep.end()) out.push_back(n);
+    return out;
+}
+
+// Park files of any process in the temporary folder whose process is gone.
+std::vector<std::string> StaleParkFiles() {
+    std::vector<std::string> out;
+    const std::string folder = FolderOf(GetResTempFileName(0));
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        const unsigned long pid = SaveFileOwner(name);
+        if (name[0] == '$' && pid && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) out.push_back(name);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(EmptyLibrary, BothFormsAreSoundEmptyAndTakeGroups) {
+    for (const bool plus : {false, true}) {
+        SCOPED_TRACE(plus ? "64-bit" : "32-bit");
+        const Bytes empty = MakeEmptyLibrary(plus);
+        EXPECT_EQ(empty.size(), 0x400u);
+        EXPECT_EQ(empty, MakeEmptyLibrary(plus)) << "the same bytes every time";
+        TPeHeaders pe;
+        std::uint32_t error = 0;
+        ASSERT_TRUE(ParsePeHeaders(empty, pe, {}, error)) << error;
+        EXPECT_EQ(pe.Pe32Plus(), plus);
+        Bytes sum = empty;
+        UpdatePeChecksum(sum);
+        EXPECT_EQ(sum, empty) << "the checksum is right as made";
+        TempDir dir;
+        const std::string path = dir.File("new.cul");
+        WriteFile(path, empty);
+        EXPECT_EQ(List(Load(path), RT_GROUP_CURSOR), "");
+        // The update engine opens it (it needs a resource section) and it grows.
+        const std::string cur = dir.File("a.cur");
+        WriteFile(cur, CursorFile({{32, 32, 3, 4, {}, 1}, {48, 48, 5, 6, {}, 2}}));
+        const std::string target = dir.File("lib.cul");
+        int steps = 0;
+        ASSERT_TRUE(SaveNewLibrary(empty, target, {{cur, Id(1), 0}, {cur, Named(u"arrow"), 1033}}, [&] { ++steps; }))
+            << GetLastError();
+        EXPECT_EQ(steps, 2);
+        const PeModule m = Load(target);
+        EXPECT_EQ(List(m, RT_GROUP_CURSOR), "ARROW/1033 #1/0 ");
+        EXPECT_EQ(List(m, RT_CURSOR), "#1/0 #2/0 #3/1033 #4/1033 ");
+        Bytes back;
+        ASSERT_TRUE(BuildCursorFileFromGroup(m, Named(u"ARROW"), 1033, back));
+        Bytes d1 = CursorImageBytes(32, 32, 1), d2 = CursorImageBytes(48, 48, 2);
+        Put32(d1, 20, 0);
+        Put32(d2, 20, 0);
+        EXPECT_EQ(back, CursorFile({{32, 32, 3, 4, d1}, {48, 48, 5, 6, d2}}));
+    }
+}
+
+TEST(LibraryGroups, EntriesInTheLoadersLayoutFromEachKindOfImage) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(lib, MakeEmptyLibrary());
+    // A bitmap (sizes from its header), a PNG (from its header chunk, height
+    // doubled as for a bitmap's image and mask) and an image of neither kind
+    // (from the cursor file's one-byte sizes, 0 meaning 256).
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 1, 0, 0, 0, 0, 64};
+    const Bytes odd(30, 0x55);
+    Bytes bmp = CursorImageBytes(24, 24, 3);
+    Put16(bmp, 14, 8);  // 8 bits a pixel, as the header says
+    WriteFile(dir.File("a.cur"), CursorFile({{24, 24, 1, 2, bmp}, {0, 0, 3, 4, png}, {0, 16, 5, 6, odd}}));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{dir.File("a.cur"), Id(3), 0}}));
+    const Bytes g = Group(Load(lib), Id(3), 0);
+    ASSERT_EQ(g.size(), 6u + 3 * 14);
+    const struct {
+        std::uint16_t width, height, planes, bits;
+        std::size_t bytes;
+    } expect[] = {{24, 48, 1, 8, bmp.size()}, {256, 128, 1, 32, png.size()}, {256, 32, 1, 32, odd.size()}};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const std::size_t e = 6 + 14 * static_cast<std::size_t>(i);
+        EXPECT_EQ(g[e] | g[e + 1] << 8, expect[i].width);
+        EXPECT_EQ(g[e + 2] | g[e + 3] << 8, expect[i].height);
+        EXPECT_EQ(g[e + 4] | g[e + 5] << 8, expect[i].planes);
+        EXPECT_EQ(g[e + 6] | g[e + 7] << 8, expect[i].bits);
+        EXPECT_EQ(Get32(g, e + 8), expect[i].bytes + 4);
+        EXPECT_EQ(g[e + 12], i + 1);
+    }
+    EXPECT_EQ(GetCursorGroupCount(lib, Id(3), 0), 3);
+}
+
+TEST(LibraryGroups, LibrariesInTheEarlierLayoutStillOpen) {
+    // Entries of one-byte width, height, colours, reserved and the hotspot
+    // words: what earlier versions wrote.
+    TempDir dir;
+    const std::string lib = dir.File("old.dll");
+    const Bytes image = CursorImageBytes(32, 32, 4);
+    Bytes res(4 + image.size(), 0);
+    res[0] = 7;  // hotspot words
+    res[2] = 9;
+    std::copy(image.begin(), image.end(), res.begin() + 4);
+    Bytes group(6 + 14, 0);
+    Put16(group, 2, 2);
+    Put16(group, 4, 1);
+    group[6] = 32;
+    group[7] = 32;
+    Put16(group, 10, 7);
+    Put16(group, 12, 9);
+    Put32(group, 14, static_cast<std::uint32_t>(res.size()));
+    Put16(group, 18, 1);
+    WriteFile(lib, Edit(BuildPe({}), [&](TResourceUpdateHandle* h) {
+        UpdateResourceEntry(h, Id(RT_CURSOR), Id(1), 0, res.data(), static_cast<std::uint32_t>(res.size()));
+        UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(u"OLD"), 0, group.data(), static_cast<std::uint32_t>(group.size()));
+    }));
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"OLD"), 0), 1);
+    Bytes back;
+    ASSERT_TRUE(BuildCursorFileFromGroup(Load(lib), Named(u"OLD"), 0, back));
+    Bytes dib = image;
+    Put32(dib, 20, 0);
+    EXPECT_EQ(back, CursorFile({{32, 32, 7, 9, dib}}));
+    // Deleting it removes its image as well.
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"OLD"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_CURSOR), "");
+}
+
+TEST(LibraryGroups, StoringOverAGroupLeavesNoImageUnlisted) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(lib, MakeEmptyLibrary());
+    WriteFile(dir.File("two.cur"), CursorFile({{16, 16, 1, 1, {}, 1}, {32, 32, 2, 2, {}, 2}}));
+    WriteFile(dir.File("one.cur"), CursorFile({{8, 8, 3, 3, {}, 3}}));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{dir.File("two.cur"), Id(1), 0}, {dir.File("two.cur"), Id(1), 1033}}));
+    ASSERT_EQ(List(Load(lib), RT_CURSOR), "#1/0 #2/0 #3/1033 #4/1033 ");
+    // Over the neutral group: its two images go, the other language's stay,
+    // and the freed id is used again.
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{dir.File("one.cur"), Id(1), 0}}));
+    const PeModule m = Load(lib);
+    EXPECT_EQ(List(m, RT_CURSOR), "#1/0 #3/1033 #4/1033 ");
+    EXPECT_EQ(GetCursorGroupCount(lib, Id(1), 0), 1);
+    EXPECT_EQ(GetCursorGroupCount(lib, Id(1), 1033), 2);
+    // Within one save as well: the second store of a name wins, whole.
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{dir.File("two.cur"), Id(5), 0}, {dir.File("one.cur"), Id(5), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_CURSOR), "#1/0 #2/0 #3/1033 #4/1033 ");
+}
+
+TEST(LibraryGroups, NamesAsTheLoaderLooksThemUp) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(lib, MakeEmptyLibrary());
+    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
+    const std::string a = dir.File("a.cur");
+    // ASCII letters upper-cased, others kept; "#0012" is the id 12.
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"lower"), 0},
+                                                 {a, Named(u"\u00e9t\u00e9"), 0},
+                                                 {a, *ResNameToId("#0012"), 0},
+                                                 {a, *ResNameToId("#12"), 0}}));
+    const PeModule m = Load(lib);
+    // Names in code-unit order (E9 after every ASCII letter), then ids.
+    EXPECT_EQ(List(m, RT_GROUP_CURSOR), "LOWER/0 \u00e9T\u00e9/0 #12/0 ");
+    EXPECT_EQ(List(m, RT_CURSOR), "#1/0 #2/0 #3/0 ") << "the second store of #12 replaced the first";
+    // A foreign string name that begins with "#" is a name, listed and read as one.
+    const Bytes g = Group(m, Id(12), 0);
+    WriteFile(lib, Edit(ReadFile(lib), [&](TResourceUpdateHandle* h) {
+        UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(u"#12A"), 0, g.data(), static_cast<std::uint32_t>(g.size()));
+    }));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "#12A/0 LOWER/0 \u00e9T\u00e9/0 #12/0 ");
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"#12A"), 0), 1);
+}
+
+TEST(LibrarySave, FailedStoresSayWhyAndChangeNothing) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.dll");
+    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
+    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
+    const Bytes before = ReadFile(lib);
+    // A change whose new cursor file is gone: the deletion is not kept, the
+    // reason is the missing file's, and the backup (identical) is removed.
+    EXPECT_FALSE(SaveLibrary({lib, false, {{Id(1), 0}}, {{dir.File("gone.cur"), Id(1), 0}}, {}}));
+    EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+    EXPECT_EQ(FileErrorText(GetLastFileError()), "No such file or directory");
+    EXPECT_EQ(ReadFile(lib), before);
+    EXPECT_EQ(Leftovers(dir, {"a.cur", "lib.dll"}), std::vector<std::string>{});
+    // A malformed cursor file.
+    WriteFile(dir.File("bad.cur"), Bytes{0, 0, 2, 0, 1, 0, 16, 16, 0, 0, 1, 0, 1, 0, 0xFF, 0xFF, 0, 0, 22, 0, 0, 0});
+    EXPECT_FALSE(SaveLibrary({lib, false, {}, {{dir.File("bad.cur"), Id(2), 0}}, {}}));
+    EXPECT_EQ(GetLastError(), kErrorInvalidData);
+    EXPECT_EQ(ReadFile(lib), before);
+
+    // A success keeps the backup of what was there.
+    int steps = 0;
+    ASSERT_TRUE(SaveLibrary({lib, false, {{Id(1), 0}}, {{dir.File("a.cur"), Id(2), 0}}, [&] { ++steps; }}));
+    EXPECT_EQ(steps, 2);
+    EXPECT_EQ(ReadFile(BackupName(lib)), before);
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "#2/0 ");
+
+    // A new library over an existing file: the file stays until the new one
+    // is complete, and stays as it was when the new one fails.
+    const std::string other = dir.File("other.cul");
+    WriteFile(other, Bytes{'k', 'e', 'e', 'p'});
+    EXPECT_FALSE(SaveLibrary({other, true, {}, {{dir.File("gone.cur"), Id(1), 0}}, {}}));
+    EXPECT_EQ(ReadFile(other), (Bytes{'k', 'e', 'e', 'p'}));
+    ASSERT_TRUE(SaveLibrary({other, true, {}, {{dir.File("a.cur"), Id(4), 0}}, {}}));
+    EXPECT_EQ(List(Load(other), RT_GROUP_CURSOR), "#4/0 ");
+    EXPECT_EQ(Leftovers(dir, {"a.cur", "bad.cur", "lib.dll", "lib.dll.bak", "other.cul"}), std::vector<std::string>{});
+}
+
+TEST(LibrarySave, ReadOnlyTargetAndFullDiskLeaveTheLibrary) {
+    TempDir dir;
+    WriteFile(dir.File("big.cur"), CursorFile({{64, 64, 1, 1, {}, 5}, {128, 128, 2, 2, {}, 6}}));
+    const std::string cur = dir.File("big.cur");
+    const Bytes lib = MakeEmptyLibrary();
+    const std::string existing(lib.begin(), lib.end());
+    for (const auto t : {test::FileTrouble::ReadOnlyTarget, test::FileTrouble::FullDisk}) {
+        SCOPED_TRACE(test::FileTroubleName(t));
+        const test::FileTroubleOutcome o = test::SaveWithTrouble(
+            t, "lib.cul",
+            [&](const std::string& path) {
+                const bool saved = SaveLibrary({path, false, {}, {{cur, Id(1), 0}}, {}});
+                const std::string why = FileErrorText(GetLastFileError());
+                const Bytes after = ReadFile(path);
+                std::string out = saved ? "saved" : "refused";
+                out += after == lib ? ", unchanged" : ", changed";
+                for (const auto& e : std::filesystem::directory_iterator(FolderOf(path)))
+                    if (e.path().filename() != "lib.cul" && e.path().filename() != "filler")
+                        out += ", left " + e.path().filename().string();
+                return out + ": " + why;
+            },
+            &existing);
+        if (o.skipped) {
+            std::printf("skipped %s: %s\n", test::FileTroubleName(t), o.text.c_str());
+            continue;
+        }
+        EXPECT_EQ(o.text, std::string("refused, unchanged: ") + test::FileTroubleReason(t));
+    }
+}
+
+TEST(LibrarySave, SavesKilledAtRandomPointsLeaveTheLibraryAndNoFiles) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    // Images above the park threshold, so that the save parks data too.
+    WriteFile(dir.File("big.cur"), CursorFile({{128, 128, 1, 1, {}, 5}, {96, 96, 2, 2, {}, 6}, {64, 64, 3, 3, {}, 7}}));
+    const std::string cur = dir.File("big.cur");
+    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{cur, Id(1), 0}}, {}}));
+    const Bytes before = ReadFile(lib);
+    // The library as the save makes it, for comparison.
+    const std::string copy = dir.File("copy.cul");
+    WriteFile(copy, before);
+    std::vector<TStoreEntry> stores;
+    for (std::uint32_t n = 2; n < 12; ++n) stores.push_back({cur, Id(n), 0});
+    ASSERT_TRUE(SaveLibrary({copy, false, {{Id(1), 0}}, stores, {}}));
+    const Bytes after = ReadFile(copy);
+    std::filesystem::remove(copy);
+    std::filesystem::remove(BackupName(copy));
+
+    // Kills land anywhere from the start of a save to a little past its end.
+    const auto started = std::chrono::steady_clock::now();
+    WriteFile(copy, before);
+    ASSERT_TRUE(SaveLibrary({copy, false, {{Id(1), 0}}, stores, {}}));
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    std::filesystem::remove(copy);
+    std::filesystem::remove(BackupName(copy));
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<long> when(0, span.count() * 6 / 5 + 1);
+    int whole = 0, untouched = 0;
+    for (int kill = 0; kill < 20; ++kill) {
+        WriteFile(lib, before);
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        std::fflush(nullptr);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(ready[0]);
+            const char go = 1;
+            if (::write(ready[1], &go, 1) != 1) ::_exit(3);
+            SaveLibrary({lib, false, {{Id(1), 0}}, stores, {}});
+            for (;;) ::pause();  // the kill may come after the save ended
+        }
+        ::close(ready[1]);
+        char go = 0;
+        ASSERT_EQ(::read(ready[0], &go, 1), 1);
+        ::close(ready[0]);
+        ::usleep(static_cast<useconds_t>(when(random)));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const Bytes now = ReadFile(lib);
+        // Either the library from before the save or the complete new one.
+        EXPECT_TRUE(now == before || now == after) << "kill " << kill << ": a damaged library of " << now.size() << " bytes";
+        (now == after ? whole : untouched) += 1;
+    }
+    std::printf("20 kills: %d libraries untouched, %d saved whole, %zu files left beside, %zu parked\n", untouched,
+                whole, Leftovers(dir, {"big.cur", "lib.cul", "lib.cul.bak"}).size(), StaleParkFiles().size());
+    // The next save removes what the killed ones left, here and in the temporary folder.
+    WriteFile(lib, before);
+    ASSERT_TRUE(SaveLibrary({lib, false, {}, {{cur, Id(2), 0}}, {}}));
+    EXPECT_EQ(Leftovers(dir, {"big.cur", "lib.cul", "lib.cul.bak"}), std::vector<std::string>{});
+    EXPECT_EQ(StaleParkFiles(), std::vector<std::string>{});
+}
