@@ -1,0 +1,340 @@
+// The fillers: each replaces (or extends) the grid's tiles with the pictures
+// of one source. All hold the grid Busy while they run and refuse to start
+// while it is. Only the folder listing runs on worker threads (FolderFill);
+// the others read one file or document and finish before they return, without
+// pumping events, so no window can go away under them.
+#include "FolderFill.h"
+#include "IconExtraction.h"
+#include "ThumbnailGrid.h"
+#include "TileSources.h"
+#include "core/Language.h"
+#include "gif/GifImage.h"
+#include "model/AniIO.h"
+#include "model/Detect.h"
+#include "model/IcoIO.h"
+#include "model/Icon.h"
+#include "platform/ByteReader.h"
+#include "resources/PeModule.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QThread>
+
+namespace velto {
+
+namespace {
+
+QString Text(const char* key, const char* def) { return QString::fromStdString(Lang().GetMessage(key, def)); }
+
+QString Counted(const char* key, const char* def, int n) {
+    return Text(key, def).replace(QLatin1String("%i1"), QString::number(n));
+}
+
+QString ReadingStatus(int made, int total) {
+    return Text("msgReadObject", "Reading object %i1 from %i2")
+        .replace(QLatin1String("%i1"), QString::number(made))
+        .replace(QLatin1String("%i2"), QString::number(total));
+}
+
+// Escape pressed anywhere in the program stops the folder listing.
+class EscapeWatch : public QObject {
+public:
+    explicit EscapeWatch(TThumbail* grid) : QObject(grid), grid_(grid) { qApp->installEventFilter(this); }
+    ~EscapeWatch() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            grid_->Busy()) {
+            grid_->Stop();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    TThumbail* grid_;
+};
+
+// Results taken per turn of the event loop, so that a folder of many
+// thousands of files never holds the window for long.
+constexpr int kTilesPerTurn = 400;
+
+QString ImageCaption(bool asFrames, int index, const TmyImagePal& image) {
+    if (asFrames) return Counted("msgFrame", "Frame %i1", index);
+    QString text = QString::number(image.Width()) + "x" + QString::number(image.Height());
+    switch (image.BitCount) {
+    case 1: case 4: case 8: case 24: case 32: text += " - " + QString::number(image.BitCount); break;
+    default: break;
+    }
+    return text;
+}
+
+// A GIF frame drawn over the screen picture at its place; pixels of the
+// transparent index are left as they are when the frame is transparent.
+void DrawGifFrame(const TGIFSubImage& frame, QImage& screen) {
+    if (frame.Empty()) return;
+    const auto colors = frame.UsedColorMap().Entries();
+    const TGIFGraphicControlExtension* gce = frame.GraphicControlExtension();
+    const int transparent = frame.Transparent() && gce ? gce->TransparentColorIndex() : -1;
+    for (int y = 0; y < frame.Height(); ++y) {
+        const int sy = frame.Top() + y;
+        if (sy < 0 || sy >= screen.height()) continue;
+        const std::uint8_t* src = frame.Scanline(y);
+        auto* dst = reinterpret_cast<QRgb*>(screen.scanLine(sy));
+        for (int x = 0; x < frame.Width(); ++x) {
+            const int sx = frame.Left() + x;
+            if (sx < 0 || sx >= screen.width()) continue;
+            const int index = src[x];
+            if (index == transparent) continue;
+            const TGIFColor c = index < static_cast<int>(colors.size()) ? colors[static_cast<std::size_t>(index)]
+                                                                        : TGIFColor{};
+            dst[sx] = qRgb(c.Red, c.Green, c.Blue);
+        }
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- folder
+
+void TThumbail::LoadFolder(const QString& folder) {
+    if (busy_) return;
+    BeginBusy();
+    ClearSelection();
+    Clear();
+    folderPictures_ = 0;
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    escapeWatch_ = new EscapeWatch(this);
+    fill_ = std::make_unique<TFolderFill>(*this, folder.toStdString(), thumbnailSize_, threads);
+    SetStatusText(Text("msgSearch", "Searching image files... Press Esc to stop"));
+}
+
+void TThumbail::TakeFolderResults() {
+    if (!fill_) return;
+    bool done = false;
+    std::vector<TFolderFill::Entry> ready = fill_->Take(kTilesPerTurn, done);
+    for (TFolderFill::Entry& e : ready) {
+        if (!e.Shown) continue;
+        TThumbnailItem& item = Add();
+        item.Kind = tkFile;
+        item.SetFileName(QString::fromStdString(e.Path));
+        if (e.PictureOk) {
+            item.SetPicture(e.Bitmap, e.Source);
+            ++folderPictures_;
+        }
+    }
+    if (done) {
+        FinishFolderFill();
+        return;
+    }
+    if (!ready.empty()) SetStatusText(Text("msgSearch", "Searching image files... Press Esc to stop"));
+    // More may be ready than one turn takes: come back after the events waiting.
+    if (static_cast<int>(ready.size()) == kTilesPerTurn)
+        QMetaObject::invokeMethod(this, [this] { TakeFolderResults(); }, Qt::QueuedConnection);
+}
+
+void TThumbail::FinishFolderFill() {
+    if (!fill_) return;
+    fill_->StopAndJoin();
+    fill_.reset();
+    delete escapeWatch_;
+    escapeWatch_ = nullptr;
+    EndBusy();
+    SetStatusText(Counted("msgObject", "%i1 objects", folderPictures_));
+    emit fillFinished();
+}
+
+void TThumbail::Stop() {
+    if (!fill_) return;
+    fill_->StopAndJoin();
+    // What the workers finished is shown; the rest is not read. Every turn
+    // takes a result or ends the fill.
+    while (fill_) TakeFolderResults();
+}
+
+// ---------------------------------------------------------------- documents and files
+
+void TThumbail::LoadIconImages(const TmyIcon& document, bool asFrames) {
+    if (busy_) return;
+    BeginBusy();
+    Clear();
+    const int n = document.Count();
+    for (int i = 0; i < n; ++i) {
+        TThumbnailItem& item = Add();
+        item.Kind = tkDocumentImage;
+        item.Caption = ImageCaption(asFrames, i, document.Image(i));
+        const TTilePicture pic = PictureOfImage(document.Image(i), thumbnailSize_);
+        item.SetPicture(pic.Bitmap, pic.Source);
+    }
+    EndBusy();
+    SetStatusText(Counted("msgObject", "%i1 objects", n));
+}
+
+void TThumbail::LoadAniFrames(const QString& fileName) {
+    if (busy_) return;
+    BeginBusy();
+    Clear();
+    TmyANI doc;
+    TmyANIIO reader(false);
+    try {
+        reader.LoadFromFile(doc, fileName.toStdString());
+    } catch (...) {
+        doc = TmyANI();
+    }
+    for (int i = 0; i < doc.Count(); ++i) {
+        TThumbnailItem& item = Add();
+        item.Kind = tkDocumentImage;
+        item.Caption = Counted("msgFrame", "Frame %i1", i + 1);
+        const TTilePicture pic = PictureOfImage(doc.Image(i), thumbnailSize_);
+        item.SetPicture(pic.Bitmap, pic.Source);
+    }
+    EndBusy();
+    SetStatusText(Counted("msgObject", "%i1 objects", doc.Count()));
+}
+
+void TThumbail::LoadGifFrames(const QString& fileName, bool overimpose) {
+    if (busy_) return;
+    const FileTypeResult type = DetectFileType(fileName.toStdString());
+    if (!type.ok() || type.type != ftGif) return;
+    BeginBusy();
+    Clear();
+    int frames = 0;
+    try {
+        TGIFImage gif;
+        if (gif.LoadFromFile(fileName.toStdString()) && gif.Width() > 0 && gif.Height() > 0) {
+            QImage screen(gif.Width(), gif.Height(), QImage::Format_RGB32);
+            screen.fill(Qt::white);
+            frames = gif.Images().Count();
+            for (int i = 0; i < frames; ++i) {
+                if (!overimpose) screen.fill(Qt::white);
+                DrawGifFrame(gif.Images()[i], screen);
+                TThumbnailItem& item = Add();
+                item.Kind = tkGifFrame;
+                item.Caption = Counted("msgFrame", "Frame %i1", i + 1);
+                const TTilePicture pic = PictureOfBitmap(screen, screen.size(), thumbnailSize_);
+                item.SetPicture(pic.Bitmap, pic.Source);
+            }
+        }
+    } catch (...) {
+        // A damaged GIF keeps the frames read before the damage.
+    }
+    EndBusy();
+    SetStatusText(Counted("msgObject", "%i1 objects", frames));
+}
+
+void TThumbail::LoadFileIcons(const QString& fileName) {
+    if (busy_) return;
+    BeginBusy();
+    Clear();
+    IconExtractor icons;
+    icons.Open(fileName.toStdString());
+    const int n = icons.Count();
+    for (int i = 0; i < n; ++i) {
+        TThumbnailItem& item = Add();
+        item.Kind = tkIcon;
+        item.Caption = Counted("msgIcon", "Icon %i1", i + 1);
+        item.SetPicture(icons.Icon(i));
+    }
+    EndBusy();
+    SetStatusText(Counted("msgObject", "%i1 objects", n));
+}
+
+void TThumbail::LoadCursorResources(const QString& fileName, bool useNames) {
+    if (busy_) return;
+    BeginBusy();
+    Clear();
+    PeModule module;
+    if (!module.Load(fileName.toStdString())) {
+        // Not an executable read as data: its icons, as the system extracts them.
+        EndBusy();
+        LoadFileIcons(fileName);
+        return;
+    }
+    const ResName groupType = ResName::FromId(RT_GROUP_CURSOR);
+    const std::vector<ResName> names = module.ResourceNames(groupType);
+    const int total = static_cast<int>(names.size());
+    int tiles = 0;
+    for (const ResName& name : names) {
+        for (const std::uint32_t language : module.ResourceLanguages(groupType, name)) {
+            const auto group = module.FindResource(groupType, name, language);
+            if (!group) {
+                // A group listed but not found ends the whole listing.
+                EndBusy();
+                return;
+            }
+            ByteReader r(*group);
+            std::uint16_t reserved = 1, kind = 0, count = 0;
+            if (!r.u16le(reserved) || !r.u16le(kind) || !r.u16le(count) || reserved != 0 || kind != 2 || count == 0)
+                continue;
+            if (!r.has(14ull * count)) continue;  // shorter than its count says
+            ++tiles;
+            const QString resourceName = QString::fromStdString(ResNameText(name));
+            TThumbnailItem& item = Add();
+            item.Kind = tkCursorGroup;
+            item.LanguageId = static_cast<std::uint16_t>(language);
+            item.ResourceName = resourceName;
+            item.Caption = useNames ? resourceName
+                                    : Counted("msgCursor", "Cursor %i1", tiles) + " (" + QString::number(count) + ")";
+            SetStatusText(ReadingStatus(tiles, total));
+            const std::span<const std::uint8_t> entries = group->subspan(6, 14ull * count);
+            std::vector<std::uint8_t> widths(count);
+            for (int k = 0; k < count; ++k) widths[static_cast<std::size_t>(k)] = entries[14ull * k];
+            const std::size_t chosen = 14ull * static_cast<std::size_t>(ChooseGroupEntry(widths));
+            const std::uint16_t id = static_cast<std::uint16_t>(entries[chosen + 12] | (entries[chosen + 13] << 8));
+            const std::uint8_t hint = entries[chosen + 6];
+            const auto data = module.FindResource(ResName::FromId(RT_CURSOR), ResName::FromId(id), language);
+            if (!data || data->size() <= 4) continue;
+            ByteReader image(data->subspan(4));
+            TmyIcon doc;
+            TmyIcoIO reader(false);
+            // Groups this program writes hold the hotspot's low byte where
+            // others hold the depth: a hint that is no depth lets the PNG say.
+            const bool depthHint = hint == 1 || hint == 4 || hint == 8 || hint == 24 || hint == 32;
+            bool read = false;
+            try {
+                read = reader.ReadImage(doc, hint, image, !depthHint);
+            } catch (...) {
+                read = false;
+            }
+            if (!read || doc.Count() == 0) continue;
+            const TTilePicture pic = PictureOfImage(doc.CurrentImage(), thumbnailSize_);
+            item.SetPicture(pic.Bitmap, pic.Source);
+        }
+    }
+    EndBusy();
+    SetStatusText(Counted("msgObject", "%i1 objects", total));
+}
+
+void TThumbail::ReplaceSelectedFromFile(const QString& fileName) {
+    if (busy_ || selection_.empty()) return;
+    BeginBusy();
+    const int i = selection_.front();
+    TThumbnailItem& item = Item(i);
+    item.Kind = tkFile;
+    item.FileName = fileName;  // the caption stays
+    const TTilePicture pic = PictureOfIconFile(fileName.toStdString(), thumbnailSize_);
+    if (pic.Ok) item.SetPicture(pic.Bitmap, pic.Source);
+    UpdateItem(i);
+    EndBusy();
+}
+
+void TThumbail::AddCursorFiles(const QStringList& files) {
+    if (busy_) return;
+    BeginBusy();
+    ClearSelection();
+    for (const QString& file : files) {
+        const FileTypeResult type = DetectFileType(file.toStdString());
+        if (!type.ok() || type.type != ftCursor) continue;
+        const QString caption = MakeUniqueName(QStringLiteral("#"));
+        TThumbnailItem& item = Add();
+        item.Kind = tkFile;
+        item.FileName = file;
+        item.Caption = caption;
+        const TTilePicture pic = PictureOfIconFile(file.toStdString(), thumbnailSize_);
+        if (pic.Ok) item.SetPicture(pic.Bitmap, pic.Source);
+    }
+    EndBusy();
+}
+
+}  // namespace velto

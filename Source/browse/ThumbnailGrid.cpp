@@ -1,0 +1,350 @@
+// The grid itself: tiles, placement, selection and painting. Mouse, keys and
+// drag and drop are in ThumbnailInput.cpp, the fillers in ThumbnailFillers.cpp.
+#include "ThumbnailGrid.h"
+
+#include "FolderFill.h"
+#include "core/Language.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace velto {
+
+// Drag sources are looked up among the grids alive (ThumbnailInput.cpp).
+void RegisterGrid(const TThumbail* grid, bool live);
+
+namespace {
+
+QString Message(const char* key, const char* def, int value) {
+    return QString::fromStdString(Lang().GetMessage(key, def)).replace(QLatin1String("%i1"), QString::number(value));
+}
+
+}  // namespace
+
+void TThumbnailItem::SetFileName(const QString& path) {
+    FileName = path;
+    Caption = QFileInfo(path).fileName();
+}
+
+void TThumbnailItem::SetPicture(const QImage& picture, QSize sourceSize) {
+    SourceWidth = sourceSize.width();
+    SourceHeight = sourceSize.height();
+    const QSize fitted = FittedPictureSize(sourceSize, Size);
+    if (picture.isNull() || fitted.isEmpty()) {
+        Bitmap = QImage();
+        return;
+    }
+    Bitmap = picture.size() == fitted ? picture
+                                      : picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// ---------------------------------------------------------------- creation
+
+TThumbail::TThumbail(QWidget* parent) : QAbstractScrollArea(parent) {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    verticalScrollBar()->setSingleStep(50);
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setBackgroundRole(QPalette::Base);
+    // Captions and hints come from the tiles.
+    viewport()->setAttribute(Qt::WA_Hover, false);
+    RegisterGrid(this, true);
+}
+
+TThumbail::~TThumbail() {
+    // Workers hold no pointer into the grid, but they must be gone before it.
+    if (fill_) fill_->StopAndJoin();
+    RegisterGrid(this, false);
+}
+
+QSize TThumbail::sizeHint() const { return {thumbnailSize_ * 3, thumbnailSize_ * 2}; }
+
+// ---------------------------------------------------------------- look
+
+void TThumbail::SetThumbnailSize(int size) {
+    thumbnailSize_ = std::max(1, size);
+    for (auto& item : items_) item->Size = thumbnailSize_;
+    Relayout();
+}
+
+void TThumbail::SetShowCaption(bool on) {
+    showCaption_ = on;
+    for (auto& item : items_) item->ShowCaption = on;
+    Relayout();
+}
+
+TTileLayout TThumbail::Layout() const {
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return TTileLayout::Of(contentsRect().width(), bar, thumbnailSize_, showCaption_);
+}
+
+void TThumbail::Relayout() {
+    const TTileLayout l = Layout();
+    for (std::size_t i = 0; i < items_.size(); ++i) items_[i]->Pos = l.TopLeft(static_cast<int>(i));
+    lastClientWidth_ = contentsRect().width();
+    UpdateScrollRange();
+    viewport()->update();
+}
+
+void TThumbail::UpdateScrollRange() {
+    const int content = Layout().ContentHeight(Count());
+    QScrollBar* bar = verticalScrollBar();
+    bar->setPageStep(std::max(1, viewport()->height()));
+    bar->setRange(0, std::max(0, content - viewport()->height()));
+}
+
+void TThumbail::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    // Tiles move only when the width really changed.
+    if (contentsRect().width() != lastClientWidth_) Relayout();
+    else UpdateScrollRange();
+}
+
+void TThumbail::scrollContentsBy(int, int) { viewport()->update(); }
+
+void TThumbail::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() != QEvent::EnabledChange) return;
+    const bool on = isEnabled();
+    viewport()->setBackgroundRole(on ? QPalette::Base : QPalette::Button);
+    for (auto& item : items_) item->Enabled = on;
+    viewport()->update();
+}
+
+// ---------------------------------------------------------------- tiles
+
+TThumbnailItem& TThumbail::Add() {
+    auto item = std::make_unique<TThumbnailItem>();
+    item->Size = thumbnailSize_;
+    item->ShowCaption = showCaption_;
+    item->Index = Count();
+    item->Enabled = isEnabled();
+    if (lastClientWidth_ != contentsRect().width()) Relayout();
+    item->Pos = Layout().TopLeft(item->Index);
+    items_.push_back(std::move(item));
+    UpdateScrollRange();
+    UpdateItem(Count() - 1);
+    return *items_.back();
+}
+
+void TThumbail::Clear() {
+    items_.clear();
+    selection_.clear();
+    anchor_ = 0;
+    pressedItem_ = -1;
+    dropBar_ = -1;
+    focus_ = -1;
+    verticalScrollBar()->setValue(0);
+    UpdateScrollRange();
+    viewport()->update();
+}
+
+void TThumbail::Delete(int i) {
+    if (i < 0 || i >= Count()) return;
+    items_.erase(items_.begin() + i);
+    std::vector<int> kept;
+    for (int s : selection_)
+        if (s != i) kept.push_back(s > i ? s - 1 : s);
+    selection_ = std::move(kept);
+    for (int k = i; k < Count(); ++k) Item(k).Index = k;
+    Relayout();
+}
+
+void TThumbail::DeleteSelected() {
+    std::erase_if(items_, [](const std::unique_ptr<TThumbnailItem>& item) { return item->Selected; });
+    for (int k = 0; k < Count(); ++k) Item(k).Index = k;
+    selection_.clear();
+    anchor_ = 0;
+    Relayout();
+}
+
+QRect TThumbail::ItemRect(int i) const {
+    if (i < 0 || i >= Count()) return {};
+    return Item(i).Rect().translated(0, -verticalScrollBar()->value());
+}
+
+void TThumbail::UpdateItem(int i) {
+    const QRect r = ItemRect(i);
+    if (!r.isNull()) viewport()->update(r.adjusted(-1, -1, 1, 1));
+}
+
+int TThumbail::ItemAt(QPoint pos) const {
+    const QPoint content = pos + QPoint(0, verticalScrollBar()->value());
+    const auto [first, last] = Layout().IndexRange(content.y(), content.y() + 1, Count());
+    for (int i = first; i < last; ++i)
+        if (Item(i).Rect().contains(content)) return i;
+    return -1;
+}
+
+void TThumbail::ScrollToItem(int i) {
+    if (i < 0 || i >= Count()) return;
+    const QRect r = Item(i).Rect();
+    QScrollBar* bar = verticalScrollBar();
+    if (r.top() - 5 < bar->value()) bar->setValue(r.top() - 5);
+    else if (r.bottom() + 5 > bar->value() + viewport()->height())
+        bar->setValue(r.bottom() + 5 - viewport()->height() + 1);
+}
+
+// ---------------------------------------------------------------- selection
+
+void TThumbail::SetFlag(int i, bool on) {
+    TThumbnailItem& item = Item(i);
+    if (item.Selected == on) return;
+    item.Selected = on;
+    UpdateItem(i);
+}
+
+void TThumbail::SelectItem(int i) {
+    if (i < 0 || i >= Count()) return;
+    if (selectionMode_ == 0) return;
+    if (selectionMode_ == 1) ClearSelection();
+    AddToSelection(i);
+}
+
+void TThumbail::ClearSelection() {
+    for (int i : selection_)
+        if (i >= 0 && i < Count()) SetFlag(i, false);
+    selection_.clear();
+}
+
+void TThumbail::AddToSelection(int i) {
+    if (i < 0 || i >= Count() || IsSelected(i)) return;
+    SetFlag(i, true);
+    if (!(modifiers_ & Qt::ShiftModifier)) anchor_ = i;
+    selection_.push_back(i);
+}
+
+void TThumbail::Unselect(int i) {
+    const auto at = std::find(selection_.begin(), selection_.end(), i);
+    if (at == selection_.end()) return;
+    SetFlag(i, false);
+    selection_.erase(at);
+}
+
+void TThumbail::ToggleSelection(int i) {
+    if (IsSelected(i)) Unselect(i);
+    else AddToSelection(i);
+}
+
+bool TThumbail::IsSelected(int i) const { return IndexInSelection(i) >= 0; }
+
+int TThumbail::IndexInSelection(int i) const {
+    const auto at = std::find(selection_.begin(), selection_.end(), i);
+    return at == selection_.end() ? -1 : static_cast<int>(at - selection_.begin());
+}
+
+int TThumbail::SelectedCount() const {
+    return static_cast<int>(std::count_if(items_.begin(), items_.end(), [](const auto& item) { return item->Selected; }));
+}
+
+void TThumbail::RebuildSelection() {
+    selection_.clear();
+    for (int i = 0; i < Count(); ++i)
+        if (Item(i).Selected) selection_.push_back(i);
+}
+
+bool TThumbail::IsNameUnique(const QString& name) const {
+    return std::none_of(items_.begin(), items_.end(), [&](const auto& item) { return item->Caption == name; });
+}
+
+bool TThumbail::IsNameLangUnique(const QString& name, std::uint16_t language) const {
+    return std::none_of(items_.begin(), items_.end(), [&](const auto& item) {
+        return item->Caption == name && item->LanguageId == language;
+    });
+}
+
+QString TThumbail::MakeUniqueName(const QString& prefix) const {
+    for (int n = 1;; ++n) {
+        const QString name = prefix + QString::number(n);
+        if (IsNameUnique(name)) return name;
+    }
+}
+
+void TThumbail::ShowSelectionStatus() {
+    const int selected = SelectedCount();
+    if (selected > 0) SetStatusText(Message("msgSelectedObject", "%i1 selected objects", selected));
+    else SetStatusText(Message("msgObject", "%i1 objects", Count()));
+}
+
+void TThumbail::SetStatusText(const QString& text) {
+    statusText_ = text;
+    if (statusLabel_) statusLabel_->setText(text);
+    emit statusTextChanged(text);
+}
+
+void TThumbail::BeginBusy() {
+    busy_ = true;
+    viewport()->setCursor(Qt::WaitCursor);
+}
+
+void TThumbail::EndBusy() {
+    busy_ = false;
+    viewport()->unsetCursor();
+}
+
+// ---------------------------------------------------------------- painting
+
+void TThumbail::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    const int scroll = verticalScrollBar()->value();
+    const QRect area = event->rect();
+    const auto [first, last] = Layout().IndexRange(area.top() + scroll, area.bottom() + 1 + scroll, Count());
+    for (int i = first; i < last; ++i) {
+        const TThumbnailItem& item = Item(i);
+        const QRect r = item.Rect().translated(0, -scroll);
+        if (r.intersects(area.adjusted(-2, -2, 2, 2))) PaintItem(p, item, r.topLeft());
+    }
+    const QColor frame = palette().color(QPalette::Highlight);
+    if (banding_ && !band_.isNull()) {
+        p.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(band_.normalized().adjusted(0, 0, -1, -1));
+    }
+    if (dropBar_ >= 0 && dropBar_ < Count()) {
+        const QRect r = ItemRect(dropBar_);
+        p.fillRect(QRect(r.left() - 2, r.top() + r.height(), r.width() + 4, 3), frame);
+    }
+}
+
+void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at) const {
+    const bool lit = item.Enabled && item.Selected;
+    const QColor ink = lit ? palette().color(QPalette::Highlight) : palette().color(QPalette::Dark);
+    const int s = item.Size;
+    const int h = item.Height();
+    p.save();
+    p.translate(at);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(ink, item.Selected ? 3 : 1));
+    p.setBrush(Qt::white);
+    const int bottom = item.ShowCaption ? h - 20 : h;
+    const QRectF frame = item.Selected ? QRectF(1.5, 1.5, s - 3, bottom - 3) : QRectF(0.5, 0.5, s - 1, bottom - 1);
+    p.drawRoundedRect(frame, 5, 5);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (!item.Bitmap.isNull()) {
+        const QSize fitted = FittedPictureSize({item.SourceWidth, item.SourceHeight}, s);
+        const QRect target(PictureOffset(fitted, s), fitted);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, item.Bitmap.size() != fitted);
+        p.drawImage(target, item.Bitmap);
+    }
+    if (item.ShowCaption) {
+        const QFontMetrics fm(font());
+        const QString text = ShortenCaption(item.Caption, s, fm);
+        const int w = fm.horizontalAdvance(text);
+        const QRect box((s - w) / 2, s + 2, w, fm.height());
+        if (!item.Enabled) p.fillRect(box, palette().color(QPalette::Button));
+        p.setPen(lit ? palette().color(QPalette::Highlight) : palette().color(QPalette::Text));
+        p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    }
+    p.restore();
+}
+
+}  // namespace velto

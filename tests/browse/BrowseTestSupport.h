@@ -1,0 +1,49 @@
+#pragma once
+// The application object of the browse tests and a grid of plain tiles to
+// click on.
+#include <QApplication>
+#include <QImage>
+#include <QTest>
+
+#include <memory>
+
+#include "browse/ThumbnailGrid.h"
+
+namespace velto::test {
+
+inline QApplication* EnsureBrowseApp() {
+    if (!QApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "test_browse";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+    return qApp;
+}
+
+// A shown grid 400 x 300 of `count` tiles of 100 with captions "t0", "t1"...
+inline std::unique_ptr<TThumbail> MakeGrid(int count, int width = 400, int height = 300) {
+    EnsureBrowseApp();
+    auto grid = std::make_unique<TThumbail>();
+    grid->setFrameShape(QFrame::NoFrame);
+    grid->resize(width, height);
+    grid->SetThumbnailSize(100);
+    for (int i = 0; i < count; ++i) {
+        TThumbnailItem& item = grid->Add();
+        item.Caption = QString("t%1").arg(i);
+        QImage pic(16, 16, QImage::Format_RGB32);
+        pic.fill(Qt::red);
+        item.SetPicture(pic);
+    }
+    grid->show();
+    return grid;
+}
+
+inline QPoint Centre(const TThumbail& grid, int i) { return grid.ItemRect(i).center(); }
+
+inline void Click(TThumbail& grid, int i, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, mods, Centre(grid, i));
+}
+
+}  // namespace velto::test
