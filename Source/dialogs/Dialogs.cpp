@@ -11,6 +11,7 @@
 #include "FormOptions.h"
 #include "FormPreview.h"
 #include "FormProperties.h"
+#include "FormResourceEditor.h"
 #include "FormRotate.h"
 #include "FormShadow.h"
 #include "FormTest.h"
@@ -180,6 +181,8 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmTips"), [](QWidget* main) { return new TfrmTips(main); });
     SetFormFactory(QStringLiteral("frmDelete"), [](QWidget* main) { return new TfrmDelete(main); });
     SetFormFactory(QStringLiteral("frmTest"), MakeTest);
+    SetFormFactory(QStringLiteral("frmResourceEditor"), MakeResourceEditor);
+    SetFormFactory(QStringLiteral("frmResourceProperties"), MakeResourceProperties);
 }
 
 }  // namespace velto
