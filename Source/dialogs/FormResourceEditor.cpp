@@ -29,6 +29,7 @@
 #include "shell/MainWindow.h"
 #include "shell/ModalForms.h"
 #include "shell/PaneFrame.h"
+#include "shell/ToolArt.h"
 
 namespace velto {
 
@@ -40,8 +41,8 @@ int Ask(const QString& text, int kind, std::uint16_t buttons) {
     return ShowMessageBox(text.toStdString(), kind, buttons);
 }
 
-// The commands of the window: name, caption, hint, and the main window's
-// command whose picture the tool bar borrows.
+// The commands of the window: name, caption, hint, and the program's
+// tool-bar picture it shows.
 struct ActionRow {
     const char* name;
     const char* caption;
@@ -49,13 +50,13 @@ struct ActionRow {
     const char* picture;
 };
 constexpr ActionRow kActions[] = {
-    {"actNew", "New", "", "actnNew"},
-    {"actOpen", "Open", "", "actnOpen"},
-    {"actSave", "Save", "", "actnSave"},
-    {"actAdd", "Add", "Add Icon", "actnnewimage"},
-    {"actDel", "Delete", "Delete Icon", "actndelimage"},
-    {"actChange", "Change", "", "actnPaste"},
-    {"actProperties", "Properties", "", "actnProp"},
+    {"actNew", "New", "", "actToolNew"},
+    {"actOpen", "Open", "", "actToolOpen"},
+    {"actSave", "Save", "", "actToolSave"},
+    {"actAdd", "Add", "Add Icon", "actNewImage"},
+    {"actDel", "Delete", "Delete Icon", "actDelImage"},
+    {"actChange", "Change", "", "actImportImage"},
+    {"actProperties", "Properties", "", "actToolProp"},
 };
 
 // The caption a new library has until it is saved (as the window has
@@ -83,6 +84,7 @@ TfrmResourceEditor::TfrmResourceEditor(QWidget* parent) : QDialog(parent) {
     toolBar_ = new QToolBar(this);
     toolBar_->setObjectName(QStringLiteral("ActionToolBar1"));
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar_->setIconSize(QSize(16, 16));
     for (const char* name : {"actNew", "actOpen", "actSave", "", "actAdd", "actDel", "actChange", "", "actProperties"}) {
         if (*name) toolBar_->addAction(Action(QString::fromLatin1(name)));
         else toolBar_->addSeparator();
@@ -97,6 +99,8 @@ TfrmResourceEditor::TfrmResourceEditor(QWidget* parent) : QDialog(parent) {
     lblFileName_->setObjectName(QStringLiteral("lblFileName"));
     lblFileName_->setTextFormat(Qt::PlainText);
     panelRow->addWidget(lblFileName_, 1);
+    panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    panel->hide();
     root->addWidget(panel);
 
     pmActions_ = new QMenu(this);
@@ -147,20 +151,17 @@ TfrmResourceEditor::TfrmResourceEditor(QWidget* parent) : QDialog(parent) {
     dlgAdd_->multiSelect = true;
 
     fileName_ = kUntitled;
-    resize(560, 420);
+    resize(640, 440);
     UpdateActions();
 }
 
 TfrmResourceEditor::~TfrmResourceEditor() = default;
 
 void TfrmResourceEditor::CreateActions() {
-    auto* main = qobject_cast<TfrmMain*>(parentWidget());
     for (const ActionRow& row : kActions) {
-        auto* a = new QAction(QString::fromLatin1(row.caption), this);
+        auto* a = new QAction(ToolbarIcon(QString::fromLatin1(row.picture)), QString::fromLatin1(row.caption), this);
         a->setObjectName(QString::fromLatin1(row.name));
         if (*row.hint) a->setToolTip(QString::fromLatin1(row.hint));
-        if (main)
-            if (QAction* picture = main->Actions().action(QString::fromLatin1(row.picture))) a->setIcon(picture->icon());
         addAction(a);
     }
     connect(Action(QStringLiteral("actNew")), &QAction::triggered, this, &TfrmResourceEditor::New);
@@ -189,6 +190,8 @@ void TfrmResourceEditor::ShowFileName() {
     const QString shown = untitled_ ? QString() : fileName_;
     lblFileName_->setText(shown);
     lblFileName_->setToolTip(shown);
+    // The band under the tool bar shows only when there is a file to name.
+    lblFileName_->parentWidget()->setVisible(!shown.isEmpty());
 }
 
 bool TfrmResourceEditor::RunDialog(TFileDialogSpec* spec, QStringList& files) {
