@@ -3,6 +3,7 @@
 // over others, saves that fail or are killed part-way.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -161,7 +162,8 @@ TEST(LibraryGroups, LibrariesInTheEarlierLayoutStillOpen) {
     Bytes back;
     ASSERT_TRUE(BuildCursorFileFromGroup(Load(lib), Named(u"OLD"), 0, back));
     Bytes dib = image;
-    Put32(dib, 20, 0);
+    ASSERT_GE(dib.size(), 24u);
+    if (dib.size() >= 24) Put32(dib, 20, 0);  // image size written as 0
     EXPECT_EQ(back, CursorFile({{32, 32, 7, 9, dib}}));
     // Deleting it removes its image as well.
     ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"OLD"), 0}}));
@@ -341,4 +343,37 @@ TEST(LibrarySave, SavesKilledAtRandomPointsLeaveTheLibraryAndNoFiles) {
     ASSERT_TRUE(SaveLibrary({lib, false, {}, {{cur, Id(2), 0}}, {}}));
     EXPECT_EQ(Leftovers(dir, {"big.cur", "lib.cul", "lib.cul.bak"}), std::vector<std::string>{});
     EXPECT_EQ(StaleParkFiles(), std::vector<std::string>{});
+}
+
+TEST(LibrarySave, OnlyWhatDeadSavesLeftIsRemovedAndTheModeSurvives) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
+    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
+    // A process that has ended, and this one (a save still running).
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    auto hex = [](unsigned long pid) { return IntToHexEx(pid, 8, '0').substr(1); };
+    const std::string dead = ".lib.cul.velto-" + hex(static_cast<unsigned long>(child)) + "-Ab12Cd";
+    const std::string live = ".lib.cul.velto-" + hex(static_cast<unsigned long>(::getpid())) + "-Ab12Cd";
+    const std::string deadPark = FolderOf(GetResTempFileName(0)) + "/$rsx$res$" + hex(static_cast<unsigned long>(child)) + "$1f$";
+    for (const std::string& name : {dead, live, std::string(".lib.cul.velto-notapid-Ab12Cd"), std::string("notes.txt")})
+        WriteFile(dir.File(name), Bytes{1});
+    WriteFile(deadPark, Bytes{1});
+    EXPECT_EQ(SaveFileOwner(dead), static_cast<unsigned long>(child));
+    EXPECT_EQ(SaveFileOwner(deadPark.substr(deadPark.find_last_of('/') + 1)), static_cast<unsigned long>(child));
+    EXPECT_EQ(SaveFileOwner(".lib.cul.velto-notapid-Ab12Cd"), 0u);
+    EXPECT_EQ(SaveFileOwner("lib.cul"), 0u);
+
+    // The set-group-ID bit comes back after the owner is set.
+    ASSERT_EQ(::chmod(lib.c_str(), 02755), 0);
+    ASSERT_TRUE(SaveLibrary({lib, false, {}, {{dir.File("a.cur"), Id(2), 0}}, {}}));
+    struct stat st {};
+    ASSERT_EQ(::stat(lib.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 02755u);
+    EXPECT_EQ(Leftovers(dir, {"a.cur", "lib.cul", "lib.cul.bak"}),
+              (std::vector<std::string>{live, ".lib.cul.velto-notapid-Ab12Cd", "notes.txt"}));
+    EXPECT_FALSE(std::filesystem::exists(deadPark));
 }
