@@ -98,7 +98,7 @@ void TLanguageDownload::fail(const QString& reason) {
 
 TfrmLanguage::TfrmLanguage(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Download Languages"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     resize(560, 440);
 
     // The header stays white whatever the style paints behind dialogs.

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "DownloadRules.h"
 #include "MainWindowText.h"
 #include "WebPages.h"
@@ -18,7 +20,7 @@ namespace velto {
 
 TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Check For Update"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     lblText_ = new QLabel(QStringLiteral("Velto is checking for updates..."), this);
     lblText_->setObjectName(QStringLiteral("lblText"));
     // Range 0..0: the bar runs to and fro for as long as the check takes.
@@ -31,8 +33,8 @@ TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     layout->setSpacing(10);
     layout->addWidget(lblText_);
     layout->addWidget(progress_);
-    setMinimumWidth(320);
-    setFixedHeight(sizeHint().height());
+    // A dialog border: nothing to resize.
+    setFixedSize(std::max(340, sizeHint().width()), sizeHint().height());
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
