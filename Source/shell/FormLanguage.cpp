@@ -267,10 +267,10 @@ void TfrmLanguage::downloadFinished(TLanguageDownload* job, const QString& name,
         case InstallResult::Installed: {
             const QString text =
                 Msg("msgDownloadSuccess", "Download successful. Change language to %s1 ?").replace(QLatin1String("%s1"), base);
-            if (ShowMessageBox(text.toStdString(), mkConfirm, mbYes | mbNo) == idYes) {
+            if (ShowMessageBox(text.toStdString(), mkConfirm, mbYes | mbNo) == idYes)
                 Options().Language = base.toStdString();
-                if (TfrmMain* main = mainWindow()) main->FillLanguageMenu();
-            }
+            // Listed either way: a No today leaves it one click away.
+            if (TfrmMain* main = mainWindow()) main->FillLanguageMenu();
             break;
         }
     }

@@ -173,6 +173,12 @@ TEST_F(NetworkWindowTest, NoKeepsTheLanguageInUse) {
     click(w, "German.lng");
     EXPECT_EQ(read("German.lng"), LanguageFile("1.5"));
     EXPECT_EQ(Options().Language, "English");
+    // Listed in the Languages menu, not chosen.
+    const QList<QAction*> items = main->LanguagesMenu()->actions();
+    ASSERT_FALSE(items.isEmpty());
+    EXPECT_EQ(items.last()->property("languageName").toString(), "German");
+    EXPECT_FALSE(items.last()->isChecked());
+    EXPECT_EQ(Msg("msgUntitled", "Untitled"), "Untitled");
 }
 
 TEST_F(NetworkWindowTest, AnInstalledLanguageIsReplacedOnlyByAHigherVersion) {
