@@ -5,6 +5,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <filesystem>
 #include <system_error>
@@ -99,11 +100,16 @@ QString DecodeEntities(const QString& text) {
 
 }  // namespace
 
+QString DecodeHtml(const QByteArray& html) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(html);
+    return decoder.isValid() ? decoder.decode(html) : QString::fromUtf8(html);
+}
+
 QString ExtractHtmlTitle(const QByteArray& html) {
     static const QRegularExpression title(QStringLiteral("<title(?:\\s[^>]*)?>(.*?)</title\\s*>"),
                                           QRegularExpression::CaseInsensitiveOption |
                                               QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch m = title.match(QString::fromUtf8(html));
+    const QRegularExpressionMatch m = title.match(DecodeHtml(html));
     return m.hasMatch() ? DecodeEntities(m.captured(1)).simplified() : QString();
 }
 

@@ -46,6 +46,10 @@ InstallResult InstallLanguageFile(const QString& installed, const QString& downl
 // when its version is higher (true); otherwise it is deleted (false).
 bool ReplaceIfNewer(const QString& installed, const QString& downloaded);
 
+// A page's bytes as text: the encoding its byte-order mark or <meta> names,
+// else UTF-8.
+QString DecodeHtml(const QByteArray& html);
+
 // The text of the page's <title>, entities decoded and white space
 // collapsed; empty when the page has none.
 QString ExtractHtmlTitle(const QByteArray& html);

@@ -67,7 +67,10 @@ QString TLanguageDownload::FileName() const {
 void TLanguageDownload::readChunk() {
     if (failed_ || !reply_) return;
     const QByteArray chunk = reply_->readAll();
-    if (!chunk.isEmpty() && file_->write(chunk) != chunk.size()) fail(file_->errorString());
+    if (file_->size() + chunk.size() > kMaxLanguageFileBytes)
+        fail(QStringLiteral("The file is larger than a language file can be."));
+    else if (!chunk.isEmpty() && file_->write(chunk) != chunk.size())
+        fail(file_->errorString());
 }
 
 void TLanguageDownload::done() {
@@ -185,7 +188,7 @@ void TfrmLanguage::Navigate(const QUrl& url) {
 
 void TfrmLanguage::pageArrived(QNetworkReply* reply, const QUrl& url) {
     if (!ReplyFailure(reply).isEmpty()) return showErrorPage(url);
-    browser_->setHtml(QString::fromUtf8(reply->readAll()));
+    browser_->setHtml(DecodeHtml(reply->readAll()));
     current_ = reply->url();
     state_ = Showing::Page;
     emit navigated();
@@ -207,7 +210,7 @@ void TfrmLanguage::showErrorPage(const QUrl& failed) {
     // The error page itself failing ends here, with the built-in text.
     if (!path.isEmpty() && failed != local && file.open(QIODevice::ReadOnly)) {
         browser_->setSearchPaths({QFileInfo(path).absolutePath()});
-        browser_->setHtml(QString::fromUtf8(file.readAll()));
+        browser_->setHtml(DecodeHtml(file.readAll()));
     } else {
         browser_->setHtml(QString::fromLatin1(kFallbackErrorPage));
     }

@@ -22,8 +22,10 @@ namespace velto {
 class TfrmMain;
 
 // One download of a language file into a temporary file of a folder. The
-// file counts only with HTTP status 200, a non-empty body and every byte
-// written; otherwise the temporary file is removed.
+// file counts only with HTTP status 200, a non-empty body of at most
+// kMaxLanguageFileBytes and every byte written; otherwise the temporary file
+// is removed.
+inline constexpr qint64 kMaxLanguageFileBytes = 4 * 1024 * 1024;
 class TLanguageDownload : public QObject {
     Q_OBJECT
 public:

@@ -107,6 +107,9 @@ TEST(VersionPages, TheTitleIsFoundDecodedAndJudged) {
         {"<titles>Version 1.0</titles>", "", VersionAnswer::Unknown},
         {"<title>Version 1.0", "", VersionAnswer::Unknown},
         {"", "", VersionAnswer::Unknown},
+        // The encoding the page names.
+        {"<meta charset=\"windows-1252\"><title>Version 2 \xe9t\xe9</title>", "Version 2 \u00e9t\u00e9",
+         VersionAnswer::Newer},
     };
     for (const auto& r : rows) {
         const QString title = ExtractHtmlTitle(QByteArray(r.html));

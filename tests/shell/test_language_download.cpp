@@ -241,8 +241,9 @@ TEST_F(NetworkWindowTest, HostileNamesAreRefusedAndNothingIsWritten) {
 }
 
 TEST_F(NetworkWindowTest, AFailedDownloadKeepsTheInstalledFileAndLeavesNoTemporaryFile) {
-    // Cut off halfway, an error page, an empty answer, a server that stalls.
-    for (const char* mode : {"cut", "404", "500", "empty", "slow", "malformed"}) {
+    // Cut off halfway, an error page, an empty answer, a server that stalls,
+    // garbage, more than any language file.
+    for (const char* mode : {"cut", "404", "500", "empty", "slow", "malformed", "big"}) {
         SCOPED_TRACE(mode);
         messages.clear();
         install("German.lng", LanguageFile("1.0", "Alt"));

@@ -9,6 +9,7 @@ server may give: the first path segment picks one.
   /cut/...        the file's headers promise twice its length; the
                   connection closes after the first half
   /empty/...      200 with no body
+  /big/...        200 with 5 MiB of bytes
   anything else   the file below the folder, or 404
 
 Prints "PORT <n>" once it listens; ends when its input closes.
@@ -62,6 +63,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         elif mode == "empty":
             self.answer(200, b"")
+        elif mode == "big":
+            self.answer(200, b"[General]\n" + b"x" * (5 * 1024 * 1024))
         else:
             body = self.file_bytes(path)
             if body is None:
