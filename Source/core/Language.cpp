@@ -88,9 +88,9 @@ std::string TLanguage::GetVersion() const { return ReadValue("General", "Version
 std::string TLanguage::GetWebAddress() const {
     const std::string web = ReadValue("General", "WebAddress", "");
     if (web == "-") return {};
-    // "https://" is kept too: prefixing it would give a broken address.
-    if (!web.empty() && web.find("http://") == std::string::npos && web.find("https://") == std::string::npos)
-        return "http://" + web;
+    // Only an address without any scheme gets one: "http://" before
+    // "https://..." or "ftp://..." would break it.
+    if (!web.empty() && web.find("://") == std::string::npos) return "http://" + web;
     return web;
 }
 

@@ -34,7 +34,7 @@ public:
     // [General] Version; empty when missing.
     std::string GetVersion() const;
     // [General] WebAddress: "-" gives empty; a value that names no scheme
-    // ("http://" or "https://") gets "http://" in front.
+    // (no "://") gets "http://" in front.
     std::string GetWebAddress() const;
 
 private:

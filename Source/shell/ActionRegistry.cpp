@@ -73,7 +73,9 @@ bool TActionRegistry::inGroup(const QAction* a, ActionGroup g) const {
 
 void TActionRegistry::setHandler(const QString& name, Handler handler) {
     QAction* a = action(name);
-    if (a != inert_) handlers_.insert(a, std::move(handler));
+    if (a == inert_) return;
+    handlers_.insert(a, std::move(handler));
+    emit handlerSet(a);
 }
 
 void TActionRegistry::execute(QAction* a) {

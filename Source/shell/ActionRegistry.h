@@ -62,6 +62,10 @@ public:
     void execute(QAction* a);
     void execute(const QString& name) { execute(action(name)); }
 
+signals:
+    // A handler was put in (or replaced) for a.
+    void handlerSet(QAction* a);
+
 private:
     void run(QAction* a);
     QAction* missed(const QString& name) const;

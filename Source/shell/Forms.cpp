@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include "FormLanguage.h"
+#include "FormUpdate.h"
 #include "ModalForms.h"
 #include "PaneFrame.h"
 #include "Translator.h"
@@ -70,6 +72,13 @@ std::vector<int> GlueOrder(int slot) {
     }
 }
 
+// The windows the shell builds itself; a registered factory still wins.
+FormFactory BuiltInFactory(const QString& name) {
+    if (name == QLatin1String("frmLanguage")) return [](QWidget* main) { return new TfrmLanguage(main); };
+    if (name == QLatin1String("frmUpdate")) return [](QWidget* main) { return new TfrmUpdate(main); };
+    return {};
+}
+
 }  // namespace
 
 void SetFormFactory(const QString& name, FormFactory factory) { Factories().insert(name, std::move(factory)); }
@@ -101,7 +110,7 @@ void TApplicationForms::CreateAll(QWidget* mainWindow, TDockMngr* dockMngr) {
                 pane->resize(sizes[info.paneSlot]);
             }
             form = pane;
-        } else if (auto f = Factories().value(name)) {
+        } else if (FormFactory f = Factories().value(name); f || (f = BuiltInFactory(name))) {
             form = f(mainWindow);
         }
         if (!form) {

@@ -4,6 +4,7 @@
 #include "DocumentArea.h"
 #include "MainActions.h"
 #include "MainWindowText.h"
+#include "ModalForms.h"
 #include "Options.h"
 #include "PaneFrame.h"
 #include "ToolArt.h"
@@ -134,6 +135,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), actions_(this) {
     tools_ = new TToolController(this);
     SetCanvasInput(tools_);
     connect(this, &TfrmMain::deskRequested, tools_, &TToolController::UpdateCanvasCursors);
+    // A handler put in over one that only shows a window is a command of its own.
+    connect(&actions_, &TActionRegistry::handlerSet, this, [this](QAction* a) { formOf_.remove(a); });
     connectCommands();
 
     connect(panel1_, &TDocumentArea::filesDropped, this, [this](const QStringList& files) { OpenFiles(files); });
@@ -260,6 +263,18 @@ void TfrmMain::createToolBar() {
 
 void TfrmMain::on(const char* name, std::function<void()> f) {
     actions_.setHandler(name, [f = std::move(f)](QAction*) { f(); });
+}
+
+void TfrmMain::onForm(const char* name, const char* form) {
+    const QString formName = QString::fromLatin1(form);
+    on(name, [formName] { ShowModalForm(formName); });
+    // Set after the handler: another handler put in later ends the rule.
+    formOf_.insert(Action(name), formName);
+}
+
+bool TfrmMain::opensStandIn(const QAction* a) const {
+    const auto it = formOf_.constFind(a);
+    return it != formOf_.constEnd() && IsStandInForm(forms_.Form(*it));
 }
 
 void TfrmMain::connectCommands() {
@@ -433,15 +448,16 @@ void TfrmMain::UpdateActions() {
     showSettings();
 }
 
-// A menu command whose window is not built yet has no handler: it stays
-// disabled rather than doing nothing when chosen. Once a handler comes it
+// A menu command whose window is not built yet has no handler, or shows the
+// window's empty stand-in: it stays disabled rather than doing nothing when
+// chosen. Once a handler comes it
 // takes the plain rule again (a document command only with a document); its
 // own rule, if any, runs at the next update.
 void TfrmMain::holdBackUnbuiltCommands() {
     for (const ActionSpec& s : MainActionTable()) {
         if (s.group != ActionGroup::Main) continue;
         QAction* a = Action(s.name);
-        if (!actions_.hasHandler(a)) {
+        if (!actions_.hasHandler(a) || opensStandIn(a)) {
             a->setEnabled(false);
             heldBack_.insert(a);
         } else if (heldBack_.remove(a)) {

@@ -11,6 +11,7 @@
 // enabling rules. MainWindow_Tools.cpp holds the drawing tools' keys and
 // cursors.
 #include <QMainWindow>
+#include <QHash>
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
@@ -109,6 +110,11 @@ public:
 // resolved. Only a symbolic link so named is followed here: the contents of a
 // Windows shortcut name Windows paths.
 QString ResolveShellLink(const QString& link);
+
+// A saved main-window rectangle brought back inside the free area of a
+// screen: the screen it overlaps most (none: the first, the primary), no
+// larger than that area and moved into it.
+QRect FitWindowToScreens(const QRect& window, const QList<QRect>& availableAreas);
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -226,6 +232,9 @@ public:
     // Panes moved into the document area and off each other; movedSlot (0:
     // none) is the one that gives way.
     void KeepPanesInView(int movedSlot);
+    // The free areas of the screens a restored window is fitted into, the
+    // primary first; null: the screens' own.
+    void SetScreenAreas(std::function<QList<QRect>()> areas) { screenAreas_ = std::move(areas); }
     // Maximises the window and waits (briefly) for its new size.
     void showMaximizedNow();
     // The documents' room: the document area less the columns of panes glued
@@ -358,9 +367,15 @@ private:
     void loadToolCursors();
     // A handler that takes no action argument.
     void on(const char* name, std::function<void()> f);
+    // A command that shows a window modally. While that window is the empty
+    // stand-in of a part not built, the command is held back like one
+    // without handler.
+    void onForm(const char* name, const char* form);
+    bool opensStandIn(const QAction* a) const;
 
     TActionRegistry actions_;
     QSet<const QAction*> heldBack_;  // commands disabled for want of a handler
+    QHash<const QAction*, QString> formOf_;  // commands that only show a window
     TDeskList desks_;
     TDockMngr dockMngr_;
     TApplicationForms forms_;
@@ -384,6 +399,7 @@ private:
     QList<TFileDialogSpec*> fileDialogs_;
     std::function<void()> filterTranslator_;
     std::function<bool(int)> brushSize_;
+    std::function<QList<QRect>()> screenAreas_;
     QAction* lastEffect_ = nullptr;
     QString settingsFolder_;
     QStringList languageFolders_;

@@ -18,9 +18,9 @@ void TfrmMain::SetupHelpActions() {
     on("actForum", [] { OpenWebPage(WebPageUrl(kForumPage)); });
     on("actHomepage", [] { OpenWebPage(WebPageUrl(kHomePage)); });
     on("actDonate", [] { OpenWebPage(WebPageUrl(kDonatePage)); });
-    on("actTips", [] { ShowModalForm(QStringLiteral("frmTips")); });
-    on("actUpdate", [] { ShowModalForm(QStringLiteral("frmUpdate")); });
-    on("actnAbout", [] { ShowModalForm(QStringLiteral("frmAbout")); });
+    onForm("actTips", "frmTips");
+    onForm("actUpdate", "frmUpdate");
+    onForm("actnAbout", "frmAbout");
 }
 
 void TfrmMain::UpdateHelpActions() {}

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
 #include <QStatusBar>
@@ -178,17 +179,22 @@ void TfrmMain::SaveLayout() {
 
 void TfrmMain::RestoreLayout() {
     const TOptions& o = Options();
-    int left = o.MainLeft, top = o.MainTop;
-    const int width = std::max(o.MainWidth, minimumWidth()), height = std::max(o.MainHeight, minimumHeight());
-    const QRect screenRect = screen() ? screen()->geometry() : QRect(0, 0, 800, 600);
-    if (left + width < 0) left = 0;
-    if (top + height < 0) top = 0;
-    if (left >= screenRect.right() + 1) left = 0;
-    if (top >= screenRect.bottom() + 1) top = 0;
+    // Saved on a larger or a vanished screen: back inside a screen's free area.
+    QList<QRect> areas;
+    if (screenAreas_) {
+        areas = screenAreas_();
+    } else {
+        if (QScreen* primary = QGuiApplication::primaryScreen()) areas << primary->availableGeometry();
+        for (QScreen* sc : QGuiApplication::screens())
+            if (sc != QGuiApplication::primaryScreen()) areas << sc->availableGeometry();
+    }
+    const QRect placed = FitWindowToScreens(
+        QRect(o.MainLeft, o.MainTop, std::max(o.MainWidth, minimumWidth()), std::max(o.MainHeight, minimumHeight())),
+        areas);
     const bool wasMaximized = isMaximized();
     if (wasMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
-    move(left, top);
-    resize(width, height);
+    move(placed.topLeft());
+    resize(placed.size());
     // The panes are laid out in the window's final size: a maximised window
     // gets it first (the documents opened next are placed in it too).
     if (o.MainMaximized || wasMaximized) showMaximizedNow();
@@ -228,6 +234,24 @@ void TfrmMain::RestoreLayout() {
     RefreshAllDocuments(false);
     UpdateRecentFilesMenu();
     FillLanguageMenu();
+}
+
+QRect FitWindowToScreens(const QRect& window, const QList<QRect>& availableAreas) {
+    if (availableAreas.isEmpty()) return window;
+    QRect area = availableAreas.first();
+    qint64 most = 0;
+    for (const QRect& a : availableAreas) {
+        const QRect common = a.intersected(window);
+        const qint64 overlap = qint64(common.width()) * common.height();
+        if (!common.isEmpty() && overlap > most) {
+            most = overlap;
+            area = a;
+        }
+    }
+    const int w = std::min(window.width(), area.width()), h = std::min(window.height(), area.height());
+    const int x = std::clamp(window.x(), area.left(), area.left() + area.width() - w);
+    const int y = std::clamp(window.y(), area.top(), area.top() + area.height() - h);
+    return {x, y, w, h};
 }
 
 void TfrmMain::showMaximizedNow() {

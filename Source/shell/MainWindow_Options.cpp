@@ -17,8 +17,9 @@
 namespace velto {
 
 void TfrmMain::SetupOptionsActions() {
-    on("actPreferences", [] { ShowModalForm(QStringLiteral("frmOptions")); });
-    on("actResEditor", [] { ShowModalForm(QStringLiteral("frmResourceEditor")); });
+    onForm("actPreferences", "frmOptions");
+    onForm("actMoreLanguages", "frmLanguage");
+    onForm("actResEditor", "frmResourceEditor");
 }
 
 void TfrmMain::UpdateOptionsActions() {}

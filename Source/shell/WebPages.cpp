@@ -14,8 +14,19 @@
 
 namespace velto {
 
+namespace {
+
+QString& ServerOverride() {
+    static QString server;
+    return server;
+}
+
+}  // namespace
+
+void SetWebServer(const QString& server) { ServerOverride() = server; }
+
 QUrl WebPageUrl(const QString& path) {
-    QString server = QStringLiteral(VELTO_WEB_SERVER);
+    QString server = ServerOverride().isEmpty() ? QStringLiteral(VELTO_WEB_SERVER) : ServerOverride();
     while (server.endsWith('/')) server.chop(1);
     QString tail = path;
     while (tail.startsWith('/')) tail.remove(0, 1);

@@ -19,6 +19,9 @@ inline constexpr char kTutorialsPage[] = "velto/tutorials.html";
 
 // The server joined with path by one "/".
 QUrl WebPageUrl(const QString& path);
+// Another server in place of the one of the build (tests serve the pages
+// from the machine itself); empty restores the build's.
+void SetWebServer(const QString& server);
 
 // "help/index.html" in the first of folders that has it; empty when none has.
 QString FindLocalHelp(const QStringList& folders);

@@ -59,7 +59,9 @@ TEST_F(LanguageTest, GeneralValuesAndChangedFiles) {
     const std::pair<const char*, const char*> web[] = {{"-", ""},
                                                        {"example.org/lang", "http://example.org/lang"},
                                                        {"see http://example.org", "see http://example.org"},
-                                                       {"https://example.org", "https://example.org"}};
+                                                       {"https://example.org", "https://example.org"},
+                                                       {"HTTPS://example.org", "HTTPS://example.org"},
+                                                       {"ftp://example.org/x", "ftp://example.org/x"}};
     for (const auto& [stored, shown] : web) {
         write("x.lng", std::string("[General]\nAuthor=\nVersion=1.2\nWebAddress=") + stored + "\n");
         EXPECT_EQ(lang.GetWebAddress(), shown) << stored;

@@ -75,6 +75,9 @@ protected:
         auto m = std::make_unique<TfrmMain>();
         m->CreateForms();
         m->SetLanguageFolders({dir.filePath("languages")});
+        // The offscreen screen is 800x800: the layouts of larger screens
+        // are restored here as on a screen that holds them.
+        m->SetScreenAreas([] { return QList<QRect>{{0, 0, 4096, 4096}}; });
         return m;
     }
     QAction* act(const char* name) const { return main->Action(name); }

@@ -1,0 +1,140 @@
+#include "DownloadRules.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/Language.h"
+
+namespace velto {
+
+bool IsLanguageFileLink(const QUrl& url) { return url.path().endsWith(QLatin1String(".lng")); }
+
+QString LanguageFileNameFromUrl(const QUrl& url) {
+    const QString encoded = url.path(QUrl::FullyEncoded);
+    return QUrl::fromPercentEncoding(encoded.mid(encoded.lastIndexOf('/') + 1).toLatin1());
+}
+
+bool IsPlainLanguageFileName(const QString& name) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9 _.\\-]+\\.lng$"));
+    return plain.match(name).hasMatch() && !name.startsWith('.') && !name.contains(QLatin1String(".."));
+}
+
+double LanguageFileVersion(const QString& path) {
+    TLanguage file;
+    file.SetFileName(path.toStdString());
+    bool ok = false;
+    // Locale-independent: "1.5" is one and a half wherever the user lives.
+    const double v = QString::fromStdString(file.GetVersion()).trimmed().toDouble(&ok);
+    return ok ? v : 0.0;
+}
+
+InstallResult InstallLanguageFile(const QString& installed, const QString& downloaded, const QString& target,
+                                  QString* reason) {
+    if (!installed.isEmpty() && QFileInfo::exists(installed) &&
+        !(LanguageFileVersion(installed) < LanguageFileVersion(downloaded))) {
+        QFile::remove(downloaded);
+        return InstallResult::NotNewer;
+    }
+    // rename() replaces the target at once: readers see the old or the new file.
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(downloaded.toStdString()),
+                            std::filesystem::path(target.toStdString()), ec);
+    if (ec) {
+        if (reason) *reason = QString::fromStdString(ec.message());
+        QFile::remove(downloaded);
+        return InstallResult::Failed;
+    }
+    return InstallResult::Installed;
+}
+
+bool ReplaceIfNewer(const QString& installed, const QString& downloaded) {
+    return InstallLanguageFile(installed, downloaded, installed) == InstallResult::Installed;
+}
+
+namespace {
+
+// The character references a title may carry.
+QString DecodeEntities(const QString& text) {
+    static const QRegularExpression ref(QStringLiteral("&(#[0-9]+|#[xX][0-9A-Fa-f]+|[A-Za-z]+);"));
+    static const std::pair<const char*, char16_t> named[] = {
+        {"amp", u'&'}, {"lt", u'<'}, {"gt", u'>'}, {"quot", u'"'}, {"apos", u'\''}, {"nbsp", u' '},
+    };
+    QString out;
+    qsizetype at = 0;
+    for (auto it = ref.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += text.mid(at, m.capturedStart() - at);
+        at = m.capturedEnd();
+        const QString body = m.captured(1);
+        if (body.startsWith('#')) {
+            bool ok = false;
+            const bool hex = body.size() > 1 && (body[1] == 'x' || body[1] == 'X');
+            const uint code = body.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+            if (ok && code > 0 && code <= 0x10FFFF) {
+                const char32_t c = code;
+                out += QString::fromUcs4(&c, 1);
+                continue;
+            }
+        } else {
+            bool found = false;
+            for (const auto& [name, ch] : named)
+                if (body == QLatin1String(name)) {
+                    out += QChar(ch);
+                    found = true;
+                    break;
+                }
+            if (found) continue;
+        }
+        out += m.captured(0);  // unknown: kept as written
+    }
+    out += text.mid(at);
+    return out;
+}
+
+}  // namespace
+
+QString DecodeHtml(const QByteArray& html) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(html);
+    return decoder.isValid() ? decoder.decode(html) : QString::fromUtf8(html);
+}
+
+QString ExtractHtmlTitle(const QByteArray& html) {
+    static const QRegularExpression title(QStringLiteral("<title(?:\\s[^>]*)?>(.*?)</title\\s*>"),
+                                          QRegularExpression::CaseInsensitiveOption |
+                                              QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = title.match(DecodeHtml(html));
+    return m.hasMatch() ? DecodeEntities(m.captured(1)).simplified() : QString();
+}
+
+QNetworkRequest WebRequest(const QUrl& url, int timeoutMs) {
+    QNetworkRequest request(url);
+    request.setTransferTimeout(timeoutMs);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Velto"));
+    return request;
+}
+
+QString ReplyFailure(QNetworkReply* reply) {
+    if (reply->error() != QNetworkReply::NoError) {
+        // Replies are cancelled by the transfer timeout only: ours are
+        // disconnected before they are aborted.
+        if (reply->error() == QNetworkReply::OperationCanceledError) return QStringLiteral("Timed out.");
+        return reply->errorString();
+    }
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() != 200) return QStringLiteral("HTTP status %1").arg(status.toInt());
+    return {};
+}
+
+VersionAnswer JudgeVersionTitle(const QString& title) {
+    if (!title.contains(QLatin1String("Version"))) return VersionAnswer::Unknown;
+    return title == QLatin1String(kCurrentVersionTitle) ? VersionAnswer::Current : VersionAnswer::Newer;
+}
+
+}  // namespace velto

@@ -1,0 +1,69 @@
+#pragma once
+// The rules of the language download and the update check that need no
+// network: which file a download may become, which of two language files is
+// newer, and what the version page's title says.
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+class QNetworkReply;
+class QNetworkRequest;
+
+namespace velto {
+
+// Paths below the web server.
+inline constexpr char kLanguagesPage[] = "velto/v1_0/languages.html";
+inline constexpr char kVersionPage[] = "velto/version.html";
+// The version page's title when this program is the newest.
+inline constexpr char kCurrentVersionTitle[] = "Version 1.0";
+
+// A link is a download when its path ends in ".lng" exactly (lower case);
+// any other link is a page to show.
+bool IsLanguageFileLink(const QUrl& url);
+
+// The text after the last "/" of the address's path, percent-decoded: an
+// encoded "/" or ".." shows up here and is refused by the check below.
+QString LanguageFileNameFromUrl(const QUrl& url);
+
+// A name a download may be stored under: letters, digits, space, "_", "."
+// and "-" only, no leading ".", no "..", ending in ".lng" after at least one
+// character.
+bool IsPlainLanguageFileName(const QString& name);
+
+// "Version" of section "General" as a number; missing or not a number is 0.
+double LanguageFileVersion(const QString& path);
+
+enum class InstallResult { Installed, NotNewer, Failed };
+
+// Puts a downloaded language file at target. With an installed file (which
+// may be target itself or a file of another folder), only a downloaded file
+// of a higher version goes in. The downloaded file is gone afterwards,
+// whatever the result; target is replaced in one step, never left half.
+InstallResult InstallLanguageFile(const QString& installed, const QString& downloaded, const QString& target,
+                                  QString* reason = nullptr);
+
+// Both files in one folder: the downloaded file replaces the installed one
+// when its version is higher (true); otherwise it is deleted (false).
+bool ReplaceIfNewer(const QString& installed, const QString& downloaded);
+
+// A page's bytes as text: the encoding its byte-order mark or <meta> names,
+// else UTF-8.
+QString DecodeHtml(const QByteArray& html);
+
+// The text of the page's <title>, entities decoded and white space
+// collapsed; empty when the page has none.
+QString ExtractHtmlTitle(const QByteArray& html);
+
+// A GET of url that gives up after timeoutMs without a byte.
+QNetworkRequest WebRequest(const QUrl& url, int timeoutMs);
+// Why a finished reply brought no usable answer: an error (a timeout says
+// "Timed out."), or an HTTP status other than 200. Empty when it did; answers
+// without a status (file://) count by their error alone.
+QString ReplyFailure(QNetworkReply* reply);
+
+enum class VersionAnswer { Unknown, Current, Newer };
+// Unknown when the title does not carry "Version"; Current for the title of
+// this program's version; Newer for any other.
+VersionAnswer JudgeVersionTitle(const QString& title);
+
+}  // namespace velto

@@ -1,0 +1,107 @@
+#pragma once
+// The "Download Languages" window: the maker's list of language files shown
+// in a text browser over pages fetched from the web server, and the download
+// of a clicked ".lng" file into the user's language folder, keeping the newer
+// of two versions. A page that cannot be loaded gives way to the local error
+// page.
+#include <QDialog>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QUrl>
+
+#include <functional>
+
+class QLabel;
+class QNetworkAccessManager;
+class QPushButton;
+class QTemporaryFile;
+class QTextBrowser;
+
+namespace velto {
+
+class TfrmMain;
+
+// One download of a language file into a temporary file of a folder. The
+// file counts only with HTTP status 200, a non-empty body of at most
+// kMaxLanguageFileBytes and every byte written; otherwise the temporary file
+// is removed.
+inline constexpr qint64 kMaxLanguageFileBytes = 4 * 1024 * 1024;
+class TLanguageDownload : public QObject {
+    Q_OBJECT
+public:
+    TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, const QString& folder, int timeoutMs,
+                      QObject* parent = nullptr);
+    ~TLanguageDownload() override;
+    // After finished(true): the complete file, which the caller moves or removes.
+    QString FileName() const;
+    // After finished(false): why.
+    QString Reason() const { return reason_; }
+
+signals:
+    void finished(bool ok);
+
+private:
+    void readChunk();
+    void done();
+    void fail(const QString& reason);
+
+    QPointer<QNetworkReply> reply_;
+    QTemporaryFile* file_ = nullptr;
+    QString reason_;
+    bool failed_ = false;
+};
+
+class TfrmLanguage : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmLanguage(QWidget* parent);
+
+    // What the browser shows.
+    enum class Showing { Nothing, Loading, Page, ErrorPage };
+    Showing State() const { return state_; }
+    QUrl CurrentUrl() const { return current_; }
+    QTextBrowser* Browser() const { return browser_; }
+
+    // Shows url in the browser, or downloads it when it is a language file.
+    void Navigate(const QUrl& url);
+    // The local error page (default: "html/Error.html" beside the program).
+    void SetErrorPage(const QString& path) { errorPage_ = path; }
+    // Longest wait for the server without a byte (default 30 s).
+    void SetTransferTimeout(int ms) { timeoutMs_ = ms; }
+    // Where downloads go (default: the last of the main window's language
+    // folders, the user's own).
+    void SetDownloadFolder(const QString& folder) { downloadFolder_ = folder; }
+
+signals:
+    // A page, the error page or a download came to its end.
+    void navigated();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void pageArrived(QNetworkReply* reply, const QUrl& url);
+    void showErrorPage(const QUrl& failed);
+    void download(const QUrl& url);
+    void downloadFinished(TLanguageDownload* job, const QString& name, bool ok);
+    void finishDownload();
+    QString downloadFolder() const;
+    QString errorPage() const;
+    TfrmMain* mainWindow() const;
+
+    QWidget* pnlHeader_ = nullptr;
+    QLabel* lblCaption_ = nullptr;
+    QLabel* lblHelp_ = nullptr;
+    QTextBrowser* browser_ = nullptr;
+    QPushButton* btnClose_ = nullptr;
+    QNetworkAccessManager* network_ = nullptr;
+    QPointer<QNetworkReply> pending_;
+    QPointer<TLanguageDownload> downloading_;
+    QUrl current_;
+    QString errorPage_;
+    QString downloadFolder_;
+    Showing state_ = Showing::Nothing;
+    int timeoutMs_ = 30000;
+};
+
+}  // namespace velto

@@ -1,0 +1,70 @@
+#pragma once
+// The test web server (web_server.py beside this file) on loopback, serving a
+// temporary folder. It is started once per test program and reports its port
+// on its first output line; tests wait for that line, never for a time.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace velto::test {
+
+class LocalWebServer {
+public:
+    // Null (with the reason in why) when it cannot run here.
+    static LocalWebServer* Get(QString* why) {
+        static std::unique_ptr<LocalWebServer> server;
+        static QString failure;
+        if (!server && failure.isEmpty()) {
+            auto s = std::make_unique<LocalWebServer>();
+            failure = s->start();
+            if (failure.isEmpty()) server = std::move(s);
+        }
+        if (why) *why = failure;
+        return server.get();
+    }
+
+    ~LocalWebServer() {
+        process_.closeWriteChannel();  // the server ends when its input closes
+        if (!process_.waitForFinished(5000)) process_.kill();
+    }
+
+    // The server's address; mode is one of the answers of web_server.py
+    // ("404", "500", "slow", "malformed", "cut", "empty") or empty for files.
+    QString Base(const QString& mode = {}) const {
+        return QStringLiteral("http://127.0.0.1:%1").arg(port_) + (mode.isEmpty() ? QString() : '/' + mode);
+    }
+    // Writes a file the server then serves at path.
+    void Put(const QString& path, const QByteArray& bytes) const {
+        const QString full = root_.filePath(path);
+        QDir().mkpath(QFileInfo(full).absolutePath());
+        QFile f(full);
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+    }
+
+    QString start() {
+        const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        if (python.isEmpty()) return QStringLiteral("python3 is not installed");
+        if (!root_.isValid()) return QStringLiteral("no temporary folder");
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(python, {QStringLiteral(VELTO_SOURCE_DIR "/tests/shell/web_server.py"), root_.path()});
+        if (!process_.waitForStarted(10000)) return QStringLiteral("python3 did not start");
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(10000)) return QStringLiteral("the web server reported no port");
+        const QByteArray line = process_.readLine().trimmed();
+        if (!line.startsWith("PORT ")) return QStringLiteral("the web server said: ") + QString::fromUtf8(line);
+        port_ = line.mid(5).toInt();
+        return {};
+    }
+
+private:
+    QTemporaryDir root_;
+    QProcess process_;
+    int port_ = 0;
+};
+
+}  // namespace velto::test

@@ -1,0 +1,151 @@
+// The rules of the language download and the update check that need no
+// server, and the main window brought back onto the screens it has.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include "MainWindowFixture.h"
+#include "shell/DownloadRules.h"
+
+void PrintTo(const QRect& r, std::ostream* os) { *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height(); }
+
+using namespace velto;
+using velto::test::MainWindowTest;
+
+namespace {
+
+TEST(LanguageFileNames, OnlyAPlainNameFromTheLastSegmentIsTaken) {
+    const struct {
+        const char* url;
+        const char* name;
+        bool plain;
+    } rows[] = {
+        {"http://h/velto/v1_0/German.lng", "German.lng", true},
+        {"http://h/a/Portugu%C3%AAs.lng", "Portugu\u00eas.lng", false},  // not a plain letter
+        {"http://h/a/Chinese%20Simplified.lng", "Chinese Simplified.lng", true},
+        {"http://h/a/pt_BR-2.1.lng", "pt_BR-2.1.lng", true},
+        {"http://h/a/..%2Fx.lng", "../x.lng", false},
+        {"http://h/a/a%2Fb.lng", "a/b.lng", false},
+        {"http://h/a/a%5Cb.lng", "a\\b.lng", false},
+        {"http://h/a/.lng", ".lng", false},
+        {"http://h/a/.hidden.lng", ".hidden.lng", false},
+        {"http://h/a/x..lng", "x..lng", false},
+        {"http://h/a/x.lng?y=1", "x.lng", true},
+        {"http://h/a/", "", false},
+    };
+    for (const auto& r : rows) {
+        const QUrl url(QString::fromUtf8(r.url));
+        EXPECT_EQ(LanguageFileNameFromUrl(url), QString::fromUtf8(r.name)) << r.url;
+        EXPECT_EQ(IsPlainLanguageFileName(LanguageFileNameFromUrl(url)), r.plain) << r.url;
+    }
+    EXPECT_TRUE(IsLanguageFileLink(QUrl("http://h/a/German.lng")));
+    EXPECT_FALSE(IsLanguageFileLink(QUrl("http://h/a/German.LNG")));
+    EXPECT_FALSE(IsLanguageFileLink(QUrl("http://h/a/German.lng.html")));
+    EXPECT_FALSE(IsLanguageFileLink(QUrl("http://h/a/page.html#German.lng")));
+}
+
+class LanguageFiles : public ::testing::Test {
+protected:
+    QString put(const QString& name, const QByteArray& version) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[General]\nVersion=" + version + "\n");
+        return path;
+    }
+    QByteArray text(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(LanguageFiles, VersionsReadAsNumbersWithZeroForTheRest) {
+    EXPECT_DOUBLE_EQ(LanguageFileVersion(put("a.lng", "1.25")), 1.25);
+    EXPECT_DOUBLE_EQ(LanguageFileVersion(put("a.lng", " 2 ")), 2.0);
+    EXPECT_DOUBLE_EQ(LanguageFileVersion(put("a.lng", "1,5")), 0.0);  // not in any locale
+    EXPECT_DOUBLE_EQ(LanguageFileVersion(put("a.lng", "v3")), 0.0);
+    EXPECT_DOUBLE_EQ(LanguageFileVersion(dir.filePath("none.lng")), 0.0);
+}
+
+TEST_F(LanguageFiles, ReplaceIfNewerKeepsTheHigherVersionAndRemovesTheOther) {
+    QString installed = put("German.lng", "1.0"), downloaded = put("temp", "1.1");
+    EXPECT_TRUE(ReplaceIfNewer(installed, downloaded));
+    EXPECT_EQ(text(installed), "[General]\nVersion=1.1\n");
+    EXPECT_FALSE(QFile::exists(downloaded));
+    // Equal or lower: the installed file stays.
+    for (const char* v : {"1.1", "0.9", "x"}) {
+        downloaded = put("temp", v);
+        EXPECT_FALSE(ReplaceIfNewer(installed, downloaded)) << v;
+        EXPECT_EQ(text(installed), "[General]\nVersion=1.1\n");
+        EXPECT_FALSE(QFile::exists(downloaded));
+    }
+    // A target that cannot be written: the reason comes back, nothing is left.
+    downloaded = put("temp", "5");
+    QString reason;
+    EXPECT_EQ(InstallLanguageFile({}, downloaded, dir.filePath("no/such/folder/x.lng"), &reason),
+              InstallResult::Failed);
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_FALSE(QFile::exists(downloaded));
+}
+
+TEST(VersionPages, TheTitleIsFoundDecodedAndJudged) {
+    const struct {
+        const char* html;
+        const char* title;
+        VersionAnswer answer;
+    } rows[] = {
+        {"<html><head><title>Version 1.0</title></head></html>", "Version 1.0", VersionAnswer::Current},
+        {"<TITLE lang=\"en\">\n Version\t1.0 \n</Title>", "Version 1.0", VersionAnswer::Current},
+        {"<title>Version 1.0.1</title>", "Version 1.0.1", VersionAnswer::Newer},
+        {"<title>Version 2 &amp; &lt;beta&gt; &#233;&#x41;</title>", "Version 2 & <beta> \u00e9A", VersionAnswer::Newer},
+        {"<title>version 1.0</title>", "version 1.0", VersionAnswer::Unknown},
+        {"<title>Home &bogus; page</title>", "Home &bogus; page", VersionAnswer::Unknown},
+        {"<titles>Version 1.0</titles>", "", VersionAnswer::Unknown},
+        {"<title>Version 1.0", "", VersionAnswer::Unknown},
+        {"", "", VersionAnswer::Unknown},
+        // The encoding the page names.
+        {"<meta charset=\"windows-1252\"><title>Version 2 \xe9t\xe9</title>", "Version 2 \u00e9t\u00e9",
+         VersionAnswer::Newer},
+    };
+    for (const auto& r : rows) {
+        const QString title = ExtractHtmlTitle(QByteArray(r.html));
+        EXPECT_EQ(title, QString::fromUtf8(r.title)) << r.html;
+        EXPECT_EQ(JudgeVersionTitle(title), r.answer) << r.html;
+    }
+}
+
+TEST(SavedMainWindow, ComesBackInsideTheFreeAreaOfAScreen) {
+    const QList<QRect> screens = {{0, 0, 1600, 1000}, {1600, 200, 1024, 740}};
+    const struct {
+        QRect saved, placed;
+    } rows[] = {
+        {{100, 80, 900, 600}, {100, 80, 900, 600}},          // fits: kept
+        {{-300, -50, 900, 600}, {0, 0, 900, 600}},           // hanging off: moved in
+        {{50, 40, 4000, 3000}, {0, 0, 1600, 1000}},          // larger than the screen
+        {{9000, 9000, 800, 600}, {800, 400, 800, 600}},      // off every screen: the first
+        {{-5000, 200, 800, 600}, {0, 200, 800, 600}},
+        {{2000, 300, 900, 600}, {1724, 300, 900, 600}},      // on the second screen, moved into it
+        {{1500, 100, 2000, 2000}, {1600, 200, 1024, 740}},   // mostly on the second, too large
+    };
+    for (const auto& r : rows) EXPECT_EQ(FitWindowToScreens(r.saved, screens), r.placed) << r.saved.x();
+    EXPECT_EQ(FitWindowToScreens({1, 2, 3, 4}, {}), QRect(1, 2, 3, 4));
+}
+
+TEST_F(MainWindowTest, AMainWindowSavedOffTheScreenComesBackOnIt) {
+    Options().MainLeft = 5000;
+    Options().MainTop = -4000;
+    Options().MainWidth = 3000;
+    Options().MainHeight = 2500;
+    Options().MainMaximized = false;
+    main->SetScreenAreas(nullptr);  // the screen's own
+    main->RestoreLayout();
+    const QRect avail = main->screen()->availableGeometry();
+    EXPECT_TRUE(avail.contains(QRect(main->pos(), main->size()))) << main->x() << ',' << main->y() << ' '
+                                                                    << main->width() << 'x' << main->height();
+}
+
+}  // namespace

@@ -1,0 +1,352 @@
+// The language window and the update check against the test web server on
+// loopback: pages that load, fail, stall or are garbage; downloads that are
+// new, newer, older, hostile, cut off or refused by the server; version
+// pages with every kind of title, and one that never answers.
+#include <QDir>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTextBrowser>
+
+#include "LocalWebServer.h"
+#include "MainWindowFixture.h"
+#include "shell/DownloadRules.h"
+#include "shell/FormLanguage.h"
+#include "shell/FormUpdate.h"
+#include "shell/MainWindowText.h"
+#include "shell/WebPages.h"
+
+using namespace velto;
+using velto::test::LocalWebServer;
+
+namespace {
+
+constexpr int kShortTimeout = 400;  // ms; the slow answer never comes
+
+const char kListPage[] =
+    "<html><head><title>Languages</title></head><body><h1>Language files</h1>"
+    "<a href=\"German.lng\">German</a> <a href=\"more.html\">More languages</a></body></html>";
+
+QByteArray LanguageFile(const char* version, const char* untitled = "Unbenannt") {
+    return QByteArray("[General]\nAuthor=Tester\nVersion=") + version + "\n[MSG]\nmsgUntitled=" + untitled + "\n";
+}
+
+class NetworkWindowTest : public velto::test::MainWindowTest {
+protected:
+    void SetUp() override {
+        QString why;
+        server = LocalWebServer::Get(&why);
+        if (!server) GTEST_SKIP() << "no local web server: " << why.toStdString();
+        MainWindowTest::SetUp();
+        SetMessageSink([this](const MessageRequest& r) {
+            messages << QString::fromStdString(r.text);
+            return answer;
+        });
+        SetUrlOpener([this](const QUrl& url) {
+            opened << url.toString();
+            return true;
+        });
+        folder = dir.filePath("languages");
+        QDir().mkpath(folder);
+        errorPage = dir.filePath("Error.html");
+        QFile f(errorPage);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html><body>Local error page</body></html>");
+        f.close();
+        server->Put("velto/v1_0/languages.html", kListPage);
+        server->Put("velto/v1_0/more.html", "<html><body>More to come</body></html>");
+        server->Put("velto/v1_0/German.lng", LanguageFile("1.5"));
+        useServer();
+    }
+    void TearDown() override {
+        SetWebServer({});
+        SetUrlOpener(nullptr);
+        if (server) MainWindowTest::TearDown();
+    }
+    void useServer(const QString& mode = {}) { SetWebServer(server->Base(mode)); }
+
+    TfrmLanguage* languageWindow() {
+        auto* w = qobject_cast<TfrmLanguage*>(main->Forms().Form("frmLanguage"));
+        EXPECT_NE(w, nullptr);
+        w->SetErrorPage(errorPage);
+        w->SetTransferTimeout(kShortTimeout);
+        return w;
+    }
+    // Shows the window and waits for its first page (or the error page).
+    TfrmLanguage* openLanguageWindow() {
+        TfrmLanguage* w = languageWindow();
+        QSignalSpy spy(w, &TfrmLanguage::navigated);
+        w->show();
+        EXPECT_TRUE(spy.wait(10000));
+        return w;
+    }
+    // A click on a link of the shown page; waits for its end.
+    void click(TfrmLanguage* w, const QString& link) {
+        QSignalSpy spy(w, &TfrmLanguage::navigated);
+        emit w->Browser()->anchorClicked(QUrl(link));
+        // A refused link ends at once, before the wait.
+        ASSERT_TRUE(!spy.isEmpty() || spy.wait(10000)) << link.toStdString();
+    }
+    // The names in the language folder, hidden ones too.
+    QStringList folderFiles() const {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QByteArray read(const QString& name) const {
+        QFile f(QDir(folder).filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void install(const QString& name, const QByteArray& text) {
+        QFile f(QDir(folder).filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    LocalWebServer* server = nullptr;
+    QString folder, errorPage;
+    QStringList opened;
+    int answer = idYes;
+};
+
+// ---------------------------------------------------------------- the list page
+
+TEST_F(NetworkWindowTest, TheListPageShowsAndItsLinksNavigate) {
+    TfrmLanguage* w = openLanguageWindow();
+    EXPECT_EQ(w->State(), TfrmLanguage::Showing::Page);
+    EXPECT_EQ(w->CurrentUrl(), WebPageUrl(kLanguagesPage));
+    EXPECT_TRUE(w->Browser()->toPlainText().contains("Language files"));
+    // A relative link is taken from the page's own address.
+    click(w, "more.html");
+    EXPECT_EQ(w->State(), TfrmLanguage::Showing::Page);
+    EXPECT_TRUE(w->Browser()->toPlainText().contains("More to come"));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(messages.isEmpty());
+    // An upper-case extension is a page like any other: here a missing one.
+    click(w, "German.LNG");
+    EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
+    EXPECT_TRUE(folderFiles().isEmpty());
+}
+
+TEST_F(NetworkWindowTest, AListPageThatFailsGivesWayToTheLocalErrorPage) {
+    for (const char* mode : {"404", "500", "slow", "malformed"}) {
+        SCOPED_TRACE(mode);
+        useServer(mode);
+        TfrmLanguage* w = openLanguageWindow();
+        EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
+        EXPECT_EQ(w->CurrentUrl(), QUrl::fromLocalFile(errorPage));
+        EXPECT_TRUE(w->Browser()->toPlainText().contains("Local error page"));
+        EXPECT_FALSE(w->Browser()->toPlainText().contains("Error 404"));  // the server's page is not shown
+        w->hide();
+    }
+    EXPECT_TRUE(messages.isEmpty());
+    // Without the local page a text of the program's own stands in.
+    useServer("404");
+    TfrmLanguage* w = languageWindow();
+    w->SetErrorPage(dir.filePath("missing/Error.html"));
+    QSignalSpy spy(w, &TfrmLanguage::navigated);
+    w->show();
+    ASSERT_TRUE(spy.wait(10000));
+    EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
+    EXPECT_TRUE(w->Browser()->toPlainText().contains("could not be loaded"));
+}
+
+// ---------------------------------------------------------------- downloads
+
+TEST_F(NetworkWindowTest, ANewLanguageIsDownloadedAndChosenOnYes) {
+    TfrmLanguage* w = openLanguageWindow();
+    click(w, "German.lng");
+    EXPECT_EQ(messages, QStringList{"Download successful. Change language to German ?"});
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.5"));
+    EXPECT_EQ(Options().Language, "German");
+    // The Languages menu lists it, checked, and the program speaks it.
+    const QList<QAction*> items = main->LanguagesMenu()->actions();
+    ASSERT_FALSE(items.isEmpty());
+    EXPECT_EQ(items.last()->property("languageName").toString(), "German");
+    EXPECT_TRUE(items.last()->isChecked());
+    EXPECT_EQ(Msg("msgUntitled", "Untitled"), "Unbenannt");
+    EXPECT_FALSE(w->isVisible());  // the window closes after a download
+}
+
+TEST_F(NetworkWindowTest, NoKeepsTheLanguageInUse) {
+    answer = idNo;
+    Options().Language = "English";
+    TfrmLanguage* w = openLanguageWindow();
+    click(w, "German.lng");
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.5"));
+    EXPECT_EQ(Options().Language, "English");
+    // Listed in the Languages menu, not chosen.
+    const QList<QAction*> items = main->LanguagesMenu()->actions();
+    ASSERT_FALSE(items.isEmpty());
+    EXPECT_EQ(items.last()->property("languageName").toString(), "German");
+    EXPECT_FALSE(items.last()->isChecked());
+    EXPECT_EQ(Msg("msgUntitled", "Untitled"), "Untitled");
+}
+
+TEST_F(NetworkWindowTest, AnInstalledLanguageIsReplacedOnlyByAHigherVersion) {
+    const struct {
+        const char* installed;
+        bool replaced;
+    } rows[] = {{"1.0", true}, {"1.5", false}, {"2", false}, {"", true}, {"not a number", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.installed);
+        messages.clear();
+        install("German.lng", LanguageFile(row.installed, "Alt"));
+        TfrmLanguage* w = openLanguageWindow();
+        click(w, "German.lng");
+        EXPECT_EQ(read("German.lng"), row.replaced ? LanguageFile("1.5") : LanguageFile(row.installed, "Alt"));
+        EXPECT_EQ(messages, QStringList{row.replaced ? "Download successful. Change language to German ?"
+                                                     : "You already have the latest version of the language file."});
+        EXPECT_EQ(folderFiles(), QStringList{"German.lng"});  // nothing of the download is left
+    }
+}
+
+TEST_F(NetworkWindowTest, AFileOfAnotherFolderIsComparedAndTheNewerOneGoesToTheUsersFolder) {
+    // Installed with the program (read first), newer on the server.
+    const QString shipped = dir.filePath("shipped");
+    QDir().mkpath(shipped);
+    QFile f(shipped + "/German.lng");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(LanguageFile("1.0"));
+    f.close();
+    main->SetLanguageFolders({shipped, folder});
+    TfrmLanguage* w = openLanguageWindow();
+    click(w, "German.lng");
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.5"));
+    // An older one on the server does not come in beside it.
+    server->Put("velto/v1_0/Old.lng", LanguageFile("0.5"));
+    QFile old(shipped + "/Old.lng");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(LanguageFile("0.9"));
+    old.close();
+    messages.clear();
+    w = openLanguageWindow();
+    click(w, "Old.lng");
+    EXPECT_EQ(messages, QStringList{"You already have the latest version of the language file."});
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+}
+
+TEST_F(NetworkWindowTest, HostileNamesAreRefusedAndNothingIsWritten) {
+    server->Put("x.lng", LanguageFile("3"));
+    server->Put("velto/v1_0/a/b.lng", LanguageFile("3"));
+    for (const char* link : {"..%2Fx.lng", "a%2Fb.lng", ".lng", "..%2F..%2F..%2Fx.lng", "%2E%2E%2Fx.lng",
+                             "bad%5Cname.lng", "a%00.lng"}) {
+        SCOPED_TRACE(link);
+        messages.clear();
+        TfrmLanguage* w = openLanguageWindow();
+        click(w, link);
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].startsWith("Error downloading language file!"));
+        EXPECT_TRUE(folderFiles().isEmpty());
+        EXPECT_FALSE(QFile::exists(dir.filePath("x.lng")));
+    }
+}
+
+TEST_F(NetworkWindowTest, AFailedDownloadKeepsTheInstalledFileAndLeavesNoTemporaryFile) {
+    // Cut off halfway, an error page, an empty answer, a server that stalls,
+    // garbage, more than any language file.
+    for (const char* mode : {"cut", "404", "500", "empty", "slow", "malformed", "big"}) {
+        SCOPED_TRACE(mode);
+        messages.clear();
+        install("German.lng", LanguageFile("1.0", "Alt"));
+        TfrmLanguage* w = openLanguageWindow();
+        QSignalSpy spy(w, &TfrmLanguage::navigated);
+        w->Navigate(QUrl(server->Base(mode) + "/velto/v1_0/German.lng"));
+        ASSERT_TRUE(spy.wait(10000));
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].startsWith("Error downloading language file!\n")) << messages[0].toStdString();
+        EXPECT_EQ(read("German.lng"), LanguageFile("1.0", "Alt"));
+        EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    }
+    // Not installed before: no file at all afterwards.
+    QFile::remove(QDir(folder).filePath("German.lng"));
+    TfrmLanguage* w = openLanguageWindow();
+    QSignalSpy spy(w, &TfrmLanguage::navigated);
+    w->Navigate(QUrl(server->Base("cut") + "/velto/v1_0/German.lng"));
+    ASSERT_TRUE(spy.wait(10000));
+    EXPECT_TRUE(folderFiles().isEmpty());
+}
+
+TEST_F(NetworkWindowTest, TheDownloadMenuCommandShowsTheWindow) {
+    EXPECT_TRUE(act("actMoreLanguages")->isEnabled());
+    EXPECT_EQ(main->Forms().Form("frmLanguage")->windowTitle(), "Download Languages");
+    EXPECT_EQ(main->Forms().Form("frmUpdate")->windowTitle(), "Check For Update");
+}
+
+// ---------------------------------------------------------------- the update check
+
+class UpdateCheckTest : public NetworkWindowTest {
+protected:
+    // Shows the update window and waits for its answer.
+    void check(const QString& mode = {}) {
+        useServer(mode);
+        auto* w = qobject_cast<TfrmUpdate*>(main->Forms().Form("frmUpdate"));
+        ASSERT_NE(w, nullptr);
+        w->SetStartDelay(0);
+        w->SetTransferTimeout(kShortTimeout);
+        QSignalSpy spy(w, &TfrmUpdate::checked);
+        w->show();
+        ASSERT_TRUE(spy.wait(10000));
+        EXPECT_FALSE(w->isVisible());
+    }
+    void versionPage(const QByteArray& head) {
+        server->Put("velto/version.html", "<html><head>" + head + "</head><body>x</body></html>");
+    }
+};
+
+TEST_F(UpdateCheckTest, TheTitleOfThisVersionMeansNoUpdate) {
+    versionPage("<TITLE>\n  Version 1.0 </TITLE>");
+    check();
+    EXPECT_EQ(messages, QStringList{"There are no new updates available."});
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(UpdateCheckTest, AnyOtherVersionIsOfferedWithTheWholeTitle) {
+    versionPage("<title>Version 1.1 &amp; more</title>");
+    check();
+    EXPECT_EQ(messages, QStringList{"An update for Velto is available: Velto Version 1.1 & more. Download?"});
+    EXPECT_EQ(opened, QStringList{WebPageUrl(kHomePage).toString()});
+    // No: nothing opened.
+    answer = idNo;
+    messages.clear();
+    opened.clear();
+    check();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(UpdateCheckTest, NoVersionInTheTitleOrNoAnswerIsAFailure) {
+    versionPage("<title>Welcome</title>");
+    check();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Failed to check version. - Timed out.\n"));
+    messages.clear();
+    versionPage("");
+    check();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Failed to check version."));
+    // The 404 page's title names a version, but an error answer counts for nothing.
+    messages.clear();
+    check("404");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("404"));
+    // A server that never answers: the transfer timeout ends the wait.
+    messages.clear();
+    check("slow");
+    EXPECT_EQ(messages, QStringList{"Failed to check version. - Timed out."});
+}
+
+TEST_F(UpdateCheckTest, ClosingTheWindowEarlyDropsTheQuestion) {
+    versionPage("<title>Version 1.0</title>");
+    useServer("slow");
+    auto* w = qobject_cast<TfrmUpdate*>(main->Forms().Form("frmUpdate"));
+    ASSERT_NE(w, nullptr);
+    w->SetStartDelay(60000);
+    w->SetTransferTimeout(60000);
+    w->show();
+    w->CheckForUpdate();
+    EXPECT_TRUE(w->Checking());
+    w->hide();
+    EXPECT_FALSE(w->Checking());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+}  // namespace

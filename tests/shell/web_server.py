@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Serves a folder on loopback for the network tests, with answers a real
+server may give: the first path segment picks one.
+
+  /404/...        404 with a page of its own
+  /500/...        500 with a page of its own
+  /slow/...       nothing at all until the client gives up
+  /malformed/...  bytes that are no HTTP answer
+  /cut/...        the file's headers promise twice its length; the
+                  connection closes after the first half
+  /empty/...      200 with no body
+  /big/...        200 with 5 MiB of bytes
+  anything else   the file below the folder, or 404
+
+Prints "PORT <n>" once it listens; ends when its input closes.
+"""
+import http.server
+import os
+import sys
+import threading
+import time
+
+ROOT = os.path.abspath(sys.argv[1])
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def file_bytes(self, path):
+        full = os.path.abspath(os.path.join(ROOT, path.lstrip("/")))
+        if not full.startswith(ROOT + os.sep) or not os.path.isfile(full):
+            return None
+        with open(full, "rb") as f:
+            return f.read()
+
+    def answer(self, status, body, length=None):
+        self.send_response(status)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(body) if length is None else length))
+        self.end_headers()
+        self.wfile.write(body)
+        self.wfile.flush()
+
+    def do_GET(self):
+        path = self.path.split("?", 1)[0]
+        mode, _, rest = path.lstrip("/").partition("/")
+        if mode in ("404", "500"):
+            code = int(mode)
+            self.answer(code, b"<html><head><title>Version 9.9</title></head><body>Error %d</body></html>" % code)
+        elif mode == "slow":
+            time.sleep(30)
+        elif mode == "malformed":
+            self.wfile.write(b"this is no answer of a web server\r\n\r\n\x00\x01\x02")
+            self.wfile.flush()
+            self.close_connection = True
+        elif mode == "cut":
+            body = self.file_bytes(rest) or b"x" * 64
+            half = body[: max(1, len(body) // 2)]
+            self.answer(200, half, length=len(body) * 2)
+            self.close_connection = True
+        elif mode == "empty":
+            self.answer(200, b"")
+        elif mode == "big":
+            self.answer(200, b"[General]\n" + b"x" * (5 * 1024 * 1024))
+        else:
+            body = self.file_bytes(path)
+            if body is None:
+                self.answer(404, b"<html><body>Not found</body></html>")
+            else:
+                self.answer(200, body)
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+
+def main():
+    server = Server(("127.0.0.1", 0), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    print("PORT %d" % server.server_address[1], flush=True)
+    sys.stdin.read()  # the test closes it, or ends
+    server.shutdown()
+
+
+if __name__ == "__main__":
+    main()
