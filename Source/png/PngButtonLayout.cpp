@@ -9,13 +9,13 @@ TButtonLayoutResult CalcButtonLayout(const TButtonLayoutInput& in) {
     if (in.RightToLeft && (layout == blGlyphLeft || layout == blGlyphRight))
         layout = layout == blGlyphLeft ? blGlyphRight : blGlyphLeft;
     const bool across = layout == blGlyphLeft || layout == blGlyphRight;  // along X
-    const TPoint client{in.Client.Width(), in.Client.Height()};
-    const TPoint glyph{in.Glyph.Width, in.Glyph.Height};
-    const TPoint text{in.Text.Width, in.Text.Height};
+    const TLayoutPoint client{in.Client.Width(), in.Client.Height()};
+    const TLayoutPoint glyph{in.Glyph.Width, in.Glyph.Height};
+    const TLayoutPoint text{in.Text.Width, in.Text.Height};
     // Integer division truncates toward zero, as the layout's "div" does.
-    auto along = [across](const TPoint& p) { return across ? p.X : p.Y; };
+    auto along = [across](const TLayoutPoint& p) { return across ? p.X : p.Y; };
 
-    TPoint g;
+    TLayoutPoint g;
     if (across)
         g.Y = (client.Y - glyph.Y + 1) / 2;
     else
@@ -41,7 +41,7 @@ TButtonLayoutResult CalcButtonLayout(const TButtonLayoutInput& in) {
         case blGlyphTop: g.Y = margin; break;
         default: g.Y = client.Y - margin - glyph.Y; break;
     }
-    TPoint t;
+    TLayoutPoint t;
     if (across)
         t.Y = (client.Y - text.Y) / 2;
     else

@@ -8,20 +8,20 @@ namespace velto {
 // Glyph left of, right of, above or below the caption.
 enum TButtonLayout : int { blGlyphLeft = 0, blGlyphRight = 1, blGlyphTop = 2, blGlyphBottom = 3 };
 
-struct TPoint {
+struct TLayoutPoint {
     int X = 0, Y = 0;
-    friend bool operator==(const TPoint&, const TPoint&) = default;
+    friend bool operator==(const TLayoutPoint&, const TLayoutPoint&) = default;
 };
-struct TSize {
+struct TLayoutSize {
     int Width = 0, Height = 0;
 };
 
 struct TButtonLayoutInput {
-    TSize Glyph;          // 0 x 0 without a glyph
+    TLayoutSize Glyph;          // 0 x 0 without a glyph
     TRect Client;
     bool Pressed = false;
     bool Down = false;
-    TSize Text;           // the caption's measured size; 0 x 0 without a caption
+    TLayoutSize Text;           // the caption's measured size; 0 x 0 without a caption
     int Layout = blGlyphLeft;
     int Margin = -1;      // -1: centre glyph and caption together
     int Spacing = 4;      // -1: spread evenly (see below)
@@ -29,7 +29,7 @@ struct TButtonLayoutInput {
 };
 
 struct TButtonLayoutResult {
-    TPoint GlyphPos;
+    TLayoutPoint GlyphPos;
     TRect TextBounds;
 };
 

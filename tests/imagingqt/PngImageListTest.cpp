@@ -204,7 +204,7 @@ TEST(PngSpeedButton, GlyphLooksEnabledAndDisabled) {
     auto png = Png(MakeColor(255, 0, 0), 255, 16, 16);
     button.SetPngImage(png.get());
     EXPECT_EQ(button.iconSize(), QSize(16, 16));
-    EXPECT_EQ(button.CurrentLayout().GlyphPos, (TPoint{5, 5}));
+    EXPECT_EQ(button.CurrentLayout().GlyphPos, (TLayoutPoint{5, 5}));
     const QColor window = button.palette().color(QPalette::Window);
     const TColor bg = MakeColor(static_cast<std::uint8_t>(window.red()), static_cast<std::uint8_t>(window.green()),
                                 static_cast<std::uint8_t>(window.blue()));

@@ -183,10 +183,10 @@ TEST(PngButton, LayoutTable) {
     struct Case {
         const char* what;
         TButtonLayoutInput in;
-        TPoint glyph;
+        TLayoutPoint glyph;
         TRect text;
     };
-    auto in = [](TSize glyph, TRect client, TSize text, int layout, int margin, int spacing, bool pressed = false,
+    auto in = [](TLayoutSize glyph, TRect client, TLayoutSize text, int layout, int margin, int spacing, bool pressed = false,
                  bool rtl = false) {
         TButtonLayoutInput i;
         i.Glyph = glyph, i.Client = client, i.Text = text, i.Layout = layout, i.Margin = margin, i.Spacing = spacing;
