@@ -13,7 +13,36 @@
 
 namespace velto {
 
+#if VELTO_PNG_AVX2
+namespace png_detail {
+std::size_t BlendBgrAlphaRowAvx2(const std::uint8_t* bgr, const std::uint8_t* alpha, std::uint8_t* d, std::size_t n,
+                                 std::size_t readable);
+}
+#endif
+
 namespace {
+
+// An RGBA row drawn one to one onto a 32-bit row: straight from the image's
+// planes, without building the B, G, R, A row first.
+// readable: bytes that may be read from bgr on (to the end of its buffer).
+void BlendBgrAlphaRow(const std::uint8_t* bgr, const std::uint8_t* alpha, std::uint8_t* d, std::size_t n,
+                      std::size_t readable) {
+    std::size_t i = 0;
+#if VELTO_PNG_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) i = png_detail::BlendBgrAlphaRowAvx2(bgr, alpha, d, n, readable);
+#else
+    (void)readable;
+#endif
+    for (; i < n; ++i) {
+        const std::uint8_t a = alpha[i];
+        const std::uint8_t* s = bgr + 3 * i;
+        std::uint8_t* p = d + 4 * i;
+        p[0] = BlendChannel(s[0], a, p[0]);
+        p[1] = BlendChannel(s[1], a, p[1]);
+        p[2] = BlendChannel(s[2], a, p[2]);
+    }
+}
 
 // Source column (or row) of each destination offset: one to one when the sizes
 // agree, else Trunc(offset / factor) with the factor in floating point.
@@ -205,8 +234,23 @@ void DrawMapped(const TPNGObject& png, TBitmap& dest, TRect r, Put how) {
     const TColor key = png.TransparentColor();
     const bool keyed = how == Put::Key && hdr.KeyedPixels.size() == static_cast<std::size_t>(hdr.Width) *
                                                                       static_cast<std::size_t>(hdr.Height);
+    // The common case: an RGBA image one to one onto a 32-bit bitmap.
+    const bool direct = how == Put::Blend && w == hdr.Width && hdr.ColorType == COLOR_RGBALPHA &&
+                        dest.PixelFormat() == pf32bit && hdr.ImageBitmap().PixelFormat() == pf24bit;
     for (int y = s.y0; y < s.y1; ++y) {
         const int sy = rows[static_cast<std::size_t>(y - r.Top)];
+        if (direct && !hdr.ImageAlpha.empty()) {
+            {
+                const std::uint8_t* alpha =
+                    hdr.ImageAlpha.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(hdr.Width);
+                const TBitmap& image = hdr.ImageBitmap();
+                const std::uint8_t* bgr = image.ScanLine(sy) + 3 * static_cast<std::size_t>(colsAt[0]);
+                const auto readable = static_cast<std::size_t>(image.Bits() + image.ByteSize() - bgr);
+                BlendBgrAlphaRow(bgr, alpha + colsAt[0], dest.ScanLine(y) + 4 * static_cast<std::size_t>(s.x0),
+                                 static_cast<std::size_t>(n), readable);
+                continue;
+            }
+        }
         source.Row(sy, colsAt, n, line.data());
         if (how == Put::Key) {
             const std::uint8_t* k =

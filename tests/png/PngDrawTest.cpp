@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstring>
 #include <random>
 
 #include "Corpus.h"
@@ -76,6 +77,39 @@ TEST(PngDraw, RowBlendOfEveryLengthEqualsTheFormulaAndKeepsTheFourthByte) {
                 ASSERT_EQ(out[o + c], BlendChannel(src[o + c], src[o + 3], dst[o + c])) << n << " " << i;
             ASSERT_EQ(out[o + 3], dst[o + 3]);
         }
+    }
+}
+
+// The one-to-one RGBA draw onto 32-bit bitmaps takes its own (vector) path:
+// every width, runs of clear and opaque pixels among partial ones, rows at
+// the end of the image's buffer, and the destination's fourth byte kept.
+TEST(PngDraw, RgbaOntoThirtyTwoBitsEqualsTheFormulaForEveryWidth) {
+    std::mt19937 rng(11);
+    for (int w : {1, 7, 8, 9, 10, 16, 17, 31, 67}) {
+        TPNGObject png;
+        PaintRgba(png, w, 3, [&](int, int) { return ColorFromValue(rng() & 0xFFFFFF); },
+                  [&](int x, int y) -> std::uint8_t {
+                      const int band = (x / 8 + y) % 3;  // whole runs of 0 and 255, and mixed ones
+                      return band == 0 ? 0 : band == 1 ? 255 : static_cast<std::uint8_t>(rng());
+                  });
+        TBitmap bmp;
+        bmp.Allocate(w + 2, 3, pf32bit);
+        for (int y = 0; y < 3; ++y)
+            for (int i = 0; i < (w + 2) * 4; ++i) bmp.ScanLine(y)[i] = static_cast<std::uint8_t>(rng());
+        const TBitmap before = bmp;
+        DrawPng(png, bmp.Canvas(), {1, 0, w + 1, 3});
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* was = before.ScanLine(y) + (x + 1) * 4;
+                const std::uint8_t* now = bmp.ScanLine(y) + (x + 1) * 4;
+                const TColor c = png.GetPixels(x, y);
+                const std::uint8_t a = png.AlphaScanline(y)[x];
+                ASSERT_EQ(now[0], BlendChannel(ColorB(c), a, was[0])) << w << " " << x << "," << y;
+                ASSERT_EQ(now[1], BlendChannel(ColorG(c), a, was[1])) << w << " " << x << "," << y;
+                ASSERT_EQ(now[2], BlendChannel(ColorR(c), a, was[2])) << w << " " << x << "," << y;
+                ASSERT_EQ(now[3], was[3]) << w << " " << x << "," << y;
+            }
+        EXPECT_EQ(std::memcmp(bmp.ScanLine(1), before.ScanLine(1), 4), 0) << "left of the rectangle";
     }
 }
 
