@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QToolButton>
 
-#include "imagingqt/PngQt.h"
 #include "imagingqt/PngSpeedButton.h"
 #include "shell/MainWindow.h"
 #include "shell/ToolArt.h"
@@ -86,8 +85,8 @@ QPixmap Blank(QSize size) {
     return pm;
 }
 
-// A palette button with its picture from art/ (1x and 2x), half transparent
-// while disabled.
+// A palette button with its picture from the palette's image list (1x and
+// 2x), half transparent while disabled.
 QToolButton* MakePictureButton(QWidget* parent, const char* name, const char* picture, const QString& hint,
                                QRect geometry, bool checkable) {
     auto* b = new TPngSpeedButton(parent);
@@ -96,9 +95,7 @@ QToolButton* MakePictureButton(QWidget* parent, const char* name, const char* pi
     b->setCheckable(checkable);
     b->setFocusPolicy(Qt::NoFocus);
     b->setGeometry(geometry);
-    auto one = ArtPng(picture, false);
-    auto two = ArtPng(picture, true);
-    b->SetPngImage(one.get(), two.get());
+    b->ActionChange(&PaletteImages(), PaletteImages().IndexOf(picture));
     return b;
 }
 

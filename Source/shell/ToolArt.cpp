@@ -17,6 +17,30 @@ constexpr const char* kToolbarPictures[] = {
     "actZoomOut",       "actZoomIn",         "actGrid",         "actSidebar",
 };
 
+// The tool palette's pictures: the tools (20 x 20), the image commands under
+// them (20 x 20) and the small shift arrows (8 x 8).
+constexpr const char* kPalettePictures[] = {
+    "toolSelection", "toolCrop",    "toolText",      "toolErase",     "toolFill",      "toolSpray",
+    "toolBrush",     "toolPencil",  "toolLine",      "toolRect",      "toolRoundRect", "toolEllipse",
+    "toolPick",      "toolZoom",    "toolOpac",      "toolGradient",  "toolBrighten",  "toolBlur",
+    "cmdFlipVert",   "cmdFlipHoriz", "cmdRotateLeft", "cmdRotateRight", "cmdUp",       "cmdDown",
+    "cmdLeft",       "cmdRight",
+};
+
+template <std::size_t N>
+TPngImageList* LoadPictures(int size, const char* const (&names)[N], TPngOptions options) {
+    auto* l = new TPngImageList(size, size);
+    l->SetPngOptions(options);
+    l->BeginUpdate();
+    for (const char* name : names) {
+        auto one = ArtPng(name, false);
+        auto two = ArtPng(name, true);
+        if (one) l->AddPng(*one, name, two.get());
+    }
+    l->EndUpdate(true);
+    return l;
+}
+
 const QColor kInk(40, 40, 40);
 const QColor kPaper(250, 250, 250);
 
@@ -157,18 +181,12 @@ QPoint CursorHotSpot(int number) {
 // The tool-bar images of the main window and of the document windows, as
 // the program's PNG image list of 24 x 24 images: both disabled looks.
 TPngImageList& ToolbarImages() {
-    static TPngImageList* list = [] {
-        auto* l = new TPngImageList(24, 24);
-        l->SetPngOptions(pngBlendOnDisabled | pngGrayscaleOnDisabled);
-        l->BeginUpdate();
-        for (const char* name : kToolbarPictures) {
-            auto one = ArtPng(name, false);
-            auto two = ArtPng(name, true);
-            if (one) l->AddPng(*one, name, two.get());
-        }
-        l->EndUpdate(true);
-        return l;
-    }();
+    static TPngImageList* list = LoadPictures(24, kToolbarPictures, pngBlendOnDisabled | pngGrayscaleOnDisabled);
+    return *list;
+}
+
+TPngImageList& PaletteImages() {
+    static TPngImageList* list = LoadPictures(20, kPalettePictures, pngBlendOnDisabled);
     return *list;
 }
 

@@ -21,6 +21,9 @@ inline constexpr int kToolCursorSlots = crCross + 1;
 // The tool-bar images (24 x 24, with a 2x drawing each), with the disabled
 // looks half transparent and grey.
 TPngImageList& ToolbarImages();
+// The tool palette's pictures: tools, image commands and shift arrows, by
+// name ("toolCrop", "cmdFlipVert", "cmdUp"...).
+TPngImageList& PaletteImages();
 
 // The image of a tool-bar command (its normal and disabled looks). Null for
 // an unknown command.
