@@ -22,15 +22,24 @@ std::size_t BlendBgrAlphaRowAvx2(const std::uint8_t* bgr, const std::uint8_t* al
 
 namespace {
 
-// An RGBA row drawn one to one onto a 32-bit row: straight from the image's
-// planes, without building the B, G, R, A row first.
-// readable: bytes that may be read from bgr on (to the end of its buffer).
+bool HaveAvx2() {
+#if VELTO_PNG_AVX2
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+#else
+    return false;
+#endif
+}
+
+// An RGBA row drawn one to one onto a 32-bit row straight from the image's
+// planes; used where the processor has AVX2 (elsewhere the B, G, R, A row is
+// built first and blended four pixels at a time). readable: bytes that may
+// be read from bgr on, to the end of its buffer.
 void BlendBgrAlphaRow(const std::uint8_t* bgr, const std::uint8_t* alpha, std::uint8_t* d, std::size_t n,
                       std::size_t readable) {
     std::size_t i = 0;
 #if VELTO_PNG_AVX2
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) i = png_detail::BlendBgrAlphaRowAvx2(bgr, alpha, d, n, readable);
+    i = png_detail::BlendBgrAlphaRowAvx2(bgr, alpha, d, n, readable);
 #else
     (void)readable;
 #endif
@@ -235,7 +244,7 @@ void DrawMapped(const TPNGObject& png, TBitmap& dest, TRect r, Put how) {
     const bool keyed = how == Put::Key && hdr.KeyedPixels.size() == static_cast<std::size_t>(hdr.Width) *
                                                                       static_cast<std::size_t>(hdr.Height);
     // The common case: an RGBA image one to one onto a 32-bit bitmap.
-    const bool direct = how == Put::Blend && w == hdr.Width && hdr.ColorType == COLOR_RGBALPHA &&
+    const bool direct = HaveAvx2() && how == Put::Blend && w == hdr.Width && hdr.ColorType == COLOR_RGBALPHA &&
                         dest.PixelFormat() == pf32bit && hdr.ImageBitmap().PixelFormat() == pf24bit;
     for (int y = s.y0; y < s.y1; ++y) {
         const int sy = rows[static_cast<std::size_t>(y - r.Top)];
