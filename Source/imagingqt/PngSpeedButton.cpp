@@ -120,7 +120,11 @@ void TPngSpeedButton::paintEvent(QPaintEvent*) {
         const int y0 = static_cast<int>(std::lround(layout.GlyphPos.Y * dpr));
         const int w = static_cast<int>(std::lround(png_->Width() * dpr));
         const int h = static_cast<int>(std::lround(png_->Height() * dpr));
-        DrawPNG(glyph, bitmap.Canvas(), {x0, y0, x0 + w, y0 + h}, isEnabled() ? 0 : options_);
+        try {
+            DrawPNG(glyph, bitmap.Canvas(), {x0, y0, x0 + w, y0 + h}, isEnabled() ? 0 : options_);
+        } catch (const EPngError&) {
+            // Out of memory for the disabled copy: the button shows without its glyph.
+        }
         for (int y = 0; y < device.height(); ++y) {
             auto* d = reinterpret_cast<QRgb*>(buf.scanLine(y));
             std::memcpy(d, bitmap.ScanLine(y), static_cast<std::size_t>(device.width()) * 4);
