@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QToolButton>
 
+#include "imagingqt/PngSpeedButton.h"
 #include "shell/MainWindow.h"
 #include "shell/ToolArt.h"
 
@@ -44,23 +45,22 @@ constexpr ToolButtonSpec kToolButtons[] = {
 // The image commands under the tools. The shift buttons' names and hints
 // cross over (the button named for the right holds "Left"): the commands
 // follow the hints.
-enum class Glyph { FlipVert, FlipHoriz, RotateLeft, RotateRight, Left, Up, Down, Right };
 struct CommandSpec {
     const char* name;
     const char* hint;
     const char* action;
-    Glyph glyph;
+    const char* picture;  // in art/
     QRect geometry;
 };
 const CommandSpec kCommands[] = {
-    {"btnFlipVert", "Flip Vertical", "actnFlipVert", Glyph::FlipVert, {2, 252, 27, 27}},
-    {"btnFlipHoriz", "Flip Horizontal", "actnFlipHoriz", Glyph::FlipHoriz, {29, 252, 27, 27}},
-    {"btnRotateLeft", "Rotate Left", "actnRotateLeft", Glyph::RotateLeft, {2, 279, 27, 27}},
-    {"btnRotateRight", "Rotate Right", "actnRotateRight", Glyph::RotateRight, {29, 279, 27, 27}},
-    {"btnUp", "Up", "actnUp", Glyph::Up, {22, 310, 13, 13}},
-    {"btnRightClick", "Left", "actnLeft", Glyph::Left, {8, 324, 13, 13}},
-    {"btnLeftClick", "Right", "actnRight", Glyph::Right, {36, 324, 13, 13}},
-    {"btnDown", "Down", "actnDown", Glyph::Down, {22, 338, 13, 13}},
+    {"btnFlipVert", "Flip Vertical", "actnFlipVert", "cmdFlipVert", {2, 252, 27, 27}},
+    {"btnFlipHoriz", "Flip Horizontal", "actnFlipHoriz", "cmdFlipHoriz", {29, 252, 27, 27}},
+    {"btnRotateLeft", "Rotate Left", "actnRotateLeft", "cmdRotateLeft", {2, 279, 27, 27}},
+    {"btnRotateRight", "Rotate Right", "actnRotateRight", "cmdRotateRight", {29, 279, 27, 27}},
+    {"btnUp", "Up", "actnUp", "cmdUp", {22, 310, 13, 13}},
+    {"btnRightClick", "Left", "actnLeft", "cmdLeft", {8, 324, 13, 13}},
+    {"btnLeftClick", "Right", "actnRight", "cmdRight", {36, 324, 13, 13}},
+    {"btnDown", "Down", "actnDown", "cmdDown", {22, 338, 13, 13}},
 };
 
 constexpr int kPanelTop = 364;
@@ -85,52 +85,18 @@ QPixmap Blank(QSize size) {
     return pm;
 }
 
-// A tool's picture: its cursor's drawing, trimmed to what is drawn.
-QIcon ToolIcon(TToolId tool) {
-    QCursor cursor;
-    if (!MakeToolCursor(ToolInfo(tool).Cursor, &cursor)) return {};
-    const QImage img = cursor.pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
-    QRect used;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (qAlpha(img.pixel(x, y)) != 0) used |= QRect(x, y, 1, 1);
-    return QIcon(QPixmap::fromImage(used.isEmpty() ? img : img.copy(used)));
-}
-
-QIcon CommandIcon(Glyph g) {
-    QPixmap pm = Blank({20, 20});
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1.5));
-    p.setBrush(Qt::black);
-    auto arrowHead = [&p](QPointF tip, QPointF a, QPointF b) { p.drawPolygon(QPolygonF({tip, a, b})); };
-    switch (g) {
-        case Glyph::FlipVert:
-            arrowHead({10, 1}, {5, 7}, {15, 7});
-            arrowHead({10, 19}, {5, 13}, {15, 13});
-            p.drawLine(QPointF(3, 10), QPointF(17, 10));
-            break;
-        case Glyph::FlipHoriz:
-            arrowHead({1, 10}, {7, 5}, {7, 15});
-            arrowHead({19, 10}, {13, 5}, {13, 15});
-            p.drawLine(QPointF(10, 3), QPointF(10, 17));
-            break;
-        case Glyph::RotateLeft:
-        case Glyph::RotateRight: {
-            const bool left = g == Glyph::RotateLeft;
-            p.setBrush(Qt::NoBrush);
-            p.drawArc(QRectF(4, 4, 12, 12), left ? 0 : 180 * 16, 270 * 16 * (left ? 1 : -1));
-            p.setBrush(Qt::black);
-            if (left) arrowHead({17, 13}, {13, 9}, {20, 8});
-            else arrowHead({3, 13}, {7, 9}, {0, 8});
-            break;
-        }
-        case Glyph::Left: arrowHead({3, 10}, {16, 3}, {16, 17}); break;
-        case Glyph::Right: arrowHead({17, 10}, {4, 3}, {4, 17}); break;
-        case Glyph::Up: arrowHead({10, 3}, {3, 16}, {17, 16}); break;
-        case Glyph::Down: arrowHead({10, 17}, {3, 4}, {17, 4}); break;
-    }
-    return QIcon(pm);
+// A palette button with its picture from the palette's image list (1x and
+// 2x), half transparent while disabled.
+QToolButton* MakePictureButton(QWidget* parent, const char* name, const char* picture, const QString& hint,
+                               QRect geometry, bool checkable) {
+    auto* b = new TPngSpeedButton(parent);
+    b->setObjectName(name);
+    if (!hint.isEmpty()) b->setToolTip(hint);
+    b->setCheckable(checkable);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setGeometry(geometry);
+    b->ActionChange(&PaletteImages(), PaletteImages().IndexOf(picture));
+    return b;
 }
 
 // The option pictures: a line of the brush size, the tip's shape, the fill
@@ -194,8 +160,8 @@ void TfrmTools::build() {
     int i = 0;
     for (const ToolButtonSpec& spec : kToolButtons) {
         const QRect at(i % 2 == 0 ? 2 : 29, 2 + (i / 2) * 27, 27, 27);
-        QToolButton* b = MakeButton(this, spec.name, spec.hint, at, true);
-        b->setIcon(ToolIcon(spec.tool));
+        const std::string picture = "tool" + std::string(spec.name + 3);  // btnCrop: toolCrop
+        QToolButton* b = MakePictureButton(this, spec.name, picture.c_str(), spec.hint, at, true);
         toolGroup_->addButton(b);
         toolButtons_[static_cast<std::size_t>(spec.tool)] = b;
         connect(b, &QToolButton::clicked, this, [this, tool = spec.tool] { toolClicked(tool); });
@@ -207,8 +173,7 @@ void TfrmTools::build() {
     bevel->setFrameShadow(QFrame::Sunken);
     bevel->setGeometry(2, 246, kWidth - 4, 4);
     for (const CommandSpec& c : kCommands) {
-        QToolButton* b = MakeButton(this, c.name, c.hint, c.geometry, false);
-        b->setIcon(CommandIcon(c.glyph));
+        QToolButton* b = MakePictureButton(this, c.name, c.picture, c.hint, c.geometry, false);
         connect(b, &QToolButton::clicked, this, [action = c.action] {
             if (TfrmMain* main = frmMain()) main->Actions().execute(action);
         });

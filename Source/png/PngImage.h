@@ -445,6 +445,12 @@ public:
     // Header's size, 0 without a header.
     int Width() const;
     int Height() const;
+    // New size, the top-left corner kept; new pixels are zero (black or
+    // index 0) and opaque. A size not above 0 raises EPNGInvalidNewSize and
+    // changes nothing.
+    void Resize(int cx, int cy);
+    void SetWidth(int width) { Resize(width, Height()); }
+    void SetHeight(int height) { Resize(Width(), height); }
     // The first chunk as header; raises EPNGHeaderNotPresent when it is not one.
     TChunkIHDR& GetHeader() const;
     TChunkIHDR& Header() const { return GetHeader(); }

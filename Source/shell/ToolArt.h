@@ -1,9 +1,11 @@
 #pragma once
-// Pictures the program draws itself: the tool-bar images where the system
-// icon theme has no fitting icon, and the cursors of the drawing tools.
+// The program's own pictures: the tool-bar images (PNG files of art/ in a
+// PNG image list), the application icon and the cursors of the drawing tools.
 #include <QCursor>
 #include <QIcon>
 #include <QString>
+
+#include "imagingqt/PngImageList.h"
 
 namespace velto {
 
@@ -16,11 +18,17 @@ enum CursorNumber : int {
 };
 inline constexpr int kToolCursorSlots = crCross + 1;
 
-// The image of a tool-bar command: the theme's icon when a standard name fits
-// and the theme has it, else our own drawing. Null for an unknown command.
-QIcon ToolbarIcon(const QString& actionName);
+// The tool-bar images (24 x 24, with a 2x drawing each), with the disabled
+// looks half transparent and grey.
+TPngImageList& ToolbarImages();
+// The tool palette's pictures: tools, image commands and shift arrows, by
+// name ("toolCrop", "cmdFlipVert", "cmdUp"...).
+TPngImageList& PaletteImages();
 
-// Our own drawing of a tool-bar image (24 x 24), ignoring the theme.
+// The image of a tool-bar command (its normal and disabled looks). Null for
+// an unknown command.
+QIcon ToolbarIcon(const QString& actionName);
+// The same; kept for the windows that ask for our drawing by this name.
 QIcon DrawnToolbarIcon(const QString& actionName);
 
 // The program's own icon (windows, task bar): a mouse pointer over the

@@ -15,6 +15,7 @@
 #include "core/Language.h"
 #include "dialogs/Dialogs.h"
 #include "imagingqt/PictureRegistry.h"
+#include "imagingqt/PngQt.h"
 
 int main(int argc, char** argv) {
     using namespace velto;
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     // The picture formats first, then Lang, Options, VistaFixes; the import
     // service comes with its part.
     RegisterImagingGraphics();
+    RegisterPngGraphic();
     Lang();
     CreateOptions();
     VistaFixes();

@@ -27,6 +27,8 @@
 #include "dialogs/FormText.h"
 #include "dialogs/FormTools.h"
 #include "dialogs/QuestionDialogs.h"
+#include "imagingqt/PngQt.h"
+#include "imagingqt/PngSpeedButton.h"
 #include "model/IcoIO.h"
 #include "platform/IniFile.h"
 #include "shell/Desk.h"
@@ -125,6 +127,35 @@ TEST_F(ToolWindowsTest, ThePaletteShowsTheToolAndItsOptions) {
     main->Action("actspray")->trigger();
     EXPECT_TRUE(palette()->ToolButton(TToolId::Spray)->isChecked());
     EXPECT_EQ(tools().State().ToolId, TToolId::Spray);
+}
+
+// Each tool and image command shows a picture of its own from the palette's
+// PNG image list; a disabled button shows it half transparent.
+TEST_F(ToolWindowsTest, PaletteButtonsShowTheirOwnPictures) {
+    std::map<QByteArray, QString> seen;
+    int buttons = 0;
+    for (QToolButton* b : palette()->findChildren<QToolButton*>()) {
+        auto* png = qobject_cast<TPngSpeedButton*>(b);
+        if (!png) continue;
+        SCOPED_TRACE(b->objectName().toStdString());
+        ++buttons;
+        ASSERT_FALSE(png->PngImage().Empty());
+        EXPECT_TRUE(png->ImageFromAction());
+        const QImage look = PngToImage(png->PngImage());
+        const QByteArray key(reinterpret_cast<const char*>(look.constBits()), look.sizeInBytes());
+        const auto [it, fresh] = seen.emplace(key, b->objectName());
+        EXPECT_TRUE(fresh) << "same picture as " << it->second.toStdString();
+    }
+    EXPECT_EQ(buttons, 18 + 8);
+    QToolButton* crop = palette()->ToolButton(TToolId::Crop);
+    const TButtonLayoutResult at = qobject_cast<TPngSpeedButton*>(crop)->CurrentLayout();
+    const QPoint inside(at.GlyphPos.X + 10, at.GlyphPos.Y + 14);  // on the crop marks' dark stroke
+    const QRgb enabled = crop->grab().toImage().pixel(inside);
+    crop->setEnabled(false);
+    const QRgb disabled = crop->grab().toImage().pixel(inside);
+    crop->setEnabled(true);
+    EXPECT_NE(enabled, disabled);
+    EXPECT_GT(qGray(disabled), qGray(enabled)) << "half transparent over the lighter button";
 }
 
 TEST_F(ToolWindowsTest, OptionButtonsAndTheNumberKeysSetTheBrush) {
