@@ -14,6 +14,7 @@
 #include "VistaCompat.h"
 #include "core/Language.h"
 #include "dialogs/Dialogs.h"
+#include "imagingqt/GifGraphic.h"
 #include "imagingqt/PictureRegistry.h"
 
 int main(int argc, char** argv) {
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     // The picture formats first, then Lang, Options, VistaFixes; the import
     // service comes with its part.
     RegisterImagingGraphics();
+    RegisterGIFGraphic();
     Lang();
     CreateOptions();
     VistaFixes();
