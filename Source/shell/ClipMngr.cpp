@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <algorithm>
 #include <cstring>
 
 #include "imagingqt/GifClipboard.h"
@@ -90,6 +91,15 @@ bool tmyClipMngr::Paste(TmyImagePal& target, TmyImagePal& mirror, int maxHeight,
     TPicture picture;
     if (!GifPicture(*data, picture)) {
         if (!data->hasImage()) return false;
+        // GIF bytes the codec refused are not handed to another decoder:
+        // the plain picture counts only when it is more than those bytes.
+        if (data->hasFormat(kGIFMimeType) && !QGuiApplication::clipboard()->ownsClipboard()) {
+            const QStringList formats = data->formats();
+            if (std::none_of(formats.begin(), formats.end(), [](const QString& f) {
+                    return f.startsWith("image/") && f != kGIFMimeType;
+                }))
+                return false;
+        }
         const QImage image = QGuiApplication::clipboard()->image();
         // Another program's picture is input like a file's: its size is bounded
         // before the program makes its own copies of it.

@@ -91,9 +91,10 @@ TEST(ClipboardGif, PastingPrefersGifBytes) {
         EXPECT_EQ(target.At(1, 0), (TmyPixel{0, 200, 0, 255}));
     }
     {
-        SCOPED_TRACE("hostile GIF bytes: the plain picture");
+        SCOPED_TRACE("hostile GIF bytes beside another picture format: that picture");
         auto* data = new QMimeData;
         data->setData("image/gif", QByteArray("GIF89a\xff\xff\xff\xff\x80\x00\x00", 13));
+        data->setData("image/png", QByteArray("not looked at: the picture comes as an image"));
         data->setImageData(plain);
         QGuiApplication::clipboard()->setMimeData(data);
         TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
@@ -102,9 +103,10 @@ TEST(ClipboardGif, PastingPrefersGifBytes) {
         EXPECT_EQ(target.At(2, 2), (TmyPixel{9, 9, 9, 255}));
     }
     {
-        SCOPED_TRACE("hostile GIF bytes alone: nothing pasted");
+        SCOPED_TRACE("hostile GIF bytes alone: nothing pasted, though an image is derived from them");
         auto* data = new QMimeData;
         data->setData("image/gif", QByteArray("GIF89a\xff\xff\xff\xff\x80\x00\x00", 13));
+        data->setImageData(plain);
         QGuiApplication::clipboard()->setMimeData(data);
         TmyImagePal target({1, 1}, 32), mirror({1, 1}, 32);
         EXPECT_FALSE(clip.Paste(target, mirror, 32, 32, kResize));
