@@ -197,7 +197,9 @@ void TGIFGraphic::Draw(QPainter& painter, const QRect& rect, QObject* target) {
     const int count = fImage->Images().Count();
     try {
         if (count > 1 && (options & drAnimate)) {
-            if (!fPainter || fPainter->Target() != target || fPainter->Rect() != rect || !target) {
+            // A painter stopped early (its window closed) plays again when shown again.
+            if (!fPainter || fPainter->Target() != target || fPainter->Rect() != rect || !target ||
+                fPainter->StoppedEarly()) {
                 StopDraw();
                 fPainter = std::make_unique<TGIFPainter>(*fImage, target, rect, options, fImage->AnimationSpeed);
                 fPainter->OnPaintStart = OnPaintStart;

@@ -108,12 +108,14 @@ void TGIFPainter::Fire(const std::function<void(TGIFPainter&)>& event) {
 
 void TGIFPainter::Start() {
     fTimer.stop();
+    fStoppedEarly = false;
     fComposer.Reset();
     fShown = -1;
     Plan(fPlayback.Start());
 }
 
 void TGIFPainter::Stop() {
+    if (fPlayback.Playing()) fStoppedEarly = true;
     fTimer.stop();
     fPlanned = -1;
     fPlayback.Stop();

@@ -51,6 +51,8 @@ public:
     void Tick();
 
     bool Playing() const { return fPlayback.Playing(); }
+    // Stop ended it before its last pass was over (a target hidden or gone).
+    bool StoppedEarly() const { return fStoppedEarly; }
     // The frame shown last; -1 when none is.
     int ShownFrame() const { return fShown; }
     int ActiveImage() const { return fPlayback.ActiveImage(); }
@@ -90,6 +92,7 @@ private:
     QImage fPicture;
     int fShown = -1;
     std::int64_t fPlanned = -1;
+    bool fStoppedEarly = false;
 };
 
 }  // namespace velto

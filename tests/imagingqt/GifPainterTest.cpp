@@ -174,6 +174,25 @@ TEST_F(GifPainterPlay, WindowClosedWhilePlaying) {
     window.close();
     EXPECT_FALSE(p->Playing());
     EXPECT_FALSE(p->TimerActive());
+    EXPECT_TRUE(p->StoppedEarly());
+}
+
+TEST_F(GifPainterPlay, AWindowShownAgainPlaysAgain) {
+    TGIFGraphic g;
+    Build(g.Image(), 1, 0);
+    QWindow window;
+    window.resize(20, 20);
+    window.show();
+    QImage device(2, 1, QImage::Format_ARGB32);
+    QPainter painter(&device);
+    g.Draw(painter, QRect(0, 0, 2, 1), &window);
+    ASSERT_NE(g.Painter(), nullptr);
+    window.hide();
+    EXPECT_FALSE(g.Painter()->Playing());
+    window.show();
+    g.Draw(painter, QRect(0, 0, 2, 1), &window);
+    EXPECT_TRUE(g.Painter()->Playing());
+    EXPECT_FALSE(g.Painter()->StoppedEarly());
 }
 
 TEST_F(GifPainterPlay, OnePainterPerTargetAndRectangle) {
