@@ -78,12 +78,13 @@ std::int64_t TGIFPlayback::PaintCurrent() {
         if (const auto* loop = frame.Extensions().Find<TGIFAppExtNSLoop>()) {
             fLoopSeen = true;
             fLoopCounter = loop->Loops;
-            if (loop->Loops == 0) fEndless = true;
+            // Without drAsync a count of 0 plays once more: no pass is endless then.
+            if (loop->Loops == 0 && Asynchronous()) fEndless = true;
             fLoopStart = painted;
         }
     if (Paint) Paint(painted);
     fStarted = true;
-    fDelay = frame.PlayDelay(false);
+    fDelay = frame.PlayDelay(!Asynchronous());
     Fire(OnFramePainted);
     if (!fPlaying) return kEnded;  // stopped by a handler
     if (fActive == painted) ++fActive;
@@ -95,6 +96,7 @@ std::int64_t TGIFPlayback::PaintCurrent() {
     const std::int64_t overrun = (now - fLastTime - fLastWait) / 2;
     std::int64_t wait = 0;
     fLastWait = GIFPlayWait(fDelay, overrun, fSpeed, wait) && wait != kForever ? wait : 0;
+    if (wait == kForever && !Asynchronous()) wait = static_cast<std::int64_t>(GIFMaximumDelay) * GIFDelayTimeFactor;
     fLastTime = now;
     return wait;
 }

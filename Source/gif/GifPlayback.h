@@ -14,6 +14,11 @@
 // without end) and later passes start at the frame that carries it; without
 // one a single pass plays. drAnimate plays every frame (else only frame 0),
 // drLoop allows more than one pass, drLoopForever ignores the count.
+//
+// Without drAsync the rules of a player that waits in its caller's thread
+// hold (the driver still waits with a timer): delays above 1000 hundredths
+// are cut to 1000, a loop count of 0 does not play endlessly, and speed 0 or
+// below waits 12 s.
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -60,6 +65,7 @@ public:
     bool Endless() const { return fEndless; }
 
 private:
+    bool Asynchronous() const { return (fOptions & drAsync) != 0; }
     // Paints frame fActive and plans the wait after it; kEnded when that was
     // the last frame to play.
     std::int64_t PaintCurrent();

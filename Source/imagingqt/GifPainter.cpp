@@ -68,6 +68,21 @@ QImage StretchGIFCanvas(const TGIFCanvas& canvas, int w, int h) {
     return out;
 }
 
+QImage TileGIFCanvas(const TGIFCanvas& canvas, int w, int h) {
+    if (w <= 0 || h <= 0 || canvas.Width <= 0 || canvas.Height <= 0) return {};
+    QImage out(w, h, QImage::Format_ARGB32);
+    if (out.isNull()) return {};
+    for (int y = 0; y < h; ++y) {
+        const auto row = canvas.Row(y % canvas.Height);
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const TGIFPixel& p = row[static_cast<std::size_t>(x % canvas.Width)];
+            dst[x] = p.A ? qRgb(p.R, p.G, p.B) : 0u;
+        }
+    }
+    return out;
+}
+
 TGIFPainter::TGIFPainter(const TGIFImage& image, QObject* target, const QRect& rect, std::uint16_t options,
                          std::int32_t speed)
     : Clock(GIFPainterClock()),
@@ -140,9 +155,12 @@ void TGIFPainter::Plan(std::int64_t wait) {
 }
 
 void TGIFPainter::PaintFrame(int index) {
+    // drClearOnPass: every pass starts on the background.
+    if ((fOptions & drClearOnPass) && index == 0) fComposer.Reset();
     fComposer.Step(index);
     fShown = index;
-    fPicture = StretchGIFCanvas(fComposer.Canvas(), fRect.width(), fRect.height());
+    fPicture = (fOptions & drTile) ? TileGIFCanvas(fComposer.Canvas(), fRect.width(), fRect.height())
+                                   : StretchGIFCanvas(fComposer.Canvas(), fRect.width(), fRect.height());
     if (!fTarget) return;
     if (Invalidate) Invalidate(fRect);
     else Repaint(fTarget, fRect);

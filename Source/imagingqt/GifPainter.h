@@ -32,12 +32,17 @@ TMonotonicClock& GIFPainterClock();
 // The frame's pixels of canvas stretched into a picture of size w x h by the
 // nearest source pixel; transparent where the canvas is. Empty for a side of 0.
 QImage StretchGIFCanvas(const TGIFCanvas& canvas, int w, int h);
+// The canvas repeated unscaled over a picture of size w x h from its top-left.
+QImage TileGIFCanvas(const TGIFCanvas& canvas, int w, int h);
 
 class TGIFPainter : public QObject {
 public:
-    // Plays image into rect of target with the draw options (drAsync is
-    // meaningless here: the GUI thread plays) at speed percent. Nothing
-    // happens before Start. image must outlive the painter.
+    // Plays image into rect of target with the draw options at speed
+    // percent: frames stretched into rect (tiled with drTile), transparent
+    // pixels left transparent with drTransparent (else the background colour
+    // shows), every pass from the background with drClearOnPass. The GUI
+    // thread plays either way; drAsync chooses the timing rules (see
+    // TGIFPlayback). Nothing happens before Start. image must outlive the painter.
     TGIFPainter(const TGIFImage& image, QObject* target, const QRect& rect, std::uint16_t options,
                 std::int32_t speed);
     ~TGIFPainter() override;

@@ -67,6 +67,16 @@ TEST(GifPlayback, DelaysBecomeWaits) {
     }
 }
 
+TEST(GifPlayback, WithoutAsyncTheCallersThreadRulesHold) {
+    const std::uint16_t sync = kDefault & ~drAsync;
+    TGIFImage gif;
+    Build(gif, {5000, 5000, 5000}, 0);
+    EXPECT_EQ(Play(gif, sync, 100).waits, (Waits{12000, 12000})) << "5000 is cut to 12 s";
+    EXPECT_EQ(Play(gif, sync, 100).frames, (Frames{0, 1, 2})) << "a count of 0 is not endless";
+    EXPECT_EQ(Play(gif, kDefault, 100, 4).frames, (Frames{0, 1, 2, 0}));
+    EXPECT_EQ(Play(gif, sync, 0).waits, (Waits{12000, 12000})) << "speed 0 waits 12 s";
+}
+
 TEST(GifPlayback, SpeedAndOverrun) {
     TGIFImage gif;
     Build(gif, {10, 20, 30});

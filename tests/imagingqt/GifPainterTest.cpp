@@ -109,6 +109,30 @@ TEST_F(GifPainterPlay, FramesDisposalsAndDelays) {
     EXPECT_EQ(seen, (std::vector<std::string>{"rr", ".g", "b."})) << "frame 0 restored to the background";
 }
 
+TEST_F(GifPainterPlay, ClearOnPassTileAndOpaqueBackground) {
+    TGIFImage gif;
+    for (TColor c : {MakeColor(255, 0, 0), MakeColor(0, 255, 0), MakeColor(0, 0, 255)}) gif.GlobalColorMap().Add(c);
+    gif.Header().BackgroundColorIndex = 2;
+    AddFrame(gif, 0, 0, 1, 1, 0, 1).SetPixels(0, 0, 0);
+    AddFrame(gif, 1, 0, 1, 1, 0, 1).SetPixels(0, 0, 1);
+    gif.Images()[0].Extensions().Add<TGIFAppExtNSLoop>().Loops = 2;
+    auto played = [&](std::uint16_t options) {
+        seen.clear();
+        auto p = Make(gif, &target, options);
+        p->Start();
+        while (p->Playing()) Pass(*p);
+        return seen;
+    };
+    EXPECT_EQ(played(0x060F), (std::vector<std::string>{"r.", "rg", "rg", "rg"}));
+    EXPECT_EQ(played(0x060F | drClearOnPass), (std::vector<std::string>{"r.", "rg", "r.", "rg"}));
+    EXPECT_EQ(played(0x060F & ~drTransparent), (std::vector<std::string>{"rb", "rg", "rg", "rg"}))
+        << "the header's background colour";
+    TGIFComposer c(gif);
+    c.Compose(1);
+    EXPECT_EQ(Seen(TileGIFCanvas(c.Canvas(), 5, 1)), "rgrgr");
+    EXPECT_EQ(Seen(StretchGIFCanvas(c.Canvas(), 5, 1)), "rrrgg");
+}
+
 TEST_F(GifPainterPlay, SpeedOverrunAndEndlessLoops) {
     TGIFImage gif;
     Build(gif, 1, 0);
