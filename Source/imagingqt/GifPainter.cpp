@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QMetaMethod>
 #include <QPalette>
 
 #include <algorithm>
@@ -28,11 +27,11 @@ TGIFComposeOptions ComposeOptions(const TGIFImage& image, std::uint16_t options)
     return o;
 }
 
-// A target's repaint slot: update() of a widget, requestUpdate() of a window.
-void Repaint(QObject* target, const QRect& rect) {
+// A target's repaint slot: update() of a widget (the whole widget: its
+// rectangle form is no slot), requestUpdate() of a window.
+void Repaint(QObject* target) {
     const QMetaObject* meta = target->metaObject();
-    if (meta->indexOfMethod("update(QRect)") >= 0)
-        QMetaObject::invokeMethod(target, "update", Qt::DirectConnection, Q_ARG(QRect, rect));
+    if (meta->indexOfMethod("update()") >= 0) QMetaObject::invokeMethod(target, "update", Qt::DirectConnection);
     else if (meta->indexOfMethod("requestUpdate()") >= 0)
         QMetaObject::invokeMethod(target, "requestUpdate", Qt::DirectConnection);
 }
@@ -163,7 +162,7 @@ void TGIFPainter::PaintFrame(int index) {
                                    : StretchGIFCanvas(fComposer.Canvas(), fRect.width(), fRect.height());
     if (!fTarget) return;
     if (Invalidate) Invalidate(fRect);
-    else Repaint(fTarget, fRect);
+    else Repaint(fTarget);
 }
 
 bool TGIFPainter::eventFilter(QObject* watched, QEvent* event) {
