@@ -72,6 +72,11 @@ void TGIFPlayback::End() {
 
 std::int64_t TGIFPlayback::PaintCurrent() {
     const int painted = fActive;
+    // Frames taken away while playing (or a handler's choice beyond them) end it.
+    if (painted < 0 || painted >= fImage->Images().Count() || fImage->Images()[painted].Empty()) {
+        End();
+        return kEnded;
+    }
     const TGIFSubImage& frame = fImage->Images()[painted];
     Fire(OnFramePaint);
     if (!fLoopSeen)

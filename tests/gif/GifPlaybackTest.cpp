@@ -147,6 +147,16 @@ TEST(GifPlayback, EmptyFramesEndAPass) {
     EXPECT_EQ(Play(gif, kDefault, 100).frames, (Frames{0, 1, 2, 0, 1, 2}));
     TGIFImage none;
     EXPECT_EQ(Play(none, kDefault, 100).frames, Frames{});
+
+    TGIFImage shrinking;
+    Build(shrinking, {4, 4, 4});
+    TGIFPlayback p(shrinking, kDefault, 100);
+    p.Clock = [] { return std::int64_t(0); };
+    p.Start();
+    p.Next();
+    shrinking.Images().Delete(2);
+    EXPECT_EQ(p.Next(), TGIFPlayback::kEnded) << "frames taken away while it plays end it";
+    EXPECT_FALSE(p.Playing());
 }
 
 TEST(GifPlayback, EventsStopAndChoice) {
