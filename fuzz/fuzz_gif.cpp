@@ -1,6 +1,7 @@
 // The GIF reader on arbitrary bytes: a load either raises the codec's error or
-// yields frames whose pixels, bitmaps and masks have the frame's size; what
-// was read writes and reads back to the same frames.
+// yields frames whose pixels, bitmaps and masks have the frame's size; every
+// frame composes onto the logical screen and the animation plays through as
+// a player would; what was read writes and reads back to the same frames.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "core/MessageBox.h"
+#include "gif/GifCompose.h"
 #include "gif/GifImage.h"
+#include "gif/GifPlayback.h"
 
 namespace {
 
@@ -38,6 +41,27 @@ void Touch(velto::TGIFSubImage& frame) {
     }
 }
 
+// Plays a pass and a half with a clock that keeps time with the waits; every
+// frame painted is composed on the screen.
+void Play(const velto::TGIFImage& gif) {
+    velto::TGIFComposer composer(gif);
+    Check(composer.Canvas().Pixels.size() == std::size_t(gif.Width()) * std::size_t(gif.Height()));
+    std::int64_t now = 0;
+    velto::TGIFPlayback playback(gif, 0x060F, 100);
+    playback.Clock = [&] { return now; };
+    playback.Paint = [&](int index) {
+        Check(index >= 0 && index < gif.Images().Count());
+        composer.Step(index);
+    };
+    std::int64_t wait = playback.Start();
+    for (int steps = 0; wait != velto::TGIFPlayback::kEnded && steps < 3 * gif.Images().Count() / 2 + 2; ++steps) {
+        Check(wait >= -12000 && wait <= 65535 * 12);
+        now += wait;
+        wait = playback.Next();
+    }
+    composer.Compose(gif.Images().Count() - 1);
+}
+
 // The frames that hold pixels, in order.
 std::vector<const velto::TGIFSubImage*> ImageFrames(const velto::TGIFImage& gif) {
     std::vector<const velto::TGIFSubImage*> out;
@@ -65,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(reader.pos() <= size);
     for (int i = 0; i < gif.Images().Count(); ++i) Touch(gif.Images()[i]);
+    Play(gif);
 
     velto::ByteWriter out;
     try {

@@ -14,6 +14,7 @@
 #include "VistaCompat.h"
 #include "core/Language.h"
 #include "dialogs/Dialogs.h"
+#include "imagingqt/GifGraphic.h"
 #include "imagingqt/PictureRegistry.h"
 #include "imagingqt/PngQt.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     // service comes with its part.
     RegisterImagingGraphics();
     RegisterPngGraphic();
+    RegisterGIFGraphic();
     Lang();
     CreateOptions();
     VistaFixes();

@@ -1,0 +1,89 @@
+#pragma once
+// A GIF as a picture of the windowing layer: registered for the extension
+// "gif" ("GIF Image"), loaded from hostile bytes within the codec's limits,
+// drawn with its transparency (one frame stretched into its place in the
+// rectangle or tiled; an animation played by a painter into the rectangle of
+// a widget or window), and shown as Bitmap: frame 0 on the logical screen,
+// transparent where nothing is drawn.
+#include <QImage>
+#include <QPainter>
+#include <QRect>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gif/GifImage.h"
+#include "imagingqt/GifPainter.h"
+#include "imagingqt/ImagingGraphic.h"
+
+namespace velto {
+
+// The frame's place on the logical screen of its image mapped into dest.
+QRect GIFScreenRectIn(const TGIFSubImage& frame, const QRect& dest);
+
+// Draws frame into dest (ARGB32 or RGB32): without tile stretched by the
+// nearest pixel into GIFScreenRectIn(rect); with tile unscaled copies from
+// (rect.left + Left, rect.top + Top), a logical screen apart, inside rect.
+// With transparent, the frame's transparent pixels leave dest as it was.
+// Indices the colour map lacks draw opaque black.
+void DrawGIFFrame(QImage& dest, const TGIFSubImage& frame, const QRect& rect, bool transparent, bool tile);
+
+class TGIFGraphic : public TImagingGraphic {
+public:
+    TGIFGraphic();
+    ~TGIFGraphic() override;
+
+    TGIFImage& Image() { return *fImage; }
+    const TGIFImage& Image() const { return *fImage; }
+    int Width() const { return fImage->Width(); }
+    int Height() const { return fImage->Height(); }
+    bool Empty() const { return fImage->Empty(); }
+
+    // The whole file (from the stream's position to its end) read within the
+    // image's limits. On failure raises GIFException and leaves the picture
+    // as it was.
+    void LoadDataFromStream(TStream& stream) override;
+    // Bytes of a file (or of the clipboard): false with the reason when they
+    // are refused, the picture then as it was.
+    bool LoadFromBytes(std::span<const std::uint8_t> bytes, std::string* error = nullptr);
+    // The file's bytes; raises GIFException for an image without frames.
+    std::vector<std::uint8_t> SaveToBytes();
+    // Takes a picture as one frame (colours reduced as the image's settings
+    // say, pixels of alpha below 128 transparent). False with the reason
+    // when it cannot.
+    bool AssignPicture(const QImage& picture, std::string* error = nullptr);
+
+    // After frames, colours or size changed: painters stop and Bitmap is redone.
+    void Changed();
+
+    // Draws into rect of the painter's device with the image's DrawOptions.
+    // An animation (more than one frame, drAnimate) plays into rect of
+    // target through the image's own painter, which asks target to repaint;
+    // target's paint handler calls Draw again with the same rect and gets
+    // the frame playing. Without a target the first frame is drawn. A
+    // single frame (or FixedFrame) is drawn at once, without a painter.
+    void Draw(QPainter& painter, const QRect& rect, QObject* target = nullptr);
+    // Stops every painter of the image and lets it go.
+    void StopDraw();
+    // The image's painter; nullptr when none plays or was kept.
+    TGIFPainter* Painter() const { return fPainter.get(); }
+
+    // Copied to every new painter.
+    std::function<void(TGIFPainter&)> OnPaintStart, OnFramePaint, OnFramePainted, OnLoopStart, OnPaintEnd;
+
+private:
+    void DrawStill(QPainter& painter, const QRect& rect, const TGIFSubImage& frame, std::uint16_t options);
+    std::unique_ptr<TGIFImage> fImage;
+    std::unique_ptr<TGIFPainter> fPainter;
+    bool fDrawing = false;
+};
+
+// Registers TGIFGraphic for "gif" as "GIF Image" (taking the extension over)
+// and as the class "TGIFImage"; reads the display's depth for dithering.
+void RegisterGIFGraphic();
+void UnregisterGIFGraphic();
+
+}  // namespace velto
