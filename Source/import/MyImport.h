@@ -26,6 +26,7 @@
 namespace velto {
 
 class TGIFImage;
+struct TPicture;
 
 // What happens to a picture larger than its target.
 enum TFitPolicy : std::uint8_t {
@@ -192,8 +193,12 @@ public:
 
 private:
     friend class TImportActionOverride;
-    void BusyOn() const;
-    void BusyOff() const;
+    // The conversion and fitting on the working picture every loader makes.
+    bool PictureToImage(TPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport);
+    void ResizePictureToFit(const TPicture& picture, TmyImagePal& target);
+    void CropPicture(const TPicture& picture, TmyImagePal& target, ImageSize size);
+    // Square, then the conversion as an import.
+    bool ImportPicture(TPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
     std::optional<std::uint8_t> ImportActionOverride;
 };
 
