@@ -12,6 +12,7 @@
 #include "engine/Composite.h"
 #include "engine/Line.h"
 #include "gif/ColorReduction.h"
+#include "gif/GifCompose.h"
 #include "gif/GifImage.h"
 #include "import/MyImport.h"
 #include "import/Picture.h"
@@ -102,28 +103,18 @@ private:
 
 void DrawGifFrame(TPicture& picture, const TGIFImage& gif, int n) {
     if (n < 0 || n >= gif.Images().Count()) return;
-    const TGIFSubImage& frame = gif.Images()[n];
-    if (frame.Empty()) return;
-    const TGIFColorMap& map = frame.UsedColorMap();
-    if (map.Count() == 0) throw GIFException(sGIFNoColorTable);
-    // An index beyond the map shows entry 0, as the frame's own rendering does.
-    std::array<TmyPixel, 256> colors;
-    const auto entries = map.Entries();
-    for (int i = 0; i < 256; ++i) {
-        const TGIFColor& c = entries[static_cast<std::size_t>(i < map.Count() ? i : 0)];
-        colors[static_cast<std::size_t>(i)] = {c.Red, c.Green, c.Blue, 255};
-    }
-    const TGIFGraphicControlExtension* gce = frame.GraphicControlExtension();
-    const int transparent = frame.Transparent() && gce ? gce->TransparentIndex : -1;
-    const int x0 = frame.Left(), y0 = frame.Top();
-    const int x1 = std::min(x0 + frame.Width(), picture.Width);
-    const int y1 = std::min(y0 + frame.Height(), picture.Height);
-    for (int y = y0; y < y1; ++y) {
-        const std::uint8_t* s = frame.Scanline(y - y0);
+    // The frame alone on a transparent screen, as the player draws it
+    // (offsets, clipping, transparency), then its opaque pixels onto ours.
+    TGIFComposer composer(gif);
+    composer.Step(n);
+    const TGIFCanvas& canvas = composer.Canvas();
+    const int w = std::min(canvas.Width, picture.Width), h = std::min(canvas.Height, picture.Height);
+    for (int y = 0; y < h; ++y) {
+        const auto row = canvas.Row(y);
         TmyPixel* d = picture.Row(y);
-        for (int x = x0; x < x1; ++x) {
-            const std::uint8_t index = s[x - x0];
-            if (index != transparent) d[x] = colors[index];
+        for (int x = 0; x < w; ++x) {
+            const TGIFPixel& p = row[static_cast<std::size_t>(x)];
+            if (p.A != 0) d[x] = {p.R, p.G, p.B, 255};
         }
     }
 }

@@ -247,15 +247,23 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
     for (const TImageRoad& r : kRoads)
         if (r.Type == detected.type) road = &r;
     if (!road) {
-        result.MessageKey = "msgUnknown";
-        result.Message = "Unknown file type!";
+        // A picture of a kind detection does not name (Targa and the like)
+        // is still a picture.
+        FileError error;
+        result.Ok = detected.type == ftUnknown && LoadPicture(fileName, target, target.Size(), square, &error);
+        if (!result.Ok) {
+            result.MessageKey = "msgUnknown";
+            result.Message = "Unknown file type!";
+        }
         return result;
     }
     FileError error;
     result.Ok = road->Load(*this, fileName, target, square, &error);
     // Targa files may begin with the bytes of a cursor file.
-    if (!result.Ok && detected.type == ftCursor && error.ok())
+    if (!result.Ok && detected.type == ftCursor && (error.ok() || error == FileError::Unsupported)) {
+        error = FileError::None;
         result.Ok = LoadPicture(fileName, target, target.Size(), square, &error);
+    }
     if (!result.Ok) {
         result.MessageKey = road->Key;
         result.Message = road->Text;

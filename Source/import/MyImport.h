@@ -153,7 +153,8 @@ public:
     // Any picture or cursor file by its detected type into target (fitted to
     // target's own size). noAdvanced: no dialog is shown (AllowAdvanced is
     // true again afterwards). A file detected as a cursor that the cursor
-    // reader refuses is tried as a picture before it counts as failed.
+    // reader refuses, or one of a type detection does not name, is tried as
+    // any picture the image library reads before it counts as failed.
     TImageFileResult LoadImageFile(TmyImagePal& target, const std::string& fileName, bool square,
                                    bool noAdvanced);
 

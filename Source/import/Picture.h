@@ -61,7 +61,7 @@ class tmyimport;
 
 // Frame n of the GIF onto the picture at its place in the logical screen:
 // the pixels it covers opaquely take its colours and alpha 255, the others
-// keep what they held. Raises GIFException for a frame without colours.
+// keep what they held.
 void DrawGifFrame(TPicture& picture, const TGIFImage& gif, int n);
 
 }  // namespace velto
