@@ -14,6 +14,7 @@
 #include "imaging/FormatJpeg2000.h"
 #include "imaging/ImagingIO.h"
 #include "import/Busy.h"
+#include "import/JpegDecode.h"
 #include "import/MyImport.h"
 #include "import/Picture.h"
 #include "model/AniIO.h"
@@ -24,6 +25,8 @@
 namespace velto {
 
 namespace {
+
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TPicture& picture);
 
 // The first image of a file through one format of the image library (or, with
 // no format, whichever format claims the content). The file is read here, so
@@ -36,6 +39,10 @@ bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TPictu
         return false;
     }
     TMemoryStream stream(std::move(bytes));
+    return LoadStream(stream, format, picture);
+}
+
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TPicture& picture) {
     if (!format) {
         format = FindImageFileFormatByExt(DetectStreamFormat(stream));
         stream.SetPosition(0);
@@ -73,8 +80,24 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
     TBusy busy(Hooks);
     try {
         TPicture picture;
-        if (!LoadImageData(fileName, FormatOf<TJpegFileFormat>(), picture, error)) return false;
-        picture.Bits32 = false;  // a photo has no alpha
+        std::vector<std::uint8_t> bytes;
+        FileError readError;
+        if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
+            KeepFirstError(error, readError);
+            return false;
+        }
+        switch (DecodeJpeg(bytes, picture)) {
+        case TJpegDecode::Failed: return false;
+        case TJpegDecode::Decoded: break;
+        case TJpegDecode::NotTaken: {
+            TMemoryStream stream(std::move(bytes));
+            if (!LoadStream(stream, FormatOf<TJpegFileFormat>(), picture)) return false;
+            break;
+        }
+        }
+        // The decoder's pixels arrive with alpha 255 (a photo has none), so
+        // they need no pass making them opaque.
+        picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
         return false;
