@@ -73,17 +73,19 @@ std::optional<TColor> FindKeyColor(const std::vector<std::array<std::uint8_t, 3>
 
 // The distinct colours of a 24-bit bitmap (B, G, R rows) as R, G, B.
 std::vector<std::array<std::uint8_t, 3>> DistinctColors(const TBitmap& bitmap) {
-    std::vector<bool> seen(1u << 24);
-    std::vector<std::array<std::uint8_t, 3>> colors;
+    std::vector<std::uint32_t> keys;
+    keys.reserve(static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height()));
     for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint8_t* p = bitmap.ScanLine(y);
-        for (int x = 0; x < bitmap.Width(); ++x, p += 3) {
-            const std::uint32_t key = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-            if (seen[key]) continue;
-            seen[key] = true;
-            colors.push_back({p[2], p[1], p[0]});
-        }
+        for (int x = 0; x < bitmap.Width(); ++x, p += 3)
+            keys.push_back(std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0]);
     }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::vector<std::array<std::uint8_t, 3>> colors;
+    colors.reserve(keys.size());
+    for (const std::uint32_t k : keys)
+        colors.push_back({static_cast<std::uint8_t>(k >> 16), static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(k)});
     return colors;
 }
 
