@@ -103,7 +103,7 @@ private:
 
 }  // namespace
 
-void DrawGifFrame(TPicture& picture, const TGIFImage& gif, int n) {
+void DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n) {
     if (n < 0 || n >= gif.Images().Count()) return;
     // The frame alone on a transparent screen, as the player draws it
     // (offsets, clipping, transparency), then its opaque pixels onto ours.
@@ -123,7 +123,7 @@ void DrawGifFrame(TPicture& picture, const TGIFImage& gif, int n) {
 
 void RenderGifFrame(TBitmap& bitmap, TGIFImage& gif, int n) {
     if (bitmap.Empty()) return;
-    TPicture picture;
+    TWorkPicture picture;
     if (!PictureFromBitmap(bitmap, picture)) return;
     DrawGifFrame(picture, gif, n);
     PictureToBitmap(picture, bitmap);
@@ -238,7 +238,7 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
     try {
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error)) return false;
-        TPicture screen;
+        TWorkPicture screen;
         if (!screen.Allocate(gif.Width(), gif.Height())) return false;
 
         ImageSize size{32, 32};
@@ -261,7 +261,7 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             if (!overimpose || i == 0) screen.Fill(0, 0, 0, 0);
             const int index = doc.AddImage(size, bitCount);
             DrawGifFrame(screen, gif, i);
-            TPicture picture = screen;
+            TWorkPicture picture = screen;
             picture.Bits32 = true;
             {
                 TNoAdvanced noAdvanced(*this);

@@ -49,7 +49,7 @@ Header ReadHeader(Context* c, const std::uint8_t* data, std::size_t size) {
     return Header::Ok;
 }
 
-bool DecodeRows(Context* c, TPicture* picture) {
+bool DecodeRows(Context* c, TWorkPicture* picture) {
     if (setjmp(c->err.jump)) return false;
     c->cinfo.out_color_space = JCS_EXT_RGBA;
     c->cinfo.scale_num = 1;
@@ -69,7 +69,7 @@ bool DecodeRows(Context* c, TPicture* picture) {
 
 }  // namespace
 
-TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TPicture& picture) {
+TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TWorkPicture& picture) {
     Context c{};
     c.cinfo.err = jpeg_std_error(&c.err.pub);
     c.err.pub.error_exit = ErrorExit;

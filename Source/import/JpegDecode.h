@@ -13,6 +13,6 @@ enum class TJpegDecode : std::uint8_t {
     Failed,    // damaged, or beyond the image library's bounds
 };
 
-TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TPicture& picture);
+TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TWorkPicture& picture);
 
 }  // namespace velto

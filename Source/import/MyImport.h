@@ -26,7 +26,7 @@
 namespace velto {
 
 class TGIFImage;
-struct TPicture;
+struct TWorkPicture;
 
 // What happens to a picture larger than its target.
 enum TFitPolicy : std::uint8_t {
@@ -195,11 +195,11 @@ public:
 private:
     friend class TImportActionOverride;
     // The conversion and fitting on the working picture every loader makes.
-    bool PictureToImage(TPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport);
-    void ResizePictureToFit(const TPicture& picture, TmyImagePal& target);
-    void CropPicture(const TPicture& picture, TmyImagePal& target, ImageSize size);
+    bool PictureToImage(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport);
+    void ResizePictureToFit(const TWorkPicture& picture, TmyImagePal& target);
+    void CropPicture(const TWorkPicture& picture, TmyImagePal& target, ImageSize size);
     // Square, then the conversion as an import.
-    bool ImportPicture(TPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
+    bool ImportPicture(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
     std::optional<std::uint8_t> ImportActionOverride;
 };
 

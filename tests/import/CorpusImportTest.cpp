@@ -221,7 +221,7 @@ TEST(CorpusImport, DirectJpegRoadAgreesWithTheImageLibrary) {
         const std::string file = e.path().string();
         std::vector<std::uint8_t> bytes;
         ASSERT_TRUE(ReadWholeFile(file, bytes));
-        TPicture ours;
+        TWorkPicture ours;
         const TJpegDecode road = DecodeJpeg(bytes, ours);
         TImageData image;
         InitImage(image);
