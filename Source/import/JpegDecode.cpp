@@ -87,13 +87,14 @@ TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TWorkPicture& picture
     case Header::Other: return TJpegDecode::NotTaken;
     case Header::Ok: break;
     }
-    // The image library's bounds: the pixels a picture may have, and the
-    // blocks the stored bytes can code (a bit each at least).
+    // The image library's bounds: the pixels and bytes a picture may have,
+    // and the blocks the stored bytes can code (a bit each at least).
     const std::uint64_t pixels = std::uint64_t(c.cinfo.image_width) * c.cinfo.image_height;
     std::uint64_t blocks = 0;
     for (int i = 0; i < c.cinfo.num_components; ++i)
         blocks += std::uint64_t(c.cinfo.comp_info[i].width_in_blocks) * c.cinfo.comp_info[i].height_in_blocks;
-    if (pixels > ImagingLimits().pixels || blocks > std::uint64_t(data.size()) * 8)
+    if (pixels > ImagingLimits().pixels || pixels * 4 > ImagingLimits().imageBytes ||
+        blocks > std::uint64_t(data.size()) * 8)
         return TJpegDecode::Failed;
     if (!picture.Allocate(static_cast<int>(c.cinfo.image_width), static_cast<int>(c.cinfo.image_height)))
         return TJpegDecode::Failed;
