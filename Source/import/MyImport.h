@@ -187,9 +187,11 @@ public:
     void AddGifFrame(TGIFImage& gif, const TmyImagePal& image);
     // Some pixel lies within 14 of (r, g, b) on all three channels.
     static bool HasColorNear(const TBitmap& bitmap, std::uint8_t r, std::uint8_t g, std::uint8_t b);
-    // Replaces the document's frames by the GIF's, in the format of its first
-    // image (an empty document: 32 x 32 at 32 bits). False when the file
-    // cannot be read; frames converted before a failure or a cancel stay.
+    // The GIF's frames become the document's: its first image (the blank one
+    // of a new document) gives the format and is taken out, then one frame
+    // per GIF frame is appended (an empty document: 32 x 32 at 32 bits).
+    // False when the file cannot be read (the document is then unchanged);
+    // frames converted before a later failure or a cancel stay.
     bool ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error = nullptr);
 
 private:
