@@ -7,6 +7,9 @@
 #include "FormFadeout.h"
 #include "FormFilter.h"
 #include "FormHotspot.h"
+#include "FormImport.h"
+#include "FormImportGif.h"
+#include "ImportHooks.h"
 #include "FormNewImage.h"
 #include "FormOptions.h"
 #include "FormPreview.h"
@@ -23,6 +26,7 @@
 #include "shell/DocumentArea.h"
 #include "shell/Forms.h"
 #include "shell/MainWindow.h"
+#include "shell/ModalForms.h"
 #include "shell/PaneFrame.h"
 #include "shell/ToolController.h"
 
@@ -154,6 +158,20 @@ QWidget* MakeTest(QWidget* mainWindow) {
     return form;
 }
 
+// The import service's windows: each installs the service's hooks with
+// whichever of the two exists by then.
+QWidget* MakeImport(QWidget* mainWindow) {
+    auto* form = new TfrmImport(mainWindow);
+    InstallImportHooks(mainWindow, form, qobject_cast<TfrmImportGif*>(FindForm(QStringLiteral("frmImportGif"))));
+    return form;
+}
+
+QWidget* MakeImportGif(QWidget* mainWindow) {
+    auto* form = new TfrmImportGif(mainWindow);
+    InstallImportHooks(mainWindow, qobject_cast<TfrmImport*>(FindForm(QStringLiteral("frmImport"))), form);
+    return form;
+}
+
 }  // namespace
 
 void RegisterDialogs() {
@@ -180,6 +198,8 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmTips"), [](QWidget* main) { return new TfrmTips(main); });
     SetFormFactory(QStringLiteral("frmDelete"), [](QWidget* main) { return new TfrmDelete(main); });
     SetFormFactory(QStringLiteral("frmTest"), MakeTest);
+    SetFormFactory(QStringLiteral("frmImport"), MakeImport);
+    SetFormFactory(QStringLiteral("frmImportGif"), MakeImportGif);
 }
 
 }  // namespace velto
