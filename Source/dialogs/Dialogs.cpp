@@ -2,6 +2,7 @@
 
 #include "FormAbout.h"
 #include "FormAdjust.h"
+#include "FormCapture.h"
 #include "FormColors.h"
 #include "FormDelete.h"
 #include "FormFadeout.h"
@@ -162,6 +163,7 @@ QWidget* MakeTest(QWidget* mainWindow) {
 // whichever of the two exists by then.
 QWidget* MakeImport(QWidget* mainWindow) {
     auto* form = new TfrmImport(mainWindow);
+    if (auto* main = qobject_cast<TfrmMain*>(mainWindow)) main->SetCaptureFrameRunner(RunCaptureFrame);
     InstallImportHooks(mainWindow, form, qobject_cast<TfrmImportGif*>(FindForm(QStringLiteral("frmImportGif"))));
     return form;
 }

@@ -1,6 +1,8 @@
 #include "FormCapture.h"
 
+#include <QCoreApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -75,6 +77,21 @@ void TfrmCapture::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+std::optional<QPoint> RunCaptureFrame(ImageSize area) {
+    // Owned by nobody: the main window is minimised meanwhile.
+    TfrmCapture frame;
+    frame.SetArea(area);
+    if (frame.exec() != QDialog::Accepted) return std::nullopt;
+    const QPoint at = frame.pos();
+    frame.hide();
+    // The outline lay on the area's edge: the windows below draw it over
+    // before the screen is read.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 100) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return at;
 }
 
 bool ScreenCaptureAvailable() {

@@ -40,6 +40,11 @@ private:
     ImageSize area_{1, 1};
 };
 
+// Shows the capture frame for an area of the size until the user clicks
+// (its top-left corner on the screen, once the screen below shows again) or
+// gives up with Escape (nothing).
+std::optional<QPoint> RunCaptureFrame(ImageSize area);
+
 // Why a grab gave nothing.
 enum class TScreenGrabError { None, Unsupported };
 
