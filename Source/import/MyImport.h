@@ -26,6 +26,7 @@
 namespace velto {
 
 class TGIFImage;
+struct TPicture;
 
 // What happens to a picture larger than its target.
 enum TFitPolicy : std::uint8_t {
@@ -152,7 +153,8 @@ public:
     // Any picture or cursor file by its detected type into target (fitted to
     // target's own size). noAdvanced: no dialog is shown (AllowAdvanced is
     // true again afterwards). A file detected as a cursor that the cursor
-    // reader refuses is tried as a picture before it counts as failed.
+    // reader refuses, or one of a type detection does not name, is tried as
+    // any picture the image library reads before it counts as failed.
     TImageFileResult LoadImageFile(TmyImagePal& target, const std::string& fileName, bool square,
                                    bool noAdvanced);
 
@@ -192,8 +194,12 @@ public:
 
 private:
     friend class TImportActionOverride;
-    void BusyOn() const;
-    void BusyOff() const;
+    // The conversion and fitting on the working picture every loader makes.
+    bool PictureToImage(TPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport);
+    void ResizePictureToFit(const TPicture& picture, TmyImagePal& target);
+    void CropPicture(const TPicture& picture, TmyImagePal& target, ImageSize size);
+    // Square, then the conversion as an import.
+    bool ImportPicture(TPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
     std::optional<std::uint8_t> ImportActionOverride;
 };
 
