@@ -36,6 +36,8 @@ QImage Small() {
     return img;
 }
 
+TmyPixel Opaque(QRgb c) { return Px(qRed(c), qGreen(c), qBlue(c), 255); }
+
 // Presses OK in the New Image window each time it opens, times times (an
 // animated cursor when ani), with the side chosen when given.
 void AcceptNewImage(int times, bool ani = false) {
@@ -72,7 +74,6 @@ protected:
         });
     }
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-    static TmyPixel Opaque(QRgb c) { return Px(qRed(c), qGreen(c), qBlue(c), 255); }
 
     std::deque<QStringList> chosen;
     int filterIndex = 1;
@@ -335,6 +336,27 @@ TEST_F(ImportCommandsTest, CaptureMakesADocumentOfTheScreenArea) {
     EXPECT_FALSE(main->CaptureToNewDocument());
     EXPECT_EQ(main->Desks().DeskCount(), 1);
     EXPECT_EQ(messages.size(), 1u);
+}
+
+// Started with a picture: it opens as a document once the New Image window
+// is confirmed.
+class CommandLinePictureTest : public ProgramWindowTest {
+protected:
+    QStringList CommandLine() override {
+        Options().ImportAction = 0;
+        const QString file = dir.filePath("start.png");
+        EXPECT_TRUE(Small().save(file));
+        AcceptNewImage(1);
+        return {file};
+    }
+};
+
+TEST_F(CommandLinePictureTest, APictureOnTheCommandLineOpensAsADocument) {
+    // The first activation opens it, once the window shows.
+    QTRY_COMPARE_WITH_TIMEOUT(main->Desks().DeskCount(), 1, kModalLimitMs);
+    ASSERT_NE(active(), nullptr);
+    EXPECT_EQ(active()->CurrentImage()->At(6, 11), Opaque(Small().pixel(0, 0)));
+    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace
