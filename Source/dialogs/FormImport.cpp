@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -84,15 +85,14 @@ TfrmImport::TfrmImport(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QStringLiteral("Import"));
     setModal(true);
-    setMinimumSize(560, 420);
-    resize(720, 520);
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 8);
+    root->setContentsMargins(0, 0, 0, 6);
+    root->setSpacing(4);
     root->addWidget(
         MakeDialogHeader(this, QStringLiteral("Advanced Import"), QStringLiteral("Create icon from an image")));
 
     auto* middle = new QHBoxLayout;
-    middle->setContentsMargins(8, 4, 8, 4);
+    middle->setContentsMargins(8, 0, 8, 0);
     auto* centreColumn = new QVBoxLayout;
     pnlCenter_ = new QWidget(this);
     pnlCenter_->setObjectName(QStringLiteral("pnlCenter"));
@@ -127,26 +127,28 @@ TfrmImport::TfrmImport(QWidget* parent) : QDialog(parent) {
     zoomButton("btnZoomOut", QStringLiteral("-"), QStringLiteral("Zoom Out"), &TfrmImport::ZoomOut);
     zoomButton("btnOriginal", QStringLiteral("1:1"), QStringLiteral("Original Size"), [this] { SetZoom(1); });
     zoomButton("btnFit", QStringLiteral("Fit"), QStringLiteral("Fit"), &TfrmImport::ZoomToFit);
-    zoomRow->addStretch(1);
+    // The selection's text beside the zoom buttons, the buttons under the
+    // column of choices: no row of its own, so the window fits small screens.
+    zoomRow->addSpacing(8);
+    lblSize_ = new QLabel(this);
+    lblSize_->setObjectName(QStringLiteral("lblSize"));
+    zoomRow->addWidget(lblSize_, 1);
     centreColumn->addLayout(zoomRow);
     middle->addLayout(centreColumn, 1);
 
     auto* right = new QWidget(this);
     right->setObjectName(QStringLiteral("pnlRight"));
     buildRight(right);
-    middle->addWidget(right);
+    auto* rightColumn = new QVBoxLayout;
+    rightColumn->setSpacing(4);
+    rightColumn->addWidget(right, 1);
+    AddOkCancelRow(this, rightColumn, &btnOK_, &btnCancel_);
+    middle->addLayout(rightColumn);
     root->addLayout(middle, 1);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->setContentsMargins(8, 0, 0, 0);
-    lblSize_ = new QLabel(this);
-    lblSize_->setObjectName(QStringLiteral("lblSize"));
-    bottom->addWidget(lblSize_, 1);
-    auto* buttons = new QVBoxLayout;
-    AddOkCancelRow(this, buttons, &btnOK_, &btnCancel_);
-    bottom->addLayout(buttons);
-    root->addLayout(bottom);
     connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Room for the picture beside the column of choices, which shows whole.
+    resize(sizeHint().expandedTo(QSize(760, 560)));
 
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -157,6 +159,7 @@ TfrmImport::TfrmImport(QWidget* parent) : QDialog(parent) {
 void TfrmImport::buildRight(QWidget* column) {
     auto* lay = new QVBoxLayout(column);
     lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(2);
 
     QGroupBox* grpSelection = Group(column, "grpSelection", QStringLiteral(" Selection Size "));
     auto* sel = new QGridLayout(grpSelection);
@@ -216,7 +219,7 @@ void TfrmImport::buildRight(QWidget* column) {
     auto* pv = new QVBoxLayout(grpPreview);
     preview1_ = new Tpreview(grpPreview);
     preview1_->setObjectName(QStringLiteral("preview1"));
-    preview1_->setMinimumSize(140, 140);
+    preview1_->setMinimumSize(48, 48);
     pv->addWidget(preview1_);
     lay->addWidget(grpPreview, 1);
 }
@@ -237,6 +240,19 @@ void TfrmImport::SetSource(const TmyImage& picture) {
 void TfrmImport::SetTargetSize(ImageSize size) { result_ = TmyImagePal(size, 32); }
 
 void TfrmImport::showEvent(QShowEvent* event) {
+    // A small or scaled screen: the window keeps its buttons on it.
+    if (QScreen* s = screen()) {
+        const QRect room = s->availableGeometry();
+        QSize frame = frameGeometry().size() - size();
+        // Not shown yet: the window manager's frame is not known; a title
+        // bar's worth is kept free.
+        if (frame.height() <= 0) frame = QSize(8, 32);
+        const QSize fit = size().boundedTo(room.size() - frame).expandedTo(minimumSizeHint());
+        if (fit != size()) {
+            resize(fit);
+            move(room.center() - rect().center());
+        }
+    }
     QDialog::showEvent(event);
     lastScrollX_ = lastScrollY_ = 0;
     HorizSB_->setValue(0);
