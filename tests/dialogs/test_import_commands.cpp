@@ -338,6 +338,10 @@ TEST_F(ImportCommandsTest, CaptureMakesADocumentOfTheScreenArea) {
     EXPECT_EQ(messages.size(), 1u);
 }
 
+TEST_F(ImportCommandsTest, EveryTextOfTheImportWindowsIsInTheEnglishLanguageFile) {
+    EXPECT_GT(ExpectEnglishTexts(main->Forms().All(), {"frmImport", "frmImportGif"}), 25);
+}
+
 // Started with a picture: it opens as a document once the New Image window
 // is confirmed.
 class CommandLinePictureTest : public ProgramWindowTest {
