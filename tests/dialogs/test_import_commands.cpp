@@ -9,11 +9,16 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QImageReader>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QUrl>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "DialogsTestSupport.h"
 #include "dialogs/FormImport.h"
+#include "dialogs/FormImportGif.h"
 #include "dialogs/FormNewImage.h"
 #include "import/MyImport.h"
 
@@ -336,6 +341,59 @@ TEST_F(ImportCommandsTest, CaptureMakesADocumentOfTheScreenArea) {
     EXPECT_FALSE(main->CaptureToNewDocument());
     EXPECT_EQ(main->Desks().DeskCount(), 1);
     EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(ImportCommandsTest, CancellingTheGifProgressKeepsTheFramesAlreadyAdded) {
+    TmyANI gifDoc;
+    for (int i = 0; i < 6; ++i) ASSERT_GE(gifDoc.InsertSorted({8, 8}, 32), 0);
+    for (int i = 0; i < 6; ++i)
+        for (auto& p : gifDoc.Image(i).Pixels()) p = Px(i * 40, 0, 0, 255);
+    ASSERT_TRUE(MyImport().SaveAnimationAsGif(path("six.gif").toStdString(), gifDoc));
+    auto* progress = form<TfrmImportGif>("frmImportGif");
+    // Cancel as soon as the bar has made its first step.
+    int maximum = 0;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (!progress->isVisible() || progress->ProgressBar()->value() < 1) return;
+        maximum = progress->ProgressBar()->maximum();
+        cancel.stop();
+        progress->CancelButton()->click();
+    });
+    cancel.start(0);
+    AcceptNewImage(1, true);
+    EXPECT_TRUE(main->OpenFile(path("six.gif")));
+    EXPECT_EQ(maximum, 6);
+    EXPECT_FALSE(progress->isVisible());
+    ASSERT_NE(active(), nullptr);
+    const int frames = active()->ImageCount();
+    EXPECT_GE(frames, 1);
+    EXPECT_LT(frames, 6);
+    EXPECT_EQ(active()->Document()->Image(0).At(15, 15), Px(0, 0, 0, 255));
+}
+
+TEST_F(ImportCommandsTest, PictureFilesDroppedOnTheSideBarBecomeImages) {
+    TmyANI ani;
+    ASSERT_GE(ani.InsertSorted({16, 16}, 32), 0);
+    TfrmDesk* desk = open(ani, "drop.ani");
+    ASSERT_NE(desk, nullptr);
+    ASSERT_TRUE(desk->IsAnimated());
+    auto* list = desk->findChild<QListWidget*>("Thumbs");
+    ASSERT_NE(list, nullptr);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path("small.bmp")), QUrl::fromLocalFile(path("halves.png"))});
+    // Straight to the side bar's handling, as the system's drag and drop
+    // delivers it there.
+    QObject* handler = desk;
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    EXPECT_TRUE(handler->eventFilter(list->viewport(), &enter));
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    EXPECT_TRUE(handler->eventFilter(list->viewport(), &drop));
+    // The pictures come in once the drop has ended.
+    QTRY_COMPARE_WITH_TIMEOUT(desk->ImageCount(), 3, kModalLimitMs);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(desk->CurrentImage()->At(0, 2), Px(255, 0, 0, 255));
 }
 
 TEST_F(ImportCommandsTest, EveryTextOfTheImportWindowsIsInTheEnglishLanguageFile) {
