@@ -20,6 +20,7 @@
 #include "dialogs/FormImport.h"
 #include "dialogs/FormImportGif.h"
 #include "dialogs/FormNewImage.h"
+#include "dialogs/QuestionDialogs.h"
 #include "import/MyImport.h"
 
 namespace velto::test {
@@ -170,6 +171,29 @@ TEST_F(ImportCommandsTest, TheAdvancedWindowDecidesForALargePicture) {
     EXPECT_FALSE(main->OpenFile(path("halves.png")));
     EXPECT_EQ(main->Desks().DeskCount(), 1);
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ImportCommandsTest, AskingLetsTheUserChooseForALargePicture) {
+    Options().ImportAction = 3;
+    auto* newImage = form<TfrmNewImage>("frmNewImage");
+    bool asked = false;
+    OnNextModal([&](QWidget*) {
+        OnNextModal([&](QWidget* w) {
+            auto* question = qobject_cast<TfrmImageBig*>(w);
+            ASSERT_NE(question, nullptr) << w->objectName().toStdString();
+            asked = true;
+            EXPECT_TRUE(question->IsImport);
+            question->rbCrop->click();
+            question->OKButton()->click();
+        });
+        newImage->OKButton()->click();
+    });
+    EXPECT_TRUE(main->OpenFile(path("halves.png")));
+    EXPECT_TRUE(asked);
+    ASSERT_NE(active(), nullptr);
+    // Cropped: the top-left 32 x 32, all red; the setting is asked again next time.
+    EXPECT_EQ(active()->CurrentImage()->At(31, 31), Px(255, 0, 0, 255));
+    EXPECT_EQ(Options().ImportAction, 3);
 }
 
 TEST_F(ImportCommandsTest, AddedPicturesBecomeImagesAndAFailedOneGoesAgain) {
