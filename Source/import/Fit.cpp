@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/Clipboard.h"
 #include "engine/Transform.h"
 #include "import/Busy.h"
 #include "import/MyImport.h"
@@ -27,7 +28,7 @@ void CopyPixels(TConstPixelsView source, int sx, int sy, int width, int height, 
     }
 }
 
-bool AllAlphaZero(const TPicture& picture) {
+bool AllAlphaZero(const TWorkPicture& picture) {
     const TmyPixel* p = picture.Data();
     const std::size_t n = static_cast<std::size_t>(picture.Width) * static_cast<std::size_t>(picture.Height);
     for (std::size_t i = 0; i < n; ++i)
@@ -35,7 +36,7 @@ bool AllAlphaZero(const TPicture& picture) {
     return true;
 }
 
-void MakeOpaque(TPicture& picture) {
+void MakeOpaque(TWorkPicture& picture) {
     TmyPixel* p = picture.Data();
     const std::size_t n = static_cast<std::size_t>(picture.Width) * static_cast<std::size_t>(picture.Height);
     for (std::size_t i = 0; i < n; ++i) p[i].A = 255;
@@ -45,38 +46,29 @@ void MakeOpaque(TPicture& picture) {
 
 int tmyimport::ClampSize(int width, int height, int max) { return std::min(std::max(width, height), max); }
 
+// The paste's rule, so that a pasted and an imported picture take one size.
 ImageSize tmyimport::FitSize(ImageSize picture, ImageSize max) const {
-    long long w = max.Width, h = max.Height;
-    // A picture without area has no proportions to keep: it fills the box.
-    if (Settings().KeepAspectRatio && picture.Width > 0 && picture.Height > 0) {
-        w = max.Width;
-        h = static_cast<long long>(picture.Height) * max.Width / picture.Width;
-        if (h > max.Height) {
-            h = max.Height;
-            w = static_cast<long long>(picture.Width) * max.Height / picture.Height;
-        }
-    }
-    return {static_cast<int>(std::max(w, 1LL)), static_cast<int>(std::max(h, 1LL))};
+    return velto::FitSize(picture, max, Settings().KeepAspectRatio);
 }
 
-void tmyimport::ResizePictureToFit(const TPicture& picture, TmyImagePal& target) {
+void tmyimport::ResizePictureToFit(const TWorkPicture& picture, TmyImagePal& target) {
     TBusy busy(Hooks);
     const ImageSize fit = FitSize({picture.Width, picture.Height}, target.Size());
-    TPicture resized;
+    TWorkPicture resized;
     if (!resized.Allocate(fit.Width, fit.Height)) return;
     ResampleBitmap(picture.View(), resized.View());
     CopyPixels(resized.View(), 0, 0, fit.Width, fit.Height, target, (target.Width() - fit.Width) / 2,
                (target.Height() - fit.Height) / 2);
 }
 
-void tmyimport::CropPicture(const TPicture& picture, TmyImagePal& target, ImageSize size) {
+void tmyimport::CropPicture(const TWorkPicture& picture, TmyImagePal& target, ImageSize size) {
     target.SetSize(size);
     const int w = std::min(target.Width(), picture.Width);
     const int h = std::min(target.Height(), picture.Height);
     CopyPixels(picture.View(), 0, 0, w, h, target, (target.Width() - w) / 2, (target.Height() - h) / 2);
 }
 
-bool tmyimport::PictureToImage(TPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha,
+bool tmyimport::PictureToImage(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha,
                                bool isImport) {
     TBusy busy(Hooks);
     Cancelled = false;
@@ -122,7 +114,7 @@ bool tmyimport::PictureToImage(TPicture& picture, TmyImagePal& target, ImageSize
 
 bool tmyimport::BitmapToImage(TBitmap& bitmap, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport) {
     Cancelled = false;
-    TPicture picture;
+    TWorkPicture picture;
     if (!PictureFromBitmap(bitmap, picture)) return false;
     if (!picture.Bits32 || (!keepAlpha && AllAlphaZero(picture))) {
         // The caller's bitmap arrives opaque too, as the conversion promises.
@@ -136,17 +128,17 @@ bool tmyimport::BitmapToImage(TBitmap& bitmap, TmyImagePal& target, ImageSize ma
 
 void tmyimport::ResizeToFit(const TBitmap& bitmap, TmyImagePal& target) {
     TBitmap copy(bitmap);
-    TPicture picture;
+    TWorkPicture picture;
     if (PictureFromBitmap(copy, picture)) ResizePictureToFit(picture, target);
 }
 
 void tmyimport::CropTopLeft(const TBitmap& bitmap, TmyImagePal& target, ImageSize size) {
     TBitmap copy(bitmap);
-    TPicture picture;
+    TWorkPicture picture;
     if (PictureFromBitmap(copy, picture)) CropPicture(picture, target, size);
 }
 
-bool tmyimport::ImportPicture(TPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha) {
+bool tmyimport::ImportPicture(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha) {
     if (picture.Empty()) return false;
     if (square) {
         const int side = ClampSize(picture.Width, picture.Height, target.Width());

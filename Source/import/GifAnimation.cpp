@@ -73,17 +73,19 @@ std::optional<TColor> FindKeyColor(const std::vector<std::array<std::uint8_t, 3>
 
 // The distinct colours of a 24-bit bitmap (B, G, R rows) as R, G, B.
 std::vector<std::array<std::uint8_t, 3>> DistinctColors(const TBitmap& bitmap) {
-    std::vector<bool> seen(1u << 24);
-    std::vector<std::array<std::uint8_t, 3>> colors;
+    std::vector<std::uint32_t> keys;
+    keys.reserve(static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height()));
     for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint8_t* p = bitmap.ScanLine(y);
-        for (int x = 0; x < bitmap.Width(); ++x, p += 3) {
-            const std::uint32_t key = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-            if (seen[key]) continue;
-            seen[key] = true;
-            colors.push_back({p[2], p[1], p[0]});
-        }
+        for (int x = 0; x < bitmap.Width(); ++x, p += 3)
+            keys.push_back(std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0]);
     }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::vector<std::array<std::uint8_t, 3>> colors;
+    colors.reserve(keys.size());
+    for (const std::uint32_t k : keys)
+        colors.push_back({static_cast<std::uint8_t>(k >> 16), static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(k)});
     return colors;
 }
 
@@ -101,7 +103,7 @@ private:
 
 }  // namespace
 
-void DrawGifFrame(TPicture& picture, const TGIFImage& gif, int n) {
+void DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n) {
     if (n < 0 || n >= gif.Images().Count()) return;
     // The frame alone on a transparent screen, as the player draws it
     // (offsets, clipping, transparency), then its opaque pixels onto ours.
@@ -121,7 +123,7 @@ void DrawGifFrame(TPicture& picture, const TGIFImage& gif, int n) {
 
 void RenderGifFrame(TBitmap& bitmap, TGIFImage& gif, int n) {
     if (bitmap.Empty()) return;
-    TPicture picture;
+    TWorkPicture picture;
     if (!PictureFromBitmap(bitmap, picture)) return;
     DrawGifFrame(picture, gif, n);
     PictureToBitmap(picture, bitmap);
@@ -236,7 +238,7 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
     try {
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error)) return false;
-        TPicture screen;
+        TWorkPicture screen;
         if (!screen.Allocate(gif.Width(), gif.Height())) return false;
 
         ImageSize size{32, 32};
@@ -259,7 +261,7 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             if (!overimpose || i == 0) screen.Fill(0, 0, 0, 0);
             const int index = doc.AddImage(size, bitCount);
             DrawGifFrame(screen, gif, i);
-            TPicture picture = screen;
+            TWorkPicture picture = screen;
             picture.Bits32 = true;
             {
                 TNoAdvanced noAdvanced(*this);

@@ -14,6 +14,7 @@
 #include "imaging/FormatJpeg2000.h"
 #include "imaging/ImagingIO.h"
 #include "import/Busy.h"
+#include "import/JpegDecode.h"
 #include "import/MyImport.h"
 #include "import/Picture.h"
 #include "model/AniIO.h"
@@ -25,10 +26,12 @@ namespace velto {
 
 namespace {
 
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture);
+
 // The first image of a file through one format of the image library (or, with
 // no format, whichever format claims the content). The file is read here, so
 // that a refusal of the system keeps its reason.
-bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TPicture& picture, FileError* error) {
+bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TWorkPicture& picture, FileError* error) {
     std::vector<std::uint8_t> bytes;
     FileError readError;
     if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
@@ -36,6 +39,10 @@ bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TPictu
         return false;
     }
     TMemoryStream stream(std::move(bytes));
+    return LoadStream(stream, format, picture);
+}
+
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture) {
     if (!format) {
         format = FindImageFileFormatByExt(DetectStreamFormat(stream));
         stream.SetPosition(0);
@@ -60,7 +67,7 @@ TImageFileFormat* FormatOf() {
 bool tmyimport::LoadBmp(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                         FileError* error) {
     try {
-        TPicture picture;
+        TWorkPicture picture;
         return LoadImageData(fileName, FormatOf<TBitmapFileFormat>(), picture, error) &&
                ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
@@ -72,9 +79,25 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
                          FileError* error) {
     TBusy busy(Hooks);
     try {
-        TPicture picture;
-        if (!LoadImageData(fileName, FormatOf<TJpegFileFormat>(), picture, error)) return false;
-        picture.Bits32 = false;  // a photo has no alpha
+        TWorkPicture picture;
+        std::vector<std::uint8_t> bytes;
+        FileError readError;
+        if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
+            KeepFirstError(error, readError);
+            return false;
+        }
+        switch (DecodeJpeg(bytes, picture)) {
+        case TJpegDecode::Failed: return false;
+        case TJpegDecode::Decoded: break;
+        case TJpegDecode::NotTaken: {
+            TMemoryStream stream(std::move(bytes));
+            if (!LoadStream(stream, FormatOf<TJpegFileFormat>(), picture)) return false;
+            break;
+        }
+        }
+        // The decoder's pixels arrive with alpha 255 (a photo has none), so
+        // they need no pass making them opaque.
+        picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
         return false;
@@ -84,7 +107,7 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
 bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                              FileError* error) {
     try {
-        TPicture picture;
+        TWorkPicture picture;
         if (!LoadImageData(fileName, FormatOf<TJpeg2000FileFormat>(), picture, error)) return false;
         picture.Bits32 = true;  // converted to 32 bits with the alpha the file has (255 without)
         return ImportPicture(picture, target, max, square, false);
@@ -96,7 +119,7 @@ bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, I
 bool tmyimport::LoadPicture(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                             FileError* error) {
     try {
-        TPicture picture;
+        TWorkPicture picture;
         if (!LoadImageData(fileName, nullptr, picture, error)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
@@ -111,7 +134,7 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
     try {
         TPNGObject png;
         if (!png.LoadFromFile(fileName, error)) return false;
-        TPicture picture;
+        TWorkPicture picture;
         if (!picture.Allocate(png.Width(), png.Height())) return false;
         // Every colour type as shown: grey with alpha keeps its alpha, a
         // palette entry its own alpha, a transparent colour alpha 0. A pixel
@@ -134,7 +157,7 @@ bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool s
     try {
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error) || gif.Empty()) return false;
-        TPicture picture;
+        TWorkPicture picture;
         if (!picture.Allocate(gif.Width(), gif.Height())) return false;
         picture.Fill(255, 255, 255, 0);
         DrawGifFrame(picture, gif, 0);
@@ -148,7 +171,7 @@ bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool s
 bool tmyimport::IconImageToImage(const TmyIcon& icon, bool square, int index, TmyImagePal& target) {
     if (index < 0 || index >= icon.Count()) return false;
     const TmyImagePal& image = icon.Image(index);
-    TPicture picture;
+    TWorkPicture picture;
     if (!picture.Allocate(image.Width(), image.Height())) return false;
     std::copy(image.Pixels().begin(), image.Pixels().end(), picture.Data());
     picture.Bits32 = true;
@@ -176,7 +199,7 @@ bool tmyimport::LoadIcns(const std::string& fileName, TmyImagePal& target, bool 
     TmyIcon doc;
     if (!TmyMacIcoIO(true).LoadFromFile(doc, fileName, error) || doc.Count() == 0) return false;
     const TmyImagePal& image = doc.Image(0);
-    TPicture picture;
+    TWorkPicture picture;
     if (!picture.Allocate(image.Width(), image.Height())) return false;
     std::copy(image.Pixels().begin(), image.Pixels().end(), picture.Data());
     picture.Bits32 = true;

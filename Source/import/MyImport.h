@@ -26,7 +26,7 @@
 namespace velto {
 
 class TGIFImage;
-struct TPicture;
+struct TWorkPicture;
 
 // What happens to a picture larger than its target.
 enum TFitPolicy : std::uint8_t {
@@ -187,19 +187,21 @@ public:
     void AddGifFrame(TGIFImage& gif, const TmyImagePal& image);
     // Some pixel lies within 14 of (r, g, b) on all three channels.
     static bool HasColorNear(const TBitmap& bitmap, std::uint8_t r, std::uint8_t g, std::uint8_t b);
-    // Replaces the document's frames by the GIF's, in the format of its first
-    // image (an empty document: 32 x 32 at 32 bits). False when the file
-    // cannot be read; frames converted before a failure or a cancel stay.
+    // The GIF's frames become the document's: its first image (the blank one
+    // of a new document) gives the format and is taken out, then one frame
+    // per GIF frame is appended (an empty document: 32 x 32 at 32 bits).
+    // False when the file cannot be read (the document is then unchanged);
+    // frames converted before a later failure or a cancel stay.
     bool ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error = nullptr);
 
 private:
     friend class TImportActionOverride;
     // The conversion and fitting on the working picture every loader makes.
-    bool PictureToImage(TPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport);
-    void ResizePictureToFit(const TPicture& picture, TmyImagePal& target);
-    void CropPicture(const TPicture& picture, TmyImagePal& target, ImageSize size);
+    bool PictureToImage(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport);
+    void ResizePictureToFit(const TWorkPicture& picture, TmyImagePal& target);
+    void CropPicture(const TWorkPicture& picture, TmyImagePal& target, ImageSize size);
     // Square, then the conversion as an import.
-    bool ImportPicture(TPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
+    bool ImportPicture(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
     std::optional<std::uint8_t> ImportActionOverride;
 };
 

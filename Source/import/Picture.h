@@ -14,7 +14,7 @@ namespace velto {
 
 struct TImageData;
 
-struct TPicture {
+struct TWorkPicture {
     int Width = 0;
     int Height = 0;
     // The picture came with an alpha byte per pixel (a 32-bit bitmap); else
@@ -45,12 +45,12 @@ private:
 // The bitmap is first made 32 bits (as the conversion promises its callers);
 // Bits32 tells whether it had that depth before. False when it is empty or
 // too large.
-bool PictureFromBitmap(TBitmap& bitmap, TPicture& out);
+bool PictureFromBitmap(TBitmap& bitmap, TWorkPicture& out);
 // A 32-bit bitmap of the picture (B, G, R, A); false when too large.
-bool PictureToBitmap(const TPicture& picture, TBitmap& out);
+bool PictureToBitmap(const TWorkPicture& picture, TBitmap& out);
 // An image of the image library in any format; Bits32 when the format has
 // an alpha channel. False for an invalid image or one too large.
-bool PictureFromImageData(const TImageData& image, TPicture& out);
+bool PictureFromImageData(const TImageData& image, TWorkPicture& out);
 
 }  // namespace velto
 
@@ -62,6 +62,6 @@ class tmyimport;
 // Frame n of the GIF onto the picture at its place in the logical screen:
 // the pixels it covers opaquely take its colours and alpha 255, the others
 // keep what they held.
-void DrawGifFrame(TPicture& picture, const TGIFImage& gif, int n);
+void DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n);
 
 }  // namespace velto

@@ -15,7 +15,12 @@
 #include "ImportTestUtil.h"
 #include "core/MessageBox.h"
 #include "engine/Transform.h"
+#include "imaging/FileFormat.h"
+#include "imaging/Imaging.h"
+#include "import/JpegDecode.h"
 #include "import/MyImport.h"
+#include "import/Picture.h"
+#include "platform/FileIO.h"
 
 namespace velto {
 namespace {
@@ -198,6 +203,54 @@ TEST(CorpusImport, TargaWithCursorBytesIsAPicture) {
     EXPECT_GE(second.A, 250);
     EXPECT_EQ(target.At(14, 15), TmyPixel{});
     EXPECT_EQ(target.At(17, 15), TmyPixel{});
+}
+
+}  // namespace
+}  // namespace velto
+
+namespace velto {
+namespace {
+
+// The direct JPEG road gives exactly the image library's pixels, and leaves
+// it the kinds it does not take.
+TEST(CorpusImport, DirectJpegRoadAgreesWithTheImageLibrary) {
+    VELTO_NEED_CORPUS();
+    int direct = 0, left = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(test::CorpusDir())) {
+        if (!e.is_regular_file() || (e.path().extension() != ".jpg" && e.path().extension() != ".jpeg")) continue;
+        const std::string file = e.path().string();
+        std::vector<std::uint8_t> bytes;
+        ASSERT_TRUE(ReadWholeFile(file, bytes));
+        TWorkPicture ours;
+        const TJpegDecode road = DecodeJpeg(bytes, ours);
+        TImageData image;
+        InitImage(image);
+        bool library = false;
+        try {
+            library = LoadImageFromFile(file, image) && ConvertImage(image, ifA8R8G8B8);
+        } catch (const EImagingError&) {
+        }
+        if (road == TJpegDecode::NotTaken) {
+            ++left;
+        } else if (road == TJpegDecode::Failed) {
+            EXPECT_FALSE(library) << file << ": the library reads what the direct road refuses";
+        } else {
+            ++direct;
+            ASSERT_TRUE(library) << file;
+            ASSERT_EQ(ours.Width, image.Width) << file;
+            ASSERT_EQ(ours.Height, image.Height) << file;
+            bool same = true;
+            for (int y = 0; y < ours.Height && same; ++y)
+                for (int x = 0; x < ours.Width && same; ++x) {
+                    const std::uint8_t* p = image.Bits + (static_cast<std::size_t>(y) * image.Width + x) * 4;
+                    same = ours.At(x, y) == TmyPixel{p[2], p[1], p[0], p[3]};
+                }
+            EXPECT_TRUE(same) << file;
+        }
+        FreeImage(image);
+    }
+    EXPECT_GT(direct, 20);
+    EXPECT_GT(left, 0);  // progressive and CMYK samples
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // what a failed export leaves behind.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -212,6 +213,47 @@ TEST(ExportImage, WriterByExtensionAndFailuresLeaveFilesAlone) {
     }
     TmyIcon empty;
     EXPECT_FALSE(s.service.ExportImage(dir.File("b.png"), empty, false));
+}
+
+}  // namespace
+}  // namespace velto
+
+namespace velto {
+namespace {
+
+// What the writers keep comes back through the loaders unchanged.
+TEST(ExportImage, LosslessFormatsComeBackExactly) {
+    TmyImagePal image({13, 7}, 32);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 13; ++x)
+            image.At(x, y) = x == 0 ? TmyPixel{} : test::PatternPixel(x, y, static_cast<std::uint8_t>(x * 20 + 5));
+    struct Case {
+        const char* name;
+        bool alpha;
+    } cases[] = {{"a.bmp", true}, {"a.png", true}, {"a.jp2", true}, {"a.j2k", true},
+                 {"b.bmp", false}, {"b.png", false}, {"b.jp2", false}, {"b.j2k", false}};
+    for (const Case& c : cases) {
+        test::ScratchDir dir;
+        test::TestService s;
+        s.settings.ExportAlpha = c.alpha;
+        s.settings.PrevColor = MakeColor(0, 0, 0);
+        TmyIcon doc;
+        doc.AppendImage(std::make_unique<TmyImagePal>(image));
+        ASSERT_TRUE(s.service.ExportImage(dir.File(c.name), doc, false)) << c.name;
+        TmyImagePal back({13, 7}, 32);
+        ASSERT_TRUE(s.service.LoadImageFile(back, dir.File(c.name), false, true).Ok) << c.name;
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 13; ++x) {
+                TmyPixel expected = image.At(x, y);
+                if (!c.alpha) {  // over black, opaque
+                    const auto over = [&](std::uint8_t v) {
+                        return static_cast<std::uint8_t>((unsigned{v} * expected.A + 127u) / 255u);
+                    };
+                    expected = {over(expected.R), over(expected.G), over(expected.B), 255};
+                }
+                ASSERT_EQ(back.At(x, y), expected) << c.name << " at " << x << "," << y;
+            }
+    }
 }
 
 }  // namespace
