@@ -259,9 +259,12 @@ void TfrmImport::showEvent(QShowEvent* event) {
     VertSB_->setValue(0);
     view_.Zoom = 1;
     picking_ = false;
-    // Each showing starts with the whole picture, fitted.
+    // Each showing starts with the whole picture, fitted; the preview is
+    // made once, at the end (a large picture takes a while to resample).
+    quiet_ = true;
     rbCustom_->setChecked(true);
     selectionKindChanged();
+    quiet_ = false;
     ZoomToFit();
     preview1_->SetBoxColor(Options().PrevColor);
     UpdatePreview();
@@ -519,6 +522,7 @@ void TfrmImport::chooseSwatchColor() {
 }
 
 void TfrmImport::UpdatePreview() {
+    if (quiet_) return;
     TPicture work;
     work.HasAlpha = true;
     work.Pixels = TmyImage({selection_.Width(), selection_.Height()});

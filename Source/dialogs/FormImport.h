@@ -102,6 +102,7 @@ private:
     bool picking_ = false;
     bool overView_ = false;
     bool swatchChosen_ = false;
+    bool quiet_ = false;  // no preview while the showing sets the window up
     TColor transparent_ = MakeColor(255, 255, 255);
     QPoint last_;
     int lastScrollX_ = 0;
