@@ -9,12 +9,22 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 
+#include "core/Language.h"
+#include "core/MessageBox.h"
+#include "dialogs/Dialogs.h"
 #include "dialogs/FormCapture.h"
+#include "dialogs/FormNewImage.h"
+#include "shell/Desk.h"
+#include "shell/MainWindow.h"
+#include "shell/Options.h"
+
+#include <QTemporaryDir>
 
 using namespace velto;
 
@@ -184,6 +194,66 @@ TEST_F(CapturePeer, AClickOnTheFrameGivesItsPlaceAndEscapeNothing) {
     });
     escape.start(5);
     EXPECT_FALSE(RunCaptureFrame({16, 12}).has_value());
+}
+
+// The whole command on the display: the New Image window confirmed, the
+// frame placed over a painted window by the mouse and clicked; the new
+// document holds exactly the painted pixels, not the frame's outline.
+TEST_F(CapturePeer, TheCaptureCommandTakesThePixelsUnderTheFrame) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+    CreateOptions(640, dir.filePath("config.cfg").toStdString());
+    Options().ShowTips = false;
+    Lang().SetFileName("");
+    std::vector<std::string> messages;
+    SetMessageSink([&](const MessageRequest& r) {
+        messages.push_back(r.text);
+        return int(idOK);
+    });
+    RegisterDialogs();
+    {
+        TfrmMain main;
+        main.CreateForms();
+        main.resize(400, 300);
+        main.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+        main.FirstActivation({});
+        // The painted window over the main window, the mouse at the bottom-right
+        // pixel of the 32 x 32 area at (300, 200).
+        const auto win = ShowPattern(300, 200, 40, 40);
+        win->raise();
+        QCursor::setPos(331, 231);
+        ASSERT_TRUE(QTest::qWaitFor([] { return QCursor::pos() == QPoint(331, 231); }, kDeadlineMs));
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (auto* form = qobject_cast<TfrmNewImage*>(w)) {
+                form->OKButton()->click();
+            } else if (auto* frame = qobject_cast<TfrmCapture*>(w); frame && frame->pos() == QPoint(300, 200)) {
+                poll.stop();
+                QTest::mouseClick(frame, Qt::LeftButton, {}, QPoint(31, 31));
+            }
+        });
+        poll.start(5);
+        EXPECT_TRUE(main.CaptureToNewDocument());
+        EXPECT_TRUE(messages.empty());
+        auto* desk = qobject_cast<TfrmDesk*>(main.ActiveDesk());
+        ASSERT_NE(desk, nullptr);
+        const TmyImagePal& image = *desk->CurrentImage();
+        ASSERT_EQ(image.Size(), (ImageSize{32, 32}));
+        int bad = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const TmyPixel p = image.At(x, y);
+                if (qRgb(p.R, p.G, p.B) != PatternAt(x, y) || p.A != 255) ++bad;
+            }
+        EXPECT_EQ(bad, 0);
+        EXPECT_FALSE(main.isMinimized());
+        main.CloseAllDocuments();
+    }
+    SetMessageSink(nullptr);
+    FreeOptions();
 }
 
 }  // namespace
