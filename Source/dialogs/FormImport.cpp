@@ -254,7 +254,6 @@ void TfrmImport::showEvent(QShowEvent* event) {
         }
     }
     QDialog::showEvent(event);
-    lastScrollX_ = lastScrollY_ = 0;
     HorizSB_->setValue(0);
     VertSB_->setValue(0);
     view_.Zoom = 1;
@@ -334,8 +333,8 @@ void TfrmImport::layoutView() {
     HorizSB_->setPageStep(vw);
     VertSB_->setGeometry(vw, 0, extent, vh);
     VertSB_->setPageStep(vh);
-    view_.ScrollX = lastScrollX_ = HorizSB_->value();
-    view_.ScrollY = lastScrollY_ = VertSB_->value();
+    view_.ScrollX = HorizSB_->value();
+    view_.ScrollY = VertSB_->value();
     view_.OffsetX = CentreOffset(vw, content.Width);
     view_.OffsetY = CentreOffset(vh, content.Height);
     placeFrame();
@@ -343,8 +342,8 @@ void TfrmImport::layoutView() {
 }
 
 void TfrmImport::scrolled() {
-    view_.ScrollX = lastScrollX_ = HorizSB_->value();
-    view_.ScrollY = lastScrollY_ = VertSB_->value();
+    view_.ScrollX = HorizSB_->value();
+    view_.ScrollY = VertSB_->value();
     placeFrame();
     imgOriginal_->update();
 }
@@ -481,10 +480,13 @@ void TfrmImport::updateHandCursor() {
     const bool ctrl = QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
     const bool over = imgOriginal_->underMouse() || imgSel_->underMouse();
     if (ctrl && over && !picking_) {
-        if (QCursor c; MakeToolCursor(crHand1, &c)) imgOriginal_->setCursor(c), imgSel_->setCursor(c);
-        overView_ = true;
-    } else if (overView_) {
-        overView_ = false;
+        if (QCursor c; MakeToolCursor(crHand1, &c)) {
+            imgOriginal_->setCursor(c);
+            imgSel_->setCursor(c);
+        }
+        handShown_ = true;
+    } else if (handShown_) {
+        handShown_ = false;
         if (!picking_) imgOriginal_->unsetCursor();
         imgSel_->unsetCursor();
     }

@@ -100,13 +100,11 @@ private:
     bool dragging_ = false;
     bool panning_ = false;
     bool picking_ = false;
-    bool overView_ = false;
+    bool handShown_ = false;  // the hand cursor of Ctrl over the picture
     bool swatchChosen_ = false;
     bool quiet_ = false;  // no preview while the showing sets the window up
     TColor transparent_ = MakeColor(255, 255, 255);
     QPoint last_;
-    int lastScrollX_ = 0;
-    int lastScrollY_ = 0;
 
     QWidget* pnlCenter_ = nullptr;
     TImportCanvas* imgOriginal_ = nullptr;
