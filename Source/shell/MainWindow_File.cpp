@@ -54,6 +54,16 @@ void TellKeptFrameSize(const TmyANIIO::SizeReport& report) {
     ShowMessageBox(text.toStdString(), mkInformation, mbOK);
 }
 
+// The image library reads the file as a picture (probed without any window).
+bool ReadsAsPicture(const QString& path) {
+    tmyimport& service = MyImport();
+    TmyImagePal probe({1, 1}, 32);
+    service.AllowAdvanced = false;
+    const bool picture = service.LoadPicture(path.toStdString(), probe, {1, 1}, false);
+    service.AllowAdvanced = true;
+    return picture;
+}
+
 bool IsAppleIconPath(const QString& path) { return QFileInfo(path).suffix().toLower() == QLatin1String("icns"); }
 
 // Documents are written in place only under a name of a kind we write (an
@@ -204,7 +214,9 @@ bool TfrmMain::openByRoad(const QString& given) {
         ok = OpenCursorFile(path);
     } else if (road.category == fcAppleIcon) {
         ok = OpenMacIconFile(path);
-    } else if (road.category == fcImage) {
+    } else if (road.category == fcImage || (DetectFileType(path.toStdString()).type == ftUnknown && ReadsAsPicture(path))) {
+        // Pictures detection does not name (Targa and others) the image
+        // library may still read.
         ok = OpenImageFile(path);
     } else {
         // Picture import and icon extraction have no window yet.
@@ -251,13 +263,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         // Some pictures (Targa files among them) begin like a cursor: what
         // the cursor reader refuses is tried as a picture before it counts
         // as invalid.
-        if (type == ftCursor || type == ftIcon) {
-            TmyImagePal probe({1, 1}, 32);
-            MyImport().AllowAdvanced = false;
-            const bool picture = MyImport().LoadPicture(path.toStdString(), probe, {1, 1}, false);
-            MyImport().AllowAdvanced = true;
-            if (picture) return OpenImageFile(path);
-        }
+        if ((type == ftCursor || type == ftIcon) && ReadsAsPicture(path)) return OpenImageFile(path);
         Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
         return false;
     }

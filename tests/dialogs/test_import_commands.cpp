@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "Corpus.h"
 #include "DialogsTestSupport.h"
 #include "dialogs/FormImport.h"
 #include "dialogs/FormImportGif.h"
@@ -418,6 +419,26 @@ TEST_F(ImportCommandsTest, PictureFilesDroppedOnTheSideBarBecomeImages) {
     QTRY_COMPARE_WITH_TIMEOUT(desk->ImageCount(), 3, kModalLimitMs);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(desk->CurrentImage()->At(0, 2), Px(255, 0, 0, 255));
+}
+
+TEST_F(ImportCommandsTest, ATargaThatBeginsLikeACursorOpensAsAPicture) {
+    VELTO_NEED_CORPUS();
+    // 128 x 128, its first bytes those of a cursor file.
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Corpus("pillow/p_16.tga")), path("p_16.cur")));
+    AcceptNewImage(1);
+    EXPECT_TRUE(main->OpenFile(path("p_16.cur")));
+    EXPECT_EQ(messages, std::vector<std::string>());
+    ASSERT_NE(active(), nullptr);
+    const TmyImagePal& image = *active()->CurrentImage();
+    int opaque = 0;
+    for (const TmyPixel& p : image.Pixels()) opaque += p.A == 255;
+    EXPECT_EQ(opaque, 32 * 32);
+    // 2 x 1, its first bytes those of a cursor as well: centred.
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Corpus("pillow/rgba16.tga")), path("rgba16.tga")));
+    AcceptNewImage(1);
+    EXPECT_TRUE(main->OpenFile(path("rgba16.tga")));
+    EXPECT_EQ(messages, std::vector<std::string>());
+    EXPECT_EQ(main->Desks().DeskCount(), 2);
 }
 
 TEST_F(ImportCommandsTest, EveryTextOfTheImportWindowsIsInTheEnglishLanguageFile) {
