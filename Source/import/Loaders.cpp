@@ -209,34 +209,47 @@ bool tmyimport::LoadIcns(const std::string& fileName, TmyImagePal& target, bool 
 namespace {
 
 // How LoadImageFile reads each detected type, and what it says when that fails.
+using TRoadLoader = bool (*)(tmyimport& s, const std::string& file, TmyImagePal& target, bool square, FileError* e);
+
+bool RoadIcoCur(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) {
+    return s.LoadIcoCur(f, t, q, e);
+}
+bool RoadAni(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadAni(t, f, q, e); }
+bool RoadBmp(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) {
+    return s.LoadBmp(f, t, t.Size(), q, e);
+}
+bool RoadJpeg(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) {
+    return s.LoadJpeg(f, t, t.Size(), q, e);
+}
+bool RoadPng(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) {
+    return s.LoadPng(f, t, t.Size(), q, e);
+}
+bool RoadGif(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadGif(t, f, q, e); }
+bool RoadIcns(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) {
+    return s.LoadIcns(f, t, q, e);
+}
+bool RoadJpeg2000(tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) {
+    return s.LoadJpeg2000(f, t, t.Size(), q, e);
+}
+
 struct TImageRoad {
     std::uint8_t Type;
-    bool (*Load)(tmyimport& s, const std::string& file, TmyImagePal& target, bool square, FileError* error);
+    TRoadLoader Load;
     const char* Key;
     const char* Text;
 };
 
 constexpr TImageRoad kRoads[] = {
-    {ftIcon, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadIcoCur(f, t, q, e); },
-     "msgNotICO", "Invalid icon or cursor file!"},
-    {ftCursor, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadIcoCur(f, t, q, e); },
-     "msgNotICO", "Invalid icon or cursor file!"},
-    {ftAnimatedCursor, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadAni(t, f, q, e); },
-     "msgNotAni", "Invalid animated cursor file!"},
-    {ftBmp, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadBmp(f, t, t.Size(), q, e); },
-     "msgNotBMP", "Invalid bmp file!"},
-    {ftJpeg, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadJpeg(f, t, t.Size(), q, e); },
-     "msgNotJPG", "Invalid jpg file!"},
-    {ftPng, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadPng(f, t, t.Size(), q, e); },
-     "msgNotPNG", "Invalid png file!"},
-    {ftGif, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadGif(t, f, q, e); },
-     "msgNotGIF", "Invalid gif file!"},
-    {ftIcns, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadIcns(f, t, q, e); },
-     "msgNotIcns", "Invalid Macintosh icon!"},
-    {ftJp2, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadJpeg2000(f, t, t.Size(), q, e); },
-     "msgNotJpg2000", "Invalid jpeg2000 file!"},
-    {ftJ2k, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadJpeg2000(f, t, t.Size(), q, e); },
-     "msgNotJpg2000", "Invalid jpeg2000 file!"},
+    {ftIcon, RoadIcoCur, "msgNotICO", "Invalid icon or cursor file!"},
+    {ftCursor, RoadIcoCur, "msgNotICO", "Invalid icon or cursor file!"},
+    {ftAnimatedCursor, RoadAni, "msgNotAni", "Invalid animated cursor file!"},
+    {ftBmp, RoadBmp, "msgNotBMP", "Invalid bmp file!"},
+    {ftJpeg, RoadJpeg, "msgNotJPG", "Invalid jpg file!"},
+    {ftPng, RoadPng, "msgNotPNG", "Invalid png file!"},
+    {ftGif, RoadGif, "msgNotGIF", "Invalid gif file!"},
+    {ftIcns, RoadIcns, "msgNotIcns", "Invalid Macintosh icon!"},
+    {ftJp2, RoadJpeg2000, "msgNotJpg2000", "Invalid jpeg2000 file!"},
+    {ftJ2k, RoadJpeg2000, "msgNotJpg2000", "Invalid jpeg2000 file!"},
 };
 
 // Restores AllowAdvanced to true however the load ends.
