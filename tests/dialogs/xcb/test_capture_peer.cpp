@@ -139,6 +139,20 @@ TEST_F(CapturePeer, TheAreaUnderAPaintedWindowReadsBackExactly) {
     EXPECT_EQ(Mismatches({110, 85}, {7, 5}, [](int x, int y) { return PatternAt(x + 10, y + 5); }), 0);
 }
 
+// Run with QT_SCALE_FACTOR=2 (its own CTest entry): a window pixel is 2 x 2
+// screen pixels; a grab still gives exactly the screen pixels asked for, and
+// the frame covers that many screen pixels.
+TEST_F(CapturePeer, ScaledScreenStillGivesExactlyTheScreenPixels) {
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") != QLatin1String("2")) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
+    const auto win = ShowPattern(100, 80, 40, 30);
+    ASSERT_EQ(win->devicePixelRatioF(), 2.0);
+    EXPECT_EQ(Mismatches({100, 80}, {40, 30}, [](int x, int y) { return PatternAt(x / 2, y / 2); }), 0);
+    EXPECT_EQ(Mismatches({100, 80}, {33, 7}, [](int x, int y) { return PatternAt(x / 2, y / 2); }), 0);
+    TfrmCapture frame;
+    frame.SetArea({33, 32});
+    EXPECT_EQ(frame.size(), QSize(17, 16));
+}
+
 TEST_F(CapturePeer, WhatLiesBeyondTheScreenIsBlack) {
     const auto win = ShowPattern(620, 470, 20, 10);
     EXPECT_EQ(Mismatches({630, 475}, {16, 12}, [](int x, int y) {
