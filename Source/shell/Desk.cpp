@@ -22,10 +22,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace velto {
@@ -550,6 +553,27 @@ bool TfrmDesk::SideBarDragEvent(QEvent* event) {
     if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop) return false;
     auto* drop = static_cast<QDropEvent*>(event);
     auto* source = qobject_cast<QListWidget*>(drop->source());
+    // Picture files from outside become new images of this document.
+    if (!drop->source() && drop->mimeData() && drop->mimeData()->hasUrls() && HasImages()) {
+        QStringList files;
+        for (const QUrl& url : drop->mimeData()->urls())
+            if (url.isLocalFile()) files << url.toLocalFile();
+        if (files.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        // Once the drop has ended: the import asks in windows of its own.
+        if (t == QEvent::Drop)
+            QTimer::singleShot(0, this, [this, files] {
+                if (TfrmMain* main = frmMain()) {
+                    MakeActive();
+                    main->AddImagesFromFiles(files);
+                }
+            });
+        return true;
+    }
     TfrmDesk* from = nullptr;
     for (QWidget* w = source; w && !from; w = w->parentWidget()) from = qobject_cast<TfrmDesk*>(w);
     // Tiles of this side bar move only when the document allows it; tiles

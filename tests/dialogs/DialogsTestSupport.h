@@ -262,10 +262,13 @@ protected:
         main = std::make_unique<TfrmMain>();
         main->CreateForms();
         main->resize(1100, 800);
+        main->SetCommandLine(CommandLine());
         main->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
         main->FirstActivation({});
     }
+    // The files the program is started with.
+    virtual QStringList CommandLine() { return {}; }
     void TearDown() override {
         main.reset();
         SetMessageSink(nullptr);
