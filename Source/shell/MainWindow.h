@@ -241,7 +241,11 @@ public:
     // corner on the screen, or nothing when the user gave it up. Installed by
     // the capture window; tests install their own.
     using CaptureFrameRunner = std::function<std::optional<QPoint>(ImageSize area)>;
-    void SetCaptureFrameRunner(CaptureFrameRunner runner) { captureRunner_ = std::move(runner); }
+    // Capture is offered only once a window that frames the area is known.
+    void SetCaptureFrameRunner(CaptureFrameRunner runner) {
+        captureRunner_ = std::move(runner);
+        UpdateFileActions();
+    }
 
     // ---- layout ----
     void UpdateOwnDockRect();

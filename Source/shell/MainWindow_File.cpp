@@ -120,6 +120,7 @@ void TfrmMain::SetupFileActions() {
 void TfrmMain::UpdateFileActions() {
     TDeskWindow* d = ActiveDesk();
     Action("actnSave")->setEnabled(d && !d->Saved());
+    Action("actnCapture")->setEnabled(bool(captureRunner_));
 }
 
 void TfrmMain::createFileDialogs() {
