@@ -469,6 +469,11 @@ void TfrmDesk::ApplyAutoZoom() {
     cmbZoomChange();
 }
 
+void TfrmDesk::SetDragItems(bool on) {
+    dragItems_ = on;
+    thumbs_->SetDragItems(on);
+}
+
 bool TfrmDesk::SidebarVisible() const { return !pnlSideBar_->isHidden(); }
 
 void TfrmDesk::SetSidebarVisible(bool visible) {

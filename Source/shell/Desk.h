@@ -215,7 +215,7 @@ public:
     bool SidebarVisible() const;
     void SetToolbarVisible(bool visible);
     // Side-bar tiles may be dragged to reorder the images (animated cursors).
-    void SetDragItems(bool on) { dragItems_ = on; }
+    void SetDragItems(bool on);
     bool DragItems() const { return dragItems_; }
     // A side-bar tile dropped on another: image source goes right after
     // target (-1: to the front), or (copy) a copy of it is added there. In an icon a copy of a
