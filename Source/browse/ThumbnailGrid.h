@@ -37,12 +37,15 @@
 // ends a running fill: no worker outlives the grid.
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QStaticText>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <memory>
 #include <vector>
 
@@ -87,6 +90,11 @@ struct TThumbnailItem {
     std::uint16_t LanguageId = 0;  // resource language of a cursor-group tile
     QString ResourceName;          // resource name of a cursor-group tile
     QPoint Pos;
+    // The caption as the grid last drew it (shortened to fit), kept between
+    // paints; the grid renews it when the caption or the size changed.
+    mutable QStaticText ShownCaption;
+    mutable QString ShownFor;
+    mutable int ShownWidth = -1;
 
     int Height() const { return ShowCaption ? Size + 20 : Size; }
     QRect Rect() const { return {Pos, QSize(Size, Height())}; }
@@ -236,7 +244,15 @@ private:
     TTileLayout Layout() const;
     void Relayout();
     void UpdateScrollRange();
-    void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at) const;
+    struct TTileInk {
+        QColor frame, lit, text, disabled;
+    };
+    // The frame of a tile (a white box with round corners) drawn once per
+    // look and blitted since.
+    const QImage& TileFrame(int size, int bottom, bool selected, const QColor& pen) const;
+    mutable std::map<std::tuple<int, int, bool, QRgb>, QImage> frames_;
+    void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at, const TTileInk& ink,
+                   const QFontMetrics& metrics) const;
     void BeginBusy();
     void EndBusy();
     void PressOnItem(int i, Qt::MouseButton button, Qt::KeyboardModifiers mods);
