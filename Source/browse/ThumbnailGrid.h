@@ -220,6 +220,8 @@ signals:
     void statusTextChanged(const QString& text);
     // A fill ended (finished or stopped).
     void fillFinished();
+    // The vertical scroll bar was shown or hidden.
+    void scrollBarShown(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -296,6 +298,7 @@ private:
     int bandMaxScroll_ = 0;
     int dropBar_ = -1;        // tile under the reordering bar, -1 none
     int lastClientWidth_ = -1;
+    bool barShown_ = false;
 
     int focus_ = -1;          // the tile the keys move from
     std::unique_ptr<TFolderFill> fill_;

@@ -248,6 +248,8 @@ void TfrmDesk::createSideBar() {
         MoveImage(from, to, (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) != 0);
     });
     thumbs_->SetExternalDrop([this](QDropEvent* event, int) { SideBarDragEvent(event); });
+    // The bar widens by the scroll bar's width while the grid shows one.
+    connect(thumbs_, &TThumbail::scrollBarShown, this, [this] { LayoutCanvas(); });
     thumbs_->viewport()->installEventFilter(this);
 }
 
