@@ -303,6 +303,7 @@ void TThumbail::paintEvent(QPaintEvent* event) {
     ink.lit = palette().color(QPalette::Highlight);
     ink.text = palette().color(QPalette::Text);
     ink.disabled = palette().color(QPalette::Button);
+    ink.back = viewport()->palette().color(viewport()->backgroundRole());
     const QFontMetrics fm(font());
     for (int i = first; i < last; ++i) {
         const TThumbnailItem& item = Item(i);
@@ -331,7 +332,7 @@ void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at, co
     const bool lit = item.Enabled && item.Selected;
     const int s = item.Size;
     const int bottom = item.ShowCaption ? item.Height() - 20 : item.Height();
-    p.drawImage(at, TileFrame(s, bottom, item.Selected, lit ? ink.lit : ink.frame));
+    p.drawImage(at, TileFrame(s, bottom, item.Selected, lit ? ink.lit : ink.frame, ink.back));
     if (!item.Bitmap.isNull()) {
         const QSize fitted = FittedPictureSize({item.SourceWidth, item.SourceHeight}, s);
         const QRect target(at + PictureOffset(fitted, s), fitted);
@@ -339,13 +340,7 @@ void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at, co
         else p.drawImage(target, item.Bitmap);
     }
     if (item.ShowCaption) {
-        if (item.ShownWidth != s || item.ShownFor != item.Caption) {
-            item.ShownCaption = QStaticText(ShortenCaption(item.Caption, s, fm));
-            item.ShownCaption.setTextFormat(Qt::PlainText);
-            item.ShownCaption.prepare(QTransform(), font());
-            item.ShownFor = item.Caption;
-            item.ShownWidth = s;
-        }
+        PrepareCaption(item, fm);
         const int w = static_cast<int>(item.ShownCaption.size().width());
         const QRect box(at.x() + (s - w) / 2, at.y() + s + 2, w, fm.height());
         if (!item.Enabled) p.fillRect(box, ink.disabled);
@@ -354,12 +349,22 @@ void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at, co
     }
 }
 
-const QImage& TThumbail::TileFrame(int size, int bottom, bool selected, const QColor& pen) const {
-    const auto key = std::make_tuple(size, bottom, selected, pen.rgba());
+void TThumbail::PrepareCaption(const TThumbnailItem& item, const QFontMetrics& fm) const {
+    if (item.ShownWidth == item.Size && item.ShownFor == item.Caption) return;
+    item.ShownCaption = QStaticText(ShortenCaption(item.Caption, item.Size, fm));
+    item.ShownCaption.setTextFormat(Qt::PlainText);
+    item.ShownCaption.prepare(QTransform(), font());
+    item.ShownFor = item.Caption;
+    item.ShownWidth = item.Size;
+}
+
+const QImage& TThumbail::TileFrame(int size, int bottom, bool selected, const QColor& pen, const QColor& back) const {
+    const auto key = std::make_tuple(size, bottom, selected, pen.rgba(), back.rgba());
     auto at = frames_.find(key);
     if (at != frames_.end()) return at->second;
-    QImage frame(size, bottom, QImage::Format_ARGB32_Premultiplied);
-    frame.fill(Qt::transparent);
+    // Opaque, over the grid's background: a plain copy when painted.
+    QImage frame(size, bottom, QImage::Format_RGB32);
+    frame.fill(back);
     QPainter p(&frame);
     p.setPen(QPen(pen, selected ? 3 : 1));
     p.setBrush(Qt::white);

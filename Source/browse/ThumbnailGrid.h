@@ -247,12 +247,14 @@ private:
     void Relayout();
     void UpdateScrollRange();
     struct TTileInk {
-        QColor frame, lit, text, disabled;
+        QColor frame, lit, text, disabled, back;
     };
+    // Lays the caption out as the tile shows it, once per caption and size.
+    void PrepareCaption(const TThumbnailItem& item, const QFontMetrics& metrics) const;
     // The frame of a tile (a white box with round corners) drawn once per
     // look and blitted since.
-    const QImage& TileFrame(int size, int bottom, bool selected, const QColor& pen) const;
-    mutable std::map<std::tuple<int, int, bool, QRgb>, QImage> frames_;
+    const QImage& TileFrame(int size, int bottom, bool selected, const QColor& pen, const QColor& back) const;
+    mutable std::map<std::tuple<int, int, bool, QRgb, QRgb>, QImage> frames_;
     void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at, const TTileInk& ink,
                    const QFontMetrics& metrics) const;
     void BeginBusy();
