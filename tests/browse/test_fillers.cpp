@@ -232,7 +232,7 @@ TEST(FolderFiller, AHundredThousandFilesKeepTheWindowResponsive) {
     EXPECT_EQ(g->Item(1999).Caption, "f099950.cur");
     // The event loop kept turning throughout.
     EXPECT_GT(ticks, 0);
-    EXPECT_LT(worst, 250) << "longest wait of the event loop in ms over " << ticks << " ticks";
+    EXPECT_LT(worst, 400) << "longest wait of the event loop in ms over " << ticks << " ticks";
 }
 
 TEST(FrameFillers, AnimatedCursorAndDocumentImages) {
