@@ -131,7 +131,9 @@ TThumbnailItem& TThumbail::Add() {
     if (lastClientWidth_ != contentsRect().width()) Relayout();
     item->Pos = Layout().TopLeft(item->Index);
     items_.push_back(std::move(item));
-    UpdateScrollRange();
+    // A filler adding many tiles sets the range once at the end: every new
+    // range makes the scroll area lay itself out again.
+    if (!adding_) UpdateScrollRange();
     UpdateItem(Count() - 1);
     return *items_.back();
 }

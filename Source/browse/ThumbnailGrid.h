@@ -301,6 +301,16 @@ private:
     int dropBar_ = -1;        // tile under the reordering bar, -1 none
     int lastClientWidth_ = -1;
     bool barShown_ = false;
+    bool adding_ = false;  // a filler adds tiles; the scroll range follows after
+    // Holds the scroll range back while a batch of tiles is added.
+    struct AddingScope {
+        TThumbail& grid;
+        explicit AddingScope(TThumbail& g) : grid(g) { grid.adding_ = true; }
+        ~AddingScope() {
+            grid.adding_ = false;
+            grid.UpdateScrollRange();
+        }
+    };
 
     int focus_ = -1;          // the tile the keys move from
     std::unique_ptr<TFolderFill> fill_;

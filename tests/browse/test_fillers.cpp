@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTimer>
 
 #include <filesystem>
@@ -230,6 +232,10 @@ TEST(FolderFiller, AHundredThousandFilesKeepTheWindowResponsive) {
     EXPECT_EQ(g->Count(), 2000);
     EXPECT_EQ(g->StatusText(), "2000 objects");
     EXPECT_EQ(g->Item(1999).Caption, "f099950.cur");
+    // The scroll range, held back while tiles arrive in batches, reaches the last row.
+    const TTileLayout l = TTileLayout::Of(g->contentsRect().width(),
+                                          g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g.get()), 65, true);
+    EXPECT_EQ(g->verticalScrollBar()->maximum(), l.ContentHeight(2000) - g->viewport()->height());
     // The event loop kept turning throughout.
     EXPECT_GT(ticks, 0);
     EXPECT_LT(worst, 400) << "longest wait of the event loop in ms over " << ticks << " ticks";
