@@ -17,7 +17,7 @@
 // flags and rebuilds the list when it ends. Click selects; Ctrl toggles;
 // Shift adds the run from the anchor (the last tile selected without Shift).
 // Keys: arrows, Home, End, Page Up/Down move the selection (Shift extends it
-// from the anchor, Ctrl moves without selecting; Space then toggles), Ctrl+A
+// from the anchor, Ctrl moves without selecting and Ctrl+Space toggles), Ctrl+A
 // selects all (multiple mode), Enter is a double-click on the first selected
 // tile, Escape stops a running filler.
 //
@@ -33,8 +33,11 @@
 // mouse does nothing. LoadFolder decodes on worker threads: it returns at
 // once, tiles appear in folder order as their pictures are ready, and
 // fillFinished() is emitted at the end (also after Stop). All other fillers
-// finish before they return. Stop() (Escape, hiding the grid, destroying it)
-// ends a running fill: no worker outlives the grid.
+// finish before they return, without pumping events. Stop() (Escape
+// anywhere in the program, closing the grid's window, destroying the grid)
+// ends a running fill and keeps the tiles made: no worker outlives the grid.
+// Status texts ("Reading object...", "%i1 objects", ...) go to statusText
+// and to the label given to SetStatusLabel.
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QStaticText>
