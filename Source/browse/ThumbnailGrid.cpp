@@ -245,7 +245,8 @@ int TThumbail::IndexInSelection(int i) const {
 }
 
 int TThumbail::SelectedCount() const {
-    return static_cast<int>(std::count_if(items_.begin(), items_.end(), [](const auto& item) { return item->Selected; }));
+    return static_cast<int>(
+        std::count_if(items_.begin(), items_.end(), [](const auto& item) { return item->Selected; }));
 }
 
 void TThumbail::RebuildSelection() {

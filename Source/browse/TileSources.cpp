@@ -95,7 +95,7 @@ TTilePicture PictureOfImage(const TmyImagePal& image, int tileSize) {
             int r = 0, g = 0, b = 0;
             for (int j = 0; j < nRows; ++j) {
                 const std::span<const TmyPixel> src = image.Row(rows[static_cast<std::size_t>(j)]);
-                for (int i = 0; i < nCols; ++i) shown(src[static_cast<std::size_t>(c[static_cast<std::size_t>(i)])], r, g, b);
+                for (int i = 0; i < nCols; ++i) shown(src[static_cast<std::size_t>(c[std::size_t(i)])], r, g, b);
             }
             const int n = nRows * nCols;
             row[x] = qRgb(r / n, g / n, b / n);

@@ -148,7 +148,8 @@ TEST(FolderFiller, CorpusFoldersGiveTheTilesOfAOneThreadWalkInItsOrder) {
         ASSERT_EQ(Captions(*g), expected);
         int withPicture = 0;
         for (int i = 0; i < g->Count(); ++i) {
-            EXPECT_EQ(!g->Item(i).Bitmap.isNull(), pictures[static_cast<std::size_t>(i)]) << g->Item(i).Caption.toStdString();
+            EXPECT_EQ(!g->Item(i).Bitmap.isNull(), pictures[static_cast<std::size_t>(i)])
+                << g->Item(i).Caption.toStdString();
             withPicture += pictures[static_cast<std::size_t>(i)];
         }
         EXPECT_EQ(g->StatusText(), QString("%1 objects").arg(withPicture));
@@ -159,7 +160,8 @@ TEST(FolderFiller, CorpusFoldersGiveTheTilesOfAOneThreadWalkInItsOrder) {
 TEST(FolderFiller, EscapeAndClosingStopTheFillAndKeepWhatWasMade) {
     TempDir dir;
     const Bytes cursor = CursorFile(128, 128);
-    for (int i = 0; i < 3000; ++i) restest::WriteFile(dir.File(QString::asprintf("c%05d.cur", i).toStdString()), cursor);
+    for (int i = 0; i < 3000; ++i)
+        restest::WriteFile(dir.File(QString::asprintf("c%05d.cur", i).toStdString()), cursor);
     {
         auto g = Grid();
         g->show();
@@ -233,8 +235,8 @@ TEST(FolderFiller, AHundredThousandFilesKeepTheWindowResponsive) {
     EXPECT_EQ(g->StatusText(), "2000 objects");
     EXPECT_EQ(g->Item(1999).Caption, "f099950.cur");
     // The scroll range, held back while tiles arrive in batches, reaches the last row.
-    const TTileLayout l = TTileLayout::Of(g->contentsRect().width(),
-                                          g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g.get()), 65, true);
+    const int bar = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g.get());
+    const TTileLayout l = TTileLayout::Of(g->contentsRect().width(), bar, 65, true);
     EXPECT_EQ(g->verticalScrollBar()->maximum(), l.ContentHeight(2000) - g->viewport()->height());
     // The event loop kept turning throughout.
     EXPECT_GT(ticks, 0);
@@ -332,7 +334,8 @@ TEST(ResourceFillers, CursorGroupsOfTestExecutables) {
     restest::WriteFile(lib, restest::BuildPe({}));
     const std::string one = dir.File("one.cur"), three = dir.File("three.cur"), png = dir.File("png.cur");
     restest::WriteFile(one, CursorFile(32, 32));
-    restest::WriteFile(three, restest::CursorFile({{48, 48, 1, 1, {}, 1}, {32, 32, 1, 1, {}, 2}, {16, 16, 1, 1, {}, 3}}));
+    restest::WriteFile(three,
+                       restest::CursorFile({{48, 48, 1, 1, {}, 1}, {32, 32, 1, 1, {}, 2}, {16, 16, 1, 1, {}, 3}}));
     // Hotspot Y 7: this program's groups hold 7 where others hold the depth.
     restest::WriteFile(png, PngCursorFile(40, 3, 7));
     TResourceEditor editor(lib);
