@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -362,13 +363,17 @@ void TThumbail::PrepareCaption(const TThumbnailItem& item, const QFontMetrics& f
 }
 
 const QImage& TThumbail::TileFrame(int size, int bottom, bool selected, const QColor& pen, const QColor& back) const {
-    const auto key = std::make_tuple(size, bottom, selected, pen.rgba(), back.rgba());
+    // Drawn at the screen's pixel ratio, so that it stays sharp when scaled.
+    const qreal ratio = viewport()->devicePixelRatioF();
+    const auto key = std::make_tuple(size, bottom, selected, pen.rgba(), back.rgba(), qRound(ratio * 100));
     auto at = frames_.find(key);
     if (at != frames_.end()) return at->second;
     // Opaque, over the grid's background: a plain copy when painted.
-    QImage frame(size, bottom, QImage::Format_RGB32);
+    QImage frame(qCeil(size * ratio), qCeil(bottom * ratio), QImage::Format_RGB32);
+    frame.setDevicePixelRatio(ratio);
     frame.fill(back);
     QPainter p(&frame);
+    p.setRenderHint(QPainter::Antialiasing, ratio != 1.0);
     p.setPen(QPen(pen, selected ? 3 : 1));
     p.setBrush(Qt::white);
     p.drawRoundedRect(selected ? QRect(1, 1, size - 3, bottom - 3) : QRect(0, 0, size - 1, bottom - 1), 5, 5);

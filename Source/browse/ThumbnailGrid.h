@@ -257,7 +257,7 @@ private:
     // The frame of a tile (a white box with round corners) drawn once per
     // look and blitted since.
     const QImage& TileFrame(int size, int bottom, bool selected, const QColor& pen, const QColor& back) const;
-    mutable std::map<std::tuple<int, int, bool, QRgb, QRgb>, QImage> frames_;
+    mutable std::map<std::tuple<int, int, bool, QRgb, QRgb, int>, QImage> frames_;
     void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at, const TTileInk& ink,
                    const QFontMetrics& metrics) const;
     void BeginBusy();
