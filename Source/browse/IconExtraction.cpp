@@ -31,8 +31,8 @@ QImage Render32(const TmyIcon& doc) {
     if (!img) return {};
     TTilePicture pic = PictureOfImage(*img, 1000);  // rendered, not fitted
     if (!pic.Ok) return {};
-    return pic.Bitmap.size() == QSize(32, 32) ? pic.Bitmap
-                                              : pic.Bitmap.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (pic.Bitmap.size() == QSize(32, 32)) return pic.Bitmap;
+    return pic.Bitmap.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 // An icon file made of group index's entries and their RT_ICON images.
@@ -58,7 +58,8 @@ bool BuildIconFile(const PeModule& module, int index, std::vector<std::uint8_t>&
         Part p{};
         std::uint16_t id = 0;
         if (!r.bytes(p.head, 12) || !r.u16le(id)) return false;
-        const auto data = module.FindResourceAnyLanguage(ResName::FromId(RT_ICON), ResName::FromId(id), languages.front());
+        const auto data =
+            module.FindResourceAnyLanguage(ResName::FromId(RT_ICON), ResName::FromId(id), languages.front());
         if (!data) continue;
         p.data = *data;
         parts.push_back(p);

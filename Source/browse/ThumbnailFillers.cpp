@@ -104,7 +104,7 @@ void TThumbail::LoadFolder(const QString& folder) {
     ClearSelection();
     Clear();
     folderPictures_ = 0;
-    const int threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    const int threads = std::clamp(QThread::idealThreadCount() - 1, 1, 8);
     escapeWatch_ = new EscapeWatch(this);
     fill_ = std::make_unique<TFolderFill>(*this, folder.toStdString(), thumbnailSize_, threads);
     SetStatusText(Text("msgSearch", "Searching image files... Press Esc to stop"));
@@ -114,14 +114,20 @@ void TThumbail::TakeFolderResults() {
     if (!fill_) return;
     bool done = false;
     std::vector<TFolderFill::Entry> ready = fill_->Take(kTilesPerTurn, done);
-    for (TFolderFill::Entry& e : ready) {
-        if (!e.Shown) continue;
-        TThumbnailItem& item = Add();
-        item.Kind = tkFile;
-        item.SetFileName(QString::fromStdString(e.Path));
-        if (e.PictureOk) {
-            item.SetPicture(e.Bitmap, e.Source);
-            ++folderPictures_;
+    {
+        const QFontMetrics fm(font());
+        AddingScope adding(*this);
+        for (TFolderFill::Entry& e : ready) {
+            if (!e.Shown) continue;
+            TThumbnailItem& item = Add();
+            item.Kind = tkFile;
+            item.SetFileName(QString::fromStdString(e.Path));
+            // Laid out now, while the workers still read: the paint only draws it.
+            if (showCaption_) PrepareCaption(item, fm);
+            if (e.PictureOk) {
+                item.SetPicture(e.Bitmap, e.Source);
+                ++folderPictures_;
+            }
         }
     }
     if (done) {
@@ -160,6 +166,7 @@ void TThumbail::LoadIconImages(const TmyIcon& document, bool asFrames) {
     BeginBusy();
     Clear();
     const int n = document.Count();
+    AddingScope adding(*this);
     for (int i = 0; i < n; ++i) {
         TThumbnailItem& item = Add();
         item.Kind = tkDocumentImage;

@@ -17,7 +17,7 @@
 // flags and rebuilds the list when it ends. Click selects; Ctrl toggles;
 // Shift adds the run from the anchor (the last tile selected without Shift).
 // Keys: arrows, Home, End, Page Up/Down move the selection (Shift extends it
-// from the anchor, Ctrl moves without selecting; Space then toggles), Ctrl+A
+// from the anchor, Ctrl moves without selecting and Ctrl+Space toggles), Ctrl+A
 // selects all (multiple mode), Enter is a double-click on the first selected
 // tile, Escape stops a running filler.
 //
@@ -33,16 +33,22 @@
 // mouse does nothing. LoadFolder decodes on worker threads: it returns at
 // once, tiles appear in folder order as their pictures are ready, and
 // fillFinished() is emitted at the end (also after Stop). All other fillers
-// finish before they return. Stop() (Escape, hiding the grid, destroying it)
-// ends a running fill: no worker outlives the grid.
+// finish before they return, without pumping events. Stop() (Escape
+// anywhere in the program, closing the grid's window, destroying the grid)
+// ends a running fill and keeps the tiles made: no worker outlives the grid.
+// Status texts ("Reading object...", "%i1 objects", ...) go to statusText
+// and to the label given to SetStatusLabel.
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QStaticText>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <memory>
 #include <vector>
 
@@ -87,6 +93,11 @@ struct TThumbnailItem {
     std::uint16_t LanguageId = 0;  // resource language of a cursor-group tile
     QString ResourceName;          // resource name of a cursor-group tile
     QPoint Pos;
+    // The caption as the grid last drew it (shortened to fit), kept between
+    // paints; the grid renews it when the caption or the size changed.
+    mutable QStaticText ShownCaption;
+    mutable QString ShownFor;
+    mutable int ShownWidth = -1;
 
     int Height() const { return ShowCaption ? Size + 20 : Size; }
     QRect Rect() const { return {Pos, QSize(Size, Height())}; }
@@ -212,6 +223,8 @@ signals:
     void statusTextChanged(const QString& text);
     // A fill ended (finished or stopped).
     void fillFinished();
+    // The vertical scroll bar was shown or hidden.
+    void scrollBarShown(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -236,7 +249,17 @@ private:
     TTileLayout Layout() const;
     void Relayout();
     void UpdateScrollRange();
-    void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at) const;
+    struct TTileInk {
+        QColor frame, lit, text, disabled, back;
+    };
+    // Lays the caption out as the tile shows it, once per caption and size.
+    void PrepareCaption(const TThumbnailItem& item, const QFontMetrics& metrics) const;
+    // The frame of a tile (a white box with round corners) drawn once per
+    // look and blitted since.
+    const QImage& TileFrame(int size, int bottom, bool selected, const QColor& pen, const QColor& back) const;
+    mutable std::map<std::tuple<int, int, bool, QRgb, QRgb, int>, QImage> frames_;
+    void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at, const TTileInk& ink,
+                   const QFontMetrics& metrics) const;
     void BeginBusy();
     void EndBusy();
     void PressOnItem(int i, Qt::MouseButton button, Qt::KeyboardModifiers mods);
@@ -280,6 +303,17 @@ private:
     int bandMaxScroll_ = 0;
     int dropBar_ = -1;        // tile under the reordering bar, -1 none
     int lastClientWidth_ = -1;
+    bool barShown_ = false;
+    bool adding_ = false;  // a filler adds tiles; the scroll range follows after
+    // Holds the scroll range back while a batch of tiles is added.
+    struct AddingScope {
+        TThumbail& grid;
+        explicit AddingScope(TThumbail& g) : grid(g) { grid.adding_ = true; }
+        ~AddingScope() {
+            grid.adding_ = false;
+            grid.UpdateScrollRange();
+        }
+    };
 
     int focus_ = -1;          // the tile the keys move from
     std::unique_ptr<TFolderFill> fill_;
