@@ -113,6 +113,7 @@ void TfrmMain::KeepPanesInView(int movedSlot) {
         f.least = p->LeastSize();
         f.squeezed = p->SqueezedSize();
         f.resizable = p->Resizable();
+        f.scrollBar = p->ScrollBarExtent();
         if (f.resizable) f.rect.setSize(f.rect.size().boundedTo(area.size()).expandedTo(f.least));
         f.placedByUser = slot == movedSlot;
         shown << p;

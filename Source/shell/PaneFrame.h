@@ -38,6 +38,8 @@ struct PaneFit {
     QSize squeezed;
     bool resizable = false;
     bool placedByUser = false;
+    // The width a vertical scroll bar takes beside the contents.
+    int scrollBar = 0;
 };
 
 // Places the panes in order so that none lies on another and each lies whole
@@ -47,7 +49,9 @@ struct PaneFit {
 // else the pane or the ones it would cover are squeezed, else it goes to the
 // nearest free place beside another pane, else it keeps its top-left corner in
 // the area and runs past its right or bottom edge. Only when none of these is
-// free does it stay on another.
+// free does it stay on another. Last, a pane of fixed contents cut in height
+// only grows by its scroll bar, to the right or else to the left where that is
+// free, so that the bar does not hide their right edge.
 QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area);
 
 class PaneFrame : public QFrame {
@@ -76,6 +80,8 @@ public:
     // Lets the pane be smaller than its contents, which then scroll.
     void SetSqueezed(bool squeezed);
     bool Squeezed() const;
+    // The width of the scroll bar that squeezed contents show.
+    int ScrollBarExtent() const;
     // The title bar shows the window title (which translation sets).
     QLabel* TitleLabel() const { return title_; }
     QToolButton* CloseButton() const { return closeButton_; }

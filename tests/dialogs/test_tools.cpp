@@ -158,6 +158,20 @@ TEST_F(ToolWindowsTest, PaletteButtonsShowTheirOwnPictures) {
     EXPECT_GT(qGray(disabled), qGray(enabled)) << "half transparent over the lighter button";
 }
 
+// A window too low for the palette: it scrolls up and down, never sideways
+// (its scroll bar takes no width from the buttons).
+TEST_F(ToolWindowsTest, APaletteTooTallForTheWindowKeepsItsWidth) {
+    main->showNormal();
+    main->resize(800, 420);
+    QApplication::processEvents();
+    const PaneFrame* pane = main->Forms().Pane(dsTools);
+    ASSERT_LT(pane->height(), palette()->height());
+    const QWidget* viewport = palette()->parentWidget();
+    EXPECT_GE(viewport->width(), palette()->width());
+    EXPECT_LT(viewport->height(), palette()->height());
+    EXPECT_TRUE(main->rect().contains(pane->geometry()));
+}
+
 TEST_F(ToolWindowsTest, OptionButtonsAndTheNumberKeysSetTheBrush) {
     palette()->ToolButton(TToolId::Brush)->click();
     palette()->SizeButton(5)->click();
