@@ -108,7 +108,7 @@ std::optional<QRect> NearestFree(const QRect& pane, const QList<QRect>& others, 
 
 }  // namespace
 
-QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area) {
+QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area, QList<int>* grownLeft) {
     const qsizetype n = panes.size();
     QList<QRect> out;
     for (const PaneFit& p : panes) out << p.rect;
@@ -196,16 +196,18 @@ QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area) {
         placed << i;
     }
 
+    if (grownLeft) grownLeft->fill(0, n);
     for (qsizetype i = 0; i < n; ++i) {
         const PaneFit& p = panes[i];
         const int bar = p.scrollBar;
         if (p.resizable || bar <= 0 || out[i].height() >= p.rect.height() || out[i].width() != p.rect.width())
             continue;
-        for (const QRect& wider : {out[i].adjusted(0, 0, bar, 0), out[i].adjusted(-bar, 0, 0, 0)})
-            if (isFreeOf(wider, i)) {
-                out[i] = wider;
-                break;
-            }
+        if (const QRect right = out[i].adjusted(0, 0, bar, 0); isFreeOf(right, i)) {
+            out[i] = right;
+        } else if (const QRect left = out[i].adjusted(-bar, 0, 0, 0); isFreeOf(left, i)) {
+            out[i] = left;
+            if (grownLeft) (*grownLeft)[i] = bar;
+        }
     }
     return out;
 }

@@ -51,8 +51,9 @@ struct PaneFit {
 // the area and runs past its right or bottom edge. Only when none of these is
 // free does it stay on another. Last, a pane of fixed contents cut in height
 // only grows by its scroll bar, to the right or else to the left where that is
-// free, so that the bar does not hide their right edge.
-QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area);
+// free, so that the bar does not hide their right edge; grownLeft, when given,
+// receives per pane the width it grew by to the left.
+QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area, QList<int>* grownLeft = nullptr);
 
 class PaneFrame : public QFrame {
     Q_OBJECT
@@ -82,6 +83,10 @@ public:
     bool Squeezed() const;
     // The width of the scroll bar that squeezed contents show.
     int ScrollBarExtent() const;
+    // How far the pane has grown to the left for that bar: its own place
+    // starts this much further right (the place kept and saved).
+    int GrownLeft() const { return grownLeft_; }
+    void SetGrownLeft(int width) { grownLeft_ = width; }
     // The title bar shows the window title (which translation sets).
     QLabel* TitleLabel() const { return title_; }
     QToolButton* CloseButton() const { return closeButton_; }
@@ -142,6 +147,7 @@ private:
     QWidget* content_ = nullptr;
     class PaneScroll* scroll_ = nullptr;
     QSize natural_;
+    int grownLeft_ = 0;
     QSize least_;  // the least size with the contents whole, while squeezed
     QWidget* grip_ = nullptr;
     bool dragging_ = false;

@@ -88,6 +88,16 @@ INSTANTIATE_TEST_SUITE_P(
                {{0, 60, 244, 410}, {565, 60, 235, 170}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The width a squeezed pane grew by to the left is reported, so that its own
+// place (and the one saved) stays where it was.
+TEST(FitPanesGrowth, TheWidthGrownLeftIsReported) {
+    QList<int> grown;
+    FitPanes({Barred(Fixed({565, 60, 64, 470})), Fixed({629, 60, 171, 200})}, kArea, &grown);
+    EXPECT_EQ(grown, (QList<int>{16, 0}));
+    FitPanes({Barred(Fixed({700, 60, 64, 470}))}, kArea, &grown);
+    EXPECT_EQ(grown, (QList<int>{0}));
+}
+
 struct DeskRow {
     const char* name;
     int clientWidth, clientHeight, leftChain, bothChains, step, index;
