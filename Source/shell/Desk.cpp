@@ -126,6 +126,9 @@ void TfrmDesk::createToolBar() {
     auto* lay = new QHBoxLayout(toolBar_);
     lay->setContentsMargins(2, 1, 2, 1);
     lay->setSpacing(1);
+    // The bar keeps its own size: a narrower window cuts it off at its edge
+    // instead of squeezing the lists until their texts vanish.
+    lay->setSizeConstraint(QLayout::SetFixedSize);
     outer->addWidget(toolBar_);
     outer->addStretch(1);
 

@@ -18,6 +18,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace velto {
@@ -109,22 +110,25 @@ void TfrmMain::KeepPanesInView(int movedSlot) {
         if (!p || p->isHidden()) continue;
         PaneFit f;
         // A pane of fixed contents takes their whole size again when it can.
-        f.rect = QRect(p->pos(), p->NaturalSize());
+        f.rect = QRect(p->pos() + QPoint(p->GrownLeft(), 0), p->NaturalSize());
         f.least = p->LeastSize();
         f.squeezed = p->SqueezedSize();
         f.resizable = p->Resizable();
+        f.scrollBar = p->ScrollBarExtent();
         if (f.resizable) f.rect.setSize(f.rect.size().boundedTo(area.size()).expandedTo(f.least));
         f.placedByUser = slot == movedSlot;
         shown << p;
         fits << f;
     }
-    const QList<QRect> places = FitPanes(fits, area);
+    QList<int> grownLeft;
+    const QList<QRect> places = FitPanes(fits, area, &grownLeft);
     bool moved = false;
     for (qsizetype i = 0; i < shown.size(); ++i) {
         PaneFrame* p = shown[i];
         const QRect& r = places[i];
         // Smaller than its contents: they scroll.
         p->SetSqueezed(r.width() < fits[i].least.width() || r.height() < fits[i].least.height());
+        p->SetGrownLeft(grownLeft[i]);
         if (r != p->geometry()) {
             p->setGeometry(r);
             moved = true;
@@ -156,7 +160,7 @@ void TfrmMain::SaveLayout() {
     auto place = [this](int slot, bool& visible, std::int32_t& top, std::int32_t& left) {
         if (PaneFrame* p = forms_.Pane(slot)) {
             top = p->y();
-            left = p->x();
+            left = p->x() + p->GrownLeft();
             visible = !p->isHidden();
         }
     };
@@ -199,8 +203,12 @@ void TfrmMain::RestoreLayout() {
     // gets it first (the documents opened next are placed in it too).
     if (o.MainMaximized || wasMaximized) showMaximizedNow();
 
-    if (PaneFrame* p = forms_.Pane(dsTools)) p->move(o.ToolsLeft, o.ToolsTop);
-    if (PaneFrame* p = forms_.Pane(dsColors)) p->move(o.ColorsLeft, o.ColorsTop);
+    // The saved places are the panes' own (not grown for a scroll bar).
+    for (auto [slot, left, top] : {std::tuple{dsTools, o.ToolsLeft, o.ToolsTop}, {dsColors, o.ColorsLeft, o.ColorsTop}})
+        if (PaneFrame* p = forms_.Pane(slot)) {
+            p->SetGrownLeft(0);
+            p->move(left, top);
+        }
     if (PaneFrame* p = forms_.Pane(dsPreview)) p->setGeometry(o.PrevLeft, o.PrevTop, o.PrevWidth, o.PrevHeight);
 
     auto visible = [this](const char* action, bool v) { Action(action)->setChecked(v); };

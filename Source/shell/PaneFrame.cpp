@@ -108,7 +108,7 @@ std::optional<QRect> NearestFree(const QRect& pane, const QList<QRect>& others, 
 
 }  // namespace
 
-QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area) {
+QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area, QList<int>* grownLeft) {
     const qsizetype n = panes.size();
     QList<QRect> out;
     for (const PaneFit& p : panes) out << p.rect;
@@ -149,6 +149,12 @@ QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area) {
             if (k != except) r << out[k];
         return r;
     };
+    auto isFreeOf = [&](const QRect& r, qsizetype except) {
+        if (!area.contains(r)) return false;
+        for (qsizetype k : placed)
+            if (k != except && r.intersects(out[k])) return false;
+        return true;
+    };
     auto isFree = [&](const QRect& r) {
         if (!area.contains(r)) return false;
         for (qsizetype k : placed)
@@ -188,6 +194,20 @@ QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area) {
         if (!r) r = NearestFree(out[i], others(i), area, false);
         out[i] = r.value_or(inside);
         placed << i;
+    }
+
+    if (grownLeft) grownLeft->fill(0, n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const PaneFit& p = panes[i];
+        const int bar = p.scrollBar;
+        if (p.resizable || bar <= 0 || out[i].height() >= p.rect.height() || out[i].width() != p.rect.width())
+            continue;
+        if (const QRect right = out[i].adjusted(0, 0, bar, 0); isFreeOf(right, i)) {
+            out[i] = right;
+        } else if (const QRect left = out[i].adjusted(-bar, 0, 0, 0); isFreeOf(left, i)) {
+            out[i] = left;
+            if (grownLeft) (*grownLeft)[i] = bar;
+        }
     }
     return out;
 }
@@ -254,6 +274,8 @@ void PaneFrame::SetContent(QWidget* content) {
 }
 
 QSize PaneFrame::NaturalSize() const { return Resizable() || !natural_.isValid() ? size() : natural_; }
+
+int PaneFrame::ScrollBarExtent() const { return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this); }
 
 bool PaneFrame::Squeezed() const { return scroll_ && scroll_->squeezed; }
 

@@ -38,6 +38,8 @@ struct PaneFit {
     QSize squeezed;
     bool resizable = false;
     bool placedByUser = false;
+    // The width a vertical scroll bar takes beside the contents.
+    int scrollBar = 0;
 };
 
 // Places the panes in order so that none lies on another and each lies whole
@@ -47,8 +49,11 @@ struct PaneFit {
 // else the pane or the ones it would cover are squeezed, else it goes to the
 // nearest free place beside another pane, else it keeps its top-left corner in
 // the area and runs past its right or bottom edge. Only when none of these is
-// free does it stay on another.
-QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area);
+// free does it stay on another. Last, a pane of fixed contents cut in height
+// only grows by its scroll bar, to the right or else to the left where that is
+// free, so that the bar does not hide their right edge; grownLeft, when given,
+// receives per pane the width it grew by to the left.
+QList<QRect> FitPanes(const QList<PaneFit>& panes, const QRect& area, QList<int>* grownLeft = nullptr);
 
 class PaneFrame : public QFrame {
     Q_OBJECT
@@ -76,6 +81,12 @@ public:
     // Lets the pane be smaller than its contents, which then scroll.
     void SetSqueezed(bool squeezed);
     bool Squeezed() const;
+    // The width of the scroll bar that squeezed contents show.
+    int ScrollBarExtent() const;
+    // How far the pane has grown to the left for that bar: its own place
+    // starts this much further right (the place kept and saved).
+    int GrownLeft() const { return grownLeft_; }
+    void SetGrownLeft(int width) { grownLeft_ = width; }
     // The title bar shows the window title (which translation sets).
     QLabel* TitleLabel() const { return title_; }
     QToolButton* CloseButton() const { return closeButton_; }
@@ -136,6 +147,7 @@ private:
     QWidget* content_ = nullptr;
     class PaneScroll* scroll_ = nullptr;
     QSize natural_;
+    int grownLeft_ = 0;
     QSize least_;  // the least size with the contents whole, while squeezed
     QWidget* grip_ = nullptr;
     bool dragging_ = false;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "DialogsTestSupport.h"
 #include "core/Language.h"
@@ -156,6 +157,42 @@ TEST_F(ToolWindowsTest, PaletteButtonsShowTheirOwnPictures) {
     crop->setEnabled(true);
     EXPECT_NE(enabled, disabled);
     EXPECT_GT(qGray(disabled), qGray(enabled)) << "half transparent over the lighter button";
+}
+
+// A window too low for the palette: it scrolls up and down, never sideways
+// (its scroll bar takes no width from the buttons).
+TEST_F(ToolWindowsTest, APaletteTooTallForTheWindowKeepsItsWidth) {
+    main->SetScreenAreas([] { return QList<QRect>{{0, 0, 4096, 4096}}; });
+    main->showNormal();
+    main->resize(1100, 800);
+    QApplication::processEvents();
+    const PaneFrame* tools = main->Forms().Pane(dsTools);
+    const QRect roomy = tools->geometry();
+    ASSERT_GE(palette()->parentWidget()->height(), palette()->height());
+
+    main->resize(800, 420);
+    QApplication::processEvents();
+    ASSERT_LT(tools->height(), palette()->height());
+    const QWidget* viewport = palette()->parentWidget();
+    EXPECT_GE(viewport->width(), palette()->width());
+    EXPECT_LT(viewport->height(), palette()->height());
+    EXPECT_TRUE(main->rect().contains(tools->geometry()));
+
+    // Room again: the pane comes back to its own column and width, also
+    // from a layout saved while it was low.
+    auto column = [](const QRect& r) { return std::pair(r.left(), r.width()); };
+    main->resize(1100, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(column(tools->geometry()), column(roomy));
+    main->resize(800, 420);
+    QApplication::processEvents();
+    main->SaveLayout();
+    Options().MainWidth = 1100;
+    Options().MainHeight = 800;
+    Options().MainMaximized = false;
+    main->RestoreLayout();
+    QApplication::processEvents();
+    EXPECT_EQ(column(tools->geometry()), column(roomy));
 }
 
 TEST_F(ToolWindowsTest, OptionButtonsAndTheNumberKeysSetTheBrush) {

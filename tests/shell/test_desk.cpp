@@ -147,6 +147,25 @@ TEST_F(DeskTest, NewWindowShowsZoomTenAndTheSettingsAndClosesWithoutAQuestion) {
     }
 }
 
+// A window narrower than its tool bar (tiled on a small screen) cuts the bar
+// off at its edge; the lists keep their width and show their texts.
+TEST_F(DeskTest, ANarrowWindowCutsItsToolBarRatherThanSqueezingTheLists) {
+    ASSERT_TRUE(main->CreateDocumentWindow("Untitled"));
+    TfrmDesk* d = active();
+    ASSERT_NE(d, nullptr);
+    d->Frame()->show();
+    QApplication::processEvents();
+    const int images = d->ImagesCombo()->width(), zoom = d->ZoomCombo()->width();
+    ASSERT_GE(images, d->ImagesCombo()->minimumSizeHint().width());
+    d->Frame()->resize(200, 300);
+    QApplication::processEvents();
+    ASSERT_LT(d->width(), d->LocalToolBar()->sizeHint().width());
+    EXPECT_EQ(d->ImagesCombo()->width(), images);
+    EXPECT_EQ(d->ZoomCombo()->width(), zoom);
+    EXPECT_EQ(d->LocalToolBar()->x(), 0);
+    d->Frame()->close();
+}
+
 // Every icon, cursor and animated cursor of the samples, from the command
 // line, through Open and dropped on the document area: the canvas, both
 // lists and the side bar show the images our reader finds.

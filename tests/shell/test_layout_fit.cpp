@@ -24,6 +24,10 @@ struct FitRow {
 
 PaneFit Fixed(QRect r) { return {r, r.size(), {48, 70}, false, false}; }
 PaneFit Sized(QRect r, QSize least) { return {r, least, {48, 70}, true, false}; }
+PaneFit Barred(PaneFit f) {
+    f.scrollBar = 16;
+    return f;
+}
 PaneFit Dropped(PaneFit f) {
     f.placedByUser = true;
     return f;
@@ -62,6 +66,16 @@ INSTANTIATE_TEST_SUITE_P(
                {{565, 140, 64, 330}, {565, 60, 235, 80}}},
         // Taller than the area: squeezed to it (its contents scroll).
         FitRow{"TallerThanTheAreaIsSqueezed", {Fixed({700, 60, 64, 470})}, {{700, 60, 64, 410}}},
+        // Cut in height, a fixed pane grows by its scroll bar so that its
+        // contents keep their width: rightwards, or leftwards off a neighbour.
+        FitRow{"ASqueezedPaneGrowsByItsScrollBar", {Barred(Fixed({700, 60, 64, 470}))}, {{700, 60, 80, 410}}},
+        FitRow{"ASqueezedPaneGrowsLeftOffItsNeighbour",
+               {Barred(Fixed({565, 60, 64, 470})), Fixed({629, 60, 171, 200})},
+               {{549, 60, 80, 410}, {629, 60, 171, 200}}},
+        FitRow{"NoRoomEitherSideKeepsTheWidth",
+               {Fixed({0, 60, 565, 410}), Barred(Fixed({565, 60, 64, 470})), Fixed({629, 60, 171, 200})},
+               {{0, 60, 565, 410}, {565, 60, 64, 410}, {629, 60, 171, 200}}},
+        FitRow{"AWholePaneDoesNotGrow", {Barred(Fixed({565, 230, 64, 200}))}, {{565, 230, 64, 200}}},
         FitRow{"NoRoomEvenShrunkSqueezesTheFixedPane",
                {Sized({565, 60, 235, 170}, {80, 150}), Fixed({565, 230, 235, 330})},
                {{565, 60, 235, 170}, {565, 230, 235, 240}}},
@@ -73,6 +87,16 @@ INSTANTIATE_TEST_SUITE_P(
                {Sized({0, 60, 244, 410}, {90, 40}), Fixed({565, 60, 235, 170})},
                {{0, 60, 244, 410}, {565, 60, 235, 170}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The width a squeezed pane grew by to the left is reported, so that its own
+// place (and the one saved) stays where it was.
+TEST(FitPanesGrowth, TheWidthGrownLeftIsReported) {
+    QList<int> grown;
+    FitPanes({Barred(Fixed({565, 60, 64, 470})), Fixed({629, 60, 171, 200})}, kArea, &grown);
+    EXPECT_EQ(grown, (QList<int>{16, 0}));
+    FitPanes({Barred(Fixed({700, 60, 64, 470}))}, kArea, &grown);
+    EXPECT_EQ(grown, (QList<int>{0}));
+}
 
 struct DeskRow {
     const char* name;
@@ -142,6 +166,7 @@ TEST_P(LayoutWindowRows, PanesFitAndTheFirstDocumentAvoidsTheGluedOnes) {
         for (const QRect& o : panes) EXPECT_FALSE(o.intersects(p->geometry())) << slot;
         panes << p->geometry();
     }
+
     // The explorer along the left edge and the preview along the right one.
     const TDockMngr& dock = main->DockManager();
     EXPECT_EQ(dock.GluedChainSize(), main->Forms().Pane(dsExplorer)->width());
