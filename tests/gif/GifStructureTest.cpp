@@ -50,6 +50,13 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"ZeroBytesBetweenBlocks", Concat({Header(2, 2), {0, 0}, kFrame, {0, 0}, kComment, kFrame, {0, ';'}}),
                  "", 2, {}},
         FileCase{"NoTrailer", Concat({Header(2, 2), kFrame}), "", 1, {}},
+        // A file that ends between blocks keeps what it holds, as one without a
+        // trailer does: cut after its extensions, a frame of extensions only.
+        // Cut inside a block it is refused.
+        FileCase{"CutAfterExtensions", Concat({Header(2, 2), kComment}), "", 1, {}},
+        FileCase{"CutInsideDescriptor", Concat({Header(2, 2), kComment, Slice(kFrame, 0, 6)}), "Premature end of data",
+                 0, {}},
+        FileCase{"CutInsideExtension", Concat({Header(2, 2), Slice(kComment, 0, 4)}), "Premature end of data", 0, {}},
         FileCase{"UnknownBlock", Concat({Header(2, 2), kFrame, {'Z'}, kFrame, {';'}}), "", 1,
                  {"Unknown GIF block type", "Invalid Image trailer"}},
         FileCase{"CommentAfterLastFrame", Concat({Header(2, 2), kFrame, kComment, {';'}}), "", 2, {}},
