@@ -269,6 +269,7 @@ void TGIFApplicationExtension::ReadData(ByteReader& stream) {
     } else {
         std::span<const std::uint8_t> tail;
         if (!stream.view(size - 11u, tail)) throw GIFException(sGIFPrematureEnd);
+        if (!tail.empty()) OwnerImage(*this).ChargeExtensionBytes(tail.size() + kBlockOverhead);
         IdentifierTail.assign(tail.begin(), tail.end());
     }
     ReadAppData(stream);

@@ -80,7 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"TooManyExtensions", Concat({Header(2, 2), kComment, kComment, kComment, kFrame}), "Out of memory", 0,
                  {}, [](ReadLimits& l) { l.gifExtensions = 2; }},
         FileCase{"TooManyExtensionBytes", Concat({Header(2, 2), kComment, kComment, kFrame}), "Out of memory", 0, {},
-                 [](ReadLimits& l) { l.gifExtensionBytes = 40; }}),
+                 [](ReadLimits& l) { l.gifExtensionBytes = 40; }},
+        // The bytes of a long application identification block are kept too.
+        FileCase{"LongAppBlockCounts", Concat({Header(2, 2), {'!', 0xFF, 30}, Bytes(30, 'a'), {0}, kFrame}),
+                 "Out of memory", 0, {}, [](ReadLimits& l) { l.gifExtensionBytes = 40; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file of a million empty comments is refused once the extensions are
