@@ -636,6 +636,7 @@ public:
     TColor BackgroundColor() const { return fHeader.BackgroundColor(); }
     // 1 ("87a") or 2 ("89a") by the frames; 0 without frames.
     int Version() const;
+    // The largest of the header's and of the frames that hold pixels.
     int ColorResolution() const;
     int BitsPerPixel() const;
 

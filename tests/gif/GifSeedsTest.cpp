@@ -40,6 +40,8 @@ TEST(GifSeeds, CraftedFilesKeepTheirOutcome) {
         {"header-bits.gif", "16x16", {}},
         // A frame of no rows (the screen's height 0 stands in for its own): no pixels to write to.
         {"zero-height.gif", "1x0", {"Image exceeds Logical Screen size", "Unknown GIF block type", "Invalid Image trailer"}},
+        // A frame of no pixels (zero width) with its own map, which is not written.
+        {"empty-frame-with-map.gif", "0x514", {"Invalid extension introducer", "Image exceeds Logical Screen size"}},
         {"feature.gif", "40x30 20x10 13x7 9x5 40x30", {}},
         {"feature-rle.gif", "40x30 20x10 13x7 9x5 40x30", {}},
     };

@@ -256,6 +256,34 @@ TEST(GifFileWrite, HeaderTableSizeFromTheGlobalMap) {
               Bytes(gif.Images()[0].Data(), gif.Images()[0].Data() + 256));
 }
 
+// A frame without pixels is written without its colour map, so that map sizes
+// neither the header nor the code size of frames that have no map: what is
+// written reads back to an image that writes the same bytes.
+TEST(GifFileWrite, MapsOfEmptyFramesAreNotCounted) {
+    // Zero width on a screen of zero width: a frame of no pixels with a map of 32.
+    const Bytes emptyFrame = Concat({Descriptor(0, 0, 0, 1, 0x84), Bytes(96, 9), Lzw({0}, 1, 1)});
+    TGIFImage gif;
+    ASSERT_EQ(Load(gif, Concat({Header(0, 2, 2), emptyFrame, Descriptor(0, 0, 1, 1), Lzw({1}, 1, 1), {';'}})), "");
+    ASSERT_EQ(gif.Images().Count(), 2);
+    ASSERT_TRUE(gif.Images()[0].Empty());
+    const Bytes saved = Save(gif);
+    EXPECT_EQ(saved[10], 0x80);  // a global map of two entries, one bit of resolution
+    TGIFImage back;
+    ASSERT_EQ(Load(back, saved), "");
+    EXPECT_EQ(Save(back), saved);
+
+    // One pixel of index 3 on no map at all is refused, whatever map an
+    // empty frame holds.
+    TGIFImage noMap;
+    ASSERT_EQ(Load(noMap, Concat({Header(0, 2, 0), emptyFrame, Descriptor(0, 0, 1, 1), Lzw({3}, 1, 1), {';'}})), "");
+    try {
+        Save(noMap);
+        ADD_FAILURE() << "saved";
+    } catch (const GIFException& e) {
+        EXPECT_STREQ(e.what(), "Color not in color table");
+    }
+}
+
 // A file the system refuses says why, reading and writing.
 TEST(GifFiles, RefusedFilesCarryTheSystemsReason) {
     TGIFImage gif;
