@@ -35,6 +35,14 @@ Registries& TheRegistries() {
     return r;
 }
 
+// The class that reads an 11-byte identification block with this identifier.
+const TGIFExtensionClass* ApplicationClass(const TAppIdentifier& id) {
+    const auto& apps = TheRegistries().applications;
+    for (auto it = apps.rbegin(); it != apps.rend(); ++it)
+        if (it->first == id) return it->second;
+    return &TGIFUnknownAppExtension::ClassInfo();
+}
+
 // Which application class reads the block: by identifier; blocks of another
 // size than 11 are kept as unknown data (sizes below 10 are refused by the reader).
 const TGIFExtensionClass* ResolveApplication(ByteReader& stream) {
@@ -43,10 +51,7 @@ const TGIFExtensionClass* ResolveApplication(ByteReader& stream) {
     if (size == 10) return stream.skip(10) ? &TGIFUnknownAppExtension::ClassInfo() : nullptr;
     TAppIdentifier id{};
     if (size > 11 || !stream.bytes(id.data(), id.size())) return &TGIFUnknownAppExtension::ClassInfo();
-    const auto& apps = TheRegistries().applications;
-    for (auto it = apps.rbegin(); it != apps.rend(); ++it)
-        if (it->first == id) return it->second;
-    return &TGIFUnknownAppExtension::ClassInfo();
+    return ApplicationClass(id);
 }
 
 // The image that counts what a load keeps.
@@ -256,17 +261,46 @@ void TGIFApplicationExtension::ReadData(ByteReader& stream) {
     if (size == 10) Identifier.fill(0);
     else if (size < 11) throw GIFException(sGIFBadAppBlockSize);
     if (!stream.bytes(Identifier.data(), Identifier.size())) throw GIFException(sGIFPrematureEnd);
+    IdentifierTail.clear();
     // A 10-byte block: its identifier takes the first byte of the data too,
     // which is read again as data.
-    if (size == 10) stream.seek(stream.pos() - 1);
-    else if (!stream.skip(size - 11u)) throw GIFException(sGIFPrematureEnd);
+    if (size == 10) {
+        stream.seek(stream.pos() - 1);
+    } else {
+        std::span<const std::uint8_t> tail;
+        if (!stream.view(size - 11u, tail)) throw GIFException(sGIFPrematureEnd);
+        if (!tail.empty()) OwnerImage(*this).ChargeExtensionBytes(tail.size() + kBlockOverhead);
+        IdentifierTail.assign(tail.begin(), tail.end());
+    }
     ReadAppData(stream);
 }
 
+// The identification block is written so that it reads back with the class
+// and content it holds: an 11-byte block is read by the class registered for
+// its identifier, so unknown data that carries a registered identifier (read
+// from a block of 10 bytes or of more than 11) keeps a block of another size.
 void TGIFApplicationExtension::WriteData(ByteWriter& stream) const {
-    stream.u8(11);
-    stream.bytes(Identifier.data(), Identifier.size());
-    WriteAppData(stream);
+    constexpr std::size_t kMaxTail = 255 - 11;
+    if (IdentifierTail.size() > kMaxTail) throw GIFException(sGIFBadAppBlockSize);
+    ByteWriter data;
+    WriteAppData(data);
+    const bool renamed = IdentifierTail.empty() && &Class() == &TGIFUnknownAppExtension::ClassInfo() &&
+                         ApplicationClass(Identifier) != &Class();
+    if (renamed && !data.buffer().empty() && data.buffer().front() == Identifier[10]) {
+        // As it was read: the identifier's last byte is the data's first.
+        stream.u8(10);
+        stream.bytes(Identifier.data(), 10);
+    } else if (renamed) {
+        // Built in memory: one padding byte, which reads back as its tail.
+        stream.u8(12);
+        stream.bytes(Identifier.data(), Identifier.size());
+        stream.u8(0);
+    } else {
+        stream.u8(static_cast<std::uint8_t>(11 + IdentifierTail.size()));
+        stream.bytes(Identifier.data(), Identifier.size());
+        stream.bytes(IdentifierTail.data(), IdentifierTail.size());
+    }
+    stream.bytes(data.buffer());
 }
 
 const TGIFExtensionClass& TGIFUnknownAppExtension::ClassInfo() {

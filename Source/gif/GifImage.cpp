@@ -386,15 +386,19 @@ int TGIFImage::Version() const {
     return version;
 }
 
+// Only the maps that are written count: an empty frame is written without its
+// map, and a header or code size sized by that map would not read back.
 int TGIFImage::ColorResolution() const {
     int r = fHeader.ColorResolution();
-    for (int i = 0; i < fImages.Count(); ++i) r = std::max(r, fImages[i].ColorResolution());
+    for (int i = 0; i < fImages.Count(); ++i)
+        if (!fImages[i].Empty()) r = std::max(r, fImages[i].ColorResolution());
     return r;
 }
 
 int TGIFImage::BitsPerPixel() const {
     int b = fHeader.BitsPerPixel();
-    for (int i = 0; i < fImages.Count(); ++i) b = std::max(b, fImages[i].BitsPerPixel());
+    for (int i = 0; i < fImages.Count(); ++i)
+        if (!fImages[i].Empty()) b = std::max(b, fImages[i].BitsPerPixel());
     return b;
 }
 

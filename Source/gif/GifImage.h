@@ -382,6 +382,9 @@ public:
     std::string_view IdentifierText() const {
         return {reinterpret_cast<const char*>(Identifier.data()), Identifier.size()};
     }
+    // The bytes of an identification block longer than 11 past the identifier,
+    // written back after it (at most 244; only blocks read as unknown data have them).
+    std::vector<std::uint8_t> IdentifierTail;
 
 protected:
     void ReadData(ByteReader& stream) final;
@@ -633,6 +636,7 @@ public:
     TColor BackgroundColor() const { return fHeader.BackgroundColor(); }
     // 1 ("87a") or 2 ("89a") by the frames; 0 without frames.
     int Version() const;
+    // The largest of the header's and of the frames that hold pixels.
     int ColorResolution() const;
     int BitsPerPixel() const;
 

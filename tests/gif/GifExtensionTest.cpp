@@ -1,5 +1,7 @@
 // Extensions: graphic control flags, application blocks of every size, the
 // loop count, comments and plain text, read from files and written back.
+#include <cstring>
+
 #include "GifTestUtil.h"
 
 using namespace giftest;
@@ -13,6 +15,21 @@ Bytes App(std::uint8_t size, const std::string& id, const Bytes& blocks) {
     b.insert(b.end(), id.begin(), id.end());
     return Concat({b, blocks});
 }
+
+// What an application extension holds, as text to compare.
+std::string AppContent(const TGIFExtension& e) {
+    const auto* app = dynamic_cast<const TGIFApplicationExtension*>(&e);
+    if (!app) return "not an application extension";
+    std::string s = std::string(app->IdentifierText()) + "|" +
+                    std::string(app->IdentifierTail.begin(), app->IdentifierTail.end());
+    if (const auto* unknown = dynamic_cast<const TGIFUnknownAppExtension*>(app))
+        for (const auto& block : unknown->Blocks) s += "|" + std::string(block.begin(), block.end());
+    if (const auto* loop = dynamic_cast<const TGIFAppExtNSLoop*>(app))
+        s += "|" + std::to_string(loop->Loops) + "|" + std::to_string(loop->BufferSize);
+    return s;
+}
+
+Bytes Repeat(std::size_t n, std::uint8_t value) { return Bytes(n, value); }
 
 struct AppCase {
     const char* name;
@@ -35,6 +52,17 @@ TEST_P(GifApplication, ReadsAndWritesBack) {
     ByteWriter out;
     f.Extensions().SaveToStream(out);
     EXPECT_EQ(out.buffer(), c.written);
+
+    // What was written reads back as the same class with the same content.
+    TGIFImage back;
+    ASSERT_EQ(Load(back, Concat({Header(2, 2), out.buffer(), kFrame, {';'}})), "");
+    const TGIFExtensionList& list = back.Images()[0].Extensions();
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_STREQ(list[0].Class().Name, c.cls);
+    EXPECT_EQ(AppContent(list[0]), AppContent(f.Extensions()[0]));
+    ByteWriter again;
+    list.SaveToStream(again);
+    EXPECT_EQ(again.buffer(), out.buffer());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,9 +80,19 @@ INSTANTIATE_TEST_SUITE_P(
         // written back as an 11-byte block.
         AppCase{"SizeTen", App(10, "ABCDEFGHIJ", {2, 'x', 'y', 0}), "", "TGIFUnknownAppExtension",
                 App(11, std::string("ABCDEFGHIJ") + '\2', {2, 'x', 'y', 0})},
-        // Larger blocks are read as unknown data past their eleventh byte.
+        // Larger blocks are unknown data, whatever their identifier names; the
+        // bytes past the eleventh are kept, and the block keeps its size, since
+        // an 11-byte one would be read by the identifier's own class.
         AppCase{"SizeTwelve", App(12, "NETSCAPE2.0Z", {3, 1, 5, 0, 0}), "", "TGIFUnknownAppExtension",
-                App(11, "NETSCAPE2.0", {3, 1, 5, 0, 0})},
+                App(12, "NETSCAPE2.0Z", {3, 1, 5, 0, 0})},
+        AppCase{"SizeTwelveWithNoLoopData", App(12, "NETSCAPE2.0!", {3, 2, 0, 0xF1, 2, 0, 0, 0}), "",
+                "TGIFUnknownAppExtension", App(12, "NETSCAPE2.0!", {3, 2, 0, 0xF1, 2, 0, 0, 0})},
+        AppCase{"SizeThirty", App(30, "XMP DataXMPnineteen bytes tail", {1, 'q', 0}), "", "TGIFUnknownAppExtension",
+                App(30, "XMP DataXMPnineteen bytes tail", {1, 'q', 0})},
+        // A 10-byte block whose identifier, with the data's first byte, names the
+        // loop: it stays 10 bytes, as an 11-byte one would be read as the loop.
+        AppCase{"SizeTenNamingTheLoop", Concat({App(10, "NETSCAPE2.", {'0'}), Repeat(48, 7), {0}}), "",
+                "TGIFUnknownAppExtension", Concat({App(10, "NETSCAPE2.", {'0'}), Repeat(48, 7), {0}})},
         AppCase{"SizeNine", App(9, "NETSCAPE", {0}), "Unsupported Application Extension block size", "", {}},
         AppCase{"SizeMissing", {'!', 0xFF}, "Premature end of data", "", {}},
         AppCase{"LoopCutShort", App(11, "NETSCAPE2.0", {3, 1, 5, 0}), "Premature end of data", "", {}},
@@ -71,6 +109,39 @@ TEST(GifExtension, LoopWrittenAsNineteenBytes) {
     loop.SaveToStream(out);
     EXPECT_EQ(out.buffer(), App(11, "NETSCAPE2.0", {3, 1, 2, 1, 0}));
     EXPECT_EQ(out.size(), 19u);
+}
+
+// Unknown data built in memory under a registered identifier cannot take the
+// 10-byte form (its data starts otherwise): a padding byte keeps it unknown.
+TEST(GifExtension, UnknownDataUnderALoopNameStaysUnknown) {
+    TGIFImage gif;
+    TGIFSubImage frame(gif);
+    auto& app = frame.Extensions().Add<TGIFUnknownAppExtension>();
+    std::memcpy(app.Identifier.data(), "NETSCAPE2.0", 11);
+    app.Blocks = {{1, 2, 3}};
+    ByteWriter out;
+    app.SaveToStream(out);
+    EXPECT_EQ(out.buffer(), App(12, std::string("NETSCAPE2.0") + '\0', {3, 1, 2, 3, 0}));
+
+    TGIFImage back;
+    ASSERT_EQ(Load(back, Concat({Header(2, 2), out.buffer(), kFrame})), "");
+    const auto* read = back.Images()[0].Extensions().Find<TGIFUnknownAppExtension>();
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->IdentifierText(), "NETSCAPE2.0");
+    EXPECT_EQ(read->Blocks, app.Blocks);
+
+    TGIFImage cut;
+    EXPECT_EQ(Load(cut, Concat({Header(2, 2), App(12, "NETSCAPE2.0", {})})), "Premature end of data");
+
+    // A tail beyond what a block size byte can count is refused.
+    app.IdentifierTail.assign(245, 'x');
+    ByteWriter refused;
+    try {
+        app.SaveToStream(refused);
+        ADD_FAILURE() << "written";
+    } catch (const GIFException& e) {
+        EXPECT_STREQ(e.what(), "Unsupported Application Extension block size");
+    }
 }
 
 TEST(GifExtension, GraphicControlFlags) {

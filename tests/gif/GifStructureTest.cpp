@@ -50,6 +50,13 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"ZeroBytesBetweenBlocks", Concat({Header(2, 2), {0, 0}, kFrame, {0, 0}, kComment, kFrame, {0, ';'}}),
                  "", 2, {}},
         FileCase{"NoTrailer", Concat({Header(2, 2), kFrame}), "", 1, {}},
+        // A file that ends between blocks keeps what it holds, as one without a
+        // trailer does: cut after its extensions, a frame of extensions only.
+        // Cut inside a block it is refused.
+        FileCase{"CutAfterExtensions", Concat({Header(2, 2), kComment}), "", 1, {}},
+        FileCase{"CutInsideDescriptor", Concat({Header(2, 2), kComment, Slice(kFrame, 0, 6)}), "Premature end of data",
+                 0, {}},
+        FileCase{"CutInsideExtension", Concat({Header(2, 2), Slice(kComment, 0, 4)}), "Premature end of data", 0, {}},
         FileCase{"UnknownBlock", Concat({Header(2, 2), kFrame, {'Z'}, kFrame, {';'}}), "", 1,
                  {"Unknown GIF block type", "Invalid Image trailer"}},
         FileCase{"CommentAfterLastFrame", Concat({Header(2, 2), kFrame, kComment, {';'}}), "", 2, {}},
@@ -73,7 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"TooManyExtensions", Concat({Header(2, 2), kComment, kComment, kComment, kFrame}), "Out of memory", 0,
                  {}, [](ReadLimits& l) { l.gifExtensions = 2; }},
         FileCase{"TooManyExtensionBytes", Concat({Header(2, 2), kComment, kComment, kFrame}), "Out of memory", 0, {},
-                 [](ReadLimits& l) { l.gifExtensionBytes = 40; }}),
+                 [](ReadLimits& l) { l.gifExtensionBytes = 40; }},
+        // The bytes of a long application identification block are kept too.
+        FileCase{"LongAppBlockCounts", Concat({Header(2, 2), {'!', 0xFF, 30}, Bytes(30, 'a'), {0}, kFrame}),
+                 "Out of memory", 0, {}, [](ReadLimits& l) { l.gifExtensionBytes = 40; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file of a million empty comments is refused once the extensions are
@@ -244,6 +254,34 @@ TEST(GifFileWrite, HeaderTableSizeFromTheGlobalMap) {
     ASSERT_EQ(back.Images().Count(), 1);
     EXPECT_EQ(Bytes(back.Images()[0].Data(), back.Images()[0].Data() + 256),
               Bytes(gif.Images()[0].Data(), gif.Images()[0].Data() + 256));
+}
+
+// A frame without pixels is written without its colour map, so that map sizes
+// neither the header nor the code size of frames that have no map: what is
+// written reads back to an image that writes the same bytes.
+TEST(GifFileWrite, MapsOfEmptyFramesAreNotCounted) {
+    // Zero width on a screen of zero width: a frame of no pixels with a map of 32.
+    const Bytes emptyFrame = Concat({Descriptor(0, 0, 0, 1, 0x84), Bytes(96, 9), Lzw({0}, 1, 1)});
+    TGIFImage gif;
+    ASSERT_EQ(Load(gif, Concat({Header(0, 2, 2), emptyFrame, Descriptor(0, 0, 1, 1), Lzw({1}, 1, 1), {';'}})), "");
+    ASSERT_EQ(gif.Images().Count(), 2);
+    ASSERT_TRUE(gif.Images()[0].Empty());
+    const Bytes saved = Save(gif);
+    EXPECT_EQ(saved[10], 0x80);  // a global map of two entries, one bit of resolution
+    TGIFImage back;
+    ASSERT_EQ(Load(back, saved), "");
+    EXPECT_EQ(Save(back), saved);
+
+    // One pixel of index 3 on no map at all is refused, whatever map an
+    // empty frame holds.
+    TGIFImage noMap;
+    ASSERT_EQ(Load(noMap, Concat({Header(0, 2, 0), emptyFrame, Descriptor(0, 0, 1, 1), Lzw({3}, 1, 1), {';'}})), "");
+    try {
+        Save(noMap);
+        ADD_FAILURE() << "saved";
+    } catch (const GIFException& e) {
+        EXPECT_STREQ(e.what(), "Color not in color table");
+    }
 }
 
 // A file the system refuses says why, reading and writing.
