@@ -9,7 +9,8 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QImageReader>
-#include <QListWidget>
+#include <QApplication>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QUrl>
@@ -18,6 +19,7 @@
 
 #include "Corpus.h"
 #include "DialogsTestSupport.h"
+#include "browse/ThumbnailGrid.h"
 #include "dialogs/FormImport.h"
 #include "dialogs/FormImportGif.h"
 #include "dialogs/FormNewImage.h"
@@ -402,19 +404,17 @@ TEST_F(ImportCommandsTest, PictureFilesDroppedOnTheSideBarBecomeImages) {
     TfrmDesk* desk = open(ani, "drop.ani");
     ASSERT_NE(desk, nullptr);
     ASSERT_TRUE(desk->IsAnimated());
-    auto* list = desk->findChild<QListWidget*>("Thumbs");
-    ASSERT_NE(list, nullptr);
+    QWidget* target = desk->SideBar()->viewport();
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path("small.bmp")), QUrl::fromLocalFile(path("halves.png"))});
-    // Straight to the side bar's handling, as the system's drag and drop
-    // delivers it there.
-    QObject* handler = desk;
+    // To the side bar as the system's drag and drop delivers it there.
     const QPoint at(5, 5);
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    EXPECT_TRUE(handler->eventFilter(list->viewport(), &enter));
+    QApplication::sendEvent(target, &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    EXPECT_TRUE(handler->eventFilter(list->viewport(), &drop));
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
     // The pictures come in once the drop has ended.
     QTRY_COMPARE_WITH_TIMEOUT(desk->ImageCount(), 3, kModalLimitMs);
     EXPECT_TRUE(messages.empty());
