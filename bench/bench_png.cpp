@@ -3,6 +3,8 @@
 // adaptive filtering spreads over every filter, a 256x256 icon, and the PngSuite
 // set. "veltoref" is the codec's reference path (scalar, zlib), beside its
 // default fast one. Encoding runs at one level and filter choice for all.
+// ImagingPngLoad: the image library's PNG format on the same files ("veltoplain":
+// its zlib path), beside libpng.
 #include <benchmark/benchmark.h>
 #include <png.h>
 #include <spng.h>
@@ -15,6 +17,9 @@
 #include <random>
 #include <vector>
 
+#include "imaging/FileFormat.h"
+#include "imaging/Imaging.h"
+#include "imaging/ImagingIO.h"
 #include "platform/FileIO.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
@@ -209,6 +214,25 @@ void VeltoRefDecode(const Bytes& file) {
     VeltoDecode(file);
 }
 
+// The image library's PNG format (what import and the batch converter use),
+// from a stream over the file made once, as a caller holding the bytes would.
+void ImagingLoad(const Bytes& file) {
+    static TImageFileFormat* const format = FindImageFileFormatByExt("png");
+    thread_local TMemoryStream stream;
+    thread_local const Bytes* held = nullptr;
+    if (held != &file) stream = TMemoryStream(file), held = &file;
+    stream.Seek(0, smFromBeginning);
+    TDynImageDataArray images;
+    format->LoadFromStream(stream, images);
+    benchmark::DoNotOptimize(images.empty() ? nullptr : images[0].Bits);
+    FreeImagesInArray(images);
+}
+
+void ImagingPlainLoad(const Bytes& file) {
+    png_detail::ScopedCodecPath path(png_detail::CodecPath::Reference);
+    ImagingLoad(file);
+}
+
 enum CaseId { kPhotoRgb = 3, kPhotoRgba = 4, kPaeth, kMixed, kIcon };
 
 const Case& GetCase(int id) {
@@ -323,6 +347,9 @@ void RegisterCases(const char* op, const char* impl, void (*fn)(benchmark::State
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("PngDecode/libpng/pngsuite", &BM_DecodeSuite<LibpngDecode>)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("PngDecode/libspng/pngsuite", &BM_DecodeSuite<SpngDecode>)->Unit(benchmark::kMicrosecond);
+    RegisterCases("ImagingPngLoad", "velto", &BM_Decode<ImagingLoad>, benchmark::kMillisecond, 0);
+    RegisterCases("ImagingPngLoad", "veltoplain", &BM_Decode<ImagingPlainLoad>, benchmark::kMillisecond, 0);
+    RegisterCases("ImagingPngLoad", "libpng", &BM_Decode<LibpngDecode>, benchmark::kMillisecond, 0);
     RegisterCases("PngEncode", "velto", &BM_EncodeVelto<png_detail::CodecPath::Fast>, benchmark::kMillisecond, 3);
     RegisterCases("PngEncode", "veltoref", &BM_EncodeVelto<png_detail::CodecPath::Reference>, benchmark::kMillisecond, 1);
     RegisterCases("PngEncode", "libpng", &BM_EncodePeer<LibpngEncodeCase>, benchmark::kMillisecond, 3);

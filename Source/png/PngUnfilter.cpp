@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "png/PngInternal.h"
+#include "png/PngUnfilter.h"
 
 #if defined(__SSE2__)
 #include "png/PngVector.h"
@@ -143,6 +144,20 @@ void RgbaRowToBgr(const std::uint8_t* s, std::uint8_t* d, std::uint8_t* alpha, s
         d[3 * k + 1] = s[4 * k + 1];
         d[3 * k + 2] = s[4 * k];
         alpha[k] = s[4 * k + 3];
+    }
+}
+
+void CopySwappingRedBlue(const std::uint8_t* s, std::uint8_t* d, std::size_t n, std::size_t bpp) {
+    if (bpp == 3) return RgbRowToBgr(s, d, n);
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    if (HasSsse3()) k = RgbaToBgraSsse3(s, d, n);
+#endif
+    for (; k < n; ++k) {
+        d[4 * k] = s[4 * k + 2];
+        d[4 * k + 1] = s[4 * k + 1];
+        d[4 * k + 2] = s[4 * k];
+        d[4 * k + 3] = s[4 * k + 3];
     }
 }
 

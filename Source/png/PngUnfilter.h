@@ -12,5 +12,8 @@ std::uint8_t PaethPredictor(std::uint8_t a, std::uint8_t b, std::uint8_t c);
 // unfiltered previous row (zeros for the first). Unknown filter types leave
 // the row as read.
 void UnfilterRowFast(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* prior, std::size_t n, std::size_t bpp);
+// Copies n pixels of 8-bit RGB (bpp 3) or RGBA (bpp 4) with the first and third
+// bytes of each swapped (R, G, B to B, G, R; alpha stays last).
+void CopySwappingRedBlue(const std::uint8_t* s, std::uint8_t* d, std::size_t n, std::size_t bpp);
 
 }  // namespace velto::png_detail
