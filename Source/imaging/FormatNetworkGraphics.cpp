@@ -387,12 +387,14 @@ bool UnfilterStreamed(const FrameRows& g, const Bytes& data, std::uint64_t expec
             const std::size_t want = std::min(batchRows, ph - j);
             std::uint8_t* batch = nullptr;
             if (in.Next(batch, want * rs) != want * rs) return false;
+            // Unknown filters: a plain row stays zero, an interlaced one as read.
+            if (!g.interlaced)
+                for (std::size_t i = 0; i < want; ++i)
+                    if (batch[i * rs] > 4) std::memset(batch + i * rs + 1, 0, prs);
+            png_detail::UnfilterRowsFast(batch, rs, want, above, prs, g.unit);
             for (std::size_t i = 0; i < want; ++i, ++j) {
                 std::uint8_t* row = batch + i * rs;
                 std::uint8_t* out = pixels + (row0 + j * dy) * g.rowSize;
-                // Unknown filters: a plain row stays zero, an interlaced one as read.
-                if (!g.interlaced && row[0] > 4) std::memset(row + 1, 0, prs);
-                UnfilterRowFast(row[0], row + 1, above, prs, g.unit);
                 above = row + 1;
                 if (!g.interlaced) {
                     if (g.swapRB && g.depth == 8) {

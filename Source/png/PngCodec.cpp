@@ -11,6 +11,7 @@
 #include "platform/PixelRows.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
+#include "png/PngUnfilter.h"
 
 namespace velto {
 
@@ -402,12 +403,11 @@ void DecodeRows(const RowSink& sink, Source& in) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(sink.batchRows, ph - j));
             std::uint8_t* batch = nullptr;
             const std::size_t got = in.Next(batch, want * rs) / rs;
+            // The fast path unfilters the whole batch first (several rows at once).
+            if constexpr (Fast) UnfilterRowsFast(batch, rs, got, above, rb, sink.bpp);
             for (std::size_t i = 0; i < got; ++i, ++j) {
                 std::uint8_t* row = batch + i * rs;
-                if constexpr (Fast)
-                    UnfilterRowFast(row[0], row + 1, above, rb, sink.bpp);
-                else
-                    UnfilterRow(row[0], row + 1, above, rb, sink.bpp);
+                if constexpr (!Fast) UnfilterRow(row[0], row + 1, above, rb, sink.bpp);
                 const std::uint64_t y = sink.interlaced ? p.rowStart + j * static_cast<std::uint64_t>(p.rowInc) : j;
                 const RowOut o = sink.Out(y);
                 const auto n = static_cast<std::size_t>(pw), x0 = static_cast<std::size_t>(p.colStart),

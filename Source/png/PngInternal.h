@@ -8,6 +8,7 @@
 
 #include "png/PngImage.h"
 #include "png/PngInflate.h"
+#include "png/PngVectorAvx2.h"
 
 namespace velto::png_detail {
 

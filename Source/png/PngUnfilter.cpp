@@ -119,6 +119,44 @@ void UnfilterRowFast(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* p
         UnfilterRow(type, cur, prior, n, bpp);
 }
 
+namespace {
+thread_local bool tPortable = false;
+
+bool UseAvx2() {
+#if defined(VELTO_PNG_AVX2)
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has && !tPortable;
+#else
+    return false;
+#endif
+}
+}  // namespace
+
+ScopedPortableUnfilter::ScopedPortableUnfilter() : fOld(tPortable) { tPortable = true; }
+ScopedPortableUnfilter::~ScopedPortableUnfilter() { tPortable = fOld; }
+
+void UnfilterRowsFast(std::uint8_t* rows, std::size_t stride, std::size_t count, const std::uint8_t* above,
+                      std::size_t n, std::size_t bpp) {
+    const bool four = count >= 4 && UseAvx2();
+    for (std::size_t i = 0; i < count;) {
+        std::uint8_t* r = rows + i * stride;
+#if defined(VELTO_PNG_AVX2)
+        if (four && i + 4 <= count) {
+            const std::uint8_t types[4] = {r[0], r[stride], r[2 * stride], r[3 * stride]};
+            std::uint8_t* const data[4] = {r + 1, r + stride + 1, r + 2 * stride + 1, r + 3 * stride + 1};
+            if (FourRowsAvx2(types, data, above, n, bpp)) {
+                above = data[3];
+                i += 4;
+                continue;
+            }
+        }
+#endif
+        UnfilterRowFast(r[0], r + 1, above, n, bpp);
+        above = r + 1;
+        ++i;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // File rows of 8-bit RGB and RGBA -> B, G, R (and alpha), without gamma.
 

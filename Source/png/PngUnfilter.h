@@ -12,6 +12,25 @@ std::uint8_t PaethPredictor(std::uint8_t a, std::uint8_t b, std::uint8_t c);
 // unfiltered previous row (zeros for the first). Unknown filter types leave
 // the row as read.
 void UnfilterRowFast(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* prior, std::size_t n, std::size_t bpp);
+// Undoes the filters of `count` consecutive rows in place: row i's filter
+// byte at rows + i * stride, its n bytes after it; above is the unfiltered row
+// over the first (zeros for the image's first). Average and Paeth rows run
+// four at a time with AVX2 where the processor has it (and the thread allows
+// it), else as UnfilterRowFast row by row: the same bytes either way.
+void UnfilterRowsFast(std::uint8_t* rows, std::size_t stride, std::size_t count, const std::uint8_t* above,
+                      std::size_t n, std::size_t bpp);
+// Keeps the current thread off the AVX2 code while it lives (for tests
+// holding it against the portable code).
+class ScopedPortableUnfilter {
+public:
+    ScopedPortableUnfilter();
+    ~ScopedPortableUnfilter();
+    ScopedPortableUnfilter(const ScopedPortableUnfilter&) = delete;
+    ScopedPortableUnfilter& operator=(const ScopedPortableUnfilter&) = delete;
+
+private:
+    bool fOld;
+};
 // Copies n pixels of 8-bit RGB (bpp 3) or RGBA (bpp 4) with the first and third
 // bytes of each swapped (R, G, B to B, G, R; alpha stays last).
 void CopySwappingRedBlue(const std::uint8_t* s, std::uint8_t* d, std::size_t n, std::size_t bpp);
