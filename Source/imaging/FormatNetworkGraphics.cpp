@@ -371,7 +371,7 @@ void UnfilterInflated(const FrameRows& g, const Bytes& inflated, std::uint8_t* p
 // path then decodes as it always has.
 bool UnfilterStreamed(const FrameRows& g, const Bytes& data, std::uint64_t expected, std::uint8_t* pixels) {
     const std::size_t stride = g.rowSize + 1;
-    const std::size_t batchRows = std::clamp<std::size_t>((std::size_t{256} << 10) / stride, 1, g.height);
+    const std::size_t batchRows = png_detail::RowsPerBatch(stride, g.height);
     png_detail::FastInflater in(data, expected, batchRows * stride);
     Bytes prior(g.rowSize, 0);
     const int passes = g.interlaced ? 7 : 1;

@@ -340,7 +340,7 @@ struct RowSink {
           interlaced(owner.InterlaceMethod == 1),
           stride(static_cast<std::size_t>(RowBytes(width, header.ColorType, header.BitDepth)) + 1),
           // Several rows per inflate call; at least one.
-          batchRows(static_cast<std::size_t>(std::clamp<std::uint64_t>((256u << 10) / stride, 1, height))) {}
+          batchRows(RowsPerBatch(stride, std::max<std::uint64_t>(height, 1))) {}
 
     RowOut Out(std::uint64_t y) const {
         RowOut o{h.ImageBitmap().ScanLine(static_cast<int>(y)), nullptr, nullptr};

@@ -19,6 +19,15 @@ void UnfilterRowFast(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* p
 // it), else as UnfilterRowFast row by row: the same bytes either way.
 void UnfilterRowsFast(std::uint8_t* rows, std::size_t stride, std::size_t count, const std::uint8_t* above,
                       std::size_t n, std::size_t bpp);
+// Rows per batch of inflated data for rows of `stride` bytes: about 256 KiB
+// (the batch stays in cache), at least one, a multiple of the four rows
+// unfiltered at once where there are more than four.
+constexpr std::size_t RowsPerBatch(std::size_t stride, std::uint64_t height) {
+    std::size_t rows = (std::size_t{256} << 10) / (stride ? stride : 1);
+    if (rows > 4) rows &= ~std::size_t{3};
+    if (rows < 1) rows = 1;
+    return height < rows ? static_cast<std::size_t>(height) : rows;
+}
 // Keeps the current thread off the AVX2 code while it lives (for tests
 // holding it against the portable code).
 class ScopedPortableUnfilter {
