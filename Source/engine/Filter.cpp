@@ -2,6 +2,7 @@
 #include "engine/Filter.h"
 
 #include "engine/Composite.h"
+#include "engine/FilterSumsAvx2.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -317,11 +318,17 @@ constexpr bool ReciprocalsExact() {
 }
 static_assert(ReciprocalsExact());
 
+thread_local bool tPortableSums = false;
+
 // out[i] = sum over t of w[t] * src[t][i] for i < n, in 16-bit lanes that wrap
 // (exact wherever the true sums fit 16 bits). Each block of lanes sums every
 // tap in registers before it is stored.
 void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, const std::int16_t* w, std::size_t taps,
                  std::size_t n) {
+#if defined(VELTO_ENGINE_AVX2)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && !tPortableSums) return filter_detail::WeightedSumAvx2(out, src, w, taps, n);
+#endif
     std::size_t i = 0;
 #if defined(__SSE2__)
     const auto load = [](const std::int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
@@ -559,6 +566,9 @@ void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filter
         }
     }
 }
+
+ScopedPortableFilter::ScopedPortableFilter() : fOld(tPortableSums) { tPortableSums = true; }
+ScopedPortableFilter::~ScopedPortableFilter() { tPortableSums = fOld; }
 
 TmyPixel FilterPixel5x5(int x, int y, bool filterOnAlpha, const TFilterKernel& kernel, const TmyImage& image) {
     if (x < 0 || y < 0 || x >= image.Width() || y >= image.Height()) return TmyPixel::Create();

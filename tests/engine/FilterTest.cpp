@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -191,7 +192,7 @@ TEST(Filter, FilterPixelMatchesTheWholeImageFilterForEveryPreset) {
 // takes (positive weights, and negative ones, each summing to at most 257),
 // divisors of both signs, offsets, images with scattered and large
 // transparent areas, widths around the vector blocks: every pixel as the
-// one-pixel filter gives it.
+// one-pixel filter gives it, with the AVX2 sums and with the portable ones.
 TEST(Filter, WholeImageFilterMatchesOnePixelFilterForRandomKernels) {
     test::TBytes rnd(99);
     for (int round = 0; round < 60; ++round) {
@@ -215,8 +216,12 @@ TEST(Filter, WholeImageFilterMatchesOnePixelFilterForRandomKernels) {
         if (round % 5 == 0)  // a transparent block: pixels with no visible neighbour at all
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width / 2; ++x) src.At(x, y) = TmyPixel::Create();
-        for (bool onAlpha : {false, true}) {
-            SCOPED_TRACE("round " + std::to_string(round) + (onAlpha ? " on alpha" : ""));
+        for (bool onAlpha : {false, true})
+        for (bool portable : {false, true}) {
+            SCOPED_TRACE("round " + std::to_string(round) + (onAlpha ? " on alpha" : "") +
+                         (portable ? ", portable code" : ", the processor's best"));
+            std::optional<ScopedPortableFilter> scope;
+            if (portable) scope.emplace();
             TmyImagePal img = src;
             ApplyFilter5x5(img, k, onAlpha);
             for (int y = 0; y < height; ++y)
