@@ -439,10 +439,10 @@ void DecodeReference(const RowSink& sink, ByteReader& stream, std::span<const st
 }
 
 // The data of the IDAT chunk just read and of the whole IDAT chunks of right
-// CRC straight after it, as one span (copied into `joined` when there are
-// several). The stream is left before the first chunk that is not one of them:
-// what follows is read as the reference decoder would, should it be needed.
-std::span<const std::uint8_t> JoinIdat(ByteReader& stream, std::span<const std::uint8_t> first, TPixelBytes& joined) {
+// CRC straight after it, as pieces where they lie in the file. The stream is
+// left before the first chunk that is not one of them: what follows is read
+// as the reference decoder would, should it be needed.
+std::vector<std::span<const std::uint8_t>> IdatPieces(ByteReader& stream, std::span<const std::uint8_t> first) {
     // The next chunk's data when it continues the run.
     auto next = [](ByteReader& r, std::span<const std::uint8_t>& data) {
         std::uint32_t length = 0, stored = 0;
@@ -450,44 +450,26 @@ std::span<const std::uint8_t> JoinIdat(ByteReader& stream, std::span<const std::
         return r.u32be(length) && r.bytes(name.data(), 4) && name == kIDAT && length <= kMaxChunkLength &&
                r.view(length, data) && r.u32be(stored) && ChunkCrc(name, data) == stored;
     };
-    std::uint64_t total = first.size();
+    std::vector<std::span<const std::uint8_t>> pieces{first};
     ByteReader end = stream;
     std::span<const std::uint8_t> data;
-    for (ByteReader r = end; next(r, data); end = r) total += data.size();
-    if (end.pos() == stream.pos()) return first;
-    try {
-        joined = TPixelBytes(static_cast<std::size_t>(total));
-    } catch (const std::bad_alloc&) {
-        return {};  // the fast decoder fails; the reference one takes over
-    }
-    std::uint8_t* out = joined.data();
-    std::memcpy(out, first.data(), first.size());
-    out += first.size();
-    for (ByteReader r = stream; r.pos() < end.pos();) {
-        std::uint32_t length = 0;
-        r.u32be(length);
-        r.skip(4);
-        r.bytes(out, length);
-        r.skip(4);
-        out += length;
-    }
+    for (ByteReader r = end; next(r, data); end = r) pieces.push_back(data);
     stream = end;
-    return joined;
+    return pieces;
 }
 
 // True when the image data decoded cleanly: a stream that ended properly (early
 // or not) and that the reference decoder reads to the same rows. Otherwise the
 // planes hold whatever was decoded, and the stream is somewhere after the first chunk.
 bool DecodeFast(const RowSink& sink, ByteReader& stream, std::span<const std::uint8_t> first) {
-    TPixelBytes joined;
-    const std::span<const std::uint8_t> data = JoinIdat(stream, first, joined);
+    std::vector<std::span<const std::uint8_t>> data = IdatPieces(stream, first);
     try {
         sink.h.KeyedPixels = TPixelBytes(sink.KeyedBytes());
     } catch (const std::bad_alloc&) {
         throw EPNGOutMemory(EPNGOutMemoryText);
     }
     const TChunkIHDR& h = sink.h;
-    FastInflater in(data, FilteredImageBytes(sink.width, sink.height, h.ColorType, h.BitDepth, sink.interlaced),
+    FastInflater in(std::move(data), FilteredImageBytes(sink.width, sink.height, h.ColorType, h.BitDepth, sink.interlaced),
                     sink.batchRows * sink.stride);
     DecodeRows<true>(sink, in);
     return in.Clean();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace velto::png_detail {
 
@@ -37,6 +38,9 @@ class FastInflater {
 public:
     // total: filtered bytes of the image; batch: the most bytes one Next asks for.
     FastInflater(std::span<const std::uint8_t> in, std::uint64_t total, std::size_t batch);
+    // The stream in pieces, one after the other (the data of consecutive
+    // chunks, read where they lie); the spans must outlive the inflater.
+    FastInflater(std::vector<std::span<const std::uint8_t>> pieces, std::uint64_t total, std::size_t batch);
     ~FastInflater();
     FastInflater(const FastInflater&) = delete;
     FastInflater& operator=(const FastInflater&) = delete;

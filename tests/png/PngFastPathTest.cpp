@@ -234,6 +234,50 @@ TEST(PngFastPath, StreamsThatEndEarlyLateOrBadlyAsBefore) {
     for (int y = 3; y < 6; ++y) EXPECT_EQ(Bytes(png.AlphaScanline(y), png.AlphaScanline(y) + 20), Bytes(20, 0)) << y;
 }
 
+// Image data large enough for the streaming inflater, split over chunks of
+// every size from 1 byte (the zlib header itself split) to thousands, and the
+// same split with a chunk of bad CRC or a damaged byte in the middle: the
+// reference outcome each time, and for whole splits the pixels of one chunk.
+TEST(PngFastPath, ImageDataSplitOverManyChunks) {
+    const Bytes ihdr = Ihdr(300, 40, 8, 2);
+    const Bytes z = Zlib(FilteredRows(300, 40, 3, 5));
+    const Bytes whole = File({ihdr, Chunk("IDAT", z), Iend()});
+    const Outcome one = Decode(whole, CodecPath::Fast);
+    ASSERT_EQ(one.error, "");
+    for (const std::size_t size : {1u, 2u, 3u, 7u, 100u, 1000u, 4096u}) {
+        Bytes file = Signature();
+        Bytes damaged = Signature(), badCrc = Signature();
+        for (const Bytes* b : {&ihdr}) {
+            file.insert(file.end(), b->begin(), b->end());
+            damaged.insert(damaged.end(), b->begin(), b->end());
+            badCrc.insert(badCrc.end(), b->begin(), b->end());
+        }
+        std::size_t k = 0;
+        for (std::size_t at = 0; at < z.size(); at += size, ++k) {
+            Bytes piece(z.begin() + static_cast<std::ptrdiff_t>(at),
+                        z.begin() + static_cast<std::ptrdiff_t>(std::min(z.size(), at + size)));
+            const Bytes c = Chunk("IDAT", piece);
+            file.insert(file.end(), c.begin(), c.end());
+            Bytes bad = c;
+            if (k == 5) bad.back() ^= 1;
+            badCrc.insert(badCrc.end(), bad.begin(), bad.end());
+            if (at <= z.size() / 2 && z.size() / 2 < at + size) piece[z.size() / 2 - at] ^= 0x55;
+            const Bytes d = Chunk("IDAT", piece);
+            damaged.insert(damaged.end(), d.begin(), d.end());
+        }
+        for (Bytes* f : {&file, &damaged, &badCrc}) {
+            const Bytes end = Iend();
+            f->insert(f->end(), end.begin(), end.end());
+        }
+        SCOPED_TRACE("chunks of " + std::to_string(size));
+        EXPECT_EQ(Differences(file), "");
+        EXPECT_EQ(Differences(damaged), "");
+        EXPECT_EQ(Differences(badCrc), "");
+        const Outcome split = Decode(file, CodecPath::Fast);
+        EXPECT_TRUE(split.dib == one.dib && split.error.empty());
+    }
+}
+
 TEST(PngFastPath, VectorUnfilteringMatchesTheScalarCode) {
     std::mt19937 rng(5);
     for (const std::size_t bpp : {3u, 4u, 1u, 6u}) {
