@@ -2,7 +2,7 @@
 // and RGBA images, an all-Paeth RGB image, a mixed picture whose rows libpng's
 // adaptive filtering spreads over every filter, a 256x256 icon, and the PngSuite
 // set. "veltoref" is the codec's reference path (scalar, zlib), beside its
-// default fast one. Encoding runs at one level and filter choice for all.
+// default fast one; "veltoportable" the fast one without AVX2. Encoding runs at one level and filter choice for all.
 // ImagingPngLoad: the image library's PNG format on the same files ("veltoplain":
 // its zlib path), beside libpng.
 #include <benchmark/benchmark.h>
@@ -24,6 +24,7 @@
 #include "platform/FileIO.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
+#include "png/PngUnfilter.h"
 
 using namespace velto;
 using Bytes = std::vector<std::uint8_t>;
@@ -252,6 +253,12 @@ void InflateFloor(const Bytes& file) {
     benchmark::DoNotOptimize(out.data());
 }
 
+// The default path without the AVX2 kernels.
+void VeltoPortableDecode(const Bytes& file) {
+    png_detail::ScopedPortableUnfilter portable;
+    VeltoDecode(file);
+}
+
 void VeltoRefDecode(const Bytes& file) {
     png_detail::ScopedCodecPath path(png_detail::CodecPath::Reference);
     VeltoDecode(file);
@@ -395,6 +402,7 @@ void RegisterCases(const char* op, const char* impl, void (*fn)(benchmark::State
 [[maybe_unused]] const int registered = [] {
     RegisterCases("PngDecode",
                   {{"velto", &BM_Decode<VeltoDecode>}, {"inflate-floor", &BM_Decode<InflateFloor>},
+                   {"veltoportable", &BM_Decode<VeltoPortableDecode>},
                    {"veltoref", &BM_Decode<VeltoRefDecode>}, {"libpng", &BM_Decode<LibpngDecode>},
                    {"libspng", &BM_Decode<SpngDecode>}},
                   benchmark::kMillisecond, 0);
