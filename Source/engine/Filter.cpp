@@ -364,7 +364,22 @@ public:
         : F(filter), Src(src), W(static_cast<std::size_t>(width)), IW(W - 4), H(height), WithAlpha(withAlpha) {
         for (const TmyPixel& p : src) AnyHidden |= p.A == 0;
         for (const Tap& t : F.UsedTaps()) WeightSum += t.w;
+        // One colour under every visible pixel (a shadow's blur passes): what
+        // transparent neighbours lend is that colour, so a pixel's colour is
+        // the colour times the weights' sum where any of its 25 neighbours is
+        // visible, black where none is; only alpha is filtered.
+        const TmyPixel* first = nullptr;
+        for (const TmyPixel& p : src) {
+            if (p.A == 0) continue;
+            if (!first) first = &p;
+            if (p.R != first->R || p.G != first->G || p.B != first->B) {
+                OneColour = false;
+                break;
+            }
+        }
+        if (first) Colour = *first;
         for (Slot& slot : Ring) {
+            slot.V.resize(IW);
             slot.Q.resize(4 * W);
             slot.A.resize(W);
             slot.S.resize(4 * IW);
@@ -397,6 +412,17 @@ public:
             }
             if (plus) positive = taps;
         }
+        if (OneColour) {
+            if (WithAlpha) WeightedSum(AccA.data(), alpha, w, positive, IW);
+            if (WithAlpha && Negative) WeightedSum(AccAN.data(), alpha + positive, w + positive, taps - positive, IW);
+            if (AnyHidden) {
+                const std::int16_t* sums[5];
+                const std::int16_t ones[5] = {1, 1, 1, 1, 1};
+                for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).V.data();
+                WeightedSum(Box.data(), sums, ones, 5, IW);
+            }
+            return FinishOneColour(Table->data() + F.NegativeBound(), out);
+        }
         WeightedSum(Acc.data(), q, w, positive, 4 * IW);
         if (WithAlpha) WeightedSum(AccA.data(), alpha, w, positive, IW);
         if (Negative) {
@@ -417,6 +443,19 @@ public:
     }
 
 private:
+    void FinishOneColour(const std::uint8_t* table, TmyPixel* out) const {
+        const auto* accA = reinterpret_cast<const std::uint16_t*>(AccA.data());
+        const auto* negA = reinterpret_cast<const std::uint16_t*>(AccAN.data());
+        const std::int64_t sum = WeightSum;
+        const TmyPixel lit{table[Colour.R * sum], table[Colour.G * sum], table[Colour.B * sum], 0};
+        const TmyPixel dark{table[0], table[0], table[0], 0};
+        for (std::size_t k = 0; k < IW; ++k) {
+            TmyPixel p = !AnyHidden || Box[k] != 0 ? lit : dark;
+            if (WithAlpha) p.A = table[Negative ? std::int32_t{accA[k]} - negA[k] : std::int32_t{accA[k]}];
+            out[k] = p;
+        }
+    }
+
     template <bool Hidden, bool Neg>
     void Finish(const std::uint8_t* table, TmyPixel* out) const {
         // The sums wrapped in 16 bits; each part lies in 0..65535.
@@ -449,6 +488,7 @@ private:
     // the visibility as fourth value, alpha, and the sums of Q over 5 columns.
     struct Slot {
         std::vector<std::int16_t> Q, A, S;
+        std::vector<std::int16_t> V;  // one colour: visible pixels among 5 columns
     };
 
     // Channel(sum) for every sum the kernel reaches, kept for the next image
@@ -477,6 +517,16 @@ private:
     void Load(int y) {
         Slot& slot = SlotOf(y);
         const TmyPixel* row = Src.data() + static_cast<std::size_t>(y) * W;
+        if (OneColour) {
+            // Alpha, and how many of each pixel's 5 columns are visible.
+            for (std::size_t x = 0; x < W; ++x) slot.A[x] = row[x].A;
+            for (std::size_t i = 0; i < IW; ++i) {
+                std::int16_t n = 0;
+                for (std::size_t dx = 0; dx < 5; ++dx) n = static_cast<std::int16_t>(n + (row[i + dx].A != 0));
+                slot.V[i] = n;
+            }
+            return;
+        }
         for (std::size_t x = 0; x < W; ++x) {
             const TmyPixel& p = row[x];
             const std::int16_t vis = p.A != 0 ? 1 : 0;
@@ -501,6 +551,8 @@ private:
     bool WithAlpha;
     bool AnyHidden = false;
     bool Negative = false;  // some weights below 0
+    bool OneColour = true;  // every visible pixel of Colour
+    TmyPixel Colour;
     std::int64_t WeightSum = 0;
     int Loaded = -1;  // the last source row in the ring
     std::array<Slot, 5> Ring;

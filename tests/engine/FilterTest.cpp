@@ -191,8 +191,9 @@ TEST(Filter, FilterPixelMatchesTheWholeImageFilterForEveryPreset) {
 // Random kernels on both sides of the largest weights the 16-bit interior code
 // takes (positive weights, and negative ones, each summing to at most 257),
 // divisors of both signs, offsets, images with scattered and large
-// transparent areas, widths around the vector blocks: every pixel as the
-// one-pixel filter gives it, with the AVX2 sums and with the portable ones.
+// transparent areas, of many colours or of one, widths around the vector
+// blocks: every pixel as the one-pixel filter gives it, with the AVX2 sums and
+// with the portable ones.
 TEST(Filter, WholeImageFilterMatchesOnePixelFilterForRandomKernels) {
     test::TBytes rnd(99);
     for (int round = 0; round < 60; ++round) {
@@ -216,6 +217,9 @@ TEST(Filter, WholeImageFilterMatchesOnePixelFilterForRandomKernels) {
         if (round % 5 == 0)  // a transparent block: pixels with no visible neighbour at all
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width / 2; ++x) src.At(x, y) = TmyPixel::Create();
+        if (round % 3 == 1)  // one colour under every visible pixel, as a shadow is blurred
+            for (TmyPixel& p : src.Pixels())
+                if (p.A != 0) p = Px(200, 17, 90, p.A);
         for (bool onAlpha : {false, true})
         for (bool portable : {false, true}) {
             SCOPED_TRACE("round " + std::to_string(round) + (onAlpha ? " on alpha" : "") +
