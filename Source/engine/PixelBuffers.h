@@ -136,8 +136,8 @@ struct TDirtySpans {
         return n;
     }
     // Rectangles covering the spans: neighbouring rows joined while the joined
-    // rectangle is at most twice the pixels it stands for (few rectangles, a
-    // little more painted than changed).
+    // rectangle is at most a quarter larger than the pixels it stands for
+    // (few rectangles, a little more painted than changed).
     std::vector<TDirtyRect> Rects() const {
         std::vector<TDirtyRect> out;
         TDirtyRect cur;
@@ -154,7 +154,7 @@ struct TDirtySpans {
             TDirtyRect joined = cur;
             joined.Add(TDirtyRect{s.Left, top, s.Right, top + 1});
             const long long area = static_cast<long long>(joined.Right - joined.Left) * (joined.Bottom - joined.Top);
-            if (!cur.Empty() && area <= 2 * (covered + width)) {
+            if (!cur.Empty() && 4 * area <= 5 * (covered + width)) {
                 cur = joined;
                 covered += width;
             } else {

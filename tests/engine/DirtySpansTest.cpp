@@ -36,7 +36,7 @@ TEST(DirtySpans, RectanglesCoverTheSpansAndLittleElse) {
     EXPECT_EQ(level.Count(), 255 * 7);
 
     // A diagonal band 7 wide, two columns further each row, and rows with a
-    // gap between them: all covered, at most twice the pixels painted.
+    // gap between them: all covered, at most a quarter more pixels painted.
     TDirtySpans diagonal;
     for (int y = 0; y < 128; ++y)
         for (int x = 2 * y; x < 2 * y + 7; ++x) diagonal.Add(x, y);
@@ -48,7 +48,7 @@ TEST(DirtySpans, RectanglesCoverTheSpansAndLittleElse) {
     EXPECT_TRUE(Covers(rects, 3, 200));
     EXPECT_TRUE(Covers(rects, 250, 200));
     EXPECT_FALSE(Covers(rects, 3, 150)) << "rows without change are not painted";
-    EXPECT_LE(Area(rects) - 248, 2 * 128 * 7);
+    EXPECT_LE(4 * (Area(rects) - 248), 5 * 128 * 7);  // row 200: one span, 3 to 250
     EXPECT_GT(rects.size(), 10u);
 }
 
