@@ -209,17 +209,7 @@ void TGIFEncoder::Encode(ByteWriter& stream, int bitsPerPixel, int colorCount, c
     stream.u8(0);
 }
 
-void TGIFEncoder::Output(int code) {
-    fBucket &= (1u << fBucketBits) - 1;
-    fBucket |= static_cast<std::uint32_t>(code) << fBucketBits;
-    fBucketBits += BitsPerCode;
-    for (; fBucketBits >= 8; fBucketBits -= 8, fBucket >>= 8) fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
-    if (code == EOFCode && fBucketBits > 0) {
-        fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
-        fBucket = 0;
-        fBucketBits = 0;
-    }
-}
+void TGIFEncoder::Output(int code) { PutCode(code); }
 
 void TGIFEncoder::Clear() {
     JustCleared = true;
@@ -270,7 +260,7 @@ const std::uint8_t* TGIFEncoder::NextRow() {
 // ---------------------------------------------------------------------------
 
 void TLZWEncoder::Output(int code) {
-    TGIFEncoder::Output(code);
+    PutCode(code);
     if (JustCleared) {
         BitsPerCode = InitCodeSize;
         MaxCode = (1 << BitsPerCode) - 1;

@@ -79,6 +79,18 @@ public:
 
 protected:
     virtual void Output(int code);
+    // Output's packing of a code into bytes, for encoders calling it per code.
+    void PutCode(int code) {
+        fBucket &= (1u << fBucketBits) - 1;
+        fBucket |= static_cast<std::uint32_t>(code) << fBucketBits;
+        fBucketBits += BitsPerCode;
+        for (; fBucketBits >= 8; fBucketBits -= 8, fBucket >>= 8) fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
+        if (code == EOFCode && fBucketBits > 0) {
+            fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
+            fBucket = 0;
+            fBucketBits = 0;
+        }
+    }
     virtual void Clear();
     virtual void Compress() = 0;
     // The next pixel in file order (interlace passes applied); false past the last.
