@@ -2,8 +2,11 @@
 // and RGBA images, an all-Paeth RGB image, a mixed picture whose rows libpng's
 // adaptive filtering spreads over every filter, a 256x256 icon, and the PngSuite
 // set. "veltoref" is the codec's reference path (scalar, zlib), beside its
-// default fast one. Encoding runs at one level and filter choice for all.
+// default fast one; "veltoportable" the fast one without AVX2. Encoding runs at one level and filter choice for all.
+// ImagingPngLoad: the image library's PNG format on the same files ("veltoplain":
+// its zlib path), beside libpng.
 #include <benchmark/benchmark.h>
+#include <isa-l/igzip_lib.h>
 #include <png.h>
 #include <spng.h>
 
@@ -15,9 +18,13 @@
 #include <random>
 #include <vector>
 
+#include "imaging/FileFormat.h"
+#include "imaging/Imaging.h"
+#include "imaging/ImagingIO.h"
 #include "platform/FileIO.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
+#include "png/PngUnfilter.h"
 
 using namespace velto;
 using Bytes = std::vector<std::uint8_t>;
@@ -204,9 +211,76 @@ void VeltoDecode(const Bytes& file) {
     benchmark::DoNotOptimize(png.Scanline(0));
 }
 
+// The data of the file's IDAT chunks, one after the other.
+std::uint32_t be32(const Bytes& b, std::size_t at) {
+    return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 | std::uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+Bytes IdatData(const Bytes& file) {
+    Bytes out;
+    for (std::size_t at = 8; at + 12 <= file.size();) {
+        const std::uint32_t n = be32(file, at);
+        if (std::memcmp(&file[at + 4], "IDAT", 4) == 0)
+            out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                       file.begin() + static_cast<std::ptrdiff_t>(at + 8 + n));
+        at += 12 + std::size_t(n);
+    }
+    return out;
+}
+
+// The floor of any decoder: ISA-L (the fastest inflater here, the one our
+// codec streams through) inflating the image data alone into a buffer made
+// once, with no unfiltering and no pixels written.
+void InflateFloor(const Bytes& file) {
+    thread_local const Bytes* held = nullptr;
+    thread_local Bytes idat, out;
+    if (held != &file) {
+        idat = IdatData(file);
+        // The filtered rows of the (not interlaced) image, from its header.
+        const std::size_t w = be32(file, 16), h = be32(file, 20), depth = file[24];
+        const std::size_t channels = file[25] == 2 ? 3 : file[25] == 6 ? 4 : file[25] == 4 ? 2 : 1;
+        out.assign(h * (1 + (w * depth * channels + 7) / 8), 0);
+        held = &file;
+    }
+    inflate_state st;
+    isal_inflate_init(&st);
+    st.crc_flag = ISAL_ZLIB;
+    st.next_in = idat.data();
+    st.avail_in = static_cast<std::uint32_t>(idat.size());
+    st.next_out = out.data();
+    st.avail_out = static_cast<std::uint32_t>(out.size());
+    if (isal_inflate(&st) != ISAL_DECOMP_OK || st.avail_out != 0) std::abort();
+    benchmark::DoNotOptimize(out.data());
+}
+
+// The default path without the AVX2 kernels.
+void VeltoPortableDecode(const Bytes& file) {
+    png_detail::ScopedPortableUnfilter portable;
+    VeltoDecode(file);
+}
+
 void VeltoRefDecode(const Bytes& file) {
     png_detail::ScopedCodecPath path(png_detail::CodecPath::Reference);
     VeltoDecode(file);
+}
+
+// The image library's PNG format (what import and the batch converter use),
+// from a stream over the file made once, as a caller holding the bytes would.
+void ImagingLoad(const Bytes& file) {
+    static TImageFileFormat* const format = FindImageFileFormatByExt("png");
+    thread_local TMemoryStream stream;
+    thread_local const Bytes* held = nullptr;
+    if (held != &file) stream = TMemoryStream(file), held = &file;
+    stream.Seek(0, smFromBeginning);
+    TDynImageDataArray images;
+    format->LoadFromStream(stream, images);
+    benchmark::DoNotOptimize(images.empty() ? nullptr : images[0].Bits);
+    FreeImagesInArray(images);
+}
+
+void ImagingPlainLoad(const Bytes& file) {
+    png_detail::ScopedCodecPath path(png_detail::CodecPath::Reference);
+    ImagingLoad(file);
 }
 
 enum CaseId { kPhotoRgb = 3, kPhotoRgba = 4, kPaeth, kMixed, kIcon };
@@ -297,32 +371,50 @@ void BM_EncodePeer(benchmark::State& state, int id) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.pixels.size()));
 }
 
-// The cases of one implementation: photo4096/3 and /4, paeth4096, mixed4096, icon256.
-void RegisterCases(const char* op, const char* impl, void (*fn)(benchmark::State&, int), benchmark::TimeUnit unit,
-                   int iterations) {
+struct Impl {
+    const char* name;
+    void (*fn)(benchmark::State&, int);
+};
+
+// The cases (photo4096/3 and /4, paeth4096, mixed4096, icon256), each case's
+// implementations one after the other, so that a pair's times are taken close
+// together on a busy machine.
+void RegisterCases(const char* op, std::initializer_list<Impl> impls, benchmark::TimeUnit unit, int iterations) {
     const struct {
         const char* name;
         int id;
     } cases[] = {{"photo4096/3", kPhotoRgb}, {"photo4096/4", kPhotoRgba}, {"paeth4096", kPaeth},
                  {"mixed4096", kMixed},      {"icon256", kIcon}};
-    for (const auto& c : cases) {
-        const std::string name = std::string(op) + "/" + impl + "/" + c.name;
-        auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, c.id)
-                      ->Unit(c.id == kIcon ? benchmark::kMicrosecond : unit);
-        if (iterations && c.id != kIcon) b->Iterations(iterations);
-    }
+    for (const auto& c : cases)
+        for (const Impl& impl : impls) {
+            const std::string name = std::string(op) + "/" + impl.name + "/" + c.name;
+            auto* b = benchmark::RegisterBenchmark(name.c_str(), impl.fn, c.id)
+                          ->Unit(c.id == kIcon ? benchmark::kMicrosecond : unit);
+            if (iterations && c.id != kIcon) b->Iterations(iterations);
+        }
+}
+
+void RegisterCases(const char* op, const char* impl, void (*fn)(benchmark::State&, int), benchmark::TimeUnit unit,
+                   int iterations) {
+    RegisterCases(op, {{impl, fn}}, unit, iterations);
 }
 
 [[maybe_unused]] const int registered = [] {
-    RegisterCases("PngDecode", "velto", &BM_Decode<VeltoDecode>, benchmark::kMillisecond, 0);
-    RegisterCases("PngDecode", "veltoref", &BM_Decode<VeltoRefDecode>, benchmark::kMillisecond, 0);
-    RegisterCases("PngDecode", "libpng", &BM_Decode<LibpngDecode>, benchmark::kMillisecond, 0);
-    RegisterCases("PngDecode", "libspng", &BM_Decode<SpngDecode>, benchmark::kMillisecond, 0);
+    RegisterCases("PngDecode",
+                  {{"velto", &BM_Decode<VeltoDecode>}, {"inflate-floor", &BM_Decode<InflateFloor>},
+                   {"veltoportable", &BM_Decode<VeltoPortableDecode>},
+                   {"veltoref", &BM_Decode<VeltoRefDecode>}, {"libpng", &BM_Decode<LibpngDecode>},
+                   {"libspng", &BM_Decode<SpngDecode>}},
+                  benchmark::kMillisecond, 0);
     benchmark::RegisterBenchmark("PngDecode/velto/pngsuite", &BM_DecodeSuite<VeltoDecode>)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("PngDecode/veltoref/pngsuite", &BM_DecodeSuite<VeltoRefDecode>)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("PngDecode/libpng/pngsuite", &BM_DecodeSuite<LibpngDecode>)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("PngDecode/libspng/pngsuite", &BM_DecodeSuite<SpngDecode>)->Unit(benchmark::kMicrosecond);
+    RegisterCases("ImagingPngLoad",
+                  {{"velto", &BM_Decode<ImagingLoad>}, {"veltoplain", &BM_Decode<ImagingPlainLoad>},
+                   {"libpng", &BM_Decode<LibpngDecode>}},
+                  benchmark::kMillisecond, 0);
     RegisterCases("PngEncode", "velto", &BM_EncodeVelto<png_detail::CodecPath::Fast>, benchmark::kMillisecond, 3);
     RegisterCases("PngEncode", "veltoref", &BM_EncodeVelto<png_detail::CodecPath::Reference>, benchmark::kMillisecond, 1);
     RegisterCases("PngEncode", "libpng", &BM_EncodePeer<LibpngEncodeCase>, benchmark::kMillisecond, 3);

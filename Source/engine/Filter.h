@@ -51,4 +51,17 @@ void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filter
 // filtered alpha with filterOnAlpha, else the pixel's own.
 TmyPixel FilterPixel5x5(int x, int y, bool filterOnAlpha, const TFilterKernel& kernel, const TmyImage& image);
 
+// Keeps the current thread's filters off the AVX2 code while it lives (for
+// tests holding it against the portable code).
+class ScopedPortableFilter {
+public:
+    ScopedPortableFilter();
+    ~ScopedPortableFilter();
+    ScopedPortableFilter(const ScopedPortableFilter&) = delete;
+    ScopedPortableFilter& operator=(const ScopedPortableFilter&) = delete;
+
+private:
+    bool fOld;
+};
+
 }  // namespace velto

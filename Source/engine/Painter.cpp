@@ -26,6 +26,7 @@ const TmyImage* SnapshotOf(const TPaintTarget& t) {
 void Store(TPaintTarget& t, int x, int y, const TmyPixel& p) {
     t.Image.At(x, y) = p;
     t.Canvas.Add(x, y);
+    t.CanvasRows.Add(x, y);
     if (t.Active) t.Preview.Add(x, y);
 }
 

@@ -31,6 +31,7 @@ struct TPaintTarget {
     // The active window's image: its changes also show on the preview pane.
     bool Active = true;
     TDirtyRect Canvas;
+    TDirtySpans CanvasRows;  // the same pixels row by row
     TDirtyRect Preview;
 };
 

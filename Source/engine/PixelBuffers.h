@@ -106,4 +106,66 @@ struct TDirtyRect {
     friend bool operator==(const TDirtyRect&, const TDirtyRect&) = default;
 };
 
+// The pixels a routine changed, row by row: the leftmost and rightmost of
+// each row. A stroke along a diagonal changes a narrow band of every row it
+// crosses, while its rectangle covers much of the image: repainting the band
+// costs what the stroke changed, as along a row.
+struct TDirtySpans {
+    struct TSpan {
+        int Left = 0, Right = 0;  // Left..Right-1; empty when Right <= Left
+    };
+    std::vector<TSpan> Rows;  // by y from 0; rows past the end are unchanged
+
+    bool Empty() const { return Rows.empty(); }
+    void Add(int x, int y) {
+        if (y < 0) return;
+        const auto i = static_cast<std::size_t>(y);
+        if (i >= Rows.size()) Rows.resize(i + 1);
+        TSpan& s = Rows[i];
+        if (s.Right <= s.Left) {
+            s = {x, x + 1};
+        } else {
+            s.Left = std::min(s.Left, x);
+            s.Right = std::max(s.Right, x + 1);
+        }
+    }
+    // The pixels changed (the spans' widths summed).
+    long long Count() const {
+        long long n = 0;
+        for (const TSpan& s : Rows) n += std::max(0, s.Right - s.Left);
+        return n;
+    }
+    // Rectangles covering the spans: neighbouring rows joined while the joined
+    // rectangle is at most a quarter larger than the pixels it stands for
+    // (few rectangles, a little more painted than changed).
+    std::vector<TDirtyRect> Rects() const {
+        std::vector<TDirtyRect> out;
+        TDirtyRect cur;
+        long long covered = 0;
+        for (std::size_t y = 0; y < Rows.size(); ++y) {
+            const TSpan& s = Rows[y];
+            const int top = static_cast<int>(y);
+            if (s.Right <= s.Left) {
+                if (!cur.Empty()) out.push_back(cur);
+                cur = {};
+                continue;
+            }
+            const long long width = s.Right - s.Left;
+            TDirtyRect joined = cur;
+            joined.Add(TDirtyRect{s.Left, top, s.Right, top + 1});
+            const long long area = static_cast<long long>(joined.Right - joined.Left) * (joined.Bottom - joined.Top);
+            if (!cur.Empty() && 4 * area <= 5 * (covered + width)) {
+                cur = joined;
+                covered += width;
+            } else {
+                if (!cur.Empty()) out.push_back(cur);
+                cur = {s.Left, top, s.Right, top + 1};
+                covered = width;
+            }
+        }
+        if (!cur.Empty()) out.push_back(cur);
+        return out;
+    }
+};
+
 }  // namespace velto

@@ -24,6 +24,7 @@ void RestoreStrokeStart(TPaintTarget& target, const TmyImage* start) {
             if (to[static_cast<std::size_t>(x)] == from[static_cast<std::size_t>(x)]) continue;
             to[static_cast<std::size_t>(x)] = from[static_cast<std::size_t>(x)];
             target.Canvas.Add(x, y);
+            target.CanvasRows.Add(x, y);
         }
     }
 }
@@ -53,6 +54,7 @@ TToolResult ApplyToolAt(TToolState& state, TToolContext& ctx, const TToolEvent& 
         // colours its palette does not have).
         if (event.Phase == TPhase::Cancel) RestoreStrokeStart(target, ctx.StrokeStart);
         result.Changed.Add(target.Canvas);
+        result.ChangedRows = std::move(target.CanvasRows);
     }
     ctx.Host.ShowToolStatus(state.Anchor, state.ToolId, event.Button, p);
     return result;

@@ -110,6 +110,7 @@ struct TToolContext {
 struct TToolResult {
     TPoint At;              // the image pixel the event went to
     TDirtyRect Changed;     // pixels written by the event
+    TDirtySpans ChangedRows;  // the same, row by row
     bool Replaced = false;  // the whole image (palette, size) changed
 };
 

@@ -165,20 +165,15 @@ void TGIFWriter::FlushBuffer() {
 
 void THashTable::Insert(std::uint32_t key, int code) {
     int h = Hash(key);
-    const int d = Step(h);
-    while (fSlots[static_cast<std::size_t>(h)] != 0xFFFFFFFFu)
-        if ((h -= d) < 0) h += kSize;
+    while (fSlots[static_cast<std::size_t>(h)] != 0xFFFFFFFFu) h = (h + 1) & (kSize - 1);
     fSlots[static_cast<std::size_t>(h)] = (key << 12) | static_cast<std::uint32_t>(code);
 }
 
 int THashTable::Lookup(std::uint32_t key) const {
-    int h = Hash(key);
-    const int d = Step(h);
-    for (;;) {
+    for (int h = Hash(key);; h = (h + 1) & (kSize - 1)) {
         const std::uint32_t slot = fSlots[static_cast<std::size_t>(h)];
         if (slot == 0xFFFFFFFFu) return -1;
         if ((slot >> 12) == key) return static_cast<int>(slot & 0xFFF);
-        if ((h -= d) < 0) h += kSize;
     }
 }
 
@@ -214,17 +209,7 @@ void TGIFEncoder::Encode(ByteWriter& stream, int bitsPerPixel, int colorCount, c
     stream.u8(0);
 }
 
-void TGIFEncoder::Output(int code) {
-    fBucket &= (1u << fBucketBits) - 1;
-    fBucket |= static_cast<std::uint32_t>(code) << fBucketBits;
-    fBucketBits += BitsPerCode;
-    for (; fBucketBits >= 8; fBucketBits -= 8, fBucket >>= 8) fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
-    if (code == EOFCode && fBucketBits > 0) {
-        fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
-        fBucket = 0;
-        fBucketBits = 0;
-    }
-}
+void TGIFEncoder::Output(int code) { PutCode(code); }
 
 void TGIFEncoder::Clear() {
     JustCleared = true;
@@ -258,10 +243,24 @@ bool TGIFEncoder::NextPixel(int& value) {
     return true;
 }
 
+const std::uint8_t* TGIFEncoder::NextRow() {
+    if (fDone) return nullptr;
+    const std::uint8_t* row = fPixels + static_cast<std::uint64_t>(fRow) * static_cast<std::uint64_t>(fWidth);
+    static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+    if (!fInterlace) {
+        if (++fRow == fHeight) fDone = true;
+        return row;
+    }
+    fRow += kStep[fPass];
+    while (fRow >= fHeight && fPass < 3) fRow = kStart[++fPass];
+    if (fRow >= fHeight) fDone = true;
+    return row;
+}
+
 // ---------------------------------------------------------------------------
 
 void TLZWEncoder::Output(int code) {
-    TGIFEncoder::Output(code);
+    PutCode(code);
     if (JustCleared) {
         BitsPerCode = InitCodeSize;
         MaxCode = (1 << BitsPerCode) - 1;
@@ -278,28 +277,37 @@ void TLZWEncoder::Clear() {
     TGIFEncoder::Clear();
 }
 
+// Row by row: the codes, the dictionary and the error at the first pixel
+// beyond the colours are those of the pixel-by-pixel reading.
 void TLZWEncoder::Compress() {
     Clear();
-    int c = 0;
-    if (!NextPixel(c)) return;
-    int prefix = c;
-    while (NextPixel(c)) {
-        const std::uint32_t key = static_cast<std::uint32_t>(prefix) * 256u + static_cast<std::uint32_t>(c);
-        const int code = fHash.Lookup(key);
-        if (code >= 0) {
-            prefix = code;
-            continue;
-        }
-        Output(prefix);
-        prefix = c;
-        if (fFreeEntry >= kMaxCodes - 1) {
-            Clear();
-        } else {
-            fHash.Insert(key, fFreeEntry);
-            ++fFreeEntry;
+    const int width = RowWidth(), colors = ColorCount;
+    int prefix = -1;
+    while (const std::uint8_t* row = NextRow()) {
+        for (int i = 0; i < width; ++i) {
+            const int c = row[i];
+            if (c >= colors) throw GIFException(sGIFColorNotInTable);
+            if (prefix < 0) {
+                prefix = c;
+                continue;
+            }
+            const std::uint32_t key = static_cast<std::uint32_t>(prefix) * 256u + static_cast<std::uint32_t>(c);
+            const int code = fHash.Lookup(key);
+            if (code >= 0) {
+                prefix = code;
+                continue;
+            }
+            Output(prefix);
+            prefix = c;
+            if (fFreeEntry >= kMaxCodes - 1) {
+                Clear();
+            } else {
+                fHash.Insert(key, fFreeEntry);
+                ++fFreeEntry;
+            }
         }
     }
-    Output(prefix);
+    if (prefix >= 0) Output(prefix);
 }
 
 // ---------------------------------------------------------------------------

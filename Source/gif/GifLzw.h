@@ -51,10 +51,12 @@ private:
     int fFill = 1;
 };
 
-// 8009 slots of (key << 12) | code; all bits set marks a free slot.
+// 16384 slots of (key << 12) | code, found by a multiplicative hash and the
+// slots after it; all bits set marks a free slot. At most 4096 codes fill a
+// quarter of it, so a search ends after a slot or two.
 class THashTable {
 public:
-    static constexpr int kSize = 8009;
+    static constexpr int kSize = 16384;
     THashTable() { Clear(); }
     void Clear() { fSlots.fill(0xFFFFFFFFu); }
     void Insert(std::uint32_t key, int code);
@@ -62,8 +64,7 @@ public:
     int Lookup(std::uint32_t key) const;
 
 private:
-    static int Hash(std::uint32_t key) { return static_cast<int>(((key >> 4) ^ key) % kSize); }
-    static int Step(int h) { return h == 0 ? 1 : kSize - h; }
+    static int Hash(std::uint32_t key) { return static_cast<int>((key * 0x9E3779B1u) >> 18); }
     std::array<std::uint32_t, kSize> fSlots;
 };
 
@@ -78,10 +79,26 @@ public:
 
 protected:
     virtual void Output(int code);
+    // Output's packing of a code into bytes, for encoders calling it per code.
+    void PutCode(int code) {
+        fBucket &= (1u << fBucketBits) - 1;
+        fBucket |= static_cast<std::uint32_t>(code) << fBucketBits;
+        fBucketBits += BitsPerCode;
+        for (; fBucketBits >= 8; fBucketBits -= 8, fBucket >>= 8) fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
+        if (code == EOFCode && fBucketBits > 0) {
+            fWriter->WriteByte(static_cast<std::uint8_t>(fBucket));
+            fBucket = 0;
+            fBucketBits = 0;
+        }
+    }
     virtual void Clear();
     virtual void Compress() = 0;
     // The next pixel in file order (interlace passes applied); false past the last.
     bool NextPixel(int& value);
+    // The next whole row in file order (interlace passes applied), or null
+    // past the last; a frame is read either by pixels or by rows.
+    const std::uint8_t* NextRow();
+    int RowWidth() const { return fWidth; }
 
     int ColorCount = 0;
     int InitialBitsPerPixel = 2;

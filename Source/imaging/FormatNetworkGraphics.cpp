@@ -22,6 +22,7 @@
 #include "imaging/Utility.h"
 #include "platform/ByteWriter.h"
 #include "platform/PixelRows.h"
+#include "png/PngInflate.h"
 #include "png/PngUnfilter.h"
 
 namespace velto {
@@ -307,6 +308,119 @@ void Filter(std::uint8_t type, const std::uint8_t* row, const std::uint8_t* prev
     }
 }
 
+// A frame's rows as stored: geometry shared by both ways of decoding them.
+struct FrameRows {
+    std::size_t width, height;
+    int bpp;            // bits per pixel
+    std::size_t unit;   // filter distance: bytes of one pixel, at least 1
+    std::size_t rowSize;
+    int depth;
+    bool interlaced, swapRB;
+};
+
+// Plain path: the inflated data whole in memory, rows copied into the pixels
+// and unfiltered there.
+void UnfilterInflated(const FrameRows& g, const Bytes& inflated, std::uint8_t* pixels) {
+    const std::size_t width = g.width, height = g.height, rowSize = g.rowSize, unit = g.unit;
+    const int bpp = g.bpp;
+    Bytes scratch;
+    if (!g.interlaced) {
+        const Bytes zero(rowSize, 0);
+        const std::uint8_t* prev = zero.data();
+        for (std::size_t y = 0; y < height; ++y) {
+            const std::uint8_t* src = StoredRow(inflated, y * (rowSize + 1), rowSize + 1, scratch);
+            std::uint8_t* row = pixels + y * rowSize;
+            if (src[0] <= 4) {
+                std::memcpy(row, src + 1, rowSize);
+                if (g.swapRB) SwapFirstThird(row, width, g.depth, unit);
+                UnfilterRowFast(src[0], row, prev, rowSize, unit);
+            }
+            prev = row;
+        }
+        return;
+    }
+    std::size_t pos = 0;
+    for (int p = 0; p < 7; ++p) {
+        if (std::size_t(kPassCol[p]) >= width) continue;
+        const std::size_t pw = (width - kPassCol[p] + kPassColInc[p] - 1) / kPassColInc[p];
+        const std::size_t prs = RowBytes(pw, bpp);
+        Bytes work[2] = {Bytes(prs + 1, 0), Bytes(prs + 1, 0)};
+        int cur = 0;
+        for (std::size_t y = std::size_t(kPassRow[p]); y < height; y += std::size_t(kPassRowInc[p])) {
+            std::uint8_t* row = work[cur].data();
+            std::memcpy(row, StoredRow(inflated, pos, prs + 1, scratch), prs + 1);
+            pos += prs + 1;
+            if (g.swapRB) SwapFirstThird(row + 1, pw, g.depth, unit);
+            if (row[0] <= 4) UnfilterRowFast(row[0], row + 1, work[1 - cur].data() + 1, prs, unit);
+            std::uint8_t* out = pixels + y * rowSize;
+            for (std::size_t i = 0; i < pw; ++i) {
+                const std::size_t x = std::size_t(kPassCol[p]) + i * std::size_t(kPassColInc[p]);
+                if (bpp < 8) OrPackedPixel(out, x, bpp, PackedPixel(row + 1, i, bpp));
+                else std::memcpy(out + x * unit, row + 1 + i * unit, unit);
+            }
+            cur = 1 - cur;
+        }
+    }
+}
+
+// Fast path: the stream inflated a batch of rows at a time by the PNG codec's
+// inflater (the batch stays in cache, no buffer of the whole data), rows
+// unfiltered in place and copied into the pixels with red and blue swapped on
+// the way. Gives the plain path's pixels for every clean stream; false for any
+// other (cut short, damaged, or holding more than the image), which the plain
+// path then decodes as it always has.
+bool UnfilterStreamed(const FrameRows& g, const Bytes& data, std::uint64_t expected, std::uint8_t* pixels) {
+    const std::size_t stride = g.rowSize + 1;
+    const std::size_t batchRows = png_detail::RowsPerBatch(stride, g.height);
+    png_detail::FastInflater in(data, expected, batchRows * stride);
+    Bytes prior(g.rowSize, 0);
+    const int passes = g.interlaced ? 7 : 1;
+    for (int p = 0; p < passes; ++p) {
+        const std::size_t col = g.interlaced ? std::size_t(kPassCol[p]) : 0, dx = g.interlaced ? kPassColInc[p] : 1;
+        const std::size_t row0 = g.interlaced ? std::size_t(kPassRow[p]) : 0, dy = g.interlaced ? kPassRowInc[p] : 1;
+        if (col >= g.width || row0 >= g.height) continue;
+        const std::size_t pw = (g.width - col + dx - 1) / dx, ph = (g.height - row0 + dy - 1) / dy;
+        const std::size_t prs = RowBytes(pw, g.bpp), rs = prs + 1;
+        std::fill(prior.begin(), prior.end(), std::uint8_t{0});
+        const std::uint8_t* above = prior.data();
+        for (std::size_t j = 0; j < ph;) {
+            const std::size_t want = std::min(batchRows, ph - j);
+            std::uint8_t* batch = nullptr;
+            if (in.Next(batch, want * rs) != want * rs) return false;
+            // Unknown filters: a plain row stays zero, an interlaced one as read.
+            if (!g.interlaced)
+                for (std::size_t i = 0; i < want; ++i)
+                    if (batch[i * rs] > 4) std::memset(batch + i * rs + 1, 0, prs);
+            png_detail::UnfilterRowsFast(batch, rs, want, above, prs, g.unit);
+            for (std::size_t i = 0; i < want; ++i, ++j) {
+                std::uint8_t* row = batch + i * rs;
+                std::uint8_t* out = pixels + (row0 + j * dy) * g.rowSize;
+                above = row + 1;
+                if (!g.interlaced) {
+                    if (g.swapRB && g.depth == 8) {
+                        png_detail::CopySwappingRedBlue(row + 1, out, pw, g.unit);
+                    } else {
+                        std::memcpy(out, row + 1, prs);
+                        if (g.swapRB) SwapFirstThird(out, pw, g.depth, g.unit);
+                    }
+                    continue;
+                }
+                for (std::size_t k = 0, x = col; k < pw; ++k, x += dx) {
+                    if (g.bpp < 8) {
+                        OrPackedPixel(out, x, g.bpp, PackedPixel(row + 1, k, g.bpp));
+                    } else {
+                        std::memcpy(out + x * g.unit, row + 1 + k * g.unit, g.unit);
+                        if (g.swapRB) SwapFirstThird(out + x * g.unit, 1, g.depth, g.unit);
+                    }
+                }
+            }
+            std::memcpy(prior.data(), above, prs);
+            above = prior.data();
+        }
+    }
+    return in.Clean();
+}
+
 void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBytes, TImageData& image) {
     FreeImage(image);
     if (h.Width > 0x7FFFFFFFu || h.Height > 0x7FFFFFFFu) throw EImagingError("Range check error");
@@ -333,55 +447,36 @@ void DecodePngFrame(const PngHeader& h, const Bytes& data, std::uint64_t inputBy
     // A frame without image data loads blank, held against the whole input.
     RequireStoredData(expected, data.empty() ? inputBytes : data.size(), kDeflateBound,
                       "PNG image data too short for the image size.");
-    const Bytes inflated = Inflate(data, expected);
-    NewImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), layout.format, image);
+    const bool swapRB = h.ColorType == 2 || h.ColorType == 6;
+    const FrameRows g{width, height, bpp, unit, rowSize, h.BitDepth, interlaced, swapRB};
 
     // The rows as stored: in the image itself at 8 and 16 bits, packed below.
-    Bytes packed, scratch;
-    std::uint8_t* pixels = image.Bits;
-    if (bpp < 8) {
-        ChargeDecodeBudget(std::uint64_t(height) * rowSize);
-        packed.assign(height * rowSize, 0);
-        pixels = packed.data();
+    Bytes packed;
+    bool allocated = false;
+    auto allocate = [&] {
+        NewImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), layout.format, image);
+        if (bpp < 8) {
+            ChargeDecodeBudget(std::uint64_t(height) * rowSize);
+            packed.assign(height * rowSize, 0);
+        }
+        allocated = true;
+    };
+    auto pixels = [&] { return bpp < 8 ? packed.data() : image.Bits; };
+    bool done = false;
+    if (png_detail::ActiveCodecPath() == png_detail::CodecPath::Fast) {
+        allocate();
+        done = UnfilterStreamed(g, data, expected, pixels());
     }
-
-    const bool swapRB = h.ColorType == 2 || h.ColorType == 6;
-    if (!interlaced) {
-        const Bytes zero(rowSize, 0);
-        const std::uint8_t* prev = zero.data();
-        for (std::size_t y = 0; y < height; ++y) {
-            const std::uint8_t* src = StoredRow(inflated, y * (rowSize + 1), rowSize + 1, scratch);
-            std::uint8_t* row = pixels + y * rowSize;
-            if (src[0] <= 4) {
-                std::memcpy(row, src + 1, rowSize);
-                if (swapRB) SwapFirstThird(row, width, h.BitDepth, unit);
-                UnfilterRowFast(src[0], row, prev, rowSize, unit);
-            }
-            prev = row;
+    if (!done) {
+        const Bytes inflated = Inflate(data, expected);
+        if (allocated) {
+            // What the fast path left is cleared, the image not charged twice.
+            std::memset(image.Bits, 0, static_cast<std::size_t>(image.Size));
+            std::fill(packed.begin(), packed.end(), std::uint8_t{0});
+        } else {
+            allocate();
         }
-    } else {
-        std::size_t pos = 0;
-        for (int p = 0; p < 7; ++p) {
-            if (std::size_t(kPassCol[p]) >= width) continue;
-            const std::size_t pw = (width - kPassCol[p] + kPassColInc[p] - 1) / kPassColInc[p];
-            const std::size_t prs = RowBytes(pw, bpp);
-            Bytes work[2] = {Bytes(prs + 1, 0), Bytes(prs + 1, 0)};
-            int cur = 0;
-            for (std::size_t y = std::size_t(kPassRow[p]); y < height; y += std::size_t(kPassRowInc[p])) {
-                std::uint8_t* row = work[cur].data();
-                std::memcpy(row, StoredRow(inflated, pos, prs + 1, scratch), prs + 1);
-                pos += prs + 1;
-                if (swapRB) SwapFirstThird(row + 1, pw, h.BitDepth, unit);
-                if (row[0] <= 4) UnfilterRowFast(row[0], row + 1, work[1 - cur].data() + 1, prs, unit);
-                std::uint8_t* out = pixels + y * rowSize;
-                for (std::size_t i = 0; i < pw; ++i) {
-                    const std::size_t x = std::size_t(kPassCol[p]) + i * std::size_t(kPassColInc[p]);
-                    if (bpp < 8) OrPackedPixel(out, x, bpp, PackedPixel(row + 1, i, bpp));
-                    else std::memcpy(out + x * unit, row + 1 + i * unit, unit);
-                }
-                cur = 1 - cur;
-            }
-        }
+        UnfilterInflated(g, inflated, pixels());
     }
 
     if (bpp < 8) {

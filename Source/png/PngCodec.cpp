@@ -11,6 +11,7 @@
 #include "platform/PixelRows.h"
 #include "png/PngImage.h"
 #include "png/PngInternal.h"
+#include "png/PngUnfilter.h"
 
 namespace velto {
 
@@ -339,7 +340,7 @@ struct RowSink {
           interlaced(owner.InterlaceMethod == 1),
           stride(static_cast<std::size_t>(RowBytes(width, header.ColorType, header.BitDepth)) + 1),
           // Several rows per inflate call; at least one.
-          batchRows(static_cast<std::size_t>(std::clamp<std::uint64_t>((256u << 10) / stride, 1, height))) {}
+          batchRows(RowsPerBatch(stride, std::max<std::uint64_t>(height, 1))) {}
 
     RowOut Out(std::uint64_t y) const {
         RowOut o{h.ImageBitmap().ScanLine(static_cast<int>(y)), nullptr, nullptr};
@@ -402,12 +403,11 @@ void DecodeRows(const RowSink& sink, Source& in) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(sink.batchRows, ph - j));
             std::uint8_t* batch = nullptr;
             const std::size_t got = in.Next(batch, want * rs) / rs;
+            // The fast path unfilters the whole batch first (several rows at once).
+            if constexpr (Fast) UnfilterRowsFast(batch, rs, got, above, rb, sink.bpp);
             for (std::size_t i = 0; i < got; ++i, ++j) {
                 std::uint8_t* row = batch + i * rs;
-                if constexpr (Fast)
-                    UnfilterRowFast(row[0], row + 1, above, rb, sink.bpp);
-                else
-                    UnfilterRow(row[0], row + 1, above, rb, sink.bpp);
+                if constexpr (!Fast) UnfilterRow(row[0], row + 1, above, rb, sink.bpp);
                 const std::uint64_t y = sink.interlaced ? p.rowStart + j * static_cast<std::uint64_t>(p.rowInc) : j;
                 const RowOut o = sink.Out(y);
                 const auto n = static_cast<std::size_t>(pw), x0 = static_cast<std::size_t>(p.colStart),
@@ -439,10 +439,10 @@ void DecodeReference(const RowSink& sink, ByteReader& stream, std::span<const st
 }
 
 // The data of the IDAT chunk just read and of the whole IDAT chunks of right
-// CRC straight after it, as one span (copied into `joined` when there are
-// several). The stream is left before the first chunk that is not one of them:
-// what follows is read as the reference decoder would, should it be needed.
-std::span<const std::uint8_t> JoinIdat(ByteReader& stream, std::span<const std::uint8_t> first, TPixelBytes& joined) {
+// CRC straight after it, as pieces where they lie in the file. The stream is
+// left before the first chunk that is not one of them: what follows is read
+// as the reference decoder would, should it be needed.
+std::vector<std::span<const std::uint8_t>> IdatPieces(ByteReader& stream, std::span<const std::uint8_t> first) {
     // The next chunk's data when it continues the run.
     auto next = [](ByteReader& r, std::span<const std::uint8_t>& data) {
         std::uint32_t length = 0, stored = 0;
@@ -450,44 +450,26 @@ std::span<const std::uint8_t> JoinIdat(ByteReader& stream, std::span<const std::
         return r.u32be(length) && r.bytes(name.data(), 4) && name == kIDAT && length <= kMaxChunkLength &&
                r.view(length, data) && r.u32be(stored) && ChunkCrc(name, data) == stored;
     };
-    std::uint64_t total = first.size();
+    std::vector<std::span<const std::uint8_t>> pieces{first};
     ByteReader end = stream;
     std::span<const std::uint8_t> data;
-    for (ByteReader r = end; next(r, data); end = r) total += data.size();
-    if (end.pos() == stream.pos()) return first;
-    try {
-        joined = TPixelBytes(static_cast<std::size_t>(total));
-    } catch (const std::bad_alloc&) {
-        return {};  // the fast decoder fails; the reference one takes over
-    }
-    std::uint8_t* out = joined.data();
-    std::memcpy(out, first.data(), first.size());
-    out += first.size();
-    for (ByteReader r = stream; r.pos() < end.pos();) {
-        std::uint32_t length = 0;
-        r.u32be(length);
-        r.skip(4);
-        r.bytes(out, length);
-        r.skip(4);
-        out += length;
-    }
+    for (ByteReader r = end; next(r, data); end = r) pieces.push_back(data);
     stream = end;
-    return joined;
+    return pieces;
 }
 
 // True when the image data decoded cleanly: a stream that ended properly (early
 // or not) and that the reference decoder reads to the same rows. Otherwise the
 // planes hold whatever was decoded, and the stream is somewhere after the first chunk.
 bool DecodeFast(const RowSink& sink, ByteReader& stream, std::span<const std::uint8_t> first) {
-    TPixelBytes joined;
-    const std::span<const std::uint8_t> data = JoinIdat(stream, first, joined);
+    std::vector<std::span<const std::uint8_t>> data = IdatPieces(stream, first);
     try {
         sink.h.KeyedPixels = TPixelBytes(sink.KeyedBytes());
     } catch (const std::bad_alloc&) {
         throw EPNGOutMemory(EPNGOutMemoryText);
     }
     const TChunkIHDR& h = sink.h;
-    FastInflater in(data, FilteredImageBytes(sink.width, sink.height, h.ColorType, h.BitDepth, sink.interlaced),
+    FastInflater in(std::move(data), FilteredImageBytes(sink.width, sink.height, h.ColorType, h.BitDepth, sink.interlaced),
                     sink.batchRows * sink.stride);
     DecodeRows<true>(sink, in);
     return in.Clean();

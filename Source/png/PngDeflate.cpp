@@ -22,6 +22,10 @@ namespace {
 
 thread_local CodecPath tPath = CodecPath::Fast;
 
+// Up to this many filtered bytes the image data are inflated in one call
+// (where built with libdeflate).
+constexpr std::uint64_t kWholeLimitBytes = 8u << 10;
+
 // The checks zlib makes on the two header bytes before any data: a stream that
 // fails them, or asks for a dictionary, is left to the reference decoder, which
 // reports it as it always has.
@@ -38,7 +42,7 @@ bool PlainZlibHeader(std::span<const std::uint8_t> in) {
 // Above, ISA-L streams, faster (measured on PngSuite and photo-like images of
 // 32 to 256 pixels a side: the sum of both is least with 8 KiB), and the
 // batches stay in cache.
-constexpr std::uint64_t kWholeLimit = 8u << 10;
+constexpr std::uint64_t kWholeLimit = kWholeLimitBytes;
 
 libdeflate_decompressor* Decompressor() {
     struct Free {
@@ -86,7 +90,10 @@ std::uint32_t Crc32(std::uint32_t crc, std::span<const std::uint8_t> data) {
 
 struct FastInflater::State {
     enum class Mode { Failed, Whole, Isal, Zlib } mode = Mode::Failed;
-    std::span<const std::uint8_t> in;
+    std::span<const std::uint8_t> in;                       // the first piece, or all of them joined
+    std::vector<std::span<const std::uint8_t>> pieces;      // streaming: the pieces after `in`
+    std::size_t nextPiece = 0;
+    TPixelBytes joined;                                     // small streams in pieces, joined
     std::uint64_t total = 0;     // filtered bytes of the image
     std::uint64_t produced = 0;  // bytes handed out so far
     bool ended = false;          // the stream ended, its check value right
@@ -95,13 +102,46 @@ struct FastInflater::State {
     std::uint64_t wholeSize = 0;
     z_stream z{};
     bool zInit = false;
+
+#if VELTO_PNG_FAST_LIBS
+    // The next piece once the decoder has taken all of the current one.
+    void Feed(inflate_state& st) {
+        if (st.avail_in != 0 || nextPiece >= pieces.size()) return;
+        const std::span<const std::uint8_t> p = pieces[nextPiece++];
+        st.next_in = const_cast<std::uint8_t*>(p.data());
+        st.avail_in = static_cast<std::uint32_t>(p.size());
+    }
+#endif
 };
 
 FastInflater::FastInflater(std::span<const std::uint8_t> in, std::uint64_t total, std::size_t batch)
+    : FastInflater(std::vector<std::span<const std::uint8_t>>{in}, total, batch) {}
+
+FastInflater::FastInflater(std::vector<std::span<const std::uint8_t>> pieces, std::uint64_t total, std::size_t batch)
     : fState(std::make_unique<State>()) {
     State& s = *fState;
-    s.in = in;
+    std::erase_if(pieces, [](std::span<const std::uint8_t> p) { return p.empty(); });
+    std::size_t size = 0;
+    for (const auto& p : pieces) size += p.size();
     s.total = total;
+    try {
+        // One piece, or a stream the one-call inflater takes whole or whose
+        // header is split: the pieces joined (a copy of small data only).
+        if (pieces.size() == 1) {
+            s.in = pieces[0];
+        } else if (pieces.size() > 1 && (total <= kWholeLimitBytes || pieces[0].size() < 2 || !VELTO_PNG_FAST_LIBS)) {
+            s.joined = TPixelBytes(size);
+            std::size_t at = 0;
+            for (const auto& p : pieces) std::memcpy(s.joined.data() + at, p.data(), p.size()), at += p.size();
+            s.in = std::span<const std::uint8_t>(s.joined.data(), size);
+        } else if (pieces.size() > 1) {
+            s.in = pieces[0];
+            s.pieces.assign(pieces.begin() + 1, pieces.end());
+        }
+    } catch (const std::bad_alloc&) {
+        return;  // Failed
+    }
+    const std::span<const std::uint8_t> in = s.in;
     if (!PlainZlibHeader(in)) return;  // Failed
     try {
 #if VELTO_PNG_FAST_LIBS
@@ -158,6 +198,7 @@ std::size_t FastInflater::Next(std::uint8_t*& data, std::size_t n) {
             st.next_out = data;
             st.avail_out = static_cast<std::uint32_t>(n);
             while (st.avail_out > 0 && !s.ended && !s.failed) {
+                s.Feed(st);
                 const std::uint32_t before = st.avail_out, inBefore = st.avail_in;
                 if (isal_inflate(&st) != ISAL_DECOMP_OK) {
                     s.failed = true;
@@ -206,6 +247,7 @@ bool FastInflater::Clean() {
             st.next_out = spare;
             st.avail_out = sizeof spare;
             for (;;) {
+                s.Feed(st);
                 const std::uint32_t inBefore = st.avail_in;
                 if (isal_inflate(&st) != ISAL_DECOMP_OK || st.avail_out == 0) return false;
                 if (st.block_state == ISAL_BLOCK_FINISH) return true;

@@ -13,7 +13,7 @@
 
 namespace velto {
 
-#if VELTO_PNG_AVX2
+#if defined(VELTO_PNG_AVX2)
 namespace png_detail {
 std::size_t BlendBgrAlphaRowAvx2(const std::uint8_t* bgr, const std::uint8_t* alpha, std::uint8_t* d, std::size_t n,
                                  std::size_t readable);
@@ -23,7 +23,7 @@ std::size_t BlendBgrAlphaRowAvx2(const std::uint8_t* bgr, const std::uint8_t* al
 namespace {
 
 bool HaveAvx2() {
-#if VELTO_PNG_AVX2
+#if defined(VELTO_PNG_AVX2)
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
 #else
@@ -38,7 +38,7 @@ bool HaveAvx2() {
 void BlendBgrAlphaRow(const std::uint8_t* bgr, const std::uint8_t* alpha, std::uint8_t* d, std::size_t n,
                       std::size_t readable) {
     std::size_t i = 0;
-#if VELTO_PNG_AVX2
+#if defined(VELTO_PNG_AVX2)
     i = png_detail::BlendBgrAlphaRowAvx2(bgr, alpha, d, n, readable);
 #else
     (void)readable;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "png/PngImage.h"
+#include "png/PngInflate.h"
+#include "png/PngVectorAvx2.h"
 
 namespace velto::png_detail {
 
@@ -72,30 +74,6 @@ constexpr std::uint64_t PassHeight(std::uint64_t height, const Adam7Pass& p) {
 std::uint64_t FilteredImageBytes(std::uint64_t width, std::uint64_t height, std::uint8_t type, std::uint8_t depth,
                                  bool interlaced);
 
-// ---------------------------------------------------------------------------
-// Two implementations of the image data. The fast one (the default): vector
-// unfiltering and row copies, one contiguous stream inflated by ISA-L or
-// libdeflate (where the program is built with them, else zlib), deflating by
-// libdeflate. The reference one: scalar code and zlib streaming chunk by chunk.
-// Both give the same pixels and errors; the fast decoder hands every stream it
-// cannot finish cleanly to the reference one, which reports it as it always has.
-// Tests and fuzzing run both and compare.
-enum class CodecPath : std::uint8_t { Fast, Reference };
-CodecPath ActiveCodecPath();
-// The path of the current thread while it lives.
-class ScopedCodecPath {
-public:
-    explicit ScopedCodecPath(CodecPath path);
-    ~ScopedCodecPath();
-    ScopedCodecPath(const ScopedCodecPath&) = delete;
-    ScopedCodecPath& operator=(const ScopedCodecPath&) = delete;
-
-private:
-    CodecPath fOld;
-};
-// True when built with ISA-L and libdeflate (the CMake option VELTO_PNG_FAST).
-bool FastDeflateBuilt();
-
 std::uint8_t PaethPredictor(std::uint8_t a, std::uint8_t b, std::uint8_t c);
 // Undoes one row's filter in place; prior is the unfiltered previous row (zeros
 // for the first). Unknown filter types leave the row as read. The scalar
@@ -111,31 +89,10 @@ void RgbaRowToBgr(const std::uint8_t* s, std::uint8_t* d, std::uint8_t* alpha, s
 std::size_t PaethSsse3(std::uint8_t* cur, const std::uint8_t* prior, std::size_t n, std::size_t bpp);
 std::size_t RgbToBgrSsse3(const std::uint8_t* s, std::uint8_t* d, std::size_t n);
 std::size_t RgbaToBgrSsse3(const std::uint8_t* s, std::uint8_t* d, std::uint8_t* alpha, std::size_t n);
+std::size_t RgbaToBgraSsse3(const std::uint8_t* s, std::uint8_t* d, std::size_t n);
 
 // The CRC-32 of PNG and zlib, continued from crc (0 to start).
 std::uint32_t Crc32(std::uint32_t crc, std::span<const std::uint8_t> data);
-
-// The filtered bytes of the image inflated from one contiguous zlib stream (the
-// data of consecutive IDAT chunks), for the fast decoder.
-class FastInflater {
-public:
-    // total: filtered bytes of the image; batch: the most bytes one Next asks for.
-    FastInflater(std::span<const std::uint8_t> in, std::uint64_t total, std::size_t batch);
-    ~FastInflater();
-    FastInflater(const FastInflater&) = delete;
-    FastInflater& operator=(const FastInflater&) = delete;
-    // Up to n more bytes at data (writable, valid until the next call); fewer
-    // only when the stream has ended or failed.
-    std::size_t Next(std::uint8_t*& data, std::size_t n);
-    // After the last Next: true when the stream ended properly (its Adler-32
-    // right) with no more data than the image holds, so that the reference
-    // decoder reads the same rows from it whatever the chunks around it.
-    bool Clean();
-
-private:
-    struct State;
-    std::unique_ptr<State> fState;
-};
 
 // The whole filtered image data as one zlib stream at a zlib level (1..9), by
 // libdeflate at FastLevel(level); false when not built with it or it fails (the

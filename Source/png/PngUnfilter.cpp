@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "png/PngInternal.h"
+#include "png/PngUnfilter.h"
 
 #if defined(__SSE2__)
 #include "png/PngVector.h"
@@ -118,6 +119,44 @@ void UnfilterRowFast(std::uint8_t type, std::uint8_t* cur, const std::uint8_t* p
         UnfilterRow(type, cur, prior, n, bpp);
 }
 
+namespace {
+thread_local bool tPortable = false;
+
+bool UseAvx2() {
+#if defined(VELTO_PNG_AVX2)
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has && !tPortable;
+#else
+    return false;
+#endif
+}
+}  // namespace
+
+ScopedPortableUnfilter::ScopedPortableUnfilter() : fOld(tPortable) { tPortable = true; }
+ScopedPortableUnfilter::~ScopedPortableUnfilter() { tPortable = fOld; }
+
+void UnfilterRowsFast(std::uint8_t* rows, std::size_t stride, std::size_t count, const std::uint8_t* above,
+                      std::size_t n, std::size_t bpp) {
+    const bool four = count >= 4 && UseAvx2();
+    for (std::size_t i = 0; i < count;) {
+        std::uint8_t* r = rows + i * stride;
+#if defined(VELTO_PNG_AVX2)
+        if (four && i + 4 <= count) {
+            const std::uint8_t types[4] = {r[0], r[stride], r[2 * stride], r[3 * stride]};
+            std::uint8_t* const data[4] = {r + 1, r + stride + 1, r + 2 * stride + 1, r + 3 * stride + 1};
+            if (FourRowsAvx2(types, data, above, n, bpp)) {
+                above = data[3];
+                i += 4;
+                continue;
+            }
+        }
+#endif
+        UnfilterRowFast(r[0], r + 1, above, n, bpp);
+        above = r + 1;
+        ++i;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // File rows of 8-bit RGB and RGBA -> B, G, R (and alpha), without gamma.
 
@@ -143,6 +182,20 @@ void RgbaRowToBgr(const std::uint8_t* s, std::uint8_t* d, std::uint8_t* alpha, s
         d[3 * k + 1] = s[4 * k + 1];
         d[3 * k + 2] = s[4 * k];
         alpha[k] = s[4 * k + 3];
+    }
+}
+
+void CopySwappingRedBlue(const std::uint8_t* s, std::uint8_t* d, std::size_t n, std::size_t bpp) {
+    if (bpp == 3) return RgbRowToBgr(s, d, n);
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    if (HasSsse3()) k = RgbaToBgraSsse3(s, d, n);
+#endif
+    for (; k < n; ++k) {
+        d[4 * k] = s[4 * k + 2];
+        d[4 * k + 1] = s[4 * k + 1];
+        d[4 * k + 2] = s[4 * k];
+        d[4 * k + 3] = s[4 * k + 3];
     }
 }
 

@@ -32,4 +32,12 @@ std::size_t RgbaToBgrSsse3(const std::uint8_t* s, std::uint8_t* d, std::uint8_t*
     return k;
 }
 
+// Four RGBA pixels to B, G, R, A.
+std::size_t RgbaToBgraSsse3(const std::uint8_t* s, std::uint8_t* d, std::size_t n) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+    std::size_t k = 0;
+    for (; k + 4 <= n; k += 4) Store(d + 4 * k, _mm_shuffle_epi8(Load(s + 4 * k), order));
+    return k;
+}
+
 }  // namespace velto::png_detail

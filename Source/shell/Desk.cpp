@@ -647,7 +647,9 @@ TCanvasImage::TCanvasImage(TfrmDesk* desk, QWidget* parent) : QWidget(parent), d
 
 void TCanvasImage::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    if (!bitmap_.isNull()) p.drawImage(event->rect(), bitmap_, event->rect());
+    // The parts asked for, not the rectangle around them (a diagonal stroke's band).
+    if (!bitmap_.isNull())
+        for (const QRect& r : event->region()) p.drawImage(r, bitmap_, r);
     if (TCanvasInput* in = CanvasInput()) in->PaintOverlay(*desk_, p);
 }
 

@@ -243,7 +243,7 @@ TToolResult TToolController::Dispatch(TfrmDesk& desk, QPoint pos, int button, bo
     const TToolResult r = ApplyToolAt(state_, ctx, {pos.x(), pos.y(), static_cast<TMouseButton>(button), shift, phase});
     dispatching_ = outerPhase;
     std::tie(host_->desk, host_->colors) = outer;
-    if (!r.Replaced) Repaint(desk, r.Changed);
+    if (!r.Replaced) Repaint(desk, r.Changed, r.ChangedRows);
     // The band: the old one goes, the new one shows.
     const QRect band = BandRect(desk);
     if (band != bandDrawn_ || bandDesk_ != &desk) {
@@ -255,21 +255,36 @@ TToolResult TToolController::Dispatch(TfrmDesk& desk, QPoint pos, int button, bo
     return r;
 }
 
-void TToolController::Repaint(TfrmDesk& desk, const TDirtyRect& changed) {
+void TToolController::Repaint(TfrmDesk& desk, const TDirtyRect& changed, const TDirtySpans& rows) {
     if (changed.Empty()) return;
     const QRect rect(changed.Left, changed.Top, changed.Right - changed.Left, changed.Bottom - changed.Top);
-    desk.RepaintImageRect(rect);
+    // What changed, not the rectangle around it (a diagonal stroke changes a
+    // band); a floating selection is pasted into a copy per repaint, so there
+    // the rectangle once.
+    if (rows.Empty() || desk.SelectionFrameVisible()) {
+        desk.RepaintImageRect(rect);
+    } else {
+        for (const TDirtyRect& r : rows.Rects())
+            desk.RepaintImageRect(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
+    }
     TPreviewAccess* preview = PreviewPane();
     const TmyImagePal* img = desk.CurrentImage();
     if (!preview || !img || main_->ActiveDesk() != &desk) return;
-    // A few pixels one by one; a large part as a whole new picture.
-    if (rect.width() * rect.height() > 4096) {
+    // A few pixels one by one; many as a whole new picture.
+    if ((rows.Empty() ? static_cast<long long>(rect.width()) * rect.height() : rows.Count()) > 4096) {
         preview->RefreshPreview(img);
         return;
     }
     const bool blend = img->BitCount == 32;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        for (int x = rect.left(); x <= rect.right(); ++x) preview->PlotPixel(x, y, blend, img->At(x, y));
+    const auto plot = [&](int y, int left, int right) {
+        for (int x = left; x < right; ++x) preview->PlotPixel(x, y, blend, img->At(x, y));
+    };
+    if (rows.Empty()) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) plot(y, rect.left(), rect.right() + 1);
+        return;
+    }
+    for (std::size_t y = 0; y < rows.Rows.size(); ++y)
+        plot(static_cast<int>(y), rows.Rows[y].Left, rows.Rows[y].Right);
 }
 
 void TToolController::MousePress(TfrmDesk& desk, QMouseEvent& event) {

@@ -119,7 +119,7 @@ private:
     // The stroke state cleared without telling the tool (before a window opens).
     void DropStroke(TfrmDesk& desk);
     void RunPendingWindow(TfrmDesk& desk);
-    void Repaint(TfrmDesk& desk, const TDirtyRect& changed);
+    void Repaint(TfrmDesk& desk, const TDirtyRect& changed, const TDirtySpans& rows);
     // The outline's window and the pointer there (none: where it was).
     void SetOutlineAt(TfrmDesk* desk, std::optional<QPoint> canvasPos);
     const QImage& OutlineRing(int zoom);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -183,6 +185,58 @@ TEST(Filter, FilterPixelMatchesTheWholeImageFilterForEveryPreset) {
                 }
         }
     EXPECT_EQ(FilterPixel5x5(23, 0, true, FilterKernels[0].Kernel, src), TmyPixel::Create());  // outside
+}
+
+
+// Random kernels on both sides of the largest weights the 16-bit interior code
+// takes (positive weights, and negative ones, each summing to at most 257),
+// divisors of both signs, offsets, images with scattered and large
+// transparent areas, of many colours or of one, widths around the vector
+// blocks: every pixel as the one-pixel filter gives it, with the AVX2 sums and
+// with the portable ones.
+TEST(Filter, WholeImageFilterMatchesOnePixelFilterForRandomKernels) {
+    test::TBytes rnd(99);
+    for (int round = 0; round < 60; ++round) {
+        TFilterKernel k;
+        // Budgets of the positive and the negative weights.
+        const int budgets[][2] = {{257, 0}, {258, 0}, {257, 257}, {100, 258}, {40, 30}, {300, 300}};
+        for (int sign = 0; sign < 2; ++sign)
+            for (int used = 0, budget = budgets[round % 6][sign]; used < budget;) {
+                const int w = std::min(budget - used, 1 + rnd.Next() % 60);
+                auto& weight = k.Weights[static_cast<std::size_t>(rnd.Next() % 25)];
+                if ((weight < 0) == (sign == 1) || weight == 0) {
+                    weight += sign ? -w : w;
+                    used += w;
+                }
+            }
+        const int divisors[] = {1, 2, 3, 7, 16, -5, 0, 1000};
+        k.Divisor = divisors[round % 8];
+        k.Offset = round % 4 == 0 ? 0 : static_cast<int>(rnd.Next()) - 128;
+        const int width = 5 + round % 33, height = 5 + (round * 7) % 11;
+        TmyImagePal src = test::NoiseImage({width, height}, 32, 200 + static_cast<std::uint32_t>(round), true);
+        if (round % 5 == 0)  // a transparent block: pixels with no visible neighbour at all
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width / 2; ++x) src.At(x, y) = TmyPixel::Create();
+        if (round % 3 == 1)  // one colour under every visible pixel, as a shadow is blurred
+            for (TmyPixel& p : src.Pixels())
+                if (p.A != 0) p = Px(200, 17, 90, p.A);
+        for (bool onAlpha : {false, true})
+        for (bool portable : {false, true}) {
+            SCOPED_TRACE("round " + std::to_string(round) + (onAlpha ? " on alpha" : "") +
+                         (portable ? ", portable code" : ", the processor's best"));
+            std::optional<ScopedPortableFilter> scope;
+            if (portable) scope.emplace();
+            TmyImagePal img = src;
+            ApplyFilter5x5(img, k, onAlpha);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    if (!onAlpha && src.At(x, y).A == 0) continue;
+                    TmyPixel one = FilterPixel5x5(x, y, onAlpha, k, src);
+                    if (one.A == 0) one = TmyPixel::Create();
+                    ASSERT_EQ(img.At(x, y), one) << x << "," << y;
+                }
+        }
+    }
 }
 
 }  // namespace

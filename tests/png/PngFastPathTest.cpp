@@ -13,6 +13,7 @@
 #include "PngTestUtil.h"
 #include "platform/FileIO.h"
 #include "png/PngInternal.h"
+#include "png/PngUnfilter.h"
 
 using namespace velto;
 using namespace pngtest;
@@ -233,6 +234,50 @@ TEST(PngFastPath, StreamsThatEndEarlyLateOrBadlyAsBefore) {
     for (int y = 3; y < 6; ++y) EXPECT_EQ(Bytes(png.AlphaScanline(y), png.AlphaScanline(y) + 20), Bytes(20, 0)) << y;
 }
 
+// Image data large enough for the streaming inflater, split over chunks of
+// every size from 1 byte (the zlib header itself split) to thousands, and the
+// same split with a chunk of bad CRC or a damaged byte in the middle: the
+// reference outcome each time, and for whole splits the pixels of one chunk.
+TEST(PngFastPath, ImageDataSplitOverManyChunks) {
+    const Bytes ihdr = Ihdr(300, 40, 8, 2);
+    const Bytes z = Zlib(FilteredRows(300, 40, 3, 5));
+    const Bytes whole = File({ihdr, Chunk("IDAT", z), Iend()});
+    const Outcome one = Decode(whole, CodecPath::Fast);
+    ASSERT_EQ(one.error, "");
+    for (const std::size_t size : {1u, 2u, 3u, 7u, 100u, 1000u, 4096u}) {
+        Bytes file = Signature();
+        Bytes damaged = Signature(), badCrc = Signature();
+        for (const Bytes* b : {&ihdr}) {
+            file.insert(file.end(), b->begin(), b->end());
+            damaged.insert(damaged.end(), b->begin(), b->end());
+            badCrc.insert(badCrc.end(), b->begin(), b->end());
+        }
+        std::size_t k = 0;
+        for (std::size_t at = 0; at < z.size(); at += size, ++k) {
+            Bytes piece(z.begin() + static_cast<std::ptrdiff_t>(at),
+                        z.begin() + static_cast<std::ptrdiff_t>(std::min(z.size(), at + size)));
+            const Bytes c = Chunk("IDAT", piece);
+            file.insert(file.end(), c.begin(), c.end());
+            Bytes bad = c;
+            if (k == 5) bad.back() ^= 1;
+            badCrc.insert(badCrc.end(), bad.begin(), bad.end());
+            if (at <= z.size() / 2 && z.size() / 2 < at + size) piece[z.size() / 2 - at] ^= 0x55;
+            const Bytes d = Chunk("IDAT", piece);
+            damaged.insert(damaged.end(), d.begin(), d.end());
+        }
+        for (Bytes* f : {&file, &damaged, &badCrc}) {
+            const Bytes end = Iend();
+            f->insert(f->end(), end.begin(), end.end());
+        }
+        SCOPED_TRACE("chunks of " + std::to_string(size));
+        EXPECT_EQ(Differences(file), "");
+        EXPECT_EQ(Differences(damaged), "");
+        EXPECT_EQ(Differences(badCrc), "");
+        const Outcome split = Decode(file, CodecPath::Fast);
+        EXPECT_TRUE(split.dib == one.dib && split.error.empty());
+    }
+}
+
 TEST(PngFastPath, VectorUnfilteringMatchesTheScalarCode) {
     std::mt19937 rng(5);
     for (const std::size_t bpp : {3u, 4u, 1u, 6u}) {
@@ -249,6 +294,43 @@ TEST(PngFastPath, VectorUnfilteringMatchesTheScalarCode) {
             }
         }
     }
+}
+
+// Batches of rows of every mix of filters (runs of Average and Paeth go four
+// rows at a time through the AVX2 code where there is AVX2): the same bytes
+// as the portable code and the scalar reference, for rows just long enough
+// for the four-row code and longer, and rows with bytes near 0 and 255.
+TEST(PngFastPath, RowBatchesMatchThePortableAndScalarCode) {
+    std::mt19937 rng(11);
+    const std::uint8_t mixes[][8] = {{4, 4, 4, 4, 4, 4, 4, 4}, {3, 3, 3, 3, 3, 3, 3, 3}, {4, 3, 3, 4, 3, 4, 4, 3},
+                                     {4, 4, 4, 1, 4, 4, 4, 4}, {2, 4, 4, 4, 4, 0, 3, 3}, {4, 4, 9, 4, 4, 4, 4, 3}};
+    for (const std::size_t bpp : {3u, 4u, 1u, 2u, 6u, 8u})
+        for (const auto& mix : mixes)
+            for (const std::size_t pixels : {1u, 7u, 8u, 9u, 13u, 64u, 301u})
+                for (const std::size_t count : {1u, 3u, 4u, 5u, 8u}) {
+                    const std::size_t n = pixels * bpp, stride = n + 1;
+                    Bytes above(n), rows(stride * count);
+                    for (auto& b : above) b = static_cast<std::uint8_t>(rng());
+                    for (std::size_t i = 0; i < rows.size(); ++i)
+                        rows[i] = i % stride == 0 ? mix[i / stride]
+                                                  : static_cast<std::uint8_t>(rng() % 3 == 0 ? 255 - (rng() & 3) : rng());
+                    Bytes best = rows, portable = rows, ref = rows;
+                    png_detail::UnfilterRowsFast(best.data(), stride, count, above.data(), n, bpp);
+                    {
+                        png_detail::ScopedPortableUnfilter scope;
+                        png_detail::UnfilterRowsFast(portable.data(), stride, count, above.data(), n, bpp);
+                    }
+                    const std::uint8_t* prior = above.data();
+                    for (std::size_t r = 0; r < count; ++r) {
+                        png_detail::UnfilterRow(ref[r * stride], ref.data() + r * stride + 1, prior, n, bpp);
+                        prior = ref.data() + r * stride + 1;
+                    }
+                    const std::string what = std::to_string(bpp) + " bytes per pixel, " + std::to_string(pixels) +
+                                             " pixels, " + std::to_string(count) + " rows, mix starting " +
+                                             std::to_string(mix[0]) + std::to_string(mix[1]);
+                    ASSERT_EQ(portable, ref) << "portable, " << what;
+                    ASSERT_EQ(best, ref) << "best for this processor, " << what;
+                }
 }
 
 TEST(PngFastPath, WrittenFilesReadBackAlikeAndNoLargerThanZlibs) {
