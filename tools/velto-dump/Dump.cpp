@@ -54,7 +54,7 @@ const char* TypeName(std::uint8_t type) {
 namespace {
 
 int usage() {
-    std::fputs("usage: velto-dump FILE\n", stderr);
+    std::fputs("usage: velto-dump FILE\n       velto-dump --import W H FILE\n", stderr);
     return 2;
 }
 
@@ -62,8 +62,30 @@ int usage() {
 
 }  // namespace velto::dump
 
+namespace {
+
+// A side of the --import target: 1..256, as the model's images.
+bool ParseSide(const char* text, int& out) {
+    const std::string_view s = text;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), out);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size() && out >= 1 && out <= 256;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace velto::dump;
+    if (argc >= 2 && std::string_view(argv[1]) == "--import") {
+        int width = 0, height = 0;
+        if (argc != 5 || !ParseSide(argv[2], width) || !ParseSide(argv[3], height)) return usage();
+        velto::SilenceMessages();
+        JsonWriter json;
+        json.beginObject();
+        const int rc = DumpImport(json, width, height, argv[4]);
+        json.endObject();
+        std::printf("%s\n", json.text().c_str());
+        return rc;
+    }
     std::string file;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];

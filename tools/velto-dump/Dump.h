@@ -213,6 +213,18 @@ struct DumpKind {
 // Called by a static initialiser in each Dump<Kind>.cpp.
 int RegisterDumpKind(const DumpKind& kind);
 
+// The image library's view of a file (found by content): whether it claims
+// the file, and its dump. The cursor kind hands over files it cannot read
+// that the library can (Targa files may begin with a cursor's bytes).
+bool ClaimsImaging(const DumpInput& in);
+bool DumpImaging(JsonWriter& json, const DumpInput& in);
+
+// velto-dump --import W H FILE: the 32-bit cursor image that importing FILE
+// makes for a new W x H document (resize keeping the aspect ratio, other
+// settings at their defaults), as {"kind": ..., "images": [...]}. Returns the
+// exit code.
+int DumpImport(JsonWriter& json, int width, int height, const std::string& file);
+
 // Writes "error": "not readable as <kind>" and returns false.
 bool NotReadable(JsonWriter& json, std::string_view kind);
 

@@ -56,13 +56,19 @@ bool DumpDocument(JsonWriter& json, const DumpInput& in) {
     const std::string file = in.path;
     const std::uint8_t type = in.type;
     const char* kind = TypeName(type);
-    json.key("kind");
-    json.string(kind);
     TmyANI ani;
     TmyIcon icon;
     const bool animated = type == ftAnimatedCursor;
     TmyIcon& doc = animated ? static_cast<TmyIcon&>(ani) : icon;
     const bool ok = animated ? TmyANIIO(false).LoadFromFile(doc, file) : TmyIcoIO(false).LoadFromFile(doc, file);
+    // A picture whose first bytes look like a cursor's is shown as the picture.
+    if (!ok && type == ftCursor && ClaimsImaging(in)) {
+        JsonWriter picture;
+        picture.beginObject();
+        if (DumpImaging(picture, in)) return DumpImaging(json, in);
+    }
+    json.key("kind");
+    json.string(kind);
     if (!ok) return NotReadable(json, kind);
     WriteDocumentImages(json, doc, animated);
     if (animated) {

@@ -8,7 +8,6 @@
 #include "imaging/Formats.h"
 
 namespace velto::dump {
-namespace {
 
 bool DumpImaging(JsonWriter& json, const DumpInput& in) {
     const std::string ext = DetectFileFormat(in.path);
@@ -64,6 +63,8 @@ bool ClaimsImaging(const DumpInput& in) {
         return false;
     }
 }
+
+namespace {
 
 // After the program's own readers: a file they take keeps their view.
 [[maybe_unused]] const int registered = RegisterDumpKind({90, ClaimsImaging, DumpImaging});

@@ -1,0 +1,278 @@
+// GIF animations: every image of a document out as one frame, a GIF's frames
+// in as the frames of an animated cursor, and one GIF frame drawn as the
+// player shows it.
+#include <array>
+#include <cmath>
+#include <algorithm>
+#include <exception>
+#include <optional>
+#include <memory>
+#include <vector>
+
+#include "engine/Composite.h"
+#include "engine/Line.h"
+#include "gif/ColorReduction.h"
+#include "gif/GifCompose.h"
+#include "gif/GifImage.h"
+#include "import/MyImport.h"
+#include "import/Picture.h"
+
+namespace velto {
+
+namespace {
+
+constexpr std::uint8_t kOpaqueFrom = 127;  // alpha below this is transparent in a GIF frame
+
+// Hundredths of a second, halves to the even neighbour (the default rounding mode).
+std::uint16_t GifDelay(double rate) {
+    const double d = std::nearbyint(rate * 100.0);
+    if (!(d > 0)) return 0;
+    return d >= 65535 ? 65535 : static_cast<std::uint16_t>(d);
+}
+
+// The image over the matte colour as a 24-bit bitmap.
+TBitmap MattedBitmap(const TmyImagePal& image, TColor matte) {
+    TRgbBuffer rgb;
+    PaintImage(image, rgb, matte);
+    TBitmap bitmap;
+    if (!bitmap.Allocate(rgb.Width, rgb.Height, pf24bit)) throw GIFException(sGIFOutOfMemory);
+    for (int y = 0; y < rgb.Height; ++y) {
+        const std::uint8_t* s = rgb.Row(y);
+        std::uint8_t* d = bitmap.ScanLine(y);
+        for (int x = 0; x < rgb.Width; ++x, s += 3, d += 3) {
+            d[0] = s[2];
+            d[1] = s[1];
+            d[2] = s[0];
+        }
+    }
+    return bitmap;
+}
+
+// The first candidate from white, blue counting down fastest, then green, then
+// red, that no colour of the list lies within 14 of on all three channels.
+// For each red and green only the colours near both can block a blue, so the
+// free blue is found from their intervals instead of rescanning the picture.
+std::optional<TColor> FindKeyColor(const std::vector<std::array<std::uint8_t, 3>>& colors) {
+    std::vector<std::array<std::uint8_t, 3>> nearRed;
+    for (int r = 255; r >= 0; --r) {
+        nearRed.clear();
+        for (const auto& c : colors)
+            if (std::abs(c[0] - r) < 15) nearRed.push_back(c);
+        for (int g = 255; g >= 0; --g) {
+            std::array<bool, 256> blocked{};
+            for (const auto& c : nearRed) {
+                if (std::abs(c[1] - g) >= 15) continue;
+                for (int b = std::max(0, c[2] - 14); b <= std::min(255, c[2] + 14); ++b) blocked[b] = true;
+            }
+            for (int b = 255; b >= 0; --b)
+                if (!blocked[b]) return MakeColor(r, g, b);
+        }
+    }
+    return std::nullopt;
+}
+
+// The distinct colours of a 24-bit bitmap (B, G, R rows) as R, G, B.
+std::vector<std::array<std::uint8_t, 3>> DistinctColors(const TBitmap& bitmap) {
+    std::vector<std::uint32_t> keys;
+    keys.reserve(static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height()));
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint8_t* p = bitmap.ScanLine(y);
+        for (int x = 0; x < bitmap.Width(); ++x, p += 3)
+            keys.push_back(std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0]);
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::vector<std::array<std::uint8_t, 3>> colors;
+    colors.reserve(keys.size());
+    for (const std::uint32_t k : keys)
+        colors.push_back({static_cast<std::uint8_t>(k >> 16), static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(k)});
+    return colors;
+}
+
+// Sets AllowAdvanced to false for its lifetime and back to true after.
+class TNoAdvanced {
+public:
+    explicit TNoAdvanced(tmyimport& s) : s_(s) { s_.AllowAdvanced = false; }
+    ~TNoAdvanced() { s_.AllowAdvanced = true; }
+    TNoAdvanced(const TNoAdvanced&) = delete;
+    TNoAdvanced& operator=(const TNoAdvanced&) = delete;
+
+private:
+    tmyimport& s_;
+};
+
+}  // namespace
+
+void DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n) {
+    if (n < 0 || n >= gif.Images().Count()) return;
+    // The frame alone on a transparent screen, as the player draws it
+    // (offsets, clipping, transparency), then its opaque pixels onto ours.
+    TGIFComposer composer(gif);
+    composer.Step(n);
+    const TGIFCanvas& canvas = composer.Canvas();
+    const int w = std::min(canvas.Width, picture.Width), h = std::min(canvas.Height, picture.Height);
+    for (int y = 0; y < h; ++y) {
+        const auto row = canvas.Row(y);
+        TmyPixel* d = picture.Row(y);
+        for (int x = 0; x < w; ++x) {
+            const TGIFPixel& p = row[static_cast<std::size_t>(x)];
+            if (p.A != 0) d[x] = {p.R, p.G, p.B, 255};
+        }
+    }
+}
+
+void RenderGifFrame(TBitmap& bitmap, TGIFImage& gif, int n) {
+    if (bitmap.Empty()) return;
+    TWorkPicture picture;
+    if (!PictureFromBitmap(bitmap, picture)) return;
+    DrawGifFrame(picture, gif, n);
+    PictureToBitmap(picture, bitmap);
+}
+
+bool tmyimport::HasColorNear(const TBitmap& bitmap, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    TBitmap rgb(bitmap);
+    if (rgb.PixelFormat() != pf24bit && !rgb.SetPixelFormat(pf24bit)) return false;
+    for (int y = 0; y < rgb.Height(); ++y) {
+        const std::uint8_t* p = rgb.ScanLine(y);
+        for (int x = 0; x < rgb.Width(); ++x, p += 3)
+            if (std::abs(p[2] - r) < 15 && std::abs(p[1] - g) < 15 && std::abs(p[0] - b) < 15) return true;
+    }
+    return false;
+}
+
+void tmyimport::AddGifFrame(TGIFImage& gif, const TmyImagePal& image) {
+    const TImportSettings settings = Settings();
+    const std::uint16_t delay = GifDelay(image.Rate());
+    if (!settings.ExportAlpha) {
+        const TBitmap bitmap = MattedBitmap(image, settings.PrevColor);
+        gif.ColorReduction = static_cast<std::uint8_t>(TReductionMethod::crOctreeSystem);
+        gif.DitherMode = static_cast<std::uint8_t>(TDitherKind::dtFloydSteinberg);
+        auto frame = std::make_unique<TGIFSubImage>(gif);
+        frame->Assign(bitmap);
+        TGIFSubImage& added = gif.Images()[gif.Images().Add(std::move(frame))];
+        added.Extensions().Add<TGIFGraphicControlExtension>().Delay = delay;
+        return;
+    }
+
+    // Below 127 transparent, else opaque over white.
+    TmyImagePal copy(image.Size(), 32);
+    copy.Assign(image);
+    copy.BitCount = 32;
+    copy.Palette.reset();
+    const TmyPixel white{255, 255, 255, 255};
+    for (TmyPixel& p : copy.Pixels()) {
+        if (p.A < kOpaqueFrom) {
+            p = {};
+        } else {
+            AlphaBlendPixel(p, white, false);
+            p.A = 255;
+        }
+    }
+    TBitmap bitmap = MattedBitmap(copy, settings.PrevColor);
+    gif.ColorReduction = static_cast<std::uint8_t>(TReductionMethod::crOctree);
+    gif.DitherMode = static_cast<std::uint8_t>(TDitherKind::dtFloydSteinberg);
+    // The reduced colours, so that the key colour is free of all of them.
+    bitmap = ReduceColors(bitmap, TReductionMethod::crOctree, TDitherKind::dtFloydSteinberg, gif.ReductionBits);
+    if (!bitmap.SetPixelFormat(pf24bit)) throw GIFException(sGIFOutOfMemory);
+    const std::optional<TColor> key = FindKeyColor(DistinctColors(bitmap));
+
+    int lastX = -1, lastY = -1;
+    for (int y = 0; y < copy.Height(); ++y) {
+        std::uint8_t* row = bitmap.ScanLine(y);
+        for (int x = 0; x < copy.Width(); ++x) {
+            if (copy.At(x, y).A >= kOpaqueFrom || !key) continue;
+            row[3 * x] = ColorB(*key);
+            row[3 * x + 1] = ColorG(*key);
+            row[3 * x + 2] = ColorR(*key);
+            lastX = x;
+            lastY = y;
+        }
+    }
+    auto frame = std::make_unique<TGIFSubImage>(gif);
+    frame->Assign(bitmap);
+    TGIFSubImage& added = gif.Images()[gif.Images().Add(std::move(frame))];
+    int transparentIndex = -1;
+    if (lastX >= 0 && !added.Empty()) {
+        // The key colour as the frame's reduction left it.
+        const TGIFColorMap& map = added.ColorMap();
+        const auto entries = map.Entries();
+        const std::uint8_t at = added.Pixels(lastX, lastY);
+        if (at < map.Count()) {
+            const TGIFColor shown = entries[at];
+            for (int i = 0; i < map.Count(); ++i)
+                if (entries[static_cast<std::size_t>(i)] == shown) {
+                    transparentIndex = i;
+                    break;
+                }
+        }
+    }
+    auto& gce = added.Extensions().Add<TGIFGraphicControlExtension>();
+    gce.Delay = delay;
+    gce.SetDisposal(dmBackground);
+    if (transparentIndex >= 0) {
+        gce.SetTransparentColorIndex(transparentIndex);
+        gce.SetTransparent(true);
+    }
+}
+
+bool tmyimport::SaveAnimationAsGif(const std::string& fileName, const TmyIcon& doc, FileError* error) {
+    try {
+        TGIFImage gif;
+        for (int i = 0; i < doc.Count(); ++i) AddGifFrame(gif, doc.Image(i));
+        return gif.SaveToFile(fileName, error);
+    } catch (const std::exception&) {
+        KeepFirstError(error, FileError::Unsupported);
+        return false;
+    }
+}
+
+bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error) {
+    bool shown = false;
+    struct Hide {
+        const TImportHooks& hooks;
+        bool& shown;
+        ~Hide() {
+            if (shown && hooks.ProgressEnd) hooks.ProgressEnd();
+        }
+    } hide{Hooks, shown};
+    try {
+        TGIFImage gif;
+        if (!gif.LoadFromFile(fileName, error)) return false;
+        TWorkPicture screen;
+        if (!screen.Allocate(gif.Width(), gif.Height())) return false;
+
+        ImageSize size{32, 32};
+        int bitCount = 32;
+        if (doc.Count() > 0) {
+            size = doc.Image(0).Size();
+            bitCount = doc.Image(0).BitCount;
+            doc.Delete(0);
+        }
+        const int count = gif.Images().Count();
+        if (AllowAdvanced && Hooks.ProgressBegin) {
+            Hooks.ProgressBegin(count);
+            shown = true;
+        }
+        const bool overimpose = Settings().Overimpose;
+        for (int i = 0; i < count; ++i) {
+            if (Hooks.ProcessEvents) Hooks.ProcessEvents();
+            // Frames 0..i drawn in turn onto black equal frame i drawn onto
+            // what frames 0..i-1 left, so the accumulation is kept.
+            if (!overimpose || i == 0) screen.Fill(0, 0, 0, 0);
+            const int index = doc.AddImage(size, bitCount);
+            DrawGifFrame(screen, gif, i);
+            TWorkPicture picture = screen;
+            picture.Bits32 = true;
+            {
+                TNoAdvanced noAdvanced(*this);
+                PictureToImage(picture, doc.Image(index), size, false, true);
+            }
+            if (shown && Hooks.ProgressStep && Hooks.ProgressStep()) break;
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace velto

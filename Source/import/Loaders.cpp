@@ -1,0 +1,315 @@
+// The loaders: each reads one kind of file into the working picture and ends
+// in the one conversion. Codec failures of any kind end in false; a file the
+// system refused also says why.
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "gif/GifImage.h"
+#include "icns/MacIcoIO.h"
+#include "imaging/FileFormat.h"
+#include "imaging/FormatBmp.h"
+#include "imaging/FormatJpeg.h"
+#include "imaging/FormatJpeg2000.h"
+#include "imaging/ImagingIO.h"
+#include "import/Busy.h"
+#include "import/JpegDecode.h"
+#include "import/MyImport.h"
+#include "import/Picture.h"
+#include "model/AniIO.h"
+#include "model/Detect.h"
+#include "model/IcoIO.h"
+#include "png/PngImage.h"
+
+namespace velto {
+
+namespace {
+
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture);
+
+// The first image of a file through one format of the image library (or, with
+// no format, whichever format claims the content). The file is read here, so
+// that a refusal of the system keeps its reason.
+bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TWorkPicture& picture, FileError* error) {
+    std::vector<std::uint8_t> bytes;
+    FileError readError;
+    if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
+        KeepFirstError(error, readError);
+        return false;
+    }
+    TMemoryStream stream(std::move(bytes));
+    return LoadStream(stream, format, picture);
+}
+
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture) {
+    if (!format) {
+        format = FindImageFileFormatByExt(DetectStreamFormat(stream));
+        stream.SetPosition(0);
+        if (!format) return false;
+    }
+    TDynImageDataArray images;
+    struct Freer {
+        TDynImageDataArray& images;
+        ~Freer() { FreeImagesInArray(images); }
+    } freer{images};
+    if (!format->LoadFromStream(stream, images, true) || images.empty()) return false;
+    return PictureFromImageData(images[0], picture);
+}
+
+template <class Format>
+TImageFileFormat* FormatOf() {
+    return FindImageFileFormatByClass<Format>();
+}
+
+}  // namespace
+
+bool tmyimport::LoadBmp(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
+                        FileError* error) {
+    try {
+        TWorkPicture picture;
+        return LoadImageData(fileName, FormatOf<TBitmapFileFormat>(), picture, error) &&
+               ImportPicture(picture, target, max, square, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
+                         FileError* error) {
+    TBusy busy(Hooks);
+    try {
+        TWorkPicture picture;
+        std::vector<std::uint8_t> bytes;
+        FileError readError;
+        if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
+            KeepFirstError(error, readError);
+            return false;
+        }
+        switch (DecodeJpeg(bytes, picture)) {
+        case TJpegDecode::Failed: return false;
+        case TJpegDecode::Decoded: break;
+        case TJpegDecode::NotTaken: {
+            TMemoryStream stream(std::move(bytes));
+            if (!LoadStream(stream, FormatOf<TJpegFileFormat>(), picture)) return false;
+            break;
+        }
+        }
+        // The decoder's pixels arrive with alpha 255 (a photo has none), so
+        // they need no pass making them opaque.
+        picture.Bits32 = true;
+        return ImportPicture(picture, target, max, square, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
+                             FileError* error) {
+    try {
+        TWorkPicture picture;
+        if (!LoadImageData(fileName, FormatOf<TJpeg2000FileFormat>(), picture, error)) return false;
+        picture.Bits32 = true;  // converted to 32 bits with the alpha the file has (255 without)
+        return ImportPicture(picture, target, max, square, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool tmyimport::LoadPicture(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
+                            FileError* error) {
+    try {
+        TWorkPicture picture;
+        if (!LoadImageData(fileName, nullptr, picture, error)) return false;
+        picture.Bits32 = true;
+        return ImportPicture(picture, target, max, square, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
+                        FileError* error) {
+    TBusy busy(Hooks);
+    try {
+        TPNGObject png;
+        if (!png.LoadFromFile(fileName, error)) return false;
+        TWorkPicture picture;
+        if (!picture.Allocate(png.Width(), png.Height())) return false;
+        // Every colour type as shown: grey with alpha keeps its alpha, a
+        // palette entry its own alpha, a transparent colour alpha 0. A pixel
+        // of alpha 0 is black, so a picture transparent throughout arrives
+        // as an opaque black one.
+        for (int y = 0; y < picture.Height; ++y) {
+            TmyPixel* row = picture.Row(y);
+            png.GetRGBA(y, reinterpret_cast<std::uint8_t*>(row));
+            for (int x = 0; x < picture.Width; ++x)
+                if (row[x].A == 0) row[x] = {};
+        }
+        picture.Bits32 = true;
+        return ImportPicture(picture, target, max, square, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
+    try {
+        TGIFImage gif;
+        if (!gif.LoadFromFile(fileName, error) || gif.Empty()) return false;
+        TWorkPicture picture;
+        if (!picture.Allocate(gif.Width(), gif.Height())) return false;
+        picture.Fill(255, 255, 255, 0);
+        DrawGifFrame(picture, gif, 0);
+        picture.Bits32 = true;
+        return ImportPicture(picture, target, target.Size(), square, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool tmyimport::IconImageToImage(const TmyIcon& icon, bool square, int index, TmyImagePal& target) {
+    if (index < 0 || index >= icon.Count()) return false;
+    const TmyImagePal& image = icon.Image(index);
+    TWorkPicture picture;
+    if (!picture.Allocate(image.Width(), image.Height())) return false;
+    std::copy(image.Pixels().begin(), image.Pixels().end(), picture.Data());
+    picture.Bits32 = true;
+    if (square) {
+        const int side = ClampSize(image.Width(), image.Height(), target.Width());
+        target.SetSize({side, side});
+    }
+    PictureToImage(picture, target, target.Size(), true, true);
+    return true;
+}
+
+bool tmyimport::LoadAni(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
+    TmyANI doc;
+    TmyANIIO(false).LoadFromFile(doc, fileName, error);
+    return IconImageToImage(doc, square, 0, target);
+}
+
+bool tmyimport::LoadIcoCur(const std::string& fileName, TmyImagePal& target, bool square, FileError* error) {
+    TmyIcon doc;
+    TmyIcoIO(false).LoadFromFile(doc, fileName, error);
+    return IconImageToImage(doc, square, 0, target);
+}
+
+bool tmyimport::LoadIcns(const std::string& fileName, TmyImagePal& target, bool square, FileError* error) {
+    TmyIcon doc;
+    if (!TmyMacIcoIO(true).LoadFromFile(doc, fileName, error) || doc.Count() == 0) return false;
+    const TmyImagePal& image = doc.Image(0);
+    TWorkPicture picture;
+    if (!picture.Allocate(image.Width(), image.Height())) return false;
+    std::copy(image.Pixels().begin(), image.Pixels().end(), picture.Data());
+    picture.Bits32 = true;
+    return ImportPicture(picture, target, target.Size(), square, true);
+}
+
+namespace {
+
+// How LoadImageFile reads each detected type, and what it says when that fails.
+struct TImageRoad {
+    std::uint8_t Type;
+    bool (*Load)(tmyimport& s, const std::string& file, TmyImagePal& target, bool square, FileError* error);
+    const char* Key;
+    const char* Text;
+};
+
+constexpr TImageRoad kRoads[] = {
+    {ftIcon, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadIcoCur(f, t, q, e); },
+     "msgNotICO", "Invalid icon or cursor file!"},
+    {ftCursor, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadIcoCur(f, t, q, e); },
+     "msgNotICO", "Invalid icon or cursor file!"},
+    {ftAnimatedCursor, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadAni(t, f, q, e); },
+     "msgNotAni", "Invalid animated cursor file!"},
+    {ftBmp, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadBmp(f, t, t.Size(), q, e); },
+     "msgNotBMP", "Invalid bmp file!"},
+    {ftJpeg, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadJpeg(f, t, t.Size(), q, e); },
+     "msgNotJPG", "Invalid jpg file!"},
+    {ftPng, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadPng(f, t, t.Size(), q, e); },
+     "msgNotPNG", "Invalid png file!"},
+    {ftGif, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadGif(t, f, q, e); },
+     "msgNotGIF", "Invalid gif file!"},
+    {ftIcns, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadIcns(f, t, q, e); },
+     "msgNotIcns", "Invalid Macintosh icon!"},
+    {ftJp2, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadJpeg2000(f, t, t.Size(), q, e); },
+     "msgNotJpg2000", "Invalid jpeg2000 file!"},
+    {ftJ2k, [](tmyimport& s, const std::string& f, TmyImagePal& t, bool q, FileError* e) { return s.LoadJpeg2000(f, t, t.Size(), q, e); },
+     "msgNotJpg2000", "Invalid jpeg2000 file!"},
+};
+
+// Restores AllowAdvanced to true however the load ends.
+class TAllowAdvancedAfter {
+public:
+    explicit TAllowAdvancedAfter(tmyimport& s) : s_(s) {}
+    ~TAllowAdvancedAfter() { s_.AllowAdvanced = true; }
+    TAllowAdvancedAfter(const TAllowAdvancedAfter&) = delete;
+    TAllowAdvancedAfter& operator=(const TAllowAdvancedAfter&) = delete;
+
+private:
+    tmyimport& s_;
+};
+
+}  // namespace
+
+TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string& fileName, bool square,
+                                          bool noAdvanced) {
+    TImageFileResult result;
+    TAllowAdvancedAfter restore(*this);
+    AllowAdvanced = !noAdvanced;
+    const FileTypeResult detected = DetectFileType(fileName);
+    if (!detected.ok()) {
+        result.Error = detected.error;
+        result.MessageKey = "msgUnknown";
+        result.Message = "Unknown file type!";
+        return result;
+    }
+    result.FileType = detected.type;
+    const TImageRoad* road = nullptr;
+    for (const TImageRoad& r : kRoads)
+        if (r.Type == detected.type) road = &r;
+    if (!road) {
+        // A picture of a kind detection does not name (Targa and the like)
+        // is still a picture.
+        FileError error;
+        result.Ok = detected.type == ftUnknown && LoadPicture(fileName, target, target.Size(), square, &error);
+        if (!result.Ok) {
+            result.MessageKey = "msgUnknown";
+            result.Message = "Unknown file type!";
+        }
+        return result;
+    }
+    FileError error;
+    result.Ok = road->Load(*this, fileName, target, square, &error);
+    // Targa files may begin with the bytes of a cursor file.
+    if (!result.Ok && detected.type == ftCursor && (error.ok() || error == FileError::Unsupported)) {
+        error = FileError::None;
+        result.Ok = LoadPicture(fileName, target, target.Size(), square, &error);
+    }
+    if (!result.Ok) {
+        result.MessageKey = road->Key;
+        result.Message = road->Text;
+        result.Error = error;
+    }
+    return result;
+}
+
+bool tmyimport::CaptureScreen(TmyImagePal& target, int top, int left) {
+    TBusy busy(Hooks);
+    TBitmap grabbed;
+    if (!Hooks.GrabScreen || !Hooks.GrabScreen(grabbed, left, top, target.Width(), target.Height()) ||
+        grabbed.Width() != target.Width() || grabbed.Height() != target.Height())
+        return false;
+    return BitmapToImage(grabbed, target, target.Size(), false, true);
+}
+
+int tmyimport::ShowFramesDialog(const std::string& fileName, const TmyImagePal& target, int bitCount) {
+    try {
+        return Hooks.FramesDialog ? Hooks.FramesDialog(fileName, target.Size(), bitCount) : 2;
+    } catch (const std::exception&) {
+        return 2;
+    }
+}
+
+}  // namespace velto
