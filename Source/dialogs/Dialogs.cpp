@@ -2,11 +2,15 @@
 
 #include "FormAbout.h"
 #include "FormAdjust.h"
+#include "FormCapture.h"
 #include "FormColors.h"
 #include "FormDelete.h"
 #include "FormFadeout.h"
 #include "FormFilter.h"
 #include "FormHotspot.h"
+#include "FormImport.h"
+#include "FormImportGif.h"
+#include "ImportHooks.h"
 #include "FormNewImage.h"
 #include "FormOptions.h"
 #include "FormPreview.h"
@@ -24,6 +28,7 @@
 #include "shell/DocumentArea.h"
 #include "shell/Forms.h"
 #include "shell/MainWindow.h"
+#include "shell/ModalForms.h"
 #include "shell/PaneFrame.h"
 #include "shell/ToolController.h"
 
@@ -155,6 +160,21 @@ QWidget* MakeTest(QWidget* mainWindow) {
     return form;
 }
 
+// The import service's windows: each installs the service's hooks with
+// whichever of the two exists by then.
+QWidget* MakeImport(QWidget* mainWindow) {
+    auto* form = new TfrmImport(mainWindow);
+    if (auto* main = qobject_cast<TfrmMain*>(mainWindow)) main->SetCaptureFrameRunner(RunCaptureFrame);
+    InstallImportHooks(mainWindow, form, qobject_cast<TfrmImportGif*>(FindForm(QStringLiteral("frmImportGif"))));
+    return form;
+}
+
+QWidget* MakeImportGif(QWidget* mainWindow) {
+    auto* form = new TfrmImportGif(mainWindow);
+    InstallImportHooks(mainWindow, qobject_cast<TfrmImport*>(FindForm(QStringLiteral("frmImport"))), form);
+    return form;
+}
+
 }  // namespace
 
 void RegisterDialogs() {
@@ -183,6 +203,8 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmTest"), MakeTest);
     SetFormFactory(QStringLiteral("frmResourceEditor"), MakeResourceEditor);
     SetFormFactory(QStringLiteral("frmResourceProperties"), MakeResourceProperties);
+    SetFormFactory(QStringLiteral("frmImport"), MakeImport);
+    SetFormFactory(QStringLiteral("frmImportGif"), MakeImportGif);
 }
 
 }  // namespace velto

@@ -176,6 +176,11 @@ void TfrmNewImage::SetNewImageMode(bool showImages) {
     grpType_->setVisible(!showImages);
 }
 
+void TfrmNewImage::SetTypeChoiceVisible(bool visible) {
+    grpType_->setVisible(visible && !showImages_);
+    adjustSize();
+}
+
 void TfrmNewImage::depthClick() {
     for (int i = 0; i < 5; ++i)
         if (depth_[static_cast<std::size_t>(i)]->isChecked()) newBitCount_ = kDepths[i];

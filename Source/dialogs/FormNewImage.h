@@ -32,6 +32,7 @@ public:
     // TNewImageForm
     void SetNewImageMode(bool showImages) override;
     bool Added() const override { return added_; }
+    void SetTypeChoiceVisible(bool visible) override;
 
     bool ShowsImages() const { return showImages_; }
     int NewWidth() const { return newWidth_; }

@@ -78,6 +78,7 @@ constexpr TEditRow kEditRows[] = {
     // The history belongs to the image that was current; the window lays
     // itself out for the new frame list (TfrmDesk::ImagesReordered).
     {TEditKind::Frames, {H::End, M::AtFinish, 0}},
+    {TEditKind::Picture, {H::End, M::AtFinish, EditCanvas | EditImageList | EditColors | EditPreview | EditActions}},
 };
 
 void RefreshEdited(TfrmDesk& desk, unsigned what, bool relayout) {

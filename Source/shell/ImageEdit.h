@@ -94,6 +94,8 @@ enum class TEditKind : std::uint8_t {
     Properties,     // a change shown already or not on the canvas: an animation's
                     // title, author or rates; the palette window's own change
     Frames,         // frames added, deleted or moved
+    Picture,        // a picture brought in as the current image (import,
+                    // capture): a fresh image, nothing before it to undo to
 };
 
 // What a finished edit shows anew.

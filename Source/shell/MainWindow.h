@@ -11,6 +11,7 @@
 // enabling rules. MainWindow_Tools.cpp holds the drawing tools' keys and
 // cursors.
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
@@ -18,6 +19,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "ActionRegistry.h"
 #include "DeskList.h"
@@ -25,6 +27,7 @@
 #include "FileDialogs.h"
 #include "Forms.h"
 #include "ToolArt.h"
+#include "model/Image.h"
 
 class QLabel;
 class QMenu;
@@ -214,6 +217,26 @@ public:
     // window shows once it has one. False when none was made.
     bool NewDocument();
 
+    // ---- pictures (MainWindow_Import.cpp) ----
+    // A picture as a new document, in the format the New Image window asks
+    // for (a GIF into an animated cursor: every frame); false when no window
+    // was kept.
+    bool OpenImageFile(const QString& path);
+    // Each picture as a new image of the active document (a new frame of an
+    // animated cursor). An image whose picture fails to load or is cancelled
+    // goes again: the document is left as it was. False at the first such.
+    bool AddImagesFromFiles(const QStringList& paths);
+    // Export of the active image (of every frame, for an animation as GIF)
+    // through the picture dialog, asking before overwriting.
+    bool ExportImage();
+    // A new document whose image is the screen area the user points at.
+    bool CaptureToNewDocument();
+    // Shows the capture frame for an area of the size and gives its top-left
+    // corner on the screen, or nothing when the user gave it up. Installed by
+    // the capture window; tests install their own.
+    using CaptureFrameRunner = std::function<std::optional<QPoint>(ImageSize area)>;
+    void SetCaptureFrameRunner(CaptureFrameRunner runner) { captureRunner_ = std::move(runner); }
+
     // ---- layout ----
     void UpdateOwnDockRect();
     void UpdateDockGlue();
@@ -319,6 +342,12 @@ private:
     // The default opener: the roads of OpenFile.
     bool openByRoad(const QString& path);
     bool writeDocument(TfrmDesk* desk, const QString& path);
+    // A new window "Untitled" whose first image the New Image window made,
+    // shown; null (the window gone again) when none was made.
+    TfrmDesk* newDocumentForPicture();
+    // The empty or failed new window goes and gives its cascade step back;
+    // the window of before is active again.
+    void dropNewDocument(TfrmDesk* desk, TDeskWindow* before);
 
     // ---- one part per menu (MainWindow_<Menu>.cpp) ----
     void SetupFileActions();
@@ -380,6 +409,7 @@ private:
     TToolController* tools_ = nullptr;
     std::function<TDeskWindow*()> deskFactory_;
     std::function<bool(const QString&)> opener_;
+    CaptureFrameRunner captureRunner_;
     FileDialogRunner dialogRunner_;
     QList<TFileDialogSpec*> fileDialogs_;
     std::function<void()> filterTranslator_;

@@ -96,6 +96,13 @@ void TfrmMain::SetupCursorActions() {
         UpdateImageNavigation();
     });
     on("actnProp", [] { ShowModalForm(QStringLiteral("frmProperties")); });
+    // Import Image: the pictures chosen become new images of this document.
+    on("actImportImage", [this, activeDesk] {
+        TFileDialogSpec* dlg = FileDialog("dlgOpenImage");
+        QStringList files;
+        if (!activeDesk() || !dlg || !dialogRunner_ || !dialogRunner_(*dlg, files)) return;
+        AddImagesFromFiles(files);
+    });
 
     // Move the current image one place up or down: the side bar's move of
     // image i onto image i - 2 or i + 1 (with Ctrl a copy is added there).

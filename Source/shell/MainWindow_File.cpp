@@ -10,6 +10,7 @@
 #include "PaneAccess.h"
 #include "core/MessageBox.h"
 #include "icns/MacIcoIO.h"
+#include "import/MyImport.h"
 #include "model/AniIO.h"
 #include "model/Detect.h"
 #include "model/IcoIO.h"
@@ -20,6 +21,8 @@
 #include <QMenu>
 #include <QPointer>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace velto {
 
@@ -87,6 +90,17 @@ void TfrmMain::SetupFileActions() {
             if (QMdiSubWindow* f = d->Frame()) f->close();
     });
     on("actCloseAll", [this] { CloseAllDocuments(); });
+    // Import Image: every picture chosen opens as a new document, in order,
+    // until one fails.
+    on("actnImportBMP", [this] {
+        TFileDialogSpec* dlg = FileDialog("dlgOpenImage");
+        QStringList files;
+        if (!dlg || !dialogRunner_ || !dialogRunner_(*dlg, files)) return;
+        for (const QString& f : files)
+            if (!OpenFile(f)) break;
+    });
+    on("actexport", [this] { ExportImage(); });
+    on("actnCapture", [this] { CaptureToNewDocument(); });
     on("actClear", [this] {
         for (int i = 1; i <= TOptions::kRecentFiles; ++i) Options().SetRecentFile(i, "");
         UpdateRecentFilesMenu();
@@ -190,6 +204,8 @@ bool TfrmMain::openByRoad(const QString& given) {
         ok = OpenCursorFile(path);
     } else if (road.category == fcAppleIcon) {
         ok = OpenMacIconFile(path);
+    } else if (road.category == fcImage) {
+        ok = OpenImageFile(path);
     } else {
         // Picture import and icon extraction have no window yet.
         Warn(Msg("msgNotAvailable", "This kind of file cannot be opened yet!"));
@@ -232,6 +248,16 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     if (!loaded) {
         DiscardDocumentWindow(ActiveDesk());
         if (before && !before->IsClosing() && before->Tag) ActivateDesk(before->Tag);
+        // Some pictures (Targa files among them) begin like a cursor: what
+        // the cursor reader refuses is tried as a picture before it counts
+        // as invalid.
+        if (type == ftCursor || type == ftIcon) {
+            TmyImagePal probe({1, 1}, 32);
+            MyImport().AllowAdvanced = false;
+            const bool picture = MyImport().LoadPicture(path.toStdString(), probe, {1, 1}, false);
+            MyImport().AllowAdvanced = true;
+            if (picture) return OpenImageFile(path);
+        }
         Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
         return false;
     }
@@ -336,6 +362,71 @@ bool TfrmMain::SaveDocumentAs(TfrmDesk* desk) {
     UpdateWindowMenu();
     UpdateActions();
     return true;
+}
+
+// ---------------------------------------------------------------- export
+
+namespace {
+
+// The picture formats that are written, in the dialog's order, with the
+// extension a name typed without one gets. The dialog's icon formats are
+// not offered: a picture export cannot write them.
+constexpr const char* kExportExtensions[] = {".bmp", ".jpg", ".png", ".gif", ".jp2"};
+constexpr int kExportFilters = 5;
+
+// The first n description|patterns pairs of a stored filter.
+QString FirstFilterPairs(const QString& filter, int n) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    return parts.mid(0, 2 * n).join(QLatin1Char('|'));
+}
+
+}  // namespace
+
+bool TfrmMain::ExportImage() {
+    auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
+    if (!desk || !desk->HasImages()) {
+        Warn(Msg("msgNotSelected", "No image is selected!"));
+        return false;
+    }
+    TFileDialogSpec* dlg = FileDialog("dlgSaveImage");
+    if (!dlg || !dialogRunner_) return false;
+    dlg->filter = FirstFilterPairs(FileDialogFilter(QStringLiteral("frmMain.dlgSaveImage")), kExportFilters);
+    dlg->filterIndex = std::clamp(dlg->filterIndex, 1, kExportFilters);
+    dlg->defaultExt.clear();
+    dlg->fileName = WithoutExtension(desk->windowTitle());
+    QStringList files;
+    if (!dialogRunner_(*dlg, files) || files.isEmpty()) return false;
+    QString path = files.first();
+    if (QFileInfo(path).suffix().isEmpty() && dlg->filterIndex >= 1 && dlg->filterIndex <= kExportFilters)
+        path += QLatin1String(kExportExtensions[dlg->filterIndex - 1]);
+    if (QFileInfo::exists(path)) {
+        const QString question = WithName("msgAlredyExists", "%s1 already exists! Overwrite?", QFileInfo(path).fileName());
+        if (ShowMessageBox(question.toStdString(), mkConfirm, mbYes | mbNo) != idYes) return false;
+    }
+    const std::string file = path.toStdString();
+    tmyimport& service = MyImport();
+    const TmyImagePal& image = *desk->CurrentImage();
+    FileError error = FileError::None;
+    bool ok = false;
+    BusyCursorOn();
+    switch (ExportFormatOf(file)) {
+        case efBmp: ok = service.SaveBmp(file, image, &error); break;
+        case efJpeg: ok = service.SaveJpeg(file, image, &error); break;
+        case efPng: ok = service.SavePng(file, image, &error); break;
+        case efJpeg2000: ok = service.SaveJpeg2000(file, image, &error); break;
+        case efGif:
+            // An animation leaves as a GIF animation, a static cursor's current image alone.
+            ok = desk->IsAnimated() ? service.SaveAnimationAsGif(file, *desk->Document(), &error)
+                                    : service.SaveGif(file, image, &error);
+            break;
+        case efNone:
+            BusyCursorOff();
+            Warn(Msg("msgInvalidType", "Invalid file type!"));
+            return false;
+    }
+    BusyCursorOff();
+    if (!ok) WarnSaveFailed(path, error);
+    return ok;
 }
 
 // ---------------------------------------------------------------- recent files

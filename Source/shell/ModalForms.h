@@ -31,6 +31,9 @@ public:
     virtual void SetNewImageMode(bool showImages) = 0;
     // An image was added by the last OK.
     virtual bool Added() const = 0;
+    // The kind-of-cursor choice hidden (an image added to an open document
+    // through the new-document layout) or shown again.
+    virtual void SetTypeChoiceVisible(bool) {}
 };
 
 // The Custom Filter window (frmFilter): "Last Effect" after its OK applies

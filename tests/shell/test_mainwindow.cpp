@@ -140,14 +140,14 @@ TEST_F(MainWindowTest, CommandStatesWithNoDocument) {
     EXPECT_TRUE(act("actToolFilter")->isChecked());
     // A command with nothing behind it stays disabled, also after a document
     // window enables its group, and takes its state once a handler comes.
-    expectEnabled({"actnImportBMP", "actnExtract", "actnCapture"}, false);
+    expectEnabled({"actnExtract", "actBatch"}, false);
     newDesk();
     main->EnableDocumentActions();
-    expectEnabled({"actnImportBMP", "actnExtract", "actnCapture", "actexport"}, false);
-    main->Actions().setHandler("actexport", [](QAction*) {});
-    main->Actions().setHandler("actnCapture", [](QAction*) {});
+    expectEnabled({"actnExtract", "actBatch", "actSnapshot"}, false);
+    main->Actions().setHandler("actSnapshot", [](QAction*) {});
+    main->Actions().setHandler("actnExtract", [](QAction*) {});
     main->UpdateActions();
-    expectEnabled({"actexport", "actnCapture"}, true);
+    expectEnabled({"actSnapshot", "actnExtract"}, true);
 }
 
 TEST_F(MainWindowTest, DocumentWindowsOpenCloseAndFollowTheEnablingRules) {
