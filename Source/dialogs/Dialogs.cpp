@@ -9,6 +9,7 @@
 #include "FormFilter.h"
 #include "FormHotspot.h"
 #include "FormImport.h"
+#include "FormBatch.h"
 #include "FormImportGif.h"
 #include "ImportHooks.h"
 #include "FormNewImage.h"
@@ -205,6 +206,7 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmResourceProperties"), MakeResourceProperties);
     SetFormFactory(QStringLiteral("frmImport"), MakeImport);
     SetFormFactory(QStringLiteral("frmImportGif"), MakeImportGif);
+    SetFormFactory(QStringLiteral("frmBatch"), [](QWidget* main) { return new TfrmBatch(main); });
 }
 
 }  // namespace velto

@@ -122,8 +122,7 @@ std::vector<TBatchLine> TBatchRun::RunAll() {
 }
 
 TBatchLine TBatchRun::FinalNotice() const {
-    const bool cancelled = stop_.load() && begun_ < job_.Files.size();
-    return {TBatchLineKind::Notice, cancelled ? texts_.Cancelled : texts_.Complete};
+    return {TBatchLineKind::Notice, stop_.load() ? texts_.Cancelled : texts_.Complete};
 }
 
 int TBatchRun::TakeLines(std::vector<TBatchLine>& out) {
@@ -153,7 +152,6 @@ void TBatchRun::Worker() {
         ClaimNames(index, {});  // a file that wrote nothing still passes its turn on
         std::lock_guard lock(doneMutex_);
         done_[index] = std::move(lines);
-        begun_ = std::max(begun_, index + 1);
     }
     if (running_.fetch_sub(1) == 1) finished_.store(true);
 }

@@ -97,8 +97,8 @@ public:
     // log with its final notice.
     std::vector<TBatchLine> RunAll();
 
-    // The final notice once Finished: completed, or cancelled when stopped
-    // before the last file.
+    // The final notice once Finished: cancelled once Stop was asked (also
+    // during the last file), completed otherwise.
     TBatchLine FinalNotice() const;
     int FileCount() const { return static_cast<int>(job_.Files.size()); }
 
@@ -131,7 +131,6 @@ private:
     std::mutex doneMutex_;
     std::map<std::size_t, std::vector<TBatchLine>> done_;
     std::size_t delivered_ = 0;
-    std::size_t begun_ = 0;  // files begun, known once finished
 };
 
 }  // namespace velto

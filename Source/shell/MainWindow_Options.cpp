@@ -19,6 +19,7 @@ namespace velto {
 void TfrmMain::SetupOptionsActions() {
     on("actPreferences", [] { ShowModalForm(QStringLiteral("frmOptions")); });
     on("actResEditor", [] { ShowModalForm(QStringLiteral("frmResourceEditor")); });
+    on("actBatch", [] { ShowModalForm(QStringLiteral("frmBatch")); });
 }
 
 void TfrmMain::UpdateOptionsActions() {}

@@ -140,10 +140,10 @@ TEST_F(MainWindowTest, CommandStatesWithNoDocument) {
     EXPECT_TRUE(act("actToolFilter")->isChecked());
     // A command with nothing behind it stays disabled, also after a document
     // window enables its group, and takes its state once a handler comes.
-    expectEnabled({"actnExtract", "actBatch"}, false);
+    expectEnabled({"actnExtract", "actBatch2"}, false);
     newDesk();
     main->EnableDocumentActions();
-    expectEnabled({"actnExtract", "actBatch", "actSnapshot"}, false);
+    expectEnabled({"actnExtract", "actBatch2", "actSnapshot"}, false);
     main->Actions().setHandler("actSnapshot", [](QAction*) {});
     main->Actions().setHandler("actnExtract", [](QAction*) {});
     main->UpdateActions();
