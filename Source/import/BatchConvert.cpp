@@ -1,8 +1,14 @@
 #include "import/BatchConvert.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <memory>
+#include <span>
 
 #include "core/Language.h"
 #include "engine/ColorDepth.h"
@@ -44,6 +50,49 @@ TBitDepth DepthOf(int bits) {
     default: return TBitDepth::Bits32;
     }
 }
+
+bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// A new file at path holding data, complete or not at all, never replacing
+// anything: the data is written to an unnamed file in the target's folder
+// that is given its name only when complete and only if the name is still
+// free (a killed run leaves nothing behind). Where the file system has no
+// unnamed files, a temporary name in the folder is used the same way. Unlike
+// a document's save there is no flush to disk per file: it would cost more
+// than the conversion, and every output can be made again from its input.
+bool WriteNewFile(const std::string& path, std::span<const std::uint8_t> data) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        bool named = WriteAll(fd, data.data(), data.size());
+        if (named) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fd);
+            named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        }
+        ::close(fd);
+        return named;
+    }
+    std::string tmpl = dir + ".velto-batch-XXXXXX";
+    const int tfd = ::mkstemp(tmpl.data());
+    if (tfd < 0) return false;
+    const bool written = WriteAll(tfd, data.data(), data.size());
+    const bool closed = ::close(tfd) == 0;
+    const bool named = written && closed &&
+                       ::renameat2(AT_FDCWD, tmpl.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
+    if (!named) ::unlink(tmpl.c_str());
+    return named;
+}
+
 
 }  // namespace
 
@@ -96,7 +145,9 @@ TBatchRun::~TBatchRun() {
 }
 
 void TBatchRun::Start() {
-    int n = job_.Threads > 0 ? job_.Threads : static_cast<int>(std::thread::hardware_concurrency());
+    // Past four threads the files' creation in the one output folder contends
+    // on its lock and the run gets slower again.
+    int n = job_.Threads > 0 ? job_.Threads : std::min(4, static_cast<int>(std::thread::hardware_concurrency()));
     n = std::clamp(n, 1, std::max(1, FileCount()));
     if (FileCount() == 0) {
         finished_.store(true);
@@ -240,16 +291,17 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, std::vect
     }
 
     const std::string out = ClaimNames(index, {job_.OutputDir + BatchBaseName(file) + "." + job_.Output}).at(0);
-    FileError error;
     bool saved = false;
     try {
+        std::vector<std::uint8_t> bytes;
         if (animated) {
-            TmyANIIO writer(false);
-            saved = writer.SaveToFile(*doc, out, job_.PngCursors, &error);
+            saved = TmyANIIO(false).SaveToBytes(*doc, bytes);
         } else {
-            TmyIcoIO writer(false);
-            saved = writer.SaveToFile(*doc, out, job_.PngCursors, &error);
+            ByteWriter w;
+            saved = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
+            bytes = w.take();
         }
+        saved = saved && WriteNewFile(out, bytes);
     } catch (const std::exception&) {
         saved = false;
     }
@@ -294,17 +346,14 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, std::vect
         const std::string& out = names[static_cast<std::size_t>(j)];
         bool saved = false;
         try {
-            switch (format) {
-            case efBmp: saved = service.SaveBmp(out, image); break;
-            case efPng: saved = service.SavePng(out, image); break;
-            case efGif: saved = service.SaveGif(out, image); break;
-            case efJpeg: {
+            std::vector<std::uint8_t> bytes;
+            if (format == efJpeg) {
                 std::lock_guard lock(LibraryLock());
-                saved = service.SaveJpeg(out, image);
-                break;
+                saved = service.EncodePicture(format, image, bytes);
+            } else {
+                saved = service.EncodePicture(format, image, bytes);
             }
-            default: break;
-            }
+            saved = saved && WriteNewFile(out, bytes);
         } catch (const std::exception&) {
             saved = false;
         }
@@ -379,8 +428,7 @@ void TBatchRun::ResourceCursors(std::size_t index, std::vector<TBatchLine>& line
     for (std::size_t k = 0; k < files.size(); ++k) wanted.push_back(base + "-" + std::to_string(k + 1) + ".cur");
     const std::vector<std::string> outs = ClaimNames(index, wanted);
     for (std::size_t k = 0; k < files.size(); ++k) {
-        FileError error;
-        if (SaveFileAtomic(outs[k], files[k], &error))
+        if (WriteNewFile(outs[k], files[k]))
             Result(lines, TBatchLineKind::Success, outs[k], texts_.SuccessReason);
         else
             Result(lines, TBatchLineKind::Error, outs[k], texts_.ErrorSave);

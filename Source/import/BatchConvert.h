@@ -66,7 +66,7 @@ struct TBatchJob {
     bool Dithering = false;
     bool PngCursors = false;      // the cursor writer's PNG option
     TImportSettings Import;       // what the loaders and picture writers read
-    int Threads = 0;              // 0: one per core
+    int Threads = 0;              // 0: one per core, at most four
 };
 
 // name, or name with " (n)" (n = 2, 3, ...) before the extension: the first
