@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "BenchGui.h"
+#include "browse/ThumbnailGrid.h"
 #include "core/MessageBox.h"
 #include "model/AniIO.h"
 #include "shell/CanvasRender.h"
@@ -15,7 +16,6 @@
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
 
-#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QScrollBar>
 
@@ -133,7 +133,7 @@ void BM_OpenAnimation(benchmark::State& state) {
     for (auto _ : state) {
         const bool opened = p.main->OpenFile(path);
         auto* desk = qobject_cast<TfrmDesk*>(p.main->ActiveDesk());
-        if (!opened || !desk || desk->SideBar()->count() != 100) {
+        if (!opened || !desk || desk->SideBar()->Count() != 100) {
             state.SkipWithError("the side bar did not get every frame");
             break;
         }

@@ -3,6 +3,7 @@
 #include "ThumbnailGrid.h"
 #include "TileSources.h"
 #include "model/Detect.h"
+#include "platform/FileIO.h"
 
 #include <QMetaObject>
 
@@ -13,6 +14,14 @@
 #include <sys/stat.h>
 
 namespace velto {
+
+namespace {
+
+// Files up to this size are read whole by the workers (a cursor of 256 x
+// 256 at 32 bits is some 270 KB); larger ones only for their heads first.
+constexpr std::uint64_t kReadWhole = 512 * 1024;
+
+}  // namespace
 
 std::vector<std::string> ListFolderFiles(const std::string& folder) {
     std::vector<std::string> names;
@@ -88,10 +97,17 @@ void TFolderFill::Work(int worker) {
             std::lock_guard lock(mutex_);
             result.Path = entries_[static_cast<std::size_t>(i)].Path;
         }
-        const FileTypeResult type = DetectFileType(result.Path);
+        // Icons and cursors, most of a cursor folder, are read once for both
+        // the detection and the picture; other files by their own readers.
+        std::vector<std::uint8_t> bytes;
+        FileTypeResult type;
+        if (ReadWholeFile(result.Path, bytes, kReadWhole)) type.type = DetectFileType(bytes, bytes.size());
+        else type = DetectFileType(result.Path);
         if (type.ok() && IsFolderPictureType(type.type)) {
             result.Shown = true;
-            TTilePicture picture = PictureOfFile(result.Path, type.type, tileSize_);
+            TTilePicture picture = !bytes.empty() && (type.type == ftIcon || type.type == ftCursor)
+                                       ? PictureOfIconBytes(bytes, tileSize_)
+                                       : PictureOfFile(result.Path, type.type, tileSize_);
             result.PictureOk = picture.Ok;
             result.Bitmap = std::move(picture.Bitmap);
             result.Source = picture.Source;

@@ -114,11 +114,14 @@ void TThumbail::TakeFolderResults() {
     if (!fill_) return;
     bool done = false;
     std::vector<TFolderFill::Entry> ready = fill_->Take(kTilesPerTurn, done);
+    const QFontMetrics fm(font());
     for (TFolderFill::Entry& e : ready) {
         if (!e.Shown) continue;
         TThumbnailItem& item = Add();
         item.Kind = tkFile;
         item.SetFileName(QString::fromStdString(e.Path));
+        // Laid out now, while the workers still read: the paint only draws it.
+        if (showCaption_) PrepareCaption(item, fm);
         if (e.PictureOk) {
             item.SetPicture(e.Bitmap, e.Source);
             ++folderPictures_;

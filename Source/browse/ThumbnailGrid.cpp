@@ -298,53 +298,79 @@ void TThumbail::paintEvent(QPaintEvent* event) {
     const int scroll = verticalScrollBar()->value();
     const QRect area = event->rect();
     const auto [first, last] = Layout().IndexRange(area.top() + scroll, area.bottom() + 1 + scroll, Count());
+    TTileInk ink;
+    ink.frame = palette().color(QPalette::Dark);
+    ink.lit = palette().color(QPalette::Highlight);
+    ink.text = palette().color(QPalette::Text);
+    ink.disabled = palette().color(QPalette::Button);
+    ink.back = viewport()->palette().color(viewport()->backgroundRole());
+    const QFontMetrics fm(font());
     for (int i = first; i < last; ++i) {
         const TThumbnailItem& item = Item(i);
         const QRect r = item.Rect().translated(0, -scroll);
-        if (r.intersects(area.adjusted(-2, -2, 2, 2))) PaintItem(p, item, r.topLeft());
+        if (r.intersects(area.adjusted(-2, -2, 2, 2))) PaintItem(p, item, r.topLeft(), ink, fm);
     }
-    const QColor frame = palette().color(QPalette::Highlight);
+    if (focus_ >= 0 && focus_ < Count() && hasFocus()) {
+        p.setPen(QPen(ink.text, 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        const QRect r = ItemRect(focus_);
+        p.drawRect(r.left() - 2, r.top() - 2, r.width() + 3, r.height() + 3);
+    }
     if (banding_ && !band_.isNull()) {
-        p.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+        p.setPen(QPen(ink.text, 1, Qt::DotLine));
         p.setBrush(Qt::NoBrush);
         p.drawRect(band_.normalized().adjusted(0, 0, -1, -1));
     }
     if (dropBar_ >= 0 && dropBar_ < Count()) {
         const QRect r = ItemRect(dropBar_);
-        p.fillRect(QRect(r.left() - 2, r.top() + r.height(), r.width() + 4, 3), frame);
+        p.fillRect(QRect(r.left() - 2, r.top() + r.height(), r.width() + 4, 3), ink.lit);
     }
 }
 
-void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at) const {
+void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at, const TTileInk& ink,
+                          const QFontMetrics& fm) const {
     const bool lit = item.Enabled && item.Selected;
-    const QColor ink = lit ? palette().color(QPalette::Highlight) : palette().color(QPalette::Dark);
     const int s = item.Size;
-    const int h = item.Height();
-    p.save();
-    p.translate(at);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(QPen(ink, item.Selected ? 3 : 1));
-    p.setBrush(Qt::white);
-    const int bottom = item.ShowCaption ? h - 20 : h;
-    const QRectF frame = item.Selected ? QRectF(1.5, 1.5, s - 3, bottom - 3) : QRectF(0.5, 0.5, s - 1, bottom - 1);
-    p.drawRoundedRect(frame, 5, 5);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    const int bottom = item.ShowCaption ? item.Height() - 20 : item.Height();
+    p.drawImage(at, TileFrame(s, bottom, item.Selected, lit ? ink.lit : ink.frame, ink.back));
     if (!item.Bitmap.isNull()) {
         const QSize fitted = FittedPictureSize({item.SourceWidth, item.SourceHeight}, s);
-        const QRect target(PictureOffset(fitted, s), fitted);
-        p.setRenderHint(QPainter::SmoothPixmapTransform, item.Bitmap.size() != fitted);
-        p.drawImage(target, item.Bitmap);
+        const QRect target(at + PictureOffset(fitted, s), fitted);
+        if (item.Bitmap.size() == fitted) p.drawImage(target.topLeft(), item.Bitmap);
+        else p.drawImage(target, item.Bitmap);
     }
     if (item.ShowCaption) {
-        const QFontMetrics fm(font());
-        const QString text = ShortenCaption(item.Caption, s, fm);
-        const int w = fm.horizontalAdvance(text);
-        const QRect box((s - w) / 2, s + 2, w, fm.height());
-        if (!item.Enabled) p.fillRect(box, palette().color(QPalette::Button));
-        p.setPen(lit ? palette().color(QPalette::Highlight) : palette().color(QPalette::Text));
-        p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+        PrepareCaption(item, fm);
+        const int w = static_cast<int>(item.ShownCaption.size().width());
+        const QRect box(at.x() + (s - w) / 2, at.y() + s + 2, w, fm.height());
+        if (!item.Enabled) p.fillRect(box, ink.disabled);
+        p.setPen(lit ? ink.lit : ink.text);
+        p.drawStaticText(box.topLeft(), item.ShownCaption);
     }
-    p.restore();
+}
+
+void TThumbail::PrepareCaption(const TThumbnailItem& item, const QFontMetrics& fm) const {
+    if (item.ShownWidth == item.Size && item.ShownFor == item.Caption) return;
+    item.ShownCaption = QStaticText(ShortenCaption(item.Caption, item.Size, fm));
+    item.ShownCaption.setTextFormat(Qt::PlainText);
+    item.ShownCaption.prepare(QTransform(), font());
+    item.ShownFor = item.Caption;
+    item.ShownWidth = item.Size;
+}
+
+const QImage& TThumbail::TileFrame(int size, int bottom, bool selected, const QColor& pen, const QColor& back) const {
+    const auto key = std::make_tuple(size, bottom, selected, pen.rgba(), back.rgba());
+    auto at = frames_.find(key);
+    if (at != frames_.end()) return at->second;
+    // Opaque, over the grid's background: a plain copy when painted.
+    QImage frame(size, bottom, QImage::Format_RGB32);
+    frame.fill(back);
+    QPainter p(&frame);
+    p.setPen(QPen(pen, selected ? 3 : 1));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(selected ? QRect(1, 1, size - 3, bottom - 3) : QRect(0, 0, size - 1, bottom - 1), 5, 5);
+    p.end();
+    return frames_.emplace(key, std::move(frame)).first->second;
 }
 
 }  // namespace velto

@@ -37,12 +37,15 @@
 // ends a running fill: no worker outlives the grid.
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QStaticText>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <memory>
 #include <vector>
 
@@ -87,6 +90,11 @@ struct TThumbnailItem {
     std::uint16_t LanguageId = 0;  // resource language of a cursor-group tile
     QString ResourceName;          // resource name of a cursor-group tile
     QPoint Pos;
+    // The caption as the grid last drew it (shortened to fit), kept between
+    // paints; the grid renews it when the caption or the size changed.
+    mutable QStaticText ShownCaption;
+    mutable QString ShownFor;
+    mutable int ShownWidth = -1;
 
     int Height() const { return ShowCaption ? Size + 20 : Size; }
     QRect Rect() const { return {Pos, QSize(Size, Height())}; }
@@ -212,6 +220,8 @@ signals:
     void statusTextChanged(const QString& text);
     // A fill ended (finished or stopped).
     void fillFinished();
+    // The vertical scroll bar was shown or hidden.
+    void scrollBarShown(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -236,7 +246,17 @@ private:
     TTileLayout Layout() const;
     void Relayout();
     void UpdateScrollRange();
-    void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at) const;
+    struct TTileInk {
+        QColor frame, lit, text, disabled, back;
+    };
+    // Lays the caption out as the tile shows it, once per caption and size.
+    void PrepareCaption(const TThumbnailItem& item, const QFontMetrics& metrics) const;
+    // The frame of a tile (a white box with round corners) drawn once per
+    // look and blitted since.
+    const QImage& TileFrame(int size, int bottom, bool selected, const QColor& pen, const QColor& back) const;
+    mutable std::map<std::tuple<int, int, bool, QRgb, QRgb>, QImage> frames_;
+    void PaintItem(QPainter& painter, const TThumbnailItem& item, QPoint at, const TTileInk& ink,
+                   const QFontMetrics& metrics) const;
     void BeginBusy();
     void EndBusy();
     void PressOnItem(int i, Qt::MouseButton button, Qt::KeyboardModifiers mods);
@@ -280,6 +300,7 @@ private:
     int bandMaxScroll_ = 0;
     int dropBar_ = -1;        // tile under the reordering bar, -1 none
     int lastClientWidth_ = -1;
+    bool barShown_ = false;
 
     int focus_ = -1;          // the tile the keys move from
     std::unique_ptr<TFolderFill> fill_;

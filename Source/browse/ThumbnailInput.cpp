@@ -244,6 +244,15 @@ bool TThumbail::viewportEvent(QEvent* event) {
         else QToolTip::hideText();
         return true;
     }
+    if (event->type() == QEvent::Resize) {
+        // The scroll bar comes and goes as the tiles need it (after a fill,
+        // in a later turn of the event loop): owners that make room for it hear so.
+        const bool bar = verticalScrollBar()->isVisibleTo(this);
+        if (bar != barShown_) {
+            barShown_ = bar;
+            emit scrollBarShown(bar);
+        }
+    }
     return QAbstractScrollArea::viewportEvent(event);
 }
 

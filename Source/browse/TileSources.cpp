@@ -1,8 +1,6 @@
 #include "TileSources.h"
 
 #include "TileGeometry.h"
-#include "engine/Line.h"
-#include "engine/PixelBuffers.h"
 #include "icns/MacIcoIO.h"
 #include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
@@ -10,26 +8,19 @@
 #include "model/Detect.h"
 #include "model/IcoIO.h"
 #include "model/Icon.h"
-#include "platform/Color.h"
+#include "platform/ByteReader.h"
+#include "platform/FileIO.h"
 
 #include <QPainter>
+
+#include <array>
+#include <vector>
 
 namespace velto {
 
 namespace {
 
 // Scales a picture down to the tile's fitted size (never up).
-TTilePicture Fit(QImage picture, QSize source, int tileSize) {
-    TTilePicture out;
-    out.Source = source;
-    const QSize fitted = FittedPictureSize(source, tileSize);
-    if (picture.isNull() || fitted.isEmpty()) return out;
-    out.Bitmap = picture.size() == fitted ? std::move(picture)
-                                          : picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    out.Ok = true;
-    return out;
-}
-
 TTilePicture FirstImageOf(ImyIconIO& reader, TmyIcon& doc, const std::string& fileName, int tileSize) {
     if (!reader.LoadFromFile(doc, fileName) || doc.Count() == 0) return {};
     return PictureOfImage(doc.Image(0), tileSize);
@@ -63,14 +54,58 @@ bool IsFolderPictureType(std::uint8_t type) {
 }
 
 TTilePicture PictureOfImage(const TmyImagePal& image, int tileSize) {
-    TRgbBuffer rgb;
-    PaintImage(image, rgb, clWhite);
-    if (rgb.Width <= 0 || rgb.Height <= 0) return {};
-    const QImage view(rgb.Bytes.data(), rgb.Width, rgb.Height, rgb.Stride(), QImage::Format_RGB888);
-    const QSize source(rgb.Width, rgb.Height);
+    const QSize source(image.Width(), image.Height());
     const QSize fitted = FittedPictureSize(source, tileSize);
-    // The copy (or the scaled picture) owns its pixels; the buffer goes.
-    return Fit(fitted == source ? view.convertToFormat(QImage::Format_RGB32) : view.copy(), source, tileSize);
+    if (fitted.isEmpty()) return {};
+    // Each pixel shown as the canvas shows it over white (alpha blended for
+    // 32 bits, a transparent pixel white); a picture pixel averages up to
+    // 2 x 2 source pixels spread over the block it covers: one pass, no
+    // scaled copies.
+    const bool blend = image.BitCount >= 32;
+    auto shown = [blend](const TmyPixel& p, int& r, int& g, int& b) {
+        if (p.A == 0) {
+            r += 255, g += 255, b += 255;
+        } else if (blend && p.A != 255) {
+            const unsigned k = 255u - p.A;
+            r += static_cast<int>((255u * k + unsigned{p.R} * p.A + 127u) / 255u);
+            g += static_cast<int>((255u * k + unsigned{p.G} * p.A + 127u) / 255u);
+            b += static_cast<int>((255u * k + unsigned{p.B} * p.A + 127u) / 255u);
+        } else {
+            r += p.R, g += p.G, b += p.B;
+        }
+    };
+    QImage out(fitted, QImage::Format_RGB32);
+    const int sw = source.width(), sh = source.height(), fw = fitted.width(), fh = fitted.height();
+    // Source columns sampled for each picture column.
+    std::vector<std::array<int, 2>> cols(static_cast<std::size_t>(fw));
+    for (int x = 0; x < fw; ++x) {
+        const int x0 = static_cast<int>(static_cast<long long>(x) * sw / fw);
+        const int x1 = std::max(x0 + 1, static_cast<int>(static_cast<long long>(x + 1) * sw / fw));
+        cols[static_cast<std::size_t>(x)] = {x0, x0 + (x1 - x0) / 2};
+    }
+    for (int y = 0; y < fh; ++y) {
+        const int y0 = static_cast<int>(static_cast<long long>(y) * sh / fh);
+        const int y1 = std::max(y0 + 1, static_cast<int>(static_cast<long long>(y + 1) * sh / fh));
+        const std::array<int, 2> rows = {y0, y0 + (y1 - y0) / 2};
+        const int nRows = rows[1] != rows[0] ? 2 : 1;
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < fw; ++x) {
+            const std::array<int, 2>& c = cols[static_cast<std::size_t>(x)];
+            const int nCols = c[1] != c[0] ? 2 : 1;
+            int r = 0, g = 0, b = 0;
+            for (int j = 0; j < nRows; ++j) {
+                const std::span<const TmyPixel> src = image.Row(rows[static_cast<std::size_t>(j)]);
+                for (int i = 0; i < nCols; ++i) shown(src[static_cast<std::size_t>(c[static_cast<std::size_t>(i)])], r, g, b);
+            }
+            const int n = nRows * nCols;
+            row[x] = qRgb(r / n, g / n, b / n);
+        }
+    }
+    TTilePicture pic;
+    pic.Bitmap = std::move(out);
+    pic.Source = source;
+    pic.Ok = true;
+    return pic;
 }
 
 TTilePicture PictureOfBitmap(const QImage& picture, QSize source, int tileSize) {
@@ -94,6 +129,18 @@ TTilePicture PictureOfIconFile(const std::string& fileName, int tileSize) {
     TmyIcoIO reader(false);
     TmyIcon doc;
     return FirstImageOf(reader, doc, fileName, tileSize);
+}
+
+TTilePicture PictureOfIconBytes(std::span<const std::uint8_t> bytes, int tileSize) {
+    try {
+        TmyIcoIO reader(false);
+        TmyIcon doc;
+        ByteReader stream(bytes);
+        if (!reader.LoadFromStream(doc, stream) || doc.Count() == 0) return {};
+        return PictureOfImage(doc.Image(0), tileSize);
+    } catch (...) {
+        return {};
+    }
 }
 
 TTilePicture PictureOfFile(const std::string& fileName, std::uint8_t type, int tileSize) {

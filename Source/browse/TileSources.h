@@ -7,6 +7,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace velto {
@@ -36,7 +37,8 @@ TTilePicture PictureOfBitmap(const QImage& picture, QSize source, int tileSize);
 // animated cursor, the picture of BMP, JPEG, PNG, GIF or JPEG 2000 files.
 TTilePicture PictureOfFile(const std::string& fileName, std::uint8_t type, int tileSize);
 
-// The first image of an icon or cursor file.
+// The first image of an icon or cursor file, or of such a file's bytes.
 TTilePicture PictureOfIconFile(const std::string& fileName, int tileSize);
+TTilePicture PictureOfIconBytes(std::span<const std::uint8_t> bytes, int tileSize);
 
 }  // namespace velto

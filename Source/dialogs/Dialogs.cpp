@@ -10,6 +10,7 @@
 #include "FormHotspot.h"
 #include "FormImport.h"
 #include "FormBatch.h"
+#include "FormExtract.h"
 #include "FormImportGif.h"
 #include "ImportHooks.h"
 #include "FormNewImage.h"
@@ -207,6 +208,8 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmImport"), MakeImport);
     SetFormFactory(QStringLiteral("frmImportGif"), MakeImportGif);
     SetFormFactory(QStringLiteral("frmBatch"), [](QWidget* main) { return new TfrmBatch(main); });
+    SetFormFactory(QStringLiteral("frmExtract"),
+                   [](QWidget* main) { return new TfrmExtract(qobject_cast<TfrmMain*>(main), main); });
 }
 
 }  // namespace velto

@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -15,6 +14,7 @@
 #include <memory>
 
 #include "DialogParts.h"
+#include "browse/ThumbnailGrid.h"
 #include "DocumentDialogs.h"
 #include "NumberBox.h"
 #include "core/Language.h"
@@ -43,9 +43,9 @@ constexpr const char* kSizeNames[] = {"rb16", "rb24", "rb32", "rb48", "rb64", "r
 constexpr int kCustom = 6;
 constexpr int kMaxSide = 256;
 constexpr int kTile = 75;
-// The thumbnail list shows one row of tiles with their captions; on a screen
+// The thumbnail grid shows one row of tiles with their captions; on a screen
 // too low for the window it gives up height down to half a row.
-constexpr int kGridHeight = 135;
+constexpr int kGridHeight = 105;
 constexpr int kLeastGridHeight = 50;
 
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption) {
@@ -145,18 +145,15 @@ TfrmNewImage::TfrmNewImage(QWidget* parent) : QDialog(parent) {
     cbFromImage_->setObjectName(QStringLiteral("cbFromImage"));
     cbFromImage_->setChecked(true);
     images->addWidget(cbFromImage_);
-    // The thumbnail list: one tile per image of the document, one chosen.
-    grid_ = new QListWidget(grpImages_);
+    // The thumbnail grid: one tile per image of the document, one chosen,
+    // kept chosen when empty space is clicked.
+    grid_ = new TThumbail(grpImages_);
     grid_->setObjectName(QStringLiteral("Thumbs"));
-    grid_->setViewMode(QListView::IconMode);
-    grid_->setFlow(QListView::LeftToRight);
-    grid_->setWrapping(true);
-    grid_->setResizeMode(QListView::Adjust);
-    grid_->setMovement(QListView::Static);
-    grid_->setIconSize(QSize(kTile, kTile));
-    grid_->setGridSize(QSize(kTile + 20, kTile + 2 * fontMetrics().height()));
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setDragEnabled(false);
+    grid_->SetThumbnailSize(kTile);
+    grid_->SetShowCaption(true);
+    grid_->SetSelectionMode(1);
+    grid_->SetAlwaysSelected(true);
+    grid_->SetCanDrag(false);
     grid_->setMinimumWidth(435);
     grid_->setFixedHeight(kGridHeight);
     images->addWidget(grid_);
@@ -225,17 +222,10 @@ void TfrmNewImage::showEvent(QShowEvent* event) {
     }
     handled_ = false;
     added_ = false;
-    grid_->clear();
-    if (TfrmDesk* desk = ActiveDocumentWindow(); desk && desk->Document()) {
-        const TmyIcon& doc = *desk->Document();
-        const bool frames = desk->IsAnimated();
-        for (int i = 0; i < doc.Count(); ++i) {
-            auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(TilePicture(doc.Image(i), kTile, clWhite))),
-                                             ThumbnailCaption(frames, i, doc.Image(i)), grid_);
-            item->setToolTip(item->text());
-        }
-    }
-    if (grid_->count() > 0) grid_->setCurrentRow(0);
+    if (TfrmDesk* desk = ActiveDocumentWindow(); desk && desk->Document())
+        grid_->LoadIconImages(*desk->Document(), desk->IsAnimated());
+    else grid_->Clear();
+    if (grid_->Count() > 0) grid_->SelectItem(0);
     // The window keeps its buttons on the screen.
     grid_->setFixedHeight(kGridHeight);
     if (showImages_) {
@@ -269,7 +259,7 @@ void TfrmNewImage::OKClick() {
         return;
     }
     // The source's index from before the insertion: the new image may have moved it.
-    const int s = grid_->currentRow();
+    const int s = grid_->FirstSelected();
     if (showImages_ && cbFromImage_->isChecked() && s >= 0) {
         const int source = s >= k ? s + 1 : s;
         if (source < doc.Count()) {

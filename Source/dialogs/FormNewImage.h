@@ -16,13 +16,13 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 
 namespace velto {
 
 class TNumberBox;
+class TThumbail;
 
 class TfrmNewImage : public QDialog, public TNewImageForm {
     Q_OBJECT
@@ -48,7 +48,7 @@ public:
     TNumberBox* HeightEdit() const { return edtHeight_; }
     QCheckBox* SquareBox() const { return cbSquare_; }
     QCheckBox* FromImageBox() const { return cbFromImage_; }
-    QListWidget* Sources() const { return grid_; }
+    TThumbail* Sources() const { return grid_; }
     QRadioButton* CurButton() const { return rbCur_; }
     QRadioButton* AniButton() const { return rbAni_; }
     QGroupBox* ImagesGroup() const { return grpImages_; }
@@ -81,7 +81,7 @@ private:
     QCheckBox* cbSquare_ = nullptr;
     QGroupBox* grpImages_ = nullptr;
     QCheckBox* cbFromImage_ = nullptr;
-    QListWidget* grid_ = nullptr;
+    TThumbail* grid_ = nullptr;
     QGroupBox* grpType_ = nullptr;
     QRadioButton* rbCur_ = nullptr;
     QRadioButton* rbAni_ = nullptr;

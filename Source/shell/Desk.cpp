@@ -10,6 +10,8 @@
 #include "PaneAccess.h"
 #include "ToolArt.h"
 #include "Translator.h"
+#include "browse/ThumbnailGrid.h"
+#include "browse/TileSources.h"
 #include "core/MessageBox.h"
 
 #include <QAction>
@@ -20,7 +22,6 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,9 +36,8 @@ namespace {
 TCanvasInput* gCanvasInput = nullptr;
 bool gBusy = false;
 
-// The size of the side bar's tiles, the caption included.
+// The size of the side bar's tiles.
 constexpr int kTileSize = 65;
-constexpr int kTileCaption = 16;
 
 // A local command that runs a command of the main window.
 struct Forward {
@@ -50,20 +50,6 @@ constexpr Forward kForwards[] = {
     {"actImportImage", "actImportImage"},
     {"actDuplicateImage", "actDuplicateImage"},
 };
-
-// A tile's picture: the image over white, scaled down to fit the tile when
-// larger, centred in a picture of the tile's size (so every tile lays out alike).
-QIcon TilePicture(const TmyImagePal& image, QSize tile) {
-    QImage shown = RenderImage(image, clWhite);
-    if (shown.width() > tile.width() || shown.height() > tile.height())
-        shown = shown.scaled(tile, Qt::KeepAspectRatio, Qt::FastTransformation);
-    QPixmap pm(tile);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.drawImage((tile.width() - shown.width()) / 2, (tile.height() - shown.height()) / 2, shown);
-    p.end();
-    return QIcon(pm);
-}
 
 }  // namespace
 
@@ -233,33 +219,17 @@ void TfrmDesk::createSideBar() {
     pnlSideBar_->setObjectName("pnlSideBar");
     auto* lay = new QVBoxLayout(pnlSideBar_);
     lay->setContentsMargins(0, 0, 0, 0);
-    // A plain tile grid: one tile per image, in document order.
-    thumbs_ = new QListWidget(pnlSideBar_);
+    // One tile per image, in document order; a click chooses the image.
+    thumbs_ = new TThumbail(pnlSideBar_);
     thumbs_->setObjectName("Thumbs");
-    thumbs_->setViewMode(QListView::IconMode);
-    thumbs_->setMovement(QListView::Static);
-    thumbs_->setFlow(QListView::TopToBottom);
-    thumbs_->setWrapping(false);
-    thumbs_->setResizeMode(QListView::Adjust);
-    thumbs_->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Small captions, as the tiles are narrow; each tile has room for its
-    // picture and one line of caption.
-    QFont small = thumbs_->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    thumbs_->setFont(small);
-    thumbs_->setIconSize(QSize(kTileSize - kTileCaption, kTileSize - kTileCaption));
-    thumbs_->setGridSize(QSize(kTileSize + 4, kTileSize - kTileCaption + QFontMetrics(small).lineSpacing() + 10));
-    thumbs_->setUniformItemSizes(true);
+    thumbs_->SetSelectionMode(1);
+    thumbs_->SetShowCaption(true);
+    thumbs_->SetThumbnailSize(kTileSize);
     thumbs_->setFrameShape(QFrame::NoFrame);
-    thumbs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    thumbs_->setTextElideMode(Qt::ElideRight);
-    thumbs_->setContextMenuPolicy(Qt::CustomContextMenu);
-    // Tiles are dragged to reorder the images or onto another window; the
-    // drops are the window's own (SideBarDragEvent), not the list's.
-    thumbs_->setDragEnabled(true);
-    thumbs_->setAcceptDrops(true);
-    thumbs_->setDragDropMode(QAbstractItemView::DragDrop);
-    thumbs_->setDefaultDropAction(Qt::MoveAction);
+    thumbs_->SetAlwaysSelected(true);
+    // Tiles are dragged onto other windows, and within the bar to reorder
+    // the frames of an animation (SetDragItems).
+    thumbs_->SetCanDrag(true);
     lay->addWidget(thumbs_);
     pnlSideBar_->setFixedWidth(kSideBarWidth);
 
@@ -272,11 +242,14 @@ void TfrmDesk::createSideBar() {
         pmImages_->addSeparator();
         for (const char* n : {"actImportImage", "actexport"}) pmImages_->addAction(main->Action(n));
     }
-    connect(thumbs_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        MakeActive();
-        if (!pmImages_->isEmpty()) pmImages_->popup(thumbs_->viewport()->mapToGlobal(at));
+    if (!pmImages_->isEmpty()) thumbs_->SetPopupMenu(pmImages_);
+    connect(thumbs_, &TThumbail::itemClicked, this, [this] { ThumbsChange(); });
+    connect(thumbs_, &TThumbail::itemMoved, this, [this](int from, int to) {
+        MoveImage(from, to, (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) != 0);
     });
-    connect(thumbs_, &QListWidget::currentRowChanged, this, [this] { ThumbsChange(); });
+    thumbs_->SetExternalDrop([this](QDropEvent* event, int) { SideBarDragEvent(event); });
+    // The bar widens by the scroll bar's width while the grid shows one.
+    connect(thumbs_, &TThumbail::scrollBarShown, this, [this] { LayoutCanvas(); });
     thumbs_->viewport()->installEventFilter(this);
 }
 
@@ -395,37 +368,32 @@ void TfrmDesk::UpdateImageList(bool rebuild) {
 
 void TfrmDesk::RebuildSideBar() {
     rebuildingList_ = true;
-    thumbs_->clear();
-    const bool frames = IsAnimated();
-    if (document_) {
-        for (int i = 0; i < document_->Count(); ++i) {
-            const TmyImagePal& img = document_->Image(i);
-            auto* item = new QListWidgetItem(thumbs_);
-            item->setIcon(TilePicture(img, thumbs_->iconSize()));
-            item->setText(ThumbnailCaption(frames, i, img));
-            item->setToolTip(item->text());
-        }
+    if (document_) thumbs_->LoadIconImages(*document_, IsAnimated());
+    else thumbs_->Clear();
+    if (HasImages()) {
+        thumbs_->SelectItem(cmbImages_->currentIndex());
+        thumbs_->ScrollToItem(cmbImages_->currentIndex());
     }
-    thumbs_->setCurrentRow(HasImages() ? cmbImages_->currentIndex() : -1);
     rebuildingList_ = false;
     LayoutCanvas();
 }
 
 void TfrmDesk::UpdateCurrentThumbnail() {
-    if (!HasImages() || thumbs_->count() == 0) return;
+    if (!HasImages() || thumbs_->Count() == 0) return;
     const int i = document_->ItemIndex();
-    QListWidgetItem* item = thumbs_->item(i);
-    if (!item) return;
+    if (i < 0 || i >= thumbs_->Count()) return;
     const TmyImagePal& img = document_->Image(i);
-    item->setIcon(TilePicture(img, thumbs_->iconSize()));
-    item->setText(ThumbnailCaption(IsAnimated(), i, img));
-    item->setToolTip(item->text());
+    TThumbnailItem& item = thumbs_->Item(i);
+    const TTilePicture picture = PictureOfImage(img, thumbs_->ThumbnailSize());
+    item.SetPicture(picture.Bitmap, picture.Source);
+    item.Caption = ThumbnailCaption(IsAnimated(), i, img);
+    thumbs_->UpdateItem(i);
 }
 
 void TfrmDesk::ThumbsChange() {
-    if (rebuildingList_ || thumbs_->currentRow() < 0) return;
+    if (rebuildingList_ || thumbs_->FirstSelected() < 0) return;
     MakeActive();
-    cmbImages_->setCurrentIndex(thumbs_->currentRow());
+    cmbImages_->setCurrentIndex(thumbs_->FirstSelected());
     cmbImagesChange();
 }
 
@@ -441,7 +409,8 @@ void TfrmDesk::cmbImagesChange() {
     if (main && Tag && main->Selection().Owner() == Tag) main->Selection().Commit();
     const int index = cmbImages_->currentIndex();
     rebuildingList_ = true;
-    thumbs_->setCurrentRow(index);
+    if (thumbs_->FirstSelected() != index && index < thumbs_->Count()) thumbs_->SelectItem(index);
+    thumbs_->ScrollToItem(index);
     rebuildingList_ = false;
     document_->SetItemIndex(index);
     zoom_ = std::clamp(document_->CurrentImage().Zoom, 1, kZoomItems);
@@ -502,6 +471,11 @@ void TfrmDesk::ApplyAutoZoom() {
     cmbZoomChange();
 }
 
+void TfrmDesk::SetDragItems(bool on) {
+    dragItems_ = on;
+    thumbs_->SetDragItems(on);
+}
+
 bool TfrmDesk::SidebarVisible() const { return !pnlSideBar_->isHidden(); }
 
 void TfrmDesk::SetSidebarVisible(bool visible) {
@@ -537,49 +511,39 @@ void TfrmDesk::LanguageChanged() {
     if (!HasImages()) return;
     UpdateImageList(false);
     const bool frames = IsAnimated();
-    for (int i = 0; i < thumbs_->count() && i < document_->Count(); ++i) {
-        thumbs_->item(i)->setText(ThumbnailCaption(frames, i, document_->Image(i)));
-        thumbs_->item(i)->setToolTip(thumbs_->item(i)->text());
+    for (int i = 0; i < thumbs_->Count() && i < document_->Count(); ++i) {
+        thumbs_->Item(i).Caption = ThumbnailCaption(frames, i, document_->Image(i));
+        thumbs_->UpdateItem(i);
     }
 }
 
 // ---------------------------------------------------------------- side-bar drag and drop
 
-bool TfrmDesk::SideBarDragEvent(QEvent* event) {
-    const QEvent::Type t = event->type();
-    if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop) return false;
-    auto* drop = static_cast<QDropEvent*>(event);
-    auto* source = qobject_cast<QListWidget*>(drop->source());
+void TfrmDesk::SideBarDragEvent(QDropEvent* drop) {
+    // Tiles of this side bar are the grid's own (reordering, itemMoved);
+    // here come the tiles of other windows' side bars.
+    TThumbail* source = TThumbail::DragSource(drop);
     TfrmDesk* from = nullptr;
     for (QWidget* w = source; w && !from; w = w->parentWidget()) from = qobject_cast<TfrmDesk*>(w);
-    // Tiles of this side bar move only when the document allows it; tiles
-    // of another window's side bar are always taken.
-    const bool own = from == this;
-    if (!from || !from->HasImages() || !HasImages() || (own && !dragItems_)) {
+    if (!from || from == this || from->SideBar() != source || !from->HasImages() || !HasImages()) {
         drop->ignore();
-        return true;
+        return;
     }
-    if (t != QEvent::Drop) {
-        drop->setDropAction(own ? Qt::MoveAction : Qt::CopyAction);
+    if (drop->type() != QEvent::Drop) {
+        drop->setDropAction(Qt::CopyAction);
         drop->accept();
-        return true;
+        return;
     }
-    // The list never moves its items itself: the document changes, then the list follows it.
+    // The grid never moves its tiles itself: the document changes, then the bar follows it.
     drop->setDropAction(Qt::IgnoreAction);
     drop->accept();
-    if (own) {
-        const int target = thumbs_->indexAt(drop->position().toPoint()).row();
-        const int src = thumbs_->currentRow();
-        if (target >= 0 && src >= 0 && target != src)
-            MoveImage(src, target, (drop->modifiers() & Qt::ControlModifier) != 0);
-    } else if (const TmyImagePal* image = from->CurrentImage()) {
+    if (const TmyImagePal* image = from->CurrentImage()) {
         const TmyImagePal copy = *image;
         if (InsertDroppedImage(copy)) {
             ImagesReordered();
             MakeActive();
         }
     }
-    return true;
 }
 
 bool TfrmDesk::MoveImage(int source, int target, bool copy) {
@@ -642,7 +606,6 @@ bool TfrmDesk::eventFilter(QObject* watched, QEvent* event) {
         }
     } else if (watched == thumbs_->viewport()) {
         if (event->type() == QEvent::MouseButtonRelease) MakeActive();
-        if (SideBarDragEvent(event)) return true;
     }
     return TDeskWindow::eventFilter(watched, event);
 }

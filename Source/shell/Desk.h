@@ -47,7 +47,6 @@ class QDragMoveEvent;
 class QDropEvent;
 class QMimeData;
 class QFrame;
-class QListWidget;
 class QMenu;
 class QMouseEvent;
 class QPainter;
@@ -56,6 +55,7 @@ class QScrollBar;
 namespace velto {
 
 class TfrmDesk;
+class TThumbail;
 
 // Where mouse input on a canvas goes (the tool dispatcher plugs in here).
 // Positions are canvas coordinates (pixels of the canvas bitmap).
@@ -215,7 +215,7 @@ public:
     bool SidebarVisible() const;
     void SetToolbarVisible(bool visible);
     // Side-bar tiles may be dragged to reorder the images (animated cursors).
-    void SetDragItems(bool on) { dragItems_ = on; }
+    void SetDragItems(bool on);
     bool DragItems() const { return dragItems_; }
     // A side-bar tile dropped on another: image source goes right after
     // target (-1: to the front), or (copy) a copy of it is added there. In an icon a copy of a
@@ -297,7 +297,7 @@ public:
     TSelectionFrame* SelectionFrame() const { return imgSel_; }
     QComboBox* ImagesCombo() const { return cmbImages_; }
     QComboBox* ZoomCombo() const { return cmbZoom_; }
-    QListWidget* SideBar() const { return thumbs_; }
+    TThumbail* SideBar() const { return thumbs_; }
     QWidget* SideBarPanel() const { return pnlSideBar_; }
     // The window's own tool bar (ActionToolBar2), inside CoolBar1.
     QWidget* LocalToolBar() const { return toolBar_; }
@@ -325,8 +325,8 @@ private:
     void ShowImageInPanes();
     void RebuildSideBar();
     void ThumbsChange();
-    // A drag over the side bar, and its drop: true when the event was taken.
-    bool SideBarDragEvent(QEvent* event);
+    // A drag of another grid's tiles over the side bar, and its drop.
+    void SideBarDragEvent(QDropEvent* event);
     void PlaceScrollBars();
     void UpdateScrollBars();
     void ScrollChanged(bool horizontal, int position);
@@ -354,7 +354,7 @@ private:
     QComboBox* cmbImages_ = nullptr;
     QComboBox* cmbZoom_ = nullptr;
     QWidget* pnlSideBar_ = nullptr;
-    QListWidget* thumbs_ = nullptr;
+    TThumbail* thumbs_ = nullptr;
     QMenu* pmImages_ = nullptr;
     QWidget* scrollBox_ = nullptr;
     TCanvasImage* canvas_ = nullptr;

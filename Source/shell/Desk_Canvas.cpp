@@ -5,11 +5,11 @@
 
 #include "MainWindow.h"
 #include "PaneAccess.h"
+#include "browse/ThumbnailGrid.h"
 
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
-#include <QListWidget>
 #include <QScrollBar>
 #include <QStyle>
 

@@ -6,12 +6,12 @@
 #include "MainWindow.h"
 #include "Options.h"
 #include "PaneAccess.h"
+#include "browse/ThumbnailGrid.h"
 
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -45,9 +45,9 @@ HandleEdges EdgesOf(const QString& name) {
 
 // The window whose side bar a dragged tile comes from.
 TfrmDesk* TileSource(const QDropEvent* event) {
-    auto* list = qobject_cast<QListWidget*>(event->source());
-    for (QWidget* w = list; w; w = w->parentWidget())
-        if (auto* desk = qobject_cast<TfrmDesk*>(w)) return desk->SideBar() == list ? desk : nullptr;
+    TThumbail* grid = TThumbail::DragSource(event);
+    for (QWidget* w = grid; w; w = w->parentWidget())
+        if (auto* desk = qobject_cast<TfrmDesk*>(w)) return desk->SideBar() == grid ? desk : nullptr;
     return nullptr;
 }
 

@@ -44,6 +44,14 @@ public:
     virtual TFilterKernel GetKernel() const = 0;
 };
 
+// The extraction window (frmExtract) lists the cursor groups of the file
+// its opener gives it.
+class TExtractForm {
+public:
+    virtual ~TExtractForm() = default;
+    virtual void SetFileName(const QString& fileName) = 0;
+};
+
 // The program's window of that name, or null.
 QWidget* FindForm(const QString& name);
 

@@ -17,6 +17,7 @@
 #include <set>
 
 #include "DocumentDialogsFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "dialogs/FormAbout.h"
 #include "dialogs/FormDelete.h"
 #include "dialogs/FormNewImage.h"
@@ -80,7 +81,7 @@ TEST_F(DialogCommandsTest, TheDocumentCommandsOpenTheirWindowsOnTheActiveDocumen
         auto* d = qobject_cast<TfrmNewImage*>(w);
         ASSERT_NE(d, nullptr);
         EXPECT_TRUE(d->ShowsImages());
-        EXPECT_EQ(d->Sources()->count(), 3);
+        EXPECT_EQ(d->Sources()->Count(), 3);
         d->SizeButton(1)->setChecked(true);
         d->OKButton()->click();
     });
@@ -100,7 +101,7 @@ TEST_F(DialogCommandsTest, TheDocumentCommandsOpenTheirWindowsOnTheActiveDocumen
     });
     main->Actions().execute("actDeleteMore");
     EXPECT_EQ(desk->ImageCount(), 2);
-    EXPECT_EQ(desk->SideBar()->count(), 2);
+    EXPECT_EQ(desk->SideBar()->Count(), 2);
     EXPECT_FALSE(desk->Saved());
 
     // Properties: the rows of what is left.
@@ -223,8 +224,8 @@ TEST_F(DialogCommandsTest, ADialogBroughtBackFromTheMinimisedStateKeepsWhatTheUs
              auto* p = qobject_cast<TfrmProperties*>(w);
              return p->Rows().size() == 2 && p->Rows()[1].rate->text() == "7";
          }},
-        {"frmNewImage", [](QWidget* w) { qobject_cast<TfrmNewImage*>(w)->Sources()->setCurrentRow(1); },
-         [](QWidget* w) { return qobject_cast<TfrmNewImage*>(w)->Sources()->currentRow() == 1; }},
+        {"frmNewImage", [](QWidget* w) { qobject_cast<TfrmNewImage*>(w)->Sources()->SelectItem(1); },
+         [](QWidget* w) { return qobject_cast<TfrmNewImage*>(w)->Sources()->FirstSelected() == 1; }},
         {"frmDelete", [](QWidget* w) { qobject_cast<TfrmDelete*>(w)->List()->item(1)->setSelected(true); },
          [](QWidget* w) {
              auto* list = qobject_cast<TfrmDelete*>(w)->List();

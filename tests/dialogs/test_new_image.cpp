@@ -7,12 +7,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include "DocumentDialogsFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "dialogs/FormNewImage.h"
 #include "dialogs/NumberBox.h"
 #include "model/Palette.h"
@@ -105,12 +105,13 @@ TEST_F(NewImageTest, ImagesAreAddedAtTheirSortedPlaceBlankOrFromTheChosenImage) 
         dlg->show();
         EXPECT_TRUE(dlg->ImagesGroup()->isVisible());
         EXPECT_FALSE(dlg->TypeGroup()->isVisible());
-        ASSERT_EQ(dlg->Sources()->count(), 3);
-        EXPECT_EQ(dlg->Sources()->item(1)->text(), "48x48 - 24");
-        EXPECT_EQ(dlg->Sources()->currentRow(), 0);
+        ASSERT_EQ(dlg->Sources()->Count(), 3);
+        EXPECT_EQ(dlg->Sources()->Item(1).Caption, "48x48 - 24");
+        EXPECT_EQ(dlg->Sources()->FirstSelected(), 0);
         choose(row.width, row.height, row.bits);
         dlg->FromImageBox()->setChecked(row.fromImage);
-        dlg->Sources()->setCurrentRow(row.tile);
+        dlg->Sources()->ClearSelection();
+        dlg->Sources()->SelectItem(row.tile);  // -1 leaves none chosen
         dlg->OKClick();
         EXPECT_EQ(dlg->Added(), row.added);
         if (!row.added) {
@@ -138,7 +139,7 @@ TEST_F(NewImageTest, ImagesAreAddedAtTheirSortedPlaceBlankOrFromTheChosenImage) 
         EXPECT_TRUE(AllPixels(img, row.pixels));
         // The other images are where the sort puts them, untouched.
         EXPECT_EQ(desk->ImagesCombo()->count(), 4);
-        EXPECT_EQ(desk->SideBar()->count(), 4);
+        EXPECT_EQ(desk->SideBar()->Count(), 4);
         EXPECT_FALSE(desk->Saved());
         EXPECT_FALSE(desk->CanUndo());
     }
@@ -157,7 +158,7 @@ TEST_F(NewImageTest, ADerivedImageTakesTheDepthsPalette) {
         dlg->SetNewImageMode(true);
         dlg->show();
         choose(64, 64, row.bits);
-        dlg->Sources()->setCurrentRow(1);  // 48x48x24 blue
+        dlg->Sources()->SelectItem(1);  // 48x48x24 blue
         dlg->OKClick();
         ASSERT_TRUE(dlg->Added());
         const TmyImagePal& img = *desk->CurrentImage();
@@ -177,7 +178,7 @@ TEST_F(NewImageTest, AnAnimatedCursorTakesOnlyFramesOfItsFormat) {
     ASSERT_TRUE(desk->IsAnimated());
     dlg->SetNewImageMode(true);
     dlg->show();
-    EXPECT_EQ(dlg->Sources()->item(1)->text(), "Frame 1");
+    EXPECT_EQ(dlg->Sources()->Item(1).Caption, "Frame 1");
     choose(16, 16, 32);
     dlg->OKClick();
     EXPECT_FALSE(dlg->Added());
@@ -193,7 +194,7 @@ TEST_F(NewImageTest, AnAnimatedCursorTakesOnlyFramesOfItsFormat) {
     // A frame of the same format is a copy of the chosen one.
     dlg->show();
     choose(32, 32, 32);
-    dlg->Sources()->setCurrentRow(1);
+    dlg->Sources()->SelectItem(1);
     dlg->OKClick();
     ASSERT_TRUE(dlg->Added());
     ASSERT_EQ(desk->ImageCount(), 3);
@@ -320,7 +321,7 @@ TEST_F(NewDocumentTest, TheFirstImageMakesAStaticOrAnAnimatedCursor) {
         EXPECT_TRUE(desk->Document()->IsCursor);
         // A new blank document has nothing to save yet.
         EXPECT_TRUE(desk->Saved());
-        EXPECT_EQ(desk->SideBar()->count(), 1);
+        EXPECT_EQ(desk->SideBar()->Count(), 1);
     }
 }
 

@@ -10,7 +10,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -19,11 +18,13 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTest>
 #include <QUrl>
 #include <unistd.h>
 
 #include "Corpus.h"
 #include "DeskFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "model/Detect.h"
 #include "platform/IniFile.h"
 #include "shell/DeskText.h"
@@ -178,11 +179,11 @@ TEST_F(DeskTest, OpensEveryCursorFileOfTheSamplesThreeWays) {
         EXPECT_EQ(d->windowTitle(), f);
         EXPECT_EQ(d->ImageCount(), expected->Count());
         ASSERT_EQ(d->ImagesCombo()->count(), expected->Count());
-        ASSERT_EQ(d->SideBar()->count(), expected->Count());
+        ASSERT_EQ(d->SideBar()->Count(), expected->Count());
         for (int i = 0; i < expected->Count(); ++i) {
             EXPECT_TRUE(d->Document()->Image(i).Equals(expected->Image(i)));
             EXPECT_EQ(d->ImagesCombo()->itemText(i), ImageListText(i, expected->Image(i)));
-            EXPECT_EQ(d->SideBar()->item(i)->text(), ThumbnailCaption(d->IsAnimated(), i, expected->Image(i)));
+            EXPECT_EQ(d->SideBar()->Item(i).Caption, ThumbnailCaption(d->IsAnimated(), i, expected->Image(i)));
         }
         EXPECT_EQ(d->ImagesCombo()->currentIndex(), 0);
         EXPECT_FALSE(d->CanvasImage()->Bitmap().isNull());
@@ -499,7 +500,7 @@ TEST_F(DeskTest, OpeningRoadsLinksAndNames) {
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->FilePath(), tempPath("real.ani"));
     EXPECT_EQ(RecentMenuItems(*main), QStringList({"1: " + tempPath("real.ani")}));
-    EXPECT_EQ(d->SideBar()->item(1)->text(), "Frame 1");
+    EXPECT_EQ(d->SideBar()->Item(1).Caption, "Frame 1");
 
     // A name relative to the working folder is kept absolute.
     const QString cwd = QDir::currentPath();
@@ -656,14 +657,14 @@ TEST_F(DeskTest, ZoomListAndStepsImageListAndUndo) {
     d->ImagesCombo()->setCurrentIndex(1);
     emit d->ImagesCombo()->activated(1);
     EXPECT_EQ(d->Document()->ItemIndex(), 1);
-    EXPECT_EQ(d->SideBar()->currentRow(), 1);
+    EXPECT_EQ(d->SideBar()->FirstSelected(), 1);
     EXPECT_EQ(changed.count(), 1);
     EXPECT_FALSE(d->CanUndo());
     EXPECT_FALSE(act("actnUndo")->isEnabled());
     EXPECT_TRUE(act("actnPrev")->isEnabled());
     EXPECT_FALSE(act("actnnext")->isEnabled());
     // Choosing a tile does the same.
-    d->SideBar()->setCurrentRow(0);
+    QTest::mouseClick(d->SideBar()->viewport(), Qt::LeftButton, {}, d->SideBar()->ItemRect(0).center());
     EXPECT_EQ(d->Document()->ItemIndex(), 0);
     EXPECT_EQ(d->ImagesCombo()->currentIndex(), 0);
     EXPECT_EQ(changed.count(), 2);
@@ -800,7 +801,7 @@ TEST_F(DeskTest, TextsComeFromTheLanguageFile) {
     main->FillLanguageMenu();
     EXPECT_EQ(d->LocalAction("actZoomIn")->toolTip(), QString::fromUtf8("Vergr\xc3\xb6\xc3\x9f\x65rn"));
     EXPECT_EQ(d->LocalAction("actZoomOut")->toolTip(), "Zoom Out");
-    EXPECT_EQ(d->SideBar()->item(1)->text(), "Bild 1");
+    EXPECT_EQ(d->SideBar()->Item(1).Caption, "Bild 1");
     EXPECT_EQ(d->ImagesCombo()->itemText(0), "0: 32x32 - Echtfarben+Alpha");
 }
 

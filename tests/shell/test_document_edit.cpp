@@ -2,12 +2,12 @@
 // the history, the modified flag and the windows right: a lost undo
 // snapshot, a document not marked modified or a pane left showing the old
 // image fails here, whichever road the change took.
-#include <QListWidget>
 #include <QSignalSpy>
 
 #include <functional>
 
 #include "CommandFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "shell/ImageEdit.h"
 #include "shell/PaneAccess.h"
 #include "shell/SelectionControl.h"
@@ -83,8 +83,8 @@ protected:
         Mouse(d, QEvent::MouseButtonRelease, to, Qt::NoButton);
     }
     static qint64 TileKey(TfrmDesk* d) {
-        QListWidgetItem* item = d->SideBar()->item(d->ItemIndex());
-        return item ? item->icon().cacheKey() : 0;
+        TThumbail* bar = d->SideBar();
+        return d->ItemIndex() < bar->Count() ? bar->Item(d->ItemIndex()).Bitmap.cacheKey() : 0;
     }
 
     Panes panes;

@@ -5,11 +5,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 
 #include "CommandFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "shell/SelectionControl.h"
 #include "shell/DeskList.h"
 
@@ -58,7 +58,7 @@ TEST_F(FrameTest, ReverseTurnsTheOrderAndClearsTheHistory) {
     EXPECT_EQ(Markers(d), (std::vector<int>{2, 1, 0}));
     EXPECT_FALSE(d->Saved());
     EXPECT_FALSE(d->CanUndo());
-    EXPECT_EQ(d->SideBar()->count(), 3);
+    EXPECT_EQ(d->SideBar()->Count(), 3);
 
     TfrmDesk* one = openMarked(1, false);
     ASSERT_NE(one, nullptr);
@@ -103,7 +103,7 @@ TEST_F(FrameTest, DeleteImageAsksAndKeepsTheLastImage) {
         EXPECT_EQ(d->CanUndo(), !deleted);
         if (deleted) {
             EXPECT_EQ(Markers(d), (std::vector<int>{0, 1}));
-            EXPECT_EQ(d->SideBar()->count(), 2);
+            EXPECT_EQ(d->SideBar()->Count(), 2);
             EXPECT_EQ(d->ImagesCombo()->count(), 2);
             // The first image becomes current.
             EXPECT_EQ(d->ItemIndex(), 0);
@@ -137,7 +137,7 @@ TEST_F(FrameTest, DeleteMoreRefreshesAndMarksTheDocumentOnlyWhenImagesWent) {
     EXPECT_EQ(Markers(d), std::vector<int>{2});
     EXPECT_FALSE(d->Saved());
     EXPECT_FALSE(d->CanUndo());
-    EXPECT_EQ(d->SideBar()->count(), 1);
+    EXPECT_EQ(d->SideBar()->Count(), 1);
     EXPECT_EQ(d->Zoom(), d->CurrentImage()->Zoom);
 }
 
@@ -160,8 +160,8 @@ TEST_F(FrameTest, DuplicateCopiesTheCurrentFrameOfAnAnimationOnly) {
     EXPECT_TRUE(d->Document()->Image(3).Equals(d->Document()->Image(1)));
     EXPECT_FALSE(d->Saved());
     EXPECT_FALSE(d->CanUndo());
-    EXPECT_EQ(d->SideBar()->count(), 4);
-    EXPECT_EQ(d->SideBar()->item(3)->text(), "Frame 3");
+    EXPECT_EQ(d->SideBar()->Count(), 4);
+    EXPECT_EQ(d->SideBar()->Item(3).Caption, "Frame 3");
 }
 
 TEST_F(FrameTest, NextAndPreviousWalkTheImagesAndClearTheHistory) {
@@ -187,7 +187,7 @@ TEST_F(FrameTest, NextAndPreviousWalkTheImagesAndClearTheHistory) {
         run(s.command);
         EXPECT_EQ(d->ItemIndex(), s.index);
         EXPECT_EQ(d->ImagesCombo()->currentIndex(), s.index);
-        EXPECT_EQ(d->SideBar()->currentRow(), s.index);
+        EXPECT_EQ(d->SideBar()->FirstSelected(), s.index);
         EXPECT_FALSE(d->CanUndo());
         EXPECT_FALSE(act("actnUndo")->isEnabled());
         EXPECT_EQ(act("actnnext")->isEnabled(), s.next);

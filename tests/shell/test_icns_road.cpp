@@ -2,9 +2,9 @@
 // saved in place through their own writer, which may change the document
 // only when the file was written.
 #include <QFile>
-#include <QListWidget>
 
 #include "DeskFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "icns/MacIcoIO.h"
 #include "model/Detect.h"
 #include "platform/ByteWriter.h"
@@ -95,7 +95,7 @@ TEST_F(IcnsRoadTest, SaveWritesAppleIconsInPlaceAndKeepsTheDocumentUntilWritten)
     EXPECT_TRUE(dialogs.isEmpty());
     EXPECT_TRUE(d->Saved());
     EXPECT_EQ(d->Document()->Count(), 3);
-    EXPECT_EQ(d->SideBar()->count(), 3);
+    EXPECT_EQ(d->SideBar()->Count(), 3);
     EXPECT_EQ(DetectFileType(path.toStdString()).type, ftIcns);
     TmyIcon back;
     ASSERT_TRUE(TmyMacIcoIO(false).LoadFromFile(back, path.toStdString()));

@@ -4,9 +4,9 @@
 // Undo and Redo from the menu, the keys and the tool bar after every kind of
 // change.
 #include <QComboBox>
-#include <QListWidget>
 
 #include "CommandFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "shell/SelectionControl.h"
 #include "shell/Effects.h"
 #include "shell/MainActions.h"
@@ -179,7 +179,7 @@ TEST_F(CommandTest, QuarterTurnLaysTheCanvasOutAtTheNewSize) {
     const QSize wide = d->CanvasImage()->size();
     // Both fit whole in the window at zoom 4: the canvas turned with the image.
     EXPECT_EQ(wide, tall.transposed());
-    EXPECT_EQ(d->SideBar()->item(0)->text(), "48x32 - 32");
+    EXPECT_EQ(d->SideBar()->Item(0).Caption, "48x32 - 32");
 }
 
 // An icon keeps one image of each size and depth: a turn onto the format of

@@ -6,13 +6,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <deque>
 
 #include "DeskFixture.h"
+#include "browse/ThumbnailGrid.h"
 #include "engine/ToolDispatch.h"
 #include "shell/DeskText.h"
 #include "shell/ToolController.h"
@@ -465,7 +465,7 @@ TEST_F(ToolsTest, MovingAndCopyingImagesOfTheSideBar) {
     EXPECT_EQ(firstPixels(), (std::vector<int>{start[1], start[2], start[0]}));
     EXPECT_EQ(d->ItemIndex(), 2);
     EXPECT_FALSE(d->Saved());
-    EXPECT_EQ(d->SideBar()->count(), 3);
+    EXPECT_EQ(d->SideBar()->Count(), 3);
     // Move Up: the current image one place earlier.
     act("actFrameUp")->trigger();
     EXPECT_EQ(firstPixels(), (std::vector<int>{start[1], start[0], start[2]}));
@@ -480,7 +480,7 @@ TEST_F(ToolsTest, MovingAndCopyingImagesOfTheSideBar) {
     std::vector<int> frames;
     for (int i = 0; i < a->Document()->Count(); ++i) frames.push_back(a->Document()->Image(i).At(0, 0).R);
     EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 1}));
-    EXPECT_EQ(a->SideBar()->count(), 4);
+    EXPECT_EQ(a->SideBar()->Count(), 4);
     // Another window's tile dropped on the side bar: inserted at its sorted place, once.
     EXPECT_FALSE(d->InsertDroppedImage(d->Document()->Image(0)));
     TmyImagePal other({48, 48}, 24);
