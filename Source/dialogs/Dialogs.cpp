@@ -10,6 +10,7 @@
 #include "FormHotspot.h"
 #include "FormImport.h"
 #include "FormBatch.h"
+#include "FormExplorer.h"
 #include "FormExtract.h"
 #include "FormImportGif.h"
 #include "ImportHooks.h"
@@ -183,6 +184,9 @@ void RegisterDialogs() {
     SetPaneContentFactory(QStringLiteral("frmColors"), MakeColors);
     SetPaneContentFactory(QStringLiteral("frmPreview"), MakePreview);
     SetPaneContentFactory(QStringLiteral("frmTools"), MakeTools);
+    SetPaneContentFactory(QStringLiteral("frmExplorer"), [](PaneFrame* frame) {
+        return new TfrmExplorer(qobject_cast<TfrmMain*>(frame->parentWidget()), frame);
+    });
     SetFormFactory(QStringLiteral("frmText"), [](QWidget* main) { return new TfrmText(main); });
     SetFormFactory(QStringLiteral("frmHotspot"), [](QWidget* main) { return new TfrmHotspot(main); });
     SetFormFactory(QStringLiteral("frmChangePal"), [](QWidget* main) { return new TfrmChangePal(main); });

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "import/BatchConvert.h"
+#include "shell/ModalForms.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -32,7 +33,7 @@ namespace velto {
 
 class TFileDialogSpec;
 
-class TfrmBatch : public QDialog {
+class TfrmBatch : public QDialog, public TBatchForm {
     Q_OBJECT
 public:
     explicit TfrmBatch(QWidget* parent = nullptr);
@@ -40,10 +41,10 @@ public:
 
     // Selects the mode (its set-up empties the list when the mode changes)
     // and appends the files the mode takes, in the given order.
-    void PrepareImagesToCursors(const QStringList& files);
-    void PrepareCursorsToImages(const QStringList& files);
+    void PrepareImagesToCursors(const QStringList& files) override;
+    void PrepareCursorsToImages(const QStringList& files) override;
     // The folder the open dialog starts in.
-    void SetInitialDir(const QString& folder);
+    void SetInitialDir(const QString& folder) override;
 
     TBatchMode Mode() const;
     void SetMode(TBatchMode mode);

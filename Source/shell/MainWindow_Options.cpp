@@ -20,9 +20,21 @@ void TfrmMain::SetupOptionsActions() {
     on("actPreferences", [] { ShowModalForm(QStringLiteral("frmOptions")); });
     on("actResEditor", [] { ShowModalForm(QStringLiteral("frmResourceEditor")); });
     on("actBatch", [] { ShowModalForm(QStringLiteral("frmBatch")); });
+    // The explorer pane's selection to the batch converter (Create Icon
+    // Library comes with the resource editor).
+    on("Action1", [] {
+        if (TExplorerCommands* e = ExplorerCommandsSlot()) e->BatchImagesToCursors();
+    });
+    on("actBatch2", [] {
+        if (TExplorerCommands* e = ExplorerCommandsSlot()) e->BatchCursorsToImages();
+    });
 }
 
-void TfrmMain::UpdateOptionsActions() {}
+void TfrmMain::UpdateOptionsActions() {
+    const TExplorerCommands* e = ExplorerCommandsSlot();
+    const bool selected = e && e->HasSelection();
+    for (const char* name : {"Action1", "actBatch2"}) Action(QString::fromLatin1(name))->setEnabled(selected);
+}
 
 // ---------------------------------------------------------------- languages and translation
 
