@@ -12,6 +12,7 @@
 #include "FormBatch.h"
 #include "FormExplorer.h"
 #include "FormExtract.h"
+#include "FormSnapshot.h"
 #include "FormImportGif.h"
 #include "ImportHooks.h"
 #include "FormNewImage.h"
@@ -212,6 +213,8 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmImport"), MakeImport);
     SetFormFactory(QStringLiteral("frmImportGif"), MakeImportGif);
     SetFormFactory(QStringLiteral("frmBatch"), [](QWidget* main) { return new TfrmBatch(main); });
+    SetFormFactory(QStringLiteral("frmSnapshot"),
+                   [](QWidget* main) { return new TfrmSnapshot(qobject_cast<TfrmMain*>(main), main); });
     SetFormFactory(QStringLiteral("frmExtract"),
                    [](QWidget* main) { return new TfrmExtract(qobject_cast<TfrmMain*>(main), main); });
 }

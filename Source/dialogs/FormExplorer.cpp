@@ -122,8 +122,10 @@ TfrmExplorer::TfrmExplorer(TfrmMain* main, QWidget* parent) : QWidget(parent), m
         if (main_) main_->OpenFiles(SelectedFiles());
     });
     // The commands' states follow the selection.
+    // Queued on the main window: a fill that ends while the program closes
+    // never reaches a main window being destroyed.
     auto update = [this] {
-        if (main_) main_->UpdateActions();
+        if (main_) QTimer::singleShot(0, main_, [m = main_] { m->UpdateActions(); });
     };
     connect(grid_, &TThumbail::itemClicked, this, update);
     connect(grid_, &TThumbail::fillFinished, this, [this, update] {
@@ -134,6 +136,7 @@ TfrmExplorer::TfrmExplorer(TfrmMain* main, QWidget* parent) : QWidget(parent), m
 }
 
 TfrmExplorer::~TfrmExplorer() {
+    grid_->disconnect(this);
     grid_->Stop();
     if (ExplorerCommandsSlot() == this) ExplorerCommandsSlot() = nullptr;
 }
@@ -148,6 +151,8 @@ void TfrmExplorer::TreeChanged() {
 }
 
 void TfrmExplorer::ShowFolder(const QString& folder) {
+    // A folder shown makes the deferred first fill moot.
+    Timer1_->stop();
     const QModelIndex index = model_->index(folder);
     if (index.isValid() && stTree_->currentIndex() != index) {
         const bool was = treeEnabled_;
