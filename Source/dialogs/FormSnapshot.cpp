@@ -1,6 +1,8 @@
 #include "FormSnapshot.h"
 
 #include <QCheckBox>
+
+#include <algorithm>
 #include <QColorDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -48,6 +50,7 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     setObjectName(QStringLiteral("frmSnapshot"));
     setWindowTitle(QStringLiteral("Snapshot"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    // At least 400 x 453, and never smaller than its groups need.
     setMinimumSize(400, 453);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 8);
@@ -70,6 +73,7 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
         auto* g = new QGroupBox(QString::fromLatin1(caption), this);
         g->setObjectName(QString::fromLatin1(name));
         g->setLayout(new QVBoxLayout);
+        g->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         side->addWidget(g);
         return g;
     };
@@ -112,6 +116,7 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     cbWatermark_ = check(grpWatermark, "cbWatermark", "Show watermark", false);
     grpWatermark->layout()->addWidget(ColourButton("pnlWaterColor", &watermark_));
     side->addStretch(1);
+    setMinimumHeight(std::max(453, sizeHint().height()));
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 0, 8, 0);
@@ -129,7 +134,7 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     dlgSave_ = new TFileDialogSpec(this, QStringLiteral("dlgSave"), QStringLiteral("Save Snapshot"));
     dlgSave_->save = true;
     dlgSave_->defaultExt = QStringLiteral("bmp");
-    resize(720, 520);
+    resize(760, std::max(560, minimumHeight()));
 }
 
 QPushButton* TfrmSnapshot::ColourButton(const char* name, QColor* colour) {
