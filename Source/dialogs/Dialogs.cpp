@@ -9,6 +9,10 @@
 #include "FormFilter.h"
 #include "FormHotspot.h"
 #include "FormImport.h"
+#include "FormBatch.h"
+#include "FormExplorer.h"
+#include "FormExtract.h"
+#include "FormSnapshot.h"
 #include "FormImportGif.h"
 #include "ImportHooks.h"
 #include "FormNewImage.h"
@@ -181,6 +185,9 @@ void RegisterDialogs() {
     SetPaneContentFactory(QStringLiteral("frmColors"), MakeColors);
     SetPaneContentFactory(QStringLiteral("frmPreview"), MakePreview);
     SetPaneContentFactory(QStringLiteral("frmTools"), MakeTools);
+    SetPaneContentFactory(QStringLiteral("frmExplorer"), [](PaneFrame* frame) {
+        return new TfrmExplorer(qobject_cast<TfrmMain*>(frame->parentWidget()), frame);
+    });
     SetFormFactory(QStringLiteral("frmText"), [](QWidget* main) { return new TfrmText(main); });
     SetFormFactory(QStringLiteral("frmHotspot"), [](QWidget* main) { return new TfrmHotspot(main); });
     SetFormFactory(QStringLiteral("frmChangePal"), [](QWidget* main) { return new TfrmChangePal(main); });
@@ -205,6 +212,11 @@ void RegisterDialogs() {
     SetFormFactory(QStringLiteral("frmResourceProperties"), MakeResourceProperties);
     SetFormFactory(QStringLiteral("frmImport"), MakeImport);
     SetFormFactory(QStringLiteral("frmImportGif"), MakeImportGif);
+    SetFormFactory(QStringLiteral("frmBatch"), [](QWidget* main) { return new TfrmBatch(main); });
+    SetFormFactory(QStringLiteral("frmSnapshot"),
+                   [](QWidget* main) { return new TfrmSnapshot(qobject_cast<TfrmMain*>(main), main); });
+    SetFormFactory(QStringLiteral("frmExtract"),
+                   [](QWidget* main) { return new TfrmExtract(qobject_cast<TfrmMain*>(main), main); });
 }
 
 }  // namespace velto

@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/Icon.h"
 #include "model/Image.h"
@@ -176,6 +177,10 @@ public:
     bool SaveJpeg2000(const std::string& fileName, const TmyImagePal& image, FileError* error = nullptr);
     bool SavePng(const std::string& fileName, const TmyImagePal& image, FileError* error = nullptr);
     bool SaveGif(const std::string& fileName, const TmyImagePal& image, FileError* error = nullptr);
+    // The bytes the writer of a BMP, JPEG, PNG or one-frame GIF file stores,
+    // without the file and without the busy cursor (callable off the GUI
+    // thread on a private instance, JPEG excepted). False for another format.
+    bool EncodePicture(TExportFormat format, const TmyImagePal& image, std::vector<std::uint8_t>& out);
     // The writer of the name's extension: one image, or every frame of an
     // animated document as a GIF. Unsupported for any other extension.
     bool ExportImage(const std::string& fileName, const TmyIcon& doc, bool animated, FileError* error = nullptr);

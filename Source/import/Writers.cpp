@@ -202,41 +202,88 @@ bool tmyimport::SaveJpeg2000(const std::string& fileName, const TmyImagePal& ima
     }
 }
 
+namespace {
+
+// The PNG the writer stores: R, G, B and alpha, or R, G, B over the matte colour.
+void BuildPng(TPNGObject& png, const TmyImagePal& image, const TImportSettings& settings) {
+    const int w = image.Width(), h = image.Height();
+    if (settings.ExportAlpha) {
+        png.CreateBlank(COLOR_RGBALPHA, 8, w, h);
+        for (int y = 0; y < h; ++y) {
+            std::uint8_t* rgb = png.Scanline(y);  // B, G, R
+            std::uint8_t* alpha = png.AlphaScanline(y);
+            int x = 0;
+            for (const TmyPixel& p : image.Row(y)) {
+                rgb[3 * x] = p.B;
+                rgb[3 * x + 1] = p.G;
+                rgb[3 * x + 2] = p.R;
+                alpha[x++] = p.A;
+            }
+        }
+    } else {
+        const TRgbBuffer rgb = Matted(image, settings.PrevColor);
+        png.CreateBlank(COLOR_RGB, 8, w, h);
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* s = rgb.Row(y);
+            std::uint8_t* d = png.Scanline(y);
+            for (int x = 0; x < w; ++x, s += 3, d += 3) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+            }
+        }
+    }
+}
+
+}  // namespace
+
 bool tmyimport::SavePng(const std::string& fileName, const TmyImagePal& image, FileError* error) {
     TBusy busy(Hooks);
     try {
-        const TImportSettings settings = Settings();
         TPNGObject png;
-        const int w = image.Width(), h = image.Height();
-        if (settings.ExportAlpha) {
-            png.CreateBlank(COLOR_RGBALPHA, 8, w, h);
-            for (int y = 0; y < h; ++y) {
-                std::uint8_t* rgb = png.Scanline(y);  // B, G, R
-                std::uint8_t* alpha = png.AlphaScanline(y);
-                int x = 0;
-                for (const TmyPixel& p : image.Row(y)) {
-                    rgb[3 * x] = p.B;
-                    rgb[3 * x + 1] = p.G;
-                    rgb[3 * x + 2] = p.R;
-                    alpha[x++] = p.A;
-                }
-            }
-        } else {
-            const TRgbBuffer rgb = Matted(image, settings.PrevColor);
-            png.CreateBlank(COLOR_RGB, 8, w, h);
-            for (int y = 0; y < h; ++y) {
-                const std::uint8_t* s = rgb.Row(y);
-                std::uint8_t* d = png.Scanline(y);
-                for (int x = 0; x < w; ++x, s += 3, d += 3) {
-                    d[0] = s[2];
-                    d[1] = s[1];
-                    d[2] = s[0];
-                }
-            }
-        }
+        BuildPng(png, image, Settings());
         return png.SaveToFile(fileName, error);
     } catch (const std::exception&) {
         KeepFirstError(error, FileError::Unsupported);
+        return false;
+    }
+}
+
+bool tmyimport::EncodePicture(TExportFormat format, const TmyImagePal& image, std::vector<std::uint8_t>& out) {
+    out.clear();
+    try {
+        const TImportSettings settings = Settings();
+        switch (format) {
+        case efBmp: out = EncodeBmp(image, settings); return true;
+        case efPng: {
+            TPNGObject png;
+            BuildPng(png, image, settings);
+            ByteWriter w;
+            png.SaveToStream(w);
+            out = w.take();
+            return true;
+        }
+        case efGif: {
+            TGIFImage gif;
+            AddGifFrame(gif, image);
+            ByteWriter w;
+            gif.SaveToStream(w);
+            out = w.take();
+            return true;
+        }
+        case efJpeg: {
+            TRecord record;
+            auto* jpeg = FindImageFileFormatByClass<TJpegFileFormat>();
+            if (!jpeg || !FillRecord(record, image, false, settings.PrevColor)) return false;
+            TMemoryStream stream;
+            if (!jpeg->SaveToStream(stream, TDynImageDataArray{record.Data}, true)) return false;
+            out = stream.Data();
+            return true;
+        }
+        default: return false;
+        }
+    } catch (const std::exception&) {
+        out.clear();
         return false;
     }
 }

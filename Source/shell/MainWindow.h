@@ -41,6 +41,7 @@ class TDeskWindow;
 class TDocumentArea;
 class TToolController;
 class TfrmDesk;
+class TmyIcon;
 class TmyImagePal;
 class TOptions;
 class TInstanceHandler;
@@ -209,6 +210,13 @@ public:
     // The roads of documents (icons, cursors, animated cursors) and of Apple icons.
     bool OpenCursorFile(const QString& path);
     bool OpenMacIconFile(const QString& path);
+    // A document made elsewhere (an extracted cursor group, a frame) in a new
+    // window captioned "Untitled - n", shown with its first image current and
+    // not modified. False (document dropped) when no window can be made.
+    bool NewDocumentFromIcon(std::unique_ptr<TmyIcon> doc);
+    // Executables, libraries and containers go to the extraction window;
+    // false when that window is not built.
+    bool ShowExtractDialog(const QString& path);
     // Save and Save As of a document window; true when it is saved afterwards.
     // A failed write shows an error and leaves the file, caption and flag.
     bool SaveDocument(TfrmDesk* desk);

@@ -25,6 +25,7 @@ void CommitSelectionOf(TfrmMain& main, const TfrmDesk& desk) {
 }  // namespace
 
 void TfrmMain::SetupCursorActions() {
+    on("actSnapshot", [] { ShowModalForm(QStringLiteral("frmSnapshot")); });
     auto activeDesk = [this] {
         auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
         return desk && desk->HasImages() ? desk : nullptr;

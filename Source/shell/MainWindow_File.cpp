@@ -111,6 +111,14 @@ void TfrmMain::SetupFileActions() {
     });
     on("actexport", [this] { ExportImage(); });
     on("actnCapture", [this] { CaptureToNewDocument(); });
+    // Extract: the chosen file opens by its road; executables and libraries
+    // reach the extraction window.
+    on("actnExtract", [this] {
+        TFileDialogSpec* dlg = FileDialog("dlgExtractIcon");
+        QStringList files;
+        if (!dlg || !dialogRunner_ || !dialogRunner_(*dlg, files) || files.isEmpty()) return;
+        OpenFile(files.first());
+    });
     on("actClear", [this] {
         for (int i = 1; i <= TOptions::kRecentFiles; ++i) Options().SetRecentFile(i, "");
         UpdateRecentFilesMenu();
@@ -219,8 +227,10 @@ bool TfrmMain::openByRoad(const QString& given) {
         // Pictures detection does not name (Targa and others) the image
         // library may still read.
         ok = OpenImageFile(path);
+    } else if (road.category == fcExtract && ShowExtractDialog(path)) {
+        ok = true;
     } else {
-        // Picture import and icon extraction have no window yet.
+        // Macintosh containers have no road yet.
         Warn(Msg("msgNotAvailable", "This kind of file cannot be opened yet!"));
     }
     AddRecentFile(path);
@@ -282,6 +292,34 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
         colors->SyncWithPalette(*desk->CurrentImage()->Palette);
     if (aniReader) TellKeptFrameSize(aniReader->FrameSizes);
+    return true;
+}
+
+bool TfrmMain::NewDocumentFromIcon(std::unique_ptr<TmyIcon> doc) {
+    if (!doc || doc->Count() == 0 || !CreateDocumentWindow(QStringLiteral("Untitled"))) return false;
+    auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
+    if (!desk) return false;
+    const bool animated = dynamic_cast<TmyANI*>(doc.get()) != nullptr;
+    desk->SetDocument(std::move(doc));
+    desk->SetDragItems(animated);
+    if (QMdiSubWindow* f = desk->Frame()) f->show();
+    desk->Document()->SetItemIndex(0);
+    desk->UpdateImageList(true);
+    desk->SetZoom(desk->CurrentImage()->Zoom);
+    desk->ImageChanged();
+    desk->LayoutCanvas();
+    desk->SetSaved(true);
+    ActivateDesk(desk->Tag);
+    if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
+        colors->SyncWithPalette(*desk->CurrentImage()->Palette);
+    return true;
+}
+
+bool TfrmMain::ShowExtractDialog(const QString& path) {
+    auto* form = FormAs<TExtractForm>(QStringLiteral("frmExtract"));
+    if (!form) return false;
+    form->SetFileName(path);
+    ShowModalForm(QStringLiteral("frmExtract"));
     return true;
 }
 

@@ -20,9 +20,22 @@ void TfrmMain::SetupOptionsActions() {
     onForm("actPreferences", "frmOptions");
     onForm("actMoreLanguages", "frmLanguage");
     onForm("actResEditor", "frmResourceEditor");
+    onForm("actBatch", "frmBatch");
+    // The explorer pane's selection to the batch converter (Create Icon
+    // Library comes with the resource editor).
+    on("Action1", [] {
+        if (TExplorerCommands* e = ExplorerCommandsSlot()) e->BatchImagesToCursors();
+    });
+    on("actBatch2", [] {
+        if (TExplorerCommands* e = ExplorerCommandsSlot()) e->BatchCursorsToImages();
+    });
 }
 
-void TfrmMain::UpdateOptionsActions() {}
+void TfrmMain::UpdateOptionsActions() {
+    const TExplorerCommands* e = ExplorerCommandsSlot();
+    const bool selected = e && e->HasSelection();
+    for (const char* name : {"Action1", "actBatch2"}) Action(QString::fromLatin1(name))->setEnabled(selected);
+}
 
 // ---------------------------------------------------------------- languages and translation
 

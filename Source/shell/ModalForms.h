@@ -2,6 +2,7 @@
 // Commands that open one of the program's windows modally, and what the
 // shell needs of the windows that a later part fills in.
 #include <QString>
+#include <QStringList>
 
 #include "engine/Filter.h"
 
@@ -43,6 +44,37 @@ public:
     virtual ~TCustomFilterForm() = default;
     virtual TFilterKernel GetKernel() const = 0;
 };
+
+// The extraction window (frmExtract) lists the cursor groups of the file
+// its opener gives it.
+class TExtractForm {
+public:
+    virtual ~TExtractForm() = default;
+    virtual void SetFileName(const QString& fileName) = 0;
+};
+
+// The batch converter (frmBatch), preset by the explorer's commands.
+class TBatchForm {
+public:
+    virtual ~TBatchForm() = default;
+    virtual void PrepareImagesToCursors(const QStringList& files) = 0;
+    virtual void PrepareCursorsToImages(const QStringList& files) = 0;
+    virtual void SetInitialDir(const QString& folder) = 0;
+};
+
+// The explorer pane's commands on its selected files (the main window's
+// Action1 and actBatch2); registered by the pane.
+class TExplorerCommands {
+public:
+    virtual ~TExplorerCommands() = default;
+    virtual bool HasSelection() const = 0;
+    virtual void BatchImagesToCursors() = 0;
+    virtual void BatchCursorsToImages() = 0;
+};
+inline TExplorerCommands*& ExplorerCommandsSlot() {
+    static TExplorerCommands* commands = nullptr;
+    return commands;
+}
 
 // The program's window of that name, or null.
 QWidget* FindForm(const QString& name);

@@ -1,0 +1,136 @@
+#pragma once
+// The batch converter's engine: a list of files turned into cursors, pictures
+// or the cursors inside executables, with a log line for every step.
+//
+// Files are converted on several threads at once, but the log comes out in
+// the user's order, output names are claimed in that order (so the result is
+// the same as one file after the other), and Stop only keeps files not yet
+// begun from beginning. Nothing existing is overwritten: a taken name gets
+// " (2)", " (3)", ... before its extension, and every output is written
+// through a temporary file renamed into place only when complete.
+//
+// Qt-free. The loaders and writers run on private service instances without
+// hooks, so no window is ever asked from a worker thread.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "import/MyImport.h"
+
+namespace velto {
+
+enum class TBatchMode : std::uint8_t {
+    ImagesToCursors = 0,   // pictures (and cursors) into 32 x 32 cursors
+    CursorsToImages = 1,   // every image of a cursor as a picture
+    ResourceCursors = 2,   // the cursor groups of executables as ".cur" files
+};
+
+enum class TBatchLineKind : std::uint8_t { Processing, Success, Warning, Error, Notice };
+
+struct TBatchLine {
+    TBatchLineKind Kind = TBatchLineKind::Success;
+    std::string Text;  // the whole line as shown (without its leading empty line)
+};
+
+// The texts of the log, in the language in force (fetched on the caller's thread).
+struct TBatchTexts {
+    std::string Warning = "Warning: ";
+    std::string Success = "Success: ";
+    std::string Error = "Error: ";
+    std::string Processing = "- Processing: ";
+    std::string Not32Bit =
+        "This is not a 32bit file. Only the 32x32 image will be extracted and the transparency will be lost!";
+    std::string ErrorOpen = "Cannot open file";
+    std::string ErrorSave = "Cannot save file";
+    std::string SuccessReason = "File created successfully";
+    std::string NoIcon = "The file does not contain icons";
+    std::string Complete = "Operation completed!";
+    std::string Cancelled = "Operation canceled by user!";
+    // The same texts from the language file.
+    static TBatchTexts FromLanguage();
+};
+
+struct TBatchJob {
+    TBatchMode Mode = TBatchMode::ImagesToCursors;
+    std::vector<std::string> Files;
+    std::string OutputDir;        // a trailing separator is added when missing
+    std::string Output = "cur";   // "cur", "ani" / "bmp", "jpg", "png", "gif"; unused for resources
+    int BitCount = 32;            // 32, 24, 8, 4 or 1 (cursors from pictures)
+    int HotX = 0, HotY = 0;
+    bool Dithering = false;
+    bool PngCursors = false;      // the cursor writer's PNG option
+    TImportSettings Import;       // what the loaders and picture writers read
+    int Threads = 0;              // 0: one per core, at most four
+};
+
+// name, or name with " (n)" (n = 2, 3, ...) before the extension: the first
+// that neither exists nor is in `taken`.
+std::string UniqueFileName(const std::string& name, const std::set<std::string>& taken = {});
+
+// The file's name without folder and extension.
+std::string BatchBaseName(const std::string& fileName);
+
+class TBatchRun {
+public:
+    explicit TBatchRun(TBatchJob job, TBatchTexts texts = {});
+    ~TBatchRun();  // stops and waits
+    TBatchRun(const TBatchRun&) = delete;
+    TBatchRun& operator=(const TBatchRun&) = delete;
+
+    void Start();
+    // No further file begins; files under way finish and are logged.
+    void Stop() { stop_.store(true); }
+    bool Stopped() const { return stop_.load(); }
+    // The log lines of files finished since the last call, in file order, and
+    // how many files that was. Never blocks.
+    int TakeLines(std::vector<TBatchLine>& out);
+    // Every file begun has been logged (TakeLines may still hold lines).
+    bool Finished() const { return finished_.load(); }
+    void Wait();
+    // Runs to the end on the calling thread's behalf and returns the whole
+    // log with its final notice.
+    std::vector<TBatchLine> RunAll();
+
+    // The final notice once Finished: cancelled once Stop was asked (also
+    // during the last file), completed otherwise.
+    TBatchLine FinalNotice() const;
+    int FileCount() const { return static_cast<int>(job_.Files.size()); }
+
+private:
+    struct TPending;
+    void Worker();
+    void Convert(std::size_t index, std::vector<TBatchLine>& lines);
+    void ImagesToCursors(std::size_t index, tmyimport& service, std::vector<TBatchLine>& lines);
+    void CursorsToImages(std::size_t index, tmyimport& service, std::vector<TBatchLine>& lines);
+    void ResourceCursors(std::size_t index, std::vector<TBatchLine>& lines);
+    // Waits until every earlier file has claimed its names, then claims these
+    // (made unique) and lets the next file go on.
+    std::vector<std::string> ClaimNames(std::size_t index, const std::vector<std::string>& wanted);
+    void Processing(std::size_t index, std::vector<TBatchLine>& lines) const;
+    void Result(std::vector<TBatchLine>& lines, TBatchLineKind kind, const std::string& a, const std::string& b) const;
+
+    TBatchJob job_;
+    TBatchTexts texts_;
+    std::vector<std::thread> threads_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<std::size_t> next_{0};
+    std::atomic<int> running_{0};
+
+    std::mutex namesMutex_;
+    std::condition_variable namesTurn_;
+    std::size_t claimedUpTo_ = 0;  // files below this have claimed their names
+    std::set<std::string> taken_;
+
+    std::mutex doneMutex_;
+    std::map<std::size_t, std::vector<TBatchLine>> done_;
+    std::size_t delivered_ = 0;
+};
+
+}  // namespace velto

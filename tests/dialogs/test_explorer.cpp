@@ -1,0 +1,150 @@
+// The Explorer pane: a folder browsed (pictures and cursors only, in name
+// order, hidden and special files left out), the grid filled after the pane
+// shows, favourites, and the selection handed to the batch converter and to
+// the resource editor (cursor files only).
+#include <QAction>
+#include <QFileSystemModel>
+#include <QSlider>
+#include <QTreeView>
+
+#include <sys/stat.h>
+
+#include "../resources/PeTestImage.h"
+#include "DialogsTestSupport.h"
+#include "browse/ThumbnailGrid.h"
+#include "dialogs/FormBatch.h"
+#include "dialogs/FormExplorer.h"
+#include "dialogs/FormResourceEditor.h"
+#include "shell/DockMngr.h"
+#include "shell/PaneFrame.h"
+
+using namespace velto;
+using namespace velto::test;
+
+namespace {
+
+class ExplorerTest : public ProgramWindowTest {
+protected:
+    void SetUp() override {
+        ProgramWindowTest::SetUp();
+        PaneFrame* pane = main->Forms().Pane(dsExplorer);
+        ASSERT_NE(pane, nullptr);
+        explorer = qobject_cast<TfrmExplorer*>(pane->Content());
+        ASSERT_NE(explorer, nullptr);
+        QDir(dir.path()).mkpath("browse/sub");
+        folder = dir.filePath("browse");
+        Write("b.cur", restest::CursorFile({{32, 32, 1, 1, {}, 3}}));
+        Write("a.cur", restest::CursorFile({{16, 16, 0, 0, {}, 4}}));
+        Write(".hidden.cur", restest::CursorFile({{16, 16, 0, 0, {}, 4}}));
+        restest::Bytes ico = restest::CursorFile({{16, 16, 0, 0, {}, 5}});
+        ico[2] = 1;  // an icon file
+        Write("c.ico", ico);
+        Write("notes.txt", {'n', 'o'});
+        ::mkfifo((folder + "/pipe.cur").toLocal8Bit().constData(), 0600);
+    }
+
+    void Write(const char* name, const restest::Bytes& bytes) {
+        restest::WriteFile((folder + "/" + name).toStdString(), bytes);
+    }
+
+    void Browse() {
+        explorer->ShowFolder(folder);
+        QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy(), 10000);
+    }
+
+    QStringList Captions() const {
+        QStringList out;
+        for (int i = 0; i < explorer->Grid()->Count(); ++i) out << explorer->Grid()->Item(i).Caption;
+        return out;
+    }
+
+    TfrmExplorer* explorer = nullptr;
+    QString folder;
+};
+
+TEST_F(ExplorerTest, AFolderShowsItsPicturesAndCursorsInNameOrder) {
+    Browse();
+    EXPECT_EQ(Captions(), QStringList({"a.cur", "b.cur", "c.ico"}));
+    EXPECT_EQ(explorer->CurrentFolder(), folder);
+    EXPECT_TRUE(explorer->Tree()->isEnabled());
+    // The slider sizes the tiles, the caption switch hides the names.
+    explorer->SizeSlider()->setValue(60);
+    EXPECT_EQ(explorer->Grid()->ThumbnailSize(), 60);
+    explorer->CaptionAction()->trigger();
+    EXPECT_FALSE(explorer->Grid()->ShowCaption());
+}
+
+TEST_F(ExplorerTest, ShowingThePaneFillsTheGridFromTheTreesFolder) {
+    explorer->Tree()->setCurrentIndex(static_cast<QFileSystemModel*>(explorer->Tree()->model())->index(folder));
+    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy() && explorer->Grid()->Count() == 3, 10000);
+    explorer->Grid()->Clear();
+    if (explorer->isVisible()) main->Action("actExplorer")->trigger();
+    main->Action("actExplorer")->trigger();
+    ASSERT_TRUE(explorer->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy() && explorer->Grid()->Count() == 3, 10000);
+}
+
+TEST_F(ExplorerTest, FavouritesKeepOneEntryPerFolderAndOfferToDropAMissingOne) {
+    Options().FavoriteDirs.clear();
+    explorer->AddFavorite(folder);
+    explorer->AddFavorite(folder.toUpper());
+    explorer->AddFavorite(folder + "/sub");
+    EXPECT_EQ(Options().FavoriteDirs.size(), 2u);
+    explorer->FavoriteClick(folder + "/sub");
+    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy(), 10000);
+    EXPECT_EQ(explorer->CurrentFolder(), folder + "/sub");
+    // A favourite that went away: No keeps it, Yes removes it.
+    QDir(folder + "/sub").removeRecursively();
+    answers = {idNo, idYes};
+    explorer->FavoriteClick(folder + "/sub");
+    EXPECT_EQ(Options().FavoriteDirs.size(), 2u);
+    explorer->FavoriteClick(folder + "/sub");
+    EXPECT_EQ(Options().FavoriteDirs, std::vector<std::string>{folder.toStdString()});
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "The folder \"" + (folder + "/sub").toStdString() + "\" does not exist. Remove it from favorites?");
+    explorer->DeleteFavorite(folder.toLower() == folder ? folder.toUpper() : folder.toLower());
+    EXPECT_TRUE(Options().FavoriteDirs.empty());
+}
+
+TEST_F(ExplorerTest, TheSelectionGoesToTheBatchConverterAndOnlyCursorFilesToTheLibrary) {
+    Browse();
+    main->UpdateActions();
+    for (const char* name : {"Action1", "actBatch2"}) EXPECT_FALSE(main->Action(name)->isEnabled()) << name;
+    TThumbail* grid = explorer->Grid();
+    grid->SelectItem(2);  // c.ico
+    grid->AddToSelection(0);  // a.cur
+    main->UpdateActions();
+    for (const char* name : {"Action1", "actBatch2"}) EXPECT_TRUE(main->Action(name)->isEnabled()) << name;
+
+    auto* batch = form<TfrmBatch>("frmBatch");
+    bool shown = false;
+    OnNextModal([&](QWidget* w) {
+        shown = w == batch;
+        EXPECT_EQ(batch->Mode(), TBatchMode::CursorsToImages);
+        EXPECT_EQ(batch->Files(), QStringList{folder + "/a.cur"});
+        batch->close();
+    });
+    main->Action("actBatch2")->trigger();
+    EXPECT_TRUE(shown);
+
+    OnNextModal([&](QWidget*) {
+        EXPECT_EQ(batch->Mode(), TBatchMode::ImagesToCursors);
+        EXPECT_EQ(batch->Files(), QStringList({folder + "/c.ico", folder + "/a.cur"}));
+        batch->close();
+    });
+    main->Action("Action1")->trigger();
+
+    auto* editor = form<TfrmResourceEditor>("frmResourceEditor");
+    shown = false;
+    OnNextModal([&](QWidget* w) {
+        shown = w == editor;
+        ASSERT_EQ(editor->Grid()->Count(), 1);
+        EXPECT_EQ(editor->Grid()->Item(0).FileName, folder + "/a.cur");
+        answers.push_back(idNo);
+        editor->close();
+    });
+    main->Action("actIconsToLibrary")->trigger();
+    EXPECT_TRUE(shown);
+}
+
+}  // namespace
