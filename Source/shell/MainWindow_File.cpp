@@ -16,6 +16,7 @@
 #include "model/IcoIO.h"
 
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -55,7 +56,12 @@ void TellKeptFrameSize(const TmyANIIO::SizeReport& report) {
 }
 
 // The image library reads the file as a picture (probed without any window).
+// Executables and libraries keep their own road: a picture format with no
+// signature of its own could take one for a picture.
 bool ReadsAsPicture(const QString& path) {
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.read(2) == QByteArray("MZ", 2)) return false;
+    file.close();
     tmyimport& service = MyImport();
     TmyImagePal probe({1, 1}, 32);
     service.AllowAdvanced = false;
