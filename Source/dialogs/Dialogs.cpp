@@ -12,6 +12,7 @@
 #include "FormBatch.h"
 #include "FormExplorer.h"
 #include "FormExtract.h"
+#include "FormFrames.h"
 #include "FormSnapshot.h"
 #include "FormImportGif.h"
 #include "ImportHooks.h"
@@ -217,6 +218,8 @@ void RegisterDialogs() {
                    [](QWidget* main) { return new TfrmSnapshot(qobject_cast<TfrmMain*>(main), main); });
     SetFormFactory(QStringLiteral("frmExtract"),
                    [](QWidget* main) { return new TfrmExtract(qobject_cast<TfrmMain*>(main), main); });
+    SetFormFactory(QStringLiteral("frmFrames"),
+                   [](QWidget* main) { return new TfrmFrames(qobject_cast<TfrmMain*>(main), main); });
 }
 
 }  // namespace velto

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "FormCapture.h"
+#include "FormFrames.h"
 #include "FormImport.h"
 #include "FormImportGif.h"
 #include "QuestionDialogs.h"
@@ -102,6 +103,17 @@ void InstallImportHooks(QWidget* mainWindow, TfrmImport* advanced, TfrmImportGif
             if (win) win->hide();
         };
     }
+    // The frames window: a file that gives no frame fails without showing it.
+    h.FramesDialog = [](const std::string& fileName, ImageSize size, int bitCount) -> int {
+        auto* form = qobject_cast<TfrmFrames*>(FindForm(QStringLiteral("frmFrames")));
+        if (!form) return 2;
+        form->SetFileName(QString::fromStdString(fileName));
+        form->SetTarget(size, bitCount);
+        BusyCursorOff();
+        if (!form->Prepare()) return 2;
+        form->exec();
+        return form->Failed() ? 2 : 0;
+    };
     h.GrabScreen = [](TBitmap& out, int left, int top, int width, int height) {
         const auto shot = GrabScreenRect({left, top}, {width, height});
         if (!shot) return false;
