@@ -33,7 +33,7 @@ QWidget* MakeDialogHeader(QWidget* parent, const QString& title, const QString& 
     return band;
 }
 
-void AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPushButton** cancel) {
+QHBoxLayout* AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPushButton** cancel) {
     auto* row = new QHBoxLayout;
     row->setContentsMargins(8, 0, 8, 0);
     row->addStretch(1);
@@ -46,6 +46,7 @@ void AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPush
     row->addWidget(*cancel);
     layout->addLayout(row);
     QObject::connect(*cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return row;
 }
 
 }  // namespace velto

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QBoxLayout;
+class QHBoxLayout;
 class QDialog;
 class QPushButton;
 class QWidget;
@@ -15,7 +16,8 @@ namespace velto {
 QWidget* MakeDialogHeader(QWidget* parent, const QString& title, const QString& description);
 
 // "btnOK" (the default button, Enter anywhere) and "btnCancel" (rejects the
-// window) at the right of a row added to layout.
-void AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPushButton** cancel);
+// window) at the right of a row added to layout; the row, for what goes on
+// its left.
+QHBoxLayout* AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPushButton** cancel);
 
 }  // namespace velto

@@ -233,23 +233,13 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
     ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
     body->addWidget(ProgressBar1_);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(8, 0, 8, 0);
-    buttons->addStretch(1);
-    btnOK_ = new QPushButton(QStringLiteral("OK"), this);
-    btnOK_->setObjectName(QStringLiteral("btnOK"));
-    btnOK_->setDefault(true);
-    btnCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel_->setObjectName(QStringLiteral("btnCancel"));
+    AddOkCancelRow(this, lay, &btnOK_, &btnCancel_);
     btnCancel_->setAutoDefault(false);
-    buttons->addWidget(btnOK_);
-    buttons->addWidget(btnCancel_);
-    lay->addLayout(buttons);
     connect(btnOK_, &QPushButton::clicked, this, [this] { OkClicked(); });
+    // Cancel rejects (the row's own connection) and forgets the files chosen.
     connect(btnCancel_, &QPushButton::clicked, this, [this] {
         lbFiles_->clear();
         UpdateCount();
-        QDialog::reject();
     });
 
     dlgOpen_ = new TFileDialogSpec(this, QStringLiteral("dlgOpen"), QString());

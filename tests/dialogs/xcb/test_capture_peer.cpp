@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "XvfbSession.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
 #include "dialogs/Dialogs.h"
@@ -57,39 +58,10 @@ protected:
             skip_ = "Xvfb is not installed";
             return;
         }
-        server_ = new QProcess;
-        server_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server_->start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-        QByteArray number;
-        QElapsedTimer t;
-        t.start();
-        while (!number.contains('\n') && t.elapsed() < kDeadlineMs && server_->state() != QProcess::NotRunning) {
-            server_->waitForReadyRead(100);
-            number += server_->readAllStandardOutput();
-        }
-        bool ok = false;
-        const int n = number.trimmed().toInt(&ok);
-        if (!ok) {
-            skip_ = "Xvfb did not report a display";
-            return;
-        }
-        qputenv("DISPLAY", QString(":%1").arg(n).toUtf8());
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        static int argc = 1;
         static char name[] = "test_dialogs_capture_peer";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
+        velto::test::StartXvfbApplication(server_, app_, skip_, name, kDeadlineMs);
     }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-        if (server_) {
-            server_->terminate();
-            server_->waitForFinished(5000);
-            delete server_;
-            server_ = nullptr;
-        }
-    }
+    static void TearDownTestSuite() { velto::test::StopXvfbApplication(server_, app_); }
     void SetUp() override {
         if (!app_) GTEST_SKIP() << skip_;
     }

@@ -23,6 +23,7 @@
 
 #include <memory>
 
+#include "XvfbSession.h"
 #include "imagingqt/GifGraphic.h"
 #include "shell/ClipMngr.h"
 
@@ -35,42 +36,10 @@ protected:
     static void SetUpTestSuite() {
         if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xclip").isEmpty())
             return;
-        // The server picks a free display itself and writes its number once it
-        // takes connections: tests of this suite run in parallel processes,
-        // and two of them choosing a number by looking at /tmp raced.
-        server_ = new QProcess;
-        server_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server_->start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-        QByteArray number;
-        QElapsedTimer t;
-        t.start();
-        while (!number.contains('\n') && t.elapsed() < kDeadlineMs && server_->state() != QProcess::NotRunning) {
-            server_->waitForReadyRead(100);
-            number += server_->readAllStandardOutput();
-        }
-        bool ok = false;
-        const int n = number.trimmed().toInt(&ok);
-        if (!ok) {
-            skip_ = "Xvfb did not report a display";
-            return;
-        }
-        qputenv("DISPLAY", QString(":%1").arg(n).toUtf8());
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        static int argc = 1;
         static char name[] = "test_shell_peer";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
+        velto::test::StartXvfbApplication(server_, app_, skip_, name, kDeadlineMs);
     }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-        if (server_) {
-            server_->terminate();
-            server_->waitForFinished(5000);
-            delete server_;
-            server_ = nullptr;
-        }
-    }
+    static void TearDownTestSuite() { velto::test::StopXvfbApplication(server_, app_); }
     void SetUp() override {
         if (!app_) GTEST_SKIP() << skip_;
         ASSERT_TRUE(dir.isValid());
