@@ -320,24 +320,39 @@ static_assert(ReciprocalsExact());
 
 thread_local bool tPortableSums = false;
 
-// out[i] = sum over t of w[t] * src[t][i] for i < n, in 16-bit lanes that wrap
-// (exact wherever the true sums fit 16 bits). Each block of lanes sums every
-// tap in registers before it is stored.
-void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, const std::int16_t* w, std::size_t taps,
-                 std::size_t n) {
+// Whether this thread's filters take the AVX2 code.
+bool UseAvx2() {
 #if defined(VELTO_ENGINE_AVX2)
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2 && !tPortableSums) return filter_detail::WeightedSumAvx2(out, src, w, taps, n);
+    return avx2 && !tPortableSums;
+#else
+    return false;
+#endif
+}
+
+// out[i] = sum over groups g of w[g] * (the sum of src[t][i] over the size[g]
+// taps of g, in order) for i < n, in 16-bit lanes that wrap (exact wherever
+// the true sums fit 16 bits). Taps of one weight are added before their one
+// multiply; each block of lanes sums every tap in registers before it is stored.
+void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, const std::int16_t* w,
+                 const std::uint8_t* size, std::size_t groups, std::size_t n) {
+#if defined(VELTO_ENGINE_AVX2)
+    if (UseAvx2()) return filter_detail::WeightedSumAvx2(out, src, w, size, groups, n);
 #endif
     std::size_t i = 0;
 #if defined(__SSE2__)
     const auto load = [](const std::int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
     for (; i + 16 <= n; i += 16) {
         __m128i a0 = _mm_setzero_si128(), a1 = _mm_setzero_si128();
-        for (std::size_t t = 0; t < taps; ++t) {
-            const __m128i wv = _mm_set1_epi16(w[t]);
-            a0 = _mm_add_epi16(a0, _mm_mullo_epi16(load(src[t] + i), wv));
-            a1 = _mm_add_epi16(a1, _mm_mullo_epi16(load(src[t] + i + 8), wv));
+        for (std::size_t g = 0, t = 0; g < groups; ++g) {
+            __m128i s0 = _mm_setzero_si128(), s1 = _mm_setzero_si128();
+            for (const std::size_t end = t + size[g]; t < end; ++t) {
+                s0 = _mm_add_epi16(s0, load(src[t] + i));
+                s1 = _mm_add_epi16(s1, load(src[t] + i + 8));
+            }
+            const __m128i wv = _mm_set1_epi16(w[g]);
+            a0 = _mm_add_epi16(a0, _mm_mullo_epi16(s0, wv));
+            a1 = _mm_add_epi16(a1, _mm_mullo_epi16(s1, wv));
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), a0);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), a1);
@@ -345,10 +360,18 @@ void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, c
 #endif
     for (; i < n; ++i) {
         int sum = 0;
-        for (std::size_t t = 0; t < taps; ++t) sum += w[t] * src[t][i];
+        for (std::size_t g = 0, t = 0; g < groups; ++g) {
+            int part = 0;
+            for (const std::size_t end = t + size[g]; t < end; ++t) part += src[t][i];
+            sum += w[g] * part;
+        }
         out[i] = static_cast<std::int16_t>(sum);
     }
 }
+
+// Sums of five rows (or columns) with equal weight.
+constexpr std::int16_t kOne[1] = {1};
+constexpr std::uint8_t kFive[1] = {5};
 
 // The interior filter for kernels whose positive weights and negative ones
 // each sum below 65536 (every preset): eight sums per instruction instead of
@@ -385,6 +408,8 @@ public:
             slot.S.resize(4 * IW);
         }
         for (const Tap& t : F.UsedTaps()) Negative |= t.w < 0;
+        GroupTaps();
+        Avx2 = UseAvx2() && W >= 12;
         for (auto* acc : {&Acc, &AccN, &Box}) acc->resize(4 * IW);
         for (auto* acc : {&AccA, &AccAN}) acc->resize(IW);
         Table = &ChannelTable(F);
@@ -396,44 +421,60 @@ public:
         for (int r = Loaded + 1; r <= std::min(y + 2, H - 1); ++r) Load(r);
         Loaded = std::max(Loaded, std::min(y + 2, H - 1));
         const auto slotOf = [&](int dy) -> const Slot& { return SlotOf(y + dy >= 0 && y + dy < H ? y + dy : y); };
-        // Positive taps first, then the negative ones by their magnitude.
         const std::int16_t* q[25];
         const std::int16_t* alpha[25];
-        std::int16_t w[25];
-        std::size_t taps = 0, positive = 0;
-        for (const bool plus : {true, false}) {
-            for (const Tap& t : F.UsedTaps()) {
-                if ((t.w > 0) != plus) continue;
-                const Slot& slot = slotOf(t.dy);
-                const auto at = static_cast<std::size_t>(2 + t.dx);
-                q[taps] = slot.Q.data() + 4 * at;
-                alpha[taps] = slot.A.data() + at;
-                w[taps++] = static_cast<std::int16_t>(plus ? t.w : -t.w);
-            }
-            if (plus) positive = taps;
+        const auto taps = F.UsedTaps();
+        for (std::size_t i = 0; i < taps.size(); ++i) {
+            const Tap& t = taps[Order[i]];
+            const Slot& slot = slotOf(t.dy);
+            const auto at = static_cast<std::size_t>(2 + t.dx);
+            q[i] = slot.Q.data() + 4 * at;
+            alpha[i] = slot.A.data() + at;
         }
+        const std::int16_t* const* qN = q + PositiveTaps;
+        const std::int16_t* const* alphaN = alpha + PositiveTaps;
+        const std::int16_t* wN = GroupWeight.data() + PositiveGroups;
+        const std::uint8_t* sizeN = GroupSize.data() + PositiveGroups;
         if (OneColour) {
-            if (WithAlpha) WeightedSum(AccA.data(), alpha, w, positive, IW);
-            if (WithAlpha && Negative) WeightedSum(AccAN.data(), alpha + positive, w + positive, taps - positive, IW);
+            if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, IW);
+            if (WithAlpha && Negative) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, IW);
             if (AnyHidden) {
                 const std::int16_t* sums[5];
-                const std::int16_t ones[5] = {1, 1, 1, 1, 1};
                 for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).V.data();
-                WeightedSum(Box.data(), sums, ones, 5, IW);
+                WeightedSum(Box.data(), sums, kOne, kFive, 1, IW);
             }
             return FinishOneColour(Table->data() + F.NegativeBound(), out);
         }
-        WeightedSum(Acc.data(), q, w, positive, 4 * IW);
-        if (WithAlpha) WeightedSum(AccA.data(), alpha, w, positive, IW);
+        if (Avx2) {
+#if defined(VELTO_ENGINE_AVX2)
+            filter_detail::TRowJob job;
+            job.Q = q;
+            job.A = alpha;
+            job.Weights = GroupWeight.data();
+            job.Sizes = GroupSize.data();
+            job.PositiveGroups = PositiveGroups;
+            job.NegativeGroups = NegativeGroups;
+            if (AnyHidden)
+                for (int dy = -2; dy <= 2; ++dy) job.Box[dy + 2] = slotOf(dy).S.data();
+            job.WeightSum = static_cast<std::int32_t>(WeightSum);
+            job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
+            job.Offset = static_cast<std::int32_t>(F.OffsetValue());
+            job.WithAlpha = WithAlpha;
+            job.Hidden = AnyHidden;
+            filter_detail::FilterRowAvx2(job, reinterpret_cast<std::uint8_t*>(out), IW);
+#endif
+            return;
+        }
+        WeightedSum(Acc.data(), q, GroupWeight.data(), GroupSize.data(), PositiveGroups, 4 * IW);
+        if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, IW);
         if (Negative) {
-            WeightedSum(AccN.data(), q + positive, w + positive, taps - positive, 4 * IW);
-            if (WithAlpha) WeightedSum(AccAN.data(), alpha + positive, w + positive, taps - positive, IW);
+            WeightedSum(AccN.data(), qN, wN, sizeN, NegativeGroups, 4 * IW);
+            if (WithAlpha) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, IW);
         }
         if (AnyHidden) {
             const std::int16_t* sums[5];
-            const std::int16_t ones[5] = {1, 1, 1, 1, 1};
             for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).S.data();
-            WeightedSum(Box.data(), sums, ones, 5, 4 * IW);
+            WeightedSum(Box.data(), sums, kOne, kFive, 1, 4 * IW);
         }
         const std::uint8_t* table = Table->data() + F.NegativeBound();
         if (AnyHidden)
@@ -443,6 +484,32 @@ public:
     }
 
 private:
+    // The taps in the order the sums take them: the positive weights, then the
+    // negative ones by magnitude, each in groups of one weight.
+    void GroupTaps() {
+        const auto taps = F.UsedTaps();
+        std::size_t n = 0;
+        for (const bool plus : {true, false}) {
+            const std::size_t first = n;
+            for (std::size_t i = 0; i < taps.size(); ++i)
+                if ((taps[i].w > 0) == plus) Order[n++] = i;
+            const auto magnitude = [&](std::size_t i) { return std::abs(taps[i].w); };
+            std::stable_sort(Order.begin() + static_cast<std::ptrdiff_t>(first), Order.begin() + static_cast<std::ptrdiff_t>(n),
+                             [&](std::size_t a, std::size_t b) { return magnitude(a) < magnitude(b); });
+            std::size_t& groups = plus ? PositiveGroups : NegativeGroups;
+            const std::size_t base = PositiveGroups;
+            for (std::size_t i = first; i < n; ++i) {
+                const auto w = static_cast<std::int16_t>(magnitude(Order[i]));
+                if (i == first || GroupWeight[base + groups - 1] != w) {
+                    GroupWeight[base + groups] = w;
+                    GroupSize[base + groups++] = 0;
+                }
+                ++GroupSize[base + groups - 1];
+            }
+            if (plus) PositiveTaps = n;
+        }
+    }
+
     void FinishOneColour(const std::uint8_t* table, TmyPixel* out) const {
         const auto* accA = reinterpret_cast<const std::uint16_t*>(AccA.data());
         const auto* negA = reinterpret_cast<const std::uint16_t*>(AccAN.data());
@@ -527,6 +594,11 @@ private:
             }
             return;
         }
+        if (Avx2) {
+#if defined(VELTO_ENGINE_AVX2)
+            filter_detail::LoadRowAvx2(reinterpret_cast<const std::uint8_t*>(row), W, slot.Q.data(), slot.A.data());
+#endif
+        } else
         for (std::size_t x = 0; x < W; ++x) {
             const TmyPixel& p = row[x];
             const std::int16_t vis = p.A != 0 ? 1 : 0;
@@ -539,9 +611,8 @@ private:
         }
         if (!AnyHidden) return;
         const std::int16_t* columns[5];
-        const std::int16_t ones[5] = {1, 1, 1, 1, 1};
         for (std::size_t dx = 0; dx < 5; ++dx) columns[dx] = slot.Q.data() + 4 * dx;
-        WeightedSum(slot.S.data(), columns, ones, 5, 4 * IW);
+        WeightedSum(slot.S.data(), columns, kOne, kFive, 1, 4 * IW);
     }
 
     const TFilter& F;
@@ -552,6 +623,11 @@ private:
     bool AnyHidden = false;
     bool Negative = false;  // some weights below 0
     bool OneColour = true;  // every visible pixel of Colour
+    bool Avx2 = false;      // rows through the AVX2 code (wide enough for its blocks)
+    std::array<std::size_t, 25> Order{};  // into F.UsedTaps()
+    std::array<std::int16_t, 25> GroupWeight{};
+    std::array<std::uint8_t, 25> GroupSize{};
+    std::size_t PositiveGroups = 0, NegativeGroups = 0, PositiveTaps = 0;
     TmyPixel Colour;
     std::int64_t WeightSum = 0;
     int Loaded = -1;  // the last source row in the ring
