@@ -382,9 +382,11 @@ class TShortInteriorFilter {
 public:
     static bool Takes(const TFilter& f) { return f.PositiveBound() <= 65535 && f.NegativeBound() <= 65535; }
 
-    TShortInteriorFilter(const TFilter& filter, const std::vector<TmyPixel>& src, int width, int height,
-                         bool withAlpha)
-        : F(filter), Src(src), W(static_cast<std::size_t>(width)), IW(W - 4), H(height), WithAlpha(withAlpha) {
+    // src: the image's pixels, each row read before the filtered row two above it is written.
+    TShortInteriorFilter(const TFilter& filter, std::span<const TmyPixel> src, int width, int height, bool withAlpha,
+                         bool snap)
+        : F(filter), Src(src), W(static_cast<std::size_t>(width)), IW(W - 4), H(height), WithAlpha(withAlpha),
+          Snap(snap) {
         for (const TmyPixel& p : src) AnyHidden |= p.A == 0;
         for (const Tap& t : F.UsedTaps()) WeightSum += t.w;
         // One colour under every visible pixel (a shadow's blur passes): what
@@ -415,7 +417,11 @@ public:
         Table = &ChannelTable(F);
     }
 
-    // Filters row y (any row, in order from 0) at x = 2..W-3 into out[x - 2].
+    // Whether Row writes the finished pixels over the image's own.
+    bool WritesInPlace() const { return Avx2 && !OneColour; }
+
+    // Filters row y (any row, in order from 0) at x = 2..W-3 into out[x - 2]
+    // (the image's row from x = 2 when WritesInPlace, else the filtered values).
     // Rows above or below the image read the centre row (the edge rule).
     void Row(int y, TmyPixel* out) {
         for (int r = Loaded + 1; r <= std::min(y + 2, H - 1); ++r) Load(r);
@@ -445,26 +451,6 @@ public:
             }
             return FinishOneColour(Table->data() + F.NegativeBound(), out);
         }
-        if (Avx2) {
-#if defined(VELTO_ENGINE_AVX2)
-            filter_detail::TRowJob job;
-            job.Q = q;
-            job.A = alpha;
-            job.Weights = GroupWeight.data();
-            job.Sizes = GroupSize.data();
-            job.PositiveGroups = PositiveGroups;
-            job.NegativeGroups = NegativeGroups;
-            if (AnyHidden)
-                for (int dy = -2; dy <= 2; ++dy) job.Box[dy + 2] = slotOf(dy).S.data();
-            job.WeightSum = static_cast<std::int32_t>(WeightSum);
-            job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
-            job.Offset = static_cast<std::int32_t>(F.OffsetValue());
-            job.WithAlpha = WithAlpha;
-            job.Hidden = AnyHidden;
-            filter_detail::FilterRowAvx2(job, reinterpret_cast<std::uint8_t*>(out), IW);
-#endif
-            return;
-        }
         WeightedSum(Acc.data(), q, GroupWeight.data(), GroupSize.data(), PositiveGroups, 4 * IW);
         if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, IW);
         if (Negative) {
@@ -475,6 +461,22 @@ public:
             const std::int16_t* sums[5];
             for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).S.data();
             WeightedSum(Box.data(), sums, kOne, kFive, 1, 4 * IW);
+        }
+        if (Avx2) {
+#if defined(VELTO_ENGINE_AVX2)
+            filter_detail::TFinishJob job;
+            job.Sum = Acc.data();
+            job.Neg = Negative ? AccN.data() : nullptr;
+            job.SumA = WithAlpha ? AccA.data() : nullptr;
+            job.NegA = WithAlpha && Negative ? AccAN.data() : nullptr;
+            job.Box = AnyHidden ? Box.data() : nullptr;
+            job.WeightSum = static_cast<std::int32_t>(WeightSum);
+            job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
+            job.Offset = static_cast<std::int32_t>(F.OffsetValue());
+            job.Snap = Snap;
+            filter_detail::FinishRowAvx2(job, reinterpret_cast<std::uint8_t*>(out), IW);
+#endif
+            return;
         }
         const std::uint8_t* table = Table->data() + F.NegativeBound();
         if (AnyHidden)
@@ -616,10 +618,10 @@ private:
     }
 
     const TFilter& F;
-    const std::vector<TmyPixel>& Src;
+    std::span<const TmyPixel> Src;
     std::size_t W, IW;
     int H;
-    bool WithAlpha;
+    bool WithAlpha, Snap;
     bool AnyHidden = false;
     bool Negative = false;  // some weights below 0
     bool OneColour = true;  // every visible pixel of Colour
@@ -654,8 +656,29 @@ void WriteFiltered(TmyPixel* dst, const TmyPixel* filtered, std::size_t n) {
 void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filterOnAlpha) {
     const int w = image.Width(), h = image.Height();
     const auto all = image.Pixels();
-    const std::vector<TmyPixel> copy(all.data(), all.data() + all.size());
-    const TFilter filter(kernel, copy.data(), w, h);
+    const TFilter bounds(kernel, nullptr, w, h);
+    const bool planes = w >= 5 && h >= 5 && bounds.SumBound() < TInteriorFilter::MaxExactSum;
+    const bool shortSums = planes && TShortInteriorFilter::Takes(bounds);
+    // What the per-pixel filter reads from the pixels as they were. The 16-bit
+    // filter takes every row and reads the image itself ahead of its writes,
+    // which leaves only the ends of rows (x < 2, x >= w - 2) to the per-pixel
+    // filter: the four columns at each end read the same neighbours under the
+    // edge rule as an image of their own.
+    const bool ends = shortSums && w >= 8;
+    const int copyWidth = ends ? 8 : w;
+    std::vector<TmyPixel> copy;
+    if (ends) {
+        copy.resize(static_cast<std::size_t>(8) * static_cast<std::size_t>(h));
+        for (int y = 0; y < h; ++y) {
+            const TmyPixel* row = image.Row(y).data();
+            std::copy(row, row + 4, copy.data() + 8 * y);
+            std::copy(row + w - 4, row + w, copy.data() + 8 * y + 4);
+        }
+    } else {
+        copy.assign(all.begin(), all.end());
+    }
+    const auto copyColumn = [&](int x) { return ends && x >= 4 ? x - (w - 8) : x; };
+    const TFilter filter(kernel, copy.data(), copyWidth, h);
     const bool snap = image.BitCount < 32;
     const auto write = [&](TmyPixel& p, const TmyPixel& f) {
         if (p.A != 0 || filterOnAlpha) p = TmyPixel::CreateRGBA(f.R, f.G, f.B, filterOnAlpha ? f.A : p.A);
@@ -664,23 +687,24 @@ void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filter
     };
     const auto writeFiltered = filterOnAlpha ? (snap ? &WriteFiltered<true, true> : &WriteFiltered<true, false>)
                                              : (snap ? &WriteFiltered<false, true> : &WriteFiltered<false, false>);
-    const bool planes = w >= 5 && h >= 5 && filter.SumBound() < TInteriorFilter::MaxExactSum;
-    const bool shortSums = w >= 5 && h >= 5 && TShortInteriorFilter::Takes(filter);
     std::optional<TInteriorFilter> interior;
     std::optional<TShortInteriorFilter> shortInterior;
     std::vector<TmyPixel> row;
     if (planes) {
         if (shortSums)
-            shortInterior.emplace(filter, copy, w, h, filterOnAlpha);
+            shortInterior.emplace(filter, std::span<const TmyPixel>(all.data(), all.size()), w, h, filterOnAlpha, snap);
         else
             interior.emplace(filter, copy, w, filterOnAlpha);
         row.resize(static_cast<std::size_t>(w - 4));
     }
+    const bool inPlace = shortSums && shortInterior->WritesInPlace();
     for (int y = 0; y < h; ++y) {
         TmyPixel* pixels = image.Row(y).data();
         // The 16-bit filter takes the top and bottom rows too (not their ends).
         const bool fast = planes && (shortSums || (y >= 2 && y < h - 2));
-        if (fast) {
+        if (fast && inPlace) {
+            shortInterior->Row(y, pixels + 2);
+        } else if (fast) {
             shortSums ? shortInterior->Row(y, row.data()) : interior->Row(y, row.data());
             writeFiltered(pixels + 2, row.data(), row.size());
         }
@@ -688,7 +712,7 @@ void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filter
             if (fast && x == 2) x = w - 2;  // the interior is written
             TmyPixel& p = pixels[x];
             if (p.A != 0 || filterOnAlpha)
-                write(p, filter.At(x, y, filterOnAlpha));
+                write(p, filter.At(copyColumn(x), y, filterOnAlpha));
             else
                 write(p, p);
         }

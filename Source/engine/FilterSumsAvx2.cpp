@@ -69,67 +69,67 @@ void LoadRowAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* q, std
     }
 }
 
-void FilterRowAvx2(const TRowJob& job, std::uint8_t* out, std::size_t n) {
-    const __m256 divisor = _mm256_set1_ps(static_cast<float>(job.Divisor));
+void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
+    // A power of two divides exactly as a multiply by its reciprocal.
+    const std::int32_t d = job.Divisor;
+    const std::uint32_t magnitude = d < 0 ? 0u - static_cast<std::uint32_t>(d) : static_cast<std::uint32_t>(d);
+    const bool byReciprocal = (magnitude & (magnitude - 1)) == 0;
+    const __m256 divisor = _mm256_set1_ps(static_cast<float>(d));
+    const __m256 reciprocal = _mm256_set1_ps(1.0f / static_cast<float>(d));
     // Beyond 2^20 the offset clamps every result the same way (sums stay below 2^17).
     const std::int32_t offset = job.Offset < -(1 << 20) ? -(1 << 20) : job.Offset > (1 << 20) ? (1 << 20) : job.Offset;
     const __m256i offsetV = _mm256_set1_epi32(offset);
     const __m256i weightSum = _mm256_set1_epi32(job.WeightSum);
     const __m256 oneF = _mm256_set1_ps(1.0f);
-    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i colourMask = _mm256_set1_epi32(0x00FFFFFF);
-    const std::size_t groups = job.PositiveGroups + job.NegativeGroups;
+    // The packs below leave pixels in the order 0 2 4 6 1 3 5 7.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const auto half = [](__m256i v, int h) {
+        return _mm256_cvtepu16_epi32(h == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
+    };
+    const auto load = [](const std::int16_t* p, std::size_t i) { return p ? Load(p + i) : _mm256_setzero_si256(); };
     for (std::size_t k = 0; k < n; k += 8) {
+        // The last block overlaps the one before: recomputed from the same
+        // sums, its pixels come out the same (the rule is idempotent on alpha).
         if (k + 8 > n) k = n - 8;
-        // Positive and negative parts of RGBV for pixels k..k+3 and k+4..k+7, and of alpha.
-        __m256i sum[2][2] = {{_mm256_setzero_si256(), _mm256_setzero_si256()},
-                             {_mm256_setzero_si256(), _mm256_setzero_si256()}};
-        __m128i sumA[2] = {_mm_setzero_si128(), _mm_setzero_si128()};
-        for (std::size_t g = 0, t = 0; g < groups; ++g) {
-            const std::size_t part = g < job.PositiveGroups ? 0 : 1;
-            const std::size_t end = t + job.Sizes[g];
-            __m256i s0 = Load(job.Q[t] + 4 * k), s1 = Load(job.Q[t] + 4 * k + 16);
-            __m128i sa = job.WithAlpha ? Load128(job.A[t] + k) : _mm_setzero_si128();
-            for (++t; t < end; ++t) {
-                s0 = _mm256_add_epi16(s0, Load(job.Q[t] + 4 * k));
-                s1 = _mm256_add_epi16(s1, Load(job.Q[t] + 4 * k + 16));
-                if (job.WithAlpha) sa = _mm_add_epi16(sa, Load128(job.A[t] + k));
-            }
-            if (job.Weights[g] != 1) {
-                const __m256i wv = _mm256_set1_epi16(job.Weights[g]);
-                s0 = _mm256_mullo_epi16(s0, wv);
-                s1 = _mm256_mullo_epi16(s1, wv);
-                sa = _mm_mullo_epi16(sa, _mm256_castsi256_si128(wv));
-            }
-            sum[part][0] = _mm256_add_epi16(sum[part][0], s0);
-            sum[part][1] = _mm256_add_epi16(sum[part][1], s1);
-            sumA[part] = _mm_add_epi16(sumA[part], sa);
-        }
-        __m256i box[2] = {_mm256_setzero_si256(), _mm256_setzero_si256()};
-        if (job.Hidden)
-            for (const std::int16_t* row : job.Box) {
-                box[0] = _mm256_add_epi16(box[0], Load(row + 4 * k));
-                box[1] = _mm256_add_epi16(box[1], Load(row + 4 * k + 16));
-            }
         // Each part lies in 0..65535: widened unsigned, their difference is the sum.
-        const __m256i alpha = _mm256_sub_epi32(_mm256_cvtepu16_epi32(sumA[0]), _mm256_cvtepu16_epi32(sumA[1]));
+        __m256i alpha = zero;
+        if (job.SumA) {
+            alpha = _mm256_cvtepu16_epi32(Load128(job.SumA + k));
+            if (job.NegA) alpha = _mm256_sub_epi32(alpha, _mm256_cvtepu16_epi32(Load128(job.NegA + k)));
+        }
+        __m256i box[2] = {zero, zero};
+        __m256 recip = oneF;  // floats 1 / count, a little above, in the packs' pixel order
+        if (job.Box) {
+            box[0] = Load(job.Box + 4 * k);
+            box[1] = Load(job.Box + 4 * k + 16);
+            // Counts of pixels 0 4 1 5 | 2 6 3 7.
+            const __m256i counts = _mm256_blend_epi32(_mm256_srli_epi64(box[0], 48),
+                                                      _mm256_slli_epi64(_mm256_srli_epi64(box[1], 48), 32), 0xAA);
+            // 1 / count raised by 16 units in the last place: count * r > 1 by
+            // less than 2^-18, so floor(b * r) = floor(b / count) for every
+            // b <= 25 * 255 (a fraction of b / count is at least 1 / 25).
+            const __m256 r = _mm256_div_ps(oneF, _mm256_max_ps(_mm256_cvtepi32_ps(counts), oneF));
+            recip = _mm256_castsi256_ps(_mm256_add_epi32(_mm256_castps_si256(r), _mm256_set1_epi32(16)));
+        }
         __m256i pairs[4];
         for (int h = 0; h < 4; ++h) {
-            const auto half = [h](__m256i v) {
-                return _mm256_cvtepu16_epi32(h % 2 == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
-            };
-            // R G B V of pixels k + 2h and k + 2h + 1.
-            const __m256i s = _mm256_sub_epi32(half(sum[0][h / 2]), half(sum[1][h / 2]));
+            // R G B V of pixels 2h and 2h + 1.
+            __m256i s = half(load(job.Sum, 4 * k + 16 * (h / 2)), h % 2);
+            if (job.Neg) s = _mm256_sub_epi32(s, half(Load(job.Neg + 4 * k + 16 * (h / 2)), h % 2));
             __m256 f = _mm256_cvtepi32_ps(s);
-            if (job.Hidden) {
+            if (job.Box) {
                 // Visible weight short of the whole: transparent neighbours lend the
                 // floor of the average of the visible ones (none visible: 0 / 1).
-                // Every value is an integer below 2^24, so the floats are exact, and
-                // the quotient lies at least 1/25 from the next integer unless it is one.
+                // Every value is an integer below 2^24, the floats are exact.
                 const __m256i hidden = _mm256_sub_epi32(weightSum, _mm256_shuffle_epi32(s, 0xFF));
-                const __m256 b = _mm256_cvtepi32_ps(half(box[h / 2]));
-                const __m256 count = _mm256_max_ps(_mm256_shuffle_ps(b, b, 0xFF), oneF);
-                const __m256 lent = _mm256_floor_ps(_mm256_div_ps(b, count));
+                const __m256 b = _mm256_cvtepi32_ps(half(box[h / 2], h % 2));
+                // Pixel 2h sits at lane (2h % 4) * 2 + 2h / 4 of recip.
+                const int p0 = (2 * h % 4) * 2 + 2 * h / 4, p1 = ((2 * h + 1) % 4) * 2 + (2 * h + 1) / 4;
+                const __m256 r = _mm256_permutevar8x32_ps(recip, _mm256_setr_epi32(p0, p0, p0, p0, p1, p1, p1, p1));
+                const __m256 lent = _mm256_floor_ps(_mm256_mul_ps(b, r));
                 f = _mm256_add_ps(f, _mm256_mul_ps(_mm256_cvtepi32_ps(hidden), lent));
             }
             // Alpha in place of the visible weight.
@@ -139,14 +139,17 @@ void FilterRowAvx2(const TRowJob& job, std::uint8_t* out, std::size_t n) {
             // |sum| < 2^17: the float quotient stays on the same side of every
             // half as the true one, and a true half is exact; the conversion
             // rounds halves to even.
-            if (job.Divisor != 1) f = _mm256_div_ps(f, divisor);
+            if (d != 1) f = byReciprocal ? _mm256_mul_ps(f, reciprocal) : _mm256_div_ps(f, divisor);
             pairs[h] = _mm256_add_epi32(_mm256_cvtps_epi32(f), offsetV);
         }
         // Saturating packs clamp into 0..255; they interleave 128-bit halves, which the permutation undoes.
         const __m256i words = _mm256_packs_epi32(pairs[0], pairs[1]), words2 = _mm256_packs_epi32(pairs[2], pairs[3]);
-        __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words2), order);
-        if (!job.WithAlpha) bytes = _mm256_and_si256(bytes, colourMask);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * k), bytes);
+        const __m256i filtered = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words2), order);
+        std::uint8_t* at = out + 4 * k;
+        __m256i a = _mm256_and_si256(job.SumA ? filtered : Load(at), alphaMask);
+        if (job.Snap) a = _mm256_and_si256(_mm256_srai_epi32(a, 31), alphaMask);
+        const __m256i shown = _mm256_or_si256(_mm256_and_si256(filtered, colourMask), a);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), _mm256_andnot_si256(_mm256_cmpeq_epi32(a, zero), shown));
     }
 }
 

@@ -18,24 +18,24 @@ void WeightedSumAvx2(std::int16_t* out, const std::int16_t* const* src, const st
 // takes alpha.
 void LoadRowAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* q, std::int16_t* a);
 
-// One output row of the 16-bit filter: the weighted sums of the taps (groups
-// of one weight, the positive ones and then the negative ones by magnitude,
-// each part at most 65535), what transparent neighbours lend, and the last
-// step (division rounding halves to even, offset, clamp), eight pixels at once.
-struct TRowJob {
-    const std::int16_t* const* Q;  // per tap: the source row's q from the tap's column on
-    const std::int16_t* const* A;  // per tap: the source row's alpha, likewise
-    const std::int16_t* Weights;   // per group, its weight's magnitude
-    const std::uint8_t* Sizes;     // per group, its taps
-    std::size_t PositiveGroups = 0, NegativeGroups = 0;
-    const std::int16_t* Box[5] = {};  // with Hidden: the five rows' sums of q over five columns
+// The last step of one output row of the 16-bit filter, eight pixels at once:
+// the weighted sums (their positive and negative parts, each in 0..65535),
+// what transparent neighbours lend, the division rounding halves to even, the
+// offset and the clamp; then the pixel rule of the whole-image filter.
+struct TFinishJob {
+    const std::int16_t* Sum = nullptr;    // R, G, B, visible weight: positive part
+    const std::int16_t* Neg = nullptr;    // and negative part (nullptr: 0)
+    const std::int16_t* SumA = nullptr;   // alpha: positive part (nullptr: alpha not filtered)
+    const std::int16_t* NegA = nullptr;   // and negative part (nullptr: 0)
+    const std::int16_t* Box = nullptr;    // R, G, B, count of the visible pixels among 25 (nullptr: none hidden)
     std::int32_t WeightSum = 0;
-    std::int32_t Divisor = 1;  // not 0
+    std::int32_t Divisor = 1;             // not 0
     std::int32_t Offset = 0;
-    bool WithAlpha = false;  // else the output's alpha is 0
-    bool Hidden = false;     // some pixel of the image is transparent
+    bool Snap = false;                    // alpha snaps to 0 or 255 at 128
 };
-// Writes n >= 8 filtered RGBA pixels to out.
-void FilterRowAvx2(const TRowJob& job, std::uint8_t* out, std::size_t n);
+// Filters n >= 8 pixels at out in place: each takes the filtered colour and
+// the filtered alpha (with SumA) or its own, snapped with Snap; a pixel whose
+// alpha ends 0 becomes (0, 0, 0, 0).
+void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n);
 
 }  // namespace velto::filter_detail
