@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/Adjust.h"
+#include "engine/AlphaEffects.h"
 #include "engine/Filter.h"
 #include "engine/Line.h"
 #include "engine/Painter.h"
@@ -44,6 +45,21 @@ void Filter5x5(benchmark::State& state) {
         benchmark::DoNotOptimize(img.Pixels().data());
     }
 }
+BENCHMARK(Filter5x5)->Arg(KernelBlur)->Arg(KernelBlurMore)->Arg(22)->Unit(benchmark::kMillisecond);
+
+// The drop shadow of the given size, as its dialog's preview computes it on
+// every change: size / 2 passes of "Blur More" and one of "Blur" if odd.
+void Shadow(benchmark::State& state) {
+    const TmyImagePal src = Picture(256, true);
+    TmyImagePal img = src;
+    for (auto _ : state) {
+        img.Assign(src);
+        MakeShadow(img, MakeColor(0, 0, 0), static_cast<std::uint8_t>(state.range(0)), 3, 4, 60);
+        benchmark::DoNotOptimize(img.Pixels().data());
+    }
+}
+BENCHMARK(Shadow)->Arg(2)->Arg(20)->Arg(21)->Unit(benchmark::kMillisecond);
+
 // The copy every iteration here starts from, alone: its time, included in the
 // others, depends on where the two pixel buffers lie (some processors copy
 // far slower when the target is a little ahead of the source in a page).
@@ -56,7 +72,6 @@ void ImageCopy(benchmark::State& state) {
     }
 }
 BENCHMARK(ImageCopy)->Unit(benchmark::kMillisecond);
-BENCHMARK(Filter5x5)->Arg(KernelBlur)->Arg(KernelBlurMore)->Arg(22)->Unit(benchmark::kMillisecond);
 
 void Resize(benchmark::State& state) {
     const int from = static_cast<int>(state.range(0)), to = static_cast<int>(state.range(1));

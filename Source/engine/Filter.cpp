@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <utility>
@@ -137,34 +138,42 @@ public:
     // The filtered pixel at (x, y): alpha filtered when withAlpha, else 0.
     TmyPixel At(int x, int y, bool withAlpha) const {
         // The 25 neighbours once, under the edge rule.
-        std::array<TmyPixel, 25> n;
+        const TmyPixel* n[25];
         for (int dy = -2; dy <= 2; ++dy) {
             const int ny = y + dy >= 0 && y + dy < H ? y + dy : y;
             for (int dx = -2; dx <= 2; ++dx) {
                 const int nx = x + dx >= 0 && x + dx < W ? x + dx : x;
-                n[static_cast<std::size_t>(5 * (dy + 2) + dx + 2)] = Src[Index(nx, ny)];
+                n[5 * (dy + 2) + dx + 2] = &Src[Index(nx, ny)];
             }
         }
+        // Without branches on visibility: the edges of transparent areas would
+        // mispredict them at every other pixel.
         std::int64_t r = 0, g = 0, b = 0, a = 0, hiddenWeight = 0;
         for (const Tap& t : UsedTaps()) {
-            const TmyPixel& p = n[static_cast<std::size_t>(5 * (t.dy + 2) + t.dx + 2)];
-            a += std::int64_t{t.w} * p.A;
-            if (p.A == 0) {
-                hiddenWeight += t.w;
-                continue;
-            }
-            r += std::int64_t{t.w} * p.R;
-            g += std::int64_t{t.w} * p.G;
-            b += std::int64_t{t.w} * p.B;
+            const TmyPixel& p = *n[5 * (t.dy + 2) + t.dx + 2];
+            const std::int64_t w = t.w, visible = p.A != 0;
+            a += w * p.A;
+            hiddenWeight += w - w * visible;
+            r += w * (p.R * visible);
+            g += w * (p.G * visible);
+            b += w * (p.B * visible);
         }
         if (hiddenWeight != 0) {
-            // Transparent neighbours lend the average of the visible ones among all 25.
-            TVisibleAverage visible;
-            for (const TmyPixel& p : n) visible.Add(p);
-            const TmyColor lent = visible.Average();
-            r += hiddenWeight * lent.R;
-            g += hiddenWeight * lent.G;
-            b += hiddenWeight * lent.B;
+            // Transparent neighbours lend the average of the visible ones among
+            // all 25 (floored; black without any).
+            std::int32_t sumR = 0, sumG = 0, sumB = 0, count = 0;
+            for (const TmyPixel* p : n) {
+                const std::int32_t visible = p->A != 0;
+                sumR += p->R * visible;
+                sumG += p->G * visible;
+                sumB += p->B * visible;
+                count += visible;
+            }
+            if (count != 0) {
+                r += hiddenWeight * (sumR / count);
+                g += hiddenWeight * (sumG / count);
+                b += hiddenWeight * (sumB / count);
+            }
         }
         return {Channel(r), Channel(g), Channel(b), withAlpha ? Channel(a) : std::uint8_t{0}};
     }
@@ -181,6 +190,43 @@ private:
     std::size_t TapCount = 0;
 };
 
+// Whether any pixel is transparent, and whether the visible ones share one
+// colour (then that colour).
+struct TPixelSurvey {
+    bool AnyHidden = false;
+    bool OneColour = true;
+    TmyPixel Colour;
+};
+
+TPixelSurvey Survey(std::span<const TmyPixel> pixels) {
+    TPixelSurvey survey;
+    const auto first = std::find_if(pixels.begin(), pixels.end(), [](const TmyPixel& p) { return p.A != 0; });
+    survey.AnyHidden = first != pixels.begin();
+    if (first == pixels.end()) return survey;
+    survey.Colour = *first;
+    std::uint32_t colour;
+    std::memcpy(&colour, &*first, 4);
+    colour &= 0x00FFFFFF;
+    // Blocks without branches per pixel (the compiler vectorises them); the
+    // scan stops once both answers are known.
+    constexpr std::size_t kBlock = 1024;
+    std::uint32_t pixel[kBlock];
+    for (std::size_t at = static_cast<std::size_t>(first - pixels.begin()); at < pixels.size(); at += kBlock) {
+        const std::size_t n = std::min(kBlock, pixels.size() - at);
+        std::memcpy(pixel, pixels.data() + at, 4 * n);
+        std::uint32_t hidden = 0, other = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t p = pixel[i], visible = p >> 24 != 0;
+            hidden |= visible ^ 1u;
+            other |= visible & ((p & 0x00FFFFFF) != colour);
+        }
+        survey.AnyHidden |= hidden != 0;
+        survey.OneColour &= other == 0;
+        if (survey.AnyHidden && !survey.OneColour) break;
+    }
+    return survey;
+}
+
 // The pixels at least 2 from every border read no edge rule, so the whole
 // image filter does them a tap at a time over rows of floats, which the
 // compiler vectorises. Floats are exact here: every partial sum stays below
@@ -192,7 +238,7 @@ public:
 
     TInteriorFilter(const TFilter& filter, const std::vector<TmyPixel>& src, int width, bool withAlpha)
         : F(filter), Src(src), W(width), IW(width - 4), WithAlpha(withAlpha) {
-        for (const TmyPixel& p : src) AnyHidden |= p.A == 0;
+        AnyHidden = Survey(src).AnyHidden;
         for (const Tap& t : F.UsedTaps()) WeightSum += t.w;
         for (Slot& slot : Ring) {
             for (auto* plane : {&slot.R, &slot.G, &slot.B, &slot.A, &slot.V}) plane->resize(static_cast<std::size_t>(W));
@@ -387,22 +433,15 @@ public:
                          bool snap)
         : F(filter), Src(src), W(static_cast<std::size_t>(width)), IW(W - 4), H(height), WithAlpha(withAlpha),
           Snap(snap) {
-        for (const TmyPixel& p : src) AnyHidden |= p.A == 0;
-        for (const Tap& t : F.UsedTaps()) WeightSum += t.w;
         // One colour under every visible pixel (a shadow's blur passes): what
         // transparent neighbours lend is that colour, so a pixel's colour is
         // the colour times the weights' sum where any of its 25 neighbours is
         // visible, black where none is; only alpha is filtered.
-        const TmyPixel* first = nullptr;
-        for (const TmyPixel& p : src) {
-            if (p.A == 0) continue;
-            if (!first) first = &p;
-            if (p.R != first->R || p.G != first->G || p.B != first->B) {
-                OneColour = false;
-                break;
-            }
-        }
-        if (first) Colour = *first;
+        const TPixelSurvey survey = Survey(src);
+        AnyHidden = survey.AnyHidden;
+        OneColour = survey.OneColour;
+        Colour = survey.Colour;
+        for (const Tap& t : F.UsedTaps()) WeightSum += t.w;
         for (Slot& slot : Ring) {
             slot.V.resize(IW);
             slot.Q.resize(4 * W);
