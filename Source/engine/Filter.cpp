@@ -419,6 +419,20 @@ void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, c
 constexpr std::int16_t kOne[1] = {1};
 constexpr std::uint8_t kFive[1] = {5};
 
+// The filtered interior of a row into its pixels: visible ones (all of them
+// with filterOnAlpha) take the filtered colour, and alpha when filtering it;
+// below 32 bits alpha snaps at 128; transparent pixels end as (0, 0, 0, 0).
+template <bool OnAlpha, bool Snap>
+void WriteFiltered(TmyPixel* dst, const TmyPixel* filtered, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const TmyPixel& f = filtered[i];
+        std::uint8_t a = OnAlpha ? f.A : dst[i].A;
+        if constexpr (Snap) a = a >= 128 ? 255 : 0;
+        dst[i] = a == 0 ? TmyPixel::Create() : TmyPixel::CreateRGBA(f.R, f.G, f.B, a);
+    }
+}
+
+
 // The interior filter for kernels whose positive weights and negative ones
 // each sum below 65536 (every preset): eight sums per instruction instead of
 // four, in unsigned 16 bits, the positive and negative parts apart; the four
@@ -443,35 +457,70 @@ public:
         Colour = survey.Colour;
         for (const Tap& t : F.UsedTaps()) WeightSum += t.w;
         for (Slot& slot : Ring) {
-            slot.V.resize(IW);
-            slot.Q.resize(4 * W);
-            slot.A.resize(W);
-            slot.S.resize(4 * IW);
+            slot.Main.Resize(W, IW);
+            slot.Ends.Resize(kEndsWidth, kEndsOut);
         }
         for (const Tap& t : F.UsedTaps()) Negative |= t.w < 0;
         GroupTaps();
         Avx2 = UseAvx2() && W >= 12;
-        for (auto* acc : {&Acc, &AccN, &Box}) acc->resize(4 * IW);
-        for (auto* acc : {&AccA, &AccAN}) acc->resize(IW);
+        const std::size_t most = std::max(IW, kEndsOut);
+        for (auto* acc : {&Acc, &AccN, &Box}) acc->resize(4 * most);
+        for (auto* acc : {&AccA, &AccAN}) acc->resize(most);
+        Filtered.resize(most);
+        WriteRule = withAlpha ? (snap ? &WriteFiltered<true, true> : &WriteFiltered<true, false>)
+                              : (snap ? &WriteFiltered<false, true> : &WriteFiltered<false, false>);
         Table = &ChannelTable(F);
     }
 
-    // Whether Row writes the finished pixels over the image's own.
-    bool WritesInPlace() const { return Avx2 && !OneColour; }
-
-    // Filters row y (any row, in order from 0) at x = 2..W-3 into out[x - 2]
-    // (the image's row from x = 2 when WritesInPlace, else the filtered values).
-    // Rows above or below the image read the centre row (the edge rule).
-    void Row(int y, TmyPixel* out) {
+    // Filters row y (any row, in order from 0) of the image, whose rows from
+    // y + 3 on are as they were. Rows above or below the image read the centre
+    // row (the edge rule).
+    void Row(int y, TmyPixel* pixels) {
         for (int r = Loaded + 1; r <= std::min(y + 2, H - 1); ++r) Load(r);
         Loaded = std::max(Loaded, std::min(y + 2, H - 1));
-        const auto slotOf = [&](int dy) -> const Slot& { return SlotOf(y + dy >= 0 && y + dy < H ? y + dy : y); };
+        Pass(y, &Slot::Main, IW, pixels + 2);
+        // The two pixels at each end: their windows side by side, one every
+        // fifth output.
+        std::array<TmyPixel, kEndsOut> ends{};
+        const std::array<std::size_t, 4> at = EndColumns();
+        for (std::size_t k = 0; k < 4; ++k) ends[5 * k] = pixels[at[k]];
+        Pass(y, &Slot::Ends, kEndsOut, ends.data());
+        for (std::size_t k = 0; k < 4; ++k) pixels[at[k]] = ends[5 * k];
+    }
+
+private:
+    // One source row as the sums read it: colours of visible pixels (0 for
+    // transparent ones) with the visibility as fourth value, alpha, the sums
+    // of Q over 5 columns; with one colour only alpha and V, the visible
+    // pixels among 5 columns.
+    struct Planes {
+        std::vector<std::int16_t> Q, A, S, V;
+        void Resize(std::size_t w, std::size_t out) {
+            Q.resize(4 * w);
+            A.resize(w);
+            S.resize(4 * out);
+            V.resize(out);
+        }
+    };
+    // The row's planes, and those of the windows of its two pixels at each end.
+    struct Slot {
+        Planes Main, Ends;
+    };
+    static constexpr std::size_t kEndsOut = 16, kEndsWidth = 20;
+
+    std::array<std::size_t, 4> EndColumns() const { return {0, 1, W - 2, W - 1}; }
+
+    // Filters n pixels at out (the image's own) from the planes given.
+    void Pass(int y, Planes Slot::*planes, std::size_t n, TmyPixel* out) {
+        const auto slotOf = [&](int dy) -> const Planes& {
+            return SlotOf(y + dy >= 0 && y + dy < H ? y + dy : y).*planes;
+        };
         const std::int16_t* q[25];
         const std::int16_t* alpha[25];
         const auto taps = F.UsedTaps();
         for (std::size_t i = 0; i < taps.size(); ++i) {
             const Tap& t = taps[Order[i]];
-            const Slot& slot = slotOf(t.dy);
+            const Planes& slot = slotOf(t.dy);
             const auto at = static_cast<std::size_t>(2 + t.dx);
             q[i] = slot.Q.data() + 4 * at;
             alpha[i] = slot.A.data() + at;
@@ -481,25 +530,26 @@ public:
         const std::int16_t* wN = GroupWeight.data() + PositiveGroups;
         const std::uint8_t* sizeN = GroupSize.data() + PositiveGroups;
         if (OneColour) {
-            if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, IW);
-            if (WithAlpha && Negative) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, IW);
+            if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, n);
+            if (WithAlpha && Negative) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, n);
             if (AnyHidden) {
                 const std::int16_t* sums[5];
                 for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).V.data();
-                WeightedSum(Box.data(), sums, kOne, kFive, 1, IW);
+                WeightedSum(Box.data(), sums, kOne, kFive, 1, n);
             }
-            return FinishOneColour(Table->data() + F.NegativeBound(), out);
+            FinishOneColour(Table->data() + F.NegativeBound(), Filtered.data(), n);
+            return WriteRule(out, Filtered.data(), n);
         }
-        WeightedSum(Acc.data(), q, GroupWeight.data(), GroupSize.data(), PositiveGroups, 4 * IW);
-        if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, IW);
+        WeightedSum(Acc.data(), q, GroupWeight.data(), GroupSize.data(), PositiveGroups, 4 * n);
+        if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, n);
         if (Negative) {
-            WeightedSum(AccN.data(), qN, wN, sizeN, NegativeGroups, 4 * IW);
-            if (WithAlpha) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, IW);
+            WeightedSum(AccN.data(), qN, wN, sizeN, NegativeGroups, 4 * n);
+            if (WithAlpha) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, n);
         }
         if (AnyHidden) {
             const std::int16_t* sums[5];
             for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).S.data();
-            WeightedSum(Box.data(), sums, kOne, kFive, 1, 4 * IW);
+            WeightedSum(Box.data(), sums, kOne, kFive, 1, 4 * n);
         }
         if (Avx2) {
 #if defined(VELTO_ENGINE_AVX2)
@@ -513,18 +563,21 @@ public:
             job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
             job.Offset = static_cast<std::int32_t>(F.OffsetValue());
             job.Snap = Snap;
-            filter_detail::FinishRowAvx2(job, reinterpret_cast<std::uint8_t*>(out), IW);
+            filter_detail::FinishRowAvx2(job, reinterpret_cast<std::uint8_t*>(out), n);
 #endif
             return;
         }
+        TmyPixel* filtered = Filtered.data();
         const std::uint8_t* table = Table->data() + F.NegativeBound();
         if (AnyHidden)
-            Negative ? Finish<true, true>(table, out) : Finish<true, false>(table, out);
+            Negative ? Finish<true, true>(table, filtered, n) : Finish<true, false>(table, filtered, n);
         else
-            Negative ? Finish<false, true>(table, out) : Finish<false, false>(table, out);
+            Negative ? Finish<false, true>(table, filtered, n) : Finish<false, false>(table, filtered, n);
+        WriteRule(out, filtered, n);
     }
 
-private:
+
+
     // The taps in the order the sums take them: the positive weights, then the
     // negative ones by magnitude, each in groups of one weight.
     void GroupTaps() {
@@ -551,13 +604,13 @@ private:
         }
     }
 
-    void FinishOneColour(const std::uint8_t* table, TmyPixel* out) const {
+    void FinishOneColour(const std::uint8_t* table, TmyPixel* out, std::size_t n) const {
         const auto* accA = reinterpret_cast<const std::uint16_t*>(AccA.data());
         const auto* negA = reinterpret_cast<const std::uint16_t*>(AccAN.data());
         const std::int64_t sum = WeightSum;
         const TmyPixel lit{table[Colour.R * sum], table[Colour.G * sum], table[Colour.B * sum], 0};
         const TmyPixel dark{table[0], table[0], table[0], 0};
-        for (std::size_t k = 0; k < IW; ++k) {
+        for (std::size_t k = 0; k < n; ++k) {
             TmyPixel p = !AnyHidden || Box[k] != 0 ? lit : dark;
             if (WithAlpha) p.A = table[Negative ? std::int32_t{accA[k]} - negA[k] : std::int32_t{accA[k]}];
             out[k] = p;
@@ -565,13 +618,13 @@ private:
     }
 
     template <bool Hidden, bool Neg>
-    void Finish(const std::uint8_t* table, TmyPixel* out) const {
+    void Finish(const std::uint8_t* table, TmyPixel* out, std::size_t n) const {
         // The sums wrapped in 16 bits; each part lies in 0..65535.
         const auto* acc = reinterpret_cast<const std::uint16_t*>(Acc.data());
         const auto* neg = reinterpret_cast<const std::uint16_t*>(AccN.data());
         const auto* accA = reinterpret_cast<const std::uint16_t*>(AccA.data());
         const auto* negA = reinterpret_cast<const std::uint16_t*>(AccAN.data());
-        for (std::size_t k = 0; k < IW; ++k, acc += 4, neg += 4) {
+        for (std::size_t k = 0; k < n; ++k, acc += 4, neg += 4) {
             std::int32_t r = acc[0], g = acc[1], b = acc[2], v = acc[3];
             if constexpr (Neg) r -= neg[0], g -= neg[1], b -= neg[2], v -= neg[3];
             if constexpr (Hidden) {
@@ -591,13 +644,6 @@ private:
             out[k] = {table[r], table[g], table[b], WithAlpha ? table[a] : std::uint8_t{0}};
         }
     }
-
-    // One source row: colours of visible pixels (0 for transparent ones) with
-    // the visibility as fourth value, alpha, and the sums of Q over 5 columns.
-    struct Slot {
-        std::vector<std::int16_t> Q, A, S;
-        std::vector<std::int16_t> V;  // one colour: visible pixels among 5 columns
-    };
 
     // Channel(sum) for every sum the kernel reaches, kept for the next image
     // filtered with the same divisor, offset and bound (the shadow's passes).
@@ -625,35 +671,50 @@ private:
     void Load(int y) {
         Slot& slot = SlotOf(y);
         const TmyPixel* row = Src.data() + static_cast<std::size_t>(y) * W;
+        LoadPlanes(row, W, IW, slot.Main);
+        // The windows of the pixels at the row's ends under the edge rule.
+        std::array<TmyPixel, kEndsWidth> ends{};
+        const std::array<std::size_t, 4> at = EndColumns();
+        for (std::size_t k = 0; k < 4; ++k)
+            for (std::size_t dx = 0; dx < 5; ++dx) {
+                const std::size_t x = at[k] + dx - 2;  // wraps below 0
+                ends[5 * k + dx] = row[x < W ? x : at[k]];
+            }
+        LoadPlanes(ends.data(), kEndsWidth, kEndsOut, slot.Ends);
+    }
+
+    // The planes of w pixels, and their sums over 5 columns for the first n.
+    void LoadPlanes(const TmyPixel* row, std::size_t w, std::size_t n, Planes& planes) const {
         if (OneColour) {
             // Alpha, and how many of each pixel's 5 columns are visible.
-            for (std::size_t x = 0; x < W; ++x) slot.A[x] = row[x].A;
-            for (std::size_t i = 0; i < IW; ++i) {
-                std::int16_t n = 0;
-                for (std::size_t dx = 0; dx < 5; ++dx) n = static_cast<std::int16_t>(n + (row[i + dx].A != 0));
-                slot.V[i] = n;
+            for (std::size_t x = 0; x < w; ++x) planes.A[x] = row[x].A;
+            for (std::size_t i = 0; i < n; ++i) {
+                std::int16_t count = 0;
+                for (std::size_t dx = 0; dx < 5; ++dx) count = static_cast<std::int16_t>(count + (row[i + dx].A != 0));
+                planes.V[i] = count;
             }
             return;
         }
         if (Avx2) {
 #if defined(VELTO_ENGINE_AVX2)
-            filter_detail::LoadRowAvx2(reinterpret_cast<const std::uint8_t*>(row), W, slot.Q.data(), slot.A.data());
+            filter_detail::LoadRowAvx2(reinterpret_cast<const std::uint8_t*>(row), w, planes.Q.data(), planes.A.data());
 #endif
-        } else
-        for (std::size_t x = 0; x < W; ++x) {
-            const TmyPixel& p = row[x];
-            const std::int16_t vis = p.A != 0 ? 1 : 0;
-            std::int16_t* q = &slot.Q[4 * x];
-            q[0] = static_cast<std::int16_t>(p.R * vis);
-            q[1] = static_cast<std::int16_t>(p.G * vis);
-            q[2] = static_cast<std::int16_t>(p.B * vis);
-            q[3] = vis;
-            slot.A[x] = p.A;
+        } else {
+            for (std::size_t x = 0; x < w; ++x) {
+                const TmyPixel& p = row[x];
+                const std::int16_t vis = p.A != 0 ? 1 : 0;
+                std::int16_t* q = &planes.Q[4 * x];
+                q[0] = static_cast<std::int16_t>(p.R * vis);
+                q[1] = static_cast<std::int16_t>(p.G * vis);
+                q[2] = static_cast<std::int16_t>(p.B * vis);
+                q[3] = vis;
+                planes.A[x] = p.A;
+            }
         }
         if (!AnyHidden) return;
         const std::int16_t* columns[5];
-        for (std::size_t dx = 0; dx < 5; ++dx) columns[dx] = slot.Q.data() + 4 * dx;
-        WeightedSum(slot.S.data(), columns, kOne, kFive, 1, 4 * IW);
+        for (std::size_t dx = 0; dx < 5; ++dx) columns[dx] = planes.Q.data() + 4 * dx;
+        WeightedSum(planes.S.data(), columns, kOne, kFive, 1, 4 * n);
     }
 
     const TFilter& F;
@@ -674,84 +735,52 @@ private:
     int Loaded = -1;  // the last source row in the ring
     std::array<Slot, 5> Ring;
     std::vector<std::int16_t> Acc, AccN, AccA, AccAN, Box;
+    std::vector<TmyPixel> Filtered;  // a pass's filtered values, before the pixel rule
+    void (*WriteRule)(TmyPixel*, const TmyPixel*, std::size_t) = nullptr;
     const std::vector<std::uint8_t>* Table = nullptr;
 };
-
-// The filtered interior of a row into its pixels: visible ones (all of them
-// with filterOnAlpha) take the filtered colour, and alpha when filtering it;
-// below 32 bits alpha snaps at 128; transparent pixels end as (0, 0, 0, 0).
-template <bool OnAlpha, bool Snap>
-void WriteFiltered(TmyPixel* dst, const TmyPixel* filtered, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const TmyPixel& f = filtered[i];
-        std::uint8_t a = OnAlpha ? f.A : dst[i].A;
-        if constexpr (Snap) a = a >= 128 ? 255 : 0;
-        dst[i] = a == 0 ? TmyPixel::Create() : TmyPixel::CreateRGBA(f.R, f.G, f.B, a);
-    }
-}
 
 }  // namespace
 
 void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filterOnAlpha) {
     const int w = image.Width(), h = image.Height();
     const auto all = image.Pixels();
+    const bool snap = image.BitCount < 32;
     const TFilter bounds(kernel, nullptr, w, h);
     const bool planes = w >= 5 && h >= 5 && bounds.SumBound() < TInteriorFilter::MaxExactSum;
-    const bool shortSums = planes && TShortInteriorFilter::Takes(bounds);
-    // What the per-pixel filter reads from the pixels as they were. The 16-bit
-    // filter takes every row and reads the image itself ahead of its writes,
-    // which leaves only the ends of rows (x < 2, x >= w - 2) to the per-pixel
-    // filter: the four columns at each end read the same neighbours under the
-    // edge rule as an image of their own.
-    const bool ends = shortSums && w >= 8;
-    const int copyWidth = ends ? 8 : w;
-    std::vector<TmyPixel> copy;
-    if (ends) {
-        copy.resize(static_cast<std::size_t>(8) * static_cast<std::size_t>(h));
-        for (int y = 0; y < h; ++y) {
-            const TmyPixel* row = image.Row(y).data();
-            std::copy(row, row + 4, copy.data() + 8 * y);
-            std::copy(row + w - 4, row + w, copy.data() + 8 * y + 4);
-        }
-    } else {
-        copy.assign(all.begin(), all.end());
+    if (planes && TShortInteriorFilter::Takes(bounds)) {
+        // Every pixel in 16 bits; each row is read ahead of the writes.
+        TShortInteriorFilter rows(bounds, std::span<const TmyPixel>(all.data(), all.size()), w, h, filterOnAlpha, snap);
+        for (int y = 0; y < h; ++y) rows.Row(y, image.Row(y).data());
+        return;
     }
-    const auto copyColumn = [&](int x) { return ends && x >= 4 ? x - (w - 8) : x; };
-    const TFilter filter(kernel, copy.data(), copyWidth, h);
-    const bool snap = image.BitCount < 32;
+    const std::vector<TmyPixel> copy(all.begin(), all.end());
+    const TFilter filter(kernel, copy.data(), w, h);
     const auto write = [&](TmyPixel& p, const TmyPixel& f) {
         if (p.A != 0 || filterOnAlpha) p = TmyPixel::CreateRGBA(f.R, f.G, f.B, filterOnAlpha ? f.A : p.A);
         if (snap) p.A = p.A >= 128 ? 255 : 0;
         if (p.A == 0) p = TmyPixel::Create();
     };
-    const auto writeFiltered = filterOnAlpha ? (snap ? &WriteFiltered<true, true> : &WriteFiltered<true, false>)
-                                             : (snap ? &WriteFiltered<false, true> : &WriteFiltered<false, false>);
     std::optional<TInteriorFilter> interior;
-    std::optional<TShortInteriorFilter> shortInterior;
     std::vector<TmyPixel> row;
     if (planes) {
-        if (shortSums)
-            shortInterior.emplace(filter, std::span<const TmyPixel>(all.data(), all.size()), w, h, filterOnAlpha, snap);
-        else
-            interior.emplace(filter, copy, w, filterOnAlpha);
+        interior.emplace(filter, copy, w, filterOnAlpha);
         row.resize(static_cast<std::size_t>(w - 4));
     }
-    const bool inPlace = shortSums && shortInterior->WritesInPlace();
+    const auto writeFiltered = filterOnAlpha ? (snap ? &WriteFiltered<true, true> : &WriteFiltered<true, false>)
+                                             : (snap ? &WriteFiltered<false, true> : &WriteFiltered<false, false>);
     for (int y = 0; y < h; ++y) {
         TmyPixel* pixels = image.Row(y).data();
-        // The 16-bit filter takes the top and bottom rows too (not their ends).
-        const bool fast = planes && (shortSums || (y >= 2 && y < h - 2));
-        if (fast && inPlace) {
-            shortInterior->Row(y, pixels + 2);
-        } else if (fast) {
-            shortSums ? shortInterior->Row(y, row.data()) : interior->Row(y, row.data());
+        const bool fast = planes && y >= 2 && y < h - 2;
+        if (fast) {
+            interior->Row(y, row.data());
             writeFiltered(pixels + 2, row.data(), row.size());
         }
         for (int x = 0; x < w; ++x) {
             if (fast && x == 2) x = w - 2;  // the interior is written
             TmyPixel& p = pixels[x];
             if (p.A != 0 || filterOnAlpha)
-                write(p, filter.At(copyColumn(x), y, filterOnAlpha));
+                write(p, filter.At(x, y, filterOnAlpha));
             else
                 write(p, p);
         }
