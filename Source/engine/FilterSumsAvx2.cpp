@@ -15,30 +15,43 @@ __m128i Load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128
 
 }  // namespace
 
+namespace {
+
+// Lanes [i, i + 16 * B) of the weighted sum (the loops over B unroll).
+template <int B>
+void SumBlock(std::int16_t* out, const std::int16_t* const* src, const std::int16_t* weights, const std::uint8_t* sizes,
+              std::size_t groups, std::size_t i) {
+    __m256i a[B];
+    for (int b = 0; b < B; ++b) a[b] = _mm256_setzero_si256();
+    for (std::size_t g = 0, t = 0; g < groups; ++g) {
+        // Taps of one weight are added first and multiplied once.
+        __m256i s[B];
+        for (int b = 0; b < B; ++b) s[b] = Load(src[t] + i + 16 * b);
+        for (const std::size_t end = t++ + sizes[g]; t < end; ++t) {
+            const std::int16_t* p = src[t] + i;
+            for (int b = 0; b < B; ++b) s[b] = _mm256_add_epi16(s[b], Load(p + 16 * b));
+        }
+        if (weights[g] != 1) {
+            const __m256i wv = _mm256_set1_epi16(weights[g]);
+            for (int b = 0; b < B; ++b) s[b] = _mm256_mullo_epi16(s[b], wv);
+        }
+        for (int b = 0; b < B; ++b) a[b] = _mm256_add_epi16(a[b], s[b]);
+    }
+    for (int b = 0; b < B; ++b) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 16 * b), a[b]);
+}
+
+}  // namespace
+
 void WeightedSumAvx2(std::int16_t* out, const std::int16_t* const* src, const std::int16_t* weights,
                      const std::uint8_t* sizes, std::size_t groups, std::size_t n) {
-    for (std::size_t i = 0; i < n && n >= 32; i += 32) {
-        if (i + 32 > n) i = n - 32;
-        __m256i a0 = _mm256_setzero_si256(), a1 = _mm256_setzero_si256();
-        for (std::size_t g = 0, t = 0; g < groups; ++g) {
-            // Taps of one weight are added first and multiplied once.
-            __m256i s0 = Load(src[t] + i), s1 = Load(src[t] + i + 16);
-            for (const std::size_t end = t++ + sizes[g]; t < end; ++t) {
-                s0 = _mm256_add_epi16(s0, Load(src[t] + i));
-                s1 = _mm256_add_epi16(s1, Load(src[t] + i + 16));
-            }
-            if (weights[g] != 1) {
-                const __m256i wv = _mm256_set1_epi16(weights[g]);
-                s0 = _mm256_mullo_epi16(s0, wv);
-                s1 = _mm256_mullo_epi16(s1, wv);
-            }
-            a0 = _mm256_add_epi16(a0, s0);
-            a1 = _mm256_add_epi16(a1, s1);
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), a0);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 16), a1);
+    if (n >= 64) {
+        for (std::size_t i = 0; i < n; i += 64) SumBlock<4>(out, src, weights, sizes, groups, i < n - 64 ? i : n - 64);
+        return;
     }
-    if (n >= 32) return;
+    if (n >= 16) {
+        for (std::size_t i = 0; i < n; i += 16) SumBlock<1>(out, src, weights, sizes, groups, i < n - 16 ? i : n - 16);
+        return;
+    }
     for (std::size_t i = 0; i < n; ++i) {
         int sum = 0;
         for (std::size_t g = 0, t = 0; g < groups; ++g) {
