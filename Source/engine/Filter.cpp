@@ -515,15 +515,19 @@ private:
         const auto slotOf = [&](int dy) -> const Planes& {
             return SlotOf(y + dy >= 0 && y + dy < H ? y + dy : y).*planes;
         };
+        const std::int16_t* qRow[5];
+        const std::int16_t* alphaRow[5];
+        for (int dy = -2; dy <= 2; ++dy) {
+            qRow[dy + 2] = slotOf(dy).Q.data();
+            alphaRow[dy + 2] = slotOf(dy).A.data();
+        }
         const std::int16_t* q[25];
         const std::int16_t* alpha[25];
-        const auto taps = F.UsedTaps();
-        for (std::size_t i = 0; i < taps.size(); ++i) {
-            const Tap& t = taps[Order[i]];
-            const Planes& slot = slotOf(t.dy);
+        for (std::size_t i = 0; i < TapCount; ++i) {
+            const Tap& t = Ordered[i];
             const auto at = static_cast<std::size_t>(2 + t.dx);
-            q[i] = slot.Q.data() + 4 * at;
-            alpha[i] = slot.A.data() + at;
+            q[i] = qRow[t.dy + 2] + 4 * at;
+            alpha[i] = alphaRow[t.dy + 2] + at;
         }
         const std::int16_t* const* qN = q + PositiveTaps;
         const std::int16_t* const* alphaN = alpha + PositiveTaps;
@@ -602,6 +606,8 @@ private:
             }
             if (plus) PositiveTaps = n;
         }
+        for (std::size_t i = 0; i < n; ++i) Ordered[i] = taps[Order[i]];
+        TapCount = n;
     }
 
     void FinishOneColour(const std::uint8_t* table, TmyPixel* out, std::size_t n) const {
@@ -727,6 +733,8 @@ private:
     bool OneColour = true;  // every visible pixel of Colour
     bool Avx2 = false;      // rows through the AVX2 code (wide enough for its blocks)
     std::array<std::size_t, 25> Order{};  // into F.UsedTaps()
+    std::array<Tap, 25> Ordered{};        // the taps in that order
+    std::size_t TapCount = 0;
     std::array<std::int16_t, 25> GroupWeight{};
     std::array<std::uint8_t, 25> GroupSize{};
     std::size_t PositiveGroups = 0, NegativeGroups = 0, PositiveTaps = 0;

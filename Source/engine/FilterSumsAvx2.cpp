@@ -97,12 +97,12 @@ void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i colourMask = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i full = _mm256_set1_epi32(25);
     // The packs below leave pixels in the order 0 2 4 6 1 3 5 7.
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     const auto half = [](__m256i v, int h) {
         return _mm256_cvtepu16_epi32(h == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
     };
-    const auto load = [](const std::int16_t* p, std::size_t i) { return p ? Load(p + i) : _mm256_setzero_si256(); };
     for (std::size_t k = 0; k < n; k += 8) {
         // The last block overlaps the one before: recomputed from the same
         // sums, its pixels come out the same (the rule is idempotent on alpha).
@@ -115,40 +115,51 @@ void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
         }
         __m256i box[2] = {zero, zero};
         __m256 recip = oneF;  // floats 1 / count, a little above, in the packs' pixel order
+        // Only pixels with some but not all of their 25 neighbours visible can
+        // have transparent ones lend colour (with none visible they lend 0).
+        bool lend = false;
         if (job.Box) {
             box[0] = Load(job.Box + 4 * k);
             box[1] = Load(job.Box + 4 * k + 16);
             // Counts of pixels 0 4 1 5 | 2 6 3 7.
             const __m256i counts = _mm256_blend_epi32(_mm256_srli_epi64(box[0], 48),
                                                       _mm256_slli_epi64(_mm256_srli_epi64(box[1], 48), 32), 0xAA);
-            // 1 / count raised by 16 units in the last place: count * r > 1 by
-            // less than 2^-18, so floor(b * r) = floor(b / count) for every
-            // b <= 25 * 255 (a fraction of b / count is at least 1 / 25).
-            const __m256 r = _mm256_div_ps(oneF, _mm256_max_ps(_mm256_cvtepi32_ps(counts), oneF));
-            recip = _mm256_castsi256_ps(_mm256_add_epi32(_mm256_castps_si256(r), _mm256_set1_epi32(16)));
+            const __m256i none = _mm256_cmpeq_epi32(counts, zero), all = _mm256_cmpeq_epi32(counts, full);
+            lend = _mm256_movemask_epi8(_mm256_or_si256(none, all)) != -1;
+            if (lend) {
+                // 1 / count raised by 16 units in the last place: count * r > 1 by
+                // less than 2^-18, so floor(b * r) = floor(b / count) for every
+                // b <= 25 * 255 (a fraction of b / count is at least 1 / 25).
+                const __m256 r = _mm256_div_ps(oneF, _mm256_max_ps(_mm256_cvtepi32_ps(counts), oneF));
+                recip = _mm256_castsi256_ps(_mm256_add_epi32(_mm256_castps_si256(r), _mm256_set1_epi32(16)));
+            }
         }
         __m256i pairs[4];
         for (int h = 0; h < 4; ++h) {
-            // R G B V of pixels 2h and 2h + 1.
-            __m256i s = half(load(job.Sum, 4 * k + 16 * (h / 2)), h % 2);
+            // R G B V of pixels 2h and 2h + 1, then R G B A.
+            __m256i s = half(Load(job.Sum + 4 * k + 16 * (h / 2)), h % 2);
             if (job.Neg) s = _mm256_sub_epi32(s, half(Load(job.Neg + 4 * k + 16 * (h / 2)), h % 2));
+            const __m256i hidden = _mm256_sub_epi32(weightSum, _mm256_shuffle_epi32(s, 0xFF));
+            const __m256i a = _mm256_permutevar8x32_epi32(
+                alpha, _mm256_setr_epi32(2 * h, 2 * h, 2 * h, 2 * h, 2 * h + 1, 2 * h + 1, 2 * h + 1, 2 * h + 1));
+            s = _mm256_blend_epi32(s, a, 0x88);
+            if (!lend && d == 1) {
+                pairs[h] = _mm256_add_epi32(s, offsetV);
+                continue;
+            }
             __m256 f = _mm256_cvtepi32_ps(s);
-            if (job.Box) {
+            if (lend) {
                 // Visible weight short of the whole: transparent neighbours lend the
                 // floor of the average of the visible ones (none visible: 0 / 1).
                 // Every value is an integer below 2^24, the floats are exact.
-                const __m256i hidden = _mm256_sub_epi32(weightSum, _mm256_shuffle_epi32(s, 0xFF));
                 const __m256 b = _mm256_cvtepi32_ps(half(box[h / 2], h % 2));
                 // Pixel 2h sits at lane (2h % 4) * 2 + 2h / 4 of recip.
                 const int p0 = (2 * h % 4) * 2 + 2 * h / 4, p1 = ((2 * h + 1) % 4) * 2 + (2 * h + 1) / 4;
                 const __m256 r = _mm256_permutevar8x32_ps(recip, _mm256_setr_epi32(p0, p0, p0, p0, p1, p1, p1, p1));
-                const __m256 lent = _mm256_floor_ps(_mm256_mul_ps(b, r));
+                // Nothing lent to alpha.
+                const __m256 lent = _mm256_blend_ps(_mm256_floor_ps(_mm256_mul_ps(b, r)), _mm256_setzero_ps(), 0x88);
                 f = _mm256_add_ps(f, _mm256_mul_ps(_mm256_cvtepi32_ps(hidden), lent));
             }
-            // Alpha in place of the visible weight.
-            const __m256i a = _mm256_permutevar8x32_epi32(
-                alpha, _mm256_setr_epi32(2 * h, 2 * h, 2 * h, 2 * h, 2 * h + 1, 2 * h + 1, 2 * h + 1, 2 * h + 1));
-            f = _mm256_blend_ps(f, _mm256_cvtepi32_ps(a), 0x88);
             // |sum| < 2^17: the float quotient stays on the same side of every
             // half as the true one, and a true half is exact; the conversion
             // rounds halves to even.
