@@ -13,6 +13,11 @@ namespace {
 __m256i Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
 __m128i Load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 
+template <bool B>
+struct Flag {
+    static constexpr bool value = B;
+};
+
 }  // namespace
 
 namespace {
@@ -82,13 +87,18 @@ void LoadRowAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* q, std
     }
 }
 
-void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
-    // A power of two divides exactly as a multiply by its reciprocal.
-    const std::int32_t d = job.Divisor;
-    const std::uint32_t magnitude = d < 0 ? 0u - static_cast<std::uint32_t>(d) : static_cast<std::uint32_t>(d);
-    const bool byReciprocal = (magnitude & (magnitude - 1)) == 0;
-    const __m256 divisor = _mm256_set1_ps(static_cast<float>(d));
-    const __m256 reciprocal = _mm256_set1_ps(1.0f / static_cast<float>(d));
+namespace {
+
+// How a row's sums are divided: not at all (divisor 1), by a multiply with the
+// reciprocal (exact for powers of two), or by a division.
+enum class Quotient { One, Multiply, Divide };
+
+// The last step, its choices made at compile time; whether a block needs what
+// transparent neighbours lend is decided per block.
+template <bool Neg, bool OwnAlpha, Quotient Q>
+void FinishRow(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
+    const __m256 divisor = _mm256_set1_ps(static_cast<float>(job.Divisor));
+    const __m256 reciprocal = _mm256_set1_ps(1.0f / static_cast<float>(job.Divisor));
     // Beyond 2^20 the offset clamps every result the same way (sums stay below 2^17).
     const std::int32_t offset = job.Offset < -(1 << 20) ? -(1 << 20) : job.Offset > (1 << 20) ? (1 << 20) : job.Offset;
     const __m256i offsetV = _mm256_set1_epi32(offset);
@@ -109,7 +119,7 @@ void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
         if (k + 8 > n) k = n - 8;
         // Each part lies in 0..65535: widened unsigned, their difference is the sum.
         __m256i alpha = zero;
-        if (job.SumA) {
+        if constexpr (OwnAlpha) {
             alpha = _mm256_cvtepu16_epi32(Load128(job.SumA + k));
             if (job.NegA) alpha = _mm256_sub_epi32(alpha, _mm256_cvtepu16_epi32(Load128(job.NegA + k)));
         }
@@ -135,46 +145,72 @@ void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
             }
         }
         __m256i pairs[4];
-        for (int h = 0; h < 4; ++h) {
-            // R G B V of pixels 2h and 2h + 1, then R G B A.
-            __m256i s = half(Load(job.Sum + 4 * k + 16 * (h / 2)), h % 2);
-            if (job.Neg) s = _mm256_sub_epi32(s, half(Load(job.Neg + 4 * k + 16 * (h / 2)), h % 2));
-            const __m256i hidden = _mm256_sub_epi32(weightSum, _mm256_shuffle_epi32(s, 0xFF));
-            const __m256i a = _mm256_permutevar8x32_epi32(
-                alpha, _mm256_setr_epi32(2 * h, 2 * h, 2 * h, 2 * h, 2 * h + 1, 2 * h + 1, 2 * h + 1, 2 * h + 1));
-            s = _mm256_blend_epi32(s, a, 0x88);
-            if (!lend && d == 1) {
-                pairs[h] = _mm256_add_epi32(s, offsetV);
-                continue;
+        const auto finish = [&](auto lendFlag) {
+            constexpr bool Lend = decltype(lendFlag)::value;
+            for (int h = 0; h < 4; ++h) {
+                // R G B V of pixels 2h and 2h + 1, then R G B A.
+                __m256i s = half(Load(job.Sum + 4 * k + 16 * (h / 2)), h % 2);
+                if constexpr (Neg) s = _mm256_sub_epi32(s, half(Load(job.Neg + 4 * k + 16 * (h / 2)), h % 2));
+                const __m256i hidden = _mm256_sub_epi32(weightSum, _mm256_shuffle_epi32(s, 0xFF));
+                if constexpr (OwnAlpha) {
+                    const __m256i a = _mm256_permutevar8x32_epi32(
+                        alpha, _mm256_setr_epi32(2 * h, 2 * h, 2 * h, 2 * h, 2 * h + 1, 2 * h + 1, 2 * h + 1, 2 * h + 1));
+                    s = _mm256_blend_epi32(s, a, 0x88);
+                }
+                if constexpr (!Lend && Q == Quotient::One) {
+                    pairs[h] = _mm256_add_epi32(s, offsetV);
+                    continue;
+                }
+                __m256 f = _mm256_cvtepi32_ps(s);
+                if constexpr (Lend) {
+                    // Visible weight short of the whole: transparent neighbours lend the
+                    // floor of the average of the visible ones (none visible: 0 / 1).
+                    // Every value is an integer below 2^24, the floats are exact.
+                    const __m256 b = _mm256_cvtepi32_ps(half(box[h / 2], h % 2));
+                    // Pixel 2h sits at lane (2h % 4) * 2 + 2h / 4 of recip.
+                    const int p0 = (2 * h % 4) * 2 + 2 * h / 4, p1 = ((2 * h + 1) % 4) * 2 + (2 * h + 1) / 4;
+                    const __m256 r = _mm256_permutevar8x32_ps(recip, _mm256_setr_epi32(p0, p0, p0, p0, p1, p1, p1, p1));
+                    // Nothing lent to alpha.
+                    const __m256 lent = _mm256_blend_ps(_mm256_floor_ps(_mm256_mul_ps(b, r)), _mm256_setzero_ps(), 0x88);
+                    f = _mm256_add_ps(f, _mm256_mul_ps(_mm256_cvtepi32_ps(hidden), lent));
+                }
+                // |sum| < 2^17: the float quotient stays on the same side of every
+                // half as the true one, and a true half is exact; the conversion
+                // rounds halves to even.
+                if constexpr (Q == Quotient::Multiply) f = _mm256_mul_ps(f, reciprocal);
+                if constexpr (Q == Quotient::Divide) f = _mm256_div_ps(f, divisor);
+                pairs[h] = _mm256_add_epi32(_mm256_cvtps_epi32(f), offsetV);
             }
-            __m256 f = _mm256_cvtepi32_ps(s);
-            if (lend) {
-                // Visible weight short of the whole: transparent neighbours lend the
-                // floor of the average of the visible ones (none visible: 0 / 1).
-                // Every value is an integer below 2^24, the floats are exact.
-                const __m256 b = _mm256_cvtepi32_ps(half(box[h / 2], h % 2));
-                // Pixel 2h sits at lane (2h % 4) * 2 + 2h / 4 of recip.
-                const int p0 = (2 * h % 4) * 2 + 2 * h / 4, p1 = ((2 * h + 1) % 4) * 2 + (2 * h + 1) / 4;
-                const __m256 r = _mm256_permutevar8x32_ps(recip, _mm256_setr_epi32(p0, p0, p0, p0, p1, p1, p1, p1));
-                // Nothing lent to alpha.
-                const __m256 lent = _mm256_blend_ps(_mm256_floor_ps(_mm256_mul_ps(b, r)), _mm256_setzero_ps(), 0x88);
-                f = _mm256_add_ps(f, _mm256_mul_ps(_mm256_cvtepi32_ps(hidden), lent));
-            }
-            // |sum| < 2^17: the float quotient stays on the same side of every
-            // half as the true one, and a true half is exact; the conversion
-            // rounds halves to even.
-            if (d != 1) f = byReciprocal ? _mm256_mul_ps(f, reciprocal) : _mm256_div_ps(f, divisor);
-            pairs[h] = _mm256_add_epi32(_mm256_cvtps_epi32(f), offsetV);
-        }
+        };
+        lend ? finish(Flag<true>()) : finish(Flag<false>());
         // Saturating packs clamp into 0..255; they interleave 128-bit halves, which the permutation undoes.
         const __m256i words = _mm256_packs_epi32(pairs[0], pairs[1]), words2 = _mm256_packs_epi32(pairs[2], pairs[3]);
         const __m256i filtered = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words2), order);
         std::uint8_t* at = out + 4 * k;
-        __m256i a = _mm256_and_si256(job.SumA ? filtered : Load(at), alphaMask);
+        __m256i a = _mm256_and_si256(OwnAlpha ? filtered : Load(at), alphaMask);
         if (job.Snap) a = _mm256_and_si256(_mm256_srai_epi32(a, 31), alphaMask);
         const __m256i shown = _mm256_or_si256(_mm256_and_si256(filtered, colourMask), a);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), _mm256_andnot_si256(_mm256_cmpeq_epi32(a, zero), shown));
     }
+}
+
+template <bool Neg, bool OwnAlpha>
+void FinishRowBy(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
+    // A power of two divides exactly as a multiply by its reciprocal.
+    const std::int32_t d = job.Divisor;
+    const std::uint32_t magnitude = d < 0 ? 0u - static_cast<std::uint32_t>(d) : static_cast<std::uint32_t>(d);
+    if (d == 1) return FinishRow<Neg, OwnAlpha, Quotient::One>(job, out, n);
+    if ((magnitude & (magnitude - 1)) == 0) return FinishRow<Neg, OwnAlpha, Quotient::Multiply>(job, out, n);
+    FinishRow<Neg, OwnAlpha, Quotient::Divide>(job, out, n);
+}
+
+}  // namespace
+
+void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
+    if (job.Neg)
+        job.SumA ? FinishRowBy<true, true>(job, out, n) : FinishRowBy<true, false>(job, out, n);
+    else
+        job.SumA ? FinishRowBy<false, true>(job, out, n) : FinishRowBy<false, false>(job, out, n);
 }
 
 }  // namespace velto::filter_detail
