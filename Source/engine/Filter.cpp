@@ -332,7 +332,8 @@ bool UseAvx2() {
 // taps of g, in order) for i < n, in 16-bit lanes that wrap (exact wherever
 // the true sums fit 16 bits). Taps of one weight are added before their one
 // multiply; each block of lanes sums every tap in registers before it is stored.
-void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, const std::int16_t* w,
+// Not inlined: a call covers a whole row, and inlined copies only grew the code.
+[[gnu::noinline]] void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, const std::int16_t* w,
                  const std::uint8_t* size, std::size_t groups, std::size_t n) {
 #if defined(VELTO_ENGINE_AVX2)
     if (UseAvx2()) return filter_detail::WeightedSumAvx2(out, src, w, size, groups, n);
@@ -416,7 +417,9 @@ public:
         GroupTaps();
         Avx2 = UseAvx2() && W >= 12;
         const std::size_t most = std::max(IW, kEndsOut);
-        for (auto* acc : {&Acc, &AccN, &Box}) acc->resize(4 * most);
+        for (auto* acc : {&Acc, &AccN}) acc->resize(4 * most);
+        for (auto& held : Boxes)
+            for (auto& box : held) box.resize(4 * most);
         for (auto* acc : {&AccA, &AccAN}) acc->resize(most);
         Filtered.resize(most);
         WriteRule = withAlpha ? (snap ? &WriteFiltered<true, true> : &WriteFiltered<true, false>)
@@ -462,6 +465,28 @@ private:
 
     std::array<std::size_t, 4> EndColumns() const { return {0, 1, W - 2, W - 1}; }
 
+    // The sums over each pixel's 25 neighbours (with one colour only of the
+    // visible count) into Box. Away from the top and bottom the window of the
+    // row before moves down: the row entering added, the one leaving taken.
+    void SumBox(int y, Planes Slot::*planes, std::size_t n) {
+        const std::size_t which = planes == &Slot::Main ? 0 : 1, lanes = OneColour ? n : 4 * n;
+        const auto sums = [&](int row) { return OneColour ? (SlotOf(row).*planes).V.data() : (SlotOf(row).*planes).S.data(); };
+        auto& held = Boxes[which];
+        std::int16_t* box = held[static_cast<std::size_t>(y) % 2].data();
+        if (BoxRow[which] == y - 1 && y >= 3 && y + 2 < H) {
+            const std::int16_t* rows[3] = {held[static_cast<std::size_t>(y - 1) % 2].data(), sums(y + 2), sums(y - 3)};
+            constexpr std::int16_t kWeights[2] = {1, -1};
+            constexpr std::uint8_t kSizes[2] = {2, 1};
+            WeightedSum(box, rows, kWeights, kSizes, 2, lanes);
+        } else {
+            const std::int16_t* rows[5];
+            for (int dy = -2; dy <= 2; ++dy) rows[dy + 2] = sums(y + dy >= 0 && y + dy < H ? y + dy : y);
+            WeightedSum(box, rows, kOne, kFive, 1, lanes);
+        }
+        BoxRow[which] = y;
+        Box = box;
+    }
+
     // Filters n pixels at out (the image's own) from the planes given.
     void Pass(int y, Planes Slot::*planes, std::size_t n, TmyPixel* out) {
         const auto slotOf = [&](int dy) -> const Planes& {
@@ -488,11 +513,7 @@ private:
         if (OneColour) {
             if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, n);
             if (WithAlpha && Negative) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, n);
-            if (AnyHidden) {
-                const std::int16_t* sums[5];
-                for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).V.data();
-                WeightedSum(Box.data(), sums, kOne, kFive, 1, n);
-            }
+            if (AnyHidden) SumBox(y, planes, n);
             FinishOneColour(Table->data() + F.NegativeBound(), Filtered.data(), n);
             return WriteRule(out, Filtered.data(), n);
         }
@@ -502,11 +523,7 @@ private:
             WeightedSum(AccN.data(), qN, wN, sizeN, NegativeGroups, 4 * n);
             if (WithAlpha) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, n);
         }
-        if (AnyHidden) {
-            const std::int16_t* sums[5];
-            for (int dy = -2; dy <= 2; ++dy) sums[dy + 2] = slotOf(dy).S.data();
-            WeightedSum(Box.data(), sums, kOne, kFive, 1, 4 * n);
-        }
+        if (AnyHidden) SumBox(y, planes, n);
         if (Avx2) {
 #if defined(VELTO_ENGINE_AVX2)
             filter_detail::TFinishJob job;
@@ -514,7 +531,7 @@ private:
             job.Neg = Negative ? AccN.data() : nullptr;
             job.SumA = WithAlpha ? AccA.data() : nullptr;
             job.NegA = WithAlpha && Negative ? AccAN.data() : nullptr;
-            job.Box = AnyHidden ? Box.data() : nullptr;
+            job.Box = AnyHidden ? Box : nullptr;
             job.WeightSum = static_cast<std::int32_t>(WeightSum);
             job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
             job.Offset = static_cast<std::int32_t>(F.OffsetValue());
@@ -624,7 +641,8 @@ private:
         return cached.table;
     }
 
-    Slot& SlotOf(int y) { return Ring[static_cast<std::size_t>(y % 5)]; }
+    // Six rows: the five a row reads and the one its box sum lets go.
+    Slot& SlotOf(int y) { return Ring[static_cast<std::size_t>(y % 6)]; }
 
     void Load(int y) {
         Slot& slot = SlotOf(y);
@@ -693,8 +711,12 @@ private:
     TmyPixel Colour;
     std::int64_t WeightSum = 0;
     int Loaded = -1;  // the last source row in the ring
-    std::array<Slot, 5> Ring;
-    std::vector<std::int16_t> Acc, AccN, AccA, AccAN, Box;
+    std::array<Slot, 6> Ring;
+    std::vector<std::int16_t> Acc, AccN, AccA, AccAN;
+    // Box sums of the rows' own pixels and of their ends, each of this row and the one before.
+    std::array<std::array<std::vector<std::int16_t>, 2>, 2> Boxes;
+    std::array<int, 2> BoxRow{-1, -1};
+    const std::int16_t* Box = nullptr;  // this pass's
     std::vector<TmyPixel> Filtered;  // a pass's filtered values, before the pixel rule
     void (*WriteRule)(TmyPixel*, const TmyPixel*, std::size_t) = nullptr;
     const std::vector<std::uint8_t>* Table = nullptr;
