@@ -1,6 +1,7 @@
 // The 5 x 5 filter: one pixel, and whole images a row at a time.
 #include "engine/Filter.h"
 
+#include "engine/FilterSums.h"
 #include "engine/FilterSumsAvx2.h"
 
 #include <algorithm>
@@ -12,13 +13,15 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace velto {
 
 namespace {
+
+using filter_detail::Survey;
+using filter_detail::TPixelSurvey;
+using filter_detail::UseAvx2;
+using filter_detail::WeightedSum;
 
 // x rounded to nearest, halves to even, for |x| < 2^51: adding 1.5 * 2^52
 // leaves no fraction bits, so the addition itself rounds (the current mode
@@ -141,43 +144,6 @@ private:
     std::array<Tap, 25> Taps{};
     std::size_t TapCount = 0;
 };
-
-// Whether any pixel is transparent, and whether the visible ones share one
-// colour (then that colour).
-struct TPixelSurvey {
-    bool AnyHidden = false;
-    bool OneColour = true;
-    TmyPixel Colour;
-};
-
-TPixelSurvey Survey(std::span<const TmyPixel> pixels) {
-    TPixelSurvey survey;
-    const auto first = std::find_if(pixels.begin(), pixels.end(), [](const TmyPixel& p) { return p.A != 0; });
-    survey.AnyHidden = first != pixels.begin();
-    if (first == pixels.end()) return survey;
-    survey.Colour = *first;
-    std::uint32_t colour;
-    std::memcpy(&colour, &*first, 4);
-    colour &= 0x00FFFFFF;
-    // Blocks without branches per pixel (the compiler vectorises them); the
-    // scan stops once both answers are known.
-    constexpr std::size_t kBlock = 1024;
-    std::uint32_t pixel[kBlock];
-    for (std::size_t at = static_cast<std::size_t>(first - pixels.begin()); at < pixels.size(); at += kBlock) {
-        const std::size_t n = std::min(kBlock, pixels.size() - at);
-        std::memcpy(pixel, pixels.data() + at, 4 * n);
-        std::uint32_t hidden = 0, other = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint32_t p = pixel[i], visible = p >> 24 != 0;
-            hidden |= visible ^ 1u;
-            other |= visible & ((p & 0x00FFFFFF) != colour);
-        }
-        survey.AnyHidden |= hidden != 0;
-        survey.OneColour &= other == 0;
-        if (survey.AnyHidden && !survey.OneColour) break;
-    }
-    return survey;
-}
 
 // The pixels at least 2 from every border read no edge rule, so the whole
 // image filter does them a tap at a time over rows of floats, which the
@@ -315,58 +281,6 @@ constexpr bool ReciprocalsExact() {
     return true;
 }
 static_assert(ReciprocalsExact());
-
-thread_local bool tPortableSums = false;
-
-// Whether this thread's filters take the AVX2 code.
-bool UseAvx2() {
-#if defined(VELTO_ENGINE_AVX2)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2 && !tPortableSums;
-#else
-    return false;
-#endif
-}
-
-// out[i] = sum over groups g of w[g] * (the sum of src[t][i] over the size[g]
-// taps of g, in order) for i < n, in 16-bit lanes that wrap (exact wherever
-// the true sums fit 16 bits). Taps of one weight are added before their one
-// multiply; each block of lanes sums every tap in registers before it is stored.
-// Not inlined: a call covers a whole row, and inlined copies only grew the code.
-[[gnu::noinline]] void WeightedSum(std::int16_t* __restrict out, const std::int16_t* const* src, const std::int16_t* w,
-                 const std::uint8_t* size, std::size_t groups, std::size_t n) {
-#if defined(VELTO_ENGINE_AVX2)
-    if (UseAvx2()) return filter_detail::WeightedSumAvx2(out, src, w, size, groups, n);
-#endif
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const auto load = [](const std::int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
-    for (; i + 16 <= n; i += 16) {
-        __m128i a0 = _mm_setzero_si128(), a1 = _mm_setzero_si128();
-        for (std::size_t g = 0, t = 0; g < groups; ++g) {
-            __m128i s0 = _mm_setzero_si128(), s1 = _mm_setzero_si128();
-            for (const std::size_t end = t + size[g]; t < end; ++t) {
-                s0 = _mm_add_epi16(s0, load(src[t] + i));
-                s1 = _mm_add_epi16(s1, load(src[t] + i + 8));
-            }
-            const __m128i wv = _mm_set1_epi16(w[g]);
-            a0 = _mm_add_epi16(a0, _mm_mullo_epi16(s0, wv));
-            a1 = _mm_add_epi16(a1, _mm_mullo_epi16(s1, wv));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), a0);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), a1);
-    }
-#endif
-    for (; i < n; ++i) {
-        int sum = 0;
-        for (std::size_t g = 0, t = 0; g < groups; ++g) {
-            int part = 0;
-            for (const std::size_t end = t + size[g]; t < end; ++t) part += src[t][i];
-            sum += w[g] * part;
-        }
-        out[i] = static_cast<std::int16_t>(sum);
-    }
-}
 
 // Sums of five rows (or columns) with equal weight.
 constexpr std::int16_t kOne[1] = {1};
@@ -769,8 +683,6 @@ void ApplyFilter5x5(TmyImagePal& image, const TFilterKernel& kernel, bool filter
     }
 }
 
-ScopedPortableFilter::ScopedPortableFilter() : fOld(tPortableSums) { tPortableSums = true; }
-ScopedPortableFilter::~ScopedPortableFilter() { tPortableSums = fOld; }
 
 TmyPixel FilterPixel5x5(int x, int y, bool filterOnAlpha, const TFilterKernel& kernel, const TmyImage& image) {
     if (x < 0 || y < 0 || x >= image.Width() || y >= image.Height()) return TmyPixel::Create();
