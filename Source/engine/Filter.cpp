@@ -427,6 +427,24 @@ private:
             if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, n);
             if (WithAlpha && Negative) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, n);
             if (AnyHidden) SumBox(y, planes, n);
+            if (Avx2) {
+#if defined(VELTO_ENGINE_AVX2)
+                const std::uint8_t* table = Table->data() + F.NegativeBound();
+                const std::int64_t sum = WeightSum;
+                const auto rgb = [](std::uint32_t r, std::uint32_t g, std::uint32_t b) { return r | g << 8 | b << 16; };
+                filter_detail::TOneColourJob job;
+                job.SumA = WithAlpha ? AccA.data() : nullptr;
+                job.NegA = WithAlpha && Negative ? AccAN.data() : nullptr;
+                job.Count = AnyHidden ? Box : nullptr;
+                job.Lit = rgb(table[Colour.R * sum], table[Colour.G * sum], table[Colour.B * sum]);
+                job.Dark = rgb(table[0], table[0], table[0]);
+                job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
+                job.Offset = static_cast<std::int32_t>(F.OffsetValue());
+                job.Snap = Snap;
+                filter_detail::FinishOneColourAvx2(job, reinterpret_cast<std::uint8_t*>(out), n);
+#endif
+                return;
+            }
             FinishOneColour(Table->data() + F.NegativeBound(), Filtered.data(), n);
             return WriteRule(out, Filtered.data(), n);
         }
@@ -574,6 +592,17 @@ private:
 
     // The planes of w pixels, and their sums over 5 columns for the first n.
     void LoadPlanes(const TmyPixel* row, std::size_t w, std::size_t n, Planes& planes) const {
+        if (OneColour && Avx2) {
+#if defined(VELTO_ENGINE_AVX2)
+            // Alpha, and how many of each pixel's 5 columns are visible.
+            std::int16_t* visible = planes.Q.data();
+            filter_detail::LoadAlphaAvx2(reinterpret_cast<const std::uint8_t*>(row), w, planes.A.data(), visible);
+            const std::int16_t* columns[5];
+            for (std::size_t dx = 0; dx < 5; ++dx) columns[dx] = visible + dx;
+            WeightedSum(planes.V.data(), columns, kOne, kFive, 1, n);
+#endif
+            return;
+        }
         if (OneColour) {
             // Alpha, and how many of each pixel's 5 columns are visible.
             for (std::size_t x = 0; x < w; ++x) planes.A[x] = row[x].A;

@@ -213,4 +213,64 @@ void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
         job.SumA ? FinishRowBy<false, true>(job, out, n) : FinishRowBy<false, false>(job, out, n);
 }
 
+void LoadAlphaAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* a, std::int16_t* visible) {
+    const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1);
+    for (std::size_t x = 0; x < w; x += 8) {
+        if (x + 8 > w) x = w - 8;
+        const __m256i alpha = _mm256_srli_epi32(Load(pixels + 4 * x), 24);
+        const __m256i shown = _mm256_andnot_si256(_mm256_cmpeq_epi32(alpha, zero), one);
+        // Packs pair 128-bit halves: a0-3 a0-3 | a4-7 a4-7, then a0-7 in the low half.
+        const auto store = [](std::int16_t* to, __m256i v) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                             _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08)));
+        };
+        store(a + x, alpha);
+        store(visible + x, shown);
+    }
+}
+
+namespace {
+
+template <Quotient Q>
+void FinishOneColour(const TOneColourJob& job, std::uint8_t* out, std::size_t n) {
+    const __m256 divisor = _mm256_set1_ps(static_cast<float>(job.Divisor));
+    const __m256 reciprocal = _mm256_set1_ps(1.0f / static_cast<float>(job.Divisor));
+    const std::int32_t offset = job.Offset < -(1 << 20) ? -(1 << 20) : job.Offset > (1 << 20) ? (1 << 20) : job.Offset;
+    const __m256i offsetV = _mm256_set1_epi32(offset), zero = _mm256_setzero_si256();
+    const __m256i lit = _mm256_set1_epi32(static_cast<int>(job.Lit)), dark = _mm256_set1_epi32(static_cast<int>(job.Dark));
+    const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u)), max = _mm256_set1_epi32(255);
+    for (std::size_t k = 0; k < n; k += 8) {
+        if (k + 8 > n) k = n - 8;  // recomputed alike: the rule is idempotent on alpha
+        std::uint8_t* at = out + 4 * k;
+        __m256i colour = lit;
+        if (job.Count)
+            colour = _mm256_blendv_epi8(lit, dark, _mm256_cmpeq_epi32(_mm256_cvtepu16_epi32(Load128(job.Count + k)), zero));
+        __m256i a;
+        if (job.SumA) {
+            // As the last step of the other pixels: exact, halves to even, clamped.
+            __m256i s = _mm256_cvtepu16_epi32(Load128(job.SumA + k));
+            if (job.NegA) s = _mm256_sub_epi32(s, _mm256_cvtepu16_epi32(Load128(job.NegA + k)));
+            if constexpr (Q == Quotient::Multiply) s = _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(s), reciprocal));
+            if constexpr (Q == Quotient::Divide) s = _mm256_cvtps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(s), divisor));
+            s = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(s, offsetV), zero), max);
+            a = _mm256_slli_epi32(s, 24);
+        } else {
+            a = _mm256_and_si256(Load(at), alphaMask);
+        }
+        if (job.Snap) a = _mm256_and_si256(_mm256_srai_epi32(a, 31), alphaMask);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at),
+                            _mm256_andnot_si256(_mm256_cmpeq_epi32(a, zero), _mm256_or_si256(colour, a)));
+    }
+}
+
+}  // namespace
+
+void FinishOneColourAvx2(const TOneColourJob& job, std::uint8_t* out, std::size_t n) {
+    const std::int32_t d = job.Divisor;
+    const std::uint32_t magnitude = d < 0 ? 0u - static_cast<std::uint32_t>(d) : static_cast<std::uint32_t>(d);
+    if (d == 1) return FinishOneColour<Quotient::One>(job, out, n);
+    if ((magnitude & (magnitude - 1)) == 0) return FinishOneColour<Quotient::Multiply>(job, out, n);
+    FinishOneColour<Quotient::Divide>(job, out, n);
+}
+
 }  // namespace velto::filter_detail

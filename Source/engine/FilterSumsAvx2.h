@@ -38,4 +38,21 @@ struct TFinishJob {
 // alpha ends 0 becomes (0, 0, 0, 0).
 void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n);
 
+// Alpha of w >= 8 RGBA pixels, and 1 for each visible one, 0 for a transparent one.
+void LoadAlphaAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* a, std::int16_t* visible);
+
+// The last step where every visible pixel has one colour: a pixel takes Lit
+// where some of its 25 neighbours is visible, Dark where none is, and the
+// filtered alpha (with SumA) or its own, under the same pixel rule.
+struct TOneColourJob {
+    const std::int16_t* SumA = nullptr;   // alpha: positive part (nullptr: alpha not filtered)
+    const std::int16_t* NegA = nullptr;   // and negative part (nullptr: 0)
+    const std::int16_t* Count = nullptr;  // visible pixels among the 25 (nullptr: none hidden)
+    std::uint32_t Lit = 0, Dark = 0;      // RGB in the pixels' byte order, alpha 0
+    std::int32_t Divisor = 1;             // not 0
+    std::int32_t Offset = 0;
+    bool Snap = false;
+};
+void FinishOneColourAvx2(const TOneColourJob& job, std::uint8_t* out, std::size_t n);
+
 }  // namespace velto::filter_detail

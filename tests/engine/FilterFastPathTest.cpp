@@ -35,7 +35,9 @@ TmyImagePal Picture(int w, int h, int bits, Content content, std::uint32_t seed)
             TmyPixel& p = img.At(x, y);
             switch (content) {
             case Content::Opaque: p.A = 255; break;
-            case Content::OneColourWithHoles: p = (x * 7 + y * 3) % 5 == 0 ? TmyPixel::Create() : Px(30, 140, 250, p.A); break;
+            case Content::OneColourWithHoles:  // scattered holes, and a block where no neighbour is visible
+                p = (x * 7 + y * 3) % 5 == 0 || x < w / 3 - 2 ? TmyPixel::Create() : Px(30, 140, 250, p.A);
+                break;
             case Content::AllTransparent: p = TmyPixel::Create(); break;
             case Content::HalfTransparent: if (x + y < (w + h) / 2) p = TmyPixel::Create(); break;
             default: break;
