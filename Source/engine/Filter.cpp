@@ -360,11 +360,13 @@ private:
     // One source row as the sums read it: colours of visible pixels (0 for
     // transparent ones) with the visibility as fourth value, alpha, the sums
     // of Q over 5 columns; with one colour only alpha and V, the visible
-    // pixels among 5 columns.
+    // pixels among 5 columns. The AVX2 code keeps alpha as Q's fourth value,
+    // the visibility in A, and Q as described in QV.
     struct Planes {
-        std::vector<std::int16_t> Q, A, S, V;
+        std::vector<std::int16_t> Q, A, S, V, QV;
         void Resize(std::size_t w, std::size_t out) {
             Q.resize(4 * w);
+            QV.resize(4 * w);
             A.resize(w);
             S.resize(4 * out);
             V.resize(out);
@@ -448,11 +450,14 @@ private:
             FinishOneColour(Table->data() + F.NegativeBound(), Filtered.data(), n);
             return WriteRule(out, Filtered.data(), n);
         }
+        // The AVX2 code sums alpha with the colours (in place of the visible
+        // weight, which it works out only where transparent neighbours lend).
+        const bool alphaApart = WithAlpha && !Avx2;
         WeightedSum(Acc.data(), q, GroupWeight.data(), GroupSize.data(), PositiveGroups, 4 * n);
-        if (WithAlpha) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, n);
+        if (alphaApart) WeightedSum(AccA.data(), alpha, GroupWeight.data(), GroupSize.data(), PositiveGroups, n);
         if (Negative) {
             WeightedSum(AccN.data(), qN, wN, sizeN, NegativeGroups, 4 * n);
-            if (WithAlpha) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, n);
+            if (alphaApart) WeightedSum(AccAN.data(), alphaN, wN, sizeN, NegativeGroups, n);
         }
         if (AnyHidden) SumBox(y, planes, n);
         if (Avx2) {
@@ -460,9 +465,13 @@ private:
             filter_detail::TFinishJob job;
             job.Sum = Acc.data();
             job.Neg = Negative ? AccN.data() : nullptr;
-            job.SumA = WithAlpha ? AccA.data() : nullptr;
-            job.NegA = WithAlpha && Negative ? AccAN.data() : nullptr;
             job.Box = AnyHidden ? Box : nullptr;
+            job.Visible = alpha;  // the rows' visibility in the AVX2 planes
+            job.Weights = GroupWeight.data();
+            job.Sizes = GroupSize.data();
+            job.PositiveGroups = PositiveGroups;
+            job.NegativeGroups = NegativeGroups;
+            job.OwnAlpha = WithAlpha;
             job.WeightSum = static_cast<std::int32_t>(WeightSum);
             job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
             job.Offset = static_cast<std::int32_t>(F.OffsetValue());
@@ -615,7 +624,8 @@ private:
         }
         if (Avx2) {
 #if defined(VELTO_ENGINE_AVX2)
-            filter_detail::LoadRowAvx2(reinterpret_cast<const std::uint8_t*>(row), w, planes.Q.data(), planes.A.data());
+            filter_detail::LoadRowAvx2(reinterpret_cast<const std::uint8_t*>(row), w, planes.Q.data(), planes.QV.data(),
+                                       planes.A.data());
 #endif
         } else {
             for (std::size_t x = 0; x < w; ++x) {
@@ -631,7 +641,7 @@ private:
         }
         if (!AnyHidden) return;
         const std::int16_t* columns[5];
-        for (std::size_t dx = 0; dx < 5; ++dx) columns[dx] = planes.Q.data() + 4 * dx;
+        for (std::size_t dx = 0; dx < 5; ++dx) columns[dx] = (Avx2 ? planes.QV : planes.Q).data() + 4 * dx;
         WeightedSum(planes.S.data(), columns, kOne, kFive, 1, 4 * n);
     }
 

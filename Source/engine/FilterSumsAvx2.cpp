@@ -68,22 +68,25 @@ void WeightedSumAvx2(std::int16_t* out, const std::int16_t* const* src, const st
     }
 }
 
-void LoadRowAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* q, std::int16_t* a) {
+void LoadRowAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* q, std::int16_t* qv,
+                 std::int16_t* visible) {
     const __m256i colour = _mm256_set1_epi32(0x00FFFFFF), one = _mm256_set1_epi32(0x01000000);
     const __m256i zero = _mm256_setzero_si256();
+    const auto widen = [](std::int16_t* to, __m256i v) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_cvtepu8_epi16(_mm256_castsi256_si128(v)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 16), _mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)));
+    };
     for (std::size_t x = 0; x < w; x += 8) {
         if (x + 8 > w) x = w - 8;
         const __m256i p = Load(pixels + 4 * x);
         const __m256i alpha = _mm256_srli_epi32(p, 24);
-        // Transparent pixels: all four values 0; visible ones: their colour and 1.
-        const __m256i visible = _mm256_xor_si256(_mm256_cmpeq_epi32(alpha, zero), _mm256_set1_epi32(-1));
-        const __m256i v = _mm256_and_si256(_mm256_or_si256(_mm256_and_si256(p, colour), one), visible);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + 4 * x), _mm256_cvtepu8_epi16(_mm256_castsi256_si128(v)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + 4 * x + 16),
-                            _mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)));
-        const __m256i a16 = _mm256_packus_epi32(alpha, alpha);  // a0-3 a0-3 | a4-7 a4-7
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(a + x),
-                         _mm256_castsi256_si128(_mm256_permute4x64_epi64(a16, 0x08)));
+        const __m256i hidden = _mm256_cmpeq_epi32(alpha, zero);
+        widen(q + 4 * x, _mm256_andnot_si256(hidden, p));
+        widen(qv + 4 * x, _mm256_andnot_si256(hidden, _mm256_or_si256(_mm256_and_si256(p, colour), one)));
+        // Packs pair 128-bit halves: v0-3 v0-3 | v4-7 v4-7, then v0-7 in the low half.
+        const __m256i shown = _mm256_andnot_si256(hidden, _mm256_set1_epi32(1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(visible + x),
+                         _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(shown, shown), 0x08)));
     }
 }
 
@@ -113,21 +116,17 @@ void FinishRow(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
     const auto half = [](__m256i v, int h) {
         return _mm256_cvtepu16_epi32(h == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
     };
+    const std::size_t groups = job.PositiveGroups + job.NegativeGroups;
     for (std::size_t k = 0; k < n; k += 8) {
         // The last block overlaps the one before: recomputed from the same
         // sums, its pixels come out the same (the rule is idempotent on alpha).
         if (k + 8 > n) k = n - 8;
-        // Each part lies in 0..65535: widened unsigned, their difference is the sum.
-        __m256i alpha = zero;
-        if constexpr (OwnAlpha) {
-            alpha = _mm256_cvtepu16_epi32(Load128(job.SumA + k));
-            if (job.NegA) alpha = _mm256_sub_epi32(alpha, _mm256_cvtepu16_epi32(Load128(job.NegA + k)));
-        }
         __m256i box[2] = {zero, zero};
         __m256 recip = oneF;  // floats 1 / count, a little above, in the packs' pixel order
         // Only pixels with some but not all of their 25 neighbours visible can
         // have transparent ones lend colour (with none visible they lend 0).
         bool lend = false;
+        __m256i hidden = zero;  // with lend: weight of the transparent neighbours, pixels 0..7
         if (job.Box) {
             box[0] = Load(job.Box + 4 * k);
             box[1] = Load(job.Box + 4 * k + 16);
@@ -137,6 +136,15 @@ void FinishRow(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
             const __m256i none = _mm256_cmpeq_epi32(counts, zero), all = _mm256_cmpeq_epi32(counts, full);
             lend = _mm256_movemask_epi8(_mm256_or_si256(none, all)) != -1;
             if (lend) {
+                // The visible weight of the block's pixels, from the taps.
+                __m128i part[2] = {_mm_setzero_si128(), _mm_setzero_si128()};
+                for (std::size_t g = 0, t = 0; g < groups; ++g) {
+                    __m128i s = _mm_setzero_si128();
+                    for (const std::size_t end = t + job.Sizes[g]; t < end; ++t) s = _mm_add_epi16(s, Load128(job.Visible[t] + k));
+                    part[g < job.PositiveGroups ? 0 : 1] =
+                        _mm_add_epi16(part[g < job.PositiveGroups ? 0 : 1], _mm_mullo_epi16(s, _mm_set1_epi16(job.Weights[g])));
+                }
+                hidden = _mm256_sub_epi32(weightSum, _mm256_cvtepi16_epi32(_mm_sub_epi16(part[0], part[1])));
                 // 1 / count raised by 16 units in the last place: count * r > 1 by
                 // less than 2^-18, so floor(b * r) = floor(b / count) for every
                 // b <= 25 * 255 (a fraction of b / count is at least 1 / 25).
@@ -148,15 +156,9 @@ void FinishRow(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
         const auto finish = [&](auto lendFlag) {
             constexpr bool Lend = decltype(lendFlag)::value;
             for (int h = 0; h < 4; ++h) {
-                // R G B V of pixels 2h and 2h + 1, then R G B A.
+                // R G B A of pixels 2h and 2h + 1.
                 __m256i s = half(Load(job.Sum + 4 * k + 16 * (h / 2)), h % 2);
                 if constexpr (Neg) s = _mm256_sub_epi32(s, half(Load(job.Neg + 4 * k + 16 * (h / 2)), h % 2));
-                const __m256i hidden = _mm256_sub_epi32(weightSum, _mm256_shuffle_epi32(s, 0xFF));
-                if constexpr (OwnAlpha) {
-                    const __m256i a = _mm256_permutevar8x32_epi32(
-                        alpha, _mm256_setr_epi32(2 * h, 2 * h, 2 * h, 2 * h, 2 * h + 1, 2 * h + 1, 2 * h + 1, 2 * h + 1));
-                    s = _mm256_blend_epi32(s, a, 0x88);
-                }
                 if constexpr (!Lend && Q == Quotient::One) {
                     pairs[h] = _mm256_add_epi32(s, offsetV);
                     continue;
@@ -172,7 +174,9 @@ void FinishRow(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
                     const __m256 r = _mm256_permutevar8x32_ps(recip, _mm256_setr_epi32(p0, p0, p0, p0, p1, p1, p1, p1));
                     // Nothing lent to alpha.
                     const __m256 lent = _mm256_blend_ps(_mm256_floor_ps(_mm256_mul_ps(b, r)), _mm256_setzero_ps(), 0x88);
-                    f = _mm256_add_ps(f, _mm256_mul_ps(_mm256_cvtepi32_ps(hidden), lent));
+                    const __m256i w = _mm256_permutevar8x32_epi32(
+                        hidden, _mm256_setr_epi32(2 * h, 2 * h, 2 * h, 2 * h, 2 * h + 1, 2 * h + 1, 2 * h + 1, 2 * h + 1));
+                    f = _mm256_add_ps(f, _mm256_mul_ps(_mm256_cvtepi32_ps(w), lent));
                 }
                 // |sum| < 2^17: the float quotient stays on the same side of every
                 // half as the true one, and a true half is exact; the conversion
@@ -208,9 +212,9 @@ void FinishRowBy(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
 
 void FinishRowAvx2(const TFinishJob& job, std::uint8_t* out, std::size_t n) {
     if (job.Neg)
-        job.SumA ? FinishRowBy<true, true>(job, out, n) : FinishRowBy<true, false>(job, out, n);
+        job.OwnAlpha ? FinishRowBy<true, true>(job, out, n) : FinishRowBy<true, false>(job, out, n);
     else
-        job.SumA ? FinishRowBy<false, true>(job, out, n) : FinishRowBy<false, false>(job, out, n);
+        job.OwnAlpha ? FinishRowBy<false, true>(job, out, n) : FinishRowBy<false, false>(job, out, n);
 }
 
 void LoadAlphaAvx2(const std::uint8_t* pixels, std::size_t w, std::int16_t* a, std::int16_t* visible) {
