@@ -62,7 +62,8 @@ BENCHMARK(Shadow)->Arg(2)->Arg(20)->Arg(21)->Unit(benchmark::kMillisecond);
 
 // The copy every iteration here starts from, alone: its time, included in the
 // others, depends on where the two pixel buffers lie (some processors copy
-// far slower when the target is a little ahead of the source in a page).
+// many times slower when the target lies a few bytes past the source modulo
+// 4 KB, as the heap tends to place the two buffers here).
 void ImageCopy(benchmark::State& state) {
     const TmyImagePal src = Picture(256, true);
     TmyImagePal img = src;
