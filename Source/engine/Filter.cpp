@@ -337,7 +337,8 @@ public:
         Filtered.resize(most);
         WriteRule = withAlpha ? (snap ? &WriteFiltered<true, true> : &WriteFiltered<true, false>)
                               : (snap ? &WriteFiltered<false, true> : &WriteFiltered<false, false>);
-        Table = &ChannelTable(F);
+        // The AVX2 code works the last step out itself.
+        if (!Avx2) TableAtZero = ChannelTable(F).data() + F.NegativeBound();
     }
 
     // Filters row y (any row, in order from 0) of the image, whose rows from
@@ -431,15 +432,14 @@ private:
             if (AnyHidden) SumBox(y, planes, n);
             if (Avx2) {
 #if defined(VELTO_ENGINE_AVX2)
-                const std::uint8_t* table = Table->data() + F.NegativeBound();
                 const std::int64_t sum = WeightSum;
                 const auto rgb = [](std::uint32_t r, std::uint32_t g, std::uint32_t b) { return r | g << 8 | b << 16; };
                 filter_detail::TOneColourJob job;
                 job.SumA = WithAlpha ? AccA.data() : nullptr;
                 job.NegA = WithAlpha && Negative ? AccAN.data() : nullptr;
                 job.Count = AnyHidden ? Box : nullptr;
-                job.Lit = rgb(table[Colour.R * sum], table[Colour.G * sum], table[Colour.B * sum]);
-                job.Dark = rgb(table[0], table[0], table[0]);
+                job.Lit = rgb(F.Channel(Colour.R * sum), F.Channel(Colour.G * sum), F.Channel(Colour.B * sum));
+                job.Dark = rgb(F.Channel(0), F.Channel(0), F.Channel(0));
                 job.Divisor = static_cast<std::int32_t>(F.DivisorValue());
                 job.Offset = static_cast<std::int32_t>(F.OffsetValue());
                 job.Snap = Snap;
@@ -447,7 +447,7 @@ private:
 #endif
                 return;
             }
-            FinishOneColour(Table->data() + F.NegativeBound(), Filtered.data(), n);
+            FinishOneColour(TableAtZero, Filtered.data(), n);
             return WriteRule(out, Filtered.data(), n);
         }
         // The AVX2 code sums alpha with the colours (in place of the visible
@@ -481,7 +481,7 @@ private:
             return;
         }
         TmyPixel* filtered = Filtered.data();
-        const std::uint8_t* table = Table->data() + F.NegativeBound();
+        const std::uint8_t* table = TableAtZero;
         if (AnyHidden)
             Negative ? Finish<true, true>(table, filtered, n) : Finish<true, false>(table, filtered, n);
         else
@@ -671,7 +671,7 @@ private:
     const std::int16_t* Box = nullptr;  // this pass's
     std::vector<TmyPixel> Filtered;  // a pass's filtered values, before the pixel rule
     void (*WriteRule)(TmyPixel*, const TmyPixel*, std::size_t) = nullptr;
-    const std::vector<std::uint8_t>* Table = nullptr;
+    const std::uint8_t* TableAtZero = nullptr;  // Channel(0) in the table of the portable code
 };
 
 }  // namespace
