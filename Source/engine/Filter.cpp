@@ -298,12 +298,14 @@ void WriteFiltered(TmyPixel* dst, const TmyPixel* filtered, std::size_t n) {
     }
 }
 
-
-// The interior filter for kernels whose positive weights and negative ones
-// each sum below 65536 (every preset): eight sums per instruction instead of
-// four, in unsigned 16 bits, the positive and negative parts apart; the four
-// channels of a pixel side by side; the last step (division, rounding,
-// offset, clamp) looked up in a table of every sum the kernel can reach.
+// The whole-image filter for kernels whose positive weights and negative ones
+// each sum below 65536 (every preset): sums in unsigned 16 bits, the positive
+// and negative parts apart, the four channels of a pixel side by side, taps
+// of one weight added before one multiply. It takes every pixel: the two at
+// each end of a row through windows of their own under the edge rule. The
+// last step (division, rounding, offset, clamp) is looked up in a table of
+// every sum the kernel can reach, or with AVX2 worked out in floats that are
+// exact there; the AVX2 code writes the image's pixels itself.
 class TShortInteriorFilter {
 public:
     static bool Takes(const TFilter& f) { return f.PositiveBound() <= 65535 && f.NegativeBound() <= 65535; }

@@ -18,10 +18,6 @@ struct Flag {
     static constexpr bool value = B;
 };
 
-}  // namespace
-
-namespace {
-
 // Lanes [i, i + 16 * B) of the weighted sum (the loops over B unroll).
 template <int B>
 void SumBlock(std::int16_t* out, const std::int16_t* const* src, const std::int16_t* weights, const std::uint8_t* sizes,
