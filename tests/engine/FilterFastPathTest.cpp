@@ -109,6 +109,34 @@ TEST(FilterFastPaths, DivisorsAndOffsetsOfEveryKind) {
         }
 }
 
+// A document-sized picture (gradients, noise, a transparent surround, as the
+// benchmark's): many rows through the ring of source rows and the box sums
+// carried from row to row, wide rows of many vector blocks; and its one-colour
+// version, as a shadow blurs it pass after pass.
+TEST(FilterFastPaths, DocumentSizedPicturesAndRepeatedPasses) {
+    TmyImagePal src({256, 30}, 32);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 256; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const bool outside = (x - 128) * (x - 128) + (y - 15) * (y - 15) * 60 > 110 * 110;
+            src.At(x, y) = Px(x + static_cast<int>(seed >> 28), y ^ (x > 128 ? 90 : 0), (x * y) >> 8, outside ? 0 : 255);
+        }
+    for (const int record : {KernelBlur, KernelBlurMore, 22})
+        for (const bool onAlpha : {false, true}) {
+            SCOPED_TRACE(std::string(FilterKernels[static_cast<std::size_t>(record)].Name) + (onAlpha ? ", on alpha" : ""));
+            ExpectFiltersAsOnePixel(src, FilterKernels[static_cast<std::size_t>(record)].Kernel, onAlpha);
+        }
+    TmyImagePal shadow = src;
+    for (TmyPixel& p : shadow.Pixels())
+        if (p.A != 0) p = Px(20, 20, 20, 150);
+    for (int pass = 0; pass < 3; ++pass) {
+        SCOPED_TRACE("shadow pass " + std::to_string(pass));
+        ExpectFiltersAsOnePixel(shadow, FilterKernels[KernelBlurMore].Kernel, true);
+        ApplyFilter5x5(shadow, FilterKernels[KernelBlurMore].Kernel, true);
+    }
+}
+
 #if defined(__x86_64__)
 
 bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
