@@ -13,6 +13,18 @@ function(velto_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
 endfunction()
 
+# The Qt headers most GUI files include, parsed once per target instead of
+# once per file: most of such a file's compile time goes to them.
+function(velto_qt_pch target)
+  if(VELTO_PCH)
+    target_precompile_headers(${target} PRIVATE
+      <QAction> <QApplication> <QCheckBox> <QComboBox> <QDialog> <QDir> <QFileInfo> <QFrame> <QGridLayout>
+      <QGroupBox> <QHBoxLayout> <QImage> <QLabel> <QLineEdit> <QMenu> <QMouseEvent> <QPainter> <QPointer>
+      <QPushButton> <QString> <QStringList> <QTimer> <QToolButton> <QVBoxLayout> <QWidget>
+      <functional> <memory> <string> <vector>)
+  endif()
+endfunction()
+
 # velto_library(velto_<folder> SOURCES ... [DEPS ...]) — one static library per
 # folder of Source/. Its include root holds only its own folder, so a header is
 # reachable from a library only through what that library links: an include of
@@ -32,19 +44,26 @@ function(velto_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
   velto_target_defaults(${name})
+  if(_folder IN_LIST VELTO_GUI_FOLDERS)
+    velto_qt_pch(${name})
+  endif()
 endfunction()
 
 # velto_test(NAME SOURCES ... DEPS ... [LABELS ...]) — a GoogleTest program registered with CTest.
-# With UNITY and the option VELTO_UNITY, its files compile a few at a time as
-# one: the Qt and test-framework headers, most of a test file's compile, are
-# then read once per batch instead of once per file.
+# With the option VELTO_QUICK_TESTS the test code (not the libraries it tests)
+# compiles at -O1 with line tables only, and with UNITY its files compile a
+# few at a time as one: the Qt and test-framework headers, most of a GUI test
+# file's compile, are then read once per batch instead of once per file.
 function(velto_test name)
   cmake_parse_arguments(ARG "UNITY" "RESOURCE_LOCK" "SOURCES;DEPS;LABELS" ${ARGN})
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  if(ARG_UNITY AND VELTO_UNITY)
+  if(VELTO_QUICK_TESTS)
+    target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O1 -g1>)
+  endif()
+  if(ARG_UNITY AND VELTO_QUICK_TESTS)
     set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
     # A fixture in an unnamed namespace of an included file is no fault here.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
