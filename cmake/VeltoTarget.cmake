@@ -13,15 +13,12 @@ function(velto_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
 endfunction()
 
-# The Qt headers most GUI files include, parsed once per target instead of
-# once per file: most of such a file's compile time goes to them.
-function(velto_qt_pch target)
-  if(VELTO_PCH)
-    target_precompile_headers(${target} PRIVATE
-      <QAction> <QApplication> <QCheckBox> <QComboBox> <QDialog> <QDir> <QFileInfo> <QFrame> <QGridLayout>
-      <QGroupBox> <QHBoxLayout> <QImage> <QLabel> <QLineEdit> <QMenu> <QMouseEvent> <QPainter> <QPointer>
-      <QPushButton> <QString> <QStringList> <QTimer> <QToolButton> <QVBoxLayout> <QWidget>
-      <functional> <memory> <string> <vector>)
+# With VELTO_QUICK_BUILD the files of a target compile a few at a time as one:
+# the Qt and test-framework headers and the inline code they bring, most of a
+# GUI file's compile, are then handled once per batch instead of once per file.
+function(velto_unity target)
+  if(VELTO_QUICK_BUILD)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
   endif()
 endfunction()
 
@@ -45,26 +42,24 @@ function(velto_library name)
   endif()
   velto_target_defaults(${name})
   if(_folder IN_LIST VELTO_GUI_FOLDERS)
-    velto_qt_pch(${name})
+    velto_unity(${name})
   endif()
 endfunction()
 
 # velto_test(NAME SOURCES ... DEPS ... [LABELS ...]) — a GoogleTest program registered with CTest.
-# With the option VELTO_QUICK_TESTS the test code (not the libraries it tests)
-# compiles at -O1 with line tables only, and with UNITY its files compile a
-# few at a time as one: the Qt and test-framework headers, most of a GUI test
-# file's compile, are then read once per batch instead of once per file.
+# With VELTO_QUICK_BUILD the test code (not the libraries it tests) compiles
+# at -O1 with line tables only, and with UNITY its files in batches (velto_unity).
 function(velto_test name)
   cmake_parse_arguments(ARG "UNITY" "RESOURCE_LOCK" "SOURCES;DEPS;LABELS" ${ARGN})
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  if(VELTO_QUICK_TESTS)
+  if(VELTO_QUICK_BUILD)
     target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O1 -g1>)
   endif()
-  if(ARG_UNITY AND VELTO_QUICK_TESTS)
-    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  if(ARG_UNITY AND VELTO_QUICK_BUILD)
+    velto_unity(${name})
     # A fixture in an unnamed namespace of an included file is no fault here.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
       target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
