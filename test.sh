@@ -12,7 +12,7 @@ failed=0
 skipped=0
 
 # ---- main build and CTest ----
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTO_TESTS=ON -DVELTO_WERROR=ON >/dev/null || exit 1
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTO_TESTS=ON -DVELTO_WERROR=ON -DVELTO_QUICK_BUILD=ON >/dev/null || exit 1
 if ! cmake --build build -j "$jobs"; then
   echo "build failed"
   echo "0 passed, 1 failed"

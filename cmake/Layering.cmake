@@ -1,8 +1,8 @@
 # The layering of Source/: each folder's library may link only folders named
 # before it in the folder lists, and may reach only the headers of what it
 # links. velto_check_layering() runs after every library is defined; it stops
-# the configuration on an upward link and registers the test "layering",
-# which compiles one include of every library from every other one.
+# the configuration on an upward link and registers the tests "layering_<folder>",
+# which try one include of every library from that folder's library.
 
 function(_velto_closure lib out)
   set(_seen "")
@@ -67,8 +67,11 @@ $<$<BOOL:$<TARGET_PROPERTY:${_lib},COMPILE_DEFINITIONS>>:-D$<JOIN:$<TARGET_PROPE
   if(NOT VELTO_TESTS)
     return()
   endif()
-  add_test(NAME layering
-           COMMAND "${CMAKE_COMMAND}" "-DCXX=${CMAKE_CXX_COMPILER}" "-DDIR=${_dir}"
-                   -P "${PROJECT_SOURCE_DIR}/cmake/CheckLayering.cmake")
-  set_tests_properties(layering PROPERTIES LABELS unit)
+  # One test per folder, so that they run side by side.
+  foreach(_folder ${_folders})
+    add_test(NAME layering_${_folder}
+             COMMAND "${CMAKE_COMMAND}" "-DCXX=${CMAKE_CXX_COMPILER}" "-DDIR=${_dir}" "-DFOLDER=${_folder}"
+                     -P "${PROJECT_SOURCE_DIR}/cmake/CheckLayering.cmake")
+    set_tests_properties(layering_${_folder} PROPERTIES LABELS unit)
+  endforeach()
 endfunction()

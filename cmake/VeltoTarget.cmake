@@ -13,6 +13,15 @@ function(velto_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
 endfunction()
 
+# With VELTO_QUICK_BUILD the files of a target compile a few at a time as one:
+# the Qt and test-framework headers and the inline code they bring, most of a
+# GUI file's compile, are then handled once per batch instead of once per file.
+function(velto_unity target)
+  if(VELTO_QUICK_BUILD)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  endif()
+endfunction()
+
 # velto_library(velto_<folder> SOURCES ... [DEPS ...]) — one static library per
 # folder of Source/. Its include root holds only its own folder, so a header is
 # reachable from a library only through what that library links: an include of
@@ -32,15 +41,30 @@ function(velto_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
   velto_target_defaults(${name})
+  if(_folder IN_LIST VELTO_GUI_FOLDERS)
+    velto_unity(${name})
+  endif()
 endfunction()
 
 # velto_test(NAME SOURCES ... DEPS ... [LABELS ...]) — a GoogleTest program registered with CTest.
+# With VELTO_QUICK_BUILD the test code (not the libraries it tests) compiles
+# at -O1 with line tables only, and with UNITY its files in batches (velto_unity).
 function(velto_test name)
-  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "UNITY" "RESOURCE_LOCK" "SOURCES;DEPS;LABELS" ${ARGN})
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
   add_executable(${name} ${ARG_SOURCES})
+  if(VELTO_QUICK_BUILD)
+    target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O1 -g1>)
+  endif()
+  if(ARG_UNITY AND VELTO_QUICK_BUILD)
+    velto_unity(${name})
+    # A fixture in an unnamed namespace of an included file is no fault here.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+    endif()
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support")
   target_compile_definitions(${name} PRIVATE VELTO_CORPUS_DIR="${VELTO_CORPUS_DIR}"

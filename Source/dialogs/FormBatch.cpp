@@ -29,12 +29,11 @@
 #include "model/Detect.h"
 #include "shell/FileDialogs.h"
 #include "shell/Options.h"
+#include "shell/MainWindowText.h"
 
 namespace velto {
 
 namespace {
-
-QString Msg(const char* key, const char* def) { return QString::fromStdString(Lang().GetMessage(key, def)); }
 
 struct FilterEntry {
     const char* key;

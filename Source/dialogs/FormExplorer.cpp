@@ -21,12 +21,11 @@
 #include "core/MessageBox.h"
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
+#include "shell/MainWindowText.h"
 
 namespace velto {
 
 namespace {
-
-QString Msg(const char* key, const char* def) { return QString::fromStdString(Lang().GetMessage(key, def)); }
 
 bool SameFolder(const std::string& a, const QString& b) {
     return QString::fromStdString(a).compare(b, Qt::CaseInsensitive) == 0;

@@ -30,12 +30,11 @@
 #include "shell/ModalForms.h"
 #include "shell/PaneFrame.h"
 #include "shell/ToolArt.h"
+#include "shell/MainWindowText.h"
 
 namespace velto {
 
 namespace {
-
-QString Msg(const char* key, const char* def) { return QString::fromStdString(Lang().GetMessage(key, def)); }
 
 int Ask(const QString& text, int kind, std::uint16_t buttons) {
     return ShowMessageBox(text.toStdString(), kind, buttons);

@@ -24,12 +24,11 @@
 #include "shell/Desk.h"
 #include "shell/FileDialogs.h"
 #include "shell/MainWindow.h"
+#include "shell/MainWindowText.h"
 
 namespace velto {
 
 namespace {
-
-QString Msg(const char* key, const char* def) { return QString::fromStdString(Lang().GetMessage(key, def)); }
 
 // A picture as an image the picture writers take.
 TmyImagePal ToImage(const QImage& picture) {

@@ -1,5 +1,5 @@
 #pragma once
-// Texts shared by the main window's source files (MainWindow*.cpp).
+// Texts shared by the main window's source files and the windows of the dialogs.
 #include <QString>
 
 #include "core/Language.h"

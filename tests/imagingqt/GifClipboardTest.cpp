@@ -8,19 +8,11 @@
 
 #include "../gif/GifTestUtil.h"
 #include "imagingqt/GifClipboard.h"
+#include "GuiTestApp.h"
 
 using namespace giftest;
 
 namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_imagingqt";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
-}
 
 QByteArray AsBytes(const Bytes& b) { return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())); }
 
@@ -31,7 +23,7 @@ QImage Plain(int w, int h, QRgb c) {
 }
 
 TEST(GifClipboard, BothFormatsGoThere) {
-    EnsureApp();
+    velto::test::EnsureGuiApp();
     TGIFGraphic g;
     EXPECT_EQ(GIFMimeData(g), nullptr) << "an empty image puts nothing there";
     TGIFImage built;
@@ -45,7 +37,7 @@ TEST(GifClipboard, BothFormatsGoThere) {
 }
 
 TEST(GifClipboard, PastingPrefersGifBytes) {
-    EnsureApp();
+    velto::test::EnsureGuiApp();
     TGIFImage built;
     const Bytes file = FeatureFile(built, 0);
     struct Case {
@@ -86,7 +78,7 @@ TEST(GifClipboard, PastingPrefersGifBytes) {
 }
 
 TEST(GifClipboard, ThroughTheSystemClipboard) {
-    EnsureApp();
+    velto::test::EnsureGuiApp();
     TGIFImage built;
     const Bytes file = FeatureFile(built, 0);
     TGIFGraphic g;

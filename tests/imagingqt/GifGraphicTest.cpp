@@ -11,21 +11,11 @@
 #include "imaging/ImagingIO.h"
 #include "imagingqt/GifGraphic.h"
 #include "imagingqt/PictureRegistry.h"
+#include "GuiTestApp.h"
 
 using namespace giftest;
 
 namespace {
-
-QGuiApplication* EnsureApp() {
-    if (!QCoreApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_imagingqt";
-        static char* argv[] = {name, nullptr};
-        new QGuiApplication(argc, argv);
-    }
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-}
 
 // Global map 0 red, 1 green, 2 blue; pixels print r g b, '#' for the grey
 // background, 'k' for black.
@@ -106,7 +96,7 @@ TEST(GifDrawing, FrameStretchedIntoItsPlace) {
 }
 
 TEST(GifDrawing, GraphicDrawsThroughAPainterOntoItsBackground) {
-    EnsureApp();
+    velto::test::EnsureGuiApp();
     TGIFGraphic g;
     Sample(g.Image(), true);
     g.Changed();
@@ -188,7 +178,7 @@ TEST(GifGraphicLoading, PictureWithAlphaBecomesOneTransparentFrame) {
 }
 
 TEST(GifGraphicLoading, Registered) {
-    EnsureApp();
+    velto::test::EnsureGuiApp();
     RegisterImagingGraphics();
     RegisterGIFGraphic();
     const TPictureFileFormat* f = PictureRegistry().Find("GIF");

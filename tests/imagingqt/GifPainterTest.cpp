@@ -14,19 +14,11 @@
 
 #include "../gif/GifTestUtil.h"
 #include "imagingqt/GifGraphic.h"
+#include "GuiTestApp.h"
 
 using namespace giftest;
 
 namespace {
-
-void EnsureApp() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_imagingqt";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
-}
 
 // A 2 x 1 screen, map 0 red, 1 green, 2 blue. Frames: red over both pixels
 // (disposal `first`), green on the right pixel (restore to previous), blue
@@ -61,7 +53,7 @@ std::string Seen(const QImage& img) {
 // A painter on a clock the test moves; records what the target is asked to show.
 struct Fixture : ::testing::Test {
     void SetUp() override {
-        EnsureApp();
+        velto::test::EnsureGuiApp();
         saved = GIFPainterClock();
         GIFPainterClock() = [this] { return now; };
     }
@@ -250,7 +242,7 @@ TEST_F(GifPainterPlay, OnePainterPerTargetAndRectangle) {
 // The real timer and clock: frames with the shortest delay (36 ms) play to
 // the end of their two passes; the test waits for the end itself.
 TEST(GifPainterTimer, PlaysToTheEnd) {
-    EnsureApp();
+    velto::test::EnsureGuiApp();
     TGIFImage gif;
     Build(gif, 1, 2);
     for (int i = 0; i < 3; ++i) gif.Images()[i].GraphicControlExtension()->Delay = 1;

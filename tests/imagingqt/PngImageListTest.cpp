@@ -13,20 +13,10 @@
 #include "imagingqt/PngQt.h"
 #include "imagingqt/PngSpeedButton.h"
 #include "png/PngDraw.h"
+#include "GuiTestApp.h"
 
 namespace velto {
 namespace {
-
-QApplication* App() {
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_imagingqt";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    return qApp;
-}
 
 // A w x h RGBA image of one colour and alpha, with pixel (0, 0) fully transparent.
 std::unique_ptr<TPNGObject> Png(TColor c, std::uint8_t alpha, int w = 4, int h = 4) {
@@ -53,7 +43,7 @@ QRgb Rgb(TColor c) { return qRgb(ColorR(c), ColorG(c), ColorB(c)); }
 }  // namespace
 
 TEST(PngQt, IconImageBlendsOntoTheBackgroundAndCutsOutTransparentPixels) {
-    App();
+    velto::test::EnsureGuiApp();
     auto png = Png(MakeColor(200, 0, 0), 128);
     const QImage icon = PngToIconImage(*png, MakeColor(0, 0, 100));
     EXPECT_EQ(icon.pixel(1, 1), qRgba(BlendChannel(200, 128, 0), 0, BlendChannel(0, 128, 100), 255));
@@ -76,7 +66,7 @@ TEST(PngQt, IconImageBlendsOntoTheBackgroundAndCutsOutTransparentPixels) {
 }
 
 TEST(PngImageList, AddDeleteNamesAndSizes) {
-    App();
+    velto::test::EnsureGuiApp();
     TPngImageList list(4, 4);
     int changes = 0;
     list.OnChange = [&] { ++changes; };
@@ -107,7 +97,7 @@ TEST(PngImageList, AddDeleteNamesAndSizes) {
 }
 
 TEST(PngImageList, InsertMoveReplaceKeepTheDisplayListInStep) {
-    App();
+    velto::test::EnsureGuiApp();
     TPngImageList list(2, 2);
     const TBitmap a = Filled(2, 2, MakeColor(10, 0, 0)), b = Filled(2, 2, MakeColor(20, 0, 0)),
                   c = Filled(2, 2, MakeColor(30, 0, 0));
@@ -147,7 +137,7 @@ TEST(PngImageList, InsertMoveReplaceKeepTheDisplayListInStep) {
 }
 
 TEST(PngImageList, DisabledLooksOfTheDisplayListIconsAndDoDraw) {
-    App();
+    velto::test::EnsureGuiApp();
     TPngImageList list(4, 4);
     list.AddPng(*Png(MakeColor(255, 0, 0), 255), "red");
     list.Item(0).SetBackground(clWhite);
@@ -185,7 +175,7 @@ TEST(PngImageList, DisabledLooksOfTheDisplayListIconsAndDoDraw) {
 }
 
 TEST(PngImageList, ProgramPicturesLoadAtBothScales) {
-    App();
+    velto::test::EnsureGuiApp();
     for (const char* name : {"actToolNew", "toolSelection", "cmdUp"}) {
         auto one = ArtPng(name, false);
         auto two = ArtPng(name, true);
@@ -197,7 +187,7 @@ TEST(PngImageList, ProgramPicturesLoadAtBothScales) {
 }
 
 TEST(PngSpeedButton, GlyphLooksEnabledAndDisabled) {
-    App();
+    velto::test::EnsureGuiApp();
     TPngSpeedButton button;
     button.resize(26, 25);
     button.setEnabled(true);
@@ -222,7 +212,7 @@ TEST(PngSpeedButton, GlyphLooksEnabledAndDisabled) {
 }
 
 TEST(PngSpeedButton, ImageFromAnActionsImageList) {
-    App();
+    velto::test::EnsureGuiApp();
     TPngImageList list(4, 4);
     list.AddPng(*Png(MakeColor(1, 2, 3), 255), "a");
     list.AddPng(*Png(MakeColor(4, 5, 6), 255), "b");
@@ -241,7 +231,7 @@ TEST(PngSpeedButton, ImageFromAnActionsImageList) {
 }
 
 TEST(PngQt, RegistryAndClipboard) {
-    App();
+    velto::test::EnsureGuiApp();
     RegisterPngGraphic();
     const TPictureFileFormat* f = PictureRegistry().Find("PNG");
     ASSERT_NE(f, nullptr);

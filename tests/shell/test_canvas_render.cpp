@@ -32,7 +32,7 @@ TmyImagePal SampleImage() {
     return img;
 }
 
-QImage Canvas(int w, int h) {
+QImage BlankCanvas(int w, int h) {
     QImage c(w, h, QImage::Format_RGB32);
     c.fill(qRgb(1, 2, 3));
     return c;
@@ -45,7 +45,7 @@ int Shown(int pixel, int back, int alpha) { return (pixel * alpha + back * (255 
 // Each canvas pixel computed on its own: the image pixel under its virtual
 // coordinates shown over the checkerboard colour there.
 QImage Naive(const TmyImagePal& img, QSize size, const TCanvasGeometry& g, const TCheckerboard& c) {
-    QImage out = Canvas(size.width(), size.height());
+    QImage out = BlankCanvas(size.width(), size.height());
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x) {
             const int vx = x + g.hpos, vy = y + g.vpos;
@@ -96,7 +96,7 @@ TEST(CanvasRender, BlendingForDisplayKeepsOpaqueAndTransparentExact) {
     const TCheckerboard board;  // cell 4: (0, 0) has the second colour, (4, 0) the first
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        QImage c = Canvas(8, 1);
+        QImage c = BlankCanvas(8, 1);
         PaintCanvasPixel(c, c.rect(), r.pixel, {1, 0, 0}, board, true);
         EXPECT_EQ(c.pixel(4, 0), r.over1);
         EXPECT_EQ(c.pixel(0, 0), r.over2);
@@ -124,11 +124,11 @@ TEST_P(CanvasRenderRows, WholeAndPiecewisePaintingMatchEachPixelOnItsOwn) {
     const TCanvasGeometry g{r.zoom, r.hpos, r.vpos};
     const QImage expected = Naive(img, {r.width, r.height}, g, checker);
 
-    QImage whole = Canvas(r.width, r.height);
+    QImage whole = BlankCanvas(r.width, r.height);
     PaintCanvasRect(whole, img, whole.rect(), g, checker);
     EXPECT_EQ(Diff(whole, expected), "");
 
-    QImage pieces = Canvas(r.width, r.height);
+    QImage pieces = BlankCanvas(r.width, r.height);
     for (int y = -3; y < r.height; y += 7)
         for (int x = -2; x < r.width; x += 5) PaintCanvasRect(pieces, img, QRect(x, y, 5, 7), g, checker);
     EXPECT_EQ(Diff(pieces, expected), "");
@@ -148,7 +148,7 @@ TEST(CanvasRender, PinnedColoursAtZoom2) {
     // Column 0: red, transparent, transparent... (row-major kinds), cell 4.
     const TmyImagePal img = SampleImage();
     const TCheckerboard checker;
-    QImage c = Canvas(10, 8);
+    QImage c = BlankCanvas(10, 8);
     PaintCanvasRect(c, img, c.rect(), {2, 0, 0}, checker);
     EXPECT_EQ(c.pixel(0, 0), qRgb(200, 30, 40));    // opaque: its own colour
     EXPECT_EQ(c.pixel(1, 1), qRgb(200, 30, 40));
@@ -165,7 +165,7 @@ TEST(CanvasRender, PinnedColoursAtZoom2) {
 
 TEST(CanvasRender, PaintingStaysInsideTheBitmapAndTheZoomedImage) {
     const TmyImagePal img = SampleImage();
-    QImage c = Canvas(60, 50);  // larger than the 5 x 4 image at zoom 10
+    QImage c = BlankCanvas(60, 50);  // larger than the 5 x 4 image at zoom 10
     PaintCanvasRect(c, img, QRect(-100, -100, 1000, 1000), {10, 0, 0}, TCheckerboard());
     EXPECT_EQ(c.pixel(49, 39), qRgb(200, 30, 40));
     EXPECT_EQ(c.pixel(50, 10), qRgb(1, 2, 3));  // right of the image: untouched
@@ -189,18 +189,18 @@ TEST_P(CanvasGridRows, GridPixelsOfEachStyle) {
     const GridRow& r = GetParam();
     const QRgb grid = qRgb(9, 8, 7);
     const int w = static_cast<int>(r.mask[0].size()), h = static_cast<int>(r.mask.size());
-    QImage c = Canvas(w, h);
+    QImage c = BlankCanvas(w, h);
     DrawCanvasGrid(c, c.rect(), {r.zoom, r.hpos, r.vpos}, {true, r.style, MakeColor(9, 8, 7)});
     EXPECT_EQ(GridMask(c, grid), r.mask);
     // Drawn in pieces it is the same grid; hidden, there is none.
-    QImage pieces = Canvas(w, h);
+    QImage pieces = BlankCanvas(w, h);
     for (int y = 0; y < h; y += 3)
         for (int x = 0; x < w; x += 4)
             DrawCanvasGrid(pieces, QRect(x, y, 4, 3), {r.zoom, r.hpos, r.vpos}, {true, r.style, MakeColor(9, 8, 7)});
     EXPECT_EQ(GridMask(pieces, grid), r.mask);
-    QImage hidden = Canvas(w, h);
+    QImage hidden = BlankCanvas(w, h);
     DrawCanvasGrid(hidden, hidden.rect(), {r.zoom, r.hpos, r.vpos}, {false, r.style, MakeColor(9, 8, 7)});
-    EXPECT_EQ(hidden, Canvas(w, h));
+    EXPECT_EQ(hidden, BlankCanvas(w, h));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -252,7 +252,7 @@ TEST_P(CanvasRepaintRows, SinglePixelsAndScrollingMatchAWholeRedraw) {
     const TGridLook grid{r.grid, r.style, MakeColor(9, 8, 7)};
     const QSize size(std::min(23, 5 * r.zoom - r.hpos), std::min(17, 4 * r.zoom - r.vpos));
     auto redraw = [&](const TCanvasGeometry& g) {
-        QImage c = Canvas(size.width(), size.height());
+        QImage c = BlankCanvas(size.width(), size.height());
         PaintCanvasRect(c, img, c.rect(), g, checker);
         DrawCanvasGrid(c, c.rect(), g, grid);
         return c;

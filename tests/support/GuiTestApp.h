@@ -9,7 +9,7 @@ inline QApplication* EnsureGuiApp() {
     if (!QApplication::instance()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "test_shell";
+        static char name[] = "velto_tests";
         static char* argv[] = {name, nullptr};
         new QApplication(argc, argv);
     }
