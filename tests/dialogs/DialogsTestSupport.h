@@ -23,6 +23,7 @@
 #include <set>
 #include <tuple>
 
+#include "GuiTestApp.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
 #include "dialogs/Dialogs.h"
@@ -45,17 +46,6 @@ inline void PrintTo(const TmyPixel& p, std::ostream* os) {
 }  // namespace velto
 
 namespace velto::test {
-
-inline QApplication* EnsureGuiApp() {
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_dialogs";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    return qApp;
-}
 
 // The application object exists before any fixture holds a widget.
 struct GuiEnvironment : ::testing::Environment {
