@@ -10,9 +10,7 @@
 #include <strings.h>
 
 #include <dirent.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace velto {
 
@@ -21,13 +19,6 @@ namespace {
 // Files up to this size are read whole by the workers (a cursor of 256 x
 // 256 at 32 bits is some 270 KB); larger ones only for their heads first.
 constexpr std::uint64_t kReadWhole = 512 * 1024;
-
-// How much nicer than the rest of the program the workers are once the first
-// screen is ready.
-constexpr int kWorkerNice = 5;
-
-// Only the thread named changes (on Linux a thread id names one thread).
-void LowerPriority(pid_t thread) { ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), kWorkerNice); }
 
 }  // namespace
 
@@ -87,11 +78,6 @@ void TFolderFill::Notify() {
     QCoreApplication::postEvent(turns_, new QEvent(TurnEvent()), Qt::LowEventPriority);
 }
 
-void TFolderFill::LowerWorkers() {
-    firstReady_ = true;
-    for (const pid_t id : threadIds_) LowerPriority(id);
-}
-
 void TFolderFill::Deliver(int i, Entry&& result) {
     bool tell = false;
     {
@@ -107,7 +93,7 @@ void TFolderFill::Deliver(int i, Entry&& result) {
         }
         const int waiting = shownReady_ - shownTaken_;
         if (!firstReady_) {
-            if (shownReady_ >= firstScreen_ || prefix_ == total) LowerWorkers();
+            firstReady_ = shownReady_ >= firstScreen_ || prefix_ == total;
             tell = firstReady_;
         } else {
             tell = waiting >= kBatch || prefix_ == total;
@@ -119,11 +105,6 @@ void TFolderFill::Deliver(int i, Entry&& result) {
 }
 
 void TFolderFill::Work(int worker) {
-    {
-        std::lock_guard lock(mutex_);
-        threadIds_.push_back(::gettid());
-        if (firstReady_) LowerPriority(threadIds_.back());
-    }
     if (worker == 0) {
         std::vector<std::string> files = stop_ ? std::vector<std::string>{} : ListFolderFiles(folder_);
         {

@@ -10,12 +10,9 @@
 //
 // When the grid gets a turn: once the listing is there (it lays out the
 // first captions meanwhile); once the tiles of its first screen are all ready
-// (together, so that the first screen is painted whole and early); then
-// whenever a batch more is ready, or tiles have waited a while by the time
-// the next file is done; and at the end. Until the first screen is ready the
-// workers run at the program's priority; then at a lower one, so that
-// painting (which the toolkit spreads over threads of its own and waits for)
-// never waits behind them.
+// (together, so that the first screen is painted whole and early, not in
+// pieces each with its own paint); then whenever a batch more is ready, or
+// tiles have waited a while by the time the next file is done; and at the end.
 #include <QEvent>
 #include <QImage>
 #include <QObject>
@@ -31,8 +28,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <sys/types.h>
 
 namespace velto {
 
@@ -97,8 +92,6 @@ private:
     // Stores entry i's result and tells the grid when it should take.
     void Deliver(int i, Entry&& result);
     void Notify();
-    // Past the first screen every worker steps back (mutex_ held).
-    void LowerWorkers();
 
     QObject* turns_;  // only posted to, never touched by the workers
     std::string folder_;
@@ -120,7 +113,6 @@ private:
     Clock::time_point lastTake_;  // last at this time
     int taken_ = 0;               // entries the grid took
     bool firstReady_ = false;     // the first screen was told
-    std::vector<pid_t> threadIds_;
     std::vector<std::thread> workers_;
 };
 
