@@ -56,6 +56,7 @@ TFolderFill::TFolderFill(QObject& turns, std::string folder, int tileSize, int t
       lastTake_(Clock::now()) {
     TurnEvent();  // registered on the GUI thread, before any worker posts it
     const int n = std::max(1, threads);
+    active_ = n;
     workers_.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) workers_.emplace_back([this, i] { Work(i); });
 }
@@ -150,7 +151,7 @@ void TFolderFill::Work(int worker) {
         }
         Deliver(i, std::move(result));
     }
-    told_ = true;  // nothing more comes from this worker
+    if (active_.fetch_sub(1) == 1) told_ = true;  // nothing more comes
     Notify();
 }
 

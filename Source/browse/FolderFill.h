@@ -102,6 +102,7 @@ private:
     std::atomic<bool> posted_{false};
     std::atomic<bool> told_{false};
     std::atomic<int> next_{0};
+    std::atomic<int> active_{0};  // workers not yet ended
     std::mutex mutex_;
     std::condition_variable listedCv_;
     // Guarded by mutex_.
