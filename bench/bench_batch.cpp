@@ -30,12 +30,12 @@ namespace {
 // disk's recent history (builds alongside, the last run's clean-up) more
 // than either converter.
 fs::path Root() {
-    static const fs::path root = [] {
-        if (const char* dir = std::getenv("VELTO_BENCH_DIR"); dir && *dir) return fs::path(dir);
-        std::error_code ec;
-        if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) return fs::path("/dev/shm");
-        return fs::temp_directory_path();
-    }();
+    // Looked up at every call: the clean-up at the end runs after statics go.
+    fs::path root;
+    std::error_code ec;
+    if (const char* dir = std::getenv("VELTO_BENCH_DIR"); dir && *dir) root = dir;
+    else if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) root = "/dev/shm";
+    else root = fs::temp_directory_path();
     return root / "velto-bench-batch";
 }
 
