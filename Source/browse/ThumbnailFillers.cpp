@@ -4,6 +4,7 @@
 // the others read one file or document and finish before they return, without
 // pumping events, so no window can go away under them.
 #include "FolderFill.h"
+#include "/tmp/g4b-trace.h"
 #include "IconExtraction.h"
 #include "ThumbnailGrid.h"
 #include "TileSources.h"
@@ -36,27 +37,7 @@ QString ReadingStatus(int made, int total) {
         .replace(QLatin1String("%i2"), QString::number(total));
 }
 
-// Escape pressed anywhere in the program stops the folder listing.
-class EscapeWatch : public QObject {
-public:
-    explicit EscapeWatch(TThumbail* grid) : QObject(grid), grid_(grid) { qApp->installEventFilter(this); }
-    ~EscapeWatch() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-            grid_->Busy()) {
-            grid_->Stop();
-            return true;
-        }
-        return false;
-    }
-
-private:
-    TThumbail* grid_;
-};
-
-// Results taken per turn of the event loop, so that a folder of many
+// Tiles taken per turn of the event loop, so that a folder of many
 // thousands of files never holds the window for long.
 constexpr int kTilesPerTurn = 400;
 
@@ -98,30 +79,91 @@ void DrawGifFrame(const TGIFSubImage& frame, QImage& screen) {
 
 // ---------------------------------------------------------------- folder
 
+// The folder fill's side on the GUI thread, alive while the fill runs: takes
+// its turns (posted by the workers, and by the grid itself when a turn left
+// results waiting), stops it when Escape is pressed anywhere in the program,
+// and holds the tiles of the first screen made ahead and the tiles replaced.
+class TThumbail::FillTurns : public QObject {
+public:
+    explicit FillTurns(TThumbail* grid) : QObject(grid), grid_(grid) { qApp->installEventFilter(this); }
+    ~FillTurns() override { qApp->removeEventFilter(this); }
+
+    void PostTurn() { QCoreApplication::postEvent(this, new QEvent(TFolderFill::TurnEvent()), Qt::LowEventPriority); }
+
+    // The tiles of the last fill, let go once the first screen of this one
+    // was shown: freeing thousands of pictures first would hold it back.
+    std::vector<std::unique_ptr<TThumbnailItem>> Retired;
+    // Tiles for the first entries of the listing with their captions laid
+    // out, made while the workers make the first pictures (index = entry).
+    std::vector<std::unique_ptr<TThumbnailItem>> Ahead;
+    bool MadeAhead = false;
+
+protected:
+    void customEvent(QEvent* event) override {
+        if (event->type() == TFolderFill::TurnEvent()) grid_->TakeFolderResults();
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            grid_->Busy()) {
+            grid_->Stop();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    TThumbail* grid_;
+};
+
 void TThumbail::LoadFolder(const QString& folder) {
     if (busy_) return;
     BeginBusy();
     ClearSelection();
+    fillTurns_ = new FillTurns(this);
+    fillTurns_->Retired = std::move(items_);
+    items_.clear();
     Clear();
     folderPictures_ = 0;
     const int threads = std::clamp(QThread::idealThreadCount() - 1, 1, 8);
-    escapeWatch_ = new EscapeWatch(this);
-    fill_ = std::make_unique<TFolderFill>(*this, folder.toStdString(), thumbnailSize_, threads);
+    const TTileLayout l = Layout();
+    const int firstScreen = l.Cols * std::max(1, (viewport()->height() + l.RowHeight() - 1) / l.RowHeight());
+    fill_ = std::make_unique<TFolderFill>(*fillTurns_, folder.toStdString(), thumbnailSize_, threads, firstScreen);
     SetStatusText(Text("msgSearch", "Searching image files... Press Esc to stop"));
 }
 
 void TThumbail::TakeFolderResults() {
     if (!fill_) return;
-    bool done = false;
-    std::vector<TFolderFill::Entry> ready = fill_->Take(kTilesPerTurn, done);
+    FillTurns& turns = *fillTurns_;
+    const bool told = fill_->BeginTurn();
+    if (!turns.MadeAhead && Count() == 0 && fill_->Total() >= 0 && !fill_->Stopped()) {
+        turns.MadeAhead = true;
+        const QFontMetrics fm(font());
+        for (const std::string& path : fill_->ListedHead(fill_->FirstScreen())) {
+            auto item = std::make_unique<TThumbnailItem>();
+            item->Size = thumbnailSize_;
+            item->ShowCaption = showCaption_;
+            item->SetFileName(QString::fromStdString(path));
+            if (showCaption_) PrepareCaption(*item, fm);
+            turns.Ahead.push_back(std::move(item));
+        }
+    }
+    if (!told) return;  // the listing's turn
+    // A turn after the one that showed the first tiles (and their paint).
+    if (Count() > 0) turns.Retired.clear();
+    // The first screen comes in one turn of its own; the rest in larger ones.
+    const int limit = Count() < fill_->FirstScreen() ? fill_->FirstScreen() - Count() : kTilesPerTurn;
+    bool done = false, more = false;
+    std::vector<TFolderFill::Entry> ready = fill_->Take(limit, done, more);
     {
         const QFontMetrics fm(font());
         AddingScope adding(*this);
         for (TFolderFill::Entry& e : ready) {
             if (!e.Shown) continue;
-            TThumbnailItem& item = Add();
+            const auto at = static_cast<std::size_t>(e.Index);
+            const bool ahead = at < turns.Ahead.size() && turns.Ahead[at];
+            TThumbnailItem& item = ahead ? Adopt(std::move(turns.Ahead[at])) : Add();
             item.Kind = tkFile;
-            item.SetFileName(QString::fromStdString(e.Path));
+            if (!ahead) item.SetFileName(QString::fromStdString(e.Path));
             // Laid out now, while the workers still read: the paint only draws it.
             if (showCaption_) PrepareCaption(item, fm);
             if (e.PictureOk) {
@@ -135,17 +177,18 @@ void TThumbail::TakeFolderResults() {
         return;
     }
     if (!ready.empty()) SetStatusText(Text("msgSearch", "Searching image files... Press Esc to stop"));
-    // More may be ready than one turn takes: come back after the events waiting.
-    if (static_cast<int>(ready.size()) == kTilesPerTurn)
-        QMetaObject::invokeMethod(this, [this] { TakeFolderResults(); }, Qt::QueuedConnection);
+    // More is ready than one turn takes: come back after the events (and paints) waiting.
+    if (more) turns.PostTurn();
 }
 
 void TThumbail::FinishFolderFill() {
     if (!fill_) return;
     fill_->StopAndJoin();
     fill_.reset();
-    delete escapeWatch_;
-    escapeWatch_ = nullptr;
+    // Gone after this turn (which may be its own): the tiles it holds with it.
+    qApp->removeEventFilter(fillTurns_);
+    fillTurns_->deleteLater();
+    fillTurns_ = nullptr;
     EndBusy();
     SetStatusText(Counted("msgObject", "%i1 objects", folderPictures_));
     emit fillFinished();

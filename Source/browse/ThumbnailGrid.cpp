@@ -123,8 +123,9 @@ void TThumbail::changeEvent(QEvent* event) {
 
 // ---------------------------------------------------------------- tiles
 
-TThumbnailItem& TThumbail::Add() {
-    auto item = std::make_unique<TThumbnailItem>();
+TThumbnailItem& TThumbail::Add() { return Adopt(std::make_unique<TThumbnailItem>()); }
+
+TThumbnailItem& TThumbail::Adopt(std::unique_ptr<TThumbnailItem> item) {
     item->Size = thumbnailSize_;
     item->ShowCaption = showCaption_;
     item->Index = Count();

@@ -245,7 +245,6 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
-    friend class TFolderFill;
     TTileLayout Layout() const;
     void Relayout();
     void UpdateScrollRange();
@@ -273,6 +272,9 @@ private:
     // Folder fill: tiles made from what the workers delivered.
     void TakeFolderResults();
     void FinishFolderFill();
+    class FillTurns;  // the folder fill's side on the GUI thread
+    // Add() of a tile made beforehand (its caption laid out already).
+    TThumbnailItem& Adopt(std::unique_ptr<TThumbnailItem> item);
 
     std::vector<std::unique_ptr<TThumbnailItem>> items_;
     std::vector<int> selection_;
@@ -317,7 +319,7 @@ private:
 
     int focus_ = -1;          // the tile the keys move from
     std::unique_ptr<TFolderFill> fill_;
-    QObject* escapeWatch_ = nullptr;
+    FillTurns* fillTurns_ = nullptr;
     int folderPictures_ = 0;  // tiles of the folder fill with a picture
 };
 

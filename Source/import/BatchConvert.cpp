@@ -1,12 +1,14 @@
 #include "import/BatchConvert.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -17,6 +19,7 @@
 #include "model/AniIO.h"
 #include "model/Detect.h"
 #include "model/IcoIO.h"
+#include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
 #include "resources/CursorGroups.h"
@@ -119,8 +122,18 @@ std::string BatchBaseName(const std::string& fileName) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+namespace {
+
+// One look per name: whatever it names (a dangling link too) keeps it taken.
+bool NamesSomething(const std::string& name) {
+    struct stat st {};
+    return ::lstat(name.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+}  // namespace
+
 std::string UniqueFileName(const std::string& name, const std::set<std::string>& taken) {
-    auto free = [&](const std::string& n) { return !taken.count(n) && !FileExists(n) && !DirectoryExists(n); };
+    auto free = [&](const std::string& n) { return !taken.count(n) && !NamesSomething(n); };
     if (free(name)) return name;
     const std::size_t slash = name.rfind('/');
     const std::size_t dot = name.rfind('.');
@@ -135,8 +148,26 @@ std::string UniqueFileName(const std::string& name, const std::set<std::string>&
 
 // ---------------------------------------------------------------- the run
 
+// One output of a file: the name it wants and, once claimed, the name it
+// got; its content, or the writer that makes it at that name.
+struct TBatchRun::TOutput {
+    std::string Wanted;
+    std::string Name;
+    std::vector<std::uint8_t> Bytes;
+    std::function<bool(const std::string&)> Save;  // instead of Bytes
+    bool Made = true;  // false: the content could not be made (a save error)
+    bool WantedFree = false;  // the wanted name named nothing when looked at
+};
+
+struct TBatchRun::TFile {
+    std::vector<TBatchLine> Lines;
+    std::vector<TOutput> Outputs;
+    bool Deposited = false;
+};
+
 TBatchRun::TBatchRun(TBatchJob job, TBatchTexts texts) : job_(std::move(job)), texts_(std::move(texts)) {
     job_.OutputDir = WithSeparator(job_.OutputDir);
+    files_.resize(job_.Files.size());
 }
 
 TBatchRun::~TBatchRun() {
@@ -145,9 +176,10 @@ TBatchRun::~TBatchRun() {
 }
 
 void TBatchRun::Start() {
-    // Past four threads the files' creation in the one output folder contends
-    // on its lock and the run gets slower again.
-    int n = job_.Threads > 0 ? job_.Threads : std::min(4, static_cast<int>(std::thread::hardware_concurrency()));
+    // Every output is made from its own input: one worker per core. (An
+    // unnamed file in the output folder is made without the folder's lock,
+    // which only its naming takes, briefly.)
+    int n = job_.Threads > 0 ? job_.Threads : static_cast<int>(std::thread::hardware_concurrency());
     n = std::clamp(n, 1, std::max(1, FileCount()));
     if (FileCount() == 0) {
         finished_.store(true);
@@ -155,6 +187,14 @@ void TBatchRun::Start() {
     }
     running_.store(n);
     for (int i = 0; i < n; ++i) threads_.emplace_back([this] { Worker(); });
+}
+
+void TBatchRun::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_.store(true);
+    }
+    progress_.notify_all();
 }
 
 void TBatchRun::Wait() {
@@ -177,7 +217,7 @@ TBatchLine TBatchRun::FinalNotice() const {
 }
 
 int TBatchRun::TakeLines(std::vector<TBatchLine>& out) {
-    std::lock_guard lock(doneMutex_);
+    std::lock_guard lock(mutex_);
     int files = 0;
     for (auto it = done_.find(delivered_); it != done_.end(); it = done_.find(delivered_)) {
         out.insert(out.end(), it->second.begin(), it->second.end());
@@ -189,36 +229,77 @@ int TBatchRun::TakeLines(std::vector<TBatchLine>& out) {
 }
 
 void TBatchRun::Worker() {
+    // Files converted ahead of one still under way wait with their content:
+    // this many at most.
+    constexpr std::size_t ahead = 64;
     for (;;) {
-        if (stop_.load()) break;
-        const std::size_t index = next_.fetch_add(1);
-        if (index >= job_.Files.size()) break;
-        std::vector<TBatchLine> lines;
-        Processing(index, lines);
-        try {
-            Convert(index, lines);
-        } catch (const std::exception&) {
-            Result(lines, TBatchLineKind::Error, job_.Files[index], texts_.ErrorOpen);
+        WriteClaimed();
+        std::size_t index = 0;
+        {
+            std::unique_lock lock(mutex_);
+            progress_.wait(lock, [&] { return stop_ || !toWrite_.empty() || next_ < claimedUpTo_ + ahead; });
+            if (!toWrite_.empty()) continue;
+            if (stop_ || next_ >= files_.size()) break;
+            index = next_++;
         }
-        ClaimNames(index, {});  // a file that wrote nothing still passes its turn on
-        std::lock_guard lock(doneMutex_);
-        done_[index] = std::move(lines);
+        TFile file;
+        Processing(index, file.Lines);
+        try {
+            Convert(index, file);
+        } catch (const std::exception&) {
+            file.Outputs.clear();
+            Result(file.Lines, TBatchLineKind::Error, job_.Files[index], texts_.ErrorOpen);
+        }
+        Deposit(index, std::move(file));
     }
     if (running_.fetch_sub(1) == 1) finished_.store(true);
 }
 
-std::vector<std::string> TBatchRun::ClaimNames(std::size_t index, const std::vector<std::string>& wanted) {
-    std::unique_lock lock(namesMutex_);
-    namesTurn_.wait(lock, [&] { return claimedUpTo_ >= index; });
-    if (claimedUpTo_ > index) return {};  // already claimed
-    std::vector<std::string> names;
-    for (const std::string& w : wanted) {
-        names.push_back(UniqueFileName(w, taken_));
-        taken_.insert(names.back());
+void TBatchRun::Deposit(std::size_t index, TFile&& file) {
+    // The folder is looked at before the lock: names of this run are in
+    // taken_ whether they exist yet or not, so only other files matter here.
+    for (TOutput& out : file.Outputs) out.WantedFree = !NamesSomething(out.Wanted);
+    {
+        std::lock_guard lock(mutex_);
+        files_[index] = std::move(file);
+        files_[index].Deposited = true;
+        while (claimedUpTo_ < files_.size() && files_[claimedUpTo_].Deposited) {
+            for (TOutput& out : files_[claimedUpTo_].Outputs) {
+                out.Name = out.WantedFree && !taken_.count(out.Wanted) ? out.Wanted : UniqueFileName(out.Wanted, taken_);
+                taken_.insert(out.Name);
+            }
+            toWrite_.push_back(claimedUpTo_++);
+        }
     }
-    claimedUpTo_ = index + 1;
-    namesTurn_.notify_all();
-    return names;
+    progress_.notify_all();
+}
+
+void TBatchRun::WriteClaimed() {
+    for (;;) {
+        std::size_t index = 0;
+        TFile file;
+        {
+            std::lock_guard lock(mutex_);
+            if (toWrite_.empty()) return;
+            index = toWrite_.front();
+            toWrite_.pop_front();
+            file = std::move(files_[index]);
+        }
+        for (TOutput& out : file.Outputs) {
+            bool saved = false;
+            try {
+                saved = out.Made && (out.Save ? out.Save(out.Name) : WriteNewFile(out.Name, out.Bytes));
+            } catch (const std::exception&) {
+                saved = false;
+            }
+            if (saved)
+                Result(file.Lines, TBatchLineKind::Success, out.Name, texts_.SuccessReason);
+            else
+                Result(file.Lines, TBatchLineKind::Error, out.Name, texts_.ErrorSave);
+        }
+        std::lock_guard lock(mutex_);
+        done_[index] = std::move(file.Lines);
+    }
 }
 
 void TBatchRun::Processing(std::size_t index, std::vector<TBatchLine>& lines) const {
@@ -234,46 +315,46 @@ void TBatchRun::Result(std::vector<TBatchLine>& lines, TBatchLineKind kind, cons
     lines.push_back({kind, "      " + prefix + a + " - " + b});
 }
 
-void TBatchRun::Convert(std::size_t index, std::vector<TBatchLine>& lines) {
+void TBatchRun::Convert(std::size_t index, TFile& file) {
     // A private service: the job's settings, no hooks, no dialog.
     tmyimport service;
     const TImportSettings settings = job_.Import;
     service.Hooks.Settings = [settings] { return settings; };
     service.AllowAdvanced = false;
     switch (job_.Mode) {
-    case TBatchMode::ImagesToCursors: ImagesToCursors(index, service, lines); break;
-    case TBatchMode::CursorsToImages: CursorsToImages(index, service, lines); break;
-    case TBatchMode::ResourceCursors: ResourceCursors(index, lines); break;
+    case TBatchMode::ImagesToCursors: ImagesToCursors(index, service, file); break;
+    case TBatchMode::CursorsToImages: CursorsToImages(index, service, file); break;
+    case TBatchMode::ResourceCursors: ResourceCursors(index, file); break;
     }
 }
 
 // ---------------------------------------------------------------- the three modes
 
-void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, std::vector<TBatchLine>& lines) {
-    const std::string& file = job_.Files[index];
+void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& file) {
+    const std::string& name = job_.Files[index];
     const bool animated = job_.Output == "ani";
     std::unique_ptr<TmyIcon> doc = animated ? std::make_unique<TmyANI>() : std::make_unique<TmyIcon>();
     doc->IsCursor = true;
-    const std::uint8_t type = DetectFileType(file).type;
+    const std::uint8_t type = DetectFileType(name).type;
 
     if (animated && type == ftGif) {
         std::lock_guard lock(LibraryLock());
         FileError error;
-        if (!service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), file, &error) || doc->Count() == 0) {
-            Result(lines, TBatchLineKind::Error, file, Lang().GetMessage("msgNotGIF", "Invalid gif file!"));
+        if (!service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), name, &error) || doc->Count() == 0) {
+            Result(file.Lines, TBatchLineKind::Error, name, Lang().GetMessage("msgNotGIF", "Invalid gif file!"));
             return;
         }
     } else {
         TmyImagePal work(ImageSize{256, 256}, 32);
         TImageFileResult loaded;
         if (OwnReader(type)) {
-            loaded = service.LoadImageFile(work, file, true, true);
+            loaded = service.LoadImageFile(work, name, true, true);
         } else {
             std::lock_guard lock(LibraryLock());
-            loaded = service.LoadImageFile(work, file, true, true);
+            loaded = service.LoadImageFile(work, name, true, true);
         }
         if (!loaded.Ok) {
-            Result(lines, TBatchLineKind::Error, file, Lang().GetMessage(loaded.MessageKey, loaded.Message));
+            Result(file.Lines, TBatchLineKind::Error, name, Lang().GetMessage(loaded.MessageKey, loaded.Message));
             return;
         }
         TmyImagePal& image = doc->Image(doc->AddImage(ImageSize{32, 32}, job_.BitCount));
@@ -290,148 +371,119 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, std::vect
         doc->Image(i).SetHotSpotY(job_.HotY);
     }
 
-    const std::string out = ClaimNames(index, {job_.OutputDir + BatchBaseName(file) + "." + job_.Output}).at(0);
-    bool saved = false;
+    TOutput& out = file.Outputs.emplace_back();
+    out.Wanted = job_.OutputDir + BatchBaseName(name) + "." + job_.Output;
     try {
-        std::vector<std::uint8_t> bytes;
         if (animated) {
-            saved = TmyANIIO(false).SaveToBytes(*doc, bytes);
+            out.Made = TmyANIIO(false).SaveToBytes(*doc, out.Bytes);
         } else {
             ByteWriter w;
-            saved = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
-            bytes = w.take();
+            out.Made = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
+            out.Bytes = w.take();
         }
-        saved = saved && WriteNewFile(out, bytes);
     } catch (const std::exception&) {
-        saved = false;
+        out.Made = false;
     }
-    if (saved)
-        Result(lines, TBatchLineKind::Success, out, texts_.SuccessReason);
-    else
-        Result(lines, TBatchLineKind::Error, out, texts_.ErrorSave);
 }
 
-void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, std::vector<TBatchLine>& lines) {
-    const std::string& file = job_.Files[index];
-    const bool plainCursor = DetectFileType(file).type == ftCursor;
+void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& file) {
+    const std::string& name = job_.Files[index];
+    // Read once, for the type and the reader alike.
+    std::vector<std::uint8_t> data;
+    const bool readable = ReadWholeFile(name, data, ReadLimits{}.fileSize);
+    const bool plainCursor = readable && DetectFileType(data, data.size()) == ftCursor;
     std::unique_ptr<TmyIcon> doc;
     bool read = false;
     if (plainCursor) {
         doc = std::make_unique<TmyIcon>();
-        TmyIcoIO reader(false);
-        read = reader.LoadFromFile(*doc, file);
-    } else {
+        ByteReader reader(data);
+        read = TmyIcoIO(false).LoadFromStream(*doc, reader);
+    } else if (readable) {
         doc = std::make_unique<TmyANI>();
-        TmyANIIO reader(false);
-        read = reader.LoadFromFile(*doc, file);
+        read = TmyANIIO(false).LoadFromBytes(*doc, data);
     }
     if (!read) {
-        Result(lines, TBatchLineKind::Error, file, texts_.ErrorOpen);
-        ClaimNames(index, {});
+        Result(file.Lines, TBatchLineKind::Error, name, texts_.ErrorOpen);
         return;
     }
     const std::string ext = "." + job_.Output;
-    std::vector<std::string> wanted;
-    for (int j = 0; j < doc->Count(); ++j) {
-        const TmyImagePal& image = doc->Image(j);
-        std::string name = job_.OutputDir + BatchBaseName(file) + "_" + std::to_string(image.Width()) + "x" +
-                           std::to_string(image.Height()) + "-" + std::to_string(image.BitCount);
-        if (!plainCursor) name += "_" + std::to_string(j);
-        wanted.push_back(name + ext);
-    }
-    const std::vector<std::string> names = ClaimNames(index, wanted);
     const TExportFormat format = ExportFormatOf(ext);
     for (int j = 0; j < doc->Count(); ++j) {
         const TmyImagePal& image = doc->Image(j);
-        const std::string& out = names[static_cast<std::size_t>(j)];
-        bool saved = false;
+        TOutput& out = file.Outputs.emplace_back();
+        out.Wanted = job_.OutputDir + BatchBaseName(name) + "_" + std::to_string(image.Width()) + "x" +
+                     std::to_string(image.Height()) + "-" + std::to_string(image.BitCount);
+        if (!plainCursor) out.Wanted += "_" + std::to_string(j);
+        out.Wanted += ext;
         try {
-            std::vector<std::uint8_t> bytes;
             if (format == efJpeg) {
                 std::lock_guard lock(LibraryLock());
-                saved = service.EncodePicture(format, image, bytes);
+                out.Made = service.EncodePicture(format, image, out.Bytes);
             } else {
-                saved = service.EncodePicture(format, image, bytes);
+                out.Made = service.EncodePicture(format, image, out.Bytes);
             }
-            saved = saved && WriteNewFile(out, bytes);
         } catch (const std::exception&) {
-            saved = false;
+            out.Made = false;
         }
-        if (saved)
-            Result(lines, TBatchLineKind::Success, out, texts_.SuccessReason);
-        else
-            Result(lines, TBatchLineKind::Error, out, texts_.ErrorSave);
     }
 }
 
-void TBatchRun::ResourceCursors(std::size_t index, std::vector<TBatchLine>& lines) {
-    const std::string& file = job_.Files[index];
-    const std::string base = job_.OutputDir + BatchBaseName(file);
-    const std::uint8_t type = DetectFileType(file).type;
+void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
+    const std::string& name = job_.Files[index];
+    const std::string base = job_.OutputDir + BatchBaseName(name);
+    const std::uint8_t type = DetectFileType(name).type;
 
     // Cursor documents of our own kinds are written again as one ".cur".
     if (type == ftIcon || type == ftCursor || type == ftAnimatedCursor || type == ftIcns) {
-        std::unique_ptr<TmyIcon> doc = type == ftAnimatedCursor ? std::make_unique<TmyANI>() : std::make_unique<TmyIcon>();
-        std::unique_ptr<ImyIconIO> io;
+        std::shared_ptr<TmyIcon> doc =
+            type == ftAnimatedCursor ? std::shared_ptr<TmyIcon>(std::make_shared<TmyANI>()) : std::make_shared<TmyIcon>();
+        std::shared_ptr<ImyIconIO> io;
         if (type == ftAnimatedCursor)
-            io = std::make_unique<TmyANIIO>(false);
+            io = std::make_shared<TmyANIIO>(false);
         else if (type == ftIcns)
-            io = std::make_unique<TmyMacIcoIO>(false);
+            io = std::make_shared<TmyMacIcoIO>(false);
         else
-            io = std::make_unique<TmyIcoIO>(false);
+            io = std::make_shared<TmyIcoIO>(false);
         bool read = false;
         if (type == ftIcns) {
             std::lock_guard lock(LibraryLock());
-            read = io->LoadFromFile(*doc, file);
+            read = io->LoadFromFile(*doc, name);
         } else {
-            read = io->LoadFromFile(*doc, file);
+            read = io->LoadFromFile(*doc, name);
         }
         if (!read) {
-            Result(lines, TBatchLineKind::Error, file, texts_.ErrorOpen);
+            Result(file.Lines, TBatchLineKind::Error, name, texts_.ErrorOpen);
             return;
         }
-        const std::string out = ClaimNames(index, {base + "-0.cur"}).at(0);
-        bool saved = false;
-        try {
-            saved = io->SaveToFile(*doc, out, job_.PngCursors);
-        } catch (const std::exception&) {
-            saved = false;
-        }
-        Result(lines, saved ? TBatchLineKind::Success : TBatchLineKind::Error, out,
-               saved ? texts_.SuccessReason : texts_.ErrorSave);
+        TOutput& out = file.Outputs.emplace_back();
+        out.Wanted = base + "-0.cur";
+        out.Save = [doc, io, png = job_.PngCursors](const std::string& path) {
+            return io->SaveToFile(*doc, path, png);
+        };
         return;
     }
 
     PeModule module;
-    if (!module.Load(file)) {
-        Result(lines, TBatchLineKind::Warning, file, texts_.Not32Bit);
+    if (!module.Load(name)) {
+        Result(file.Lines, TBatchLineKind::Warning, name, texts_.Not32Bit);
         return;
     }
     const ResName groupType = ResName::FromId(RT_GROUP_CURSOR);
     const std::vector<ResName> names = module.ResourceNames(groupType);
     if (names.empty()) {
-        Result(lines, TBatchLineKind::Success, file, texts_.NoIcon);
+        Result(file.Lines, TBatchLineKind::Success, name, texts_.NoIcon);
         return;
     }
-    // Every group in every language, in the module's order; the files are
-    // built first and named together so numbering follows that order.
-    std::vector<std::vector<std::uint8_t>> files;
-    for (const ResName& name : names) {
-        for (std::uint32_t language : module.ResourceLanguages(groupType, name)) {
+    // Every group in every language, in the module's order; numbered in that order.
+    for (const ResName& group : names) {
+        for (std::uint32_t language : module.ResourceLanguages(groupType, group)) {
             if (stop_.load()) break;
             std::vector<std::uint8_t> bytes;
-            if (!BuildCursorFileFromGroup(module, name, static_cast<std::uint16_t>(language), bytes)) continue;
-            files.push_back(std::move(bytes));
+            if (!BuildCursorFileFromGroup(module, group, static_cast<std::uint16_t>(language), bytes)) continue;
+            TOutput& out = file.Outputs.emplace_back();
+            out.Wanted = base + "-" + std::to_string(file.Outputs.size()) + ".cur";
+            out.Bytes = std::move(bytes);
         }
-    }
-    std::vector<std::string> wanted;
-    for (std::size_t k = 0; k < files.size(); ++k) wanted.push_back(base + "-" + std::to_string(k + 1) + ".cur");
-    const std::vector<std::string> outs = ClaimNames(index, wanted);
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        if (WriteNewFile(outs[k], files[k]))
-            Result(lines, TBatchLineKind::Success, outs[k], texts_.SuccessReason);
-        else
-            Result(lines, TBatchLineKind::Error, outs[k], texts_.ErrorSave);
     }
 }
 

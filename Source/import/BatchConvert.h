@@ -5,7 +5,9 @@
 // Files are converted on several threads at once, but the log comes out in
 // the user's order, output names are claimed in that order (so the result is
 // the same as one file after the other), and Stop only keeps files not yet
-// begun from beginning. Nothing existing is overwritten: a taken name gets
+// begun from beginning. No worker waits for another's file: a file converted
+// early waits (with its content made) for the files before it to claim their
+// names, and is written by whichever worker claims its names. Nothing existing is overwritten: a taken name gets
 // " (2)", " (3)", ... before its extension, and every output is written
 // through a temporary file renamed into place only when complete.
 //
@@ -13,6 +15,7 @@
 // hooks, so no window is ever asked from a worker thread.
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -66,11 +69,12 @@ struct TBatchJob {
     bool Dithering = false;
     bool PngCursors = false;      // the cursor writer's PNG option
     TImportSettings Import;       // what the loaders and picture writers read
-    int Threads = 0;              // 0: one per core, at most four
+    int Threads = 0;              // 0: one per core
 };
 
 // name, or name with " (n)" (n = 2, 3, ...) before the extension: the first
-// that neither exists nor is in `taken`.
+// that is not in `taken` and names nothing in the folder (a file, folder,
+// link or anything else).
 std::string UniqueFileName(const std::string& name, const std::set<std::string>& taken = {});
 
 // The file's name without folder and extension.
@@ -85,7 +89,7 @@ public:
 
     void Start();
     // No further file begins; files under way finish and are logged.
-    void Stop() { stop_.store(true); }
+    void Stop();
     bool Stopped() const { return stop_.load(); }
     // The log lines of files finished since the last call, in file order, and
     // how many files that was. Never blocks.
@@ -103,15 +107,20 @@ public:
     int FileCount() const { return static_cast<int>(job_.Files.size()); }
 
 private:
-    struct TPending;
+    struct TOutput;
+    struct TFile;
     void Worker();
-    void Convert(std::size_t index, std::vector<TBatchLine>& lines);
-    void ImagesToCursors(std::size_t index, tmyimport& service, std::vector<TBatchLine>& lines);
-    void CursorsToImages(std::size_t index, tmyimport& service, std::vector<TBatchLine>& lines);
-    void ResourceCursors(std::size_t index, std::vector<TBatchLine>& lines);
-    // Waits until every earlier file has claimed its names, then claims these
-    // (made unique) and lets the next file go on.
-    std::vector<std::string> ClaimNames(std::size_t index, const std::vector<std::string>& wanted);
+    void Convert(std::size_t index, TFile& file);
+    void ImagesToCursors(std::size_t index, tmyimport& service, TFile& file);
+    void CursorsToImages(std::size_t index, tmyimport& service, TFile& file);
+    void ResourceCursors(std::size_t index, TFile& file);
+    // A converted file waits here for its names, which are claimed strictly
+    // in file order (made unique against the folder and the names claimed
+    // before): its own and those of the files after it that waited for it.
+    void Deposit(std::size_t index, TFile&& file);
+    // Writes the files whose names were claimed (whichever worker claimed
+    // them) and logs their outputs; returns when none is left.
+    void WriteClaimed();
     void Processing(std::size_t index, std::vector<TBatchLine>& lines) const;
     void Result(std::vector<TBatchLine>& lines, TBatchLineKind kind, const std::string& a, const std::string& b) const;
 
@@ -120,15 +129,16 @@ private:
     std::vector<std::thread> threads_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};
-    std::atomic<std::size_t> next_{0};
     std::atomic<int> running_{0};
 
-    std::mutex namesMutex_;
-    std::condition_variable namesTurn_;
-    std::size_t claimedUpTo_ = 0;  // files below this have claimed their names
+    // Guards everything below.
+    std::mutex mutex_;
+    std::condition_variable progress_;  // names were claimed, or Stop
+    std::size_t next_ = 0;              // the next file to begin
+    std::vector<TFile> files_;          // by index: converted, waiting for names or writing
+    std::size_t claimedUpTo_ = 0;       // files below this have claimed their names
     std::set<std::string> taken_;
-
-    std::mutex doneMutex_;
+    std::deque<std::size_t> toWrite_;   // claimed, not yet taken by a writer
     std::map<std::size_t, std::vector<TBatchLine>> done_;
     std::size_t delivered_ = 0;
 };

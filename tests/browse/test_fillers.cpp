@@ -203,6 +203,100 @@ TEST(FolderFiller, EscapeAndClosingStopTheFillAndKeepWhatWasMade) {
     }
 }
 
+// The fill's own side: turns posted to an object, results taken in listing
+// order, never more tiles per take than asked.
+class TurnCounter : public QObject {
+public:
+    int turns = 0;
+
+protected:
+    void customEvent(QEvent* event) override {
+        if (event->type() == TFolderFill::TurnEvent()) ++turns;
+    }
+};
+
+TEST(FolderFiller, TakesComeInListingOrderWithinTheTileLimit) {
+    EnsureBrowseApp();
+    TempDir dir;
+    const Bytes cursor = CursorFile(32, 32);
+    for (int i = 0; i < 40; ++i) {
+        // Every fifth file is no picture: it is taken but gets no tile.
+        if (i % 5 == 4) restest::WriteFile(dir.File(QString::asprintf("f%02d.txt", i).toStdString()), Bytes{'x'});
+        else restest::WriteFile(dir.File(QString::asprintf("f%02d.cur", i).toStdString()), cursor);
+    }
+    TurnCounter turns;
+    TFolderFill fill(turns, dir.Path(), 100, 3, 10);
+    EXPECT_EQ(fill.FirstScreen(), 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fill.Total() >= 0; }, 10000));
+    EXPECT_EQ(fill.Total(), 40);
+    // The listing is there before any picture is taken: the first paths, in order.
+    const std::vector<std::string> head = fill.ListedHead(3);
+    EXPECT_EQ(head, (std::vector<std::string>{dir.File("f00.cur"), dir.File("f01.cur"), dir.File("f02.cur")}));
+    EXPECT_EQ(fill.ListedHead(100).size(), 40u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return turns.turns > 0; }, 10000));
+
+    std::vector<TFolderFill::Entry> all;
+    bool done = false;
+    while (!done) {
+        bool more = false;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                fill.BeginTurn();
+                std::vector<TFolderFill::Entry> got = fill.Take(3, done, more);
+                int tiles = 0;
+                for (const TFolderFill::Entry& e : got) tiles += e.Shown;
+                EXPECT_LE(tiles, 3);
+                for (TFolderFill::Entry& e : got) all.push_back(std::move(e));
+                return done || !got.empty();
+            },
+            10000));
+    }
+    ASSERT_EQ(all.size(), 40u);
+    for (int i = 0; i < 40; ++i) {
+        const TFolderFill::Entry& e = all[static_cast<std::size_t>(i)];
+        EXPECT_EQ(e.Index, i);
+        EXPECT_EQ(e.Shown, i % 5 != 4) << e.Path;
+        EXPECT_EQ(e.PictureOk, e.Shown);
+        if (e.Shown) {
+            EXPECT_EQ(e.Bitmap.size(), QSize(32, 32));
+        }
+    }
+    // Entries taken: their paths are gone from the listing.
+    EXPECT_TRUE(fill.ListedHead(3).empty());
+    // Every worker told at its end, so a turn says so.
+    EXPECT_TRUE(fill.BeginTurn());
+}
+
+TEST(FolderFiller, TheFirstScreenComesWholeAndFirst) {
+    TempDir dir;
+    const Bytes small = CursorFile(32, 32);
+    const Bytes large = CursorFile(256, 256);
+    for (int i = 0; i < 600; ++i)
+        restest::WriteFile(dir.File(QString::asprintf("c%04d.cur", i).toStdString()), i % 7 == 3 ? large : small);
+    auto g = Grid();
+    g->show();
+    const int bar = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g.get());
+    const TTileLayout l = TTileLayout::Of(g->contentsRect().width(), bar, 100, true);
+    const int screen = l.Cols * ((g->viewport()->height() + l.RowHeight() - 1) / l.RowHeight());
+    ASSERT_GT(screen, 1);
+    // The tiles there whenever the grid says it is still searching: the
+    // first time tiles are there, they are the whole first screen.
+    std::vector<int> counts;
+    QObject::connect(g.get(), &TThumbail::statusTextChanged, [&](const QString& text) {
+        if (text.startsWith("Searching") && g->Count() > 0) counts.push_back(g->Count());
+    });
+    for (int round = 0; round < 2; ++round) {
+        counts.clear();
+        Fill(*g, dir.Path());
+        ASSERT_EQ(g->Count(), 600);
+        ASSERT_FALSE(counts.empty());
+        EXPECT_EQ(counts.front(), screen) << "round " << round;
+        for (int i = 0; i < g->Count(); ++i) ASSERT_EQ(g->Item(i).Caption, QString::asprintf("c%04d.cur", i));
+        EXPECT_EQ(g->Item(3).SourceWidth, 256);
+        EXPECT_EQ(g->Item(4).SourceWidth, 32);
+    }
+}
+
 TEST(FolderFiller, AHundredThousandFilesKeepTheWindowResponsive) {
     TempDir dir;
     const Bytes cursor = CursorFile(32, 32);

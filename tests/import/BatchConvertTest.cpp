@@ -139,6 +139,50 @@ TEST(BatchCursorsToImages, ExistingNamesAreNeverOverwrittenAndRepeatedNamesFollo
     }
 }
 
+TEST(BatchCursorsToImages, FilesFinishedOutOfOrderStillTakeNamesAndLogInTheUsersOrder) {
+    // Large and small files with the same names: the small ones are done
+    // first, yet every name and log line is the one a run file by file gives.
+    ScratchDir in, out;
+    std::filesystem::create_directories(in.File("big"));
+    std::filesystem::create_directories(in.File("small"));
+    WriteCursor(in.File("big/c.cur"), {{256, 256, 32}, {128, 128, 32}, {64, 64, 32}});
+    WriteCursor(in.File("small/c.cur"), {{64, 64, 32}});
+    WriteBytes(out.File("c_64x64-32 (3).png"), {'k'});
+    std::vector<std::string> files;
+    for (int i = 0; i < 60; ++i) files.push_back(in.File(i % 5 == 0 ? "big/c.cur" : "small/c.cur"));
+    TBatchJob job = Job(TBatchMode::CursorsToImages, files, out.File(""), "png");
+    job.Threads = 6;
+    TBatchRun run(job);
+    const std::vector<TBatchLine> log = run.RunAll();
+    // The names of c_64x64-32 in the order a single worker gives them.
+    std::vector<std::string> expected;
+    int n64 = 0;
+    const auto name64 = [&] {
+        for (;;) {
+            ++n64;
+            if (n64 == 3) continue;  // there before the run
+            return out.File(n64 == 1 ? "c_64x64-32.png" : "c_64x64-32 (" + std::to_string(n64) + ").png");
+        }
+    };
+    int n256 = 0, n128 = 0;
+    const auto numbered = [&](const std::string& stem, int& n) {
+        ++n;
+        return out.File(n == 1 ? stem + ".png" : stem + " (" + std::to_string(n) + ").png");
+    };
+    for (int i = 0; i < 60; ++i) {
+        expected.push_back(std::to_string(i + 1) + "/60- Processing: " + files[i] + " ...");
+        if (i % 5 == 0) {
+            expected.push_back(Ok(numbered("c_256x256-32", n256)));
+            expected.push_back(Ok(numbered("c_128x128-32", n128)));
+        }
+        expected.push_back(Ok(name64()));
+    }
+    expected.push_back("Operation completed!");
+    EXPECT_EQ(Texts(log), expected);
+    EXPECT_EQ(restest::ReadFile(out.File("c_64x64-32 (3).png")), (std::vector<std::uint8_t>{'k'}));
+    EXPECT_EQ(Names(out.File("")).size(), 60u + 12u * 2u + 1u);
+}
+
 TEST(BatchCursorsToImages, AFileThatFailsIsLoggedAndTheRunGoesOn) {
     ScratchDir in, out;
     WriteCursor(in.File("good.cur"), {{16, 16, 32}});
@@ -329,6 +373,10 @@ TEST(BatchNames, UniqueNamesCountFromTwoBeforeTheExtension) {
     std::filesystem::create_directories(dir.File("v.1"));
     WriteBytes(dir.File("v.1/noext"), {1});
     EXPECT_EQ(UniqueFileName(dir.File("v.1/noext")), dir.File("v.1/noext (2)"));
+    // Whatever a name names keeps it taken: a folder, a link to nothing.
+    std::filesystem::create_directories(dir.File("b.png"));
+    std::filesystem::create_symlink(dir.File("none"), dir.File("b (2).png"));
+    EXPECT_EQ(UniqueFileName(dir.File("b.png")), dir.File("b (3).png"));
     EXPECT_EQ(BatchBaseName("/x/y.z/file.name.cur"), "file.name");
     EXPECT_EQ(BatchBaseName("/x/.hidden"), ".hidden");
 }
