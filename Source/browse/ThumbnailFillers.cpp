@@ -4,7 +4,6 @@
 // the others read one file or document and finish before they return, without
 // pumping events, so no window can go away under them.
 #include "FolderFill.h"
-#include "/tmp/g4b-trace.h"
 #include "IconExtraction.h"
 #include "ThumbnailGrid.h"
 #include "TileSources.h"
