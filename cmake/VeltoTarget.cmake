@@ -14,8 +14,10 @@ function(velto_target_defaults target)
 endfunction()
 
 # With VELTO_QUICK_BUILD the files of a target compile a few at a time as one:
-# the Qt and test-framework headers and the inline code they bring, most of a
-# GUI file's compile, are then handled once per batch instead of once per file.
+# the Qt, standard and test-framework headers and the inline code they bring,
+# most of a file's compile, are then handled once per batch instead of once
+# per file. A file whose file-local names clash with a neighbour's is marked
+# SKIP_UNITY_BUILD_INCLUSION where its target is defined.
 function(velto_unity target)
   if(VELTO_QUICK_BUILD)
     set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
@@ -41,9 +43,7 @@ function(velto_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
   velto_target_defaults(${name})
-  if(_folder IN_LIST VELTO_GUI_FOLDERS)
-    velto_unity(${name})
-  endif()
+  velto_unity(${name})
 endfunction()
 
 # velto_test(NAME SOURCES ... DEPS ... [LABELS ...]) — a GoogleTest program registered with CTest.
