@@ -1,30 +1,19 @@
 #pragma once
-// The application object of the browse tests and a grid of plain tiles to
-// click on.
+// A grid of plain tiles to click on, and the tests' application object.
 #include <QApplication>
 #include <QImage>
 #include <QTest>
 
 #include <memory>
 
+#include "GuiTestApp.h"
 #include "browse/ThumbnailGrid.h"
 
 namespace velto::test {
 
-inline QApplication* EnsureBrowseApp() {
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_browse";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    return qApp;
-}
-
 // A shown grid 400 x 300 of `count` tiles of 100 with captions "t0", "t1"...
 inline std::unique_ptr<TThumbail> MakeGrid(int count, int width = 400, int height = 300) {
-    EnsureBrowseApp();
+    EnsureGuiApp();
     auto grid = std::make_unique<TThumbail>();
     grid->setFrameShape(QFrame::NoFrame);
     grid->resize(width, height);

@@ -38,7 +38,7 @@ using restest::TempDir;
 namespace {
 
 std::unique_ptr<TThumbail> Grid(int size = 100) {
-    EnsureBrowseApp();
+    EnsureGuiApp();
     auto g = std::make_unique<TThumbail>();
     g->resize(500, 400);
     g->SetThumbnailSize(size);
@@ -216,7 +216,7 @@ protected:
 };
 
 TEST(FolderFiller, TakesComeInListingOrderWithinTheTileLimit) {
-    EnsureBrowseApp();
+    EnsureGuiApp();
     TempDir dir;
     const Bytes cursor = CursorFile(32, 32);
     for (int i = 0; i < 40; ++i) {

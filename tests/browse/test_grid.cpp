@@ -90,7 +90,7 @@ TEST(TileGeometry, PlacementPicturesCaptionsAndChoices) {
     EXPECT_EQ(ChooseGroupEntry(big), 1);  // 256 stored as 0 is the narrowest
     EXPECT_EQ(ChooseGroupEntry(one), 0);
 
-    EnsureBrowseApp();
+    EnsureGuiApp();
     const QFontMetrics fm(QApplication::font());
     EXPECT_EQ(ShortenCaption("ab", 100, fm), "ab");
     const QString cut = ShortenCaption("a rather long caption for a narrow tile", 60, fm);
