@@ -35,12 +35,6 @@ namespace velto {
 
 namespace {
 
-struct FilterEntry {
-    const char* key;
-    const char* text;
-    const char* tail;
-};
-
 constexpr FilterEntry kImagesFilter[] = {
     {"msgAllFormats", "All Formats",
      " (*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.cur;*.jp2;*.j2k;*.ico;*.icns;*.ani)|"
@@ -61,12 +55,6 @@ constexpr FilterEntry kCursorsFilter[] = {
     {"msgAni", "Animated cursor file", " (*.ani)|*.ani"},
 };
 constexpr FilterEntry kAllFilter[] = {{"msgAll", "All Files", " (*.*)|*.*"}};
-
-QString JoinFilter(std::span<const FilterEntry> entries) {
-    QString out;
-    for (const FilterEntry& e : entries) out += Msg(e.key, e.text) + QString::fromLatin1(e.tail);
-    return out;
-}
 
 // What each mode offers and takes.
 struct ModeRow {

@@ -102,11 +102,7 @@ bool TGIFGraphic::LoadFromBytes(std::span<const std::uint8_t> bytes, std::string
         ByteReader reader(bytes);
         fresh->LoadFromStream(reader);
         if (fresh->Empty()) throw GIFException(sGIFImageEmpty);
-        // The frame the picture shows is made before anything is replaced.
-        TGIFCanvas first = ComposeGIFFrame(*fresh, 0);
-        StopDraw();
-        fImage = std::move(fresh);
-        Bitmap = StretchGIFCanvas(first, first.Width, first.Height);
+        Adopt(std::move(fresh));
     } catch (const GIFException& e) {
         if (error) *error = e.what();
         return false;
@@ -156,10 +152,7 @@ bool TGIFGraphic::AssignPicture(const QImage& picture, std::string* error) {
             gce.TransparentIndex = 255;
         }
         fresh->Images().Add(std::move(frame));
-        TGIFCanvas first = ComposeGIFFrame(*fresh, 0);
-        StopDraw();
-        fImage = std::move(fresh);
-        Bitmap = StretchGIFCanvas(first, first.Width, first.Height);
+        Adopt(std::move(fresh));
     } catch (const GIFException& e) {
         if (error) *error = e.what();
         return false;
@@ -169,10 +162,20 @@ bool TGIFGraphic::AssignPicture(const QImage& picture, std::string* error) {
 
 void TGIFGraphic::Changed() {
     StopDraw();
-    Bitmap = fImage->Empty() ? QImage() : [&] {
-        const TGIFCanvas first = ComposeGIFFrame(*fImage, 0);
-        return StretchGIFCanvas(first, first.Width, first.Height);
-    }();
+    Bitmap = fImage->Empty() ? QImage() : FirstFrame(*fImage);
+}
+
+QImage TGIFGraphic::FirstFrame(const TGIFImage& image) {
+    const TGIFCanvas first = ComposeGIFFrame(image, 0);
+    return StretchGIFCanvas(first, first.Width, first.Height);
+}
+
+void TGIFGraphic::Adopt(std::unique_ptr<TGIFImage> fresh) {
+    // The frame the picture shows is made before anything is replaced.
+    QImage shown = FirstFrame(*fresh);
+    StopDraw();
+    fImage = std::move(fresh);
+    Bitmap = std::move(shown);
 }
 
 void TGIFGraphic::StopDraw() {

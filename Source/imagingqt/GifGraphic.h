@@ -75,6 +75,10 @@ public:
     std::function<void(TGIFPainter&)> OnPaintStart, OnFramePaint, OnFramePainted, OnLoopStart, OnPaintEnd;
 
 private:
+    // The first frame as the picture shows it.
+    static QImage FirstFrame(const TGIFImage& image);
+    // Makes fresh the image, its first frame the picture; nothing changes if that raises.
+    void Adopt(std::unique_ptr<TGIFImage> fresh);
     void DrawStill(QPainter& painter, const QRect& rect, const TGIFSubImage& frame, std::uint16_t options);
     std::unique_ptr<TGIFImage> fImage;
     std::unique_ptr<TGIFPainter> fPainter;

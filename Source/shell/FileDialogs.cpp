@@ -7,19 +7,9 @@
 #include <QFileInfo>
 #include <QVariant>
 
-#include <span>
-
 namespace velto {
 
 namespace {
-
-// One entry: the description's message key and English text, then the text
-// that follows the description (its patterns).
-struct FilterEntry {
-    const char* key;
-    const char* text;
-    const char* tail;
-};
 
 struct DialogFilter {
     const char* dialog;
@@ -98,17 +88,17 @@ constexpr DialogFilter kDialogs[] = {
     {"frmResourceEditor.dlgOpen", kResOpen},      {"frmSnapshot.dlgSave", kSnapshotSave},
 };
 
-QString Join(std::span<const FilterEntry> entries) {
+}  // namespace
+
+QString JoinFilter(std::span<const FilterEntry> entries) {
     QString out;
     for (const FilterEntry& e : entries) out += Msg(e.key, e.text) + QString::fromLatin1(e.tail);
     return out;
 }
 
-}  // namespace
-
 QString FileDialogFilter(const QString& dialog) {
     for (const DialogFilter& d : kDialogs)
-        if (dialog == QLatin1String(d.dialog)) return Join(d.entries);
+        if (dialog == QLatin1String(d.dialog)) return JoinFilter(d.entries);
     return QString();
 }
 
@@ -121,7 +111,7 @@ QStringList FileDialogNames() {
 QString SaveIconFilter(bool animated) {
     static constexpr FilterEntry kAni[] = {{"msgAni", "Animated cursor file", " (*.ani)|*.ani"}};
     static constexpr FilterEntry kCur[] = {{"msgCur", "Windows Cursor", " (*.cur)|*.cur"}};
-    return animated ? Join(kAni) : Join(kCur);
+    return animated ? JoinFilter(kAni) : JoinFilter(kCur);
 }
 
 QStringList QtNameFilters(const QString& filter) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <span>
 
 class QWidget;
 
@@ -23,6 +24,17 @@ namespace velto {
 // "frmSnapshot.dlgSave". Empty for another name.
 QString FileDialogFilter(const QString& dialog);
 QStringList FileDialogNames();
+
+// One entry of a filter: the description's message key and English text,
+// then the text that follows the description (its patterns).
+struct FilterEntry {
+    const char* key;
+    const char* text;
+    const char* tail;
+};
+
+// Entries joined into the stored form, their descriptions translated.
+QString JoinFilter(std::span<const FilterEntry> entries);
 
 // The filter of Save As: animated cursors or cursors.
 QString SaveIconFilter(bool animated);

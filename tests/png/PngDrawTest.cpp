@@ -18,14 +18,6 @@ using namespace pngtest;
 
 namespace {
 
-TBitmap Filled(int w, int h, TPixelFormat pf, TColor c) {
-    TBitmap b;
-    b.Allocate(w, h, pf);
-    b.Canvas().Brush.Color = c;
-    b.Canvas().FillRect({0, 0, w, h});
-    return b;
-}
-
 // An RGBA image whose pixel (x, y) has colour rgb(x, y) and alpha a(x, y).
 template <class Rgb, class A>
 void PaintRgba(TPNGObject& png, int w, int h, Rgb rgb, A a) {

@@ -9,16 +9,9 @@
 #include "png/PngFunctions.h"
 
 using namespace velto;
+using pngtest::Filled;
 
 namespace {
-
-TBitmap Filled(int w, int h, TPixelFormat pf, TColor c) {
-    TBitmap b;
-    b.Allocate(w, h, pf);
-    b.Canvas().Brush.Color = c;
-    b.Canvas().FillRect({0, 0, w, h});
-    return b;
-}
 
 TPNGObject& Rgba(TPNGObject& png, TColor c, std::uint8_t a, int w = 2, int h = 1) {
     png.CreateBlank(COLOR_RGBALPHA, 8, w, h);

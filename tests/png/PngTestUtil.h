@@ -14,6 +14,15 @@
 
 namespace pngtest {
 
+// A bitmap of one colour.
+inline velto::TBitmap Filled(int w, int h, velto::TPixelFormat pf, velto::TColor c) {
+    velto::TBitmap b;
+    b.Allocate(w, h, pf);
+    b.Canvas().Brush.Color = c;
+    b.Canvas().FillRect({0, 0, w, h});
+    return b;
+}
+
 using Bytes = std::vector<std::uint8_t>;
 
 inline void Put32(Bytes& b, std::uint32_t v) {
