@@ -213,16 +213,6 @@ StandardEntry EntryOf(std::span<const std::uint8_t> image, const std::uint8_t* c
     return e;
 }
 
-// Resource compilers store string names upper-cased (ASCII letters only) and
-// the system's loader looks them up that way.
-ResName StoredName(const ResName& name) {
-    if (name.IsId) return name;
-    ResName upper = name;
-    for (char16_t& c : upper.Name)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    return upper;
-}
-
 }  // namespace
 
 bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const ResName& groupName,
@@ -260,7 +250,8 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
         if (!bytes || size > 0xFFFFFFFFu - 4) return false;
         img.bytes = bytes->data();
     }
-    const ResName name = StoredName(groupName);
+    // Stored as resource compilers store it, so that the system's loader finds it.
+    const ResName name = UpperCaseResName(groupName);
     // A group stored over another of the same name and language takes its
     // place whole: the old group's images go unless another group lists them.
     if (!DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, name, language)) return false;
@@ -297,6 +288,15 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
                                static_cast<std::uint32_t>(group.size()));
 }
 
+ResName TResourceEditor::StoredGroupName(const ResName& name, std::uint16_t language) {
+    // A name as stored (listed from the library, in whatever case another
+    // program wrote it) is taken as it is; any other spelling means the
+    // group stored upper-cased, as the system's loader would find it.
+    std::vector<std::uint8_t> group;
+    if (ReadResourceEntry(Handle, ResName::FromId(RT_GROUP_CURSOR), name, language, group)) return name;
+    return UpperCaseResName(name);
+}
+
 bool TResourceEditor::SaveGroups(const std::vector<TStoreEntry>& entries) { return SaveChanges({}, entries); }
 
 bool TResourceEditor::DeleteGroups(const std::vector<TDeleteEntry>& entries) { return SaveChanges(entries, {}); }
@@ -305,7 +305,7 @@ bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, co
     if (!Open()) return false;
     // The outcome of single deletions is not used: a group that is not there is skipped.
     for (const TDeleteEntry& e : deletions) {
-        DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, e.GroupName, e.Language);
+        DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, StoredGroupName(e.GroupName, e.Language), e.Language);
         if (ProgressBar) ProgressBar();
     }
     // Ids the deletions freed are free again, as in a save of its own.

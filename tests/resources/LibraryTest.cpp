@@ -196,22 +196,64 @@ TEST(LibraryGroups, NamesAsTheLoaderLooksThemUp) {
     WriteFile(lib, MakeEmptyLibrary());
     WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
     const std::string a = dir.File("a.cur");
-    // ASCII letters upper-cased, others kept; "#0012" is the id 12.
+    // Every letter upper-cased; "#0012" is the id 12.
     ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"lower"), 0},
                                                  {a, Named(u"\u00e9t\u00e9"), 0},
                                                  {a, *ResNameToId("#0012"), 0},
                                                  {a, *ResNameToId("#12"), 0}}));
     const PeModule m = Load(lib);
-    // Names in code-unit order (E9 after every ASCII letter), then ids.
-    EXPECT_EQ(List(m, RT_GROUP_CURSOR), "LOWER/0 \u00e9T\u00e9/0 #12/0 ");
+    // Names in code-unit order (C9 after every ASCII letter), then ids.
+    EXPECT_EQ(List(m, RT_GROUP_CURSOR), "LOWER/0 \u00c9T\u00c9/0 #12/0 ");
     EXPECT_EQ(List(m, RT_CURSOR), "#1/0 #2/0 #3/0 ") << "the second store of #12 replaced the first";
     // A foreign string name that begins with "#" is a name, listed and read as one.
     const Bytes g = Group(m, Id(12), 0);
     WriteFile(lib, Edit(ReadFile(lib), [&](TResourceUpdateHandle* h) {
         UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(u"#12A"), 0, g.data(), static_cast<std::uint32_t>(g.size()));
     }));
-    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "#12A/0 LOWER/0 \u00e9T\u00e9/0 #12/0 ");
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "#12A/0 LOWER/0 \u00c9T\u00c9/0 #12/0 ");
     EXPECT_EQ(GetCursorGroupCount(lib, Named(u"#12A"), 0), 1);
+}
+
+// A name in any case finds, replaces and deletes the group stored under its
+// upper case, as the system's loader finds it; a group another program stored
+// in lower case is still found and deleted by its own name.
+TEST(LibraryGroups, EveryLetterIsUpperCasedForStoresLookUpsAndDeletions) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(lib, MakeEmptyLibrary());
+    const std::string a = dir.File("a.cur"), b = dir.File("b.cur");
+    WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
+    WriteFile(b, CursorFile({{16, 16, 1, 1, {}}, {32, 32, 2, 2, {}}}));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"\u00e4rger"), 0}, {a, Named(u"\u0451\u0436"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "\u00c4RGER/0 \u0401\u0416/0 ");
+    for (const char16_t* spelling : {u"\u00e4rger", u"\u00c4RGER", u"\u00e4RgEr"})
+        EXPECT_EQ(GetCursorGroupCount(lib, Named(spelling), 0), 1);
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"arger"), 0), 0);
+
+    // Stored again in another case: the one group is replaced.
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{b, Named(u"\u00c4rger"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "\u00c4RGER/0 \u0401\u0416/0 ");
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"\u00c4RGER"), 0), 2);
+
+    // Deleted by a name typed in lower case, its images with it.
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"\u00e4rger"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "\u0401\u0416/0 ");
+    EXPECT_EQ(List(Load(lib), RT_CURSOR), "#2/0 ");
+    ASSERT_TRUE(TResourceEditor(lib).SaveChanges({{Named(u"\u0451\u0436"), 0}}, {{a, Named(u"x"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 ");
+
+    // Lower-case names another program stored beside an upper-case one: each
+    // is found and deleted by its own name.
+    const Bytes g = Group(Load(lib), Named(u"X"), 0);
+    WriteFile(lib, Edit(ReadFile(lib), [&](TResourceUpdateHandle* h) {
+        for (const char16_t* n : {u"abc", u"\u00e4RGER"})
+            UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(n), 0, g.data(), static_cast<std::uint32_t>(g.size()));
+    }));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 abc/0 \u00e4RGER/0 ");
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"\u00e4RGER"), 0), 1);
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}}));
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 0}, {Named(u"\u00e4RGER"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 ") << "the lower-case ones went, ABC stayed";
 }
 
 TEST(LibrarySave, FailedStoresSayWhyAndChangeNothing) {
