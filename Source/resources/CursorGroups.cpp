@@ -1,16 +1,12 @@
 #include "resources/CursorGroups.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "core/MessageBox.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
-#include "resources/TempFiles.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -139,7 +135,7 @@ bool ExtractCursorGroupToFile(const std::string& moduleFile, const std::string& 
     std::vector<std::uint8_t> cur;
     if (!module.Load(moduleFile) || !BuildCursorFileFromGroup(module, groupName, language, cur)) return false;
     FileError error = FileError::None;
-    if (!SaveFileAtomic(outputFile, cur, &error)) {
+    if (!WriteWholeFile(outputFile, cur, &error)) {
         ShowMessageBox(FileErrorText(error), mkInformation, mbOK);
         return false;
     }
@@ -154,7 +150,7 @@ bool TResourceEditor::Open() {
     if (Handle) EndUpdateResourceFile(Handle, true);
     CursorNames.clear();
     // The names come from the file's own tree: nothing of it is loaded or run.
-    Handle = BeginUpdateResourceFile(FileName, false);
+    Handle = Image.empty() ? BeginUpdateResourceFile(FileName, false) : BeginUpdateResourceMemory(Image, false);
     if (!Handle) return false;
     ListCursorNames();
     return true;
@@ -327,7 +323,7 @@ bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, co
 bool TResourceEditor::Commit() {
     TResourceUpdateHandle* h = Handle;
     Handle = nullptr;
-    return EndUpdateResourceFile(h, false);
+    return Image.empty() ? EndUpdateResourceFile(h, false) : CommitResourceUpdateToFile(h, FileName);
 }
 
 bool TResourceEditor::Discard() {
@@ -349,42 +345,10 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
 
 bool SaveNewLibrary(std::span<const std::uint8_t> emptyLibrary, const std::string& target,
                     const std::vector<TStoreEntry>& entries, const std::function<void()>& progress) {
-    RemoveStaleSaveFiles(FolderOf(target));
-    std::string temp;
-    const int fd = CreateSiblingTemp(target, temp);
-    if (fd < 0) {
-        SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied, FileError::FromErrno(errno));
-        return false;
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    // The first failing call's reason is kept (a short write: the disk is full).
-    FileError cause;
-    if (::fchmod(fd, 0666 & ~mask) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
-    const ssize_t written = ::write(fd, emptyLibrary.data(), emptyLibrary.size());
-    if (written != static_cast<ssize_t>(emptyLibrary.size()))
-        KeepFirstError(&cause, FileError::FromErrno(written < 0 ? errno : ENOSPC));
-    if (::close(fd) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
-    bool ok = cause.ok();
-    if (!ok) SetLastError(kErrorAccessDenied, cause);
-    // The update replaces the temporary file in turn; only a complete library
-    // takes the target's name.
-    if (ok) {
-        TResourceEditor editor(temp);
-        editor.ProgressBar = progress;
-        ok = editor.SaveGroups(entries);
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
-        ok = false;
-    }
-    if (!ok) {
-        const std::uint32_t error = GetLastError();
-        const FileError why = GetLastFileError();
-        ::unlink(temp.c_str());
-        SetLastError(error ? error : kErrorAccessDenied, why);
-    }
-    return ok;
+    TResourceEditor editor(target);
+    editor.Image.assign(emptyLibrary.begin(), emptyLibrary.end());
+    editor.ProgressBar = progress;
+    return editor.SaveGroups(entries);
 }
 
 }  // namespace velto

@@ -82,6 +82,10 @@ struct TDeleteEntry {
 class TResourceEditor {
 public:
     std::string FileName;
+    // A library not yet on disk (the empty library's bytes): the update
+    // starts from these instead of FileName's content, and its commit writes
+    // FileName whole.
+    std::vector<std::uint8_t> Image;
     TResourceUpdateHandle* Handle = nullptr;
     // RT_CURSOR names present ("#n" or the name), so that new images get free ids.
     std::set<std::string> CursorNames;
@@ -127,8 +131,9 @@ private:
 };
 
 // A new library at target from the empty library emptyLibrary with the
-// groups of entries: built in a temporary file beside target, which replaces
-// target only when everything succeeded; target is untouched otherwise.
+// groups of entries: built in memory and written through a temporary file
+// beside target, which replaces target only when everything succeeded;
+// target is untouched otherwise.
 bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
                     const std::vector<TStoreEntry>& entries);
 // The same from the empty library's bytes (MakeEmptyLibrary).

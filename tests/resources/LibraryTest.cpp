@@ -13,7 +13,7 @@
 #include "EditSupport.h"
 #include "resources/EmptyLibrary.h"
 #include "resources/LibrarySave.h"
-#include "resources/TempFiles.h"
+#include "platform/Temporaries.h"
 
 using namespace velto;
 using namespace restest;
@@ -58,7 +58,7 @@ std::vector<std::string> StaleParkFiles() {
     const std::string folder = FolderOf(GetResTempFileName(0));
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
         const std::string name = e.path().filename().string();
-        const unsigned long pid = SaveFileOwner(name);
+        const unsigned long pid = ParkedDataOwner(name);
         if (name[0] == '$' && pid && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) out.push_back(name);
     }
     return out;
@@ -404,10 +404,10 @@ TEST(LibrarySave, OnlyWhatDeadSavesLeftIsRemovedAndTheModeSurvives) {
     for (const std::string& name : {dead, live, std::string(".lib.cul.velto-notapid-Ab12Cd"), std::string("notes.txt")})
         WriteFile(dir.File(name), Bytes{1});
     WriteFile(deadPark, Bytes{1});
-    EXPECT_EQ(SaveFileOwner(dead), static_cast<unsigned long>(child));
-    EXPECT_EQ(SaveFileOwner(deadPark.substr(deadPark.find_last_of('/') + 1)), static_cast<unsigned long>(child));
-    EXPECT_EQ(SaveFileOwner(".lib.cul.velto-notapid-Ab12Cd"), 0u);
-    EXPECT_EQ(SaveFileOwner("lib.cul"), 0u);
+    EXPECT_EQ(TemporaryOwner(dead), static_cast<unsigned long>(child));
+    EXPECT_EQ(ParkedDataOwner(deadPark.substr(deadPark.find_last_of('/') + 1)), static_cast<unsigned long>(child));
+    EXPECT_EQ(TemporaryOwner(".lib.cul.velto-notapid-Ab12Cd"), 0u);
+    EXPECT_EQ(TemporaryOwner("lib.cul"), 0u);
 
     // The set-group-ID bit comes back after the owner is set.
     ASSERT_EQ(::chmod(lib.c_str(), 02755), 0);
@@ -418,4 +418,26 @@ TEST(LibrarySave, OnlyWhatDeadSavesLeftIsRemovedAndTheModeSurvives) {
     EXPECT_EQ(Leftovers(dir, {"a.cur", "lib.cul", "lib.cul.bak"}),
               (std::vector<std::string>{live, ".lib.cul.velto-notapid-Ab12Cd", "notes.txt"}));
     EXPECT_FALSE(std::filesystem::exists(deadPark));
+}
+
+// The backup holds the library's bytes: it must be no easier to read than the library.
+TEST(LibrarySave, TheBackupTakesTheLibrarysModeOwnerAndGroup) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
+    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
+    ASSERT_EQ(::chmod(lib.c_str(), 0600), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(lib.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(SaveLibrary({lib, false, {}, {{dir.File("a.cur"), Id(2), 0}}, {}}));
+    for (const std::string& path : {lib, BackupName(lib)}) {
+        SCOPED_TRACE(path);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(st.st_uid, root ? 65534u : ::geteuid());
+        EXPECT_EQ(st.st_gid, root ? 65534u : ::getegid());
+    }
 }
