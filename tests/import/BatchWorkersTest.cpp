@@ -114,9 +114,12 @@ TEST(BatchWorkers, NoReaderAsksForAWindowAndEveryKindStillConverts) {
     ASSERT_TRUE(writer.service.SavePng(in.File("p.png"), picture));
     ASSERT_TRUE(writer.service.SaveGif(in.File("g.gif"), picture));
     ASSERT_TRUE(writer.service.SaveJpeg2000(in.File("j.jp2"), picture));
+    ASSERT_TRUE(writer.service.SaveJpeg(in.File("j.jpg"), picture));
+    ASSERT_TRUE(writer.service.SaveBmp(in.File("b.bmp"), picture));
+    const char* const kinds[] = {"odd.icns", "c.cur", "a.ani", "p.png", "g.gif", "j.jp2", "j.jpg", "b.bmp"};
     std::vector<std::string> files;
     for (int i = 0; i < 8; ++i)
-        for (const char* f : {"odd.icns", "c.cur", "a.ani", "p.png", "g.gif", "j.jp2"}) files.push_back(in.File(f));
+        for (const char* f : kinds) files.push_back(in.File(f));
 
     AskedBoxes boxes;
     for (const char* output : {"cur", "ani"}) {
@@ -125,11 +128,18 @@ TEST(BatchWorkers, NoReaderAsksForAWindowAndEveryKindStillConverts) {
         TBatchRun run(Job(TBatchMode::ImagesToCursors, files, dir.File(""), output, 8));
         const std::vector<TBatchLine> log = run.RunAll();
         EXPECT_EQ(log.back().Text, "Operation completed!");
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("")), {}), 6 * 8);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("")), {}), 8 * 8);
     }
     // Extracting reads the icons with their own readers: silent too.
     TBatchRun extract(Job(TBatchMode::ResourceCursors, files, out.File(""), "", 8));
     EXPECT_EQ(extract.RunAll().back().Text, "Operation completed!");
+    // And every picture writer on many threads at once.
+    const std::vector<std::string> cursors(24, in.File("c.cur"));
+    for (const char* output : {"bmp", "jpg", "png", "gif"}) {
+        ScratchDir dir;
+        TBatchRun run(Job(TBatchMode::CursorsToImages, cursors, dir.File(""), output, 8));
+        EXPECT_EQ(run.RunAll().back().Text, "Operation completed!") << output;
+    }
     EXPECT_TRUE(boxes.Asked().empty()) << boxes.Asked().front().first;
 
     // The user's own import on the GUI thread still hears of the unknown element.
