@@ -156,11 +156,13 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
 bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
     try {
         TGIFImage gif;
-        if (!gif.LoadFromFile(fileName, error) || gif.Empty()) return false;
+        if (!gif.LoadFromFile(fileName, error)) return false;
+        const std::vector<int> frames = gif.PictureFrames();
+        if (frames.empty()) return false;
         TWorkPicture picture;
         if (!picture.Allocate(gif.Width(), gif.Height())) return false;
         picture.Fill(255, 255, 255, 0);
-        DrawGifFrame(picture, gif, 0);
+        DrawGifFrame(picture, gif, frames.front());
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
     } catch (const std::exception&) {
