@@ -263,6 +263,8 @@ void TfrmImport::showEvent(QShowEvent* event) {
     quiet_ = true;
     rbCustom_->setChecked(true);
     selectionKindChanged();
+    // The choice stays from the last showing, but the colour is this picture's.
+    if (rbLeftBottom_->isChecked()) takeLeftBottom();
     quiet_ = false;
     ZoomToFit();
     preview1_->SetBoxColor(Options().PrevColor);
@@ -508,11 +510,14 @@ void TfrmImport::transparencyChanged() {
     const bool custom = rbCustomColor_->isChecked();
     pnlColor_->setEnabled(custom);
     btnColorPicker_->setEnabled(custom);
-    if (rbLeftBottom_->isChecked()) {
-        const TmyPixel p = source_.At(0, source_.Height() - 1);
-        setSwatch(MakeColor(p.R, p.G, p.B), true);
-    }
+    if (rbLeftBottom_->isChecked()) takeLeftBottom();
     UpdatePreview();
+}
+
+void TfrmImport::takeLeftBottom() {
+    if (source_.Width() < 1 || source_.Height() < 1) return;
+    const TmyPixel p = source_.At(0, source_.Height() - 1);
+    setSwatch(MakeColor(p.R, p.G, p.B), true);
 }
 
 void TfrmImport::chooseSwatchColor() {
