@@ -206,7 +206,8 @@ bool TfrmSnapshot::Save() {
     // without one takes the chosen filter's.
     QString path = files.first();
     const int filter = dlgSave_->filterIndex;
-    if (QFileInfo(path).suffix().isEmpty() && filter >= 1 && filter <= static_cast<int>(std::size(kSheetExtensions)))
+    const int filters = static_cast<int>(std::size(kSheetExtensions));
+    if (QFileInfo(path).suffix().isEmpty() && filter >= 1 && filter <= filters)
         path += QLatin1String(kSheetExtensions[filter - 1]);
     const std::string file = path.toStdString();
     const TExportFormat format = ExportFormatOf(file);

@@ -163,8 +163,8 @@ TEST(LoadImageFile, ACursorCutShortIsNoPicture) {
     EXPECT_EQ(r.FileType, 1);
     EXPECT_STREQ(r.MessageKey, "msgNotICO");
     EXPECT_STREQ(r.Message, "Invalid icon or cursor file!");
-    EXPECT_TRUE(std::all_of(target.Pixels().begin(), target.Pixels().end(), [](const TmyPixel& p) { return p == TmyPixel{}; }))
-        << "the target as it was";
+    const auto untouched = [](const TmyPixel& p) { return p == TmyPixel{}; };
+    EXPECT_TRUE(std::all_of(target.Pixels().begin(), target.Pixels().end(), untouched)) << "the target as it was";
 }
 
 TEST(CaptureScreen, TheGrabbedPixelsExactlyOrNothing) {
