@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -240,19 +239,6 @@ void TfrmImport::SetSource(const TmyImage& picture) {
 void TfrmImport::SetTargetSize(ImageSize size) { result_ = TmyImagePal(size, 32); }
 
 void TfrmImport::showEvent(QShowEvent* event) {
-    // A small or scaled screen: the window keeps its buttons on it.
-    if (QScreen* s = screen()) {
-        const QRect room = s->availableGeometry();
-        QSize frame = frameGeometry().size() - size();
-        // Not shown yet: the window manager's frame is not known; a title
-        // bar's worth is kept free.
-        if (frame.height() <= 0) frame = QSize(8, 32);
-        const QSize fit = size().boundedTo(room.size() - frame).expandedTo(minimumSizeHint());
-        if (fit != size()) {
-            resize(fit);
-            move(room.center() - rect().center());
-        }
-    }
     QDialog::showEvent(event);
     HorizSB_->setValue(0);
     VertSB_->setValue(0);

@@ -53,7 +53,7 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     setObjectName(QStringLiteral("frmSnapshot"));
     setWindowTitle(QStringLiteral("Snapshot"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    // At least 400 x 453, and never smaller than its groups need.
+    // At least 400 x 453; the groups beside the sheet scroll when it is lower.
     setMinimumSize(400, 453);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 8);
@@ -70,8 +70,11 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     ScrollBox1_->setWidgetResizable(false);
     body->addWidget(ScrollBox1_, 1);
 
-    auto* side = new QVBoxLayout;
-    body->addLayout(side);
+    // The choices scroll on a screen too low for them.
+    QBoxLayout* side = nullptr;
+    auto* column = new TChoicesScroll(QStringLiteral("sbChoices"), this, &side);
+    column->setMinimumHeight(100);
+    body->addWidget(column);
     auto group = [&](const char* name, const char* caption) {
         auto* g = new QGroupBox(QString::fromLatin1(caption), this);
         g->setObjectName(QString::fromLatin1(name));
@@ -119,7 +122,6 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     cbWatermark_ = check(grpWatermark, "cbWatermark", "Show watermark", false);
     grpWatermark->layout()->addWidget(ColourButton("pnlWaterColor", &watermark_));
     side->addStretch(1);
-    setMinimumHeight(std::max(453, sizeHint().height()));
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 0, 8, 0);
@@ -138,7 +140,7 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     // No default extension: a name typed without one takes the chosen
     // filter's (Save), which a default would override.
     dlgSave_->save = true;
-    resize(760, std::max(560, minimumHeight()));
+    resize(760, std::max(560, sizeHint().height()));
 }
 
 QPushButton* TfrmSnapshot::ColourButton(const char* name, QColor* colour) {
