@@ -147,6 +147,8 @@ QPushButton* TfrmSnapshot::ColourButton(const char* name, QColor* colour) {
     auto* b = new QPushButton(this);
     b->setObjectName(QString::fromLatin1(name));
     b->setFixedHeight(18);
+    // A swatch, not a command: Enter on the window never opens the chooser.
+    b->setAutoDefault(false);
     auto paint = [b, colour] { b->setStyleSheet(QStringLiteral("background:%1").arg(colour->name())); };
     paint();
     connect(b, &QPushButton::clicked, this, [this, colour, paint] {

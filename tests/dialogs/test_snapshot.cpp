@@ -183,6 +183,26 @@ TEST_F(SnapshotWindowTest, TheTypedExtensionDecidesTheFormat) {
     main->Action("actSnapshot")->trigger();
 }
 
+// Enter never opens a colour chooser: the swatches are no buttons a dialog
+// may make its default.
+TEST_F(SnapshotWindowTest, NoColourSwatchIsTheDefaultButton) {
+    TmyIcon doc = Doc({{32, 32, 32}}, 200);
+    open(doc, "s.cur");
+    auto* snap = form<TfrmSnapshot>("frmSnapshot");
+    ASSERT_NE(snap, nullptr);
+    OnNextModal([&](QWidget*) {
+        for (const char* swatch : {"pnlColor", "pnlWaterColor", "pnlTextColor"}) {
+            auto* b = snap->findChild<QPushButton*>(swatch);
+            ASSERT_NE(b, nullptr) << swatch;
+            b->setFocus();
+            QApplication::processEvents();
+            EXPECT_FALSE(b->isDefault()) << swatch;
+        }
+        snap->close();
+    });
+    main->Action("actSnapshot")->trigger();
+}
+
 TEST_F(SnapshotWindowTest, WithNoDocumentTheCommandIsOffAndTheWindowHasNothingToSave) {
     main->UpdateActions();
     EXPECT_FALSE(main->Action("actSnapshot")->isEnabled());
