@@ -79,12 +79,13 @@ protected:
     void reject() override;
 
 private:
-    // One builder per group box, then the log with the progress bar and the buttons.
+    // One builder per group box, into the scrolling choices; then the log
+    // with the progress bar and the buttons, below them in the window.
     void BuildActionGroup(QBoxLayout* body);
     void BuildFilesGroup(QBoxLayout* body);
     void BuildFormatsGroup(QBoxLayout* body);
     void BuildDirGroup(QBoxLayout* body);
-    void BuildRunArea(QBoxLayout* body);
+    void BuildRunArea(QBoxLayout* lay);
     void BuildButtons(QBoxLayout* lay);
     void ModeSetUp(TBatchMode mode);
     void UpdateCount();

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <vector>
 
 #include "DialogParts.h"
 #include "browse/ThumbnailGrid.h"
@@ -109,12 +110,14 @@ int TfrmFrames::importGif() {
         return -1;
     }
     const bool overimpose = cbOverimpose_->isChecked();
+    // The tiles stand for the frames that hold an image, in order.
+    const std::vector<int> frames = gif.PictureFrames();
     int opened = 0;
     for (int n : grid_->Selection()) {
-        if (n < 0 || n >= gif.Images().Count()) continue;
+        if (n < 0 || n >= static_cast<int>(frames.size())) continue;
         TmyImagePal image(size_, 32);
         // A conversion the user cancelled opens nothing for this frame.
-        if (!GifFrameImage(gif, n, overimpose, image)) continue;
+        if (!GifFrameImage(gif, frames[static_cast<std::size_t>(n)], overimpose, image)) continue;
         if (!openFrame(image)) break;
         ++opened;
     }

@@ -381,6 +381,13 @@ TGIFImage::TGIFImage()
 
 TGIFImage::~TGIFImage() { fImages.Clear(); }
 
+std::vector<int> TGIFImage::PictureFrames() const {
+    std::vector<int> out;
+    for (int i = 0; i < fImages.Count(); ++i)
+        if (!fImages[i].Empty()) out.push_back(i);
+    return out;
+}
+
 int TGIFImage::Version() const {
     int version = 0;
     for (int i = 0; i < fImages.Count() && version < 2; ++i) version = std::max(version, fImages[i].GetVersion());

@@ -238,6 +238,10 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
     try {
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error)) return false;
+        // Only frames with an image become cursor frames; a GIF without any
+        // is no animation, and the document stays as it was.
+        const std::vector<int> frames = gif.PictureFrames();
+        if (frames.empty()) return false;
         TWorkPicture screen;
         if (!screen.Allocate(gif.Width(), gif.Height())) return false;
 
@@ -248,7 +252,7 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             bitCount = doc.Image(0).BitCount;
             doc.Delete(0);
         }
-        const int count = gif.Images().Count();
+        const int count = static_cast<int>(frames.size());
         if (AllowAdvanced && Hooks.ProgressBegin) {
             Hooks.ProgressBegin(count);
             shown = true;
@@ -260,7 +264,7 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             // what frames 0..i-1 left, so the accumulation is kept.
             if (!overimpose || i == 0) screen.Fill(0, 0, 0, 0);
             const int index = doc.AddImage(size, bitCount);
-            DrawGifFrame(screen, gif, i);
+            DrawGifFrame(screen, gif, frames[static_cast<std::size_t>(i)]);
             TWorkPicture picture = screen;
             picture.Bits32 = true;
             {

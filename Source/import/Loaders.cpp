@@ -10,6 +10,7 @@
 #include "icns/MacIcoIO.h"
 #include "imaging/FileFormat.h"
 #include "imaging/FormatBmp.h"
+#include "imaging/FormatElder.h"
 #include "imaging/FormatJpeg.h"
 #include "imaging/FormatJpeg2000.h"
 #include "imaging/ImagingIO.h"
@@ -26,12 +27,14 @@ namespace velto {
 
 namespace {
 
-bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture);
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture, bool bySize = true);
 
 // The first image of a file through one format of the image library (or, with
-// no format, whichever format claims the content). The file is read here, so
-// that a refusal of the system keeps its reason.
-bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TWorkPicture& picture, FileError* error) {
+// no format, whichever format claims the content; bySize false: not one of the
+// old-game formats, which know their files by the size alone). The file is
+// read here, so that a refusal of the system keeps its reason.
+bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TWorkPicture& picture, FileError* error,
+                   bool bySize = true) {
     std::vector<std::uint8_t> bytes;
     FileError readError;
     if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
@@ -39,14 +42,14 @@ bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TWorkP
         return false;
     }
     TMemoryStream stream(std::move(bytes));
-    return LoadStream(stream, format, picture);
+    return LoadStream(stream, format, picture, bySize);
 }
 
-bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture) {
+bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture, bool bySize) {
     if (!format) {
         format = FindImageFileFormatByExt(DetectStreamFormat(stream));
         stream.SetPosition(0);
-        if (!format) return false;
+        if (!format || (!bySize && dynamic_cast<TElderFileFormat*>(format))) return false;
     }
     TDynImageDataArray images;
     struct Freer {
@@ -118,9 +121,14 @@ bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, I
 
 bool tmyimport::LoadPicture(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                             FileError* error) {
+    return LoadPictureOf(fileName, target, max, square, true, error);
+}
+
+bool tmyimport::LoadPictureOf(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
+                              bool bySize, FileError* error) {
     try {
         TWorkPicture picture;
-        if (!LoadImageData(fileName, nullptr, picture, error)) return false;
+        if (!LoadImageData(fileName, nullptr, picture, error, bySize)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
@@ -156,11 +164,13 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
 bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
     try {
         TGIFImage gif;
-        if (!gif.LoadFromFile(fileName, error) || gif.Empty()) return false;
+        if (!gif.LoadFromFile(fileName, error)) return false;
+        const std::vector<int> frames = gif.PictureFrames();
+        if (frames.empty()) return false;
         TWorkPicture picture;
         if (!picture.Allocate(gif.Width(), gif.Height())) return false;
         picture.Fill(255, 255, 255, 0);
-        DrawGifFrame(picture, gif, 0);
+        DrawGifFrame(picture, gif, frames.front());
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
     } catch (const std::exception&) {
@@ -295,10 +305,11 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
     }
     FileError error;
     result.Ok = road->Load(*this, fileName, target, square, &error);
-    // Targa files may begin with the bytes of a cursor file.
+    // Targa files may begin with the bytes of a cursor file; a cursor cut
+    // short is no picture of the formats that go by size alone.
     if (!result.Ok && detected.type == ftCursor && (error.ok() || error == FileError::Unsupported)) {
         error = FileError::None;
-        result.Ok = LoadPicture(fileName, target, target.Size(), square, &error);
+        result.Ok = LoadPictureOf(fileName, target, target.Size(), square, false, &error);
     }
     if (!result.Ok) {
         result.MessageKey = road->Key;
