@@ -406,45 +406,6 @@ TEST_F(BatchWindowTest, AFolderThatCannotTakeTheOutputsIsSaidOnceBeforeAnythingR
     });
 }
 
-TEST_F(BatchWindowTest, TheLogGrowsInTheUsersOrder) {
-    // A slow first file and many quick ones: every state of the log shown
-    // holds the files from the first on, in order, each after the one before.
-    TmyIcon slow;
-    slow.IsCursor = true;
-    for (int i = 0; i < 6; ++i) {
-        TmyImagePal& image = slow.Image(slow.AddImage(ImageSize{256, 256}, 32));
-        for (int y = 0; y < 256; ++y)
-            for (int x = 0; x < 256; ++x) image.At(x, y) = Px(x, y, i * 40, (x + y) / 2);
-    }
-    ASSERT_TRUE(TmyIcoIO(false).SaveToFile(slow, dir.filePath("slow.cur").toStdString(), false));
-    const QString quick = Cursor("quick.cur", 16);
-    QStringList files = {dir.filePath("slow.cur")};
-    for (int i = 0; i < 200; ++i) files << quick;
-    InBatch([&] {
-        batch->PrepareCursorsToImages(files);
-        batch->OutputFormat()->setCurrentText("png");
-        batch->OutputDir()->setText(out);
-        int states = 0;
-        QString broken;
-        QObject::connect(batch->Log(), &QTextEdit::textChanged, batch, [&] {
-            ++states;
-            int next = 1;
-            for (const QString& line : batch->Log()->toPlainText().split('\n')) {
-                const int slash = line.indexOf('/');
-                if (slash <= 0 || !line.contains("- Processing: ")) continue;
-                if (line.left(slash).toInt() != next++ && broken.isEmpty())
-                    broken = QString::number(states) + ": " + line;
-            }
-        });
-        QSignalSpy finished(batch, &TfrmBatch::RunFinished);
-        batch->OkButton()->click();
-        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
-        EXPECT_EQ(broken, QString());
-        EXPECT_GT(states, 201);
-        EXPECT_EQ(LogLines().filter("- Processing: ").size(), 201);
-    });
-}
-
 TEST_F(BatchWindowTest, EveryTextOfTheWindowIsInTheEnglishLanguageFile) {
     EXPECT_GT(ExpectEnglishTexts({batch}, {"frmBatch"}), 20);
 }
