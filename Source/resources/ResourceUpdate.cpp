@@ -203,14 +203,18 @@ TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool
     char resolved[PATH_MAX];
     if (!::realpath(fileName.c_str(), resolved)) return FailErrno(h, errno);
     h->FileName = resolved;
+    // Looked at before it is opened: opening a device may act on it.
+    if (struct stat st {}; ::stat(resolved, &st) == 0 && !S_ISREG(st.st_mode))
+        return Fail(h, kErrorAccessDenied, FileError::NotRegular);
     h->File = ::open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (h->File < 0) return FailErrno(h, errno);
-    struct stat st {};
-    if (::fstat(h->File, &st) != 0) return FailErrno(h, errno);
-    if (!S_ISREG(st.st_mode)) return Fail(h, kErrorAccessDenied, FileError::NotRegular);
+    std::uint64_t size = 0;
+    if (const FileError checked = CheckOpenedForReading(h->File, size); !checked.ok())
+        return Fail(h, checked == FileError::NotRegular ? kErrorAccessDenied : ErrnoToError(checked.sysError()),
+                    checked);
     if (::flock(h->File, LOCK_EX | LOCK_NB) != 0) return FailErrno(h, errno);
-    if (static_cast<std::uint64_t>(st.st_size) > limits.executableSize) return Fail(h, kErrorFileTooLarge);
-    h->View.resize(static_cast<std::size_t>(st.st_size));
+    if (size > limits.executableSize) return Fail(h, kErrorFileTooLarge);
+    h->View.resize(static_cast<std::size_t>(size));
     std::size_t done = 0;
     while (done < h->View.size()) {
         const ssize_t r = ::pread(h->File, h->View.data() + done, h->View.size() - done, static_cast<off_t>(done));
