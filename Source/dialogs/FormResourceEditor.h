@@ -94,6 +94,8 @@ private:
     // closeAfter: the window closes after a successful save (not when the
     // save question asked for the save: the command asked for goes on).
     bool Save(bool closeAfter);
+    // An empty untitled library, without the save question.
+    void StartOver();
     void CreateActions();
     void SetModified(bool modified);
     void ShowFileName();

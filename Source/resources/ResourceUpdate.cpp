@@ -43,6 +43,13 @@ TResourceUpdateHandle* Fail(TResourceUpdateHandle* handle, std::uint32_t error, 
     return nullptr;
 }
 
+// A refusal of the file by a check of the update, in its words.
+TResourceUpdateHandle* Refuse(TResourceUpdateHandle* handle, std::uint32_t error, const char* words) {
+    delete handle;
+    SetLastRefusal(error, words);
+    return nullptr;
+}
+
 // The failure of a system call on the file, with its reason.
 TResourceUpdateHandle* FailErrno(TResourceUpdateHandle* handle, int err) {
     return Fail(handle, ErrnoToError(err), FileError::FromErrno(err));
@@ -101,15 +108,17 @@ TResourceUpdateHandle* BeginOnView(TResourceUpdateHandle* h, bool deleteExisting
     const std::uint32_t rva = pe.Dirs[kDirResource].VirtualAddress;
     auto it = std::find_if(pe.Sections.begin(), pe.Sections.end(),
                            [&](const TPeSection& s) { return rva != 0 && s.VirtualAddress == rva; });
-    if (pe.NumberOfRvaAndSizes <= kDirResource || it == pe.Sections.end()) return Fail(h, kErrorFileNotFound);
+    if (pe.NumberOfRvaAndSizes <= kDirResource || it == pe.Sections.end())
+        return Refuse(h, kErrorFileNotFound, "the file has no resource section");
     h->ResourceSection = static_cast<std::size_t>(it - pe.Sections.begin());
-    if (!SoundLayout(*h)) return Fail(h, kErrorInvalidData);
+    if (!SoundLayout(*h))
+        return Refuse(h, kErrorInvalidData, "the sections of the file leave no room to rewrite its resources");
     if (deleteExisting) {
         h->Root = NewDirectory();
     } else {
         const TResourceArea area{it->PointerToRawData, std::uint64_t{it->PointerToRawData} + it->SizeOfRawData};
         h->Root = ParseResourceDirectory(h->View, pe, area, h->Limits);
-        if (!h->Root) return Fail(h, kErrorInvalidData);
+        if (!h->Root) return Refuse(h, kErrorInvalidData, "the resources of the file are damaged");
     }
     SetLastError(kErrorSuccess);
     return h;
