@@ -54,7 +54,9 @@ public:
     void Properties();
     // True when the library was saved; the window then closes.
     bool Save();
-    // Opens a file without asking for it (Open after its dialog).
+    // Opens a file without asking for it (Open after its dialog). A file that
+    // is no executable or library (or cannot be read) is refused, saying why,
+    // and the window starts over as a new library.
     void OpenFile(const QString& fileName);
     // Adds cursor files as Add does after its dialog.
     void AddFiles(const QStringList& files);
