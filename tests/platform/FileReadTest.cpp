@@ -3,8 +3,8 @@
 // and a file that grows while it is read costs at most the cap and one copy.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -28,8 +28,8 @@ namespace {
 struct ScratchDir {
     fs::path path;
     ScratchDir() {
-        char tmpl[] = "/tmp/velto-read-XXXXXX";
-        path = ::mkdtemp(tmpl);
+        std::string tmpl = (fs::temp_directory_path() / "velto-read-XXXXXX").string();
+        path = ::mkdtemp(tmpl.data());
     }
     ~ScratchDir() { fs::remove_all(path); }
 };
