@@ -91,7 +91,7 @@ bool TfrmFrames::GifFrameImage(TGIFImage& gif, int n, bool overimpose, TmyImageP
     return service.BitmapToImage(screen, image, image.Size(), false, false) && !service.Cancelled;
 }
 
-bool TfrmFrames::open(TmyImagePal& image) {
+bool TfrmFrames::openFrame(TmyImagePal& image) {
     ChangeColorDepth(image, static_cast<TBitDepth>(bitCount_), TPaletteKind::Windows,
                      Options().Dithering ? TDither::On : TDither::Off);
     auto doc = std::make_unique<TmyIcon>();
@@ -115,7 +115,7 @@ int TfrmFrames::importGif() {
         TmyImagePal image(size_, 32);
         // A conversion the user cancelled opens nothing for this frame.
         if (!GifFrameImage(gif, n, overimpose, image)) continue;
-        if (!open(image)) break;
+        if (!openFrame(image)) break;
         ++opened;
     }
     return opened;
@@ -131,7 +131,7 @@ int TfrmFrames::importAni() {
         TmyImagePal image(size_, 32);
         service.Cancelled = false;
         if (!service.IconImageToImage(doc, false, n, image) || service.Cancelled) continue;
-        if (!open(image)) break;
+        if (!openFrame(image)) break;
         ++opened;
     }
     return opened;

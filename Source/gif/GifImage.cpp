@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -445,7 +446,7 @@ bool TGIFImage::LoadFromFile(const std::string& path, FileError* error) {
 bool TGIFImage::SaveToFile(const std::string& path, FileError* error) {
     ByteWriter out;
     SaveToStream(out);
-    return SaveFileAtomic(path, out.buffer(), error);
+    return WriteWholeFile(path, out.buffer(), error);
 }
 
 void TGIFImage::Clear() {

@@ -83,27 +83,6 @@ long long readFully(int fd, std::uint8_t* dst, std::size_t n) {
     return static_cast<long long>(done);
 }
 
-// False on error, errno set.
-bool writeFully(int fd, const std::uint8_t* src, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t w = ::write(fd, src + done, n - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 }  // namespace
 
 FileError FileError::FromErrno(int err) {
@@ -264,65 +243,6 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
     data.resize(static_cast<std::size_t>(got));
     out = std::move(data);
     fileSize = size;
-    return true;
-}
-
-bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data, FileError* error) {
-    setError(error, FileError::None);
-    // The rename below would replace a file its owner made read-only: the
-    // target is refused as a write into it would be.
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) {
-        setError(error, FileError::NotRegular);
-        return false;
-    }
-    if (exists && ::access(path.c_str(), W_OK) != 0) {
-        setError(error, fromErrno(errno));
-        return false;
-    }
-    const std::string folder = folderOf(path);
-    std::string tmpl = folder + "/." + ExtractFileName(path) + ".velto-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, fromErrno(errno));
-        return false;
-    }
-    const std::string tmp(buf.data());
-
-    // Keep the permissions of a file we replace; new files get the usual 0666 & ~umask.
-    if (exists) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-
-    // The first failing call's reason is the one reported (a full disk shows
-    // at the write, or only at fsync or close on some file systems).
-    int err = 0;
-    if (!writeFully(fd, data.data(), data.size()) || ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        ::unlink(tmp.c_str());
-        setError(error, fromErrno(err));
-        return false;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        err = errno;
-        ::unlink(tmp.c_str());
-        setError(error, fromErrno(err));
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
     return true;
 }
 

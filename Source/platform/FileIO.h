@@ -1,8 +1,8 @@
 #pragma once
 // File access used by every reader and writer: only regular files are read
 // (never FIFOs, devices or the kernel's files under /proc and /sys, which
-// could block, never end or act when read), reads are capped,
-// and saving replaces the target only after the new content is on disk.
+// could block, never end or act when read) and reads are capped. Files are
+// written by FileWriter.h.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -70,13 +70,6 @@ bool ReadWholeFile(const std::string& path, TPixelBytes& out, std::uint64_t cap 
 // Reads at most maxBytes leading bytes of a regular file and reports its full size.
 bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out,
                   std::uint64_t& fileSize, FileError* error = nullptr);
-
-// Writes data to a temporary file in the target's folder, flushes it to disk and
-// renames it over the target. On any failure the target is untouched and the
-// temporary file removed. An existing target's permission bits are kept; one
-// the caller may not write to (a read-only file) is refused, not replaced.
-bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data,
-                    FileError* error = nullptr);
 
 // The last component of a path: the text after the last "/".
 std::string ExtractFileName(const std::string& path);

@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "resources/EmptyLibrary.h"
 #include "resources/ResName.h"
-#include "resources/TempFiles.h"
 
 namespace velto {
 
@@ -26,9 +26,12 @@ bool SaveLibrary(const TLibrarySave& save) {
     // The backup is a convenience for the user: the update itself never
     // leaves the library half-changed, so a backup that cannot be written
     // (a full disk) does not stop the save; the update then meets the same
-    // trouble and says why.
+    // trouble and says why. The copy is as private as the library.
     const std::string bak = BackupName(save.FileName);
-    const bool backedUp = SaveFileBeside(bak, before, nullptr);
+    FileOwnership library;
+    WriteOptions backup;
+    if (FileOwnershipOf(save.FileName, library)) backup.ownership = &library;
+    const bool backedUp = WriteWholeFile(bak, before, nullptr, backup);
     TResourceEditor editor(save.FileName);
     editor.ProgressBar = save.Progress;
     if (editor.SaveChanges(save.Deletions, save.Stores)) return true;

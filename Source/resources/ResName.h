@@ -40,6 +40,14 @@ std::string ResNameText(const ResName& name);
 // a string name. Nothing for "", "#", "#12a", "#0" or "#70000".
 std::optional<ResName> ResNameToId(std::string_view text);
 
+// Names as the system's loader looks them up: every letter upper-cased, one
+// UTF-16 unit at a time by the Unicode simple upper-case mapping ("ärger"
+// is "ÄRGER"; "ß", whose upper case is two letters, stays). Resource
+// compilers store string names this way. Ids are left as they are.
+char16_t UpperCaseUnit(char16_t unit);
+std::u16string UpperCaseName(std::u16string_view name);
+ResName UpperCaseResName(const ResName& name);
+
 // Last-error codes the engine reports, with the values of the system whose
 // resource functions it stands in for.
 enum : std::uint32_t {

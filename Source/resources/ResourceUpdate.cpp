@@ -13,6 +13,7 @@
 #include <set>
 
 #include "platform/ByteReader.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -140,17 +141,6 @@ EntryPath Find(const TResourceUpdateHandle& h, const ResName& type, const ResNam
     return p;
 }
 
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
 // Gives a leaf new data: in memory up to the threshold, else in a parked file.
 bool SetLeafData(TResourceNode& leaf, std::uint32_t language, const void* data, std::uint32_t size) {
     leaf.Id = language;
@@ -172,10 +162,10 @@ bool SetLeafData(TResourceNode& leaf, std::uint32_t language, const void* data, 
         if (fd < 0) break;
         leaf.ParkFile = fd;
         leaf.ParkPath = path;
-        if (WriteAll(fd, bytes, size)) return true;
-        const int err = errno;
+        const FileError written = WriteAll(fd, {bytes, size});
+        if (written.ok()) return true;
         leaf.DropParkFile();
-        SetLastError(kErrorWriteFault, FileError::FromErrno(err));
+        SetLastError(kErrorWriteFault, written);
         return false;
     }
     SetLastError(kErrorWriteFault, FileError::FromErrno(errno));
@@ -203,6 +193,21 @@ std::string GetResTempFileName(std::uint64_t unique) {
     return folder + "/$rsx$res" + IntToHexEx(static_cast<std::uint64_t>(::getpid()), 8, '0') +
            IntToHexEx(unique, 0, '0') + "$";
 }
+
+unsigned long ParkedDataOwner(std::string_view name) {
+    // "$rsx$res$<8 hex>$<hex>$".
+    constexpr std::string_view kPrefix = "$rsx$res$";
+    constexpr std::size_t pidAt = kPrefix.size();
+    auto hex = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    };
+    if (!name.starts_with(kPrefix) || name.size() < pidAt + 11 || name[pidAt + 8] != '$' || name.back() != '$' ||
+        !hex(name.substr(pidAt, 8)) || !hex(name.substr(pidAt + 9, name.size() - pidAt - 10)))
+        return 0;
+    return std::stoul(std::string(name.substr(pidAt, 8)), nullptr, 16);
+}
+
+void RemoveStaleParkedData() { RemoveStaleFiles(FolderOf(GetResTempFileName(0)), ParkedDataOwner); }
 
 TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool deleteExisting,
                                                const ReadLimits& limits) {

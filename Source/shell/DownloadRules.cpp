@@ -1,8 +1,11 @@
 #include "DownloadRules.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -11,6 +14,7 @@
 #include <system_error>
 
 #include "core/Language.h"
+#include "platform/IniFile.h"
 
 namespace velto {
 
@@ -22,7 +26,7 @@ QString LanguageFileNameFromUrl(const QUrl& url) {
 }
 
 bool IsPlainLanguageFileName(const QString& name) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9 _.\\-]+\\.lng$"));
+    static const QRegularExpression plain(QStringLiteral("^[\\p{L}\\p{M}\\p{Nd} _.\\-]+\\.lng$"));
     return plain.match(name).hasMatch() && !name.startsWith('.') && !name.contains(QLatin1String(".."));
 }
 
@@ -33,6 +37,18 @@ double LanguageFileVersion(const QString& path) {
     // Locale-independent: "1.5" is one and a half wherever the user lives.
     const double v = QString::fromStdString(file.GetVersion()).trimmed().toDouble(&ok);
     return ok ? v : 0.0;
+}
+
+QString LanguageFileProblem(const QString& path) {
+    if (QFileInfo(path).size() > kMaxLanguageFileBytes)
+        return QStringLiteral("The file is larger than a language file can be.");
+    // Read as the language is read, so that what passes here is what the program uses.
+    IniFile file;
+    FileError error;
+    if (!file.LoadFromFile(path.toStdString(), &error)) return QString::fromStdString(FileErrorText(error));
+    if (QString::fromStdString(file.ReadString("General", "Version", "")).trimmed().isEmpty())
+        return QStringLiteral("This is no language file: it has no [General] section with a Version.");
+    return {};
 }
 
 InstallResult InstallLanguageFile(const QString& installed, const QString& downloaded, const QString& target,
@@ -113,6 +129,25 @@ QString ExtractHtmlTitle(const QByteArray& html) {
     return m.hasMatch() ? DecodeEntities(m.captured(1)).simplified() : QString();
 }
 
+QNetworkAccessManager* WebNetwork() {
+    static QPointer<QNetworkAccessManager> network;
+    if (!network) network = new QNetworkAccessManager(QCoreApplication::instance());
+    return network;
+}
+
+namespace {
+// The reason LimitReply ended a reply for.
+constexpr char kRefusedProperty[] = "veltoRefused";
+}  // namespace
+
+void LimitReply(QNetworkReply* reply, qint64 maxBytes, const QString& why) {
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes, why](qint64 got, qint64 total) {
+        if ((got <= maxBytes && total <= maxBytes) || reply->property(kRefusedProperty).isValid()) return;
+        reply->setProperty(kRefusedProperty, why);
+        reply->abort();
+    });
+}
+
 QNetworkRequest WebRequest(const QUrl& url, int timeoutMs) {
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs);
@@ -121,6 +156,7 @@ QNetworkRequest WebRequest(const QUrl& url, int timeoutMs) {
 }
 
 QString ReplyFailure(QNetworkReply* reply) {
+    if (const QVariant refused = reply->property(kRefusedProperty); refused.isValid()) return refused.toString();
     if (reply->error() != QNetworkReply::NoError) {
         // Replies are cancelled by the transfer timeout only: ours are
         // disconnected before they are aborted.
@@ -131,6 +167,8 @@ QString ReplyFailure(QNetworkReply* reply) {
     if (status.isValid() && status.toInt() != 200) return QStringLiteral("HTTP status %1").arg(status.toInt());
     return {};
 }
+
+bool IsTimeout(const QString& failure) { return failure == QLatin1String("Timed out."); }
 
 VersionAnswer JudgeVersionTitle(const QString& title) {
     if (!title.contains(QLatin1String("Version"))) return VersionAnswer::Unknown;

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
@@ -81,6 +80,8 @@ void TLanguageDownload::done() {
     if (file_->size() == 0) return fail(QStringLiteral("The server sent an empty file."));
     if (!file_->flush()) return fail(file_->errorString());
     file_->close();
+    // An error page or anything else served under the name is not installed.
+    if (const QString why = LanguageFileProblem(file_->fileName()); !why.isEmpty()) return fail(why);
     emit finished(true);
 }
 
@@ -150,7 +151,7 @@ TfrmLanguage::TfrmLanguage(QWidget* parent) : QDialog(parent) {
     body->addLayout(buttons);
     layout->addLayout(body, 1);
 
-    network_ = new QNetworkAccessManager(this);
+    network_ = WebNetwork();
 }
 
 void TfrmLanguage::showEvent(QShowEvent* event) {
@@ -179,6 +180,7 @@ void TfrmLanguage::Navigate(const QUrl& url) {
     }
     state_ = Showing::Loading;
     QNetworkReply* reply = network_->get(WebRequest(url, timeoutMs_));
+    LimitReply(reply, kMaxWebPageBytes, QStringLiteral("The page is larger than a page of the server can be."));
     pending_ = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
         reply->deleteLater();

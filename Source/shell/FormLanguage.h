@@ -22,10 +22,9 @@ namespace velto {
 class TfrmMain;
 
 // One download of a language file into a temporary file of a folder. The
-// file counts only with HTTP status 200, a non-empty body of at most
-// kMaxLanguageFileBytes and every byte written; otherwise the temporary file
-// is removed.
-inline constexpr qint64 kMaxLanguageFileBytes = 4 * 1024 * 1024;
+// file counts only with HTTP status 200, a body of at most
+// kMaxLanguageFileBytes that is a language file (LanguageFileProblem) and
+// every byte written; otherwise the temporary file is removed.
 class TLanguageDownload : public QObject {
     Q_OBJECT
 public:
@@ -61,6 +60,8 @@ public:
     Showing State() const { return state_; }
     QUrl CurrentUrl() const { return current_; }
     QTextBrowser* Browser() const { return browser_; }
+    // The network access pages and downloads go through (WebNetwork()).
+    QNetworkAccessManager* Network() const { return network_; }
 
     // Shows url in the browser, or downloads it when it is a language file.
     void Navigate(const QUrl& url);

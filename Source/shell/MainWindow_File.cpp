@@ -297,16 +297,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     desk->SetDocument(std::move(doc));
     desk->SetDragItems(animated);
     desk->SetFilePath(path);
-    if (QMdiSubWindow* f = desk->Frame()) f->show();
-    desk->Document()->SetItemIndex(0);
-    desk->UpdateImageList(true);
-    desk->SetZoom(desk->CurrentImage()->Zoom);
-    desk->ImageChanged();
-    desk->LayoutCanvas();
-    // The panes, the undo and navigation commands follow the new window.
-    ActivateDesk(desk->Tag);
-    if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
-        colors->SyncWithPalette(*desk->CurrentImage()->Palette);
+    showNewDocument(*desk);
     if (aniReader) TellKeptFrameSize(aniReader->FrameSizes);
     return true;
 }
@@ -318,17 +309,22 @@ bool TfrmMain::NewDocumentFromIcon(std::unique_ptr<TmyIcon> doc) {
     const bool animated = dynamic_cast<TmyANI*>(doc.get()) != nullptr;
     desk->SetDocument(std::move(doc));
     desk->SetDragItems(animated);
-    if (QMdiSubWindow* f = desk->Frame()) f->show();
-    desk->Document()->SetItemIndex(0);
-    desk->UpdateImageList(true);
-    desk->SetZoom(desk->CurrentImage()->Zoom);
-    desk->ImageChanged();
-    desk->LayoutCanvas();
     desk->SetSaved(true);
-    ActivateDesk(desk->Tag);
-    if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
-        colors->SyncWithPalette(*desk->CurrentImage()->Palette);
+    showNewDocument(*desk);
     return true;
+}
+
+void TfrmMain::showNewDocument(TfrmDesk& desk) {
+    if (QMdiSubWindow* f = desk.Frame()) f->show();
+    desk.Document()->SetItemIndex(0);
+    desk.UpdateImageList(true);
+    desk.SetZoom(desk.CurrentImage()->Zoom);
+    desk.ImageChanged();
+    desk.LayoutCanvas();
+    // The panes, the undo and navigation commands follow the new window.
+    ActivateDesk(desk.Tag);
+    if (TColorPanelAccess* colors = ColorPanel(); colors && desk.CurrentImage()->Palette)
+        colors->SyncWithPalette(*desk.CurrentImage()->Palette);
 }
 
 bool TfrmMain::ShowExtractDialog(const QString& path) {

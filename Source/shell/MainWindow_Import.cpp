@@ -153,8 +153,7 @@ bool TfrmMain::AddImagesFromFiles(const QStringList& paths) {
             const TmyImagePal& first = doc.Image(0);
             const int k = doc.InsertSorted(first.Size(), first.BitCount);
             if (k < 0) return false;
-            desk->UndoStore().Clear();
-            UpdateUndoActions();
+            TImageEdit(*desk, TEditKind::Frames).Done();
             desk->UpdateImageList(true);
             desk->SetCurrentImage(k);
         } else {

@@ -87,7 +87,10 @@ TEST_F(SnapshotWindowTest, SavesInEveryFormatItsDialogOffers) {
     OnNextModal([&](QWidget* w) {
         EXPECT_EQ(w, snap);
         EXPECT_EQ(snap->Sheet().size(), QSize(75, 72));
-        for (const auto& [filter, type] : formats) {
+        for (const auto& format : formats) {
+            // Plain names: clang 14 does not let a lambda capture a structured binding.
+            const int filter = format.first;
+            const std::uint8_t type = format.second;
             const QString path = dir.filePath(QString("sheet%1").arg(filter));
             snap->dialogRunner = [&](TFileDialogSpec& spec, QStringList& files) {
                 EXPECT_EQ(QtNameFilters(spec.filter).size(), 4);

@@ -9,6 +9,7 @@
 #include "ImportTestUtil.h"
 #include "gif/GifImage.h"
 #include "import/MyImport.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -283,7 +284,7 @@ TEST(ImportAnimatedGif, EmptyDocumentAndUnreadableFile) {
     EXPECT_EQ(error, FileError::NotFound);
     EXPECT_EQ(doc.Count(), 1) << "the document's image stays when nothing could be read";
     const std::string junk = dir.File("junk.gif");
-    ASSERT_TRUE(SaveFileAtomic(junk, std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a', 1}));
+    ASSERT_TRUE(WriteWholeFile(junk, std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a', 1}));
     EXPECT_FALSE(s.service.ImportAnimatedGif(doc, junk));
     EXPECT_EQ(doc.Count(), 1);
 }

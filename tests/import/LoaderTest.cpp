@@ -11,6 +11,7 @@
 #include "import/MyImport.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "png/PngImage.h"
 
 namespace velto {
@@ -99,7 +100,7 @@ TEST(LoadPng, SquareTargetAndFailures) {
     TmyImagePal untouched({4, 4}, 32);
     EXPECT_FALSE(s.service.LoadPng(dir.File("none.png"), untouched, {4, 4}, false, &error));
     EXPECT_EQ(error, FileError::NotFound);
-    ASSERT_TRUE(SaveFileAtomic(dir.File("bad.png"), std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', 1, 2}));
+    ASSERT_TRUE(WriteWholeFile(dir.File("bad.png"), std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', 1, 2}));
     EXPECT_FALSE(s.service.LoadPng(dir.File("bad.png"), untouched, {4, 4}, false));
     EXPECT_FALSE(s.service.LoadJpeg(dir.File("bad.png"), untouched, {4, 4}, false));
     EXPECT_FALSE(s.service.LoadBmp(dir.File("bad.png"), untouched, {4, 4}, false));
@@ -198,7 +199,7 @@ TEST(ExportImage, WriterByExtensionAndFailuresLeaveFilesAlone) {
     TmyIcon doc;
     doc.AddImage({4, 4}, 32);
     const std::vector<std::uint8_t> before{1, 2, 3};
-    ASSERT_TRUE(SaveFileAtomic(dir.File("keep.ico"), before));
+    ASSERT_TRUE(WriteWholeFile(dir.File("keep.ico"), before));
     FileError error;
     EXPECT_FALSE(s.service.ExportImage(dir.File("keep.ico"), doc, false, &error));
     EXPECT_EQ(error, FileError::Unsupported);

@@ -24,7 +24,19 @@ TEST(LanguageFileNames, OnlyAPlainNameFromTheLastSegmentIsTaken) {
         bool plain;
     } rows[] = {
         {"http://h/velto/v1_0/German.lng", "German.lng", true},
-        {"http://h/a/Portugu%C3%AAs.lng", "Portugu\u00eas.lng", false},  // not a plain letter
+        {"http://h/a/Portugu%C3%AAs.lng", "Portugu\u00eas.lng", true},  // letters of any language
+        {"http://h/a/Espa%C3%B1ol.lng", "Espa\u00f1ol.lng", true},
+        {"http://h/a/Fran%C3%A7ais.lng", "Fran\u00e7ais.lng", true},
+        {"http://h/a/Fran%C3%A7ais%20(Canada).lng", "Fran\u00e7ais (Canada).lng", false},
+        {"http://h/a/%E6%97%A5%E6%9C%AC%E8%AA%9E.lng", "\u65e5\u672c\u8a9e.lng", true},
+        {"http://h/a/Franc%CC%A7ais.lng", "Franc\u0327ais.lng", true},  // a letter and its mark
+        {"http://h/a/%D7%A2%D7%91%D7%A8%D7%99%D7%AA.lng", "\u05e2\u05d1\u05e8\u05d9\u05ea.lng", true},
+        {"http://h/a/x%E2%80%AEgnl.lng", "x\u202egnl.lng", false},    // a direction mark is no letter
+        {"http://h/a/x%01.lng", "x\u0001.lng", false},
+        {"http://h/a/x%09y.lng", "x\ty.lng", false},
+        {"http://h/a/x%C2%A0y.lng", "x\u00a0y.lng", false},
+        {"http://h/a/%EF%BC%8Fx.lng", "\uff0fx.lng", false},          // a slash of another width
+        {"http://h/a/%C3%A9%2F..%2Fx.lng", "\u00e9/../x.lng", false},
         {"http://h/a/Chinese%20Simplified.lng", "Chinese Simplified.lng", true},
         {"http://h/a/pt_BR-2.1.lng", "pt_BR-2.1.lng", true},
         {"http://h/a/..%2Fx.lng", "../x.lng", false},
@@ -90,6 +102,31 @@ TEST_F(LanguageFiles, ReplaceIfNewerKeepsTheHigherVersionAndRemovesTheOther) {
               InstallResult::Failed);
     EXPECT_FALSE(reason.isEmpty());
     EXPECT_FALSE(QFile::exists(downloaded));
+}
+
+TEST_F(LanguageFiles, ALanguageFileHasAVersionInItsGeneralSectionAndFitsTheReadLimit) {
+    EXPECT_EQ(LanguageFileProblem(put("a.lng", "1.5")), "");
+    EXPECT_EQ(LanguageFileProblem(put("a.lng", "beta")), "") << "a version, if not a number (it counts as 0)";
+    const auto written = [&](const QByteArray& text) {
+        const QString path = dir.filePath("b.lng");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return path;
+    };
+    for (const char* text : {"<html><head><title>Not found</title></head><body>404</body></html>",
+                             "[General]\nAuthor=Someone\n", "[General]\nVersion=  \n", "[Other]\nVersion=1\n", ""}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(LanguageFileProblem(written(text)),
+                  "This is no language file: it has no [General] section with a Version.");
+    }
+    // As large as a language file is read, and one byte more.
+    QByteArray full = "[General]\nVersion=2\n[Pad]\nX=";
+    full += QByteArray(kMaxLanguageFileBytes - full.size() - 1, 'x') + "\n";
+    ASSERT_EQ(full.size(), kMaxLanguageFileBytes);
+    EXPECT_EQ(LanguageFileProblem(written(full)), "");
+    EXPECT_EQ(LanguageFileProblem(written(full + "\n")), "The file is larger than a language file can be.");
+    EXPECT_FALSE(LanguageFileProblem(dir.filePath("none.lng")).isEmpty());
 }
 
 TEST(VersionPages, TheTitleIsFoundDecodedAndJudged) {

@@ -12,6 +12,7 @@
 #include "core/Language.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/IniFile.h"
 #include "shell/WebPages.h"
 
@@ -58,7 +59,7 @@ class OpenMessagesTest : public DeskTest {
 protected:
     QString writeAni(const QString& name, const std::vector<std::vector<int>>& frames) {
         const QString path = tempPath(name);
-        EXPECT_TRUE(SaveFileAtomic(path.toStdString(), MultiSizeAni(frames)));
+        EXPECT_TRUE(WriteWholeFile(path.toStdString(), MultiSizeAni(frames)));
         return path;
     }
     QString writeCursor(const QString& name) {
