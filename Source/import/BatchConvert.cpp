@@ -26,12 +26,6 @@ namespace velto {
 
 namespace {
 
-// A log text followed by the system's reason for the failure, when it gave one.
-std::string WithReason(std::string text, FileError error) {
-    if (!error.ok() && error != FileError::Unsupported) text += " - " + FileErrorText(error);
-    return text;
-}
-
 std::string WithSeparator(std::string dir) {
     if (dir.empty() || dir.back() != '/') dir += '/';
     return dir;
@@ -45,6 +39,14 @@ TBitDepth DepthOf(int bits) {
     case 24: return TBitDepth::Bits24;
     default: return TBitDepth::Bits32;
     }
+}
+
+// A log text followed by why the file could not be read or written, when
+// that was the failure (the log joins the parts of a line with " - ").
+// Content a reader refuses has its message already.
+std::string WithReason(std::string text, FileError error) {
+    if (!error.ok() && error != FileError::Unsupported) text += " - " + FileErrorText(error);
+    return text;
 }
 
 }  // namespace
@@ -314,14 +316,16 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
     if (animated && type == ftGif) {
         FileError error;
         if (!service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), name, &error) || doc->Count() == 0) {
-            Result(file.Lines, TBatchLineKind::Error, name, Lang().GetMessage("msgNotGIF", "Invalid gif file!"));
+            Result(file.Lines, TBatchLineKind::Error, name,
+                   WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
             return;
         }
     } else {
         TmyImagePal work(ImageSize{256, 256}, 32);
         const TImageFileResult loaded = service.LoadImageFile(work, name, true, true);
         if (!loaded.Ok) {
-            Result(file.Lines, TBatchLineKind::Error, name, Lang().GetMessage(loaded.MessageKey, loaded.Message));
+            Result(file.Lines, TBatchLineKind::Error, name,
+                   WithReason(Lang().GetMessage(loaded.MessageKey, loaded.Message), loaded.Error));
             return;
         }
         TmyImagePal& image = doc->Image(doc->AddImage(ImageSize{32, 32}, job_.BitCount));
@@ -357,7 +361,8 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& fi
     const std::string& name = job_.Files[index];
     // Read once, for the type and the reader alike.
     std::vector<std::uint8_t> data;
-    const bool readable = ReadWholeFile(name, data, ReadLimits{}.fileSize);
+    FileError readError;
+    const bool readable = ReadWholeFile(name, data, ReadLimits{}.fileSize, &readError);
     const bool plainCursor = readable && DetectFileType(data, data.size()) == ftCursor;
     std::unique_ptr<TmyIcon> doc;
     bool read = false;
@@ -370,7 +375,7 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& fi
         read = TmyANIIO(false).LoadFromBytes(*doc, data);
     }
     if (!read) {
-        Result(file.Lines, TBatchLineKind::Error, name, texts_.ErrorOpen);
+        Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, readError));
         return;
     }
     const std::string ext = "." + job_.Output;
@@ -393,7 +398,12 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& fi
 void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
     const std::string& name = job_.Files[index];
     const std::string base = job_.OutputDir + BatchBaseName(name);
-    const std::uint8_t type = DetectFileType(name).type;
+    const FileTypeResult detected = DetectFileType(name);
+    if (!detected.ok()) {
+        Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, detected.error));
+        return;
+    }
+    const std::uint8_t type = detected.type;
 
     // Cursor documents of our own kinds are written again: an animated
     // cursor as "-0.ani" by its own writer, icons, cursors and Apple icons as
@@ -402,14 +412,15 @@ void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
         const bool animated = type == ftAnimatedCursor;
         std::unique_ptr<TmyIcon> doc = animated ? std::make_unique<TmyANI>() : std::make_unique<TmyIcon>();
         bool read = false;
+        FileError readError;
         if (type == ftIcns)
-            read = TmyMacIcoIO(false).LoadFromFile(*doc, name);
+            read = TmyMacIcoIO(false).LoadFromFile(*doc, name, &readError);
         else if (animated)
-            read = TmyANIIO(false).LoadFromFile(*doc, name);
+            read = TmyANIIO(false).LoadFromFile(*doc, name, &readError);
         else
-            read = TmyIcoIO(false).LoadFromFile(*doc, name);
+            read = TmyIcoIO(false).LoadFromFile(*doc, name, &readError);
         if (!read) {
-            Result(file.Lines, TBatchLineKind::Error, name, texts_.ErrorOpen);
+            Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, readError));
             return;
         }
         doc->IsCursor = true;
@@ -431,7 +442,12 @@ void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
 
     PeModule module;
     if (!module.Load(name)) {
-        Result(file.Lines, TBatchLineKind::Warning, name, texts_.Not32Bit);
+        // A file that could not be read says why; one read but not an
+        // executable or library gets the warning of the mode.
+        if (const FileError why = GetLastFileError(); !why.ok())
+            Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, why));
+        else
+            Result(file.Lines, TBatchLineKind::Warning, name, texts_.Not32Bit);
         return;
     }
     const ResName groupType = ResName::FromId(RT_GROUP_CURSOR);

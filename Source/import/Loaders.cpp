@@ -300,6 +300,7 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         if (!result.Ok) {
             result.MessageKey = "msgUnknown";
             result.Message = "Unknown file type!";
+            result.Error = error;
         }
         return result;
     }

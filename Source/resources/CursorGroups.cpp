@@ -220,19 +220,24 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
         return false;
     }
     if (!ReadWholeFile(cursorFile, file, ReadLimits{}.fileSize, &readError)) {
-        SetLastError(kErrorFileNotFound, readError);
+        SetLastError(ErrorOfUnreadFile(readError), readError);
         return false;
     }
-    SetLastError(kErrorInvalidData);  // what a malformed file below reports
+    // Each check of the file says, when it refuses, what it found.
+    auto refuse = [](const char* words) {
+        SetLastRefusal(kErrorInvalidData, words);
+        return false;
+    };
     ByteReader r(file);
     std::uint16_t reserved = 0, type = 0;
     std::int16_t count = 0;
-    if (!r.u16le(reserved) || !r.u16le(type)) return false;
+    if (!r.u16le(reserved) || !r.u16le(type)) return refuse("the cursor file is shorter than its header");
     if (reserved != 0 || type != 2) {  // not a cursor file: nothing to store
         SetLastError(kErrorSuccess);
         return true;
     }
-    if (!r.i16le(count) || count > kMaxGroupImages) return false;
+    if (!r.i16le(count)) return refuse("the cursor file is shorter than its header");
+    if (count > kMaxGroupImages) return refuse("the cursor file holds more than 50 images");
     // Every image is checked before anything is stored.
     struct Image {
         std::uint8_t head[12];
@@ -241,9 +246,10 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
     std::vector<Image> images(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (Image& img : images) {
         std::uint32_t size = 0, offset = 0;
-        if (!r.bytes(img.head, 12) || !r.seek(r.pos() - 4) || !r.u32le(size) || !r.u32le(offset)) return false;
+        if (!r.bytes(img.head, 12) || !r.seek(r.pos() - 4) || !r.u32le(size) || !r.u32le(offset))
+            return refuse("the cursor file ends within its list of images");
         const auto bytes = ByteReader(file).sub(offset, size);
-        if (!bytes || size > 0xFFFFFFFFu - 4) return false;
+        if (!bytes || size > 0xFFFFFFFFu - 4) return refuse("an image of the cursor file lies outside the file");
         img.bytes = bytes->data();
     }
     // Stored as resource compilers store it, so that the system's loader finds it.
@@ -259,7 +265,7 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
     for (const Image& img : images) {
         const std::string free = NextFreeName();
         if (free.empty()) {
-            SetLastError(kErrorNotEnoughMemory);
+            SetLastRefusal(kErrorNotEnoughMemory, "the library has no free resource id for another image");
             return false;
         }
         const ResName id = *ResNameToId(free);
@@ -308,11 +314,13 @@ bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, co
     if (!deletions.empty()) ListCursorNames();
     for (const TStoreEntry& e : stores) {
         if (!ReplaceCursorGroup(e.CursorFile, e.GroupName, e.Language)) {
-            // The store's own reason, not the discard's success, goes to the caller.
-            const std::uint32_t error = GetLastError() ? GetLastError() : kErrorInvalidData;
-            const FileError cause = GetLastFileError();
+            // The store's own reason, not the discard's success, goes to the
+            // caller, with the cursor file it is about.
+            TLastError why = GetLastErrorState();
+            if (why.Code == kErrorSuccess) why.Code = kErrorInvalidData;
+            why.Words = ExtractFileName(e.CursorFile) + ": " + LastErrorText();
             Discard();
-            SetLastError(error, cause);
+            SetLastError(why);
             return false;
         }
         if (ProgressBar) ProgressBar();
@@ -337,7 +345,7 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
     std::vector<std::uint8_t> empty;
     FileError readError;
     if (!ReadWholeFile(emptyLibrary, empty, ReadLimits{}.fileSize, &readError)) {
-        SetLastError(kErrorFileNotFound, readError);
+        SetLastError(ErrorOfUnreadFile(readError), readError);
         return false;
     }
     return SaveNewLibrary(empty, target, entries);

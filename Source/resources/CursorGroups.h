@@ -108,10 +108,13 @@ public:
     // storing nothing, for a file that is not a cursor file (type not 2). False when
     // the file cannot be read, is malformed (an image outside the file), holds
     // more than 50 images, or a resource cannot be stored; nothing of the
-    // file is stored then.
+    // file is stored then, and the last error says which (LastErrorText): the
+    // file's reason with the code of an unread file, or the refusing check's
+    // words.
     bool ReplaceCursorGroup(const std::string& cursorFile, const ResName& groupName, std::uint16_t language);
     // Open, every entry stored, Commit. Any failure discards the whole update
-    // (the library is untouched) and gives false.
+    // (the library is untouched) and gives false; a refused store's words
+    // name its cursor file.
     bool SaveGroups(const std::vector<TStoreEntry>& entries);
     // Open, every existing group deleted with the images no other group
     // lists, Commit. A group is named as stored or in any case of it

@@ -20,7 +20,7 @@ bool SaveLibrary(const TLibrarySave& save) {
     std::vector<std::uint8_t> before;
     FileError readError;
     if (!ReadWholeFile(save.FileName, before, ReadLimits{}.executableSize, &readError)) {
-        SetLastError(kErrorFileNotFound, readError);
+        SetLastError(ErrorOfUnreadFile(readError), readError);
         return false;
     }
     // The backup is a convenience for the user: the update itself never
@@ -35,12 +35,12 @@ bool SaveLibrary(const TLibrarySave& save) {
     TResourceEditor editor(save.FileName);
     editor.ProgressBar = save.Progress;
     if (editor.SaveChanges(save.Deletions, save.Stores)) return true;
-    const std::uint32_t error = GetLastError();
-    const FileError cause = GetLastFileError();
+    TLastError why = GetLastErrorState();
+    if (why.Code == kErrorSuccess) why.Code = kErrorAccessDenied;
     std::vector<std::uint8_t> after;
     if (backedUp && ReadWholeFile(save.FileName, after, ReadLimits{}.executableSize) && after == before)
         ::unlink(bak.c_str());
-    SetLastError(error ? error : kErrorAccessDenied, cause);
+    SetLastError(why);
     return false;
 }
 

@@ -49,6 +49,7 @@ public:
 private:
     const TResourceNode* NameDirectory(const ResName& type, const ResName& name) const;
     bool Fail(std::uint32_t error, FileError cause = FileError::None);
+    bool Fail(std::uint32_t error, const char* words);
 
     std::vector<std::uint8_t> image_;
     TPeHeaders headers_;

@@ -72,6 +72,27 @@ std::uint32_t GetLastError();
 void SetLastError(std::uint32_t code);
 void SetLastError(std::uint32_t code, FileError cause);
 FileError GetLastFileError();
+// A refusal of the engine's own checks (a cursor file it will not store, a
+// library it cannot rewrite), with the check's words for the user.
+void SetLastRefusal(std::uint32_t code, std::string words);
+
+// The whole last error, for a caller that must run other engine calls (a
+// discard, a clean-up) before it reports the failure it met first.
+struct TLastError {
+    std::uint32_t Code = 0;
+    FileError Cause;
+    std::string Words;  // the refusing check's, or empty
+};
+TLastError GetLastErrorState();
+void SetLastError(const TLastError& state);
+
+// Why the last failing call failed, in words: the refusing check's, else the
+// file's reason as the system gave it, else the code's meaning.
+std::string LastErrorText();
+
+// The code of a file that could not be read: missing, too large, or
+// otherwise not to be had (refused, not a regular file, unreadable).
+std::uint32_t ErrorOfUnreadFile(FileError e);
 
 // Lower-case hexadecimal digits of value without leading zeros ("0" for 0),
 // padded on the left with fill to minDigits, "$" in front: (26, 8, '0') gives

@@ -44,6 +44,13 @@ TResourceUpdateHandle* Fail(TResourceUpdateHandle* handle, std::uint32_t error, 
     return nullptr;
 }
 
+// A refusal of the file by a check of the update, in its words.
+TResourceUpdateHandle* Refuse(TResourceUpdateHandle* handle, std::uint32_t error, const char* words) {
+    delete handle;
+    SetLastRefusal(error, words);
+    return nullptr;
+}
+
 // The failure of a system call on the file, with its reason.
 TResourceUpdateHandle* FailErrno(TResourceUpdateHandle* handle, int err) {
     return Fail(handle, ErrnoToError(err), FileError::FromErrno(err));
@@ -102,15 +109,17 @@ TResourceUpdateHandle* BeginOnView(TResourceUpdateHandle* h, bool deleteExisting
     const std::uint32_t rva = pe.Dirs[kDirResource].VirtualAddress;
     auto it = std::find_if(pe.Sections.begin(), pe.Sections.end(),
                            [&](const TPeSection& s) { return rva != 0 && s.VirtualAddress == rva; });
-    if (pe.NumberOfRvaAndSizes <= kDirResource || it == pe.Sections.end()) return Fail(h, kErrorFileNotFound);
+    if (pe.NumberOfRvaAndSizes <= kDirResource || it == pe.Sections.end())
+        return Refuse(h, kErrorFileNotFound, "the file has no resource section");
     h->ResourceSection = static_cast<std::size_t>(it - pe.Sections.begin());
-    if (!SoundLayout(*h)) return Fail(h, kErrorInvalidData);
+    if (!SoundLayout(*h))
+        return Refuse(h, kErrorInvalidData, "the sections of the file leave no room to rewrite its resources");
     if (deleteExisting) {
         h->Root = NewDirectory();
     } else {
         const TResourceArea area{it->PointerToRawData, std::uint64_t{it->PointerToRawData} + it->SizeOfRawData};
         h->Root = ParseResourceDirectory(h->View, pe, area, h->Limits);
-        if (!h->Root) return Fail(h, kErrorInvalidData);
+        if (!h->Root) return Refuse(h, kErrorInvalidData, "the resources of the file are damaged");
     }
     SetLastError(kErrorSuccess);
     return h;
@@ -208,14 +217,18 @@ TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool
     char resolved[PATH_MAX];
     if (!::realpath(fileName.c_str(), resolved)) return FailErrno(h, errno);
     h->FileName = resolved;
+    // Looked at before it is opened: opening a device may act on it.
+    if (struct stat st {}; ::stat(resolved, &st) == 0 && !S_ISREG(st.st_mode))
+        return Fail(h, kErrorAccessDenied, FileError::NotRegular);
     h->File = ::open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (h->File < 0) return FailErrno(h, errno);
-    struct stat st {};
-    if (::fstat(h->File, &st) != 0) return FailErrno(h, errno);
-    if (!S_ISREG(st.st_mode)) return Fail(h, kErrorAccessDenied, FileError::NotRegular);
+    std::uint64_t size = 0;
+    if (const FileError checked = CheckOpenedForReading(h->File, size); !checked.ok())
+        return Fail(h, checked == FileError::NotRegular ? kErrorAccessDenied : ErrnoToError(checked.sysError()),
+                    checked);
     if (::flock(h->File, LOCK_EX | LOCK_NB) != 0) return FailErrno(h, errno);
-    if (static_cast<std::uint64_t>(st.st_size) > limits.executableSize) return Fail(h, kErrorFileTooLarge);
-    h->View.resize(static_cast<std::size_t>(st.st_size));
+    if (size > limits.executableSize) return Fail(h, kErrorFileTooLarge);
+    h->View.resize(static_cast<std::size_t>(size));
     std::size_t done = 0;
     while (done < h->View.size()) {
         const ssize_t r = ::pread(h->File, h->View.data() + done, h->View.size() - done, static_cast<off_t>(done));

@@ -1,7 +1,6 @@
 #include "FormLanguage.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,6 +19,7 @@
 #include "WebPages.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
+#include "platform/FileIO.h"
 
 namespace velto {
 
@@ -208,11 +208,11 @@ QString TfrmLanguage::errorPage() const {
 void TfrmLanguage::showErrorPage(const QUrl& failed) {
     const QString path = errorPage();
     const QUrl local = QUrl::fromLocalFile(path);
-    QFile file(path);
+    std::vector<std::uint8_t> page;
     // The error page itself failing ends here, with the built-in text.
-    if (!path.isEmpty() && failed != local && file.open(QIODevice::ReadOnly)) {
+    if (!path.isEmpty() && failed != local && ReadWholeFile(path.toStdString(), page)) {
         browser_->setSearchPaths({QFileInfo(path).absolutePath()});
-        browser_->setHtml(DecodeHtml(file.readAll()));
+        browser_->setHtml(DecodeHtml(QByteArray(reinterpret_cast<const char*>(page.data()), static_cast<qsizetype>(page.size()))));
     } else {
         browser_->setHtml(QString::fromLatin1(kFallbackErrorPage));
     }

@@ -49,9 +49,10 @@ void TakePicture(TfrmDesk& desk, const TmyImagePal& work) {
     edit.Finish();
 }
 
-// The message of a failed load, when the road has one.
+// The message of a failed load, when the road has one, and why the file
+// could not be read when that was the failure.
 void WarnLoad(const TImageFileResult& r) {
-    if (r.MessageKey && *r.MessageKey) Warn(Msg(r.MessageKey, r.Message));
+    if (r.MessageKey && *r.MessageKey) Warn(WithReason(Msg(r.MessageKey, r.Message), r.Error));
 }
 
 // Without the frames window (it comes with the thumbnail grid), an animation
@@ -106,7 +107,7 @@ bool TfrmMain::OpenImageFile(const QString& path) {
         ok = service.ImportAnimatedGif(static_cast<TmyANI&>(*desk->Document()), file, &error) &&
              desk->HasImages();
         BusyCursorOff();
-        if (!ok) Warn(Msg("msgNotGIF", "Invalid gif file!"));
+        if (!ok) Warn(WithReason(Msg("msgNotGIF", "Invalid gif file!"), error));
     } else if ((type == ftGif || type == ftAnimatedCursor) && HasFramesWindow()) {
         // The frames window opens the frames the user picks as documents of
         // their own: this window is not needed.

@@ -131,6 +131,35 @@ TEST(FolderFiller, PictureFilesByContentInNameOrderWithoutHiddenOrSpecialFiles) 
     EXPECT_EQ(g->StatusText(), "0 objects");
 }
 
+// Files of /proc are regular files that read as empty and then give more:
+// neither the folder fill's workers nor the other fillers take them for
+// anything, whatever a link to them is called.
+TEST(FolderFiller, FilesOfProcAndLinksToThemGiveNoTileOnAnyRoad) {
+    TempDir dir;
+    restest::WriteFile(dir.File("a.cur"), CursorFile(32, 32));
+    for (const char* name : {"x.cur", "y.ani", "z.png"})
+        std::filesystem::create_symlink("/proc/self/status", dir.File(name));
+    auto g = Grid();
+    Fill(*g, dir.Path());
+    EXPECT_EQ(Captions(*g), (QStringList{"a.cur"}));
+    EXPECT_EQ(g->StatusText(), "1 objects");
+
+    for (const std::string& file : {std::string("/proc/self/status"), dir.File("x.cur")}) {
+        SCOPED_TRACE(file);
+        const QString name = QString::fromStdString(file);
+        g->LoadCursorResources(name, false);
+        EXPECT_EQ(g->Count(), 0);
+        g->LoadFileIcons(name);
+        EXPECT_EQ(g->Count(), 0);
+        g->LoadAniFrames(name);
+        EXPECT_EQ(g->Count(), 0);
+        g->LoadGifFrames(name, false);
+        EXPECT_EQ(g->Count(), 0);
+        g->AddCursorFiles({name});
+        EXPECT_EQ(g->Count(), 0);
+    }
+}
+
 TEST(FolderFiller, CorpusFoldersGiveTheTilesOfAOneThreadWalkInItsOrder) {
     VELTO_NEED_CORPUS();
     for (const char* folder : {"ani-fixtures/Super_Mario_Amp_2", "pillow", "pngsuite", "pillow/bmp/g"}) {

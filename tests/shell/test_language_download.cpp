@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTextBrowser>
 
+#include <sys/stat.h>
+
 #include "LocalWebServer.h"
 #include "MainWindowFixture.h"
 #include "shell/DownloadRules.h"
@@ -149,6 +151,21 @@ TEST_F(NetworkWindowTest, AListPageThatFailsGivesWayToTheLocalErrorPage) {
     ASSERT_TRUE(spy.wait(10000));
     EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
     EXPECT_TRUE(w->Browser()->toPlainText().contains("could not be loaded"));
+    // So it does for a local page that is no file to read: a FIFO would
+    // block the window for ever, a /proc entry shows what is not a page.
+    const QString fifo = dir.filePath("Error-fifo.html");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    for (const QString& page : {fifo, QStringLiteral("/proc/self/status")}) {
+        SCOPED_TRACE(page.toStdString());
+        w->hide();
+        w->SetErrorPage(page);
+        QSignalSpy again(w, &TfrmLanguage::navigated);
+        w->show();
+        ASSERT_TRUE(again.wait(10000));
+        EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
+        EXPECT_TRUE(w->Browser()->toPlainText().contains("could not be loaded"));
+        EXPECT_FALSE(w->Browser()->toPlainText().contains("Pid"));
+    }
 }
 
 // ---------------------------------------------------------------- downloads
