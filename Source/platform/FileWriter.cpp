@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace velto {
 
@@ -44,6 +45,21 @@ int LinkToFreeName(const std::string& temp, const std::string& target) {
     return 0;
 }
 
+// What a replacement of path replaces. A link that leads to a regular file
+// stands for that file: who saves through a link means the file, and the link
+// must stay. Any other path (a dangling link or one to something else too) is
+// taken as it is.
+std::string ReplacedFile(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string file(resolved);
+    std::free(resolved);
+    return file;
+}
+
 }  // namespace
 
 FileError WriteAll(int fd, std::span<const std::uint8_t> data) { return WriteLoop(fd, data, nullptr); }
@@ -58,6 +74,7 @@ bool FileOwnershipOf(const std::string& path, FileOwnership& out) {
 FileWriter::FileWriter(std::string target, const WriteOptions& options)
     : target_(std::move(target)), options_(options) {
     if (options_.mode == WriteMode::Replace) {
+        target_ = ReplacedFile(target_);
         struct stat st {};
         if (::stat(target_.c_str(), &st) == 0) {
             // The rename below would replace a file its owner made read-only:

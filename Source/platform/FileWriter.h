@@ -9,6 +9,9 @@
 //   the new file gets its permission bits, owner and group. Where the system
 //   does not let the owner or group be kept (an ordinary user saving another
 //   user's file), the new file belongs to the saver and loses the set-ID bits.
+//   A link to a regular file stays a link: the file it leads to is replaced,
+//   from a temporary beside that file. A dangling link is replaced by the
+//   new file; a link to anything else is refused as that thing is.
 // - Create: given a name nothing holds, never replacing anything, not even
 //   what appears at that name while the file is written; a taken name fails
 //   with EEXIST, and the caller may pick another.

@@ -1,7 +1,6 @@
 #include "DownloadRules.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -10,10 +9,12 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-#include <filesystem>
-#include <system_error>
+#include <cstdint>
+#include <span>
+#include <string>
 
 #include "core/Language.h"
+#include "platform/FileWriter.h"
 #include "platform/IniFile.h"
 
 namespace velto {
@@ -30,48 +31,57 @@ bool IsPlainLanguageFileName(const QString& name) {
     return plain.match(name).hasMatch() && !name.startsWith('.') && !name.contains(QLatin1String(".."));
 }
 
-double LanguageFileVersion(const QString& path) {
-    TLanguage file;
-    file.SetFileName(path.toStdString());
+namespace {
+
+// Locale-independent: "1.5" is one and a half wherever the user lives.
+double VersionNumber(const std::string& text) {
     bool ok = false;
-    // Locale-independent: "1.5" is one and a half wherever the user lives.
-    const double v = QString::fromStdString(file.GetVersion()).trimmed().toDouble(&ok);
+    const double v = QString::fromStdString(text).trimmed().toDouble(&ok);
     return ok ? v : 0.0;
 }
 
-QString LanguageFileProblem(const QString& path) {
-    if (QFileInfo(path).size() > kMaxLanguageFileBytes)
-        return QStringLiteral("The file is larger than a language file can be.");
-    // Read as the language is read, so that what passes here is what the program uses.
+std::span<const std::uint8_t> Bytes(const QByteArray& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.constData()), static_cast<std::size_t>(text.size())};
+}
+
+IniFile Parsed(const QByteArray& text) {
     IniFile file;
-    FileError error;
-    if (!file.LoadFromFile(path.toStdString(), &error)) return QString::fromStdString(FileErrorText(error));
-    if (QString::fromStdString(file.ReadString("General", "Version", "")).trimmed().isEmpty())
+    file.Parse(Bytes(text));
+    return file;
+}
+
+}  // namespace
+
+double LanguageFileVersion(const QString& path) {
+    TLanguage file;
+    file.SetFileName(path.toStdString());
+    return VersionNumber(file.GetVersion());
+}
+
+double LanguageFileVersion(const QByteArray& text) {
+    return VersionNumber(Parsed(text).ReadString("General", "Version", ""));
+}
+
+QString LanguageFileProblem(const QByteArray& text) {
+    // Language files are read only up to this: a larger one would be in use
+    // as a language that reads empty.
+    if (text.size() > kMaxLanguageFileBytes) return QStringLiteral("The file is larger than a language file can be.");
+    if (QString::fromStdString(Parsed(text).ReadString("General", "Version", "")).trimmed().isEmpty())
         return QStringLiteral("This is no language file: it has no [General] section with a Version.");
     return {};
 }
 
-InstallResult InstallLanguageFile(const QString& installed, const QString& downloaded, const QString& target,
+InstallResult InstallLanguageFile(const QString& installed, const QByteArray& downloaded, const QString& target,
                                   QString* reason) {
     if (!installed.isEmpty() && QFileInfo::exists(installed) &&
-        !(LanguageFileVersion(installed) < LanguageFileVersion(downloaded))) {
-        QFile::remove(downloaded);
+        !(LanguageFileVersion(installed) < LanguageFileVersion(downloaded)))
         return InstallResult::NotNewer;
-    }
-    // rename() replaces the target at once: readers see the old or the new file.
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(downloaded.toStdString()),
-                            std::filesystem::path(target.toStdString()), ec);
-    if (ec) {
-        if (reason) *reason = QString::fromStdString(ec.message());
-        QFile::remove(downloaded);
+    FileError error;
+    if (!WriteWholeFile(target.toStdString(), Bytes(downloaded), &error)) {
+        if (reason) *reason = QString::fromStdString(FileErrorText(error));
         return InstallResult::Failed;
     }
     return InstallResult::Installed;
-}
-
-bool ReplaceIfNewer(const QString& installed, const QString& downloaded) {
-    return InstallLanguageFile(installed, downloaded, installed) == InstallResult::Installed;
 }
 
 namespace {

@@ -40,24 +40,23 @@ QString LanguageFileNameFromUrl(const QUrl& url);
 bool IsPlainLanguageFileName(const QString& name);
 
 // "Version" of section "General" as a number; missing or not a number is 0.
+// Of the file at path, as the program reads the language in use:
 double LanguageFileVersion(const QString& path);
+// and of a file's bytes, read the same way.
+double LanguageFileVersion(const QByteArray& text);
 
-// Why the file at path is no language file (no "[General]" section with a
-// "Version", or larger than kMaxLanguageFileBytes); empty when it is one.
-QString LanguageFileProblem(const QString& path);
+// Why text is no language file (no "[General]" section with a "Version", or
+// larger than kMaxLanguageFileBytes); empty when it is one.
+QString LanguageFileProblem(const QByteArray& text);
 
 enum class InstallResult { Installed, NotNewer, Failed };
 
 // Puts a downloaded language file at target. With an installed file (which
-// may be target itself or a file of another folder), only a downloaded file
-// of a higher version goes in. The downloaded file is gone afterwards,
-// whatever the result; target is replaced in one step, never left half.
-InstallResult InstallLanguageFile(const QString& installed, const QString& downloaded, const QString& target,
+// may be target itself or a file of another folder), only a download of a
+// higher version goes in. target is replaced in one step, never left half;
+// when it cannot be, it stays as it was and reason says why.
+InstallResult InstallLanguageFile(const QString& installed, const QByteArray& downloaded, const QString& target,
                                   QString* reason = nullptr);
-
-// Both files in one folder: the downloaded file replaces the installed one
-// when its version is higher (true); otherwise it is deleted (false).
-bool ReplaceIfNewer(const QString& installed, const QString& downloaded);
 
 // A page's bytes as text: the encoding its byte-order mark or <meta> names,
 // else UTF-8.

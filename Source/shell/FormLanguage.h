@@ -14,25 +14,23 @@
 class QLabel;
 class QNetworkAccessManager;
 class QPushButton;
-class QTemporaryFile;
 class QTextBrowser;
 
 namespace velto {
 
 class TfrmMain;
 
-// One download of a language file into a temporary file of a folder. The
-// file counts only with HTTP status 200, a body of at most
-// kMaxLanguageFileBytes that is a language file (LanguageFileProblem) and
-// every byte written; otherwise the temporary file is removed.
+// One download of a language file, held in memory (it is small) until it is
+// installed: a download that ends early, is refused or is killed leaves
+// nothing on disk. It counts only with HTTP status 200 and a body of at most
+// kMaxLanguageFileBytes that is a language file (LanguageFileProblem).
 class TLanguageDownload : public QObject {
     Q_OBJECT
 public:
-    TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, const QString& folder, int timeoutMs,
-                      QObject* parent = nullptr);
+    TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, int timeoutMs, QObject* parent = nullptr);
     ~TLanguageDownload() override;
-    // After finished(true): the complete file, which the caller moves or removes.
-    QString FileName() const;
+    // After finished(true): the whole file.
+    const QByteArray& Body() const { return body_; }
     // After finished(false): why.
     QString Reason() const { return reason_; }
 
@@ -45,7 +43,7 @@ private:
     void fail(const QString& reason);
 
     QPointer<QNetworkReply> reply_;
-    QTemporaryFile* file_ = nullptr;
+    QByteArray body_;
     QString reason_;
     bool failed_ = false;
 };

@@ -145,6 +145,68 @@ TEST(FileWriter, ReplaceRefusesWhatIsNotARegularFileAndLeavesItAsItWas) {
     EXPECT_EQ(dir.Names(), before) << "nothing beside them";
 }
 
+// Saving through a link (a document opened through one, settings kept in
+// another folder) changes the file the link leads to, never the link.
+TEST(FileWriter, ReplacingThroughALinkChangesTheFileItLeadsToAndKeepsTheLink) {
+    WriterFolder dir;
+    fs::create_directory(dir.File("real"));
+    const std::string real = dir.File("real/doc.cur"), link = dir.File("doc.cur"), chain = dir.File("chain.cur");
+    Put(real, "old");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("real/doc.cur", link.c_str()), 0);
+    ASSERT_EQ(::symlink("doc.cur", chain.c_str()), 0);
+    const auto names = [&](const std::string& folder) {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir.File(folder))) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    const auto linksKept = [&] {
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+        EXPECT_EQ(fs::read_symlink(link), "real/doc.cur");
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(chain)));
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"chain.cur", "doc.cur", "real"}));
+    };
+    {
+        // The new file grows beside the one it replaces, not beside the link.
+        FileWriter writer(link);
+        ASSERT_TRUE(writer.Write(B("new")));
+        EXPECT_EQ(names("real").size(), 2u);
+        linksKept();
+        ASSERT_TRUE(writer.Commit()) << FileErrorText(writer.error());
+    }
+    linksKept();
+    EXPECT_EQ(Text(real), "new");
+    EXPECT_EQ(Stat(real).st_mode & 07777, 0640u);
+    EXPECT_EQ(names("real"), std::vector<std::string>{"doc.cur"});
+    // A link to a link leads to the same file.
+    ASSERT_TRUE(WriteWholeFile(chain, B("newer")));
+    linksKept();
+    EXPECT_EQ(Text(real), "newer");
+    EXPECT_EQ(names("real"), std::vector<std::string>{"doc.cur"});
+
+    // Create never follows one: the name is taken.
+    FileError error;
+    EXPECT_FALSE(WriteWholeFile(link, B("created"), &error, Creating()));
+    EXPECT_EQ(error.sysError(), EEXIST);
+    EXPECT_EQ(Text(real), "newer");
+    linksKept();
+
+    // A link to nowhere is replaced by the file; what it named is not made.
+    const std::string dangling = dir.File("gone.cur");
+    ASSERT_EQ(::symlink("real/nowhere.cur", dangling.c_str()), 0);
+    ASSERT_TRUE(WriteWholeFile(dangling, B("here")));
+    EXPECT_TRUE(S_ISREG(Stat(dangling).st_mode));
+    EXPECT_EQ(Text(dangling), "here");
+    EXPECT_EQ(names("real"), std::vector<std::string>{"doc.cur"});
+    // A link to a folder is refused as the folder is.
+    const std::string toFolder = dir.File("folder.cur");
+    ASSERT_EQ(::symlink("real", toFolder.c_str()), 0);
+    EXPECT_FALSE(WriteWholeFile(toFolder, B("x"), &error));
+    EXPECT_EQ(error, FileError::NotRegular);
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(toFolder)));
+}
+
 TEST(FileWriter, CreateNeverReplacesWhatHoldsTheNameEvenWhenItAppearsDuringTheWrite) {
     WriterFolder dir;
     const std::string out = dir.File("out.png");

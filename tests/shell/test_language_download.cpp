@@ -4,6 +4,10 @@
 // file, too large or refused by the server; names in any letters; version
 // pages with every kind of title, one that never answers, one that trickles
 // and a host that cannot be found; one network access for both windows.
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
@@ -283,6 +287,103 @@ TEST_F(NetworkWindowTest, AFailedDownloadKeepsTheInstalledFileAndLeavesNoTempora
     w->Navigate(QUrl(server->Base("cut") + "/velto/v1_0/German.lng"));
     ASSERT_TRUE(spy.wait(10000));
     EXPECT_TRUE(folderFiles().isEmpty());
+}
+
+// A download is kept in memory and written as any file of the program: while
+// it runs (when the program may be killed) nothing of it is in the folder,
+// nor after it was dropped half way; once installed, the file is the only
+// one there and has the bits of the file it replaced, or a new file's.
+TEST_F(NetworkWindowTest, ADownloadLeavesOnlyTheInstalledFileWithTheBitsOfTheOneItReplaces) {
+    install("German.lng", LanguageFile("1.0", "Alt"));
+    TfrmLanguage* w = openLanguageWindow();
+    w->Navigate(QUrl(server->Base("trickle") + "/velto/v1_0/German.lng"));
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    auto* job = w->findChild<TLanguageDownload*>();
+    ASSERT_NE(job, nullptr);
+    auto* reply = job->findChild<QNetworkReply*>();
+    ASSERT_NE(reply, nullptr);
+    QSignalSpy arrived(reply, &QNetworkReply::readyRead);
+    ASSERT_TRUE(arrived.wait(10000));
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    delete job;
+    w->hide();
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.0", "Alt"));
+    EXPECT_TRUE(messages.isEmpty());
+
+    const auto bits = [&](const char* name) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QDir(folder).filePath(name).toLocal8Bit().constData(), &st), 0) << name;
+        return st.st_mode & 07777;
+    };
+    const mode_t mask = ::umask(022);
+    ASSERT_EQ(::chmod(QDir(folder).filePath("German.lng").toLocal8Bit().constData(), 0640), 0);
+    server->Put("velto/v1_0/Dansk.lng", LanguageFile("1"));
+    answer = idNo;
+    for (const char* link : {"German.lng", "Dansk.lng"}) {
+        SCOPED_TRACE(link);
+        messages.clear();
+        click(openLanguageWindow(), link);
+        EXPECT_TRUE(messages.size() == 1 && messages[0].startsWith("Download successful."))
+            << messages.join('|').toStdString();
+    }
+    ::umask(mask);
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.5"));
+    EXPECT_EQ(folderFiles(), (QStringList{"Dansk.lng", "German.lng"}));
+    EXPECT_EQ(bits("German.lng"), 0640u);
+    EXPECT_EQ(bits("Dansk.lng"), 0644u);
+}
+
+// Root writes through permission bits. For a while this thread alone (the
+// GUI thread, where downloads are installed) takes an ordinary user's
+// identity: the raw system call changes the calling thread only, where the C
+// library's would change every thread. Root's saved id brings it back.
+class OrdinaryUserOnThisThread {
+public:
+    OrdinaryUserOnThisThread() {
+        if (::geteuid() == 0) dropped_ = ::syscall(SYS_setresuid, 65534, 65534, 0) == 0;
+    }
+    ~OrdinaryUserOnThisThread() {
+        if (dropped_) ::syscall(SYS_setresuid, 0, 0, 0);
+    }
+    bool Ordinary() const { return ::geteuid() != 0; }
+
+private:
+    bool dropped_ = false;
+};
+
+TEST_F(NetworkWindowTest, AnInstallTheSystemRefusesSaysWhyAndKeepsTheOldFile) {
+    const QString target = QDir(folder).filePath("German.lng");
+    const struct {
+        const char* trouble;
+        QFileDevice::Permissions folder, file;
+    } rows[] = {
+        {"read-only folder", QFileDevice::Permissions(0x5555), QFileDevice::Permissions(0x6644)},
+        {"read-only target", QFileDevice::Permissions(0x7777), QFileDevice::Permissions(0x4444)},
+    };
+    // The folders above it let anyone through.
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7755)));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.trouble);
+        messages.clear();
+        QFile::setPermissions(target, QFileDevice::Permissions(0x6644));
+        install("German.lng", LanguageFile("1.0", "Alt"));
+        ASSERT_TRUE(QFile::setPermissions(target, row.file));
+        ASSERT_TRUE(QFile::setPermissions(folder, row.folder));
+        TfrmLanguage* w = openLanguageWindow();
+        {
+            OrdinaryUserOnThisThread user;
+            if (!user.Ordinary()) {
+                QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
+                GTEST_SKIP() << "cannot take an ordinary user's identity here";
+            }
+            click(w, "German.lng");
+        }
+        QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
+        EXPECT_EQ(messages, QStringList{"Error downloading language file!\nPermission denied"});
+        EXPECT_EQ(read("German.lng"), LanguageFile("1.0", "Alt"));
+        EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    }
 }
 
 TEST_F(NetworkWindowTest, AnswersThatAreNoWholeLanguageFileAreRefusedWithTheReason) {

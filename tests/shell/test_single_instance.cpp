@@ -80,6 +80,25 @@ TEST_F(InstanceTest, SocketInAFolderOnlyTheUserEntersOneNamePerExecutable) {
     EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0);
     qputenv("VELTO_INSTANCE_NAME", "plain");
     EXPECT_EQ(TInstanceHandler::ServerName(), folder + "/plain");
+
+    // Without a runtime folder of the session: one of our own in the
+    // temporary folder (here the test's, which goes with it).
+    const auto restore = [](const char* name, const QByteArray& value, bool was) {
+        if (was) qputenv(name, value);
+        else qunsetenv(name);
+    };
+    const bool hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"), hadTemp = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    const QString own = TInstanceHandler::RuntimeFolder();
+    restore("XDG_RUNTIME_DIR", runtime, hadRuntime);
+    restore("TMPDIR", temp, hadTemp);
+    // A socket path has room for 107 bytes: a long one goes to the system's.
+    const QString mine = tmp.path() + "/velto-" + QString::number(::getuid());
+    EXPECT_EQ(own, mine.toLocal8Bit().size() < 64 ? mine : "/tmp/velto-" + QString::number(::getuid()));
+    ASSERT_EQ(::lstat(own.toLocal8Bit().constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0);
 }
 
 TEST_F(InstanceTest, OneNamePerDisplay) {

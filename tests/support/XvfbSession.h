@@ -13,6 +13,8 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include "GuiTestApp.h"
+
 namespace velto::test {
 
 // Starts Xvfb and a QApplication on it. On failure `app` stays null and
@@ -45,6 +47,7 @@ inline void StartXvfbApplication(QProcess*& server, QApplication*& app, const ch
     }
     qputenv("DISPLAY", QString(":%1").arg(n).toUtf8());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    UsePrivateRuntimeFolder();
     static int argc = 1;
     static char* argv[] = {programName, nullptr};
     app = new QApplication(argc, argv);

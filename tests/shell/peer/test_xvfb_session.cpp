@@ -40,6 +40,9 @@ TEST(XvfbSession, ATestThatDiesTakesItsServerWithIt) {
     int report[2], errors[2];  // the server's process id; the dying process's error output
     ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
     ASSERT_EQ(::pipe2(errors, O_CLOEXEC), 0);
+    // The runtime folder is made (and removed) here: the killed child could
+    // not remove its own.
+    velto::test::UsePrivateRuntimeFolder();
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
