@@ -26,6 +26,7 @@
 
 #include "DialogParts.h"
 #include "core/Language.h"
+#include "core/MessageBox.h"
 #include "model/Detect.h"
 #include "shell/FileDialogs.h"
 #include "shell/Options.h"
@@ -97,7 +98,27 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
     body->setContentsMargins(8, 0, 8, 0);
     choices->setMinimumHeight(120);
     lay->addWidget(choices, 1);
+    BuildActionGroup(body);
+    BuildFilesGroup(body);
+    BuildFormatsGroup(body);
+    BuildDirGroup(body);
+    BuildRunArea(lay);
+    BuildButtons(lay);
 
+    dlgOpen_ = new TFileDialogSpec(this, QStringLiteral("dlgOpen"), QString());
+    dlgOpen_->multiSelect = true;
+    poll_ = new QTimer(this);
+    poll_->setInterval(15);
+    connect(poll_, &QTimer::timeout, this, [this] { CollectLines(); });
+
+    rbIconImage_->setChecked(true);
+    ModeSetUp(TBatchMode::ImagesToCursors);
+    reResult_->hide();
+    ProgressBar1_->hide();
+    resize(600, 520);
+}
+
+void TfrmBatch::BuildActionGroup(QBoxLayout* body) {
     grpAction_ = new QGroupBox(QStringLiteral(" Action to perform "), this);
     grpAction_->setObjectName(QStringLiteral("grpAction"));
     auto* actions = new QVBoxLayout(grpAction_);
@@ -112,7 +133,9 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
     connect(rbIconImage_, &QRadioButton::clicked, this, [this] { SetMode(TBatchMode::ImagesToCursors); });
     connect(rbImageIcon_, &QRadioButton::clicked, this, [this] { SetMode(TBatchMode::CursorsToImages); });
     connect(rbResIcon_, &QRadioButton::clicked, this, [this] { SetMode(TBatchMode::ResourceCursors); });
+}
 
+void TfrmBatch::BuildFilesGroup(QBoxLayout* body) {
     grpFiles_ = new QGroupBox(QStringLiteral(" Files to process "), this);
     grpFiles_->setObjectName(QStringLiteral("grpFiles"));
     auto* files = new QVBoxLayout(grpFiles_);
@@ -155,7 +178,9 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
         lbFiles_->clear();
         UpdateCount();
     });
+}
 
+void TfrmBatch::BuildFormatsGroup(QBoxLayout* body) {
     grpFormats_ = new QGroupBox(QStringLiteral(" Image formats "), this);
     grpFormats_->setObjectName(QStringLiteral("grpFormats"));
     auto* formats = new QHBoxLayout(grpFormats_);
@@ -186,7 +211,9 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
     formats->addWidget(seHotY_);
     formats->addStretch(1);
     body->addWidget(grpFormats_);
+}
 
+void TfrmBatch::BuildDirGroup(QBoxLayout* body) {
     grpDir_ = new QGroupBox(QStringLiteral(" Output directory "), this);
     grpDir_->setObjectName(QStringLiteral("grpDir"));
     auto* dir = new QHBoxLayout(grpDir_);
@@ -214,7 +241,9 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
                                    : QFileDialog::getExistingDirectory(this, Msg("msgDirSelect", "Select a directory"), start);
         if (!chosen.isEmpty()) edtDir_->setText(chosen);
     });
+}
 
+void TfrmBatch::BuildRunArea(QBoxLayout* lay) {
     auto* run = new QVBoxLayout;
     run->setContentsMargins(8, 0, 8, 0);
     lay->addLayout(run, 3);
@@ -226,7 +255,9 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
     ProgressBar1_ = new QProgressBar(this);
     ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
     run->addWidget(ProgressBar1_);
+}
 
+void TfrmBatch::BuildButtons(QBoxLayout* lay) {
     AddOkCancelRow(this, lay, &btnOK_, &btnCancel_);
     btnCancel_->setAutoDefault(false);
     connect(btnOK_, &QPushButton::clicked, this, [this] { OkClicked(); });
@@ -235,18 +266,6 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
         lbFiles_->clear();
         UpdateCount();
     });
-
-    dlgOpen_ = new TFileDialogSpec(this, QStringLiteral("dlgOpen"), QString());
-    dlgOpen_->multiSelect = true;
-    poll_ = new QTimer(this);
-    poll_->setInterval(15);
-    connect(poll_, &QTimer::timeout, this, [this] { CollectLines(); });
-
-    rbIconImage_->setChecked(true);
-    ModeSetUp(TBatchMode::ImagesToCursors);
-    reResult_->hide();
-    ProgressBar1_->hide();
-    resize(600, 520);
 }
 
 TfrmBatch::~TfrmBatch() { StopAndWait(); }
@@ -297,6 +316,9 @@ QStringList TfrmBatch::Files() const {
 
 void TfrmBatch::PrepareImagesToCursors(const QStringList& files) {
     SetMode(TBatchMode::ImagesToCursors);
+    // A preset is a set-up of its own, whatever mode the window was in: the
+    // list holds the selection alone, never what an earlier showing left.
+    lbFiles_->clear();
     for (const QString& f : files)
         if (const FileTypeResult t = DetectFileType(f.toStdString()); t.ok() && PreparedForImages(t.type))
             lbFiles_->addItem(f);
@@ -305,6 +327,7 @@ void TfrmBatch::PrepareImagesToCursors(const QStringList& files) {
 
 void TfrmBatch::PrepareCursorsToImages(const QStringList& files) {
     SetMode(TBatchMode::CursorsToImages);
+    lbFiles_->clear();
     AddFiles(files);
 }
 
@@ -334,6 +357,15 @@ void TfrmBatch::OkClicked() {
         lbFiles_->clear();
         UpdateCount();
         accept();
+        return;
+    }
+    // A folder that cannot take the outputs is said once, before anything
+    // runs; the window stays as it was, to choose another.
+    if (const FileError folder = OutputFolderError(edtDir_->text().toStdString()); !folder.ok()) {
+        std::string text = Lang().GetMessage("msgBadOutputDir", "The output directory %s1 cannot be used: %s2");
+        text = ReplacePlaceholder(std::move(text), "%s1", edtDir_->text().toStdString());
+        ShowMessageBox(ReplacePlaceholder(std::move(text), "%s2", FileErrorText(folder)), mkError, mbOK);
+        btnCancel_->setEnabled(true);
         return;
     }
     StartRun();
@@ -402,8 +434,10 @@ void TfrmBatch::StopAndWait() {
 void TfrmBatch::AppendLine(const TBatchLine& line) {
     QColor colour = palette().color(QPalette::WindowText);
     if (line.Kind == TBatchLineKind::Warning || line.Kind == TBatchLineKind::Notice) colour = Qt::blue;
-    if (line.Kind == TBatchLineKind::Error) colour = Qt::red;
-    if (line.Kind == TBatchLineKind::Processing || line.Kind == TBatchLineKind::Notice) reResult_->append(QString());
+    if (line.Kind == TBatchLineKind::Error || line.Kind == TBatchLineKind::FailedNotice) colour = Qt::red;
+    if (line.Kind == TBatchLineKind::Processing || line.Kind == TBatchLineKind::Notice ||
+        line.Kind == TBatchLineKind::FailedNotice)
+        reResult_->append(QString());
     reResult_->setTextColor(colour);
     reResult_->append(QString::fromStdString(line.Text));
     reResult_->verticalScrollBar()->setValue(reResult_->verticalScrollBar()->maximum());
@@ -439,6 +473,16 @@ void TfrmBatch::hideEvent(QHideEvent* event) {
 void TfrmBatch::closeEvent(QCloseEvent* event) {
     StopAndWait();
     QDialog::closeEvent(event);
+}
+
+// Escape is the Cancel button's key while that button is enabled: it also
+// forgets the files chosen.
+void TfrmBatch::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && btnCancel_->isEnabled()) {
+        btnCancel_->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TfrmBatch::reject() {

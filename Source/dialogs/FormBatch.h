@@ -16,6 +16,7 @@
 #include "import/BatchConvert.h"
 #include "shell/ModalForms.h"
 
+class QBoxLayout;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
@@ -74,9 +75,18 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
 private:
+    // One builder per group box, into the scrolling choices; then the log
+    // with the progress bar and the buttons, below them in the window.
+    void BuildActionGroup(QBoxLayout* body);
+    void BuildFilesGroup(QBoxLayout* body);
+    void BuildFormatsGroup(QBoxLayout* body);
+    void BuildDirGroup(QBoxLayout* body);
+    void BuildRunArea(QBoxLayout* lay);
+    void BuildButtons(QBoxLayout* lay);
     void ModeSetUp(TBatchMode mode);
     void UpdateCount();
     void OkClicked();

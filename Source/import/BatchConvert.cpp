@@ -1,6 +1,7 @@
 #include "import/BatchConvert.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,16 +26,6 @@ namespace velto {
 
 namespace {
 
-// The image library's format objects are shared and keep state while they
-// read or write; every call that may reach them goes through this lock.
-std::mutex& LibraryLock() {
-    static std::mutex m;
-    return m;
-}
-
-// Types whose loading stays inside our own readers (no shared library state).
-bool OwnReader(std::uint8_t type) { return type == ftIcon || type == ftCursor || type == ftAnimatedCursor; }
-
 std::string WithSeparator(std::string dir) {
     if (dir.empty() || dir.back() != '/') dir += '/';
     return dir;
@@ -50,9 +41,9 @@ TBitDepth DepthOf(int bits) {
     }
 }
 
-// A log text followed by why the file could not be read, when that was the
-// failure (the log joins the parts of a line with " - "). Content a reader
-// refuses has its message already.
+// A log text followed by why the file could not be read or written, when
+// that was the failure (the log joins the parts of a line with " - ").
+// Content a reader refuses has its message already.
 std::string WithReason(std::string text, FileError error) {
     if (!error.ok() && error != FileError::Unsupported) text += " - " + FileErrorText(error);
     return text;
@@ -74,6 +65,7 @@ TBatchTexts TBatchTexts::FromLanguage() {
     t.NoIcon = l.GetMessage("msgNoIcon", t.NoIcon);
     t.Complete = l.GetMessage("msgComplete", t.Complete);
     t.Cancelled = l.GetMessage("msgCancelled", t.Cancelled);
+    t.Failed = l.GetMessage("msgCompleteFailed", t.Failed);
     return t;
 }
 
@@ -173,7 +165,20 @@ std::vector<TBatchLine> TBatchRun::RunAll() {
 }
 
 TBatchLine TBatchRun::FinalNotice() const {
-    return {TBatchLineKind::Notice, stop_.load() ? texts_.Cancelled : texts_.Complete};
+    if (stop_.load()) return {TBatchLineKind::Notice, texts_.Cancelled};
+    const int failed = failed_.load();
+    if (failed == 0) return {TBatchLineKind::Notice, texts_.Complete};
+    std::string text = ReplacePlaceholder(texts_.Failed, "%i1", std::to_string(failed));
+    return {TBatchLineKind::FailedNotice, ReplacePlaceholder(std::move(text), "%i2", std::to_string(FileCount()))};
+}
+
+FileError OutputFolderError(const std::string& dir) {
+    struct stat st {};
+    if (dir.empty()) return FileError::FromErrno(ENOENT);
+    if (::stat(dir.c_str(), &st) != 0) return FileError::FromErrno(errno);
+    if (!S_ISDIR(st.st_mode)) return FileError::FromErrno(ENOTDIR);
+    if (::access(dir.c_str(), W_OK | X_OK) != 0) return FileError::FromErrno(errno);
+    return FileError::None;
 }
 
 int TBatchRun::TakeLines(std::vector<TBatchLine>& out) {
@@ -254,12 +259,16 @@ void TBatchRun::WriteClaimed() {
             options.mode = WriteMode::Create;
             options.flush = false;
             options.sweep = &sweep_;
-            const bool saved = out.Made && WriteWholeFile(out.Name, out.Bytes, nullptr, options);
+            FileError error;
+            const bool saved = out.Made && WriteWholeFile(out.Name, out.Bytes, &error, options);
             if (saved)
                 Result(file.Lines, TBatchLineKind::Success, out.Name, texts_.SuccessReason);
             else
-                Result(file.Lines, TBatchLineKind::Error, out.Name, texts_.ErrorSave);
+                Result(file.Lines, TBatchLineKind::Error, out.Name, WithReason(texts_.ErrorSave, error));
         }
+        const bool failed = std::any_of(file.Lines.begin(), file.Lines.end(),
+                                        [](const TBatchLine& l) { return l.Kind == TBatchLineKind::Error; });
+        if (failed) ++failed_;
         std::lock_guard lock(mutex_);
         done_[index] = std::move(file.Lines);
     }
@@ -279,11 +288,15 @@ void TBatchRun::Result(std::vector<TBatchLine>& lines, TBatchLineKind kind, cons
 }
 
 void TBatchRun::Convert(std::size_t index, TFile& file) {
-    // A private service: the job's settings, no hooks, no dialog.
+    // A private service: the job's settings, no hooks, no dialog, no reader's
+    // message box; each PNG compressed once (many small files: time counts
+    // more than the last bytes).
     tmyimport service;
     const TImportSettings settings = job_.Import;
     service.Hooks.Settings = [settings] { return settings; };
     service.AllowAdvanced = false;
+    service.ReaderMessages = false;
+    service.CompressOnce = true;
     switch (job_.Mode) {
     case TBatchMode::ImagesToCursors: ImagesToCursors(index, service, file); break;
     case TBatchMode::CursorsToImages: CursorsToImages(index, service, file); break;
@@ -301,7 +314,6 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
     const std::uint8_t type = DetectFileType(name).type;
 
     if (animated && type == ftGif) {
-        std::lock_guard lock(LibraryLock());
         FileError error;
         if (!service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), name, &error) || doc->Count() == 0) {
             Result(file.Lines, TBatchLineKind::Error, name,
@@ -310,13 +322,7 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
         }
     } else {
         TmyImagePal work(ImageSize{256, 256}, 32);
-        TImageFileResult loaded;
-        if (OwnReader(type)) {
-            loaded = service.LoadImageFile(work, name, true, true);
-        } else {
-            std::lock_guard lock(LibraryLock());
-            loaded = service.LoadImageFile(work, name, true, true);
-        }
+        const TImageFileResult loaded = service.LoadImageFile(work, name, true, true);
         if (!loaded.Ok) {
             Result(file.Lines, TBatchLineKind::Error, name,
                    WithReason(Lang().GetMessage(loaded.MessageKey, loaded.Message), loaded.Error));
@@ -382,12 +388,7 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& fi
         if (!plainCursor) out.Wanted += "_" + std::to_string(j);
         out.Wanted += ext;
         try {
-            if (format == efJpeg) {
-                std::lock_guard lock(LibraryLock());
-                out.Made = service.EncodePicture(format, image, out.Bytes);
-            } else {
-                out.Made = service.EncodePicture(format, image, out.Bytes);
-            }
+            out.Made = service.EncodePicture(format, image, out.Bytes);
         } catch (const std::exception&) {
             out.Made = false;
         }
@@ -404,34 +405,29 @@ void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
     }
     const std::uint8_t type = detected.type;
 
-    // Cursor documents of our own kinds are written again as one ".cur".
+    // Cursor documents of our own kinds are written again: an animated
+    // cursor as "-0.ani" by its own writer, icons, cursors and Apple icons as
+    // a real cursor file "-0.cur" by the cursor writer.
     if (type == ftIcon || type == ftCursor || type == ftAnimatedCursor || type == ftIcns) {
-        std::unique_ptr<TmyIcon> doc =
-            type == ftAnimatedCursor ? std::unique_ptr<TmyIcon>(std::make_unique<TmyANI>()) : std::make_unique<TmyIcon>();
+        const bool animated = type == ftAnimatedCursor;
+        std::unique_ptr<TmyIcon> doc = animated ? std::make_unique<TmyANI>() : std::make_unique<TmyIcon>();
         bool read = false;
         FileError readError;
-        if (type == ftIcns) {
-            std::lock_guard lock(LibraryLock());
+        if (type == ftIcns)
             read = TmyMacIcoIO(false).LoadFromFile(*doc, name, &readError);
-        } else if (type == ftAnimatedCursor) {
+        else if (animated)
             read = TmyANIIO(false).LoadFromFile(*doc, name, &readError);
-        } else {
+        else
             read = TmyIcoIO(false).LoadFromFile(*doc, name, &readError);
-        }
         if (!read) {
             Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, readError));
             return;
         }
-        // In the format it was read from, as that format's writer makes it.
+        doc->IsCursor = true;
         TOutput& out = file.Outputs.emplace_back();
-        out.Wanted = base + "-0.cur";
+        out.Wanted = base + (animated ? "-0.ani" : "-0.cur");
         try {
-            if (type == ftIcns) {
-                std::lock_guard lock(LibraryLock());
-                TmyMacIcoIO io(false);
-                TmyIcon prepared;
-                out.Made = io.PrepareDocument(*doc, prepared) && io.WriteIcns(prepared, out.Bytes);
-            } else if (type == ftAnimatedCursor) {
+            if (animated) {
                 out.Made = TmyANIIO(false).SaveToBytes(*doc, out.Bytes);
             } else {
                 ByteWriter w;

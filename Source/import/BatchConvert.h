@@ -14,7 +14,9 @@
 // holds it).
 //
 // Qt-free. The loaders and writers run on private service instances without
-// hooks, so no window is ever asked from a worker thread.
+// hooks, and every reader a worker creates has its messages off, so no window
+// is ever asked from a worker thread. The image library and the codecs keep
+// no shared state, so workers load and write without a lock of their own.
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -37,7 +39,8 @@ enum class TBatchMode : std::uint8_t {
     ResourceCursors = 2,   // the cursor groups of executables as ".cur" files
 };
 
-enum class TBatchLineKind : std::uint8_t { Processing, Success, Warning, Error, Notice };
+// FailedNotice: the final notice of a run in which files failed.
+enum class TBatchLineKind : std::uint8_t { Processing, Success, Warning, Error, Notice, FailedNotice };
 
 struct TBatchLine {
     TBatchLineKind Kind = TBatchLineKind::Success;
@@ -58,6 +61,8 @@ struct TBatchTexts {
     std::string NoIcon = "The file does not contain icons";
     std::string Complete = "Operation completed!";
     std::string Cancelled = "Operation canceled by user!";
+    // %i1 files that logged an error, of %i2.
+    std::string Failed = "Operation completed, but %i1 of %i2 files failed!";
     // The same texts from the language file.
     static TBatchTexts FromLanguage();
 };
@@ -83,6 +88,10 @@ std::string UniqueFileName(const std::string& name, const std::set<std::string>&
 // The file's name without folder and extension.
 std::string BatchBaseName(const std::string& fileName);
 
+// Why a folder cannot take a run's outputs (missing, not a folder, not
+// writable), with the system's reason; None when it can.
+FileError OutputFolderError(const std::string& dir);
+
 class TBatchRun {
 public:
     explicit TBatchRun(TBatchJob job, TBatchTexts texts = {});
@@ -105,7 +114,7 @@ public:
     std::vector<TBatchLine> RunAll();
 
     // The final notice once Finished: cancelled once Stop was asked (also
-    // during the last file), completed otherwise.
+    // during the last file), else completed, or how many files failed.
     TBatchLine FinalNotice() const;
     int FileCount() const { return static_cast<int>(job_.Files.size()); }
 
@@ -133,6 +142,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};
     std::atomic<int> running_{0};
+    std::atomic<int> failed_{0};  // files that logged an error
 
     // Guards everything below.
     std::mutex mutex_;

@@ -207,7 +207,7 @@ bool tmyimport::LoadIcoCur(const std::string& fileName, TmyImagePal& target, boo
 
 bool tmyimport::LoadIcns(const std::string& fileName, TmyImagePal& target, bool square, FileError* error) {
     TmyIcon doc;
-    if (!TmyMacIcoIO(true).LoadFromFile(doc, fileName, error) || doc.Count() == 0) return false;
+    if (!TmyMacIcoIO(ReaderMessages).LoadFromFile(doc, fileName, error) || doc.Count() == 0) return false;
     const TmyImagePal& image = doc.Image(0);
     TWorkPicture picture;
     if (!picture.Allocate(image.Width(), image.Height())) return false;

@@ -11,7 +11,8 @@
 // hook that is not installed gets the answer a headless caller wants (resize,
 // no progress, no grab).
 //
-// One process-wide instance, MyImport(). Everything runs on the GUI thread.
+// One process-wide instance, MyImport(), which runs on the GUI thread; a
+// worker uses a private instance without hooks or reader messages.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -102,6 +103,13 @@ public:
     bool AllowAdvanced = true;
     // Set by the last BitmapToImage when the advanced dialog was cancelled.
     bool Cancelled = false;
+    // The readers the loaders create may show their own message boxes (the
+    // user's imports). Off for an instance working off the GUI thread: a
+    // reader's warning there is dropped and the load goes on.
+    bool ReaderMessages = true;
+    // PNG pictures are compressed once, by the fast compressor alone, instead
+    // of also by zlib to keep the smaller (a converter of many small files).
+    bool CompressOnce = false;
 
     TImportHooks Hooks;
 
@@ -181,7 +189,7 @@ public:
     bool SaveGif(const std::string& fileName, const TmyImagePal& image, FileError* error = nullptr);
     // The bytes the writer of a BMP, JPEG, PNG or one-frame GIF file stores,
     // without the file and without the busy cursor (callable off the GUI
-    // thread on a private instance, JPEG excepted). False for another format.
+    // thread on a private instance). False for another format.
     bool EncodePicture(TExportFormat format, const TmyImagePal& image, std::vector<std::uint8_t>& out);
     // The writer of the name's extension: one image, or every frame of an
     // animated document as a GIF. Unsupported for any other extension.

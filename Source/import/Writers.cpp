@@ -259,6 +259,7 @@ bool tmyimport::EncodePicture(TExportFormat format, const TmyImagePal& image, st
         case efPng: {
             TPNGObject png;
             BuildPng(png, image, settings);
+            png.CompareCompressors = !CompressOnce;
             ByteWriter w;
             png.SaveToStream(w);
             out = w.take();

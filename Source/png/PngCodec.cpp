@@ -669,7 +669,8 @@ bool TChunkIDAT::SaveToStream(ByteWriter& stream) {
         if (DeflateFast(staging, level, packed)) {
             // On small images the fast deflater's headers and block choices
             // sometimes cost more than zlib's: zlib, cheap there, is tried too.
-            if (staging.size() <= kCompareBelow && DeflateBuffer(staging, level, zpacked) && zpacked.size() < packed.size())
+            if (owner.CompareCompressors && staging.size() <= kCompareBelow &&
+                DeflateBuffer(staging, level, zpacked) && zpacked.size() < packed.size())
                 packed.swap(zpacked);
             for (std::size_t off = 0; off < packed.size(); off += maxIdat)
                 WriteChunk(stream, kIDAT,

@@ -319,6 +319,7 @@ void TPNGObject::AssignPNG(const TPNGObject& source) {
     InterlaceMethod = source.InterlaceMethod;
     SetMaxIdatSize(source.MaxIdatSize());
     CompressionLevel = source.CompressionLevel;
+    CompareCompressors = source.CompareCompressors;
     Filters = source.Filters;
     ClearChunks();
     Limits = source.Limits;

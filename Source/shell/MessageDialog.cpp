@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QThread>
 
 namespace velto {
 namespace {
@@ -50,6 +51,15 @@ int MessageResultFor(int standardButton) {
 }
 
 int ShowQtMessageBox(const MessageRequest& request) {
+    // A window built off the GUI thread crashes or hangs the program: a call
+    // from a worker is refused, said on the log, and answered as a box closed
+    // without a choice (no caller takes that for a yes).
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        qWarning("Message box asked from a thread other than the GUI thread, not shown: %s",
+                 request.text.c_str());
+        return mrNone;
+    }
     // Guarded: the owner may go away while the box runs its own event loop.
     QPointer<QMessageBox> box = CreateMessageDialog(request, QApplication::activeWindow()).release();
     const int button = box->exec();

@@ -20,6 +20,8 @@ std::unique_ptr<QMessageBox> CreateMessageDialog(const MessageRequest& request, 
 int MessageResultFor(int standardButton);
 
 // Shows the box modally, owned by the active window, and returns idOK..idNo or 0.
+// Asked from any thread but the GUI thread (or without an application), it
+// shows nothing, writes the text to the Qt log and returns 0.
 int ShowQtMessageBox(const MessageRequest& request);
 
 // Makes ShowQtMessageBox the program's message sink; returns the previous one.

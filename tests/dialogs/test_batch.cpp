@@ -12,10 +12,17 @@
 #include <QSignalSpy>
 #include <QTextEdit>
 
-#include <filesystem>
+#include <QTextBlock>
 
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "../icns/IcnsTestUtil.h"
+#include "Corpus.h"
 #include "DialogsTestSupport.h"
 #include "dialogs/FormBatch.h"
+#include "import/MyImport.h"
 #include "shell/FileDialogs.h"
 
 using namespace velto;
@@ -211,6 +218,193 @@ TEST_F(BatchWindowTest, ClosingTheWindowOrTheProgramDuringARunStopsItFirst) {
 }  // namespace
 
 namespace {
+
+// Every message box asked while it lives and whether a worker asked it;
+// those of the GUI thread are answered OK and kept as the fixture's messages.
+class BoxThreads {
+public:
+    explicit BoxThreads(std::vector<std::string>& messages) {
+        old_ = SetMessageSink([this, &messages](const MessageRequest& r) {
+            std::lock_guard lock(mutex_);
+            if (std::this_thread::get_id() != gui_) fromWorkers.push_back(r.text);
+            else messages.push_back(r.text);
+            return int(idOK);
+        });
+    }
+    ~BoxThreads() { SetMessageSink(std::move(old_)); }
+    BoxThreads(const BoxThreads&) = delete;
+    BoxThreads& operator=(const BoxThreads&) = delete;
+
+    std::vector<std::string> FromWorkers() {
+        std::lock_guard lock(mutex_);
+        return fromWorkers;
+    }
+
+private:
+    std::mutex mutex_;
+    std::thread::id gui_ = std::this_thread::get_id();
+    std::vector<std::string> fromWorkers;
+    MessageSink old_;
+};
+
+class BatchKindsTest : public BatchWindowTest {
+protected:
+    // Runs the files through "Create cursors from Images" as the Add button
+    // takes them, at the window's own (full) thread count, into a fresh
+    // folder; returns the log. No worker may have asked for a window.
+    QStringList RunImagesToCursors(const QStringList& files, const QString& output) {
+        QStringList log;
+        InBatch([&] {
+            BoxThreads boxes(messages);
+            batch->findChild<QRadioButton*>("rbIconImage")->click();
+            batch->dialogRunner = [&](TFileDialogSpec&, QStringList& chosen) {
+                chosen = files;
+                return true;
+            };
+            batch->findChild<QPushButton*>("btnAdd")->click();
+            added = batch->Files().size();
+            batch->OutputFormat()->setCurrentText(output);
+            const QString folder = dir.filePath("out-" + output + QString::number(++runs));
+            QDir().mkpath(folder);
+            batch->OutputDir()->setText(folder);
+            QSignalSpy finished(batch, &TfrmBatch::RunFinished);
+            batch->OkButton()->click();
+            EXPECT_TRUE(finished.count() > 0 || finished.wait(120000));
+            log = LogLines();
+            batch->OkButton()->click();
+            EXPECT_EQ(boxes.FromWorkers(), std::vector<std::string>{});
+        });
+        return log;
+    }
+
+    // Each file's processing line, in order, followed by one outcome.
+    static void ExpectOneOutcomePerFile(const QStringList& log, int files) {
+        int seen = 0;
+        for (int i = 0; i < log.size(); ++i) {
+            if (!log[i].contains("- Processing: ")) continue;
+            ++seen;
+            EXPECT_TRUE(log[i].startsWith(QString::number(seen) + "/" + QString::number(files) + "- Processing: "))
+                << log[i].toStdString();
+            ASSERT_LT(i + 1, log.size());
+            EXPECT_TRUE(log[i + 1].startsWith("      Success: ") || log[i + 1].startsWith("      Error: "))
+                << log[i + 1].toStdString();
+        }
+        EXPECT_EQ(seen, files);
+    }
+
+    int added = 0, runs = 0;
+};
+
+// An Apple icon with one 16x16 image beside an element no reader knows.
+icnstest::Bytes IcnsWithUnknownElement() {
+    icnstest::Bytes ics8(256);
+    for (std::size_t i = 0; i < ics8.size(); ++i) ics8[i] = static_cast<std::uint8_t>(i * 5);
+    return icnstest::IcnsFile({{"ic07", icnstest::Bytes(4, 0)}, {"ics8", ics8}});
+}
+
+TEST_F(BatchKindsTest, EveryKindTheFilterOffersConvertsWithoutAWindowFromAWorker) {
+    tmyimport writer;
+    TmyImagePal picture(ImageSize{40, 24}, 32);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x) picture.At(x, y) = Px(x * 6, y * 9, 120, 255);
+    QStringList files;
+    for (const char* name : {"p.png", "b.bmp", "j.jpg", "j.jpeg", "g.gif", "j.jp2", "j.j2k"}) {
+        const std::string path = dir.filePath(name).toStdString();
+        const bool saved = path.ends_with(".png")   ? writer.SavePng(path, picture)
+                           : path.ends_with(".bmp") ? writer.SaveBmp(path, picture)
+                           : path.ends_with(".gif") ? writer.SaveGif(path, picture)
+                           : path.ends_with("jpg") || path.ends_with("jpeg") ? writer.SaveJpeg(path, picture)
+                                                                              : writer.SaveJpeg2000(path, picture);
+        ASSERT_TRUE(saved) << name;
+        files << QString::fromStdString(path);
+    }
+    files << Cursor("c.cur");
+    QFile ico(Cursor("i.ico"));
+    ASSERT_TRUE(ico.open(QIODevice::ReadWrite));
+    ico.seek(2);
+    ico.write("\x01", 1);  // an icon directory
+    ico.close();
+    files << ico.fileName();
+    TmyANI ani;
+    ani.IsCursor = true;
+    for (int i = 0; i < 2; ++i) ani.Image(ani.AddImage(ImageSize{32, 32}, 32)).Assign(picture);
+    ASSERT_TRUE(TmyANIIO(false).SaveToFile(ani, dir.filePath("a.ani").toStdString(), false));
+    files << dir.filePath("a.ani");
+    QFile icns(dir.filePath("m.icns"));
+    ASSERT_TRUE(icns.open(QIODevice::WriteOnly));
+    const icnstest::Bytes bytes = IcnsWithUnknownElement();
+    icns.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    icns.close();
+    files << icns.fileName();
+    // Many of each, so that every worker meets every kind.
+    QStringList many;
+    for (int i = 0; i < 6; ++i) many << files;
+
+    for (const QString& output : {QStringLiteral("cur"), QStringLiteral("ani")}) {
+        SCOPED_TRACE(output.toStdString());
+        const QStringList log = RunImagesToCursors(many, output);
+        ASSERT_EQ(added, many.size());
+        ExpectOneOutcomePerFile(log, added);
+        EXPECT_EQ(log.filter("      Success: ").size(), many.size());
+        EXPECT_EQ(log.last(), "Operation completed!");
+    }
+}
+
+TEST_F(BatchKindsTest, EverySampleFileOfTheFiltersKindsRunsToTheEnd) {
+    VELTO_NEED_CORPUS();
+    const QSet<QString> offered = {"icns", "ani", "ico", "cur", "bmp", "jpg", "jpeg", "png", "gif", "jp2", "j2k"};
+    QStringList files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(test::CorpusDir())) {
+        const QString path = QString::fromStdString(e.path().string());
+        if (e.is_regular_file() && offered.contains(QFileInfo(path).suffix().toLower())) files << path;
+    }
+    files.sort();
+    ASSERT_GT(files.size(), 500);
+    const QStringList log = RunImagesToCursors(files, "cur");
+    EXPECT_GT(added, 500);
+    ExpectOneOutcomePerFile(log, added);
+    // Hostile samples fail, and the last line counts them.
+    const int failed = static_cast<int>(log.filter(QRegularExpression("^      Error: ")).size());
+    EXPECT_EQ(log.last(), failed == 0 ? QString("Operation completed!")
+                                      : QString("Operation completed, but %1 of %2 files failed!").arg(failed).arg(added));
+}
+
+TEST_F(BatchWindowTest, AFolderThatCannotTakeTheOutputsIsSaidOnceBeforeAnythingRuns) {
+    const QString a = Cursor("a.cur");
+    InBatch([&] {
+        batch->PrepareCursorsToImages({a, dir.filePath("a.cur")});
+        batch->OutputFormat()->setCurrentText("png");
+        batch->OutputDir()->setText(dir.filePath("missing"));
+        batch->OkButton()->click();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0], "The output directory " + dir.filePath("missing").toStdString() +
+                                   " cannot be used: No such file or directory");
+        // Still idle: nothing ran, the folder can be changed and OK pressed again.
+        EXPECT_FALSE(batch->Log()->isVisible());
+        EXPECT_FALSE(batch->Running());
+        EXPECT_EQ(batch->OkButton()->text(), "OK");
+        EXPECT_TRUE(batch->CancelButton()->isEnabled());
+        EXPECT_TRUE(batch->findChild<QGroupBox*>("grpDir")->isEnabled());
+        EXPECT_EQ(batch->Files().size(), 2);
+        batch->OutputDir()->setText(a);  // a file, not a folder
+        batch->OkButton()->click();
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_TRUE(messages[1].ends_with(" cannot be used: Not a directory")) << messages[1];
+
+        // A run in which a file fails ends in red, counting it.
+        const QString b = Cursor("b.cur", 16);
+        batch->OutputDir()->setText(out);
+        batch->PrepareCursorsToImages({a, b});
+        ASSERT_TRUE(QFile::remove(b));
+        QSignalSpy finished(batch, &TfrmBatch::RunFinished);
+        batch->OkButton()->click();
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
+        EXPECT_EQ(messages.size(), 2u);
+        EXPECT_EQ(LogLines().last(), "Operation completed, but 1 of 2 files failed!");
+        const QTextBlock last = batch->Log()->document()->lastBlock();
+        EXPECT_EQ(last.begin().fragment().charFormat().foreground().color(), QColor(Qt::red));
+    });
+}
 
 TEST_F(BatchWindowTest, EveryTextOfTheWindowIsInTheEnglishLanguageFile) {
     EXPECT_GT(ExpectEnglishTexts({batch}, {"frmBatch"}), 20);

@@ -3,6 +3,7 @@
 // shows, favourites, and the selection handed to the batch converter and to
 // the resource editor (cursor files only).
 #include <QAction>
+#include <QMenu>
 #include <QFileSystemModel>
 #include <QSlider>
 #include <QTreeView>
@@ -145,6 +146,55 @@ TEST_F(ExplorerTest, TheSelectionGoesToTheBatchConverterAndOnlyCursorFilesToTheL
     });
     main->Action("actIconsToLibrary")->trigger();
     EXPECT_TRUE(shown);
+}
+
+TEST_F(ExplorerTest, EachPresetFromTheGridsMenuHoldsTheSelectionAloneHoweverTheWindowClosed) {
+    Browse();
+    TThumbail* grid = explorer->Grid();
+    grid->SelectItem(0);
+    grid->AddToSelection(1);
+    grid->AddToSelection(2);
+    main->UpdateActions();
+    auto* menu = explorer->findChild<QMenu*>("pmExtract");
+    ASSERT_NE(menu, nullptr);
+    auto command = [&](const char* name) -> QAction* {
+        for (QAction* a : menu->actions())
+            if (a->objectName() == name) return a;
+        return nullptr;
+    };
+    ASSERT_NE(command("Action1"), nullptr);
+    auto* batch = form<TfrmBatch>("frmBatch");
+    const QStringList all = {folder + "/a.cur", folder + "/b.cur", folder + "/c.ico"};
+    // Escape three times (the Cancel button's key), then the title bar's close.
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        bool shown = false;
+        OnNextModal([&](QWidget* w) {
+            shown = w == batch;
+            EXPECT_EQ(batch->Files(), all);
+            EXPECT_EQ(batch->FileCount()->text(), "3");
+            if (round < 3) {
+                QTest::keyClick(batch, Qt::Key_Escape);
+                EXPECT_TRUE(batch->Files().isEmpty());
+            } else {
+                batch->close();
+            }
+            EXPECT_FALSE(batch->isVisible());
+        });
+        command("Action1")->trigger();
+        EXPECT_TRUE(shown);
+    }
+    // The other preset after a close that kept the list: its own files only.
+    OnNextModal([&](QWidget*) {
+        EXPECT_EQ(batch->Files(), QStringList({folder + "/a.cur", folder + "/b.cur"}));
+        batch->close();
+    });
+    command("actBatch2")->trigger();
+    OnNextModal([&](QWidget*) {
+        EXPECT_EQ(batch->Files(), QStringList({folder + "/a.cur", folder + "/b.cur"}));
+        batch->close();
+    });
+    command("actBatch2")->trigger();
 }
 
 }  // namespace

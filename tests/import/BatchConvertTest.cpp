@@ -195,8 +195,9 @@ TEST(BatchCursorsToImages, AFileThatFailsIsLoggedAndTheRunGoesOn) {
     EXPECT_EQ(log[1].Text, "      Error: " + in.File("bad.cur") + " - Cannot open file");
     EXPECT_EQ(log[3].Text, "      Error: " + in.File("missing.cur") + " - Cannot open file - No such file or directory");
     EXPECT_EQ(log[5].Text, Ok(out.File("good_16x16-32.bmp")));
-    EXPECT_EQ(log[6].Kind, TBatchLineKind::Notice);
-    EXPECT_EQ(log[6].Text, "Operation completed!");
+    // The last line counts the files that failed, in red.
+    EXPECT_EQ(log[6].Kind, TBatchLineKind::FailedNotice);
+    EXPECT_EQ(log[6].Text, "Operation completed, but 2 of 3 files failed!");
 }
 
 TEST(BatchCursorsToImages, AnOutputThatCannotBeWrittenIsASaveError) {
@@ -205,7 +206,9 @@ TEST(BatchCursorsToImages, AnOutputThatCannotBeWrittenIsASaveError) {
     TBatchRun run(Job(TBatchMode::CursorsToImages, {in.File("a.cur")}, in.File("no/such/folder"), "png"));
     const std::vector<TBatchLine> log = run.RunAll();
     EXPECT_EQ(log.at(1).Kind, TBatchLineKind::Error);
-    EXPECT_EQ(log.at(1).Text, "      Error: " + in.File("no/such/folder/a_16x16-32.png") + " - Cannot save file");
+    EXPECT_EQ(log.at(1).Text,
+              "      Error: " + in.File("no/such/folder/a_16x16-32.png") + " - Cannot save file - No such file or directory");
+    EXPECT_EQ(log.at(2).Text, "Operation completed, but 1 of 1 files failed!");
 }
 
 // ---------------------------------------------------------------- pictures to cursors

@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include "shell/MessageDialog.h"
 #include "GuiTestApp.h"
@@ -86,4 +88,39 @@ TEST_F(MessageDialogTest, CaptionOfTheKindTextAsTypedNoIcon) {
     EXPECT_EQ(seen.text, "The file <b>x&y.cur</b> does not exist!");
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_EQ(CreateMessageDialog({}, nullptr)->textFormat(), Qt::PlainText);
+}
+
+namespace {
+// Qt's log while a test runs, kept instead of printed.
+std::mutex logMutex;
+QStringList logged;
+void KeepLog(QtMsgType, const QMessageLogContext&, const QString& text) {
+    std::lock_guard lock(logMutex);
+    logged << text;
+}
+}  // namespace
+
+TEST_F(MessageDialogTest, ABoxAskedFromAWorkerThreadIsRefusedAndLoggedNotBuilt) {
+    {
+        std::lock_guard lock(logMutex);
+        logged.clear();
+    }
+    const QtMessageHandler before = qInstallMessageHandler(KeepLog);
+    int answer = -1;
+    // A yes/no question too: the refusal must never read as a yes.
+    std::thread worker([&] {
+        answer = ShowMessageBox("Unknown images in x.icns", mkWarning, mbOK);
+        if (answer == 0) answer = ShowMessageBox("Replace?", mkConfirm, mbYes | mbNo) == idYes ? 99 : 0;
+    });
+    worker.join();
+    qInstallMessageHandler(before);
+    EXPECT_EQ(answer, mrNone);
+    for (QWidget* w : QApplication::allWidgets()) EXPECT_EQ(qobject_cast<QMessageBox*>(w), nullptr);
+    std::lock_guard lock(logMutex);
+    ASSERT_EQ(logged.size(), 2);
+    EXPECT_TRUE(logged[0].contains("Unknown images in x.icns")) << logged[0].toStdString();
+    EXPECT_TRUE(logged[1].contains("Replace?"));
+
+    // The GUI thread still gets its box.
+    EXPECT_EQ(show("Q?", mkConfirm, mbYes | mbNo, key(Qt::Key_Return)), idYes);
 }
