@@ -1,7 +1,10 @@
 #include "TileSources.h"
 
 #include "TileGeometry.h"
+#include "gif/GifCompose.h"
+#include "gif/GifImage.h"
 #include "icns/MacIcoIO.h"
+#include "imaging/FormatJpeg.h"
 #include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
 #include "model/AniIO.h"
@@ -20,27 +23,50 @@ namespace velto {
 
 namespace {
 
-// Scales a picture down to the tile's fitted size (never up).
+// The first image of a document file, fitted to the tile.
 TTilePicture FirstImageOf(ImyIconIO& reader, TmyIcon& doc, const std::string& fileName, int tileSize) {
     if (!reader.LoadFromFile(doc, fileName) || doc.Count() == 0) return {};
     return PictureOfImage(doc.Image(0), tileSize);
 }
 
-// Pictures of the image library (BMP, JPEG, PNG, GIF, JPEG 2000): the
-// first image, as 32-bit pixels shown over white.
+// Pictures of the image library (BMP, JPEG, PNG, JPEG 2000): the first
+// image, as 32-bit pixels shown over white. A JPEG is decoded at the scale
+// the tile asks for; the tile records its size times the scale.
 TTilePicture PictureOfLibraryFile(const std::string& fileName, std::uint8_t type, int tileSize) {
     TImageData data;
-    if (!LoadImageFromFile(fileName, data)) return {};
+    int scale = 1;
+    if (type == ftJpeg) {
+        TPrivateJpegFileFormat jpeg;
+        jpeg.ScaleDenominator = [&](std::int32_t width, std::int32_t height) {
+            return scale = JpegDecodeDenominator(width, height, tileSize);
+        };
+        TDynImageDataArray images;
+        const bool loaded = jpeg.LoadFromFile(fileName, images, true) && !images.empty();
+        if (loaded) std::swap(data, images[0]);
+        FreeImagesInArray(images);
+        if (!loaded) return {};
+    } else if (!LoadImageFromFile(fileName, data)) {
+        return {};
+    }
     TTilePicture out;
     if (ConvertImage(data, ifA8R8G8B8) && data.Width > 0 && data.Height > 0) {
         // A8R8G8B8 rows are B, G, R, A in memory: the toolkit's ARGB32.
         const QImage view(data.Bits, data.Width, data.Height, data.Width * 4, QImage::Format_ARGB32);
-        const QSize source = type == ftJpeg ? JpegSourceSize(data.Width, data.Height, tileSize)
-                                            : QSize(data.Width, data.Height);
-        out = PictureOfBitmap(view, source, tileSize);
+        out = PictureOfBitmap(view, QSize(data.Width * scale, data.Height * scale), tileSize);
     }
     FreeImage(data);
     return out;
+}
+
+// The first frame as a player shows it, over white.
+TTilePicture PictureOfGif(const std::string& fileName, int tileSize) {
+    TGIFImage gif;
+    if (!gif.LoadFromFile(fileName) || gif.Images().Count() == 0 || gif.Width() <= 0 || gif.Height() <= 0) return {};
+    const TGIFCanvas screen = ComposeGIFFrame(gif, 0);
+    // R, G, B, A bytes, a pixel either transparent or opaque.
+    const QImage view(reinterpret_cast<const uchar*>(screen.Pixels.data()), screen.Width, screen.Height,
+                      screen.Width * 4, QImage::Format_RGBA8888);
+    return PictureOfBitmap(view, view.size(), tileSize);
 }
 
 }  // namespace
@@ -127,17 +153,19 @@ TTilePicture PictureOfBitmap(const QImage& picture, QSize source, int tileSize) 
 
 TTilePicture PictureOfIconFile(const std::string& fileName, int tileSize) {
     TmyIcoIO reader(false);
-    TmyIcon doc;
-    return FirstImageOf(reader, doc, fileName, tileSize);
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(fileName, bytes, reader.Limits.fileSize)) return {};
+    return PictureOfIconBytes(bytes, tileSize);
 }
 
 TTilePicture PictureOfIconBytes(std::span<const std::uint8_t> bytes, int tileSize) {
     try {
+        // Only the image shown is decoded.
         TmyIcoIO reader(false);
         TmyIcon doc;
         ByteReader stream(bytes);
-        if (!reader.LoadFromStream(doc, stream) || doc.Count() == 0) return {};
-        return PictureOfImage(doc.Image(0), tileSize);
+        if (!reader.LoadFirstImage(doc, stream) || doc.Count() == 0) return {};
+        return PictureOfImage(doc.CurrentImage(), tileSize);
     } catch (...) {
         return {};
     }
@@ -159,7 +187,8 @@ TTilePicture PictureOfFile(const std::string& fileName, std::uint8_t type, int t
             TmyIcon doc;
             return FirstImageOf(reader, doc, fileName, tileSize);
         }
-        case ftBmp: case ftJpeg: case ftPng: case ftGif: case ftJp2: case ftJ2k:
+        case ftGif: return PictureOfGif(fileName, tileSize);
+        case ftBmp: case ftJpeg: case ftPng: case ftJp2: case ftJ2k:
             return PictureOfLibraryFile(fileName, type, tileSize);
         default: return {};
         }
