@@ -5,7 +5,6 @@
 #include "FolderFill.h"
 #include "core/Language.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
@@ -30,7 +29,8 @@ QString Message(const char* key, const char* def, int value) {
 
 void TThumbnailItem::SetFileName(const QString& path) {
     FileName = path;
-    Caption = QFileInfo(path).fileName();
+    // Cut as text: the name may hold bytes kept as they were (FileNames.h).
+    Caption = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 void TThumbnailItem::SetPicture(const QImage& picture, QSize sourceSize) {
@@ -62,8 +62,8 @@ TThumbail::TThumbail(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 TThumbail::~TThumbail() {
-    // Workers hold no pointer into the grid, but they must be gone before it.
-    if (fill_) fill_->StopAndJoin();
+    // Workers hold no pointer into the grid; stopped, they post nothing more.
+    if (fill_) fill_->Stop();
     RegisterGrid(this, false);
 }
 
