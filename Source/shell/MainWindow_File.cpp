@@ -8,15 +8,16 @@
 #include "ModalForms.h"
 #include "Options.h"
 #include "PaneAccess.h"
+#include "browse/FileNames.h"
 #include "core/MessageBox.h"
 #include "icns/MacIcoIO.h"
 #include "import/MyImport.h"
 #include "model/AniIO.h"
 #include "model/Detect.h"
 #include "model/IcoIO.h"
+#include "platform/FileIO.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -59,13 +60,14 @@ void TellKeptFrameSize(const TmyANIIO::SizeReport& report) {
 // Executables and libraries keep their own road: a picture format with no
 // signature of its own could take one for a picture.
 bool ReadsAsPicture(const QString& path) {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && file.read(2) == QByteArray("MZ", 2)) return false;
-    file.close();
+    std::vector<std::uint8_t> head;
+    std::uint64_t size = 0;
+    if (ReadFileHead(FileNameBytes(path), 2, head, size) && head.size() == 2 && head[0] == 'M' && head[1] == 'Z')
+        return false;
     tmyimport& service = MyImport();
     TmyImagePal probe({1, 1}, 32);
     service.AllowAdvanced = false;
-    const bool picture = service.LoadPicture(path.toStdString(), probe, {1, 1}, false);
+    const bool picture = service.LoadPicture(FileNameBytes(path), probe, {1, 1}, false);
     service.AllowAdvanced = true;
     return picture;
 }
@@ -215,21 +217,23 @@ bool TfrmMain::openByRoad(const QString& given) {
         }
         path = target;
     }
-    if (!QFileInfo(path).isFile()) {
+    // Checked by the name's bytes: a name that is no valid UTF-8 is found too.
+    std::int64_t size = 0;
+    if (!IsRegularFileName(path, &size)) {
         Warn(WithName("msgFileNotFound", "The file %s1 does not exist!", path));
         return false;
     }
     setFocus();
-    const FileCategoryResult road = FileCategory(path.toStdString());
+    const FileCategoryResult road = FileCategory(FileNameBytes(path));
     bool ok = false;
     // An empty file is an invalid one, not a kind of file still to come.
-    if (!road.ok() || QFileInfo(path).size() == 0) {
+    if (!road.ok() || size == 0) {
         Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
     } else if (road.category == fcDocument) {
         ok = OpenCursorFile(path);
     } else if (road.category == fcAppleIcon) {
         ok = OpenMacIconFile(path);
-    } else if (road.category == fcImage || (DetectFileType(path.toStdString()).type == ftUnknown && ReadsAsPicture(path))) {
+    } else if (road.category == fcImage || (DetectFileType(FileNameBytes(path)).type == ftUnknown && ReadsAsPicture(path))) {
         // Pictures detection does not name (Targa and others) the image
         // library may still read.
         ok = OpenImageFile(path);
@@ -256,7 +260,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     const QPointer<TDeskWindow> before = ActiveDesk();
     if (!CreateDocumentWindow(path)) return false;
     auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
-    const std::uint8_t type = DetectFileType(path.toStdString()).type;
+    const std::uint8_t type = DetectFileType(FileNameBytes(path)).type;
     const bool animated = type == ftAnimatedCursor;
     std::unique_ptr<TmyIcon> doc;
     std::unique_ptr<ImyIconIO> reader;
@@ -272,7 +276,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         else reader = TmyIcoIO::Create(true);
     }
     BusyCursorOn();
-    const bool loaded = desk && reader->LoadFromFile(*doc, path.toStdString()) && doc->Count() > 0;
+    const bool loaded = desk && reader->LoadFromFile(*doc, FileNameBytes(path)) && doc->Count() > 0;
     BusyCursorOff();
     if (!loaded) {
         DiscardDocumentWindow(ActiveDesk());
@@ -356,7 +360,7 @@ bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
         writer.Dithering = Options().Dithering ? TDither::On : TDither::Off;
         FileError error = FileError::None;
         BusyCursorOn();
-        const bool ok = writer.SaveDocument(*desk->Document(), path.toStdString(), &error);
+        const bool ok = writer.SaveDocument(*desk->Document(), FileNameBytes(path), &error);
         BusyCursorOff();
         if (ok) {
             desk->UpdateImageList(true);
@@ -373,7 +377,7 @@ bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
     BusyCursorOn();
     // The writers replace the file only after the whole new file is written.
     FileError error = FileError::None;
-    const bool ok = writer->SaveToFile(*desk->Document(), path.toStdString(), Options().SavePngOption, &error);
+    const bool ok = writer->SaveToFile(*desk->Document(), FileNameBytes(path), Options().SavePngOption, &error);
     BusyCursorOff();
     if (!ok) WarnSaveFailed(path, error);
     return ok;
@@ -485,7 +489,7 @@ bool TfrmMain::ExportImage() {
 void TfrmMain::AddRecentFile(const QString& path) {
     RecentFileSlots recent;
     for (int i = 0; i < TOptions::kRecentFiles; ++i) recent[static_cast<size_t>(i)] = Options().GetRecentFile(i + 1);
-    velto::AddRecentFile(recent, path.toStdString());
+    velto::AddRecentFile(recent, FileNameBytes(path));
     for (int i = 0; i < TOptions::kRecentFiles; ++i) Options().SetRecentFile(i + 1, recent[static_cast<size_t>(i)]);
     UpdateRecentFilesMenu();
 }
@@ -500,7 +504,7 @@ void TfrmMain::UpdateRecentFilesMenu() {
     RecentFileSlots recent;
     for (int i = 0; i < TOptions::kRecentFiles; ++i) recent[static_cast<size_t>(i)] = Options().GetRecentFile(i + 1);
     for (const auto& [n, path] : RecentFileEntries(recent)) {
-        const QString p = QString::fromStdString(path);
+        const QString p = FileNameText(path);
         auto* a = new QAction(QString::number(n) + ": " + MenuText(p), this);
         a->setData(p);
         connect(a, &QAction::triggered, this, [this, a] { OpenFile(a->data().toString()); });
