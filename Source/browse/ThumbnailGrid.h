@@ -312,13 +312,18 @@ private:
     int lastClientWidth_ = -1;
     bool barShown_ = false;
     bool adding_ = false;  // a filler adds tiles; the scroll range follows after
-    // Holds the scroll range back while a batch of tiles is added.
+    // Holds the scroll range and the repaint back while a batch of tiles is
+    // added: one range and one rectangle for the batch (a rectangle per tile
+    // builds a region of hundreds).
     struct AddingScope {
         TThumbail& grid;
-        explicit AddingScope(TThumbail& g) : grid(g) { grid.adding_ = true; }
+        int first;
+        explicit AddingScope(TThumbail& g) : grid(g), first(g.Count()) { grid.adding_ = true; }
         ~AddingScope() {
             grid.adding_ = false;
             grid.UpdateScrollRange();
+            if (grid.Count() > first)
+                grid.viewport()->update(grid.ItemRect(first).united(grid.ItemRect(grid.Count() - 1)).adjusted(-1, -1, 1, 1));
         }
     };
 
