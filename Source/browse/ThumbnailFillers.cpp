@@ -135,7 +135,9 @@ void TThumbail::LoadFolder(const QString& folder) {
     items_.clear();
     Clear();
     folderPictures_ = 0;
-    const int threads = std::clamp(QThread::idealThreadCount() - 1, 1, 8);
+    // Half the cores: this thread takes and paints every tile, and on a busy
+    // machine more workers mostly take its time (the first screen came later).
+    const int threads = std::clamp(QThread::idealThreadCount() / 2, 1, 8);
     const TTileLayout l = Layout();
     const int firstScreen = l.Cols * std::max(1, (viewport()->height() + l.RowHeight() - 1) / l.RowHeight());
     fill_ = std::make_unique<TFolderFill>(*fillTurns_, FileNameBytes(folder), thumbnailSize_, threads, firstScreen,
