@@ -202,8 +202,12 @@ void ThumbnailsStop(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(ThumbnailsVelto, cursors, false)->Name("Thumbnails/velto/1000")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(ThumbnailsDecode, cursors, false)->Name("Thumbnails/decode/1000")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(ThumbnailsVelto, photos, true)->Name("Thumbnails/velto/1000jpeg")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(ThumbnailsDecode, photos, true)->Name("Thumbnails/decode/1000jpeg")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ThumbnailsVelto, cursors, false)
+    ->Name("Thumbnails/velto/1000")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ThumbnailsDecode, cursors, false)
+    ->Name("Thumbnails/decode/1000")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ThumbnailsVelto, photos, true)
+    ->Name("Thumbnails/velto/1000jpeg")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ThumbnailsDecode, photos, true)
+    ->Name("Thumbnails/decode/1000jpeg")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ThumbnailsStop)->Name("Thumbnails/stop/8000")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);

@@ -317,7 +317,8 @@ void TThumbail::paintEvent(QPaintEvent* event) {
     QRegion background(event->region());
     for (int i = first; i < last; ++i) {
         const TThumbnailItem& item = Item(i);
-        background -= QRect(item.Pos.x(), item.Pos.y() - scroll, item.Size, item.ShowCaption ? item.Size : item.Height());
+        const int frameHeight = item.ShowCaption ? item.Size : item.Height();
+        background -= QRect(item.Pos.x(), item.Pos.y() - scroll, item.Size, frameHeight);
     }
     for (const QRect& r : background) p.fillRect(r, ink.back);
     for (int i = first; i < last; ++i) {

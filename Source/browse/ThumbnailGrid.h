@@ -322,8 +322,9 @@ private:
         ~AddingScope() {
             grid.adding_ = false;
             grid.UpdateScrollRange();
-            if (grid.Count() > first)
-                grid.viewport()->update(grid.ItemRect(first).united(grid.ItemRect(grid.Count() - 1)).adjusted(-1, -1, 1, 1));
+            if (grid.Count() <= first) return;
+            const QRect added = grid.ItemRect(first).united(grid.ItemRect(grid.Count() - 1));
+            grid.viewport()->update(added.adjusted(-1, -1, 1, 1));
         }
     };
 

@@ -222,7 +222,8 @@ void TfrmExplorer::RebuildFavoritesMenu() {
     // Delete is offered for the current folder only when it is a favourite.
     const QString current = CurrentFolder();
     const auto& list = Options().FavoriteDirs;
-    items[1]->setEnabled(std::any_of(list.begin(), list.end(), [&](const std::string& f) { return SameFolder(f, current); }));
+    items[1]->setEnabled(
+        std::any_of(list.begin(), list.end(), [&](const std::string& f) { return SameFolder(f, current); }));
     for (int i = 3; i < items.size(); ++i) {
         pmFavorites_->removeAction(items[i]);
         items[i]->deleteLater();

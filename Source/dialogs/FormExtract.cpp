@@ -102,7 +102,8 @@ void TfrmExtract::showEvent(QShowEvent* event) {
     // loses: the tiles widen until the widest shows whole.
     const QFontMetrics metrics(grid_->font());
     int widest = 0;
-    for (int i = 0; i < grid_->Count(); ++i) widest = std::max(widest, metrics.horizontalAdvance(grid_->Item(i).Caption));
+    for (int i = 0; i < grid_->Count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(grid_->Item(i).Caption));
     if (widest + kCaptionMargin > kTileSize) {
         grid_->SetThumbnailSize(widest + kCaptionMargin);
         grid_->LoadCursorResources(fileName_, false);

@@ -271,7 +271,8 @@ void TfrmResourceEditor::OpenFile(const QString& fileName) {
         const ResName type = ResName::FromId(RT_GROUP_CURSOR);
         for (const ResName& name : module.ResourceNames(type))
             for (const std::uint32_t language : module.ResourceLanguages(type, name))
-                groupNames_.insert({QString::fromStdString(ResNameText(name)), static_cast<std::uint16_t>(language)}, name);
+                groupNames_.insert(
+                    {QString::fromStdString(ResNameText(name)), static_cast<std::uint16_t>(language)}, name);
     }
     fileName_ = fileName;
     ShowFileName();
@@ -382,7 +383,8 @@ bool TfrmResourceEditor::Save(bool closeAfter) {
     for (const auto& [name, language] : deleteList_) save.Deletions.push_back({name, language});
     for (int i = 0; i < grid_->Count(); ++i) {
         const TThumbnailItem& item = grid_->Item(i);
-        if (item.Kind == tkFile) save.Stores.push_back({FileNameBytes(item.FileName), GroupNameOf(item), item.LanguageId});
+        if (item.Kind == tkFile)
+            save.Stores.push_back({FileNameBytes(item.FileName), GroupNameOf(item), item.LanguageId});
     }
     progress_->setMaximum(static_cast<int>(save.Stores.size() + (untitled_ ? 0 : save.Deletions.size())));
     progress_->setValue(0);

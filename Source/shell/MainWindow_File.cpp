@@ -233,7 +233,8 @@ bool TfrmMain::openByRoad(const QString& given) {
         ok = OpenCursorFile(path);
     } else if (road.category == fcAppleIcon) {
         ok = OpenMacIconFile(path);
-    } else if (road.category == fcImage || (DetectFileType(FileNameBytes(path)).type == ftUnknown && ReadsAsPicture(path))) {
+    } else if (road.category == fcImage ||
+               (DetectFileType(FileNameBytes(path)).type == ftUnknown && ReadsAsPicture(path))) {
         // Pictures detection does not name (Targa and others) the image
         // library may still read.
         ok = OpenImageFile(path);

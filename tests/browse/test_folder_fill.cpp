@@ -184,7 +184,8 @@ TEST(FolderFillOrder, TheLastTileComesWhenItsFileIsTheLastReady) {
     for (const int n : {5, 300}) {
         SCOPED_TRACE(n);
         TempDir dir;
-        for (int i = 0; i < n; ++i) restest::WriteFile(dir.File(QString::asprintf("c%03d.cur", i).toStdString()), SmallCursor());
+        for (int i = 0; i < n; ++i)
+            restest::WriteFile(dir.File(QString::asprintf("c%03d.cur", i).toStdString()), SmallCursor());
         // The last file is made only once every other was taken by the grid.
         std::atomic<int> taken{0};
         Turns turns;
@@ -227,7 +228,8 @@ TEST(FolderFillOrder, TheLastTileComesWhenItsFileIsTheLastReady) {
 TEST(FolderFillStop, AStopNeverWaitsForAFileStillBeingRead) {
     EnsureGuiApp();
     TempDir dir;
-    for (int i = 0; i < 6; ++i) restest::WriteFile(dir.File(QString::asprintf("c%d.cur", i).toStdString()), SmallCursor());
+    for (int i = 0; i < 6; ++i)
+        restest::WriteFile(dir.File(QString::asprintf("c%d.cur", i).toStdString()), SmallCursor());
     {
         Gate gate;
         gate.Arm();
@@ -260,7 +262,8 @@ TEST(FolderFillStop, AStopNeverWaitsForAFileStillBeingRead) {
     // The grid: Escape, another folder and a closed window, each while a
     // worker is held in a file.
     TempDir other;
-    for (int i = 0; i < 3; ++i) restest::WriteFile(other.File(QString::asprintf("o%d.cur", i).toStdString()), SmallCursor());
+    for (int i = 0; i < 3; ++i)
+        restest::WriteFile(other.File(QString::asprintf("o%d.cur", i).toStdString()), SmallCursor());
     Gate gate;
     gate.Arm();
     MakerScope maker([&](TFolderFill::Entry& e, int size) {

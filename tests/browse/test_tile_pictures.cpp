@@ -78,8 +78,9 @@ void FillImage(TmyImagePal& img, std::uint8_t seed) {
     for (int y = 0; y < img.Height(); ++y)
         for (int x = 0; x < img.Width(); ++x)
             img.At(x, y) = img.Palette ? (*img.Palette)[(x + y + seed) % img.Palette->Count()]
-                                       : TmyPixel{static_cast<std::uint8_t>(x * 5 + seed), static_cast<std::uint8_t>(y * 3),
-                                                  seed, static_cast<std::uint8_t>(img.BitCount == 32 ? 200 : 255)};
+                                       : TmyPixel{static_cast<std::uint8_t>(x * 5 + seed),
+                                                  static_cast<std::uint8_t>(y * 3), seed,
+                                                  static_cast<std::uint8_t>(img.BitCount == 32 ? 200 : 255)};
 }
 
 // What the whole reader puts first, and what the one-image reader gives:
@@ -171,7 +172,8 @@ TEST(TilePictures, AnIconOrCursorFileShowsTheImageTheWholeReaderPutsFirst) {
     // Depths and sizes mixed; the writer stores them shallowest first.
     TmyIcon doc;
     doc.IsCursor = true;
-    for (const auto& [side, depth] : std::vector<std::pair<int, int>>{{16, 32}, {48, 8}, {256, 32}, {32, 32}, {48, 4}, {24, 1}}) {
+    const std::vector<std::pair<int, int>> formats = {{16, 32}, {48, 8}, {256, 32}, {32, 32}, {48, 4}, {24, 1}};
+    for (const auto& [side, depth] : formats) {
         TmyImagePal& img = doc.Image(doc.AddImage({side, side}, depth));
         FillImage(img, static_cast<std::uint8_t>(side + depth));
         img.SetHotSpotX(side / 2);
@@ -212,7 +214,7 @@ TEST(TilePictures, AnIconOrCursorFileShowsTheImageTheWholeReaderPutsFirst) {
 
     // And every icon and cursor file of the samples.
     if (!HaveCorpus()) return;
-    int files_read = 0;
+    int read = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(CorpusDir())) {
         if (!e.is_regular_file() || e.file_size() > (4u << 20)) continue;
         const FileTypeResult t = DetectFileType(e.path().string());
@@ -221,7 +223,7 @@ TEST(TilePictures, AnIconOrCursorFileShowsTheImageTheWholeReaderPutsFirst) {
         std::vector<std::uint8_t> bytes;
         ASSERT_TRUE(ReadWholeFile(e.path().string(), bytes));
         ExpectSameFirstImage(Bytes(bytes.begin(), bytes.end()));
-        ++files_read;
+        ++read;
     }
-    EXPECT_GT(files_read, 0);
+    EXPECT_GT(read, 0);
 }

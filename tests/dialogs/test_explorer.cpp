@@ -162,7 +162,8 @@ TEST_F(ExplorerTest, TheSelectionGoesToTheBatchConverterAndOnlyCursorFilesToTheL
 
 TEST_F(ExplorerTest, ArrowKeysWalkTheTreeWhileTilesFill) {
     for (const char* sub : {"sub1", "sub2", "sub3"}) QDir(folder).mkpath(sub);
-    for (int i = 0; i < 200; ++i) Write(qPrintable(QString("sub1/c%1.cur").arg(i)), restest::CursorFile({{64, 64, 0, 0, {}, 9}}));
+    for (int i = 0; i < 200; ++i)
+        Write(qPrintable(QString("sub1/c%1.cur").arg(i)), restest::CursorFile({{64, 64, 0, 0, {}, 9}}));
     if (!explorer->isVisible()) main->Action("actExplorer")->trigger();
     ASSERT_TRUE(explorer->isVisible());
     Browse();
