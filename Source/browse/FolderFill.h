@@ -5,8 +5,13 @@
 // its picture. The grid takes the results on its own thread, strictly in
 // folder order, as they become ready, so tiles appear in the order the
 // listing has, however the workers interleave. The workers touch no widget;
-// they only post a TurnEvent to an object of the grid's, which joins them
-// before it goes away.
+// they only post a TurnEvent to an object of the grid's, and never once the
+// fill was stopped.
+//
+// Stopping never waits for a file: a worker busy with one (a photo of many
+// megapixels takes a second) finishes it unseen, its result dropped, and
+// ends; its thread is joined later (when the next fill starts, or when the
+// application object goes), so the window is never held.
 //
 // When the grid gets a turn: once the listing is there (it lays out the
 // first captions meanwhile); once the tiles of its first screen are all ready
@@ -19,14 +24,10 @@
 #include <QSize>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <cstdint>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace velto {
@@ -47,20 +48,31 @@ public:
         QSize Source;
     };
 
+    // Fills Shown, PictureOk, Bitmap and Source of an entry from the file at
+    // its Path, for a tile of tileSize (the workers' call).
+    using EntryMaker = std::function<void(Entry& entry, int tileSize)>;
+    static void MakeEntry(Entry& entry, int tileSize);
+
     // The event posted (at low priority: after the paints waiting) when the
     // grid has a turn.
     static QEvent::Type TurnEvent();
 
     // turns: the grid's object that receives TurnEvent; firstScreen: the
-    // tiles the grid shows without scrolling.
-    TFolderFill(QObject& turns, std::string folder, int tileSize, int threads, int firstScreen);
-    ~TFolderFill();  // stops and joins
+    // tiles the grid shows without scrolling; maker: MakeEntry unless given.
+    TFolderFill(QObject& turns, std::string folder, int tileSize, int threads, int firstScreen,
+                EntryMaker maker = {});
+    ~TFolderFill();  // stops
     TFolderFill(const TFolderFill&) = delete;
     TFolderFill& operator=(const TFolderFill&) = delete;
 
-    // Ends the workers between two files and waits for them.
-    void StopAndJoin();
-    bool Stopped() const { return stop_.load(); }
+    // Ends the fill at once: no worker claims another file or posts another
+    // turn; what they finish from now on is dropped.
+    void Stop();
+    bool Stopped() const;
+
+    // Waits until the workers of every fill have ended (of a running one
+    // too: stop it first).
+    static void JoinAllWorkers();
 
     // GUI thread: moves out the entries that are ready, in order, from the
     // first not yet taken, until `tiles` of them get a tile (or 8 times as
@@ -75,9 +87,9 @@ public:
     // The paths of the first n entries of the listing (fewer when the folder
     // has fewer; none while the listing runs or once entries were taken).
     std::vector<std::string> ListedHead(int n);
-    int FirstScreen() const { return firstScreen_; }
+    int FirstScreen() const;
     // Entries listed (-1 while the listing runs).
-    int Total() const { return listed_.load() ? static_cast<int>(entries_.size()) : -1; }
+    int Total() const;
 
     // Tiles the grid is told about at once after its first screen.
     static constexpr int kBatch = 128;
@@ -86,35 +98,10 @@ public:
     static constexpr std::chrono::milliseconds kLatency{30};
     static constexpr std::chrono::milliseconds kFirstScreenWait{250};
 
-private:
-    using Clock = std::chrono::steady_clock;
-    void Work(int worker);
-    // Stores entry i's result and tells the grid when it should take.
-    void Deliver(int i, Entry&& result);
-    void Notify();
+    struct State;  // shared by the fill and its workers
 
-    QObject* turns_;  // only posted to, never touched by the workers
-    std::string folder_;
-    int tileSize_;
-    int firstScreen_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> listed_{false};
-    std::atomic<bool> posted_{false};
-    std::atomic<bool> told_{false};
-    std::atomic<int> next_{0};
-    std::atomic<int> active_{0};  // workers not yet ended
-    std::mutex mutex_;
-    std::condition_variable listedCv_;
-    // Guarded by mutex_.
-    std::vector<Entry> entries_;
-    std::vector<std::uint8_t> ready_;
-    int prefix_ = 0;      // entries below are all ready...
-    int shownReady_ = 0;  // ...and this many of them get a tile,
-    int shownTaken_ = 0;  // of which the grid took this many,
-    Clock::time_point lastTake_;  // last at this time
-    int taken_ = 0;               // entries the grid took
-    bool firstReady_ = false;     // the first screen was told
-    std::vector<std::thread> workers_;
+private:
+    std::shared_ptr<State> s_;
 };
 
 }  // namespace velto

@@ -3,6 +3,7 @@
 // while it is. Only the folder listing runs on worker threads (FolderFill);
 // the others read one file or document and finish before they return, without
 // pumping events, so no window can go away under them.
+#include "FileNames.h"
 #include "FolderFill.h"
 #include "IconExtraction.h"
 #include "ThumbnailGrid.h"
@@ -19,6 +20,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QThread>
+
+#include <utility>
 
 namespace velto {
 
@@ -74,9 +77,18 @@ void DrawGifFrame(const TGIFSubImage& frame, QImage& screen) {
     }
 }
 
+TFolderFill::EntryMaker& FolderEntryMaker() {
+    static TFolderFill::EntryMaker maker;
+    return maker;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- folder
+
+TFolderFill::EntryMaker TThumbail::SetFolderEntryMaker(TFolderFill::EntryMaker maker) {
+    return std::exchange(FolderEntryMaker(), std::move(maker));
+}
 
 // The folder fill's side on the GUI thread, alive while the fill runs: takes
 // its turns (posted by the workers, and by the grid itself when a turn left
@@ -123,10 +135,13 @@ void TThumbail::LoadFolder(const QString& folder) {
     items_.clear();
     Clear();
     folderPictures_ = 0;
-    const int threads = std::clamp(QThread::idealThreadCount() - 1, 1, 8);
+    // Half the cores: this thread takes and paints every tile, and on a busy
+    // machine more workers mostly take its time (the first screen came later).
+    const int threads = std::clamp(QThread::idealThreadCount() / 2, 1, 8);
     const TTileLayout l = Layout();
     const int firstScreen = l.Cols * std::max(1, (viewport()->height() + l.RowHeight() - 1) / l.RowHeight());
-    fill_ = std::make_unique<TFolderFill>(*fillTurns_, folder.toStdString(), thumbnailSize_, threads, firstScreen);
+    fill_ = std::make_unique<TFolderFill>(*fillTurns_, FileNameBytes(folder), thumbnailSize_, threads, firstScreen,
+                                          FolderEntryMaker());
     SetStatusText(Text("msgSearch", "Searching image files... Press Esc to stop"));
 }
 
@@ -141,12 +156,12 @@ void TThumbail::TakeFolderResults() {
             auto item = std::make_unique<TThumbnailItem>();
             item->Size = thumbnailSize_;
             item->ShowCaption = showCaption_;
-            item->SetFileName(QString::fromStdString(path));
+            item->SetFileName(FileNameText(path));
             if (showCaption_) PrepareCaption(*item, fm);
             turns.Ahead.push_back(std::move(item));
         }
     }
-    if (!told) return;  // the listing's turn
+    if (!told && !fill_->Stopped()) return;  // the listing's turn
     // A turn after the one that showed the first tiles (and their paint).
     if (Count() > 0) turns.Retired.clear();
     // The first screen comes in one turn of its own; the rest in larger ones.
@@ -162,7 +177,7 @@ void TThumbail::TakeFolderResults() {
             const bool ahead = at < turns.Ahead.size() && turns.Ahead[at];
             TThumbnailItem& item = ahead ? Adopt(std::move(turns.Ahead[at])) : Add();
             item.Kind = tkFile;
-            if (!ahead) item.SetFileName(QString::fromStdString(e.Path));
+            if (!ahead) item.SetFileName(FileNameText(e.Path));
             // Laid out now, while the workers still read: the paint only draws it.
             if (showCaption_) PrepareCaption(item, fm);
             if (e.PictureOk) {
@@ -182,7 +197,7 @@ void TThumbail::TakeFolderResults() {
 
 void TThumbail::FinishFolderFill() {
     if (!fill_) return;
-    fill_->StopAndJoin();
+    fill_->Stop();
     fill_.reset();
     // Gone after this turn (which may be its own): the tiles it holds with it.
     qApp->removeEventFilter(fillTurns_);
@@ -195,18 +210,40 @@ void TThumbail::FinishFolderFill() {
 
 void TThumbail::Stop() {
     if (!fill_) return;
-    fill_->StopAndJoin();
-    // What the workers finished is shown; the rest is not read. Every turn
-    // takes a result or ends the fill.
+    fill_->Stop();
+    // What the workers have finished is shown; a file still being read is
+    // not waited for. Every turn takes a result or ends the fill.
     while (fill_) TakeFolderResults();
 }
 
 // ---------------------------------------------------------------- documents and files
 
+// Every filler but the folder's: refused while the grid is Busy; else Busy
+// (the tiles removed first, when asked) until End or the end of the scope.
+class TThumbail::FillScope {
+public:
+    FillScope(TThumbail& grid, bool clear) : grid_(grid), on_(!grid.busy_) {
+        if (!on_) return;
+        grid.BeginBusy();
+        if (clear) grid.Clear();
+    }
+    ~FillScope() { End(); }
+    FillScope(const FillScope&) = delete;
+    FillScope& operator=(const FillScope&) = delete;
+    explicit operator bool() const { return on_; }
+    void End() {
+        if (on_) grid_.EndBusy();
+        on_ = false;
+    }
+
+private:
+    TThumbail& grid_;
+    bool on_;
+};
+
 void TThumbail::LoadIconImages(const TmyIcon& document, bool asFrames) {
-    if (busy_) return;
-    BeginBusy();
-    Clear();
+    FillScope fill(*this, true);
+    if (!fill) return;
     const int n = document.Count();
     AddingScope adding(*this);
     for (int i = 0; i < n; ++i) {
@@ -216,18 +253,17 @@ void TThumbail::LoadIconImages(const TmyIcon& document, bool asFrames) {
         const TTilePicture pic = PictureOfImage(document.Image(i), thumbnailSize_);
         item.SetPicture(pic.Bitmap, pic.Source);
     }
-    EndBusy();
+    fill.End();
     SetStatusText(Counted("msgObject", "%i1 objects", n));
 }
 
 void TThumbail::LoadAniFrames(const QString& fileName) {
-    if (busy_) return;
-    BeginBusy();
-    Clear();
+    FillScope fill(*this, true);
+    if (!fill) return;
     TmyANI doc;
     TmyANIIO reader(false);
     try {
-        reader.LoadFromFile(doc, fileName.toStdString());
+        reader.LoadFromFile(doc, FileNameBytes(fileName));
     } catch (...) {
         doc = TmyANI();
     }
@@ -238,20 +274,19 @@ void TThumbail::LoadAniFrames(const QString& fileName) {
         const TTilePicture pic = PictureOfImage(doc.Image(i), thumbnailSize_);
         item.SetPicture(pic.Bitmap, pic.Source);
     }
-    EndBusy();
+    fill.End();
     SetStatusText(Counted("msgObject", "%i1 objects", doc.Count()));
 }
 
 void TThumbail::LoadGifFrames(const QString& fileName, bool overimpose) {
-    if (busy_) return;
-    const FileTypeResult type = DetectFileType(fileName.toStdString());
+    const FileTypeResult type = DetectFileType(FileNameBytes(fileName));
     if (!type.ok() || type.type != ftGif) return;
-    BeginBusy();
-    Clear();
+    FillScope fill(*this, true);
+    if (!fill) return;
     int frames = 0;
     try {
         TGIFImage gif;
-        if (gif.LoadFromFile(fileName.toStdString()) && gif.Width() > 0 && gif.Height() > 0) {
+        if (gif.LoadFromFile(FileNameBytes(fileName)) && gif.Width() > 0 && gif.Height() > 0) {
             QImage screen(gif.Width(), gif.Height(), QImage::Format_RGB32);
             screen.fill(Qt::white);
             // A frame without an image (extensions after the last one) gets no tile.
@@ -270,16 +305,15 @@ void TThumbail::LoadGifFrames(const QString& fileName, bool overimpose) {
     } catch (...) {
         // A damaged GIF keeps the frames read before the damage.
     }
-    EndBusy();
+    fill.End();
     SetStatusText(Counted("msgObject", "%i1 objects", frames));
 }
 
 void TThumbail::LoadFileIcons(const QString& fileName) {
-    if (busy_) return;
-    BeginBusy();
-    Clear();
+    FillScope fill(*this, true);
+    if (!fill) return;
     IconExtractor icons;
-    icons.Open(fileName.toStdString());
+    icons.Open(FileNameBytes(fileName));
     const int n = icons.Count();
     for (int i = 0; i < n; ++i) {
         TThumbnailItem& item = Add();
@@ -287,18 +321,17 @@ void TThumbail::LoadFileIcons(const QString& fileName) {
         item.Caption = Counted("msgIcon", "Icon %i1", i + 1);
         item.SetPicture(icons.Icon(i));
     }
-    EndBusy();
+    fill.End();
     SetStatusText(Counted("msgObject", "%i1 objects", n));
 }
 
 void TThumbail::LoadCursorResources(const QString& fileName, bool useNames) {
-    if (busy_) return;
-    BeginBusy();
-    Clear();
+    FillScope fill(*this, true);
+    if (!fill) return;
     PeModule module;
-    if (!module.Load(fileName.toStdString())) {
+    if (!module.Load(FileNameBytes(fileName))) {
         // Not an executable read as data: its icons, as the system extracts them.
-        EndBusy();
+        fill.End();
         LoadFileIcons(fileName);
         return;
     }
@@ -309,11 +342,7 @@ void TThumbail::LoadCursorResources(const QString& fileName, bool useNames) {
     for (const ResName& name : names) {
         for (const std::uint32_t language : module.ResourceLanguages(groupType, name)) {
             const auto group = module.FindResource(groupType, name, language);
-            if (!group) {
-                // A group listed but not found ends the whole listing.
-                EndBusy();
-                return;
-            }
+            if (!group) return;  // a group listed but not found ends the whole listing
             ByteReader r(*group);
             std::uint16_t reserved = 1, kind = 0, count = 0;
             if (!r.u16le(reserved) || !r.u16le(kind) || !r.u16le(count) || reserved != 0 || kind != 2 || count == 0)
@@ -353,39 +382,38 @@ void TThumbail::LoadCursorResources(const QString& fileName, bool useNames) {
             item.SetPicture(pic.Bitmap, pic.Source);
         }
     }
-    EndBusy();
+    fill.End();
     SetStatusText(Counted("msgObject", "%i1 objects", total));
 }
 
 void TThumbail::ReplaceSelectedFromFile(const QString& fileName) {
-    if (busy_ || selection_.empty()) return;
-    BeginBusy();
+    if (selection_.empty()) return;
+    FillScope fill(*this, false);
+    if (!fill) return;
     const int i = selection_.front();
     TThumbnailItem& item = Item(i);
     item.Kind = tkFile;
     item.FileName = fileName;  // the caption stays
-    const TTilePicture pic = PictureOfIconFile(fileName.toStdString(), thumbnailSize_);
+    const TTilePicture pic = PictureOfIconFile(FileNameBytes(fileName), thumbnailSize_);
     if (pic.Ok) item.SetPicture(pic.Bitmap, pic.Source);
     UpdateItem(i);
-    EndBusy();
 }
 
 void TThumbail::AddCursorFiles(const QStringList& files) {
-    if (busy_) return;
-    BeginBusy();
+    FillScope fill(*this, false);
+    if (!fill) return;
     ClearSelection();
     for (const QString& file : files) {
-        const FileTypeResult type = DetectFileType(file.toStdString());
+        const FileTypeResult type = DetectFileType(FileNameBytes(file));
         if (!type.ok() || type.type != ftCursor) continue;
         const QString caption = MakeUniqueName(QStringLiteral("#"));
         TThumbnailItem& item = Add();
         item.Kind = tkFile;
         item.FileName = file;
         item.Caption = caption;
-        const TTilePicture pic = PictureOfIconFile(file.toStdString(), thumbnailSize_);
+        const TTilePicture pic = PictureOfIconFile(FileNameBytes(file), thumbnailSize_);
         if (pic.Ok) item.SetPicture(pic.Bitmap, pic.Source);
     }
-    EndBusy();
 }
 
 }  // namespace velto

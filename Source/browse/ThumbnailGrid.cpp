@@ -5,7 +5,6 @@
 #include "FolderFill.h"
 #include "core/Language.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
@@ -30,7 +29,8 @@ QString Message(const char* key, const char* def, int value) {
 
 void TThumbnailItem::SetFileName(const QString& path) {
     FileName = path;
-    Caption = QFileInfo(path).fileName();
+    // Cut as text: the name may hold bytes kept as they were (FileNames.h).
+    Caption = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 void TThumbnailItem::SetPicture(const QImage& picture, QSize sourceSize) {
@@ -54,7 +54,8 @@ TThumbail::TThumbail(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    viewport()->setAutoFillBackground(true);
+    // The grid paints its background itself, only where no tile lies.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setBackgroundRole(QPalette::Base);
     // Captions and hints come from the tiles.
     viewport()->setAttribute(Qt::WA_Hover, false);
@@ -62,8 +63,8 @@ TThumbail::TThumbail(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 TThumbail::~TThumbail() {
-    // Workers hold no pointer into the grid, but they must be gone before it.
-    if (fill_) fill_->StopAndJoin();
+    // Workers hold no pointer into the grid; stopped, they post nothing more.
+    if (fill_) fill_->Stop();
     RegisterGrid(this, false);
 }
 
@@ -133,10 +134,12 @@ TThumbnailItem& TThumbail::Adopt(std::unique_ptr<TThumbnailItem> item) {
     if (lastClientWidth_ != contentsRect().width()) Relayout();
     item->Pos = Layout().TopLeft(item->Index);
     items_.push_back(std::move(item));
-    // A filler adding many tiles sets the range once at the end: every new
-    // range makes the scroll area lay itself out again.
-    if (!adding_) UpdateScrollRange();
-    UpdateItem(Count() - 1);
+    // A filler adding many tiles sets the range and repaints once at the
+    // end: every new range makes the scroll area lay itself out again.
+    if (!adding_) {
+        UpdateScrollRange();
+        UpdateItem(Count() - 1);
+    }
     return *items_.back();
 }
 
@@ -310,6 +313,14 @@ void TThumbail::paintEvent(QPaintEvent* event) {
     ink.disabled = palette().color(QPalette::Button);
     ink.back = viewport()->palette().color(viewport()->backgroundRole());
     const QFontMetrics fm(font());
+    // Tile frames are opaque: the background goes around them.
+    QRegion background(event->region());
+    for (int i = first; i < last; ++i) {
+        const TThumbnailItem& item = Item(i);
+        const int frameHeight = item.ShowCaption ? item.Size : item.Height();
+        background -= QRect(item.Pos.x(), item.Pos.y() - scroll, item.Size, frameHeight);
+    }
+    for (const QRect& r : background) p.fillRect(r, ink.back);
     for (int i = first; i < last; ++i) {
         const TThumbnailItem& item = Item(i);
         const QRect r = item.Rect().translated(0, -scroll);
@@ -356,9 +367,19 @@ void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at, co
 
 void TThumbail::PrepareCaption(const TThumbnailItem& item, const QFontMetrics& fm) const {
     if (item.ShownWidth == item.Size && item.ShownFor == item.Caption) return;
-    item.ShownCaption = QStaticText(ShortenCaption(item.Caption, item.Size, fm));
-    item.ShownCaption.setTextFormat(Qt::PlainText);
-    item.ShownCaption.prepare(QTransform(), font());
+    const auto laidOut = [this](const QString& text) {
+        QStaticText t(text);
+        t.setTextFormat(Qt::PlainText);
+        t.prepare(QTransform(), font());
+        return t;
+    };
+    // Most captions fit with room to spare, which their layout shows
+    // without measuring them once more; the others are cut to fit.
+    item.ShownCaption = laidOut(item.Caption);
+    if (item.ShownCaption.size().width() + 1 >= item.Size) {
+        const QString shown = ShortenCaption(item.Caption, item.Size, fm);
+        if (shown != item.Caption) item.ShownCaption = laidOut(shown);
+    }
     item.ShownFor = item.Caption;
     item.ShownWidth = item.Size;
 }

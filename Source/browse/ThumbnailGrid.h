@@ -35,7 +35,8 @@
 // fillFinished() is emitted at the end (also after Stop). All other fillers
 // finish before they return, without pumping events. Stop() (Escape
 // anywhere in the program, closing the grid's window, destroying the grid)
-// ends a running fill and keeps the tiles made: no worker outlives the grid.
+// ends a running fill at once and keeps the tiles made; a worker still busy
+// with a file finishes it unseen (FolderFill.h).
 // Status texts ("Reading object...", "%i1 objects", ...) go to statusText
 // and to the label given to SetStatusLabel.
 #include <QAbstractScrollArea>
@@ -52,6 +53,7 @@
 #include <memory>
 #include <vector>
 
+#include "browse/FolderFill.h"
 #include "browse/TileGeometry.h"
 
 class QDropEvent;
@@ -63,7 +65,6 @@ namespace velto {
 
 class TmyIcon;
 class TmyImagePal;
-class TFolderFill;
 
 // What a tile stands for (set by the fillers).
 enum TileKind : std::uint8_t {
@@ -193,8 +194,11 @@ public:
     void LoadCursorResources(const QString& fileName, bool useNames);
     void ReplaceSelectedFromFile(const QString& fileName);
     void AddCursorFiles(const QStringList& files);
-    // Ends a running fill (tiles made so far stay); nothing when none runs.
+    // Ends a running fill at once (tiles made so far stay); nothing when none runs.
     void Stop();
+    // How the folder fill's workers make each entry (tests put their own
+    // in; unset: TFolderFill::MakeEntry). Returns the previous one.
+    static TFolderFill::EntryMaker SetFolderEntryMaker(TFolderFill::EntryMaker maker);
 
     // ---- drops from elsewhere: the handler sees every drag event (enter,
     // move, drop) that is not a move of this grid's own tiles, with the tile
@@ -273,6 +277,7 @@ private:
     void TakeFolderResults();
     void FinishFolderFill();
     class FillTurns;  // the folder fill's side on the GUI thread
+    class FillScope;  // the busy frame of the other fillers
     // Add() of a tile made beforehand (its caption laid out already).
     TThumbnailItem& Adopt(std::unique_ptr<TThumbnailItem> item);
 
@@ -307,13 +312,19 @@ private:
     int lastClientWidth_ = -1;
     bool barShown_ = false;
     bool adding_ = false;  // a filler adds tiles; the scroll range follows after
-    // Holds the scroll range back while a batch of tiles is added.
+    // Holds the scroll range and the repaint back while a batch of tiles is
+    // added: one range and one rectangle for the batch (a rectangle per tile
+    // builds a region of hundreds).
     struct AddingScope {
         TThumbail& grid;
-        explicit AddingScope(TThumbail& g) : grid(g) { grid.adding_ = true; }
+        int first;
+        explicit AddingScope(TThumbail& g) : grid(g), first(g.Count()) { grid.adding_ = true; }
         ~AddingScope() {
             grid.adding_ = false;
             grid.UpdateScrollRange();
+            if (grid.Count() <= first) return;
+            const QRect added = grid.ItemRect(first).united(grid.ItemRect(grid.Count() - 1));
+            grid.viewport()->update(added.adjusted(-1, -1, 1, 1));
         }
     };
 

@@ -260,8 +260,9 @@ bool TThumbail::viewportEvent(QEvent* event) {
 
 void TThumbail::keyPressEvent(QKeyEvent* event) {
     ModifiersScope keys(modifiers_, event->modifiers());
-    if (event->key() == Qt::Key_Escape) {
-        if (busy_) Stop();
+    // Escape stops a fill; with none running it is the window's (a dialog closes).
+    if (event->key() == Qt::Key_Escape && busy_) {
+        Stop();
         event->accept();
         return;
     }

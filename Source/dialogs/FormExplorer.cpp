@@ -15,6 +15,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "FormBatch.h"
 #include "browse/ThumbnailGrid.h"
 #include "core/Language.h"
@@ -49,7 +51,6 @@ TfrmExplorer::TfrmExplorer(TfrmMain* main, QWidget* parent) : QWidget(parent), m
     actCaption_->setObjectName(QStringLiteral("actCaption"));
     actCaption_->setToolTip(QStringLiteral("Show/Hide File Names"));
     actCaption_->setCheckable(true);
-    actCaption_->setChecked(true);
     actFavorites_ = toolBar_->addAction(style()->standardIcon(QStyle::SP_DirLinkIcon), QString());
     actFavorites_->setObjectName(QStringLiteral("actFavorites"));
     actFavorites_->setToolTip(QStringLiteral("Favorite folders"));
@@ -80,6 +81,8 @@ TfrmExplorer::TfrmExplorer(TfrmMain* main, QWidget* parent) : QWidget(parent), m
     grid_->setObjectName(QStringLiteral("Thumbnails"));
     grid_->SetThumbnailSize(100);
     grid_->SetCanDrag(true);
+    // Names hidden at first: the switch starts up.
+    actCaption_->setChecked(grid_->ShowCaption());
     if (main_) grid_->SetStatusLabel(main_->StatusLabel());
     split->addWidget(stTree_);
     split->addWidget(grid_);
@@ -160,7 +163,9 @@ void TfrmExplorer::ShowFolder(const QString& folder) {
         stTree_->scrollTo(index);
         treeEnabled_ = was;
     }
-    // The tree and the tools rest while the folder's tiles come in.
+    // A fill under way gives way to the new folder. The tools rest while the
+    // folder's tiles come in; the tree keeps the focus and walks on.
+    grid_->Stop();
     SetControlsEnabled(false);
     grid_->LoadFolder(folder);
     if (!grid_->Busy()) SetControlsEnabled(true);
@@ -168,7 +173,6 @@ void TfrmExplorer::ShowFolder(const QString& folder) {
 }
 
 void TfrmExplorer::SetControlsEnabled(bool on) {
-    stTree_->setEnabled(on);
     tbSize_->setEnabled(on);
     for (QAction* a : {actRefresh_, actCaption_, actFavorites_}) a->setEnabled(on);
 }
@@ -215,6 +219,11 @@ void TfrmExplorer::DeleteFavorite(const QString& folder) {
 
 void TfrmExplorer::RebuildFavoritesMenu() {
     const QList<QAction*> items = pmFavorites_->actions();
+    // Delete is offered for the current folder only when it is a favourite.
+    const QString current = CurrentFolder();
+    const auto& list = Options().FavoriteDirs;
+    items[1]->setEnabled(
+        std::any_of(list.begin(), list.end(), [&](const std::string& f) { return SameFolder(f, current); }));
     for (int i = 3; i < items.size(); ++i) {
         pmFavorites_->removeAction(items[i]);
         items[i]->deleteLater();

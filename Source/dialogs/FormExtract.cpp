@@ -1,5 +1,6 @@
 #include "FormExtract.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,7 +8,10 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "DialogParts.h"
+#include "browse/FileNames.h"
 #include "browse/IconExtraction.h"
 #include "browse/ThumbnailGrid.h"
 #include "core/Language.h"
@@ -23,6 +27,10 @@
 namespace velto {
 
 namespace {
+
+// Tiles are this wide at least; wider by the widest caption and a margin.
+constexpr int kTileSize = 65;
+constexpr int kCaptionMargin = 6;
 
 // A 32-bit bitmap of the picture (B, G, R, A rows from the top).
 TBitmap ToBitmap(const QImage& picture) {
@@ -56,7 +64,7 @@ TfrmExtract::TfrmExtract(TfrmMain* main, QWidget* parent) : QDialog(parent), mai
     grid_->setObjectName(QStringLiteral("ListView1"));
     grid_->SetCanDrag(false);
     grid_->SetShowCaption(true);
-    grid_->SetThumbnailSize(65);
+    grid_->SetThumbnailSize(kTileSize);
     grid_->setFrameShape(QFrame::NoFrame);
     lay->addWidget(grid_, 1);
     lblNoIcon_ = new QLabel(QStringLiteral("No cursors in the file"), this);
@@ -88,7 +96,18 @@ void TfrmExtract::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    grid_->SetThumbnailSize(kTileSize);
     grid_->LoadCursorResources(fileName_, false);
+    // Captions ("Cursor 12 (4)") differ at their ends, which a cut caption
+    // loses: the tiles widen until the widest shows whole.
+    const QFontMetrics metrics(grid_->font());
+    int widest = 0;
+    for (int i = 0; i < grid_->Count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(grid_->Item(i).Caption));
+    if (widest + kCaptionMargin > kTileSize) {
+        grid_->SetThumbnailSize(widest + kCaptionMargin);
+        grid_->LoadCursorResources(fileName_, false);
+    }
     QGuiApplication::restoreOverrideCursor();
     const bool any = grid_->Count() > 0;
     btnExtract_->setEnabled(any);
@@ -110,7 +129,7 @@ std::unique_ptr<TmyIcon> TfrmExtract::TileDocument(int tile, bool& warned) {
         PeModule module;
         const std::optional<ResName> name = ResNameToId(item.ResourceName.toStdString());
         std::vector<std::uint8_t> bytes;
-        if (!name || !module.Load(fileName_.toStdString()) ||
+        if (!name || !module.Load(FileNameBytes(fileName_)) ||
             !BuildCursorFileFromGroup(module, *name, item.LanguageId, bytes))
             return nullptr;
         auto doc = std::make_unique<TmyIcon>();
@@ -129,7 +148,7 @@ std::unique_ptr<TmyIcon> TfrmExtract::TileDocument(int tile, bool& warned) {
                        mkWarning, mbOK);
     }
     IconExtractor icons;
-    if (!icons.Open(fileName_.toStdString())) return nullptr;
+    if (!icons.Open(FileNameBytes(fileName_))) return nullptr;
     const QImage picture = icons.Icon(tile);
     if (picture.isNull()) return nullptr;
     TBitmap bitmap = ToBitmap(picture.scaled(32, 32));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DialogParts.h"
+#include "browse/FileNames.h"
 #include "browse/ThumbnailGrid.h"
 #include "engine/ColorDepth.h"
 #include "gif/GifImage.h"
@@ -51,7 +52,7 @@ TfrmFrames::TfrmFrames(TfrmMain* main, QWidget* parent) : QDialog(parent), main_
 }
 
 bool TfrmFrames::Prepare() {
-    const FileTypeResult type = DetectFileType(fileName_.toStdString());
+    const FileTypeResult type = DetectFileType(FileNameBytes(fileName_));
     fileType_ = type.ok() ? type.type : 0;
     cbOverimpose_->setVisible(fileType_ == ftGif);
     grid_->SetThumbnailSize(fileType_ == ftAnimatedCursor ? 70 : 150);
@@ -105,7 +106,7 @@ bool TfrmFrames::openFrame(TmyImagePal& image) {
 int TfrmFrames::importGif() {
     TGIFImage gif;
     try {
-        if (!gif.LoadFromFile(fileName_.toStdString()) || gif.Width() <= 0 || gif.Height() <= 0) return -1;
+        if (!gif.LoadFromFile(FileNameBytes(fileName_)) || gif.Width() <= 0 || gif.Height() <= 0) return -1;
     } catch (const std::exception&) {
         return -1;
     }
@@ -126,7 +127,7 @@ int TfrmFrames::importGif() {
 
 int TfrmFrames::importAni() {
     TmyANI doc;
-    if (!TmyANIIO(false).LoadFromFile(doc, fileName_.toStdString())) return -1;
+    if (!TmyANIIO(false).LoadFromFile(doc, FileNameBytes(fileName_))) return -1;
     tmyimport& service = MyImport();
     int opened = 0;
     for (int n : grid_->Selection()) {

@@ -15,6 +15,7 @@
 
 #include "DialogParts.h"
 #include "FormResourceProperties.h"
+#include "browse/FileNames.h"
 #include "browse/ThumbnailGrid.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
@@ -266,7 +267,7 @@ void TfrmResourceEditor::OpenFile(const QString& fileName) {
     // Only an executable or library can take cursor groups: anything else is
     // said now, not when a save fails, and the window starts over.
     PeModule module;
-    if (!module.Load(fileName.toStdString())) {
+    if (!module.Load(FileNameBytes(fileName))) {
         const std::string why = LastErrorText();
         BusyCursorOff();
         Ask(Msg("msgInvalidFormat", "Invalid File Format!") + QLatin1Char('\n') + QString::fromStdString(why),
@@ -276,30 +277,14 @@ void TfrmResourceEditor::OpenFile(const QString& fileName) {
     }
     untitled_ = false;
     grid_->LoadCursorResources(fileName, true);
-    // The tiles show the group names as text; the typed names are taken from
-    // the file in the same order, so that a string name such as "#12A" stays
-    // a string and an id stays an id.
+    // The tiles show the group names as text; the typed names are kept by
+    // text and language, so that a string name such as "#12A" stays a string
+    // and an id stays an id.
     groupNames_.clear();
-    struct Group {
-        QString text;
-        std::uint16_t language;
-        ResName name;
-    };
-    std::vector<Group> groups;
     const ResName type = ResName::FromId(RT_GROUP_CURSOR);
     for (const ResName& name : module.ResourceNames(type))
         for (const std::uint32_t language : module.ResourceLanguages(type, name))
-            groups.push_back({QString::fromStdString(ResNameText(name)), static_cast<std::uint16_t>(language), name});
-    std::size_t next = 0;
-    for (int i = 0; i < grid_->Count(); ++i) {
-        const TThumbnailItem& item = grid_->Item(i);
-        if (item.Kind != tkCursorGroup) continue;
-        while (next < groups.size() &&
-               (groups[next].text != item.ResourceName || groups[next].language != item.LanguageId))
-            ++next;
-        if (next == groups.size()) break;
-        groupNames_.insert(&item, groups[next++].name);
-    }
+            groupNames_.insert({QString::fromStdString(ResNameText(name)), static_cast<std::uint16_t>(language)}, name);
     fileName_ = fileName;
     ShowFileName();
     deleteList_.clear();
@@ -322,7 +307,11 @@ void TfrmResourceEditor::AddFiles(const QStringList& files) {
 }
 
 ResName TfrmResourceEditor::GroupNameOf(const TThumbnailItem& item) const {
-    if (const auto it = groupNames_.constFind(&item); it != groupNames_.constEnd()) return *it;
+    // A tile of a group read (or the cursor that replaces one) while it
+    // keeps the group's name.
+    if (!item.ResourceName.isEmpty() && item.Caption == item.ResourceName)
+        if (const auto it = groupNames_.constFind({item.ResourceName, item.LanguageId}); it != groupNames_.constEnd())
+            return *it;
     // Captions of new tiles are names the properties window accepted, or "#n".
     const std::optional<ResName> typed = ResNameToId(item.Caption.toStdString());
     return typed ? *typed : ResName::FromString(item.Caption.toStdU16String());
@@ -337,7 +326,7 @@ void TfrmResourceEditor::Change() {
     if (first < 0) return;
     QStringList files;
     if (!RunDialog(dlgAdd_, files)) return;
-    const FileTypeResult type = DetectFileType(files.first().toStdString());
+    const FileTypeResult type = DetectFileType(FileNameBytes(files.first()));
     if (!type.ok() || type.type != ftCursor) return;  // only cursor files
     TThumbnailItem& item = grid_->Item(grid_->FirstSelected());
     // The group read from the library goes before the new cursor is stored
@@ -351,7 +340,6 @@ void TfrmResourceEditor::Delete() {
     for (const int i : grid_->Selection()) {
         const TThumbnailItem& item = grid_->Item(i);
         if (item.Kind == tkCursorGroup) RememberDeletion(item);
-        groupNames_.remove(&item);
     }
     grid_->DeleteSelected();
     SetModified(true);
@@ -374,10 +362,13 @@ void TfrmResourceEditor::Properties() {
         Ask(Msg("msgResNameExists", "The resource name and language pair already exists"), mkWarning, mbOK);
         return;
     }
+    // A group that keeps its name keeps its typed name in its new language;
+    // a renamed one is named by its caption from now on.
+    if (name == item.ResourceName && name == item.Caption && language != item.LanguageId)
+        if (const auto it = groupNames_.constFind({item.ResourceName, item.LanguageId}); it != groupNames_.constEnd())
+            groupNames_.insert({item.ResourceName, language}, *it);
     item.Caption = name;
     item.LanguageId = language;
-    // A renamed group is named by its caption from now on.
-    if (name != item.ResourceName) groupNames_.remove(&item);
     grid_->UpdateItem(i);
 }
 
@@ -398,12 +389,13 @@ bool TfrmResourceEditor::Save(bool closeAfter) {
     }
     BusyCursorOn();
     TLibrarySave save;
-    save.FileName = target.toStdString();
+    save.FileName = FileNameBytes(target);
     save.Untitled = untitled_;
     for (const auto& [name, language] : deleteList_) save.Deletions.push_back({name, language});
     for (int i = 0; i < grid_->Count(); ++i) {
         const TThumbnailItem& item = grid_->Item(i);
-        if (item.Kind == tkFile) save.Stores.push_back({item.FileName.toStdString(), GroupNameOf(item), item.LanguageId});
+        if (item.Kind == tkFile)
+            save.Stores.push_back({FileNameBytes(item.FileName), GroupNameOf(item), item.LanguageId});
     }
     progress_->setMaximum(static_cast<int>(save.Stores.size() + (untitled_ ? 0 : save.Deletions.size())));
     progress_->setValue(0);
@@ -446,16 +438,15 @@ void SendCursorFilesToResourceEditor(const QStringList& files) {
 namespace {
 
 // The cursor files selected in the explorer pane, in selection order; none
-// while its folder tree is disabled (or without the pane).
+// while its folder fills (or without the pane).
 QStringList ExplorerCursorFiles(TfrmMain& main) {
     QStringList files;
     PaneFrame* pane = main.Forms().Pane(5);
     TThumbail* grid = pane ? pane->findChild<TThumbail*>() : nullptr;
-    const QWidget* tree = pane ? pane->findChild<QWidget*>(QStringLiteral("stTree")) : nullptr;
-    if (!grid || (tree && !tree->isEnabled())) return files;
+    if (!grid || grid->Busy()) return files;
     for (const int i : grid->Selection()) {
         const QString file = grid->Item(i).FileName;
-        const FileTypeResult type = DetectFileType(file.toStdString());
+        const FileTypeResult type = DetectFileType(FileNameBytes(file));
         if (type.ok() && type.type == ftCursor) files << file;
     }
     return files;

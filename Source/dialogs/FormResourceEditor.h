@@ -126,8 +126,9 @@ private:
     QString fileName_;
     QStringList pending_;
     std::vector<std::pair<ResName, std::uint16_t>> deleteList_;
-    // Typed names of the groups read from the library, by tile.
-    QHash<const TThumbnailItem*, ResName> groupNames_;
+    // Typed names of the groups read from the library, by the name (as text)
+    // and language their tiles carry: "#12" may name a string or an id.
+    QHash<QPair<QString, std::uint16_t>, ResName> groupNames_;
 };
 
 // Hands cursor files to the resource editor of the running program and

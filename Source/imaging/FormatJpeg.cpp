@@ -207,12 +207,12 @@ int DecodeHeaderPhase(DecodeContext* c) {
 }
 
 // 0: every row was decoded; 1: libjpeg failed; 2: the output is not what the
-// header promised.
-int DecodeRowsPhase(DecodeContext* c, std::uint8_t* bits, std::size_t rowBytes, int components) {
+// header promised (width x height, the scaled size when scaling).
+int DecodeRowsPhase(DecodeContext* c, std::uint8_t* bits, std::size_t rowBytes, int components, JDIMENSION width,
+                    JDIMENSION height) {
     if (setjmp(c->err.jump)) return 1;
     jpeg_start_decompress(&c->cinfo);
-    if (c->cinfo.output_components != components || c->cinfo.output_width != c->cinfo.image_width ||
-        c->cinfo.output_height != c->cinfo.image_height)
+    if (c->cinfo.output_components != components || c->cinfo.output_width != width || c->cinfo.output_height != height)
         return 2;
     while (c->cinfo.output_scanline < c->cinfo.output_height) {
         JSAMPROW row = bits + std::size_t(c->cinfo.output_scanline) * rowBytes;
@@ -357,8 +357,17 @@ bool TJpegFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TD
         RequireStoredData(CodedBlocks(c->cinfo), stored, kJpegHuffmanBound, "JPEG data too short for the image size.");
 
     jpeg_decompress_struct& cinfo = c->cinfo;
+    unsigned denominator = 1;
+    if (ScaleDenominator) {
+        const int n = ScaleDenominator(static_cast<std::int32_t>(cinfo.image_width),
+                                       static_cast<std::int32_t>(cinfo.image_height));
+        if (n == 2 || n == 4 || n == 8) denominator = static_cast<unsigned>(n);
+    }
     cinfo.scale_num = 1;
-    cinfo.scale_denom = 1;
+    cinfo.scale_denom = denominator;
+    // libjpeg's scaled size rounds up.
+    const JDIMENSION width = (cinfo.image_width + denominator - 1) / denominator;
+    const JDIMENSION height = (cinfo.image_height + denominator - 1) / denominator;
     cinfo.do_block_smoothing = TRUE;
     TImageFormat format;
     int components;
@@ -382,11 +391,9 @@ bool TJpegFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TD
     }
     ChargeDecodeBudget(CoefficientBytes(cinfo));
     TImageData& image = images[0];
-    if (!NewImage(static_cast<std::int32_t>(cinfo.image_width), static_cast<std::int32_t>(cinfo.image_height), format,
-                  image))
-        return false;
+    if (!NewImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), format, image)) return false;
     const std::size_t rowBytes = std::size_t(image.Width) * std::size_t(components);
-    const int rc = DecodeRowsPhase(c.get(), image.Bits, rowBytes, components);
+    const int rc = DecodeRowsPhase(c.get(), image.Bits, rowBytes, components, width, height);
     if (rc == 1) throw EImagingError(std::string("JPEG error: ") + c->err.message);
     if (rc != 0) return false;
 

@@ -3,6 +3,7 @@
 // The codec reads and writes through an I/O table, so a JPEG may come from a
 // file, a stream or memory (JNG frames hold theirs in memory streams).
 #include <cstdint>
+#include <functional>
 
 #include "imaging/FileFormat.h"
 
@@ -26,6 +27,10 @@ public:
 
     std::int32_t JpegQuality = 90;
     std::int32_t JpegProgressive = 0;
+    // Asked once the header gave the full size: the load decodes at 1/n of
+    // it (n 2, 4 or 8; any other answer is full size), libjpeg's scaled
+    // decode, which costs a fraction of a full one. Unset: full size.
+    std::function<int(std::int32_t width, std::int32_t height)> ScaleDenominator;
 
 protected:
     explicit TJpegFileFormat(bool registerOptions);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <optional>
+#include <tuple>
 
 #include "model/PaletteIndexer.h"
 #include "platform/FileIO.h"
@@ -42,12 +44,6 @@ bool ReadBitmapHeader(ByteReader& r, BitmapHeader& h) {
            r.u32le(unused);
 }
 
-struct DirEntry {
-    std::int16_t Word4 = 0;  // icon: planes; cursor: hotspot X
-    std::int16_t Word6 = 0;  // icon: bit count; cursor: hotspot Y
-    std::uint32_t Offset = 0;
-};
-
 }  // namespace
 
 TmyIcoIO::TmyIcoIO(bool showMessages) : ShowMessagesFlag(showMessages) {}
@@ -68,7 +64,7 @@ bool TmyIcoIO::LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError
     return false;
 }
 
-bool TmyIcoIO::LoadFromStream(TmyIcon& doc, ByteReader& stream) {
+bool TmyIcoIO::ReadDirectory(ByteReader& stream, bool& cursor, std::vector<DirEntry>& dir) {
     const std::uint64_t start = stream.pos();
     std::uint16_t reserved = 0, type = 0;
     std::int16_t count = 0;
@@ -78,8 +74,7 @@ bool TmyIcoIO::LoadFromStream(TmyIcon& doc, ByteReader& stream) {
         ShowMessage(Lang().GetMessage("msgInvalidFormat", "Invalid File Format!"), mkError);
         return false;
     }
-    const bool cursor = type == 2;
-    doc.IsCursor = cursor;
+    cursor = type == 2;
 
     // A negative count holds no entries; beyond the entry limit the rest is
     // ignored, and only entries wholly inside the data are read.
@@ -89,33 +84,98 @@ bool TmyIcoIO::LoadFromStream(TmyIcon& doc, ByteReader& stream) {
         ShowMessage(Lang().GetMessage("msgInvalidFormat", "Invalid File Format!"), mkError);
         return false;
     }
-    std::vector<DirEntry> dir(static_cast<std::size_t>(entries));
-    for (std::uint64_t i = 0; i < entries; ++i) {
+    dir.assign(static_cast<std::size_t>(entries), DirEntry{});
+    for (DirEntry& e : dir) {
         std::uint32_t head = 0, size = 0;
-        DirEntry& e = dir[static_cast<std::size_t>(i)];
         stream.u32le(head);  // width, height, colour count, reserved: the image header says it all
         stream.i16le(e.Word4);
         stream.i16le(e.Word6);
         stream.u32le(size);
         stream.u32le(e.Offset);
     }
-    std::uint64_t endPos = stream.pos();
+    return true;
+}
 
+bool TmyIcoIO::ReadEntry(TmyIcon& doc, const DirEntry& e, bool cursor, ByteReader& stream) {
+    if (!ReadImage(doc, static_cast<std::uint8_t>(e.Word6 & 0xFF), stream, cursor)) return false;
+    TmyImagePal& img = doc.CurrentImage();
+    img.SetHotSpotX(cursor ? e.Word4 : 0);
+    img.SetHotSpotY(cursor ? e.Word6 : 0);
+    return true;
+}
+
+bool TmyIcoIO::LoadFromStream(TmyIcon& doc, ByteReader& stream) {
+    const std::uint64_t start = stream.pos();
+    bool cursor = false;
+    std::vector<DirEntry> dir;
+    if (!ReadDirectory(stream, cursor, dir)) return false;
+    doc.IsCursor = cursor;
+    std::uint64_t endPos = stream.pos();
     int read = 0;
-    for (std::uint64_t i = 0; i < entries; ++i) {
-        const DirEntry& e = dir[static_cast<std::size_t>(i)];
+    for (const DirEntry& e : dir) {
         if (!stream.seek(start + e.Offset)) continue;
-        const bool ok = ReadImage(doc, static_cast<std::uint8_t>(e.Word6 & 0xFF), stream, cursor);
+        const bool ok = ReadEntry(doc, e, cursor, stream);
         endPos = stream.pos();
-        if (!ok) continue;
-        ++read;
-        TmyImagePal& img = doc.CurrentImage();
-        img.SetHotSpotX(cursor ? e.Word4 : 0);
-        img.SetHotSpotY(cursor ? e.Word6 : 0);
+        read += ok ? 1 : 0;
     }
     stream.seek(endPos);
     if (read == 0) return false;
     doc.SortImages();
+    return true;
+}
+
+bool TmyIcoIO::LoadFirstImage(TmyIcon& doc, ByteReader& stream) {
+    const std::uint64_t start = stream.pos();
+    bool cursor = false;
+    std::vector<DirEntry> dir;
+    if (!ReadDirectory(stream, cursor, dir)) return false;
+    doc.IsCursor = cursor;
+    // The canonical order's key of an image, the file's order breaking ties.
+    using Key = std::tuple<int, int, int, std::int64_t>;
+    struct Candidate {
+        Key bound;  // the best key the entry's header allows
+        std::size_t entry;
+    };
+    std::vector<Candidate> candidates;
+    for (std::size_t i = 0; i < dir.size(); ++i) {
+        ByteReader peek = stream;
+        if (!peek.seek(start + dir[i].Offset)) continue;
+        const auto order = -static_cast<std::int64_t>(i);
+        BitmapHeader h;
+        if (ByteReader head = peek; ReadBitmapHeader(head, h) && h.Size == kBitmapHeaderSize && h.Planes == 1 &&
+                                    h.Compression == 0) {
+            // A bitmap entry's header says exactly what it becomes.
+            candidates.push_back({{h.BitCount == 16 ? 24 : h.BitCount, h.Width, h.Height / 2, order}, i});
+            continue;
+        }
+        // A PNG entry's depth may follow its pixels: at most 32 bits. Its
+        // size is in the header chunk after the signature and the chunk's
+        // length and name (an entry that is no PNG fails to decode anyway).
+        std::uint32_t width = 0, height = 0;
+        if (peek.skip(16) && peek.u32be(width) && peek.u32be(height))
+            candidates.push_back({{32, static_cast<int>(std::min<std::uint32_t>(width, 1u << 30)),
+                                   static_cast<int>(std::min<std::uint32_t>(height, 1u << 30)), order},
+                                  i});
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.bound > b.bound; });
+    // Entries are decoded best bound first until none left could beat the
+    // best image read.
+    std::optional<Key> best;
+    for (const Candidate& c : candidates) {
+        if (best && c.bound < *best) break;
+        if (!stream.seek(start + dir[c.entry].Offset) || !ReadEntry(doc, dir[c.entry], cursor, stream)) continue;
+        const TmyImagePal& img = doc.CurrentImage();
+        const Key key{img.BitCount, img.Width(), img.Height(), std::get<3>(c.bound)};
+        if (best && key < *best) {
+            doc.Delete(doc.Count() - 1);
+            continue;
+        }
+        if (best) doc.Delete(doc.Count() - 2);
+        best = key;
+    }
+    if (!best) return false;
+    doc.SetItemIndex(doc.Count() - 1);
     return true;
 }
 

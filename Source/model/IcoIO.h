@@ -65,6 +65,12 @@ public:
     // position is left at the end of the data of the last directory entry
     // read (or where reading stopped when it failed).
     bool LoadFromStream(TmyIcon& doc, ByteReader& stream);
+    // Reads only the image LoadFromStream would put first (the deepest, then
+    // the widest, then the highest; of equals the first in the file) and
+    // appends it to doc as its current image: a tile shows one image, and
+    // the others are decoded only when their headers say they might be that
+    // one. False, doc unchanged but for IsCursor, when no image was read.
+    bool LoadFirstImage(TmyIcon& doc, ByteReader& stream);
     // Reads one image (bitmap header or PNG stream) at the reader's position
     // and appends it to doc as its current image. hint is the depth a PNG
     // entry becomes (1, 4, 8, 24 or 32); any other value refuses PNG entries,
@@ -99,6 +105,16 @@ protected:
     void ShowMessage(const std::string& text, int kind) const;
 
 private:
+    struct DirEntry {
+        std::int16_t Word4 = 0;  // icon: planes; cursor: hotspot X
+        std::int16_t Word6 = 0;  // icon: bit count; cursor: hotspot Y
+        std::uint32_t Offset = 0;
+    };
+    // The header and directory of a file starting at the reader's position
+    // (left after the directory); false, with the message, for no icon or cursor file.
+    bool ReadDirectory(ByteReader& stream, bool& cursor, std::vector<DirEntry>& dir);
+    // Appends the image at the reader's position with the entry's hotspot.
+    bool ReadEntry(TmyIcon& doc, const DirEntry& e, bool cursor, ByteReader& stream);
     bool ReadBitmap(TmyIcon& doc, ByteReader& stream, std::uint64_t start);
     bool ReadPNG(TmyIcon& doc, std::uint8_t depth, bool depthFromPng, ByteReader& stream);
 

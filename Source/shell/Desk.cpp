@@ -390,7 +390,11 @@ void TfrmDesk::UpdateCurrentThumbnail() {
     if (i < 0 || i >= thumbs_->Count()) return;
     const TmyImagePal& img = document_->Image(i);
     TThumbnailItem& item = thumbs_->Item(i);
-    const TTilePicture picture = PictureOfImage(img, thumbs_->ThumbnailSize());
+    // A selection floating over the image shows in its tile as on the
+    // canvas: lifted (Select All lifts every pixel), the image alone is clear.
+    TmyImagePal withSelection = img;
+    const bool floating = PasteSelectionInto(withSelection);
+    const TTilePicture picture = PictureOfImage(floating ? withSelection : img, thumbs_->ThumbnailSize());
     item.SetPicture(picture.Bitmap, picture.Source);
     item.Caption = ThumbnailCaption(IsAnimated(), i, img);
     thumbs_->UpdateItem(i);

@@ -12,6 +12,7 @@
 #include "ToolController.h"
 #include "Translator.h"
 #include "VistaCompat.h"
+#include "browse/FileNames.h"
 #include "core/MessageBox.h"
 #include "core/SysUtils.h"
 
@@ -26,7 +27,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
 #include <QKeyEvent>
@@ -523,7 +523,7 @@ void TfrmMain::openQueued() {
 void TfrmMain::CheckDocumentFiles() {
     for (int i = 1; i <= desks_.DeskCount(); ++i) {
         TDeskWindow* d = Desk(i);
-        if (!d->FilePath().isEmpty() && !QFileInfo::exists(d->FilePath())) d->SetSaved(false);
+        if (!d->FilePath().isEmpty() && !FileNameExists(d->FilePath())) d->SetSaved(false);
     }
 }
 

@@ -8,12 +8,14 @@
 #include "ModalForms.h"
 #include "Options.h"
 #include "PaneAccess.h"
+#include "browse/FileNames.h"
 #include "core/MessageBox.h"
 #include "icns/MacIcoIO.h"
 #include "import/MyImport.h"
 #include "model/AniIO.h"
 #include "model/Detect.h"
 #include "model/IcoIO.h"
+#include "platform/FileIO.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -23,6 +25,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace velto {
 
@@ -60,12 +64,12 @@ void TellKeptFrameSize(const TmyANIIO::SizeReport& report) {
 bool ReadsAsPicture(const QString& path) {
     std::vector<std::uint8_t> head;
     std::uint64_t size = 0;
-    if (!ReadFileHead(path.toStdString(), 2, head, size) || (head.size() == 2 && head[0] == 'M' && head[1] == 'Z'))
+    if (!ReadFileHead(FileNameBytes(path), 2, head, size) || (head.size() == 2 && head[0] == 'M' && head[1] == 'Z'))
         return false;
     tmyimport& service = MyImport();
     TmyImagePal probe({1, 1}, 32);
     service.AllowAdvanced = false;
-    const bool picture = service.LoadPicture(path.toStdString(), probe, {1, 1}, false);
+    const bool picture = service.LoadPicture(FileNameBytes(path), probe, {1, 1}, false);
     service.AllowAdvanced = true;
     return picture;
 }
@@ -216,13 +220,16 @@ bool TfrmMain::openByRoad(const QString& given) {
         path = target;
     }
     // Whatever is there (a folder, a FIFO, a file that cannot be read) is
-    // refused below with the reason; only a name that names nothing is missing.
-    if (!QFileInfo::exists(path)) {
+    // refused below with the reason; only a name that names nothing is
+    // missing. Checked by the name's bytes: a name that is no UTF-8 is found too.
+    const std::string bytes = FileNameBytes(path);
+    std::error_code missing;
+    if (!std::filesystem::exists(std::filesystem::path(bytes), missing)) {
         Warn(WithName("msgFileNotFound", "The file %s1 does not exist!", path));
         return false;
     }
     setFocus();
-    const FileCategoryResult road = FileCategory(path.toStdString());
+    const FileCategoryResult road = FileCategory(bytes);
     if (!road.ok()) {
         Warn(WithReason(Msg("msgInvalidFormat", "Invalid File Format!"), road.error), mkError);
         // A file that cannot be read now may be later; a folder, FIFO,
@@ -232,14 +239,16 @@ bool TfrmMain::openByRoad(const QString& given) {
         return false;
     }
     bool ok = false;
+    std::int64_t size = 0;
     // An empty file is an invalid one, not a kind of file still to come.
-    if (QFileInfo(path).size() == 0) {
+    if (!IsRegularFileName(path, &size) || size == 0) {
         Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
     } else if (road.category == fcDocument) {
         ok = OpenCursorFile(path);
     } else if (road.category == fcAppleIcon) {
         ok = OpenMacIconFile(path);
-    } else if (road.category == fcImage || (DetectFileType(path.toStdString()).type == ftUnknown && ReadsAsPicture(path))) {
+    } else if (road.category == fcImage ||
+               (DetectFileType(FileNameBytes(path)).type == ftUnknown && ReadsAsPicture(path))) {
         // Pictures detection does not name (Targa and others) the image
         // library may still read.
         ok = OpenImageFile(path);
@@ -266,7 +275,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     const QPointer<TDeskWindow> before = ActiveDesk();
     if (!CreateDocumentWindow(path)) return false;
     auto* desk = qobject_cast<TfrmDesk*>(ActiveDesk());
-    const std::uint8_t type = DetectFileType(path.toStdString()).type;
+    const std::uint8_t type = DetectFileType(FileNameBytes(path)).type;
     const bool animated = type == ftAnimatedCursor;
     std::unique_ptr<TmyIcon> doc;
     std::unique_ptr<ImyIconIO> reader;
@@ -282,7 +291,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         else reader = TmyIcoIO::Create(true);
     }
     BusyCursorOn();
-    const bool loaded = desk && reader->LoadFromFile(*doc, path.toStdString()) && doc->Count() > 0;
+    const bool loaded = desk && reader->LoadFromFile(*doc, FileNameBytes(path)) && doc->Count() > 0;
     BusyCursorOff();
     if (!loaded) {
         DiscardDocumentWindow(ActiveDesk());
@@ -362,7 +371,7 @@ bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
         writer.Dithering = Options().Dithering ? TDither::On : TDither::Off;
         FileError error = FileError::None;
         BusyCursorOn();
-        const bool ok = writer.SaveDocument(*desk->Document(), path.toStdString(), &error);
+        const bool ok = writer.SaveDocument(*desk->Document(), FileNameBytes(path), &error);
         BusyCursorOff();
         if (ok) {
             desk->UpdateImageList(true);
@@ -379,7 +388,7 @@ bool TfrmMain::writeDocument(TfrmDesk* desk, const QString& path) {
     BusyCursorOn();
     // The writers replace the file only after the whole new file is written.
     FileError error = FileError::None;
-    const bool ok = writer->SaveToFile(*desk->Document(), path.toStdString(), Options().SavePngOption, &error);
+    const bool ok = writer->SaveToFile(*desk->Document(), FileNameBytes(path), Options().SavePngOption, &error);
     BusyCursorOff();
     if (!ok) WarnSaveFailed(path, error);
     return ok;
@@ -491,7 +500,7 @@ bool TfrmMain::ExportImage() {
 void TfrmMain::AddRecentFile(const QString& path) {
     RecentFileSlots recent;
     for (int i = 0; i < TOptions::kRecentFiles; ++i) recent[static_cast<size_t>(i)] = Options().GetRecentFile(i + 1);
-    velto::AddRecentFile(recent, path.toStdString());
+    velto::AddRecentFile(recent, FileNameBytes(path));
     for (int i = 0; i < TOptions::kRecentFiles; ++i) Options().SetRecentFile(i + 1, recent[static_cast<size_t>(i)]);
     UpdateRecentFilesMenu();
 }
@@ -506,7 +515,7 @@ void TfrmMain::UpdateRecentFilesMenu() {
     RecentFileSlots recent;
     for (int i = 0; i < TOptions::kRecentFiles; ++i) recent[static_cast<size_t>(i)] = Options().GetRecentFile(i + 1);
     for (const auto& [n, path] : RecentFileEntries(recent)) {
-        const QString p = QString::fromStdString(path);
+        const QString p = FileNameText(path);
         auto* a = new QAction(QString::number(n) + ": " + MenuText(p), this);
         a->setData(p);
         connect(a, &QAction::triggered, this, [this, a] { OpenFile(a->data().toString()); });

@@ -9,6 +9,7 @@
 #include "MainWindowText.h"
 #include "ModalForms.h"
 #include "Options.h"
+#include "browse/FileNames.h"
 #include "core/MessageBox.h"
 #include "engine/ColorDepth.h"
 #include "engine/Transform.h"
@@ -94,7 +95,7 @@ bool TfrmMain::OpenImageFile(const QString& path) {
     const TmyImagePal& current = *desk->CurrentImage();
     const int bits = current.BitCount;
     TmyImagePal work(current.Size(), 32);
-    const std::string file = path.toStdString();
+    const std::string file = FileNameBytes(path);
     const std::uint8_t type = DetectFileType(file).type;
     tmyimport& service = MyImport();
     service.Cancelled = false;
@@ -170,7 +171,7 @@ bool TfrmMain::AddImagesFromFiles(const QStringList& paths) {
         TmyImagePal work(current.Size(), 32);
         tmyimport& service = MyImport();
         service.Cancelled = false;
-        const TImageFileResult r = service.LoadImageFile(work, path.toStdString(), false, false);
+        const TImageFileResult r = service.LoadImageFile(work, FileNameBytes(path), false, false);
         if (!desk) return false;
         if (!r.Ok || service.Cancelled) {
             if (!r.Ok) WarnLoad(r);

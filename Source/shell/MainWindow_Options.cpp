@@ -34,7 +34,8 @@ void TfrmMain::SetupOptionsActions() {
 void TfrmMain::UpdateOptionsActions() {
     const TExplorerCommands* e = ExplorerCommandsSlot();
     const bool selected = e && e->HasSelection();
-    for (const char* name : {"Action1", "actBatch2"}) Action(QString::fromLatin1(name))->setEnabled(selected);
+    for (const char* name : {"Action1", "actBatch2", "actIconsToLibrary"})
+        Action(QString::fromLatin1(name))->setEnabled(selected);
 }
 
 // ---------------------------------------------------------------- languages and translation

@@ -1,12 +1,16 @@
 // The Explorer pane: a folder browsed (pictures and cursors only, in name
 // order, hidden and special files left out), the grid filled after the pane
 // shows, favourites, and the selection handed to the batch converter and to
-// the resource editor (cursor files only).
+// the resource editor (cursor files only); the tree walked by keys while
+// tiles fill, and a file whose name is no UTF-8 opened and saved.
 #include <QAction>
 #include <QMenu>
 #include <QFileSystemModel>
 #include <QSlider>
 #include <QTreeView>
+
+#include <filesystem>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -71,8 +75,15 @@ TEST_F(ExplorerTest, AFolderShowsItsPicturesAndCursorsInNameOrder) {
     // The slider sizes the tiles, the caption switch hides the names.
     explorer->SizeSlider()->setValue(60);
     EXPECT_EQ(explorer->Grid()->ThumbnailSize(), 60);
+    // Names start hidden and the switch up: the first press shows them.
+    EXPECT_FALSE(explorer->Grid()->ShowCaption());
+    EXPECT_FALSE(explorer->CaptionAction()->isChecked());
+    explorer->CaptionAction()->trigger();
+    EXPECT_TRUE(explorer->Grid()->ShowCaption());
+    EXPECT_TRUE(explorer->CaptionAction()->isChecked());
     explorer->CaptionAction()->trigger();
     EXPECT_FALSE(explorer->Grid()->ShowCaption());
+    EXPECT_FALSE(explorer->CaptionAction()->isChecked());
 }
 
 TEST_F(ExplorerTest, ShowingThePaneFillsTheGridFromTheTreesFolder) {
@@ -110,12 +121,14 @@ TEST_F(ExplorerTest, FavouritesKeepOneEntryPerFolderAndOfferToDropAMissingOne) {
 TEST_F(ExplorerTest, TheSelectionGoesToTheBatchConverterAndOnlyCursorFilesToTheLibrary) {
     Browse();
     main->UpdateActions();
-    for (const char* name : {"Action1", "actBatch2"}) EXPECT_FALSE(main->Action(name)->isEnabled()) << name;
+    for (const char* name : {"Action1", "actBatch2", "actIconsToLibrary"})
+        EXPECT_FALSE(main->Action(name)->isEnabled()) << name;
     TThumbail* grid = explorer->Grid();
     grid->SelectItem(2);  // c.ico
     grid->AddToSelection(0);  // a.cur
     main->UpdateActions();
-    for (const char* name : {"Action1", "actBatch2"}) EXPECT_TRUE(main->Action(name)->isEnabled()) << name;
+    for (const char* name : {"Action1", "actBatch2", "actIconsToLibrary"})
+        EXPECT_TRUE(main->Action(name)->isEnabled()) << name;
 
     auto* batch = form<TfrmBatch>("frmBatch");
     bool shown = false;
@@ -195,6 +208,89 @@ TEST_F(ExplorerTest, EachPresetFromTheGridsMenuHoldsTheSelectionAloneHoweverTheW
         batch->close();
     });
     command("actBatch2")->trigger();
+}
+
+TEST_F(ExplorerTest, ArrowKeysWalkTheTreeWhileTilesFill) {
+    for (const char* sub : {"sub1", "sub2", "sub3"}) QDir(folder).mkpath(sub);
+    for (int i = 0; i < 200; ++i)
+        Write(qPrintable(QString("sub1/c%1.cur").arg(i)), restest::CursorFile({{64, 64, 0, 0, {}, 9}}));
+    if (!explorer->isVisible()) main->Action("actExplorer")->trigger();
+    ASSERT_TRUE(explorer->isVisible());
+    Browse();
+    QTreeView* tree = explorer->Tree();
+    auto* model = static_cast<QFileSystemModel*>(tree->model());
+    const QModelIndex at = model->index(folder);
+    tree->expand(at);
+    // The folders below come in from the model's own thread, then sorted.
+    const auto rows = [&] {
+        QStringList names;
+        for (int r = 0; r < model->rowCount(at); ++r) names << model->fileName(model->index(r, 0, at));
+        return names;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(rows(), QStringList({"sub", "sub1", "sub2", "sub3"}), 10000);
+    explorer->window()->activateWindow();
+    tree->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(explorer->window()));
+    ASSERT_TRUE(tree->hasFocus());
+    for (const char* expected : {"/sub", "/sub1", "/sub2"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        ASSERT_EQ(explorer->CurrentFolder(), folder + expected);
+        // The folder's tiles come in while the tree keeps the keys.
+        EXPECT_TRUE(tree->isEnabled());
+        EXPECT_TRUE(tree->hasFocus());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy(), 10000);
+    EXPECT_EQ(explorer->Grid()->Count(), 0);  // sub2 has no files; sub1's fill gave way
+}
+
+TEST_F(ExplorerTest, DeleteIsOfferedForAFavouriteOnly) {
+    Options().FavoriteDirs.clear();
+    Browse();
+    QAction* del = explorer->FavoritesMenu()->findChild<QAction*>("actDelFavorite");
+    ASSERT_NE(del, nullptr);
+    QAction* favourites = explorer->findChild<QAction*>("actFavorites");
+    ASSERT_NE(favourites, nullptr);
+    favourites->trigger();
+    EXPECT_FALSE(del->isEnabled());
+    explorer->FavoritesMenu()->hide();
+    explorer->AddFavorite(folder + "/sub");
+    favourites->trigger();
+    EXPECT_FALSE(del->isEnabled());  // the current folder is none
+    explorer->FavoritesMenu()->hide();
+    explorer->AddFavorite(folder.toUpper());
+    favourites->trigger();
+    EXPECT_TRUE(del->isEnabled());
+    explorer->FavoritesMenu()->hide();
+}
+
+TEST_F(ExplorerTest, ATileOfANameThatIsNoUtf8OpensAndSavesItsOwnFile) {
+    const std::string raw = folder.toStdString() + "/\xff\xfe-cursor.cur";
+    restest::WriteFile(raw, restest::CursorFile({{32, 32, 1, 1, {}, 6}}));
+    Browse();
+    TThumbail* grid = explorer->Grid();
+    ASSERT_EQ(grid->Count(), 4);
+    const int tile = 3;  // after a.cur, b.cur and c.ico
+    EXPECT_TRUE(grid->Item(tile).Caption.endsWith("-cursor.cur"));
+    const int before = main->Desks().DeskCount();
+    grid->SelectItem(tile);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->ItemRect(tile).center());
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    ASSERT_EQ(main->Desks().DeskCount(), before + 1);
+    TDeskWindow* desk = main->ActiveDesk();
+    ASSERT_NE(desk, nullptr);
+    EXPECT_EQ(desk->FilePath(), grid->Item(tile).FileName);
+    // Saved in place: the same bytes name, no second file beside it.
+    const auto names = [&] {
+        std::set<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(folder.toStdString()))
+            if (e.is_regular_file()) out.insert(e.path().filename().string());
+        return out;
+    };
+    const std::set<std::string> listed = names();
+    const auto written = std::filesystem::last_write_time(raw);
+    ASSERT_TRUE(main->SaveDocument(qobject_cast<TfrmDesk*>(desk)));
+    EXPECT_EQ(names(), listed);
+    EXPECT_NE(std::filesystem::last_write_time(raw), written);
 }
 
 }  // namespace

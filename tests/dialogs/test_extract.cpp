@@ -1,7 +1,8 @@
 // The extraction window through Extract and the main window's opening road:
 // the cursor groups of a library as tiles, the chosen ones opened as new
-// documents equal to what icotool reads from the groups wrestool extracts, a
-// library without groups, and a group that cannot be read.
+// documents equal to what icotool reads from the groups wrestool extracts,
+// captions shown whole, a library without groups, and a group that cannot
+// be read.
 #include <QLabel>
 #include <QPushButton>
 
@@ -97,6 +98,30 @@ TEST_F(ExtractWindowTest, TheChosenGroupsOpenAsNewDocumentsEqualToTheirCursorFil
             EXPECT_EQ(doc.Image(i).HotSpotY(), original.Image(i).HotSpotY());
         }
     }
+}
+
+TEST_F(ExtractWindowTest, CaptionsShowWholeSoThatTheirNumbersAndCountsTellThemApart) {
+    a = Write("a.cur", restest::CursorFile({{32, 32, 3, 4, {}, 1}}));
+    b = Write("b.cur", restest::CursorFile({{48, 48, 1, 2, {}, 2}, {32, 32, 1, 2, {}, 3}, {16, 16, 5, 6, {}, 7}}));
+    std::vector<TStoreEntry> stores;
+    for (std::uint16_t id = 1; id <= 12; ++id) stores.push_back({id == 12 ? b : a, ResName::FromId(id), 0});
+    const std::string lib = dir.filePath("twelve.dll").toStdString();
+    ASSERT_TRUE(SaveNewLibrary(MakeEmptyLibrary(), lib, stores));
+    Extract(lib, [&] {
+        TThumbail* grid = extract->Grid();
+        ASSERT_EQ(grid->Count(), 12);
+        EXPECT_EQ(grid->Item(0).Caption, "Cursor 1 (1)");
+        EXPECT_EQ(grid->Item(11).Caption, "Cursor 12 (3)");
+        EXPECT_GE(grid->ThumbnailSize(), 65);
+        const QFontMetrics metrics(grid->font());
+        for (int i = 0; i < grid->Count(); ++i) {
+            const TThumbnailItem& tile = grid->Item(i);
+            EXPECT_EQ(ShortenCaption(tile.Caption, tile.Size, metrics), tile.Caption);
+            EXPECT_FALSE(tile.Bitmap.isNull()) << i;
+        }
+        // Pictures are fitted to the tiles made wider, never enlarged.
+        EXPECT_EQ(grid->Item(11).Bitmap.size(), QSize(48, 48));
+    });
 }
 
 TEST_F(ExtractWindowTest, ALibraryWithoutGroupsSaysSoAndCannotExtract) {

@@ -245,6 +245,32 @@ TEST_F(ResourceEditorTest, LibrariesOfBothWordSizesAreOpenedEditedAndSaved) {
     }
 }
 
+TEST_F(ResourceEditorTest, AReplacedGroupKeepsItsTypedNameInANewLanguage) {
+    const std::string a = Cursor("a.cur", kA), b = Cursor("b.cur", kB), c = Cursor("c.cur", kC);
+    const QString lib = Path("twins.dll");
+    restest::WriteFile(lib.toStdString(), restest::BuildPe({}));
+    // Two groups whose names read alike: the string "#7" and the id 7.
+    ASSERT_TRUE(SaveLibrary({lib.toStdString(), false, {},
+                             {{a, ResName::FromString(u"#7"), 0}, {b, ResName::FromId(7), 1033}}, {}}));
+    InEditor([&] {
+        editor->OpenFile(lib);
+        EXPECT_EQ(Tiles(), "#7/0L #7/1033L ");
+        // The string group takes another cursor, then another language.
+        Select(0);
+        chosen.push_back({QString::fromStdString(c)});
+        editor->Change();
+        typed = {QStringLiteral("#7"), 2057};
+        editor->Properties();
+        EXPECT_EQ(Tiles(), "#7/2057F #7/1033L ");
+        EXPECT_TRUE(editor->Save());
+    });
+    // Still a string, now in its new language; the id untouched.
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromString(u"#7"), 2057), 1);
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromString(u"#7"), 0), 0);
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromId(7), 1033), 1);
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromId(7), 2057), 0);
+}
+
 TEST_F(ResourceEditorTest, AFailedSaveSaysWhyAndKeepsTheWindowAndTheLibrary) {
     const std::string a = Cursor("a.cur", kA), gone = Cursor("gone.cur", kB);
     const QString lib = Path("lib.cul");
@@ -357,7 +383,6 @@ TEST_F(ResourceEditorTest, TheSaveQuestionAndOverwriting) {
 
 TEST_F(ResourceEditorTest, CursorFilesHandedToTheEditorBecomeNewGroups) {
     const QString a = QString::fromStdString(Cursor("a.cur", kA)), b = QString::fromStdString(Cursor("b.cur", kB));
-    EXPECT_TRUE(main->Action("actIconsToLibrary")->isEnabled());
     OnNextModal([&](QWidget*) {
         EXPECT_EQ(Tiles(), "#1/0F #2/0F ");
         EXPECT_TRUE(editor->Modified());
@@ -366,8 +391,10 @@ TEST_F(ResourceEditorTest, CursorFilesHandedToTheEditorBecomeNewGroups) {
     });
     SendCursorFilesToResourceEditor({a, b});
     EXPECT_TRUE(editor->PendingFiles().isEmpty());
-    // The main window's command with no explorer selection opens it empty.
-    InEditor([&] { EXPECT_EQ(Tiles(), ""); }, "actIconsToLibrary");
+    // The main window's command follows the explorer's selection: with none
+    // it is off, rather than opening the editor empty.
+    main->UpdateActions();
+    EXPECT_FALSE(main->Action("actIconsToLibrary")->isEnabled());
 }
 
 TEST_F(ResourceEditorTest, ThePropertiesWindowChecksNamesAndListsLanguages) {

@@ -1,6 +1,7 @@
 // JPEG: content test, the pixel format of each colour space, saving at the
 // quality options, the stream left behind the data, cut files, fatal codec
-// errors ending in EImagingError, and the scan limit of progressive files.
+// errors ending in EImagingError, the scan limit of progressive files, and
+// decoding at a reduced scale.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -231,6 +232,53 @@ TEST(Jpeg, DecodeBudgetBoundsTheImage) {
     EXPECT_FALSE(test::LoadBytes(Jpeg(), file, images, &error));
     EXPECT_NE(error.find("budget"), std::string::npos) << error;
     ImagingLimits().imageBytes = saved;
+}
+
+TEST(Jpeg, ScaledDecodesAtTheDenominatorAskedFor) {
+    // 41 x 23 of smooth colours, baseline and progressive, grey and colour.
+    Image rgb(41, 23, ifA8R8G8B8);
+    Gradient(rgb, ifR8G8B8);
+    Image grey(41, 23, ifA8R8G8B8);
+    Gradient(grey, ifGray8);
+    const Bytes baseline = Save(rgb.data);
+    PushOptions();
+    SetOption(ImagingJpegProgressive, -1);
+    const Bytes progressive = Save(rgb.data);
+    PopOptions();
+    Images full;
+    ASSERT_TRUE(test::LoadBytes(Jpeg(), baseline, full));
+    for (const Bytes* file : {&baseline, &progressive, static_cast<const Bytes*>(nullptr)}) {
+        const Bytes bytes = file ? *file : Save(grey.data);
+        for (const int asked : {1, 2, 3, 4, 8, 16, 0, -2}) {
+            SCOPED_TRACE(testing::Message() << "asked 1/" << asked);
+            TPrivateJpegFileFormat jpeg;
+            int width = 0, height = 0;
+            jpeg.ScaleDenominator = [&](std::int32_t w, std::int32_t h) {
+                width = w;
+                height = h;
+                return asked;
+            };
+            Images images;
+            ASSERT_TRUE(test::LoadBytes(jpeg, bytes, images));
+            // Asked with the full size; a denominator libjpeg has no
+            // scaled decode of here means full size. Sizes round up.
+            EXPECT_EQ(width, 41);
+            EXPECT_EQ(height, 23);
+            const int n = asked == 2 || asked == 4 || asked == 8 ? asked : 1;
+            ASSERT_EQ(images[0].Width, (41 + n - 1) / n);
+            ASSERT_EQ(images[0].Height, (23 + n - 1) / n);
+            if (file != &baseline || n != 2) continue;
+            // Each pixel of a half-size decode is near the average of its 2 x 2 block.
+            for (int y = 0; y + 1 < 11; ++y)
+                for (int x = 0; x + 1 < 20; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        int sum = 0;
+                        for (int k = 0; k < 4; ++k)
+                            sum += full[0].Bits[((2 * y + k / 2) * 41 + 2 * x + k % 2) * 3 + c];
+                        ASSERT_NEAR(images[0].Bits[(y * 21 + x) * 3 + c], sum / 4, 12) << x << "," << y;
+                    }
+        }
+    }
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include "DeskFixture.h"
 #include "browse/ThumbnailGrid.h"
+#include "shell/SelectionControl.h"
+#include "shell/ToolController.h"
 
 using namespace velto;
 using namespace velto::test;
@@ -107,4 +109,31 @@ TEST_F(SideBarTest, EditsRefreshTheCurrentTileOnly) {
     EXPECT_NE(bar->Item(0).Bitmap.pixel(0, 0), was);
     EXPECT_EQ(bar->Item(0).Bitmap.pixel(0, 0), qRgb(0, 0, 255));
     EXPECT_EQ(bar->Item(1).Bitmap.cacheKey(), other);
+}
+
+TEST_F(SideBarTest, ASelectionFloatingOverTheImageShowsInItsTile) {
+    // The program's own floating selection, not the fixture's stand-in.
+    main->SetSelection(&main->Tools().SelectionControl());
+    TmyIcon icon;
+    TmyImagePal& img = icon.Image(icon.AddImage({32, 32}, 32));
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            img.At(x, y) = TmyPixel{static_cast<std::uint8_t>(x * 8), static_cast<std::uint8_t>(y * 8), 90, 255};
+    TfrmDesk* d = openDocument(icon, "float.ico");
+    ASSERT_NE(d, nullptr);
+    TThumbail* bar = d->SideBar();
+    const QImage whole = bar->Item(0).Bitmap;
+    // Select All lifts every pixel: the image below is clear, the tile is not.
+    main->Action("actSelectAll")->trigger();
+    ASSERT_FALSE(main->Selection().Empty());
+    for (const TmyPixel& p : d->CurrentImage()->Pixels()) ASSERT_EQ(p.A, 0);
+    EXPECT_EQ(bar->Item(0).Bitmap, whole);
+    // The tile is drawn again (as after any edit) while the selection floats.
+    d->ImageChanged();
+    EXPECT_EQ(bar->Item(0).Bitmap, whole);
+    // Dropped, the pixels are the image's again.
+    main->Action("actDropSelection")->trigger();
+    EXPECT_TRUE(main->Selection().Empty());
+    d->ImageChanged();
+    EXPECT_EQ(bar->Item(0).Bitmap, whole);
 }

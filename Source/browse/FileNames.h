@@ -1,0 +1,24 @@
+#pragma once
+// File names as the program holds them (QString) and as the system has them
+// (bytes). A name in UTF-8 reads as its text; a byte that is no part of
+// valid UTF-8 is held as the lone code unit 0xDC00 + byte (which no valid
+// text holds), so every name a folder lists goes back to the same bytes and
+// the file can be opened and written again. The toolkit's own file classes
+// do not know this form: names are checked and opened through the bytes.
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velto {
+
+QString FileNameText(std::string_view bytes);
+std::string FileNameBytes(const QString& name);
+
+// The name is a regular file (links followed); its size in bytes when asked.
+bool IsRegularFileName(const QString& name, std::int64_t* size = nullptr);
+// Anything exists under the name (links followed).
+bool FileNameExists(const QString& name);
+
+}  // namespace velto
