@@ -34,7 +34,7 @@ struct TFolderFill::State {
         : turns_(&turns), folder_(std::move(folder)), tileSize_(tileSize), firstScreen_(std::max(1, firstScreen)),
           maker_(maker ? std::move(maker) : EntryMaker(&TFolderFill::MakeEntry)), lastTake_(Clock::now()) {}
 
-    void Work(int worker);
+    void Work();
     // Stores entry i's result and tells the grid when it should take.
     void Deliver(int i, Entry&& result);
     void Notify();
@@ -46,6 +46,7 @@ struct TFolderFill::State {
     const int firstScreen_;
     const EntryMaker maker_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> listing_{false};  // a worker took the listing
     std::atomic<bool> listed_{false};
     std::atomic<bool> posted_{false};
     std::atomic<bool> told_{false};
@@ -159,7 +160,7 @@ TFolderFill::TFolderFill(QObject& turns, std::string folder, int tileSize, int t
     s_->active_ = n;
     s_->working_ = n;
     std::vector<std::thread> workers;
-    for (int i = 0; i < n; ++i) workers.emplace_back([s = s_, i] { s->Work(i); });
+    for (int i = 0; i < n; ++i) workers.emplace_back([s = s_] { s->Work(); });
     std::lock_guard lock(all.mutex);
     // The application object, when it goes, waits for every worker left.
     if (!all.hooked && QCoreApplication::instance()) {
@@ -225,8 +226,10 @@ void TFolderFill::State::Deliver(int i, Entry&& result) {
     if (tell) Notify();
 }
 
-void TFolderFill::State::Work(int worker) {
-    if (worker == 0) {
+void TFolderFill::State::Work() {
+    // The first worker to run lists: on a busy machine a thread may wait
+    // milliseconds for a processor, and the others have nothing to do before.
+    if (!listing_.exchange(true)) {
         std::vector<std::string> files = stop_ ? std::vector<std::string>{} : ListFolderFiles(folder_);
         {
             std::lock_guard lock(mutex_);

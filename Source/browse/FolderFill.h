@@ -1,12 +1,12 @@
 #pragma once
-// The folder listing of a grid, on worker threads. One worker lists the
-// folder (regular files only, hidden ones left out, sorted by name); then
-// every worker claims the next entry, detects its type by content and makes
-// its picture. The grid takes the results on its own thread, strictly in
-// folder order, as they become ready, so tiles appear in the order the
-// listing has, however the workers interleave. The workers touch no widget;
-// they only post a TurnEvent to an object of the grid's, and never once the
-// fill was stopped.
+// The folder listing of a grid, on worker threads. The first worker to run
+// lists the folder (regular files only, hidden ones left out, sorted by
+// name); then every worker claims the next entry, detects its type by content
+// and makes its picture. The grid takes the results on its own thread,
+// strictly in folder order, as they become ready, so tiles appear in the
+// order the listing has, however the workers interleave. The workers touch
+// no widget; they only post a TurnEvent to an object of the grid's, and
+// never once the fill was stopped.
 //
 // Stopping never waits for a file: a worker busy with one (a photo of many
 // megapixels takes a second) finishes it unseen, its result dropped, and
