@@ -152,43 +152,87 @@ std::uint8_t TruncatedChannel(double sum) {
 
 }  // namespace
 
-void ResampleBitmap(TConstPixelsView src, TPixelsView dst) {
-    if (src.Width <= 0 || src.Height <= 0 || dst.Width <= 0 || dst.Height <= 0) return;
-    const std::vector<TSpan> xs = Spans(src.Width, dst.Width);
-    const std::vector<TSpan> ys = Spans(src.Height, dst.Height);
-    const double area = (static_cast<double>(dst.Width) / src.Width) * (static_cast<double>(dst.Height) / src.Height);
-    for (int ty = 0; ty < dst.Height; ++ty) {
+void ResampleRows(ImageSize source, const TRowReader& row, TPixelsView dst, TRect area) {
+    if (source.Width <= 0 || source.Height <= 0 || dst.Width <= 0 || dst.Height <= 0) return;
+    area = {std::max(area.Left, 0), std::max(area.Top, 0), std::min(area.Right, dst.Width),
+            std::min(area.Bottom, dst.Height)};
+    if (area.Width() <= 0 || area.Height() <= 0) return;
+    const std::vector<TSpan> xs = Spans(source.Width, dst.Width);
+    const std::vector<TSpan> ys = Spans(source.Height, dst.Height);
+    const double scale = (static_cast<double>(dst.Width) / source.Width) * (static_cast<double>(dst.Height) / source.Height);
+    // One target row at a time, its source rows read in order twice: first
+    // for the visible pixels' average each box lends its transparent ones,
+    // then for the weighted sums. Each target pixel adds up its box row by
+    // row, left to right, as a walk over the box itself would.
+    struct Sums {
+        TVisibleAverage visible;
+        TmyColor lent;
+        double r = 0, g = 0, b = 0, a = 0;
+    };
+    std::vector<Sums> sums(static_cast<std::size_t>(area.Width()));
+    for (int ty = area.Top; ty < area.Bottom; ++ty) {
         const TSpan& sy = ys[static_cast<std::size_t>(ty)];
-        for (int tx = 0; tx < dst.Width; ++tx) {
-            const TSpan& sx = xs[static_cast<std::size_t>(tx)];
-            // The visible pixels' average stands in for the colour of transparent ones.
-            TVisibleAverage visible;
-            for (int iy = sy.first; iy <= sy.last; ++iy)
-                for (int ix = sx.first; ix <= sx.last; ++ix) visible.Add(src.At(ix, iy));
-            const TmyColor lent = visible.Average();
-            const double subR = lent.R, subG = lent.G, subB = lent.B;
-            double r = 0, g = 0, b = 0, a = 0;
-            for (int iy = sy.first; iy <= sy.last; ++iy) {
-                const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
+        std::fill(sums.begin(), sums.end(), Sums{});
+        for (int iy = sy.first; iy <= sy.last; ++iy) {
+            const TmyPixel* p = row(iy);
+            for (int tx = area.Left; tx < area.Right; ++tx) {
+                const TSpan& sx = xs[static_cast<std::size_t>(tx)];
+                TVisibleAverage& visible = sums[static_cast<std::size_t>(tx - area.Left)].visible;
+                for (int ix = sx.first; ix <= sx.last; ++ix) visible.Add(p[ix]);
+            }
+        }
+        for (Sums& s : sums) s.lent = s.visible.Average();
+        for (int iy = sy.first; iy <= sy.last; ++iy) {
+            const TmyPixel* p = row(iy);
+            const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
+            for (int tx = area.Left; tx < area.Right; ++tx) {
+                const TSpan& sx = xs[static_cast<std::size_t>(tx)];
+                Sums& s = sums[static_cast<std::size_t>(tx - area.Left)];
+                const double subR = s.lent.R, subG = s.lent.G, subB = s.lent.B;
                 for (int ix = sx.first; ix <= sx.last; ++ix) {
-                    const double w = sx.weights[static_cast<std::size_t>(ix - sx.first)] * wy * area;
-                    const TmyPixel& p = src.At(ix, iy);
-                    a += p.A * w;
-                    if (p.A != 0) {
-                        r += p.R * w;
-                        g += p.G * w;
-                        b += p.B * w;
+                    const double w = sx.weights[static_cast<std::size_t>(ix - sx.first)] * wy * scale;
+                    const TmyPixel& q = p[ix];
+                    s.a += q.A * w;
+                    if (q.A != 0) {
+                        s.r += q.R * w;
+                        s.g += q.G * w;
+                        s.b += q.B * w;
                     } else {
-                        r += subR * w;
-                        g += subG * w;
-                        b += subB * w;
+                        s.r += subR * w;
+                        s.g += subG * w;
+                        s.b += subB * w;
                     }
                 }
             }
-            dst.At(tx, ty) = TmyPixel::CreateRGBA(TruncatedChannel(r), TruncatedChannel(g), TruncatedChannel(b),
-                                                  static_cast<std::uint8_t>(std::clamp(std::nearbyint(a), 0.0, 255.0)));
+        }
+        for (int tx = area.Left; tx < area.Right; ++tx) {
+            const Sums& s = sums[static_cast<std::size_t>(tx - area.Left)];
+            dst.At(tx, ty) = TmyPixel::CreateRGBA(TruncatedChannel(s.r), TruncatedChannel(s.g), TruncatedChannel(s.b),
+                                                  static_cast<std::uint8_t>(std::clamp(std::nearbyint(s.a), 0.0, 255.0)));
         }
     }
+}
+
+void ResampleBitmap(TConstPixelsView src, TPixelsView dst) {
+    ResampleRows({src.Width, src.Height}, [&](int y) { return &src.At(0, y); }, dst, {0, 0, dst.Width, dst.Height});
+}
+
+TRect ResampledArea(ImageSize source, ImageSize target, TRect sourceArea) {
+    if (source.Width <= 0 || source.Height <= 0 || target.Width <= 0 || target.Height <= 0 ||
+        sourceArea.Width() <= 0 || sourceArea.Height() <= 0)
+        return {};
+    // The targets whose span of source pixels meets [first, end).
+    const auto covering = [](int sourceSide, int targetSide, int first, int end) {
+        const std::vector<TSpan> spans = Spans(sourceSide, targetSide);
+        int lo = 0;
+        while (lo < targetSide && spans[static_cast<std::size_t>(lo)].last < first) ++lo;
+        int hi = lo;
+        while (hi < targetSide && spans[static_cast<std::size_t>(hi)].first < end) ++hi;
+        return std::pair{lo, hi};
+    };
+    const auto [left, right] = covering(source.Width, target.Width, sourceArea.Left, sourceArea.Right);
+    const auto [top, bottom] = covering(source.Height, target.Height, sourceArea.Top, sourceArea.Bottom);
+    return {left, top, right, bottom};
 }
 
 void ResizeFrame(TmyImagePal& image, ImageSize newSize) {

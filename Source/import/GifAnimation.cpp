@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/Language.h"
 #include "engine/Composite.h"
 #include "engine/Line.h"
 #include "gif/ColorReduction.h"
@@ -103,22 +104,29 @@ private:
 
 }  // namespace
 
-void DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n) {
-    if (n < 0 || n >= gif.Images().Count()) return;
-    // The frame alone on a transparent screen, as the player draws it
-    // (offsets, clipping, transparency), then its opaque pixels onto ours.
-    TGIFComposer composer(gif);
-    composer.Step(n);
-    const TGIFCanvas& canvas = composer.Canvas();
-    const int w = std::min(canvas.Width, picture.Width), h = std::min(canvas.Height, picture.Height);
-    for (int y = 0; y < h; ++y) {
-        const auto row = canvas.Row(y);
+TRect DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n, std::uint64_t* turnedOpaque) {
+    if (n < 0 || n >= gif.Images().Count() || !picture.Held()) return {};
+    // The frame as a player draws it on the logical screen (offsets,
+    // clipping, transparency), its opaque pixels onto ours.
+    const TGIFSubImage& frame = gif.Images()[n];
+    TRect r = GIFFrameArea(frame, gif.Width(), gif.Height());
+    r.Right = std::min(r.Right, picture.Width);
+    r.Bottom = std::min(r.Bottom, picture.Height);
+    if (r.Width() <= 0 || r.Height() <= 0 || frame.Empty()) return {};
+    const std::array<TGIFPixel, 256> colors = GIFFrameColors(frame);
+    std::uint64_t turned = 0;
+    for (int y = r.Top; y < r.Bottom; ++y) {
+        const std::uint8_t* src = frame.Scanline(y - frame.Top());
         TmyPixel* d = picture.Row(y);
-        for (int x = 0; x < w; ++x) {
-            const TGIFPixel& p = row[static_cast<std::size_t>(x)];
-            if (p.A != 0) d[x] = {p.R, p.G, p.B, 255};
+        for (int x = r.Left; x < r.Right; ++x) {
+            const TGIFPixel& p = colors[src[x - frame.Left()]];
+            if (p.A == 0) continue;
+            turned += d[x].A == 0;
+            d[x] = {p.R, p.G, p.B, 255};
         }
     }
+    if (turnedOpaque) *turnedOpaque += turned;
+    return r;
 }
 
 void RenderGifFrame(TBitmap& bitmap, TGIFImage& gif, int n) {
@@ -226,6 +234,70 @@ bool tmyimport::SaveAnimationAsGif(const std::string& fileName, const TmyIcon& d
     }
 }
 
+namespace {
+
+// The logical screen a GIF import draws its frames on, and the transparent
+// pixels it leaves after a frame that is not kept. Every pixel is opaque
+// (alpha 255) or transparent black, and the opaque ones are counted, so that
+// a screen without any (which arrives as an opaque black picture) is known
+// without a look at every pixel.
+struct TGifScreen {
+    TWorkPicture Pixels;
+    std::uint64_t Opaque = 0;
+
+    TRect Draw(const TGIFImage& gif, int n) { return DrawGifFrame(Pixels, gif, n, &Opaque); }
+    void Clear(TRect r) {
+        for (int y = r.Top; y < r.Bottom; ++y) {
+            TmyPixel* row = Pixels.Row(y);
+            for (int x = r.Left; x < r.Right; ++x) {
+                Opaque -= row[x].A != 0;
+                row[x] = {};
+            }
+        }
+    }
+};
+
+// The screen resized to fit a frame, kept up to date where frames change it:
+// a pixel of the result depends on its own box of the screen only, so only
+// the boxes a frame touches are resampled again.
+class TGifResizedScreen {
+public:
+    TGifResizedScreen(const TGifScreen& screen, ImageSize fit) : screen_(screen), fit_(fit) {
+        // A transparent screen resamples to transparent pixels (zeros).
+        if (!resized_.Allocate(fit.Width, fit.Height)) throw std::bad_alloc();
+    }
+    void Changed(TRect area) {
+        const ImageSize from{screen_.Pixels.Width, screen_.Pixels.Height};
+        const TRect target = ResampledArea(from, fit_, area);
+        ResampleRows(from, [this](int y) { return screen_.Pixels.Row(y); }, resized_.View(), target);
+    }
+    // What resizing the screen as it is gives: a screen without an opaque
+    // pixel arrives as an opaque black one (resampled once, when first needed).
+    const TWorkPicture& Current() {
+        if (screen_.Opaque != 0) return resized_;
+        if (black_.Empty()) {
+            if (!black_.Allocate(fit_.Width, fit_.Height)) throw std::bad_alloc();
+            const std::vector<TmyPixel> row(static_cast<std::size_t>(screen_.Pixels.Width), TmyPixel{0, 0, 0, 255});
+            ResampleRows({screen_.Pixels.Width, screen_.Pixels.Height}, [&row](int) { return row.data(); }, black_.View(),
+                         {0, 0, fit_.Width, fit_.Height});
+        }
+        return black_;
+    }
+
+private:
+    const TGifScreen& screen_;
+    ImageSize fit_;
+    TWorkPicture resized_, black_;
+};
+
+}  // namespace
+
+std::string GifFramesRefusedText() {
+    return ReplacePlaceholder(
+        Lang().GetMessage("msgGifFrames", "The gif file has more frames than an animated cursor can hold (%i1)!"), "%i1",
+        std::to_string(ReadLimits{}.frames));
+}
+
 bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error) {
     bool shown = false;
     struct Hide {
@@ -235,11 +307,19 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             if (shown && hooks.ProgressEnd) hooks.ProgressEnd();
         }
     } hide{Hooks, shown};
+    Cancelled = false;
     try {
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error)) return false;
-        TWorkPicture screen;
-        if (!screen.Allocate(gif.Width(), gif.Height())) return false;
+        const int count = gif.Images().Count();
+        // The animated-cursor reader takes no more frames than this: a file
+        // of more would be written and then never open.
+        if (static_cast<std::uint64_t>(count) > ReadLimits{}.frames) {
+            KeepFirstError(error, FileError::Unsupported);
+            return false;
+        }
+        TGifScreen screen;
+        if (!screen.Pixels.Allocate(gif.Width(), gif.Height())) return false;
 
         ImageSize size{32, 32};
         int bitCount = 32;
@@ -248,26 +328,53 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             bitCount = doc.Image(0).BitCount;
             doc.Delete(0);
         }
-        const int count = gif.Images().Count();
         if (AllowAdvanced && Hooks.ProgressBegin) {
             Hooks.ProgressBegin(count);
             shown = true;
         }
+        TNoAdvanced noAdvanced(*this);
         const bool overimpose = Settings().Overimpose;
+        // A screen larger than the frames is cropped or resized; resizing
+        // follows the frames' changes instead of resampling the whole screen.
+        const bool fits = screen.Pixels.Width <= size.Width && screen.Pixels.Height <= size.Height;
+        const int policy = fits ? fpResize : FitPolicy(true);
+        std::optional<TGifResizedScreen> resized;
+        const ImageSize fit = FitSize({screen.Pixels.Width, screen.Pixels.Height}, size);
+        if (!fits && policy == fpResize) resized.emplace(screen, fit);
+        TRect last{};
         for (int i = 0; i < count; ++i) {
             if (Hooks.ProcessEvents) Hooks.ProcessEvents();
-            // Frames 0..i drawn in turn onto black equal frame i drawn onto
-            // what frames 0..i-1 left, so the accumulation is kept.
-            if (!overimpose || i == 0) screen.Fill(0, 0, 0, 0);
-            const int index = doc.AddImage(size, bitCount);
-            DrawGifFrame(screen, gif, i);
-            TWorkPicture picture = screen;
-            picture.Bits32 = true;
-            {
-                TNoAdvanced noAdvanced(*this);
-                PictureToImage(picture, doc.Image(index), size, false, true);
+            if (Hooks.Stopped && Hooks.Stopped()) {
+                Cancelled = true;
+                break;
             }
-            if (shown && Hooks.ProgressStep && Hooks.ProgressStep()) break;
+            // Frames 0..i drawn in turn onto black equal frame i drawn onto
+            // what frames 0..i-1 left, so the accumulation is kept; else
+            // only the last frame's pixels are taken away.
+            if (!overimpose) {
+                screen.Clear(last);
+                if (resized) resized->Changed(last);
+            }
+            last = screen.Draw(gif, i);
+            if (resized) resized->Changed(last);
+            TmyImagePal& image = doc.Image(doc.AddImage(size, bitCount));
+            if (fits) {
+                TWorkPicture picture = screen.Pixels;
+                picture.Bits32 = true;
+                PictureToImage(picture, image, size, false, true);
+            } else if (policy == fpCrop) {
+                screen.Pixels.Opaque = screen.Opaque == 0;
+                CropPicture(screen.Pixels, image, size);
+                screen.Pixels.Opaque = false;
+            } else if (resized) {
+                image.SetSize(size);
+                CopyPicturePixels(resized->Current(), 0, 0, fit.Width, fit.Height, image, (size.Width - fit.Width) / 2,
+                                  (size.Height - fit.Height) / 2);
+            }
+            if (shown && Hooks.ProgressStep && Hooks.ProgressStep()) {
+                Cancelled = i + 1 < count;
+                break;
+            }
         }
         return true;
     } catch (const std::exception&) {

@@ -106,7 +106,9 @@ bool TfrmMain::OpenImageFile(const QString& path) {
         ok = service.ImportAnimatedGif(static_cast<TmyANI&>(*desk->Document()), file, &error) &&
              desk->HasImages();
         BusyCursorOff();
-        if (!ok) Warn(Msg("msgNotGIF", "Invalid gif file!"));
+        if (!ok)
+            Warn(error == FileError::Unsupported ? QString::fromStdString(GifFramesRefusedText())
+                                                 : Msg("msgNotGIF", "Invalid gif file!"));
     } else if ((type == ftGif || type == ftAnimatedCursor) && HasFramesWindow()) {
         // The frames window opens the frames the user picks as documents of
         // their own: this window is not needed.
