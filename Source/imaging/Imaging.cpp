@@ -243,6 +243,23 @@ bool CloneImage(const TImageData& image, TImageData& clone) {
     }
 }
 
+bool ConvertPixelsTo32(const TImageData& image, std::size_t first, std::size_t count, std::uint8_t* out) {
+    if (!TestImage(image)) return false;
+    const TImageFormatInfo& src = InfoOf(image.Format);
+    const TImageFormatInfo& dst = InfoOf(ifA8R8G8B8);
+    const std::size_t pixels = std::size_t(image.Width) * std::size_t(image.Height);
+    if (src.IsBlockCompressed || first > pixels || count > pixels - first) return false;
+    if (&src == &dst) {
+        std::memcpy(out, image.Bits + first * 4, count * 4);
+        return true;
+    }
+    // The routines write into zeroed pixels, as ConvertImage gives them.
+    std::memset(out, 0, count * 4);
+    ConversionFor(src, dst)(count, image.Bits + first * std::size_t(src.BytesPerPixel), out, src, dst, image.Palette,
+                            nullptr);
+    return true;
+}
+
 bool ConvertImage(TImageData& image, TImageFormat target) {
     if (!IsImageFormatValid(target))
         throw EImagingError("Assertion failure: invalid target format");

@@ -69,6 +69,11 @@ void FreeImagesInArray(TDynImageDataArray& images);
 bool TestImagesInArray(const TDynImageDataArray& images);
 bool CloneImage(const TImageData& image, TImageData& clone);
 bool ConvertImage(TImageData& image, TImageFormat target);
+// Pixels first..first+count-1 of the image (in memory order) as ConvertImage
+// to A8R8G8B8 makes them, 4 bytes each into out: a large image taken a row
+// at a time, without a converted copy of all of it. False for an invalid
+// image, pixels beyond it, or a block-compressed format (converted whole).
+bool ConvertPixelsTo32(const TImageData& image, std::size_t first, std::size_t count, std::uint8_t* out);
 bool FlipImage(TImageData& image);
 bool ResizeImage(TImageData& image, std::int32_t newWidth, std::int32_t newHeight, TResizeFilter filter);
 bool SwapChannels(TImageData& image, std::int32_t a, std::int32_t b);

@@ -98,27 +98,37 @@ bool PictureFromImageData(TImageData& image, TWorkPicture& source) {
     if (!TestImage(image)) return false;
     TImageFormatInfo info;
     if (!GetImageFormatInfo(image.Format, info)) return false;
-    // The two layouts decoders deliver most are read as they are; anything
-    // else goes through the library's own conversion first, in place, so that
-    // the picture's pixels are held once.
-    if (image.Format != ifR8G8B8 && image.Format != ifA8R8G8B8 && !ConvertImage(image, ifA8R8G8B8)) return false;
+    // Compressed blocks convert only whole (in place, so the pixels are
+    // still held once); every other format is converted a row at a time.
+    if (info.IsBlockCompressed && !ConvertImage(image, ifA8R8G8B8)) return false;
     if (std::uint64_t(image.Width) * std::uint64_t(image.Height) * 4 > kMaxBitmapBytes) return false;
     const TImageData* rows = &image;
-    const bool three = rows->Format == ifR8G8B8;
-    const std::size_t step = three ? 3 : 4;
-    const bool made = source.MakeRows(rows->Width, rows->Height, [rows, three, step](int y, TmyPixel* d) {
-        const std::uint8_t* s = rows->Bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(rows->Width) * step;
-        if (three) {
-            // Whole words, so that the compiler turns the loop into byte shuffles.
-            auto* out = reinterpret_cast<std::uint32_t*>(d);
-            for (int x = 0; x < rows->Width; ++x, s += 3)
-                out[x] = 0xFF000000u | std::uint32_t(s[0]) << 16 | std::uint32_t(s[1]) << 8 | s[2];
-        } else {
-            for (int x = 0; x < rows->Width; ++x, s += 4) d[x] = {s[2], s[1], s[0], s[3]};
-        }
-    });
+    TWorkPicture::TRowMaker maker;
+    if (image.Format == ifR8G8B8 || image.Format == ifA8R8G8B8) {
+        // The two layouts decoders deliver most are read as they are.
+        const bool three = rows->Format == ifR8G8B8;
+        const std::size_t step = three ? 3 : 4;
+        maker = [rows, three, step](int y, TmyPixel* d) {
+            const std::uint8_t* s = rows->Bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(rows->Width) * step;
+            if (three) {
+                // Whole words, so that the compiler turns the loop into byte shuffles.
+                auto* out = reinterpret_cast<std::uint32_t*>(d);
+                for (int x = 0; x < rows->Width; ++x, s += 3)
+                    out[x] = 0xFF000000u | std::uint32_t(s[0]) << 16 | std::uint32_t(s[1]) << 8 | s[2];
+            } else {
+                for (int x = 0; x < rows->Width; ++x, s += 4) d[x] = {s[2], s[1], s[0], s[3]};
+            }
+        };
+    } else {
+        maker = [rows](int y, TmyPixel* d) {
+            const std::size_t width = static_cast<std::size_t>(rows->Width);
+            auto* bytes = reinterpret_cast<std::uint8_t*>(d);
+            ConvertPixelsTo32(*rows, static_cast<std::size_t>(y) * width, width, bytes);
+            for (std::size_t x = 0; x < width; ++x) std::swap(bytes[4 * x], bytes[4 * x + 2]);  // B, G, R, A to R, G, B, A
+        };
+    }
     source.Bits32 = info.HasAlpha;
-    return made;
+    return source.MakeRows(rows->Width, rows->Height, std::move(maker));
 }
 
 }  // namespace velto

@@ -69,9 +69,9 @@ bool PictureFromBitmap(TBitmap& bitmap, TWorkPicture& out);
 // A 32-bit bitmap of the picture (B, G, R, A); false when too large.
 bool PictureToBitmap(const TWorkPicture& picture, TBitmap& out);
 // An image of the image library in any format, read row by row from it (a
-// format other than 24 or 32 bits is first converted to 32 in place); the
-// image must outlive the picture. Bits32 when the format has an alpha
-// channel. False for an invalid image or one too large.
+// row converted as it is read; compressed blocks converted whole first, in
+// place); the image must outlive the picture. Bits32 when the format has an
+// alpha channel. False for an invalid image or one too large.
 bool PictureFromImageData(TImageData& image, TWorkPicture& out);
 
 }  // namespace velto
