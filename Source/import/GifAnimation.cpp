@@ -104,29 +104,60 @@ private:
 
 }  // namespace
 
-TRect DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n, std::uint64_t* turnedOpaque) {
-    if (n < 0 || n >= gif.Images().Count() || !picture.Held()) return {};
-    // The frame as a player draws it on the logical screen (offsets,
-    // clipping, transparency), its opaque pixels onto ours.
-    const TGIFSubImage& frame = gif.Images()[n];
-    TRect r = GIFFrameArea(frame, gif.Width(), gif.Height());
-    r.Right = std::min(r.Right, picture.Width);
-    r.Bottom = std::min(r.Bottom, picture.Height);
-    if (r.Width() <= 0 || r.Height() <= 0 || frame.Empty()) return {};
-    const std::array<TGIFPixel, 256> colors = GIFFrameColors(frame);
-    std::uint64_t turned = 0;
-    for (int y = r.Top; y < r.Bottom; ++y) {
-        const std::uint8_t* src = frame.Scanline(y - frame.Top());
-        TmyPixel* d = picture.Row(y);
-        for (int x = r.Left; x < r.Right; ++x) {
-            const TGIFPixel& p = colors[src[x - frame.Left()]];
-            if (p.A == 0) continue;
-            turned += d[x].A == 0;
-            d[x] = {p.R, p.G, p.B, 255};
-        }
+namespace {
+
+// Frame n as a player draws it on the logical screen (offsets, clipping,
+// transparency), its opaque pixels onto rows of a picture `width` x `height`.
+class TGifFrameDrawer {
+public:
+    TGifFrameDrawer(const TGIFImage& gif, int n, int width, int height) {
+        if (n < 0 || n >= gif.Images().Count()) return;
+        frame_ = &gif.Images()[n];
+        area_ = GIFFrameArea(*frame_, gif.Width(), gif.Height());
+        area_.Right = std::min(area_.Right, width);
+        area_.Bottom = std::min(area_.Bottom, height);
+        if (area_.Width() <= 0 || area_.Height() <= 0 || frame_->Empty()) area_ = {};
+        else colors_ = GIFFrameColors(*frame_);
     }
+    const TRect& Area() const { return area_; }
+    // Row y; the pixels it turns from alpha 0 to 255.
+    std::uint64_t Draw(int y, TmyPixel* row) const {
+        if (y < area_.Top || y >= area_.Bottom) return 0;
+        const std::uint8_t* src = frame_->Scanline(y - frame_->Top());
+        std::uint64_t turned = 0;
+        for (int x = area_.Left; x < area_.Right; ++x) {
+            const TGIFPixel& p = colors_[src[x - frame_->Left()]];
+            if (p.A == 0) continue;
+            turned += row[x].A == 0;
+            row[x] = {p.R, p.G, p.B, 255};
+        }
+        return turned;
+    }
+
+private:
+    const TGIFSubImage* frame_ = nullptr;
+    TRect area_{};
+    std::array<TGIFPixel, 256> colors_{};
+};
+
+}  // namespace
+
+TRect DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n, std::uint64_t* turnedOpaque) {
+    if (!picture.Held()) return {};
+    const TGifFrameDrawer drawer(gif, n, picture.Width, picture.Height);
+    std::uint64_t turned = 0;
+    for (int y = drawer.Area().Top; y < drawer.Area().Bottom; ++y) turned += drawer.Draw(y, picture.Row(y));
     if (turnedOpaque) *turnedOpaque += turned;
-    return r;
+    return drawer.Area();
+}
+
+bool GifFramePicture(const TGIFImage& gif, int n, TmyPixel background, TWorkPicture& out) {
+    const int width = gif.Width();
+    auto drawer = std::make_shared<const TGifFrameDrawer>(gif, n, width, gif.Height());
+    return out.MakeRows(width, gif.Height(), [drawer, background, width](int y, TmyPixel* row) {
+        std::fill_n(row, width, background);
+        drawer->Draw(y, row);
+    });
 }
 
 void RenderGifFrame(TBitmap& bitmap, TGIFImage& gif, int n) {

@@ -174,9 +174,7 @@ bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool s
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error) || gif.Empty()) return false;
         TWorkPicture picture;
-        if (!picture.Allocate(gif.Width(), gif.Height())) return false;
-        picture.Fill(255, 255, 255, 0);
-        DrawGifFrame(picture, gif, 0);
+        if (!GifFramePicture(gif, 0, {255, 255, 255, 0}, picture)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
     } catch (const std::exception&) {

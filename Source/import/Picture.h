@@ -87,5 +87,9 @@ class tmyimport;
 // rectangle it covers (cut to the screen and the picture; empty when it draws
 // nothing) and adds to turnedOpaque the pixels whose alpha went from 0 to 255.
 TRect DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n, std::uint64_t* turnedOpaque = nullptr);
+// The logical screen showing frame n drawn as DrawGifFrame draws it over
+// `background`, read row by row (the GIF must outlive the picture): a
+// large screen is never held for a small frame. False for an empty screen.
+bool GifFramePicture(const TGIFImage& gif, int n, TmyPixel background, TWorkPicture& out);
 
 }  // namespace velto
