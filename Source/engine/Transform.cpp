@@ -160,50 +160,51 @@ void ResampleRows(ImageSize source, const TRowReader& row, TPixelsView dst, TRec
     const std::vector<TSpan> xs = Spans(source.Width, dst.Width);
     const std::vector<TSpan> ys = Spans(source.Height, dst.Height);
     const double scale = (static_cast<double>(dst.Width) / source.Width) * (static_cast<double>(dst.Height) / source.Height);
-    // One target row at a time, its source rows read in order twice: first
-    // for the visible pixels' average each box lends its transparent ones,
-    // then for the weighted sums. Each target pixel adds up its box row by
-    // row, left to right, as a walk over the box itself would.
+    // One target row at a time, its source rows read in order: the visible
+    // pixels' average and the weighted sums together, each target pixel
+    // adding up its box row by row, left to right, as a walk over the box
+    // itself would. A transparent pixel lends its box's average, known only
+    // at the end: a row of boxes that holds one is read once more for the
+    // sums.
     struct Sums {
         TVisibleAverage visible;
         TmyColor lent;
         double r = 0, g = 0, b = 0, a = 0;
+        bool lends = false;
     };
     std::vector<Sums> sums(static_cast<std::size_t>(area.Width()));
+    const auto add = [&](const TSpan& sy, int iy, bool second) {
+        const TmyPixel* p = row(iy);
+        const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
+        for (int tx = area.Left; tx < area.Right; ++tx) {
+            const TSpan& sx = xs[static_cast<std::size_t>(tx)];
+            Sums& s = sums[static_cast<std::size_t>(tx - area.Left)];
+            const double subR = s.lent.R, subG = s.lent.G, subB = s.lent.B;
+            for (int ix = sx.first; ix <= sx.last; ++ix) {
+                const double w = sx.weights[static_cast<std::size_t>(ix - sx.first)] * wy * scale;
+                const TmyPixel& q = p[ix];
+                if (!second) s.visible.Add(q);
+                s.a += q.A * w;
+                if (q.A != 0) {
+                    s.r += q.R * w;
+                    s.g += q.G * w;
+                    s.b += q.B * w;
+                } else {
+                    s.lends = true;
+                    s.r += subR * w;
+                    s.g += subG * w;
+                    s.b += subB * w;
+                }
+            }
+        }
+    };
     for (int ty = area.Top; ty < area.Bottom; ++ty) {
         const TSpan& sy = ys[static_cast<std::size_t>(ty)];
         std::fill(sums.begin(), sums.end(), Sums{});
-        for (int iy = sy.first; iy <= sy.last; ++iy) {
-            const TmyPixel* p = row(iy);
-            for (int tx = area.Left; tx < area.Right; ++tx) {
-                const TSpan& sx = xs[static_cast<std::size_t>(tx)];
-                TVisibleAverage& visible = sums[static_cast<std::size_t>(tx - area.Left)].visible;
-                for (int ix = sx.first; ix <= sx.last; ++ix) visible.Add(p[ix]);
-            }
-        }
-        for (Sums& s : sums) s.lent = s.visible.Average();
-        for (int iy = sy.first; iy <= sy.last; ++iy) {
-            const TmyPixel* p = row(iy);
-            const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
-            for (int tx = area.Left; tx < area.Right; ++tx) {
-                const TSpan& sx = xs[static_cast<std::size_t>(tx)];
-                Sums& s = sums[static_cast<std::size_t>(tx - area.Left)];
-                const double subR = s.lent.R, subG = s.lent.G, subB = s.lent.B;
-                for (int ix = sx.first; ix <= sx.last; ++ix) {
-                    const double w = sx.weights[static_cast<std::size_t>(ix - sx.first)] * wy * scale;
-                    const TmyPixel& q = p[ix];
-                    s.a += q.A * w;
-                    if (q.A != 0) {
-                        s.r += q.R * w;
-                        s.g += q.G * w;
-                        s.b += q.B * w;
-                    } else {
-                        s.r += subR * w;
-                        s.g += subG * w;
-                        s.b += subB * w;
-                    }
-                }
-            }
+        for (int iy = sy.first; iy <= sy.last; ++iy) add(sy, iy, false);
+        if (std::any_of(sums.begin(), sums.end(), [](const Sums& s) { return s.lends; })) {
+            for (Sums& s : sums) s = {s.visible, s.visible.Average()};
+            for (int iy = sy.first; iy <= sy.last; ++iy) add(sy, iy, true);
         }
         for (int tx = area.Left; tx < area.Right; ++tx) {
             const Sums& s = sums[static_cast<std::size_t>(tx - area.Left)];

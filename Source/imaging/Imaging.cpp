@@ -89,6 +89,12 @@ TDecodeBudgetScope::~TDecodeBudgetScope() {
     if (!savedActive_) TheBudget().used = savedUsed_;
 }
 
+void CheckDecodePixels(std::uint64_t pixels) {
+    if (!TheBudget().active || pixels <= ImagingLimits().pixels) return;
+    throw EImagingError(ImagingFormat("Decode budget exceeded: an image of %llu pixels is beyond the limit.",
+                                      static_cast<unsigned long long>(pixels)));
+}
+
 void ChargeDecodeBudget(std::uint64_t bytes) {
     Budget& b = TheBudget();
     if (!b.active) return;
@@ -166,6 +172,7 @@ bool NewImage(std::int32_t width, std::int32_t height, TImageFormat format, TIma
             return false;
         }
         const std::uint64_t paletteBytes = std::uint64_t(info.PaletteEntries) * 4;
+        CheckDecodePixels(std::uint64_t(width) * std::uint64_t(height));
         ChargeDecodeBudget(std::uint64_t(size) + paletteBytes);
         TImageData made;
         made.Width = width;

@@ -51,6 +51,10 @@ private:
 
 // Raises EImagingError when a load in progress may not allocate this many more bytes.
 void ChargeDecodeBudget(std::uint64_t bytes);
+// ...or when an image it makes has more pixels than the limit (every image
+// a load makes is held to it, whatever its bytes: each is later converted,
+// resampled and hashed pixel by pixel).
+void CheckDecodePixels(std::uint64_t pixels);
 // The largest single charge the last load on this thread asked for, granted
 // or not (kept after the load ends, so tests can see how much a refused file
 // cost).

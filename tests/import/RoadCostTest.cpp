@@ -42,6 +42,10 @@ std::vector<RoadFile> Files() {
     files.push_back({"arithmetic-coded JPEG declaring 30000 x 30000", "arith.jpg", ArithmeticJpeg(1, false, 30000, 30000),
                      false});
     files.push_back({"16-bit RGBA PNG of 8192 x 8192", "rgba16.png", PngOfZeros(8192, 8192, 16, 6, 4), true});
+    // Runs of 128 pixels in two bytes each: 4 MiB make 2^28 pixels.
+    Bytes tga = {0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x40, 0x00, 0x40, 8, 0x20};
+    for (int i = 0; i < 16384 * 16384 / 128; ++i) tga.insert(tga.end(), {0xFF, 0x40});
+    files.push_back({"run-length Targa of 16384 x 16384 grey pixels", "grey.tga", tga, false});
     std::vector<GifFrameSpec> frames;
     for (int i = 0; i < 50; ++i) frames.push_back({(i * 977) % 8192, (i * 1531) % 8192});
     files.push_back({"GIF of 50 one-pixel frames on 8192 x 8192", "tiny.gif", GifAnimation(8192, 8192, frames), true});
