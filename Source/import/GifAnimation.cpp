@@ -12,6 +12,7 @@
 #include "core/Language.h"
 #include "engine/Composite.h"
 #include "engine/Line.h"
+#include "engine/Transform.h"
 #include "gif/ColorReduction.h"
 #include "gif/GifCompose.h"
 #include "gif/GifImage.h"
@@ -293,14 +294,20 @@ struct TGifScreen {
 // the boxes a frame touches are resampled again.
 class TGifResizedScreen {
 public:
-    TGifResizedScreen(const TGifScreen& screen, ImageSize fit) : screen_(screen), fit_(fit) {
+    TGifResizedScreen(const TGifScreen& screen, ImageSize fit)
+        : screen_(screen), fit_(fit), resampler_({screen.Pixels.Width, screen.Pixels.Height}, fit) {
         // A transparent screen resamples to transparent pixels (zeros).
         if (!resized_.Allocate(fit.Width, fit.Height)) throw std::bad_alloc();
     }
     void Changed(TRect area) {
-        const ImageSize from{screen_.Pixels.Width, screen_.Pixels.Height};
-        const TRect target = ResampledArea(from, fit_, area);
-        ResampleRows(from, [this](int y) { return screen_.Pixels.Row(y); }, resized_.View(), target);
+        const TRect target = resampler_.AreaOf(area);
+        if (screen_.Opaque == 0) {
+            // A transparent screen resamples to zeros, with no look at it.
+            for (int y = target.Top; y < target.Bottom; ++y)
+                std::fill(resized_.Row(y) + target.Left, resized_.Row(y) + target.Right, TmyPixel{});
+            return;
+        }
+        resampler_.Resample([this](int y) { return screen_.Pixels.Row(y); }, resized_.View(), target);
     }
     // What resizing the screen as it is gives: a screen without an opaque
     // pixel arrives as an opaque black one (resampled once, when first needed).
@@ -309,8 +316,7 @@ public:
         if (black_.Empty()) {
             if (!black_.Allocate(fit_.Width, fit_.Height)) throw std::bad_alloc();
             const std::vector<TmyPixel> row(static_cast<std::size_t>(screen_.Pixels.Width), TmyPixel{0, 0, 0, 255});
-            ResampleRows({screen_.Pixels.Width, screen_.Pixels.Height}, [&row](int) { return row.data(); }, black_.View(),
-                         {0, 0, fit_.Width, fit_.Height});
+            resampler_.Resample([&row](int) { return row.data(); }, black_.View(), {0, 0, fit_.Width, fit_.Height});
         }
         return black_;
     }
@@ -318,6 +324,7 @@ public:
 private:
     const TGifScreen& screen_;
     ImageSize fit_;
+    TBoxResampler resampler_;
     TWorkPicture resized_, black_;
 };
 
