@@ -17,6 +17,7 @@
 #include "imaging/FileFormat.h"
 #include "imaging/Formats.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ std::vector<double> PillowTimes(const std::string& path, bool save, const char* 
         "        im = Image.open(path); im.load()\n"
         "    print(time.perf_counter() - t)\n";
     const std::string script = (Dir() / "pillow.py").string();
-    SaveFileAtomic(script, Bytes(py.begin(), py.end()));
+    WriteWholeFile(script, Bytes(py.begin(), py.end()));
     std::vector<double> times;
     const std::string cmd = "/usr/bin/python3 '" + script + "' '" + path + "' " + (save ? "1 " : "0 ") + pillowFormat +
                             " " + std::to_string(n) + " 2>/dev/null";

@@ -19,6 +19,7 @@
 #include "icns/MacIcoIO.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace fs = std::filesystem;
 using namespace velto;
@@ -76,7 +77,7 @@ std::string PngArguments(const Set& set) {
     std::string args;
     for (const int side : set.sides) {
         const fs::path png = Dir() / (std::string(set.name) + "-" + std::to_string(side) + ".png");
-        if (!fs::exists(png)) SaveFileAtomic(png.string(), TmyIcoIO::EncodePNG(IconImage(side)));
+        if (!fs::exists(png)) WriteWholeFile(png.string(), TmyIcoIO::EncodePNG(IconImage(side)));
         args += " '" + png.string() + "'";
     }
     return args;

@@ -24,6 +24,7 @@
 #include "imaging/FormatJpeg2000.h"
 #include "imaging/Imaging.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 using namespace velto;
 using Bytes = std::vector<std::uint8_t>;
@@ -261,7 +262,7 @@ void Jpeg2000Tool(benchmark::State& state, bool decode) {
     double ms = -1;
     if (decode) {
         const Bytes file = Jp2File();
-        for (int i = 0; i < copies; ++i) SaveFileAtomic((in / ("p" + std::to_string(i) + ".jp2")).string(), file);
+        for (int i = 0; i < copies; ++i) WriteWholeFile((in / ("p" + std::to_string(i) + ".jp2")).string(), file);
         ms = ToolMilliseconds("opj_decompress -ImgDir '" + in.string() + "' -OutFor RAW", "decode");
     } else {
         // A 256x256 RGBA source the tool reads (a TGA of 32 bits, bottom-up rows).
@@ -269,7 +270,7 @@ void Jpeg2000Tool(benchmark::State& state, bool decode) {
         Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 32, 8};
         for (int y = 255; y >= 0; --y)
             tga.insert(tga.end(), photo.image.Bits + y * 1024, photo.image.Bits + (y + 1) * 1024);
-        for (int i = 0; i < copies; ++i) SaveFileAtomic((in / ("p" + std::to_string(i) + ".tga")).string(), tga);
+        for (int i = 0; i < copies; ++i) WriteWholeFile((in / ("p" + std::to_string(i) + ".tga")).string(), tga);
         ms = ToolMilliseconds("opj_compress -ImgDir '" + in.string() + "' -OutFor JP2 -n 6", "encode");
     }
     fs::remove_all(dir);

@@ -25,6 +25,7 @@
 #include "imaging/FormatJpeg.h"
 #include "import/MyImport.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 using namespace velto;
 
@@ -56,7 +57,7 @@ const std::string& PhotoFile() {
         FindImageFileFormatByClass<TJpegFileFormat>()->SaveToStream(out, TDynImageDataArray{image}, true);
         FreeImage(image);
         const std::string path = TempFile("photo.jpg");
-        SaveFileAtomic(path, out.Data());
+        WriteWholeFile(path, out.Data());
         return path;
     }();
     return file;

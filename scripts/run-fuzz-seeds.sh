@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Runs one fuzz target once over its seeds: fuzz/seeds/<format>/ and the sample
-# files that fuzz/seeds/<format>.corpus names (paths or globs relative to the
-# shared corpus folder, one per line).
+# Runs one fuzz target once over its seeds: fuzz/seeds/<format>/ (a link to
+# another format's folder where the target reads that format's files, as
+# importjpeg reads JPEG files) and the sample files that
+# fuzz/seeds/<format>.corpus names (paths or globs relative to the shared
+# corpus folder, one per line). The project's own seeds are enough without
+# the shared folder.
 set -euo pipefail
 fuzzer=$1
 name=$(basename "$fuzzer")
@@ -20,7 +23,7 @@ add() {
   done
 }
 if [ -d "$top/fuzz/seeds/$format" ]; then
-  while IFS= read -r -d '' f; do add "$f"; done < <(find "$top/fuzz/seeds/$format" -type f -print0)
+  while IFS= read -r -d '' f; do add "$f"; done < <(find -L "$top/fuzz/seeds/$format" -type f -print0)
 fi
 if [ -f "$top/fuzz/seeds/$format.corpus" ] && [ -d "$corpus" ]; then
   while IFS= read -r pattern; do

@@ -254,10 +254,12 @@ void TThumbail::LoadGifFrames(const QString& fileName, bool overimpose) {
         if (gif.LoadFromFile(fileName.toStdString()) && gif.Width() > 0 && gif.Height() > 0) {
             QImage screen(gif.Width(), gif.Height(), QImage::Format_RGB32);
             screen.fill(Qt::white);
-            frames = gif.Images().Count();
+            // A frame without an image (extensions after the last one) gets no tile.
+            const std::vector<int> pictures = gif.PictureFrames();
+            frames = static_cast<int>(pictures.size());
             for (int i = 0; i < frames; ++i) {
                 if (!overimpose) screen.fill(Qt::white);
-                DrawGifFrame(gif.Images()[i], screen);
+                DrawGifFrame(gif.Images()[pictures[static_cast<std::size_t>(i)]], screen);
                 TThumbnailItem& item = Add();
                 item.Kind = tkGifFrame;
                 item.Caption = Counted("msgFrame", "Frame %i1", i + 1);

@@ -284,8 +284,11 @@ void TThumbail::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_PageDown: target = std::min(Count() - 1, current + perPage); break;
     case Qt::Key_Space:
         if (event->modifiers() & Qt::ControlModifier) {
-            if (selectionMode_ == 2) ToggleSelection(current);
-            else SelectItem(current);
+            if (selectionMode_ == 2) {
+                ToggleSelection(current);
+            } else {
+                SelectItem(current);
+            }
             emit itemClicked();
             ShowSelectionStatus();
             return;

@@ -1,11 +1,15 @@
 #include "DialogParts.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QPalette>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velto {
 
@@ -47,6 +51,35 @@ QHBoxLayout* AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** o
     layout->addLayout(row);
     QObject::connect(*cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     return row;
+}
+
+TChoicesScroll::TChoicesScroll(const QString& name, QWidget* parent, QBoxLayout** contents) : QScrollArea(parent) {
+    setObjectName(name);
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* panel = new QWidget(this);
+    auto* lay = new QVBoxLayout(panel);
+    lay->setContentsMargins(0, 0, 0, 0);
+    setWidget(panel);
+    *contents = lay;
+}
+
+// The whole contents when there is room (a scroll area's own hint is capped).
+QSize TChoicesScroll::sizeHint() const {
+    return widget() ? widget()->sizeHint() + QSize(verticalScrollBar()->sizeHint().width(), 0) : QScrollArea::sizeHint();
+}
+
+void TChoicesScroll::Relayout() {
+    // The layouts inside ask to be redone by posted events: handled now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (widget() && widget()->layout()) widget()->layout()->activate();
+    updateGeometry();
+}
+
+QSize TChoicesScroll::minimumSizeHint() const {
+    const int width = widget() ? widget()->minimumSizeHint().width() + verticalScrollBar()->sizeHint().width() : 0;
+    return {width, std::max(minimumHeight(), 1)};
 }
 
 }  // namespace velto

@@ -1,13 +1,12 @@
 #include "DocumentDialogs.h"
 
 #include <QApplication>
-#include <QScreen>
-#include <QStyle>
 #include <QWidget>
 
 #include "shell/CanvasRender.h"
 #include "shell/Desk.h"
 #include "shell/MainWindow.h"
+#include "shell/ScreenFit.h"
 
 namespace velto {
 
@@ -17,11 +16,10 @@ TfrmDesk* ActiveDocumentWindow() {
 }
 
 int ScreenRoomFor(const QWidget* window) {
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return QWIDGETSIZE_MAX;
-    int frame = window->frameGeometry().height() - window->height();
-    if (frame <= 0) frame = window->style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
-    return screen->availableGeometry().height() - frame;
+    const QRect room = ScreenRoom(window);
+    if (room.isEmpty()) return QWIDGETSIZE_MAX;
+    const QMargins frame = FrameAllowance(window);
+    return room.height() - frame.top() - frame.bottom();
 }
 
 QImage TilePicture(const TmyImagePal& image, int side, TColor back) {

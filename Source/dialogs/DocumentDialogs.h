@@ -13,8 +13,8 @@ namespace velto {
 class TfrmDesk;
 
 // The height a top-level window's inside may take on the screen it is on
-// (or the main one): the screen's free area less its frame (a title bar's
-// worth before it was first shown).
+// (or the main one): the screen's free area less its frame, at least a
+// title bar and borders (as the dialogs are fitted when they open).
 int ScreenRoomFor(const QWidget* window);
 
 // The main window's active document window; null when none is open.

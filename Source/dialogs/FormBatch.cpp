@@ -90,9 +90,13 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 8);
     lay->addWidget(MakeDialogHeader(this, QStringLiteral("Batch Process"), QStringLiteral("Process multiple images/cursors")));
-    auto* body = new QVBoxLayout;
+    // The choices scroll when the screen is too low for them; the log, the
+    // progress bar and the buttons below them always show.
+    QBoxLayout* body = nullptr;
+    auto* choices = new TChoicesScroll(QStringLiteral("sbChoices"), this, &body);
     body->setContentsMargins(8, 0, 8, 0);
-    lay->addLayout(body, 1);
+    choices->setMinimumHeight(120);
+    lay->addWidget(choices, 1);
 
     grpAction_ = new QGroupBox(QStringLiteral(" Action to perform "), this);
     grpAction_->setObjectName(QStringLiteral("grpAction"));
@@ -211,14 +215,17 @@ TfrmBatch::TfrmBatch(QWidget* parent) : QDialog(parent) {
         if (!chosen.isEmpty()) edtDir_->setText(chosen);
     });
 
+    auto* run = new QVBoxLayout;
+    run->setContentsMargins(8, 0, 8, 0);
+    lay->addLayout(run, 3);
     reResult_ = new QTextEdit(this);
     reResult_->setObjectName(QStringLiteral("reResult"));
     reResult_->setReadOnly(true);
-    reResult_->setMinimumHeight(160);
-    body->addWidget(reResult_, 3);
+    reResult_->setMinimumHeight(80);
+    run->addWidget(reResult_);
     ProgressBar1_ = new QProgressBar(this);
     ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-    body->addWidget(ProgressBar1_);
+    run->addWidget(ProgressBar1_);
 
     AddOkCancelRow(this, lay, &btnOK_, &btnCancel_);
     btnCancel_->setAutoDefault(false);

@@ -20,7 +20,9 @@
 #include "PaneServices.h"
 #include "PersistedBitmap.h"
 #include "SliderComposite.h"
+#include "core/MessageBox.h"
 #include "shell/MainWindow.h"
+#include "shell/MainWindowText.h"
 #include "shell/Options.h"
 #include "shell/ToolArt.h"
 
@@ -665,7 +667,14 @@ void TfrmColors::SavePaletteClick() {
     if (!image || !image->Palette) return;
     const QString file = ChoosePaletteFile(PaletteDialog::Save, dlgSavePal_->property("Title").toString(), this);
     if (file.isEmpty()) return;
-    image->Palette->SaveToFile(file.toStdString());
+    // A save the user declined or an extension the writer already named says
+    // nothing more; a file that could not be written says why.
+    FileError error;
+    if (!image->Palette->SaveToFile(file.toStdString(), &error) && !error.ok() && error != FileError::Unsupported)
+        ShowMessageBox(WithReason(Msg("msgSaveError", "The file %s1 could not be saved!").replace(QLatin1String("%s1"), file),
+                                  error)
+                           .toStdString(),
+                       mkError, mbOK);
 }
 
 // ---------------------------------------------------------------- status and layout

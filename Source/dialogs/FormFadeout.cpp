@@ -72,8 +72,8 @@ TfrmFadeout::TfrmFadeout(QWidget* parent)
     auto* grp = new QGroupBox(QStringLiteral(" Opacity percent "), this);
     grp->setObjectName(QStringLiteral("grpOpacity"));
     auto* grid = new QGridLayout(grp);
-    auto row = [this, grp, grid](int r, const char* name, const char* labelName, const QString& caption,
-                                 const char* swatchName, QSize swatchSize, int position) {
+    auto row = [grp, grid](int r, const char* name, const char* labelName, const QString& caption,
+                           const char* swatchName, QSize swatchSize, int position) {
         auto* label = new QLabel(caption, grp);
         label->setObjectName(QString::fromLatin1(labelName));
         auto* bar = new TAdvancedTrackBar(grp);

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <vector>
 
 #include "DialogParts.h"
 #include "browse/ThumbnailGrid.h"
@@ -91,7 +92,7 @@ bool TfrmFrames::GifFrameImage(TGIFImage& gif, int n, bool overimpose, TmyImageP
     return service.BitmapToImage(screen, image, image.Size(), false, false) && !service.Cancelled;
 }
 
-bool TfrmFrames::open(TmyImagePal& image) {
+bool TfrmFrames::openFrame(TmyImagePal& image) {
     ChangeColorDepth(image, static_cast<TBitDepth>(bitCount_), TPaletteKind::Windows,
                      Options().Dithering ? TDither::On : TDither::Off);
     auto doc = std::make_unique<TmyIcon>();
@@ -109,13 +110,15 @@ int TfrmFrames::importGif() {
         return -1;
     }
     const bool overimpose = cbOverimpose_->isChecked();
+    // The tiles stand for the frames that hold an image, in order.
+    const std::vector<int> frames = gif.PictureFrames();
     int opened = 0;
     for (int n : grid_->Selection()) {
-        if (n < 0 || n >= gif.Images().Count()) continue;
+        if (n < 0 || n >= static_cast<int>(frames.size())) continue;
         TmyImagePal image(size_, 32);
         // A conversion the user cancelled opens nothing for this frame.
-        if (!GifFrameImage(gif, n, overimpose, image)) continue;
-        if (!open(image)) break;
+        if (!GifFrameImage(gif, frames[static_cast<std::size_t>(n)], overimpose, image)) continue;
+        if (!openFrame(image)) break;
         ++opened;
     }
     return opened;
@@ -131,7 +134,7 @@ int TfrmFrames::importAni() {
         TmyImagePal image(size_, 32);
         service.Cancelled = false;
         if (!service.IconImageToImage(doc, false, n, image) || service.Cancelled) continue;
-        if (!open(image)) break;
+        if (!openFrame(image)) break;
         ++opened;
     }
     return opened;

@@ -62,7 +62,7 @@ private:
     int importGif();
     int importAni();
     // Reduces the image to the target depth and opens it; false stops the loop.
-    bool open(TmyImagePal& image);
+    bool openFrame(TmyImagePal& image);
 
     TfrmMain* main_ = nullptr;
     TThumbail* grid_ = nullptr;

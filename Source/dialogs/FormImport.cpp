@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -240,19 +239,6 @@ void TfrmImport::SetSource(const TmyImage& picture) {
 void TfrmImport::SetTargetSize(ImageSize size) { result_ = TmyImagePal(size, 32); }
 
 void TfrmImport::showEvent(QShowEvent* event) {
-    // A small or scaled screen: the window keeps its buttons on it.
-    if (QScreen* s = screen()) {
-        const QRect room = s->availableGeometry();
-        QSize frame = frameGeometry().size() - size();
-        // Not shown yet: the window manager's frame is not known; a title
-        // bar's worth is kept free.
-        if (frame.height() <= 0) frame = QSize(8, 32);
-        const QSize fit = size().boundedTo(room.size() - frame).expandedTo(minimumSizeHint());
-        if (fit != size()) {
-            resize(fit);
-            move(room.center() - rect().center());
-        }
-    }
     QDialog::showEvent(event);
     HorizSB_->setValue(0);
     VertSB_->setValue(0);
@@ -263,6 +249,8 @@ void TfrmImport::showEvent(QShowEvent* event) {
     quiet_ = true;
     rbCustom_->setChecked(true);
     selectionKindChanged();
+    // The choice stays from the last showing, but the colour is this picture's.
+    if (rbLeftBottom_->isChecked()) takeLeftBottom();
     quiet_ = false;
     ZoomToFit();
     preview1_->SetBoxColor(Options().PrevColor);
@@ -508,11 +496,14 @@ void TfrmImport::transparencyChanged() {
     const bool custom = rbCustomColor_->isChecked();
     pnlColor_->setEnabled(custom);
     btnColorPicker_->setEnabled(custom);
-    if (rbLeftBottom_->isChecked()) {
-        const TmyPixel p = source_.At(0, source_.Height() - 1);
-        setSwatch(MakeColor(p.R, p.G, p.B), true);
-    }
+    if (rbLeftBottom_->isChecked()) takeLeftBottom();
     UpdatePreview();
+}
+
+void TfrmImport::takeLeftBottom() {
+    if (source_.Width() < 1 || source_.Height() < 1) return;
+    const TmyPixel p = source_.At(0, source_.Height() - 1);
+    setSwatch(MakeColor(p.R, p.G, p.B), true);
 }
 
 void TfrmImport::chooseSwatchColor() {

@@ -86,6 +86,8 @@ private:
     void scrolled();
     void selectionKindChanged();
     void transparencyChanged();
+    // "Left bottom pixel": the swatch takes that pixel of the current picture.
+    void takeLeftBottom();
     void chooseSwatchColor();
     void setSwatch(TColor color, bool chosen);
     void updateHandCursor();

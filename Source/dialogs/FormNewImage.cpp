@@ -66,7 +66,10 @@ TfrmNewImage::TfrmNewImage(QWidget* parent) : QDialog(parent) {
     // as it is when the layout changes between showings.
     root->setSizeConstraint(QLayout::SetFixedSize);
     root->addWidget(MakeDialogHeader(this, QStringLiteral("New Image"), QStringLiteral("Add a new image to your cursor")));
-    auto* body = new QVBoxLayout;
+    // The choices scroll when even the shortest grid leaves them too tall
+    // for the screen (showEvent).
+    QBoxLayout* body = nullptr;
+    choices_ = new TChoicesScroll(QStringLiteral("sbChoices"), this, &body);
     body->setContentsMargins(10, 4, 10, 4);
 
     grpType_ = new QGroupBox(QStringLiteral(" Cursor Type "), this);
@@ -159,7 +162,7 @@ TfrmNewImage::TfrmNewImage(QWidget* parent) : QDialog(parent) {
     images->addWidget(grid_);
     connect(cbFromImage_, &QCheckBox::toggled, grid_, &QWidget::setEnabled);
     body->addWidget(grpImages_);
-    root->addLayout(body);
+    root->addWidget(choices_);
 
     AddOkCancelRow(this, root, &btnOK_, &btnCancel_);
     connect(btnOK_, &QPushButton::clicked, this, &TfrmNewImage::OKClick);
@@ -226,13 +229,20 @@ void TfrmNewImage::showEvent(QShowEvent* event) {
         grid_->LoadIconImages(*desk->Document(), desk->IsAnimated());
     else grid_->Clear();
     if (grid_->Count() > 0) grid_->SelectItem(0);
-    // The window keeps its buttons on the screen.
+    // The window keeps its buttons on the screen: the grid gives way first,
+    // then the choices scroll.
     grid_->setFixedHeight(kGridHeight);
-    if (showImages_) {
-        layout()->activate();
-        const int over = sizeHint().height() - ScreenRoomFor(this);
-        if (over > 0) grid_->setFixedHeight(std::max(kLeastGridHeight, kGridHeight - over));
+    choices_->setMaximumHeight(QWIDGETSIZE_MAX);
+    choices_->Relayout();
+    layout()->activate();
+    int over = sizeHint().height() - ScreenRoomFor(this);
+    if (showImages_ && over > 0) {
+        const int grid = std::max(kLeastGridHeight, kGridHeight - over);
+        over -= kGridHeight - grid;
+        grid_->setFixedHeight(grid);
+        choices_->Relayout();
     }
+    if (over > 0) choices_->setMaximumHeight(std::max(choices_->minimumSizeHint().height(), choices_->sizeHint().height() - over));
     QDialog::showEvent(event);
 }
 

@@ -21,6 +21,8 @@ class QRadioButton;
 
 namespace velto {
 
+class TChoicesScroll;
+
 class TNumberBox;
 class TThumbail;
 
@@ -82,6 +84,7 @@ private:
     QGroupBox* grpImages_ = nullptr;
     QCheckBox* cbFromImage_ = nullptr;
     TThumbail* grid_ = nullptr;
+    TChoicesScroll* choices_ = nullptr;
     QGroupBox* grpType_ = nullptr;
     QRadioButton* rbCur_ = nullptr;
     QRadioButton* rbAni_ = nullptr;

@@ -240,6 +240,10 @@ bool TfrmResourceEditor::AskSave() {
 
 void TfrmResourceEditor::New() {
     if (!AskSave()) return;
+    StartOver();
+}
+
+void TfrmResourceEditor::StartOver() {
     untitled_ = true;
     grid_->Clear();
     groupNames_.clear();
@@ -257,36 +261,44 @@ void TfrmResourceEditor::Open() {
 }
 
 void TfrmResourceEditor::OpenFile(const QString& fileName) {
-    untitled_ = false;
     QCoreApplication::processEvents();
     BusyCursorOn();
+    // Only an executable or library can take cursor groups: anything else is
+    // said now, not when a save fails, and the window starts over.
+    PeModule module;
+    if (!module.Load(fileName.toStdString())) {
+        const std::string why = LastErrorText();
+        BusyCursorOff();
+        Ask(Msg("msgInvalidFormat", "Invalid File Format!") + QLatin1Char('\n') + QString::fromStdString(why),
+            mkError, mbOK);
+        StartOver();
+        return;
+    }
+    untitled_ = false;
     grid_->LoadCursorResources(fileName, true);
     // The tiles show the group names as text; the typed names are taken from
     // the file in the same order, so that a string name such as "#12A" stays
     // a string and an id stays an id.
     groupNames_.clear();
-    PeModule module;
-    if (module.Load(fileName.toStdString())) {
-        struct Group {
-            QString text;
-            std::uint16_t language;
-            ResName name;
-        };
-        std::vector<Group> groups;
-        const ResName type = ResName::FromId(RT_GROUP_CURSOR);
-        for (const ResName& name : module.ResourceNames(type))
-            for (const std::uint32_t language : module.ResourceLanguages(type, name))
-                groups.push_back({QString::fromStdString(ResNameText(name)), static_cast<std::uint16_t>(language), name});
-        std::size_t next = 0;
-        for (int i = 0; i < grid_->Count(); ++i) {
-            const TThumbnailItem& item = grid_->Item(i);
-            if (item.Kind != tkCursorGroup) continue;
-            while (next < groups.size() &&
-                   (groups[next].text != item.ResourceName || groups[next].language != item.LanguageId))
-                ++next;
-            if (next == groups.size()) break;
-            groupNames_.insert(&item, groups[next++].name);
-        }
+    struct Group {
+        QString text;
+        std::uint16_t language;
+        ResName name;
+    };
+    std::vector<Group> groups;
+    const ResName type = ResName::FromId(RT_GROUP_CURSOR);
+    for (const ResName& name : module.ResourceNames(type))
+        for (const std::uint32_t language : module.ResourceLanguages(type, name))
+            groups.push_back({QString::fromStdString(ResNameText(name)), static_cast<std::uint16_t>(language), name});
+    std::size_t next = 0;
+    for (int i = 0; i < grid_->Count(); ++i) {
+        const TThumbnailItem& item = grid_->Item(i);
+        if (item.Kind != tkCursorGroup) continue;
+        while (next < groups.size() &&
+               (groups[next].text != item.ResourceName || groups[next].language != item.LanguageId))
+            ++next;
+        if (next == groups.size()) break;
+        groupNames_.insert(&item, groups[next++].name);
     }
     fileName_ = fileName;
     ShowFileName();
@@ -403,14 +415,14 @@ bool TfrmResourceEditor::Save(bool closeAfter) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     const bool ok = SaveLibrary(save);
-    const FileError why = GetLastFileError();
+    const std::string why = LastErrorText();
     saving_ = false;
     BusyCursorOff();
     progress_->hide();
     btnCancel_->setEnabled(true);
     if (!ok) {
         QString text = Msg("msgErrorSaveRes", "Cannot save file. Make sure it is not read-only or compressed.");
-        if (!why.ok()) text += QLatin1Char('\n') + QString::fromStdString(FileErrorText(why));
+        if (!why.empty()) text += QLatin1Char('\n') + QString::fromStdString(why);
         Ask(text, mkError, mbOK);
         return false;
     }

@@ -54,7 +54,9 @@ public:
     void Properties();
     // True when the library was saved; the window then closes.
     bool Save();
-    // Opens a file without asking for it (Open after its dialog).
+    // Opens a file without asking for it (Open after its dialog). A file that
+    // is no executable or library (or cannot be read) is refused, saying why,
+    // and the window starts over as a new library.
     void OpenFile(const QString& fileName);
     // Adds cursor files as Add does after its dialog.
     void AddFiles(const QStringList& files);
@@ -94,6 +96,8 @@ private:
     // closeAfter: the window closes after a successful save (not when the
     // save question asked for the save: the command asked for goes on).
     bool Save(bool closeAfter);
+    // An empty untitled library, without the save question.
+    void StartOver();
     void CreateActions();
     void SetModified(bool modified);
     void ShowFileName();

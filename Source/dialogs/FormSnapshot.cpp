@@ -3,6 +3,7 @@
 #include <QCheckBox>
 
 #include <algorithm>
+#include <iterator>
 #include <QColorDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -43,13 +44,16 @@ TmyImagePal ToImage(const QImage& picture) {
     return image;
 }
 
+// The extension a name typed without one takes, by the save dialog's filter.
+constexpr const char* kSheetExtensions[] = {".bmp", ".jpg", ".png", ".jp2"};
+
 }  // namespace
 
 TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), main_(main) {
     setObjectName(QStringLiteral("frmSnapshot"));
     setWindowTitle(QStringLiteral("Snapshot"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    // At least 400 x 453, and never smaller than its groups need.
+    // At least 400 x 453; the groups beside the sheet scroll when it is lower.
     setMinimumSize(400, 453);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 8);
@@ -66,8 +70,11 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     ScrollBox1_->setWidgetResizable(false);
     body->addWidget(ScrollBox1_, 1);
 
-    auto* side = new QVBoxLayout;
-    body->addLayout(side);
+    // The choices scroll on a screen too low for them.
+    QBoxLayout* side = nullptr;
+    auto* column = new TChoicesScroll(QStringLiteral("sbChoices"), this, &side);
+    column->setMinimumHeight(100);
+    body->addWidget(column);
     auto group = [&](const char* name, const char* caption) {
         auto* g = new QGroupBox(QString::fromLatin1(caption), this);
         g->setObjectName(QString::fromLatin1(name));
@@ -115,7 +122,6 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     cbWatermark_ = check(grpWatermark, "cbWatermark", "Show watermark", false);
     grpWatermark->layout()->addWidget(ColourButton("pnlWaterColor", &watermark_));
     side->addStretch(1);
-    setMinimumHeight(std::max(453, sizeHint().height()));
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 0, 8, 0);
@@ -131,15 +137,18 @@ TfrmSnapshot::TfrmSnapshot(TfrmMain* main, QWidget* parent) : QDialog(parent), m
     connect(btnClose_, &QPushButton::clicked, this, &QDialog::reject);
 
     dlgSave_ = new TFileDialogSpec(this, QStringLiteral("dlgSave"), QStringLiteral("Save Snapshot"));
+    // No default extension: a name typed without one takes the chosen
+    // filter's (Save), which a default would override.
     dlgSave_->save = true;
-    dlgSave_->defaultExt = QStringLiteral("bmp");
-    resize(760, std::max(560, minimumHeight()));
+    resize(760, std::max(560, sizeHint().height()));
 }
 
 QPushButton* TfrmSnapshot::ColourButton(const char* name, QColor* colour) {
     auto* b = new QPushButton(this);
     b->setObjectName(QString::fromLatin1(name));
     b->setFixedHeight(18);
+    // A swatch, not a command: Enter on the window never opens the chooser.
+    b->setAutoDefault(false);
     auto paint = [b, colour] { b->setStyleSheet(QStringLiteral("background:%1").arg(colour->name())); };
     paint();
     connect(b, &QPushButton::clicked, this, [this, colour, paint] {
@@ -197,16 +206,26 @@ bool TfrmSnapshot::Save() {
     QStringList files;
     const bool ok = dialogRunner ? dialogRunner(*dlgSave_, files) : RunFileDialog(*dlgSave_, files);
     if (!ok || files.isEmpty()) return false;
-    const QString path = files.first();
+    // The extension typed decides the format, as in an export; a name typed
+    // without one takes the chosen filter's.
+    QString path = files.first();
+    const int filter = dlgSave_->filterIndex;
+    const int filters = static_cast<int>(std::size(kSheetExtensions));
+    if (QFileInfo(path).suffix().isEmpty() && filter >= 1 && filter <= filters)
+        path += QLatin1String(kSheetExtensions[filter - 1]);
+    const std::string file = path.toStdString();
+    const TExportFormat format = ExportFormatOf(file);
+    if (format == efNone) {
+        ShowMessageBox(Lang().GetMessage("msgInvalidType", "Invalid file type!"), mkWarning, mbOK);
+        return false;
+    }
     if (QFileInfo::exists(path)) {
         const QString q = Msg("msgAlredyExists", "%s1 already exists! Overwrite?").replace(QLatin1String("%s1"), QFileInfo(path).fileName());
         if (ShowMessageBox(q.toStdString(), mkConfirm, mbYes | mbNo) != idYes) return false;
     }
-    // The chosen filter decides the format: 1 BMP, 2 JPEG, 3 PNG, 4 JPEG 2000.
-    const int filter = dlgSave_->filterIndex;
     const TSnapshotStyle style = Style();
     tmyimport writer;
-    const bool strip = style.Type == TSnapshotType::Toolbar && style.Checkerboard && (filter == 1 || filter == 3);
+    const bool strip = style.Type == TSnapshotType::Toolbar && style.Checkerboard && (format == efBmp || format == efPng);
     TImportSettings settings = MyImport().Settings();
     settings.ExportAlpha = strip;  // the sheet itself is opaque (24 bits)
     writer.Hooks.Settings = [settings] { return settings; };
@@ -218,15 +237,15 @@ bool TfrmSnapshot::Save() {
     } else {
         image = ToImage(sheet_);
     }
-    const std::string file = path.toStdString();
     FileError error;
     bool saved = false;
-    switch (filter) {
-    case 1: saved = writer.SaveBmp(file, image, &error); break;
-    case 2: saved = writer.SaveJpeg(file, image, &error); break;
-    case 3: saved = writer.SavePng(file, image, &error); break;
-    case 4: saved = writer.SaveJpeg2000(file, image, &error); break;
-    default: break;
+    switch (format) {
+    case efBmp: saved = writer.SaveBmp(file, image, &error); break;
+    case efJpeg: saved = writer.SaveJpeg(file, image, &error); break;
+    case efPng: saved = writer.SavePng(file, image, &error); break;
+    case efGif: saved = writer.SaveGif(file, image, &error); break;
+    case efJpeg2000: saved = writer.SaveJpeg2000(file, image, &error); break;
+    case efNone: break;
     }
     if (!saved) {
         QString text = Msg("msgSaveError", "The file %s1 could not be saved!").replace(QLatin1String("%s1"), path);

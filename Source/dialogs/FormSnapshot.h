@@ -1,9 +1,9 @@
 #pragma once
 // The snapshot window: the sheet of the open documents previewed in a scroll
 // box, its type, depths, background, captions and watermark chosen beside
-// it, and saved as BMP, JPEG, PNG or JPEG 2000 (the formats its save dialog
-// offers; the tool-bar strip on the checkerboard keeps its transparency in
-// BMP and PNG).
+// it, and saved in the format of the extension typed, as an export is (the
+// chosen filter's when none is typed: BMP, JPEG, PNG or JPEG 2000); the
+// tool-bar strip on the checkerboard keeps its transparency in BMP and PNG.
 #include <QDialog>
 
 #include "SnapshotSheet.h"

@@ -9,6 +9,7 @@
 
 #include "platform/ByteReader.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -73,7 +74,7 @@ bool SavePersistedBitmap(const QString& path, const QImage& image) {
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "bmp");
     if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) return false;
-    return SaveFileAtomic(path.toStdString(),
+    return WriteWholeFile(path.toStdString(),
                           {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())});
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/SysUtils.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/IniFile.h"
 
 namespace velto {
@@ -29,7 +30,7 @@ std::string Std(const QString& s) { return s.toStdString(); }
 bool SaveText(const QString& path, const std::string& text) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    return SaveFileAtomic(Std(path), {bytes, text.size()});
+    return WriteWholeFile(Std(path), {bytes, text.size()});
 }
 
 // An INI-like file of ours or the user's; false when it exists but cannot be

@@ -1,5 +1,7 @@
 #include "SnapshotSheet.h"
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
@@ -12,12 +14,38 @@ namespace {
 
 bool Shown(const TmyImagePal& image, const TSnapshotStyle& s) { return s.BitCounts.count(image.BitCount) > 0; }
 
+// Captions at one small size, so that the sheet's layout does not follow the
+// desktop's font size: the usual "32x32 - 32" fits the narrowest cell.
+QFont CaptionFont() {
+    QFont font;
+    font.setPixelSize(10);
+    return font;
+}
+
+// Measures as drawn onto the sheet (an image's resolution, not the screen's).
+QFontMetrics CaptionMetrics() {
+    static const QImage device(1, 1, QImage::Format_RGB888);
+    return QFontMetrics(CaptionFont(), &device);
+}
+
+QString Caption(const TmyImagePal& image) {
+    return QStringLiteral("%1x%2 - %3").arg(image.Width()).arg(image.Height()).arg(image.BitCount);
+}
+
+// An image's cell: at least the narrowest cell, and as wide as its caption,
+// so that a caption never runs into the next one.
+int CellWidth(const TmyImagePal& image, const TSnapshotStyle& s, const QFontMetrics& metrics) {
+    const int c = std::max(image.Width(), kSnapshotMinCell);
+    return s.Text ? std::max(c, metrics.horizontalAdvance(Caption(image))) : c;
+}
+
 QSize MeasureRow(const TmyIcon& doc, const TSnapshotStyle& s) {
+    const QFontMetrics metrics = CaptionMetrics();
     int w = 0, h = 0;
     for (int i = 0; i < doc.Count(); ++i) {
         const TmyImagePal& image = doc.Image(i);
         if (!Shown(image, s)) continue;
-        w += std::max(image.Width(), kSnapshotMinCell) + kSnapshotMargin;
+        w += CellWidth(image, s, metrics) + kSnapshotMargin;
         h = std::max(h, image.Height() + kSnapshotMargin + (s.Text ? kSnapshotCaption : 0));
     }
     return {w, h};
@@ -63,18 +91,19 @@ void DrawRow(QImage& sheet, int top, const TmyIcon& doc, const TSnapshotStyle& s
     const int bottom = top + row.height();
     int x = kSnapshotMargin;
     QPainter painter(&sheet);
+    painter.setFont(CaptionFont());
     const QFontMetrics metrics = painter.fontMetrics();
     for (int i = 0; i < doc.Count(); ++i) {
         const TmyImagePal& image = doc.Image(i);
         if (!Shown(image, s)) continue;
-        const int c = std::max(image.Width(), kSnapshotMinCell);
+        const int c = CellWidth(image, s, metrics);
         const int t = bottom - image.Height() - kSnapshotMargin - (s.Text ? kSnapshotCaption : 0);
-        Blend(sheet, image, t, image.Width() < kSnapshotMinCell ? x + (kSnapshotMinCell - image.Width()) / 2 : x);
+        Blend(sheet, image, t, image.Width() < c ? x + (c - image.Width()) / 2 : x);
         if (s.Text) {
             painter.setPen(s.TextColor);
             const int lineY = t + image.Height() + 5;
             painter.drawLine(x, lineY, x + c, lineY);
-            const QString caption = QStringLiteral("%1x%2 - %3").arg(image.Width()).arg(image.Height()).arg(image.BitCount);
+            const QString caption = Caption(image);
             const int tw = metrics.horizontalAdvance(caption);
             painter.drawText(QPoint(tw < c ? x + (c - tw) / 2 : x, t + image.Height() + 7 + metrics.ascent()), caption);
         }

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -380,6 +381,13 @@ TGIFImage::TGIFImage()
 
 TGIFImage::~TGIFImage() { fImages.Clear(); }
 
+std::vector<int> TGIFImage::PictureFrames() const {
+    std::vector<int> out;
+    for (int i = 0; i < fImages.Count(); ++i)
+        if (!fImages[i].Empty()) out.push_back(i);
+    return out;
+}
+
 int TGIFImage::Version() const {
     int version = 0;
     for (int i = 0; i < fImages.Count() && version < 2; ++i) version = std::max(version, fImages[i].GetVersion());
@@ -445,7 +453,7 @@ bool TGIFImage::LoadFromFile(const std::string& path, FileError* error) {
 bool TGIFImage::SaveToFile(const std::string& path, FileError* error) {
     ByteWriter out;
     SaveToStream(out);
-    return SaveFileAtomic(path, out.buffer(), error);
+    return WriteWholeFile(path, out.buffer(), error);
 }
 
 void TGIFImage::Clear() {

@@ -631,6 +631,10 @@ public:
     int Width() const { return fHeader.Width; }
     int Height() const { return fHeader.Height; }
     bool Empty() const { return fImages.Count() == 0; }
+    // The indexes of the frames that hold an image, in order. A file may end
+    // in extensions after its last image: they are kept as a frame of their
+    // own (written back as read) that shows nothing.
+    std::vector<int> PictureFrames() const;
     TGIFGlobalColorMap& GlobalColorMap() { return fHeader.ColorMap(); }
     const TGIFGlobalColorMap& GlobalColorMap() const { return fHeader.ColorMap(); }
     TColor BackgroundColor() const { return fHeader.BackgroundColor(); }

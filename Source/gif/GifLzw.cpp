@@ -7,6 +7,7 @@
 #include "gif/ColorReduction.h"
 #include "gif/GifCodeReader.h"
 #include "gif/GifImage.h"
+#include "gif/GifInterlace.h"
 
 namespace velto {
 
@@ -52,9 +53,7 @@ public:
 private:
     void NextRow() {
         if (--fRowsLeft == 0) return;
-        static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
-        fRow += kStep[fPass];
-        while (fRow >= fHeight && fPass < 3) fRow = kStart[++fPass];
+        fRow = gif_detail::NextInterlacedRow(fRow, fPass, fHeight);
         fDst = fPixels + static_cast<std::uint64_t>(fRow) * fWidth;
         fLeftInRow = fRowLength;
     }
@@ -232,12 +231,9 @@ bool TGIFEncoder::NextPixel(int& value) {
         fDone = true;
         return true;
     }
-    // The next row of the interlace passes; passes that start below the last
-    // row are skipped, so that short frames keep every row.
-    static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+    // The next row of the interlace passes.
     fColumn = 0;
-    fRow += kStep[fPass];
-    while (fRow >= fHeight && fPass < 3) fRow = kStart[++fPass];
+    fRow = gif_detail::NextInterlacedRow(fRow, fPass, fHeight);
     if (fRow >= fHeight) fDone = true;
     else fLeftInPass = static_cast<std::uint64_t>(fWidth);
     return true;
@@ -246,13 +242,11 @@ bool TGIFEncoder::NextPixel(int& value) {
 const std::uint8_t* TGIFEncoder::NextRow() {
     if (fDone) return nullptr;
     const std::uint8_t* row = fPixels + static_cast<std::uint64_t>(fRow) * static_cast<std::uint64_t>(fWidth);
-    static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
     if (!fInterlace) {
         if (++fRow == fHeight) fDone = true;
         return row;
     }
-    fRow += kStep[fPass];
-    while (fRow >= fHeight && fPass < 3) fRow = kStart[++fPass];
+    fRow = gif_detail::NextInterlacedRow(fRow, fPass, fHeight);
     if (fRow >= fHeight) fDone = true;
     return row;
 }

@@ -9,6 +9,7 @@
 #include "icns/MacIcoIO.h"
 #include "model/PaletteIndexer.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -207,7 +208,7 @@ bool TmyMacIcoIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bo
         if (error) *error = FileError::Unsupported;
         return false;
     }
-    return SaveFileAtomic(fileName, bytes, error);
+    return WriteWholeFile(fileName, bytes, error);
 }
 
 bool TmyMacIcoIO::SaveDocument(TmyIcon& doc, const std::string& fileName, FileError* error) {
@@ -219,7 +220,7 @@ bool TmyMacIcoIO::SaveDocument(TmyIcon& doc, const std::string& fileName, FileEr
         if (error) *error = FileError::Unsupported;
         return false;
     }
-    if (!SaveFileAtomic(fileName, bytes, error)) return false;
+    if (!WriteWholeFile(fileName, bytes, error)) return false;
     doc = std::move(prepared);
     return true;
 }

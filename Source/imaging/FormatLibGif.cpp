@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "gif/GifCodeReader.h"
+#include "gif/GifInterlace.h"
 #include "imaging/FormatInput.h"
 #include "imaging/Formats.h"
 #include "platform/ByteWriter.h"
@@ -68,7 +69,6 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
     int old = -1, first = 0;
     bool full = false;
 
-    static constexpr int kPassStart[4] = {0, 4, 2, 1}, kPassStep[4] = {8, 8, 4, 2};
     int pass = 0;
     std::int32_t x = 0, row = 0;
     std::uint64_t decoded = 0;
@@ -87,8 +87,7 @@ std::uint64_t DecodeLZW(std::span<const std::uint8_t> data, std::size_t& pos, st
             ++row;
             return;
         }
-        row += kPassStep[pass];
-        while (row >= height && pass < 3) row = kPassStart[++pass];
+        row = gif_detail::NextInterlacedRow(row, pass, height);
     };
     const auto more = [&] { return linear ? decoded < count : row < height; };
 

@@ -8,6 +8,7 @@
 
 #include "imaging/Imaging.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/PixelStorage.h"
 
 namespace velto {
@@ -259,7 +260,7 @@ void FileClose(TImagingHandle h) {
     if (!handle->writing || handle->abandoned) return;
     handle->buffered->Close();
     FileError error = FileError::None;
-    if (!SaveFileAtomic(handle->path, handle->memory.Data(), &error))
+    if (!WriteWholeFile(handle->path, handle->memory.Data(), &error))
         throw EImagingError(std::string("Cannot write file \"") + handle->path + "\": " + FileErrorText(error), error);
 }
 

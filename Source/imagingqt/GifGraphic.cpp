@@ -29,10 +29,11 @@ std::array<QRgb, 256> FrameColors(const TGIFSubImage& frame, bool transparent) {
 }
 
 // Source rectangle (sw x sh of frame from its top-left) scaled into d by the
-// nearest pixel, cut to dest.
-void Blit(QImage& dest, const TGIFSubImage& frame, const std::array<QRgb, 256>& lut, const QRect& d, int sw, int sh) {
+// nearest pixel, cut to clip (inside dest).
+void Blit(QImage& dest, const TGIFSubImage& frame, const std::array<QRgb, 256>& lut, const QRect& d, int sw, int sh,
+          const QRect& clip) {
     if (d.isEmpty() || sw <= 0 || sh <= 0) return;
-    const QRect cut = d.intersected(dest.rect());
+    const QRect cut = d.intersected(clip);
     if (cut.isEmpty()) return;
     std::vector<int> columns(static_cast<std::size_t>(cut.width()));
     for (int x = cut.left(); x <= cut.right(); ++x)
@@ -69,16 +70,24 @@ void DrawGIFFrame(QImage& dest, const TGIFSubImage& frame, const QRect& rect, bo
     const std::array<QRgb, 256> lut = FrameColors(frame, transparent);
     const int w = frame.Width(), h = frame.Height();
     if (!tile) {
-        Blit(dest, frame, lut, GIFScreenRectIn(frame, rect), w, h);
+        Blit(dest, frame, lut, GIFScreenRectIn(frame, rect), w, h, dest.rect());
         return;
     }
-    const int stepX = std::max(frame.Image().Width(), 1), stepY = std::max(frame.Image().Height(), 1);
-    QImage tileImage = dest.copy(rect);
-    for (int y = frame.Top(); y < rect.height(); y += stepY)
-        for (int x = frame.Left(); x < rect.width(); x += stepX) Blit(tileImage, frame, lut, QRect(x, y, w, h), w, h);
-    for (int y = 0; y < tileImage.height(); ++y)
-        std::copy_n(reinterpret_cast<const QRgb*>(tileImage.constScanLine(y)), tileImage.width(),
-                    reinterpret_cast<QRgb*>(dest.scanLine(rect.top() + y)) + rect.left());
+    // Tiles are cut at the rectangle and at dest; only those that reach what
+    // is left of both are visited (a rectangle far larger than dest, or far
+    // outside it, costs nothing).
+    const QRect clip = rect.intersected(dest.rect());
+    if (clip.isEmpty() || w <= 0 || h <= 0) return;
+    const std::int64_t stepX = std::max(frame.Image().Width(), 1), stepY = std::max(frame.Image().Height(), 1);
+    const std::int64_t x0 = std::int64_t(rect.left()) + frame.Left(), y0 = std::int64_t(rect.top()) + frame.Top();
+    // The first tile whose far edge lies past the clip's near edge.
+    const auto first = [](std::int64_t origin, std::int64_t step, std::int64_t size, std::int64_t edge) {
+        const std::int64_t behind = edge - (origin + size - 1);
+        return behind <= 0 ? origin : origin + (behind + step - 1) / step * step;
+    };
+    for (std::int64_t y = first(y0, stepY, h, clip.top()); y <= clip.bottom(); y += stepY)
+        for (std::int64_t x = first(x0, stepX, w, clip.left()); x <= clip.right(); x += stepX)
+            Blit(dest, frame, lut, QRect(int(x), int(y), w, h), w, h, clip);
 }
 
 TGIFGraphic::TGIFGraphic() : fImage(std::make_unique<TGIFImage>()) {}
@@ -179,9 +188,33 @@ void TGIFGraphic::Adopt(std::unique_ptr<TGIFImage> fresh) {
 }
 
 void TGIFGraphic::StopDraw() {
-    if (!fPainter) return;
-    fPainter->Stop();
-    fPainter.reset();
+    for (TTargetPainter& p : fPainters) p.Painter->Stop();
+    fPainters.clear();
+}
+
+TGIFPainter* TGIFGraphic::Painter(const QObject* target) const {
+    for (const TTargetPainter& p : fPainters)
+        if (p.Target == target) return p.Painter.get();
+    return nullptr;
+}
+
+TGIFPainter& TGIFGraphic::StartPainter(QObject* target, const QRect& rect, std::uint16_t options) {
+    // Painters of targets that are gone go first: a new target may have
+    // taken a freed one's address.
+    std::erase_if(fPainters, [target](const TTargetPainter& p) {
+        return p.Target == target || (p.Target && !p.Painter->Target());
+    });
+    auto painter = std::make_unique<TGIFPainter>(*fImage, target, rect, options, fImage->AnimationSpeed);
+    painter->OnPaintStart = OnPaintStart;
+    painter->OnFramePaint = OnFramePaint;
+    painter->OnFramePainted = OnFramePainted;
+    painter->OnLoopStart = OnLoopStart;
+    painter->OnPaintEnd = OnPaintEnd;
+    TGIFPainter& started = *fPainters.emplace_back(TTargetPainter{target, std::move(painter)}).Painter;
+    started.Start();
+    // Without a target nothing would ever show the next frames.
+    if (!target) started.Stop();
+    return started;
 }
 
 void TGIFGraphic::DrawStill(QPainter& painter, const QRect& rect, const TGIFSubImage& frame, std::uint16_t options) {
@@ -201,20 +234,11 @@ void TGIFGraphic::Draw(QPainter& painter, const QRect& rect, QObject* target) {
     try {
         if (count > 1 && (options & drAnimate)) {
             // A painter stopped early (its window closed) plays again when shown again.
-            if (!fPainter || fPainter->Target() != target || fPainter->Rect() != rect || !target ||
-                fPainter->StoppedEarly()) {
-                StopDraw();
-                fPainter = std::make_unique<TGIFPainter>(*fImage, target, rect, options, fImage->AnimationSpeed);
-                fPainter->OnPaintStart = OnPaintStart;
-                fPainter->OnFramePaint = OnFramePaint;
-                fPainter->OnFramePainted = OnFramePainted;
-                fPainter->OnLoopStart = OnLoopStart;
-                fPainter->OnPaintEnd = OnPaintEnd;
-                fPainter->Start();
-                // Without a target nothing would ever show the next frames.
-                if (!target) fPainter->Stop();
-            }
-            painter.drawImage(rect.topLeft(), fPainter->Picture());
+            TGIFPainter* playing = Painter(target);
+            if (!playing || playing->Target() != target || playing->Rect() != rect || !target ||
+                playing->StoppedEarly())
+                playing = &StartPainter(target, rect, options);
+            painter.drawImage(rect.topLeft(), playing->Picture());
         } else {
             const int fixed = fImage->FixedFrame;
             DrawStill(painter, rect, fImage->Images()[fixed >= 0 && fixed < count ? fixed : 0], options);

@@ -2,9 +2,9 @@
 // A GIF as a picture of the windowing layer: registered for the extension
 // "gif" ("GIF Image"), loaded from hostile bytes within the codec's limits,
 // drawn with its transparency (one frame stretched into its place in the
-// rectangle or tiled; an animation played by a painter into the rectangle of
-// a widget or window), and shown as Bitmap: frame 0 on the logical screen,
-// transparent where nothing is drawn.
+// rectangle or tiled; an animation played into the rectangle of each widget
+// or window it is drawn into, by a painter of that target's own), and shown
+// as Bitmap: frame 0 on the logical screen, transparent where nothing is drawn.
 #include <QImage>
 #include <QPainter>
 #include <QRect>
@@ -27,6 +27,7 @@ QRect GIFScreenRectIn(const TGIFSubImage& frame, const QRect& dest);
 // Draws frame into dest (ARGB32 or RGB32): without tile stretched by the
 // nearest pixel into GIFScreenRectIn(rect); with tile unscaled copies from
 // (rect.left + Left, rect.top + Top), a logical screen apart, inside rect.
+// Either way only pixels inside dest are written, wherever rect lies.
 // With transparent, the frame's transparent pixels leave dest as it was.
 // Indices the colour map lacks draw opaque black.
 void DrawGIFFrame(QImage& dest, const TGIFSubImage& frame, const QRect& rect, bool transparent, bool tile);
@@ -61,15 +62,21 @@ public:
 
     // Draws into rect of the painter's device with the image's DrawOptions.
     // An animation (more than one frame, drAnimate) plays into rect of
-    // target through the image's own painter, which asks target to repaint;
+    // target through target's own painter, which asks target to repaint;
     // target's paint handler calls Draw again with the same rect and gets
-    // the frame playing. Without a target the first frame is drawn. A
-    // single frame (or FixedFrame) is drawn at once, without a painter.
+    // the frame playing. Each target plays on its own: drawing into another
+    // one leaves the others' painters alone. Another rect for a target starts
+    // its painter again from the first frame. Without a target the first
+    // frame is drawn. A single frame (or FixedFrame) is drawn at once,
+    // without a painter.
     void Draw(QPainter& painter, const QRect& rect, QObject* target = nullptr);
-    // Stops every painter of the image and lets it go.
+    // Stops every painter of the image and lets them go.
     void StopDraw();
-    // The image's painter; nullptr when none plays or was kept.
-    TGIFPainter* Painter() const { return fPainter.get(); }
+    // The painter of target (nullptr: the one drawn without a target); nullptr
+    // when none plays or was kept for it.
+    TGIFPainter* Painter(const QObject* target) const;
+    // Painters kept, one per target drawn into.
+    int PainterCount() const { return static_cast<int>(fPainters.size()); }
 
     // Copied to every new painter.
     std::function<void(TGIFPainter&)> OnPaintStart, OnFramePaint, OnFramePainted, OnLoopStart, OnPaintEnd;
@@ -80,8 +87,17 @@ private:
     // Makes fresh the image, its first frame the picture; nothing changes if that raises.
     void Adopt(std::unique_ptr<TGIFImage> fresh);
     void DrawStill(QPainter& painter, const QRect& rect, const TGIFSubImage& frame, std::uint16_t options);
+    // target's painter, started anew into rect (any painter it had stops).
+    TGIFPainter& StartPainter(QObject* target, const QRect& rect, std::uint16_t options);
+
+    struct TTargetPainter {
+        // What the painter was made for; its own pointer to the target
+        // becomes null when the target goes, this one does not.
+        const QObject* Target;
+        std::unique_ptr<TGIFPainter> Painter;
+    };
     std::unique_ptr<TGIFImage> fImage;
-    std::unique_ptr<TGIFPainter> fPainter;
+    std::vector<TTargetPainter> fPainters;
     bool fDrawing = false;
 };
 

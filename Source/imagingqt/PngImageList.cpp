@@ -183,32 +183,25 @@ void TPngImageList::Delete(int index) {
     EndUpdate(false);
 }
 
-void TPngImageList::Insert(int index, const TBitmap* image, const TBitmap* mask) {
-    auto png = FromBitmap(image, mask);
+void TPngImageList::InsertPng(int index, std::unique_ptr<TPNGObject> png) {
     if (!png || index < 0 || index > Count()) return;
     BeginUpdate();
     const TPngImageCollectionItem& item = NewItem(index, std::move(png));
     display_.insert(display_.begin() + std::min(index, DisplayCount()), DisplayOf(item));
     EndUpdate(false);
+}
+
+void TPngImageList::Insert(int index, const TBitmap* image, const TBitmap* mask) {
+    InsertPng(index, FromBitmap(image, mask));
 }
 
 void TPngImageList::InsertIcon(int index, const QIcon* icon) {
     if (!icon || icon->isNull() || index < 0 || index > Count()) return;
-    auto png = IconToPng(*icon, QSize(width_, height_));
-    if (!png) return;
-    BeginUpdate();
-    const TPngImageCollectionItem& item = NewItem(index, std::move(png));
-    display_.insert(display_.begin() + std::min(index, DisplayCount()), DisplayOf(item));
-    EndUpdate(false);
+    InsertPng(index, IconToPng(*icon, QSize(width_, height_)));
 }
 
 void TPngImageList::InsertMasked(int index, const TBitmap* image, TColor maskColor) {
-    auto png = FromMasked(image, maskColor);
-    if (!png || index < 0 || index > Count()) return;
-    BeginUpdate();
-    const TPngImageCollectionItem& item = NewItem(index, std::move(png));
-    display_.insert(display_.begin() + std::min(index, DisplayCount()), DisplayOf(item));
-    EndUpdate(false);
+    InsertPng(index, FromMasked(image, maskColor));
 }
 
 void TPngImageList::Move(int curIndex, int newIndex) {
@@ -222,8 +215,7 @@ void TPngImageList::Move(int curIndex, int newIndex) {
     EndUpdate(false);
 }
 
-void TPngImageList::Replace(int index, const TBitmap* image, const TBitmap* mask) {
-    auto png = FromBitmap(image, mask);
+void TPngImageList::ReplacePng(int index, std::unique_ptr<TPNGObject> png) {
     if (!png || index < 0 || index >= Count()) return;
     BeginUpdate();
     TPngImageCollectionItem& item = *items_[static_cast<std::size_t>(index)];
@@ -231,29 +223,19 @@ void TPngImageList::Replace(int index, const TBitmap* image, const TBitmap* mask
     item.png2x_.reset();
     if (index < DisplayCount()) display_[static_cast<std::size_t>(index)] = DisplayOf(item);
     EndUpdate(false);
+}
+
+void TPngImageList::Replace(int index, const TBitmap* image, const TBitmap* mask) {
+    ReplacePng(index, FromBitmap(image, mask));
 }
 
 void TPngImageList::ReplaceIcon(int index, const QIcon* icon) {
     if (!icon || icon->isNull() || index < 0 || index >= Count()) return;
-    auto png = IconToPng(*icon, QSize(width_, height_));
-    if (!png) return;
-    BeginUpdate();
-    TPngImageCollectionItem& item = *items_[static_cast<std::size_t>(index)];
-    item.png_ = std::move(png);
-    item.png2x_.reset();
-    if (index < DisplayCount()) display_[static_cast<std::size_t>(index)] = DisplayOf(item);
-    EndUpdate(false);
+    ReplacePng(index, IconToPng(*icon, QSize(width_, height_)));
 }
 
 void TPngImageList::ReplaceMasked(int index, const TBitmap* newImage, TColor maskColor) {
-    auto png = FromMasked(newImage, maskColor);
-    if (!png || index < 0 || index >= Count()) return;
-    BeginUpdate();
-    TPngImageCollectionItem& item = *items_[static_cast<std::size_t>(index)];
-    item.png_ = std::move(png);
-    item.png2x_.reset();
-    if (index < DisplayCount()) display_[static_cast<std::size_t>(index)] = DisplayOf(item);
-    EndUpdate(false);
+    ReplacePng(index, FromMasked(newImage, maskColor));
 }
 
 void TPngImageList::DoDraw(int index, TCanvas& canvas, int x, int y, bool enabled) const {

@@ -115,6 +115,10 @@ public:
 private:
     friend class TPngImageCollectionItem;
     TPngImageCollectionItem& NewItem(int index, std::unique_ptr<TPNGObject> png);
+    // The bodies of the Insert and Replace operations: nothing for a null
+    // png or an index out of range.
+    void InsertPng(int index, std::unique_ptr<TPNGObject> png);
+    void ReplacePng(int index, std::unique_ptr<TPNGObject> png);
     QImage DisplayOf(const TPngImageCollectionItem& item) const;
     void ItemChanged();
     void Changed();

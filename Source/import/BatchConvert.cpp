@@ -1,16 +1,11 @@
 #include "import/BatchConvert.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <stdio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <exception>
-#include <functional>
 #include <memory>
-#include <span>
 
 #include "core/Language.h"
 #include "engine/ColorDepth.h"
@@ -22,6 +17,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "resources/CursorGroups.h"
 #include "resources/PeModule.h"
 
@@ -54,48 +50,13 @@ TBitDepth DepthOf(int bits) {
     }
 }
 
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
+// A log text followed by why the file could not be read, when that was the
+// failure (the log joins the parts of a line with " - "). Content a reader
+// refuses has its message already.
+std::string WithReason(std::string text, FileError error) {
+    if (!error.ok() && error != FileError::Unsupported) text += " - " + FileErrorText(error);
+    return text;
 }
-
-// A new file at path holding data, complete or not at all, never replacing
-// anything: the data is written to an unnamed file in the target's folder
-// that is given its name only when complete and only if the name is still
-// free (a killed run leaves nothing behind). Where the file system has no
-// unnamed files, a temporary name in the folder is used the same way. Unlike
-// a document's save there is no flush to disk per file: it would cost more
-// than the conversion, and every output can be made again from its input.
-bool WriteNewFile(const std::string& path, std::span<const std::uint8_t> data) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-        bool named = WriteAll(fd, data.data(), data.size());
-        if (named) {
-            const std::string self = "/proc/self/fd/" + std::to_string(fd);
-            named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
-        }
-        ::close(fd);
-        return named;
-    }
-    std::string tmpl = dir + ".velto-batch-XXXXXX";
-    const int tfd = ::mkstemp(tmpl.data());
-    if (tfd < 0) return false;
-    const bool written = WriteAll(tfd, data.data(), data.size());
-    const bool closed = ::close(tfd) == 0;
-    const bool named = written && closed &&
-                       ::renameat2(AT_FDCWD, tmpl.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
-    if (!named) ::unlink(tmpl.c_str());
-    return named;
-}
-
 
 }  // namespace
 
@@ -154,7 +115,6 @@ struct TBatchRun::TOutput {
     std::string Wanted;
     std::string Name;
     std::vector<std::uint8_t> Bytes;
-    std::function<bool(const std::string&)> Save;  // instead of Bytes
     bool Made = true;  // false: the content could not be made (a save error)
     bool WantedFree = false;  // the wanted name named nothing when looked at
 };
@@ -286,12 +246,15 @@ void TBatchRun::WriteClaimed() {
             file = std::move(files_[index]);
         }
         for (TOutput& out : file.Outputs) {
-            bool saved = false;
-            try {
-                saved = out.Made && (out.Save ? out.Save(out.Name) : WriteNewFile(out.Name, out.Bytes));
-            } catch (const std::exception&) {
-                saved = false;
-            }
+            // A new file only, complete or not at all, never replacing what
+            // appeared at its name since it was claimed. No flush to disk per
+            // file: it would cost more than the conversion, and every output
+            // can be made again from its input.
+            WriteOptions options;
+            options.mode = WriteMode::Create;
+            options.flush = false;
+            options.sweep = &sweep_;
+            const bool saved = out.Made && WriteWholeFile(out.Name, out.Bytes, nullptr, options);
             if (saved)
                 Result(file.Lines, TBatchLineKind::Success, out.Name, texts_.SuccessReason);
             else
@@ -349,8 +312,9 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
         }
         if (!read || doc->Count() == 0) {
             Result(file.Lines, TBatchLineKind::Error, name,
-                   error == FileError::Unsupported ? GifFramesRefusedText()
-                                                   : Lang().GetMessage("msgNotGIF", "Invalid gif file!"));
+                   error == FileError::Unsupported
+                       ? GifFramesRefusedText()
+                       : WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
             return;
         }
     } else {
@@ -363,7 +327,8 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
             loaded = service.LoadImageFile(work, name, true, true);
         }
         if (!loaded.Ok) {
-            Result(file.Lines, TBatchLineKind::Error, name, Lang().GetMessage(loaded.MessageKey, loaded.Message));
+            Result(file.Lines, TBatchLineKind::Error, name,
+                   WithReason(Lang().GetMessage(loaded.MessageKey, loaded.Message), loaded.Error));
             return;
         }
         TmyImagePal& image = doc->Image(doc->AddImage(ImageSize{32, 32}, job_.BitCount));
@@ -399,7 +364,8 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& fi
     const std::string& name = job_.Files[index];
     // Read once, for the type and the reader alike.
     std::vector<std::uint8_t> data;
-    const bool readable = ReadWholeFile(name, data, ReadLimits{}.fileSize);
+    FileError readError;
+    const bool readable = ReadWholeFile(name, data, ReadLimits{}.fileSize, &readError);
     const bool plainCursor = readable && DetectFileType(data, data.size()) == ftCursor;
     std::unique_ptr<TmyIcon> doc;
     bool read = false;
@@ -412,7 +378,7 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& fi
         read = TmyANIIO(false).LoadFromBytes(*doc, data);
     }
     if (!read) {
-        Result(file.Lines, TBatchLineKind::Error, name, texts_.ErrorOpen);
+        Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, readError));
         return;
     }
     const std::string ext = "." + job_.Output;
@@ -440,41 +406,61 @@ void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& fi
 void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
     const std::string& name = job_.Files[index];
     const std::string base = job_.OutputDir + BatchBaseName(name);
-    const std::uint8_t type = DetectFileType(name).type;
+    const FileTypeResult detected = DetectFileType(name);
+    if (!detected.ok()) {
+        Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, detected.error));
+        return;
+    }
+    const std::uint8_t type = detected.type;
 
     // Cursor documents of our own kinds are written again as one ".cur".
     if (type == ftIcon || type == ftCursor || type == ftAnimatedCursor || type == ftIcns) {
-        std::shared_ptr<TmyIcon> doc =
-            type == ftAnimatedCursor ? std::shared_ptr<TmyIcon>(std::make_shared<TmyANI>()) : std::make_shared<TmyIcon>();
-        std::shared_ptr<ImyIconIO> io;
-        if (type == ftAnimatedCursor)
-            io = std::make_shared<TmyANIIO>(false);
-        else if (type == ftIcns)
-            io = std::make_shared<TmyMacIcoIO>(false);
-        else
-            io = std::make_shared<TmyIcoIO>(false);
+        std::unique_ptr<TmyIcon> doc =
+            type == ftAnimatedCursor ? std::unique_ptr<TmyIcon>(std::make_unique<TmyANI>()) : std::make_unique<TmyIcon>();
         bool read = false;
+        FileError readError;
         if (type == ftIcns) {
             std::lock_guard lock(LibraryLock());
-            read = io->LoadFromFile(*doc, name);
+            read = TmyMacIcoIO(false).LoadFromFile(*doc, name, &readError);
+        } else if (type == ftAnimatedCursor) {
+            read = TmyANIIO(false).LoadFromFile(*doc, name, &readError);
         } else {
-            read = io->LoadFromFile(*doc, name);
+            read = TmyIcoIO(false).LoadFromFile(*doc, name, &readError);
         }
         if (!read) {
-            Result(file.Lines, TBatchLineKind::Error, name, texts_.ErrorOpen);
+            Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, readError));
             return;
         }
+        // In the format it was read from, as that format's writer makes it.
         TOutput& out = file.Outputs.emplace_back();
         out.Wanted = base + "-0.cur";
-        out.Save = [doc, io, png = job_.PngCursors](const std::string& path) {
-            return io->SaveToFile(*doc, path, png);
-        };
+        try {
+            if (type == ftIcns) {
+                std::lock_guard lock(LibraryLock());
+                TmyMacIcoIO io(false);
+                TmyIcon prepared;
+                out.Made = io.PrepareDocument(*doc, prepared) && io.WriteIcns(prepared, out.Bytes);
+            } else if (type == ftAnimatedCursor) {
+                out.Made = TmyANIIO(false).SaveToBytes(*doc, out.Bytes);
+            } else {
+                ByteWriter w;
+                out.Made = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
+                out.Bytes = w.take();
+            }
+        } catch (const std::exception&) {
+            out.Made = false;
+        }
         return;
     }
 
     PeModule module;
     if (!module.Load(name)) {
-        Result(file.Lines, TBatchLineKind::Warning, name, texts_.Not32Bit);
+        // A file that could not be read says why; one read but not an
+        // executable or library gets the warning of the mode.
+        if (const FileError why = GetLastFileError(); !why.ok())
+            Result(file.Lines, TBatchLineKind::Error, name, WithReason(texts_.ErrorOpen, why));
+        else
+            Result(file.Lines, TBatchLineKind::Warning, name, texts_.Not32Bit);
         return;
     }
     const ResName groupType = ResName::FromId(RT_GROUP_CURSOR);

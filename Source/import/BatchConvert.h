@@ -7,9 +7,11 @@
 // the same as one file after the other), and Stop only keeps files not yet
 // begun from beginning. No worker waits for another's file: a file converted
 // early waits (with its content made) for the files before it to claim their
-// names, and is written by whichever worker claims its names. Nothing existing is overwritten: a taken name gets
-// " (2)", " (3)", ... before its extension, and every output is written
-// through a temporary file renamed into place only when complete.
+// names, and is written by whichever worker claims its names. Nothing
+// existing is overwritten: a taken name gets " (2)", " (3)", ... before its
+// extension, and every output is written through the file writer's create
+// mode (a temporary given the name only when complete, and only while nothing
+// holds it).
 //
 // Qt-free. The loaders and writers run on private service instances without
 // hooks, so no window is ever asked from a worker thread.
@@ -25,6 +27,7 @@
 #include <vector>
 
 #include "import/MyImport.h"
+#include "platform/Temporaries.h"
 
 namespace velto {
 
@@ -142,6 +145,9 @@ private:
     std::deque<std::size_t> toWrite_;   // claimed, not yet taken by a writer
     std::map<std::size_t, std::vector<TBatchLine>> done_;
     std::size_t delivered_ = 0;
+
+    // What killed runs left in the output folder goes once per run.
+    StaleSweep sweep_;
 };
 
 }  // namespace velto

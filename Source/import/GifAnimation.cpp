@@ -349,13 +349,17 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
     try {
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error)) return false;
-        const int count = gif.Images().Count();
-        // The animated-cursor reader takes no more frames than this: a file
+        // Only frames with an image become cursor frames; a GIF without any
+        // is no animation, and the document stays as it was. The
+        // animated-cursor reader takes no more frames than its limit: a file
         // of more would be written and then never open.
-        if (static_cast<std::uint64_t>(count) > ReadLimits{}.frames) {
+        const std::vector<int> frames = gif.PictureFrames();
+        if (frames.empty()) return false;
+        if (frames.size() > ReadLimits{}.frames) {
             KeepFirstError(error, FileError::Unsupported);
             return false;
         }
+        const int count = static_cast<int>(frames.size());
         TGifScreen screen;
         if (!screen.Pixels.Allocate(gif.Width(), gif.Height())) return false;
 
@@ -393,7 +397,7 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
                 screen.Clear(last);
                 if (resized) resized->Changed(last);
             }
-            last = screen.Draw(gif, i);
+            last = screen.Draw(gif, frames[static_cast<std::size_t>(i)]);
             if (resized) resized->Changed(last);
             TmyImagePal& image = doc.Image(doc.AddImage(size, bitCount));
             if (fits) {

@@ -10,6 +10,7 @@
 #include "icns/MacIcoIO.h"
 #include "imaging/FileFormat.h"
 #include "imaging/FormatBmp.h"
+#include "imaging/FormatElder.h"
 #include "imaging/FormatJpeg.h"
 #include "imaging/FormatJpeg2000.h"
 #include "imaging/ImagingIO.h"
@@ -37,12 +38,13 @@ struct TDecoded {
 };
 
 // The first image of the stream through one format of the image library (or,
-// with no format, whichever format claims the content).
-bool DecodeStream(TMemoryStream& stream, TImageFileFormat* format, TDecoded& decoded) {
+// with no format, whichever format claims the content; bySize false: not one
+// of the old-game formats, which know their files by the size alone).
+bool DecodeStream(TMemoryStream& stream, TImageFileFormat* format, TDecoded& decoded, bool bySize = true) {
     if (!format) {
         format = FindImageFileFormatByExt(DetectStreamFormat(stream));
         stream.SetPosition(0);
-        if (!format) return false;
+        if (!format || (!bySize && dynamic_cast<TElderFileFormat*>(format))) return false;
     }
     return format->LoadFromStream(stream, decoded.images, true) && !decoded.images.empty();
 }
@@ -51,7 +53,7 @@ bool DecodeStream(TMemoryStream& stream, TImageFileFormat* format, TDecoded& dec
 // image. The file is read here, so that a refusal of the system keeps its
 // reason; its bytes are let go once decoded.
 bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TDecoded& decoded, TWorkPicture& picture,
-                   FileError* error) {
+                   FileError* error, bool bySize = true) {
     std::vector<std::uint8_t> bytes;
     FileError readError;
     if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
@@ -60,7 +62,7 @@ bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TDecod
     }
     {
         TMemoryStream stream(std::move(bytes));
-        if (!DecodeStream(stream, format, decoded)) return false;
+        if (!DecodeStream(stream, format, decoded, bySize)) return false;
     }
     return PictureFromImageData(decoded.images[0], picture);
 }
@@ -132,10 +134,15 @@ bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, I
 
 bool tmyimport::LoadPicture(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                             FileError* error) {
+    return LoadPictureOf(fileName, target, max, square, true, error);
+}
+
+bool tmyimport::LoadPictureOf(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
+                              bool bySize, FileError* error) {
     try {
         TDecoded decoded;
         TWorkPicture picture;
-        if (!LoadImageData(fileName, nullptr, decoded, picture, error)) return false;
+        if (!LoadImageData(fileName, nullptr, decoded, picture, error, bySize)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
@@ -172,9 +179,11 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
 bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
     try {
         TGIFImage gif;
-        if (!gif.LoadFromFile(fileName, error) || gif.Empty()) return false;
+        if (!gif.LoadFromFile(fileName, error)) return false;
+        const std::vector<int> frames = gif.PictureFrames();
+        if (frames.empty()) return false;
         TWorkPicture picture;
-        if (!GifFramePicture(gif, 0, {255, 255, 255, 0}, picture)) return false;
+        if (!GifFramePicture(gif, frames.front(), {255, 255, 255, 0}, picture)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
     } catch (const std::exception&) {
@@ -304,15 +313,17 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         if (!result.Ok) {
             result.MessageKey = "msgUnknown";
             result.Message = "Unknown file type!";
+            result.Error = error;
         }
         return result;
     }
     FileError error;
     result.Ok = road->Load(*this, fileName, target, square, &error);
-    // Targa files may begin with the bytes of a cursor file.
+    // Targa files may begin with the bytes of a cursor file; a cursor cut
+    // short is no picture of the formats that go by size alone.
     if (!result.Ok && detected.type == ftCursor && (error.ok() || error == FileError::Unsupported)) {
         error = FileError::None;
-        result.Ok = LoadPicture(fileName, target, target.Size(), square, &error);
+        result.Ok = LoadPictureOf(fileName, target, target.Size(), square, false, &error);
     }
     if (!result.Ok) {
         result.MessageKey = road->Key;

@@ -159,7 +159,9 @@ public:
     // target's own size). noAdvanced: no dialog is shown (AllowAdvanced is
     // true again afterwards). A file detected as a cursor that the cursor
     // reader refuses, or one of a type detection does not name, is tried as
-    // any picture the image library reads before it counts as failed.
+    // any picture the image library reads before it counts as failed; the
+    // refused cursor only as a picture its content marks (formats known by
+    // a file's size alone would take any cut cursor of such a size).
     TImageFileResult LoadImageFile(TmyImagePal& target, const std::string& fileName, bool square,
                                    bool noAdvanced);
 
@@ -215,6 +217,10 @@ private:
     int FitPolicy(bool isImport);
     void ResizePictureToFit(const TWorkPicture& picture, TmyImagePal& target);
     void CropPicture(const TWorkPicture& picture, TmyImagePal& target, ImageSize size);
+    // LoadPicture; bySize false: not as a format that knows its files by
+    // their size alone.
+    bool LoadPictureOf(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square, bool bySize,
+                       FileError* error);
     // Square, then the conversion as an import.
     bool ImportPicture(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
     std::optional<std::uint8_t> ImportActionOverride;

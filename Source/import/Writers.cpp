@@ -15,6 +15,7 @@
 #include "import/Busy.h"
 #include "import/MyImport.h"
 #include "platform/ByteWriter.h"
+#include "platform/FileWriter.h"
 #include "png/PngImage.h"
 
 namespace velto {
@@ -144,7 +145,7 @@ bool SaveRecord(const std::string& fileName, TImageFileFormat* format, const TRe
         KeepFirstError(error, FileError::Unsupported);
         return false;
     }
-    return SaveFileAtomic(fileName, stream.Data(), error);
+    return WriteWholeFile(fileName, stream.Data(), error);
 }
 
 }  // namespace
@@ -164,7 +165,7 @@ TExportFormat ExportFormatOf(const std::string& fileName) {
 bool tmyimport::SaveBmp(const std::string& fileName, const TmyImagePal& image, FileError* error) {
     TBusy busy(Hooks);
     const std::vector<std::uint8_t> bytes = EncodeBmp(image, Settings());
-    return SaveFileAtomic(fileName, bytes, error);
+    return WriteWholeFile(fileName, bytes, error);
 }
 
 bool tmyimport::SaveJpeg(const std::string& fileName, const TmyImagePal& image, FileError* error) {

@@ -11,6 +11,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/Text.h"
 
 namespace velto {
@@ -359,7 +360,7 @@ bool TmyANIIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool 
         if (error) *error = FileError::Unsupported;
         return false;
     }
-    return SaveFileAtomic(fileName, bytes, error);
+    return WriteWholeFile(fileName, bytes, error);
 }
 
 bool TmyANIIO::SaveToBytes(const TmyIcon& doc, std::vector<std::uint8_t>& out) {

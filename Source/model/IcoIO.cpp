@@ -6,6 +6,7 @@
 
 #include "model/PaletteIndexer.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/PixelRows.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
@@ -264,7 +265,7 @@ bool TmyIcoIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool 
         if (error) *error = FileError::Unsupported;
         return false;
     }
-    return SaveFileAtomic(fileName, out.buffer(), error);
+    return WriteWholeFile(fileName, out.buffer(), error);
 }
 
 bool TmyIcoIO::SaveToStream(const TmyIcon& doc, ByteWriter& stream, bool png) {

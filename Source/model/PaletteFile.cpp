@@ -8,6 +8,7 @@
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/Text.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
@@ -157,7 +158,7 @@ bool TmyPalette::SaveToFile(const std::string& fileName, FileError* error) {
         return false;
     }
     const std::vector<std::uint8_t> bytes = PaletteFileBytes(*this, *kind);
-    return SaveFileAtomic(fileName, bytes, error);
+    return WriteWholeFile(fileName, bytes, error);
 }
 
 bool TmyPalette::LoadFromFile(const std::string& fileName, FileError* error) {

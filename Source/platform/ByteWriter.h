@@ -1,6 +1,6 @@
 #pragma once
 // Appends binary fields to a growing buffer; writers build whole files in
-// memory and hand them to SaveFileAtomic.
+// memory and hand them to WriteWholeFile (FileWriter.h).
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -2,9 +2,12 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 namespace velto {
@@ -16,29 +19,52 @@ void setError(FileError* out, FileError e) {
 
 FileError fromErrno(int err) { return FileError::FromErrno(err); }
 
-// Opens a regular file for reading. O_NONBLOCK keeps open() from waiting on a
-// FIFO; the fstat afterwards refuses anything that is not a regular file.
+// File systems whose files the kernel makes up at each read (/proc, /sys and
+// their kind): their sizes say nothing (most read as 0), some never end or
+// block, and reading some has effects. They hold no documents or pictures.
+constexpr unsigned long kKernelFileSystems[] = {
+    PROC_SUPER_MAGIC,   SYSFS_MAGIC,         DEBUGFS_MAGIC, TRACEFS_MAGIC,  SECURITYFS_MAGIC,
+    CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC, BPF_FS_MAGIC,  PSTOREFS_MAGIC, EFIVARFS_MAGIC,
+    SELINUX_MAGIC,      SMACK_MAGIC,         BINFMTFS_MAGIC, USBDEVICE_SUPER_MAGIC,
+};
+
+bool onKernelFileSystem(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return false;
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    for (const unsigned long magic : kKernelFileSystems)
+        if (type == magic) return true;
+    return false;
+}
+
+// Opens a file for reading and applies the readers' checks. Whatever the
+// path names is looked at before it is opened: opening a device may act
+// (start a watchdog, rewind a tape). O_NONBLOCK keeps open() from waiting on
+// a FIFO put there in between, which the checks after opening then refuse.
 int openRegular(const std::string& path, std::uint64_t& size, FileError* error) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        setError(error, fromErrno(errno));
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        setError(error, FileError::NotRegular);
+        return -1;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         setError(error, fromErrno(errno));
         return -1;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        setError(error, fromErrno(errno));
-        ::close(fd);
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        setError(error, FileError::NotRegular);
+    const FileError checked = CheckOpenedForReading(fd, size);
+    if (!checked.ok()) {
+        setError(error, checked);
         ::close(fd);
         return -1;
     }
     // Regular files never block; plain blocking reads are simpler to loop over.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    size = static_cast<std::uint64_t>(st.st_size);
     return fd;
 }
 
@@ -55,27 +81,6 @@ long long readFully(int fd, std::uint8_t* dst, std::size_t n) {
         done += static_cast<std::size_t>(r);
     }
     return static_cast<long long>(done);
-}
-
-// False on error, errno set.
-bool writeFully(int fd, const std::uint8_t* src, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t w = ::write(fd, src + done, n - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
 }
 
 }  // namespace
@@ -143,7 +148,60 @@ std::string FileErrorText(FileError e) {
     return "unknown error";
 }
 
+FileError CheckOpenedForReading(int fd, std::uint64_t& size) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return fromErrno(errno);
+    if (!S_ISREG(st.st_mode) || onKernelFileSystem(fd)) return FileError::NotRegular;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return FileError::None;
+}
+
 namespace {
+
+// What a read meets past the end of the room it was given: the end of the
+// file, or bytes of a file longer than it said.
+constexpr std::size_t kProbeBytes = 16 * 1024;
+
+// Reads the whole open file into out, at most cap bytes. The size the file
+// announced only sizes the first room: the file may have changed since, or
+// (on some file systems) announce 0. Room grows by doubling, never beyond
+// cap, so at most the old room and the new one are held at once; a file that
+// has more than cap bytes, or grows past it while read, is TooLarge and
+// nothing of it is kept.
+template <class Bytes>
+FileError readOpenFile(int fd, std::uint64_t announced, std::uint64_t cap, Bytes& out) {
+    if (announced > cap) return FileError::TooLarge;
+    Bytes data;
+    data.reserve(static_cast<std::size_t>(announced));
+    // Within reserved room the elements are not written before the read
+    // fills them (pixel storage adds no zero-fill pass).
+    data.resize(static_cast<std::size_t>(announced));
+    std::size_t filled = 0;
+    for (;;) {
+        const long long got = readFully(fd, data.data() + filled, data.size() - filled);
+        if (got < 0) return fromErrno(errno);
+        filled += static_cast<std::size_t>(got);
+        if (filled < data.size()) break;  // the end came first
+        std::uint8_t probe[kProbeBytes];
+        const long long more = readFully(fd, probe, sizeof probe);
+        if (more < 0) return fromErrno(errno);
+        if (more == 0) break;
+        const std::uint64_t held = std::uint64_t{filled} + static_cast<std::uint64_t>(more);
+        if (held > cap) return FileError::TooLarge;
+        const std::uint64_t room = std::min<std::uint64_t>(
+            cap, std::max<std::uint64_t>({held, std::uint64_t{filled} * 2, std::uint64_t{kProbeBytes} * 4}));
+        Bytes grown;
+        grown.reserve(static_cast<std::size_t>(room));
+        grown.resize(static_cast<std::size_t>(room));
+        std::copy_n(data.data(), filled, grown.data());
+        std::copy_n(probe, static_cast<std::size_t>(more), grown.data() + filled);
+        filled = static_cast<std::size_t>(held);
+        data = std::move(grown);  // the old room goes before the next read
+    }
+    data.resize(filled);
+    out = std::move(data);
+    return FileError::None;
+}
 
 template <class Bytes>
 bool readWholeFile(const std::string& path, Bytes& out, std::uint64_t cap, FileError* error) {
@@ -151,34 +209,10 @@ bool readWholeFile(const std::string& path, Bytes& out, std::uint64_t cap, FileE
     std::uint64_t size = 0;
     const int fd = openRegular(path, size, error);
     if (fd < 0) return false;
-    if (size > cap) {
-        ::close(fd);
-        setError(error, FileError::TooLarge);
-        return false;
-    }
-    // The size may change under us; read one byte more than announced to notice growth.
-    Bytes data(static_cast<std::size_t>(size) + 1);
-    const long long got = readFully(fd, data.data(), data.size());
-    const int readErr = errno;
+    const FileError e = readOpenFile(fd, size, cap, out);
     ::close(fd);
-    if (got < 0) {
-        setError(error, fromErrno(readErr));
-        return false;
-    }
-    if (static_cast<std::uint64_t>(got) > size) {
-        // The file grew while we read it: keep reading within the cap.
-        Bytes more;
-        FileError e = FileError::None;
-        if (!readWholeFile(path, more, cap, &e)) {
-            setError(error, e);
-            return false;
-        }
-        out = std::move(more);
-        return true;
-    }
-    data.resize(static_cast<std::size_t>(got));
-    out = std::move(data);
-    return true;
+    if (!e.ok()) setError(error, e);
+    return e.ok();
 }
 
 }  // namespace
@@ -209,65 +243,6 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
     data.resize(static_cast<std::size_t>(got));
     out = std::move(data);
     fileSize = size;
-    return true;
-}
-
-bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data, FileError* error) {
-    setError(error, FileError::None);
-    // The rename below would replace a file its owner made read-only: the
-    // target is refused as a write into it would be.
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) {
-        setError(error, FileError::NotRegular);
-        return false;
-    }
-    if (exists && ::access(path.c_str(), W_OK) != 0) {
-        setError(error, fromErrno(errno));
-        return false;
-    }
-    const std::string folder = folderOf(path);
-    std::string tmpl = folder + "/." + ExtractFileName(path) + ".velto-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, fromErrno(errno));
-        return false;
-    }
-    const std::string tmp(buf.data());
-
-    // Keep the permissions of a file we replace; new files get the usual 0666 & ~umask.
-    if (exists) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-
-    // The first failing call's reason is the one reported (a full disk shows
-    // at the write, or only at fsync or close on some file systems).
-    int err = 0;
-    if (!writeFully(fd, data.data(), data.size()) || ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        ::unlink(tmp.c_str());
-        setError(error, fromErrno(err));
-        return false;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        err = errno;
-        ::unlink(tmp.c_str());
-        setError(error, fromErrno(err));
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
     return true;
 }
 

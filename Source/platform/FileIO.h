@@ -1,7 +1,8 @@
 #pragma once
 // File access used by every reader and writer: only regular files are read
-// (never FIFOs or devices, which could block or never end), reads are capped,
-// and saving replaces the target only after the new content is on disk.
+// (never FIFOs, devices or the kernel's files under /proc and /sys, which
+// could block, never end or act when read) and reads are capped. Files are
+// written by FileWriter.h.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -22,7 +23,7 @@ public:
     enum Kind : std::uint8_t {
         None,
         NotFound,     // missing, or a path component is not a folder
-        NotRegular,   // a folder, FIFO, device or socket
+        NotRegular,   // a folder, FIFO, device or socket, or a file of /proc, /sys and the like
         TooLarge,     // larger than the caller's cap
         IoError,      // permission denied, read or write failure
         Unsupported,  // the content cannot be read or stored in this format
@@ -51,7 +52,14 @@ inline void KeepFirstError(FileError* out, FileError e) {
     if (out && out->ok()) *out = e;
 }
 
-// Reads a whole regular file. Fails with TooLarge when it holds more than cap bytes.
+// The checks every reader applies to a file it opened: a regular file of a
+// file system that stores files (not /proc, /sys and their kind, whose sizes
+// say nothing). Its size on success: a hint only, as the file may change.
+FileError CheckOpenedForReading(int fd, std::uint64_t& size);
+
+// Reads a whole regular file. Fails with TooLarge when it holds more than cap
+// bytes, whatever size it announced, also when it grows past cap while read;
+// at most cap bytes and one copy of what was read are held meanwhile.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
                    std::uint64_t cap = ReadLimits{}.fileSize, FileError* error = nullptr);
 // The same into pixel storage: a large file goes into fresh pages that the
@@ -62,13 +70,6 @@ bool ReadWholeFile(const std::string& path, TPixelBytes& out, std::uint64_t cap 
 // Reads at most maxBytes leading bytes of a regular file and reports its full size.
 bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out,
                   std::uint64_t& fileSize, FileError* error = nullptr);
-
-// Writes data to a temporary file in the target's folder, flushes it to disk and
-// renames it over the target. On any failure the target is untouched and the
-// temporary file removed. An existing target's permission bits are kept; one
-// the caller may not write to (a read-only file) is refused, not replaced.
-bool SaveFileAtomic(const std::string& path, std::span<const std::uint8_t> data,
-                    FileError* error = nullptr);
 
 // The last component of a path: the text after the last "/".
 std::string ExtractFileName(const std::string& path);

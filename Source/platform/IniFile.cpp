@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 
+#include "platform/FileWriter.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -132,7 +133,7 @@ std::vector<std::uint8_t> IniFile::ToBytes() const {
 
 bool IniFile::SaveToFile(const std::string& path, FileError* error) const {
     const std::vector<std::uint8_t> bytes = ToBytes();
-    return SaveFileAtomic(path, bytes, error);
+    return WriteWholeFile(path, bytes, error);
 }
 
 void IniFile::indexSection(Section& s) {

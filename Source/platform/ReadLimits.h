@@ -13,7 +13,11 @@ struct ReadLimits {
     std::uint64_t fileSize = 256ull << 20;
     // Bytes of a settings or language file (INI text); real ones are a few
     // hundred kilobytes, and a hostile file of short lines costs one object a line.
+    // A language file downloaded is held to it as well.
     std::uint64_t iniFileSize = 2ull << 20;
+    // Bytes of a web page read from the program's web server (the language
+    // list, the version page), kept whole in memory.
+    std::uint64_t webPageBytes = 4ull << 20;
     // Pixels one file may decode to: a PNG image, or every frame an animated
     // cursor expands to together (4 bytes each in the model), or the frames of
     // a GIF together (and, on its own, its logical screen).

@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/PixelRows.h"
 #include "png/PngInternal.h"
 
@@ -310,7 +311,7 @@ bool TPNGObject::LoadFromFile(const std::string& path, FileError* error) {
 bool TPNGObject::SaveToFile(const std::string& path, FileError* error) {
     ByteWriter w;
     SaveToStream(w);
-    return SaveFileAtomic(path, w.buffer(), error);
+    return WriteWholeFile(path, w.buffer(), error);
 }
 
 void TPNGObject::AssignPNG(const TPNGObject& source) {

@@ -1,16 +1,12 @@
 #include "resources/CursorGroups.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "core/MessageBox.h"
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
-#include "resources/TempFiles.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -139,7 +135,7 @@ bool ExtractCursorGroupToFile(const std::string& moduleFile, const std::string& 
     std::vector<std::uint8_t> cur;
     if (!module.Load(moduleFile) || !BuildCursorFileFromGroup(module, groupName, language, cur)) return false;
     FileError error = FileError::None;
-    if (!SaveFileAtomic(outputFile, cur, &error)) {
+    if (!WriteWholeFile(outputFile, cur, &error)) {
         ShowMessageBox(FileErrorText(error), mkInformation, mbOK);
         return false;
     }
@@ -154,7 +150,7 @@ bool TResourceEditor::Open() {
     if (Handle) EndUpdateResourceFile(Handle, true);
     CursorNames.clear();
     // The names come from the file's own tree: nothing of it is loaded or run.
-    Handle = BeginUpdateResourceFile(FileName, false);
+    Handle = Image.empty() ? BeginUpdateResourceFile(FileName, false) : BeginUpdateResourceMemory(Image, false);
     if (!Handle) return false;
     ListCursorNames();
     return true;
@@ -213,16 +209,6 @@ StandardEntry EntryOf(std::span<const std::uint8_t> image, const std::uint8_t* c
     return e;
 }
 
-// Resource compilers store string names upper-cased (ASCII letters only) and
-// the system's loader looks them up that way.
-ResName StoredName(const ResName& name) {
-    if (name.IsId) return name;
-    ResName upper = name;
-    for (char16_t& c : upper.Name)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    return upper;
-}
-
 }  // namespace
 
 bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const ResName& groupName,
@@ -234,19 +220,24 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
         return false;
     }
     if (!ReadWholeFile(cursorFile, file, ReadLimits{}.fileSize, &readError)) {
-        SetLastError(kErrorFileNotFound, readError);
+        SetLastError(ErrorOfUnreadFile(readError), readError);
         return false;
     }
-    SetLastError(kErrorInvalidData);  // what a malformed file below reports
+    // Each check of the file says, when it refuses, what it found.
+    auto refuse = [](const char* words) {
+        SetLastRefusal(kErrorInvalidData, words);
+        return false;
+    };
     ByteReader r(file);
     std::uint16_t reserved = 0, type = 0;
     std::int16_t count = 0;
-    if (!r.u16le(reserved) || !r.u16le(type)) return false;
+    if (!r.u16le(reserved) || !r.u16le(type)) return refuse("the cursor file is shorter than its header");
     if (reserved != 0 || type != 2) {  // not a cursor file: nothing to store
         SetLastError(kErrorSuccess);
         return true;
     }
-    if (!r.i16le(count) || count > kMaxGroupImages) return false;
+    if (!r.i16le(count)) return refuse("the cursor file is shorter than its header");
+    if (count > kMaxGroupImages) return refuse("the cursor file holds more than 50 images");
     // Every image is checked before anything is stored.
     struct Image {
         std::uint8_t head[12];
@@ -255,12 +246,14 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
     std::vector<Image> images(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (Image& img : images) {
         std::uint32_t size = 0, offset = 0;
-        if (!r.bytes(img.head, 12) || !r.seek(r.pos() - 4) || !r.u32le(size) || !r.u32le(offset)) return false;
+        if (!r.bytes(img.head, 12) || !r.seek(r.pos() - 4) || !r.u32le(size) || !r.u32le(offset))
+            return refuse("the cursor file ends within its list of images");
         const auto bytes = ByteReader(file).sub(offset, size);
-        if (!bytes || size > 0xFFFFFFFFu - 4) return false;
+        if (!bytes || size > 0xFFFFFFFFu - 4) return refuse("an image of the cursor file lies outside the file");
         img.bytes = bytes->data();
     }
-    const ResName name = StoredName(groupName);
+    // Stored as resource compilers store it, so that the system's loader finds it.
+    const ResName name = UpperCaseResName(groupName);
     // A group stored over another of the same name and language takes its
     // place whole: the old group's images go unless another group lists them.
     if (!DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, name, language)) return false;
@@ -272,7 +265,7 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
     for (const Image& img : images) {
         const std::string free = NextFreeName();
         if (free.empty()) {
-            SetLastError(kErrorNotEnoughMemory);
+            SetLastRefusal(kErrorNotEnoughMemory, "the library has no free resource id for another image");
             return false;
         }
         const ResName id = *ResNameToId(free);
@@ -297,6 +290,15 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
                                static_cast<std::uint32_t>(group.size()));
 }
 
+ResName TResourceEditor::StoredGroupName(const ResName& name, std::uint16_t language) {
+    // A name as stored (listed from the library, in whatever case another
+    // program wrote it) is taken as it is; any other spelling means the
+    // group stored upper-cased, as the system's loader would find it.
+    std::vector<std::uint8_t> group;
+    if (ReadResourceEntry(Handle, ResName::FromId(RT_GROUP_CURSOR), name, language, group)) return name;
+    return UpperCaseResName(name);
+}
+
 bool TResourceEditor::SaveGroups(const std::vector<TStoreEntry>& entries) { return SaveChanges({}, entries); }
 
 bool TResourceEditor::DeleteGroups(const std::vector<TDeleteEntry>& entries) { return SaveChanges(entries, {}); }
@@ -305,18 +307,20 @@ bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, co
     if (!Open()) return false;
     // The outcome of single deletions is not used: a group that is not there is skipped.
     for (const TDeleteEntry& e : deletions) {
-        DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, e.GroupName, e.Language);
+        DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, StoredGroupName(e.GroupName, e.Language), e.Language);
         if (ProgressBar) ProgressBar();
     }
     // Ids the deletions freed are free again, as in a save of its own.
     if (!deletions.empty()) ListCursorNames();
     for (const TStoreEntry& e : stores) {
         if (!ReplaceCursorGroup(e.CursorFile, e.GroupName, e.Language)) {
-            // The store's own reason, not the discard's success, goes to the caller.
-            const std::uint32_t error = GetLastError() ? GetLastError() : kErrorInvalidData;
-            const FileError cause = GetLastFileError();
+            // The store's own reason, not the discard's success, goes to the
+            // caller, with the cursor file it is about.
+            TLastError why = GetLastErrorState();
+            if (why.Code == kErrorSuccess) why.Code = kErrorInvalidData;
+            why.Words = ExtractFileName(e.CursorFile) + ": " + LastErrorText();
             Discard();
-            SetLastError(error, cause);
+            SetLastError(why);
             return false;
         }
         if (ProgressBar) ProgressBar();
@@ -327,7 +331,7 @@ bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, co
 bool TResourceEditor::Commit() {
     TResourceUpdateHandle* h = Handle;
     Handle = nullptr;
-    return EndUpdateResourceFile(h, false);
+    return Image.empty() ? EndUpdateResourceFile(h, false) : CommitResourceUpdateToFile(h, FileName);
 }
 
 bool TResourceEditor::Discard() {
@@ -341,7 +345,7 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
     std::vector<std::uint8_t> empty;
     FileError readError;
     if (!ReadWholeFile(emptyLibrary, empty, ReadLimits{}.fileSize, &readError)) {
-        SetLastError(kErrorFileNotFound, readError);
+        SetLastError(ErrorOfUnreadFile(readError), readError);
         return false;
     }
     return SaveNewLibrary(empty, target, entries);
@@ -349,42 +353,10 @@ bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
 
 bool SaveNewLibrary(std::span<const std::uint8_t> emptyLibrary, const std::string& target,
                     const std::vector<TStoreEntry>& entries, const std::function<void()>& progress) {
-    RemoveStaleSaveFiles(FolderOf(target));
-    std::string temp;
-    const int fd = CreateSiblingTemp(target, temp);
-    if (fd < 0) {
-        SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied, FileError::FromErrno(errno));
-        return false;
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    // The first failing call's reason is kept (a short write: the disk is full).
-    FileError cause;
-    if (::fchmod(fd, 0666 & ~mask) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
-    const ssize_t written = ::write(fd, emptyLibrary.data(), emptyLibrary.size());
-    if (written != static_cast<ssize_t>(emptyLibrary.size()))
-        KeepFirstError(&cause, FileError::FromErrno(written < 0 ? errno : ENOSPC));
-    if (::close(fd) != 0) KeepFirstError(&cause, FileError::FromErrno(errno));
-    bool ok = cause.ok();
-    if (!ok) SetLastError(kErrorAccessDenied, cause);
-    // The update replaces the temporary file in turn; only a complete library
-    // takes the target's name.
-    if (ok) {
-        TResourceEditor editor(temp);
-        editor.ProgressBar = progress;
-        ok = editor.SaveGroups(entries);
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
-        ok = false;
-    }
-    if (!ok) {
-        const std::uint32_t error = GetLastError();
-        const FileError why = GetLastFileError();
-        ::unlink(temp.c_str());
-        SetLastError(error ? error : kErrorAccessDenied, why);
-    }
-    return ok;
+    TResourceEditor editor(target);
+    editor.Image.assign(emptyLibrary.begin(), emptyLibrary.end());
+    editor.ProgressBar = progress;
+    return editor.SaveGroups(entries);
 }
 
 }  // namespace velto

@@ -82,6 +82,10 @@ struct TDeleteEntry {
 class TResourceEditor {
 public:
     std::string FileName;
+    // A library not yet on disk (the empty library's bytes): the update
+    // starts from these instead of FileName's content, and its commit writes
+    // FileName whole.
+    std::vector<std::uint8_t> Image;
     TResourceUpdateHandle* Handle = nullptr;
     // RT_CURSOR names present ("#n" or the name), so that new images get free ids.
     std::set<std::string> CursorNames;
@@ -99,18 +103,22 @@ public:
     // "#n" for the smallest n from 1 not in CursorNames; "" when all 65535 are taken.
     std::string NextFreeName() const;
     // Stores one ".cur" file as the group (name, language), string names
-    // upper-cased (ASCII letters); a group already there under that name and
+    // upper-cased (UpperCaseResName); a group already there under that name and
     // language is deleted first, with its images no other group lists. True,
     // storing nothing, for a file that is not a cursor file (type not 2). False when
     // the file cannot be read, is malformed (an image outside the file), holds
     // more than 50 images, or a resource cannot be stored; nothing of the
-    // file is stored then.
+    // file is stored then, and the last error says which (LastErrorText): the
+    // file's reason with the code of an unread file, or the refusing check's
+    // words.
     bool ReplaceCursorGroup(const std::string& cursorFile, const ResName& groupName, std::uint16_t language);
     // Open, every entry stored, Commit. Any failure discards the whole update
-    // (the library is untouched) and gives false.
+    // (the library is untouched) and gives false; a refused store's words
+    // name its cursor file.
     bool SaveGroups(const std::vector<TStoreEntry>& entries);
     // Open, every existing group deleted with the images no other group
-    // lists, Commit.
+    // lists, Commit. A group is named as stored or in any case of it
+    // ("ärger" deletes "ÄRGER").
     bool DeleteGroups(const std::vector<TDeleteEntry>& entries);
     // Both in one update, deletions first: the library changes completely or
     // not at all.
@@ -120,11 +128,15 @@ public:
 
 private:
     void ListCursorNames();
+    // The group deleting name means: the one stored under name itself when
+    // there is one, else the one under its upper case.
+    ResName StoredGroupName(const ResName& name, std::uint16_t language);
 };
 
 // A new library at target from the empty library emptyLibrary with the
-// groups of entries: built in a temporary file beside target, which replaces
-// target only when everything succeeded; target is untouched otherwise.
+// groups of entries: built in memory and written through a temporary file
+// beside target, which replaces target only when everything succeeded;
+// target is untouched otherwise.
 bool SaveNewLibrary(const std::string& emptyLibrary, const std::string& target,
                     const std::vector<TStoreEntry>& entries);
 // The same from the empty library's bytes (MakeEmptyLibrary).

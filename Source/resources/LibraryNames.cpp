@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/Text.h"
+#include "resources/ResName.h"
+
 namespace velto {
 
 namespace {
@@ -130,9 +133,7 @@ std::string CanonicalGroupName(std::string_view text) {
         if (digits != std::string::npos && digits > 1) out.erase(1, digits - 1);
         return out;
     }
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
+    return Utf16ToUtf8(UpperCaseName(Utf8ToUtf16(out)));
 }
 
 std::span<const TLanguageName> LanguageTable() { return kLanguages; }

@@ -14,8 +14,8 @@ namespace velto {
 // begins with "#", decimal digits after it making a number from 1 to 32767.
 bool IsValidGroupName(std::string_view text);
 
-// The name as it is kept and stored: ASCII letters upper-cased (other
-// letters as typed), and for "#" names the number without leading zeros
+// The name as it is kept and stored: every letter upper-cased as the
+// system's loader does it (UpperCaseName), and for "#" names the number without leading zeros
 // ("#0012" is "#12", the same id). Meant for names IsValidGroupName accepts.
 std::string CanonicalGroupName(std::string_view text);
 

@@ -4,6 +4,10 @@
 
 namespace velto {
 
+namespace {
+const char kDamagedResources[] = "the resources of the file are damaged";
+}  // namespace
+
 bool PeModule::Fail(std::uint32_t error, FileError cause) {
     image_.clear();
     root_.reset();
@@ -13,14 +17,16 @@ bool PeModule::Fail(std::uint32_t error, FileError cause) {
     return false;
 }
 
+bool PeModule::Fail(std::uint32_t error, const char* words) {
+    Fail(error);
+    SetLastRefusal(error, words);
+    return false;
+}
+
 bool PeModule::Load(const std::string& fileName) {
     std::vector<std::uint8_t> bytes;
     FileError e = FileError::None;
-    if (!ReadWholeFile(fileName, bytes, Limits.executableSize, &e))
-        return Fail(e == FileError::NotFound   ? kErrorFileNotFound
-                    : e == FileError::TooLarge ? kErrorFileTooLarge
-                                               : kErrorAccessDenied,
-                    e);
+    if (!ReadWholeFile(fileName, bytes, Limits.executableSize, &e)) return Fail(ErrorOfUnreadFile(e), e);
     return LoadFromMemory(std::move(bytes));
 }
 
@@ -34,11 +40,11 @@ bool PeModule::LoadFromMemory(std::vector<std::uint8_t> image) {
         headers_.NumberOfRvaAndSizes > kDirResource ? headers_.Dirs[kDirResource] : TPeDataDirectory{};
     if (dir.VirtualAddress != 0 && dir.Size != 0) {
         const TPeSection* s = headers_.SectionOfRva(dir.VirtualAddress, 16);
-        if (!s) return Fail(kErrorInvalidData);
+        if (!s) return Fail(kErrorInvalidData, kDamagedResources);
         const std::uint64_t start = s->PointerToRawData + std::uint64_t{dir.VirtualAddress - s->VirtualAddress};
         root_ = ParseResourceDirectory(image_, headers_, {start, std::uint64_t{s->PointerToRawData} + s->SizeOfRawData},
                                        Limits);
-        if (!root_) return Fail(kErrorInvalidData);
+        if (!root_) return Fail(kErrorInvalidData, kDamagedResources);
     }
     error_ = kErrorSuccess;
     return true;
@@ -60,7 +66,10 @@ std::vector<ResName> PeModule::ResourceNames(const ResName& type) const {
 
 const TResourceNode* PeModule::NameDirectory(const ResName& type, const ResName& name) const {
     const TResourceNode* t = root_ ? FindDirectoryChild(*root_, type) : nullptr;
-    return t ? FindDirectoryChild(*t, name) : nullptr;
+    if (!t) return nullptr;
+    // The name as listed first, then as the system's loader looks it up.
+    const TResourceNode* n = FindDirectoryChild(*t, name);
+    return n || name.IsId ? n : FindDirectoryChild(*t, UpperCaseResName(name));
 }
 
 std::vector<std::uint32_t> PeModule::ResourceLanguages(const ResName& type, const ResName& name) const {

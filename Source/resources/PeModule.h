@@ -36,6 +36,8 @@ public:
     std::vector<ResName> ResourceTypes() const;
     std::vector<ResName> ResourceNames(const ResName& type) const;
     std::vector<std::uint32_t> ResourceLanguages(const ResName& type, const ResName& name) const;
+    // Names are found as listed, else by their upper case as the system's
+    // loader finds them (UpperCaseResName): "ärger" finds "ÄRGER".
     // The data of (type, name, language), or nothing.
     std::optional<std::span<const std::uint8_t>> FindResource(const ResName& type, const ResName& name,
                                                               std::uint32_t language) const;
@@ -47,6 +49,7 @@ public:
 private:
     const TResourceNode* NameDirectory(const ResName& type, const ResName& name) const;
     bool Fail(std::uint32_t error, FileError cause = FileError::None);
+    bool Fail(std::uint32_t error, const char* words);
 
     std::vector<std::uint8_t> image_;
     TPeHeaders headers_;

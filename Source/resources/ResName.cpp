@@ -7,6 +7,26 @@ namespace velto {
 namespace {
 thread_local std::uint32_t lastError = 0;
 thread_local FileError lastFileError;
+thread_local std::string lastWords;
+
+// What each code means, for a failure that brought no words of its own.
+struct CodeText {
+    std::uint32_t code;
+    const char* text;
+};
+constexpr CodeText kCodeTexts[] = {
+    {kErrorFileNotFound, "file not found"},
+    {kErrorAccessDenied, "access denied"},
+    {kErrorInvalidHandle, "no update is open"},
+    {kErrorNotEnoughMemory, "not enough memory"},
+    {kErrorInvalidData, "the data is invalid"},
+    {kErrorWriteFault, "write fault"},
+    {kErrorSharingViolation, "the file is being changed by another save"},
+    {kErrorNotSupported, "not supported"},
+    {kErrorInvalidParameter, "invalid parameter"},
+    {kErrorBadExeFormat, "not a Windows executable or library"},
+    {kErrorFileTooLarge, "file too large"},
+};
 
 template <class Char>
 int CompareUnits(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
@@ -26,9 +46,38 @@ void SetLastError(std::uint32_t code) { SetLastError(code, FileError::None); }
 void SetLastError(std::uint32_t code, FileError cause) {
     lastError = code;
     lastFileError = code == kErrorSuccess ? FileError(FileError::None) : cause;
+    lastWords.clear();
 }
 
 FileError GetLastFileError() { return lastFileError; }
+
+void SetLastRefusal(std::uint32_t code, std::string words) {
+    SetLastError(code);
+    if (code != kErrorSuccess) lastWords = std::move(words);
+}
+
+TLastError GetLastErrorState() { return {lastError, lastFileError, lastWords}; }
+
+void SetLastError(const TLastError& state) {
+    SetLastError(state.Code, state.Cause);
+    if (state.Code != kErrorSuccess) lastWords = state.Words;
+}
+
+std::string LastErrorText() {
+    if (!lastWords.empty()) return lastWords;
+    if (!lastFileError.ok()) return FileErrorText(lastFileError);
+    for (const CodeText& row : kCodeTexts)
+        if (row.code == lastError) return row.text;
+    return lastError == kErrorSuccess ? std::string() : "error " + std::to_string(lastError);
+}
+
+std::uint32_t ErrorOfUnreadFile(FileError e) {
+    switch (e.kind()) {
+    case FileError::NotFound: return kErrorFileNotFound;
+    case FileError::TooLarge: return kErrorFileTooLarge;
+    default: return kErrorAccessDenied;
+    }
+}
 
 std::string ResNameText(const ResName& name) {
     return name.IsId ? "#" + std::to_string(name.Id) : Utf16ToUtf8(name.Name);

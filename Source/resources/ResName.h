@@ -40,6 +40,14 @@ std::string ResNameText(const ResName& name);
 // a string name. Nothing for "", "#", "#12a", "#0" or "#70000".
 std::optional<ResName> ResNameToId(std::string_view text);
 
+// Names as the system's loader looks them up: every letter upper-cased, one
+// UTF-16 unit at a time by the Unicode simple upper-case mapping ("ärger"
+// is "ÄRGER"; "ß", whose upper case is two letters, stays). Resource
+// compilers store string names this way. Ids are left as they are.
+char16_t UpperCaseUnit(char16_t unit);
+std::u16string UpperCaseName(std::u16string_view name);
+ResName UpperCaseResName(const ResName& name);
+
 // Last-error codes the engine reports, with the values of the system whose
 // resource functions it stands in for.
 enum : std::uint32_t {
@@ -64,6 +72,27 @@ std::uint32_t GetLastError();
 void SetLastError(std::uint32_t code);
 void SetLastError(std::uint32_t code, FileError cause);
 FileError GetLastFileError();
+// A refusal of the engine's own checks (a cursor file it will not store, a
+// library it cannot rewrite), with the check's words for the user.
+void SetLastRefusal(std::uint32_t code, std::string words);
+
+// The whole last error, for a caller that must run other engine calls (a
+// discard, a clean-up) before it reports the failure it met first.
+struct TLastError {
+    std::uint32_t Code = 0;
+    FileError Cause;
+    std::string Words;  // the refusing check's, or empty
+};
+TLastError GetLastErrorState();
+void SetLastError(const TLastError& state);
+
+// Why the last failing call failed, in words: the refusing check's, else the
+// file's reason as the system gave it, else the code's meaning.
+std::string LastErrorText();
+
+// The code of a file that could not be read: missing, too large, or
+// otherwise not to be had (refused, not a regular file, unreadable).
+std::uint32_t ErrorOfUnreadFile(FileError e);
 
 // Lower-case hexadecimal digits of value without leading zeros ("0" for 0),
 // padded on the left with fill to minDigits, "$" in front: (26, 8, '0') gives

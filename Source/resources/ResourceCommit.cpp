@@ -1,20 +1,18 @@
 // The rewrite that ends an update: the tree laid out as a new resource
 // section, everything behind the old section moved by the change of its raw
 // size, every header field that depends on either fixed, and the checksum
-// recomputed. The new file is streamed to a sink (a temporary file beside the
-// original, renamed over it at the end, or memory); header fields are changed
-// as patches on the stream, so the original bytes are never modified.
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
+// recomputed. The new file is streamed to a sink (the file writer's temporary
+// beside the original, renamed over it at the end, or memory); header fields
+// are changed as patches on the stream, so the original bytes are never
+// modified.
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "platform/ByteReader.h"
+#include "platform/FileWriter.h"
 #include "resources/ResourceUpdate.h"
-#include "resources/TempFiles.h"
 
 namespace velto {
 
@@ -62,78 +60,41 @@ private:
     std::vector<std::uint8_t>& out_;
 };
 
-// A temporary file in the target's folder, created exclusively with mode
-// 0600; Replace flushes it and renames it over the target. Until then the
-// target is untouched, and a sink that is not renamed removes its file.
-class TempFileSink final : public Sink {
+// The new file through the one file writer: a temporary beside the target,
+// renamed over it by Replace. Until then the target is untouched, and a sink
+// that is not renamed removes its file.
+class FileSink final : public Sink {
 public:
-    explicit TempFileSink(const std::string& target) : target_(target), folder_(FolderOf(target)) {
-        // What killed saves left in this folder goes first.
-        RemoveStaleSaveFiles(folder_);
-        fd_ = CreateSiblingTemp(target, path_);
-        if (fd_ < 0) SetLastError(errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied, FileError::FromErrno(errno));
+    explicit FileSink(const std::string& target) : writer_(target) {
+        if (!writer_.ok())
+            SetLastError(writer_.error() == FileError::NotFound ? kErrorFileNotFound : kErrorAccessDenied,
+                         writer_.error());
     }
-    ~TempFileSink() override {
-        if (fd_ >= 0) ::close(fd_);
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    bool Ok() const { return fd_ >= 0; }
+    bool Ok() const { return writer_.ok(); }
 
-    bool Write(std::span<const std::uint8_t> data) override {
-        const std::uint8_t* p = data.data();
-        std::size_t n = data.size();
-        while (n) {
-            const ssize_t w = ::write(fd_, p, n);
-            if (w < 0 && errno == EINTR) continue;
-            if (w == 0) errno = ENOSPC;
-            if (w <= 0) return WriteFailed();
-            p += w;
-            n -= static_cast<std::size_t>(w);
-        }
-        return true;
-    }
+    bool Write(std::span<const std::uint8_t> data) override { return writer_.Write(data) || WriteFailed(); }
     bool WriteAt(std::uint64_t at, std::span<const std::uint8_t> data) override {
-        const ssize_t w = ::pwrite(fd_, data.data(), data.size(), static_cast<off_t>(at));
-        if (w == static_cast<ssize_t>(data.size())) return true;
-        if (w >= 0) errno = ENOSPC;
-        return WriteFailed();
+        return writer_.WriteAt(at, data) || WriteFailed();
     }
 
-    // Gives the new file the original's permission bits (and owner, where
-    // allowed), flushes it and renames it over the target.
-    bool Replace(int original) {
-        struct stat st {};
-        if (::fstat(original, &st) == 0) {
-            // The owner first: changing it clears the set-ID bits the mode then restores.
-            [[maybe_unused]] const int ignored = ::fchown(fd_, st.st_uid, st.st_gid);
-            ::fchmod(fd_, st.st_mode & 07777);
-        }
-        if (::fsync(fd_) != 0) return WriteFailed();
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) return WriteFailed();
+    // Gives the new file the replaced one's permission bits, owner and group,
+    // flushes it and renames it over the target.
+    bool Replace() {
+        if (!writer_.Flush()) return WriteFailed();
         if (StepFails(testhooks::kCommitFlushed)) return false;
-        if (::rename(path_.c_str(), target_.c_str()) != 0) {
-            SetLastError(kErrorAccessDenied, FileError::FromErrno(errno));
+        if (!writer_.Commit()) {
+            SetLastError(kErrorAccessDenied, writer_.error());
             return false;
-        }
-        path_.clear();
-        const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
         }
         return true;
     }
 
 private:
-    // errno holds the failing call's reason (a short write counts as a full disk).
-    static bool WriteFailed() {
-        SetLastError(kErrorWriteFault, FileError::FromErrno(errno ? errno : ENOSPC));
+    bool WriteFailed() {
+        SetLastError(kErrorWriteFault, writer_.error());
         return false;
     }
-    std::string target_, folder_, path_;
-    int fd_ = -1;
+    FileWriter writer_;
 };
 
 struct Patch {
@@ -365,6 +326,23 @@ bool Commit(TResourceUpdateHandle& h, Sink& sink) {
     return sink.WriteAt(checksumAt, bytes) && !StepFails(testhooks::kCommitChecksum);
 }
 
+// The rewritten file replaces target. What killed saves parked in the
+// temporary folder goes first (the writer sweeps the target's folder).
+bool CommitToFile(TResourceUpdateHandle& h, const std::string& target) {
+    RemoveStaleParkedData();
+    FileSink sink(target);
+    return sink.Ok() && !StepFails(testhooks::kCommitCreated) && Commit(h, sink) && sink.Replace();
+}
+
+// Frees the handle, keeping the outcome's last error.
+bool Ended(TResourceUpdateHandle* handle, bool ok) {
+    const std::uint32_t error = GetLastError();
+    const FileError cause = GetLastFileError();
+    delete handle;
+    SetLastError(ok ? kErrorSuccess : error, cause);
+    return ok;
+}
+
 }  // namespace
 
 bool EndUpdateResourceFile(TResourceUpdateHandle* handle, bool discard) {
@@ -378,16 +356,18 @@ bool EndUpdateResourceFile(TResourceUpdateHandle* handle, bool discard) {
             SetLastError(kErrorInvalidHandle);
             ok = false;
         } else {
-            TempFileSink sink(handle->FileName);
-            ok = sink.Ok() && !StepFails(testhooks::kCommitCreated) && Commit(*handle, sink) &&
-                 sink.Replace(handle->File);
+            ok = CommitToFile(*handle, handle->FileName);
         }
     }
-    const std::uint32_t error = GetLastError();
-    const FileError cause = GetLastFileError();
-    delete handle;
-    SetLastError(ok ? kErrorSuccess : error, cause);
-    return ok;
+    return Ended(handle, ok);
+}
+
+bool CommitResourceUpdateToFile(TResourceUpdateHandle* handle, const std::string& target) {
+    if (!handle) {
+        SetLastError(kErrorInvalidHandle);
+        return false;
+    }
+    return Ended(handle, CommitToFile(*handle, target));
 }
 
 bool CommitResourceUpdateToMemory(TResourceUpdateHandle* handle, std::vector<std::uint8_t>& out) {
@@ -397,12 +377,8 @@ bool CommitResourceUpdateToMemory(TResourceUpdateHandle* handle, std::vector<std
     }
     MemorySink sink(out);
     const bool ok = Commit(*handle, sink);
-    const std::uint32_t error = GetLastError();
-    const FileError cause = GetLastFileError();
-    delete handle;
     if (!ok) out.clear();
-    SetLastError(ok ? kErrorSuccess : error, cause);
-    return ok;
+    return Ended(handle, ok);
 }
 
 }  // namespace velto

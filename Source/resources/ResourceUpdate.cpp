@@ -13,6 +13,7 @@
 #include <set>
 
 #include "platform/ByteReader.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 
@@ -40,6 +41,13 @@ std::uint32_t ErrnoToError(int err) {
 TResourceUpdateHandle* Fail(TResourceUpdateHandle* handle, std::uint32_t error, FileError cause = FileError::None) {
     delete handle;
     SetLastError(error, cause);
+    return nullptr;
+}
+
+// A refusal of the file by a check of the update, in its words.
+TResourceUpdateHandle* Refuse(TResourceUpdateHandle* handle, std::uint32_t error, const char* words) {
+    delete handle;
+    SetLastRefusal(error, words);
     return nullptr;
 }
 
@@ -101,15 +109,17 @@ TResourceUpdateHandle* BeginOnView(TResourceUpdateHandle* h, bool deleteExisting
     const std::uint32_t rva = pe.Dirs[kDirResource].VirtualAddress;
     auto it = std::find_if(pe.Sections.begin(), pe.Sections.end(),
                            [&](const TPeSection& s) { return rva != 0 && s.VirtualAddress == rva; });
-    if (pe.NumberOfRvaAndSizes <= kDirResource || it == pe.Sections.end()) return Fail(h, kErrorFileNotFound);
+    if (pe.NumberOfRvaAndSizes <= kDirResource || it == pe.Sections.end())
+        return Refuse(h, kErrorFileNotFound, "the file has no resource section");
     h->ResourceSection = static_cast<std::size_t>(it - pe.Sections.begin());
-    if (!SoundLayout(*h)) return Fail(h, kErrorInvalidData);
+    if (!SoundLayout(*h))
+        return Refuse(h, kErrorInvalidData, "the sections of the file leave no room to rewrite its resources");
     if (deleteExisting) {
         h->Root = NewDirectory();
     } else {
         const TResourceArea area{it->PointerToRawData, std::uint64_t{it->PointerToRawData} + it->SizeOfRawData};
         h->Root = ParseResourceDirectory(h->View, pe, area, h->Limits);
-        if (!h->Root) return Fail(h, kErrorInvalidData);
+        if (!h->Root) return Refuse(h, kErrorInvalidData, "the resources of the file are damaged");
     }
     SetLastError(kErrorSuccess);
     return h;
@@ -129,17 +139,6 @@ EntryPath Find(const TResourceUpdateHandle& h, const ResName& type, const ResNam
     if (p.type) p.name = FindDirectoryChild(*p.type, name);
     if (p.name) p.leaf = FindLanguageLeaf(*p.name, language);
     return p;
-}
-
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
 }
 
 // Gives a leaf new data: in memory up to the threshold, else in a parked file.
@@ -163,10 +162,10 @@ bool SetLeafData(TResourceNode& leaf, std::uint32_t language, const void* data, 
         if (fd < 0) break;
         leaf.ParkFile = fd;
         leaf.ParkPath = path;
-        if (WriteAll(fd, bytes, size)) return true;
-        const int err = errno;
+        const FileError written = WriteAll(fd, {bytes, size});
+        if (written.ok()) return true;
         leaf.DropParkFile();
-        SetLastError(kErrorWriteFault, FileError::FromErrno(err));
+        SetLastError(kErrorWriteFault, written);
         return false;
     }
     SetLastError(kErrorWriteFault, FileError::FromErrno(errno));
@@ -195,6 +194,21 @@ std::string GetResTempFileName(std::uint64_t unique) {
            IntToHexEx(unique, 0, '0') + "$";
 }
 
+unsigned long ParkedDataOwner(std::string_view name) {
+    // "$rsx$res$<8 hex>$<hex>$".
+    constexpr std::string_view kPrefix = "$rsx$res$";
+    constexpr std::size_t pidAt = kPrefix.size();
+    auto hex = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    };
+    if (!name.starts_with(kPrefix) || name.size() < pidAt + 11 || name[pidAt + 8] != '$' || name.back() != '$' ||
+        !hex(name.substr(pidAt, 8)) || !hex(name.substr(pidAt + 9, name.size() - pidAt - 10)))
+        return 0;
+    return std::stoul(std::string(name.substr(pidAt, 8)), nullptr, 16);
+}
+
+void RemoveStaleParkedData() { RemoveStaleFiles(FolderOf(GetResTempFileName(0)), ParkedDataOwner); }
+
 TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool deleteExisting,
                                                const ReadLimits& limits) {
     auto* h = new TResourceUpdateHandle;
@@ -203,14 +217,18 @@ TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool
     char resolved[PATH_MAX];
     if (!::realpath(fileName.c_str(), resolved)) return FailErrno(h, errno);
     h->FileName = resolved;
+    // Looked at before it is opened: opening a device may act on it.
+    if (struct stat st {}; ::stat(resolved, &st) == 0 && !S_ISREG(st.st_mode))
+        return Fail(h, kErrorAccessDenied, FileError::NotRegular);
     h->File = ::open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (h->File < 0) return FailErrno(h, errno);
-    struct stat st {};
-    if (::fstat(h->File, &st) != 0) return FailErrno(h, errno);
-    if (!S_ISREG(st.st_mode)) return Fail(h, kErrorAccessDenied, FileError::NotRegular);
+    std::uint64_t size = 0;
+    if (const FileError checked = CheckOpenedForReading(h->File, size); !checked.ok())
+        return Fail(h, checked == FileError::NotRegular ? kErrorAccessDenied : ErrnoToError(checked.sysError()),
+                    checked);
     if (::flock(h->File, LOCK_EX | LOCK_NB) != 0) return FailErrno(h, errno);
-    if (static_cast<std::uint64_t>(st.st_size) > limits.executableSize) return Fail(h, kErrorFileTooLarge);
-    h->View.resize(static_cast<std::size_t>(st.st_size));
+    if (size > limits.executableSize) return Fail(h, kErrorFileTooLarge);
+    h->View.resize(static_cast<std::size_t>(size));
     std::size_t done = 0;
     while (done < h->View.size()) {
         const ssize_t r = ::pread(h->File, h->View.data() + done, h->View.size() - done, static_cast<off_t>(done));

@@ -8,8 +8,9 @@
 // exclusive advisory lock until the end); the commit writes the complete new
 // file to a temporary file in the same folder, flushes it and renames it over
 // the original, so any failure, or a crash, leaves the original byte for
-// byte. Replacing the file this way keeps its permission bits but breaks hard
-// links to it and drops extended attributes. Nothing in the file is executed.
+// byte. Replacing the file this way keeps its permission bits, owner and
+// group (where allowed) but breaks hard links to it and drops extended
+// attributes. Nothing in the file is executed.
 //
 // New data of more than 32768 bytes is parked in a temporary file (created
 // exclusively with mode 0600, deleted when the leaf goes) rather than held in
@@ -18,6 +19,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ReadLimits.h"
@@ -93,6 +95,10 @@ std::vector<ResName> ResourceNamesOf(const TResourceUpdateHandle* handle, const 
 // with the original untouched, when that fails. A null handle gives false
 // (last error 6).
 bool EndUpdateResourceFile(TResourceUpdateHandle* handle, bool discard);
+// Ends an update by writing the rewritten file to target, replacing it whole
+// (an update begun in memory, such as a new library); frees the handle. False,
+// with target untouched, when that fails.
+bool CommitResourceUpdateToFile(TResourceUpdateHandle* handle, const std::string& target);
 // Ends an update by building the rewritten file in out instead; frees the handle.
 bool CommitResourceUpdateToMemory(TResourceUpdateHandle* handle, std::vector<std::uint8_t>& out);
 
@@ -100,6 +106,11 @@ bool CommitResourceUpdateToMemory(TResourceUpdateHandle* handle, std::vector<std
 // else /tmp), "/$rsx$res", "$" and the process id in 8 hex digits, "$" and
 // unique in hex, "$".
 std::string GetResTempFileName(std::uint64_t unique);
+// The process id a parked file's name carries, or 0.
+unsigned long ParkedDataOwner(std::string_view name);
+// Removes from the temporary folder the parked data of processes that no
+// longer run (not that of other users or of running processes).
+void RemoveStaleParkedData();
 
 namespace testhooks {
 // Steps of the commit, in order, after which a test may make it fail.

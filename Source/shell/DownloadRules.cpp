@@ -1,16 +1,21 @@
 #include "DownloadRules.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-#include <filesystem>
-#include <system_error>
+#include <cstdint>
+#include <span>
+#include <string>
 
 #include "core/Language.h"
+#include "platform/FileWriter.h"
+#include "platform/IniFile.h"
 
 namespace velto {
 
@@ -22,40 +27,61 @@ QString LanguageFileNameFromUrl(const QUrl& url) {
 }
 
 bool IsPlainLanguageFileName(const QString& name) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9 _.\\-]+\\.lng$"));
+    static const QRegularExpression plain(QStringLiteral("^[\\p{L}\\p{M}\\p{Nd} _.\\-]+\\.lng$"));
     return plain.match(name).hasMatch() && !name.startsWith('.') && !name.contains(QLatin1String(".."));
 }
+
+namespace {
+
+// Locale-independent: "1.5" is one and a half wherever the user lives.
+double VersionNumber(const std::string& text) {
+    bool ok = false;
+    const double v = QString::fromStdString(text).trimmed().toDouble(&ok);
+    return ok ? v : 0.0;
+}
+
+std::span<const std::uint8_t> Bytes(const QByteArray& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.constData()), static_cast<std::size_t>(text.size())};
+}
+
+IniFile Parsed(const QByteArray& text) {
+    IniFile file;
+    file.Parse(Bytes(text));
+    return file;
+}
+
+}  // namespace
 
 double LanguageFileVersion(const QString& path) {
     TLanguage file;
     file.SetFileName(path.toStdString());
-    bool ok = false;
-    // Locale-independent: "1.5" is one and a half wherever the user lives.
-    const double v = QString::fromStdString(file.GetVersion()).trimmed().toDouble(&ok);
-    return ok ? v : 0.0;
+    return VersionNumber(file.GetVersion());
 }
 
-InstallResult InstallLanguageFile(const QString& installed, const QString& downloaded, const QString& target,
+double LanguageFileVersion(const QByteArray& text) {
+    return VersionNumber(Parsed(text).ReadString("General", "Version", ""));
+}
+
+QString LanguageFileProblem(const QByteArray& text) {
+    // Language files are read only up to this: a larger one would be in use
+    // as a language that reads empty.
+    if (text.size() > kMaxLanguageFileBytes) return QStringLiteral("The file is larger than a language file can be.");
+    if (QString::fromStdString(Parsed(text).ReadString("General", "Version", "")).trimmed().isEmpty())
+        return QStringLiteral("This is no language file: it has no [General] section with a Version.");
+    return {};
+}
+
+InstallResult InstallLanguageFile(const QString& installed, const QByteArray& downloaded, const QString& target,
                                   QString* reason) {
     if (!installed.isEmpty() && QFileInfo::exists(installed) &&
-        !(LanguageFileVersion(installed) < LanguageFileVersion(downloaded))) {
-        QFile::remove(downloaded);
+        !(LanguageFileVersion(installed) < LanguageFileVersion(downloaded)))
         return InstallResult::NotNewer;
-    }
-    // rename() replaces the target at once: readers see the old or the new file.
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(downloaded.toStdString()),
-                            std::filesystem::path(target.toStdString()), ec);
-    if (ec) {
-        if (reason) *reason = QString::fromStdString(ec.message());
-        QFile::remove(downloaded);
+    FileError error;
+    if (!WriteWholeFile(target.toStdString(), Bytes(downloaded), &error)) {
+        if (reason) *reason = QString::fromStdString(FileErrorText(error));
         return InstallResult::Failed;
     }
     return InstallResult::Installed;
-}
-
-bool ReplaceIfNewer(const QString& installed, const QString& downloaded) {
-    return InstallLanguageFile(installed, downloaded, installed) == InstallResult::Installed;
 }
 
 namespace {
@@ -113,6 +139,25 @@ QString ExtractHtmlTitle(const QByteArray& html) {
     return m.hasMatch() ? DecodeEntities(m.captured(1)).simplified() : QString();
 }
 
+QNetworkAccessManager* WebNetwork() {
+    static QPointer<QNetworkAccessManager> network;
+    if (!network) network = new QNetworkAccessManager(QCoreApplication::instance());
+    return network;
+}
+
+namespace {
+// The reason LimitReply ended a reply for.
+constexpr char kRefusedProperty[] = "veltoRefused";
+}  // namespace
+
+void LimitReply(QNetworkReply* reply, qint64 maxBytes, const QString& why) {
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes, why](qint64 got, qint64 total) {
+        if ((got <= maxBytes && total <= maxBytes) || reply->property(kRefusedProperty).isValid()) return;
+        reply->setProperty(kRefusedProperty, why);
+        reply->abort();
+    });
+}
+
 QNetworkRequest WebRequest(const QUrl& url, int timeoutMs) {
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs);
@@ -121,6 +166,7 @@ QNetworkRequest WebRequest(const QUrl& url, int timeoutMs) {
 }
 
 QString ReplyFailure(QNetworkReply* reply) {
+    if (const QVariant refused = reply->property(kRefusedProperty); refused.isValid()) return refused.toString();
     if (reply->error() != QNetworkReply::NoError) {
         // Replies are cancelled by the transfer timeout only: ours are
         // disconnected before they are aborted.
@@ -131,6 +177,8 @@ QString ReplyFailure(QNetworkReply* reply) {
     if (status.isValid() && status.toInt() != 200) return QStringLiteral("HTTP status %1").arg(status.toInt());
     return {};
 }
+
+bool IsTimeout(const QString& failure) { return failure == QLatin1String("Timed out."); }
 
 VersionAnswer JudgeVersionTitle(const QString& title) {
     if (!title.contains(QLatin1String("Version"))) return VersionAnswer::Unknown;

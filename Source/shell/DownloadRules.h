@@ -6,10 +6,19 @@
 #include <QString>
 #include <QUrl>
 
+#include "platform/ReadLimits.h"
+
+class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
 
 namespace velto {
+
+// The most bytes a language file may have, downloaded or read: the files
+// are read only up to this, so no larger one is taken in.
+inline constexpr qint64 kMaxLanguageFileBytes = static_cast<qint64>(ReadLimits{}.iniFileSize);
+// The most bytes of a page read from the web server.
+inline constexpr qint64 kMaxWebPageBytes = static_cast<qint64>(ReadLimits{}.webPageBytes);
 
 // Paths below the web server.
 inline constexpr char kLanguagesPage[] = "velto/v1_0/languages.html";
@@ -25,26 +34,29 @@ bool IsLanguageFileLink(const QUrl& url);
 // encoded "/" or ".." shows up here and is refused by the check below.
 QString LanguageFileNameFromUrl(const QUrl& url);
 
-// A name a download may be stored under: letters, digits, space, "_", "."
-// and "-" only, no leading ".", no "..", ending in ".lng" after at least one
-// character.
+// A name a download may be stored under: letters of any language (with
+// their marks), digits, space, "_", "." and "-" only, no leading ".", no
+// "..", ending in ".lng" after at least one character. Never a path.
 bool IsPlainLanguageFileName(const QString& name);
 
 // "Version" of section "General" as a number; missing or not a number is 0.
+// Of the file at path, as the program reads the language in use:
 double LanguageFileVersion(const QString& path);
+// and of a file's bytes, read the same way.
+double LanguageFileVersion(const QByteArray& text);
+
+// Why text is no language file (no "[General]" section with a "Version", or
+// larger than kMaxLanguageFileBytes); empty when it is one.
+QString LanguageFileProblem(const QByteArray& text);
 
 enum class InstallResult { Installed, NotNewer, Failed };
 
 // Puts a downloaded language file at target. With an installed file (which
-// may be target itself or a file of another folder), only a downloaded file
-// of a higher version goes in. The downloaded file is gone afterwards,
-// whatever the result; target is replaced in one step, never left half.
-InstallResult InstallLanguageFile(const QString& installed, const QString& downloaded, const QString& target,
+// may be target itself or a file of another folder), only a download of a
+// higher version goes in. target is replaced in one step, never left half;
+// when it cannot be, it stays as it was and reason says why.
+InstallResult InstallLanguageFile(const QString& installed, const QByteArray& downloaded, const QString& target,
                                   QString* reason = nullptr);
-
-// Both files in one folder: the downloaded file replaces the installed one
-// when its version is higher (true); otherwise it is deleted (false).
-bool ReplaceIfNewer(const QString& installed, const QString& downloaded);
 
 // A page's bytes as text: the encoding its byte-order mark or <meta> names,
 // else UTF-8.
@@ -54,12 +66,23 @@ QString DecodeHtml(const QByteArray& html);
 // collapsed; empty when the page has none.
 QString ExtractHtmlTitle(const QByteArray& html);
 
+// The one network access of the program, shared by its windows (one
+// connection cache, one cookie jar); made on first use on the GUI thread and
+// kept by the application object.
+QNetworkAccessManager* WebNetwork();
 // A GET of url that gives up after timeoutMs without a byte.
 QNetworkRequest WebRequest(const QUrl& url, int timeoutMs);
-// Why a finished reply brought no usable answer: an error (a timeout says
+// Ends reply as soon as its announced or received length passes maxBytes;
+// ReplyFailure then gives why.
+void LimitReply(QNetworkReply* reply, qint64 maxBytes, const QString& why);
+// Why a finished reply brought no usable answer: a limit it passed
+// (LimitReply), an error (a timeout, or an abort by an overall deadline, says
 // "Timed out."), or an HTTP status other than 200. Empty when it did; answers
 // without a status (file://) count by their error alone.
 QString ReplyFailure(QNetworkReply* reply);
+// The failure is a timeout (not a host that cannot be found, a refused
+// connection, a status...).
+bool IsTimeout(const QString& failure);
 
 enum class VersionAnswer { Unknown, Current, Newer };
 // Unknown when the title does not carry "Version"; Current for the title of

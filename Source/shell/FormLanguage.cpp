@@ -1,16 +1,13 @@
 #include "FormLanguage.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTemporaryFile>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -21,6 +18,7 @@
 #include "WebPages.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
+#include "platform/FileIO.h"
 
 namespace velto {
 
@@ -40,14 +38,9 @@ const char kFallbackErrorPage[] =
 
 // ---------------------------------------------------------------- the download
 
-TLanguageDownload::TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, const QString& folder,
-                                     int timeoutMs, QObject* parent)
-    : QObject(parent), file_(new QTemporaryFile(QDir(folder).filePath(QStringLiteral(".download-XXXXXX")), this)) {
-    if (!file_->open()) {
-        const QString why = file_->errorString();
-        QMetaObject::invokeMethod(this, [this, why] { fail(why); }, Qt::QueuedConnection);
-        return;
-    }
+TLanguageDownload::TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, int timeoutMs,
+                                     QObject* parent)
+    : QObject(parent) {
     reply_ = network->get(WebRequest(url, timeoutMs));
     reply_->setParent(this);
     connect(reply_, &QNetworkReply::readyRead, this, &TLanguageDownload::readChunk);
@@ -58,19 +51,13 @@ TLanguageDownload::~TLanguageDownload() {
     if (reply_) reply_->disconnect(this);
 }
 
-QString TLanguageDownload::FileName() const {
-    // From here on the caller moves or removes it.
-    file_->setAutoRemove(false);
-    return file_->fileName();
-}
-
 void TLanguageDownload::readChunk() {
     if (failed_ || !reply_) return;
     const QByteArray chunk = reply_->readAll();
-    if (file_->size() + chunk.size() > kMaxLanguageFileBytes)
+    if (body_.size() + chunk.size() > kMaxLanguageFileBytes)
         fail(QStringLiteral("The file is larger than a language file can be."));
-    else if (!chunk.isEmpty() && file_->write(chunk) != chunk.size())
-        fail(file_->errorString());
+    else
+        body_ += chunk;
 }
 
 void TLanguageDownload::done() {
@@ -78,9 +65,9 @@ void TLanguageDownload::done() {
     if (const QString why = ReplyFailure(reply_); !why.isEmpty()) return fail(why);
     readChunk();
     if (failed_) return;
-    if (file_->size() == 0) return fail(QStringLiteral("The server sent an empty file."));
-    if (!file_->flush()) return fail(file_->errorString());
-    file_->close();
+    if (body_.isEmpty()) return fail(QStringLiteral("The server sent an empty file."));
+    // An error page or anything else served under the name is not installed.
+    if (const QString why = LanguageFileProblem(body_); !why.isEmpty()) return fail(why);
     emit finished(true);
 }
 
@@ -88,12 +75,11 @@ void TLanguageDownload::fail(const QString& reason) {
     if (failed_) return;
     failed_ = true;
     reason_ = reason;
+    body_.clear();
     if (reply_) {
         reply_->disconnect(this);
         reply_->abort();
     }
-    file_->close();
-    file_->remove();
     emit finished(false);
 }
 
@@ -150,7 +136,7 @@ TfrmLanguage::TfrmLanguage(QWidget* parent) : QDialog(parent) {
     body->addLayout(buttons);
     layout->addLayout(body, 1);
 
-    network_ = new QNetworkAccessManager(this);
+    network_ = WebNetwork();
 }
 
 void TfrmLanguage::showEvent(QShowEvent* event) {
@@ -179,6 +165,7 @@ void TfrmLanguage::Navigate(const QUrl& url) {
     }
     state_ = Showing::Loading;
     QNetworkReply* reply = network_->get(WebRequest(url, timeoutMs_));
+    LimitReply(reply, kMaxWebPageBytes, QStringLiteral("The page is larger than a page of the server can be."));
     pending_ = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
         reply->deleteLater();
@@ -206,11 +193,11 @@ QString TfrmLanguage::errorPage() const {
 void TfrmLanguage::showErrorPage(const QUrl& failed) {
     const QString path = errorPage();
     const QUrl local = QUrl::fromLocalFile(path);
-    QFile file(path);
+    std::vector<std::uint8_t> page;
     // The error page itself failing ends here, with the built-in text.
-    if (!path.isEmpty() && failed != local && file.open(QIODevice::ReadOnly)) {
+    if (!path.isEmpty() && failed != local && ReadWholeFile(path.toStdString(), page)) {
         browser_->setSearchPaths({QFileInfo(path).absolutePath()});
-        browser_->setHtml(DecodeHtml(file.readAll()));
+        browser_->setHtml(DecodeHtml(QByteArray(reinterpret_cast<const char*>(page.data()), static_cast<qsizetype>(page.size()))));
     } else {
         browser_->setHtml(QString::fromLatin1(kFallbackErrorPage));
     }
@@ -240,7 +227,7 @@ void TfrmLanguage::download(const QUrl& url) {
     }
     if (downloading_) return;  // one at a time
     state_ = Showing::Loading;
-    auto* job = new TLanguageDownload(network_, url, folder, timeoutMs_, this);
+    auto* job = new TLanguageDownload(network_, url, timeoutMs_, this);
     downloading_ = job;
     connect(job, &TLanguageDownload::finished, this, [this, job, name](bool ok) {
         job->deleteLater();
@@ -261,7 +248,7 @@ void TfrmLanguage::downloadFinished(TLanguageDownload* job, const QString& name,
     folders.push_back(folder.toStdString());
     const QString installed = QString::fromStdString(FindLanguageFile(folders, base.toStdString()));
     QString reason;
-    switch (InstallLanguageFile(installed, job->FileName(), QDir(folder).filePath(name), &reason)) {
+    switch (InstallLanguageFile(installed, job->Body(), QDir(folder).filePath(name), &reason)) {
         case InstallResult::Failed: ShowError(reason); break;
         case InstallResult::NotNewer:
             ShowMessageBox(Msg("msgNoUpdate", "You already have the latest version of the language file.").toStdString(),

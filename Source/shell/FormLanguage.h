@@ -14,26 +14,23 @@
 class QLabel;
 class QNetworkAccessManager;
 class QPushButton;
-class QTemporaryFile;
 class QTextBrowser;
 
 namespace velto {
 
 class TfrmMain;
 
-// One download of a language file into a temporary file of a folder. The
-// file counts only with HTTP status 200, a non-empty body of at most
-// kMaxLanguageFileBytes and every byte written; otherwise the temporary file
-// is removed.
-inline constexpr qint64 kMaxLanguageFileBytes = 4 * 1024 * 1024;
+// One download of a language file, held in memory (it is small) until it is
+// installed: a download that ends early, is refused or is killed leaves
+// nothing on disk. It counts only with HTTP status 200 and a body of at most
+// kMaxLanguageFileBytes that is a language file (LanguageFileProblem).
 class TLanguageDownload : public QObject {
     Q_OBJECT
 public:
-    TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, const QString& folder, int timeoutMs,
-                      QObject* parent = nullptr);
+    TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, int timeoutMs, QObject* parent = nullptr);
     ~TLanguageDownload() override;
-    // After finished(true): the complete file, which the caller moves or removes.
-    QString FileName() const;
+    // After finished(true): the whole file.
+    const QByteArray& Body() const { return body_; }
     // After finished(false): why.
     QString Reason() const { return reason_; }
 
@@ -46,7 +43,7 @@ private:
     void fail(const QString& reason);
 
     QPointer<QNetworkReply> reply_;
-    QTemporaryFile* file_ = nullptr;
+    QByteArray body_;
     QString reason_;
     bool failed_ = false;
 };
@@ -61,6 +58,8 @@ public:
     Showing State() const { return state_; }
     QUrl CurrentUrl() const { return current_; }
     QTextBrowser* Browser() const { return browser_; }
+    // The network access pages and downloads go through (WebNetwork()).
+    QNetworkAccessManager* Network() const { return network_; }
 
     // Shows url in the browser, or downloads it when it is a language file.
     void Navigate(const QUrl& url);

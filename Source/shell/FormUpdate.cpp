@@ -2,7 +2,6 @@
 
 #include <QHideEvent>
 #include <QLabel>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProgressBar>
 #include <QShowEvent>
@@ -41,10 +40,21 @@ TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     timer1_->setSingleShot(true);
     timer1_->setInterval(1000);
     connect(timer1_, &QTimer::timeout, this, &TfrmUpdate::CheckForUpdate);
-    network_ = new QNetworkAccessManager(this);
+    // A server that sends a byte now and then never lets the transfer
+    // timeout fire: the whole check has a limit too, after which it is
+    // aborted and counts as timed out.
+    deadline_ = new QTimer(this);
+    deadline_->setSingleShot(true);
+    deadline_->setInterval(60000);
+    connect(deadline_, &QTimer::timeout, this, [this] {
+        if (reply_) reply_->abort();
+    });
+    network_ = WebNetwork();
 }
 
 void TfrmUpdate::SetStartDelay(int ms) { timer1_->setInterval(ms); }
+
+void TfrmUpdate::SetDeadline(int ms) { deadline_->setInterval(ms); }
 
 void TfrmUpdate::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -56,6 +66,7 @@ void TfrmUpdate::showEvent(QShowEvent* event) {
 void TfrmUpdate::hideEvent(QHideEvent* event) {
     // Closed before the answer came: the question is dropped, no box follows.
     timer1_->stop();
+    deadline_->stop();
     if (reply_) {
         reply_->disconnect(this);
         reply_->abort();
@@ -69,12 +80,15 @@ void TfrmUpdate::CheckForUpdate() {
     timer1_->stop();
     if (reply_) return;
     QNetworkReply* reply = network_->get(WebRequest(WebPageUrl(kVersionPage), timeoutMs_));
+    LimitReply(reply, kMaxWebPageBytes, QStringLiteral("The version page is larger than a page of the server can be."));
     reply_ = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        deadline_->stop();
         reply->deleteLater();
         reply_ = nullptr;
         answered(reply);
     });
+    deadline_->start();
 }
 
 void TfrmUpdate::answered(QNetworkReply* reply) {
@@ -82,11 +96,16 @@ void TfrmUpdate::answered(QNetworkReply* reply) {
     const QString title = failure.isEmpty() ? ExtractHtmlTitle(reply->readAll()) : QString();
     const VersionAnswer answer = JudgeVersionTitle(title);
     if (answer == VersionAnswer::Unknown) {
-        QString text = Msg("msgVersionError", "Failed to check version. - Timed out.");
-        // The text names the timeout; any other cause is told below it.
+        // The server's own text names the timeout: a server that was never
+        // reached (a host that cannot be found, a refused connection) says
+        // that instead. Any other cause is told below it.
+        const bool unreached = reply->error() != QNetworkReply::NoError && !IsTimeout(failure) &&
+                               !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        QString text = unreached ? Msg("msgVersionFailed", "Failed to check version.")
+                                 : Msg("msgVersionError", "Failed to check version. - Timed out.");
         if (failure.isEmpty())
             text += QStringLiteral("\nThe version page names no version.");
-        else if (failure != QLatin1String("Timed out."))
+        else if (!IsTimeout(failure))
             text += QLatin1Char('\n') + failure;
         ShowMessageBox(text.toStdString(), mkError, mbOK);
     } else if (answer == VersionAnswer::Current) {

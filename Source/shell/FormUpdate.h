@@ -24,7 +24,11 @@ public:
     void SetStartDelay(int ms);
     // Longest wait for the server without a byte (default 20 s).
     void SetTransferTimeout(int ms) { timeoutMs_ = ms; }
+    // Longest the whole check may take, however the bytes come (default 60 s).
+    void SetDeadline(int ms);
     bool Checking() const { return reply_ != nullptr; }
+    // The network access the check goes through (WebNetwork()).
+    QNetworkAccessManager* Network() const { return network_; }
 
 signals:
     // The check ended and its message was shown.
@@ -40,6 +44,7 @@ private:
     QLabel* lblText_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTimer* timer1_ = nullptr;
+    QTimer* deadline_ = nullptr;
     QNetworkAccessManager* network_ = nullptr;
     QPointer<QNetworkReply> reply_;
     int timeoutMs_ = 20000;

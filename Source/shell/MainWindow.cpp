@@ -7,6 +7,7 @@
 #include "ModalForms.h"
 #include "Options.h"
 #include "PaneFrame.h"
+#include "ScreenFit.h"
 #include "ToolArt.h"
 #include "ToolController.h"
 #include "Translator.h"
@@ -98,6 +99,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), actions_(this) {
     setWindowTitle("Velto");
     setMinimumSize(600, 400);
     resize(640, 480);
+    // Every dialog opens whole on its screen.
+    new TScreenFitter(this);
     defaultSelection_ = std::make_unique<TSelectionAccess>();
     selection_ = defaultSelection_.get();
     deskFactory_ = [] { return new TfrmDesk(); };

@@ -369,6 +369,9 @@ private:
     // The empty or failed new window goes and gives its cascade step back;
     // the window of before is active again.
     void dropNewDocument(TfrmDesk* desk, TDeskWindow* before);
+    // A window just given its document shows it from the first image and
+    // becomes the active one, the colour panel on its palette.
+    void showNewDocument(TfrmDesk& desk);
 
     // ---- one part per menu (MainWindow_<Menu>.cpp) ----
     void SetupFileActions();

@@ -3,11 +3,20 @@
 #include <QString>
 
 #include "core/Language.h"
+#include "platform/FileIO.h"
 
 namespace velto {
 
 // A message of the language file, or its English default.
 inline QString Msg(const char* key, const char* def) { return QString::fromStdString(Lang().GetMessage(key, def)); }
+
+// A message followed, on its own line, by why a file could not be read or
+// written, in the system's words. Content the format cannot hold, or no
+// failure at all, adds nothing: the message says it all.
+inline QString WithReason(QString text, FileError error) {
+    if (!error.ok() && error != FileError::Unsupported) text += QLatin1Char('\n') + QString::fromStdString(FileErrorText(error));
+    return text;
+}
 
 // A caption as shown in a menu: "&" is a literal ampersand, not a mnemonic.
 inline QString MenuText(QString s) { return s.replace('&', QStringLiteral("&&")); }

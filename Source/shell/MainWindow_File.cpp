@@ -16,7 +16,6 @@
 #include "model/IcoIO.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -59,9 +58,10 @@ void TellKeptFrameSize(const TmyANIIO::SizeReport& report) {
 // Executables and libraries keep their own road: a picture format with no
 // signature of its own could take one for a picture.
 bool ReadsAsPicture(const QString& path) {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && file.read(2) == QByteArray("MZ", 2)) return false;
-    file.close();
+    std::vector<std::uint8_t> head;
+    std::uint64_t size = 0;
+    if (!ReadFileHead(path.toStdString(), 2, head, size) || (head.size() == 2 && head[0] == 'M' && head[1] == 'Z'))
+        return false;
     tmyimport& service = MyImport();
     TmyImagePal probe({1, 1}, 32);
     service.AllowAdvanced = false;
@@ -215,15 +215,25 @@ bool TfrmMain::openByRoad(const QString& given) {
         }
         path = target;
     }
-    if (!QFileInfo(path).isFile()) {
+    // Whatever is there (a folder, a FIFO, a file that cannot be read) is
+    // refused below with the reason; only a name that names nothing is missing.
+    if (!QFileInfo::exists(path)) {
         Warn(WithName("msgFileNotFound", "The file %s1 does not exist!", path));
         return false;
     }
     setFocus();
     const FileCategoryResult road = FileCategory(path.toStdString());
+    if (!road.ok()) {
+        Warn(WithReason(Msg("msgInvalidFormat", "Invalid File Format!"), road.error), mkError);
+        // A file that cannot be read now may be later; a folder, FIFO,
+        // device or /proc entry is no file to come back to.
+        if (road.error != FileError::NotRegular) AddRecentFile(path);
+        setFocus();
+        return false;
+    }
     bool ok = false;
     // An empty file is an invalid one, not a kind of file still to come.
-    if (!road.ok() || QFileInfo(path).size() == 0) {
+    if (QFileInfo(path).size() == 0) {
         Warn(Msg("msgInvalidFormat", "Invalid File Format!"), mkError);
     } else if (road.category == fcDocument) {
         ok = OpenCursorFile(path);
@@ -287,16 +297,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
     desk->SetDocument(std::move(doc));
     desk->SetDragItems(animated);
     desk->SetFilePath(path);
-    if (QMdiSubWindow* f = desk->Frame()) f->show();
-    desk->Document()->SetItemIndex(0);
-    desk->UpdateImageList(true);
-    desk->SetZoom(desk->CurrentImage()->Zoom);
-    desk->ImageChanged();
-    desk->LayoutCanvas();
-    // The panes, the undo and navigation commands follow the new window.
-    ActivateDesk(desk->Tag);
-    if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
-        colors->SyncWithPalette(*desk->CurrentImage()->Palette);
+    showNewDocument(*desk);
     if (aniReader) TellKeptFrameSize(aniReader->FrameSizes);
     return true;
 }
@@ -308,17 +309,22 @@ bool TfrmMain::NewDocumentFromIcon(std::unique_ptr<TmyIcon> doc) {
     const bool animated = dynamic_cast<TmyANI*>(doc.get()) != nullptr;
     desk->SetDocument(std::move(doc));
     desk->SetDragItems(animated);
-    if (QMdiSubWindow* f = desk->Frame()) f->show();
-    desk->Document()->SetItemIndex(0);
-    desk->UpdateImageList(true);
-    desk->SetZoom(desk->CurrentImage()->Zoom);
-    desk->ImageChanged();
-    desk->LayoutCanvas();
     desk->SetSaved(true);
-    ActivateDesk(desk->Tag);
-    if (TColorPanelAccess* colors = ColorPanel(); colors && desk->CurrentImage()->Palette)
-        colors->SyncWithPalette(*desk->CurrentImage()->Palette);
+    showNewDocument(*desk);
     return true;
+}
+
+void TfrmMain::showNewDocument(TfrmDesk& desk) {
+    if (QMdiSubWindow* f = desk.Frame()) f->show();
+    desk.Document()->SetItemIndex(0);
+    desk.UpdateImageList(true);
+    desk.SetZoom(desk.CurrentImage()->Zoom);
+    desk.ImageChanged();
+    desk.LayoutCanvas();
+    // The panes, the undo and navigation commands follow the new window.
+    ActivateDesk(desk.Tag);
+    if (TColorPanelAccess* colors = ColorPanel(); colors && desk.CurrentImage()->Palette)
+        colors->SyncWithPalette(*desk.CurrentImage()->Palette);
 }
 
 bool TfrmMain::ShowExtractDialog(const QString& path) {

@@ -49,9 +49,10 @@ void TakePicture(TfrmDesk& desk, const TmyImagePal& work) {
     edit.Finish();
 }
 
-// The message of a failed load, when the road has one.
+// The message of a failed load, when the road has one, and why the file
+// could not be read when that was the failure.
 void WarnLoad(const TImageFileResult& r) {
-    if (r.MessageKey && *r.MessageKey) Warn(Msg(r.MessageKey, r.Message));
+    if (r.MessageKey && *r.MessageKey) Warn(WithReason(Msg(r.MessageKey, r.Message), r.Error));
 }
 
 // Without the frames window (it comes with the thumbnail grid), an animation
@@ -108,7 +109,7 @@ bool TfrmMain::OpenImageFile(const QString& path) {
         BusyCursorOff();
         if (!ok)
             Warn(error == FileError::Unsupported ? QString::fromStdString(GifFramesRefusedText())
-                                                 : Msg("msgNotGIF", "Invalid gif file!"));
+                                                 : WithReason(Msg("msgNotGIF", "Invalid gif file!"), error));
     } else if ((type == ftGif || type == ftAnimatedCursor) && HasFramesWindow()) {
         // The frames window opens the frames the user picks as documents of
         // their own: this window is not needed.
@@ -154,8 +155,7 @@ bool TfrmMain::AddImagesFromFiles(const QStringList& paths) {
             const TmyImagePal& first = doc.Image(0);
             const int k = doc.InsertSorted(first.Size(), first.BitCount);
             if (k < 0) return false;
-            desk->UndoStore().Clear();
-            UpdateUndoActions();
+            TImageEdit(*desk, TEditKind::Frames).Done();
             desk->UpdateImageList(true);
             desk->SetCurrentImage(k);
         } else {

@@ -83,10 +83,20 @@ QString TInstanceHandler::RuntimeFolder() {
     return {};
 }
 
-QString TInstanceHandler::ServerNameFor(const QString& executablePath) {
+QString TInstanceHandler::DisplayName() {
+    QString x = qEnvironmentVariable("DISPLAY");
+    // "host:display.screen": the screens of one display are one place.
+    const qsizetype colon = x.lastIndexOf(':');
+    const qsizetype dot = x.indexOf('.', colon + 1);
+    if (colon >= 0 && dot > colon) x.truncate(dot);
+    return "x11=" + x + "\nwayland=" + qEnvironmentVariable("WAYLAND_DISPLAY");
+}
+
+QString TInstanceHandler::ServerNameFor(const QString& executablePath, const QString& display) {
     const QString folder = RuntimeFolder();
     if (folder.isEmpty()) return {};
-    const QByteArray hash = QCryptographicHash::hash(executablePath.toUtf8(), QCryptographicHash::Sha1).toHex();
+    const QByteArray key = executablePath.toUtf8() + '\0' + display.toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
     return folder + "/velto-" + QString::fromLatin1(hash.left(16));
 }
 

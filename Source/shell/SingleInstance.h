@@ -1,8 +1,9 @@
 #pragma once
 // A second start of the program with file names hands them to the instance
 // already running and ends; a second start without names runs as a second
-// copy. The instances of one user and one executable meet at a local socket
-// in a folder only that user can enter: the first instance listens there, a
+// copy. The instances of one user, one executable and one display meet at a
+// local socket in a folder only that user can enter (a start on another
+// display, such as a second session of the user, is an instance of its own): the first instance listens there, a
 // later start connects, sends its names as absolute paths and waits until the
 // running instance has taken them.
 //
@@ -54,10 +55,14 @@ public:
 
     // The socket path. The environment variable VELTO_INSTANCE_NAME replaces
     // the name (an absolute path is used as it is; tests use it); otherwise
-    // the name is derived from the executable's path, so copies in different
-    // folders do not see each other.
+    // the name is derived from the executable's path and the display, so
+    // copies in different folders, and starts on different displays, do not
+    // see each other.
     static QString ServerName();
-    static QString ServerNameFor(const QString& executablePath);
+    static QString ServerNameFor(const QString& executablePath, const QString& display = DisplayName());
+    // The display this process shows its windows on, from DISPLAY (its
+    // screen number left out: one display, one instance) and WAYLAND_DISPLAY.
+    static QString DisplayName();
     // The per-user folder the socket lives in (created 0700 when needed).
     static QString RuntimeFolder();
 

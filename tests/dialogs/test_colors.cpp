@@ -555,6 +555,22 @@ TEST_F(PaletteFileTest, SavedPalettesLoadBack) {
     }
 }
 
+TEST_F(PaletteFileTest, AFailedSaveSaysWhyAndADeclinedOneSaysNothingMore) {
+    // Into a folder that is not there: the save error and the system's reason.
+    paletteFile = dir.filePath("missing/out.pal");
+    panel->SavePaletteClick();
+    EXPECT_EQ(messages, std::vector<std::string>(
+                            {"The file " + paletteFile.toStdString() + " could not be saved!\nNo such file or directory"}));
+    // Over an existing file the user does not want replaced: only the question.
+    messages.clear();
+    paletteFile = write("kept.pal", {1, 2, 3});
+    panel->SavePaletteClick();
+    EXPECT_EQ(messages, std::vector<std::string>({"kept.pal already exists! Overwrite?"}));
+    QFile kept(paletteFile);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("\x01\x02\x03"));
+}
+
 // ---------------------------------------------------------------- favourites file and layout
 
 TEST_F(ColorsTest, FavouritesWrittenAtExitAreReadBackAtStart) {

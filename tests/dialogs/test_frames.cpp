@@ -178,6 +178,42 @@ TEST_F(FramesWindowTest, AnAnimatedCursorShowsSmallerTilesWithoutTheOverImposeBo
     }
 }
 
+// Comments after the last image are no frame: no tile, and the last tile
+// is the last image.
+TEST_F(FramesWindowTest, ExtensionsAfterTheLastImageGetNoTile) {
+    VELTO_NEED_CORPUS();
+    const std::string file = Corpus("pillow/multiple_comments.gif");
+    const int before = main->Desks().DeskCount();
+    OpenGif(file, [&] {
+        ASSERT_EQ(frames->Grid()->Count(), 5);
+        frames->Grid()->ClearSelection();
+        frames->Grid()->AddToSelection(4);
+        frames->OKButton()->click();
+    });
+    ASSERT_EQ(main->Desks().DeskCount(), before + 1);
+    const TmyImagePal& image = qobject_cast<TfrmDesk*>(main->Desk(before + 1))->Document()->Image(0);
+    EXPECT_TRUE(image.Equals(Expected(file, 0, 4, image.Size(), image.BitCount)));
+}
+
+// A GIF holding extensions but no image opens nothing and says so.
+TEST_F(FramesWindowTest, AGifWithoutAnImageIsRefusedAndLeavesNoDocument) {
+    TGIFImage gif;
+    gif.Header().Width = 4;
+    gif.Header().Height = 4;
+    gif.GlobalColorMap().Add(MakeColor(1, 2, 3));
+    auto extensions = std::make_unique<TGIFSubImage>(gif);
+    extensions->Extensions().Add<TGIFGraphicControlExtension>();
+    gif.Images().Add(std::move(extensions));
+    const QString file = dir.filePath("none.gif");
+    ASSERT_TRUE(gif.SaveToFile(file.toStdString()));
+    const int before = main->Desks().DeskCount();
+    OnNextModal([&](QWidget*) { form<TfrmNewImage>("frmNewImage")->OKButton()->click(); });
+    EXPECT_FALSE(main->OpenFile(file));
+    EXPECT_EQ(messages, std::vector<std::string>{"Invalid gif file!"});
+    EXPECT_EQ(main->Desks().DeskCount(), before);
+    EXPECT_FALSE(frames->isVisible());
+}
+
 TEST_F(FramesWindowTest, AFileWithoutFramesFailsWithoutShowingTheWindow) {
     QFile junk(dir.filePath("junk.gif"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <sys/stat.h>
+
 #include "Corpus.h"
 #include "DialogsTestSupport.h"
 #include "browse/ThumbnailGrid.h"
@@ -122,6 +124,33 @@ TEST_F(ImportCommandsTest, ImportImageOpensEachPictureAsADocumentUntilOneFails) 
     EXPECT_EQ(main->Desks().DeskCount(), 3);
     EXPECT_EQ(messages, std::vector<std::string>({"Invalid png file!"}));
     EXPECT_EQ(main->Desks().CascadeIndex(), 3);
+}
+
+TEST_F(ImportCommandsTest, WhatIsNoFileIsRefusedWithTheReasonOnBothImportRoads) {
+    ASSERT_EQ(::mkfifo(path("pipe.png").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/status"), path("status.png")));
+    // As new documents, through the opening road: refused before any window is made.
+    for (const QString& file : {QStringLiteral("/proc/self/status"), path("status.png"), path("pipe.png")}) {
+        SCOPED_TRACE(file.toStdString());
+        messages.clear();
+        chosen.push_back({file});
+        main->Action("actnImportBMP")->trigger();
+        EXPECT_EQ(messages, std::vector<std::string>({"Invalid File Format!\nnot a regular file"}));
+        EXPECT_EQ(main->Desks().DeskCount(), 0);
+    }
+    // As a frame of an animated cursor: the frame made for it goes again.
+    TmyANI ani;
+    ASSERT_GE(ani.InsertSorted({16, 16}, 32), 0);
+    TfrmDesk* desk = open(ani, "anim.ani");
+    ASSERT_NE(desk, nullptr);
+    messages.clear();
+    for (const QString& file : {path("status.png"), path("pipe.png")}) {
+        SCOPED_TRACE(file.toStdString());
+        messages.clear();
+        EXPECT_FALSE(main->AddImagesFromFiles({file}));
+        EXPECT_EQ(messages, std::vector<std::string>({"Unknown file type!\nnot a regular file"}));
+        EXPECT_EQ(desk->ImageCount(), 1);
+    }
 }
 
 TEST_F(ImportCommandsTest, AGifOpenedIntoAnAnimatedCursorBringsEveryFrame) {

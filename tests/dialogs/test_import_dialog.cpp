@@ -172,6 +172,25 @@ TEST_F(ImportDialogTest, KeyingTakesOnlyTheExactColour) {
     EXPECT_EQ(at(2, 0), Px(10, 20, 30, 255));
 }
 
+// The choice stays for the next picture, and its colour is taken from it.
+TEST_F(ImportDialogTest, LeftBottomPixelIsTakenFromEachPictureShown) {
+    TmyImage white({4, 2});
+    for (auto& px : white.Pixels()) px = Px(255, 255, 255, 255);
+    Show(white, {8, 8});
+    Child<QRadioButton>("rbLeftBottom")->click();
+    EXPECT_EQ(dlg.Result().At(2, 3).A, 0);
+    dlg.hide();
+
+    TmyImage red = white;
+    for (auto& px : red.Pixels()) px = Px(200, 0, 0, 255);
+    red.At(1, 0) = Px(255, 255, 255, 255);
+    Show(red, {8, 8});
+    EXPECT_TRUE(Child<QRadioButton>("rbLeftBottom")->isChecked());
+    EXPECT_EQ(dlg.TransparentColor(), MakeColor(200, 0, 0));
+    EXPECT_EQ(dlg.Result().At(2, 3), Px(0, 0, 0, 0));
+    EXPECT_EQ(dlg.Result().At(3, 3), Px(255, 255, 255, 255)) << "the last picture's colour is not keyed out";
+}
+
 TEST_F(ImportDialogTest, PickingTakesTheColourUnderTheCursorButNotATransparentOne) {
     TmyImage p({20, 20});
     for (auto& px : p.Pixels()) px = Px(1, 2, 3, 255);

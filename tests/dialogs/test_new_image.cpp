@@ -268,7 +268,7 @@ TEST_F(NewImageTest, TheWindowTakesTheSizeOfEachLayout) {
         EXPECT_EQ(dlg->size(), dlg->sizeHint());
         // Never taller than the screen (the offscreen one is 800 x 600).
         EXPECT_LE(dlg->height(), dlg->screen()->availableGeometry().height());
-        const QWidget* top = dlg->TypeGroup()->parentWidget()->childAt(1, 1);
+        const QWidget* top = dlg->TypeGroup()->window()->childAt(1, 1);
         ASSERT_NE(top, nullptr);
         if (header < 0) header = top->height();
         EXPECT_EQ(top->height(), header);

@@ -1,7 +1,8 @@
 // The resource editor window and its properties window, through the main
 // window's commands: new libraries made from cursor files, libraries of both
 // word sizes opened, edited and saved, names and languages, the save
-// question, failed saves; every saved library read by independent tools.
+// question, failed saves and what they say, files refused at open; every
+// saved library read by independent tools.
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -258,7 +259,8 @@ TEST_F(ResourceEditorTest, AFailedSaveSaysWhyAndKeepsTheWindowAndTheLibrary) {
         std::filesystem::remove(gone);
         EXPECT_FALSE(editor->Save());
         ASSERT_FALSE(messages.empty());
-        EXPECT_EQ(messages.back(), "Cannot save file. Make sure it is not read-only or compressed.\nNo such file or directory");
+        EXPECT_EQ(messages.back(),
+                  "Cannot save file. Make sure it is not read-only or compressed.\ngone.cur: No such file or directory");
         EXPECT_TRUE(editor->isVisible());
         EXPECT_TRUE(editor->Modified());
         EXPECT_FALSE(editor->ProgressBar()->isVisible());
@@ -276,6 +278,49 @@ TEST_F(ResourceEditorTest, AFailedSaveSaysWhyAndKeepsTheWindowAndTheLibrary) {
     EXPECT_EQ(restest::ReadFile(lib.toStdString()), before);
     // The backup of a library verified unchanged is not kept.
     EXPECT_FALSE(QFileInfo::exists(lib + ".bak"));
+}
+
+TEST_F(ResourceEditorTest, WhatCannotBeALibraryIsSaidAtOpenAndARefusedCursorAtSave) {
+    const std::string a = Cursor("a.cur", kA);
+    const QString text = Path("notes.dll");
+    restest::WriteFile(text.toStdString(), {'n', 'o', 't', 'e', 's'});
+    const QString lib = Path("lib.cul");
+    ASSERT_TRUE(SaveLibrary({lib.toStdString(), true, {}, {{a, ResName::FromId(1), 0}}, {}}));
+    // A cursor file whose only image lies past its end: added, but refused at save.
+    restest::Bytes cut = restest::CursorFile(kB);
+    cut.resize(cut.size() - 10);
+    const std::string broken = dir.filePath("broken.cur").toStdString();
+    restest::WriteFile(broken, cut);
+    InEditor([&] {
+        const struct {
+            QString file;
+            const char* reason;
+        } refused[] = {{text, "not a Windows executable or library"},
+                       {QStringLiteral("/proc/self/status"), "not a regular file"},
+                       {Path("missing.dll"), "No such file or directory"}};
+        for (const auto& r : refused) {
+            SCOPED_TRACE(r.file.toStdString());
+            editor->OpenFile(lib);
+            ASSERT_EQ(Tiles(), "#1/0L ");
+            messages.clear();
+            editor->OpenFile(r.file);
+            EXPECT_EQ(messages, std::vector<std::string>({std::string("Invalid File Format!\n") + r.reason}));
+            // The window starts over: nothing of the refused file or of the library before.
+            EXPECT_TRUE(editor->Untitled());
+            EXPECT_EQ(Tiles(), "");
+            EXPECT_TRUE(editor->FileNameLabel()->text().isEmpty());
+            EXPECT_FALSE(editor->Modified());
+        }
+        editor->OpenFile(lib);
+        chosen.push_back({QString::fromStdString(broken)});
+        editor->Add();
+        ASSERT_EQ(Tiles(), "#1/0L #2/0F ");
+        messages.clear();
+        EXPECT_FALSE(editor->Save());
+        EXPECT_EQ(messages, std::vector<std::string>({"Cannot save file. Make sure it is not read-only or compressed.\n"
+                                                      "broken.cur: an image of the cursor file lies outside the file"}));
+    });
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromId(2), 0), 0);
 }
 
 TEST_F(ResourceEditorTest, TheSaveQuestionAndOverwriting) {

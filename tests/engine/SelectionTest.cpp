@@ -212,15 +212,16 @@ TEST(Selection, ClearRectEmptiesOnlyTheBlockInsideTheImage) {
 
 // ---------------------------------------------------------------- the drop
 
-// An 8-bit image of palette entries, and a selection whose colour is entry
-// 9 or a colour of no entry.
+// An 8-bit image filled with palette entry kFill (one that even a 2-entry
+// palette has), and a selection whose colour is entry 9 or a colour of no entry.
 struct DropBench {
+    static constexpr int kFill = 1;
     TmyImagePal image;
     tmyselection sel;
     int asked = 0;
 
     explicit DropBench(bool onPalette, int bits = 8) : image({8, 8}, bits) {
-        for (TmyPixel& p : image.Pixels()) p = image.Palette ? (*image.Palette)[4] : kBlue;
+        for (TmyPixel& p : image.Pixels()) p = image.Palette ? (*image.Palette)[kFill] : kBlue;
         const TmyPixel colour = onPalette && image.Palette ? (*image.Palette)[9] : Px(3, 200, 77);
         sel.Take(Uniform({2, 2}, 32, colour));
         sel.SetRect(0, 0, 2, 2);
@@ -278,7 +279,7 @@ TEST(Selection, ADropPastesClearsAndSettlesTheImage) {
         const TmyPixel fitted = before.NearestColor(Px(3, 200, 77));
         EXPECT_EQ(b.image.At(3, 4), fitted);
         EXPECT_EQ(b.image.At(4, 5), fitted);
-        EXPECT_EQ(b.image.At(5, 5), before[4]);
+        EXPECT_EQ(b.image.At(5, 5), before[DropBench::kFill]);
     }
     {
         SCOPED_TRACE("change: the image gets a palette holding the new colour");

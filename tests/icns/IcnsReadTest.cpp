@@ -15,6 +15,7 @@
 #include "imaging/Classes.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 using namespace velto;
 using namespace icnstest;
@@ -296,7 +297,7 @@ TEST(IcnsRead, LoadFromFileTakesOnlyAppleIcons) {
     std::filesystem::create_directories(dir);
     const Bytes good = IcnsFile({{"ics8", Bytes(256, 0)}});
     const std::string icns = (dir / "a.png").string(), ico = (dir / "b.icns").string();
-    ASSERT_TRUE(SaveFileAtomic(icns, good));
+    ASSERT_TRUE(WriteWholeFile(icns, good));
     TmyIcon cursor;
     cursor.AddImage({16, 16}, 32);
     ASSERT_TRUE(TmyIcoIO(false).SaveToFile(cursor, ico, false));

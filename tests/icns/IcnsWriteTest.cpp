@@ -9,6 +9,7 @@
 #include "IcnsTestUtil.h"
 #include "icns/MacIcoIO.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 using namespace velto;
 using namespace icnstest;
@@ -174,7 +175,7 @@ TEST_F(IcnsWrite, FailedSavesChangeNothing) {
 
 // A file that cannot be written is a failure, and the document stays.
 TEST_F(IcnsWrite, UnwritableTargetFailsAndKeepsTheDocument) {
-    ASSERT_TRUE(SaveFileAtomic(Path("file"), Bytes{1}));
+    ASSERT_TRUE(WriteWholeFile(Path("file"), Bytes{1}));
     TmyIcon doc;
     AddImage(doc, IndexedImage({32, 32}, 8));
     TmyMacIcoIO io(false);

@@ -3,6 +3,7 @@
 // format the savers take, and hostile headers that must be refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -51,7 +52,7 @@ Bytes MakeBmp(const BmpSpec& s) {
         b.u32le(0);
         b.u32le(0);
         b.u32le(s.colorsUsed);
-        std::memcpy(body.data(), b.buffer().data(), std::min(body.size(), b.buffer().size()));
+        std::copy_n(b.buffer().begin(), std::min(body.size(), b.buffer().size()), body.begin());
         w.bytes(body);
     }
     w.bytes(s.extra);

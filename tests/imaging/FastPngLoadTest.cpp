@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "Corpus.h"
@@ -25,7 +26,10 @@ std::string Outcome(const Bytes& file, CodecPath path) {
     Images images;
     std::string error;
     const bool loaded = LoadBytes(FormatObject<TPNGFileFormat>(), file, images, &error);
-    std::string o = loaded ? "loaded" : "refused: " + error;
+    // The texts name the stream by its address, which differs between the
+    // two loads whenever the stack does: only the rest of the text counts.
+    static const std::regex address("0x[0-9a-fA-F]+");
+    std::string o = loaded ? "loaded" : "refused: " + std::regex_replace(error, address, "<stream>");
     for (std::size_t i = 0; i < images.size(); ++i) {
         const TImageData& d = images[i];
         o += "\n" + std::to_string(d.Format) + " " + std::to_string(d.Width) + "x" + std::to_string(d.Height) + " ";

@@ -14,6 +14,7 @@
 #include "imaging/FormatJpeg2000.h"
 #include "imaging/Options.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -43,7 +44,7 @@ protected:
         ReadWholeFile(path, out);
         return out;
     }
-    static void Write(const std::string& path, const Bytes& data) { ASSERT_TRUE(SaveFileAtomic(path, data)); }
+    static void Write(const std::string& path, const Bytes& data) { ASSERT_TRUE(WriteWholeFile(path, data)); }
     fs::path dir_;
 };
 

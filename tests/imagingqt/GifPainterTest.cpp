@@ -200,15 +200,16 @@ TEST_F(GifPainterPlay, AWindowShownAgainPlaysAgain) {
     window.resize(20, 20);
     window.show();
     QImage device(2, 1, QImage::Format_ARGB32);
+    device.fill(Qt::transparent);
     QPainter painter(&device);
     g.Draw(painter, QRect(0, 0, 2, 1), &window);
-    ASSERT_NE(g.Painter(), nullptr);
+    ASSERT_NE(g.Painter(&window), nullptr);
     window.hide();
-    EXPECT_FALSE(g.Painter()->Playing());
+    EXPECT_FALSE(g.Painter(&window)->Playing());
     window.show();
     g.Draw(painter, QRect(0, 0, 2, 1), &window);
-    EXPECT_TRUE(g.Painter()->Playing());
-    EXPECT_FALSE(g.Painter()->StoppedEarly());
+    EXPECT_TRUE(g.Painter(&window)->Playing());
+    EXPECT_FALSE(g.Painter(&window)->StoppedEarly());
 }
 
 TEST_F(GifPainterPlay, OnePainterPerTargetAndRectangle) {
@@ -218,25 +219,74 @@ TEST_F(GifPainterPlay, OnePainterPerTargetAndRectangle) {
     device.fill(Qt::transparent);
     QPainter painter(&device);
     g.Draw(painter, QRect(0, 0, 2, 1), &target);
-    TGIFPainter* first = g.Painter();
+    TGIFPainter* first = g.Painter(&target);
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->Playing());
     first->Invalidate = [](const QRect&) {};
     now += first->PlannedWait();
     first->Tick();
     g.Draw(painter, QRect(0, 0, 2, 1), &target);
-    EXPECT_EQ(g.Painter(), first) << "the same target and rectangle keep their painter";
+    EXPECT_EQ(g.Painter(&target), first) << "the same target and rectangle keep their painter";
     painter.end();
     EXPECT_EQ(Seen(device), "rg..") << "the frame playing";
     QPainter again(&device);
     g.Draw(again, QRect(0, 1, 4, 1), &target);
-    EXPECT_NE(g.Painter(), nullptr);
-    EXPECT_EQ(g.Painter()->Rect(), QRect(0, 1, 4, 1)) << "another rectangle: a new painter from frame 0";
-    EXPECT_EQ(g.Painter()->ShownFrame(), 0);
+    ASSERT_NE(g.Painter(&target), nullptr);
+    EXPECT_EQ(g.Painter(&target)->Rect(), QRect(0, 1, 4, 1)) << "another rectangle: a new painter from frame 0";
+    EXPECT_EQ(g.Painter(&target)->ShownFrame(), 0);
     g.Draw(again, QRect(0, 0, 2, 1), nullptr);
-    EXPECT_FALSE(g.Painter()->Playing()) << "without a target the first frame only";
+    ASSERT_NE(g.Painter(nullptr), nullptr);
+    EXPECT_FALSE(g.Painter(nullptr)->Playing()) << "without a target the first frame only";
     g.StopDraw();
-    EXPECT_EQ(g.Painter(), nullptr);
+    EXPECT_EQ(g.Painter(&target), nullptr);
+    EXPECT_EQ(g.PainterCount(), 0);
+}
+
+// One picture drawn into two targets (two widgets showing it): each plays
+// on its own painter, and drawing into one neither restarts nor stops the
+// other's. The painter of a target that went is let go.
+TEST_F(GifPainterPlay, EachTargetPlaysOnItsOwnPainter) {
+    TGIFGraphic g;
+    Build(g.Image(), 1, 0);
+    QObject other;
+    QImage device(2, 1, QImage::Format_ARGB32);
+    device.fill(Qt::transparent);
+    QPainter painter(&device);
+    const QRect rect(0, 0, 2, 1);
+    g.Draw(painter, rect, &target);
+    TGIFPainter* mine = g.Painter(&target);
+    ASSERT_NE(mine, nullptr);
+    now += mine->PlannedWait();
+    mine->Tick();
+    ASSERT_EQ(mine->ShownFrame(), 1);
+
+    g.Draw(painter, rect, &other);
+    TGIFPainter* theirs = g.Painter(&other);
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_NE(theirs, mine);
+    EXPECT_EQ(theirs->ShownFrame(), 0);
+    for (int i = 0; i < 3; ++i) {
+        g.Draw(painter, rect, &target);
+        g.Draw(painter, rect, &other);
+    }
+    EXPECT_EQ(g.Painter(&target), mine) << "turns of the two targets keep both painters";
+    EXPECT_EQ(g.Painter(&other), theirs);
+    EXPECT_EQ(mine->ShownFrame(), 1);
+    EXPECT_TRUE(mine->Playing());
+    EXPECT_TRUE(theirs->Playing());
+    EXPECT_EQ(g.PainterCount(), 2);
+
+    {
+        QObject gone;
+        g.Draw(painter, rect, &gone);
+        EXPECT_EQ(g.PainterCount(), 3);
+    }
+    QObject later;
+    g.Draw(painter, rect, &later);
+    EXPECT_EQ(g.PainterCount(), 3) << "the painter of the target that went is gone";
+    EXPECT_EQ(g.Painter(&target), mine);
+    g.StopDraw();
+    EXPECT_EQ(g.PainterCount(), 0);
 }
 
 // The real timer and clock: frames with the shortest delay (36 ms) play to

@@ -193,7 +193,7 @@ TEST(BatchCursorsToImages, AFileThatFailsIsLoggedAndTheRunGoesOn) {
     ASSERT_EQ(log.size(), 7u);
     EXPECT_EQ(log[1].Kind, TBatchLineKind::Error);
     EXPECT_EQ(log[1].Text, "      Error: " + in.File("bad.cur") + " - Cannot open file");
-    EXPECT_EQ(log[3].Text, "      Error: " + in.File("missing.cur") + " - Cannot open file");
+    EXPECT_EQ(log[3].Text, "      Error: " + in.File("missing.cur") + " - Cannot open file - No such file or directory");
     EXPECT_EQ(log[5].Text, Ok(out.File("good_16x16-32.bmp")));
     EXPECT_EQ(log[6].Kind, TBatchLineKind::Notice);
     EXPECT_EQ(log[6].Text, "Operation completed!");

@@ -6,9 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "Corpus.h"
 #include "ImportTestUtil.h"
 #include "gif/GifImage.h"
 #include "import/MyImport.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -161,8 +163,9 @@ TEST(SaveAnimationAsGif, OneFramePerImageNoLoop) {
 
 // A GIF of a 6 x 4 screen: frame k (k = 0, 1, 2) is a 2 x 2 block of colour
 // k + 1 at (2k, 1) with a transparent corner; frame 3 is transparent
-// throughout.
-std::string WriteTestGif(const ScratchDir& dir) {
+// throughout. With tail, an extension follows the last image (read back as
+// a frame of extensions alone).
+std::string WriteTestGif(const ScratchDir& dir, bool tail = false) {
     TGIFImage gif;
     gif.Header().Width = 6;
     gif.Header().Height = 4;
@@ -180,7 +183,12 @@ std::string WriteTestGif(const ScratchDir& dir) {
         gce.SetTransparentColorIndex(0);
         gce.SetTransparent(true);
     }
-    const std::string file = dir.File("frames.gif");
+    if (tail) {
+        auto extensions = std::make_unique<TGIFSubImage>(gif);
+        extensions->Extensions().Add<TGIFGraphicControlExtension>().Delay = 7;
+        gif.Images().Add(std::move(extensions));
+    }
+    const std::string file = dir.File(tail ? "tail.gif" : "frames.gif");
     EXPECT_TRUE(gif.SaveToFile(file));
     return file;
 }
@@ -283,9 +291,58 @@ TEST(ImportAnimatedGif, EmptyDocumentAndUnreadableFile) {
     EXPECT_EQ(error, FileError::NotFound);
     EXPECT_EQ(doc.Count(), 1) << "the document's image stays when nothing could be read";
     const std::string junk = dir.File("junk.gif");
-    ASSERT_TRUE(SaveFileAtomic(junk, std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a', 1}));
+    ASSERT_TRUE(WriteWholeFile(junk, std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a', 1}));
     EXPECT_FALSE(s.service.ImportAnimatedGif(doc, junk));
     EXPECT_EQ(doc.Count(), 1);
+}
+
+// Extensions after the last image, or a GIF of extensions alone: only
+// frames with an image count, and a GIF without one is no animation at all.
+TEST(ImportAnimatedGif, FramesWithoutAnImageAreNoFrames) {
+    ScratchDir dir;
+    const std::string file = WriteTestGif(dir, true);
+    {
+        TGIFImage gif;
+        ASSERT_TRUE(gif.LoadFromFile(file));
+        ASSERT_EQ(gif.Images().Count(), 5) << "the tail is read as a frame of its own";
+        EXPECT_EQ(gif.PictureFrames(), (std::vector<int>{0, 1, 2, 3}));
+    }
+    TestService s;
+    int maximum = 0;
+    s.service.Hooks.ProgressBegin = [&](int max) { maximum = max; };
+    TmyANI doc;
+    doc.AddImage({6, 4}, 32);
+    ASSERT_TRUE(s.service.ImportAnimatedGif(doc, file));
+    EXPECT_EQ(doc.Count(), 4);
+    EXPECT_EQ(maximum, 4);
+
+    // Only extensions: refused, and the document keeps its image.
+    TGIFImage bare;
+    bare.Header().Width = 4;
+    bare.Header().Height = 4;
+    bare.GlobalColorMap().Add(MakeColor(1, 2, 3));
+    auto extensions = std::make_unique<TGIFSubImage>(bare);
+    extensions->Extensions().Add<TGIFGraphicControlExtension>();
+    bare.Images().Add(std::move(extensions));
+    const std::string none = dir.File("none.gif");
+    ASSERT_TRUE(bare.SaveToFile(none));
+    TmyANI kept;
+    kept.AddImage({8, 8}, 32);
+    EXPECT_FALSE(s.service.ImportAnimatedGif(kept, none));
+    EXPECT_EQ(kept.Count(), 1);
+    EXPECT_EQ(kept.Image(0).Size(), (ImageSize{8, 8}));
+    TmyImagePal target({8, 8}, 32);
+    EXPECT_FALSE(s.service.LoadGif(target, none, false));
+    EXPECT_STREQ(s.service.LoadImageFile(target, none, false, true).MessageKey, "msgNotGIF");
+}
+
+TEST(ImportAnimatedGif, CommentsAfterTheLastImageOfASample) {
+    VELTO_NEED_CORPUS();
+    TestService s;
+    TmyANI doc;
+    doc.AddImage({16, 16}, 32);
+    ASSERT_TRUE(s.service.ImportAnimatedGif(doc, test::Corpus("pillow/multiple_comments.gif")));
+    EXPECT_EQ(doc.Count(), 5);
 }
 
 TEST(RenderGifFrame, OpaquePixelsOfTheFrameAtItsPlace) {

@@ -16,6 +16,7 @@
 #include "ChildCost.h"
 #include "CostlyFiles.h"
 #include "ImportTestUtil.h"
+#include "Sanitizer.h"
 #include "engine/Clipboard.h"
 #include "engine/Transform.h"
 #include "gif/GifCompose.h"
@@ -151,7 +152,10 @@ TEST(GifImportFrames, TinyFramesOnAHugeScreenCostLittle) {
             EXPECT_EQ(cost.exitCode, 0) << "policy " << int(policy) << (overimpose ? ", over-imposed" : "");
             std::printf("51 frames on 8192 x 8192, policy %d%s: %.3f s\n", policy, overimpose ? ", over-imposed" : "",
                         cost.cpuSeconds);
-            EXPECT_LT(cost.cpuSeconds, 2.0);
+            // A sanitizer's checks inflate the time: not checked there.
+            if (!test::kUnderSanitizer) {
+                EXPECT_LT(cost.cpuSeconds, 2.0);
+            }
         }
     }
 }
@@ -236,7 +240,9 @@ TEST(GifImportFrames, BatchLogsWhyAGifIsRefusedOrStoppedAndWritesNothingForIt) {
     const double before = ProcessCpuSeconds();
     run.Stop();
     run.Wait();
-    EXPECT_LT(ProcessCpuSeconds() - before, 1.0);
+    if (!test::kUnderSanitizer) {
+        EXPECT_LT(ProcessCpuSeconds() - before, 1.0);
+    }
     std::vector<TBatchLine> lines;
     run.TakeLines(lines);
     for (const TBatchLine& l : lines) EXPECT_NE(l.Kind, TBatchLineKind::Success) << l.Text;

@@ -3,14 +3,17 @@
 // what a failed export leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "ImportTestUtil.h"
+#include "imaging/FileFormat.h"
 #include "import/MyImport.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "png/PngImage.h"
 
 namespace velto {
@@ -99,7 +102,7 @@ TEST(LoadPng, SquareTargetAndFailures) {
     TmyImagePal untouched({4, 4}, 32);
     EXPECT_FALSE(s.service.LoadPng(dir.File("none.png"), untouched, {4, 4}, false, &error));
     EXPECT_EQ(error, FileError::NotFound);
-    ASSERT_TRUE(SaveFileAtomic(dir.File("bad.png"), std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', 1, 2}));
+    ASSERT_TRUE(WriteWholeFile(dir.File("bad.png"), std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', 1, 2}));
     EXPECT_FALSE(s.service.LoadPng(dir.File("bad.png"), untouched, {4, 4}, false));
     EXPECT_FALSE(s.service.LoadJpeg(dir.File("bad.png"), untouched, {4, 4}, false));
     EXPECT_FALSE(s.service.LoadBmp(dir.File("bad.png"), untouched, {4, 4}, false));
@@ -136,6 +139,33 @@ TEST(IconImageToImage, IndexRangeAlphaKeptAndCursorFiles) {
     const TImageFileResult result = s.service.LoadImageFile(fromFile, dir.File("a.cur"), false, true);
     ASSERT_TRUE(result.Ok);
     EXPECT_EQ(fromFile.At(3, 5), PatternPixel(3, 5, 200));
+}
+
+// A cursor cut short is refused as a cursor and is no picture either, though
+// its size is one an old-game format knows its files by.
+TEST(LoadImageFile, ACursorCutShortIsNoPicture) {
+    ScratchDir dir;
+    TmyIcon cursor;
+    cursor.IsCursor = true;
+    const int c = cursor.AddImage({32, 32}, 32);
+    for (TmyPixel& p : cursor.Image(c).Pixels()) p = {10, 20, 30, 255};
+    const std::string whole = dir.File("whole.cur"), cut = dir.File("cut.cur");
+    ASSERT_TRUE(TmyIcoIO(false).SaveToFile(cursor, whole, false));
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(whole, bytes, 1 << 20));
+    bytes.resize(90);
+    ASSERT_TRUE(WriteWholeFile(cut, bytes));
+    ASSERT_EQ(DetectFileFormat(cut), "img") << "the size alone names an old-game picture";
+
+    TestService s;
+    TmyImagePal target({32, 32}, 32);
+    const TImageFileResult r = s.service.LoadImageFile(target, cut, false, true);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.FileType, 1);
+    EXPECT_STREQ(r.MessageKey, "msgNotICO");
+    EXPECT_STREQ(r.Message, "Invalid icon or cursor file!");
+    const auto untouched = [](const TmyPixel& p) { return p == TmyPixel{}; };
+    EXPECT_TRUE(std::all_of(target.Pixels().begin(), target.Pixels().end(), untouched)) << "the target as it was";
 }
 
 TEST(CaptureScreen, TheGrabbedPixelsExactlyOrNothing) {
@@ -198,7 +228,7 @@ TEST(ExportImage, WriterByExtensionAndFailuresLeaveFilesAlone) {
     TmyIcon doc;
     doc.AddImage({4, 4}, 32);
     const std::vector<std::uint8_t> before{1, 2, 3};
-    ASSERT_TRUE(SaveFileAtomic(dir.File("keep.ico"), before));
+    ASSERT_TRUE(WriteWholeFile(dir.File("keep.ico"), before));
     FileError error;
     EXPECT_FALSE(s.service.ExportImage(dir.File("keep.ico"), doc, false, &error));
     EXPECT_EQ(error, FileError::Unsupported);

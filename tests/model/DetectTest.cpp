@@ -1,6 +1,7 @@
 #include "model/Detect.h"
 
 #include "Corpus.h"
+#include "platform/FileWriter.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -27,7 +28,7 @@ protected:
 
     FileTypeResult detect(const Bytes& bytes) {
         const std::string path = (dir_ / "f").string();
-        EXPECT_TRUE(SaveFileAtomic(path, bytes));
+        EXPECT_TRUE(WriteWholeFile(path, bytes));
         return DetectFileType(path);
     }
 

@@ -10,6 +10,7 @@
 
 #include "FileTrouble.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "core/MessageBox.h"
 
 namespace fs = std::filesystem;
@@ -35,7 +36,7 @@ protected:
     }
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    void write(const std::string& name, const Bytes& bytes) { ASSERT_TRUE(SaveFileAtomic(path(name), bytes)); }
+    void write(const std::string& name, const Bytes& bytes) { ASSERT_TRUE(WriteWholeFile(path(name), bytes)); }
     Bytes read(const std::string& name) const {
         Bytes b;
         ReadWholeFile(path(name), b);

@@ -9,6 +9,7 @@
 #include "FileTrouble.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "test_ico_support.h"
 
 namespace fs = std::filesystem;
@@ -182,7 +183,7 @@ TEST(IcoWrite, FailedSavesReportFalseAndKeepTheOldFile) {
     const fs::path dir = TempDir("velto-icosave-");
     const std::string target = (dir / "a.cur").string();
     const Bytes old = {1, 2, 3};
-    ASSERT_TRUE(SaveFileAtomic(target, old));
+    ASSERT_TRUE(WriteWholeFile(target, old));
     TmyIcon empty, sixteen, huge, good;
     sixteen.AddImage({2, 2}, 16);
     huge.AddImage({300, 2}, 32);
@@ -232,7 +233,7 @@ TEST(IcoWrite, RefusedSavesCarryTheSystemsReason) {
     TmyIcon back;
     EXPECT_FALSE(TmyIcoIO(false).LoadFromFile(back, (dir / "none.cur").string(), &error));
     EXPECT_EQ(error, FileError::NotFound);
-    ASSERT_TRUE(SaveFileAtomic((dir / "text.cur").string(), Bytes{'h', 'i', '!', '!', '!', '!'}));
+    ASSERT_TRUE(WriteWholeFile((dir / "text.cur").string(), Bytes{'h', 'i', '!', '!', '!', '!'}));
     EXPECT_FALSE(TmyIcoIO(false).LoadFromFile(back, (dir / "text.cur").string(), &error));
     EXPECT_EQ(error, FileError::Unsupported);
     fs::remove_all(dir);

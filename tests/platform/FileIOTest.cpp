@@ -7,6 +7,7 @@
 
 #include "FileTrouble.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 using namespace velto;
 namespace fs = std::filesystem;
@@ -56,7 +57,7 @@ TEST(FileIO, AtomicSaveReplacesTargetKeepsModeAndLeavesNoTemporaries) {
     writeText(target, "old");
     ::chmod(target.c_str(), 0640);
     const std::vector<std::uint8_t> data{'n', 'e', 'w', '!'};
-    ASSERT_TRUE(SaveFileAtomic(target, data));
+    ASSERT_TRUE(WriteWholeFile(target, data));
     std::vector<std::uint8_t> back;
     ASSERT_TRUE(ReadWholeFile(target, back));
     EXPECT_EQ(back, data);
@@ -75,10 +76,10 @@ TEST(FileIO, FailedSaveLeavesTheOldFileIntact) {
     // The target's folder does not exist: nothing may be written anywhere.
     const std::vector<std::uint8_t> data{1, 2, 3};
     FileError err{};
-    EXPECT_FALSE(SaveFileAtomic(dir.path / "nope" / "x.ani", data, &err));
+    EXPECT_FALSE(WriteWholeFile(dir.path / "nope" / "x.ani", data, &err));
     // A folder in the way of the target: refused, and the folder survives.
     fs::create_directory(dir.path / "sub");
-    EXPECT_FALSE(SaveFileAtomic(dir.path / "sub", data, &err));
+    EXPECT_FALSE(WriteWholeFile(dir.path / "sub", data, &err));
     EXPECT_TRUE(fs::is_directory(dir.path / "sub"));
     std::vector<std::uint8_t> back;
     ASSERT_TRUE(ReadWholeFile(target, back));
@@ -86,7 +87,7 @@ TEST(FileIO, FailedSaveLeavesTheOldFileIntact) {
     if (::geteuid() != 0) {
         // A read-only folder: the old file stays as it was.
         ::chmod(dir.path.c_str(), 0500);
-        EXPECT_FALSE(SaveFileAtomic(target, data, &err));
+        EXPECT_FALSE(WriteWholeFile(target, data, &err));
         ::chmod(dir.path.c_str(), 0700);
         ASSERT_TRUE(ReadWholeFile(target, back));
         EXPECT_EQ(std::string(back.begin(), back.end()), "precious");
@@ -123,7 +124,7 @@ TEST(FileIO, EveryRefusedSaveSaysTheSystemsReasonAndKeepsTheTarget) {
     const std::vector<std::uint8_t> data(6000, 7);
     VELTO_EXPECT_TROUBLES_REPORTED("doc.cur", [&](const std::string& path) -> std::string {
         FileError err;
-        if (SaveFileAtomic(path, data, &err)) return "saved";
+        if (WriteWholeFile(path, data, &err)) return "saved";
         // A refused target keeps its old content; no temporary is left.
         std::vector<std::uint8_t> back;
         if (ReadWholeFile(path, back) && std::string(back.begin(), back.end()) != "old") return "target changed";

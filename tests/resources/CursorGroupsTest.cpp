@@ -2,6 +2,10 @@
 // ".cur" files, deletion, and the module reader over sound and hostile files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "PeTestImage.h"
 #include "model/IcoIO.h"
 #include "resources/CursorGroups.h"
@@ -183,14 +187,17 @@ TEST(CursorGroups, CursorFilesAreCheckedBeforeAnythingIsStored) {
     Bytes offsetBeyond = CursorFile({{16, 16, 0, 0, {}, 1}});
     Put32(offsetBeyond, 6 + 12, 0xFFFFFFF0);
     std::vector<CurImage> many(51, CurImage{1, 1, 0, 0, {1, 2, 3}});
+    // Each with the words of the check that refuses it.
     const struct {
         const char* name;
         Bytes file;
+        const char* words;
     } rows[] = {
-        {"image past the end", truncated},
-        {"offset past the end", offsetBeyond},
-        {"51 images", CursorFile(many)},
-        {"directory cut short", Bytes{0, 0, 2, 0, 3, 0, 1, 2}},
+        {"image past the end", truncated, "an image of the cursor file lies outside the file"},
+        {"offset past the end", offsetBeyond, "an image of the cursor file lies outside the file"},
+        {"51 images", CursorFile(many), "the cursor file holds more than 50 images"},
+        {"directory cut short", Bytes{0, 0, 2, 0, 3, 0, 1, 2}, "the cursor file ends within its list of images"},
+        {"header cut short", Bytes{0, 0, 2}, "the cursor file is shorter than its header"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -198,11 +205,16 @@ TEST(CursorGroups, CursorFilesAreCheckedBeforeAnythingIsStored) {
         TResourceEditor editor(lib.path);
         ASSERT_TRUE(editor.Open());
         EXPECT_FALSE(editor.ReplaceCursorGroup(cur, Id(1), 0));
+        EXPECT_EQ(GetLastError(), kErrorInvalidData);
+        EXPECT_EQ(LastErrorText(), row.words);
         EXPECT_TRUE(ResourceNamesOf(editor.Handle, Id(RT_CURSOR)).empty());
         EXPECT_TRUE(editor.Discard());
         // A save holding such a file fails whole: the library is untouched.
         EXPECT_FALSE(TResourceEditor(lib.path).SaveGroups({{lib.Cursor("ok.cur", CursorFile({{8, 8, 0, 0, {}}})), Id(2), 0},
                                                            {cur, Id(1), 0}}));
+        // The save's failure says which cursor file and why, past the discard.
+        EXPECT_EQ(GetLastError(), kErrorInvalidData);
+        EXPECT_EQ(LastErrorText(), std::string("bad.cur: ") + row.words);
         EXPECT_EQ(ReadFile(lib.path), before);
     }
     EXPECT_FALSE(TResourceEditor(lib.path).SaveGroups({{lib.dir.File("missing.cur"), Id(1), 0}}));
@@ -218,6 +230,37 @@ TEST(CursorGroups, CursorFilesAreCheckedBeforeAnythingIsStored) {
     many.resize(50);
     EXPECT_TRUE(TResourceEditor(lib.path).SaveGroups({{lib.Cursor("50.cur", CursorFile(many)), Id(1), 0}}));
     EXPECT_EQ(GetCursorGroupCount(lib.path, Id(1), 0), 50);
+}
+
+TEST(CursorGroups, ACursorFileThatCannotBeReadGivesTheCodeAndReasonOfItsReadFailure) {
+    Library lib;
+    const std::string fifo = lib.dir.File("pipe.cur"), big = lib.dir.File("big.cur"), folder = lib.dir.File("dir.cur");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    WriteFile(big, CursorFile({{16, 16, 0, 0, {}}}));
+    std::filesystem::resize_file(big, ReadLimits{}.fileSize + 1);  // sparse: nothing is written
+    const struct {
+        std::string file;
+        std::uint32_t code;
+        const char* reason;
+    } rows[] = {
+        {lib.dir.File("gone.cur"), kErrorFileNotFound, "gone.cur: No such file or directory"},
+        {fifo, kErrorAccessDenied, "pipe.cur: not a regular file"},
+        {folder, kErrorAccessDenied, "dir.cur: not a regular file"},
+        {"/proc/self/status", kErrorAccessDenied, "status: not a regular file"},
+        {big, kErrorFileTooLarge, "big.cur: file too large"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        TResourceEditor editor(lib.path);
+        ASSERT_TRUE(editor.Open());
+        EXPECT_FALSE(editor.ReplaceCursorGroup(row.file, Id(1), 0));
+        EXPECT_EQ(GetLastError(), row.code);
+        EXPECT_TRUE(editor.Discard());
+        EXPECT_FALSE(TResourceEditor(lib.path).SaveGroups({{row.file, Id(1), 0}}));
+        EXPECT_EQ(GetLastError(), row.code);
+        EXPECT_EQ(LastErrorText(), row.reason);
+    }
 }
 
 TEST(CursorGroups, DeletionKeepsImagesOthersUse) {
@@ -284,6 +327,13 @@ TEST(PeModuleReader, ListsAndRefuses) {
     ASSERT_TRUE(m.LoadFromMemory(noResources));
     EXPECT_TRUE(m.ResourceTypes().empty());
     EXPECT_FALSE(m.FindResource(Id(RT_GROUP_CURSOR), Id(1), 0));
+    // ...but cannot take any: an update says why.
+    EXPECT_EQ(BeginUpdateResourceMemory(noResources, false), nullptr);
+    EXPECT_EQ(LastErrorText(), "the file has no resource section");
+    // Bytes of no executable at all.
+    EXPECT_FALSE(m.LoadFromMemory(Bytes(512, 'x')));
+    EXPECT_EQ(m.Error(), kErrorBadExeFormat);
+    EXPECT_EQ(LastErrorText(), "not a Windows executable or library");
 
     // Hostile trees, built from a sound one: root -> type -> name -> leaf.
     TempDir dir;
@@ -319,6 +369,7 @@ TEST(PeModuleReader, ListsAndRefuses) {
         PeModule bad;
         EXPECT_FALSE(bad.LoadFromMemory(f));
         EXPECT_EQ(bad.Error(), kErrorInvalidData);
+        EXPECT_EQ(LastErrorText(), "the resources of the file are damaged");
         TResourceUpdateHandle* u = BeginUpdateResourceMemory(f, false);
         EXPECT_EQ(u, nullptr);
         if (u) EndUpdateResourceFile(u, true);

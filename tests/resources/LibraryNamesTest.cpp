@@ -17,7 +17,7 @@ TEST(LibraryNames, TypedNamesAreCheckedAndKeptInOneSpelling) {
         {"", false, ""},         {"#", false, ""},          {"#0", false, ""},      {"#00", false, ""},
         {"#32768", false, ""},   {"#12a", false, ""},       {"#-1", false, ""},     {"#99999999999", false, ""},
         {"#1", true, "#1"},      {"#32767", true, "#32767"}, {"#0012", true, "#12"}, {"arrow", true, "ARROW"},
-        {"Arrow2", true, "ARROW2"}, {"\xc3\xa9t\xc3\xa9", true, "\xc3\xa9T\xc3\xa9"},  // ASCII letters only
+        {"Arrow2", true, "ARROW2"}, {"\xc3\xa9t\xc3\xa9", true, "\xc3\x89T\xc3\x89"},  // every letter
         {"12", true, "12"},      {"a#1", true, "A#1"},
     };
     for (const auto& row : rows) {
@@ -30,6 +30,36 @@ TEST(LibraryNames, TypedNamesAreCheckedAndKeptInOneSpelling) {
         ASSERT_TRUE(typed);
         EXPECT_EQ(ResNameText(*typed), row.kept);
     }
+}
+
+// Upper case one UTF-16 unit at a time, as the system's loader makes it.
+TEST(LibraryNames, UpperCaseAsTheLoaderMakesIt) {
+    const struct {
+        const char16_t* name;
+        const char16_t* upper;
+    } rows[] = {
+        {u"\u00e4rger", u"\u00c4RGER"},
+        {u"fran\u00e7ais \u00ff", u"FRAN\u00c7AIS \u0178"},                 // beyond Latin-1
+        {u"\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2", u"\u03a3\u038a\u03a3\u03a5\u03a6\u039f\u03a3"},  // final sigma too
+        {u"\u0451\u0436 \u0563", u"\u0401\u0416 \u0533"},                 // Cyrillic, Armenian
+        {u"\u01c6 \u01c5", u"\u01c4 \u01c4"},                               // a digraph and its title case
+        {u"\u0101\u0103\u0105", u"\u0100\u0102\u0104"},                    // pairs a unit apart
+        {u"\u1f00 \u1fb3 \u2170 \u24d0 \uff41", u"\u1f08 \u1fbc \u2160 \u24b6 \uff21"},
+        {u"stra\u00dfe \u0149", u"STRA\u00dfE \u0149"},                      // no one-unit upper case
+        {u"\U0001F600\U00010428", u"\U0001F600\U00010428"},                  // units of surrogate pairs stay
+        {u"ABC 123 #_-", u"ABC 123 #_-"},
+    };
+    for (const auto& row : rows) EXPECT_TRUE(UpperCaseName(row.name) == row.upper) << ResNameText(ResName::FromString(row.name));
+    // Every unit: an upper case is its own upper case, and only letters change.
+    for (std::uint32_t u = 0; u <= 0xFFFF; ++u) {
+        const std::uint32_t upper = UpperCaseUnit(char16_t(u));
+        EXPECT_EQ(UpperCaseUnit(char16_t(upper)), upper) << std::hex << u;
+        if (u < 0x80 || (u >= 0xD800 && u <= 0xDFFF)) {
+            EXPECT_EQ(upper, u >= 'a' && u <= 'z' ? u - 32 : u) << std::hex << u;
+        }
+    }
+    EXPECT_EQ(UpperCaseResName(ResName::FromId(7)), ResName::FromId(7));
+    EXPECT_EQ(UpperCaseResName(ResName::FromString(u"a\u00e4")), ResName::FromString(u"A\u00c4"));
 }
 
 TEST(LibraryNames, TheLanguageTableIsOneToOne) {

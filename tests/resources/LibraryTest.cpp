@@ -13,7 +13,7 @@
 #include "EditSupport.h"
 #include "resources/EmptyLibrary.h"
 #include "resources/LibrarySave.h"
-#include "resources/TempFiles.h"
+#include "platform/Temporaries.h"
 
 using namespace velto;
 using namespace restest;
@@ -58,7 +58,7 @@ std::vector<std::string> StaleParkFiles() {
     const std::string folder = FolderOf(GetResTempFileName(0));
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
         const std::string name = e.path().filename().string();
-        const unsigned long pid = SaveFileOwner(name);
+        const unsigned long pid = ParkedDataOwner(name);
         if (name[0] == '$' && pid && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) out.push_back(name);
     }
     return out;
@@ -196,22 +196,64 @@ TEST(LibraryGroups, NamesAsTheLoaderLooksThemUp) {
     WriteFile(lib, MakeEmptyLibrary());
     WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
     const std::string a = dir.File("a.cur");
-    // ASCII letters upper-cased, others kept; "#0012" is the id 12.
+    // Every letter upper-cased; "#0012" is the id 12.
     ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"lower"), 0},
                                                  {a, Named(u"\u00e9t\u00e9"), 0},
                                                  {a, *ResNameToId("#0012"), 0},
                                                  {a, *ResNameToId("#12"), 0}}));
     const PeModule m = Load(lib);
-    // Names in code-unit order (E9 after every ASCII letter), then ids.
-    EXPECT_EQ(List(m, RT_GROUP_CURSOR), "LOWER/0 \u00e9T\u00e9/0 #12/0 ");
+    // Names in code-unit order (C9 after every ASCII letter), then ids.
+    EXPECT_EQ(List(m, RT_GROUP_CURSOR), "LOWER/0 \u00c9T\u00c9/0 #12/0 ");
     EXPECT_EQ(List(m, RT_CURSOR), "#1/0 #2/0 #3/0 ") << "the second store of #12 replaced the first";
     // A foreign string name that begins with "#" is a name, listed and read as one.
     const Bytes g = Group(m, Id(12), 0);
     WriteFile(lib, Edit(ReadFile(lib), [&](TResourceUpdateHandle* h) {
         UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(u"#12A"), 0, g.data(), static_cast<std::uint32_t>(g.size()));
     }));
-    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "#12A/0 LOWER/0 \u00e9T\u00e9/0 #12/0 ");
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "#12A/0 LOWER/0 \u00c9T\u00c9/0 #12/0 ");
     EXPECT_EQ(GetCursorGroupCount(lib, Named(u"#12A"), 0), 1);
+}
+
+// A name in any case finds, replaces and deletes the group stored under its
+// upper case, as the system's loader finds it; a group another program stored
+// in lower case is still found and deleted by its own name.
+TEST(LibraryGroups, EveryLetterIsUpperCasedForStoresLookUpsAndDeletions) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(lib, MakeEmptyLibrary());
+    const std::string a = dir.File("a.cur"), b = dir.File("b.cur");
+    WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
+    WriteFile(b, CursorFile({{16, 16, 1, 1, {}}, {32, 32, 2, 2, {}}}));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"\u00e4rger"), 0}, {a, Named(u"\u0451\u0436"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "\u00c4RGER/0 \u0401\u0416/0 ");
+    for (const char16_t* spelling : {u"\u00e4rger", u"\u00c4RGER", u"\u00e4RgEr"})
+        EXPECT_EQ(GetCursorGroupCount(lib, Named(spelling), 0), 1);
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"arger"), 0), 0);
+
+    // Stored again in another case: the one group is replaced.
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{b, Named(u"\u00c4rger"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "\u00c4RGER/0 \u0401\u0416/0 ");
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"\u00c4RGER"), 0), 2);
+
+    // Deleted by a name typed in lower case, its images with it.
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"\u00e4rger"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "\u0401\u0416/0 ");
+    EXPECT_EQ(List(Load(lib), RT_CURSOR), "#2/0 ");
+    ASSERT_TRUE(TResourceEditor(lib).SaveChanges({{Named(u"\u0451\u0436"), 0}}, {{a, Named(u"x"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 ");
+
+    // Lower-case names another program stored beside an upper-case one: each
+    // is found and deleted by its own name.
+    const Bytes g = Group(Load(lib), Named(u"X"), 0);
+    WriteFile(lib, Edit(ReadFile(lib), [&](TResourceUpdateHandle* h) {
+        for (const char16_t* n : {u"abc", u"\u00e4RGER"})
+            UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(n), 0, g.data(), static_cast<std::uint32_t>(g.size()));
+    }));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 abc/0 \u00e4RGER/0 ");
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(u"\u00e4RGER"), 0), 1);
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}}));
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 0}, {Named(u"\u00e4RGER"), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 ") << "the lower-case ones went, ABC stayed";
 }
 
 TEST(LibrarySave, FailedStoresSayWhyAndChangeNothing) {
@@ -362,10 +404,10 @@ TEST(LibrarySave, OnlyWhatDeadSavesLeftIsRemovedAndTheModeSurvives) {
     for (const std::string& name : {dead, live, std::string(".lib.cul.velto-notapid-Ab12Cd"), std::string("notes.txt")})
         WriteFile(dir.File(name), Bytes{1});
     WriteFile(deadPark, Bytes{1});
-    EXPECT_EQ(SaveFileOwner(dead), static_cast<unsigned long>(child));
-    EXPECT_EQ(SaveFileOwner(deadPark.substr(deadPark.find_last_of('/') + 1)), static_cast<unsigned long>(child));
-    EXPECT_EQ(SaveFileOwner(".lib.cul.velto-notapid-Ab12Cd"), 0u);
-    EXPECT_EQ(SaveFileOwner("lib.cul"), 0u);
+    EXPECT_EQ(TemporaryOwner(dead), static_cast<unsigned long>(child));
+    EXPECT_EQ(ParkedDataOwner(deadPark.substr(deadPark.find_last_of('/') + 1)), static_cast<unsigned long>(child));
+    EXPECT_EQ(TemporaryOwner(".lib.cul.velto-notapid-Ab12Cd"), 0u);
+    EXPECT_EQ(TemporaryOwner("lib.cul"), 0u);
 
     // The set-group-ID bit comes back after the owner is set.
     ASSERT_EQ(::chmod(lib.c_str(), 02755), 0);
@@ -376,4 +418,26 @@ TEST(LibrarySave, OnlyWhatDeadSavesLeftIsRemovedAndTheModeSurvives) {
     EXPECT_EQ(Leftovers(dir, {"a.cur", "lib.cul", "lib.cul.bak"}),
               (std::vector<std::string>{live, ".lib.cul.velto-notapid-Ab12Cd", "notes.txt"}));
     EXPECT_FALSE(std::filesystem::exists(deadPark));
+}
+
+// The backup holds the library's bytes: it must be no easier to read than the library.
+TEST(LibrarySave, TheBackupTakesTheLibrarysModeOwnerAndGroup) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
+    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
+    ASSERT_EQ(::chmod(lib.c_str(), 0600), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(lib.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(SaveLibrary({lib, false, {}, {{dir.File("a.cur"), Id(2), 0}}, {}}));
+    for (const std::string& path : {lib, BackupName(lib)}) {
+        SCOPED_TRACE(path);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(st.st_uid, root ? 65534u : ::geteuid());
+        EXPECT_EQ(st.st_gid, root ? 65534u : ::getegid());
+    }
 }

@@ -34,7 +34,8 @@ public:
     }
 
     // The server's address; mode is one of the answers of web_server.py
-    // ("404", "500", "slow", "malformed", "cut", "empty") or empty for files.
+    // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206",
+    // "redirect", "loop", "trickle", "html") or empty for files.
     QString Base(const QString& mode = {}) const {
         return QStringLiteral("http://127.0.0.1:%1").arg(port_) + (mode.isEmpty() ? QString() : '/' + mode);
     }

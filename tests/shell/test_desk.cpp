@@ -417,6 +417,39 @@ TEST_F(DeskTest, AFailedSaveSaysWhyTheSystemRefusedIt) {
     }
 }
 
+// A document opened through a link (say, into a shared theme folder) is saved
+// into the file the link leads to; the link stays as it was.
+TEST_F(DeskTest, SavingADocumentOpenedThroughALinkChangesItsFileAndKeepsTheLink) {
+    QDir().mkpath(tempPath("theme"));
+    for (const bool animated : {false, true}) {
+        SCOPED_TRACE(animated ? "animation" : "cursor");
+        const QString name = animated ? "busy.ani" : "arrow.cur";
+        const QString real = tempPath("theme/" + name), link = tempPath(name);
+        const TmyANI ani = MakeAnimation(2);
+        const TmyIcon cur = MakeCursor();
+        const TmyIcon& source = animated ? static_cast<const TmyIcon&>(ani) : cur;
+        ASSERT_TRUE(animated ? TmyANIIO(false).SaveToFile(source, real.toStdString(), false)
+                             : TmyIcoIO(false).SaveToFile(source, real.toStdString(), false));
+        ASSERT_TRUE(QFile::link("theme/" + name, link));
+        TfrmDesk* d = open(link);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->FilePath(), link);
+        d->Document()->Delete(d->Document()->Count() - 1);
+        d->SetSaved(false);
+        main->UpdateActions();
+        main->Actions().execute("actnSave");
+        EXPECT_TRUE(d->Saved());
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), real);
+        std::unique_ptr<TmyIcon> back = ReadBack(real, animated);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->Count(), 1);
+        ExpectSameDocument(*back, *d->Document());
+        d->Frame()->close();
+    }
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_EQ(QDir(tempPath("theme")).entryList(QDir::Files | QDir::Hidden), QStringList({"arrow.cur", "busy.ani"}));
+}
+
 // After Yes the window closes only when it is saved; otherwise the answer
 // counts as Cancel and the changes stay.
 TEST_F(DeskTest, CloseQuestionYesClosesOnlyASavedWindow) {

@@ -43,6 +43,8 @@ TEST_F(DockTest, NearMeansUnderTenPixelsAndPanesMustOverlap) {
         m.RegisterWindow(dsTools, &p);
         m.UpdateGlue(dsTools);
         EXPECT_EQ(p.GlueLeft.IsSet(), gap == 9 || gap == -9);
+        // The manager keeps the record's address: it must not outlive p.
+        m.UnregisterWindow(dsTools);
     }
     // The document area needs no overlap: a pane far from the right edge's
     // corner glues to it, and to the top edge at the same time.

@@ -9,6 +9,7 @@
 #include "model/Detect.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto::test {
 namespace {
@@ -55,7 +56,7 @@ TEST_F(IcnsRoadTest, AppleIconsOpenAsDocumentsByTheirContent) {
     const int before = main->Desks().DeskCount();
     ByteWriter w;
     w.text("icns"), w.u32be(16), w.text("ic09"), w.u32be(8);
-    ASSERT_TRUE(SaveFileAtomic(tempPath("unknown.icns").toStdString(), w.buffer()));
+    ASSERT_TRUE(WriteWholeFile(tempPath("unknown.icns").toStdString(), w.buffer()));
     messages.clear();
     EXPECT_FALSE(main->OpenFile(tempPath("unknown.icns")));
     EXPECT_EQ(messages, QStringList({"The following unknown images were found inside the icon: 512x512. If you save "

@@ -1,11 +1,20 @@
 // The language window and the update check against the test web server on
 // loopback: pages that load, fail, stall or are garbage; downloads that are
-// new, newer, older, hostile, cut off or refused by the server; version
-// pages with every kind of title, and one that never answers.
+// new, newer, older, hostile, cut off, partial, redirected, no language
+// file, too large or refused by the server; names in any letters; version
+// pages with every kind of title, one that never answers, one that trickles
+// and a host that cannot be found; one network access for both windows.
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTextBrowser>
+
+#include <sys/stat.h>
 
 #include "LocalWebServer.h"
 #include "MainWindowFixture.h"
@@ -146,6 +155,21 @@ TEST_F(NetworkWindowTest, AListPageThatFailsGivesWayToTheLocalErrorPage) {
     ASSERT_TRUE(spy.wait(10000));
     EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
     EXPECT_TRUE(w->Browser()->toPlainText().contains("could not be loaded"));
+    // So it does for a local page that is no file to read: a FIFO would
+    // block the window for ever, a /proc entry shows what is not a page.
+    const QString fifo = dir.filePath("Error-fifo.html");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    for (const QString& page : {fifo, QStringLiteral("/proc/self/status")}) {
+        SCOPED_TRACE(page.toStdString());
+        w->hide();
+        w->SetErrorPage(page);
+        QSignalSpy again(w, &TfrmLanguage::navigated);
+        w->show();
+        ASSERT_TRUE(again.wait(10000));
+        EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
+        EXPECT_TRUE(w->Browser()->toPlainText().contains("could not be loaded"));
+        EXPECT_FALSE(w->Browser()->toPlainText().contains("Pid"));
+    }
 }
 
 // ---------------------------------------------------------------- downloads
@@ -265,6 +289,193 @@ TEST_F(NetworkWindowTest, AFailedDownloadKeepsTheInstalledFileAndLeavesNoTempora
     EXPECT_TRUE(folderFiles().isEmpty());
 }
 
+// A download is kept in memory and written as any file of the program: while
+// it runs (when the program may be killed) nothing of it is in the folder,
+// nor after it was dropped half way; once installed, the file is the only
+// one there and has the bits of the file it replaced, or a new file's.
+TEST_F(NetworkWindowTest, ADownloadLeavesOnlyTheInstalledFileWithTheBitsOfTheOneItReplaces) {
+    install("German.lng", LanguageFile("1.0", "Alt"));
+    TfrmLanguage* w = openLanguageWindow();
+    w->Navigate(QUrl(server->Base("trickle") + "/velto/v1_0/German.lng"));
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    auto* job = w->findChild<TLanguageDownload*>();
+    ASSERT_NE(job, nullptr);
+    auto* reply = job->findChild<QNetworkReply*>();
+    ASSERT_NE(reply, nullptr);
+    QSignalSpy arrived(reply, &QNetworkReply::readyRead);
+    ASSERT_TRUE(arrived.wait(10000));
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    delete job;
+    w->hide();
+    EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.0", "Alt"));
+    EXPECT_TRUE(messages.isEmpty());
+
+    const auto bits = [&](const char* name) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QDir(folder).filePath(name).toLocal8Bit().constData(), &st), 0) << name;
+        return st.st_mode & 07777;
+    };
+    const mode_t mask = ::umask(022);
+    ASSERT_EQ(::chmod(QDir(folder).filePath("German.lng").toLocal8Bit().constData(), 0640), 0);
+    server->Put("velto/v1_0/Dansk.lng", LanguageFile("1"));
+    answer = idNo;
+    for (const char* link : {"German.lng", "Dansk.lng"}) {
+        SCOPED_TRACE(link);
+        messages.clear();
+        click(openLanguageWindow(), link);
+        EXPECT_TRUE(messages.size() == 1 && messages[0].startsWith("Download successful."))
+            << messages.join('|').toStdString();
+    }
+    ::umask(mask);
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.5"));
+    EXPECT_EQ(folderFiles(), (QStringList{"Dansk.lng", "German.lng"}));
+    EXPECT_EQ(bits("German.lng"), 0640u);
+    EXPECT_EQ(bits("Dansk.lng"), 0644u);
+}
+
+// Root writes through permission bits. For a while this thread alone (the
+// GUI thread, where downloads are installed) takes an ordinary user's
+// identity: the raw system call changes the calling thread only, where the C
+// library's would change every thread. Root's saved id brings it back.
+class OrdinaryUserOnThisThread {
+public:
+    OrdinaryUserOnThisThread() {
+        if (::geteuid() == 0) dropped_ = ::syscall(SYS_setresuid, 65534, 65534, 0) == 0;
+    }
+    ~OrdinaryUserOnThisThread() {
+        if (dropped_) ::syscall(SYS_setresuid, 0, 0, 0);
+    }
+    bool Ordinary() const { return ::geteuid() != 0; }
+
+private:
+    bool dropped_ = false;
+};
+
+TEST_F(NetworkWindowTest, AnInstallTheSystemRefusesSaysWhyAndKeepsTheOldFile) {
+    const QString target = QDir(folder).filePath("German.lng");
+    const struct {
+        const char* trouble;
+        QFileDevice::Permissions folder, file;
+    } rows[] = {
+        {"read-only folder", QFileDevice::Permissions(0x5555), QFileDevice::Permissions(0x6644)},
+        {"read-only target", QFileDevice::Permissions(0x7777), QFileDevice::Permissions(0x4444)},
+    };
+    // The folders above it let anyone through.
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7755)));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.trouble);
+        messages.clear();
+        QFile::setPermissions(target, QFileDevice::Permissions(0x6644));
+        install("German.lng", LanguageFile("1.0", "Alt"));
+        ASSERT_TRUE(QFile::setPermissions(target, row.file));
+        ASSERT_TRUE(QFile::setPermissions(folder, row.folder));
+        TfrmLanguage* w = openLanguageWindow();
+        {
+            OrdinaryUserOnThisThread user;
+            if (!user.Ordinary()) {
+                QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
+                GTEST_SKIP() << "cannot take an ordinary user's identity here";
+            }
+            click(w, "German.lng");
+        }
+        QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
+        EXPECT_EQ(messages, QStringList{"Error downloading language file!\nPermission denied"});
+        EXPECT_EQ(read("German.lng"), LanguageFile("1.0", "Alt"));
+        EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    }
+}
+
+TEST_F(NetworkWindowTest, AnswersThatAreNoWholeLanguageFileAreRefusedWithTheReason) {
+    const struct {
+        const char* mode;
+        const char* reason;
+    } rows[] = {
+        {"206", "HTTP status 206"},                      // half of the file
+        {"html", "This is no language file"},            // a page served under the name
+        {"loop", ""},                                    // redirected for ever
+        {"big", "larger than a language file can be"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        messages.clear();
+        install("German.lng", LanguageFile("1.0", "Alt"));
+        TfrmLanguage* w = openLanguageWindow();
+        QSignalSpy spy(w, &TfrmLanguage::navigated);
+        w->Navigate(QUrl(server->Base(row.mode) + "/velto/v1_0/German.lng"));
+        ASSERT_TRUE(spy.wait(10000));
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].startsWith("Error downloading language file!\n")) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(row.reason)) << messages[0].toStdString();
+        EXPECT_EQ(read("German.lng"), LanguageFile("1.0", "Alt"));
+        EXPECT_EQ(folderFiles(), QStringList{"German.lng"});
+    }
+    // Redirected to the file itself: taken as any other download.
+    messages.clear();
+    TfrmLanguage* w = openLanguageWindow();
+    QSignalSpy spy(w, &TfrmLanguage::navigated);
+    w->Navigate(QUrl(server->Base("redirect") + "/velto/v1_0/German.lng"));
+    ASSERT_TRUE(spy.wait(10000));
+    EXPECT_EQ(messages, QStringList{"Download successful. Change language to German ?"});
+    EXPECT_EQ(read("German.lng"), LanguageFile("1.5"));
+}
+
+// A file as large as language files are read is downloaded and read whole;
+// one byte more is refused, not installed as a language that reads empty.
+TEST_F(NetworkWindowTest, OneLimitForLanguageFilesDownloadedAndRead) {
+    QByteArray full = LanguageFile("2", "Riesig") + "[Pad]\nX=";
+    full += QByteArray(kMaxLanguageFileBytes - full.size() - 1, 'x') + "\n";
+    server->Put("velto/v1_0/Large.lng", full);
+    TfrmLanguage* w = openLanguageWindow();
+    click(w, "Large.lng");
+    EXPECT_EQ(messages, QStringList{"Download successful. Change language to Large ?"});
+    EXPECT_EQ(read("Large.lng").size(), kMaxLanguageFileBytes);
+    EXPECT_EQ(Msg("msgUntitled", "Untitled"), "Riesig");
+
+    server->Put("velto/v1_0/Larger.lng", full + "\n");
+    messages.clear();
+    w = openLanguageWindow();
+    click(w, "Larger.lng");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], "Error downloading language file!\nThe file is larger than a language file can be.");
+    EXPECT_EQ(folderFiles(), QStringList{"Large.lng"});
+}
+
+TEST_F(NetworkWindowTest, LanguagesNamedInAnyLettersAreDownloadedAndListed) {
+    server->Put(QString::fromUtf8("velto/v1_0/Espa\u00f1ol.lng"), LanguageFile("1", "Sin t\u00edtulo"));
+    server->Put(QString::fromUtf8("velto/v1_0/Fran\u00e7ais.lng"), LanguageFile("1", "Sans titre"));
+    answer = idNo;
+    for (const char* link : {"Espa%C3%B1ol.lng", "Fran\u00e7ais.lng"}) {
+        SCOPED_TRACE(link);
+        messages.clear();
+        TfrmLanguage* w = openLanguageWindow();
+        click(w, QString::fromUtf8(link));
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].startsWith("Download successful. Change language to ")) << messages[0].toStdString();
+    }
+    EXPECT_EQ(folderFiles(), (QStringList{QString::fromUtf8("Espa\u00f1ol.lng"), QString::fromUtf8("Fran\u00e7ais.lng")}));
+    QStringList listed;
+    for (QAction* item : main->LanguagesMenu()->actions()) listed << item->property("languageName").toString();
+    EXPECT_TRUE(listed.contains(QString::fromUtf8("Espa\u00f1ol")));
+    EXPECT_TRUE(listed.contains(QString::fromUtf8("Fran\u00e7ais")));
+}
+
+TEST_F(NetworkWindowTest, ALanguageListPageTooLargeGivesWayToTheErrorPage) {
+    useServer("big");
+    TfrmLanguage* w = openLanguageWindow();
+    EXPECT_EQ(w->State(), TfrmLanguage::Showing::ErrorPage);
+    EXPECT_TRUE(w->Browser()->toPlainText().contains("Local error page"));
+}
+
+TEST_F(NetworkWindowTest, BothWindowsShareOneNetworkAccess) {
+    auto* language = qobject_cast<TfrmLanguage*>(main->Forms().Form("frmLanguage"));
+    auto* update = qobject_cast<TfrmUpdate*>(main->Forms().Form("frmUpdate"));
+    ASSERT_TRUE(language && update);
+    ASSERT_NE(language->Network(), nullptr);
+    EXPECT_EQ(language->Network(), update->Network());
+    EXPECT_EQ(language->Network(), WebNetwork());
+}
+
 TEST_F(NetworkWindowTest, TheDownloadMenuCommandShowsTheWindow) {
     EXPECT_TRUE(act("actMoreLanguages")->isEnabled());
     EXPECT_EQ(main->Forms().Form("frmLanguage")->windowTitle(), "Download Languages");
@@ -276,15 +487,17 @@ TEST_F(NetworkWindowTest, TheDownloadMenuCommandShowsTheWindow) {
 class UpdateCheckTest : public NetworkWindowTest {
 protected:
     // Shows the update window and waits for its answer.
-    void check(const QString& mode = {}) {
-        useServer(mode);
+    void check(const QString& mode = {}, int deadlineMs = 10000, int transferTimeoutMs = kShortTimeout) {
+        if (!mode.startsWith("http:")) useServer(mode);
+        else SetWebServer(mode);
         auto* w = qobject_cast<TfrmUpdate*>(main->Forms().Form("frmUpdate"));
         ASSERT_NE(w, nullptr);
         w->SetStartDelay(0);
-        w->SetTransferTimeout(kShortTimeout);
+        w->SetTransferTimeout(transferTimeoutMs);
+        w->SetDeadline(deadlineMs);
         QSignalSpy spy(w, &TfrmUpdate::checked);
         w->show();
-        ASSERT_TRUE(spy.wait(10000));
+        ASSERT_TRUE(spy.wait(std::max(deadlineMs, transferTimeoutMs) + 10000));
         EXPECT_FALSE(w->isVisible());
     }
     void versionPage(const QByteArray& head) {
@@ -332,6 +545,52 @@ TEST_F(UpdateCheckTest, NoVersionInTheTitleOrNoAnswerIsAFailure) {
     messages.clear();
     check("slow");
     EXPECT_EQ(messages, QStringList{"Failed to check version. - Timed out."});
+}
+
+TEST_F(UpdateCheckTest, OnlyAWholeAnswerCounts) {
+    // The title of this version in the first half of a page, then more: the
+    // half a 206 brings says nothing.
+    versionPage("<title>Version 1.0</title>" + QByteArray(4000, ' '));
+    check("206");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Failed to check version. - Timed out.\nHTTP status 206"))
+        << messages[0].toStdString();
+    // A redirect is followed to the page; one that never ends is a failure.
+    messages.clear();
+    check("redirect");
+    EXPECT_EQ(messages, QStringList{"There are no new updates available."});
+    messages.clear();
+    check("loop");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Failed to check version.")) << messages[0].toStdString();
+    EXPECT_TRUE(opened.isEmpty());
+    // A page larger than pages are read is not read to its end.
+    messages.clear();
+    check("big");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("The version page is larger than a page of the server can be."))
+        << messages[0].toStdString();
+}
+
+// A byte every 200 ms keeps the transfer timeout from firing: the check's
+// own deadline ends it.
+TEST_F(UpdateCheckTest, AServerThatTricklesMeetsTheDeadline) {
+    versionPage("<title>Version 1.0</title>");
+    QElapsedTimer clock;
+    clock.start();
+    check("trickle", 1500, 1000);
+    EXPECT_EQ(messages, QStringList{"Failed to check version. - Timed out."});
+    EXPECT_LT(clock.elapsed(), 9000);
+}
+
+TEST_F(UpdateCheckTest, AHostThatCannotBeFoundSaysSoNotTimedOut) {
+    // Names under .invalid are refused by the resolver at once; the limits
+    // only bound a resolver that asks a server anyway.
+    check("http://velto-test.invalid", 30000, 30000);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Failed to check version.\n")) << messages[0].toStdString();
+    EXPECT_FALSE(messages[0].contains("Timed out")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("velto-test.invalid")) << messages[0].toStdString();
 }
 
 TEST_F(UpdateCheckTest, ClosingTheWindowEarlyDropsTheQuestion) {

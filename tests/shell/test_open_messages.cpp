@@ -1,13 +1,18 @@
 // What opening a file tells the user and where it leaves them: animations
-// whose frames hold several sizes, empty files, failed opens among open
-// documents, and web pages with no browser to show them.
+// whose frames hold several sizes, empty files, things that are no files (a
+// FIFO, a folder, a /proc entry), failed opens among open documents, and web
+// pages with no browser to show them.
+#include <QDir>
 #include <QFile>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 #include "DeskFixture.h"
 #include "core/Language.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "platform/IniFile.h"
 #include "shell/WebPages.h"
 
@@ -54,7 +59,7 @@ class OpenMessagesTest : public DeskTest {
 protected:
     QString writeAni(const QString& name, const std::vector<std::vector<int>>& frames) {
         const QString path = tempPath(name);
-        EXPECT_TRUE(SaveFileAtomic(path.toStdString(), MultiSizeAni(frames)));
+        EXPECT_TRUE(WriteWholeFile(path.toStdString(), MultiSizeAni(frames)));
         return path;
     }
     QString writeCursor(const QString& name) {
@@ -152,6 +157,29 @@ TEST_F(OpenMessagesTest, AnEmptyFileIsAnInvalidFileWhateverItsName) {
         // Still recorded, like every file that was found.
         EXPECT_EQ(QString::fromStdString(Options().GetRecentFile(++slot)), tempPath(name));
     }
+}
+
+TEST_F(OpenMessagesTest, WhatIsNoFileIsRefusedWithTheReasonAndNotRecorded) {
+    TfrmDesk* kept = open(writeCursor("kept.cur"));
+    ASSERT_NE(kept, nullptr);
+    ASSERT_EQ(::mkfifo(tempPath("pipe.cur").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/status"), tempPath("status.cur")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.cur")));
+    const QStringList refused{QStringLiteral("/proc/self/status"), tempPath("status.cur"), tempPath("pipe.cur"),
+                              tempPath("folder.cur")};
+    for (const QString& path : refused) {
+        SCOPED_TRACE(path.toStdString());
+        shown.clear();
+        // A FIFO would block an open for ever; a /proc file would never end.
+        EXPECT_FALSE(main->OpenFile(path));
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_EQ(shown[0].text, "Invalid File Format!\nnot a regular file");
+        EXPECT_EQ(shown[0].kind, int(mkError));
+        EXPECT_EQ(main->Desks().DeskCount(), 1);
+        EXPECT_EQ(active(), kept);
+    }
+    for (int slot = 1; slot <= TOptions::kRecentFiles; ++slot)
+        EXPECT_FALSE(refused.contains(QString::fromStdString(Options().GetRecentFile(slot)))) << slot;
 }
 
 TEST_F(OpenMessagesTest, AFailedOpenLeavesTheActiveDocumentActive) {

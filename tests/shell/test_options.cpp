@@ -177,6 +177,27 @@ TEST_F(OptionsTest, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("Velto")), {}), 1);
 }
 
+// Settings kept elsewhere (a folder of the user's own, under version control)
+// through a link: saving changes that file and keeps the link.
+TEST_F(OptionsTest, SavingThroughALinkChangesTheLinkedFileAndKeepsTheLink) {
+    std::filesystem::create_directory(path("dotfiles"));
+    writeText(path("dotfiles/velto.cfg"), "[Mine]\nKeep=1\n");
+    std::filesystem::create_symlink("dotfiles/velto.cfg", path());
+    TOptions o(800);
+    ASSERT_EQ(o.Load(path()), TOptions::LoadState::Loaded);
+    o.Language = "Deutsch";
+    ASSERT_TRUE(o.Save());
+    ASSERT_TRUE(std::filesystem::is_symlink(path()));
+    EXPECT_EQ(std::filesystem::read_symlink(path()), "dotfiles/velto.cfg");
+    const std::string text = readText(path("dotfiles/velto.cfg"));
+    EXPECT_NE(text.find("Keep=1"), std::string::npos);
+    EXPECT_NE(text.find("Language=Deutsch"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("dotfiles")), {}), 1);
+    TOptions back(800);
+    ASSERT_EQ(back.Load(path()), TOptions::LoadState::Loaded);
+    EXPECT_EQ(back.Language, "Deutsch");
+}
+
 // The global settings: created after the application object, from the user's
 // settings folder and the screen's width (offscreen: 800).
 TEST(OptionsGlobal, CreatedAfterTheApplicationFromTheUserSettingsFolder) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 #include <QWidget>
 #include <QtEndian>
 #include <cstring>
+#include <utility>
 #include <stdexcept>
 
 #include "shell/SingleInstance.h"
@@ -36,8 +38,11 @@ protected:
 
     // Runs the helper as a later start in folder cwd and returns its exit code
     // (0 handed over, 10 runs on its own), while this process keeps serving.
-    int laterStart(const QStringList& args, const QString& cwd = QString()) {
+    // env: the helper's environment, when not this process's.
+    int laterStart(const QStringList& args, const QString& cwd = QString(),
+                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         QProcess p;
+        p.setProcessEnvironment(env);
         p.setWorkingDirectory(cwd.isEmpty() ? tmp.path() : cwd);
         p.start(VELTO_INSTANCE_HELPER, args);
         if (!p.waitForStarted(10000) || !QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 40000))
@@ -75,6 +80,81 @@ TEST_F(InstanceTest, SocketInAFolderOnlyTheUserEntersOneNamePerExecutable) {
     EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0);
     qputenv("VELTO_INSTANCE_NAME", "plain");
     EXPECT_EQ(TInstanceHandler::ServerName(), folder + "/plain");
+
+    // Without a runtime folder of the session: one of our own in the
+    // temporary folder (here the test's, which goes with it).
+    const auto restore = [](const char* name, const QByteArray& value, bool was) {
+        if (was) qputenv(name, value);
+        else qunsetenv(name);
+    };
+    const bool hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"), hadTemp = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    const QString own = TInstanceHandler::RuntimeFolder();
+    restore("XDG_RUNTIME_DIR", runtime, hadRuntime);
+    restore("TMPDIR", temp, hadTemp);
+    // A socket path has room for 107 bytes: a long one goes to the system's.
+    const QString mine = tmp.path() + "/velto-" + QString::number(::getuid());
+    EXPECT_EQ(own, mine.toLocal8Bit().size() < 64 ? mine : "/tmp/velto-" + QString::number(::getuid()));
+    ASSERT_EQ(::lstat(own.toLocal8Bit().constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0);
+}
+
+TEST_F(InstanceTest, OneNamePerDisplay) {
+    qunsetenv("VELTO_INSTANCE_NAME");
+    const QString exe = "/opt/velto/bin/velto";
+    const auto nameOn = [&](const char* x11, const char* wayland) {
+        for (const auto& [var, value] : {std::pair{"DISPLAY", x11}, std::pair{"WAYLAND_DISPLAY", wayland}}) {
+            if (value) qputenv(var, value);
+            else qunsetenv(var);
+        }
+        return TInstanceHandler::ServerNameFor(exe);
+    };
+    const QByteArray x11 = qgetenv("DISPLAY"), wayland = qgetenv("WAYLAND_DISPLAY");
+    const QString first = nameOn(":1", nullptr);
+    EXPECT_NE(first, nameOn(":2", nullptr));
+    EXPECT_NE(first, nameOn("remote:1", nullptr));
+    EXPECT_NE(first, nameOn(":1", "wayland-0"));
+    EXPECT_NE(nameOn(nullptr, "wayland-0"), nameOn(nullptr, "wayland-1"));
+    EXPECT_NE(first, nameOn(nullptr, nullptr));
+    // The screens of one display are one place.
+    EXPECT_EQ(first, nameOn(":1.0", nullptr));
+    EXPECT_EQ(first, nameOn(":1.1", nullptr));
+    EXPECT_EQ(nameOn("host.example:3.1", nullptr), nameOn("host.example:3", nullptr));
+    nameOn(x11.isNull() ? nullptr : x11.constData(), wayland.isNull() ? nullptr : wayland.constData());
+}
+
+// The same program started again in a second session of the user: on its
+// own display it runs as an instance of its own; on the first one's display
+// it hands its names over.
+TEST_F(InstanceTest, AStartOnAnotherDisplayIsAnInstanceOfItsOwn) {
+    // This process serves where the helper started on display :71 looks.
+    const QByteArray x11 = qgetenv("DISPLAY"), wayland = qgetenv("WAYLAND_DISPLAY");
+    qputenv("DISPLAY", ":71");
+    qunsetenv("WAYLAND_DISPLAY");
+    const QString name = TInstanceHandler::ServerNameFor(QFileInfo(VELTO_INSTANCE_HELPER).canonicalFilePath());
+    if (x11.isNull()) qunsetenv("DISPLAY");
+    else qputenv("DISPLAY", x11);
+    if (!wayland.isNull()) qputenv("WAYLAND_DISPLAY", wayland);
+    qputenv("VELTO_INSTANCE_NAME", name.toLocal8Bit());
+    TInstanceHandler handler;
+    int denied = 0;
+    handler.OnInstanceDenied = [&](TInstanceHandler*) { ++denied; };
+    ASSERT_TRUE(handler.CheckInstance({}));
+    const auto on = [](const QString& x11, const QString& wayland) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("VELTO_INSTANCE_NAME");
+        env.insert("DISPLAY", x11);
+        if (wayland.isEmpty()) env.remove("WAYLAND_DISPLAY");
+        else env.insert("WAYLAND_DISPLAY", wayland);
+        return env;
+    };
+    EXPECT_EQ(laterStart({"a.cur"}, {}, on(":72", {})), 10);
+    EXPECT_EQ(laterStart({"a.cur"}, {}, on(":71", "wayland-3")), 10);
+    EXPECT_EQ(denied, 0);
+    EXPECT_EQ(laterStart({"a.cur"}, {}, on(":71.0", {})), 0);
+    EXPECT_EQ(denied, 1);
 }
 
 TEST_F(InstanceTest, OneHandlerPerProcessOwnedByATopLevelWindow) {

@@ -10,6 +10,12 @@ server may give: the first path segment picks one.
                   connection closes after the first half
   /empty/...      200 with no body
   /big/...        200 with 5 MiB of bytes
+  /206/...        206 (partial content) with the file's first half
+  /redirect/...   302 to the same path without "/redirect"
+  /loop/...       302 to itself, for ever
+  /trickle/...    200 promising 1 MiB, then one byte every 200 ms until the
+                  client goes (or ten minutes pass)
+  /html/...       200 with a web page, whatever the path names
   anything else   the file below the folder, or 404
 
 Prints "PORT <n>" once it listens; ends when its input closes.
@@ -19,6 +25,7 @@ import os
 import sys
 import threading
 import time
+import urllib.parse
 
 ROOT = os.path.abspath(sys.argv[1])
 
@@ -30,6 +37,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def file_bytes(self, path):
+        path = urllib.parse.unquote(path)
         full = os.path.abspath(os.path.join(ROOT, path.lstrip("/")))
         if not full.startswith(ROOT + os.sep) or not os.path.isfile(full):
             return None
@@ -65,6 +73,37 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(200, b"")
         elif mode == "big":
             self.answer(200, b"[General]\n" + b"x" * (5 * 1024 * 1024))
+        elif mode == "206":
+            body = self.file_bytes(rest) or b"x" * 64
+            half = body[: max(1, len(body) // 2)]
+            self.send_response(206)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Range", "bytes 0-%d/%d" % (len(half) - 1, len(body)))
+            self.send_header("Content-Length", str(len(half)))
+            self.end_headers()
+            self.wfile.write(half)
+            self.wfile.flush()
+        elif mode in ("redirect", "loop"):
+            self.send_response(302)
+            self.send_header("Location", "/" + rest if mode == "redirect" else self.path)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            self.wfile.flush()
+        elif mode == "trickle":
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html; charset=utf-8")
+            self.send_header("Content-Length", str(1024 * 1024))
+            self.end_headers()
+            try:
+                for _ in range(3000):
+                    self.wfile.write(b"<")
+                    self.wfile.flush()
+                    time.sleep(0.2)
+            except OSError:
+                pass  # the client gave up
+            self.close_connection = True
+        elif mode == "html":
+            self.answer(200, b"<html><head><title>Welcome</title></head><body>Not a language file</body></html>")
         else:
             body = self.file_bytes(path)
             if body is None:

@@ -16,21 +16,6 @@
 
 namespace velto::test {
 
-// Sanitizers reserve shadow memory and keep freed blocks aside, so a peak
-// resident size measured under one says nothing about the program's own:
-// tests then check time and outcome only.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kUnderSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-inline constexpr bool kUnderSanitizer = true;
-#else
-inline constexpr bool kUnderSanitizer = false;
-#endif
-#else
-inline constexpr bool kUnderSanitizer = false;
-#endif
-
 struct ChildCost {
     bool exited = false;
     int exitCode = -1;

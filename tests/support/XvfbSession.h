@@ -9,6 +9,12 @@
 #include <QProcess>
 #include <QString>
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include "GuiTestApp.h"
+
 namespace velto::test {
 
 // Starts Xvfb and a QApplication on it. On failure `app` stays null and
@@ -17,6 +23,14 @@ inline void StartXvfbApplication(QProcess*& server, QApplication*& app, const ch
                                  int deadlineMs) {
     server = new QProcess;
     server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test that dies takes its server with it: left behind, the server would
+    // hold the test's error output open, and CTest would wait for it until
+    // its timeout. The check after the request covers a test that died first.
+    const pid_t test = ::getpid();
+    server->setChildProcessModifier([test] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != test) ::_exit(1);
+    });
     server->start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
     QByteArray number;
     QElapsedTimer t;
@@ -33,6 +47,7 @@ inline void StartXvfbApplication(QProcess*& server, QApplication*& app, const ch
     }
     qputenv("DISPLAY", QString(":%1").arg(n).toUtf8());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    UsePrivateRuntimeFolder();
     static int argc = 1;
     static char* argv[] = {programName, nullptr};
     app = new QApplication(argc, argv);

@@ -52,7 +52,9 @@ bool DumpGif(JsonWriter& json, const DumpInput& in) {
     // Rendering is part of reading here: a frame that cannot be shown makes the file unreadable.
     try {
         if (!gif.LoadFromFile(in.path)) return NotReadable(json, "gif");
-        for (int i = 0; i < gif.Images().Count(); ++i) frames.push_back(Facts(gif.Images()[i]));
+        // Extensions after the last image make a frame without a picture: not an image of the file.
+        for (const int i : gif.PictureFrames()) frames.push_back(Facts(gif.Images()[i]));
+        if (frames.empty()) return NotReadable(json, "gif");
     } catch (const GIFException&) {
         return NotReadable(json, "gif");
     }

@@ -19,6 +19,7 @@
 #include "gif/GifCompose.h"
 #include "PeerShell.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace fs = std::filesystem;
 using namespace giftest;
@@ -218,7 +219,7 @@ TEST_F(GifPeer, WrittenFilesReadByGiflibAndGifsicle) {
         EXPECT_EQ(Line(theirs), Line(ours));
         if (!gifsicle) continue;
         const fs::path path = dir_ / "written.gif";
-        ASSERT_TRUE(velto::SaveFileAtomic(path.string(), file));
+        ASSERT_TRUE(velto::WriteWholeFile(path.string(), file));
         std::string info;
         for (const std::string& line : Shell("gifsicle --info " + Quote(path.string()) + " 2>&1")) info += line + "\n";
         for (const char* expected : {"5 images", "logical screen 40x30", "global color table [16]", "loop count 3",

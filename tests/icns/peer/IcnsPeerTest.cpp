@@ -20,6 +20,7 @@
 #include "PeerShell.h"
 #include "icns/MacIcoIO.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace fs = std::filesystem;
 using namespace velto;
@@ -166,7 +167,7 @@ TEST_F(IcnsPeer, PillowFilesGiveTheirPicture) {
     TmyIcon one;
     const TmyImagePal source = MakeImage({256, 256}, 32, [](int x, int y) { return Pattern(x, y, (x + y) % 4 ? 255 : 0); });
     AddImage(one, source);
-    ASSERT_TRUE(SaveFileAtomic(png, TmyIcoIO::EncodePNG(source)));
+    ASSERT_TRUE(WriteWholeFile(png, TmyIcoIO::EncodePNG(source)));
     Shell(std::string(kPython) + " -c \"from PIL import Image; Image.open('" + png + "').save('" + icns + "')\"");
     ASSERT_TRUE(FileExists(icns));
     TmyIcon doc;
@@ -226,7 +227,7 @@ TEST_F(IcnsPeer, WrittenFilesReadAlikeEverywhere) {
     // The picture element is a JPEG 2000 file that the codec's own tool decodes alike.
     for (const auto& [type, data] : Elements(bytes)) {
         if (type != "ic08") continue;
-        ASSERT_TRUE(SaveFileAtomic(Path("ic08.jp2"), data));
+        ASSERT_TRUE(WriteWholeFile(Path("ic08.jp2"), data));
         Shell("opj_decompress -i " + Quote(Path("ic08.jp2")) + " -o " + Quote(Path("ic08.png")) + " >/dev/null 2>&1");
         const auto decoded = Pictures({Path("ic08.png")});
         ASSERT_TRUE(decoded.count("ic08"));

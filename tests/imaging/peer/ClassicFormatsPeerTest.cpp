@@ -23,6 +23,7 @@
 #include "imaging/FormatPsd.h"
 #include "imaging/FormatTga.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -88,7 +89,7 @@ std::vector<std::optional<Rgba>> Pillow(const std::vector<std::string>& files, c
     {
         std::string text;
         for (const auto& f : files) text += f + "\n";
-        SaveFileAtomic(list.string(), Bytes(text.begin(), text.end()));
+        WriteWholeFile(list.string(), Bytes(text.begin(), text.end()));
         const std::string py =
             "import sys\nfrom PIL import Image\n"
             "for i, p in enumerate(open(sys.argv[1]).read().splitlines()):\n"
@@ -100,7 +101,7 @@ std::vector<std::optional<Rgba>> Pillow(const std::vector<std::string>& files, c
             "        print(i, im.size[0], im.size[1])\n"
             "    except Exception as e:\n"
             "        print(i, 0, 0)\n";
-        SaveFileAtomic(script.string(), Bytes(py.begin(), py.end()));
+        WriteWholeFile(script.string(), Bytes(py.begin(), py.end()));
     }
     std::vector<std::optional<Rgba>> out(files.size());
     for (const std::string& line : Shell(std::string(kPython) + " " + Quote(script.string()) + " " +

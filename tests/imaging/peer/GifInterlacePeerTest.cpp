@@ -15,6 +15,7 @@
 #include "imaging/FormatLibGif.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -72,7 +73,7 @@ TEST(GifInterlacePeer, RowsMatchPillowForEveryHeight) {
         for (std::uint16_t h = 1; h <= 40; ++h) {
             Case c{w, h, (dir / ("i" + std::to_string(w) + "x" + std::to_string(h) + ".gif")).string(), {}};
             const Bytes file = InterlacedGif(w, h);
-            ASSERT_TRUE(SaveFileAtomic(c.file, file));
+            ASSERT_TRUE(WriteWholeFile(c.file, file));
             Images images;
             ASSERT_EQ(Load(TheFormat<TGIFFileFormat>(), file, images), Outcome::Loaded) << c.file;
             c.ours = Bits(images[0]);
@@ -84,7 +85,7 @@ TEST(GifInterlacePeer, RowsMatchPillowForEveryHeight) {
     std::string list;
     for (const Case& c : cases) list += c.file + "\n";
     const std::string listFile = (dir / "files.txt").string(), script = (dir / "pillow.py").string();
-    ASSERT_TRUE(SaveFileAtomic(listFile, Bytes(list.begin(), list.end())));
+    ASSERT_TRUE(WriteWholeFile(listFile, Bytes(list.begin(), list.end())));
     const std::string py =
         "import sys\nfrom PIL import Image\n"
         "for p in open(sys.argv[1]).read().splitlines():\n"
@@ -93,7 +94,7 @@ TEST(GifInterlacePeer, RowsMatchPillowForEveryHeight) {
         "    assert im.mode in ('P', 'L')\n"
         "    open(p + '.idx', 'wb').write(im.tobytes())\n"
         "print('done')\n";
-    ASSERT_TRUE(SaveFileAtomic(script, Bytes(py.begin(), py.end())));
+    ASSERT_TRUE(WriteWholeFile(script, Bytes(py.begin(), py.end())));
     const auto out = Shell(std::string(kPython) + " " + Quote(script) + " " + Quote(listFile) + " 2>&1");
     ASSERT_FALSE(out.empty());
     ASSERT_EQ(out.back(), "done") << "Pillow failed";

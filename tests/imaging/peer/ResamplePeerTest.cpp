@@ -11,6 +11,7 @@
 
 #include "imaging/Imaging.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -53,7 +54,7 @@ TEST_P(PillowResize, WithinOneLevel) {
                 pillowIn[at + std::size_t(rgb ? 2 - c : c)] = static_cast<std::uint8_t>(v);
             }
     const std::string in = (dir / "in.raw").string(), out = (dir / "out.raw").string();
-    ASSERT_TRUE(SaveFileAtomic(in, pillowIn));
+    ASSERT_TRUE(WriteWholeFile(in, pillowIn));
     const std::string mode = rgb ? "RGB" : "L";
     const std::string filter = row.filter == rfBilinear ? "BILINEAR" : "BICUBIC";
     const std::string script = "import sys; from PIL import Image; im = Image.frombytes('" + mode + "', (" +

@@ -16,6 +16,7 @@
 #include "PeerShell.h"
 #include "import/MyImport.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 #include "png/PngImage.h"
 
 namespace velto {
@@ -39,7 +40,7 @@ TEST(PngImportPeer, TransparencyAsPillowReadsIt) {
     {
         std::string list;
         for (const auto& f : files) list += f + "\n";
-        ASSERT_TRUE(SaveFileAtomic(dir.File("list.txt"), std::vector<std::uint8_t>(list.begin(), list.end())));
+        ASSERT_TRUE(WriteWholeFile(dir.File("list.txt"), std::vector<std::uint8_t>(list.begin(), list.end())));
         const std::string py =
             "import sys\nfrom PIL import Image\n"
             "for i, p in enumerate(open(sys.argv[1]).read().splitlines()):\n"
@@ -51,7 +52,7 @@ TEST(PngImportPeer, TransparencyAsPillowReadsIt) {
             "        print(i, im.size[0], im.size[1], im.mode)\n"
             "    except Exception:\n"
             "        pass\n";
-        ASSERT_TRUE(SaveFileAtomic(dir.File("read.py"), std::vector<std::uint8_t>(py.begin(), py.end())));
+        ASSERT_TRUE(WriteWholeFile(dir.File("read.py"), std::vector<std::uint8_t>(py.begin(), py.end())));
     }
     int compared = 0, withAlpha = 0;
     for (const std::string& line : Shell(std::string(kPython) + " " + Quote(dir.File("read.py")) + " " +

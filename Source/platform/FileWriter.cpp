@@ -1,0 +1,180 @@
+#include "platform/FileWriter.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace velto {
+
+namespace {
+
+// The one write loop: at a given offset (pwrite) or from where fd stands.
+FileError WriteLoop(int fd, std::span<const std::uint8_t> data, const std::uint64_t* at) {
+    std::uint64_t offset = at ? *at : 0;
+    while (!data.empty()) {
+        const ssize_t w = at ? ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(offset))
+                             : ::write(fd, data.data(), data.size());
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return FileError::FromErrno(errno);
+        if (w == 0) return FileError::FromErrno(ENOSPC);
+        data = data.subspan(static_cast<std::size_t>(w));
+        offset += static_cast<std::uint64_t>(w);
+    }
+    return FileError::None;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+// Names a complete temporary without replacing anything. File systems without
+// the no-replace rename take a hard link, which fails on a taken name too.
+int LinkToFreeName(const std::string& temp, const std::string& target) {
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (::link(temp.c_str(), target.c_str()) != 0) return errno;
+    ::unlink(temp.c_str());
+    return 0;
+}
+
+// What a replacement of path replaces. A link that leads to a regular file
+// stands for that file: who saves through a link means the file, and the link
+// must stay. Any other path (a dangling link or one to something else too) is
+// taken as it is.
+std::string ReplacedFile(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string file(resolved);
+    std::free(resolved);
+    return file;
+}
+
+}  // namespace
+
+FileError WriteAll(int fd, std::span<const std::uint8_t> data) { return WriteLoop(fd, data, nullptr); }
+
+bool FileOwnershipOf(const std::string& path, FileOwnership& out) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    out = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid};
+    return true;
+}
+
+FileWriter::FileWriter(std::string target, const WriteOptions& options)
+    : target_(std::move(target)), options_(options) {
+    if (options_.mode == WriteMode::Replace) {
+        target_ = ReplacedFile(target_);
+        struct stat st {};
+        if (::stat(target_.c_str(), &st) == 0) {
+            // The rename below would replace a file its owner made read-only:
+            // the target is refused as a write into it would be.
+            if (!S_ISREG(st.st_mode)) {
+                error_ = FileError::NotRegular;
+                return;
+            }
+            if (::access(target_.c_str(), W_OK) != 0) {
+                Fail(errno);
+                return;
+            }
+            owned_ = true;
+            ownership_ = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid};
+        } else if (errno != ENOENT) {
+            Fail(errno);
+            return;
+        }
+        if (options_.ownership) {
+            owned_ = true;
+            ownership_ = *options_.ownership;
+        }
+    }
+    const std::string folder = FolderOf(target_);
+    if (options_.sweep)
+        options_.sweep->Folder(folder);
+    else
+        RemoveStaleFiles(folder);
+    // A replacement stays private until it has the replaced file's bits; a
+    // new file gets the usual ones from the umask.
+    fd_ = CreateTemporaryBeside(target_, owned_ ? 0600 : 0666, temp_);
+    if (fd_ < 0) Fail(errno);
+}
+
+FileWriter::~FileWriter() { Discard(); }
+
+bool FileWriter::Fail(int err) {
+    KeepFirstError(&error_, FileError::FromErrno(err));
+    Discard();
+    return false;
+}
+
+void FileWriter::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+bool FileWriter::Write(std::span<const std::uint8_t> data) {
+    if (!ok()) return false;
+    const FileError e = WriteLoop(fd_, data, nullptr);
+    return e.ok() || Fail(e.sysError());
+}
+
+bool FileWriter::WriteAt(std::uint64_t at, std::span<const std::uint8_t> data) {
+    if (!ok()) return false;
+    const FileError e = WriteLoop(fd_, data, &at);
+    return e.ok() || Fail(e.sysError());
+}
+
+bool FileWriter::Flush() {
+    if (!ok()) return false;
+    if (flushed_) return true;
+    if (owned_) {
+        // The owner first: a change of owner clears the set-ID bits, which the
+        // mode then restores only where both owner and group were kept.
+        struct stat st {};
+        bool kept = ::fstat(fd_, &st) == 0 && st.st_uid == ownership_.uid && st.st_gid == ownership_.gid;
+        if (!kept) kept = ::fchown(fd_, ownership_.uid, ownership_.gid) == 0;
+        if (!kept) ::fchown(fd_, static_cast<uid_t>(-1), ownership_.gid);  // the group alone, when ours
+        if (::fchmod(fd_, kept ? ownership_.mode : ownership_.mode & 01777) != 0) return Fail(errno);
+    }
+    if (options_.flush && ::fsync(fd_) != 0) return Fail(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    // Some file systems report a full disk only here.
+    if (::close(fd) != 0) return Fail(errno);
+    flushed_ = true;
+    return true;
+}
+
+bool FileWriter::Commit() {
+    if (!Flush()) return false;
+    const int err = options_.mode == WriteMode::Create
+                        ? LinkToFreeName(temp_, target_)
+                        : (::rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno);
+    if (err != 0) return Fail(err);
+    temp_.clear();
+    // Makes the new name itself durable.
+    if (options_.flush) SyncFolder(FolderOf(target_));
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data, FileError* error,
+                    const WriteOptions& options) {
+    FileWriter writer(path, options);
+    const bool ok = writer.Write(data) && writer.Commit();
+    if (error) *error = writer.error();
+    return ok;
+}
+
+}  // namespace velto

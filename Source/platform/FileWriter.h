@@ -1,0 +1,96 @@
+#pragma once
+// The one way a file is written. The content goes to a temporary file beside
+// the target (see Temporaries.h) that takes the target's name only when it
+// is complete, in one of two modes:
+//
+// - Replace: renamed over the target, so that the target holds its old bytes
+//   or its new bytes at every instant. A target that exists must be a regular
+//   file the caller may write to (a read-only file is refused, not replaced);
+//   the new file gets its permission bits, owner and group. Where the system
+//   does not let the owner or group be kept (an ordinary user saving another
+//   user's file), the new file belongs to the saver and loses the set-ID bits.
+//   A link to a regular file stays a link: the file it leads to is replaced,
+//   from a temporary beside that file. A dangling link is replaced by the
+//   new file; a link to anything else is refused as that thing is.
+// - Create: given a name nothing holds, never replacing anything, not even
+//   what appears at that name while the file is written; a taken name fails
+//   with EEXIST, and the caller may pick another.
+//
+// Before the temporary is created, what killed saves left in the folder goes.
+// Every failure removes the temporary and carries the system's reason.
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/FileIO.h"
+#include "platform/Temporaries.h"
+
+namespace velto {
+
+enum class WriteMode : std::uint8_t { Replace, Create };
+
+// Permission bits (with set-ID and sticky bits), owner and group.
+struct FileOwnership {
+    unsigned mode = 0;
+    unsigned uid = 0, gid = 0;
+};
+// The ownership of the file at path (links followed); false when it cannot be read.
+bool FileOwnershipOf(const std::string& path, FileOwnership& out);
+
+struct WriteOptions {
+    WriteMode mode = WriteMode::Replace;
+    // Flushes the file and its folder to disk before and after naming it.
+    // Outputs that can be made again from their inputs may go without: the
+    // flushes cost more than making a small file.
+    bool flush = true;
+    // Folders the caller's run has already swept; null sweeps the target's
+    // folder at every write.
+    StaleSweep* sweep = nullptr;
+    // Replace: the ownership the new file gets instead of the replaced one's.
+    const FileOwnership* ownership = nullptr;
+};
+
+// A file written in pieces: created by the constructor, written in order and
+// at offsets already written, named by Commit. Destroyed without a Commit it
+// leaves nothing. The first failure is kept; later calls then do nothing and
+// return false.
+class FileWriter {
+public:
+    explicit FileWriter(std::string target, const WriteOptions& options = {});
+    ~FileWriter();
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    bool ok() const { return error_.ok(); }
+    FileError error() const { return error_; }
+
+    bool Write(std::span<const std::uint8_t> data);
+    bool WriteAt(std::uint64_t at, std::span<const std::uint8_t> data);
+    // Gives the file its ownership and, unless asked not to, flushes it to
+    // disk; the target is not touched yet. Commit does it when not done.
+    bool Flush();
+    // Names the file: renamed over the target or linked to a free name.
+    bool Commit();
+
+private:
+    bool Fail(int err);
+    void Discard();
+
+    std::string target_, temp_;
+    WriteOptions options_;
+    FileOwnership ownership_;
+    bool owned_ = false;  // ownership_ is given to the new file
+    bool flushed_ = false;
+    int fd_ = -1;
+    FileError error_;
+};
+
+// The whole file at once.
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data, FileError* error = nullptr,
+                    const WriteOptions& options = {});
+
+// Writes all of data to fd from where it stands; the system's reason when it
+// cannot (a write that makes no progress counts as a full disk).
+FileError WriteAll(int fd, std::span<const std::uint8_t> data);
+
+}  // namespace velto
