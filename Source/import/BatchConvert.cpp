@@ -315,9 +315,18 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
 
     if (animated && type == ftGif) {
         FileError error;
-        if (!service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), name, &error) || doc->Count() == 0) {
+        // Stop ends the import between two frames; what it made is not written.
+        service.Hooks.Stopped = [this] { return stop_.load(); };
+        const bool read = service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), name, &error);
+        if (read && service.Cancelled) {
+            Result(file.Lines, TBatchLineKind::Error, name, texts_.Cancelled);
+            return;
+        }
+        if (!read || doc->Count() == 0) {
             Result(file.Lines, TBatchLineKind::Error, name,
-                   WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
+                   error == FileError::Unsupported
+                       ? GifFramesRefusedText()
+                       : WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
             return;
         }
     } else {

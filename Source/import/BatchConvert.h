@@ -100,7 +100,8 @@ public:
     TBatchRun& operator=(const TBatchRun&) = delete;
 
     void Start();
-    // No further file begins; files under way finish and are logged.
+    // No further file begins; files under way finish and are logged (a GIF
+    // import stops at its next frame and is logged as cancelled, unwritten).
     void Stop();
     bool Stopped() const { return stop_.load(); }
     // The log lines of files finished since the last call, in file order, and

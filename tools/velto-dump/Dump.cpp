@@ -1,5 +1,8 @@
 // velto-dump's entry: detection, the table of kinds, and the kinds' shared helpers.
 #include <algorithm>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "Dump.h"
 #include "core/MessageBox.h"
@@ -9,6 +12,53 @@
 namespace velto::dump {
 
 namespace {
+
+constexpr std::uint32_t kRoundConstants[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+#if defined(__x86_64__)
+__attribute__((target("sha,sse4.1"))) void ShaInstructionBlocks(std::uint32_t state[8], const std::uint8_t* data,
+                                                                 std::size_t blocks) {
+    // The instructions keep the state as (A, B, E, F) and (C, D, G, H).
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i t = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+    __m128i cdgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+    __m128i abef = _mm_alignr_epi8(t, cdgh, 8);
+    cdgh = _mm_blend_epi16(cdgh, t, 0xF0);
+    for (; blocks > 0; --blocks, data += 64) {
+        const __m128i abefBefore = abef, cdghBefore = cdgh;
+        // Four rounds at a time; from the fifth group on, the schedule makes
+        // the next four words from the last sixteen.
+        __m128i w[4];
+        for (int i = 0; i < 16; ++i) {
+            if (i < 4) {
+                w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byteSwap);
+            } else {
+                __m128i m = _mm_sha256msg1_epu32(w[i & 3], w[(i + 1) & 3]);
+                m = _mm_add_epi32(m, _mm_alignr_epi8(w[(i + 3) & 3], w[(i + 2) & 3], 4));
+                w[i & 3] = _mm_sha256msg2_epu32(m, w[(i + 3) & 3]);
+            }
+            __m128i k = _mm_add_epi32(w[i & 3], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * i)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
+            k = _mm_shuffle_epi32(k, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, k);
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+    t = _mm_shuffle_epi32(abef, 0x1B);
+    cdgh = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(t, cdgh, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(cdgh, t, 8));
+}
+#endif
 
 std::vector<DumpKind>& Kinds() {
     static std::vector<DumpKind> kinds;
@@ -23,6 +73,18 @@ int RegisterDumpKind(const DumpKind& kind) {
                                   [](const DumpKind& a, const DumpKind& b) { return a.order < b.order; }),
                  kind);
     return static_cast<int>(kinds.size());
+}
+
+bool Sha256Blocks(std::uint32_t state[8], const std::uint8_t* data, std::size_t blocks) {
+#if defined(__x86_64__)
+    static const bool available = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    if (available) {
+        ShaInstructionBlocks(state, data, blocks);
+        return true;
+    }
+#endif
+    (void)state, (void)data, (void)blocks;
+    return false;
 }
 
 bool NotReadable(JsonWriter& json, std::string_view kind) {
