@@ -1,6 +1,7 @@
 // velto-dump's entry: detection, the table of kinds, and the kinds' shared helpers.
 #include <algorithm>
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -77,7 +78,12 @@ int RegisterDumpKind(const DumpKind& kind) {
 
 bool Sha256Blocks(std::uint32_t state[8], const std::uint8_t* data, std::size_t blocks) {
 #if defined(__x86_64__)
-    static const bool available = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    // Asked of the processor itself: not every compiler knows "sha" as a feature name.
+    static const bool available = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        const bool sse41 = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSE4_1);
+        return sse41 && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_SHA);
+    }();
     if (available) {
         ShaInstructionBlocks(state, data, blocks);
         return true;
