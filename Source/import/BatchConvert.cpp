@@ -287,6 +287,24 @@ void TBatchRun::Result(std::vector<TBatchLine>& lines, TBatchLineKind kind, cons
     lines.push_back({kind, "      " + prefix + a + " - " + b});
 }
 
+// A document as the bytes of one output: an animation by the animated-cursor
+// writer, anything else by the cursor writer.
+void TBatchRun::CursorOutput(TFile& file, std::string wanted, const TmyIcon& doc, bool animated) const {
+    TOutput& out = file.Outputs.emplace_back();
+    out.Wanted = std::move(wanted);
+    try {
+        if (animated) {
+            out.Made = TmyANIIO(false).SaveToBytes(doc, out.Bytes);
+        } else {
+            ByteWriter w;
+            out.Made = TmyIcoIO(false).SaveToStream(doc, w, job_.PngCursors);
+            out.Bytes = w.take();
+        }
+    } catch (const std::exception&) {
+        out.Made = false;
+    }
+}
+
 void TBatchRun::Convert(std::size_t index, TFile& file) {
     // A private service: the job's settings, no hooks, no dialog, no reader's
     // message box; each PNG compressed once (many small files: time counts
@@ -351,19 +369,7 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
         doc->Image(i).SetHotSpotY(job_.HotY);
     }
 
-    TOutput& out = file.Outputs.emplace_back();
-    out.Wanted = job_.OutputDir + BatchBaseName(name) + "." + job_.Output;
-    try {
-        if (animated) {
-            out.Made = TmyANIIO(false).SaveToBytes(*doc, out.Bytes);
-        } else {
-            ByteWriter w;
-            out.Made = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
-            out.Bytes = w.take();
-        }
-    } catch (const std::exception&) {
-        out.Made = false;
-    }
+    CursorOutput(file, job_.OutputDir + BatchBaseName(name) + "." + job_.Output, *doc, animated);
 }
 
 void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& file) {
@@ -433,19 +439,7 @@ void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
             return;
         }
         doc->IsCursor = true;
-        TOutput& out = file.Outputs.emplace_back();
-        out.Wanted = base + (animated ? "-0.ani" : "-0.cur");
-        try {
-            if (animated) {
-                out.Made = TmyANIIO(false).SaveToBytes(*doc, out.Bytes);
-            } else {
-                ByteWriter w;
-                out.Made = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
-                out.Bytes = w.take();
-            }
-        } catch (const std::exception&) {
-            out.Made = false;
-        }
+        CursorOutput(file, base + (animated ? "-0.ani" : "-0.cur"), *doc, animated);
         return;
     }
 
