@@ -118,20 +118,21 @@ void SnapAlpha(TmyImagePal& image) {
     }
 }
 
-// The source pixels under one target column (or row) and their coverage.
-struct TSpan {
-    int first = 0;
-    int last = 0;                 // inclusive
-    std::vector<double> weights;  // one per covered pixel
-};
+std::uint8_t TruncatedChannel(double sum) {
+    // The small allowance keeps a sum that should be a whole number from
+    // falling just below it through rounding of the weights.
+    return static_cast<std::uint8_t>(std::clamp(std::trunc(sum + 1e-6), 0.0, 255.0));
+}
 
-std::vector<TSpan> Spans(int sourceSide, int targetSide) {
+}  // namespace
+
+std::vector<TBoxResampler::Span> TBoxResampler::Spans(int sourceSide, int targetSide) {
     const double scale = static_cast<double>(sourceSide) / targetSide;
-    std::vector<TSpan> spans(static_cast<std::size_t>(targetSide));
+    std::vector<Span> spans(static_cast<std::size_t>(targetSide));
     for (int t = 0; t < targetSide; ++t) {
         const double lo = t * scale;
         const double hi = lo + scale;
-        TSpan& s = spans[static_cast<std::size_t>(t)];
+        Span& s = spans[static_cast<std::size_t>(t)];
         s.first = static_cast<int>(lo);
         s.last = std::min(static_cast<int>(std::ceil(hi)), sourceSide) - 1;
         for (int i = s.first; i <= s.last; ++i) {
@@ -144,51 +145,105 @@ std::vector<TSpan> Spans(int sourceSide, int targetSide) {
     return spans;
 }
 
-std::uint8_t TruncatedChannel(double sum) {
-    // The small allowance keeps a sum that should be a whole number from
-    // falling just below it through rounding of the weights.
-    return static_cast<std::uint8_t>(std::clamp(std::trunc(sum + 1e-6), 0.0, 255.0));
+TBoxResampler::TBoxResampler(ImageSize source, ImageSize target) : source_(source), target_(target) {
+    if (source.Width <= 0 || source.Height <= 0 || target.Width <= 0 || target.Height <= 0) return;
+    xs_ = Spans(source.Width, target.Width);
+    ys_ = Spans(source.Height, target.Height);
+    scale_ = (static_cast<double>(target.Width) / source.Width) * (static_cast<double>(target.Height) / source.Height);
 }
 
-}  // namespace
-
-void ResampleBitmap(TConstPixelsView src, TPixelsView dst) {
-    if (src.Width <= 0 || src.Height <= 0 || dst.Width <= 0 || dst.Height <= 0) return;
-    const std::vector<TSpan> xs = Spans(src.Width, dst.Width);
-    const std::vector<TSpan> ys = Spans(src.Height, dst.Height);
-    const double area = (static_cast<double>(dst.Width) / src.Width) * (static_cast<double>(dst.Height) / src.Height);
-    for (int ty = 0; ty < dst.Height; ++ty) {
-        const TSpan& sy = ys[static_cast<std::size_t>(ty)];
-        for (int tx = 0; tx < dst.Width; ++tx) {
-            const TSpan& sx = xs[static_cast<std::size_t>(tx)];
-            // The visible pixels' average stands in for the colour of transparent ones.
-            TVisibleAverage visible;
-            for (int iy = sy.first; iy <= sy.last; ++iy)
-                for (int ix = sx.first; ix <= sx.last; ++ix) visible.Add(src.At(ix, iy));
-            const TmyColor lent = visible.Average();
-            const double subR = lent.R, subG = lent.G, subB = lent.B;
-            double r = 0, g = 0, b = 0, a = 0;
-            for (int iy = sy.first; iy <= sy.last; ++iy) {
-                const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
-                for (int ix = sx.first; ix <= sx.last; ++ix) {
-                    const double w = sx.weights[static_cast<std::size_t>(ix - sx.first)] * wy * area;
-                    const TmyPixel& p = src.At(ix, iy);
-                    a += p.A * w;
-                    if (p.A != 0) {
-                        r += p.R * w;
-                        g += p.G * w;
-                        b += p.B * w;
-                    } else {
-                        r += subR * w;
-                        g += subG * w;
-                        b += subB * w;
-                    }
+void TBoxResampler::Resample(const TRowReader& row, TPixelsView dst, TRect area) const {
+    if (xs_.empty() || ys_.empty() || dst.Width != target_.Width || dst.Height != target_.Height) return;
+    area = {std::max(area.Left, 0), std::max(area.Top, 0), std::min(area.Right, dst.Width),
+            std::min(area.Bottom, dst.Height)};
+    if (area.Width() <= 0 || area.Height() <= 0) return;
+    const std::vector<Span>& xs = xs_;
+    const std::vector<Span>& ys = ys_;
+    const double scale = scale_;
+    // One target row at a time, its source rows read in order: the visible
+    // pixels' average and the weighted sums together, each target pixel
+    // adding up its box row by row, left to right, as a walk over the box
+    // itself would. A transparent pixel lends its box's average, known only
+    // at the end (black is taken meanwhile): a row of boxes where one lends
+    // another colour is read once more for the sums.
+    struct Sums {
+        TVisibleAverage visible;
+        TmyColor lent;
+        double r = 0, g = 0, b = 0, a = 0;
+        bool lends = false;
+    };
+    std::vector<Sums> sums(static_cast<std::size_t>(area.Width()));
+    const auto add = [&](const Span& sy, int iy, bool second) {
+        const TmyPixel* p = row(iy);
+        const double wy = sy.weights[static_cast<std::size_t>(iy - sy.first)];
+        for (int tx = area.Left; tx < area.Right; ++tx) {
+            const Span& sx = xs[static_cast<std::size_t>(tx)];
+            Sums& s = sums[static_cast<std::size_t>(tx - area.Left)];
+            const double subR = s.lent.R, subG = s.lent.G, subB = s.lent.B;
+            for (int ix = sx.first; ix <= sx.last; ++ix) {
+                const double w = sx.weights[static_cast<std::size_t>(ix - sx.first)] * wy * scale;
+                const TmyPixel& q = p[ix];
+                if (!second) s.visible.Add(q);
+                s.a += q.A * w;
+                if (q.A != 0) {
+                    s.r += q.R * w;
+                    s.g += q.G * w;
+                    s.b += q.B * w;
+                } else {
+                    s.lends = true;
+                    s.r += subR * w;
+                    s.g += subG * w;
+                    s.b += subB * w;
                 }
             }
-            dst.At(tx, ty) = TmyPixel::CreateRGBA(TruncatedChannel(r), TruncatedChannel(g), TruncatedChannel(b),
-                                                  static_cast<std::uint8_t>(std::clamp(std::nearbyint(a), 0.0, 255.0)));
+        }
+    };
+    for (int ty = area.Top; ty < area.Bottom; ++ty) {
+        const Span& sy = ys[static_cast<std::size_t>(ty)];
+        std::fill(sums.begin(), sums.end(), Sums{});
+        for (int iy = sy.first; iy <= sy.last; ++iy) add(sy, iy, false);
+        const auto lendsColour = [](const Sums& s) {
+            const TmyColor c = s.visible.Average();
+            return s.lends && (c.R != 0 || c.G != 0 || c.B != 0);
+        };
+        if (std::any_of(sums.begin(), sums.end(), lendsColour)) {
+            for (Sums& s : sums) s = {s.visible, s.visible.Average()};
+            for (int iy = sy.first; iy <= sy.last; ++iy) add(sy, iy, true);
+        }
+        for (int tx = area.Left; tx < area.Right; ++tx) {
+            const Sums& s = sums[static_cast<std::size_t>(tx - area.Left)];
+            dst.At(tx, ty) = TmyPixel::CreateRGBA(TruncatedChannel(s.r), TruncatedChannel(s.g), TruncatedChannel(s.b),
+                                                  static_cast<std::uint8_t>(std::clamp(std::nearbyint(s.a), 0.0, 255.0)));
         }
     }
+}
+
+TRect TBoxResampler::AreaOf(TRect sourceArea) const {
+    if (xs_.empty() || ys_.empty() || sourceArea.Width() <= 0 || sourceArea.Height() <= 0) return {};
+    // The targets whose span of source pixels meets [first, end).
+    const auto covering = [](const std::vector<Span>& spans, int first, int end) {
+        const int n = static_cast<int>(spans.size());
+        int lo = 0;
+        while (lo < n && spans[static_cast<std::size_t>(lo)].last < first) ++lo;
+        int hi = lo;
+        while (hi < n && spans[static_cast<std::size_t>(hi)].first < end) ++hi;
+        return std::pair{lo, hi};
+    };
+    const auto [left, right] = covering(xs_, sourceArea.Left, sourceArea.Right);
+    const auto [top, bottom] = covering(ys_, sourceArea.Top, sourceArea.Bottom);
+    return {left, top, right, bottom};
+}
+
+void ResampleRows(ImageSize source, const TRowReader& row, TPixelsView dst, TRect area) {
+    TBoxResampler({source.Width, source.Height}, {dst.Width, dst.Height}).Resample(row, dst, area);
+}
+
+void ResampleBitmap(TConstPixelsView src, TPixelsView dst) {
+    ResampleRows({src.Width, src.Height}, [&](int y) { return &src.At(0, y); }, dst, {0, 0, dst.Width, dst.Height});
+}
+
+TRect ResampledArea(ImageSize source, ImageSize target, TRect sourceArea) {
+    return TBoxResampler(source, target).AreaOf(sourceArea);
 }
 
 void ResizeFrame(TmyImagePal& image, ImageSize newSize) {

@@ -6,9 +6,12 @@
 //
 // Sizes are ImageSize values, never a bare width and height pair.
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "engine/PixelBuffers.h"
 #include "model/Image.h"
+#include "platform/Bitmap.h"
 
 namespace velto {
 
@@ -41,6 +44,39 @@ void ResizeFrame(TmyImagePal& image, ImageSize newSize);
 // are kept in double precision, so a uniform colour stays uniform at any
 // pair of sizes. Nothing happens when either buffer is empty.
 void ResampleBitmap(TConstPixelsView source, TPixelsView target);
+
+// The same from a source read row by row (a picture too large to copy, made
+// from its decoder's pixels): row(y) gives row y's pixels, valid until the
+// next call; rows are asked for in order, each a few times at most. Only the
+// target pixels inside targetArea are written (the others keep theirs), and
+// only the source rows they need are read.
+using TRowReader = std::function<const TmyPixel*(int y)>;
+void ResampleRows(ImageSize source, const TRowReader& row, TPixelsView target, TRect targetArea);
+
+// The target pixels whose value ResampleBitmap takes (in part) from the
+// source pixels inside sourceArea: what to resample again after they changed.
+TRect ResampledArea(ImageSize source, ImageSize target, TRect sourceArea);
+
+// Both for one pair of sizes, the boxes worked out once (a picture whose
+// small changes are followed one after the other).
+class TBoxResampler {
+public:
+    TBoxResampler(ImageSize source, ImageSize target);
+    void Resample(const TRowReader& row, TPixelsView target, TRect targetArea) const;
+    TRect AreaOf(TRect sourceArea) const;
+
+private:
+    // The source pixels under one target column (or row) and their coverage.
+    struct Span {
+        int first = 0;
+        int last = 0;                 // inclusive
+        std::vector<double> weights;  // one per covered pixel
+    };
+    static std::vector<Span> Spans(int sourceSide, int targetSide);
+    ImageSize source_, target_;
+    std::vector<Span> xs_, ys_;
+    double scale_ = 0;
+};
 
 // Rotates the content by angle degrees about (cx, cy) inside the same frame;
 // what turns out of the frame is lost and uncovered corners become

@@ -14,9 +14,9 @@ constexpr TGIFPixel kOpaqueBlack{0, 0, 0, 255};
 
 TGIFPixel Opaque(TColor c) { return {ColorR(c), ColorG(c), ColorB(c), 255}; }
 
-// Colour of every index a frame may hold; alpha 0 marks the index left out
-// (the transparent one). Indices the map lacks are opaque black.
-std::array<TGIFPixel, 256> FrameColors(const TGIFSubImage& frame, bool transparent) {
+}  // namespace
+
+std::array<TGIFPixel, 256> GIFFrameColors(const TGIFSubImage& frame, bool transparent) {
     std::array<TGIFPixel, 256> lut;
     lut.fill(kOpaqueBlack);
     const auto entries = frame.UsedColorMap().Entries();
@@ -27,7 +27,11 @@ std::array<TGIFPixel, 256> FrameColors(const TGIFSubImage& frame, bool transpare
     return lut;
 }
 
-}  // namespace
+TRect GIFFrameArea(const TGIFSubImage& frame, int screenWidth, int screenHeight) {
+    const TRect b = frame.BoundsRect();
+    return {std::min(b.Left, screenWidth), std::min(b.Top, screenHeight), std::min(b.Right, screenWidth),
+            std::min(b.Bottom, screenHeight)};
+}
 
 TGIFPixel GIFBackgroundPixel(const TGIFImage& image, TColor windowColor) {
     if (image.PaintBackgroundColor != kNoColor) return Opaque(image.PaintBackgroundColor);
@@ -65,9 +69,7 @@ void TGIFComposer::Reset() {
 }
 
 TRect TGIFComposer::Clipped(const TGIFSubImage& frame) const {
-    const TRect b = frame.BoundsRect();
-    return {std::min(b.Left, fCanvas.Width), std::min(b.Top, fCanvas.Height), std::min(b.Right, fCanvas.Width),
-            std::min(b.Bottom, fCanvas.Height)};
+    return GIFFrameArea(frame, fCanvas.Width, fCanvas.Height);
 }
 
 void TGIFComposer::Dispose() {
@@ -75,7 +77,9 @@ void TGIFComposer::Dispose() {
     const TGIFSubImage& frame = fImage->Images()[fLast];
     switch (GIFFrameDisposal(frame)) {
         case dmBackground: {
+            // A screen 0 pixels wide (or high) has no pixel to restore.
             const TRect r = Clipped(frame);
+            if (r.Width() <= 0 || r.Height() <= 0) break;
             for (int y = r.Top; y < r.Bottom; ++y)
                 std::fill_n(&fCanvas.At(r.Left, y), r.Width(), fOptions.Background);
             break;
@@ -104,7 +108,7 @@ void TGIFComposer::Draw(const TGIFSubImage& frame) {
                         fSaved.data() + static_cast<std::size_t>(y - r.Top) * static_cast<std::size_t>(r.Width()));
     }
     if (frame.Empty()) return;
-    const std::array<TGIFPixel, 256> lut = FrameColors(frame, fOptions.Transparent);
+    const std::array<TGIFPixel, 256> lut = GIFFrameColors(frame, fOptions.Transparent);
     for (int y = r.Top; y < r.Bottom; ++y) {
         const std::uint8_t* src = frame.Scanline(y - frame.Top());
         TGIFPixel* dst = &fCanvas.At(r.Left, y);

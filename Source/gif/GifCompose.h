@@ -10,6 +10,7 @@
 // Palette indices beyond the colour map a frame uses read as opaque black,
 // as does every index of a frame without any colour map: a broken file draws,
 // it never stops a draw half-way.
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -58,6 +59,13 @@ TGIFPixel GIFBackgroundPixel(const TGIFImage& image, TColor windowColor);
 // Disposal method a frame leaves behind: its graphic control extension's
 // (0 and values above 3 act as 1, keep), 1 without one.
 std::uint8_t GIFFrameDisposal(const TGIFSubImage& frame);
+
+// The colour each index of the frame draws with, as the composer draws it;
+// alpha 0 marks the index left out (transparent, when `transparent`).
+std::array<TGIFPixel, 256> GIFFrameColors(const TGIFSubImage& frame, bool transparent = true);
+// The frame's rectangle cut to a logical screen of that size (empty when it
+// lies wholly outside).
+TRect GIFFrameArea(const TGIFSubImage& frame, int screenWidth, int screenHeight);
 
 class TGIFComposer {
 public:

@@ -355,6 +355,11 @@ bool TJpegFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TD
     if (DecodeHeaderPhase(c.get()) != 0) throw EImagingError(std::string("JPEG error: ") + c->err.message);
     if (!c->cinfo.arith_code)
         RequireStoredData(CodedBlocks(c->cinfo), stored, kJpegHuffmanBound, "JPEG data too short for the image size.");
+    // Arithmetic coding has no least cost per block (a flat picture of any
+    // size codes in a few bytes), so only Huffman-coded data bounds the
+    // picture; the pixel limit bounds every one, before anything is sized.
+    if (std::uint64_t(c->cinfo.image_width) * c->cinfo.image_height > ImagingLimits().pixels)
+        throw EImagingError("JPEG image larger than the pixel limit.");
 
     jpeg_decompress_struct& cinfo = c->cinfo;
     unsigned denominator = 1;

@@ -8,36 +8,18 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
 #include "imaging/Colors.h"
 #include "imaging/Formats.h"
 #include "imaging/Options.h"
-#include "platform/ByteReader.h"
 
 namespace velto {
 
 namespace {
 
-constexpr std::uint8_t kJp2Signature[8] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50, 0x20, 0x20};
-constexpr std::uint8_t kCodeStreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
-// What the codec keeps for one component of one tile (its structures, not
-// the samples), measured generously.
-constexpr std::uint64_t kTileComponentCost = 4096;
-// The least a tile takes in a code stream: its tile-part header, a 12-byte
-// SOT segment and the 2-byte SOD marker.
-constexpr std::uint64_t kTilePartHeaderBytes = 14;
-
-enum class Kind { None, Jp2, CodeStream };
-
-Kind Signature(const std::uint8_t* head, std::int64_t n) {
-    if (n != 8) return Kind::None;
-    if (std::memcmp(head, kJp2Signature, 8) == 0) return Kind::Jp2;
-    if (std::memcmp(head, kCodeStreamSignature, 4) == 0) return Kind::CodeStream;
-    return Kind::None;
-}
+using Kind = TJpeg2000Kind;
 
 // Reads up to 8 bytes and moves back by as many.
 Kind TestSignature(const TIOFunctions& io, TImagingHandle handle) {
@@ -45,7 +27,7 @@ Kind TestSignature(const TIOFunctions& io, TImagingHandle handle) {
     std::uint8_t head[8];
     const std::int64_t n = io.Read(handle, head, 8);
     if (n > 0) io.Seek(handle, -n, smFromCurrent);
-    return Signature(head, n);
+    return Jpeg2000KindOf({head, static_cast<std::size_t>(std::max<std::int64_t>(n, 0))});
 }
 
 // Codec objects, released on every path.
@@ -184,107 +166,6 @@ std::uint32_t LoadSample(const std::uint8_t* p, int channelSize) {
 
 }  // namespace
 
-namespace {
-
-// The "jp2c" box of a JP2 file: where its content starts and where it ends.
-struct Box {
-    std::uint64_t content, end;
-};
-std::optional<Box> FindCodeStreamBox(std::span<const std::uint8_t> data) {
-    ByteReader r(data);
-    while (!r.atEnd()) {
-        const std::uint64_t start = r.pos();
-        std::uint32_t len = 0, type = 0;
-        if (!r.u32be(len) || !r.u32be(type)) break;
-        std::uint64_t boxLen = len;
-        if (len == 1) {
-            std::uint32_t hi = 0, lo = 0;
-            if (!r.u32be(hi) || !r.u32be(lo)) break;
-            boxLen = std::uint64_t(hi) << 32 | lo;
-        } else if (len == 0) {
-            boxLen = data.size() - start;  // to the end
-        }
-        if (boxLen < r.pos() - start || boxLen > data.size() - start) break;
-        if (type == 0x6A703263u) return Box{r.pos(), start + boxLen};  // "jp2c"
-        if (!r.seek(start + boxLen)) break;
-    }
-    return std::nullopt;
-}
-
-// The size marker at the start of a code stream: image area, tiling, and the
-// sampling of the components up to the first one that cannot be read or has
-// a zero step.
-struct SizeMarker {
-    std::uint32_t xsiz = 0, ysiz = 0, xosiz = 0, yosiz = 0, xtsiz = 0, ytsiz = 0, xtosiz = 0, ytosiz = 0;
-    std::uint16_t csiz = 0;
-    std::vector<std::pair<std::uint8_t, std::uint8_t>> steps;  // dx, dy
-};
-
-std::optional<SizeMarker> ReadSizeMarker(std::span<const std::uint8_t> data, bool jp2) {
-    std::uint64_t at = 0;
-    if (jp2) {
-        const std::optional<Box> box = FindCodeStreamBox(data);
-        if (!box) return std::nullopt;
-        at = box->content;
-    }
-    ByteReader r(data);
-    SizeMarker m;
-    std::uint16_t soc = 0, siz = 0, lsiz = 0, rsiz = 0;
-    if (!r.seek(at) || !r.u16be(soc) || soc != 0xFF4F || !r.u16be(siz) || siz != 0xFF51 || !r.u16be(lsiz) ||
-        !r.u16be(rsiz) || !r.u32be(m.xsiz) || !r.u32be(m.ysiz) || !r.u32be(m.xosiz) || !r.u32be(m.yosiz) ||
-        !r.u32be(m.xtsiz) || !r.u32be(m.ytsiz) || !r.u32be(m.xtosiz) || !r.u32be(m.ytosiz) || !r.u16be(m.csiz))
-        return std::nullopt;
-    if (m.xsiz <= m.xosiz || m.ysiz <= m.yosiz || m.xtsiz == 0 || m.ytsiz == 0 || m.xsiz <= m.xtosiz ||
-        m.ysiz <= m.ytosiz)
-        return std::nullopt;
-    m.steps.reserve(std::min<std::uint64_t>(m.csiz, r.remaining() / 3));
-    for (std::uint16_t c = 0; c < m.csiz; ++c) {
-        std::uint8_t ssiz = 0, dx = 0, dy = 0;
-        if (!r.u8(ssiz) || !r.u8(dx) || !r.u8(dy) || dx == 0 || dy == 0) break;
-        m.steps.emplace_back(dx, dy);
-    }
-    return m;
-}
-
-std::uint64_t TilesOf(const SizeMarker& m) {
-    return ((std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz) *
-           ((std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz);
-}
-
-std::uint64_t DecodeCostOf(const SizeMarker& m) {
-    std::uint64_t cost = TilesOf(m) * m.csiz * kTileComponentCost;
-    const std::uint64_t w = m.xsiz - m.xosiz, h = m.ysiz - m.yosiz;
-    // Each component decodes to 32-bit samples over its share of the image area.
-    for (const auto& [dx, dy] : m.steps) cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
-    return cost;
-}
-
-}  // namespace
-
-std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
-    const std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
-    return m ? DecodeCostOf(*m) : 0;
-}
-
-bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2) {
-    const std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
-    return !m || TilesOf(*m) <= data.size() / kTilePartHeaderBytes;
-}
-
-bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header) {
-    const Kind kind = Signature(data.data(), static_cast<std::int64_t>(std::min<std::size_t>(data.size(), 8)));
-    if (kind == Kind::None) return false;
-    const std::optional<SizeMarker> m = ReadSizeMarker(data, kind == Kind::Jp2);
-    if (!m || m->steps.size() != m->csiz) return false;
-    header.Width = m->xsiz - m->xosiz;
-    header.Height = m->ysiz - m->yosiz;
-    header.Components = m->csiz;
-    header.Subsampled = std::any_of(m->steps.begin(), m->steps.end(),
-                                    [](const auto& s) { return s.first != 1 || s.second != 1; });
-    header.DecodeCost = DecodeCostOf(*m);
-    return true;
-}
-
 std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height) {
     std::int32_t side = std::max(1, std::min(width, height));
     std::int32_t levels = 1;
@@ -293,32 +174,6 @@ std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height) {
         ++levels;
     }
     return levels;
-}
-
-std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2) {
-    if (jp2) {
-        const std::optional<Box> box = FindCodeStreamBox(data);
-        return box ? box->end : data.size();
-    }
-    ByteReader r(data);
-    // Code stream: the main header's marker segments up to the first tile part,
-    // then the tile parts by their lengths, then the end marker.
-    std::uint16_t marker = 0;
-    if (!r.u16be(marker) || marker != 0xFF4F) return data.size();
-    while (r.u16be(marker)) {
-        if (marker == 0xFFD9) return r.pos();
-        if (marker == 0xFF90) {
-            const std::uint64_t start = r.pos() - 2;
-            std::uint16_t lsot = 0, isot = 0;
-            std::uint32_t psot = 0;
-            if (!r.u16be(lsot) || !r.u16be(isot) || !r.u32be(psot) || psot == 0) return data.size();
-            if (!r.seek(start + psot)) return data.size();
-            continue;
-        }
-        std::uint16_t length = 0;
-        if (!r.u16be(length) || length < 2 || !r.skip(length - 2u)) return data.size();
-    }
-    return data.size();
 }
 
 TJpeg2000FileFormat::TJpeg2000FileFormat() {
@@ -376,6 +231,11 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     // there though they hold none of them.
     if (!Jpeg2000TilesFit(buffer, kind == Kind::Jp2))
         throw EImagingError("JPEG 2000 data declares more tiles than it can hold.");
+    // The codec sets up every code block of a tile before it decodes one,
+    // whether the file holds data for it or not: a few bytes declaring tiny
+    // blocks over a large image cost gigabytes there.
+    if (Jpeg2000CodeBlocks(buffer, kind == Kind::Jp2) > ImagingLimits().jpeg2000CodeBlocks)
+        throw EImagingError("JPEG 2000 data declares more code blocks than allowed.");
     ChargeDecodeBudget(Jpeg2000DecodeCost(buffer, kind == Kind::Jp2));
 
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));

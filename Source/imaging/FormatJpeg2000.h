@@ -29,6 +29,11 @@ public:
     std::int32_t LosslessCompression = -1;
 };
 
+// What data begins with: the signature box of a JP2 file, the first two
+// markers of a code stream, or neither (fewer than 8 bytes are neither).
+enum class TJpeg2000Kind : std::uint8_t { None, Jp2, CodeStream };
+TJpeg2000Kind Jpeg2000KindOf(std::span<const std::uint8_t> head);
+
 // Resolution levels the encoder uses for an image of that size: six, fewer
 // for images too small to be halved that often.
 std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height);
@@ -39,9 +44,15 @@ std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height);
 std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 
 // Bytes the codec will allocate to decode the data, estimated from its size
-// marker (samples of every component and bookkeeping of every tile); 0 when
-// there is no size marker to read.
+// marker (samples of every component and bookkeeping of every tile) and its
+// coding styles (bookkeeping of every code block and precinct); 0 when there
+// is no size marker to read.
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
+
+// Code blocks the codec sets up to decode the data, over every tile and
+// component, by the coding styles of the main header and of the tile-part
+// headers; 0 without a size marker or a coding style.
+std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2);
 
 // False when the size marker declares more tiles than the data could hold,
 // each needing its tile-part header at least; true when there is no size

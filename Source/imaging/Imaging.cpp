@@ -89,6 +89,12 @@ TDecodeBudgetScope::~TDecodeBudgetScope() {
     if (!savedActive_) TheBudget().used = savedUsed_;
 }
 
+void CheckDecodePixels(std::uint64_t pixels) {
+    if (!TheBudget().active || pixels <= ImagingLimits().pixels) return;
+    throw EImagingError(ImagingFormat("Decode budget exceeded: an image of %llu pixels is beyond the limit.",
+                                      static_cast<unsigned long long>(pixels)));
+}
+
 void ChargeDecodeBudget(std::uint64_t bytes) {
     Budget& b = TheBudget();
     if (!b.active) return;
@@ -166,6 +172,7 @@ bool NewImage(std::int32_t width, std::int32_t height, TImageFormat format, TIma
             return false;
         }
         const std::uint64_t paletteBytes = std::uint64_t(info.PaletteEntries) * 4;
+        CheckDecodePixels(std::uint64_t(width) * std::uint64_t(height));
         ChargeDecodeBudget(std::uint64_t(size) + paletteBytes);
         TImageData made;
         made.Width = width;
@@ -241,6 +248,23 @@ bool CloneImage(const TImageData& image, TImageData& clone) {
     } catch (...) {
         RaiseImagingError(ImagingFormat("Error while cloning image. %s", DescribeOrNil(image).c_str()));
     }
+}
+
+bool ConvertPixelsTo32(const TImageData& image, std::size_t first, std::size_t count, std::uint8_t* out) {
+    if (!TestImage(image)) return false;
+    const TImageFormatInfo& src = InfoOf(image.Format);
+    const TImageFormatInfo& dst = InfoOf(ifA8R8G8B8);
+    const std::size_t pixels = std::size_t(image.Width) * std::size_t(image.Height);
+    if (src.IsBlockCompressed || first > pixels || count > pixels - first) return false;
+    if (&src == &dst) {
+        std::memcpy(out, image.Bits + first * 4, count * 4);
+        return true;
+    }
+    // The routines write into zeroed pixels, as ConvertImage gives them.
+    std::memset(out, 0, count * 4);
+    ConversionFor(src, dst)(count, image.Bits + first * std::size_t(src.BytesPerPixel), out, src, dst, image.Palette,
+                            nullptr);
+    return true;
 }
 
 bool ConvertImage(TImageData& image, TImageFormat target) {

@@ -51,6 +51,10 @@ private:
 
 // Raises EImagingError when a load in progress may not allocate this many more bytes.
 void ChargeDecodeBudget(std::uint64_t bytes);
+// ...or when an image it makes has more pixels than the limit (every image
+// a load makes is held to it, whatever its bytes: each is later converted,
+// resampled and hashed pixel by pixel).
+void CheckDecodePixels(std::uint64_t pixels);
 // The largest single charge the last load on this thread asked for, granted
 // or not (kept after the load ends, so tests can see how much a refused file
 // cost).
@@ -69,6 +73,11 @@ void FreeImagesInArray(TDynImageDataArray& images);
 bool TestImagesInArray(const TDynImageDataArray& images);
 bool CloneImage(const TImageData& image, TImageData& clone);
 bool ConvertImage(TImageData& image, TImageFormat target);
+// Pixels first..first+count-1 of the image (in memory order) as ConvertImage
+// to A8R8G8B8 makes them, 4 bytes each into out: a large image taken a row
+// at a time, without a converted copy of all of it. False for an invalid
+// image, pixels beyond it, or a block-compressed format (converted whole).
+bool ConvertPixelsTo32(const TImageData& image, std::size_t first, std::size_t count, std::uint8_t* out);
 bool FlipImage(TImageData& image);
 bool ResizeImage(TImageData& image, std::int32_t newWidth, std::int32_t newHeight, TResizeFilter filter);
 bool SwapChannels(TImageData& image, std::int32_t a, std::int32_t b);

@@ -287,6 +287,24 @@ void TBatchRun::Result(std::vector<TBatchLine>& lines, TBatchLineKind kind, cons
     lines.push_back({kind, "      " + prefix + a + " - " + b});
 }
 
+// A document as the bytes of one output: an animation by the animated-cursor
+// writer, anything else by the cursor writer.
+void TBatchRun::CursorOutput(TFile& file, std::string wanted, const TmyIcon& doc, bool animated) const {
+    TOutput& out = file.Outputs.emplace_back();
+    out.Wanted = std::move(wanted);
+    try {
+        if (animated) {
+            out.Made = TmyANIIO(false).SaveToBytes(doc, out.Bytes);
+        } else {
+            ByteWriter w;
+            out.Made = TmyIcoIO(false).SaveToStream(doc, w, job_.PngCursors);
+            out.Bytes = w.take();
+        }
+    } catch (const std::exception&) {
+        out.Made = false;
+    }
+}
+
 void TBatchRun::Convert(std::size_t index, TFile& file) {
     // A private service: the job's settings, no hooks, no dialog, no reader's
     // message box; each PNG compressed once (many small files: time counts
@@ -315,9 +333,18 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
 
     if (animated && type == ftGif) {
         FileError error;
-        if (!service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), name, &error) || doc->Count() == 0) {
+        // Stop ends the import between two frames; what it made is not written.
+        service.Hooks.Stopped = [this] { return stop_.load(); };
+        const bool read = service.ImportAnimatedGif(static_cast<TmyANI&>(*doc), name, &error);
+        if (read && service.Cancelled) {
+            Result(file.Lines, TBatchLineKind::Error, name, texts_.Cancelled);
+            return;
+        }
+        if (!read || doc->Count() == 0) {
             Result(file.Lines, TBatchLineKind::Error, name,
-                   WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
+                   error == FileError::Unsupported
+                       ? GifFramesRefusedText()
+                       : WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
             return;
         }
     } else {
@@ -342,19 +369,7 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
         doc->Image(i).SetHotSpotY(job_.HotY);
     }
 
-    TOutput& out = file.Outputs.emplace_back();
-    out.Wanted = job_.OutputDir + BatchBaseName(name) + "." + job_.Output;
-    try {
-        if (animated) {
-            out.Made = TmyANIIO(false).SaveToBytes(*doc, out.Bytes);
-        } else {
-            ByteWriter w;
-            out.Made = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
-            out.Bytes = w.take();
-        }
-    } catch (const std::exception&) {
-        out.Made = false;
-    }
+    CursorOutput(file, job_.OutputDir + BatchBaseName(name) + "." + job_.Output, *doc, animated);
 }
 
 void TBatchRun::CursorsToImages(std::size_t index, tmyimport& service, TFile& file) {
@@ -424,19 +439,7 @@ void TBatchRun::ResourceCursors(std::size_t index, TFile& file) {
             return;
         }
         doc->IsCursor = true;
-        TOutput& out = file.Outputs.emplace_back();
-        out.Wanted = base + (animated ? "-0.ani" : "-0.cur");
-        try {
-            if (animated) {
-                out.Made = TmyANIIO(false).SaveToBytes(*doc, out.Bytes);
-            } else {
-                ByteWriter w;
-                out.Made = TmyIcoIO(false).SaveToStream(*doc, w, job_.PngCursors);
-                out.Bytes = w.take();
-            }
-        } catch (const std::exception&) {
-            out.Made = false;
-        }
+        CursorOutput(file, base + (animated ? "-0.ani" : "-0.cur"), *doc, animated);
         return;
     }
 

@@ -100,7 +100,8 @@ public:
     TBatchRun& operator=(const TBatchRun&) = delete;
 
     void Start();
-    // No further file begins; files under way finish and are logged.
+    // No further file begins; files under way finish and are logged (a GIF
+    // import stops at its next frame and is logged as cancelled, unwritten).
     void Stop();
     bool Stopped() const { return stop_.load(); }
     // The log lines of files finished since the last call, in file order, and
@@ -126,6 +127,7 @@ private:
     void ImagesToCursors(std::size_t index, tmyimport& service, TFile& file);
     void CursorsToImages(std::size_t index, tmyimport& service, TFile& file);
     void ResourceCursors(std::size_t index, TFile& file);
+    void CursorOutput(TFile& file, std::string wanted, const TmyIcon& doc, bool animated) const;
     // A converted file waits here for its names, which are claimed strictly
     // in file order (made unique against the folder and the names claimed
     // before): its own and those of the files after it that waited for it.

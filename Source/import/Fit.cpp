@@ -3,6 +3,7 @@
 // dialog, or the user's answer to the question.
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "engine/Clipboard.h"
 #include "engine/Transform.h"
@@ -14,32 +15,14 @@ namespace velto {
 
 namespace {
 
-// Copies width x height pixels from (sx, sy) of the source to (dx, dy) of the
-// target, clipped to both; alpha 0 arrives as (0, 0, 0, 0).
-void CopyPixels(TConstPixelsView source, int sx, int sy, int width, int height, TmyImage& target, int dx, int dy) {
-    const int x0 = std::max({0, -dx, -sx});
-    const int y0 = std::max({0, -dy, -sy});
-    const int x1 = std::min({width, target.Width() - dx, source.Width - sx});
-    const int y1 = std::min({height, target.Height() - dy, source.Height - sy});
-    for (int y = y0; y < y1; ++y) {
-        const TmyPixel* s = &source.At(sx + x0, sy + y);
-        TmyPixel* d = &target.At(dx + x0, dy + y);
-        for (int x = x0; x < x1; ++x, ++s, ++d) *d = s->A == 0 ? TmyPixel{} : *s;
-    }
-}
-
 bool AllAlphaZero(const TWorkPicture& picture) {
-    const TmyPixel* p = picture.Data();
-    const std::size_t n = static_cast<std::size_t>(picture.Width) * static_cast<std::size_t>(picture.Height);
-    for (std::size_t i = 0; i < n; ++i)
-        if (p[i].A != 0) return false;
+    std::vector<TmyPixel> scratch;
+    for (int y = 0; y < picture.Height; ++y) {
+        const TmyPixel* p = picture.ReadRow(y, scratch);
+        for (int x = 0; x < picture.Width; ++x)
+            if (p[x].A != 0) return false;
+    }
     return true;
-}
-
-void MakeOpaque(TWorkPicture& picture) {
-    TmyPixel* p = picture.Data();
-    const std::size_t n = static_cast<std::size_t>(picture.Width) * static_cast<std::size_t>(picture.Height);
-    for (std::size_t i = 0; i < n; ++i) p[i].A = 255;
 }
 
 }  // namespace
@@ -56,8 +39,11 @@ void tmyimport::ResizePictureToFit(const TWorkPicture& picture, TmyImagePal& tar
     const ImageSize fit = FitSize({picture.Width, picture.Height}, target.Size());
     TWorkPicture resized;
     if (!resized.Allocate(fit.Width, fit.Height)) return;
-    ResampleBitmap(picture.View(), resized.View());
-    CopyPixels(resized.View(), 0, 0, fit.Width, fit.Height, target, (target.Width() - fit.Width) / 2,
+    // Row by row: a picture read from its decoder's pixels is never copied whole.
+    std::vector<TmyPixel> scratch;
+    ResampleRows({picture.Width, picture.Height}, [&](int y) { return picture.ReadRow(y, scratch); }, resized.View(),
+                 {0, 0, fit.Width, fit.Height});
+    CopyPicturePixels(resized, 0, 0, fit.Width, fit.Height, target, (target.Width() - fit.Width) / 2,
                (target.Height() - fit.Height) / 2);
 }
 
@@ -65,7 +51,15 @@ void tmyimport::CropPicture(const TWorkPicture& picture, TmyImagePal& target, Im
     target.SetSize(size);
     const int w = std::min(target.Width(), picture.Width);
     const int h = std::min(target.Height(), picture.Height);
-    CopyPixels(picture.View(), 0, 0, w, h, target, (target.Width() - w) / 2, (target.Height() - h) / 2);
+    CopyPicturePixels(picture, 0, 0, w, h, target, (target.Width() - w) / 2, (target.Height() - h) / 2);
+}
+
+int tmyimport::FitPolicy(bool isImport) {
+    const TImportSettings settings = Settings();
+    int policy = isImport ? settings.ImportAction : settings.ClipboardAction;
+    if (!AllowAdvanced && (policy == fpAdvanced || policy == fpAsk)) policy = fpResize;
+    if (policy == fpAsk) policy = Hooks.AskPolicy ? Hooks.AskPolicy(isImport) : fpResize;
+    return policy;
 }
 
 bool tmyimport::PictureToImage(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha,
@@ -73,21 +67,17 @@ bool tmyimport::PictureToImage(TWorkPicture& picture, TmyImagePal& target, Image
     TBusy busy(Hooks);
     Cancelled = false;
     if (picture.Empty()) return false;
-    if (!picture.Bits32 || (!keepAlpha && AllAlphaZero(picture))) MakeOpaque(picture);
+    if (!picture.Bits32 || (!keepAlpha && AllAlphaZero(picture))) picture.Opaque = true;
     picture.Bits32 = true;
 
     if (picture.Height <= max.Height && picture.Width <= max.Width) {
         if (target.Width() == 1 && target.Height() == 1) target.SetSize({picture.Width, picture.Height});
-        CopyPixels(picture.View(), 0, 0, picture.Width, picture.Height, target, (target.Width() - picture.Width) / 2,
+        CopyPicturePixels(picture, 0, 0, picture.Width, picture.Height, target, (target.Width() - picture.Width) / 2,
                    (target.Height() - picture.Height) / 2);
         return true;
     }
 
-    const TImportSettings settings = Settings();
-    int policy = isImport ? settings.ImportAction : settings.ClipboardAction;
-    if (!AllowAdvanced && (policy == fpAdvanced || policy == fpAsk)) policy = fpResize;
-    if (policy == fpAsk) policy = Hooks.AskPolicy ? Hooks.AskPolicy(isImport) : fpResize;
-    switch (policy) {
+    switch (FitPolicy(isImport)) {
     case fpResize:
         target.SetSize(max);
         ResizePictureToFit(picture, target);

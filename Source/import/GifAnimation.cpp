@@ -9,8 +9,10 @@
 #include <memory>
 #include <vector>
 
+#include "core/Language.h"
 #include "engine/Composite.h"
 #include "engine/Line.h"
+#include "engine/Transform.h"
 #include "gif/ColorReduction.h"
 #include "gif/GifCompose.h"
 #include "gif/GifImage.h"
@@ -103,22 +105,60 @@ private:
 
 }  // namespace
 
-void DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n) {
-    if (n < 0 || n >= gif.Images().Count()) return;
-    // The frame alone on a transparent screen, as the player draws it
-    // (offsets, clipping, transparency), then its opaque pixels onto ours.
-    TGIFComposer composer(gif);
-    composer.Step(n);
-    const TGIFCanvas& canvas = composer.Canvas();
-    const int w = std::min(canvas.Width, picture.Width), h = std::min(canvas.Height, picture.Height);
-    for (int y = 0; y < h; ++y) {
-        const auto row = canvas.Row(y);
-        TmyPixel* d = picture.Row(y);
-        for (int x = 0; x < w; ++x) {
-            const TGIFPixel& p = row[static_cast<std::size_t>(x)];
-            if (p.A != 0) d[x] = {p.R, p.G, p.B, 255};
-        }
+namespace {
+
+// Frame n as a player draws it on the logical screen (offsets, clipping,
+// transparency), its opaque pixels onto rows of a picture `width` x `height`.
+class TGifFrameDrawer {
+public:
+    TGifFrameDrawer(const TGIFImage& gif, int n, int width, int height) {
+        if (n < 0 || n >= gif.Images().Count()) return;
+        frame_ = &gif.Images()[n];
+        area_ = GIFFrameArea(*frame_, gif.Width(), gif.Height());
+        area_.Right = std::min(area_.Right, width);
+        area_.Bottom = std::min(area_.Bottom, height);
+        if (area_.Width() <= 0 || area_.Height() <= 0 || frame_->Empty()) area_ = {};
+        else colors_ = GIFFrameColors(*frame_);
     }
+    const TRect& Area() const { return area_; }
+    // Row y; the pixels it turns from alpha 0 to 255.
+    std::uint64_t Draw(int y, TmyPixel* row) const {
+        if (y < area_.Top || y >= area_.Bottom) return 0;
+        const std::uint8_t* src = frame_->Scanline(y - frame_->Top());
+        std::uint64_t turned = 0;
+        for (int x = area_.Left; x < area_.Right; ++x) {
+            const TGIFPixel& p = colors_[src[x - frame_->Left()]];
+            if (p.A == 0) continue;
+            turned += row[x].A == 0;
+            row[x] = {p.R, p.G, p.B, 255};
+        }
+        return turned;
+    }
+
+private:
+    const TGIFSubImage* frame_ = nullptr;
+    TRect area_{};
+    std::array<TGIFPixel, 256> colors_{};
+};
+
+}  // namespace
+
+TRect DrawGifFrame(TWorkPicture& picture, const TGIFImage& gif, int n, std::uint64_t* turnedOpaque) {
+    if (!picture.Held()) return {};
+    const TGifFrameDrawer drawer(gif, n, picture.Width, picture.Height);
+    std::uint64_t turned = 0;
+    for (int y = drawer.Area().Top; y < drawer.Area().Bottom; ++y) turned += drawer.Draw(y, picture.Row(y));
+    if (turnedOpaque) *turnedOpaque += turned;
+    return drawer.Area();
+}
+
+bool GifFramePicture(const TGIFImage& gif, int n, TmyPixel background, TWorkPicture& out) {
+    const int width = gif.Width();
+    auto drawer = std::make_shared<const TGifFrameDrawer>(gif, n, width, gif.Height());
+    return out.MakeRows(width, gif.Height(), [drawer, background, width](int y, TmyPixel* row) {
+        std::fill_n(row, width, background);
+        drawer->Draw(y, row);
+    });
 }
 
 void RenderGifFrame(TBitmap& bitmap, TGIFImage& gif, int n) {
@@ -226,6 +266,76 @@ bool tmyimport::SaveAnimationAsGif(const std::string& fileName, const TmyIcon& d
     }
 }
 
+namespace {
+
+// The logical screen a GIF import draws its frames on, and the transparent
+// pixels it leaves after a frame that is not kept. Every pixel is opaque
+// (alpha 255) or transparent black, and the opaque ones are counted, so that
+// a screen without any (which arrives as an opaque black picture) is known
+// without a look at every pixel.
+struct TGifScreen {
+    TWorkPicture Pixels;
+    std::uint64_t Opaque = 0;
+
+    TRect Draw(const TGIFImage& gif, int n) { return DrawGifFrame(Pixels, gif, n, &Opaque); }
+    void Clear(TRect r) {
+        for (int y = r.Top; y < r.Bottom; ++y) {
+            TmyPixel* row = Pixels.Row(y);
+            for (int x = r.Left; x < r.Right; ++x) {
+                Opaque -= row[x].A != 0;
+                row[x] = {};
+            }
+        }
+    }
+};
+
+// The screen resized to fit a frame, kept up to date where frames change it:
+// a pixel of the result depends on its own box of the screen only, so only
+// the boxes a frame touches are resampled again.
+class TGifResizedScreen {
+public:
+    TGifResizedScreen(const TGifScreen& screen, ImageSize fit)
+        : screen_(screen), fit_(fit), resampler_({screen.Pixels.Width, screen.Pixels.Height}, fit) {
+        // A transparent screen resamples to transparent pixels (zeros).
+        if (!resized_.Allocate(fit.Width, fit.Height)) throw std::bad_alloc();
+    }
+    void Changed(TRect area) {
+        const TRect target = resampler_.AreaOf(area);
+        if (screen_.Opaque == 0) {
+            // A transparent screen resamples to zeros, with no look at it.
+            for (int y = target.Top; y < target.Bottom; ++y)
+                std::fill(resized_.Row(y) + target.Left, resized_.Row(y) + target.Right, TmyPixel{});
+            return;
+        }
+        resampler_.Resample([this](int y) { return screen_.Pixels.Row(y); }, resized_.View(), target);
+    }
+    // What resizing the screen as it is gives: a screen without an opaque
+    // pixel arrives as an opaque black one (resampled once, when first needed).
+    const TWorkPicture& Current() {
+        if (screen_.Opaque != 0) return resized_;
+        if (black_.Empty()) {
+            if (!black_.Allocate(fit_.Width, fit_.Height)) throw std::bad_alloc();
+            const std::vector<TmyPixel> row(static_cast<std::size_t>(screen_.Pixels.Width), TmyPixel{0, 0, 0, 255});
+            resampler_.Resample([&row](int) { return row.data(); }, black_.View(), {0, 0, fit_.Width, fit_.Height});
+        }
+        return black_;
+    }
+
+private:
+    const TGifScreen& screen_;
+    ImageSize fit_;
+    TBoxResampler resampler_;
+    TWorkPicture resized_, black_;
+};
+
+}  // namespace
+
+std::string GifFramesRefusedText() {
+    return ReplacePlaceholder(
+        Lang().GetMessage("msgGifFrames", "The gif file has more frames than an animated cursor can hold (%i1)!"), "%i1",
+        std::to_string(ReadLimits{}.frames));
+}
+
 bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error) {
     bool shown = false;
     struct Hide {
@@ -235,15 +345,23 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             if (shown && hooks.ProgressEnd) hooks.ProgressEnd();
         }
     } hide{Hooks, shown};
+    Cancelled = false;
     try {
         TGIFImage gif;
         if (!gif.LoadFromFile(fileName, error)) return false;
         // Only frames with an image become cursor frames; a GIF without any
-        // is no animation, and the document stays as it was.
+        // is no animation, and the document stays as it was. The
+        // animated-cursor reader takes no more frames than its limit: a file
+        // of more would be written and then never open.
         const std::vector<int> frames = gif.PictureFrames();
         if (frames.empty()) return false;
-        TWorkPicture screen;
-        if (!screen.Allocate(gif.Width(), gif.Height())) return false;
+        if (frames.size() > ReadLimits{}.frames) {
+            KeepFirstError(error, FileError::Unsupported);
+            return false;
+        }
+        const int count = static_cast<int>(frames.size());
+        TGifScreen screen;
+        if (!screen.Pixels.Allocate(gif.Width(), gif.Height())) return false;
 
         ImageSize size{32, 32};
         int bitCount = 32;
@@ -252,26 +370,53 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             bitCount = doc.Image(0).BitCount;
             doc.Delete(0);
         }
-        const int count = static_cast<int>(frames.size());
         if (AllowAdvanced && Hooks.ProgressBegin) {
             Hooks.ProgressBegin(count);
             shown = true;
         }
+        TNoAdvanced noAdvanced(*this);
         const bool overimpose = Settings().Overimpose;
+        // A screen larger than the frames is cropped or resized; resizing
+        // follows the frames' changes instead of resampling the whole screen.
+        const bool fits = screen.Pixels.Width <= size.Width && screen.Pixels.Height <= size.Height;
+        const int policy = fits ? fpResize : FitPolicy(true);
+        std::optional<TGifResizedScreen> resized;
+        const ImageSize fit = FitSize({screen.Pixels.Width, screen.Pixels.Height}, size);
+        if (!fits && policy == fpResize) resized.emplace(screen, fit);
+        TRect last{};
         for (int i = 0; i < count; ++i) {
             if (Hooks.ProcessEvents) Hooks.ProcessEvents();
-            // Frames 0..i drawn in turn onto black equal frame i drawn onto
-            // what frames 0..i-1 left, so the accumulation is kept.
-            if (!overimpose || i == 0) screen.Fill(0, 0, 0, 0);
-            const int index = doc.AddImage(size, bitCount);
-            DrawGifFrame(screen, gif, frames[static_cast<std::size_t>(i)]);
-            TWorkPicture picture = screen;
-            picture.Bits32 = true;
-            {
-                TNoAdvanced noAdvanced(*this);
-                PictureToImage(picture, doc.Image(index), size, false, true);
+            if (Hooks.Stopped && Hooks.Stopped()) {
+                Cancelled = true;
+                break;
             }
-            if (shown && Hooks.ProgressStep && Hooks.ProgressStep()) break;
+            // Frames 0..i drawn in turn onto black equal frame i drawn onto
+            // what frames 0..i-1 left, so the accumulation is kept; else
+            // only the last frame's pixels are taken away.
+            if (!overimpose) {
+                screen.Clear(last);
+                if (resized) resized->Changed(last);
+            }
+            last = screen.Draw(gif, frames[static_cast<std::size_t>(i)]);
+            if (resized) resized->Changed(last);
+            TmyImagePal& image = doc.Image(doc.AddImage(size, bitCount));
+            if (fits) {
+                TWorkPicture picture = screen.Pixels;
+                picture.Bits32 = true;
+                PictureToImage(picture, image, size, false, true);
+            } else if (policy == fpCrop) {
+                screen.Pixels.Opaque = screen.Opaque == 0;
+                CropPicture(screen.Pixels, image, size);
+                screen.Pixels.Opaque = false;
+            } else if (resized) {
+                image.SetSize(size);
+                CopyPicturePixels(resized->Current(), 0, 0, fit.Width, fit.Height, image, (size.Width - fit.Width) / 2,
+                                  (size.Height - fit.Height) / 2);
+            }
+            if (shown && Hooks.ProgressStep && Hooks.ProgressStep()) {
+                Cancelled = i + 1 < count;
+                break;
+            }
         }
         return true;
     } catch (const std::exception&) {

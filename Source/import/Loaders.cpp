@@ -27,37 +27,44 @@ namespace velto {
 
 namespace {
 
-bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture, bool bySize = true);
+// The images a decoder of the image library made; a picture read from the
+// first is used while this lives (declared before it, so freed after it).
+struct TDecoded {
+    TDynImageDataArray images;
+    TDecoded() = default;
+    TDecoded(const TDecoded&) = delete;
+    TDecoded& operator=(const TDecoded&) = delete;
+    ~TDecoded() { FreeImagesInArray(images); }
+};
 
-// The first image of a file through one format of the image library (or, with
-// no format, whichever format claims the content; bySize false: not one of the
-// old-game formats, which know their files by the size alone). The file is
-// read here, so that a refusal of the system keeps its reason.
-bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TWorkPicture& picture, FileError* error,
-                   bool bySize = true) {
+// The first image of the stream through one format of the image library (or,
+// with no format, whichever format claims the content; bySize false: not one
+// of the old-game formats, which know their files by the size alone).
+bool DecodeStream(TMemoryStream& stream, TImageFileFormat* format, TDecoded& decoded, bool bySize = true) {
+    if (!format) {
+        format = FindImageFileFormatByExt(DetectStreamFormat(stream));
+        stream.SetPosition(0);
+        if (!format || (!bySize && dynamic_cast<TElderFileFormat*>(format))) return false;
+    }
+    return format->LoadFromStream(stream, decoded.images, true) && !decoded.images.empty();
+}
+
+// The file through the image library into a picture read from its first
+// image. The file is read here, so that a refusal of the system keeps its
+// reason; its bytes are let go once decoded.
+bool LoadImageData(const std::string& fileName, TImageFileFormat* format, TDecoded& decoded, TWorkPicture& picture,
+                   FileError* error, bool bySize = true) {
     std::vector<std::uint8_t> bytes;
     FileError readError;
     if (!ReadWholeFile(fileName, bytes, ImagingLimits().fileSize, &readError)) {
         KeepFirstError(error, readError);
         return false;
     }
-    TMemoryStream stream(std::move(bytes));
-    return LoadStream(stream, format, picture, bySize);
-}
-
-bool LoadStream(TMemoryStream& stream, TImageFileFormat* format, TWorkPicture& picture, bool bySize) {
-    if (!format) {
-        format = FindImageFileFormatByExt(DetectStreamFormat(stream));
-        stream.SetPosition(0);
-        if (!format || (!bySize && dynamic_cast<TElderFileFormat*>(format))) return false;
+    {
+        TMemoryStream stream(std::move(bytes));
+        if (!DecodeStream(stream, format, decoded, bySize)) return false;
     }
-    TDynImageDataArray images;
-    struct Freer {
-        TDynImageDataArray& images;
-        ~Freer() { FreeImagesInArray(images); }
-    } freer{images};
-    if (!format->LoadFromStream(stream, images, true) || images.empty()) return false;
-    return PictureFromImageData(images[0], picture);
+    return PictureFromImageData(decoded.images[0], picture);
 }
 
 template <class Format>
@@ -70,8 +77,9 @@ TImageFileFormat* FormatOf() {
 bool tmyimport::LoadBmp(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                         FileError* error) {
     try {
+        TDecoded decoded;
         TWorkPicture picture;
-        return LoadImageData(fileName, FormatOf<TBitmapFileFormat>(), picture, error) &&
+        return LoadImageData(fileName, FormatOf<TBitmapFileFormat>(), decoded, picture, error) &&
                ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
         return false;
@@ -82,6 +90,7 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
                          FileError* error) {
     TBusy busy(Hooks);
     try {
+        TDecoded decoded;
         TWorkPicture picture;
         std::vector<std::uint8_t> bytes;
         FileError readError;
@@ -93,8 +102,11 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
         case TJpegDecode::Failed: return false;
         case TJpegDecode::Decoded: break;
         case TJpegDecode::NotTaken: {
-            TMemoryStream stream(std::move(bytes));
-            if (!LoadStream(stream, FormatOf<TJpegFileFormat>(), picture)) return false;
+            {
+                TMemoryStream stream(std::move(bytes));
+                if (!DecodeStream(stream, FormatOf<TJpegFileFormat>(), decoded)) return false;
+            }
+            if (!PictureFromImageData(decoded.images[0], picture)) return false;
             break;
         }
         }
@@ -110,8 +122,9 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
 bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                              FileError* error) {
     try {
+        TDecoded decoded;
         TWorkPicture picture;
-        if (!LoadImageData(fileName, FormatOf<TJpeg2000FileFormat>(), picture, error)) return false;
+        if (!LoadImageData(fileName, FormatOf<TJpeg2000FileFormat>(), decoded, picture, error)) return false;
         picture.Bits32 = true;  // converted to 32 bits with the alpha the file has (255 without)
         return ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
@@ -127,8 +140,9 @@ bool tmyimport::LoadPicture(const std::string& fileName, TmyImagePal& target, Im
 bool tmyimport::LoadPictureOf(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                               bool bySize, FileError* error) {
     try {
+        TDecoded decoded;
         TWorkPicture picture;
-        if (!LoadImageData(fileName, nullptr, picture, error, bySize)) return false;
+        if (!LoadImageData(fileName, nullptr, decoded, picture, error, bySize)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
@@ -143,17 +157,18 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
         TPNGObject png;
         if (!png.LoadFromFile(fileName, error)) return false;
         TWorkPicture picture;
-        if (!picture.Allocate(png.Width(), png.Height())) return false;
         // Every colour type as shown: grey with alpha keeps its alpha, a
         // palette entry its own alpha, a transparent colour alpha 0. A pixel
         // of alpha 0 is black, so a picture transparent throughout arrives
-        // as an opaque black one.
-        for (int y = 0; y < picture.Height; ++y) {
-            TmyPixel* row = picture.Row(y);
-            png.GetRGBA(y, reinterpret_cast<std::uint8_t*>(row));
-            for (int x = 0; x < picture.Width; ++x)
-                if (row[x].A == 0) row[x] = {};
-        }
+        // as an opaque black one. Rows are made from the codec's pixels as
+        // they are read, never copied whole beside them.
+        const int width = png.Width();
+        if (!picture.MakeRows(width, png.Height(), [&png, width](int y, TmyPixel* row) {
+                png.GetRGBA(y, reinterpret_cast<std::uint8_t*>(row));
+                for (int x = 0; x < width; ++x)
+                    if (row[x].A == 0) row[x] = {};
+            }))
+            return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
     } catch (const std::exception&) {
@@ -168,9 +183,7 @@ bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool s
         const std::vector<int> frames = gif.PictureFrames();
         if (frames.empty()) return false;
         TWorkPicture picture;
-        if (!picture.Allocate(gif.Width(), gif.Height())) return false;
-        picture.Fill(255, 255, 255, 0);
-        DrawGifFrame(picture, gif, frames.front());
+        if (!GifFramePicture(gif, frames.front(), {255, 255, 255, 0}, picture)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
     } catch (const std::exception&) {

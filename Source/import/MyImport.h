@@ -69,6 +69,9 @@ struct TImportHooks {
     std::function<void()> ProgressEnd;
     // Lets the GUI handle pending events (so a Cancel button works).
     std::function<void()> ProcessEvents;
+    // Asked before each frame of a GIF import: true stops it there, as the
+    // progress window's cancel does (a batch being stopped). Empty: never.
+    std::function<bool()> Stopped;
     // Copies the screen rectangle into `out` (any pixel format, exactly
     // width x height pixels). False when the platform gives nothing.
     std::function<bool(TBitmap& out, int left, int top, int width, int height)> GrabScreen;
@@ -101,7 +104,8 @@ public:
 
     // False: policies 2 and 3 act as 0 and the GIF import shows no progress.
     bool AllowAdvanced = true;
-    // Set by the last BitmapToImage when the advanced dialog was cancelled.
+    // Set by the last BitmapToImage when the advanced dialog was cancelled,
+    // and by the last ImportAnimatedGif when it stopped before its last frame.
     bool Cancelled = false;
     // The readers the loaders create may show their own message boxes (the
     // user's imports). Off for an instance working off the GUI thread: a
@@ -206,13 +210,19 @@ public:
     // of a new document) gives the format and is taken out, then one frame
     // per GIF frame is appended (an empty document: 32 x 32 at 32 bits).
     // False when the file cannot be read (the document is then unchanged);
-    // frames converted before a later failure or a cancel stay.
+    // frames converted before a later failure or a cancel stay. A GIF of
+    // more frames than an animated cursor holds (ReadLimits frames) is
+    // refused with FileError::Unsupported, the document unchanged. The work
+    // per frame follows the frame's size, not the logical screen's.
     bool ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error = nullptr);
 
 private:
     friend class TImportActionOverride;
     // The conversion and fitting on the working picture every loader makes.
     bool PictureToImage(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool keepAlpha, bool isImport);
+    // The policy a picture larger than its target takes (asking the hook
+    // when the setting says so).
+    int FitPolicy(bool isImport);
     void ResizePictureToFit(const TWorkPicture& picture, TmyImagePal& target);
     void CropPicture(const TWorkPicture& picture, TmyImagePal& target, ImageSize size);
     // LoadPicture; bySize false: not as a format that knows its files by
@@ -226,6 +236,10 @@ private:
 
 // The one instance.
 tmyimport& MyImport();
+
+// Why ImportAnimatedGif refused a GIF with FileError::Unsupported (more
+// frames than an animated cursor holds), in the language in force.
+std::string GifFramesRefusedText();
 
 // ImportAction reads as `policy` while the guard lives (the advanced dialog's
 // preview); the previous state returns on every exit, exceptions included.

@@ -64,6 +64,12 @@ struct ReadLimits {
     // all of them together (every image of a multi-image file).
     std::uint64_t imageBytes = 1ull << 30;
     std::uint64_t imageLoadBytes = 2ull << 30;
+    // JPEG 2000: code blocks of one load, over every tile and component. The
+    // codec sets up each before it decodes any, whether the file holds data
+    // for it or not: about 400 bytes, 600 with a precinct of its own (so these
+    // cost 230 MB at most); 32 x 32 blocks over a four-component picture at
+    // the pixel cap are two thirds of them.
+    std::uint32_t jpeg2000CodeBlocks = 3u << 17;
     // JPEG: scans of a progressive file; each scan makes the decoder pass
     // over the whole coefficient buffer, so a file of many tiny scans is a CPU bomb.
     std::uint32_t jpegScans = 500;

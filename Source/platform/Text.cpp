@@ -5,9 +5,8 @@
 #include <iterator>
 
 namespace velto {
-namespace {
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
+void AppendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -25,6 +24,8 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
+namespace {
+
 // Windows-1252 0x80..0x9F; the five unassigned bytes map to the C1 controls
 // of the same value, as Windows' own conversion does.
 constexpr std::uint16_t kCp1252High[32] = {
@@ -40,7 +41,7 @@ bool forEachCodePoint(std::span<const std::uint8_t> b, F&& f);
 std::string decodeCp1252(std::span<const std::uint8_t> b) {
     std::string out;
     out.reserve(b.size() + b.size() / 2);
-    for (std::uint8_t c : b) appendUtf8(out, (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : c);
+    for (std::uint8_t c : b) AppendUtf8(out, (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : c);
     return out;
 }
 
@@ -76,12 +77,12 @@ std::string utf16ToUtf8(std::size_t units, Unit&& unit) {
         if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
             const std::uint32_t v = unit(k + 1);
             if (v >= 0xDC00 && v <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
                 ++k;
                 continue;
             }
         }
-        appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
     }
     return out;
 }
@@ -116,7 +117,7 @@ std::string RepairUtf8(std::string_view text) {
     for (std::size_t i = 0; i < b.size();) {
         const std::size_t n = utf8SequenceAt(b, i);
         if (n == 0) {
-            appendUtf8(out, 0xFFFD);
+            AppendUtf8(out, 0xFFFD);
             ++i;
         } else {
             out.append(reinterpret_cast<const char*>(b.data() + i), n);

@@ -8,6 +8,9 @@
 
 namespace velto {
 
+// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, std::uint32_t cp);
+
 // ASCII letters in lower case; other bytes unchanged (names compare this way).
 std::string AsciiLower(std::string_view s);
 

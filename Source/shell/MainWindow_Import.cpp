@@ -108,7 +108,9 @@ bool TfrmMain::OpenImageFile(const QString& path) {
         ok = service.ImportAnimatedGif(static_cast<TmyANI&>(*desk->Document()), file, &error) &&
              desk->HasImages();
         BusyCursorOff();
-        if (!ok) Warn(WithReason(Msg("msgNotGIF", "Invalid gif file!"), error));
+        if (!ok)
+            Warn(error == FileError::Unsupported ? QString::fromStdString(GifFramesRefusedText())
+                                                 : WithReason(Msg("msgNotGIF", "Invalid gif file!"), error));
     } else if ((type == ftGif || type == ftAnimatedCursor) && HasFramesWindow()) {
         // The frames window opens the frames the user picks as documents of
         // their own: this window is not needed.

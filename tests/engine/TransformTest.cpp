@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -195,6 +196,48 @@ TEST(Transform, SameSizeResampleAndZeroRotationCopyExactly) {
     TmyImagePal expect = sq;
     RotateRight90(expect);
     EXPECT_TRUE(turned.Equals(expect));
+}
+
+// A source read row by row: only the rows the wanted targets need, in order,
+// each at most twice for each target row that needs it; and after a change
+// inside an area, resampling again the targets ResampledArea names gives what
+// resampling all of it gives.
+TEST(Transform, ResampleRowsFollowsTheAreaAChangeTouched) {
+    struct Case {
+        ImageSize source, target;
+    } cases[] = {{{97, 61}, {32, 32}}, {{300, 20}, {40, 16}}, {{17, 9}, {40, 30}}, {{64, 64}, {16, 16}}, {{1, 1}, {5, 3}}};
+    int seed = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.source.Width) + "x" + std::to_string(c.source.Height) + " to " +
+                     std::to_string(c.target.Width) + "x" + std::to_string(c.target.Height));
+        TmyImagePal source = test::NoiseImage(c.source, 32, ++seed, true);
+        TmyImagePal whole(c.target, 32);
+        ResampleBitmap(ViewOf(source), ViewOf(whole));
+        // Rows asked for: never one beyond what the targets' boxes hold.
+        std::vector<int> asked;
+        TmyImagePal part(c.target, 32);
+        const TRect rows{0, c.target.Height / 3, c.target.Width, c.target.Height / 3 + 1};
+        ResampleRows(source.Size(), [&](int y) { asked.push_back(y); return &source.At(0, y); }, ViewOf(part), rows);
+        ASSERT_FALSE(asked.empty());
+        EXPECT_TRUE(std::is_sorted(asked.begin(), asked.begin() + static_cast<long>(asked.size() / 2)));
+        const double perRow = static_cast<double>(c.source.Height) / c.target.Height;
+        EXPECT_LE(asked.size(), 2 * static_cast<std::size_t>(perRow + 2));
+        for (int x = 0; x < c.target.Width; ++x) EXPECT_EQ(part.At(x, rows.Top), whole.At(x, rows.Top)) << x;
+        // A change somewhere, then only the touched targets again.
+        for (const TRect changed : {TRect{2, 1, 3, 2}, TRect{c.source.Width / 2, 0, c.source.Width, c.source.Height / 2},
+                                    TRect{0, c.source.Height - 1, 1, c.source.Height}}) {
+            const TRect r{std::min(changed.Left, c.source.Width - 1), std::min(changed.Top, c.source.Height - 1),
+                          std::min(changed.Right, c.source.Width), std::min(changed.Bottom, c.source.Height)};
+            for (int y = r.Top; y < r.Bottom; ++y)
+                for (int x = r.Left; x < r.Right; ++x) source.At(x, y) = Px(x * 5, 255 - y, 9, (x + y) % 3 ? 255 : 0);
+            ResampleRows(source.Size(), [&](int y) { return &source.At(0, y); }, ViewOf(whole),
+                         ResampledArea(source.Size(), c.target, r));
+            TmyImagePal fresh(c.target, 32);
+            ResampleBitmap(ViewOf(source), ViewOf(fresh));
+            EXPECT_TRUE(whole.Equals(fresh)) << r.Left << "," << r.Top << " to " << r.Right << "," << r.Bottom;
+        }
+    }
+    EXPECT_EQ(ResampledArea({10, 10}, {5, 5}, {}).Width(), 0) << "nothing changed, nothing to do";
 }
 
 TEST(Transform, RotationAlphaAndCorners) {

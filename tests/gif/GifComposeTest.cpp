@@ -210,6 +210,24 @@ TEST(GifCompose, BackgroundColourRules) {
     EXPECT_EQ(GIFBackgroundPixel(gif, window), (TGIFPixel{7, 8, 9, 255})) << "the paint colour first";
 }
 
+// A screen without width or height has no pixel: frames of every disposal
+// step over it and leave it empty.
+TEST(GifCompose, ScreenWithoutPixels) {
+    for (const auto& [w, h] : {std::pair{0, 3}, std::pair{4, 0}}) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        TGIFImage gif;
+        Palette(gif);
+        Frame(gif, {0, 0, 2, 2}, 1, 2);
+        Frame(gif, {0, 0, 2, 2}, 2, 3);
+        Frame(gif, {1, 1, 2, 2}, 0, 1);
+        gif.Header().Width = w, gif.Header().Height = h;
+        TGIFComposer c(gif);
+        for (int pass = 0; pass < 2; ++pass)
+            for (int i = 0; i < gif.Images().Count(); ++i) c.Step(i);
+        EXPECT_TRUE(c.Canvas().Pixels.empty());
+    }
+}
+
 TEST(GifCompose, ScreenBeyondTheLimitIsRefused) {
     TGIFImage gif;
     gif.Header().Width = 5000, gif.Header().Height = 5000;

@@ -42,6 +42,8 @@ TEST(GifSeeds, CraftedFilesKeepTheirOutcome) {
         {"zero-height.gif", "1x0", {"Image exceeds Logical Screen size", "Unknown GIF block type", "Invalid Image trailer"}},
         // A frame of no pixels (zero width) with its own map, which is not written.
         {"empty-frame-with-map.gif", "0x514", {"Invalid extension introducer", "Image exceeds Logical Screen size"}},
+        // A screen 0 pixels wide under frames restored to the background.
+        {"zero-width-screen.gif", "1x1 1x1", {}},
         {"feature.gif", "40x30 20x10 13x7 9x5 40x30", {}},
         {"feature-rle.gif", "40x30 20x10 13x7 9x5 40x30", {}},
     };

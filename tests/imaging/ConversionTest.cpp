@@ -323,3 +323,40 @@ TEST(MedianCut, ManyColoursStayWithinTheirBoxes) {
 
 }  // namespace
 }  // namespace velto
+
+namespace velto {
+namespace {
+
+// A row at a time gives what converting the whole image gives, for every
+// format the table holds (random bytes, so every palette entry and float
+// value is met); pieces beyond the image and compressed blocks are refused.
+TEST(ConvertPixelsTo32, EveryFormatAsTheWholeImageConverts) {
+    int formats = 0;
+    for (int id = 0; id < static_cast<int>(kFormatSlots); ++id) {
+        const auto format = static_cast<TImageFormat>(id);
+        const TImageFormatInfo* info = IsImageFormatValid(format) ? FormatInfo(format) : nullptr;
+        if (!info || format == ifDefault) continue;
+        SCOPED_TRACE(info->Name);
+        Image image(13, 7, format);
+        ASSERT_TRUE(TestImage(image.data));
+        for (std::int32_t i = 0; i < image->Size; ++i) image->Bits[i] = static_cast<std::uint8_t>((i * 131 + id * 7) ^ (i >> 3));
+        for (std::int32_t i = 0; i < info->PaletteEntries; ++i) image->Palette[i] = Color32(i * 3, 255 - i, i * 7, 40 + i);
+        Bytes rows(13 * 7 * 4, 0xCD);
+        if (info->IsBlockCompressed) {
+            EXPECT_FALSE(ConvertPixelsTo32(image.data, 0, 13, rows.data()));
+            continue;
+        }
+        for (int y = 0; y < 7; ++y) ASSERT_TRUE(ConvertPixelsTo32(image.data, std::size_t(y) * 13, 13, rows.data() + y * 13 * 4));
+        EXPECT_FALSE(ConvertPixelsTo32(image.data, 13 * 6 + 1, 13, rows.data())) << "past the last pixel";
+        Image whole(13, 7, format);
+        std::copy(image->Bits, image->Bits + image->Size, whole->Bits);
+        if (info->PaletteEntries) std::copy(image->Palette, image->Palette + info->PaletteEntries, whole->Palette);
+        ASSERT_TRUE(ConvertImage(whole.data, ifA8R8G8B8));
+        EXPECT_EQ(rows, whole.bits());
+        ++formats;
+    }
+    EXPECT_GT(formats, 25);
+}
+
+}  // namespace
+}  // namespace velto

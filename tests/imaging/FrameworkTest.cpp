@@ -447,5 +447,29 @@ TEST(DecodeBudget, RefusesBeforeAllocating) {
     ImagingLimits() = saved;
 }
 
+// Every image a load makes is held to the pixel limit, whatever its bytes
+// and whatever the format (a grey picture of 2^28 pixels fits the bytes a
+// load may take, and costs seconds to convert and resample).
+TEST(DecodeBudget, ImagesBeyondThePixelLimitAreNotMade) {
+    const ReadLimits saved = ImagingLimits();
+    for (const char* ext : {"tga", "ppm", "bmp", "psd", "png", "gif", "dds", "jp2", "jpg"}) {
+        SCOPED_TRACE(ext);
+        test::Image picture(40, 25, ifR8G8B8, {90, 20, 200});
+        TMemoryStream stream;
+        ASSERT_TRUE(SaveImageToStream(ext, stream, picture.data));
+        ImagingLimits().pixels = 999;
+        stream.SetPosition(0);
+        TSingleImage loaded;
+        EXPECT_THROW(loaded.LoadFromStream(stream), EImagingError);
+        EXPECT_FALSE(loaded.Valid());
+        EXPECT_LE(DecodeBudgetLargestRequest(), 1u << 16) << "refused before the image was sized";
+        ImagingLimits().pixels = 1000;
+        stream.SetPosition(0);
+        loaded.LoadFromStream(stream);
+        EXPECT_EQ(loaded.Width(), 40);
+        ImagingLimits() = saved;
+    }
+}
+
 }  // namespace
 }  // namespace velto

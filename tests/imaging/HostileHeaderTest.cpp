@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "CostlyFiles.h"
 #include "Formats2TestUtil.h"
 #include "imaging/FormatBmp.h"
 #include "imaging/FormatDds.h"
@@ -239,6 +240,10 @@ TEST(HostileHeaders, CompressedFormats) {
     });
     ExpectRefusedCheaply(FormatObject<TJpegFileFormat>(), "jpeg", "jpg", {
         {"30000 x 30000 over one block of data", JpegDeclaring(30000, 30000), "JPEG data too short for the image size."},
+        {"arithmetic-coded grey 30000 x 30000", test::costly::ArithmeticJpeg(1, false, 30000, 30000),
+         "JPEG image larger than the pixel limit."},
+        {"arithmetic-coded progressive colour 9000 x 8000", test::costly::ArithmeticJpeg(3, true, 9000, 8000),
+         "JPEG image larger than the pixel limit."},
     });
     const Bytes tall = test::MakePng(test::Ihdr(20, 16777216, 8, 6), {0, 1, 2, 3, 4});
     const Bytes noData = FileBuilder().raw(test::kPngSignature).chunk("IHDR", test::Ihdr(20000, 20000, 8, 0)).chunk("IEND", {}).bytes;

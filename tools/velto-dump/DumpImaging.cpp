@@ -1,7 +1,9 @@
 // Files of any format the image library registers (found by content, as the
 // program finds them): the first image's size, pixel format and bits per
-// pixel, and its pixels after conversion to A8R8G8B8.
+// pixel, and its pixels after conversion to A8R8G8B8 (a row at a time, as
+// they are hashed: the picture is not held twice).
 #include <cstring>
+#include <utility>
 
 #include "Dump.h"
 #include "imaging/FileFormat.h"
@@ -19,7 +21,9 @@ bool DumpImaging(JsonWriter& json, const DumpInput& in) {
     try {
         ok = LoadImageFromFile(in.path, image);
         format = image.Format;
-        ok = ok && ConvertImage(image, ifA8R8G8B8);
+        // Compressed blocks convert only whole.
+        const TImageFormatInfo* loaded = FormatInfo(format);
+        ok = ok && loaded && (!loaded->IsBlockCompressed || ConvertImage(image, ifA8R8G8B8));
     } catch (const EImagingError&) {
         ok = false;
     }
@@ -42,13 +46,8 @@ bool DumpImaging(JsonWriter& json, const DumpInput& in) {
     json.key("rgba_sha256");
     const std::size_t width = static_cast<std::size_t>(image.Width);
     json.string(RgbaHash(image.Height, width, [&](int y, std::uint8_t* out) {
-        const std::uint8_t* row = image.Bits + static_cast<std::size_t>(y) * width * 4;
-        for (std::size_t x = 0; x < width; ++x) {
-            out[4 * x] = row[4 * x + 2];
-            out[4 * x + 1] = row[4 * x + 1];
-            out[4 * x + 2] = row[4 * x];
-            out[4 * x + 3] = row[4 * x + 3];
-        }
+        ConvertPixelsTo32(image, static_cast<std::size_t>(y) * width, width, out);
+        for (std::size_t x = 0; x < width; ++x) std::swap(out[4 * x], out[4 * x + 2]);  // B, G, R, A to R, G, B, A
     }));
     json.endObject();
     json.endArray();
