@@ -87,22 +87,29 @@ TTilePicture PictureOfImage(const TmyImagePal& image, int tileSize) {
     // 32 bits, a transparent pixel white); a picture pixel averages 2 x 2
     // source pixels spread over the block it covers (one pixel taken twice
     // where the block is one wide or high): one pass, no scaled copies.
+    // Channels are summed side by side, 10 bits each (red at bit 20).
     const bool blend = image.BitCount >= 32;
-    const auto shown = [blend](const TmyPixel& p) -> QRgb {
-        if (p.A == 0) return 0xFFFFFFFFu;
-        if (!blend || p.A == 255) return qRgb(p.R, p.G, p.B);
+    const auto shown = [blend](const TmyPixel& p) -> std::uint32_t {
+        constexpr std::uint32_t kWhite = 255u << 20 | 255u << 10 | 255u;
+        if (p.A == 0) return kWhite;
+        if (!blend || p.A == 255) return std::uint32_t{p.R} << 20 | std::uint32_t{p.G} << 10 | p.B;
         const unsigned k = 255u - p.A;
-        const auto over = [&](unsigned c) { return static_cast<int>((255u * k + c * p.A + 127u) / 255u); };
-        return qRgb(over(p.R), over(p.G), over(p.B));
+        const auto over = [&](unsigned c) { return (255u * k + c * p.A + 127u) / 255u; };
+        return over(p.R) << 20 | over(p.G) << 10 | over(p.B);
     };
     QImage out(fitted, QImage::Format_RGB32);
     const int sw = source.width(), sh = source.height(), fw = fitted.width(), fh = fitted.height();
     const TmyPixel* pixels = image.Pixels().data();  // rows of sw pixels, top first
+    uchar* const bits = out.bits();
+    const qsizetype stride = out.bytesPerLine();
     if (fitted == source) {
         for (int y = 0; y < fh; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+            auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
             const TmyPixel* src = pixels + static_cast<std::ptrdiff_t>(y) * sw;
-            for (int x = 0; x < fw; ++x) row[x] = shown(src[x]);
+            for (int x = 0; x < fw; ++x) {
+                const std::uint32_t c = shown(src[x]);
+                row[x] = 0xFF000000u | (c >> 20) << 16 | ((c >> 10) & 1023u) << 8 | (c & 1023u);
+            }
         }
     } else {
         // The two source columns and rows of each picture column and row.
@@ -113,17 +120,38 @@ TTilePicture PictureOfImage(const TmyImagePal& image, int tileSize) {
         };
         std::vector<std::array<int, 2>> cols(static_cast<std::size_t>(fw));
         for (int x = 0; x < fw; ++x) cols[static_cast<std::size_t>(x)] = spread(x, sw, fw);
-        for (int y = 0; y < fh; ++y) {
-            const std::array<int, 2> rows = spread(y, sh, fh);
-            const TmyPixel* r0 = pixels + static_cast<std::ptrdiff_t>(rows[0]) * sw;
-            const TmyPixel* r1 = pixels + static_cast<std::ptrdiff_t>(rows[1]) * sw;
-            auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        // A source row's two pixels under each picture column, summed, for
+        // the two rows a picture row takes; picture rows often share them.
+        std::vector<std::uint32_t> sums(2 * static_cast<std::size_t>(fw));
+        int held[2] = {-1, -1};  // the source row in each half of sums
+        const auto sum = [&](int slot, int r) {
+            std::uint32_t* s = sums.data() + static_cast<std::ptrdiff_t>(slot) * fw;
+            const TmyPixel* src = pixels + static_cast<std::ptrdiff_t>(r) * sw;
             for (int x = 0; x < fw; ++x) {
                 const std::array<int, 2>& c = cols[static_cast<std::size_t>(x)];
-                const QRgb q[4] = {shown(r0[c[0]]), shown(r0[c[1]]), shown(r1[c[0]]), shown(r1[c[1]])};
-                row[x] = qRgb((qRed(q[0]) + qRed(q[1]) + qRed(q[2]) + qRed(q[3])) >> 2,
-                              (qGreen(q[0]) + qGreen(q[1]) + qGreen(q[2]) + qGreen(q[3])) >> 2,
-                              (qBlue(q[0]) + qBlue(q[1]) + qBlue(q[2]) + qBlue(q[3])) >> 2);
+                s[x] = shown(src[c[0]]) + shown(src[c[1]]);
+            }
+            held[slot] = r;
+            return slot;
+        };
+        const auto find = [&](int r) { return held[0] == r ? 0 : held[1] == r ? 1 : -1; };
+        for (int y = 0; y < fh; ++y) {
+            const std::array<int, 2> rows = spread(y, sh, fh);
+            int s0 = find(rows[0]), s1 = find(rows[1]);
+            if (s0 < 0 && s1 < 0) {
+                s0 = sum(0, rows[0]);
+                s1 = rows[1] == rows[0] ? s0 : sum(1, rows[1]);
+            } else if (s0 < 0) {
+                s0 = sum(1 - s1, rows[0]);
+            } else if (s1 < 0) {
+                s1 = sum(1 - s0, rows[1]);
+            }
+            const std::uint32_t* a = sums.data() + static_cast<std::ptrdiff_t>(s0) * fw;
+            const std::uint32_t* b = sums.data() + static_cast<std::ptrdiff_t>(s1) * fw;
+            auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+            for (int x = 0; x < fw; ++x) {
+                const std::uint32_t t = a[x] + b[x];
+                row[x] = 0xFF000000u | (t >> 22) << 16 | ((t >> 12) & 255u) << 8 | ((t >> 2) & 255u);
             }
         }
     }
