@@ -23,10 +23,16 @@ namespace velto {
 
 namespace {
 
-// The first image of a document file, fitted to the tile.
-TTilePicture FirstImageOf(ImyIconIO& reader, TmyIcon& doc, const std::string& fileName, int tileSize) {
-    if (!reader.LoadFromFile(doc, fileName) || doc.Count() == 0) return {};
-    return PictureOfImage(doc.Image(0), tileSize);
+// The first image of a document file, fitted to the tile: the reader's
+// road that decodes only that image.
+template <class Reader, class Doc>
+TTilePicture FirstImageOf(Reader& reader, Doc& doc, const std::string& fileName, int tileSize,
+                          bool (Reader::*loadFirst)(TmyIcon&, std::span<const std::uint8_t>)) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(fileName, bytes, reader.Limits.fileSize) || !(reader.*loadFirst)(doc, bytes) ||
+        doc.Count() == 0)
+        return {};
+    return PictureOfImage(doc.CurrentImage(), tileSize);
 }
 
 // Pictures of the image library (BMP, JPEG, PNG, JPEG 2000): the first
@@ -61,7 +67,7 @@ TTilePicture PictureOfLibraryFile(const std::string& fileName, std::uint8_t type
 // The first frame as a player shows it, over white.
 TTilePicture PictureOfGif(const std::string& fileName, int tileSize) {
     TGIFImage gif;
-    if (!gif.LoadFromFile(fileName) || gif.Images().Count() == 0 || gif.Width() <= 0 || gif.Height() <= 0) return {};
+    if (!gif.LoadFirstFrameFromFile(fileName) || gif.Images().Count() == 0 || gif.Width() <= 0 || gif.Height() <= 0) return {};
     const TGIFCanvas screen = ComposeGIFFrame(gif, 0);
     // R, G, B, A bytes, a pixel either transparent or opaque.
     const QImage view(reinterpret_cast<const uchar*>(screen.Pixels.data()), screen.Width, screen.Height,
@@ -208,12 +214,12 @@ TTilePicture PictureOfFile(const std::string& fileName, std::uint8_t type, int t
         case ftAnimatedCursor: {
             TmyANIIO reader(false);
             TmyANI doc;
-            return FirstImageOf(reader, doc, fileName, tileSize);
+            return FirstImageOf(reader, doc, fileName, tileSize, &TmyANIIO::LoadFirstFrame);
         }
         case ftIcns: {
             TmyMacIcoIO reader(false);
             TmyIcon doc;
-            return FirstImageOf(reader, doc, fileName, tileSize);
+            return FirstImageOf(reader, doc, fileName, tileSize, &TmyMacIcoIO::LoadFirstImage);
         }
         case ftGif: return PictureOfGif(fileName, tileSize);
         case ftBmp: case ftJpeg: case ftPng: case ftJp2: case ftJ2k:

@@ -334,10 +334,16 @@ bool NextBlockByte(ByteReader& stream, std::uint8_t& b) {
 
 }  // namespace
 
-void TGIFImageList::LoadFromStream(ByteReader& stream) {
+void TGIFImageList::LoadFromStream(ByteReader& stream) { LoadFromStream(stream, -1); }
+
+void TGIFImageList::LoadFromStream(ByteReader& stream, int most) {
     std::uint8_t b = 0;
     if (!NextBlockByte(stream, b)) return;
     while (b != ';') {
+        if (Count() == most) {
+            stream.seek(stream.pos() - 1);
+            return;
+        }
         stream.seek(stream.pos() - 1);
         if (b != '!' && b != ',') {
             fImage->Warning(this, 1, sGIFUnknownBlock);
@@ -410,16 +416,20 @@ int TGIFImage::BitsPerPixel() const {
     return b;
 }
 
-void TGIFImage::LoadFromStream(ByteReader& stream) {
+void TGIFImage::LoadFromStream(ByteReader& stream) { Load(stream, -1); }
+
+void TGIFImage::LoadFirstFrame(ByteReader& stream) { Load(stream, 1); }
+
+void TGIFImage::Load(ByteReader& stream, int mostFrames) {
     Progress(this, psStarting, 0, false, sGIFLoading);
     fLoading = true;
     fChargedPixels = fChargedExtensionBytes = fChargedExtensions = fChargedFrames = 0;
     try {
         Clear();
         fHeader.LoadFromStream(stream);
-        fImages.LoadFromStream(stream);
+        fImages.LoadFromStream(stream, mostFrames);
         std::uint8_t trailer = 0;
-        if (stream.u8(trailer) && trailer != ';') Warning(this, 1, sGIFBadTrailer);
+        if (fImages.Count() != mostFrames && stream.u8(trailer) && trailer != ';') Warning(this, 1, sGIFBadTrailer);
     } catch (...) {
         fLoading = false;
         Progress(this, psEnding, 0, false, sGIFLoading);
@@ -447,6 +457,14 @@ bool TGIFImage::LoadFromFile(const std::string& path, FileError* error) {
     if (!ReadWholeFile(path, bytes, Limits.fileSize, error)) return false;
     ByteReader reader(bytes);
     LoadFromStream(reader);
+    return true;
+}
+
+bool TGIFImage::LoadFirstFrameFromFile(const std::string& path, FileError* error) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes, Limits.fileSize, error)) return false;
+    ByteReader reader(bytes);
+    LoadFirstFrame(reader);
     return true;
 }
 

@@ -605,6 +605,8 @@ public:
     int IndexOf(const TGIFSubImage& frame) const;
 
     void LoadFromStream(ByteReader& stream);
+    // Stops before a further frame once the list holds most (none when negative).
+    void LoadFromStream(ByteReader& stream, int most);
     void SaveToStream(ByteWriter& stream) const;
 
 private:
@@ -645,11 +647,16 @@ public:
     int BitsPerPixel() const;
 
     void LoadFromStream(ByteReader& stream);
+    // The header and frame 0 only, read as LoadFromStream reads them: enough
+    // to show the first frame, and nothing after it is looked at (a picture
+    // of the file, not a document to edit or save).
+    void LoadFirstFrame(ByteReader& stream);
     // Raises "Unsupported GIF version" for an image without frames.
     void SaveToStream(ByteWriter& stream);
     // Reads a whole file (false when it cannot be read, error saying why;
     // content errors raise).
     bool LoadFromFile(const std::string& path, FileError* error = nullptr);
+    bool LoadFirstFrameFromFile(const std::string& path, FileError* error = nullptr);
     // Encodes in memory and replaces the file atomically; false when it cannot
     // be written, error saying why.
     bool SaveToFile(const std::string& path, FileError* error = nullptr);
@@ -696,6 +703,8 @@ public:
     bool Loading() const { return fLoading; }
 
 private:
+    void Load(ByteReader& stream, int mostFrames);
+
     TGIFHeader fHeader;
     TGIFImageList fImages;
     bool fInPalette = false;

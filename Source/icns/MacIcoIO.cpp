@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "core/Language.h"
 #include "core/MessageBox.h"
@@ -213,20 +214,23 @@ bool TmyMacIcoIO::LoadFromFile(TmyIcon& doc, const std::string& fileName, FileEr
     return false;
 }
 
-bool TmyMacIcoIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
+namespace {
+
+// The element list of a file. The first element is read whatever the
+// header's length says; each must lie wholly inside the file, and a length
+// that cannot hold its own header ends the list (it could never advance).
+// False when the data is no Apple icon file; tooMany tells that the list was
+// cut at the element limit.
+bool ReadElements(std::span<const std::uint8_t> data, const ReadLimits& limits, std::vector<ReadElement>& elements,
+                  bool& tooMany) {
     ByteReader r(data);
     char magic[4] = {};
     std::uint32_t total = 0;
     if (!r.bytes(magic, 4) || std::memcmp(magic, kMagic, 4) != 0 || !r.u32be(total)) return false;
-
-    // The element list. The first element is read whatever the header's
-    // length says; each must lie wholly inside the file, and a length that
-    // cannot hold its own header ends the list (it could never advance).
-    std::vector<ReadElement> elements;
-    std::string unknown;
+    tooMany = false;
     while (r.remaining() >= kElementHeaderSize && (elements.empty() || r.pos() < total)) {
-        if (elements.size() >= Limits.icnsElements) {
-            ShowMessage(Lang().GetMessage("msgEntryLimit", "Too many entries in the icon."), mkError);
+        if (elements.size() >= limits.icnsElements) {
+            tooMany = true;
             break;
         }
         char type[4] = {};
@@ -238,33 +242,59 @@ bool TmyMacIcoIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data
         r = head;
         ReadElement e;
         e.Type.assign(type, 4);
-        e.Info = FindElement(e.Type);
+        e.Info = TmyMacIcoIO::FindElement(e.Type);
         r.view(length - kElementHeaderSize, e.Data);
-        if (e.Info.Name.empty()) unknown += TypeForWarning(e.Type) + ", ";
         elements.push_back(std::move(e));
     }
+    return true;
+}
+
+// Whether the element holds an image of its own (masks and unknown types do not).
+bool IsImageElement(const ReadElement& e) { return !e.Info.Name.empty() && !IsMaskElement(e.Info); }
+
+// The image of one element with its mask applied; null when it cannot be
+// decoded. damaged counts the parts that were not read (at least 1 for null).
+std::unique_ptr<TmyImagePal> DecodeElement(const ReadElement& e, const std::vector<ReadElement>& elements,
+                                           const ReadLimits& limits, int& damaged) {
+    damaged = 0;
+    std::unique_ptr<TmyImagePal> image;
+    switch (e.Info.BitCount) {
+    case 1: image = Read1Bit(e); break;
+    case 4: image = Read4Bit(e); break;
+    case 8: image = Read8Bit(e); break;
+    default: image = e.Info.Name == "ic08" ? ReadJP2(e, limits) : Read32Bit(e, damaged); break;
+    }
+    if (!image) {
+        damaged = std::max(damaged, 1);
+        return nullptr;
+    }
+    if (!e.Info.MaskName.empty()) {
+        const auto mask = std::find_if(elements.begin(), elements.end(),
+                                       [&](const ReadElement& m) { return m.Type == e.Info.MaskName; });
+        if (mask != elements.end()) ReadMask(*mask, *image);
+    }
+    return image;
+}
+
+}  // namespace
+
+bool TmyMacIcoIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
+    std::vector<ReadElement> elements;
+    bool tooMany = false;
+    if (!ReadElements(data, Limits, elements, tooMany)) return false;
+    if (tooMany) ShowMessage(Lang().GetMessage("msgEntryLimit", "Too many entries in the icon."), mkError);
+    std::string unknown;
+    for (const ReadElement& e : elements)
+        if (e.Info.Name.empty()) unknown += TypeForWarning(e.Type) + ", ";
 
     std::vector<std::unique_ptr<TmyImagePal>> images;
     for (const ReadElement& e : elements) {
-        if (e.Info.Name.empty() || IsMaskElement(e.Info)) continue;
+        if (!IsImageElement(e)) continue;
         int damaged = 0;
-        std::unique_ptr<TmyImagePal> image;
-        switch (e.Info.BitCount) {
-        case 1: image = Read1Bit(e); break;
-        case 4: image = Read4Bit(e); break;
-        case 8: image = Read8Bit(e); break;
-        default: image = e.Info.Name == "ic08" ? ReadJP2(e, Limits) : Read32Bit(e, damaged); break;
-        }
-        if (!image) damaged = std::max(damaged, 1);
+        std::unique_ptr<TmyImagePal> image = DecodeElement(e, elements, Limits, damaged);
         for (int i = 0; i < damaged; ++i)
             ShowMessage(Lang().GetMessage("msgNoImage", "Invalid image inside the icon."), mkError);
-        if (!image) continue;
-        if (!e.Info.MaskName.empty()) {
-            const auto mask = std::find_if(elements.begin(), elements.end(),
-                                           [&](const ReadElement& m) { return m.Type == e.Info.MaskName; });
-            if (mask != elements.end()) ReadMask(*mask, *image);
-        }
-        images.push_back(std::move(image));
+        if (image) images.push_back(std::move(image));
     }
 
     const bool decoded = !images.empty();
@@ -279,6 +309,31 @@ bool TmyMacIcoIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data
     }
     // A file that gave no image is no icon to open, whatever it held.
     return decoded;
+}
+
+bool TmyMacIcoIO::LoadFirstImage(TmyIcon& doc, std::span<const std::uint8_t> data) {
+    std::vector<ReadElement> elements;
+    bool tooMany = false;
+    if (!ReadElements(data, Limits, elements, tooMany)) return false;
+    // An element's kind fixes the size and depth of its image, so the
+    // canonical order is known before anything is decoded: elements are
+    // tried in that order (of equals the first in the file) until one decodes.
+    std::vector<const ReadElement*> order;
+    for (const ReadElement& e : elements)
+        if (IsImageElement(e)) order.push_back(&e);
+    std::stable_sort(order.begin(), order.end(), [](const ReadElement* a, const ReadElement* b) {
+        const TIcnsElementInfo& x = a->Info;
+        const TIcnsElementInfo& y = b->Info;
+        return std::tie(x.BitCount, x.Width, x.Height) > std::tie(y.BitCount, y.Width, y.Height);
+    });
+    for (const ReadElement* e : order) {
+        int damaged = 0;
+        if (std::unique_ptr<TmyImagePal> image = DecodeElement(*e, elements, Limits, damaged)) {
+            doc.AppendImage(std::move(image));
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace velto

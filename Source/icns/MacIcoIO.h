@@ -83,6 +83,12 @@ public:
     // sorts it and returns true when at least one image was decoded; on false
     // doc is unchanged.
     bool LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data);
+    // Only the image LoadFromBytes would put first (the deepest, widest,
+    // highest that decodes; of equals the first in the file), appended to
+    // doc as its current image; elements of images ranked before it are
+    // decoded only to find they cannot be. Shows no message. False, doc
+    // unchanged, when no image decodes.
+    bool LoadFirstImage(TmyIcon& doc, std::span<const std::uint8_t> data);
 
     // --- Writing ---
     // Writes what the save of a document writes (see SaveDocument) and leaves

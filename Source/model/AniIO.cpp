@@ -88,9 +88,8 @@ bool EachChunk(ByteReader list, Use&& use) {
 struct AniContent {
     std::vector<std::uint32_t> Rates;
     std::vector<std::uint32_t> Steps;
-    // One entry per "icon" chunk, null where the icon did not load.
-    std::vector<std::unique_ptr<TmyImagePal>> Stored;
-    std::uint64_t StoredPixels = 0;
+    // The data of each "icon" chunk, in order; decoded only when needed.
+    std::vector<ByteReader> Icons;
     std::uint32_t DisplayRate = 0;
     std::optional<std::string> Title;
     std::optional<std::string> Author;
@@ -136,26 +135,50 @@ bool ReadInfo(ByteReader list, const ReadLimits& limits, AniContent& content) {
 }
 
 bool ReadFrames(ByteReader list, const ReadLimits& limits, AniContent& content) {
-    TmyIcoIO reader(false);
-    reader.Limits = limits;
     return EachChunk(list, [&](const Chunk& chunk) {
         if (chunk.Id != kIcon) return true;
-        if (content.Stored.size() >= limits.frames) return false;
+        if (content.Icons.size() >= limits.frames) return false;
+        content.Icons.push_back(chunk.Data);
+        return true;
+    });
+}
+
+// Every stored frame decoded: one entry per "icon" chunk, null where the icon
+// did not load. False when the frames together exceed the pixel limit.
+bool DecodeStored(const AniContent& content, const ReadLimits& limits,
+                  std::vector<std::unique_ptr<TmyImagePal>>& stored, std::uint64_t& storedPixels,
+                  TmyANIIO::SizeReport& sizes) {
+    TmyIcoIO reader(false);
+    reader.Limits = limits;
+    stored.reserve(content.Icons.size());
+    for (const ByteReader& chunk : content.Icons) {
         // The icon reader sees only this chunk; where it stops does not matter,
         // the next chunk follows this one's declared size.
         TmyIcon icon;
-        ByteReader data = chunk.Data;
+        ByteReader data = chunk;
         std::unique_ptr<TmyImagePal> frame;
         if (reader.LoadFromStream(icon, data) && icon.Count() > 0) {
             // The first image in canonical order: the deepest, widest, highest.
             frame = std::make_unique<TmyImagePal>(icon.Image(0));
-            NoteFrameSizes(icon, content.FrameSizes);
-            content.StoredPixels += PixelCount(*frame);
-            if (content.StoredPixels > limits.pixels) return false;
+            NoteFrameSizes(icon, sizes);
+            storedPixels += PixelCount(*frame);
+            if (storedPixels > limits.pixels) return false;
         }
-        content.Stored.push_back(std::move(frame));
-        return true;
-    });
+        stored.push_back(std::move(frame));
+    }
+    return true;
+}
+
+// Step i shows stored frame Steps[i] (or frame i without "seq ") for Rates[i]
+// jiffies (the display rate where "rate" has no value).
+std::size_t StepCount(const AniContent& content) {
+    return content.Steps.empty() ? content.Icons.size() : content.Steps.size();
+}
+std::size_t StoredOfStep(const AniContent& content, std::size_t i) {
+    return content.Steps.empty() ? i : content.Steps[i];
+}
+std::uint32_t JiffiesOfStep(const AniContent& content, std::size_t i) {
+    return i < content.Rates.size() ? content.Rates[i] : content.DisplayRate;
 }
 
 bool ReadValues(ByteReader data, std::vector<std::uint32_t>& values, std::size_t keep, bool refuseBeyond) {
@@ -315,41 +338,73 @@ bool TmyANIIO::LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data) {
     if (!ani) return false;
     AniContent content;
     if (!ReadContent(data, Limits, content)) return false;
+    std::vector<std::unique_ptr<TmyImagePal>> stored;
+    std::uint64_t pixels = 0;
+    SizeReport sizes;
+    if (!DecodeStored(content, Limits, stored, pixels, sizes)) return false;
 
-    // Step i shows stored frame Steps[i] (or frame i without "seq ") for
-    // Rates[i] jiffies (the display rate where "rate" has no value). A step
-    // naming a frame that did not load is dropped with its delay; one naming
-    // no stored frame at all makes the file invalid.
+    // A step naming a frame that did not load is dropped with its delay; one
+    // naming no stored frame at all makes the file invalid.
     struct Step {
         std::size_t Stored;
         std::uint32_t Jiffies;
     };
     std::vector<Step> steps;
-    std::vector<std::size_t> uses(content.Stored.size(), 0);
-    const std::size_t count = content.Steps.empty() ? content.Stored.size() : content.Steps.size();
+    std::vector<std::size_t> uses(stored.size(), 0);
+    const std::size_t count = StepCount(content);
     steps.reserve(count);
-    std::uint64_t pixels = content.StoredPixels;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t stored = content.Steps.empty() ? i : content.Steps[i];
-        if (stored >= content.Stored.size()) return false;
-        if (!content.Stored[stored]) continue;
+        const std::size_t index = StoredOfStep(content, i);
+        if (index >= stored.size()) return false;
+        if (!stored[index]) continue;
         // The last step showing a frame takes the stored one; every other needs a copy.
-        if (uses[stored]++ > 0) pixels += PixelCount(*content.Stored[stored]);
+        if (uses[index]++ > 0) pixels += PixelCount(*stored[index]);
         if (pixels > Limits.pixels) return false;
-        steps.push_back({stored, i < content.Rates.size() ? content.Rates[i] : content.DisplayRate});
+        steps.push_back({index, JiffiesOfStep(content, i)});
     }
     if (steps.empty()) return false;
 
     for (const Step& step : steps) {
-        std::unique_ptr<TmyImagePal>& stored = content.Stored[step.Stored];
-        auto frame = --uses[step.Stored] == 0 ? std::move(stored) : std::make_unique<TmyImagePal>(*stored);
-        SetFrameRate(*frame, step.Jiffies);
-        ani->AppendImage(std::move(frame));
+        std::unique_ptr<TmyImagePal>& frame = stored[step.Stored];
+        auto shown = --uses[step.Stored] == 0 ? std::move(frame) : std::make_unique<TmyImagePal>(*frame);
+        SetFrameRate(*shown, step.Jiffies);
+        ani->AppendImage(std::move(shown));
     }
     if (content.Title) ani->Title = *content.Title;
     if (content.Author) ani->Author = *content.Author;
-    FrameSizes = std::move(content.FrameSizes);
+    FrameSizes = std::move(sizes);
     return true;
+}
+
+bool TmyANIIO::LoadFirstFrame(TmyIcon& doc, std::span<const std::uint8_t> data) {
+    FrameSizes = {};
+    auto* ani = dynamic_cast<TmyANI*>(&doc);
+    if (!ani) return false;
+    AniContent content;
+    if (!ReadContent(data, Limits, content)) return false;
+    const std::size_t count = StepCount(content);
+    for (std::size_t i = 0; i < count; ++i)
+        if (StoredOfStep(content, i) >= content.Icons.size()) return false;
+
+    // Stored frames are decoded in the order the steps show them until one
+    // loads; each is tried once.
+    TmyIcoIO reader(false);
+    reader.Limits = Limits;
+    std::vector<bool> tried(content.Icons.size(), false);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t index = StoredOfStep(content, i);
+        if (tried[index]) continue;
+        tried[index] = true;
+        TmyIcon icon;
+        ByteReader chunk = content.Icons[index];
+        if (!reader.LoadFirstImage(icon, chunk) || icon.Count() == 0) continue;
+        if (PixelCount(icon.CurrentImage()) > Limits.pixels) return false;
+        auto frame = std::make_unique<TmyImagePal>(icon.CurrentImage());
+        SetFrameRate(*frame, JiffiesOfStep(content, i));
+        ani->AppendImage(std::move(frame));
+        return true;
+    }
+    return false;
 }
 
 bool TmyANIIO::SaveToFile(const TmyIcon& doc, const std::string& fileName, bool /*png: frames are bitmaps*/,

@@ -63,6 +63,12 @@ public:
     // no frame, or exceeds the limits above.
     bool LoadFromFile(TmyIcon& doc, const std::string& fileName, FileError* error = nullptr) override;
     bool LoadFromBytes(TmyIcon& doc, std::span<const std::uint8_t> data);
+    // Only the frame LoadFromBytes would put first, with its rate, appended
+    // to doc (a TmyANI); the other stored frames are not decoded, so a file
+    // whose later frames are damaged or beyond the pixel limit still gives
+    // it. The file's structure is checked as LoadFromBytes checks it. False,
+    // doc unchanged, when no frame can be shown. Leaves FrameSizes empty.
+    bool LoadFirstFrame(TmyIcon& doc, std::span<const std::uint8_t> data);
 
     // doc must be a TmyANI holding at least one frame whose images the cursor
     // writer can store. png is ignored: frames are always bitmaps. False when
