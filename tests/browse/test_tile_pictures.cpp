@@ -10,8 +10,11 @@
 #include "../resources/PeTestImage.h"
 #include "Corpus.h"
 #include "browse/TileSources.h"
+#include "gif/GifCompose.h"
+#include "icns/MacIcoIO.h"
 #include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
+#include "model/AniIO.h"
 #include "model/Detect.h"
 #include "model/IcoIO.h"
 #include "model/Icon.h"
@@ -101,6 +104,37 @@ void ExpectSameFirstImage(const Bytes& file) {
     EXPECT_EQ(y.HotSpotY(), x.HotSpotY());
     EXPECT_TRUE(y.Equals(x));
     EXPECT_EQ(first.IsCursor, whole.IsCursor);
+}
+
+// The tile made from what the whole reader reads (every image or frame),
+// through the same picture path as the tile's own road; none where the whole
+// reader refuses the file.
+TTilePicture WholeReadersTile(const std::string& file, std::uint8_t type) {
+    try {
+        if (type == ftGif) {
+            TGIFImage gif;
+            if (!gif.LoadFromFile(file) || gif.Images().Count() == 0 || gif.Width() <= 0 || gif.Height() <= 0)
+                return {};
+            const TGIFCanvas screen = ComposeGIFFrame(gif, 0);
+            const QImage view(reinterpret_cast<const uchar*>(screen.Pixels.data()), screen.Width, screen.Height,
+                              screen.Width * 4, QImage::Format_RGBA8888);
+            return PictureOfBitmap(view, view.size(), 100);
+        }
+        TmyANI ani;
+        TmyIcon icon;
+        const bool ok = type == ftAnimatedCursor ? TmyANIIO(false).LoadFromFile(ani, file)
+                                                 : TmyMacIcoIO(false).LoadFromFile(icon, file);
+        if (!ok) return {};
+        return PictureOfImage(type == ftAnimatedCursor ? ani.Image(0) : icon.Image(0), 100);
+    } catch (...) {
+        return {};
+    }
+}
+
+void ExpectSameTile(const TTilePicture& tile, const TTilePicture& expected) {
+    ASSERT_EQ(tile.Ok, expected.Ok);
+    EXPECT_EQ(tile.Source, expected.Source);
+    EXPECT_TRUE(tile.Bitmap == expected.Bitmap);
 }
 
 }  // namespace
@@ -226,4 +260,69 @@ TEST(TilePictures, AnIconOrCursorFileShowsTheImageTheWholeReaderPutsFirst) {
         ++read;
     }
     EXPECT_GT(read, 0);
+}
+
+// Animated cursors, Apple icons and GIFs: the tile decodes only the image it
+// shows, and shows what the whole reader's first image gives; damage or
+// excess after that image no longer blanks it.
+TEST(TilePictures, AnimationsAndAppleIconsShowTheWholeReadersFirstImage) {
+    TempDir dir;
+    // An animated cursor whose last frame is damaged: the whole reader drops it.
+    TmyANI ani;
+    for (int i = 0; i < 3; ++i) FillImage(ani.Image(ani.AddImage({32, 32}, 32)), static_cast<std::uint8_t>(40 * i));
+    std::vector<std::uint8_t> aniBytes;
+    ASSERT_TRUE(TmyANIIO(false).SaveToBytes(ani, aniBytes));
+    const std::string icon = "icon";
+    const auto last = std::find_end(aniBytes.begin(), aniBytes.end(), icon.begin(), icon.end());
+    ASSERT_NE(last, aniBytes.end());
+    *(last + 8 + 6 + 16) = 0xFF;  // after the chunk header, the directory: the bitmap header's size
+    // An Apple icon of several elements, as this program writes it.
+    TmyIcon mac;
+    for (const int side : {16, 48, 128, 32})
+        FillImage(mac.Image(mac.AddImage({side, side}, 32)), static_cast<std::uint8_t>(side));
+    ASSERT_TRUE(TmyMacIcoIO(false).SaveToFile(mac, dir.File("several.icns"), false));
+    restest::WriteFile(dir.File("damaged.ani"), Bytes(aniBytes.begin(), aniBytes.end()));
+    for (const auto& [name, type] : {std::pair{"damaged.ani", ftAnimatedCursor}, {"several.icns", ftIcns}}) {
+        SCOPED_TRACE(name);
+        const TTilePicture tile = PictureOfFile(dir.File(name), type, 100);
+        ASSERT_TRUE(tile.Ok);
+        ExpectSameTile(tile, WholeReadersTile(dir.File(name), type));
+    }
+    EXPECT_EQ(PictureOfFile(dir.File("several.icns"), ftIcns, 100).Source, QSize(128, 128));
+
+    // A GIF whose second frame declares 65535 x 65535 (refused before any
+    // pixel is decoded) or is cut short: the whole reader raises; the tile
+    // is that of the first frame alone, which was read without the second.
+    Bytes huge(kPillowTwoColours.begin(), kPillowTwoColours.end() - 1);
+    Bytes cut = huge;
+    cut.insert(cut.end(), {0x2c, 0x00, 0x00});
+    huge.insert(huge.end(), {0x2c, 0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0x00, 0x08, 0x02, 0x00, 0x00, 0x00, 0x3b});
+    restest::WriteFile(dir.File("first.gif"), kPillowTwoColours);
+    const TTilePicture alone = PictureOfFile(dir.File("first.gif"), ftGif, 100);
+    ASSERT_TRUE(alone.Ok);
+    for (const auto& [name, bytes] : {std::pair{"huge.gif", huge}, {"cut.gif", cut}}) {
+        SCOPED_TRACE(name);
+        restest::WriteFile(dir.File(name), bytes);
+        EXPECT_FALSE(WholeReadersTile(dir.File(name), ftGif).Ok);
+        ExpectSameTile(PictureOfFile(dir.File(name), ftGif, 100), alone);
+        TGIFImage gif;
+        ByteReader r(bytes);
+        gif.LoadFirstFrame(r);
+        EXPECT_EQ(gif.Images().Count(), 1);
+    }
+
+    // Every sample the whole reader reads gives the same tile.
+    if (!HaveCorpus()) GTEST_SKIP() << "the sample files at " << CorpusDir().string() << " are absent";
+    int compared = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(CorpusDir())) {
+        if (!e.is_regular_file()) continue;
+        const FileTypeResult t = DetectFileType(e.path().string());
+        if (!t.ok() || (t.type != ftAnimatedCursor && t.type != ftIcns && t.type != ftGif)) continue;
+        SCOPED_TRACE(e.path().string());
+        const TTilePicture expected = WholeReadersTile(e.path().string(), t.type);
+        if (!expected.Ok) continue;
+        ExpectSameTile(PictureOfFile(e.path().string(), t.type, 100), expected);
+        ++compared;
+    }
+    EXPECT_GT(compared, 0);
 }

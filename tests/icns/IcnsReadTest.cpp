@@ -337,3 +337,37 @@ TEST(IcnsRead, HostileSampleIsRefusedWithoutLargeAllocations) {
 }
 
 }  // namespace
+
+// The one image a tile shows is the one the whole reader puts first, found
+// without decoding the others: a damaged best element gives way to the next
+// as in the whole reader, equal kinds keep the file's order, masks apply.
+TEST(IcnsRead, FirstImageIsTheWholeReadersFirst) {
+    const Bytes il32 = Concat({Runs(1024, 1), Runs(1024, 2), Runs(1024, 3)});
+    const Bytes mask(1024, 0x80);
+    const std::vector<std::vector<Element>> files = {
+        {{"ics8", Bytes(256, 7)}, {"il32", il32}, {"l8mk", mask}, {"ics4", Bytes(128, 0x12)}},
+        {{"ic08", J2kHeader(512, 512, 4)}, {"is32", Is32(9, 8, 7)}, {"ICN#", Bytes(256, 0xF0)}},  // picture refused
+        {{"is32", Is32(1, 1, 1)}, {"is32", Is32(2, 2, 2)}},                                     // equals: the first
+        {{"ich8", Bytes(100, 0)}, {"icl8", Bytes(1024, 40)}},                                   // short data: the next
+        {{"ich8", Bytes(100, 0)}, {"TOC ", {}}},                                                // nothing decodes
+        {{"s8mk", Bytes(256, 0)}},
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Bytes file = IcnsFile(files[i]);
+        MessageLog log;
+        TmyIcon whole, first;
+        const bool wholeOk = TmyMacIcoIO(false).LoadFromBytes(whole, file);
+        ASSERT_EQ(TmyMacIcoIO(true).LoadFirstImage(first, file), wholeOk);
+        EXPECT_TRUE(log.shown.empty());
+        if (!wholeOk) {
+            EXPECT_EQ(first.Count(), 0);
+            continue;
+        }
+        ASSERT_EQ(first.Count(), 1);
+        EXPECT_EQ(first.CurrentImage().BitCount, whole.Image(0).BitCount);
+        EXPECT_TRUE(first.CurrentImage().Equals(whole.Image(0)));
+    }
+    TmyIcon none;
+    EXPECT_FALSE(TmyMacIcoIO(false).LoadFirstImage(none, Bytes{'i', 'c', 'n'}));
+}

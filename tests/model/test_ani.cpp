@@ -164,6 +164,49 @@ TEST(AniRead, RefusesDamagedFilesWithoutTouchingTheDocument) {
     EXPECT_FALSE(TmyANIIO(false).LoadFromBytes(notAnimated, good));
 }
 
+// A tile's road: the frame the whole reader puts first with its delay, or
+// nothing where the file's structure is refused; frames after the one shown
+// are never decoded, so neither damage nor size there stops it.
+TEST(AniRead, FirstFrameAloneIsTheWholeReadersFirst) {
+    const Bytes a = Cur(2, 10, 1), b = Cur(2, 20), bad(30, 7);
+    const std::pair<const char*, Bytes> rows[] = {
+        {"plain", Riff(Anih(6) + Fram({a, b}))},
+        {"steps start at a later frame", Riff(Anih(6) + Ck("rate", Le({9, 3})) + Ck("seq ", Le({1, 0})) + Fram({a, b}))},
+        {"the first shown frame broken", Riff(Ck("rate", Le({1, 2, 3})) + Ck("seq ", Le({1, 1, 0})) + Fram({a, bad}))},
+        {"a step naming no stored frame", Riff(Anih(6) + Ck("seq ", Le({0, 5})) + Fram({a, b}))},
+        {"no frame that loads", Riff(Anih(6) + Fram({bad, bad}))},
+        {"not ACON", Str("RIFF") + Le({4}) + Str("ACOX")},
+        {"10001 steps", Riff(Anih(6) + Ck("seq ", Le(U32s(10001, 0))) + Fram({a}))},
+    };
+    for (const auto& [name, file] : rows) {
+        SCOPED_TRACE(name);
+        TmyANI whole, first;
+        const bool wholeOk = TmyANIIO(false).LoadFromBytes(whole, file);
+        ASSERT_EQ(TmyANIIO(false).LoadFirstFrame(first, file), wholeOk);
+        if (!wholeOk) continue;
+        ASSERT_EQ(first.Count(), 1);
+        EXPECT_EQ(Frames(first).front(), Frames(whole).front());
+        EXPECT_TRUE(first.Image(0).Equals(whole.Image(0)));
+    }
+
+    // Later frames beyond the pixel limit, or damaged: the whole reader
+    // refuses the file or drops them, the first frame shows all the same.
+    TmyANIIO tight(false);
+    tight.Limits.pixels = 2 * 2;
+    const Bytes large = Riff(Anih(6) + Fram({a, Cur(64, 30), Cur(64, 40)}));
+    TmyANI refused, shown;
+    EXPECT_FALSE(tight.LoadFromBytes(refused, large));
+    ASSERT_TRUE(tight.LoadFirstFrame(shown, large));
+    EXPECT_EQ(Frames(shown), (FrameList{{10, 6}}));
+    Bytes broken = Cur(64, 30);
+    broken[22] = 0xFF;  // the bitmap header's size
+    TmyANI cut;
+    ASSERT_TRUE(TmyANIIO(false).LoadFirstFrame(cut, Riff(Anih(6) + Fram({a, broken}))));
+    EXPECT_EQ(Frames(cut), (FrameList{{10, 6}}));
+    TmyIcon notAnimated;
+    EXPECT_FALSE(TmyANIIO(false).LoadFirstFrame(notAnimated, large));
+}
+
 TEST(AniRead, AtMostTenThousandIconChunks) {
     // Every "icon" chunk costs a frame before any step is read: 10000 of the
     // smallest load, one more refuses the file.
