@@ -2,9 +2,11 @@
 // yields frames whose pixels, bitmaps and masks have the frame's size; every
 // frame composes onto the logical screen and the animation plays through as
 // a player would; what was read writes and reads back to the same frames,
-// and writes again unchanged.
+// and writes again unchanged. Reading only the first frame agrees with the
+// whole load.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -89,6 +91,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Check(reader.pos() <= size);
+    {
+        // A tile's road reads frame 0 alone, the same as the whole load's.
+        velto::TGIFImage first;
+        first.Limits = Limits();
+        velto::ByteReader head(std::span<const std::uint8_t>(data, size));
+        first.LoadFirstFrame(head);
+        Check(first.Images().Count() == std::min(gif.Images().Count(), 1));
+        if (first.Images().Count() == 1 && gif.Width() > 0 && gif.Height() > 0)
+            Check(velto::ComposeGIFFrame(first, 0).Pixels == velto::ComposeGIFFrame(gif, 0).Pixels);
+    }
     for (int i = 0; i < gif.Images().Count(); ++i) Touch(gif.Images()[i]);
     Play(gif);
 

@@ -1,6 +1,7 @@
 // The Apple icon reader on arbitrary bytes. A load either fails with an empty
 // document or yields images of the element table's formats; what it read
-// writes and reads back to as many images.
+// writes and reads back to as many images. Reading only the first image
+// agrees with the whole load.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,7 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     velto::TmyMacIcoIO io(true);  // the message paths run too; the sink drops them
     const bool ok = io.LoadFromBytes(doc, std::span<const std::uint8_t>(data, size));
     Check(ok == (doc.Count() > 0));
+    // A tile's road: the same first image, or none.
+    velto::TmyIcon first;
+    const bool firstOk = velto::TmyMacIcoIO(false).LoadFirstImage(first, std::span<const std::uint8_t>(data, size));
+    Check(firstOk == ok && first.Count() == (ok ? 1 : 0));
     if (!ok) return 0;
+    Check(first.CurrentImage().BitCount == doc.Image(0).BitCount && first.CurrentImage().Equals(doc.Image(0)));
     for (int i = 0; i < doc.Count(); ++i) {
         const velto::TmyImagePal& img = doc.Image(i);
         Check(!velto::TmyMacIcoIO::ElementTypeFor(img.Width(), img.Height(), img.BitCount).empty());
