@@ -273,6 +273,7 @@ TEST_F(ExplorerTest, DeleteIsOfferedForAFavouriteOnly) {
 
 TEST_F(ExplorerTest, ATileOfANameThatIsNoUtf8OpensAndSavesItsOwnFile) {
     const std::string raw = folder.toStdString() + "/\xff\xfe-cursor.cur";
+    const RawNamesRemoved removed{{raw}};
     restest::WriteFile(raw, restest::CursorFile({{32, 32, 1, 1, {}, 6}}));
     Browse();
     TThumbail* grid = explorer->Grid();
@@ -299,7 +300,6 @@ TEST_F(ExplorerTest, ATileOfANameThatIsNoUtf8OpensAndSavesItsOwnFile) {
     ASSERT_TRUE(main->SaveDocument(qobject_cast<TfrmDesk*>(desk)));
     EXPECT_EQ(names(), listed);
     EXPECT_NE(std::filesystem::last_write_time(raw), written);
-    std::filesystem::remove(raw);  // the toolkit cannot name it to remove it with the folder
 }
 
 // A folder with one cursor whose name holds bytes that are no UTF-8.
@@ -309,19 +309,12 @@ protected:
         ExplorerTest::SetUp();
         raw = folder.toStdString() + "/\xff\xfe-bad.cur";
         restest::WriteFile(raw, restest::CursorFile({{32, 32, 1, 1, {}, 6}}));
+        removed.paths.push_back(raw);
         Browse();
         ASSERT_EQ(explorer->Grid()->Count(), 4);
         ASSERT_EQ(FileNameBytes(explorer->Grid()->Item(tile).FileName), raw);
         explorer->Grid()->SelectItem(tile);
         main->UpdateActions();
-    }
-
-    // The toolkit cannot name these files to remove them with the folder.
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove(raw, ec);
-        std::filesystem::remove_all(out, ec);
-        ExplorerTest::TearDown();
     }
 
     static std::set<std::string> Listed(const std::string& where) {
@@ -333,12 +326,14 @@ protected:
     const int tile = 3;  // after a.cur, b.cur and c.ico
     std::string raw;
     std::string out;
+    RawNamesRemoved removed;  // goes before the test's folder
 };
 
 TEST_F(BadNameTest, TheBatchFromTheSelectionConvertsItAndNamesItsOutputsFromItsBytes) {
     // Into a folder whose own name is no UTF-8 either.
     out = dir.path().toStdString() + "/out-\xe9";
     std::filesystem::create_directory(out);
+    removed.paths.push_back(out);
     auto* batch = form<TfrmBatch>("frmBatch");
     const std::pair<const char*, std::string> runs[] = {{"actBatch2", "\xff\xfe-bad_32x32-32.bmp"},
                                                         {"Action1", "\xff\xfe-bad.cur"}};
