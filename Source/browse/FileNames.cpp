@@ -81,6 +81,40 @@ std::string FileNameBytes(const QString& name) {
     return out;
 }
 
+namespace {
+
+bool HoldsKeptBytes(const QString& name) {
+    for (const QChar c : name)
+        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) return true;
+    return false;
+}
+
+}  // namespace
+
+QString FileNameShown(const QString& name) {
+    if (!HoldsKeptBytes(name)) return name;
+    QString shown = name;
+    for (QChar& c : shown)
+        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) c = QChar(QChar::ReplacementCharacter);
+    return shown;
+}
+
+QUrl FileNameUrl(const QString& name) {
+    // Names in UTF-8 keep the toolkit's own form of the URL.
+    if (!HoldsKeptBytes(name)) return QUrl::fromLocalFile(name);
+    const std::string bytes = FileNameBytes(name);
+    const QByteArray path = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toPercentEncoding("/");
+    return QUrl::fromEncoded(QByteArrayLiteral("file://") + path, QUrl::StrictMode);
+}
+
+QString FileNameOfUrl(const QUrl& url) {
+    if (!url.isLocalFile()) return {};
+    // A file on another host is the toolkit's business (a UNC-like name).
+    if (!url.host().isEmpty() && url.host() != QLatin1String("localhost")) return url.toLocalFile();
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return FileNameText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
 bool IsRegularFileName(const QString& name, std::int64_t* size) {
     struct stat st {};
     if (name.isEmpty() || ::stat(FileNameBytes(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

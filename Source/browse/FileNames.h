@@ -6,6 +6,7 @@
 // the file can be opened and written again. The toolkit's own file classes
 // do not know this form: names are checked and opened through the bytes.
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 #include <string>
@@ -15,6 +16,16 @@ namespace velto {
 
 QString FileNameText(std::string_view bytes);
 std::string FileNameBytes(const QString& name);
+
+// The name as a reader sees it: a kept byte shows as U+FFFD. For display
+// only; it may not reach the file.
+QString FileNameShown(const QString& name);
+
+// The file's URL, its path percent-encoded from the name's bytes; and the
+// name a local file URL stands for, from its path's bytes (empty for other
+// URLs). The toolkit's own conversions go through text and lose kept bytes.
+QUrl FileNameUrl(const QString& name);
+QString FileNameOfUrl(const QUrl& url);
 
 // The name is a regular file (links followed); its size in bytes when asked.
 bool IsRegularFileName(const QString& name, std::int64_t* size = nullptr);

@@ -20,6 +20,8 @@
 
 #include <unistd.h>
 
+#include "FileNames.h"
+
 namespace velto {
 
 namespace {
@@ -348,7 +350,7 @@ QMimeData* TThumbail::MakeDragData() const {
     QList<QUrl> urls;
     for (int i : selection_) {
         payload += ' ' + QByteArray::number(i);
-        if (!Item(i).FileName.isEmpty()) urls.push_back(QUrl::fromLocalFile(Item(i).FileName));
+        if (!Item(i).FileName.isEmpty()) urls.push_back(FileNameUrl(Item(i).FileName));
     }
     data->setData(QString::fromLatin1(kThumbnailMime), payload);
     if (!urls.isEmpty()) data->setUrls(urls);

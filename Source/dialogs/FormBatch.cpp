@@ -25,6 +25,7 @@
 #include <span>
 
 #include "DialogParts.h"
+#include "browse/FileNames.h"
 #include "core/Language.h"
 #include "core/MessageBox.h"
 #include "model/Detect.h"
@@ -81,6 +82,15 @@ const ModeRow& RowOf(TBatchMode mode) { return kModes[static_cast<int>(mode)]; }
 bool PreparedForImages(std::uint8_t t) { return t <= ftGif && t != ftAnimatedCursor; }
 
 QString DefaultDir() { return QDir::homePath() + QLatin1Char('/'); }
+
+// The list shows a name as text and keeps the name itself (with any bytes
+// that are no UTF-8, FileNames.h) for the run.
+constexpr int kNameRole = Qt::UserRole;
+
+void AddListed(QListWidget* list, const QString& name) {
+    auto* item = new QListWidgetItem(FileNameShown(name), list);
+    item->setData(kNameRole, name);
+}
 
 }  // namespace
 
@@ -302,15 +312,15 @@ void TfrmBatch::ModeSetUp(TBatchMode mode) {
 void TfrmBatch::AddFiles(const QStringList& files) {
     const ModeRow& row = RowOf(mode_);
     for (const QString& f : files) {
-        const FileTypeResult type = DetectFileType(f.toStdString());
-        if (type.ok() && row.accepts(type.type)) lbFiles_->addItem(f);
+        const FileTypeResult type = DetectFileType(FileNameBytes(f));
+        if (type.ok() && row.accepts(type.type)) AddListed(lbFiles_, f);
     }
     UpdateCount();
 }
 
 QStringList TfrmBatch::Files() const {
     QStringList out;
-    for (int i = 0; i < lbFiles_->count(); ++i) out << lbFiles_->item(i)->text();
+    for (int i = 0; i < lbFiles_->count(); ++i) out << lbFiles_->item(i)->data(kNameRole).toString();
     return out;
 }
 
@@ -320,8 +330,8 @@ void TfrmBatch::PrepareImagesToCursors(const QStringList& files) {
     // list holds the selection alone, never what an earlier showing left.
     lbFiles_->clear();
     for (const QString& f : files)
-        if (const FileTypeResult t = DetectFileType(f.toStdString()); t.ok() && PreparedForImages(t.type))
-            lbFiles_->addItem(f);
+        if (const FileTypeResult t = DetectFileType(FileNameBytes(f)); t.ok() && PreparedForImages(t.type))
+            AddListed(lbFiles_, f);
     UpdateCount();
 }
 
@@ -361,7 +371,7 @@ void TfrmBatch::OkClicked() {
     }
     // A folder that cannot take the outputs is said once, before anything
     // runs; the window stays as it was, to choose another.
-    if (const FileError folder = OutputFolderError(edtDir_->text().toStdString()); !folder.ok()) {
+    if (const FileError folder = OutputFolderError(FileNameBytes(edtDir_->text())); !folder.ok()) {
         std::string text = Lang().GetMessage("msgBadOutputDir", "The output directory %s1 cannot be used: %s2");
         text = ReplacePlaceholder(std::move(text), "%s1", edtDir_->text().toStdString());
         ShowMessageBox(ReplacePlaceholder(std::move(text), "%s2", FileErrorText(folder)), mkError, mbOK);
@@ -382,8 +392,8 @@ void TfrmBatch::StartRun() {
 
     TBatchJob job;
     job.Mode = mode_;
-    for (const QString& f : Files()) job.Files.push_back(f.toStdString());
-    job.OutputDir = edtDir_->text().toStdString();
+    for (const QString& f : Files()) job.Files.push_back(FileNameBytes(f));
+    job.OutputDir = FileNameBytes(edtDir_->text());
     job.Output = cmbOutput_->currentText().toStdString();
     job.BitCount = BitCount();
     job.HotX = seHotX_->value();
@@ -459,12 +469,12 @@ void TfrmBatch::showEvent(QShowEvent* event) {
     run_.reset();
     runDone_ = false;
     btnOK_->setText(Msg("msgOK", "OK"));
-    const QString saved = QString::fromStdString(Options().BatchOutput);
+    const QString saved = FileNameText(Options().BatchOutput);
     edtDir_->setText(saved.isEmpty() ? DefaultDir() : saved);
 }
 
 void TfrmBatch::hideEvent(QHideEvent* event) {
-    Options().BatchOutput = edtDir_->text().toStdString();
+    Options().BatchOutput = FileNameBytes(edtDir_->text());
     QDialog::hideEvent(event);
 }
 

@@ -10,6 +10,7 @@
 #include "PaneAccess.h"
 #include "ToolArt.h"
 #include "Translator.h"
+#include "browse/FileNames.h"
 #include "browse/ThumbnailGrid.h"
 #include "browse/TileSources.h"
 #include "core/MessageBox.h"
@@ -537,7 +538,7 @@ void TfrmDesk::SideBarDragEvent(QDropEvent* drop) {
     if (!source && !drop->source() && drop->mimeData() && drop->mimeData()->hasUrls() && HasImages()) {
         QStringList files;
         for (const QUrl& url : drop->mimeData()->urls())
-            if (url.isLocalFile()) files << url.toLocalFile();
+            if (const QString name = FileNameOfUrl(url); !name.isEmpty()) files << name;
         if (files.isEmpty()) {
             drop->ignore();
             return;

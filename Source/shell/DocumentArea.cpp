@@ -2,12 +2,13 @@
 
 #include "MainWindow.h"
 #include "Options.h"
+#include "browse/FileNames.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
+#include <QDir>
 #include <QLayout>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -69,7 +70,8 @@ QStringList DroppedFiles(const QMimeData* data) {
     QStringList out;
     if (!data) return out;
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) out << QFileInfo(url.toLocalFile()).absoluteFilePath();
+        if (const QString name = FileNameOfUrl(url); !name.isEmpty())
+            out << QDir::cleanPath(name);  // a string's work: the name may hold kept bytes
     return out;
 }
 

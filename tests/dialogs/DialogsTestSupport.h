@@ -16,12 +16,15 @@
 #include <QTimer>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "GuiTestApp.h"
 #include "core/Language.h"
@@ -151,6 +154,16 @@ private:
     QPointer<QWidget> window_;
     bool hidden_ = false;
     QElapsedTimer since_;
+};
+
+// Files named by bytes that are no UTF-8, removed when the guard goes: the
+// toolkit cannot name them to remove them with the test's folder.
+struct RawNamesRemoved {
+    std::vector<std::string> paths;
+    ~RawNamesRemoved() {
+        std::error_code ec;
+        for (const std::string& p : paths) std::filesystem::remove_all(p, ec);
+    }
 };
 
 // The limits below only bound a real failure (a window that never opens or

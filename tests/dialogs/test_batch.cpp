@@ -1,6 +1,7 @@
 // The batch converter's window through the main window's command: the modes'
 // set-up, adding files by kind, a run with its log and progress, Stop, and
-// closing the window or the program while a run works.
+// closing the window or the program while a run works; a name that is no
+// UTF-8 kept from the list to the outputs.
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,6 +21,7 @@
 
 #include "../icns/IcnsTestUtil.h"
 #include "Corpus.h"
+#include "browse/FileNames.h"
 #include "DialogsTestSupport.h"
 #include "dialogs/FormBatch.h"
 #include "import/MyImport.h"
@@ -404,6 +406,36 @@ TEST_F(BatchWindowTest, AFolderThatCannotTakeTheOutputsIsSaidOnceBeforeAnythingR
         const QTextBlock last = batch->Log()->document()->lastBlock();
         EXPECT_EQ(last.begin().fragment().charFormat().foreground().color(), QColor(Qt::red));
     });
+}
+
+TEST_F(BatchWindowTest, ANameThatIsNoUtf8StaysInTheListAndItsOutputKeepsItsBytes) {
+    const QString a = Cursor("a.cur");
+    const std::string raw = dir.path().toStdString() + "/\xff\xfe-bad.cur";
+    const std::string png = out.toStdString() + "/\xff\xfe-bad_32x32-32.png";
+    const RawNamesRemoved removed{{raw, png}};
+    std::filesystem::copy_file(a.toStdString(), raw);
+    InBatch([&] {
+        batch->findChild<QRadioButton*>("rbImageIcon")->click();
+        batch->dialogRunner = [&](TFileDialogSpec&, QStringList& files) {
+            files = {FileNameText(raw), a};
+            return true;
+        };
+        batch->findChild<QPushButton*>("btnAdd")->click();
+        ASSERT_EQ(batch->Files(), QStringList({FileNameText(raw), a}));
+        // Removing another row leaves the name as it was.
+        batch->FileList()->item(1)->setSelected(true);
+        batch->findChild<QPushButton*>("btnRemove")->click();
+        ASSERT_EQ(batch->Files(), QStringList{FileNameText(raw)});
+        batch->OutputFormat()->setCurrentText("png");
+        batch->OutputDir()->setText(out);
+        QSignalSpy finished(batch, &TfrmBatch::RunFinished);
+        batch->OkButton()->click();
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
+        EXPECT_EQ(LogLines().last(), "Operation completed!") << batch->Log()->toPlainText().toStdString();
+    });
+    EXPECT_TRUE(std::filesystem::is_regular_file(png));
+    const auto listed = std::filesystem::directory_iterator(out.toStdString());
+    EXPECT_EQ(std::distance(begin(listed), end(listed)), 1);
 }
 
 TEST_F(BatchWindowTest, EveryTextOfTheWindowIsInTheEnglishLanguageFile) {

@@ -2,9 +2,16 @@
 // order, hidden and special files left out), the grid filled after the pane
 // shows, favourites, and the selection handed to the batch converter and to
 // the resource editor (cursor files only); the tree walked by keys while
-// tiles fill, and a file whose name is no UTF-8 opened and saved.
+// tiles fill, and a file whose name is no UTF-8 opened, saved, converted
+// from the selection and dragged out under its own bytes.
 #include <QAction>
+#include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QLineEdit>
+#include <QTextEdit>
 #include <QFileSystemModel>
 #include <QSlider>
 #include <QTreeView>
@@ -16,6 +23,7 @@
 
 #include "../resources/PeTestImage.h"
 #include "DialogsTestSupport.h"
+#include "browse/FileNames.h"
 #include "browse/ThumbnailGrid.h"
 #include "dialogs/FormBatch.h"
 #include "dialogs/FormExplorer.h"
@@ -265,6 +273,7 @@ TEST_F(ExplorerTest, DeleteIsOfferedForAFavouriteOnly) {
 
 TEST_F(ExplorerTest, ATileOfANameThatIsNoUtf8OpensAndSavesItsOwnFile) {
     const std::string raw = folder.toStdString() + "/\xff\xfe-cursor.cur";
+    const RawNamesRemoved removed{{raw}};
     restest::WriteFile(raw, restest::CursorFile({{32, 32, 1, 1, {}, 6}}));
     Browse();
     TThumbail* grid = explorer->Grid();
@@ -291,6 +300,97 @@ TEST_F(ExplorerTest, ATileOfANameThatIsNoUtf8OpensAndSavesItsOwnFile) {
     ASSERT_TRUE(main->SaveDocument(qobject_cast<TfrmDesk*>(desk)));
     EXPECT_EQ(names(), listed);
     EXPECT_NE(std::filesystem::last_write_time(raw), written);
+}
+
+// A folder with one cursor whose name holds bytes that are no UTF-8.
+class BadNameTest : public ExplorerTest {
+protected:
+    void SetUp() override {
+        ExplorerTest::SetUp();
+        raw = folder.toStdString() + "/\xff\xfe-bad.cur";
+        restest::WriteFile(raw, restest::CursorFile({{32, 32, 1, 1, {}, 6}}));
+        removed.paths.push_back(raw);
+        Browse();
+        ASSERT_EQ(explorer->Grid()->Count(), 4);
+        ASSERT_EQ(FileNameBytes(explorer->Grid()->Item(tile).FileName), raw);
+        explorer->Grid()->SelectItem(tile);
+        main->UpdateActions();
+    }
+
+    static std::set<std::string> Listed(const std::string& where) {
+        std::set<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(where)) out.insert(e.path().filename().string());
+        return out;
+    }
+
+    const int tile = 3;  // after a.cur, b.cur and c.ico
+    std::string raw;
+    std::string out;
+    RawNamesRemoved removed;  // goes before the test's folder
+};
+
+TEST_F(BadNameTest, TheBatchFromTheSelectionConvertsItAndNamesItsOutputsFromItsBytes) {
+    // Into a folder whose own name is no UTF-8 either.
+    out = dir.path().toStdString() + "/out-\xe9";
+    std::filesystem::create_directory(out);
+    removed.paths.push_back(out);
+    auto* batch = form<TfrmBatch>("frmBatch");
+    const std::pair<const char*, std::string> runs[] = {{"actBatch2", "\xff\xfe-bad_32x32-32.bmp"},
+                                                        {"Action1", "\xff\xfe-bad.cur"}};
+    for (const auto& [command, output] : runs) {
+        SCOPED_TRACE(command);
+        bool ran = false;
+        const auto work = [&] {
+            ASSERT_EQ(batch->Files().size(), 1);
+            EXPECT_EQ(FileNameBytes(batch->Files()[0]), raw);
+            // The list shows the name readably; the name itself stays whole.
+            EXPECT_TRUE(batch->FileList()->item(0)->text().endsWith(QString::fromUtf8("\uFFFD\uFFFD-bad.cur")));
+            batch->OutputDir()->setText(FileNameText(out));
+            QSignalSpy finished(batch, &TfrmBatch::RunFinished);
+            batch->OkButton()->click();
+            ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
+            EXPECT_EQ(batch->Log()->toPlainText().split('\n').last(), "Operation completed!")
+                << batch->Log()->toPlainText().toStdString();
+            batch->OkButton()->click();
+            ran = true;
+        };
+        OnNextModal([&](QWidget*) {
+            work();
+            if (batch->isVisible()) batch->close();
+        });
+        main->Action(command)->trigger();
+        EXPECT_TRUE(ran);
+        const std::set<std::string> listed = Listed(out);
+        EXPECT_TRUE(listed.count(output)) << output << " among " << ::testing::PrintToString(listed);
+    }
+    EXPECT_EQ(Listed(out).size(), 2u);
+    EXPECT_EQ(Options().BatchOutput, out);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+TEST_F(BadNameTest, ADraggedTileCarriesAUrlThatReachesTheFileAndOpensItWhenDropped) {
+    std::unique_ptr<QMimeData> data(explorer->Grid()->MakeDragData());
+    // As another program reads the list: the URL's path is the name's bytes.
+    QMimeData received;
+    received.setData("text/uri-list", data->data("text/uri-list"));
+    ASSERT_EQ(received.urls().size(), 1);
+    const QUrl url = received.urls()[0];
+    EXPECT_EQ(url.scheme(), "file");
+    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    EXPECT_EQ(path.toStdString(), raw);
+    EXPECT_EQ(FileNameOfUrl(url), explorer->Grid()->Item(tile).FileName);
+
+    // Dropped on the editor, the tile opens its own file.
+    const int before = main->Desks().DeskCount();
+    QWidget* target = main->DocumentArea()->viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    ASSERT_EQ(main->Desks().DeskCount(), before + 1);
+    EXPECT_EQ(FileNameBytes(main->ActiveDesk()->FilePath()), raw);
 }
 
 }  // namespace
