@@ -62,7 +62,7 @@ protected:
 
     void Browse() {
         explorer->ShowFolder(folder);
-        QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy(), 10000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !explorer->Grid()->Busy(); }, 10000));
     }
 
     QStringList Captions() const {
@@ -96,12 +96,12 @@ TEST_F(ExplorerTest, AFolderShowsItsPicturesAndCursorsInNameOrder) {
 
 TEST_F(ExplorerTest, ShowingThePaneFillsTheGridFromTheTreesFolder) {
     explorer->Tree()->setCurrentIndex(static_cast<QFileSystemModel*>(explorer->Tree()->model())->index(folder));
-    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy() && explorer->Grid()->Count() == 3, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !explorer->Grid()->Busy() && explorer->Grid()->Count() == 3; }, 10000));
     explorer->Grid()->Clear();
     if (explorer->isVisible()) main->Action("actExplorer")->trigger();
     main->Action("actExplorer")->trigger();
     ASSERT_TRUE(explorer->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy() && explorer->Grid()->Count() == 3, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !explorer->Grid()->Busy() && explorer->Grid()->Count() == 3; }, 10000));
 }
 
 TEST_F(ExplorerTest, FavouritesKeepOneEntryPerFolderAndOfferToDropAMissingOne) {
@@ -111,7 +111,7 @@ TEST_F(ExplorerTest, FavouritesKeepOneEntryPerFolderAndOfferToDropAMissingOne) {
     explorer->AddFavorite(folder + "/sub");
     EXPECT_EQ(Options().FavoriteDirs.size(), 2u);
     explorer->FavoriteClick(folder + "/sub");
-    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !explorer->Grid()->Busy(); }, 10000));
     EXPECT_EQ(explorer->CurrentFolder(), folder + "/sub");
     // A favourite that went away: No keeps it, Yes removes it.
     QDir(folder + "/sub").removeRecursively();
@@ -235,7 +235,8 @@ TEST_F(ExplorerTest, ArrowKeysWalkTheTreeWhileTilesFill) {
         for (int r = 0; r < model->rowCount(at); ++r) names << model->fileName(model->index(r, 0, at));
         return names;
     };
-    QTRY_COMPARE_WITH_TIMEOUT(rows(), QStringList({"sub", "sub1", "sub2", "sub3"}), 10000);
+    const QStringList below{"sub", "sub1", "sub2", "sub3"};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows() == below; }, 10000)) << rows().join(",").toStdString();
     explorer->window()->activateWindow();
     tree->setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(explorer->window()));
@@ -247,7 +248,7 @@ TEST_F(ExplorerTest, ArrowKeysWalkTheTreeWhileTilesFill) {
         EXPECT_TRUE(tree->isEnabled());
         EXPECT_TRUE(tree->hasFocus());
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!explorer->Grid()->Busy(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !explorer->Grid()->Busy(); }, 10000));
     EXPECT_EQ(explorer->Grid()->Count(), 0);  // sub2 has no files; sub1's fill gave way
 }
 

@@ -500,7 +500,7 @@ protected:
 
 TEST_F(CommandLinePictureTest, APictureOnTheCommandLineOpensAsADocument) {
     // The first activation opens it, once the window shows.
-    QTRY_COMPARE_WITH_TIMEOUT(main->Desks().DeskCount(), 1, kModalLimitMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->Desks().DeskCount() == 1; }, kModalLimitMs));
     ASSERT_NE(active(), nullptr);
     EXPECT_EQ(active()->CurrentImage()->At(6, 11), Opaque(Small().pixel(0, 0)));
     EXPECT_TRUE(messages.empty());
