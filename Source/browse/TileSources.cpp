@@ -87,15 +87,23 @@ TTilePicture PictureOfImage(const TmyImagePal& image, int tileSize) {
     // 32 bits, a transparent pixel white); a picture pixel averages 2 x 2
     // source pixels spread over the block it covers (one pixel taken twice
     // where the block is one wide or high): one pass, no scaled copies.
-    // Channels are summed side by side, 10 bits each (red at bit 20).
     const bool blend = image.BitCount >= 32;
-    const auto shown = [blend](const TmyPixel& p) -> std::uint32_t {
-        constexpr std::uint32_t kWhite = 255u << 20 | 255u << 10 | 255u;
-        if (p.A == 0) return kWhite;
-        if (!blend || p.A == 255) return std::uint32_t{p.R} << 20 | std::uint32_t{p.G} << 10 | p.B;
-        const unsigned k = 255u - p.A;
-        const auto over = [&](unsigned c) { return (255u * k + c * p.A + 127u) / 255u; };
-        return over(p.R) << 20 | over(p.G) << 10 | over(p.B);
+    // The three channels blended at once, 16 bits each (red at bit 32):
+    // c * a + 255 * (255 - a) + 127 stays below 65536, and for such a v,
+    // v / 255 is (v + 1 + (v >> 8)) >> 8, so each field's bits 8 to 15 end
+    // as the rounded level. No branch and one multiplication a pixel: this
+    // ran longer than the decode of the image itself.
+    constexpr std::uint64_t kOnes = 1ull << 32 | 1ull << 16 | 1ull;
+    const auto blended = [blend](const TmyPixel& p) -> std::uint64_t {
+        const std::uint64_t a = blend ? p.A : p.A != 0 ? 255u : 0u;
+        const std::uint64_t v =
+            (std::uint64_t{p.R} << 32 | std::uint64_t{p.G} << 16 | p.B) * a + (255u * (255u - a) + 127u) * kOnes;
+        return v + kOnes + ((v >> 8) & (255u * kOnes));
+    };
+    // As R, G, B side by side, 10 bits each (red at bit 20), for sums.
+    const auto shown = [&](const TmyPixel& p) -> std::uint32_t {
+        const std::uint64_t q = blended(p);
+        return static_cast<std::uint32_t>((q >> 20 & 255u << 20) | (q >> 14 & 255u << 10) | (q >> 8 & 255u));
     };
     QImage out(fitted, QImage::Format_RGB32);
     const int sw = source.width(), sh = source.height(), fw = fitted.width(), fh = fitted.height();
@@ -107,8 +115,8 @@ TTilePicture PictureOfImage(const TmyImagePal& image, int tileSize) {
             auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
             const TmyPixel* src = pixels + static_cast<std::ptrdiff_t>(y) * sw;
             for (int x = 0; x < fw; ++x) {
-                const std::uint32_t c = shown(src[x]);
-                row[x] = 0xFF000000u | (c >> 20) << 16 | ((c >> 10) & 1023u) << 8 | (c & 1023u);
+                const std::uint64_t q = blended(src[x]);
+                row[x] = static_cast<QRgb>(0xFF000000u | (q >> 24 & 255u << 16) | (q >> 16 & 255u << 8) | (q >> 8 & 255u));
             }
         }
     } else {
