@@ -8,12 +8,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
-#include <utility>
+#include <strings.h>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -121,19 +120,11 @@ std::vector<std::string> ListFolderFiles(const std::string& folder) {
         if (regular) names.emplace_back(e->d_name);
     }
     ::closedir(dir);
-    // Case ignored as strcasecmp ignores it (each byte through tolower),
-    // folded once a name rather than at each comparison: the listing holds
-    // back the first screen.
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names.size());
-    for (std::string& n : names) {
-        std::string folded = n;
-        for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        keyed.emplace_back(std::move(folded), std::move(n));
-    }
-    std::sort(keyed.begin(), keyed.end());
-    names.clear();
-    for (auto& [folded, n] : keyed) names.push_back(base + n);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int c = ::strcasecmp(a.c_str(), b.c_str());
+        return c != 0 ? c < 0 : a < b;
+    });
+    for (std::string& n : names) n = base + n;
     return names;
 }
 
