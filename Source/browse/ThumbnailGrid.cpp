@@ -405,28 +405,10 @@ void TThumbail::PaintItem(QPainter& p, const TThumbnailItem& item, QPoint at, co
     const bool lit = item.Enabled && item.Selected;
     const int s = item.Size;
     const int bottom = item.ShowCaption ? item.Height() - 20 : item.Height();
-    const QImage& frame = TileFrame(s, bottom, item.Selected, lit ? ink.lit : ink.frame, ink.back);
-    if (item.Bitmap.isNull()) {
-        p.drawImage(at, frame);
-    } else {
+    p.drawImage(at, TileFrame(s, bottom, item.Selected, lit ? ink.lit : ink.frame, ink.back));
+    if (!item.Bitmap.isNull()) {
         const QSize fitted = FittedPictureSize({item.SourceWidth, item.SourceHeight}, s);
         const QRect target(at + PictureOffset(fitted, s), fitted);
-        // An opaque picture hides the frame where it lies: the frame is
-        // copied only around it (paging spent most of its time copying).
-        const QRect inFrame = target.translated(-at);
-        const QRect whole(QPoint(0, 0), frame.size());
-        if (!item.Bitmap.hasAlphaChannel() && frame.devicePixelRatio() == 1.0 && whole.contains(inFrame)) {
-            const QRect around[] = {
-                {0, 0, whole.width(), inFrame.top()},
-                {0, inFrame.top(), inFrame.left(), inFrame.height()},
-                {inFrame.right() + 1, inFrame.top(), whole.width() - inFrame.right() - 1, inFrame.height()},
-                {0, inFrame.bottom() + 1, whole.width(), whole.height() - inFrame.bottom() - 1},
-            };
-            for (const QRect& r : around)
-                if (!r.isEmpty()) p.drawImage(at + r.topLeft(), frame, r);
-        } else {
-            p.drawImage(at, frame);
-        }
         if (item.Bitmap.size() == fitted) p.drawImage(target.topLeft(), item.Bitmap);
         else p.drawImage(target, item.Bitmap);
     }
