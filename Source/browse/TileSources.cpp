@@ -33,7 +33,7 @@ namespace {
 // as it is, or white where transparent. For each channel v = c * a + 255 *
 // (255 - a) + 127 stays below 65536, and for such a v, v / 255 is
 // (v + 1 + (v >> 8)) >> 8: all in 16-bit lanes, eight channels at a time
-// (the picture of a tile had cost more than the decode of its image).
+// (one pixel at a time, a tile's picture cost nearly as much as the decode).
 void ShownRow(const TmyPixel* src, int n, bool blend, QRgb* out) {
     int x = 0;
 #if defined(__SSE2__)
