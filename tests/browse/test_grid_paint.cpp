@@ -1,17 +1,20 @@
 // Painting the grid: its scroll bar looks as the application's style draws
-// it, and paging through the tiles never waits for the toolkit's own threads.
+// it, paging through the tiles never waits for the toolkit's own threads,
+// and a picture shows over its tile's frame.
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 #include "BrowseTestSupport.h"
+#include "browse/TileGeometry.h"
 
 using namespace velto;
 using namespace velto::test;
@@ -129,4 +132,37 @@ TEST(GridPaint, PagingThroughTheTilesNeverWaitsForTheToolkitsThreads) {
     }
     EXPECT_FALSE(held.Release());
     EXPECT_GT(pages, 3);
+}
+
+// A tile's frame shows around its picture and, where the picture has
+// transparent pixels, under it; an opaque picture shows as it is.
+TEST(GridPaint, APictureShowsOverItsTilesFrame) {
+    auto g = MakeGrid(0, 400, 300);
+    QImage opaque(40, 30, QImage::Format_RGB32);
+    opaque.fill(qRgb(10, 120, 30));
+    QImage holed(40, 30, QImage::Format_ARGB32);
+    holed.fill(qRgb(10, 120, 30));
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 20; ++x) holed.setPixel(x, y, qRgba(0, 0, 0, 0));
+    for (const QImage* picture : {&opaque, &holed}) {
+        TThumbnailItem& item = g->Add();
+        item.SetPicture(*picture);
+    }
+    const QImage shot = Rendered(*g->viewport(), 1.0);
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const QRect tile = g->ItemRect(i);
+        // The picture is centred in the tile's square within 5 pixels of margin.
+        const QPoint picture = tile.topLeft() + PictureOffset({40, 30}, 100);
+        const QRgb white = qRgb(255, 255, 255);
+        // The frame's inside, right up to the picture on every side.
+        for (int d = -1; d <= 40; ++d)
+            for (const QPoint at : {QPoint(d, -1), QPoint(d, 30), QPoint(-1, std::min(d, 30)), QPoint(40, std::min(d, 30))})
+                ASSERT_EQ(shot.pixel(picture + at), white) << at.x() << "," << at.y();
+        // The frame's edge.
+        EXPECT_NE(shot.pixel(tile.left(), tile.top() + 50), white);
+        // The picture; the transparent half shows the frame's white.
+        EXPECT_EQ(shot.pixel(picture + QPoint(30, 15)), qRgb(10, 120, 30));
+        EXPECT_EQ(shot.pixel(picture + QPoint(5, 15)), i == 0 ? qRgb(10, 120, 30) : white);
+    }
 }

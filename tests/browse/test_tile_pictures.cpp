@@ -5,6 +5,8 @@
 
 #include <QImage>
 
+#include <array>
+#include <cmath>
 #include <filesystem>
 
 #include "../resources/PeTestImage.h"
@@ -325,4 +327,67 @@ TEST(TilePictures, AnimationsAndAppleIconsShowTheWholeReadersFirstImage) {
         ++compared;
     }
     EXPECT_GT(compared, 0);
+}
+
+// A tile shows an image's pixels as the canvas does, over white: a 32-bit
+// pixel blended by its alpha (rounded to the nearest level), any other
+// depth's pixel as it is unless transparent (alpha 0: white). Reduced by
+// half, a picture pixel is the mean (rounded down) of its 2 x 2 block.
+TEST(TilePictures, AnImageIsShownOverWhiteAndAveragedWhenReduced) {
+    const auto overWhite = [](int c, int a) { return static_cast<int>(std::lround((255.0 * (255 - a) + c * a) / 255.0)); };
+    const auto shown = [&](const TmyPixel& p, int depth) {
+        const int a = depth >= 32 ? p.A : p.A == 0 ? 0 : 255;
+        return std::array<int, 3>{overWhite(p.R, a), overWhite(p.G, a), overWhite(p.B, a)};
+    };
+    // Every level of every channel under every alpha, shown at its size
+    // (rows of a width that no word or vector size divides).
+    for (const int depth : {32, 24}) {
+        SCOPED_TRACE(depth);
+        TmyImagePal img({259, 256}, depth);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 259; ++x)
+                img.At(x, y) = TmyPixel{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(255 - x),
+                                        static_cast<std::uint8_t>(x ^ y), static_cast<std::uint8_t>(y)};
+        const TTilePicture pic = PictureOfImage(img, 269);
+        ASSERT_TRUE(pic.Ok);
+        ASSERT_EQ(pic.Bitmap.size(), QSize(259, 256));
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 259; ++x) {
+                const auto want = shown(img.At(x, y), depth);
+                const QRgb got = pic.Bitmap.pixel(x, y);
+                ASSERT_EQ(qRed(got), want[0]) << x << "," << y;
+                ASSERT_EQ(qGreen(got), want[1]) << x << "," << y;
+                ASSERT_EQ(qBlue(got), want[2]) << x << "," << y;
+            }
+    }
+    // 178 x 180 in a tile of 100 (pictures up to 90): halved exactly, to an
+    // odd width.
+    for (const int depth : {32, 8}) {
+        SCOPED_TRACE(depth);
+        TmyImagePal img({178, 180}, depth);
+        std::uint32_t s = 7;
+        for (int y = 0; y < 180; ++y)
+            for (int x = 0; x < 178; ++x) {
+                s = s * 1103515245u + 12345u;
+                img.At(x, y) = TmyPixel{static_cast<std::uint8_t>(s >> 24), static_cast<std::uint8_t>(s >> 16),
+                                        static_cast<std::uint8_t>(s >> 8),
+                                        static_cast<std::uint8_t>((s >> 4) % 5 == 0 ? 0 : s >> 3)};
+            }
+        const TTilePicture pic = PictureOfImage(img, 100);
+        ASSERT_TRUE(pic.Ok);
+        EXPECT_EQ(pic.Source, QSize(178, 180));
+        ASSERT_EQ(pic.Bitmap.size(), QSize(89, 90));
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 89; ++x) {
+                std::array<int, 3> sum{};
+                for (int k = 0; k < 4; ++k) {
+                    const auto c = shown(img.At(2 * x + k % 2, 2 * y + k / 2), depth);
+                    for (int ch = 0; ch < 3; ++ch) sum[static_cast<std::size_t>(ch)] += c[static_cast<std::size_t>(ch)];
+                }
+                const QRgb got = pic.Bitmap.pixel(x, y);
+                ASSERT_EQ(qRed(got), sum[0] / 4) << x << "," << y;
+                ASSERT_EQ(qGreen(got), sum[1] / 4) << x << "," << y;
+                ASSERT_EQ(qBlue(got), sum[2] / 4) << x << "," << y;
+            }
+    }
 }
