@@ -25,12 +25,14 @@ protected:
         return path;
     }
 
-    // Shows the window modally; with its grid filled and holding the keys,
-    // Escape closes it.
+    // Shows the window modally; once its grid has filled and while it holds
+    // the keys, Escape closes it.
     void EscapeCloses(QDialog* window, TThumbail* grid) {
         bool closed = false;
         OnNextModal([&](QWidget* w) {
             EXPECT_EQ(w, window);
+            // Escape during a fill stops the fill instead (as in the explorer).
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !grid->Busy(); }, 10000));
             EXPECT_GT(grid->Count(), 0);
             grid->setFocus();
             QTest::keyClick(grid, Qt::Key_Escape);
