@@ -113,11 +113,14 @@ protected:
     void customEvent(QEvent* event) override {
         if (event->type() == TFolderFill::TurnEvent()) grid_->TakeFolderResults();
     }
-    bool eventFilter(QObject*, QEvent* event) override {
+    // Escape in another window stops the fill too, but is still that
+    // window's: a dialog over the explorer closes on it.
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
             grid_->Busy()) {
             grid_->Stop();
-            return true;
+            const auto* widget = qobject_cast<const QWidget*>(watched);
+            return widget != nullptr && widget->window() == grid_->window();
         }
         return false;
     }

@@ -4,6 +4,7 @@
 // and the cursor files of the resource editor.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -231,6 +232,22 @@ TEST(FolderFiller, EscapeAndClosingStopTheFillAndKeepWhatWasMade) {
         window.reset();
         QCoreApplication::processEvents();
     }
+}
+
+TEST(FolderFiller, EscapeInAnotherWindowStopsTheFillAndStillReachesThatWindow) {
+    TempDir dir;
+    const Bytes cursor = CursorFile(128, 128);
+    for (int i = 0; i < 300; ++i)
+        restest::WriteFile(dir.File(QString::asprintf("c%05d.cur", i).toStdString()), cursor);
+    auto g = Grid();
+    g->show();
+    QDialog other;
+    other.show();
+    g->LoadFolder(QString::fromStdString(dir.Path()));
+    ASSERT_TRUE(g->Busy());
+    QTest::keyClick(&other, Qt::Key_Escape);
+    EXPECT_FALSE(g->Busy());
+    EXPECT_FALSE(other.isVisible());  // the dialog over the explorer closed
 }
 
 // The fill's own side: turns posted to an object, results taken in listing
