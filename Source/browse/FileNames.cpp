@@ -6,58 +6,26 @@
 
 namespace velto {
 
-namespace {
-
-// The code point of the well-formed UTF-8 sequence at bytes[i] (no
-// overlongs, surrogates or values past U+10FFFF) and its length; 0 for none.
-int DecodeOne(std::string_view bytes, std::size_t i, char32_t& cp) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    const unsigned char c = b(i);
-    if (c < 0x80) {
-        cp = c;
-        return 1;
-    }
-    int n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) n = 2, cp = c & 0x1F;
-    else if (c == 0xE0) n = 3, lo = 0xA0, cp = c & 0x0F;
-    else if (c >= 0xE1 && c <= 0xEC) n = 3, cp = c & 0x0F;
-    else if (c == 0xED) n = 3, hi = 0x9F, cp = c & 0x0F;
-    else if (c >= 0xEE && c <= 0xEF) n = 3, cp = c & 0x0F;
-    else if (c == 0xF0) n = 4, lo = 0x90, cp = c & 0x07;
-    else if (c >= 0xF1 && c <= 0xF3) n = 4, cp = c & 0x07;
-    else if (c == 0xF4) n = 4, hi = 0x8F, cp = c & 0x07;
-    else return 0;
-    if (i + static_cast<std::size_t>(n) > bytes.size()) return 0;
-    for (int k = 1; k < n; ++k) {
-        const unsigned char t = b(i + static_cast<std::size_t>(k));
-        if (t < (k == 1 ? lo : 0x80) || t > (k == 1 ? hi : 0xBF)) return 0;
-        cp = (cp << 6) | (t & 0x3F);
-    }
-    return n;
-}
-
-
-}  // namespace
-
 QString FileNameText(std::string_view bytes) {
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size()));
-    for (std::size_t i = 0; i < bytes.size();) {
-        char32_t cp = 0;
-        const int n = DecodeOne(bytes, i, cp);
+    const std::span<const std::uint8_t> b(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    for (std::size_t i = 0; i < b.size();) {
+        const std::size_t n = Utf8SequenceAt(b, i);
         if (n == 0) {
             text += QChar(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[i])));
             ++i;
             continue;
         }
+        char32_t cp = n == 1 ? b[i] : b[i] & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (b[i + k] & 0x3F);
         if (cp < 0x10000) {
             text += QChar(static_cast<char16_t>(cp));
         } else {
             text += QChar(QChar::highSurrogate(cp));
             text += QChar(QChar::lowSurrogate(cp));
         }
-        i += static_cast<std::size_t>(n);
+        i += n;
     }
     return text;
 }

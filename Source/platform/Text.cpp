@@ -45,26 +45,6 @@ std::string decodeCp1252(std::span<const std::uint8_t> b) {
     return out;
 }
 
-// Length of the well-formed UTF-8 sequence at b[i], or 0.
-std::size_t utf8SequenceAt(std::span<const std::uint8_t> b, std::size_t i) {
-    const std::uint8_t c = b[i];
-    if (c < 0x80) return 1;
-    std::size_t n;
-    std::uint8_t lo = 0x80, hi = 0xBF;  // bounds of the second byte
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c == 0xE0) { n = 3; lo = 0xA0; }
-    else if (c == 0xED) { n = 3; hi = 0x9F; }  // no surrogates
-    else if (c >= 0xE1 && c <= 0xEF) n = 3;
-    else if (c == 0xF0) { n = 4; lo = 0x90; }
-    else if (c >= 0xF1 && c <= 0xF3) n = 4;
-    else if (c == 0xF4) { n = 4; hi = 0x8F; }
-    else return 0;
-    if (b.size() - i < n) return 0;
-    if (b[i + 1] < lo || b[i + 1] > hi) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if ((b[i + k] & 0xC0) != 0x80) return 0;
-    return n;
-}
 
 // UTF-16 code units (unit(k) for k below units) as UTF-8; unpaired
 // surrogates become U+FFFD.
@@ -98,7 +78,7 @@ std::string decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian) {
 template <class F>
 bool forEachCodePoint(std::span<const std::uint8_t> b, F&& f) {
     for (std::size_t i = 0; i < b.size();) {
-        const std::size_t n = utf8SequenceAt(b, i);
+        const std::size_t n = Utf8SequenceAt(b, i);
         if (n == 0) return false;
         std::uint32_t cp = n == 1 ? b[i] : b[i] & (0x7F >> n);
         for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (b[i + k] & 0x3F);
@@ -110,12 +90,32 @@ bool forEachCodePoint(std::span<const std::uint8_t> b, F&& f) {
 
 }  // namespace
 
+std::size_t Utf8SequenceAt(std::span<const std::uint8_t> b, std::size_t i) {
+    const std::uint8_t c = b[i];
+    if (c < 0x80) return 1;
+    std::size_t n;
+    std::uint8_t lo = 0x80, hi = 0xBF;  // bounds of the second byte
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c == 0xE0) { n = 3; lo = 0xA0; }
+    else if (c == 0xED) { n = 3; hi = 0x9F; }  // no surrogates
+    else if (c >= 0xE1 && c <= 0xEF) n = 3;
+    else if (c == 0xF0) { n = 4; lo = 0x90; }
+    else if (c >= 0xF1 && c <= 0xF3) n = 4;
+    else if (c == 0xF4) { n = 4; hi = 0x8F; }
+    else return 0;
+    if (b.size() - i < n) return 0;
+    if (b[i + 1] < lo || b[i + 1] > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if ((b[i + k] & 0xC0) != 0x80) return 0;
+    return n;
+}
+
 std::string RepairUtf8(std::string_view text) {
     const std::span<const std::uint8_t> b(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     std::string out;
     out.reserve(b.size());
     for (std::size_t i = 0; i < b.size();) {
-        const std::size_t n = utf8SequenceAt(b, i);
+        const std::size_t n = Utf8SequenceAt(b, i);
         if (n == 0) {
             AppendUtf8(out, 0xFFFD);
             ++i;
@@ -156,7 +156,7 @@ std::string AsciiLower(std::string_view s) {
 
 bool IsValidUtf8(std::span<const std::uint8_t> b) {
     for (std::size_t i = 0; i < b.size();) {
-        const std::size_t n = utf8SequenceAt(b, i);
+        const std::size_t n = Utf8SequenceAt(b, i);
         if (n == 0) return false;
         i += n;
     }

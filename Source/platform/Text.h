@@ -11,6 +11,10 @@ namespace velto {
 // Appends the UTF-8 bytes of one code point.
 void AppendUtf8(std::string& out, std::uint32_t cp);
 
+// Length of the well-formed UTF-8 sequence at b[i] (no overlongs, surrogates
+// or values past U+10FFFF), or 0.
+std::size_t Utf8SequenceAt(std::span<const std::uint8_t> b, std::size_t i);
+
 // ASCII letters in lower case; other bytes unchanged (names compare this way).
 std::string AsciiLower(std::string_view s);
 
