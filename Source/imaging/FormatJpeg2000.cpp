@@ -234,9 +234,10 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     // The codec sets up every code block of a tile before it decodes one,
     // whether the file holds data for it or not: a few bytes declaring tiny
     // blocks over a large image cost gigabytes there.
-    if (Jpeg2000CodeBlocks(buffer, kind == Kind::Jp2) > ImagingLimits().jpeg2000CodeBlocks)
+    const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
+    if (cost.CodeBlocks > ImagingLimits().jpeg2000CodeBlocks)
         throw EImagingError("JPEG 2000 data declares more code blocks than allowed.");
-    ChargeDecodeBudget(Jpeg2000DecodeCost(buffer, kind == Kind::Jp2));
+    ChargeDecodeBudget(cost.DecodeBytes);
 
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     if (!codec) return false;

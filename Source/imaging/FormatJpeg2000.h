@@ -54,6 +54,13 @@ std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
 // headers; 0 without a size marker or a coding style.
 std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2);
 
+// Both of the above from one reading of the headers, as a load asks them.
+struct TJpeg2000Cost {
+    std::uint64_t CodeBlocks = 0;
+    std::uint64_t DecodeBytes = 0;
+};
+TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2);
+
 // False when the size marker declares more tiles than the data could hold,
 // each needing its tile-part header at least; true when there is no size
 // marker to read.

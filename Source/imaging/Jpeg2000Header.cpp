@@ -273,12 +273,11 @@ BlockCount CountBlocks(std::span<const std::uint8_t> data, const SizeMarker& m) 
     return count;
 }
 
-std::uint64_t DecodeCostOf(std::span<const std::uint8_t> data, const SizeMarker& m) {
+std::uint64_t DecodeCostOf(const SizeMarker& m, const BlockCount& blocks) {
     std::uint64_t cost = TilesOf(m) * m.csiz * kTileComponentCost;
     const std::uint64_t w = m.xsiz - m.xosiz, h = m.ysiz - m.yosiz;
     // Each component decodes to 32-bit samples over its share of the image area.
     for (const auto& [dx, dy] : m.steps) cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
-    const BlockCount blocks = CountBlocks(data, m);
     return cost + blocks.codeBlocks * kCodeBlockCost + blocks.precincts * kPrecinctCost;
 }
 
@@ -294,14 +293,19 @@ TJpeg2000Kind Jpeg2000KindOf(std::span<const std::uint8_t> head) {
     return TJpeg2000Kind::None;
 }
 
-std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
+TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2) {
     const std::optional<jh::SizeMarker> m = jh::ReadSizeMarker(data, jp2);
-    return m ? jh::DecodeCostOf(data, *m) : 0;
+    if (!m) return {};
+    const jh::BlockCount blocks = jh::CountBlocks(data, *m);
+    return {blocks.codeBlocks, jh::DecodeCostOf(*m, blocks)};
+}
+
+std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
+    return Jpeg2000Cost(data, jp2).DecodeBytes;
 }
 
 std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2) {
-    const std::optional<jh::SizeMarker> m = jh::ReadSizeMarker(data, jp2);
-    return m ? jh::CountBlocks(data, *m).codeBlocks : 0;
+    return Jpeg2000Cost(data, jp2).CodeBlocks;
 }
 
 bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2) {
@@ -319,7 +323,7 @@ bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& hea
     header.Components = m->csiz;
     header.Subsampled = std::any_of(m->steps.begin(), m->steps.end(),
                                     [](const auto& s) { return s.first != 1 || s.second != 1; });
-    header.DecodeCost = jh::DecodeCostOf(data, *m);
+    header.DecodeCost = jh::DecodeCostOf(*m, jh::CountBlocks(data, *m));
     return true;
 }
 
