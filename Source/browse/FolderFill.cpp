@@ -100,8 +100,6 @@ FillWorkers& Workers() {
     return workers;
 }
 
-void JoinEveryWorker() { Workers().Join(true); }
-
 }  // namespace
 
 std::vector<std::string> ListFolderFiles(const std::string& folder) {
@@ -165,7 +163,7 @@ TFolderFill::TFolderFill(QObject& turns, std::string folder, int tileSize, int t
     // The application object, when it goes, waits for every worker left.
     if (!all.hooked && QCoreApplication::instance()) {
         all.hooked = true;
-        qAddPostRoutine(JoinEveryWorker);
+        qAddPostRoutine(&TFolderFill::JoinAllWorkers);
     }
     for (std::thread& t : workers) all.threads.emplace_back(s_, std::move(t));
 }

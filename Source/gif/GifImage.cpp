@@ -452,21 +452,17 @@ void TGIFImage::SaveToStream(ByteWriter& stream) {
     Progress(this, psEnding, 100, false, sGIFSaving);
 }
 
-bool TGIFImage::LoadFromFile(const std::string& path, FileError* error) {
+bool TGIFImage::LoadFile(const std::string& path, FileError* error, int mostFrames) {
     std::vector<std::uint8_t> bytes;
     if (!ReadWholeFile(path, bytes, Limits.fileSize, error)) return false;
     ByteReader reader(bytes);
-    LoadFromStream(reader);
+    Load(reader, mostFrames);
     return true;
 }
 
-bool TGIFImage::LoadFirstFrameFromFile(const std::string& path, FileError* error) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes, Limits.fileSize, error)) return false;
-    ByteReader reader(bytes);
-    LoadFirstFrame(reader);
-    return true;
-}
+bool TGIFImage::LoadFromFile(const std::string& path, FileError* error) { return LoadFile(path, error, -1); }
+
+bool TGIFImage::LoadFirstFrameFromFile(const std::string& path, FileError* error) { return LoadFile(path, error, 1); }
 
 bool TGIFImage::SaveToFile(const std::string& path, FileError* error) {
     ByteWriter out;

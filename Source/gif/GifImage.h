@@ -704,6 +704,7 @@ public:
 
 private:
     void Load(ByteReader& stream, int mostFrames);
+    bool LoadFile(const std::string& path, FileError* error, int mostFrames);
 
     TGIFHeader fHeader;
     TGIFImageList fImages;

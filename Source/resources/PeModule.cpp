@@ -4,10 +4,6 @@
 
 namespace velto {
 
-namespace {
-const char kDamagedResources[] = "the resources of the file are damaged";
-}  // namespace
-
 bool PeModule::Fail(std::uint32_t error, FileError cause) {
     image_.clear();
     root_.reset();
@@ -40,11 +36,11 @@ bool PeModule::LoadFromMemory(std::vector<std::uint8_t> image) {
         headers_.NumberOfRvaAndSizes > kDirResource ? headers_.Dirs[kDirResource] : TPeDataDirectory{};
     if (dir.VirtualAddress != 0 && dir.Size != 0) {
         const TPeSection* s = headers_.SectionOfRva(dir.VirtualAddress, 16);
-        if (!s) return Fail(kErrorInvalidData, kDamagedResources);
+        if (!s) return Fail(kErrorInvalidData, kDamagedResourcesText);
         const std::uint64_t start = s->PointerToRawData + std::uint64_t{dir.VirtualAddress - s->VirtualAddress};
         root_ = ParseResourceDirectory(image_, headers_, {start, std::uint64_t{s->PointerToRawData} + s->SizeOfRawData},
                                        Limits);
-        if (!root_) return Fail(kErrorInvalidData, kDamagedResources);
+        if (!root_) return Fail(kErrorInvalidData, kDamagedResourcesText);
     }
     error_ = kErrorSuccess;
     return true;

@@ -63,6 +63,8 @@ struct TResourceArea {
 // error then kErrorInvalidData) for a tree that leaves its area, is not
 // exactly three levels deep, holds an empty name or more than
 // limits.resourceNodes nodes.
+// What a user is told when the resource tree cannot be read.
+inline constexpr char kDamagedResourcesText[] = "the resources of the file are damaged";
 std::unique_ptr<TResourceNode> ParseResourceDirectory(std::span<const std::uint8_t> image, const TPeHeaders& pe,
                                                       TResourceArea area, const ReadLimits& limits);
 

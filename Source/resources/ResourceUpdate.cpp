@@ -119,7 +119,7 @@ TResourceUpdateHandle* BeginOnView(TResourceUpdateHandle* h, bool deleteExisting
     } else {
         const TResourceArea area{it->PointerToRawData, std::uint64_t{it->PointerToRawData} + it->SizeOfRawData};
         h->Root = ParseResourceDirectory(h->View, pe, area, h->Limits);
-        if (!h->Root) return Refuse(h, kErrorInvalidData, "the resources of the file are damaged");
+        if (!h->Root) return Refuse(h, kErrorInvalidData, kDamagedResourcesText);
     }
     SetLastError(kErrorSuccess);
     return h;
