@@ -671,10 +671,7 @@ void TfrmColors::SavePaletteClick() {
     // nothing more; a file that could not be written says why.
     FileError error;
     if (!image->Palette->SaveToFile(file.toStdString(), &error) && !error.ok() && error != FileError::Unsupported)
-        ShowMessageBox(WithReason(Msg("msgSaveError", "The file %s1 could not be saved!").replace(QLatin1String("%s1"), file),
-                                  error)
-                           .toStdString(),
-                       mkError, mbOK);
+        ShowMessageBox(SaveFailedText(file, error).toStdString(), mkError, mbOK);
 }
 
 // ---------------------------------------------------------------- status and layout

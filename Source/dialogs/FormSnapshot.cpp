@@ -238,20 +238,8 @@ bool TfrmSnapshot::Save() {
         image = ToImage(sheet_);
     }
     FileError error;
-    bool saved = false;
-    switch (format) {
-    case efBmp: saved = writer.SaveBmp(file, image, &error); break;
-    case efJpeg: saved = writer.SaveJpeg(file, image, &error); break;
-    case efPng: saved = writer.SavePng(file, image, &error); break;
-    case efGif: saved = writer.SaveGif(file, image, &error); break;
-    case efJpeg2000: saved = writer.SaveJpeg2000(file, image, &error); break;
-    case efNone: break;
-    }
-    if (!saved) {
-        QString text = Msg("msgSaveError", "The file %s1 could not be saved!").replace(QLatin1String("%s1"), path);
-        if (!error.ok() && error != FileError::Unsupported) text += QLatin1Char('\n') + QString::fromStdString(FileErrorText(error));
-        ShowMessageBox(text.toStdString(), mkError, mbOK);
-    }
+    const bool saved = writer.ExportPicture(file, image, &error);
+    if (!saved) ShowMessageBox(SaveFailedText(path, error).toStdString(), mkError, mbOK);
     return saved;
 }
 

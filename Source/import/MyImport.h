@@ -198,6 +198,8 @@ public:
     // The writer of the name's extension: one image, or every frame of an
     // animated document as a GIF. Unsupported for any other extension.
     bool ExportImage(const std::string& fileName, const TmyIcon& doc, bool animated, FileError* error = nullptr);
+    // One picture in the format its name's extension gives.
+    bool ExportPicture(const std::string& fileName, const TmyImagePal& image, FileError* error = nullptr);
 
     // --- GIF animations -----------------------------------------------------
     // One frame per image, in document order, no loop extension.

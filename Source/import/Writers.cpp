@@ -306,12 +306,16 @@ bool tmyimport::ExportImage(const std::string& fileName, const TmyIcon& doc, boo
         KeepFirstError(error, FileError::Unsupported);
         return false;
     }
-    const TmyImagePal& image = doc.CurrentImage();
+    if (animated && ExportFormatOf(fileName) == efGif) return SaveAnimationAsGif(fileName, doc, error);
+    return ExportPicture(fileName, doc.CurrentImage(), error);
+}
+
+bool tmyimport::ExportPicture(const std::string& fileName, const TmyImagePal& image, FileError* error) {
     switch (ExportFormatOf(fileName)) {
     case efBmp: return SaveBmp(fileName, image, error);
     case efJpeg: return SaveJpeg(fileName, image, error);
     case efPng: return SavePng(fileName, image, error);
-    case efGif: return animated ? SaveAnimationAsGif(fileName, doc, error) : SaveGif(fileName, image, error);
+    case efGif: return SaveGif(fileName, image, error);
     case efJpeg2000: return SaveJpeg2000(fileName, image, error);
     case efNone: break;
     }

@@ -3,6 +3,7 @@
 // Desk_Canvas.cpp.
 #include "Desk.h"
 
+#include "DocumentArea.h"
 #include "ImageEdit.h"
 #include "MainWindow.h"
 #include "MainWindowText.h"
@@ -10,7 +11,6 @@
 #include "PaneAccess.h"
 #include "ToolArt.h"
 #include "Translator.h"
-#include "browse/FileNames.h"
 #include "browse/ThumbnailGrid.h"
 #include "browse/TileSources.h"
 #include "core/MessageBox.h"
@@ -536,9 +536,7 @@ void TfrmDesk::SideBarDragEvent(QDropEvent* drop) {
     TThumbail* source = TThumbail::DragSource(drop);
     // Picture files from outside become new images of this document.
     if (!source && !drop->source() && drop->mimeData() && drop->mimeData()->hasUrls() && HasImages()) {
-        QStringList files;
-        for (const QUrl& url : drop->mimeData()->urls())
-            if (const QString name = FileNameOfUrl(url); !name.isEmpty()) files << name;
+        const QStringList files = DroppedFiles(drop->mimeData());
         if (files.isEmpty()) {
             drop->ignore();
             return;

@@ -18,6 +18,11 @@ inline QString WithReason(QString text, FileError error) {
     return text;
 }
 
+// "The file could not be saved" for path, with the reason as above.
+inline QString SaveFailedText(const QString& path, FileError error) {
+    return WithReason(Msg("msgSaveError", "The file %s1 could not be saved!").replace(QLatin1String("%s1"), path), error);
+}
+
 // A caption as shown in a menu: "&" is a literal ampersand, not a mnemonic.
 inline QString MenuText(QString s) { return s.replace('&', QStringLiteral("&&")); }
 

@@ -25,8 +25,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 namespace velto {
 
@@ -223,8 +221,7 @@ bool TfrmMain::openByRoad(const QString& given) {
     // refused below with the reason; only a name that names nothing is
     // missing. Checked by the name's bytes: a name that is no UTF-8 is found too.
     const std::string bytes = FileNameBytes(path);
-    std::error_code missing;
-    if (!std::filesystem::exists(std::filesystem::path(bytes), missing)) {
+    if (!FileNameExists(path)) {
         Warn(WithName("msgFileNotFound", "The file %s1 does not exist!", path));
         return false;
     }
@@ -248,7 +245,7 @@ bool TfrmMain::openByRoad(const QString& given) {
     } else if (road.category == fcAppleIcon) {
         ok = OpenMacIconFile(path);
     } else if (road.category == fcImage ||
-               (DetectFileType(FileNameBytes(path)).type == ftUnknown && ReadsAsPicture(path))) {
+               (DetectFileType(bytes).type == ftUnknown && ReadsAsPicture(path))) {
         // Pictures detection does not name (Targa and others) the image
         // library may still read.
         ok = OpenImageFile(path);
@@ -355,10 +352,7 @@ namespace {
 // written as the system said it. A document the format cannot hold is no
 // failure of the file: the message alone, as its writer said nothing more.
 void WarnSaveFailed(const QString& path, FileError error) {
-    QString text = WithName("msgSaveError", "The file %s1 could not be saved!", path);
-    if (!error.ok() && error != FileError::Unsupported)
-        text += QLatin1Char('\n') + QString::fromStdString(FileErrorText(error));
-    Warn(text, mkError);
+    Warn(SaveFailedText(path, error), mkError);
 }
 
 }  // namespace
