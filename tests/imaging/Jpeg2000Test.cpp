@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "ChildCost.h"
 #include "Corpus.h"
 #include "ImagingTestUtil.h"
 #include "Sanitizer.h"
@@ -339,16 +340,6 @@ TEST(Jpeg2000Load, TileBookkeepingChargedBeforeTheHeaderIsRead) {
     ImagingLimits() = saved;
 }
 
-// This process's resident size in KiB (0 when it cannot be read).
-long ResidentKiB() {
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f) return 0;
-    long pages = 0, resident = 0;
-    const bool read = std::fscanf(f, "%ld %ld", &pages, &resident) == 2;
-    std::fclose(f);
-    return read ? resident * (::sysconf(_SC_PAGESIZE) / 1024) : 0;
-}
-
 // A bare code stream of 61 bytes: a size marker of cols x rows tiles of
 // 16 x 16 pixels, one component, a coding style, the end marker, and no tile.
 Bytes TilesWithoutData(std::uint32_t cols, std::uint32_t rows) {
@@ -388,7 +379,7 @@ TEST(Jpeg2000Load, TilesTheDataCannotHoldAreRefusedQuicklyInLittleMemory) {
     if (pid == 0) {
         ::close(pipeFds[0]);
         int code = 0;
-        double report[2] = {0, static_cast<double>(ResidentKiB())};  // slowest load (s), resident at start (KiB)
+        double report[2] = {0, static_cast<double>(test::ResidentKiB())};  // slowest load (s), resident at start (KiB)
         for (const auto& [cols, rows] : grids) {
             const auto start = std::chrono::steady_clock::now();
             try {

@@ -1,6 +1,7 @@
 #pragma once
 // Running a peer program from a test: shell quoting and the lines a command prints.
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,5 +29,15 @@ inline std::vector<std::string> Shell(const std::string& command) {
         if (!line.empty()) lines.push_back(line);
     return lines;
 }
+
+// Debian's Python, where Pillow lives.
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Whether a program of that name is on the path.
+inline bool Have(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+inline bool HavePillow() { return std::system((std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0; }
 
 }  // namespace velto::test

@@ -31,11 +31,6 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-constexpr const char* kPython = "/usr/bin/python3";  // Debian's, where Pillow lives
-
-bool Have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
-bool HavePillow() { return std::system((std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0; }
-
 // Straight RGBA, top row first; a pixel of alpha 0 is 0, 0, 0, 0.
 struct Rgba {
     std::int32_t width = 0, height = 0;

@@ -23,10 +23,6 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-constexpr const char* kPython = "/usr/bin/python3";  // Debian's, where Pillow lives
-
-bool HavePillow() { return std::system((std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0; }
-
 // One interlaced frame covering the screen, a grey table of 256 entries;
 // stored row k holds (7k + x) mod 256.
 Bytes InterlacedGif(std::uint16_t w, std::uint16_t h) {

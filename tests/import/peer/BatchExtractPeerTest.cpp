@@ -25,11 +25,6 @@ namespace {
 using namespace test;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr const char* kPython = "/usr/bin/python3";  // Debian's, where Pillow lives
-
-bool Have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
-bool HavePillow() { return std::system((std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0; }
-
 struct Rgba {
     int width = 0, height = 0;
     Bytes pixels;

@@ -24,10 +24,6 @@ namespace {
 
 using namespace test;
 
-constexpr const char* kPython = "/usr/bin/python3";
-
-bool HavePillow() { return std::system((std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0; }
-
 TEST(PngImportPeer, TransparencyAsPillowReadsIt) {
     VELTO_NEED_CORPUS();
     if (!HavePillow()) GTEST_SKIP() << "needs Pillow";
