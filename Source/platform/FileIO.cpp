@@ -37,11 +37,13 @@ bool onKernelFileSystem(int fd) {
     return false;
 }
 
-// Opens a file for reading and applies the readers' checks. Whatever the
-// path names is looked at before it is opened: opening a device may act
-// (start a watchdog, rewind a tape). O_NONBLOCK keeps open() from waiting on
-// a FIFO put there in between, which the checks after opening then refuse.
-int openRegular(const std::string& path, std::uint64_t& size, FileError* error) {
+}  // namespace
+
+// Whatever the path names is looked at before it is opened: opening a device
+// may act (start a watchdog, rewind a tape). O_NONBLOCK keeps open() from
+// waiting on a FIFO put there in between, which the checks after opening
+// then refuse.
+int OpenRegularFile(const std::string& path, int access, std::uint64_t& size, FileError* error) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         setError(error, fromErrno(errno));
@@ -51,7 +53,7 @@ int openRegular(const std::string& path, std::uint64_t& size, FileError* error) 
         setError(error, FileError::NotRegular);
         return -1;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         setError(error, fromErrno(errno));
         return -1;
@@ -67,6 +69,8 @@ int openRegular(const std::string& path, std::uint64_t& size, FileError* error) 
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
+
+namespace {
 
 // Reads up to n bytes; returns the count read, or -1 on error (errno set).
 long long readFully(int fd, std::uint8_t* dst, std::size_t n) {
@@ -207,7 +211,7 @@ template <class Bytes>
 bool readWholeFile(const std::string& path, Bytes& out, std::uint64_t cap, FileError* error) {
     setError(error, FileError::None);
     std::uint64_t size = 0;
-    const int fd = openRegular(path, size, error);
+    const int fd = OpenRegularFile(path, O_RDONLY, size, error);
     if (fd < 0) return false;
     const FileError e = readOpenFile(fd, size, cap, out);
     ::close(fd);
@@ -216,6 +220,10 @@ bool readWholeFile(const std::string& path, Bytes& out, std::uint64_t cap, FileE
 }
 
 }  // namespace
+
+FileError ReadOpenedFile(int fd, std::uint64_t announced, std::uint64_t cap, std::vector<std::uint8_t>& out) {
+    return readOpenFile(fd, announced, cap, out);
+}
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::uint64_t cap, FileError* error) {
     return readWholeFile(path, out, cap, error);
@@ -229,7 +237,7 @@ bool ReadFileHead(const std::string& path, std::size_t maxBytes, std::vector<std
                   std::uint64_t& fileSize, FileError* error) {
     setError(error, FileError::None);
     std::uint64_t size = 0;
-    const int fd = openRegular(path, size, error);
+    const int fd = OpenRegularFile(path, O_RDONLY, size, error);
     if (fd < 0) return false;
     const std::size_t want = size < maxBytes ? static_cast<std::size_t>(size) : maxBytes;
     std::vector<std::uint8_t> data(want);

@@ -57,6 +57,16 @@ inline void KeepFirstError(FileError* out, FileError e) {
 // say nothing). Its size on success: a hint only, as the file may change.
 FileError CheckOpenedForReading(int fd, std::uint64_t& size);
 
+// Opens a regular file with the readers' checks, before and after opening;
+// access is O_RDONLY, or O_RDWR for a file that is to be rewritten. The
+// descriptor (blocking, closed on exec) and the size as CheckOpenedForReading
+// gives it, or -1 with the reason in error.
+int OpenRegularFile(const std::string& path, int access, std::uint64_t& size, FileError* error = nullptr);
+
+// Reads an opened file whole from where it stands, as ReadWholeFile does;
+// announced is the size OpenRegularFile gave.
+FileError ReadOpenedFile(int fd, std::uint64_t announced, std::uint64_t cap, std::vector<std::uint8_t>& out);
+
 // Reads a whole regular file. Fails with TooLarge when it holds more than cap
 // bytes, whatever size it announced, also when it grows past cap while read;
 // at most cap bytes and one copy of what was read are held meanwhile.

@@ -304,7 +304,7 @@ bool TResourceEditor::SaveGroups(const std::vector<TStoreEntry>& entries) { retu
 bool TResourceEditor::DeleteGroups(const std::vector<TDeleteEntry>& entries) { return SaveChanges(entries, {}); }
 
 bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, const std::vector<TStoreEntry>& stores) {
-    if (!Open()) return false;
+    if (!Handle && !Open()) return false;
     // The outcome of single deletions is not used: a group that is not there is skipped.
     for (const TDeleteEntry& e : deletions) {
         DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, StoredGroupName(e.GroupName, e.Language), e.Language);

@@ -121,7 +121,8 @@ public:
     // ("ärger" deletes "ÄRGER").
     bool DeleteGroups(const std::vector<TDeleteEntry>& entries);
     // Both in one update, deletions first: the library changes completely or
-    // not at all.
+    // not at all. An update the caller opened (to see what it starts from)
+    // is the one used.
     bool SaveChanges(const std::vector<TDeleteEntry>& deletions, const std::vector<TStoreEntry>& stores);
     bool Commit();
     bool Discard();

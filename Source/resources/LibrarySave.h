@@ -2,10 +2,10 @@
 // Saving a cursor library as the resource editor window does: a new library
 // is built from the empty library in a temporary file beside its target and
 // takes the target's name only when complete (an existing file there is never
-// deleted first); an existing library is backed up to "<name>.bak" and then
-// changed in one update, deletions first, so a failure leaves it exactly as
-// it was. The backup is removed after a failure only when the library was
-// checked to be unchanged.
+// deleted first); an existing library is changed in one update, deletions
+// first, so a failure leaves it exactly as it was. Its backup, "<name>.bak",
+// holds the bytes the update started from and replaces the previous one (or
+// whatever holds that name, a link too) only once the update has succeeded.
 #include <functional>
 #include <string>
 #include <vector>

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -217,26 +216,15 @@ TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool
     char resolved[PATH_MAX];
     if (!::realpath(fileName.c_str(), resolved)) return FailErrno(h, errno);
     h->FileName = resolved;
-    // Looked at before it is opened: opening a device may act on it.
-    if (struct stat st {}; ::stat(resolved, &st) == 0 && !S_ISREG(st.st_mode))
-        return Fail(h, kErrorAccessDenied, FileError::NotRegular);
-    h->File = ::open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (h->File < 0) return FailErrno(h, errno);
+    // Opened for writing too, so that a file the commit could not replace is
+    // refused now; read once, under the lock, by the one reader.
     std::uint64_t size = 0;
-    if (const FileError checked = CheckOpenedForReading(h->File, size); !checked.ok())
-        return Fail(h, checked == FileError::NotRegular ? kErrorAccessDenied : ErrnoToError(checked.sysError()),
-                    checked);
+    FileError unread;
+    h->File = OpenRegularFile(resolved, O_RDWR, size, &unread);
+    if (h->File < 0) return Fail(h, ErrorOfUnreadFile(unread), unread);
     if (::flock(h->File, LOCK_EX | LOCK_NB) != 0) return FailErrno(h, errno);
-    if (size > limits.executableSize) return Fail(h, kErrorFileTooLarge);
-    h->View.resize(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < h->View.size()) {
-        const ssize_t r = ::pread(h->File, h->View.data() + done, h->View.size() - done, static_cast<off_t>(done));
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return FailErrno(h, errno);
-        if (r == 0) return Fail(h, kErrorAccessDenied, FileError::IoError);  // shrank under us
-        done += static_cast<std::size_t>(r);
-    }
+    unread = ReadOpenedFile(h->File, size, limits.executableSize, h->View);
+    if (!unread.ok()) return Fail(h, ErrorOfUnreadFile(unread), unread);
     return BeginOnView(h, deleteExisting);
 }
 

@@ -3,6 +3,7 @@
 // over others, saves that fail or are killed part-way.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -439,5 +440,96 @@ TEST(LibrarySave, TheBackupTakesTheLibrarysModeOwnerAndGroup) {
         EXPECT_EQ(st.st_mode & 07777, 0600u);
         EXPECT_EQ(st.st_uid, root ? 65534u : ::geteuid());
         EXPECT_EQ(st.st_gid, root ? 65534u : ::getegid());
+    }
+}
+
+// A failed save leaves the library and the backup of the save before it as
+// they were; a library that had no backup gets none.
+TEST(LibrarySave, AFailedSaveKeepsTheLibraryAndThePreviousBackup) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul"), bak = BackupName(lib), a = dir.File("a.cur");
+    WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
+    const struct {
+        const char* name;
+        bool backedUp;   // an earlier save left a backup
+        int failCommit;  // the commit fails after this step; 0: a cursor file has gone
+    } rows[] = {{"cursor file gone", true, 0},
+                {"commit fails before the rename", true, testhooks::kCommitFlushed},
+                {"no backup before", false, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(bak);
+        ASSERT_TRUE(SaveLibrary({lib, true, {}, {{a, Id(1), 0}}, {}}));
+        const Bytes v1 = ReadFile(lib);
+        if (row.backedUp) {
+            ASSERT_TRUE(SaveLibrary({lib, false, {}, {{a, Id(2), 0}}, {}}));
+        }
+        const Bytes v2 = ReadFile(lib);
+        testhooks::FailCommitAfter(row.failCommit);
+        EXPECT_FALSE(SaveLibrary({lib, false, {{Id(1), 0}}, {{row.failCommit ? a : dir.File("gone.cur"), Id(3), 0}}, {}}));
+        testhooks::FailCommitAfter(0);
+        EXPECT_EQ(ReadFile(lib), v2);
+        if (row.backedUp) {
+            EXPECT_EQ(ReadFile(bak), v1);
+        }
+        EXPECT_EQ(Leftovers(dir, {"a.cur", "lib.cul", row.backedUp ? "lib.cul.bak" : ""}), std::vector<std::string>{});
+    }
+}
+
+// The backup's name is this program's, not one the user chose: what holds it
+// is replaced, a link itself, never the file or folder it leads to.
+TEST(LibrarySave, ALinkAtTheBackupsNameIsReplacedNotFollowed) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("lib"));
+    std::filesystem::create_directory(dir.File("other"));
+    const std::string lib = dir.File("lib/wp.exe"), bak = BackupName(lib), notes = dir.File("other/notes.txt");
+    const Bytes kept{'n', 'o', 't', 'e', 's'};
+    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
+    for (const char* link : {"../other/notes.txt", "../other"}) {
+        SCOPED_TRACE(link);
+        WriteFile(notes, kept);
+        ASSERT_EQ(::chmod(notes.c_str(), 0600), 0);
+        ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
+        const Bytes before = ReadFile(lib);
+        std::filesystem::remove(bak);
+        ASSERT_EQ(::symlink(link, bak.c_str()), 0);
+        // A failed save leaves the link too.
+        EXPECT_FALSE(SaveLibrary({lib, false, {}, {{dir.File("gone.cur"), Id(2), 0}}, {}}));
+        std::error_code ec;
+        EXPECT_EQ(std::filesystem::read_symlink(bak, ec).string(), link);
+        ASSERT_TRUE(SaveLibrary({lib, false, {}, {{dir.File("a.cur"), Id(2), 0}}, {}}));
+        struct stat st {};
+        ASSERT_EQ(::lstat(bak.c_str(), &st), 0);
+        ASSERT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(ReadFile(bak), before);
+        ASSERT_EQ(::stat(notes.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(ReadFile(notes), kept);
+    }
+}
+
+// The backup and the update start from the same bytes: the library is opened
+// once per save, whether it succeeds or fails.
+TEST(LibrarySave, TheLibraryIsReadOncePerSave) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul");
+    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
+    for (const char* cur : {"a.cur", "gone.cur"}) {
+        SCOPED_TRACE(cur);
+        ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        // Closes too: the kernel merges an event with an identical one queued last.
+        ASSERT_GE(::inotify_add_watch(watch, lib.c_str(), IN_OPEN | IN_CLOSE), 0);
+        SaveLibrary({lib, false, {}, {{dir.File(cur), Id(2), 0}}, {}});
+        // The kernel queues an event as the open happens: all are there now.
+        int opens = 0;
+        alignas(inotify_event) char events[4096];
+        for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+            for (ssize_t i = 0; i < n; i += static_cast<ssize_t>(sizeof(inotify_event) +
+                                                                  reinterpret_cast<const inotify_event*>(events + i)->len))
+                opens += (reinterpret_cast<const inotify_event*>(events + i)->mask & IN_OPEN) != 0;
+        ::close(watch);
+        EXPECT_EQ(opens, 1);
     }
 }
