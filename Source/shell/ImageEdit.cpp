@@ -71,6 +71,10 @@ constexpr TEditRow kEditRows[] = {
     // document modified only when a pixel or entry differs.
     {TEditKind::PaletteFile, {H::Snapshot, M::Never, 0}},
     {TEditKind::SelectionLift, {H::Snapshot, M::AtBegin, EditThumbnail}},
+    // Floating pixels belong to the document until they are dropped, so Save
+    // and the close question count them; the image is unchanged, so Undo has
+    // nothing to bring back before the drop stores its own snapshot.
+    {TEditKind::SelectionFloat, {H::Keep, M::AtFinish, EditThumbnail}},
     {TEditKind::SelectionDrop, {H::Snapshot, M::AtBegin, EditCanvas | EditPreview}},
     // A new hotspot shows nowhere on the canvas; the close question must know of it.
     {TEditKind::Hotspot, {H::Keep, M::AtFinish, EditActions}},

@@ -89,6 +89,7 @@ enum class TEditKind : std::uint8_t {
     PaletteColor,   // an entry of the current image's palette replaced
     PaletteFile,    // a palette file loaded into the current image
     SelectionLift,  // pixels lifted from the image into the floating selection
+    SelectionFloat, // pixels floating over the image (lifted, pasted, typed, dropped in)
     SelectionDrop,  // the floating selection dropped into the image
     Hotspot,        // the hotspot moved (every frame of an animation)
     Properties,     // a change shown already or not on the canvas: an animation's

@@ -91,11 +91,16 @@ void TSelectionControl::PasteInto(TmyImagePal& target, int x, int y) const {
 }
 
 void TSelectionControl::FloatIn(TfrmDesk& desk, int x, int y) {
+    desk.PlaceSelectionFrameAt(x, y);
+    FloatAtFrame(desk);
+}
+
+void TSelectionControl::FloatAtFrame(TfrmDesk& desk) {
     sel_.Owner = static_cast<std::uint8_t>(desk.Tag);
     sel_.InFront = true;
-    desk.PlaceSelectionFrameAt(x, y);
     desk.ShowSelectionFrame();
     RefreshSelectionImage(true);
+    TImageEdit(desk, TEditKind::SelectionFloat).Done();
     main_->UpdateClipboardActions();
 }
 
@@ -179,16 +184,12 @@ void TSelectionControl::MoveToWindow(int slot, int x, int y) {
         o->RedrawCanvas();
     }
     target->MakeActive();
-    sel_.Owner = static_cast<std::uint8_t>(slot);
-    sel_.InFront = true;
     // On the target's grid of zoomed pixels.
     const TCanvasGeometry g = target->CanvasGeometry();
     const QPoint canvas = target->CanvasImage()->pos();
     target->SelectionFrame()->move(x / g.zoom * g.zoom + canvas.x() - g.HorzOffset(),
                                    y / g.zoom * g.zoom + canvas.y() - g.VertOffset());
-    target->ShowSelectionFrame();
-    RefreshSelectionImage(true);
-    main_->UpdateClipboardActions();
+    FloatAtFrame(*target);
 }
 
 void TSelectionControl::MoveToNewWindow() {

@@ -62,6 +62,11 @@ private:
     // The selection floats over window desk with its top-left on the canvas
     // position of image pixel (x, y), in front, its frame shown.
     void FloatIn(TfrmDesk& desk, int x, int y);
+    // The same where desk's frame was placed already. Every road that makes
+    // pixels float over a window ends here: a floating selection is a change
+    // of that window's document (Save and the close question count it), and
+    // its tile shows it.
+    void FloatAtFrame(TfrmDesk& desk);
 
     TfrmMain* main_;
     TToolController* tools_;
