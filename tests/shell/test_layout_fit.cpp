@@ -14,7 +14,7 @@ using velto::test::StubDesk;
 
 namespace {
 
-const QRect kArea(0, 60, 800, 410);  // x 0..799, y 60..469
+const QRect kFitArea(0, 60, 800, 410);  // x 0..799, y 60..469
 
 struct FitRow {
     const char* name;
@@ -39,10 +39,10 @@ class FitRows : public ::testing::TestWithParam<FitRow> {};
 
 TEST_P(FitRows, PanesEndInsideAndOffEachOther) {
     const FitRow& r = GetParam();
-    const QList<QRect> got = FitPanes(r.panes, kArea);
+    const QList<QRect> got = FitPanes(r.panes, kFitArea);
     EXPECT_EQ(got, r.expected);
     for (qsizetype i = 0; i < got.size(); ++i) {
-        EXPECT_TRUE(kArea.contains(got[i])) << i;
+        EXPECT_TRUE(kFitArea.contains(got[i])) << i;
         for (qsizetype j = 0; j < i; ++j) EXPECT_FALSE(got[i].intersects(got[j])) << i << " on " << j;
     }
 }
@@ -92,9 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
 // place (and the one saved) stays where it was.
 TEST(FitPanesGrowth, TheWidthGrownLeftIsReported) {
     QList<int> grown;
-    FitPanes({Barred(Fixed({565, 60, 64, 470})), Fixed({629, 60, 171, 200})}, kArea, &grown);
+    FitPanes({Barred(Fixed({565, 60, 64, 470})), Fixed({629, 60, 171, 200})}, kFitArea, &grown);
     EXPECT_EQ(grown, (QList<int>{16, 0}));
-    FitPanes({Barred(Fixed({700, 60, 64, 470}))}, kArea, &grown);
+    FitPanes({Barred(Fixed({700, 60, 64, 470}))}, kFitArea, &grown);
     EXPECT_EQ(grown, (QList<int>{0}));
 }
 
