@@ -290,13 +290,11 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
                                static_cast<std::uint32_t>(group.size()));
 }
 
-ResName TResourceEditor::StoredGroupName(const ResName& name, std::uint16_t language) {
-    // A name as stored (listed from the library, in whatever case another
-    // program wrote it) is taken as it is; any other spelling means the
-    // group stored upper-cased, as the system's loader would find it.
-    std::vector<std::uint8_t> group;
-    if (ReadResourceEntry(Handle, ResName::FromId(RT_GROUP_CURSOR), name, language, group)) return name;
-    return UpperCaseResName(name);
+std::optional<ResName> TResourceEditor::StoredGroupName(const ResName& name, std::uint16_t language) const {
+    const TResourceNode* type = Handle ? FindDirectoryChild(*Handle->Root, ResName::FromId(RT_GROUP_CURSOR)) : nullptr;
+    const TResourceNode* group = type ? FindNameDirectory(*type, name) : nullptr;
+    if (!group || !FindLanguageLeaf(*group, language)) return std::nullopt;
+    return group->Key();
 }
 
 bool TResourceEditor::SaveGroups(const std::vector<TStoreEntry>& entries) { return SaveChanges({}, entries); }
@@ -305,9 +303,17 @@ bool TResourceEditor::DeleteGroups(const std::vector<TDeleteEntry>& entries) { r
 
 bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, const std::vector<TStoreEntry>& stores) {
     if (!Open()) return false;
-    // The outcome of single deletions is not used: a group that is not there is skipped.
     for (const TDeleteEntry& e : deletions) {
-        DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, StoredGroupName(e.GroupName, e.Language), e.Language);
+        // A deletion that would find nothing is not a success: the name or
+        // the language is not what the library holds.
+        const std::optional<ResName> stored = StoredGroupName(e.GroupName, e.Language);
+        if (!stored) {
+            Discard();
+            SetLastRefusal(kErrorResourceNameNotFound, "group " + ResNameText(e.GroupName) + " of language " +
+                                                           std::to_string(e.Language) + " is not in the library");
+            return false;
+        }
+        DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, *stored, e.Language);
         if (ProgressBar) ProgressBar();
     }
     // Ids the deletions freed are free again, as in a save of its own.

@@ -14,6 +14,7 @@
 // which all layouts share, so both open.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -116,9 +117,10 @@ public:
     // (the library is untouched) and gives false; a refused store's words
     // name its cursor file.
     bool SaveGroups(const std::vector<TStoreEntry>& entries);
-    // Open, every existing group deleted with the images no other group
-    // lists, Commit. A group is named as stored or in any case of it
-    // ("ärger" deletes "ÄRGER").
+    // Open, every group deleted with the images no other group lists,
+    // Commit. A group is named as stored or in any case of it ("ärger"
+    // deletes "ÄRGER"; FindNameDirectory). A group that is not there fails
+    // the whole update, saying which.
     bool DeleteGroups(const std::vector<TDeleteEntry>& entries);
     // Both in one update, deletions first: the library changes completely or
     // not at all.
@@ -128,9 +130,9 @@ public:
 
 private:
     void ListCursorNames();
-    // The group deleting name means: the one stored under name itself when
-    // there is one, else the one under its upper case.
-    ResName StoredGroupName(const ResName& name, std::uint16_t language);
+    // The name of the group deleting (name, language) means, as stored;
+    // nothing when there is none.
+    std::optional<ResName> StoredGroupName(const ResName& name, std::uint16_t language) const;
 };
 
 // A new library at target from the empty library emptyLibrary with the

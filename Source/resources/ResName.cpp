@@ -26,6 +26,7 @@ constexpr CodeText kCodeTexts[] = {
     {kErrorInvalidParameter, "invalid parameter"},
     {kErrorBadExeFormat, "not a Windows executable or library"},
     {kErrorFileTooLarge, "file too large"},
+    {kErrorResourceNameNotFound, "no such resource in the file"},
 };
 
 template <class Char>

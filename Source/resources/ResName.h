@@ -40,10 +40,12 @@ std::string ResNameText(const ResName& name);
 // a string name. Nothing for "", "#", "#12a", "#0" or "#70000".
 std::optional<ResName> ResNameToId(std::string_view text);
 
-// Names as the system's loader looks them up: every letter upper-cased, one
-// UTF-16 unit at a time by the Unicode simple upper-case mapping ("ärger"
-// is "ÄRGER"; "ß", whose upper case is two letters, stays). Resource
-// compilers store string names this way. Ids are left as they are.
+// Names as the system's loader looks them up: one UTF-16 unit at a time, a
+// letter becomes its Unicode simple upper case where that capital's lower
+// case is the letter again ("ärger" is "ÄRGER"). Final sigma, dotless i,
+// title-case digraphs and the like, whose capital lowers to another letter,
+// stay, as does "ß", whose upper case is two letters. Resource compilers
+// store string names this way. Ids are left as they are.
 char16_t UpperCaseUnit(char16_t unit);
 std::u16string UpperCaseName(std::u16string_view name);
 ResName UpperCaseResName(const ResName& name);
@@ -63,6 +65,7 @@ enum : std::uint32_t {
     kErrorInvalidParameter = 87,
     kErrorBadExeFormat = 193,
     kErrorFileTooLarge = 223,
+    kErrorResourceNameNotFound = 1814,
 };
 
 // The calling thread's last error, set by every failing engine call. When a

@@ -146,6 +146,11 @@ TResourceNode* FindDirectoryChild(const TResourceNode& dir, const ResName& key) 
     return nullptr;
 }
 
+TResourceNode* FindNameDirectory(const TResourceNode& typeDir, const ResName& name) {
+    TResourceNode* n = FindDirectoryChild(typeDir, name);
+    return n || name.IsId ? n : FindDirectoryChild(typeDir, UpperCaseResName(name));
+}
+
 TResourceNode* FindLanguageLeaf(const TResourceNode& dir, std::uint32_t language) {
     for (const auto& c : dir.Children)
         if (!c->IsDirectory && c->Id == language) return c.get();

@@ -75,6 +75,10 @@ std::unique_ptr<TResourceNode> NewDirectory();
 int CompareEntries(const TResourceNode& a, const ResName& b);
 
 TResourceNode* FindDirectoryChild(const TResourceNode& dir, const ResName& key);
+// The name directory name finds in a type directory: the one stored under
+// the name as written (names other programs stored in lower case), else the
+// one under its upper case, where the system's loader looks (UpperCaseResName).
+TResourceNode* FindNameDirectory(const TResourceNode& typeDir, const ResName& name);
 TResourceNode* FindLanguageLeaf(const TResourceNode& dir, std::uint32_t language);
 TResourceNode* AddDirectoryChild(TResourceNode& dir, const ResName& key);
 TResourceNode* AddLanguageLeaf(TResourceNode& dir, std::uint32_t language);

@@ -276,8 +276,11 @@ TEST(CursorGroups, DeletionKeepsImagesOthersUse) {
         ASSERT_TRUE(EndUpdateResourceFile(h, false));
     }
     ASSERT_EQ(Names(lib.Module(), RT_CURSOR), "#1 #2 #3 ");
+    // A group that is not there fails the whole deletion.
+    EXPECT_FALSE(TResourceEditor(lib.path).DeleteGroups({{Id(1), 0}, {Id(9), 0}}));
+    ASSERT_EQ(Names(lib.Module(), RT_GROUP_CURSOR), "#1 #2 #3 ");
     TResourceEditor editor(lib.path);
-    ASSERT_TRUE(editor.DeleteGroups({{Id(1), 0}, {Id(2), 0}, {Id(9), 0}}));
+    ASSERT_TRUE(editor.DeleteGroups({{Id(1), 0}, {Id(2), 0}}));
     const PeModule m = lib.Module();
     EXPECT_EQ(Names(m, RT_GROUP_CURSOR), "#1 #3 ");
     // Image 1 stays (group 3 lists it); image 2 (group 1's other language) stays; image 3 went with group 2.
