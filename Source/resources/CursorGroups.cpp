@@ -219,6 +219,10 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
         SetLastError(kErrorInvalidHandle);
         return false;
     }
+    if (!groupName.IsId && groupName.Name.size() > kMaxResNameUnits) {
+        SetLastRefusal(kErrorInvalidParameter, kResNameTooLongText);
+        return false;
+    }
     if (!ReadWholeFile(cursorFile, file, ReadLimits{}.fileSize, &readError)) {
         SetLastError(ErrorOfUnreadFile(readError), readError);
         return false;

@@ -107,7 +107,8 @@ public:
     // upper-cased (UpperCaseResName); a group already there under that name and
     // language is deleted first, with its images no other group lists. True,
     // storing nothing, for a file that is not a cursor file (type not 2). False when
-    // the file cannot be read, is malformed (an image outside the file), holds
+    // the name is longer than a library holds (kMaxResNameUnits), the file
+    // cannot be read, is malformed (an image outside the file), holds
     // more than 50 images, or a resource cannot be stored; nothing of the
     // file is stored then, and the last error says which (LastErrorText): the
     // file's reason with the code of an unread file, or the refusing check's

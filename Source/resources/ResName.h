@@ -26,6 +26,12 @@ struct ResName {
     bool operator==(const ResName&) const = default;
 };
 
+// The most UTF-16 units a string name can have: a resource directory keeps
+// a name's length in 16 bits. Longer names are refused, never cut.
+inline constexpr std::size_t kMaxResNameUnits = 0xFFFF;
+inline constexpr char kResNameTooLongText[] =
+    "a resource name can be at most 65535 characters long: a library keeps its length in 16 bits";
+
 // Resource types this program works with.
 inline constexpr std::uint16_t RT_CURSOR = 1;
 inline constexpr std::uint16_t RT_ICON = 3;
@@ -37,7 +43,8 @@ std::string ResNameText(const ResName& name);
 
 // The resource a caption names: "#" followed by decimal digits (leading zeros
 // allowed) is that id, which must lie in 1..65535; any other non-empty text is
-// a string name. Nothing for "", "#", "#12a", "#0" or "#70000".
+// a string name. Nothing for "", "#", "#12a", "#0", "#70000" or a name of
+// more than kMaxResNameUnits units.
 std::optional<ResName> ResNameToId(std::string_view text);
 
 // Names as the system's loader looks them up: one UTF-16 unit at a time, a

@@ -13,6 +13,7 @@
 #include "EditSupport.h"
 #include "LowerCaseRuns.h"
 #include "resources/EmptyLibrary.h"
+#include "resources/LibraryNames.h"
 #include "resources/LibrarySave.h"
 #include "platform/Temporaries.h"
 
@@ -255,6 +256,37 @@ TEST(LibraryGroups, EveryLetterIsUpperCasedForStoresLookUpsAndDeletions) {
     ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}}));
     ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 0}, {Named(u"\u00e4RGER"), 0}}));
     EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 ") << "the lower-case ones went, ABC stayed";
+}
+
+// A name's length is stored in 16 bits: 65535 UTF-16 units is the longest a
+// library holds. A longer one is refused where it is typed, stored and
+// written, with the reason; it is never cut.
+TEST(LibraryGroups, NamesLongerThanALibraryHoldsAreRefusedSayingWhy) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul"), a = dir.File("a.cur");
+    WriteFile(lib, MakeEmptyLibrary());
+    WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
+    const Bytes before = ReadFile(lib);
+    std::u16string pairs;  // letters of two units each
+    for (int i = 0; i < 32767; ++i) pairs += u"\U0001F600";
+    const std::u16string fit[] = {std::u16string(65535, u'B'), pairs + u"a"};
+    for (const std::u16string& name : {std::u16string(65536, u'B'), pairs + u"\U0001F600"}) {
+        EXPECT_FALSE(IsValidGroupName(Utf16ToUtf8(name)));
+        EXPECT_FALSE(TResourceEditor(lib).SaveGroups({{a, Named(name.c_str()), 0}}));
+        EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
+        EXPECT_EQ(ReadFile(lib), before);
+        // The writer refuses such a name whoever stored it.
+        TResourceUpdateHandle* h = BeginUpdateResourceMemory(before, false);
+        ASSERT_TRUE(UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(name.c_str()), 0, "x", 1));
+        Bytes out;
+        EXPECT_FALSE(CommitResourceUpdateToMemory(h, out));
+        EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
+    }
+    // The longest are stored whole and found again.
+    EXPECT_TRUE(IsValidGroupName(Utf16ToUtf8(fit[1])));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(fit[0].c_str()), 0}, {a, Named(fit[1].c_str()), 0}}));
+    EXPECT_EQ(Load(lib).ResourceNames(Id(RT_GROUP_CURSOR)),
+              (std::vector<ResName>{Named(fit[0].c_str()), Named(UpperCaseName(fit[1]).c_str())}));
 }
 
 // Names are stored as the system's loader upper-cases them: a letter changes
