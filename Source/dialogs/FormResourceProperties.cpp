@@ -9,8 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <limits>
+
 #include "DialogParts.h"
 #include "core/Language.h"
+#include "core/MessageBox.h"
 #include "resources/LibraryNames.h"
 
 namespace velto {
@@ -31,6 +34,10 @@ TfrmResourceProperties::TfrmResourceProperties(QWidget* parent) : QDialog(parent
     lblLanguage->setObjectName(QStringLiteral("lblLanguage"));
     edtName_ = new QLineEdit(this);
     edtName_->setObjectName(QStringLiteral("edtName"));
+    // The field keeps a name as typed or pasted, however long: OK refuses
+    // one a library cannot hold and says why, where the field's own limit
+    // would cut it silently.
+    edtName_->setMaxLength(std::numeric_limits<int>::max());
     cmbLanguages_ = new QComboBox(this);
     cmbLanguages_->setObjectName(QStringLiteral("cmbLanguages"));
     // A sorted list: the neutral entry's leading space puts it first.
@@ -98,8 +105,13 @@ void TfrmResourceProperties::SetEditable(bool editable) {
 
 void TfrmResourceProperties::accept() {
     accepted_ = true;
-    if (!IsValidGroupName(GetName().toStdString())) {
+    const std::string name = GetName().toStdString();
+    if (!IsValidGroupName(name)) {
         SetNameColor(true);
+        if (IsGroupNameTooLong(name))
+            ShowMessageBox(Lang().GetMessage("msgResNameTooLong", "A resource name can be at most 65535 characters "
+                                                                  "long: a library keeps its length in 16 bits."),
+                           mkWarning, mbOK);
         return;  // stays open
     }
     QDialog::accept();

@@ -3,7 +3,8 @@
 // resource editor. The language list is the editor's own table (Language
 // Neutral first); an id the table does not hold, read from a library, is
 // listed as "Language 0x...." so that it is shown and kept as it is. OK
-// closes the window only with a valid name; an invalid one turns red.
+// closes the window only with a valid name; an invalid one turns red, and
+// one longer than a library holds is also refused with a message.
 #include <QDialog>
 
 #include <cstdint>

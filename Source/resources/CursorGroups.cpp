@@ -219,6 +219,10 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
         SetLastError(kErrorInvalidHandle);
         return false;
     }
+    if (!groupName.IsId && groupName.Name.size() > kMaxResNameUnits) {
+        SetLastRefusal(kErrorInvalidParameter, kResNameTooLongText);
+        return false;
+    }
     if (!ReadWholeFile(cursorFile, file, ReadLimits{}.fileSize, &readError)) {
         SetLastError(ErrorOfUnreadFile(readError), readError);
         return false;
@@ -290,13 +294,11 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
                                static_cast<std::uint32_t>(group.size()));
 }
 
-ResName TResourceEditor::StoredGroupName(const ResName& name, std::uint16_t language) {
-    // A name as stored (listed from the library, in whatever case another
-    // program wrote it) is taken as it is; any other spelling means the
-    // group stored upper-cased, as the system's loader would find it.
-    std::vector<std::uint8_t> group;
-    if (ReadResourceEntry(Handle, ResName::FromId(RT_GROUP_CURSOR), name, language, group)) return name;
-    return UpperCaseResName(name);
+std::optional<ResName> TResourceEditor::StoredGroupName(const ResName& name, std::uint16_t language) const {
+    const TResourceNode* type = Handle ? FindDirectoryChild(*Handle->Root, ResName::FromId(RT_GROUP_CURSOR)) : nullptr;
+    const TResourceNode* group = type ? FindNameDirectory(*type, name) : nullptr;
+    if (!group || !FindLanguageLeaf(*group, language)) return std::nullopt;
+    return group->Key();
 }
 
 bool TResourceEditor::SaveGroups(const std::vector<TStoreEntry>& entries) { return SaveChanges({}, entries); }
@@ -305,9 +307,10 @@ bool TResourceEditor::DeleteGroups(const std::vector<TDeleteEntry>& entries) { r
 
 bool TResourceEditor::SaveChanges(const std::vector<TDeleteEntry>& deletions, const std::vector<TStoreEntry>& stores) {
     if (!Handle && !Open()) return false;
-    // The outcome of single deletions is not used: a group that is not there is skipped.
+    // A group that is not there is skipped: the library already lacks it.
     for (const TDeleteEntry& e : deletions) {
-        DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, StoredGroupName(e.GroupName, e.Language), e.Language);
+        if (const std::optional<ResName> stored = StoredGroupName(e.GroupName, e.Language))
+            DeleteGroupResource(Handle, RT_GROUP_CURSOR, RT_CURSOR, *stored, e.Language);
         if (ProgressBar) ProgressBar();
     }
     // Ids the deletions freed are free again, as in a save of its own.

@@ -14,6 +14,7 @@
 // which all layouts share, so both open.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -106,7 +107,8 @@ public:
     // upper-cased (UpperCaseResName); a group already there under that name and
     // language is deleted first, with its images no other group lists. True,
     // storing nothing, for a file that is not a cursor file (type not 2). False when
-    // the file cannot be read, is malformed (an image outside the file), holds
+    // the name is longer than a library holds (kMaxResNameUnits), the file
+    // cannot be read, is malformed (an image outside the file), holds
     // more than 50 images, or a resource cannot be stored; nothing of the
     // file is stored then, and the last error says which (LastErrorText): the
     // file's reason with the code of an unread file, or the refusing check's
@@ -116,9 +118,10 @@ public:
     // (the library is untouched) and gives false; a refused store's words
     // name its cursor file.
     bool SaveGroups(const std::vector<TStoreEntry>& entries);
-    // Open, every existing group deleted with the images no other group
-    // lists, Commit. A group is named as stored or in any case of it
-    // ("ärger" deletes "ÄRGER").
+    // Open, every group deleted with the images no other group lists,
+    // Commit. A group is named as stored or in any case of it ("ärger"
+    // deletes "ÄRGER"; FindNameDirectory). A group that is not there is
+    // skipped.
     bool DeleteGroups(const std::vector<TDeleteEntry>& entries);
     // Both in one update, deletions first: the library changes completely or
     // not at all. An update the caller opened (to see what it starts from)
@@ -129,9 +132,9 @@ public:
 
 private:
     void ListCursorNames();
-    // The group deleting name means: the one stored under name itself when
-    // there is one, else the one under its upper case.
-    ResName StoredGroupName(const ResName& name, std::uint16_t language);
+    // The name of the group deleting (name, language) means, as stored;
+    // nothing when there is none.
+    std::optional<ResName> StoredGroupName(const ResName& name, std::uint16_t language) const;
 };
 
 // A new library at target from the empty library emptyLibrary with the

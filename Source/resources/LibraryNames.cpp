@@ -116,7 +116,7 @@ constexpr char kUnknownPrefix[] = "Language 0x";
 
 bool IsValidGroupName(std::string_view text) {
     if (text.empty() || text == "#") return false;
-    if (text[0] != '#') return true;
+    if (text[0] != '#') return !IsGroupNameTooLong(text);
     std::uint32_t value = 0;
     for (const char c : text.substr(1)) {
         if (c < '0' || c > '9') return false;
@@ -124,6 +124,11 @@ bool IsValidGroupName(std::string_view text) {
         if (value > 32767) return false;
     }
     return value >= 1;
+}
+
+bool IsGroupNameTooLong(std::string_view text) {
+    // Up to this many bytes of UTF-8 never make more units.
+    return text.size() > kMaxResNameUnits && Utf8ToUtf16(text).size() > kMaxResNameUnits;
 }
 
 std::string CanonicalGroupName(std::string_view text) {

@@ -10,9 +10,13 @@
 
 namespace velto {
 
-// A name as typed is acceptable: not empty, not "#" alone, and when it
-// begins with "#", decimal digits after it making a number from 1 to 32767.
+// A name as typed is acceptable: not empty, not "#" alone, not longer than
+// a library holds (IsGroupNameTooLong), and when it begins with "#", decimal
+// digits after it making a number from 1 to 32767.
 bool IsValidGroupName(std::string_view text);
+// More UTF-16 units than a library holds in a name (kMaxResNameUnits); the
+// words why are kResNameTooLongText.
+bool IsGroupNameTooLong(std::string_view text);
 
 // The name as it is kept and stored: every letter upper-cased as the
 // system's loader does it (UpperCaseName), and for "#" names the number without leading zeros

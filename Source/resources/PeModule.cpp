@@ -62,10 +62,7 @@ std::vector<ResName> PeModule::ResourceNames(const ResName& type) const {
 
 const TResourceNode* PeModule::NameDirectory(const ResName& type, const ResName& name) const {
     const TResourceNode* t = root_ ? FindDirectoryChild(*root_, type) : nullptr;
-    if (!t) return nullptr;
-    // The name as listed first, then as the system's loader looks it up.
-    const TResourceNode* n = FindDirectoryChild(*t, name);
-    return n || name.IsId ? n : FindDirectoryChild(*t, UpperCaseResName(name));
+    return t ? FindNameDirectory(*t, name) : nullptr;
 }
 
 std::vector<std::uint32_t> PeModule::ResourceLanguages(const ResName& type, const ResName& name) const {

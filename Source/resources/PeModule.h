@@ -36,8 +36,7 @@ public:
     std::vector<ResName> ResourceTypes() const;
     std::vector<ResName> ResourceNames(const ResName& type) const;
     std::vector<std::uint32_t> ResourceLanguages(const ResName& type, const ResName& name) const;
-    // Names are found as listed, else by their upper case as the system's
-    // loader finds them (UpperCaseResName): "ärger" finds "ÄRGER".
+    // Names are found as FindNameDirectory finds them: "ärger" finds "ÄRGER".
     // The data of (type, name, language), or nothing.
     std::optional<std::span<const std::uint8_t>> FindResource(const ResName& type, const ResName& name,
                                                               std::uint32_t language) const;

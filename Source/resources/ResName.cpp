@@ -85,7 +85,11 @@ std::string ResNameText(const ResName& name) {
 
 std::optional<ResName> ResNameToId(std::string_view text) {
     if (text.empty()) return std::nullopt;
-    if (text[0] != '#') return ResName::FromString(Utf8ToUtf16(text));
+    if (text[0] != '#') {
+        std::u16string name = Utf8ToUtf16(text);
+        if (name.size() > kMaxResNameUnits) return std::nullopt;
+        return ResName::FromString(std::move(name));
+    }
     if (text.size() == 1) return std::nullopt;
     std::uint32_t value = 0;
     for (const char c : text.substr(1)) {

@@ -26,6 +26,12 @@ struct ResName {
     bool operator==(const ResName&) const = default;
 };
 
+// The most UTF-16 units a string name can have: a resource directory keeps
+// a name's length in 16 bits. Longer names are refused, never cut.
+inline constexpr std::size_t kMaxResNameUnits = 0xFFFF;
+inline constexpr char kResNameTooLongText[] =
+    "a resource name can be at most 65535 characters long: a library keeps its length in 16 bits";
+
 // Resource types this program works with.
 inline constexpr std::uint16_t RT_CURSOR = 1;
 inline constexpr std::uint16_t RT_ICON = 3;
@@ -37,13 +43,16 @@ std::string ResNameText(const ResName& name);
 
 // The resource a caption names: "#" followed by decimal digits (leading zeros
 // allowed) is that id, which must lie in 1..65535; any other non-empty text is
-// a string name. Nothing for "", "#", "#12a", "#0" or "#70000".
+// a string name. Nothing for "", "#", "#12a", "#0", "#70000" or a name of
+// more than kMaxResNameUnits units.
 std::optional<ResName> ResNameToId(std::string_view text);
 
-// Names as the system's loader looks them up: every letter upper-cased, one
-// UTF-16 unit at a time by the Unicode simple upper-case mapping ("ärger"
-// is "ÄRGER"; "ß", whose upper case is two letters, stays). Resource
-// compilers store string names this way. Ids are left as they are.
+// Names as the system's loader looks them up: one UTF-16 unit at a time, a
+// letter becomes its Unicode simple upper case where that capital's lower
+// case is the letter again ("ärger" is "ÄRGER"). Final sigma, dotless i,
+// title-case digraphs and the like, whose capital lowers to another letter,
+// stay, as does "ß", whose upper case is two letters. Resource compilers
+// store string names this way. Ids are left as they are.
 char16_t UpperCaseUnit(char16_t unit);
 std::u16string UpperCaseName(std::u16string_view name);
 ResName UpperCaseResName(const ResName& name);

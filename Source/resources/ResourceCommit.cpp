@@ -309,7 +309,9 @@ bool Commit(TResourceUpdateHandle& h, Sink& sink) {
     Plan plan;
     if (!MakePlan(h, plan)) return false;
     const TPeSection& rs = h.Headers.Sections[h.ResourceSection];
-    plan.layout = WriteResourceTree(*h.Root, rs.VirtualAddress);
+    std::optional<TResourceLayout> layout = WriteResourceTree(*h.Root, rs.VirtualAddress);
+    if (!layout) return false;
+    plan.layout = std::move(*layout);
     const std::uint64_t checksumAt = h.Headers.CheckSumOffset();
     Output out(sink, std::move(plan.patches));
     const std::span<const std::uint8_t> view(h.View);
@@ -334,12 +336,12 @@ bool CommitToFile(TResourceUpdateHandle& h, const std::string& target) {
     return sink.Ok() && !StepFails(testhooks::kCommitCreated) && Commit(h, sink) && sink.Replace();
 }
 
-// Frees the handle, keeping the outcome's last error.
+// Frees the handle, keeping the outcome's last error with its words.
 bool Ended(TResourceUpdateHandle* handle, bool ok) {
-    const std::uint32_t error = GetLastError();
-    const FileError cause = GetLastFileError();
+    const TLastError why = GetLastErrorState();
     delete handle;
-    SetLastError(ok ? kErrorSuccess : error, cause);
+    if (ok) SetLastError(kErrorSuccess);
+    else SetLastError(why);
     return ok;
 }
 

@@ -146,6 +146,11 @@ TResourceNode* FindDirectoryChild(const TResourceNode& dir, const ResName& key) 
     return nullptr;
 }
 
+TResourceNode* FindNameDirectory(const TResourceNode& typeDir, const ResName& name) {
+    TResourceNode* n = FindDirectoryChild(typeDir, name);
+    return n || name.IsId ? n : FindDirectoryChild(typeDir, UpperCaseResName(name));
+}
+
 TResourceNode* FindLanguageLeaf(const TResourceNode& dir, std::uint32_t language) {
     for (const auto& c : dir.Children)
         if (!c->IsDirectory && c->Id == language) return c.get();
@@ -245,6 +250,12 @@ struct Writer {
     }
 };
 
+bool NamesFit(const TResourceNode& node) {
+    for (const auto& c : node.Children)
+        if (c->Name.size() > kMaxResNameUnits || !NamesFit(*c)) return false;
+    return true;
+}
+
 }  // namespace
 
 TResourceMeasure MeasureResourceTree(const TResourceNode& root) {
@@ -253,7 +264,12 @@ TResourceMeasure MeasureResourceTree(const TResourceNode& root) {
     return m;
 }
 
-TResourceLayout WriteResourceTree(const TResourceNode& root, std::uint32_t sectionRva) {
+std::optional<TResourceLayout> WriteResourceTree(const TResourceNode& root, std::uint32_t sectionRva) {
+    // A name's length is written in 16 bits: a longer one would be cut.
+    if (!NamesFit(root)) {
+        SetLastRefusal(kErrorInvalidParameter, kResNameTooLongText);
+        return std::nullopt;
+    }
     const TResourceMeasure m = MeasureResourceTree(root);
     TResourceLayout layout;
     layout.Head.assign(static_cast<std::size_t>(AlignUp(m.D + m.N, 4)), 0);

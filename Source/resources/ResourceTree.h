@@ -5,6 +5,7 @@
 // expands; the layout routines turn a tree back into a section image.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -75,6 +76,10 @@ std::unique_ptr<TResourceNode> NewDirectory();
 int CompareEntries(const TResourceNode& a, const ResName& b);
 
 TResourceNode* FindDirectoryChild(const TResourceNode& dir, const ResName& key);
+// The name directory name finds in a type directory: the one stored under
+// the name as written (names other programs stored in lower case), else the
+// one under its upper case, where the system's loader looks (UpperCaseResName).
+TResourceNode* FindNameDirectory(const TResourceNode& typeDir, const ResName& name);
 TResourceNode* FindLanguageLeaf(const TResourceNode& dir, std::uint32_t language);
 TResourceNode* AddDirectoryChild(TResourceNode& dir, const ResName& key);
 TResourceNode* AddLanguageLeaf(TResourceNode& dir, std::uint32_t language);
@@ -92,10 +97,12 @@ TResourceMeasure MeasureResourceTree(const TResourceNode& root);
 // The directory and name areas of the section image (AlignUp(D + N, 4)
 // bytes), data addresses counted from sectionRva, and the leaves in the order
 // their data follows, each at a multiple of 4 from the data area's start.
+// Nothing, with the last error's words kResNameTooLongText, for a tree with
+// a name longer than the format holds (kMaxResNameUnits).
 struct TResourceLayout {
     std::vector<std::uint8_t> Head;
     std::vector<const TResourceNode*> Leaves;
 };
-TResourceLayout WriteResourceTree(const TResourceNode& root, std::uint32_t sectionRva);
+std::optional<TResourceLayout> WriteResourceTree(const TResourceNode& root, std::uint32_t sectionRva);
 
 }  // namespace velto

@@ -438,6 +438,37 @@ TEST_F(ResourceEditorTest, ThePropertiesWindowChecksNamesAndListsLanguages) {
     p->SetEditable(true);
 }
 
+// A library holds names of at most 65535 UTF-16 units. The properties window
+// keeps a name as typed (the edit field cuts nothing) and refuses a longer
+// one at OK, saying why; the tile keeps its name.
+TEST_F(ResourceEditorTest, ANameLongerThanALibraryHoldsIsRefusedSayingWhy) {
+    auto* p = editor->PropertiesForm();
+    for (const int units : {65535, 65536}) {
+        SCOPED_TRACE(units);
+        messages.clear();
+        OnNextModal([&](QWidget*) {
+            p->SetName(QString(units, QLatin1Char('b')));
+            EXPECT_EQ(p->GetName().size(), units);
+            p->OKButton()->click();
+            EXPECT_EQ(p->isVisible(), units > 65535);
+            if (p->isVisible()) p->CancelButton()->click();
+        });
+        p->exec();
+        EXPECT_EQ(p->Accepted(), units <= 65535);
+        EXPECT_EQ(messages.size(), units > 65535 ? 1u : 0u);
+        EXPECT_EQ(Said("A resource name can be at most 65535 characters long"), units > 65535);
+    }
+    const std::string a = Cursor("a.cur", kA);
+    InEditor([&] {
+        chosen.push_back({QString::fromStdString(a)});
+        editor->Add();
+        Select(0);
+        typed = {QString(65536, QLatin1Char('b')), 0};
+        editor->Properties();
+        EXPECT_EQ(Tiles(), "#1/0F ");
+    });
+}
+
 TEST_F(ResourceEditorTest, EveryTextIsInTheEnglishLanguageFile) {
     EXPECT_GE(ExpectEnglishTexts(main->Forms().All(), {"frmResourceEditor", "frmResourceProperties"}, false), 8);
 }

@@ -179,7 +179,9 @@ TEST(ResourceEngine, SectionLayoutReservesNameRoomAndAlignsData) {
     EXPECT_EQ(m.D, 16 + 8 + 16 + 5 * 8 + 5 * (16 + 8 + 16));
     EXPECT_EQ(m.N, (2 + 4) + (2 + 2) + 3 * 2);
     EXPECT_EQ(m.A, 5 * 4);
-    const TResourceLayout layout = WriteResourceTree(*root, 0x3000);
+    const std::optional<TResourceLayout> written = WriteResourceTree(*root, 0x3000);
+    ASSERT_TRUE(written);
+    const TResourceLayout& layout = *written;
     ASSERT_EQ(layout.Head.size(), AlignUp(m.D + m.N, 4));
     ASSERT_EQ(layout.Leaves.size(), 5u);
     // The first leaf's data entry: the data area starts right after the names.

@@ -40,9 +40,9 @@ TEST(LibraryNames, UpperCaseAsTheLoaderMakesIt) {
     } rows[] = {
         {u"\u00e4rger", u"\u00c4RGER"},
         {u"fran\u00e7ais \u00ff", u"FRAN\u00c7AIS \u0178"},                 // beyond Latin-1
-        {u"\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2", u"\u03a3\u038a\u03a3\u03a5\u03a6\u039f\u03a3"},  // final sigma too
+        {u"\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2", u"\u03a3\u038a\u03a3\u03a5\u03a6\u039f\u03c2"},  // final sigma stays
         {u"\u0451\u0436 \u0563", u"\u0401\u0416 \u0533"},                 // Cyrillic, Armenian
-        {u"\u01c6 \u01c5", u"\u01c4 \u01c4"},                               // a digraph and its title case
+        {u"\u01c6 \u01c5", u"\u01c4 \u01c5"},                               // a digraph; its title case stays
         {u"\u0101\u0103\u0105", u"\u0100\u0102\u0104"},                    // pairs a unit apart
         {u"\u1f00 \u1fb3 \u2170 \u24d0 \uff41", u"\u1f08 \u1fbc \u2160 \u24b6 \uff21"},
         {u"stra\u00dfe \u0149", u"STRA\u00dfE \u0149"},                      // no one-unit upper case

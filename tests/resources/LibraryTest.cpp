@@ -12,7 +12,9 @@
 
 #include "../support/FileTrouble.h"
 #include "EditSupport.h"
+#include "LowerCaseRuns.h"
 #include "resources/EmptyLibrary.h"
+#include "resources/LibraryNames.h"
 #include "resources/LibrarySave.h"
 #include "platform/Temporaries.h"
 
@@ -255,6 +257,79 @@ TEST(LibraryGroups, EveryLetterIsUpperCasedForStoresLookUpsAndDeletions) {
     ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}}));
     ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 0}, {Named(u"\u00e4RGER"), 0}}));
     EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 ") << "the lower-case ones went, ABC stayed";
+}
+
+// A name's length is stored in 16 bits: 65535 UTF-16 units is the longest a
+// library holds. A longer one is refused where it is typed, stored and
+// written, with the reason; it is never cut.
+TEST(LibraryGroups, NamesLongerThanALibraryHoldsAreRefusedSayingWhy) {
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul"), a = dir.File("a.cur");
+    WriteFile(lib, MakeEmptyLibrary());
+    WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
+    const Bytes before = ReadFile(lib);
+    std::u16string pairs;  // letters of two units each
+    for (int i = 0; i < 32767; ++i) pairs += u"\U0001F600";
+    const std::u16string fit[] = {std::u16string(65535, u'B'), pairs + u"a"};
+    for (const std::u16string& name : {std::u16string(65536, u'B'), pairs + u"\U0001F600"}) {
+        EXPECT_FALSE(IsValidGroupName(Utf16ToUtf8(name)));
+        EXPECT_FALSE(TResourceEditor(lib).SaveGroups({{a, Named(name.c_str()), 0}}));
+        EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
+        EXPECT_EQ(ReadFile(lib), before);
+        // The writer refuses such a name whoever stored it.
+        TResourceUpdateHandle* h = BeginUpdateResourceMemory(before, false);
+        ASSERT_TRUE(UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(name.c_str()), 0, "x", 1));
+        Bytes out;
+        EXPECT_FALSE(CommitResourceUpdateToMemory(h, out));
+        EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
+    }
+    // The longest are stored whole and found again.
+    EXPECT_TRUE(IsValidGroupName(Utf16ToUtf8(fit[1])));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(fit[0].c_str()), 0}, {a, Named(fit[1].c_str()), 0}}));
+    EXPECT_EQ(Load(lib).ResourceNames(Id(RT_GROUP_CURSOR)),
+              (std::vector<ResName>{Named(fit[0].c_str()), Named(UpperCaseName(fit[1]).c_str())}));
+}
+
+// Names are stored as the system's loader upper-cases them: a letter changes
+// only where its one capital lowers back to it. Final sigma, dotless i and
+// their like stay, so the loader finds a group by the name as typed, and "ı"
+// is not "I". A deletion that finds no group says so.
+TEST(LibraryGroups, NamesAreUpperCasedExactlyAsTheLoaderDoes) {
+    int changed = 0;
+    for (std::uint32_t u = 0; u <= 0xFFFF; ++u) {
+        const char16_t upper = UpperCaseUnit(char16_t(u));
+        if (upper == u) continue;
+        ++changed;
+        EXPECT_EQ(std::uint32_t(MapByCaseRuns(kLowerCaseRuns, upper)), u) << std::hex << u;
+    }
+    EXPECT_EQ(changed, 1163);
+    const std::u16string kept = u"\u00b5\u0131\u017f\u01c5\u01c8\u01cb\u01f2\u1e9b\u03c2\u03d0\u03d1\u03d5\u03d6\u03f0"
+                                u"\u03f1\u03f5\u0345\u1fbe\u1c80\u1c81\u1c82\u1c83\u1c84\u1c85\u1c86\u1c87\u1c88";
+    EXPECT_TRUE(UpperCaseName(kept) == kept);
+
+    TempDir dir;
+    const std::string lib = dir.File("lib.cul"), a = dir.File("a.cur"), b = dir.File("b.cur");
+    WriteFile(lib, MakeEmptyLibrary());
+    WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
+    WriteFile(b, CursorFile({{16, 16, 1, 1, {}}, {32, 32, 2, 2, {}}}));
+    const char16_t* sofos = u"\u03c3\u03bf\u03c6\u03cc\u03c2";  // σοφός; the loader's ΣΟΦΌς below
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"I"), 0}, {a, Named(u"\u0131"), 0}, {a, Named(sofos), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "I/0 \u0131/0 \u03a3\u039f\u03a6\u038c\u03c2/0 ");
+
+    // A library holding the loader's spelling: a store by the typed name
+    // replaces that group, a deletion by it deletes it.
+    WriteFile(lib, MakeEmptyLibrary());
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"X"), 0}}));
+    const Bytes g = Group(Load(lib), Named(u"X"), 0);
+    WriteFile(lib, Edit(ReadFile(lib), [&](TResourceUpdateHandle* h) {
+        UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(u"\u03a3\u039f\u03a6\u038c\u03c2"), 0, g.data(),
+                            static_cast<std::uint32_t>(g.size()));
+    }));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{b, Named(sofos), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 \u03a3\u039f\u03a6\u038c\u03c2/0 ");
+    EXPECT_EQ(GetCursorGroupCount(lib, Named(sofos), 0), 2);
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(sofos), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 ");
 }
 
 TEST(LibrarySave, FailedStoresSayWhyAndChangeNothing) {
