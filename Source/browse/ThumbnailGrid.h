@@ -323,8 +323,10 @@ private:
             grid.adding_ = false;
             grid.UpdateScrollRange();
             if (grid.Count() <= first) return;
+            // Whole rows from the first tile's to the last's: the last may end
+            // left of the first, and the rows between are full.
             const QRect added = grid.ItemRect(first).united(grid.ItemRect(grid.Count() - 1));
-            grid.viewport()->update(added.adjusted(-1, -1, 1, 1));
+            grid.viewport()->update(QRect(0, added.top() - 1, grid.viewport()->width(), added.height() + 2));
         }
     };
 

@@ -235,6 +235,9 @@ void TfrmBatch::BuildDirGroup(QBoxLayout* body) {
     lblOutput_ = new QLabel(QStringLiteral("File format"), grpDir_);
     lblOutput_->setObjectName(QStringLiteral("lblOutput"));
     cmbOutput_ = new QComboBox(grpDir_);
+    // Each mode offers formats of its own: the box follows them, not those
+    // it held when first shown.
+    cmbOutput_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     dir->addWidget(edtDir_, 1);
     dir->addWidget(btnBrowse_);
     dir->addWidget(lblOutput_);

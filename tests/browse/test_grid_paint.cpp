@@ -1,9 +1,11 @@
 // Painting the grid: its scroll bar looks as the application's style draws
 // it, paging through the tiles never waits for the toolkit's own threads,
-// and a picture shows over its tile's frame.
+// a picture shows over its tile's frame, and tiles a filler adds all show.
 #include <gtest/gtest.h>
 
+#include <QScreen>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyleOptionSlider>
 #include <QThreadPool>
 
@@ -15,6 +17,9 @@
 
 #include "BrowseTestSupport.h"
 #include "browse/TileGeometry.h"
+#include "../resources/PeTestImage.h"
+#include "model/IcoIO.h"
+#include "model/Icon.h"
 
 using namespace velto;
 using namespace velto::test;
@@ -77,6 +82,47 @@ private:
 };
 
 }  // namespace
+
+// The tiles of a folder shown in the grid all show once the fill is over,
+// without a further paint of the whole: what the window holds (its backing
+// store, not a fresh render) has each tile's picture, whichever column the
+// last tile ends in.
+TEST(GridPaint, EveryTileOfAFolderShowsInTheWindow) {
+    for (const int width : {260, 400}) {  // two columns and three
+        for (const int count : {1, 3, 5, 7}) {
+            SCOPED_TRACE(testing::Message() << width << " wide, " << count << " tiles");
+            restest::TempDir dir;
+            const auto colour = [](int i) { return qRgb(30 * i, 90, 200); };
+            for (int i = 0; i < count; ++i) {
+                TmyIcon doc;
+                TmyImagePal& img = doc.Image(doc.AddImage({32, 32}, 24));
+                const QRgb c = colour(i);
+                for (TmyPixel& p : img.Pixels())
+                    p = TmyPixel::CreateRGBA(static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
+                                             static_cast<std::uint8_t>(qBlue(c)), 255);
+                ASSERT_TRUE(TmyIcoIO(false).SaveToFile(doc, dir.File("c" + std::to_string(i) + ".cur"), false));
+            }
+            auto g = MakeGrid(0, width, 560);
+            g->SetShowCaption(true);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(g.get()));
+            QSignalSpy finished(g.get(), &TThumbail::fillFinished);
+            g->LoadFolder(QString::fromStdString(dir.File("")));
+            // The emptied grid is painted before any tile comes.
+            QCoreApplication::sendPostedEvents(g.get(), QEvent::UpdateRequest);
+            ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
+            ASSERT_EQ(g->Count(), count);
+            ASSERT_FALSE(g->verticalScrollBar()->isVisible());
+            // The paint the tiles asked for.
+            QCoreApplication::sendPostedEvents(g.get(), QEvent::UpdateRequest);
+            const QImage shot = g->screen()->grabWindow(g->winId()).toImage();
+            const QPoint origin = g->viewport()->mapTo(g.get(), QPoint(0, 0));
+            for (int i = 0; i < count; ++i) {
+                const QPoint centre = origin + g->ItemRect(i).topLeft() + PictureOffset({32, 32}, 100) + QPoint(16, 16);
+                EXPECT_EQ(shot.pixel(centre), colour(i)) << "tile " << i;
+            }
+        }
+    }
+}
 
 TEST(GridPaint, TheScrollBarLooksAsTheApplicationStyleDrawsIt) {
     auto g = MakeGrid(60, 400, 700);

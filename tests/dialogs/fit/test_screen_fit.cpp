@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTextEdit>
 
@@ -321,6 +323,34 @@ TEST_F(ScreenFitTest, EveryDialogOpensWholeWithItsButtons) {
             for (; m && !opened; m = m->superClass()) opened = qualified == m->className();
         EXPECT_TRUE(opened) << cls << " is a dialog of the program that no row opens";
     }
+}
+
+// The batch window's output format box shows each format whole, in each
+// mode that offers formats, at the size the window opens with.
+TEST_F(ScreenFitTest, TheBatchWindowsFormatBoxShowsItsTextWhole) {
+    auto* batch = form<TfrmBatch>("frmBatch");
+    ASSERT_NE(batch, nullptr);
+    bool seen = false;
+    OnNextModal([&](QWidget*) {
+        seen = true;
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(batch));
+        QComboBox* box = batch->OutputFormat();
+        for (const TBatchMode mode : {TBatchMode::CursorsToImages, TBatchMode::ImagesToCursors}) {
+            batch->SetMode(mode);
+            QCoreApplication::processEvents();  // the layout follows the mode
+            ASSERT_TRUE(ShowsWhole(box));
+            QStyleOptionComboBox opt;
+            opt.initFrom(box);
+            opt.editable = box->isEditable();
+            const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+            for (int i = 0; i < box->count(); ++i)
+                EXPECT_GE(field.width(), box->fontMetrics().horizontalAdvance(box->itemText(i)))
+                    << box->itemText(i).toStdString() << " in a box " << box->width() << " wide";
+        }
+        static_cast<QDialog*>(batch)->reject();
+    });
+    ShowModalForm(QStringLiteral("frmBatch"));
+    EXPECT_TRUE(seen);
 }
 
 // The main window as the program opens it the first time: inside the screen.
