@@ -1,11 +1,6 @@
 #include "DownloadRules.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QPointer>
-#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -138,47 +133,6 @@ QString ExtractHtmlTitle(const QByteArray& html) {
     const QRegularExpressionMatch m = title.match(DecodeHtml(html));
     return m.hasMatch() ? DecodeEntities(m.captured(1)).simplified() : QString();
 }
-
-QNetworkAccessManager* WebNetwork() {
-    static QPointer<QNetworkAccessManager> network;
-    if (!network) network = new QNetworkAccessManager(QCoreApplication::instance());
-    return network;
-}
-
-namespace {
-// The reason LimitReply ended a reply for.
-constexpr char kRefusedProperty[] = "veltoRefused";
-}  // namespace
-
-void LimitReply(QNetworkReply* reply, qint64 maxBytes, const QString& why) {
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes, why](qint64 got, qint64 total) {
-        if ((got <= maxBytes && total <= maxBytes) || reply->property(kRefusedProperty).isValid()) return;
-        reply->setProperty(kRefusedProperty, why);
-        reply->abort();
-    });
-}
-
-QNetworkRequest WebRequest(const QUrl& url, int timeoutMs) {
-    QNetworkRequest request(url);
-    request.setTransferTimeout(timeoutMs);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Velto"));
-    return request;
-}
-
-QString ReplyFailure(QNetworkReply* reply) {
-    if (const QVariant refused = reply->property(kRefusedProperty); refused.isValid()) return refused.toString();
-    if (reply->error() != QNetworkReply::NoError) {
-        // Replies are cancelled by the transfer timeout only: ours are
-        // disconnected before they are aborted.
-        if (reply->error() == QNetworkReply::OperationCanceledError) return QStringLiteral("Timed out.");
-        return reply->errorString();
-    }
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && status.toInt() != 200) return QStringLiteral("HTTP status %1").arg(status.toInt());
-    return {};
-}
-
-bool IsTimeout(const QString& failure) { return failure == QLatin1String("Timed out."); }
 
 VersionAnswer JudgeVersionTitle(const QString& title) {
     if (!title.contains(QLatin1String("Version"))) return VersionAnswer::Unknown;

@@ -8,17 +8,11 @@
 
 #include "platform/ReadLimits.h"
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QNetworkRequest;
-
 namespace velto {
 
 // The most bytes a language file may have, downloaded or read: the files
 // are read only up to this, so no larger one is taken in.
 inline constexpr qint64 kMaxLanguageFileBytes = static_cast<qint64>(ReadLimits{}.iniFileSize);
-// The most bytes of a page read from the web server.
-inline constexpr qint64 kMaxWebPageBytes = static_cast<qint64>(ReadLimits{}.webPageBytes);
 
 // Paths below the web server.
 inline constexpr char kLanguagesPage[] = "velto/v1_0/languages.html";
@@ -65,24 +59,6 @@ QString DecodeHtml(const QByteArray& html);
 // The text of the page's <title>, entities decoded and white space
 // collapsed; empty when the page has none.
 QString ExtractHtmlTitle(const QByteArray& html);
-
-// The one network access of the program, shared by its windows (one
-// connection cache, one cookie jar); made on first use on the GUI thread and
-// kept by the application object.
-QNetworkAccessManager* WebNetwork();
-// A GET of url that gives up after timeoutMs without a byte.
-QNetworkRequest WebRequest(const QUrl& url, int timeoutMs);
-// Ends reply as soon as its announced or received length passes maxBytes;
-// ReplyFailure then gives why.
-void LimitReply(QNetworkReply* reply, qint64 maxBytes, const QString& why);
-// Why a finished reply brought no usable answer: a limit it passed
-// (LimitReply), an error (a timeout, or an abort by an overall deadline, says
-// "Timed out."), or an HTTP status other than 200. Empty when it did; answers
-// without a status (file://) count by their error alone.
-QString ReplyFailure(QNetworkReply* reply);
-// The failure is a timeout (not a host that cannot be found, a refused
-// connection, a status...).
-bool IsTimeout(const QString& failure);
 
 enum class VersionAnswer { Unknown, Current, Newer };
 // Unknown when the title does not carry "Version"; Current for the title of

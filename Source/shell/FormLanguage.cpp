@@ -3,9 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTextBrowser>
@@ -38,49 +37,21 @@ const char kFallbackErrorPage[] =
 
 // ---------------------------------------------------------------- the download
 
-TLanguageDownload::TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, int timeoutMs,
-                                     QObject* parent)
+TLanguageDownload::TLanguageDownload(const QUrl& url, int timeoutMs, int deadlineMs, QObject* parent)
     : QObject(parent) {
-    reply_ = network->get(WebRequest(url, timeoutMs));
-    reply_->setParent(this);
-    connect(reply_, &QNetworkReply::readyRead, this, &TLanguageDownload::readChunk);
-    connect(reply_, &QNetworkReply::finished, this, &TLanguageDownload::done);
-}
-
-TLanguageDownload::~TLanguageDownload() {
-    if (reply_) reply_->disconnect(this);
-}
-
-void TLanguageDownload::readChunk() {
-    if (failed_ || !reply_) return;
-    const QByteArray chunk = reply_->readAll();
-    if (body_.size() + chunk.size() > kMaxLanguageFileBytes)
-        fail(QStringLiteral("The file is larger than a language file can be."));
-    else
-        body_ += chunk;
+    fetch_ = new TWebFetch(url,
+                           {timeoutMs, deadlineMs, kMaxLanguageFileBytes,
+                            QStringLiteral("The file is larger than a language file can be.")},
+                           this);
+    connect(fetch_, &TWebFetch::finished, this, &TLanguageDownload::done);
 }
 
 void TLanguageDownload::done() {
-    if (failed_ || !reply_) return;
-    if (const QString why = ReplyFailure(reply_); !why.isEmpty()) return fail(why);
-    readChunk();
-    if (failed_) return;
-    if (body_.isEmpty()) return fail(QStringLiteral("The server sent an empty file."));
+    reason_ = fetch_->Failure();
+    if (reason_.isEmpty() && fetch_->Body().isEmpty()) reason_ = QStringLiteral("The server sent an empty file.");
     // An error page or anything else served under the name is not installed.
-    if (const QString why = LanguageFileProblem(body_); !why.isEmpty()) return fail(why);
-    emit finished(true);
-}
-
-void TLanguageDownload::fail(const QString& reason) {
-    if (failed_) return;
-    failed_ = true;
-    reason_ = reason;
-    body_.clear();
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
-    }
-    emit finished(false);
+    if (reason_.isEmpty()) reason_ = LanguageFileProblem(fetch_->Body());
+    emit finished(reason_.isEmpty());
 }
 
 // ---------------------------------------------------------------- the window
@@ -135,8 +106,6 @@ TfrmLanguage::TfrmLanguage(QWidget* parent) : QDialog(parent) {
     body->addWidget(browser_, 1);
     body->addLayout(buttons);
     layout->addLayout(body, 1);
-
-    network_ = WebNetwork();
 }
 
 void TfrmLanguage::showEvent(QShowEvent* event) {
@@ -146,6 +115,14 @@ void TfrmLanguage::showEvent(QShowEvent* event) {
         move(r.center() - rect().center());
     }
     Navigate(WebPageUrl(kLanguagesPage));
+}
+
+void TfrmLanguage::hideEvent(QHideEvent* event) {
+    // Only what still runs is deleted here, so none is inside its own signal.
+    if ((page_ && page_->Running()) || (downloading_ && downloading_->Running())) state_ = Showing::Nothing;
+    if (page_ && page_->Running()) delete page_;
+    if (downloading_ && downloading_->Running()) delete downloading_;
+    QDialog::hideEvent(event);
 }
 
 TfrmMain* TfrmLanguage::mainWindow() const { return qobject_cast<TfrmMain*>(parentWidget()); }
@@ -158,25 +135,26 @@ void TfrmLanguage::Navigate(const QUrl& url) {
         ShellOpen(url);
         return;
     }
-    if (pending_) {
-        pending_->disconnect(this);
-        pending_->abort();
-        pending_->deleteLater();
+    if (page_) {
+        page_->Cancel();
+        page_->deleteLater();
     }
     state_ = Showing::Loading;
-    QNetworkReply* reply = network_->get(WebRequest(url, timeoutMs_));
-    LimitReply(reply, kMaxWebPageBytes, QStringLiteral("The page is larger than a page of the server can be."));
-    pending_ = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
-        reply->deleteLater();
-        pageArrived(reply, url);
+    page_ = new TWebFetch(url,
+                          {timeoutMs_, deadlineMs_, kMaxWebPageBytes,
+                           QStringLiteral("The page is larger than a page of the server can be.")},
+                          this);
+    connect(page_, &TWebFetch::finished, this, [this, page = page_.data()] {
+        page->deleteLater();
+        pageArrived(page);
     });
 }
 
-void TfrmLanguage::pageArrived(QNetworkReply* reply, const QUrl& url) {
-    if (!ReplyFailure(reply).isEmpty()) return showErrorPage(url);
-    browser_->setHtml(DecodeHtml(reply->readAll()));
-    current_ = reply->url();
+void TfrmLanguage::pageArrived(TWebFetch* page) {
+    failure_ = page->Failure();
+    if (!failure_.isEmpty()) return showErrorPage(page->Url());
+    browser_->setHtml(DecodeHtml(page->Body()));
+    current_ = page->Url();
     state_ = Showing::Page;
     emit navigated();
 }
@@ -227,7 +205,7 @@ void TfrmLanguage::download(const QUrl& url) {
     }
     if (downloading_) return;  // one at a time
     state_ = Showing::Loading;
-    auto* job = new TLanguageDownload(network_, url, timeoutMs_, this);
+    auto* job = new TLanguageDownload(url, timeoutMs_, deadlineMs_, this);
     downloading_ = job;
     connect(job, &TLanguageDownload::finished, this, [this, job, name](bool ok) {
         job->deleteLater();

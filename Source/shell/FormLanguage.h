@@ -5,11 +5,12 @@
 // of two versions. A page that cannot be loaded gives way to the local error
 // page.
 #include <QDialog>
-#include <QNetworkReply>
 #include <QPointer>
 #include <QUrl>
 
 #include <functional>
+
+#include "WebFetch.h"
 
 class QLabel;
 class QNetworkAccessManager;
@@ -24,13 +25,14 @@ class TfrmMain;
 // installed: a download that ends early, is refused or is killed leaves
 // nothing on disk. It counts only with HTTP status 200 and a body of at most
 // kMaxLanguageFileBytes that is a language file (LanguageFileProblem).
+// Deleting it ends the request without a signal.
 class TLanguageDownload : public QObject {
     Q_OBJECT
 public:
-    TLanguageDownload(QNetworkAccessManager* network, const QUrl& url, int timeoutMs, QObject* parent = nullptr);
-    ~TLanguageDownload() override;
+    TLanguageDownload(const QUrl& url, int timeoutMs, int deadlineMs, QObject* parent = nullptr);
+    bool Running() const { return fetch_->Running(); }
     // After finished(true): the whole file.
-    const QByteArray& Body() const { return body_; }
+    const QByteArray& Body() const { return fetch_->Body(); }
     // After finished(false): why.
     QString Reason() const { return reason_; }
 
@@ -38,14 +40,10 @@ signals:
     void finished(bool ok);
 
 private:
-    void readChunk();
     void done();
-    void fail(const QString& reason);
 
-    QPointer<QNetworkReply> reply_;
-    QByteArray body_;
+    TWebFetch* fetch_ = nullptr;
     QString reason_;
-    bool failed_ = false;
 };
 
 class TfrmLanguage : public QDialog {
@@ -59,7 +57,7 @@ public:
     QUrl CurrentUrl() const { return current_; }
     QTextBrowser* Browser() const { return browser_; }
     // The network access pages and downloads go through (WebNetwork()).
-    QNetworkAccessManager* Network() const { return network_; }
+    QNetworkAccessManager* Network() const { return WebNetwork(); }
 
     // Shows url in the browser, or downloads it when it is a language file.
     void Navigate(const QUrl& url);
@@ -67,6 +65,10 @@ public:
     void SetErrorPage(const QString& path) { errorPage_ = path; }
     // Longest wait for the server without a byte (default 30 s).
     void SetTransferTimeout(int ms) { timeoutMs_ = ms; }
+    // Longest a page or a download may take (default kWebDeadlineMs).
+    void SetDeadline(int ms) { deadlineMs_ = ms; }
+    // Why the last page could not be shown (the error page stands in).
+    QString Failure() const { return failure_; }
     // Where downloads go (default: the last of the main window's language
     // folders, the user's own).
     void SetDownloadFolder(const QString& folder) { downloadFolder_ = folder; }
@@ -77,9 +79,12 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Ends the page and the download still running: a closed window asks
+    // the server nothing and hears nothing more.
+    void hideEvent(QHideEvent* event) override;
 
 private:
-    void pageArrived(QNetworkReply* reply, const QUrl& url);
+    void pageArrived(TWebFetch* page);
     void showErrorPage(const QUrl& failed);
     void download(const QUrl& url);
     void downloadFinished(TLanguageDownload* job, const QString& name, bool ok);
@@ -93,14 +98,15 @@ private:
     QLabel* lblHelp_ = nullptr;
     QTextBrowser* browser_ = nullptr;
     QPushButton* btnClose_ = nullptr;
-    QNetworkAccessManager* network_ = nullptr;
-    QPointer<QNetworkReply> pending_;
+    QPointer<TWebFetch> page_;
     QPointer<TLanguageDownload> downloading_;
     QUrl current_;
     QString errorPage_;
     QString downloadFolder_;
+    QString failure_;
     Showing state_ = Showing::Nothing;
     int timeoutMs_ = 30000;
+    int deadlineMs_ = kWebDeadlineMs;
 };
 
 }  // namespace velto

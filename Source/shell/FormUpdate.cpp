@@ -2,7 +2,6 @@
 
 #include <QHideEvent>
 #include <QLabel>
-#include <QNetworkReply>
 #include <QProgressBar>
 #include <QShowEvent>
 #include <QTimer>
@@ -40,72 +39,52 @@ TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     timer1_->setSingleShot(true);
     timer1_->setInterval(1000);
     connect(timer1_, &QTimer::timeout, this, &TfrmUpdate::CheckForUpdate);
-    // A server that sends a byte now and then never lets the transfer
-    // timeout fire: the whole check has a limit too, after which it is
-    // aborted and counts as timed out.
-    deadline_ = new QTimer(this);
-    deadline_->setSingleShot(true);
-    deadline_->setInterval(60000);
-    connect(deadline_, &QTimer::timeout, this, [this] {
-        if (reply_) reply_->abort();
-    });
-    network_ = WebNetwork();
 }
 
 void TfrmUpdate::SetStartDelay(int ms) { timer1_->setInterval(ms); }
-
-void TfrmUpdate::SetDeadline(int ms) { deadline_->setInterval(ms); }
 
 void TfrmUpdate::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (QWidget* main = parentWidget(); main && !event->spontaneous())
         move(main->frameGeometry().center() - rect().center());
-    if (!reply_) timer1_->start();
+    if (!fetch_) timer1_->start();
 }
 
 void TfrmUpdate::hideEvent(QHideEvent* event) {
     // Closed before the answer came: the question is dropped, no box follows.
     timer1_->stop();
-    deadline_->stop();
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
-        reply_->deleteLater();
-        reply_ = nullptr;
-    }
+    // Still running (the answer's own close comes after it ended).
+    delete fetch_;
     QDialog::hideEvent(event);
 }
 
 void TfrmUpdate::CheckForUpdate() {
     timer1_->stop();
-    if (reply_) return;
-    QNetworkReply* reply = network_->get(WebRequest(WebPageUrl(kVersionPage), timeoutMs_));
-    LimitReply(reply, kMaxWebPageBytes, QStringLiteral("The version page is larger than a page of the server can be."));
-    reply_ = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        deadline_->stop();
-        reply->deleteLater();
-        reply_ = nullptr;
-        answered(reply);
+    if (fetch_) return;
+    fetch_ = new TWebFetch(WebPageUrl(kVersionPage),
+                           {timeoutMs_, deadlineMs_, kMaxWebPageBytes,
+                            QStringLiteral("The version page is larger than a page of the server can be.")},
+                           this);
+    connect(fetch_, &TWebFetch::finished, this, [this] {
+        TWebFetch* fetch = fetch_;
+        fetch_ = nullptr;
+        fetch->deleteLater();
+        answered(*fetch);
     });
-    deadline_->start();
 }
 
-void TfrmUpdate::answered(QNetworkReply* reply) {
-    const QString failure = ReplyFailure(reply);
-    const QString title = failure.isEmpty() ? ExtractHtmlTitle(reply->readAll()) : QString();
+void TfrmUpdate::answered(const TWebFetch& fetch) {
+    const QString failure = fetch.Failure();
+    const QString title = failure.isEmpty() ? ExtractHtmlTitle(fetch.Body()) : QString();
     const VersionAnswer answer = JudgeVersionTitle(title);
     if (answer == VersionAnswer::Unknown) {
-        // The server's own text names the timeout: a server that was never
-        // reached (a host that cannot be found, a refused connection) says
-        // that instead. Any other cause is told below it.
-        const bool unreached = reply->error() != QNetworkReply::NoError && !IsTimeout(failure) &&
-                               !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        QString text = unreached ? Msg("msgVersionFailed", "Failed to check version.")
-                                 : Msg("msgVersionError", "Failed to check version. - Timed out.");
+        // The message's own text names the timeout; any other cause comes
+        // first in its place.
+        QString text = fetch.TimedOut() ? Msg("msgVersionError", "Failed to check version. - Timed out.")
+                                        : Msg("msgVersionFailed", "Failed to check version.");
         if (failure.isEmpty())
             text += QStringLiteral("\nThe version page names no version.");
-        else if (!IsTimeout(failure))
+        else if (!fetch.TimedOut())
             text += QLatin1Char('\n') + failure;
         ShowMessageBox(text.toStdString(), mkError, mbOK);
     } else if (answer == VersionAnswer::Current) {

@@ -3,8 +3,9 @@
 // fetched in the background; its title says whether a newer program exists.
 // The answer is a message box, after which the window closes.
 #include <QDialog>
-#include <QNetworkReply>
 #include <QPointer>
+
+#include "WebFetch.h"
 
 class QLabel;
 class QNetworkAccessManager;
@@ -24,11 +25,12 @@ public:
     void SetStartDelay(int ms);
     // Longest wait for the server without a byte (default 20 s).
     void SetTransferTimeout(int ms) { timeoutMs_ = ms; }
-    // Longest the whole check may take, however the bytes come (default 60 s).
-    void SetDeadline(int ms);
-    bool Checking() const { return reply_ != nullptr; }
+    // Longest the whole check may take, however the bytes come (default
+    // kWebDeadlineMs).
+    void SetDeadline(int ms) { deadlineMs_ = ms; }
+    bool Checking() const { return fetch_ != nullptr; }
     // The network access the check goes through (WebNetwork()).
-    QNetworkAccessManager* Network() const { return network_; }
+    QNetworkAccessManager* Network() const { return WebNetwork(); }
 
 signals:
     // The check ended and its message was shown.
@@ -39,15 +41,14 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void answered(QNetworkReply* reply);
+    void answered(const TWebFetch& fetch);
 
     QLabel* lblText_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTimer* timer1_ = nullptr;
-    QTimer* deadline_ = nullptr;
-    QNetworkAccessManager* network_ = nullptr;
-    QPointer<QNetworkReply> reply_;
+    QPointer<TWebFetch> fetch_;
     int timeoutMs_ = 20000;
+    int deadlineMs_ = kWebDeadlineMs;
 };
 
 }  // namespace velto
