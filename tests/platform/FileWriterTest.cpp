@@ -16,45 +16,14 @@
 #include <functional>
 
 #include "FileTrouble.h"
+#include "WriterFolder.h"
 #include "platform/FileWriter.h"
 
 using namespace velto;
+using namespace velto::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-class WriterFolder {
-public:
-    WriterFolder() {
-        char tmpl[] = "/tmp/velto-writer-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
-        ::chmod(path_.c_str(), 0777);
-    }
-    ~WriterFolder() { fs::remove_all(path_); }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    std::string path_;
-};
-
-void Put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-std::string Text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-std::vector<std::uint8_t> B(const std::string& s) { return {s.begin(), s.end()}; }
-
-struct stat Stat(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    return st;
-}
 
 // The id of a process that has ended.
 pid_t EndedProcess() {
