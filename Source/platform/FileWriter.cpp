@@ -10,7 +10,27 @@
 
 namespace velto {
 
+namespace testhooks {
 namespace {
+thread_local int failFlush = 0, failClose = 0;
+}  // namespace
+void FailWriterAt(WriterStep step, int err) { (step == WriterStep::Flush ? failFlush : failClose) = err; }
+}  // namespace testhooks
+
+namespace {
+
+int SyncFile(int fd) {
+    if (testhooks::failFlush == 0) return ::fsync(fd);
+    errno = testhooks::failFlush;
+    return -1;
+}
+
+int CloseFile(int fd) {
+    const int r = ::close(fd);
+    if (testhooks::failClose == 0) return r;
+    errno = testhooks::failClose;
+    return -1;
+}
 
 // The one write loop: at a given offset (pwrite) or from where fd stands.
 FileError WriteLoop(int fd, std::span<const std::uint8_t> data, const std::uint64_t* at) {
@@ -148,11 +168,11 @@ bool FileWriter::Flush() {
         if (!kept) ::fchown(fd_, static_cast<uid_t>(-1), ownership_.gid);  // the group alone, when ours
         if (::fchmod(fd_, kept ? ownership_.mode : ownership_.mode & 01777) != 0) return Fail(errno);
     }
-    if (options_.flush && ::fsync(fd_) != 0) return Fail(errno);
+    if (options_.flush && SyncFile(fd_) != 0) return Fail(errno);
     const int fd = fd_;
     fd_ = -1;
     // Some file systems report a full disk only here.
-    if (::close(fd) != 0) return Fail(errno);
+    if (CloseFile(fd) != 0) return Fail(errno);
     flushed_ = true;
     return true;
 }

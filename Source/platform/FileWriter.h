@@ -89,6 +89,14 @@ private:
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data, FileError* error = nullptr,
                     const WriteOptions& options = {});
 
+namespace testhooks {
+// Steps of a write that a test may make fail as the system would.
+enum class WriterStep : std::uint8_t { Flush, Close };
+// Makes the calling thread's writers fail at step with the error number err
+// (0: never again). A failing close still closes.
+void FailWriterAt(WriterStep step, int err);
+}  // namespace testhooks
+
 // Writes all of data to fd from where it stands; the system's reason when it
 // cannot (a write that makes no progress counts as a full disk).
 FileError WriteAll(int fd, std::span<const std::uint8_t> data);

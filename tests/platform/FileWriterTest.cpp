@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -249,6 +251,35 @@ TEST(FileWriter, AFailedOrAbandonedWriteLeavesTheTargetAndNothingBeside) {
             continue;
         }
         EXPECT_EQ(o.text, test::FileTroubleReason(t));
+    }
+}
+
+// A flush or close the system fails (a disk that fails, a network file
+// system that reports a lost write only then) fails the save.
+TEST(FileWriter, AFailedFlushOrCloseFailsTheSaveWithItsReasonAndKeepsTheOldBytes) {
+    WriterFolder dir;
+    const std::string doc = dir.File("doc.cur");
+    struct Case {
+        testhooks::WriterStep step;
+        int err;
+        WriteMode mode;
+    };
+    for (const Case c : {Case{testhooks::WriterStep::Flush, EIO, WriteMode::Replace},
+                         Case{testhooks::WriterStep::Close, EIO, WriteMode::Replace},
+                         Case{testhooks::WriterStep::Flush, ENOSPC, WriteMode::Create},
+                         Case{testhooks::WriterStep::Close, EDQUOT, WriteMode::Create}}) {
+        SCOPED_TRACE(std::strerror(c.err));
+        Put(doc, "old");
+        WriteOptions o;
+        o.mode = c.mode;
+        const std::string target = c.mode == WriteMode::Replace ? doc : dir.File("new.cur");
+        testhooks::FailWriterAt(c.step, c.err);
+        FileError error;
+        EXPECT_FALSE(WriteWholeFile(target, B("new"), &error, o));
+        testhooks::FailWriterAt(c.step, 0);
+        EXPECT_EQ(FileErrorText(error), std::strerror(c.err));
+        EXPECT_EQ(Text(doc), "old");
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc.cur"});
     }
 }
 
