@@ -10,7 +10,27 @@
 
 namespace velto {
 
+namespace testhooks {
 namespace {
+thread_local int failFlush = 0, failClose = 0;
+}  // namespace
+void FailWriterAt(WriterStep step, int err) { (step == WriterStep::Flush ? failFlush : failClose) = err; }
+}  // namespace testhooks
+
+namespace {
+
+int SyncFile(int fd) {
+    if (testhooks::failFlush == 0) return ::fsync(fd);
+    errno = testhooks::failFlush;
+    return -1;
+}
+
+int CloseFile(int fd) {
+    const int r = ::close(fd);
+    if (testhooks::failClose == 0) return r;
+    errno = testhooks::failClose;
+    return -1;
+}
 
 // The one write loop: at a given offset (pwrite) or from where fd stands.
 FileError WriteLoop(int fd, std::span<const std::uint8_t> data, const std::uint64_t* at) {
@@ -67,8 +87,8 @@ FileError WriteAll(int fd, std::span<const std::uint8_t> data) { return WriteLoo
 bool FileOwnershipOf(const std::string& path, FileOwnership& out) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
-    out = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid};
-    return true;
+    out = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid, {}};
+    return ReadFileAttribute(path, kAccessListAttribute, out.accessList) == 0;
 }
 
 FileWriter::FileWriter(std::string target, const WriteOptions& options)
@@ -88,7 +108,18 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
                 return;
             }
             owned_ = true;
-            ownership_ = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid};
+            ownership_ = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid, {}};
+            if (const int err = ReadFileAttributes(target_, attributes_)) {
+                Fail(err);
+                return;
+            }
+            // The access list goes with the permission bits. Integrity
+            // attributes are the system's measure of the old bytes: the new
+            // file gets its own.
+            std::erase_if(attributes_, [&](FileAttribute& a) {
+                if (a.name == kAccessListAttribute) ownership_.accessList = std::move(a.value);
+                return a.name == kAccessListAttribute || a.name == "security.ima" || a.name == "security.evm";
+            });
         } else if (errno != ENOENT) {
             Fail(errno);
             return;
@@ -146,13 +177,25 @@ bool FileWriter::Flush() {
         bool kept = ::fstat(fd_, &st) == 0 && st.st_uid == ownership_.uid && st.st_gid == ownership_.gid;
         if (!kept) kept = ::fchown(fd_, ownership_.uid, ownership_.gid) == 0;
         if (!kept) ::fchown(fd_, static_cast<uid_t>(-1), ownership_.gid);  // the group alone, when ours
+        // The other attributes grant nothing: they go while the file is still
+        // writable to the saver, and after the owner, whose change clears some.
+        for (const FileAttribute& a : attributes_)
+            if (const int err = SetFileAttribute(fd_, a.name, a.value)) return Fail(err);
+        // The access list before the bits: with a list, the group bits are its
+        // mask, which on their own would give the owning group what only the
+        // list's named entries had. Without one, what the folder's default
+        // list gave the temporary goes, or the bits would open it to them.
+        const int err = ownership_.accessList.empty()
+                            ? RemoveFileAttribute(fd_, kAccessListAttribute)
+                            : SetFileAttribute(fd_, kAccessListAttribute, ownership_.accessList);
+        if (err != 0) return Fail(err);
         if (::fchmod(fd_, kept ? ownership_.mode : ownership_.mode & 01777) != 0) return Fail(errno);
     }
-    if (options_.flush && ::fsync(fd_) != 0) return Fail(errno);
+    if (options_.flush && SyncFile(fd_) != 0) return Fail(errno);
     const int fd = fd_;
     fd_ = -1;
     // Some file systems report a full disk only here.
-    if (::close(fd) != 0) return Fail(errno);
+    if (CloseFile(fd) != 0) return Fail(errno);
     flushed_ = true;
     return true;
 }

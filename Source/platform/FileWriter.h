@@ -9,6 +9,10 @@
 //   the new file gets its permission bits, owner and group. Where the system
 //   does not let the owner or group be kept (an ordinary user saving another
 //   user's file), the new file belongs to the saver and loses the set-ID bits.
+//   It keeps the replaced file's access list and extended attributes too; one
+//   that cannot be given to it fails the write, with the target untouched.
+//   Until it has them the new file stays private, whatever default access
+//   list the folder has, and no step on the way grants more than the end.
 //   A link to a regular file stays a link: the file it leads to is replaced,
 //   from a temporary beside that file. A dangling link is replaced by the
 //   new file; a link to anything else is refused as that thing is.
@@ -21,7 +25,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "platform/FileAttributes.h"
 #include "platform/FileIO.h"
 #include "platform/Temporaries.h"
 
@@ -29,10 +35,13 @@ namespace velto {
 
 enum class WriteMode : std::uint8_t { Replace, Create };
 
-// Permission bits (with set-ID and sticky bits), owner and group.
+// Permission bits (with set-ID and sticky bits), owner and group, and the
+// access list that goes with the bits (the system's attribute as it stores
+// it; empty when the file has none).
 struct FileOwnership {
     unsigned mode = 0;
     unsigned uid = 0, gid = 0;
+    std::string accessList;
 };
 // The ownership of the file at path (links followed); false when it cannot be read.
 bool FileOwnershipOf(const std::string& path, FileOwnership& out);
@@ -79,6 +88,7 @@ private:
     std::string target_, temp_;
     WriteOptions options_;
     FileOwnership ownership_;
+    std::vector<FileAttribute> attributes_;  // the replaced file's, but its access list
     bool owned_ = false;  // ownership_ is given to the new file
     bool flushed_ = false;
     int fd_ = -1;
@@ -88,6 +98,14 @@ private:
 // The whole file at once.
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data, FileError* error = nullptr,
                     const WriteOptions& options = {});
+
+namespace testhooks {
+// Steps of a write that a test may make fail as the system would.
+enum class WriterStep : std::uint8_t { Flush, Close };
+// Makes the calling thread's writers fail at step with the error number err
+// (0: never again). A failing close still closes.
+void FailWriterAt(WriterStep step, int err);
+}  // namespace testhooks
 
 // Writes all of data to fd from where it stands; the system's reason when it
 // cannot (a write that makes no progress counts as a full disk).

@@ -5,10 +5,13 @@
 #include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -17,9 +20,16 @@ namespace velto {
 namespace {
 
 constexpr std::string_view kTag = ".velto-";
-constexpr std::size_t kPidDigits = 8, kUniqueChars = 6;
-// "." + name + tag + pid + "-" + unique.
-constexpr std::size_t kAdded = 1 + kTag.size() + kPidDigits + 1 + kUniqueChars;
+constexpr std::size_t kPidDigits = 8, kUniqueChars = 6, kMachineChars = 32;
+// "-" + pid + "-" + unique, behind the machine.
+constexpr std::size_t kTail = 1 + kPidDigits + 1 + kUniqueChars;
+// A temporary in the form of earlier versions (no machine) younger than this
+// may belong to a save still running on another machine.
+constexpr std::time_t kUnnamedMachineAge = 24 * 60 * 60;
+
+bool MachineChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
 
 bool HexDigits(std::string_view s) {
     for (const char c : s)
@@ -42,6 +52,30 @@ std::string UniquePart() {
     return s;
 }
 
+// Removes, in folder, this user's regular files that byName picks (the
+// cheap test, for every name) and then byStatus confirms.
+void RemoveWhere(const std::string& folder, const std::function<bool(std::string_view)>& byName,
+                 const std::function<bool(std::string_view, const struct stat&)>& byStatus) {
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    DIR* d = ::fdopendir(dir);
+    if (!d) {
+        ::close(dir);
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(d))
+        if (byName(e->d_name)) stale.push_back(e->d_name);
+    const uid_t me = ::geteuid();
+    for (const std::string& name : stale) {
+        struct stat st {};
+        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == me &&
+            byStatus(name, st))
+            ::unlinkat(dir, name.c_str(), 0);
+    }
+    ::closedir(d);  // closes dir too
+}
+
 }  // namespace
 
 std::string FolderOf(const std::string& path) {
@@ -52,12 +86,14 @@ std::string FolderOf(const std::string& path) {
 int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string& path) {
     const auto slash = target.find_last_of('/');
     std::string base = target.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string machine = ThisMachineTag();
     // A long name still leaves room for the additions within the folder's
-    // limit on a name; the owner is read from the end.
-    if (base.size() + kAdded > NAME_MAX) base.resize(NAME_MAX - kAdded);
+    // limit on a name; the origin is read from the end.
+    const std::size_t added = 1 + kTag.size() + machine.size() + kTail;
+    if (base.size() + added > NAME_MAX) base.resize(NAME_MAX - added);
     char pid[kPidDigits + 1];
     std::snprintf(pid, sizeof pid, "%08lx", static_cast<unsigned long>(::getpid()));
-    const std::string stem = FolderOf(target) + "/." + base + std::string(kTag) + pid + "-";
+    const std::string stem = FolderOf(target) + "/." + base + std::string(kTag) + machine + "-" + pid + "-";
     for (int tries = 0; tries < 100; ++tries) {
         path = stem + UniquePart();
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
@@ -70,33 +106,77 @@ int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string&
     return -1;  // errno is EEXIST
 }
 
-unsigned long TemporaryOwner(std::string_view name) {
-    if (name.size() < kAdded + 1 || name[0] != '.') return 0;
+std::string MachineTag(std::string_view hostName) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string tag;
+    for (const char c : hostName) {
+        if (MachineChar(c)) {
+            tag += c;
+        } else {
+            const auto b = static_cast<unsigned char>(c);
+            tag += {'_', kHex[b >> 4], kHex[b & 15]};
+        }
+    }
+    if (tag.empty()) return "_";
+    if (tag.size() <= kMachineChars) return tag;
+    // Long names of one domain differ at their start mostly, but not always.
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (const char c : hostName) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char tail[10];
+    std::snprintf(tail, sizeof tail, "_%08x", static_cast<unsigned>(hash));
+    return tag.substr(0, kMachineChars - 9) + tail;
+}
+
+std::string ThisMachineTag() {
+    struct utsname u {};
+    return MachineTag(::uname(&u) == 0 ? u.nodename : "");
+}
+
+TemporaryOrigin OriginOfTemporary(std::string_view name) {
+    // "." + at least one character of the name + tag, before the tail.
+    if (name.size() < 2 + kTag.size() + kTail || name[0] != '.') return {};
     const std::size_t pidAt = name.size() - kUniqueChars - 1 - kPidDigits;
-    if (name.substr(pidAt - kTag.size(), kTag.size()) != kTag || name[pidAt + kPidDigits] != '-') return 0;
+    if (name[pidAt - 1] != '-' || name[pidAt + kPidDigits] != '-') return {};
     const std::string_view pid = name.substr(pidAt, kPidDigits);
-    if (!HexDigits(pid)) return 0;
-    return std::stoul(std::string(pid), nullptr, 16);
+    if (!HexDigits(pid)) return {};
+    TemporaryOrigin origin;
+    if (name.substr(pidAt - kTag.size(), kTag.size()) != kTag) {
+        // A machine tag holds no ".": the last one before it starts the tag.
+        const std::string_view head = name.substr(0, pidAt - 1);
+        const std::size_t tagAt = head.find_last_of('.');
+        if (tagAt == std::string_view::npos || tagAt < 2 || head.substr(tagAt, kTag.size()) != kTag) return {};
+        origin.machine = head.substr(tagAt + kTag.size());
+        if (origin.machine.empty()) return {};
+        for (const char c : origin.machine)
+            if (!MachineChar(c) && c != '_') return {};
+    }
+    origin.pid = std::stoul(std::string(pid), nullptr, 16);
+    return origin;
+}
+
+unsigned long TemporaryOwner(std::string_view name) {
+    const TemporaryOrigin origin = OriginOfTemporary(name);
+    return origin.machine == ThisMachineTag() ? origin.pid : 0;
+}
+
+void RemoveStaleFiles(const std::string& folder) {
+    const std::string machine = ThisMachineTag();
+    const std::time_t now = std::time(nullptr);
+    RemoveWhere(
+        folder,
+        [&](std::string_view name) {
+            const TemporaryOrigin o = OriginOfTemporary(name);
+            return (o.machine.empty() || o.machine == machine) && ProcessGone(o.pid);
+        },
+        [&](std::string_view name, const struct stat& st) {
+            return !OriginOfTemporary(name).machine.empty() || now - st.st_mtime > kUnnamedMachineAge;
+        });
 }
 
 void RemoveStaleFiles(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf) {
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    DIR* d = ::fdopendir(dir);
-    if (!d) {
-        ::close(dir);
-        return;
-    }
-    std::vector<std::string> stale;
-    while (const dirent* e = ::readdir(d))
-        if (ProcessGone(ownerOf(e->d_name))) stale.push_back(e->d_name);
-    const uid_t me = ::geteuid();
-    for (const std::string& name : stale) {
-        struct stat st {};
-        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == me)
-            ::unlinkat(dir, name.c_str(), 0);
-    }
-    ::closedir(d);  // closes dir too
+    RemoveWhere(
+        folder, [&](std::string_view name) { return ProcessGone(ownerOf(name)); },
+        [](std::string_view, const struct stat&) { return true; });
 }
 
 void StaleSweep::Folder(const std::string& folder) {

@@ -1,9 +1,12 @@
 #pragma once
 // Temporary files of a save: the new file is built beside its target under a
-// hidden name that carries the saving process's id,
-// "<folder>/.<name>.velto-<pid, 8 hex digits>-<6 characters>", so that what a
-// killed save left behind (its process is gone) can be told from the file of
-// a save still running, and removed by the next save into that folder.
+// hidden name that carries the machine and the saving process's id,
+// "<folder>/.<name>.velto-<machine>-<pid, 8 hex digits>-<6 characters>", so
+// that what a killed save left behind (its process is gone) can be told from
+// the file of a save still running, and removed by the next save into that
+// folder. A folder shared by several machines (a network home) also holds
+// the temporaries of saves running elsewhere, whose process ids say nothing
+// here: only this machine's are ever removed.
 #include <functional>
 #include <mutex>
 #include <set>
@@ -15,19 +18,37 @@ namespace velto {
 // The folder part of a path ("." for a bare name, "/" for the root).
 std::string FolderOf(const std::string& path);
 
+// A host name as temporary names carry it: letters, digits and "-" as they
+// are, any other byte as "_" and two hex digits, at most 32 characters (a
+// longer one keeps its start and a hash of the whole); never empty.
+std::string MachineTag(std::string_view hostName);
+// This machine's tag, from its current host name.
+std::string ThisMachineTag();
+
 // Creates a new temporary file beside target (O_EXCL, never following a
 // link) with the given permission bits (the umask applies); the open
 // descriptor with its name in path, or -1 with errno set.
 int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string& path);
 
-// The process id a temporary name of this program carries, or 0.
+// What a name tells of the save that made it.
+struct TemporaryOrigin {
+    unsigned long pid = 0;     // 0: not a temporary name of this program
+    std::string_view machine;  // its tag; empty in the names of earlier versions, which carry none
+};
+TemporaryOrigin OriginOfTemporary(std::string_view name);
+
+// The id of the process of this machine that a temporary name carries, or 0.
 unsigned long TemporaryOwner(std::string_view name);
 
-// Removes, in folder, the regular files whose name ownerOf reads as carrying
-// the id of a process that no longer runs. Files of other users, of running
-// processes, links and folders stay.
-void RemoveStaleFiles(const std::string& folder,
-                      const std::function<unsigned long(std::string_view)>& ownerOf = TemporaryOwner);
+// Removes, in folder, the temporaries of saves that no longer run: this
+// machine's whose process has ended. One in the form of earlier versions may
+// come from any machine: it goes only when no process of its id runs here
+// and it has not changed for a day, far longer than any save takes. Files of
+// other users, links and folders stay.
+void RemoveStaleFiles(const std::string& folder);
+// The same for names ownerOf reads as carrying the id of a process of this
+// machine (0: none), removed as soon as that process has ended.
+void RemoveStaleFiles(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf);
 
 // Stale temporaries removed once per folder: a run writing thousands of files
 // into one folder looks at it once, not once a file. Safe across threads.

@@ -3,58 +3,32 @@
 // the next save removes.
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include "FileTrouble.h"
+#include "WriterFolder.h"
 #include "platform/FileWriter.h"
 
 using namespace velto;
+using namespace velto::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-class WriterFolder {
-public:
-    WriterFolder() {
-        char tmpl[] = "/tmp/velto-writer-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
-        ::chmod(path_.c_str(), 0777);
-    }
-    ~WriterFolder() { fs::remove_all(path_); }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    std::string path_;
-};
-
-void Put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-std::string Text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-std::vector<std::uint8_t> B(const std::string& s) { return {s.begin(), s.end()}; }
-
-struct stat Stat(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    return st;
-}
 
 // The id of a process that has ended.
 pid_t EndedProcess() {
@@ -65,10 +39,36 @@ pid_t EndedProcess() {
     return child;
 }
 
-std::string TemporaryNameOf(const std::string& target, pid_t pid) {
+// A temporary's name as a save on that machine makes it ("": as earlier
+// versions did, naming none).
+std::string TemporaryNameOf(const std::string& target, pid_t pid, const std::string& machine = ThisMachineTag()) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(pid));
-    return "." + target + ".velto-" + hex + "-Ab12Cd";
+    return "." + target + ".velto-" + (machine.empty() ? "" : machine + "-") + hex + "-Ab12Cd";
+}
+
+// Runs work in a child that is a machine of its own: its host name, and with
+// ownProcesses, process ids that mean nothing to the others. Its exit code,
+// or 90 when this system gives no such child.
+pid_t StartMachine(const std::string& host, bool ownProcesses, const std::function<int()>& work) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    if (::unshare(CLONE_NEWUTS | (ownProcesses ? CLONE_NEWPID : 0)) != 0 ||
+        ::sethostname(host.data(), host.size()) != 0)
+        ::_exit(90);
+    if (!ownProcesses) ::_exit(work());
+    const pid_t first = ::fork();  // the first process of the new ids
+    if (first == 0) ::_exit(work());
+    int status = 0;
+    ::waitpid(first, &status, 0);
+    ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 91);
+}
+
+int ExitCodeOf(pid_t child) {
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 WriteOptions Creating() {
@@ -283,6 +283,35 @@ TEST(FileWriter, AFailedOrAbandonedWriteLeavesTheTargetAndNothingBeside) {
     }
 }
 
+// A flush or close the system fails (a disk that fails, a network file
+// system that reports a lost write only then) fails the save.
+TEST(FileWriter, AFailedFlushOrCloseFailsTheSaveWithItsReasonAndKeepsTheOldBytes) {
+    WriterFolder dir;
+    const std::string doc = dir.File("doc.cur");
+    struct Case {
+        testhooks::WriterStep step;
+        int err;
+        WriteMode mode;
+    };
+    for (const Case c : {Case{testhooks::WriterStep::Flush, EIO, WriteMode::Replace},
+                         Case{testhooks::WriterStep::Close, EIO, WriteMode::Replace},
+                         Case{testhooks::WriterStep::Flush, ENOSPC, WriteMode::Create},
+                         Case{testhooks::WriterStep::Close, EDQUOT, WriteMode::Create}}) {
+        SCOPED_TRACE(std::strerror(c.err));
+        Put(doc, "old");
+        WriteOptions o;
+        o.mode = c.mode;
+        const std::string target = c.mode == WriteMode::Replace ? doc : dir.File("new.cur");
+        testhooks::FailWriterAt(c.step, c.err);
+        FileError error;
+        EXPECT_FALSE(WriteWholeFile(target, B("new"), &error, o));
+        testhooks::FailWriterAt(c.step, 0);
+        EXPECT_EQ(FileErrorText(error), std::strerror(c.err));
+        EXPECT_EQ(Text(doc), "old");
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc.cur"});
+    }
+}
+
 TEST(FileWriter, TheNextSaveRemovesOnlyOurLeftoversOfEndedProcessesOncePerSweep) {
     WriterFolder dir;
     const pid_t dead = EndedProcess();
@@ -338,4 +367,106 @@ TEST(FileWriter, ALongNameLeavesRoomForItsTemporaryWhoseOwnerStillReads) {
     }
     EXPECT_EQ(dir.Names(), std::vector<std::string>{name});
     EXPECT_EQ(Text(dir.File(name)), "long");
+}
+
+// A folder shared by machines (a network home): a sweep takes this machine's
+// leftovers only, and those of earlier versions (no machine in the name) only
+// once no save can still be writing them.
+TEST(FileWriter, TheSweepTakesOnlyThisMachinesLeftoversAndOldOnesOnceTheyAreOld) {
+    WriterFolder dir;
+    const pid_t dead = EndedProcess(), live = ::getpid();
+    constexpr time_t kDay = 24 * 60 * 60;
+    const struct {
+        const char* what;
+        std::string name;
+        time_t age;
+        bool removed;
+    } cases[] = {
+        {"this machine's, ended", TemporaryNameOf("a.cur", dead), 0, true},
+        {"this machine's, running", TemporaryNameOf("b.cur", live), 2 * kDay, false},
+        {"another machine's", TemporaryNameOf("c.cur", dead, "elsewhere"), 2 * kDay, false},
+        {"an earlier version's, new", TemporaryNameOf("d.cur", dead, ""), 0, false},
+        {"an earlier version's, two days old", TemporaryNameOf("e.cur", dead, ""), 2 * kDay, true},
+        {"an earlier version's, running here", TemporaryNameOf("f.cur", live, ""), 2 * kDay, false},
+    };
+    for (const auto& c : cases) {
+        Put(dir.File(c.name), "x");
+        const timespec when[2] = {{0, UTIME_OMIT}, {::time(nullptr) - c.age, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, dir.File(c.name).c_str(), when, 0), 0);
+    }
+    ASSERT_TRUE(WriteWholeFile(dir.File("doc.cur"), B("doc")));
+    for (const auto& c : cases) EXPECT_EQ(!fs::exists(dir.File(c.name)), c.removed) << c.what;
+}
+
+TEST(FileWriter, ASaveOnAnotherMachineKeepsItsTemporaryWhileThisOneSweepsTheFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "machines of their own (namespaces) need root";
+    WriterFolder dir;
+    const std::string doc = dir.File("doc.cur");
+    Put(doc, "old");
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    // Alpha has written its file and waits to name it...
+    const pid_t alpha = StartMachine("alpha", false, [&] {
+        FileWriter writer(doc);
+        const bool wrote = writer.Write(B("alpha's"));
+        char c = 'r';
+        if (::write(ready[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) return 3;
+        return wrote && writer.Commit() ? 0 : 1;
+    });
+    ::close(ready[1]);
+    char c = 0;
+    const bool started = ::read(ready[0], &c, 1) == 1;
+    // ...while beta, to which alpha's process does not exist, saves beside it.
+    const int beta = started ? ExitCodeOf(StartMachine("beta", true, [&] {
+        return WriteWholeFile(dir.File("other.cur"), B("beta's")) ? 0 : 1;
+    }))
+                             : 90;
+    (void)!::write(go[1], &c, 1);
+    ::close(go[1]);
+    const int alphaEnded = ExitCodeOf(alpha);
+    if (alphaEnded == 90 || beta == 90) GTEST_SKIP() << "this system gives no namespaces of hosts and processes";
+    EXPECT_EQ(beta, 0);
+    EXPECT_EQ(alphaEnded, 0) << "alpha's temporary was taken";
+    EXPECT_EQ(Text(doc), "alpha's");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"doc.cur", "other.cur"}));
+}
+
+// Any host name goes into a file name safely, bounded so that a name near the
+// limit still leaves room, and told apart from others.
+TEST(FileWriter, AnyHostNameMakesASafeBoundedTagThatALongTargetNameStillFits) {
+    const std::string hosts[] = {"box",
+                                 "box.example.org",
+                                 "a/b c_d\xff",
+                                 "",
+                                 std::string(64, 'h'),
+                                 std::string(63, 'h') + "i",
+                                 std::string(40, '.') + "x",
+                                 std::string(40, '.') + "y"};
+    std::set<std::string> tags;
+    for (const std::string& host : hosts) {
+        const std::string tag = MachineTag(host);
+        EXPECT_TRUE(!tag.empty() && tag.size() <= 32) << tag;
+        EXPECT_EQ(tag.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
+                  std::string::npos)
+            << tag;
+        tags.insert(tag);
+    }
+    EXPECT_EQ(tags.size(), std::size(hosts)) << "every host its own tag";
+    EXPECT_EQ(MachineTag("box"), "box") << "a plain name reads as it is";
+
+    if (::geteuid() != 0) GTEST_SKIP() << "a machine of its own (a namespace) needs root";
+    WriterFolder dir;
+    const std::string name = std::string(250, 'n') + ".cur";
+    const int code = ExitCodeOf(StartMachine(std::string(64, '.'), false, [&] {
+        FileWriter writer(dir.File(name));
+        const std::vector<std::string> names = dir.Names();
+        if (names.size() != 1 || names[0].size() > 255) return 1;
+        const TemporaryOrigin origin = OriginOfTemporary(names[0]);
+        if (origin.pid != static_cast<unsigned long>(::getpid()) || origin.machine != ThisMachineTag()) return 2;
+        return writer.Write(B("long")) && writer.Commit() ? 0 : 3;
+    }));
+    if (code == 90) GTEST_SKIP() << "this system gives no namespaces of hosts";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{name});
 }
