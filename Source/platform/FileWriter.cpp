@@ -93,7 +93,7 @@ bool FileOwnershipOf(const std::string& path, FileOwnership& out) {
 
 FileWriter::FileWriter(std::string target, const WriteOptions& options)
     : target_(std::move(target)), options_(options) {
-    if (options_.mode == WriteMode::Replace) {
+    if (options_.mode == WriteMode::Replace && !options_.ownName) {
         target_ = ReplacedFile(target_);
         struct stat st {};
         if (::stat(target_.c_str(), &st) == 0) {
@@ -124,10 +124,10 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
             Fail(errno);
             return;
         }
-        if (options_.ownership) {
-            owned_ = true;
-            ownership_ = *options_.ownership;
-        }
+    }
+    if (options_.mode == WriteMode::Replace && options_.ownership) {
+        owned_ = true;
+        ownership_ = *options_.ownership;
     }
     const std::string folder = FolderOf(target_);
     if (options_.sweep)

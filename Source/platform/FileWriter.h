@@ -15,7 +15,8 @@
 //   list the folder has, and no step on the way grants more than the end.
 //   A link to a regular file stays a link: the file it leads to is replaced,
 //   from a temporary beside that file. A dangling link is replaced by the
-//   new file; a link to anything else is refused as that thing is.
+//   new file; a link to anything else is refused as that thing is. A name
+//   the program owns (WriteOptions::ownName) is replaced whatever holds it.
 // - Create: given a name nothing holds, never replacing anything, not even
 //   what appears at that name while the file is written; a taken name fails
 //   with EEXIST, and the caller may pick another.
@@ -57,6 +58,10 @@ struct WriteOptions {
     StaleSweep* sweep = nullptr;
     // Replace: the ownership the new file gets instead of the replaced one's.
     const FileOwnership* ownership = nullptr;
+    // Replace: the name is the program's own (a backup beside a file), not
+    // one the user chose: whatever holds it, a link or a read-only file, is
+    // replaced itself, never followed or refused.
+    bool ownName = false;
 };
 
 // A file written in pieces: created by the constructor, written in order and
@@ -76,7 +81,9 @@ public:
     bool Write(std::span<const std::uint8_t> data);
     bool WriteAt(std::uint64_t at, std::span<const std::uint8_t> data);
     // Gives the file its ownership and, unless asked not to, flushes it to
-    // disk; the target is not touched yet. Commit does it when not done.
+    // disk; the target is not touched yet. Commit does it when not done; a
+    // file flushed may wait, complete, for its Commit (a backup named only
+    // once the save it belongs to has succeeded).
     bool Flush();
     // Names the file: renamed over the target or linked to a free name.
     bool Commit();

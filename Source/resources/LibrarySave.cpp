@@ -1,6 +1,8 @@
 #include "resources/LibrarySave.h"
 
-#include "platform/PendingFile.h"
+#include <unistd.h>
+
+#include "platform/FileWriter.h"
 #include "resources/EmptyLibrary.h"
 #include "resources/ResName.h"
 
@@ -22,19 +24,23 @@ bool SaveLibrary(const TLibrarySave& save) {
     // leaves the library half-changed, so a backup that cannot be written
     // (a full disk) does not stop the save; the update then meets the same
     // trouble and says why. The copy is as private as the library. It waits
-    // beside the library and takes its name only once the library is saved,
-    // so that a failed save leaves the previous backup.
+    // complete beside the library and takes its name only once the library
+    // is saved, so that a failed save leaves the previous backup; the name is
+    // ours, so a link there is replaced, not written through.
     FileOwnership library;
+    if (!FileOwnershipOf(save.FileName, library)) library = {0600, ::getuid(), ::getgid(), {}};
     WriteOptions options;
-    if (FileOwnershipOf(save.FileName, library)) options.ownership = &library;
-    PendingFile backup(BackupName(save.FileName), editor.Handle->View, options);
+    options.ownership = &library;
+    options.ownName = true;
+    FileWriter backup(BackupName(save.FileName), options);
+    if (backup.Write(editor.Handle->View)) backup.Flush();
     if (!editor.SaveChanges(save.Deletions, save.Stores)) {
         TLastError why = GetLastErrorState();
         if (why.Code == kErrorSuccess) why.Code = kErrorAccessDenied;
         SetLastError(why);
         return false;
     }
-    backup.Name();
+    backup.Commit();
     return true;
 }
 
