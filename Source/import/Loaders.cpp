@@ -305,11 +305,11 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
     const TImageRoad* road = nullptr;
     for (const TImageRoad& r : kRoads)
         if (r.Type == detected.type) road = &r;
+    bool bySize = false;
     if (!road) {
-        // A picture of a kind detection does not name (Targa and the like)
-        // is still a picture.
         FileError error;
-        result.Ok = detected.type == ftUnknown && LoadPicture(fileName, target, target.Size(), square, &error);
+        result.Ok = PictureFallback(detected.type, bySize) &&
+                    LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
         if (!result.Ok) {
             result.MessageKey = "msgUnknown";
             result.Message = "Unknown file type!";
@@ -319,11 +319,9 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
     }
     FileError error;
     result.Ok = road->Load(*this, fileName, target, square, &error);
-    // Targa files may begin with the bytes of a cursor file; a cursor cut
-    // short is no picture of the formats that go by size alone.
-    if (!result.Ok && detected.type == ftCursor && (error.ok() || error == FileError::Unsupported)) {
+    if (!result.Ok && (error.ok() || error == FileError::Unsupported) && PictureFallback(detected.type, bySize)) {
         error = FileError::None;
-        result.Ok = LoadPictureOf(fileName, target, target.Size(), square, false, &error);
+        result.Ok = LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
     }
     if (!result.Ok) {
         result.MessageKey = road->Key;
@@ -331,6 +329,24 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         result.Error = error;
     }
     return result;
+}
+
+bool tmyimport::PictureFallback(std::uint8_t type, bool& bySize) {
+    // A picture of a kind detection does not name (Targa and the like) is
+    // still a picture. Targa files may begin with the bytes of a cursor file;
+    // a cursor cut short is no picture of the formats that go by size alone.
+    bySize = type == ftUnknown;
+    return type == ftUnknown || type == ftCursor;
+}
+
+bool tmyimport::ReadsAsPicture(const std::string& fileName) {
+    const FileTypeResult detected = DetectFileType(fileName);
+    bool bySize = false;
+    if (!detected.ok() || !PictureFallback(detected.type, bySize)) return false;
+    TmyImagePal probe({1, 1}, 32);
+    TAllowAdvancedAfter restore(*this);
+    AllowAdvanced = false;
+    return LoadPictureOf(fileName, probe, {1, 1}, false, bySize, nullptr);
 }
 
 bool tmyimport::CaptureScreen(TmyImagePal& target, int top, int left) {

@@ -172,6 +172,10 @@ public:
     // a file's size alone would take any cut cursor of such a size).
     TImageFileResult LoadImageFile(TmyImagePal& target, const std::string& fileName, bool square,
                                    bool noAdvanced);
+    // Whether LoadImageFile would take the file as such a picture (its
+    // type's own reader aside): probed without any window, so that a road
+    // that offers a picture first asks the same question the import answers.
+    bool ReadsAsPicture(const std::string& fileName);
 
     // --- Screen and frames ------------------------------------------------
     // The screen rectangle of target's size at (left, top) into target.
@@ -231,6 +235,10 @@ private:
     // their size alone.
     bool LoadPictureOf(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square, bool bySize,
                        FileError* error);
+    // Whether a file of the detected type is tried as a picture of the image
+    // library once its own reader (if any) refused it, and whether then also
+    // as a format known by its size alone.
+    static bool PictureFallback(std::uint8_t type, bool& bySize);
     // Square, then the conversion as an import.
     bool ImportPicture(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
     std::optional<std::uint8_t> ImportActionOverride;
