@@ -6,13 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "ChildCost.h"
 #include "FileTrouble.h"
 #include "ImportTestUtil.h"
 #include "import/BatchConvert.h"
+#include "model/IcoIO.h"
 
 namespace velto {
 namespace {
@@ -106,6 +109,95 @@ TEST(BatchReasons, AFileTheUserMayNotReadSaysPermissionDenied) {
     if (child.exitCode == 2) GTEST_SKIP() << "the temporary folder cannot be reached as an ordinary user";
     ASSERT_NE(child.exitCode, 3) << "cannot become an ordinary user";
     EXPECT_EQ(child.exitCode, 0);
+}
+
+// A name the output folder will not give ends that file with the system's
+// reason and the run goes on; a name taken gets the next number. Each run is
+// a child given a bound: a search for a free name that never ends fails it.
+TEST(BatchReasons, ANameTheFolderWillNotGiveEndsItsFileWithTheReason) {
+    constexpr unsigned kBoundSeconds = 60;
+    const std::string longName(246, 'a'), name255(251, 'c');
+    struct Case {
+        const char* name;
+        TBatchMode mode;
+        std::vector<std::string> inputs;  // cursors in the input folder
+        mode_t folder;                    // of the output folder; as made when 0
+        // Per file, its outputs: "=" and the name written, or the name wanted, " - " and the reason.
+        std::vector<std::string> results;
+    };
+    const Case cases[] = {
+        {"an output name over 255 bytes", TBatchMode::CursorsToImages, {longName + ".cur", "b.cur"}, 0,
+         {longName + "_32x32-32.png - File name too long", "=b_32x32-32.png"}},
+        {"a 255-byte name converted twice", TBatchMode::ImagesToCursors, {name255 + ".cur", name255 + ".cur"}, 0,
+         {"=" + name255 + ".cur", name255 + ".cur - File name too long"}},
+        {"a name converted twice", TBatchMode::ImagesToCursors, {"d.cur", "d.cur"}, 0, {"=d.cur", "=d (2).cur"}},
+        {"a read-only folder", TBatchMode::CursorsToImages, {"e.cur", "b.cur"}, 0555,
+         {"e_32x32-32.png - Permission denied", "b_32x32-32.png - Permission denied"}},
+        {"a folder that cannot be searched", TBatchMode::ImagesToCursors, {"e.cur", "b.cur"}, 0444,
+         {"e.cur - Permission denied", "b.cur - Permission denied"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir in, out;
+        TmyIcon cursor;
+        cursor.IsCursor = true;
+        cursor.AddImage({32, 32}, 32);
+        std::vector<std::string> files;
+        for (const std::string& input : c.inputs) {
+            files.push_back(in.File(input));
+            ASSERT_TRUE(TmyIcoIO(false).SaveToFile(cursor, files.back(), false));
+        }
+        TBatchJob job = JobOf(c.mode, files, out.File(""));
+        std::vector<std::string> want;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            want.push_back(std::to_string(i + 1) + "/" + std::to_string(files.size()) + "- Processing: " + files[i] +
+                           " ...");
+            const std::string& r = c.results[i];
+            want.push_back(r[0] == '=' ? "      Success: " + out.File(r.substr(1)) + " - File created successfully"
+                                       : "      Error: " + out.File(r.substr(0, r.find(" - "))) +
+                                             " - Cannot save file" + r.substr(r.find(" - ")));
+        }
+        if (c.folder) {
+            ASSERT_EQ(::chmod(out.File("").c_str(), c.folder), 0);
+        }
+        // Root writes through permission bits: a folder case runs as an
+        // ordinary user (3: cannot become one).
+        const test::ChildCost child = test::RunInChild([&] {
+            ::alarm(kBoundSeconds);
+            if (c.folder && !test::detail::DropPrivileges()) return 3;
+            std::vector<TBatchLine> log = TBatchRun(job).RunAll();
+            log.pop_back();
+            for (std::size_t i = 0; i < std::max(log.size(), want.size()); ++i) {
+                const std::string got = i < log.size() ? log[i].Text : "<none>";
+                if (i >= want.size() || got != want[i]) {
+                    std::fprintf(stderr, "line %zu: \"%s\", expected \"%s\"\n", i, got.c_str(),
+                                 i < want.size() ? want[i].c_str() : "<none>");
+                    return 1;
+                }
+            }
+            return 0;
+        });
+        ::chmod(out.File("").c_str(), 0755);
+        if (!child.exited) {
+            ADD_FAILURE() << "the run did not end within " << kBoundSeconds << " s";
+            continue;
+        }
+        if (child.exitCode == 3) {
+            GTEST_SKIP() << "cannot become an ordinary user";
+        }
+        EXPECT_EQ(child.exitCode, 0);
+    }
+
+    // The number of names looked at is bounded, and the bound says why.
+    ScratchDir dir;
+    const std::string wanted = dir.File("f.png");
+    std::set<std::string> taken = {wanted};
+    for (int n = 2; n <= kUniqueNameTries; ++n) taken.insert(dir.File("f (" + std::to_string(n) + ").png"));
+    FileError error;
+    EXPECT_EQ(UniqueFileName(wanted, taken, &error), "");
+    EXPECT_EQ(FileErrorText(error), "File exists");
+    taken.erase(dir.File("f (" + std::to_string(kUniqueNameTries) + ").png"));
+    EXPECT_EQ(UniqueFileName(wanted, taken), dir.File("f (" + std::to_string(kUniqueNameTries) + ").png"));
 }
 
 }  // namespace
