@@ -363,10 +363,9 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
             return;
         }
         if (!read || doc->Count() == 0) {
+            const std::string own = GifRefusedText(error);
             Result(file.Lines, TBatchLineKind::Error, name,
-                   error == FileError::Unsupported
-                       ? GifFramesRefusedText()
-                       : WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
+                   !own.empty() ? own : WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
             return;
         }
     } else {

@@ -178,14 +178,19 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
 
 bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
     try {
+        // The frames after the first are never looked at: an animation of
+        // any length gives its picture.
         TGIFImage gif;
-        if (!gif.LoadFromFile(fileName, error)) return false;
+        if (!gif.LoadFirstFrameFromFile(fileName, error)) return false;
         const std::vector<int> frames = gif.PictureFrames();
         if (frames.empty()) return false;
         TWorkPicture picture;
         if (!GifFramePicture(gif, frames.front(), {255, 255, 255, 0}, picture)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
+    } catch (const GIFLimitException&) {
+        KeepFirstError(error, FileError::TooLarge);
+        return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -327,6 +332,13 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         result.MessageKey = road->Key;
         result.Message = road->Text;
         result.Error = error;
+        // A GIF that asks more memory than a load may take is not damaged:
+        // its own words say why.
+        if (detected.type == ftGif && error == FileError::TooLarge) {
+            result.MessageKey = kGifTooLargeKey;
+            result.Message = kGifTooLargeText;
+            result.Error = FileError::None;
+        }
     }
     return result;
 }
