@@ -116,88 +116,69 @@ TEST(BatchReasons, AFileTheUserMayNotReadSaysPermissionDenied) {
 // a child given a bound: a search for a free name that never ends fails it.
 TEST(BatchReasons, ANameTheFolderWillNotGiveEndsItsFileWithTheReason) {
     constexpr unsigned kBoundSeconds = 60;
-    const std::string longName(246, 'a'), name255(251, 'c');
-    struct Case {
+    const std::string a246(246, 'a'), c251(251, 'c');
+    const std::string tooLong = " - File name too long", denied = " - Permission denied";
+    const TBatchMode toImages = TBatchMode::CursorsToImages, toCursors = TBatchMode::ImagesToCursors;
+    const struct {
         const char* name;
         TBatchMode mode;
-        std::vector<std::string> inputs;  // cursors in the input folder
-        mode_t folder;                    // of the output folder; as made when 0
-        // Per file, its outputs: "=" and the name written, or the name wanted, " - " and the reason.
-        std::vector<std::string> results;
+        std::vector<std::string> inputs;   // base names of cursors
+        mode_t folder;                     // the output folder's mode; 0: as made
+        std::vector<std::string> results;  // per file: its output, and why it was not written
+    } cases[] = {
+        {"an output name over 255 bytes", toImages, {a246, "b"}, 0, {a246 + "_32x32-32.png" + tooLong, "b_32x32-32.png"}},
+        {"a 255-byte name converted twice", toCursors, {c251, c251}, 0, {c251 + ".cur", c251 + ".cur" + tooLong}},
+        {"a name converted twice", toCursors, {"d", "d"}, 0, {"d.cur", "d (2).cur"}},
+        {"a read-only folder", toImages, {"e"}, 0555, {"e_32x32-32.png" + denied}},
+        {"a folder that cannot be searched", toCursors, {"e", "b"}, 0444, {"e.cur" + denied, "b.cur" + denied}},
     };
-    const Case cases[] = {
-        {"an output name over 255 bytes", TBatchMode::CursorsToImages, {longName + ".cur", "b.cur"}, 0,
-         {longName + "_32x32-32.png - File name too long", "=b_32x32-32.png"}},
-        {"a 255-byte name converted twice", TBatchMode::ImagesToCursors, {name255 + ".cur", name255 + ".cur"}, 0,
-         {"=" + name255 + ".cur", name255 + ".cur - File name too long"}},
-        {"a name converted twice", TBatchMode::ImagesToCursors, {"d.cur", "d.cur"}, 0, {"=d.cur", "=d (2).cur"}},
-        {"a read-only folder", TBatchMode::CursorsToImages, {"e.cur", "b.cur"}, 0555,
-         {"e_32x32-32.png - Permission denied", "b_32x32-32.png - Permission denied"}},
-        {"a folder that cannot be searched", TBatchMode::ImagesToCursors, {"e.cur", "b.cur"}, 0444,
-         {"e.cur - Permission denied", "b.cur - Permission denied"}},
-    };
-    for (const Case& c : cases) {
+    TmyIcon cursor;
+    cursor.IsCursor = true;
+    cursor.AddImage({32, 32}, 32);
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir in, out;
-        TmyIcon cursor;
-        cursor.IsCursor = true;
-        cursor.AddImage({32, 32}, 32);
-        std::vector<std::string> files;
-        for (const std::string& input : c.inputs) {
-            files.push_back(in.File(input));
+        std::vector<std::string> files, want;
+        for (std::size_t i = 0; i < c.inputs.size(); ++i) {
+            files.push_back(in.File(c.inputs[i] + ".cur"));
             ASSERT_TRUE(TmyIcoIO(false).SaveToFile(cursor, files.back(), false));
-        }
-        TBatchJob job = JobOf(c.mode, files, out.File(""));
-        std::vector<std::string> want;
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            want.push_back(std::to_string(i + 1) + "/" + std::to_string(files.size()) + "- Processing: " + files[i] +
-                           " ...");
             const std::string& r = c.results[i];
-            want.push_back(r[0] == '=' ? "      Success: " + out.File(r.substr(1)) + " - File created successfully"
-                                       : "      Error: " + out.File(r.substr(0, r.find(" - "))) +
-                                             " - Cannot save file" + r.substr(r.find(" - ")));
+            const std::size_t why = r.find(" - ");
+            want.push_back(why == std::string::npos ? "      Success: " + out.File(r) + " - File created successfully"
+                                                    : "      Error: " + out.File(r.substr(0, why)) +
+                                                          " - Cannot save file" + r.substr(why));
         }
-        if (c.folder) {
-            ASSERT_EQ(::chmod(out.File("").c_str(), c.folder), 0);
-        }
+        ASSERT_EQ(::chmod(out.File("").c_str(), c.folder ? c.folder : 0755), 0);
         // Root writes through permission bits: a folder case runs as an
         // ordinary user (3: cannot become one).
         const test::ChildCost child = test::RunInChild([&] {
             ::alarm(kBoundSeconds);
             if (c.folder && !test::detail::DropPrivileges()) return 3;
-            std::vector<TBatchLine> log = TBatchRun(job).RunAll();
-            log.pop_back();
-            for (std::size_t i = 0; i < std::max(log.size(), want.size()); ++i) {
-                const std::string got = i < log.size() ? log[i].Text : "<none>";
-                if (i >= want.size() || got != want[i]) {
-                    std::fprintf(stderr, "line %zu: \"%s\", expected \"%s\"\n", i, got.c_str(),
-                                 i < want.size() ? want[i].c_str() : "<none>");
-                    return 1;
+            const std::vector<TBatchLine> log = TBatchRun(JobOf(c.mode, files, out.File(""))).RunAll();
+            int wrong = log.size() == 2 * want.size() + 1 ? 0 : 1;
+            for (std::size_t i = 0; i < want.size() && !wrong; ++i)
+                if (log[2 * i + 1].Text != want[i]) {
+                    std::fprintf(stderr, "logged \"%s\", expected \"%s\"\n", log[2 * i + 1].Text.c_str(), want[i].c_str());
+                    wrong = 1;
                 }
-            }
-            return 0;
+            return wrong;
         });
         ::chmod(out.File("").c_str(), 0755);
         if (!child.exited) {
             ADD_FAILURE() << "the run did not end within " << kBoundSeconds << " s";
             continue;
         }
-        if (child.exitCode == 3) {
-            GTEST_SKIP() << "cannot become an ordinary user";
-        }
+        if (child.exitCode == 3) GTEST_SKIP() << "cannot become an ordinary user";
         EXPECT_EQ(child.exitCode, 0);
     }
 
-    // The number of names looked at is bounded, and the bound says why.
-    ScratchDir dir;
-    const std::string wanted = dir.File("f.png");
+    // The names looked at are bounded, and the bound says why.
+    const std::string wanted = "/f.png";
     std::set<std::string> taken = {wanted};
-    for (int n = 2; n <= kUniqueNameTries; ++n) taken.insert(dir.File("f (" + std::to_string(n) + ").png"));
+    for (int n = 2; n <= kUniqueNameTries; ++n) taken.insert("/f (" + std::to_string(n) + ").png");
     FileError error;
     EXPECT_EQ(UniqueFileName(wanted, taken, &error), "");
     EXPECT_EQ(FileErrorText(error), "File exists");
-    taken.erase(dir.File("f (" + std::to_string(kUniqueNameTries) + ").png"));
-    EXPECT_EQ(UniqueFileName(wanted, taken), dir.File("f (" + std::to_string(kUniqueNameTries) + ").png"));
 }
 
 }  // namespace
