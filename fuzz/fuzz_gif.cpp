@@ -26,6 +26,7 @@ void Check(bool condition) {
 velto::ReadLimits Limits() {
     velto::ReadLimits limits;
     limits.pixels = 1u << 20;
+    limits.gifFrameBytes = 1u << 20;
     limits.gifFrames = 256;
     limits.gifExtensions = 1024;
     limits.gifExtensionBytes = 1u << 20;

@@ -281,12 +281,13 @@ void TThumbail::LoadAniFrames(const QString& fileName) {
     SetStatusText(Counted("msgObject", "%i1 objects", doc.Count()));
 }
 
-void TThumbail::LoadGifFrames(const QString& fileName, bool overimpose) {
+FileError TThumbail::LoadGifFrames(const QString& fileName, bool overimpose) {
     const FileTypeResult type = DetectFileType(FileNameBytes(fileName));
-    if (!type.ok() || type.type != ftGif) return;
+    if (!type.ok() || type.type != ftGif) return FileError::None;
     FillScope fill(*this, true);
-    if (!fill) return;
+    if (!fill) return FileError::None;
     int frames = 0;
+    FileError why;
     try {
         TGIFImage gif;
         if (gif.LoadFromFile(FileNameBytes(fileName)) && gif.Width() > 0 && gif.Height() > 0) {
@@ -305,11 +306,14 @@ void TThumbail::LoadGifFrames(const QString& fileName, bool overimpose) {
                 item.SetPicture(pic.Bitmap, pic.Source);
             }
         }
+    } catch (const GIFLimitException&) {
+        why = FileError::TooLarge;
     } catch (...) {
         // A damaged GIF keeps the frames read before the damage.
     }
     fill.End();
     SetStatusText(Counted("msgObject", "%i1 objects", frames));
+    return why;
 }
 
 void TThumbail::LoadFileIcons(const QString& fileName) {

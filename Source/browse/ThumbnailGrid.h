@@ -55,6 +55,7 @@
 
 #include "browse/FolderFill.h"
 #include "browse/TileGeometry.h"
+#include "platform/FileIO.h"
 
 class QDropEvent;
 #include <QLabel>
@@ -189,7 +190,9 @@ public:
     void LoadFileIcons(const QString& fileName);
     void LoadAniFrames(const QString& fileName);
     void LoadIconImages(const TmyIcon& document, bool asFrames);
-    void LoadGifFrames(const QString& fileName, bool overimpose);
+    // FileError::TooLarge when the GIF's frames ask more memory than a load
+    // may take (no tile then).
+    FileError LoadGifFrames(const QString& fileName, bool overimpose);
     // The cursor groups of an executable or library, read as data.
     void LoadCursorResources(const QString& fileName, bool useNames);
     void ReplaceSelectedFromFile(const QString& fileName);

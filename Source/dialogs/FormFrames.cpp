@@ -63,10 +63,11 @@ bool TfrmFrames::Prepare() {
 }
 
 void TfrmFrames::LoadFrames() {
+    loadError_ = FileError::None;
     if (fileType_ == ftAnimatedCursor)
         grid_->LoadAniFrames(fileName_);
     else
-        grid_->LoadGifFrames(fileName_, cbOverimpose_->isChecked());
+        loadError_ = grid_->LoadGifFrames(fileName_, cbOverimpose_->isChecked());
     if (grid_->Count() > 0) grid_->SelectItem(0);
 }
 

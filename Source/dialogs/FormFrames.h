@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "model/Image.h"
+#include "platform/FileIO.h"
 
 class QCheckBox;
 class QPushButton;
@@ -48,6 +49,9 @@ public:
     int ImportSelected();
     // What the last ImportSelected gave, for the caller of the window.
     bool Failed() const { return failed_; }
+    // Why the last filling of the grid gave no frame, when the file says
+    // (FileError::TooLarge: a GIF whose frames ask more than a load may take).
+    FileError LoadError() const { return loadError_; }
 
     // Frame n of the GIF as a 32-bit image of size: drawn alone onto a
     // transparent screen, or over frames 0..n-1 when overimpose. False when
@@ -75,6 +79,7 @@ private:
     std::uint8_t fileType_ = 0;
     bool prepared_ = false;
     bool failed_ = false;
+    FileError loadError_;
 };
 
 }  // namespace velto

@@ -110,7 +110,7 @@ void InstallImportHooks(QWidget* mainWindow, TfrmImport* advanced, TfrmImportGif
         form->SetFileName(QString::fromStdString(fileName));
         form->SetTarget(size, bitCount);
         BusyCursorOff();
-        if (!form->Prepare()) return 2;
+        if (!form->Prepare()) return form->LoadError() == FileError::TooLarge ? 3 : 2;
         form->exec();
         return form->Failed() ? 2 : 0;
     };

@@ -51,12 +51,12 @@ void TGIFSubImage::AllocPixels() {
     FreePixels();
     const std::uint64_t n = static_cast<std::uint64_t>(Width()) * static_cast<std::uint64_t>(Height());
     if (n == 0) return;
-    if (n > fImage->Limits.pixels) throw GIFException(sGIFOutOfMemory);
+    if (n > fImage->Limits.pixels) throw GIFLimitException();
     fImage->ChargePixels(n);
     try {
         fPixels.assign(static_cast<std::size_t>(n), 0);
     } catch (const std::bad_alloc&) {
-        throw GIFException(sGIFOutOfMemory);
+        throw GIFLimitException();
     }
 }
 

@@ -280,7 +280,7 @@ void TGIFHeader::LoadFromStream(ByteReader& stream) {
         !stream.u8(AspectRatio))
         throw GIFException(sGIFPrematureEnd);
     // The logical screen is what a viewer allocates to show the frames.
-    if (static_cast<std::uint64_t>(Width) * Height > fImage->Limits.pixels) throw GIFException(sGIFOutOfMemory);
+    if (static_cast<std::uint64_t>(Width) * Height > fImage->Limits.pixels) throw GIFLimitException();
     if (Packed & 0x80) {
         const int count = 2 << (Packed & 7);
         if (count < 2 || count > 256) throw GIFException(sGIFBadScreenColors);
@@ -423,7 +423,7 @@ void TGIFImage::LoadFirstFrame(ByteReader& stream) { Load(stream, 1); }
 void TGIFImage::Load(ByteReader& stream, int mostFrames) {
     Progress(this, psStarting, 0, false, sGIFLoading);
     fLoading = true;
-    fChargedPixels = fChargedExtensionBytes = fChargedExtensions = fChargedFrames = 0;
+    fChargedFrameBytes = fChargedExtensionBytes = fChargedExtensions = fChargedFrames = 0;
     try {
         Clear();
         fHeader.LoadFromStream(stream);
@@ -500,22 +500,22 @@ void TGIFImage::Progress(const void* sender, TProgressStage stage, int percent, 
 
 void TGIFImage::ChargePixels(std::uint64_t pixels) {
     if (!fLoading) return;
-    if (pixels > Limits.pixels || fChargedPixels > Limits.pixels - pixels) throw GIFException(sGIFOutOfMemory);
-    fChargedPixels += pixels;
+    if (pixels > Limits.gifFrameBytes || fChargedFrameBytes > Limits.gifFrameBytes - pixels) throw GIFLimitException();
+    fChargedFrameBytes += pixels;
 }
 
 void TGIFImage::ChargeFrame() {
-    if (fLoading && ++fChargedFrames > Limits.gifFrames) throw GIFException(sGIFOutOfMemory);
+    if (fLoading && ++fChargedFrames > Limits.gifFrames) throw GIFLimitException();
 }
 
 void TGIFImage::ChargeExtension() {
-    if (fLoading && ++fChargedExtensions > Limits.gifExtensions) throw GIFException(sGIFOutOfMemory);
+    if (fLoading && ++fChargedExtensions > Limits.gifExtensions) throw GIFLimitException();
 }
 
 void TGIFImage::ChargeExtensionBytes(std::uint64_t bytes) {
     if (!fLoading) return;
     if (bytes > Limits.gifExtensionBytes || fChargedExtensionBytes > Limits.gifExtensionBytes - bytes)
-        throw GIFException(sGIFOutOfMemory);
+        throw GIFLimitException();
     fChargedExtensionBytes += bytes;
 }
 

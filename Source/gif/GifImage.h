@@ -60,6 +60,14 @@ inline constexpr const char* sGIFNoColorTable = "No global or local color table 
 // What the declared sizes of a file would take is beyond Limits, or memory ran out.
 inline constexpr const char* sGIFOutOfMemory = "Out of memory";
 
+// A file (or frame) refused for the memory it asks, not for damage: beyond
+// Limits (a frame or screen over the pixel cap, frames over their byte budget
+// or count, extensions over theirs), or more than there is. Says "Out of memory".
+class GIFLimitException : public GIFException {
+public:
+    GIFLimitException() : GIFException(sGIFOutOfMemory) {}
+};
+
 inline constexpr const char* sGIFLoading = "Loading...";
 inline constexpr const char* sGIFSaving = "Saving...";
 inline constexpr const char* sGIFRendering = "Rendering...";
@@ -689,13 +697,15 @@ public:
     TGIFProgressEvent OnProgress;
 
     // Bounds of loading: Limits.fileSize, Limits.pixels for the logical screen
-    // and again for the pixels of all frames together, Limits.gifFrames,
-    // Limits.gifExtensions and Limits.gifExtensionBytes (comment, text and
-    // application data kept). Frames built in memory are held to Limits.pixels each.
+    // and for each frame, Limits.gifFrameBytes for the pixels of all frames
+    // together, Limits.gifFrames, Limits.gifExtensions and
+    // Limits.gifExtensionBytes (comment, text and application data kept).
+    // Frames built in memory are held to Limits.pixels each.
     ReadLimits Limits;
 
     // The readers count what a load keeps against Limits; beyond them these
-    // raise "Out of memory". Outside a load they count nothing.
+    // raise GIFLimitException. Outside a load they count nothing.
+    // A frame's pixels, before they are allocated (a byte each).
     void ChargePixels(std::uint64_t pixels);
     void ChargeFrame();
     void ChargeExtension();
@@ -710,7 +720,7 @@ private:
     TGIFImageList fImages;
     bool fInPalette = false;
     bool fLoading = false;
-    std::uint64_t fChargedPixels = 0, fChargedExtensionBytes = 0, fChargedExtensions = 0, fChargedFrames = 0;
+    std::uint64_t fChargedFrameBytes = 0, fChargedExtensionBytes = 0, fChargedExtensions = 0, fChargedFrames = 0;
 };
 
 }  // namespace velto

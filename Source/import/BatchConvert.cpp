@@ -77,26 +77,37 @@ std::string BatchBaseName(const std::string& fileName) {
 
 namespace {
 
+enum class TNameLook : std::uint8_t { Free, Taken, Refused };
+
 // One look per name: whatever it names (a dangling link too) keeps it taken.
-bool NamesSomething(const std::string& name) {
+// Any answer but "nothing there" (a name too long, a folder that cannot be
+// searched) is no answer at all: why goes to error.
+TNameLook LookAtName(const std::string& name, FileError* error) {
     struct stat st {};
-    return ::lstat(name.c_str(), &st) == 0 || errno != ENOENT;
+    if (::lstat(name.c_str(), &st) == 0) return TNameLook::Taken;
+    if (errno == ENOENT) return TNameLook::Free;
+    if (error) *error = FileError::FromErrno(errno);
+    return TNameLook::Refused;
 }
 
 }  // namespace
 
-std::string UniqueFileName(const std::string& name, const std::set<std::string>& taken) {
-    auto free = [&](const std::string& n) { return !taken.count(n) && !NamesSomething(n); };
-    if (free(name)) return name;
+std::string UniqueFileName(const std::string& name, const std::set<std::string>& taken, FileError* error) {
+    auto look = [&](const std::string& n) { return taken.count(n) ? TNameLook::Taken : LookAtName(n, error); };
+    TNameLook seen = look(name);
+    if (seen != TNameLook::Taken) return seen == TNameLook::Free ? name : std::string();
     const std::size_t slash = name.rfind('/');
     const std::size_t dot = name.rfind('.');
     const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
     const std::string stem = hasExt ? name.substr(0, dot) : name;
     const std::string ext = hasExt ? name.substr(dot) : std::string();
-    for (int n = 2;; ++n) {
+    for (int n = 2; n <= kUniqueNameTries; ++n) {
         std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
-        if (free(candidate)) return candidate;
+        seen = look(candidate);
+        if (seen != TNameLook::Taken) return seen == TNameLook::Free ? candidate : std::string();
     }
+    if (error) *error = FileError::FromErrno(EEXIST);
+    return {};
 }
 
 // ---------------------------------------------------------------- the run
@@ -109,6 +120,7 @@ struct TBatchRun::TOutput {
     std::vector<std::uint8_t> Bytes;
     bool Made = true;  // false: the content could not be made (a save error)
     bool WantedFree = false;  // the wanted name named nothing when looked at
+    FileError NameError;  // why no name could be had (Name stays empty)
 };
 
 struct TBatchRun::TFile {
@@ -223,14 +235,20 @@ void TBatchRun::Worker() {
 void TBatchRun::Deposit(std::size_t index, TFile&& file) {
     // The folder is looked at before the lock: names of this run are in
     // taken_ whether they exist yet or not, so only other files matter here.
-    for (TOutput& out : file.Outputs) out.WantedFree = !NamesSomething(out.Wanted);
+    for (TOutput& out : file.Outputs) out.WantedFree = LookAtName(out.Wanted, &out.NameError) == TNameLook::Free;
     {
         std::lock_guard lock(mutex_);
         files_[index] = std::move(file);
         files_[index].Deposited = true;
         while (claimedUpTo_ < files_.size() && files_[claimedUpTo_].Deposited) {
+            // A name the folder will not give ends its file there: the
+            // outputs after it would meet the same folder.
             for (TOutput& out : files_[claimedUpTo_].Outputs) {
-                out.Name = out.WantedFree && !taken_.count(out.Wanted) ? out.Wanted : UniqueFileName(out.Wanted, taken_);
+                if (!out.NameError.ok()) break;
+                out.Name = out.WantedFree && !taken_.count(out.Wanted)
+                               ? out.Wanted
+                               : UniqueFileName(out.Wanted, taken_, &out.NameError);
+                if (out.Name.empty()) break;
                 taken_.insert(out.Name);
             }
             toWrite_.push_back(claimedUpTo_++);
@@ -251,6 +269,10 @@ void TBatchRun::WriteClaimed() {
             file = std::move(files_[index]);
         }
         for (TOutput& out : file.Outputs) {
+            if (out.Name.empty()) {
+                Result(file.Lines, TBatchLineKind::Error, out.Wanted, WithReason(texts_.ErrorSave, out.NameError));
+                break;
+            }
             // A new file only, complete or not at all, never replacing what
             // appeared at its name since it was claimed. No flush to disk per
             // file: it would cost more than the conversion, and every output
@@ -341,10 +363,9 @@ void TBatchRun::ImagesToCursors(std::size_t index, tmyimport& service, TFile& fi
             return;
         }
         if (!read || doc->Count() == 0) {
+            const std::string own = GifRefusedText(error);
             Result(file.Lines, TBatchLineKind::Error, name,
-                   error == FileError::Unsupported
-                       ? GifFramesRefusedText()
-                       : WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
+                   !own.empty() ? own : WithReason(Lang().GetMessage("msgNotGIF", "Invalid gif file!"), error));
             return;
         }
     } else {

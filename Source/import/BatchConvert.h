@@ -11,7 +11,9 @@
 // existing is overwritten: a taken name gets " (2)", " (3)", ... before its
 // extension, and every output is written through the file writer's create
 // mode (a temporary given the name only when complete, and only while nothing
-// holds it).
+// holds it). A name the folder will not give (too long, a folder that cannot
+// be searched, every number taken) ends its file with the reason, and the
+// run goes on.
 //
 // Qt-free. The loaders and writers run on private service instances without
 // hooks, and every reader a worker creates has its messages off, so no window
@@ -80,10 +82,17 @@ struct TBatchJob {
     int Threads = 0;              // 0: one per core
 };
 
+// Names UniqueFileName looks at for one output at most: the name itself and
+// " (2)" to " (10000)". The search runs under the run's lock.
+inline constexpr int kUniqueNameTries = 10000;
+
 // name, or name with " (n)" (n = 2, 3, ...) before the extension: the first
 // that is not in `taken` and names nothing in the folder (a file, folder,
-// link or anything else).
-std::string UniqueFileName(const std::string& name, const std::set<std::string>& taken = {});
+// link or anything else). Empty when no name can be had, error saying why:
+// the system would not look at a name (too long, a folder that cannot be
+// searched), or all kUniqueNameTries names are taken ("File exists").
+std::string UniqueFileName(const std::string& name, const std::set<std::string>& taken = {},
+                           FileError* error = nullptr);
 
 // The file's name without folder and extension.
 std::string BatchBaseName(const std::string& fileName);

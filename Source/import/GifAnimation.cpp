@@ -336,6 +336,12 @@ std::string GifFramesRefusedText() {
         std::to_string(ReadLimits{}.frames));
 }
 
+std::string GifRefusedText(FileError error) {
+    if (error == FileError::Unsupported) return GifFramesRefusedText();
+    if (error == FileError::TooLarge) return Lang().GetMessage(kGifTooLargeKey, kGifTooLargeText);
+    return {};
+}
+
 bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error) {
     bool shown = false;
     struct Hide {
@@ -419,6 +425,9 @@ bool tmyimport::ImportAnimatedGif(TmyANI& doc, const std::string& fileName, File
             }
         }
         return true;
+    } catch (const GIFLimitException&) {
+        KeepFirstError(error, FileError::TooLarge);
+        return false;
     } catch (const std::exception&) {
         return false;
     }

@@ -178,14 +178,19 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
 
 bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
     try {
+        // The frames after the first are never looked at: an animation of
+        // any length gives its picture.
         TGIFImage gif;
-        if (!gif.LoadFromFile(fileName, error)) return false;
+        if (!gif.LoadFirstFrameFromFile(fileName, error)) return false;
         const std::vector<int> frames = gif.PictureFrames();
         if (frames.empty()) return false;
         TWorkPicture picture;
         if (!GifFramePicture(gif, frames.front(), {255, 255, 255, 0}, picture)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
+    } catch (const GIFLimitException&) {
+        KeepFirstError(error, FileError::TooLarge);
+        return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -305,11 +310,11 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
     const TImageRoad* road = nullptr;
     for (const TImageRoad& r : kRoads)
         if (r.Type == detected.type) road = &r;
+    bool bySize = false;
     if (!road) {
-        // A picture of a kind detection does not name (Targa and the like)
-        // is still a picture.
         FileError error;
-        result.Ok = detected.type == ftUnknown && LoadPicture(fileName, target, target.Size(), square, &error);
+        result.Ok = PictureFallback(detected.type, bySize) &&
+                    LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
         if (!result.Ok) {
             result.MessageKey = "msgUnknown";
             result.Message = "Unknown file type!";
@@ -319,18 +324,41 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
     }
     FileError error;
     result.Ok = road->Load(*this, fileName, target, square, &error);
-    // Targa files may begin with the bytes of a cursor file; a cursor cut
-    // short is no picture of the formats that go by size alone.
-    if (!result.Ok && detected.type == ftCursor && (error.ok() || error == FileError::Unsupported)) {
+    if (!result.Ok && (error.ok() || error == FileError::Unsupported) && PictureFallback(detected.type, bySize)) {
         error = FileError::None;
-        result.Ok = LoadPictureOf(fileName, target, target.Size(), square, false, &error);
+        result.Ok = LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
     }
     if (!result.Ok) {
         result.MessageKey = road->Key;
         result.Message = road->Text;
         result.Error = error;
+        // A GIF that asks more memory than a load may take is not damaged:
+        // its own words say why.
+        if (detected.type == ftGif && error == FileError::TooLarge) {
+            result.MessageKey = kGifTooLargeKey;
+            result.Message = kGifTooLargeText;
+            result.Error = FileError::None;
+        }
     }
     return result;
+}
+
+bool tmyimport::PictureFallback(std::uint8_t type, bool& bySize) {
+    // A picture of a kind detection does not name (Targa and the like) is
+    // still a picture. Targa files may begin with the bytes of a cursor file;
+    // a cursor cut short is no picture of the formats that go by size alone.
+    bySize = type == ftUnknown;
+    return type == ftUnknown || type == ftCursor;
+}
+
+bool tmyimport::ReadsAsPicture(const std::string& fileName) {
+    const FileTypeResult detected = DetectFileType(fileName);
+    bool bySize = false;
+    if (!detected.ok() || !PictureFallback(detected.type, bySize)) return false;
+    TmyImagePal probe({1, 1}, 32);
+    TAllowAdvancedAfter restore(*this);
+    AllowAdvanced = false;
+    return LoadPictureOf(fileName, probe, {1, 1}, false, bySize, nullptr);
 }
 
 bool tmyimport::CaptureScreen(TmyImagePal& target, int top, int left) {

@@ -76,7 +76,8 @@ struct TImportHooks {
     // width x height pixels). False when the platform gives nothing.
     std::function<bool(TBitmap& out, int left, int top, int width, int height)> GrabScreen;
     // The frames dialog for a GIF or animated cursor: the caller's target size
-    // and depth; 0, or 2 when it failed. Empty: 2.
+    // and depth; 0, or 2 when it failed, 3 when the GIF's frames ask more
+    // memory than a load may take. Empty: 2.
     std::function<int(const std::string& fileName, ImageSize size, int bitCount)> FramesDialog;
 };
 
@@ -154,7 +155,8 @@ public:
     // Any other picture the image library reads by content (Targa and the like).
     bool LoadPicture(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                      FileError* error = nullptr);
-    // First frame of a GIF, as the player shows it.
+    // First frame of a GIF, as the player shows it (nothing after it is
+    // read). A first frame beyond the GIF limits: FileError::TooLarge.
     bool LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error = nullptr);
     // First image of an animated cursor, an icon or cursor, an Apple icon.
     bool LoadAni(TmyImagePal& target, const std::string& fileName, bool square, FileError* error = nullptr);
@@ -172,6 +174,10 @@ public:
     // a file's size alone would take any cut cursor of such a size).
     TImageFileResult LoadImageFile(TmyImagePal& target, const std::string& fileName, bool square,
                                    bool noAdvanced);
+    // Whether LoadImageFile would take the file as such a picture (its
+    // type's own reader aside): probed without any window, so that a road
+    // that offers a picture first asks the same question the import answers.
+    bool ReadsAsPicture(const std::string& fileName);
 
     // --- Screen and frames ------------------------------------------------
     // The screen rectangle of target's size at (left, top) into target.
@@ -214,8 +220,10 @@ public:
     // False when the file cannot be read (the document is then unchanged);
     // frames converted before a later failure or a cancel stay. A GIF of
     // more frames than an animated cursor holds (ReadLimits frames) is
-    // refused with FileError::Unsupported, the document unchanged. The work
-    // per frame follows the frame's size, not the logical screen's.
+    // refused with FileError::Unsupported, one whose frames ask more memory
+    // than a load may take (GIF limits) with FileError::TooLarge, the
+    // document unchanged. The work per frame follows the frame's size, not
+    // the logical screen's.
     bool ImportAnimatedGif(TmyANI& doc, const std::string& fileName, FileError* error = nullptr);
 
 private:
@@ -231,6 +239,10 @@ private:
     // their size alone.
     bool LoadPictureOf(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square, bool bySize,
                        FileError* error);
+    // Whether a file of the detected type is tried as a picture of the image
+    // library once its own reader (if any) refused it, and whether then also
+    // as a format known by its size alone.
+    static bool PictureFallback(std::uint8_t type, bool& bySize);
     // Square, then the conversion as an import.
     bool ImportPicture(TWorkPicture& picture, TmyImagePal& target, ImageSize max, bool square, bool keepAlpha);
     std::optional<std::uint8_t> ImportActionOverride;
@@ -242,6 +254,15 @@ tmyimport& MyImport();
 // Why ImportAnimatedGif refused a GIF with FileError::Unsupported (more
 // frames than an animated cursor holds), in the language in force.
 std::string GifFramesRefusedText();
+
+// A GIF whose frames ask more memory than a load may take (FileError::TooLarge
+// from the GIF loaders): the message, and its English text.
+inline constexpr const char* kGifTooLargeKey = "msgGifTooLarge";
+inline constexpr const char* kGifTooLargeText = "The gif animation is too large to be opened!";
+// The words of a GIF loader's refusal that has its own (more frames than an
+// animated cursor holds, too large), in the language in force; empty for any
+// other failure ("Invalid gif file!" and the reason say it).
+std::string GifRefusedText(FileError error);
 
 // ImportAction reads as `policy` while the guard lives (the advanced dialog's
 // preview); the previous state returns on every exit, exceptions included.

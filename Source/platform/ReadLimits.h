@@ -19,8 +19,8 @@ struct ReadLimits {
     // list, the version page), kept whole in memory.
     std::uint64_t webPageBytes = 4ull << 20;
     // Pixels one file may decode to: a PNG image, or every frame an animated
-    // cursor expands to together (4 bytes each in the model), or the frames of
-    // a GIF together (and, on its own, its logical screen).
+    // cursor expands to together (4 bytes each in the model), or one frame of
+    // a GIF (and, on its own, its logical screen).
     std::uint64_t pixels = 1ull << 26;
 
     // Icon and cursor files: directory entries read; later ones are ignored.
@@ -79,6 +79,10 @@ struct ReadLimits {
     std::uint32_t gifFrames = 1u << 16;
     std::uint32_t gifExtensions = 1u << 17;
     std::uint64_t gifExtensionBytes = 16ull << 20;
+    // Bytes the frames of one GIF hold together once read, a byte a pixel: a
+    // long clip of 640 x 480 frames takes 300 KiB a frame (870 frames fit).
+    // The roads that show or import every frame keep little more beside them.
+    std::uint64_t gifFrameBytes = 256ull << 20;
 
     // Bitmaps the panes keep between runs (favourite and quick colours):
     // bytes of the file and pixels it may declare. Written here they are

@@ -56,7 +56,7 @@ void TellKeptFrameSize(const TmyANIIO::SizeReport& report) {
     ShowMessageBox(text.toStdString(), mkInformation, mbOK);
 }
 
-// The image library reads the file as a picture (probed without any window).
+// The import reads the file as a picture: the picture road then opens it.
 // Executables and libraries keep their own road: a picture format with no
 // signature of its own could take one for a picture.
 bool ReadsAsPicture(const QString& path) {
@@ -64,12 +64,7 @@ bool ReadsAsPicture(const QString& path) {
     std::uint64_t size = 0;
     if (!ReadFileHead(FileNameBytes(path), 2, head, size) || (head.size() == 2 && head[0] == 'M' && head[1] == 'Z'))
         return false;
-    tmyimport& service = MyImport();
-    TmyImagePal probe({1, 1}, 32);
-    service.AllowAdvanced = false;
-    const bool picture = service.LoadPicture(FileNameBytes(path), probe, {1, 1}, false);
-    service.AllowAdvanced = true;
-    return picture;
+    return MyImport().ReadsAsPicture(FileNameBytes(path));
 }
 
 bool IsAppleIconPath(const QString& path) { return QFileInfo(path).suffix().toLower() == QLatin1String("icns"); }

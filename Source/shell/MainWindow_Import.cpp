@@ -108,14 +108,18 @@ bool TfrmMain::OpenImageFile(const QString& path) {
         ok = service.ImportAnimatedGif(static_cast<TmyANI&>(*desk->Document()), file, &error) &&
              desk->HasImages();
         BusyCursorOff();
-        if (!ok)
-            Warn(error == FileError::Unsupported ? QString::fromStdString(GifFramesRefusedText())
-                                                 : WithReason(Msg("msgNotGIF", "Invalid gif file!"), error));
+        if (!ok) {
+            const std::string own = GifRefusedText(error);
+            Warn(!own.empty() ? QString::fromStdString(own) : WithReason(Msg("msgNotGIF", "Invalid gif file!"), error));
+        }
     } else if ((type == ftGif || type == ftAnimatedCursor) && HasFramesWindow()) {
         // The frames window opens the frames the user picks as documents of
         // their own: this window is not needed.
         dropNewDocument(desk, before);
-        if (service.ImportFromFrames(file, work, bits) == 2)
+        const int shown = service.ImportFromFrames(file, work, bits);
+        if (shown == 3)
+            Warn(QString::fromStdString(GifRefusedText(FileError::TooLarge)));
+        else if (shown == 2)
             Warn(type == ftGif ? Msg("msgNotGIF", "Invalid gif file!")
                                : Msg("msgNotAni", "Invalid animated cursor file!"));
         return false;

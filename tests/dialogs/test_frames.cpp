@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 
+#include "../gif/GifTestUtil.h"
 #include "../support/Corpus.h"
 #include "DialogsTestSupport.h"
 #include "browse/ThumbnailGrid.h"
@@ -13,6 +14,7 @@
 #include "engine/ColorDepth.h"
 #include "gif/GifImage.h"
 #include "import/MyImport.h"
+#include "platform/FileWriter.h"
 
 namespace velto::test {
 namespace {
@@ -210,6 +212,20 @@ TEST_F(FramesWindowTest, AGifWithoutAnImageIsRefusedAndLeavesNoDocument) {
     OnNextModal([&](QWidget*) { form<TfrmNewImage>("frmNewImage")->OKButton()->click(); });
     EXPECT_FALSE(main->OpenFile(file));
     EXPECT_EQ(messages, std::vector<std::string>{"Invalid gif file!"});
+    EXPECT_EQ(main->Desks().DeskCount(), before);
+    EXPECT_FALSE(frames->isVisible());
+}
+
+// A GIF whose frames ask more memory than a load may hold says so, without
+// the window, and is no invalid file.
+TEST_F(FramesWindowTest, AGifBeyondTheFramesBudgetSaysItIsTooLarge) {
+    const QString file = dir.filePath("long.gif");
+    ASSERT_TRUE(WriteWholeFile(file.toStdString(),
+                               giftest::Clip(int(ReadLimits{}.gifFrameBytes / (640 * 480)) + 1, 640, 480)));
+    const int before = main->Desks().DeskCount();
+    OnNextModal([&](QWidget*) { form<TfrmNewImage>("frmNewImage")->OKButton()->click(); });
+    EXPECT_FALSE(main->OpenFile(file));
+    EXPECT_EQ(messages, std::vector<std::string>{"The gif animation is too large to be opened!"});
     EXPECT_EQ(main->Desks().DeskCount(), before);
     EXPECT_FALSE(frames->isVisible());
 }

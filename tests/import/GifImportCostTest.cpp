@@ -2,7 +2,8 @@
 // logical screen would be, though only what the frame changed is resampled
 // again; tiny frames on a huge screen cost little; a stop between frames
 // (the batch's Stop) ends the import; a GIF of more frames than an animated
-// cursor holds is refused, by the service and in the batch's log.
+// cursor holds is refused, by the service and in the batch's log; a long clip
+// opens on every road, and one beyond the frames' byte budget says so.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -13,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "../gif/GifTestUtil.h"
 #include "ChildCost.h"
 #include "CostlyFiles.h"
 #include "ImportTestUtil.h"
@@ -250,6 +252,45 @@ TEST(GifImportFrames, BatchLogsWhyAGifIsRefusedOrStoppedAndWritesNothingForIt) {
         EXPECT_EQ(lines[1].Text, "      Error: " + in.File("slow.gif") + " - Operation canceled by user!");
     }
     EXPECT_TRUE(std::filesystem::is_empty(out.File("")));
+}
+
+// A picture of a long clip is its first frame alone and an animation every
+// frame; a clip whose frames ask more than a load may hold still gives its
+// first frame, and where every frame is read it is refused as too large,
+// never as an invalid file.
+TEST(GifImportFrames, ALongClipOpensOnEveryRoadAndOneBeyondTheBudgetSaysItIsTooLarge) {
+    ScratchDir in, out;
+    const int beyond = static_cast<int>(ReadLimits{}.gifFrameBytes / (640 * 480)) + 1;
+    const struct {
+        const char* name;
+        int frames;
+        std::string refusal;
+    } cases[] = {{"clip", 300, ""}, {"over", beyond, "The gif animation is too large to be opened!"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = in.File(std::string(c.name) + ".gif");
+        WriteFile(file, giftest::Clip(c.frames, 640, 480));
+        TestService s;
+        TmyImagePal picture({32, 32}, 32);
+        EXPECT_TRUE(s.service.LoadImageFile(picture, file, false, true).Ok);
+        TmyANI doc;
+        FileError error;
+        const bool read = s.service.ImportAnimatedGif(doc, file, &error);
+        EXPECT_EQ(read ? doc.Count() : 0, c.refusal.empty() ? c.frames : 0);
+        EXPECT_EQ(GifRefusedText(error), c.refusal);
+        for (const std::string output : {"cur", "ani"}) {
+            TBatchJob job;
+            job.Files = {file};
+            job.OutputDir = out.File("");
+            job.Output = output;
+            const std::vector<TBatchLine> log = TBatchRun(job).RunAll();
+            ASSERT_EQ(log.size(), 3u);
+            EXPECT_EQ(log[1].Text, output == "ani" && !c.refusal.empty()
+                                       ? "      Error: " + file + " - " + c.refusal
+                                       : "      Success: " + out.File(std::string(c.name) + "." + output) +
+                                             " - File created successfully");
+        }
+    }
 }
 
 }  // namespace

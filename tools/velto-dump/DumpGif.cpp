@@ -52,9 +52,19 @@ bool DumpGif(JsonWriter& json, const DumpInput& in) {
     // Rendering is part of reading here: a frame that cannot be shown makes the file unreadable.
     try {
         if (!gif.LoadFromFile(in.path)) return NotReadable(json, "gif");
-        // Extensions after the last image make a frame without a picture: not an image of the file.
-        for (const int i : gif.PictureFrames()) frames.push_back(Facts(gif.Images()[i]));
+        // Extensions after the last image make a frame without a picture: not
+        // an image of the file. A frame's rendering goes once it is hashed,
+        // so that a long animation is held once, as its pixels.
+        for (const int i : gif.PictureFrames()) {
+            frames.push_back(Facts(gif.Images()[i]));
+            gif.Images()[i].DropMask();
+            gif.Images()[i].DropBitmap();
+        }
         if (frames.empty()) return NotReadable(json, "gif");
+    } catch (const GIFLimitException&) {
+        json.key("error");
+        json.string("too large to be read as gif");
+        return false;
     } catch (const GIFException&) {
         return NotReadable(json, "gif");
     }
