@@ -227,14 +227,15 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
 
     // What decoding will allocate, from the size marker, charged before the
     // codec reads the header (it allocates for every tile already then). A few
-    // bytes declaring tens of thousands of tiles would cost hundreds of MiB
-    // there though they hold none of them.
-    if (!Jpeg2000TilesFit(buffer, kind == Kind::Jp2))
-        throw EImagingError("JPEG 2000 data declares more tiles than it can hold.");
+    // bytes declaring tens of thousands of tiles, which they cannot hold, are
+    // damaged, and so are tile parts ending before their data.
+    const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
+    if (cost.Damaged)
+        throw EImagingError("JPEG 2000 headers damaged: more tiles than the data holds, or a tile part ending "
+                            "before its data.");
     // The codec sets up every code block of a tile before it decodes one,
     // whether the file holds data for it or not: a few bytes declaring tiny
     // blocks over a large image cost gigabytes there.
-    const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
     if (cost.CodeBlocks > ImagingLimits().jpeg2000CodeBlocks)
         throw EImagingError("JPEG 2000 data declares more code blocks than allowed.");
     ChargeDecodeBudget(cost.DecodeBytes);
