@@ -219,24 +219,22 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     const std::int64_t size = GetInputSize(io, handle);
     const std::int64_t wanted = std::max<std::int64_t>(0, size - start);
     if (static_cast<std::uint64_t>(wanted) > ImagingLimits().fileSize)
-        throw EImagingError("JPEG 2000 data larger than the read limit.");
+        throw EImagingError("JPEG 2000 data larger than the read limit.", FileError::TooLarge);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(wanted));
     images.assign(1, TImageData{});
     const std::int64_t got = wanted ? io.Read(handle, buffer.data(), wanted) : 0;
     buffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
 
-    // What decoding will allocate, from the size marker, charged before the
-    // codec reads the header (it allocates for every tile already then). A few
-    // bytes declaring tens of thousands of tiles would cost hundreds of MiB
-    // there though they hold none of them.
-    if (!Jpeg2000TilesFit(buffer, kind == Kind::Jp2))
-        throw EImagingError("JPEG 2000 data declares more tiles than it can hold.");
-    // The codec sets up every code block of a tile before it decodes one,
-    // whether the file holds data for it or not: a few bytes declaring tiny
-    // blocks over a large image cost gigabytes there.
+    // What decoding will allocate, from the headers, charged before the codec
+    // reads them (it allocates for every tile already then, and sets up every
+    // code block of a tile before it decodes one, whether the file holds data
+    // for it or not). A few bytes declaring tens of thousands of tiles, which
+    // they cannot hold, are damaged; a few declaring tiny blocks over a large
+    // image cost gigabytes and are refused by the budget.
     const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
-    if (cost.CodeBlocks > ImagingLimits().jpeg2000CodeBlocks)
-        throw EImagingError("JPEG 2000 data declares more code blocks than allowed.");
+    if (cost.Damaged)
+        throw EImagingError("JPEG 2000 headers damaged: more tiles than the data holds, or a tile part ending "
+                            "before its data.");
     ChargeDecodeBudget(cost.DecodeBytes);
 
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));

@@ -54,10 +54,14 @@ std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
 // headers; 0 without a size marker or a coding style.
 std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2);
 
-// Both of the above from one reading of the headers, as a load asks them.
+// Both of the above from one reading of the headers, as a load asks them,
+// and whether the headers are damaged: more tiles declared than the data
+// could hold (see Jpeg2000TilesFit; their blocks are not counted then), or a
+// tile part whose length is shorter than its header or points back.
 struct TJpeg2000Cost {
     std::uint64_t CodeBlocks = 0;
     std::uint64_t DecodeBytes = 0;
+    bool Damaged = false;
 };
 TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2);
 
@@ -75,7 +79,8 @@ struct TJpeg2000Header {
     bool Subsampled = false;  // a component sampled at a step other than 1
     std::uint64_t DecodeCost = 0;  // as Jpeg2000DecodeCost
 };
-// False when the data has no signature or no complete size marker.
+// False when the data has no signature or no complete size marker, or its
+// headers are damaged (as TJpeg2000Cost tells).
 bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header);
 
 }  // namespace velto

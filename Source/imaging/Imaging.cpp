@@ -92,7 +92,8 @@ TDecodeBudgetScope::~TDecodeBudgetScope() {
 void CheckDecodePixels(std::uint64_t pixels) {
     if (!TheBudget().active || pixels <= ImagingLimits().pixels) return;
     throw EImagingError(ImagingFormat("Decode budget exceeded: an image of %llu pixels is beyond the limit.",
-                                      static_cast<unsigned long long>(pixels)));
+                                      static_cast<unsigned long long>(pixels)),
+                        FileError::TooLarge);
 }
 
 void ChargeDecodeBudget(std::uint64_t bytes) {
@@ -103,7 +104,8 @@ void ChargeDecodeBudget(std::uint64_t bytes) {
     if (bytes > limits.imageBytes || bytes > limits.imageLoadBytes - std::min(b.used, limits.imageLoadBytes))
         throw EImagingError(ImagingFormat("Decode budget exceeded: %llu more bytes requested, %llu already used.",
                                           static_cast<unsigned long long>(bytes),
-                                          static_cast<unsigned long long>(b.used)));
+                                          static_cast<unsigned long long>(b.used)),
+                            FileError::TooLarge);
     b.used += bytes;
 }
 

@@ -49,7 +49,9 @@ private:
     bool savedActive_;
 };
 
-// Raises EImagingError when a load in progress may not allocate this many more bytes.
+// Raises EImagingError when a load in progress may not allocate this many
+// more bytes; its file status is TooLarge (the file is refused by a limit,
+// not found damaged).
 void ChargeDecodeBudget(std::uint64_t bytes);
 // ...or when an image it makes has more pixels than the limit (every image
 // a load makes is held to it, whatever its bytes: each is later converted,

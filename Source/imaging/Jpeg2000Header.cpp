@@ -141,6 +141,9 @@ struct StyleSet {
 struct Styles {
     StyleSet main;
     std::map<std::uint64_t, StyleSet> tiles;
+    // A tile part ends before its own data begins: its length is shorter
+    // than its header, or points back. The codec cannot decode such a stream.
+    bool damaged = false;
 
     const CodingStyle* For(std::uint64_t tile, std::uint16_t component) const {
         if (const auto t = tiles.find(tile); t != tiles.end()) {
@@ -173,9 +176,21 @@ void ReadStyleSegment(ByteReader r, std::uint16_t marker, std::uint16_t csiz, St
     if (r.u8(scoc) && ReadStyle(r, scoc & 1, s)) set.components[component] = s;
 }
 
+// Where the tile part at start ends, by its length psot: at the data's end
+// for 0 (it runs to the end marker); none when it is shorter than its own SOT
+// segment, which would send a walk back.
+constexpr std::uint32_t kSotSegmentBytes = 12;
+std::optional<std::uint64_t> TilePartEnd(std::uint64_t start, std::uint32_t psot, std::uint64_t dataSize) {
+    if (psot == 0) return dataSize;
+    if (psot < kSotSegmentBytes) return std::nullopt;
+    return start + psot;
+}
+
 // Walks the main header and every tile-part header, by the lengths of their
 // segments and tile parts, collecting the coding styles; stops at the end
-// marker, at a tile part that runs to the end, or where the data breaks off.
+// marker, at a tile part that runs to the end, where the data breaks off, or
+// at a tile part whose end lies before its data (damaged). Every step moves
+// forward, so the walk ends.
 Styles ReadStyles(std::span<const std::uint8_t> data, const SizeMarker& m) {
     Styles styles;
     ByteReader r(data);
@@ -188,7 +203,13 @@ Styles ReadStyles(std::span<const std::uint8_t> data, const SizeMarker& m) {
     while (r.u16be(marker)) {
         if (marker == 0xFFD9) break;
         if (marker == 0xFF93) {  // SOD: the tile part's data follows, up to its end
-            if (tilePartEnd == 0 || tilePartEnd >= data.size() || !r.seek(tilePartEnd)) break;
+            if (tilePartEnd == 0) break;
+            // An end on or before this SOD would read it again, for ever.
+            if (tilePartEnd < r.pos()) {
+                styles.damaged = true;
+                break;
+            }
+            if (tilePartEnd >= data.size() || !r.seek(tilePartEnd)) break;
             continue;
         }
         const std::uint64_t start = r.pos() - 2;
@@ -197,9 +218,16 @@ Styles ReadStyles(std::span<const std::uint8_t> data, const SizeMarker& m) {
         if (marker == 0xFF90) {  // SOT: tile index, tile-part length
             std::uint16_t tile = 0;
             std::uint32_t psot = 0;
-            if (!r.u16be(tile) || !r.u32be(psot) || !r.seek(start + 2 + length)) break;
+            if (!r.u16be(tile) || !r.u32be(psot)) break;
+            const std::optional<std::uint64_t> end = TilePartEnd(start, psot, data.size());
+            // A segment shorter than what was just read of it would step back too.
+            if (!end || length < kSotSegmentBytes - 2) {
+                styles.damaged = true;
+                break;
+            }
+            if (!r.seek(start + 2 + length)) break;
             set = &styles.tiles[tile];
-            tilePartEnd = psot == 0 ? data.size() : start + psot;
+            tilePartEnd = *end;
             continue;
         }
         if (marker == 0xFF52 || marker == 0xFF53) ReadStyleSegment(*r.sub(r.pos(), length - 2u), marker, m.csiz, *set);
@@ -251,11 +279,11 @@ void CountTileComponent(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::
     }
 }
 
-BlockCount CountBlocks(std::span<const std::uint8_t> data, const SizeMarker& m) {
+BlockCount CountBlocks(const SizeMarker& m, const Styles& styles) {
     BlockCount count;
     const std::uint64_t columns = TileColumns(m), tiles = TilesOf(m);
-    if (tiles * m.steps.size() > kCountedTileComponents) return count;
-    const Styles styles = ReadStyles(data, m);
+    // No component: no block in any tile, however many tiles there are.
+    if (m.steps.empty() || tiles > kCountedTileComponents / m.steps.size()) return count;
     for (std::uint64_t t = 0; t < tiles; ++t) {
         const std::uint64_t p = t % columns, q = t / columns;
         const std::int64_t tx0 = std::max<std::int64_t>(m.xtosiz + std::int64_t(p * m.xtsiz), m.xosiz);
@@ -281,6 +309,31 @@ std::uint64_t DecodeCostOf(const SizeMarker& m, const BlockCount& blocks) {
     return cost + blocks.codeBlocks * kCodeBlockCost + blocks.precincts * kPrecinctCost;
 }
 
+bool TilesFit(const SizeMarker& m, std::uint64_t dataSize) { return TilesOf(m) <= dataSize / kTilePartHeaderBytes; }
+
+// What the headers make the codec set up, read once for every road.
+struct Reading {
+    SizeMarker marker;
+    BlockCount blocks;
+    bool damaged = false;  // more tiles than the data holds, or a tile part ending before its data
+};
+
+std::optional<Reading> ReadHeaders(std::span<const std::uint8_t> data, bool jp2) {
+    std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
+    if (!m) return std::nullopt;
+    Reading out{std::move(*m), {}, false};
+    // Checked before anything walks the tiles: beyond it the tiles are not
+    // counted (and the load refuses them), only their bookkeeping.
+    if (!TilesFit(out.marker, data.size())) {
+        out.damaged = true;
+        return out;
+    }
+    const Styles styles = ReadStyles(data, out.marker);
+    out.damaged = styles.damaged;
+    if (!out.damaged) out.blocks = CountBlocks(out.marker, styles);
+    return out;
+}
+
 }  // namespace
 }  // namespace jpeg2000header
 
@@ -294,10 +347,9 @@ TJpeg2000Kind Jpeg2000KindOf(std::span<const std::uint8_t> head) {
 }
 
 TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2) {
-    const std::optional<jh::SizeMarker> m = jh::ReadSizeMarker(data, jp2);
-    if (!m) return {};
-    const jh::BlockCount blocks = jh::CountBlocks(data, *m);
-    return {blocks.codeBlocks, jh::DecodeCostOf(*m, blocks)};
+    const std::optional<jh::Reading> h = jh::ReadHeaders(data, jp2);
+    if (!h) return {};
+    return {h->blocks.codeBlocks, jh::DecodeCostOf(h->marker, h->blocks), h->damaged};
 }
 
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
@@ -310,20 +362,22 @@ std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2) {
 
 bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2) {
     const std::optional<jh::SizeMarker> m = jh::ReadSizeMarker(data, jp2);
-    return !m || jh::TilesOf(*m) <= data.size() / jh::kTilePartHeaderBytes;
+    return !m || jh::TilesFit(*m, data.size());
 }
 
 bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header) {
     const TJpeg2000Kind kind = Jpeg2000KindOf(data);
     if (kind == TJpeg2000Kind::None) return false;
-    const std::optional<jh::SizeMarker> m = jh::ReadSizeMarker(data, kind == TJpeg2000Kind::Jp2);
-    if (!m || m->steps.size() != m->csiz) return false;
-    header.Width = m->xsiz - m->xosiz;
-    header.Height = m->ysiz - m->yosiz;
-    header.Components = m->csiz;
-    header.Subsampled = std::any_of(m->steps.begin(), m->steps.end(),
+    const std::optional<jh::Reading> h = jh::ReadHeaders(data, kind == TJpeg2000Kind::Jp2);
+    if (!h || h->damaged) return false;
+    const jh::SizeMarker& m = h->marker;
+    if (m.steps.size() != m.csiz) return false;
+    header.Width = m.xsiz - m.xosiz;
+    header.Height = m.ysiz - m.yosiz;
+    header.Components = m.csiz;
+    header.Subsampled = std::any_of(m.steps.begin(), m.steps.end(),
                                     [](const auto& s) { return s.first != 1 || s.second != 1; });
-    header.DecodeCost = jh::DecodeCostOf(*m, jh::CountBlocks(data, *m));
+    header.DecodeCost = jh::DecodeCostOf(m, h->blocks);
     return true;
 }
 
@@ -343,8 +397,9 @@ std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2) {
             const std::uint64_t start = r.pos() - 2;
             std::uint16_t lsot = 0, isot = 0;
             std::uint32_t psot = 0;
-            if (!r.u16be(lsot) || !r.u16be(isot) || !r.u32be(psot) || psot == 0) return data.size();
-            if (!r.seek(start + psot)) return data.size();
+            if (!r.u16be(lsot) || !r.u16be(isot) || !r.u32be(psot)) return data.size();
+            const std::optional<std::uint64_t> next = jh::TilePartEnd(start, psot, data.size());
+            if (!next || !r.seek(*next)) return data.size();
             continue;
         }
         std::uint16_t length = 0;

@@ -127,6 +127,10 @@ bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, I
         if (!LoadImageData(fileName, FormatOf<TJpeg2000FileFormat>(), decoded, picture, error)) return false;
         picture.Bits32 = true;  // converted to 32 bits with the alpha the file has (255 without)
         return ImportPicture(picture, target, max, square, false);
+    } catch (const EImagingError& e) {
+        // A file refused by a limit says so.
+        KeepFirstError(error, e.FileStatus());
+        return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -329,8 +333,11 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         result.Ok = LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
     }
     if (!result.Ok) {
-        result.MessageKey = road->Key;
-        result.Message = road->Text;
+        // A file too large to read (by the read limit or what decoding it
+        // would take) is not a damaged one: it cannot be opened, for that reason.
+        const bool tooLarge = error == FileError::TooLarge;
+        result.MessageKey = tooLarge ? "msgErrorOpen" : road->Key;
+        result.Message = tooLarge ? "Cannot open file" : road->Text;
         result.Error = error;
         // A GIF that asks more memory than a load may take is not damaged:
         // its own words say why.

@@ -83,7 +83,8 @@ struct TImportHooks {
 
 // What LoadImageFile made of a file: on failure the message key and its
 // English text ("msgNotPNG", "Invalid png file!"), and the file system's reason
-// when reading failed.
+// when reading failed. A file too large to read or decode (TooLarge) is not
+// called invalid: "msgErrorOpen", "Cannot open file".
 struct TImageFileResult {
     bool Ok = false;
     std::uint8_t FileType = 0;  // the detected type code

@@ -60,16 +60,11 @@ struct ReadLimits {
     std::uint32_t resourceNodes = 1u << 18;
 
     // Image library: bytes one image that a file declares may take (its
-    // pixels, or a buffer the file sizes), and bytes one load may allocate for
-    // all of them together (every image of a multi-image file).
+    // pixels, or a buffer the file sizes, or what a codec sets up for it, as
+    // the code blocks of JPEG 2000), and bytes one load may allocate for all
+    // of them together (every image of a multi-image file).
     std::uint64_t imageBytes = 1ull << 30;
     std::uint64_t imageLoadBytes = 2ull << 30;
-    // JPEG 2000: code blocks of one load, over every tile and component. The
-    // codec sets up each before it decodes any, whether the file holds data
-    // for it or not: about 400 bytes, 600 with a precinct of its own (so these
-    // cost 230 MB at most); 32 x 32 blocks over a four-component picture at
-    // the pixel cap are two thirds of them.
-    std::uint32_t jpeg2000CodeBlocks = 3u << 17;
     // JPEG: scans of a progressive file; each scan makes the decoder pass
     // over the whole coefficient buffer, so a file of many tiny scans is a CPU bomb.
     std::uint32_t jpegScans = 500;

@@ -72,6 +72,14 @@ inline ChildCost RunInChild(const std::function<int()>& work) {
     return cost;
 }
 
+// Ends the calling process (a child of RunInChild) by the system's signal
+// once it has used that much processor time: a test of work that must end
+// fails instead of waiting for ever when it does not.
+inline void LimitProcessorSeconds(rlim_t seconds) {
+    const rlimit limit{seconds, seconds};
+    ::setrlimit(RLIMIT_CPU, &limit);
+}
+
 // A program run in a child process: its exit code, processor time and peak
 // resident size (which counts the test program's pages at the fork, so it is
 // never below what the program itself reached).

@@ -79,6 +79,10 @@ struct J2kStream {
     J2kStyle style;
     Bytes mainExtra;                    // more main-header segments (COC)
     std::vector<Bytes> tileHeaders;     // one empty tile part per entry, for tiles 0, 1, ... with these segments
+    // Each tile part holds an empty packet (one zero byte) for every
+    // resolution (of the main style's levels) and component, so the stream
+    // decodes to a flat picture; else it holds no data at all.
+    bool emptyPackets = false;
 };
 
 // A bare code stream: SIZ, COD, QCD (no quantisation), the extra segments,
@@ -97,17 +101,43 @@ inline Bytes J2kCodeStream(const J2kStream& s) {
     out.insert(out.end(), cod.begin(), cod.end());
     J2kSegment(out, 0xFF5C, Bytes(2 + 3 * static_cast<std::size_t>(s.style.levels), 0x40));
     out.insert(out.end(), s.mainExtra.begin(), s.mainExtra.end());
+    const std::size_t packets = s.emptyPackets ? static_cast<std::size_t>((s.style.levels + 1) * s.components) : 0;
     for (std::size_t t = 0; t < s.tileHeaders.size(); ++t) {
         const Bytes& header = s.tileHeaders[t];
         Bytes sot;
         Be16(sot, static_cast<std::uint32_t>(t));
-        Be32(sot, static_cast<std::uint32_t>(12 + header.size() + 2));
+        Be32(sot, static_cast<std::uint32_t>(12 + header.size() + 2 + packets));
         sot.insert(sot.end(), {0, 1});
         J2kSegment(out, 0xFF90, sot);
         out.insert(out.end(), header.begin(), header.end());
         out.insert(out.end(), {0xFF, 0x93});
+        out.insert(out.end(), packets, 0);
     }
     out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
+// The stream with its first tile part's SOT segment saying lsot and psot
+// (the lengths of the segment and of the tile part).
+inline Bytes J2kWithSot(Bytes stream, std::uint16_t lsot, std::uint32_t psot) {
+    for (std::size_t at = 2; at + 10 <= stream.size(); ++at) {
+        if (stream[at] != 0xFF || stream[at + 1] != 0x90) continue;
+        Bytes fields;
+        Be16(fields, lsot);
+        Be16(fields, std::uint32_t(stream[at + 4]) << 8 | stream[at + 5]);  // the tile index stays
+        Be32(fields, psot);
+        std::copy(fields.begin(), fields.end(), stream.begin() + static_cast<std::ptrdiff_t>(at + 2));
+        break;
+    }
+    return stream;
+}
+
+// A code stream in the least JP2 file: the signature box and a "jp2c" box.
+inline Bytes J2kInJp2(const Bytes& codeStream) {
+    Bytes out = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    Be32(out, static_cast<std::uint32_t>(codeStream.size() + 8));
+    out.insert(out.end(), {'j', 'p', '2', 'c'});
+    out.insert(out.end(), codeStream.begin(), codeStream.end());
     return out;
 }
 
