@@ -74,7 +74,7 @@ constexpr TEditRow kEditRows[] = {
     // Floating pixels belong to the document until they are dropped, so Save
     // and the close question count them; the image is unchanged, so Undo has
     // nothing to bring back before the drop stores its own snapshot.
-    {TEditKind::SelectionFloat, {H::Keep, M::AtFinish, EditThumbnail}},
+    {TEditKind::SelectionFloat, {H::Keep, M::AtFinish, EditThumbnail | EditActions}},
     {TEditKind::SelectionDrop, {H::Snapshot, M::AtBegin, EditCanvas | EditPreview}},
     // A new hotspot shows nowhere on the canvas; the close question must know of it.
     {TEditKind::Hotspot, {H::Keep, M::AtFinish, EditActions}},

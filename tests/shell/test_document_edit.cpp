@@ -272,7 +272,6 @@ TEST_F(DocumentEditTest, AFloatingBlockIsSavedAskedAboutAndShownOnItsTile) {
             const QImage blank = d->SideBar()->Item(0).Bitmap;
             floatOn(d);
             ASSERT_EQ(sel.Selection().Owner, d->Tag);
-            main->UpdateActions();
             EXPECT_TRUE(!d->Saved() && act("actnSave")->isEnabled());
             EXPECT_NE(d->SideBar()->Item(0).Bitmap, blank) << "the tile shows the floating pixels";
             shown.clear();
