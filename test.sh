@@ -83,7 +83,7 @@ if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVELTO_FUZZ=ON -DVELT
     [ -x "$fuzzer" ] || continue
     name=$(basename "$fuzzer")
     if scripts/run-fuzz-seeds.sh "$fuzzer" >"build-fuzz/$name.log" 2>&1; then
-      echo "fuzz: $name passed over its seeds ($(sed -n "s/^$name: peak //p" "build-fuzz/$name.log" | tail -n 1))"
+      echo "fuzz: $name passed over its seeds ($(sed -n "s/^$name: //p" "build-fuzz/$name.log" | tail -n 1))"
       passed=$((passed + 1))
     else
       echo "fuzz: $name FAILED (log follows)"
