@@ -265,82 +265,23 @@ TEST(TilePictures, AnIconOrCursorFileShowsTheImageTheWholeReaderPutsFirst) {
     EXPECT_GT(read, 0);
 }
 
-// A w x h entry of 16-bit pixels (5 bits a channel, bit 15 set on some)
-// with its AND mask: every third pixel transparent.
-Bytes Bitmap16Entry(int w, int h) {
-    Bytes d = icotest::DibHeader(w, 2 * h, 16);
-    const int row = (w * 16 + 31) / 32 * 4, maskRow = (w + 31) / 32 * 4;
-    for (int y = 0; y < h; ++y) {
-        Bytes r(static_cast<std::size_t>(row), 0);
-        for (int x = 0; x < w; ++x) {
-            const unsigned v = (x * 1237u + y * 331u) & 0xFFFFu;
-            r[2 * static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(v);
-            r[2 * static_cast<std::size_t>(x) + 1] = static_cast<std::uint8_t>(v >> 8);
-        }
-        d.insert(d.end(), r.begin(), r.end());
-    }
-    for (int y = 0; y < h; ++y) {
-        Bytes m(static_cast<std::size_t>(maskRow), 0);
-        for (int x = 0; x < w; ++x)
-            if ((x + y) % 3 == 0) m[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-        d.insert(d.end(), m.begin(), m.end());
-    }
-    return d;
-}
-
-// A w x h PNG of colour type 3: eight colours, tRNS giving each its alpha.
-Bytes PalettePngEntry(int w, int h, const Bytes& alphas) {
-    const Bytes plte = {200, 10, 10, 10, 200, 10, 10, 10, 200, 250, 250, 0, 0, 0, 0, 90, 40, 160, 0, 128, 128, 255, 255, 255};
-    std::vector<Bytes> rows(static_cast<std::size_t>(h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) rows[static_cast<std::size_t>(y)].push_back(static_cast<std::uint8_t>((x / 3 + y) % 8));
-    return icotest::PngFile(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), 8, 3, rows, plte, alphas);
-}
-
-// Tiles of icon and cursor files with a 16-bit bitmap entry or a palette PNG
-// entry: the picture is that of the image the whole reader puts first (the
-// one an opened document shows), made the same way.
+// Icon and cursor files with a 16-bit bitmap entry or a palette PNG entry
+// (tRNS on-off or partial): the tile shows the whole reader's first image.
 TEST(TilePictures, SixteenBitAndPalettePngEntriesShowTheWholeReadersFirstImage) {
-    using icotest::Entry;
-    const Bytes onOff = {0, 255, 255, 0, 255, 255, 255, 255}, partial = {0, 128, 255, 60, 255, 255, 200, 255};
-    const Bytes small32 = restest::CursorImageBytes(16, 16, 7), wide24 = [] {
-        TmyIcon d;
-        FillImage(d.Image(d.AddImage({40, 40}, 24)), 9);
-        return CursorBytesOf(d);
-    }();
-    const Bytes wide24Entry(wide24.begin() + 22, wide24.end());
-    struct Row {
-        const char* name;
-        std::uint16_t type;  // 1 icon, 2 cursor
-        std::vector<Entry> entries;
+    // A 32-bit entry relabelled 16-bit: pixels (bit 15 set on some), then a mask.
+    const auto bits16 = [](int w, int h) { Bytes d = restest::CursorImageBytes(w, h, 7); d[14] = 16; return d; };
+    const auto palettePng = [](int w, int h, const Bytes& alphas) {
+        return icotest::PngFile(w, h, 8, 3, std::vector<Bytes>(h, restest::Pattern(1, w)), restest::Pattern(9, 768), alphas);
     };
-    const std::vector<Row> rows = {
-        {"16-bit alone", 2, {{Bitmap16Entry(40, 40), 3, 4}}},
-        {"16-bit reduced", 1, {{Bitmap16Entry(200, 120), 1, 16}}},
-        {"16-bit before an equal 24-bit", 2, {{Bitmap16Entry(40, 40), 3, 4}, {wide24Entry, 1, 1}}},
-        {"24-bit before an equal 16-bit", 2, {{wide24Entry, 1, 1}, {Bitmap16Entry(40, 40), 3, 4}}},
-        {"16-bit beside a small 32-bit", 2, {{Bitmap16Entry(48, 48), 3, 4}, {small32, 1, 1}}},
-        {"palette PNG, on-off alpha, in a cursor", 2, {{PalettePngEntry(48, 40, onOff), 5, 6}}},
-        {"palette PNG, partial alpha, in a cursor", 2, {{PalettePngEntry(48, 40, partial), 5, 6}}},
-        {"palette PNG reduced", 2, {{PalettePngEntry(256, 180, onOff), 5, 6}}},
-        {"palette PNG in an icon of 8 bits", 1, {{PalettePngEntry(48, 40, onOff), 1, 8}}},
-        {"palette PNG, partial alpha, in an icon", 1, {{PalettePngEntry(48, 40, partial), 1, 8}}},
-        {"palette PNG beside a small 32-bit", 2, {{PalettePngEntry(48, 40, onOff), 5, 6}, {small32, 1, 1}}},
-        {"small 32-bit beside a palette PNG", 2, {{small32, 1, 1}, {PalettePngEntry(48, 40, partial), 5, 6}}},
-        {"palette PNG beside a 16-bit", 2, {{Bitmap16Entry(48, 48), 3, 4}, {PalettePngEntry(48, 40, onOff), 5, 6}}},
-    };
-    TempDir dir;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const Bytes bytes = icotest::IcoFile(row.type, row.entries);
-        const std::string file = dir.File(row.type == 1 ? "t.ico" : "t.cur");
-        restest::WriteFile(file, bytes);
+    const Bytes files[] = {icotest::IcoFile(2, {{bits16(200, 120), 3, 4}}),  // reduced to the tile
+                           icotest::IcoFile(1, {{palettePng(48, 40, {0, 255, 255, 0}), 1, 8}}),
+                           icotest::IcoFile(2, {{bits16(48, 48), 3, 4}, {palettePng(48, 40, {0, 128}), 5, 6}})};
+    for (const Bytes& file : files) {
+        SCOPED_TRACE(&file - files);
         TmyIcon whole;
-        ASSERT_TRUE(TmyIcoIO(false).LoadFromFile(whole, file));
-        const TTilePicture expected = PictureOfImage(whole.Image(0), 100);
-        ASSERT_TRUE(expected.Ok);
-        ExpectSameTile(PictureOfFile(file, row.type == 1 ? ftIcon : ftCursor, 100), expected);
-        ExpectSameTile(PictureOfIconBytes(bytes, 100), expected);
+        ByteReader in(file);
+        ASSERT_TRUE(TmyIcoIO(false).LoadFromStream(whole, in));
+        ExpectSameTile(PictureOfIconBytes(file, 100), PictureOfImage(whole.Image(0), 100));
     }
 }
 

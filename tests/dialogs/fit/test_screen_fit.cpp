@@ -274,10 +274,20 @@ TEST_F(ScreenFitTest, EveryDialogOpensWholeWithItsButtons) {
 
     for (const Row& row : kStartupDialogs) CheckStartupDialog(row);
 
-    // The batch window with its log and progress bar, once a run is over.
+    // The batch window: its format box in the other mode, then its log and progress bar once a run is over.
     auto* batch = form<TfrmBatch>("frmBatch");
     ASSERT_NE(batch, nullptr);
     OnNextModal([&](QWidget*) {
+        // Sized for the formats of the mode it opens in, the box shows these whole too.
+        batch->SetMode(TBatchMode::CursorsToImages);
+        QCoreApplication::processEvents();  // the layout follows the mode
+        QComboBox* box = batch->OutputFormat();
+        QStyleOptionComboBox opt;
+        opt.initFrom(box);
+        const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+        EXPECT_TRUE(ShowsWhole(box));
+        for (int i = 0; i < box->count(); ++i)
+            EXPECT_GE(field.width(), box->fontMetrics().horizontalAdvance(box->itemText(i))) << box->itemText(i).toStdString();
         batch->PrepareImagesToCursors({gifFile});
         batch->OutputDir()->setText(dir.path());
         QSignalSpy finished(batch, &TfrmBatch::RunFinished);
@@ -323,34 +333,6 @@ TEST_F(ScreenFitTest, EveryDialogOpensWholeWithItsButtons) {
             for (; m && !opened; m = m->superClass()) opened = qualified == m->className();
         EXPECT_TRUE(opened) << cls << " is a dialog of the program that no row opens";
     }
-}
-
-// The batch window's output format box shows each format whole, in each
-// mode that offers formats, at the size the window opens with.
-TEST_F(ScreenFitTest, TheBatchWindowsFormatBoxShowsItsTextWhole) {
-    auto* batch = form<TfrmBatch>("frmBatch");
-    ASSERT_NE(batch, nullptr);
-    bool seen = false;
-    OnNextModal([&](QWidget*) {
-        seen = true;
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(batch));
-        QComboBox* box = batch->OutputFormat();
-        for (const TBatchMode mode : {TBatchMode::CursorsToImages, TBatchMode::ImagesToCursors}) {
-            batch->SetMode(mode);
-            QCoreApplication::processEvents();  // the layout follows the mode
-            ASSERT_TRUE(ShowsWhole(box));
-            QStyleOptionComboBox opt;
-            opt.initFrom(box);
-            opt.editable = box->isEditable();
-            const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
-            for (int i = 0; i < box->count(); ++i)
-                EXPECT_GE(field.width(), box->fontMetrics().horizontalAdvance(box->itemText(i)))
-                    << box->itemText(i).toStdString() << " in a box " << box->width() << " wide";
-        }
-        static_cast<QDialog*>(batch)->reject();
-    });
-    ShowModalForm(QStringLiteral("frmBatch"));
-    EXPECT_TRUE(seen);
 }
 
 // The main window as the program opens it the first time: inside the screen.
