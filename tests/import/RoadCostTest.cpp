@@ -51,7 +51,7 @@ std::vector<RoadFile> Files() {
     std::vector<GifFrameSpec> frames;
     for (int i = 0; i < 50; ++i) frames.push_back({(i * 977) % 8192, (i * 1531) % 8192});
     files.push_back({"GIF of 50 one-pixel frames on 8192 x 8192", "tiny.gif", GifAnimation(8192, 8192, frames), true});
-    files.push_back({"GIF of 300 frames of 640 x 480 (ten seconds)", "clip.gif", giftest::Clip(300, 640, 480), true});
+    files.push_back({"GIF of 300 frames of 640 x 480 (ten seconds)", "clip.gif", giftest::Clip(300), true});
     return files;
 }
 
