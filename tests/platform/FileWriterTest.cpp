@@ -3,32 +3,73 @@
 // the next save removes.
 #include <gtest/gtest.h>
 
-#include <sched.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <time.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
 
+#include "ChildCost.h"
 #include "FileTrouble.h"
-#include "WriterFolder.h"
 #include "platform/FileWriter.h"
 
 using namespace velto;
-using namespace velto::test;
 namespace fs = std::filesystem;
 
 namespace {
+
+class WriterFolder {
+public:
+    WriterFolder() {
+        char tmpl[] = "/tmp/velto-writer-XXXXXX";
+        path_ = ::mkdtemp(tmpl);
+        ::chmod(path_.c_str(), 0777);
+    }
+    ~WriterFolder() { fs::remove_all(path_); }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(path_)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    std::string path_;
+};
+
+void Put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+std::string Text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+std::vector<std::uint8_t> B(const std::string& s) { return {s.begin(), s.end()}; }
+
+struct stat Stat(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Mode and extended attributes, the access list among them.
+std::string Keeps(const std::string& path) {
+    std::vector<FileAttribute> attributes;
+    EXPECT_EQ(ReadFileAttributes(path, attributes), 0);
+    std::ranges::sort(attributes, {}, &FileAttribute::name);
+    std::string out = std::to_string(Stat(path).st_mode);
+    for (const FileAttribute& a : attributes) out += " " + a.name + "=" + a.value;
+    return out;
+}
 
 // The id of a process that has ended.
 pid_t EndedProcess() {
@@ -39,36 +80,11 @@ pid_t EndedProcess() {
     return child;
 }
 
-// A temporary's name as a save on that machine makes it ("": as earlier
-// versions did, naming none).
+// A temporary's name as a save on that machine makes it ("": as earlier versions did).
 std::string TemporaryNameOf(const std::string& target, pid_t pid, const std::string& machine = ThisMachineTag()) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(pid));
     return "." + target + ".velto-" + (machine.empty() ? "" : machine + "-") + hex + "-Ab12Cd";
-}
-
-// Runs work in a child that is a machine of its own: its host name, and with
-// ownProcesses, process ids that mean nothing to the others. Its exit code,
-// or 90 when this system gives no such child.
-pid_t StartMachine(const std::string& host, bool ownProcesses, const std::function<int()>& work) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child != 0) return child;
-    if (::unshare(CLONE_NEWUTS | (ownProcesses ? CLONE_NEWPID : 0)) != 0 ||
-        ::sethostname(host.data(), host.size()) != 0)
-        ::_exit(90);
-    if (!ownProcesses) ::_exit(work());
-    const pid_t first = ::fork();  // the first process of the new ids
-    if (first == 0) ::_exit(work());
-    int status = 0;
-    ::waitpid(first, &status, 0);
-    ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 91);
-}
-
-int ExitCodeOf(pid_t child) {
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 WriteOptions Creating() {
@@ -283,30 +299,66 @@ TEST(FileWriter, AFailedOrAbandonedWriteLeavesTheTargetAndNothingBeside) {
     }
 }
 
-// A flush or close the system fails (a disk that fails, a network file
-// system that reports a lost write only then) fails the save.
+// A replacement keeps its access list and attributes, or fails; no save grants more
+// than the old file did: not the temporary while written, not a folder's default
+// list (the bits would open the file to those it names), not a backup's copy.
+TEST(FileWriter, AReplacedFileKeepsItsAccessListAndAttributesOrFailsAndNoSaveGrantsMore) {
+    // As the system keeps it: owner and nobody read and write, the group reads.
+    std::string list("\2\0\0\0\1\0\6\0\0\0\0\0\2\0\6\0\376\377\0\0\4\0\4\0\0\0\0\0"
+                     "\20\0\6\0\0\0\0\0\40\0\0\0\0\0\0\0", 44), folderList = list;
+    folderList[14] = '\4';  // the folder's default lets nobody only read
+    WriterFolder dir;
+    const std::string listed = dir.File("listed.cur"), plain = dir.File("plain.cur");
+    for (const std::string& doc : {listed, plain}) Put(doc, "old");
+    ASSERT_EQ(::chmod(listed.c_str(), 02640) | ::chmod(plain.c_str(), 0640), 0);
+    const std::string attributes[][3] = {{listed, kAccessListAttribute, list}, {plain, "user.tag", {"\0\xff", 2}},
+                                         {dir.File("."), "system.posix_acl_default", folderList}};
+    for (const auto& [path, name, value] : attributes)
+        if (::setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) != 0) {
+            if (errno == ENOTSUP) GTEST_SKIP() << "this file system keeps no " << name << " attribute";
+            FAIL() << name << ": " << std::strerror(errno);
+        }
+    FileOwnership ownership;
+    const WriteOptions copy{.ownership = &ownership};
+    ASSERT_TRUE(FileOwnershipOf(listed, ownership) && WriteWholeFile(dir.File("bak"), B("old"), nullptr, copy));
+    EXPECT_EQ(Keeps(dir.File("bak")), Keeps(listed));
+    for (const std::string& doc : {listed, plain}) {
+        const std::string before = Keeps(doc);
+        FileWriter writer(doc);
+        ASSERT_TRUE(writer.Write(B("new")));
+        EXPECT_EQ(Stat(dir.File(dir.Names().front())).st_mode & 077, 0u) << "the temporary is private while written";
+        ASSERT_TRUE(writer.Commit()) << FileErrorText(writer.error());
+        EXPECT_EQ(Keeps(doc), before);
+    }
+
+    // One the saver may not set (a security module's, for an ordinary user).
+    if (::geteuid() != 0) GTEST_SKIP() << "setting it and then saving as an ordinary user needs root";
+    ASSERT_EQ(::chown(plain.c_str(), 65534, 65534), 0);
+    if (::setxattr(plain.c_str(), "security.velto-test", "label", 5, 0) != 0)
+        GTEST_SKIP() << "this file system keeps no security attributes: " << std::strerror(errno);
+    const std::string before = Keeps(plain);
+    const int reason = test::RunInChild([&] {
+        FileError error;
+        return test::detail::DropPrivileges() && !WriteWholeFile(plain, B("newer"), &error) ? error.sysError() : 0;
+    }).exitCode;
+    EXPECT_EQ(reason, EPERM);
+    EXPECT_EQ(Keeps(plain), before);
+}
+
+// A failing disk, or a network file system that reports a lost write only at close.
 TEST(FileWriter, AFailedFlushOrCloseFailsTheSaveWithItsReasonAndKeepsTheOldBytes) {
     WriterFolder dir;
     const std::string doc = dir.File("doc.cur");
-    struct Case {
-        testhooks::WriterStep step;
-        int err;
-        WriteMode mode;
-    };
-    for (const Case c : {Case{testhooks::WriterStep::Flush, EIO, WriteMode::Replace},
-                         Case{testhooks::WriterStep::Close, EIO, WriteMode::Replace},
-                         Case{testhooks::WriterStep::Flush, ENOSPC, WriteMode::Create},
-                         Case{testhooks::WriterStep::Close, EDQUOT, WriteMode::Create}}) {
-        SCOPED_TRACE(std::strerror(c.err));
-        Put(doc, "old");
-        WriteOptions o;
-        o.mode = c.mode;
-        const std::string target = c.mode == WriteMode::Replace ? doc : dir.File("new.cur");
-        testhooks::FailWriterAt(c.step, c.err);
+    Put(doc, "old");
+    using enum testhooks::WriterStep;
+    const std::tuple<testhooks::WriterStep, int, const char*> cases[] = {
+        {Flush, EIO, "doc.cur"}, {Close, EDQUOT, "doc.cur"}, {Flush, ENOSPC, "new.cur"}, {Close, ESTALE, "new.cur"}};
+    for (const auto& [step, err, target] : cases) {
+        testhooks::FailWriterAt(step, err);
         FileError error;
-        EXPECT_FALSE(WriteWholeFile(target, B("new"), &error, o));
-        testhooks::FailWriterAt(c.step, 0);
-        EXPECT_EQ(FileErrorText(error), std::strerror(c.err));
+        EXPECT_FALSE(WriteWholeFile(dir.File(target), B("new"), &error));
+        testhooks::FailWriterAt(step, 0);
+        EXPECT_EQ(FileErrorText(error), std::strerror(err));
         EXPECT_EQ(Text(doc), "old");
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc.cur"});
     }
@@ -369,104 +421,41 @@ TEST(FileWriter, ALongNameLeavesRoomForItsTemporaryWhoseOwnerStillReads) {
     EXPECT_EQ(Text(dir.File(name)), "long");
 }
 
-// A folder shared by machines (a network home): a sweep takes this machine's
-// leftovers only, and those of earlier versions (no machine in the name) only
-// once no save can still be writing them.
-TEST(FileWriter, TheSweepTakesOnlyThisMachinesLeftoversAndOldOnesOnceTheyAreOld) {
+// A folder shared by machines (a network home): another's process ids say
+// nothing here, and an earlier version's names carry no machine at all.
+TEST(FileWriter, TemporariesNameTheirMachineAndASweepTakesOnlyThisMachinesLeftovers) {
+    const std::string hosts[] = {"box", "a/b c_d\xff", "", std::string(64, 'h'), std::string(63, 'h') + "i",
+                                 std::string(40, '.') + "x", std::string(40, '.') + "y"};
+    std::set<std::string> tags;  // each safe in a file name, bounded and its own
+    for (const std::string& host : hosts)
+        EXPECT_TRUE(std::regex_match(*tags.insert(MachineTag(host)).first, std::regex("[A-Za-z0-9_-]{1,32}"))) << host;
+    EXPECT_EQ(tags.size(), std::size(hosts));
+
     WriterFolder dir;
-    const pid_t dead = EndedProcess(), live = ::getpid();
-    constexpr time_t kDay = 24 * 60 * 60;
-    const struct {
-        const char* what;
-        std::string name;
-        time_t age;
-        bool removed;
-    } cases[] = {
-        {"this machine's, ended", TemporaryNameOf("a.cur", dead), 0, true},
-        {"this machine's, running", TemporaryNameOf("b.cur", live), 2 * kDay, false},
-        {"another machine's", TemporaryNameOf("c.cur", dead, "elsewhere"), 2 * kDay, false},
-        {"an earlier version's, new", TemporaryNameOf("d.cur", dead, ""), 0, false},
-        {"an earlier version's, two days old", TemporaryNameOf("e.cur", dead, ""), 2 * kDay, true},
-        {"an earlier version's, running here", TemporaryNameOf("f.cur", live, ""), 2 * kDay, false},
-    };
-    for (const auto& c : cases) {
-        Put(dir.File(c.name), "x");
-        const timespec when[2] = {{0, UTIME_OMIT}, {::time(nullptr) - c.age, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, dir.File(c.name).c_str(), when, 0), 0);
+    const pid_t dead = EndedProcess();
+    const std::tuple<std::string, bool, bool> cases[] = {  // name, changed two days ago, removed
+        {TemporaryNameOf("a.cur", dead, "elsewhere"), true, false}, {TemporaryNameOf("b.cur", dead, ""), false, false},
+        {TemporaryNameOf("c.cur", dead, ""), true, true}, {TemporaryNameOf("d.cur", ::getpid(), ""), true, false}};
+    for (const auto& [name, old, removed] : cases) {
+        Put(dir.File(name), "x");
+        fs::last_write_time(dir.File(name), fs::file_time_type::clock::now() - std::chrono::hours(old ? 48 : 0));
     }
     ASSERT_TRUE(WriteWholeFile(dir.File("doc.cur"), B("doc")));
-    for (const auto& c : cases) EXPECT_EQ(!fs::exists(dir.File(c.name)), c.removed) << c.what;
-}
+    for (const auto& [name, old, removed] : cases) EXPECT_NE(fs::exists(dir.File(name)), removed) << name;
 
-TEST(FileWriter, ASaveOnAnotherMachineKeepsItsTemporaryWhileThisOneSweepsTheFolder) {
-    if (::geteuid() != 0) GTEST_SKIP() << "machines of their own (namespaces) need root";
-    WriterFolder dir;
-    const std::string doc = dir.File("doc.cur");
-    Put(doc, "old");
-    int ready[2], go[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(go), 0);
-    // Alpha has written its file and waits to name it...
-    const pid_t alpha = StartMachine("alpha", false, [&] {
-        FileWriter writer(doc);
-        const bool wrote = writer.Write(B("alpha's"));
-        char c = 'r';
-        if (::write(ready[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) return 3;
-        return wrote && writer.Commit() ? 0 : 1;
-    });
-    ::close(ready[1]);
-    char c = 0;
-    const bool started = ::read(ready[0], &c, 1) == 1;
-    // ...while beta, to which alpha's process does not exist, saves beside it.
-    const int beta = started ? ExitCodeOf(StartMachine("beta", true, [&] {
-        return WriteWholeFile(dir.File("other.cur"), B("beta's")) ? 0 : 1;
-    }))
-                             : 90;
-    (void)!::write(go[1], &c, 1);
-    ::close(go[1]);
-    const int alphaEnded = ExitCodeOf(alpha);
-    if (alphaEnded == 90 || beta == 90) GTEST_SKIP() << "this system gives no namespaces of hosts and processes";
-    EXPECT_EQ(beta, 0);
-    EXPECT_EQ(alphaEnded, 0) << "alpha's temporary was taken";
-    EXPECT_EQ(Text(doc), "alpha's");
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"doc.cur", "other.cur"}));
-}
-
-// Any host name goes into a file name safely, bounded so that a name near the
-// limit still leaves room, and told apart from others.
-TEST(FileWriter, AnyHostNameMakesASafeBoundedTagThatALongTargetNameStillFits) {
-    const std::string hosts[] = {"box",
-                                 "box.example.org",
-                                 "a/b c_d\xff",
-                                 "",
-                                 std::string(64, 'h'),
-                                 std::string(63, 'h') + "i",
-                                 std::string(40, '.') + "x",
-                                 std::string(40, '.') + "y"};
-    std::set<std::string> tags;
-    for (const std::string& host : hosts) {
-        const std::string tag = MachineTag(host);
-        EXPECT_TRUE(!tag.empty() && tag.size() <= 32) << tag;
-        EXPECT_EQ(tag.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
-                  std::string::npos)
-            << tag;
-        tags.insert(tag);
-    }
-    EXPECT_EQ(tags.size(), std::size(hosts)) << "every host its own tag";
-    EXPECT_EQ(MachineTag("box"), "box") << "a plain name reads as it is";
-
-    if (::geteuid() != 0) GTEST_SKIP() << "a machine of its own (a namespace) needs root";
-    WriterFolder dir;
-    const std::string name = std::string(250, 'n') + ".cur";
-    const int code = ExitCodeOf(StartMachine(std::string(64, '.'), false, [&] {
-        FileWriter writer(dir.File(name));
-        const std::vector<std::string> names = dir.Names();
-        if (names.size() != 1 || names[0].size() > 255) return 1;
-        const TemporaryOrigin origin = OriginOfTemporary(names[0]);
-        if (origin.pid != static_cast<unsigned long>(::getpid()) || origin.machine != ThisMachineTag()) return 2;
-        return writer.Write(B("long")) && writer.Commit() ? 0 : 3;
-    }));
-    if (code == 90) GTEST_SKIP() << "this system gives no namespaces of hosts";
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{name});
+    // A long name saved on a machine of the longest host name, its save ended
+    // here before naming it (as one still running there looks): it stays.
+    WriterFolder far;
+    const std::string host(64, '.'), name = std::string(250, 'n') + ".cur";
+    const int wrote = test::RunInChild([&] {
+        if (!test::detail::PrivateMounts() || ::unshare(CLONE_NEWUTS) || ::sethostname(host.data(), 64)) return 90;
+        FileWriter writer(far.File(name));
+        ::_exit(writer.Write(B("theirs")) ? 0 : 1);  // (no destructor to remove it)
+    }).exitCode;
+    if (wrote == 90) GTEST_SKIP() << "no namespace of hosts here (needs root or user namespaces)";
+    ASSERT_EQ(wrote, 0);
+    const std::string theirs = far.Names().front();
+    EXPECT_EQ(OriginOfTemporary(theirs).machine, MachineTag(host));
+    ASSERT_TRUE(WriteWholeFile(far.File(name), B("ours")));
+    EXPECT_EQ(far.Names(), (std::vector<std::string>{theirs, name}));
 }
