@@ -1,8 +1,8 @@
 #pragma once
 // A case table of UTF-16 units as runs: the units `step` apart from `first`
 // to `last` map to the unit `offset` from them. Runs are sorted and do not
-// overlap. scripts/upper-case-table.pl prints the tables from the Unicode
-// Character Database.
+// overlap. scripts/upper-case-table.pl writes the upper-case one
+// (ResNameCase.cpp) from the Unicode Character Database.
 #include <algorithm>
 #include <cstdint>
 #include <span>

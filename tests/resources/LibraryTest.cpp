@@ -12,9 +12,7 @@
 
 #include "../support/FileTrouble.h"
 #include "EditSupport.h"
-#include "LowerCaseRuns.h"
 #include "resources/EmptyLibrary.h"
-#include "resources/LibraryNames.h"
 #include "resources/LibrarySave.h"
 #include "platform/Temporaries.h"
 
@@ -257,79 +255,32 @@ TEST(LibraryGroups, EveryLetterIsUpperCasedForStoresLookUpsAndDeletions) {
     ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}}));
     ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 0}, {Named(u"\u00e4RGER"), 0}}));
     EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 ") << "the lower-case ones went, ABC stayed";
+    // As the loader has them: "ı" is not "I", and final sigma stays ("σοφός"
+    // is "ΣΟΦΌς"), replaced and deleted by the name's own spelling.
+    const char16_t* sofos = u"\u03c3\u03bf\u03c6\u03cc\u03c2";
+    for (const char16_t* n : {u"I", u"\u0131", sofos, sofos}) ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(n), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 I/0 X/0 \u0131/0 \u03a3\u039f\u03a6\u038c\u03c2/0 ");
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(sofos), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 I/0 X/0 \u0131/0 ");
 }
 
-// A name's length is stored in 16 bits: 65535 UTF-16 units is the longest a
-// library holds. A longer one is refused where it is typed, stored and
-// written, with the reason; it is never cut.
+// A library keeps a name's length in 16 bits: longer names are refused, never cut.
 TEST(LibraryGroups, NamesLongerThanALibraryHoldsAreRefusedSayingWhy) {
     TempDir dir;
     const std::string lib = dir.File("lib.cul"), a = dir.File("a.cur");
     WriteFile(lib, MakeEmptyLibrary());
     WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
-    const Bytes before = ReadFile(lib);
-    std::u16string pairs;  // letters of two units each
-    for (int i = 0; i < 32767; ++i) pairs += u"\U0001F600";
-    const std::u16string fit[] = {std::u16string(65535, u'B'), pairs + u"a"};
-    for (const std::u16string& name : {std::u16string(65536, u'B'), pairs + u"\U0001F600"}) {
-        EXPECT_FALSE(IsValidGroupName(Utf16ToUtf8(name)));
-        EXPECT_FALSE(TResourceEditor(lib).SaveGroups({{a, Named(name.c_str()), 0}}));
-        EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
-        EXPECT_EQ(ReadFile(lib), before);
-        // The writer refuses such a name whoever stored it.
-        TResourceUpdateHandle* h = BeginUpdateResourceMemory(before, false);
-        ASSERT_TRUE(UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(name.c_str()), 0, "x", 1));
-        Bytes out;
-        EXPECT_FALSE(CommitResourceUpdateToMemory(h, out));
-        EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
-    }
-    // The longest are stored whole and found again.
-    EXPECT_TRUE(IsValidGroupName(Utf16ToUtf8(fit[1])));
-    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(fit[0].c_str()), 0}, {a, Named(fit[1].c_str()), 0}}));
-    EXPECT_EQ(Load(lib).ResourceNames(Id(RT_GROUP_CURSOR)),
-              (std::vector<ResName>{Named(fit[0].c_str()), Named(UpperCaseName(fit[1]).c_str())}));
-}
-
-// Names are stored as the system's loader upper-cases them: a letter changes
-// only where its one capital lowers back to it. Final sigma, dotless i and
-// their like stay, so the loader finds a group by the name as typed, and "ı"
-// is not "I". A deletion that finds no group says so.
-TEST(LibraryGroups, NamesAreUpperCasedExactlyAsTheLoaderDoes) {
-    int changed = 0;
-    for (std::uint32_t u = 0; u <= 0xFFFF; ++u) {
-        const char16_t upper = UpperCaseUnit(char16_t(u));
-        if (upper == u) continue;
-        ++changed;
-        EXPECT_EQ(std::uint32_t(MapByCaseRuns(kLowerCaseRuns, upper)), u) << std::hex << u;
-    }
-    EXPECT_EQ(changed, 1163);
-    const std::u16string kept = u"\u00b5\u0131\u017f\u01c5\u01c8\u01cb\u01f2\u1e9b\u03c2\u03d0\u03d1\u03d5\u03d6\u03f0"
-                                u"\u03f1\u03f5\u0345\u1fbe\u1c80\u1c81\u1c82\u1c83\u1c84\u1c85\u1c86\u1c87\u1c88";
-    EXPECT_TRUE(UpperCaseName(kept) == kept);
-
-    TempDir dir;
-    const std::string lib = dir.File("lib.cul"), a = dir.File("a.cur"), b = dir.File("b.cur");
-    WriteFile(lib, MakeEmptyLibrary());
-    WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
-    WriteFile(b, CursorFile({{16, 16, 1, 1, {}}, {32, 32, 2, 2, {}}}));
-    const char16_t* sofos = u"\u03c3\u03bf\u03c6\u03cc\u03c2";  // σοφός; the loader's ΣΟΦΌς below
-    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"I"), 0}, {a, Named(u"\u0131"), 0}, {a, Named(sofos), 0}}));
-    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "I/0 \u0131/0 \u03a3\u039f\u03a6\u038c\u03c2/0 ");
-
-    // A library holding the loader's spelling: a store by the typed name
-    // replaces that group, a deletion by it deletes it.
-    WriteFile(lib, MakeEmptyLibrary());
-    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"X"), 0}}));
-    const Bytes g = Group(Load(lib), Named(u"X"), 0);
-    WriteFile(lib, Edit(ReadFile(lib), [&](TResourceUpdateHandle* h) {
-        UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(u"\u03a3\u039f\u03a6\u038c\u03c2"), 0, g.data(),
-                            static_cast<std::uint32_t>(g.size()));
-    }));
-    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{b, Named(sofos), 0}}));
-    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 \u03a3\u039f\u03a6\u038c\u03c2/0 ");
-    EXPECT_EQ(GetCursorGroupCount(lib, Named(sofos), 0), 2);
-    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(sofos), 0}}));
-    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 ");
+    std::u16string pairs;  // 65536 units in 32768 letters
+    for (int i = 0; i < 32768; ++i) pairs += u"\U0001F600";
+    EXPECT_FALSE(TResourceEditor(lib).SaveGroups({{a, Named(pairs.c_str()), 0}}));
+    EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
+    TResourceUpdateHandle* h = BeginUpdateResourceMemory(MakeEmptyLibrary(), false);  // the writer as well
+    ASSERT_TRUE(UpdateResourceEntry(h, Id(RT_GROUP_CURSOR), Named(pairs.c_str()), 0, "x", 1));
+    Bytes out;
+    EXPECT_FALSE(CommitResourceUpdateToMemory(h, out));
+    EXPECT_NE(LastErrorText().find("65535"), std::string::npos) << LastErrorText();
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(std::u16string(65535, u'B').c_str()), 0}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), std::string(65535, 'B') + "/0 ");
 }
 
 TEST(LibrarySave, FailedStoresSayWhyAndChangeNothing) {
@@ -520,93 +471,37 @@ TEST(LibrarySave, TheBackupTakesTheLibrarysModeOwnerAndGroup) {
     }
 }
 
-// A failed save leaves the library and the backup of the save before it as
-// they were; a library that had no backup gets none.
-TEST(LibrarySave, AFailedSaveKeepsTheLibraryAndThePreviousBackup) {
+// The backup holds the bytes the update read (the library is opened once a
+// save) and takes its name only after the update succeeded: a failed save
+// keeps the previous one, and a link at that name is replaced, not followed.
+TEST(LibrarySave, TheBackupIsNamedOnlyAfterTheUpdateAndNeverThroughALink) {
     TempDir dir;
-    const std::string lib = dir.File("lib.cul"), bak = BackupName(lib), a = dir.File("a.cur");
+    const std::string lib = dir.File("lib.cul"), bak = BackupName(lib), a = dir.File("a.cur"), notes = dir.File("n");
     WriteFile(a, CursorFile({{16, 16, 1, 1, {}}}));
-    const struct {
-        const char* name;
-        bool backedUp;   // an earlier save left a backup
-        int failCommit;  // the commit fails after this step; 0: a cursor file has gone
-    } rows[] = {{"cursor file gone", true, 0},
-                {"commit fails before the rename", true, testhooks::kCommitFlushed},
-                {"no backup before", false, 0}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    ASSERT_TRUE(test::detail::PutFile(notes, "n", 0600));
+    std::filesystem::create_directory(dir.File("d"));
+    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{a, Id(1), 0}}, {}}));
+    ASSERT_TRUE(SaveLibrary({lib, false, {}, {{a, Id(2), 0}}, {}}));
+    const Bytes previous = ReadFile(bak);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);  // closes too: two opens in a row make one event
+    ASSERT_GE(::inotify_add_watch(watch, lib.c_str(), IN_OPEN | IN_CLOSE), 0);
+    EXPECT_FALSE(SaveLibrary({lib, false, {}, {{dir.File("gone.cur"), Id(3), 0}}, {}}));
+    int opens = 0;  // all queued as they happened; a file's events carry no name
+    inotify_event events[64];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+        for (ssize_t i = 0; i < n / ssize_t(sizeof *events); ++i) opens += (events[i].mask & IN_OPEN) != 0;
+    ::close(watch);
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(ReadFile(bak), previous);
+    for (const std::string& to : {notes, dir.File("d")}) {
+        SCOPED_TRACE(to);
         std::filesystem::remove(bak);
-        ASSERT_TRUE(SaveLibrary({lib, true, {}, {{a, Id(1), 0}}, {}}));
-        const Bytes v1 = ReadFile(lib);
-        if (row.backedUp) {
-            ASSERT_TRUE(SaveLibrary({lib, false, {}, {{a, Id(2), 0}}, {}}));
-        }
-        const Bytes v2 = ReadFile(lib);
-        testhooks::FailCommitAfter(row.failCommit);
-        EXPECT_FALSE(SaveLibrary({lib, false, {{Id(1), 0}}, {{row.failCommit ? a : dir.File("gone.cur"), Id(3), 0}}, {}}));
-        testhooks::FailCommitAfter(0);
-        EXPECT_EQ(ReadFile(lib), v2);
-        if (row.backedUp) {
-            EXPECT_EQ(ReadFile(bak), v1);
-        }
-        EXPECT_EQ(Leftovers(dir, {"a.cur", "lib.cul", row.backedUp ? "lib.cul.bak" : ""}), std::vector<std::string>{});
-    }
-}
-
-// The backup's name is this program's, not one the user chose: what holds it
-// is replaced, a link itself, never the file or folder it leads to.
-TEST(LibrarySave, ALinkAtTheBackupsNameIsReplacedNotFollowed) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.File("lib"));
-    std::filesystem::create_directory(dir.File("other"));
-    const std::string lib = dir.File("lib/wp.exe"), bak = BackupName(lib), notes = dir.File("other/notes.txt");
-    const Bytes kept{'n', 'o', 't', 'e', 's'};
-    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
-    for (const char* link : {"../other/notes.txt", "../other"}) {
-        SCOPED_TRACE(link);
-        WriteFile(notes, kept);
-        ASSERT_EQ(::chmod(notes.c_str(), 0600), 0);
-        ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
-        const Bytes before = ReadFile(lib);
-        std::filesystem::remove(bak);
-        ASSERT_EQ(::symlink(link, bak.c_str()), 0);
-        // A failed save leaves the link too.
-        EXPECT_FALSE(SaveLibrary({lib, false, {}, {{dir.File("gone.cur"), Id(2), 0}}, {}}));
-        std::error_code ec;
-        EXPECT_EQ(std::filesystem::read_symlink(bak, ec).string(), link);
-        ASSERT_TRUE(SaveLibrary({lib, false, {}, {{dir.File("a.cur"), Id(2), 0}}, {}}));
-        struct stat st {};
-        ASSERT_EQ(::lstat(bak.c_str(), &st), 0);
-        ASSERT_TRUE(S_ISREG(st.st_mode));
-        EXPECT_EQ(ReadFile(bak), before);
-        ASSERT_EQ(::stat(notes.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0600u);
-        EXPECT_EQ(ReadFile(notes), kept);
-    }
-}
-
-// The backup and the update start from the same bytes: the library is opened
-// once per save, whether it succeeds or fails.
-TEST(LibrarySave, TheLibraryIsReadOncePerSave) {
-    TempDir dir;
-    const std::string lib = dir.File("lib.cul");
-    WriteFile(dir.File("a.cur"), CursorFile({{16, 16, 1, 1, {}}}));
-    for (const char* cur : {"a.cur", "gone.cur"}) {
-        SCOPED_TRACE(cur);
-        ASSERT_TRUE(SaveLibrary({lib, true, {}, {{dir.File("a.cur"), Id(1), 0}}, {}}));
-        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        ASSERT_GE(watch, 0);
-        // Closes too: the kernel merges an event with an identical one queued last.
-        ASSERT_GE(::inotify_add_watch(watch, lib.c_str(), IN_OPEN | IN_CLOSE), 0);
-        SaveLibrary({lib, false, {}, {{dir.File(cur), Id(2), 0}}, {}});
-        // The kernel queues an event as the open happens: all are there now.
-        int opens = 0;
-        alignas(inotify_event) char events[4096];
-        for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
-            for (ssize_t i = 0; i < n; i += static_cast<ssize_t>(sizeof(inotify_event) +
-                                                                  reinterpret_cast<const inotify_event*>(events + i)->len))
-                opens += (reinterpret_cast<const inotify_event*>(events + i)->mask & IN_OPEN) != 0;
-        ::close(watch);
-        EXPECT_EQ(opens, 1);
+        ASSERT_EQ(::symlink(to.c_str(), bak.c_str()), 0);
+        const Bytes now = ReadFile(lib);
+        ASSERT_TRUE(SaveLibrary({lib, false, {}, {{a, Id(3), 0}}, {}}));
+        EXPECT_EQ(ReadFile(notes), Bytes{'n'});
+        EXPECT_EQ(std::filesystem::status(notes).permissions(), std::filesystem::perms(0600));
+        ASSERT_FALSE(std::filesystem::is_symlink(bak));
+        EXPECT_EQ(ReadFile(bak), now);
     }
 }
