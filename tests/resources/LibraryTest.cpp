@@ -11,6 +11,7 @@
 #include <random>
 
 #include "../support/FileTrouble.h"
+#include "../support/KillPoints.h"
 #include "EditSupport.h"
 #include "resources/EmptyLibrary.h"
 #include "resources/LibrarySave.h"
@@ -46,7 +47,8 @@ Bytes Group(const PeModule& m, const ResName& name, std::uint32_t lang) {
 }
 
 // Files other than the ones named, left in the folder.
-std::vector<std::string> Leftovers(const TempDir& dir, std::vector<std::string> keep) {
+template <class Folder>
+std::vector<std::string> Leftovers(const Folder& dir, std::vector<std::string> keep) {
     std::vector<std::string> out;
     for (const std::string& n : dir.Names())
         if (std::find(keep.begin(), keep.end(), n) == keep.end()) out.push_back(n);
@@ -351,7 +353,8 @@ TEST(LibrarySave, ReadOnlyTargetAndFullDiskLeaveTheLibrary) {
 }
 
 TEST(LibrarySave, SavesKilledAtRandomPointsLeaveTheLibraryAndNoFiles) {
-    TempDir dir;
+    // A temporary folder of its own: other tests' saves park data too.
+    test::KillFolder dir;
     const std::string lib = dir.File("lib.cul");
     // Images above the park threshold, so that the save parks data too.
     WriteFile(dir.File("big.cur"), CursorFile({{128, 128, 1, 1, {}, 5}, {96, 96, 2, 2, {}, 6}, {64, 64, 3, 3, {}, 7}}));
