@@ -1,15 +1,12 @@
 #pragma once
 // The test web server (web_server.py beside this file) on loopback, serving a
 // temporary folder. It is started once per test program and reports its port
-// on its first output line; tests wait for that line, never for a time, and
-// so for its later lines, which tell when a client went away.
-#include <QDeadlineTimer>
+// on its first output line; tests wait for that line, never for a time.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -37,24 +34,10 @@ public:
     }
 
     // The server's address; mode is one of the answers of web_server.py
-    // ("404", "500", "slow", "malformed", "cut", "empty", "big", "nolength",
-    // "206", "redirect", "away", "loop", "trickle", "html") or empty for files.
+    // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206",
+    // "redirect", "loop", "trickle", "html") or empty for files.
     QString Base(const QString& mode = {}) const {
         return QStringLiteral("http://127.0.0.1:%1").arg(port_) + (mode.isEmpty() ? QString() : '/' + mode);
-    }
-    // Waits until the server reports that the client of the request whose
-    // address contains tag closed the connection; false when ms pass first.
-    bool WaitGone(const QString& tag, int ms) {
-        QDeadlineTimer until(ms);
-        for (;;) {
-            while (process_.canReadLine()) {
-                const QString line = QString::fromUtf8(process_.readLine().trimmed());
-                if (line.startsWith(QLatin1String("GONE "))) gone_ << line;
-            }
-            for (const QString& line : gone_)
-                if (line.contains(tag)) return true;
-            if (until.hasExpired() || !process_.waitForReadyRead(int(until.remainingTime()))) return false;
-        }
     }
     // Writes a file the server then serves at path.
     void Put(const QString& path, const QByteArray& bytes) const {
@@ -83,7 +66,6 @@ private:
     QTemporaryDir root_;
     QProcess process_;
     int port_ = 0;
-    QStringList gone_;
 };
 
 }  // namespace velto::test
