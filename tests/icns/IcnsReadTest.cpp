@@ -339,31 +339,18 @@ TEST(IcnsRead, HostileSampleIsRefusedWithoutLargeAllocations) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-// Pictures whose headers no walk may follow for ever, refused at once by the
-// whole reader and the first-image one alike: a tile part of 12 bytes ending
-// on its own SOD, and 2^32 or (2^32 - 1)^2 tiles of no component. The reads
-// run in a child process that the system ends after 20 s of processor time.
+// Pictures whose headers no walk may follow for ever are refused at once by the whole reader and the first-image one.
 TEST(IcnsRead, PictureHeadersThatWouldNeverEndAreRefusedAtOnce) {
-    namespace costly = velto::test::costly;
-    costly::J2kStream stream;
-    stream.tileHeaders = {{}};
-    const Bytes files[] = {
-        IcnsFile({{"ic08", costly::J2kInJp2(costly::J2kWithSot(costly::J2kCodeStream(stream), 10, 12))}}),
-        IcnsFile({{"ic08", J2kHeader(65536, 65536, 0, 1, 1, 1)}}),
-        IcnsFile({{"ic08", J2kHeader(0xFFFFFFFF, 0xFFFFFFFF, 0, 1, 1, 1)}}),
-    };
-    for (const Bytes& file : files) {
-        SCOPED_TRACE(file.size());
+    const std::vector<Bytes> pictures = velto::test::costly::J2kNeverEnding();
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        const Bytes file = IcnsFile({{"ic08", pictures[i]}});
         const velto::test::ChildCost cost = velto::test::RunInChild([&] {
             velto::test::LimitProcessorSeconds(20);
             TmyIcon whole, first;
             return TmyMacIcoIO(false).LoadFromBytes(whole, file) || TmyMacIcoIO(false).LoadFirstImage(first, file);
         });
-        ASSERT_TRUE(cost.exited) << "ended by the system after 20 s of processor time";
-        EXPECT_EQ(cost.exitCode, 0) << "an image was read";
-        if (!velto::test::kUnderSanitizer) {
-            EXPECT_LT(cost.cpuSeconds, 0.5);
-        }
+        EXPECT_TRUE(cost.exitCode == 0 && (velto::test::kUnderSanitizer || cost.cpuSeconds < 0.5))
+            << i << ": exit " << cost.exitCode << " (-1: ended by the system, 1: read), " << cost.cpuSeconds << " s";
     }
 }
 

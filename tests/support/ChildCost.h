@@ -72,9 +72,7 @@ inline ChildCost RunInChild(const std::function<int()>& work) {
     return cost;
 }
 
-// Ends the calling process (a child of RunInChild) by the system's signal
-// once it has used that much processor time: a test of work that must end
-// fails instead of waiting for ever when it does not.
+// Ends the calling child by the system's signal after that much processor time: work that must end fails, not hangs.
 inline void LimitProcessorSeconds(rlim_t seconds) {
     const rlimit limit{seconds, seconds};
     ::setrlimit(RLIMIT_CPU, &limit);

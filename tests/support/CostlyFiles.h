@@ -79,14 +79,11 @@ struct J2kStream {
     J2kStyle style;
     Bytes mainExtra;                    // more main-header segments (COC)
     std::vector<Bytes> tileHeaders;     // one empty tile part per entry, for tiles 0, 1, ... with these segments
-    // Each tile part holds an empty packet (one zero byte) for every
-    // resolution (of the main style's levels) and component, so the stream
-    // decodes to a flat picture; else it holds no data at all.
-    bool emptyPackets = false;
+    bool emptyPackets = false;          // each tile part holds empty packets, so it decodes to a flat picture
 };
 
 // A bare code stream: SIZ, COD, QCD (no quantisation), the extra segments,
-// the tile parts (headers only, no packet data), EOC.
+// the tile parts (headers only, no packet data unless asked), EOC.
 inline Bytes J2kCodeStream(const J2kStream& s) {
     Bytes out = {0xFF, 0x4F};
     Bytes siz;
@@ -117,27 +114,27 @@ inline Bytes J2kCodeStream(const J2kStream& s) {
     return out;
 }
 
-// The stream with its first tile part's SOT segment saying lsot and psot
-// (the lengths of the segment and of the tile part).
-inline Bytes J2kWithSot(Bytes stream, std::uint16_t lsot, std::uint32_t psot) {
-    for (std::size_t at = 2; at + 10 <= stream.size(); ++at) {
-        if (stream[at] != 0xFF || stream[at + 1] != 0x90) continue;
-        Bytes fields;
-        Be16(fields, lsot);
-        Be16(fields, std::uint32_t(stream[at + 4]) << 8 | stream[at + 5]);  // the tile index stays
-        Be32(fields, psot);
-        std::copy(fields.begin(), fields.end(), stream.begin() + static_cast<std::ptrdiff_t>(at + 2));
-        break;
+// Code streams, bare and in a JP2 file, that no header walk may follow for ever: a tile part ending on its own SOD
+// or COD or inside its SOT segment, an SOT segment short of its fields; 2^32 or (2^32 - 1)^2 tiles of no component.
+inline std::vector<Bytes> J2kNeverEnding() {
+    J2kStream one, none;
+    one.tileHeaders = {J2kCod(one.style)};
+    none.tileWidth = none.tileHeight = 1;
+    none.components = 0;
+    std::vector<Bytes> out;
+    const std::uint8_t lengths[][2] = {{10, 26}, {10, 12}, {10, 5}, {4, 28}};  // of the SOT segment, of the tile part
+    for (const auto& [lsot, psot] : lengths) {
+        Bytes& s = out.emplace_back(J2kCodeStream(one));
+        s[s.size() - 27] = lsot, s[s.size() - 21] = psot;  // low bytes, in the SOT segment before COD, SOD and EOC
     }
-    return stream;
-}
-
-// A code stream in the least JP2 file: the signature box and a "jp2c" box.
-inline Bytes J2kInJp2(const Bytes& codeStream) {
-    Bytes out = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
-    Be32(out, static_cast<std::uint32_t>(codeStream.size() + 8));
-    out.insert(out.end(), {'j', 'p', '2', 'c'});
-    out.insert(out.end(), codeStream.begin(), codeStream.end());
+    for (const std::uint32_t side : {65536u, 0xFFFFFFFFu}) {
+        none.width = none.height = side;
+        out.push_back(J2kCodeStream(none));
+    }
+    for (std::size_t i = 0, bare = out.size(); i < bare; ++i) {
+        out.push_back({0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A, 0, 0, 0, 0, 'j', 'p', '2', 'c'});
+        out.back().insert(out.back().end(), out[i].begin(), out[i].end());
+    }
     return out;
 }
 
