@@ -333,18 +333,19 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         result.Ok = LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
     }
     if (!result.Ok) {
-        // A file too large to read (by the read limit or what decoding it
-        // would take) is not a damaged one: it cannot be opened, for that reason.
-        const bool tooLarge = error == FileError::TooLarge;
-        result.MessageKey = tooLarge ? "msgErrorOpen" : road->Key;
-        result.Message = tooLarge ? "Cannot open file" : road->Text;
+        result.MessageKey = road->Key;
+        result.Message = road->Text;
         result.Error = error;
-        // A GIF that asks more memory than a load may take is not damaged:
-        // its own words say why.
-        if (detected.type == ftGif && error == FileError::TooLarge) {
+        // A file too large to read (by the read limit or what decoding it
+        // would take) is not a damaged one: it cannot be opened, for that
+        // reason; a GIF has words of its own for it.
+        if (error == FileError::TooLarge && detected.type == ftGif) {
             result.MessageKey = kGifTooLargeKey;
             result.Message = kGifTooLargeText;
             result.Error = FileError::None;
+        } else if (error == FileError::TooLarge) {
+            result.MessageKey = "msgErrorOpen";
+            result.Message = "Cannot open file";
         }
     }
     return result;
