@@ -254,7 +254,11 @@ TEST(LibraryGroups, EveryLetterIsUpperCasedForStoresLookUpsAndDeletions) {
     }));
     EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 abc/0 \u00e4RGER/0 ");
     EXPECT_EQ(GetCursorGroupCount(lib, Named(u"\u00e4RGER"), 0), 1);
-    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}}));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}, {a, Named(u"abc"), 1033}}));
+    // The name in two languages: "abc" of 1033 is the group stored upper-cased,
+    // though another program's "abc" of another language is there too.
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 1033}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 abc/0 \u00e4RGER/0 ");
     ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 0}, {Named(u"\u00e4RGER"), 0}}));
     EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 ") << "the lower-case ones went, ABC stayed";
     // As the loader has them: "ı" is not "I", and final sigma stays ("σοφός"
