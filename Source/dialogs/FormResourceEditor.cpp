@@ -406,19 +406,28 @@ bool TfrmResourceEditor::Save(bool closeAfter) {
         progress_->setValue(progress_->value() + 1);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
-    const bool ok = SaveLibrary(save);
+    const TLibrarySaveResult saved = SaveLibrary(save);
     const std::string why = LastErrorText();
     saving_ = false;
     BusyCursorOff();
     progress_->hide();
     btnCancel_->setEnabled(true);
-    if (!ok) {
+    if (!saved) {
         QString text = Msg("msgErrorSaveRes", "Cannot save file. Make sure it is not read-only or compressed.");
         if (!why.empty()) text += QLatin1Char('\n') + QString::fromStdString(why);
         Ask(text, mkError, mbOK);
         return false;
     }
-    Ask(Msg("msgSaveSuccess", "File saved succesfully"), mkInformation, mbOK);
+    if (saved.Outcome == TSaveOutcome::SavedWithoutBackup) {
+        // Saved all the same: the user is to know that no backup holds what was there.
+        const QString backup = FileNameShown(FileNameText(BackupName(save.FileName)));
+        Ask(Msg("msgSaveNoBackup", "File saved, but its backup %s1 could not be written.")
+                    .replace(QLatin1String("%s1"), backup) +
+                QLatin1Char('\n') + QString::fromStdString(FileErrorText(saved.BackupError)),
+            mkWarning, mbOK);
+    } else {
+        Ask(Msg("msgSaveSuccess", "File saved succesfully"), mkInformation, mbOK);
+    }
     untitled_ = false;
     fileName_ = target;
     ShowFileName();

@@ -11,7 +11,8 @@
 // Saving goes through SaveLibrary: a new library is built beside its target
 // and replaces it only when complete; an existing one is backed up to
 // "<name>.bak" and changed in one update, so that a failure leaves it as it
-// was. After a successful save the window closes.
+// was. After a successful save the window closes; one whose backup could not
+// be written says so.
 #include <QDialog>
 #include <QHash>
 #include <QStringList>

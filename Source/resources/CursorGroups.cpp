@@ -296,9 +296,14 @@ bool TResourceEditor::ReplaceCursorGroup(const std::string& cursorFile, const Re
 
 std::optional<ResName> TResourceEditor::StoredGroupName(const ResName& name, std::uint16_t language) const {
     const TResourceNode* type = Handle ? FindDirectoryChild(*Handle->Root, ResName::FromId(RT_GROUP_CURSOR)) : nullptr;
-    const TResourceNode* group = type ? FindNameDirectory(*type, name) : nullptr;
-    if (!group || !FindLanguageLeaf(*group, language)) return std::nullopt;
-    return group->Key();
+    if (!type) return std::nullopt;
+    // As written, else upper-cased (FindNameDirectory), but only where the
+    // language is: another program's "abc" of one language does not hide
+    // the "ABC" of another.
+    for (const ResName& key : {name, UpperCaseResName(name)})
+        if (const TResourceNode* group = FindDirectoryChild(*type, key); group && FindLanguageLeaf(*group, language))
+            return group->Key();
+    return std::nullopt;
 }
 
 bool TResourceEditor::SaveGroups(const std::vector<TStoreEntry>& entries) { return SaveChanges({}, entries); }

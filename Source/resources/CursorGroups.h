@@ -132,8 +132,9 @@ public:
 
 private:
     void ListCursorNames();
-    // The name of the group deleting (name, language) means, as stored;
-    // nothing when there is none.
+    // The name of the group deleting (name, language) means, as stored: the
+    // name as written, else its upper case, in a directory that holds the
+    // language; nothing when there is none.
     std::optional<ResName> StoredGroupName(const ResName& name, std::uint16_t language) const;
 };
 

@@ -10,38 +10,47 @@ namespace velto {
 
 std::string BackupName(const std::string& fileName) { return fileName + ".bak"; }
 
-bool SaveLibrary(const TLibrarySave& save) {
+TLibrarySaveResult SaveLibrary(const TLibrarySave& save) {
+    TLibrarySaveResult result;
     if (save.Untitled) {
         const std::vector<std::uint8_t> empty = MakeEmptyLibrary();
         // A new library holds only what is stored; there is nothing to delete.
-        return SaveNewLibrary(empty, save.FileName, save.Stores, save.Progress);
+        if (SaveNewLibrary(empty, save.FileName, save.Stores, save.Progress)) result.Outcome = TSaveOutcome::Saved;
+        return result;
     }
     TResourceEditor editor(save.FileName);
     editor.ProgressBar = save.Progress;
     // The update reads the library once; the backup is made of the same bytes.
-    if (!editor.Open()) return false;
+    if (!editor.Open()) return result;
     // The backup is a convenience for the user: the update itself never
     // leaves the library half-changed, so a backup that cannot be written
-    // (a full disk) does not stop the save; the update then meets the same
-    // trouble and says why. The copy is as private as the library. It waits
-    // complete beside the library and takes its name only once the library
-    // is saved, so that a failed save leaves the previous backup; the name is
-    // ours, so a link there is replaced, not written through.
+    // does not stop the save, which then says why it is missing. It is
+    // written only once the library is saved, from the bytes kept here: a
+    // failed save leaves the previous backup, and the backup never takes the
+    // room the update needs (by then the replaced library's room is free
+    // again, unless a program holds it open). The copy is as private as the
+    // library; the name is ours, so a link there is replaced, not written
+    // through.
+    const std::vector<std::uint8_t> before = editor.Handle->View;
     FileOwnership library;
     if (!FileOwnershipOf(save.FileName, library)) library = {0600, ::getuid(), ::getgid(), {}};
-    WriteOptions options;
-    options.ownership = &library;
-    options.ownName = true;
-    FileWriter backup(BackupName(save.FileName), options);
-    if (backup.Write(editor.Handle->View)) backup.Flush();
     if (!editor.SaveChanges(save.Deletions, save.Stores)) {
         TLastError why = GetLastErrorState();
         if (why.Code == kErrorSuccess) why.Code = kErrorAccessDenied;
         SetLastError(why);
-        return false;
+        return result;
     }
-    backup.Commit();
-    return true;
+    WriteOptions options;
+    options.ownership = &library;
+    options.ownName = true;
+    FileWriter backup(BackupName(save.FileName), options);
+    if (backup.Write(before) && backup.Commit()) {
+        result.Outcome = TSaveOutcome::Saved;
+    } else {
+        result.Outcome = TSaveOutcome::SavedWithoutBackup;
+        result.BackupError = backup.error();
+    }
+    return result;
 }
 
 }  // namespace velto

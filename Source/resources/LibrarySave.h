@@ -6,10 +6,12 @@
 // first, so a failure leaves it exactly as it was. Its backup, "<name>.bak",
 // holds the bytes the update started from and replaces the previous one (or
 // whatever holds that name, a link too) only once the update has succeeded.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/FileIO.h"
 #include "resources/CursorGroups.h"
 
 namespace velto {
@@ -22,9 +24,22 @@ struct TLibrarySave {
     std::function<void()> Progress;        // once per deletion and per store
 };
 
-// True when the library was saved. False, with the engine's last error and
-// its reason, when it was not; the file is then as it was before.
-bool SaveLibrary(const TLibrarySave& save);
+enum class TSaveOutcome : std::uint8_t {
+    Failed,              // the library is as it was; the engine's last error says why
+    Saved,               // with its backup, when it had one to make
+    SavedWithoutBackup,  // the library is saved; its backup could not be written
+};
+
+struct TLibrarySaveResult {
+    TSaveOutcome Outcome = TSaveOutcome::Failed;
+    FileError BackupError;  // SavedWithoutBackup: why
+    // True when the library was saved, with or without its backup.
+    explicit operator bool() const { return Outcome != TSaveOutcome::Failed; }
+};
+
+// Saves the library. A backup that cannot be written does not stop the save:
+// the library is saved and the result says why its backup is missing.
+TLibrarySaveResult SaveLibrary(const TLibrarySave& save);
 
 // "<fileName>.bak".
 std::string BackupName(const std::string& fileName);

@@ -5,6 +5,7 @@
 // saved library read by independent tools.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -304,6 +305,25 @@ TEST_F(ResourceEditorTest, AFailedSaveSaysWhyAndKeepsTheWindowAndTheLibrary) {
     EXPECT_EQ(restest::ReadFile(lib.toStdString()), before);
     // The backup of a library verified unchanged is not kept.
     EXPECT_FALSE(QFileInfo::exists(lib + ".bak"));
+}
+
+// A library saved without its backup (a folder holds the backup's name) is a
+// warning naming the backup and the reason, not a plain success.
+TEST_F(ResourceEditorTest, ASaveWhoseBackupCannotBeWrittenSaysSo) {
+    const std::string a = Cursor("a.cur", kA), b = Cursor("b.cur", kB);
+    const QString lib = Path("lib.cul");
+    ASSERT_TRUE(SaveLibrary({lib.toStdString(), true, {}, {{a, ResName::FromId(1), 0}}, {}}));
+    ASSERT_TRUE(QDir().mkdir(lib + ".bak"));
+    InEditor([&] {
+        editor->OpenFile(lib);
+        chosen.push_back({QString::fromStdString(b)});
+        editor->Add();
+        EXPECT_TRUE(editor->Save());
+        EXPECT_EQ(messages.back(), "File saved, but its backup " + (lib + ".bak").toStdString() +
+                                       " could not be written.\nIs a directory");
+        EXPECT_FALSE(editor->isVisible());
+    });
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromId(2), 0), 1);
 }
 
 TEST_F(ResourceEditorTest, WhatCannotBeALibraryIsSaidAtOpenAndARefusedCursorAtSave) {

@@ -3,7 +3,11 @@
 // over others, saves that fail or are killed part-way.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -254,7 +258,11 @@ TEST(LibraryGroups, EveryLetterIsUpperCasedForStoresLookUpsAndDeletions) {
     }));
     EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "X/0 abc/0 \u00e4RGER/0 ");
     EXPECT_EQ(GetCursorGroupCount(lib, Named(u"\u00e4RGER"), 0), 1);
-    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}}));
+    ASSERT_TRUE(TResourceEditor(lib).SaveGroups({{a, Named(u"ABC"), 0}, {a, Named(u"abc"), 1033}}));
+    // The name in two languages: "abc" of 1033 is the group stored upper-cased,
+    // though another program's "abc" of another language is there too.
+    ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 1033}}));
+    EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 abc/0 \u00e4RGER/0 ");
     ASSERT_TRUE(TResourceEditor(lib).DeleteGroups({{Named(u"abc"), 0}, {Named(u"\u00e4RGER"), 0}}));
     EXPECT_EQ(List(Load(lib), RT_GROUP_CURSOR), "ABC/0 X/0 ") << "the lower-case ones went, ABC stayed";
     // As the loader has them: "ı" is not "I", and final sigma stays ("σοφός"
@@ -333,7 +341,7 @@ TEST(LibrarySave, ReadOnlyTargetAndFullDiskLeaveTheLibrary) {
         const test::FileTroubleOutcome o = test::SaveWithTrouble(
             t, "lib.cul",
             [&](const std::string& path) {
-                const bool saved = SaveLibrary({path, false, {}, {{cur, Id(1), 0}}, {}});
+                const bool saved(SaveLibrary({path, false, {}, {{cur, Id(1), 0}}, {}}));
                 const std::string why = FileErrorText(GetLastFileError());
                 const Bytes after = ReadFile(path);
                 std::string out = saved ? "saved" : "refused";
@@ -507,4 +515,142 @@ TEST(LibrarySave, TheBackupIsNamedOnlyAfterTheUpdateAndNeverThroughALink) {
         ASSERT_FALSE(std::filesystem::is_symlink(bak));
         EXPECT_EQ(ReadFile(bak), now);
     }
+}
+
+namespace {
+
+// Runs work in a child process, which may change user, mount or make files
+// immutable, leaving the test program as it was; what work returned.
+std::string InChild(const std::string& answer, const std::function<std::string()>& work) {
+    std::fflush(nullptr);
+    if (const pid_t pid = ::fork(); pid != 0) {
+        ::waitpid(pid, nullptr, 0);
+        const Bytes got = ReadFile(answer);
+        return got.empty() ? "<no answer>" : std::string(got.begin(), got.end());
+    }
+    const int fd = ::open(answer.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    try {  // never back into the test program
+        test::detail::WriteAll(fd, work());
+    } catch (const std::exception& e) {
+        test::detail::WriteAll(fd, e.what());
+    }
+    ::_exit(0);
+}
+
+bool SetImmutable(const std::string& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+// The library is saved whatever keeps its backup from taking its name, and
+// the save says why there is none; the backup never takes room the update needs.
+TEST(LibrarySave, ABackupThatCannotTakeItsNameIsSaidAndTheLibraryIsSaved) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    ::chmod(dir.Path().c_str(), 0755);  // for the saves of an ordinary user
+    const std::string cur = dir.File("a.cur"), big = dir.File("big.cur"), model = dir.File("model.cul");
+    WriteFile(cur, CursorFile({{16, 16, 1, 1, {}}}));
+    WriteFile(big, CursorFile({{128, 128, 1, 1, {}, 5}, {128, 128, 2, 2, {}, 6}}));
+    ASSERT_TRUE(SaveLibrary({model, true, {}, {{big, Id(1), 0}, {big, Id(2), 0}}, {}}));
+    const Bytes library = ReadFile(model), older{'o', 'l', 'd'};
+    const bool root = ::geteuid() == 0;
+    // As an ordinary user owning the library; a backup of another user's beside it.
+    auto users = [&](const fs::path& lib, const fs::path& theirs) -> fs::path {
+        if (!theirs.empty() && (!root || ::chown(theirs.c_str(), 65533, 65533) != 0))
+            return "!only root makes another user's file";
+        const bool dropped = !root || (::chown(lib.c_str(), 65534, 65534) == 0 && test::detail::DropPrivileges());
+        return dropped ? lib : "!cannot change users here";
+    };
+    // Room for the library and half as much again.
+    auto nearlyFull = [&](const fs::path& base, bool held) -> fs::path {
+        const std::string size = "size=" + std::to_string((library.size() * 5 / 2 + 8191) / 4096 * 4) + "k";
+        if (!test::detail::PrivateMounts() || ::mount("tmpfs", base.c_str(), "tmpfs", 0, size.c_str()) != 0)
+            return "!cannot mount a small file system here";
+        WriteFile(base / "lib.cul", library);
+        if (held) (void)::open((base / "lib.cul").c_str(), O_RDONLY);  // by a program using it: its room stays taken
+        return base / "lib.cul";
+    };
+    struct Case {
+        const char* what;
+        std::function<fs::path(const fs::path& base)> make;  // the library, or "!" and why not
+        const char* said;  // by the save; then what holds the backup's name
+    } cases[] = {
+        {"an empty folder",
+         [](const fs::path& b) { return fs::create_directory(b / "lib.cul.bak") ? b / "lib.cul" : "!"; },
+         "saved, no backup: Is a directory; a folder"},
+        {"a folder with files",
+         [](const fs::path& b) { return fs::create_directories(b / "lib.cul.bak/x") ? b / "lib.cul" : "!"; },
+         "saved, no backup: Is a directory; a folder"},
+        {"an immutable previous backup",
+         [&](const fs::path& b) {
+             WriteFile(b / "lib.cul.bak", older);
+             return SetImmutable(b / "lib.cul.bak", true) ? b / "lib.cul" : "!cannot make a file immutable here";
+         },
+         "saved, no backup: Operation not permitted; the older file"},
+        {"another user's file in a sticky shared folder",
+         [&](const fs::path& b) {
+             ::chmod(b.c_str(), 01777);
+             WriteFile(b / "lib.cul.bak", older);
+             return users(b / "lib.cul", b / "lib.cul.bak");
+         },
+         "saved, no backup: Operation not permitted; the older file"},
+        {"a name of 252 bytes, the backup's of 256",
+         [&](const fs::path& b) {
+             const fs::path lib = b / (std::string(248, 'l') + ".cul");
+             WriteFile(lib, library);
+             return lib;
+         },
+         "saved, no backup: File name too long; nothing"},
+        {"a link in a folder the saver cannot write",
+         [&](const fs::path& b) {
+             fs::create_directory(b / "w");
+             fs::rename(b / "lib.cul", b / "w/lib.cul");
+             fs::create_symlink("w/lib.cul", b / "lib.cul");
+             ::chmod((b / "w").c_str(), 0777);
+             ::chmod(b.c_str(), 0555);
+             return users(b / "w/lib.cul", {}).string()[0] == '!' ? "!cannot change users here" : b / "lib.cul";
+         },
+         "saved, no backup: Permission denied; nothing"},
+        {"a nearly full disk", [&](const fs::path& b) { return nearlyFull(b, false); },
+         "saved; the library before the save"},
+        {"a nearly full disk, the library held open", [&](const fs::path& b) { return nearlyFull(b, true); },
+         "saved, no backup: No space left on device; nothing"},
+    };
+    std::string skipped;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path base = dir.File(std::to_string(&c - cases));
+        fs::create_directory(base);
+        ::chmod(base.c_str(), 0755);
+        WriteFile(base / "lib.cul", library);
+        const std::string got = InChild(dir.File("answer"), [&] {
+            const std::string lib = c.make(base).string(), bak = BackupName(lib);
+            if (lib[0] == '!') return lib;
+            const TLibrarySaveResult r = SaveLibrary({lib, false, {}, {{cur, Id(3), 0}}, {}});
+            std::string out = !r                  ? "failed: " + LastErrorText()
+                              : r.BackupError.ok() ? "saved"
+                                                   : "saved, no backup: " + FileErrorText(r.BackupError);
+            if (GetCursorGroupCount(lib, Id(3), 0) != 1) out += " (the library is not saved)";
+            struct stat st {};
+            out += ::lstat(bak.c_str(), &st) != 0 ? "; nothing"
+                   : S_ISDIR(st.st_mode)           ? "; a folder"
+                   : ReadFile(bak) == library      ? "; the library before the save"
+                                                   : "; the older file";
+            SetImmutable(bak, false);  // for the clean-up
+            ::chmod(base.c_str(), 0755);
+            return out;
+        });
+        if (got[0] == '!')
+            skipped += std::string(c.what) + ": " + got.substr(1) + "\n";
+        else
+            EXPECT_EQ(got, c.said);
+    }
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
