@@ -3,7 +3,6 @@
 // little room for them, and the attributes a new file must not take over.
 #include <gtest/gtest.h>
 
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -57,33 +57,19 @@ std::string Contents(const std::string& folder) {
     return text;
 }
 
-int Run(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    int status = -1;
-    if (::posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ) == 0) ::waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&quiet);
-    return status;
-}
-
 // Mounts a fresh file system of that type at folder, in the child's own
-// mount namespace; "" or why it cannot.
+// mount namespace; "" or why it cannot. (mkdtemp's names need no quotes.)
 std::string MountOwn(const std::string& type, const std::string& base, const std::string& folder) {
     if (!test::detail::PrivateMounts()) return "no private mount namespace here (needs root or user namespaces)";
     if (type != "ext4")
         return ::mount(type.c_str(), folder.c_str(), type.c_str(), 0, "mode=0777") == 0 ? "" : "cannot mount " + type;
-    const std::string image = base + "/image";
     if (::geteuid() != 0) return "an ext4 image on a loop device needs root";
+    const std::string image = base + "/image", quiet = " >/dev/null 2>&1";
     PutText(image, "");
-    if (::truncate(image.c_str(), 8 << 20) != 0 || Run({"mkfs.ext4", "-q", "-F", "-b", "4096", image}) != 0)
+    if (::truncate(image.c_str(), 8 << 20) != 0 || std::system(("mkfs.ext4 -q -F -b 4096 " + image + quiet).c_str()))
         return "cannot make an ext4 image here (mkfs.ext4 of e2fsprogs)";
-    if (Run({"mount", "-o", "loop", "-t", "ext4", image, folder}) != 0) return "cannot mount an ext4 image here";
+    if (std::system(("mount -o loop -t ext4 " + image + " " + folder + quiet).c_str()))
+        return "cannot mount an ext4 image here";
     return "";
 }
 
@@ -91,28 +77,16 @@ std::string MountOwn(const std::string& type, const std::string& base, const std
 // which goes with the child; what it returned, or "!" and why it could not.
 std::string OnOwnFileSystem(const std::string& type, const std::function<std::string(const std::string&)>& what) {
     Scratch base;
-    const std::string folder = base.At("mnt");
+    const std::string folder = base.At("mnt"), out = base.At("out");
     fs::create_directory(folder);
-    int fds[2];
-    if (::pipe(fds) != 0) return "!no pipe";
     std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
+    test::RunInChild([&] {
         const std::string trouble = MountOwn(type, base.path, folder);
-        const std::string out = trouble.empty() ? what(folder) : "!" + trouble;
-        test::detail::WriteAll(fds[1], out);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string got;
-    char buf[512];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;)
-        if (n > 0) got.append(buf, static_cast<std::size_t>(n));
-        else if (errno != EINTR) break;
-    ::close(fds[0]);
-    if (pid > 0) ::waitpid(pid, nullptr, 0);
-    return got;
+        PutText(out, trouble.empty() ? what(folder) : "!" + trouble);
+        return 0;
+    });
+    std::ifstream in(out, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 #define SKIP_WHEN_NOT_SET_UP(got) \
