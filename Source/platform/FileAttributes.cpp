@@ -35,7 +35,15 @@ int ReadValue(const std::string& path, const char* name, std::string& value) {
     return ReadSized(value, [&](char* buf, std::size_t size) { return ::getxattr(path.c_str(), name, buf, size); });
 }
 
+constexpr std::string_view kOfOldBytes[] = {"security.capability", "security.ima", "security.evm"};
+
 }  // namespace
+
+bool BelongsToOldBytes(std::string_view name) {
+    for (const std::string_view n : kOfOldBytes)
+        if (name == n) return true;
+    return false;
+}
 
 int ReadFileAttribute(const std::string& path, const char* name, std::string& value) {
     const int err = ReadValue(path, name, value);

@@ -3,6 +3,7 @@
 // and the access list, which the system keeps as one of them), for a
 // replacement of the file to keep them as it keeps its permission bits.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velto {
@@ -14,6 +15,12 @@ inline constexpr char kAccessListAttribute[] = "system.posix_acl_access";
 struct FileAttribute {
     std::string name, value;
 };
+
+// Attributes that belong to the old bytes, which a replacement never takes
+// over: the system's integrity measures of them, and the capabilities they
+// were given as a program (which the system itself drops at any write, and
+// which only a privileged saver could set again).
+bool BelongsToOldBytes(std::string_view name);
 
 // The attributes of the file at path that this process can see; 0 or the
 // system's error number. A file system without attributes gives none.

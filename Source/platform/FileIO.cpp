@@ -139,6 +139,19 @@ constexpr ReasonRow kReasons[] = {
     {FileError::IoError, EEXIST, "File exists"},
     {FileError::IoError, EINVAL, "Invalid argument"},
     {FileError::IoError, ESTALE, "Stale file handle"},
+    {FileError::IoError, EOPNOTSUPP, "Operation not supported"},
+    {FileError::IoError, EMLINK, "Too many links"},
+    {FileError::IoError, EAGAIN, "Resource temporarily unavailable"},
+    {FileError::IoError, EINTR, "Interrupted system call"},
+    {FileError::IoError, ENOLCK, "No locks available"},
+    {FileError::IoError, EUCLEAN, "Structure needs cleaning"},
+    {FileError::IoError, ENOTCONN, "Transport endpoint is not connected"},  // a user file system gone
+    {FileError::IoError, ETIMEDOUT, "Connection timed out"},
+    // A file operation meets it only from the attribute calls, whose list of
+    // names the system gives only up to 64 KiB: its own words ("Argument
+    // list too long") would not say what is too long.
+    {FileError::IoError, E2BIG,
+     "Too many extended attributes to copy (the system lists at most 64 KiB of their names)"},
 };
 
 }  // namespace

@@ -47,12 +47,15 @@ FileError WriteLoop(int fd, std::span<const std::uint8_t> data, const std::uint6
     return FileError::None;
 }
 
-void SyncFolder(const std::string& folder) {
+// 0 or the system's reason why a name given in the folder may not last. A
+// folder this process may not read cannot be flushed, and a file system that
+// cannot flush folders says EINVAL: neither is a failure of the disk.
+int SyncFolder(const std::string& folder) {
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (dir < 0) return 0;
+    const int err = ::fsync(dir) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(dir);
+    return err;
 }
 
 // Names a complete temporary without replacing anything. File systems without
@@ -113,12 +116,10 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
                 Fail(err);
                 return;
             }
-            // The access list goes with the permission bits. Integrity
-            // attributes are the system's measure of the old bytes: the new
-            // file gets its own.
+            // The access list goes with the permission bits.
             std::erase_if(attributes_, [&](FileAttribute& a) {
                 if (a.name == kAccessListAttribute) ownership_.accessList = std::move(a.value);
-                return a.name == kAccessListAttribute || a.name == "security.ima" || a.name == "security.evm";
+                return a.name == kAccessListAttribute || BelongsToOldBytes(a.name);
             });
         } else if (errno != ENOENT) {
             Fail(errno);
@@ -177,18 +178,20 @@ bool FileWriter::Flush() {
         bool kept = ::fstat(fd_, &st) == 0 && st.st_uid == ownership_.uid && st.st_gid == ownership_.gid;
         if (!kept) kept = ::fchown(fd_, ownership_.uid, ownership_.gid) == 0;
         if (!kept) ::fchown(fd_, static_cast<uid_t>(-1), ownership_.gid);  // the group alone, when ours
+        // What the folder's default list gave the temporary goes first: it
+        // takes room the attributes may need (an ext4 file's one block), and
+        // the bits would open the file to those it names. Its mask, the group
+        // bits, is none, so the file stays private.
+        if (const int err = RemoveFileAttribute(fd_, kAccessListAttribute)) return Fail(err);
         // The other attributes grant nothing: they go while the file is still
         // writable to the saver, and after the owner, whose change clears some.
         for (const FileAttribute& a : attributes_)
             if (const int err = SetFileAttribute(fd_, a.name, a.value)) return Fail(err);
         // The access list before the bits: with a list, the group bits are its
         // mask, which on their own would give the owning group what only the
-        // list's named entries had. Without one, what the folder's default
-        // list gave the temporary goes, or the bits would open it to them.
-        const int err = ownership_.accessList.empty()
-                            ? RemoveFileAttribute(fd_, kAccessListAttribute)
-                            : SetFileAttribute(fd_, kAccessListAttribute, ownership_.accessList);
-        if (err != 0) return Fail(err);
+        // list's named entries had.
+        if (!ownership_.accessList.empty())
+            if (const int err = SetFileAttribute(fd_, kAccessListAttribute, ownership_.accessList)) return Fail(err);
         if (::fchmod(fd_, kept ? ownership_.mode : ownership_.mode & 01777) != 0) return Fail(errno);
     }
     if (options_.flush && SyncFile(fd_) != 0) return Fail(errno);
@@ -207,8 +210,11 @@ bool FileWriter::Commit() {
                         : (::rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno);
     if (err != 0) return Fail(err);
     temp_.clear();
-    // Makes the new name itself durable.
-    if (options_.flush) SyncFolder(FolderOf(target_));
+    // Makes the new name itself durable. When the system says it may not be,
+    // the save is not reported done, though the name holds the new bytes: the
+    // caller, told why, keeps its work unsaved and may save again.
+    if (options_.flush)
+        if (const int err = SyncFolder(FolderOf(target_))) return Fail(err);
     return true;
 }
 

@@ -85,7 +85,9 @@ public:
     // file flushed may wait, complete, for its Commit (a backup named only
     // once the save it belongs to has succeeded).
     bool Flush();
-    // Names the file: renamed over the target or linked to a free name.
+    // Names the file: renamed over the target or linked to a free name. A
+    // folder the system fails to flush after that fails it: the name holds
+    // the new file, but may not after a crash.
     bool Commit();
 
 private:
