@@ -3,6 +3,7 @@
 // the next save removes.
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -95,7 +96,7 @@ WriteOptions Creating() {
 
 }  // namespace
 
-TEST(FileWriter, AReplacedFileKeepsModeOwnerAndGroupAndLosesSetIdBitsOnlyWhereItCannot) {
+TEST(FileWriter, AReplacedFileKeepsModeOwnerAndGroupWhenItsOwnerOrRootSavesIt) {
     WriterFolder dir;
     const std::string doc = dir.File("doc.cur");
     Put(doc, "old");
@@ -113,27 +114,84 @@ TEST(FileWriter, AReplacedFileKeepsModeOwnerAndGroupAndLosesSetIdBitsOnlyWhereIt
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 02640u);
-
-    // An ordinary user replacing root's group-writable file: the system lets
-    // the group be kept but not the owner, and the set-ID bit must not pass
-    // to a file the saver now owns.
-    ASSERT_EQ(::chown(doc.c_str(), 0, 65534), 0);
-    ASSERT_EQ(::chmod(doc.c_str(), 02664), 0);
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (!test::detail::DropPrivileges()) ::_exit(3);
-        ::_exit(WriteWholeFile(doc, B("theirs")) ? 0 : 4);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    st = Stat(doc);
-    EXPECT_EQ(Text(doc), "theirs");
-    EXPECT_EQ(st.st_uid, 65534u);
-    EXPECT_EQ(st.st_gid, 65534u);
-    EXPECT_EQ(st.st_mode & 07777, 0664u);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc.cur"});
+}
+
+// A user whom the group or the access list lets write saves another user's
+// file: a new file would be the saver's, the owner falling to what others
+// may, the saver's group taking the group's rights. So the file is written in
+// place and keeps all it is; a leftover copy of a killed in-place save
+// outlives sweeps and goes with the file's next save. A backup, a new file
+// given the file's ownership, lets in no group it cannot be given.
+TEST(FileWriter, AnotherUserSavesTheFileInPlaceAndNoOneGainsOrLosesAccess) {
+    if (::geteuid() != 0) GTEST_SKIP() << "files of several users and saving as another need root";
+    const auto entry = [](int tag, int rights, unsigned id = 0) {
+        const char e[8] = {char(tag), 0, char(rights), 0, char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
+        return std::string(e, 8);
+    };
+    // Its owner and nobody read and write, so does the owning group.
+    const std::string list = std::string("\2\0\0\0", 4) + entry(1, 6) + entry(2, 6, 65534) + entry(4, 6) +
+                             entry(0x10, 6) + entry(0x20, 0);
+    // (Reads as that user whose only group is that one.)
+    const auto reads = [](const std::string& path, unsigned uid, unsigned gid) {
+        return test::RunInChild([&] {
+                   return ::setgroups(0, nullptr) || ::setgid(gid) || ::setuid(uid) ? 2 : ::access(path.c_str(), R_OK);
+               }).exitCode == 0;
+    };
+    const auto asNobody = [](const std::function<bool()>& save) {
+        return test::RunInChild([&] { return test::detail::DropPrivileges() && save() ? 0 : 1; }).exitCode == 0;
+    };
+    struct Case {
+        const char* what;
+        unsigned uid, gid, mode;
+        bool listed, backup;
+    };
+    const Case cases[] = {{"the access list names the saver", 1000, 1000, 0660, true, false},
+                          {"the group lets the saver write", 0, 65534, 02664, false, false},
+                          {"a backup with an access list", 1000, 1000, 0660, true, true},
+                          {"a backup with the bits alone", 1000, 1000, 0660, false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriterFolder dir;
+        const std::string doc = dir.File("doc.cur");
+        Put(doc, "old");
+        ASSERT_EQ(::chown(doc.c_str(), c.uid, c.gid) | ::chmod(doc.c_str(), c.mode), 0);
+        if (c.listed && ::setxattr(doc.c_str(), kAccessListAttribute, list.data(), list.size(), 0) != 0)
+            GTEST_SKIP() << "no access lists here: " << std::strerror(errno);
+        const std::string before = Keeps(doc);
+        const ino_t inode = Stat(doc).st_ino;
+        if (c.backup) {
+            FileOwnership library;
+            ASSERT_TRUE(FileOwnershipOf(doc, library));
+            const std::string bak = dir.File("doc.bak");
+            const WriteOptions options{.ownership = &library, .ownName = true};
+            ASSERT_TRUE(asNobody([&] { return WriteWholeFile(bak, B("old"), nullptr, options); }));
+            EXPECT_EQ(Stat(bak).st_uid, 65534u);
+            EXPECT_FALSE(reads(bak, 4242, 65534)) << "the saver's group gets in";
+            continue;
+        }
+        ASSERT_TRUE(asNobody([&] { return WriteWholeFile(doc, B("new")); }));
+        EXPECT_EQ(Text(doc), "new");
+        EXPECT_EQ(Stat(doc).st_ino, inode);
+        EXPECT_EQ(Stat(doc).st_uid, c.uid);
+        EXPECT_EQ(Stat(doc).st_gid, c.gid);
+        EXPECT_EQ(Keeps(doc), before);
+        EXPECT_TRUE(reads(doc, c.uid, c.gid));
+        EXPECT_EQ(reads(doc, 4242, 65534), c.gid == 65534);
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc.cur"});
+
+        // What a save killed while it wrote in place leaves: no sweep takes
+        // the copy, the next save of the file does, in place or by its owner.
+        const std::string copy = dir.File(".doc.cur.velto-previous");
+        Put(copy, "old");
+        ASSERT_EQ(::chown(copy.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(asNobody([&] { return WriteWholeFile(dir.File("other.cur"), B("x")); }));
+        EXPECT_EQ(Text(copy), "old");
+        const auto save = [&] { return WriteWholeFile(doc, B("newer")); };
+        ASSERT_TRUE(c.uid == 0 ? save() : asNobody(save));
+        EXPECT_EQ(Text(doc), "newer");
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"doc.cur", "other.cur"}));
+    }
 }
 
 TEST(FileWriter, ReplaceRefusesWhatIsNotARegularFileAndLeavesItAsItWas) {
@@ -458,4 +516,44 @@ TEST(FileWriter, TemporariesNameTheirMachineAndASweepTakesOnlyThisMachinesLeftov
     EXPECT_EQ(OriginOfTemporary(theirs).machine, MachineTag(host));
     ASSERT_TRUE(WriteWholeFile(far.File(name), B("ours")));
     EXPECT_EQ(far.Names(), (std::vector<std::string>{theirs, name}));
+}
+
+// Sandboxes of one host name, each with process ids of its own, share a
+// folder: a temporary's name then says nothing certain of its save, the lock
+// the save holds does, flushed and waiting for its commit too.
+TEST(FileWriter, ASweepTakesATemporaryOnlyOnceNoSaveHoldsIt) {
+    WriterFolder dir;
+    // As saves of another namespace name them: this machine, ids that run nothing here.
+    const std::string forged[] = {dir.File(TemporaryNameOf("a.cur", EndedProcess())),
+                                  dir.File(TemporaryNameOf("b.cur", EndedProcess()))};
+    int ready[2], hold[2];
+    ASSERT_EQ(::pipe(ready) | ::pipe(hold), 0);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        FileWriter writing(dir.File("a.cur"));
+        const std::string a = dir.Names().front();
+        FileWriter flushed(dir.File("b.cur"));
+        std::vector<std::string> b = dir.Names();
+        std::erase(b, a);
+        const char ok = writing.Write(B("a")) && flushed.Write(B("b")) && flushed.Flush() &&
+                        ::link(dir.File(a).c_str(), forged[0].c_str()) == 0 &&
+                        ::link(dir.File(b.front()).c_str(), forged[1].c_str()) == 0;
+        char c;
+        if (::write(ready[1], &ok, 1) == 1) (void)!::read(hold[0], &c, 1);  // until killed
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(hold[0]);
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(WriteWholeFile(dir.File("other.cur"), B("x")));
+    for (const std::string& name : forged) EXPECT_TRUE(fs::exists(name)) << name;
+    ::kill(child, SIGKILL);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    ASSERT_TRUE(WriteWholeFile(dir.File("other.cur"), B("y")));
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"other.cur"});
+    ::close(ready[0]);
+    ::close(hold[1]);
 }
