@@ -116,7 +116,7 @@ void DropGroupRights(FileOwnership& o) {
 
 // Writes the whole content of from over to, from the start, and cuts to at its end.
 FileError Overwrite(int from, int to) {
-    std::vector<std::uint8_t> buf(1 << 18);
+    std::vector<std::uint8_t> buf(1 << 16);
     std::uint64_t at = 0;
     for (;;) {
         const ssize_t r = ::pread(from, buf.data(), buf.size(), static_cast<off_t>(at));

@@ -93,7 +93,8 @@ public:
     // file flushed may wait, complete, for its Commit (a backup named only
     // once the save it belongs to has succeeded).
     bool Flush();
-    // Names the file: renamed over the target or linked to a free name.
+    // Names the file: renamed over the target or linked to a free name; or,
+    // on the in-place road, writes its content into the target.
     bool Commit();
 
 private:

@@ -119,77 +119,58 @@ TEST(FileWriter, AReplacedFileKeepsModeOwnerAndGroupWhenItsOwnerOrRootSavesIt) {
 
 // A user whom the group or the access list lets write saves another user's
 // file: a new file would be the saver's, the owner falling to what others
-// may, the saver's group taking the group's rights. So the file is written in
-// place and keeps all it is; a leftover copy of a killed in-place save
-// outlives sweeps and goes with the file's next save. A backup, a new file
-// given the file's ownership, lets in no group it cannot be given.
+// may, the saver's group taking the group's rights. So it is written in place
+// and keeps all it is; a killed in-place save's copy outlives sweeps and goes
+// with the file's next save. A backup lets in no group it cannot be given.
 TEST(FileWriter, AnotherUserSavesTheFileInPlaceAndNoOneGainsOrLosesAccess) {
     if (::geteuid() != 0) GTEST_SKIP() << "files of several users and saving as another need root";
-    const auto entry = [](int tag, int rights, unsigned id = 0) {
-        const char e[8] = {char(tag), 0, char(rights), 0, char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
-        return std::string(e, 8);
+    // Owner, nobody and the owning group read and write.
+    const std::string list("\2\0\0\0\1\0\6\0\0\0\0\0\2\0\6\0\376\377\0\0\4\0\6\0\0\0\0\0"
+                           "\20\0\6\0\0\0\0\0\40\0\0\0\0\0\0\0", 44);
+    const auto as = [](unsigned uid, unsigned gid, const std::function<bool()>& work) {  // (its only group)
+        return test::RunInChild([&] { return ::setgroups(0, nullptr) || ::setgid(gid) || ::setuid(uid) || !work(); })
+                   .exitCode == 0;
     };
-    // Its owner and nobody read and write, so does the owning group.
-    const std::string list = std::string("\2\0\0\0", 4) + entry(1, 6) + entry(2, 6, 65534) + entry(4, 6) +
-                             entry(0x10, 6) + entry(0x20, 0);
-    // (Reads as that user whose only group is that one.)
-    const auto reads = [](const std::string& path, unsigned uid, unsigned gid) {
-        return test::RunInChild([&] {
-                   return ::setgroups(0, nullptr) || ::setgid(gid) || ::setuid(uid) ? 2 : ::access(path.c_str(), R_OK);
-               }).exitCode == 0;
+    const auto nogroupReads = [&](const std::string& path) {
+        return as(4242, 65534, [&] { return ::access(path.c_str(), R_OK) == 0; });
     };
-    const auto asNobody = [](const std::function<bool()>& save) {
-        return test::RunInChild([&] { return test::detail::DropPrivileges() && save() ? 0 : 1; }).exitCode == 0;
-    };
-    struct Case {
-        const char* what;
-        unsigned uid, gid, mode;
-        bool listed, backup;
-    };
-    const Case cases[] = {{"the access list names the saver", 1000, 1000, 0660, true, false},
-                          {"the group lets the saver write", 0, 65534, 02664, false, false},
-                          {"a backup with an access list", 1000, 1000, 0660, true, true},
-                          {"a backup with the bits alone", 1000, 1000, 0660, false, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    const std::tuple<unsigned, unsigned, unsigned, bool, bool> cases[] = {  // owner, group, mode, listed, backup
+        {1000, 1000, 0660, true, false}, {0, 65534, 02664, false, false},
+        {1000, 1000, 0660, true, true}, {1000, 1000, 0660, false, true}};
+    for (const auto& [uid, gid, mode, listed, backup] : cases) {
+        SCOPED_TRACE(testing::Message() << uid << ":" << gid << " " << listed << backup);
         WriterFolder dir;
-        const std::string doc = dir.File("doc.cur");
+        const std::string doc = dir.File("doc.cur"), bak = dir.File("doc.bak");
         Put(doc, "old");
-        ASSERT_EQ(::chown(doc.c_str(), c.uid, c.gid) | ::chmod(doc.c_str(), c.mode), 0);
-        if (c.listed && ::setxattr(doc.c_str(), kAccessListAttribute, list.data(), list.size(), 0) != 0)
+        ASSERT_EQ(::chown(doc.c_str(), uid, gid) | ::chmod(doc.c_str(), mode), 0);
+        if (listed && ::setxattr(doc.c_str(), kAccessListAttribute, list.data(), list.size(), 0) != 0)
             GTEST_SKIP() << "no access lists here: " << std::strerror(errno);
-        const std::string before = Keeps(doc);
-        const ino_t inode = Stat(doc).st_ino;
-        if (c.backup) {
-            FileOwnership library;
+        FileOwnership library;
+        const WriteOptions options{.ownership = &library, .ownName = true};
+        if (backup) {
             ASSERT_TRUE(FileOwnershipOf(doc, library));
-            const std::string bak = dir.File("doc.bak");
-            const WriteOptions options{.ownership = &library, .ownName = true};
-            ASSERT_TRUE(asNobody([&] { return WriteWholeFile(bak, B("old"), nullptr, options); }));
-            EXPECT_EQ(Stat(bak).st_uid, 65534u);
-            EXPECT_FALSE(reads(bak, 4242, 65534)) << "the saver's group gets in";
+            ASSERT_TRUE(as(65534, 65534, [&] { return WriteWholeFile(bak, B("old"), nullptr, options); }));
+            EXPECT_FALSE(nogroupReads(bak)) << "the saver's group gets in";
             continue;
         }
-        ASSERT_TRUE(asNobody([&] { return WriteWholeFile(doc, B("new")); }));
+        const std::string before = Keeps(doc);
+        const struct stat old = Stat(doc);
+        ASSERT_TRUE(as(65534, 65534, [&] { return WriteWholeFile(doc, B("new")); }));
+        const struct stat now = Stat(doc);
         EXPECT_EQ(Text(doc), "new");
-        EXPECT_EQ(Stat(doc).st_ino, inode);
-        EXPECT_EQ(Stat(doc).st_uid, c.uid);
-        EXPECT_EQ(Stat(doc).st_gid, c.gid);
+        EXPECT_EQ(std::tie(now.st_ino, now.st_uid, now.st_gid), std::tie(old.st_ino, old.st_uid, old.st_gid));
         EXPECT_EQ(Keeps(doc), before);
-        EXPECT_TRUE(reads(doc, c.uid, c.gid));
-        EXPECT_EQ(reads(doc, 4242, 65534), c.gid == 65534);
+        EXPECT_EQ(nogroupReads(doc), gid == 65534) << "only the owning group's members";
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"doc.cur"});
 
-        // What a save killed while it wrote in place leaves: no sweep takes
-        // the copy, the next save of the file does, in place or by its owner.
         const std::string copy = dir.File(".doc.cur.velto-previous");
         Put(copy, "old");
         ASSERT_EQ(::chown(copy.c_str(), 65534, 65534), 0);
-        ASSERT_TRUE(asNobody([&] { return WriteWholeFile(dir.File("other.cur"), B("x")); }));
+        ASSERT_TRUE(as(65534, 65534, [&] { return WriteWholeFile(dir.File("other.cur"), B("x")); }));
         EXPECT_EQ(Text(copy), "old");
+        // The next save of the file, in place or by its owner.
         const auto save = [&] { return WriteWholeFile(doc, B("newer")); };
-        ASSERT_TRUE(c.uid == 0 ? save() : asNobody(save));
-        EXPECT_EQ(Text(doc), "newer");
+        ASSERT_TRUE(uid == 0 ? save() : as(65534, 65534, save));
         EXPECT_EQ(dir.Names(), (std::vector<std::string>{"doc.cur", "other.cur"}));
     }
 }
@@ -523,7 +504,7 @@ TEST(FileWriter, TemporariesNameTheirMachineAndASweepTakesOnlyThisMachinesLeftov
 // the save holds does, flushed and waiting for its commit too.
 TEST(FileWriter, ASweepTakesATemporaryOnlyOnceNoSaveHoldsIt) {
     WriterFolder dir;
-    // As saves of another namespace name them: this machine, ids that run nothing here.
+    // Named as by saves of another namespace: this machine, ids that run nothing here.
     const std::string forged[] = {dir.File(TemporaryNameOf("a.cur", EndedProcess())),
                                   dir.File(TemporaryNameOf("b.cur", EndedProcess()))};
     int ready[2], hold[2];
@@ -543,17 +524,13 @@ TEST(FileWriter, ASweepTakesATemporaryOnlyOnceNoSaveHoldsIt) {
         if (::write(ready[1], &ok, 1) == 1) (void)!::read(hold[0], &c, 1);  // until killed
         ::_exit(0);
     }
-    ::close(ready[1]);
-    ::close(hold[0]);
     char ok = 0;
-    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(::read(ready[0], &ok, 1) == 1 && ok);
     ASSERT_TRUE(WriteWholeFile(dir.File("other.cur"), B("x")));
     for (const std::string& name : forged) EXPECT_TRUE(fs::exists(name)) << name;
     ::kill(child, SIGKILL);
     ASSERT_EQ(::waitpid(child, nullptr, 0), child);
     ASSERT_TRUE(WriteWholeFile(dir.File("other.cur"), B("y")));
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"other.cur"});
-    ::close(ready[0]);
-    ::close(hold[1]);
+    for (const int fd : {ready[0], ready[1], hold[0], hold[1]}) ::close(fd);
 }
