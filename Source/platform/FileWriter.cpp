@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 namespace velto {
 
@@ -83,6 +84,72 @@ std::string ReplacedFile(const std::string& path) {
     return file;
 }
 
+// Which of owner and group the system lets a new file of ours take, tried
+// on the empty temporary. Its owner goes back to the saver meanwhile, so that
+// a killed save's temporary stays the saver's to sweep.
+struct Givable {
+    bool owner = false, group = false;
+};
+Givable TryOwnership(int fd, unsigned uid, unsigned gid) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    if (::fchown(fd, uid, gid) == 0) {
+        if (st.st_uid != uid) ::fchown(fd, st.st_uid, static_cast<gid_t>(-1));
+        return {true, true};
+    }
+    return {st.st_uid == uid, st.st_gid == gid || ::fchown(fd, static_cast<uid_t>(-1), gid) == 0};
+}
+
+// Takes away what the owning group may do: in the access list's entry for it
+// (as the system stores a list: a 4-byte header, then 8-byte entries of tag,
+// rights and id), and in the bits where they are that entry (without a mask;
+// with one they are the mask, which named entries need).
+void DropGroupRights(FileOwnership& o) {
+    constexpr std::size_t kHeader = 4, kEntry = 8;
+    constexpr unsigned kOwningGroup = 0x04, kMask = 0x10;
+    bool masked = false;
+    std::string& list = o.accessList;
+    for (std::size_t at = kHeader; at + kEntry <= list.size(); at += kEntry) {
+        const unsigned tag = static_cast<unsigned char>(list[at]) | static_cast<unsigned char>(list[at + 1]) << 8;
+        if (tag == kOwningGroup) list[at + 2] = list[at + 3] = '\0';
+        masked |= tag == kMask;
+    }
+    if (!masked) o.mode &= ~070u;
+}
+
+// Writes the whole content of from over to, from the start, and cuts to at its end.
+FileError Overwrite(int from, int to) {
+    std::vector<std::uint8_t> buf(1 << 16);
+    std::uint64_t at = 0;
+    for (;;) {
+        const ssize_t r = ::pread(from, buf.data(), buf.size(), static_cast<off_t>(at));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return FileError::FromErrno(errno);
+        if (r == 0) break;
+        const FileError e = WriteLoop(to, {buf.data(), static_cast<std::size_t>(r)}, &at);
+        if (!e.ok()) return e;
+        at += static_cast<std::uint64_t>(r);
+    }
+    return ::ftruncate(to, static_cast<off_t>(at)) == 0 ? FileError() : FileError::FromErrno(errno);
+}
+
+// Removes the copy an in-place save of target left when killed, now that the
+// target is whole: unless a save of it runs and holds the copy. Another
+// user's copy cannot be opened to tell; its save was killed as surely.
+void RemovePreviousContent(const std::string& target) {
+    const std::string copy = PreviousContentName(target);
+    const int fd = ::open(copy.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EACCES) ::unlink(copy.c_str());
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && HoldForSave(fd, false) != EAGAIN &&
+        StillNamed(AT_FDCWD, copy.c_str(), fd))
+        ::unlink(copy.c_str());
+    ::close(fd);
+}
+
 }  // namespace
 
 FileError WriteAll(int fd, std::span<const std::uint8_t> data) { return WriteLoop(fd, data, nullptr); }
@@ -138,22 +205,45 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
     // A replacement stays private until it has the replaced file's bits; a
     // new file gets the usual ones from the umask.
     fd_ = CreateTemporaryBeside(target_, owned_ ? 0600 : 0666, temp_);
-    if (fd_ < 0) Fail(errno);
+    if (fd_ < 0) {
+        Fail(errno);
+        return;
+    }
+    if (owned_) ChooseRoad();
+}
+
+// Decided before anything is written, on what the system lets the saver do.
+void FileWriter::ChooseRoad() {
+    const Givable can = TryOwnership(fd_, ownership_.uid, ownership_.gid);
+    if (can.owner && can.group) return;
+    if (options_.ownership) {
+        if (!can.group) DropGroupRights(ownership_);
+        return;
+    }
+    // The temporary only gathers the content: the target keeps all it has.
+    inPlace_ = true;
+    owned_ = false;
+    attributes_.clear();
 }
 
 FileWriter::~FileWriter() { Discard(); }
 
-bool FileWriter::Fail(int err) {
-    KeepFirstError(&error_, FileError::FromErrno(err));
+bool FileWriter::Fail(int err) { return Fail(FileError::FromErrno(err)); }
+
+bool FileWriter::Fail(FileError e) {
+    KeepFirstError(&error_, e);
     Discard();
     return false;
 }
 
 void FileWriter::Discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    // Removed while still held, or a sweep could take the name meanwhile.
     if (!temp_.empty()) ::unlink(temp_.c_str());
     temp_.clear();
+    for (int* fd : {&fd_, &held_}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
 }
 
 bool FileWriter::Write(std::span<const std::uint8_t> data) {
@@ -194,7 +284,12 @@ bool FileWriter::Flush() {
             if (const int err = SetFileAttribute(fd_, kAccessListAttribute, ownership_.accessList)) return Fail(err);
         if (::fchmod(fd_, kept ? ownership_.mode : ownership_.mode & 01777) != 0) return Fail(errno);
     }
-    if (options_.flush && SyncFile(fd_) != 0) return Fail(errno);
+    // In place, the target's own flush makes the content durable.
+    if (options_.flush && !inPlace_ && SyncFile(fd_) != 0) return Fail(errno);
+    // The lock stays with a descriptor of the same open file until the
+    // temporary is named or removed.
+    held_ = ::dup(fd_);
+    if (held_ < 0) return Fail(errno);
     const int fd = fd_;
     fd_ = -1;
     // Some file systems report a full disk only here.
@@ -205,17 +300,93 @@ bool FileWriter::Flush() {
 
 bool FileWriter::Commit() {
     if (!Flush()) return false;
+    if (inPlace_) return CommitInPlace();
     const int err = options_.mode == WriteMode::Create
                         ? LinkToFreeName(temp_, target_)
                         : (::rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno);
     if (err != 0) return Fail(err);
     temp_.clear();
+    Discard();
     // Makes the new name itself durable. When the system says it may not be,
     // the save is not reported done, though the name holds the new bytes: the
     // caller, told why, keeps its work unsaved and may save again.
     if (options_.flush)
         if (const int err = SyncFolder(FolderOf(target_))) return Fail(err);
+    if (options_.mode == WriteMode::Replace) RemovePreviousContent(target_);
     return true;
+}
+
+// The copy of the old bytes is complete, flushed and named before the target
+// is touched, and goes once the target is whole and flushed again. One that a
+// killed save left is kept as it is and serves this save: the target may be
+// damaged, and the copy the only whole version.
+bool FileWriter::CommitInPlace() {
+    std::uint64_t size = 0;
+    FileError e;
+    const int target = OpenRegularFile(target_, O_RDWR, size, &e);
+    if (target < 0) return Fail(e);
+    const std::string copy = PreviousContentName(target_);
+    int copyFd = -1;  // open and held; -1 for another user's that a killed save left
+    if (const int err = KeepPreviousContent(target, copy, copyFd)) {
+        ::close(target);
+        return Fail(err);
+    }
+    e = Overwrite(held_, target);
+    if (e.ok() && options_.flush && SyncFile(target) != 0) e = FileError::FromErrno(errno);
+    // A failed write puts the old bytes back where it can; else the copy keeps them.
+    bool whole = e.ok() || (copyFd >= 0 && Overwrite(copyFd, target).ok() && ::fsync(target) == 0);
+    if (CloseFile(target) != 0) {
+        KeepFirstError(&e, FileError::FromErrno(errno));
+        whole = false;
+    }
+    if (whole) ::unlink(copy.c_str());
+    if (copyFd >= 0) ::close(copyFd);
+    if (options_.flush) (void)SyncFolder(FolderOf(target_));  // only the copy's removal
+    if (!e.ok()) return Fail(e);
+    Discard();
+    return true;
+}
+
+// Makes sure a whole copy of the target's old bytes is beside it under copy,
+// held in held: a new one, or one a killed save left. A save of the same file
+// beside this one holds its copy: this one waits for it to end.
+int FileWriter::KeepPreviousContent(int target, const std::string& copy, int& held) {
+    for (;;) {
+        held = ::open(copy.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (held < 0 && errno == EACCES) return 0;  // another user's: kept, though it cannot be held
+        if (held >= 0) {
+            struct stat st {};
+            if (::fstat(held, &st) != 0 || !S_ISREG(st.st_mode)) {
+                ::close(held);
+                held = -1;
+                return EEXIST;  // something else has taken the name
+            }
+            // (Where the file system keeps no locks, it is as held as it gets.)
+            if (HoldForSave(held, true) != 0 || StillNamed(AT_FDCWD, copy.c_str(), held)) return 0;
+            ::close(held);  // the save that held it has ended and removed it
+            continue;
+        }
+        if (errno != ENOENT) return errno;
+        std::string temp;
+        held = CreateTemporaryBeside(target_, 0600, temp);
+        if (held < 0) return errno;
+        FileError e = Overwrite(target, held);
+        if (e.ok() && options_.flush && SyncFile(held) != 0) e = FileError::FromErrno(errno);
+        const int err = e.ok() ? LinkToFreeName(temp, copy) : e.sysError();
+        // The copy's name must last before the target is touched.
+        const int synced = err == 0 && options_.flush ? SyncFolder(FolderOf(copy)) : 0;
+        if (err == 0 && synced == 0) return 0;
+        if (err == 0) {
+            ::unlink(copy.c_str());
+            ::close(held);
+            held = -1;
+            return synced;
+        }
+        ::unlink(temp.c_str());
+        ::close(held);
+        held = -1;
+        if (err != EEXIST) return err;  // (EEXIST: a save beside this one made one first)
+    }
 }
 
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data, FileError* error,

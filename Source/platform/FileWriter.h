@@ -6,13 +6,21 @@
 // - Replace: renamed over the target, so that the target holds its old bytes
 //   or its new bytes at every instant. A target that exists must be a regular
 //   file the caller may write to (a read-only file is refused, not replaced);
-//   the new file gets its permission bits, owner and group. Where the system
-//   does not let the owner or group be kept (an ordinary user saving another
-//   user's file), the new file belongs to the saver and loses the set-ID bits.
-//   It keeps the replaced file's access list and extended attributes too; one
-//   that cannot be given to it fails the write, with the target untouched.
-//   Until it has them the new file stays private, whatever default access
-//   list the folder has, and no step on the way grants more than the end.
+//   the new file gets its permission bits, owner and group. It keeps the
+//   replaced file's access list and extended attributes too; one that cannot
+//   be given to it fails the write, with the target untouched. Until it has
+//   them the new file stays private, whatever default access list the folder
+//   has, and no step on the way grants more than the end.
+//   Where the system does not let the owner and group be kept (a user the
+//   access list or group lets write saves another user's file), a new file
+//   would hand the owner's rights to the saver and the group's to the
+//   saver's group: the content is then written into the target in place
+//   (same file, so all it is stays, and its other hard links see the new
+//   bytes), once complete, its old bytes first kept in a copy beside it (see
+//   Temporaries.h), so that a kill leaves old or new bytes in the target or
+//   the old ones in the copy. A file given an ownership of the caller's (a
+//   backup) has no old file to keep: it gets no group's rights whose group
+//   it cannot be given.
 //   A link to a regular file stays a link: the file it leads to is replaced,
 //   from a temporary beside that file. A dangling link is replaced by the
 //   new file; a link to anything else is refused as that thing is. A name
@@ -85,22 +93,29 @@ public:
     // file flushed may wait, complete, for its Commit (a backup named only
     // once the save it belongs to has succeeded).
     bool Flush();
-    // Names the file: renamed over the target or linked to a free name. A
-    // folder the system fails to flush after that fails it: the name holds
-    // the new file, but may not after a crash.
+    // Names the file: renamed over the target or linked to a free name; or,
+    // on the in-place road, writes its content into the target. A folder the
+    // system fails to flush after that fails it: the name holds the new file,
+    // but may not after a crash.
     bool Commit();
 
 private:
     bool Fail(int err);
+    bool Fail(FileError e);
     void Discard();
+    void ChooseRoad();
+    bool CommitInPlace();
+    int KeepPreviousContent(int target, const std::string& copy, int& held);
 
     std::string target_, temp_;
     WriteOptions options_;
     FileOwnership ownership_;
     std::vector<FileAttribute> attributes_;  // the replaced file's, but its access list
     bool owned_ = false;  // ownership_ is given to the new file
+    bool inPlace_ = false;  // the content goes into the target, not over it
     bool flushed_ = false;
     int fd_ = -1;
+    int held_ = -1;  // the temporary's open file once flushed: its lock, and its bytes for an in-place write
     FileError error_;
 };
 

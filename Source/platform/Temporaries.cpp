@@ -69,11 +69,32 @@ void RemoveWhere(const std::string& folder, const std::function<bool(std::string
     const uid_t me = ::geteuid();
     for (const std::string& name : stale) {
         struct stat st {};
-        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == me &&
-            byStatus(name, st))
-            ::unlinkat(dir, name.c_str(), 0);
+        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != me ||
+            !byStatus(name, st))
+            continue;
+        // Only what no save holds, and held while it goes: a save that has
+        // just made it takes the lock first or finds its file gone.
+        const int fd = ::openat(dir, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (HoldForSave(fd, false) == 0 && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
+        ::close(fd);
     }
     ::closedir(d);  // closes dir too
+}
+
+std::uint32_t Fnv1a(std::string_view s) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : s) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
+// The name part of a path, shortened where what is added would pass the
+// folder's limit on a name.
+std::string BaseWithRoom(const std::string& target, std::size_t added) {
+    const auto slash = target.find_last_of('/');
+    std::string base = target.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (base.size() + added > NAME_MAX) base.resize(NAME_MAX - added);
+    return base;
 }
 
 }  // namespace
@@ -84,26 +105,57 @@ std::string FolderOf(const std::string& path) {
 }
 
 int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string& path) {
-    const auto slash = target.find_last_of('/');
-    std::string base = target.substr(slash == std::string::npos ? 0 : slash + 1);
     const std::string machine = ThisMachineTag();
-    // A long name still leaves room for the additions within the folder's
-    // limit on a name; the origin is read from the end.
-    const std::size_t added = 1 + kTag.size() + machine.size() + kTail;
-    if (base.size() + added > NAME_MAX) base.resize(NAME_MAX - added);
+    // A long name still leaves room for the additions; the origin is read from the end.
+    const std::string base = BaseWithRoom(target, 1 + kTag.size() + machine.size() + kTail);
     char pid[kPidDigits + 1];
     std::snprintf(pid, sizeof pid, "%08lx", static_cast<unsigned long>(::getpid()));
     const std::string stem = FolderOf(target) + "/." + base + std::string(kTag) + machine + "-" + pid + "-";
     for (int tries = 0; tries < 100; ++tries) {
         path = stem + UniquePart();
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) {
-            if (fd < 0) path.clear();
-            return fd;
-        }
+        if (fd < 0 && errno != EEXIST) break;
+        if (fd < 0) continue;
+        // A sweep may take a file between its creation and its lock, and
+        // remove it: then another name. Where the file system keeps no locks
+        // a sweep can take none either, and the file is safe as it is.
+        const int err = HoldForSave(fd, false);
+        if (err == 0 ? StillNamed(AT_FDCWD, path.c_str(), fd) : err != EAGAIN) return fd;
+        ::close(fd);
+        errno = EEXIST;
     }
     path.clear();
-    return -1;  // errno is EEXIST
+    return -1;
+}
+
+int HoldForSave(int fd, bool wait) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;  // from 0 to the end, however far it grows
+    while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) != 0)
+        if (errno != EINTR) return errno == EACCES ? EAGAIN : errno;
+    return 0;
+}
+
+bool StillNamed(int dir, const char* name, int fd) {
+    struct stat named {}, held {};
+    return ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &held) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
+std::string PreviousContentName(const std::string& target) {
+    constexpr std::string_view kPrevious = ".velto-previous";
+    const auto slash = target.find_last_of('/');
+    const std::string_view name = std::string_view(target).substr(slash == std::string::npos ? 0 : slash + 1);
+    // Long names shortened alike keep apart by a hash of the whole.
+    constexpr std::size_t kHash = 9;
+    std::string base = BaseWithRoom(target, 1 + kPrevious.size());
+    if (base.size() < name.size()) {
+        char hash[kHash + 1];
+        std::snprintf(hash, sizeof hash, "-%08x", static_cast<unsigned>(Fnv1a(name)));
+        base = BaseWithRoom(target, 1 + kHash + kPrevious.size()) + hash;
+    }
+    return FolderOf(target) + "/." + base + std::string(kPrevious);
 }
 
 std::string MachineTag(std::string_view hostName) {
@@ -120,10 +172,8 @@ std::string MachineTag(std::string_view hostName) {
     if (tag.empty()) return "_";
     if (tag.size() <= kMachineChars) return tag;
     // Long names of one domain differ at their start mostly, but not always.
-    std::uint32_t hash = 2166136261u;  // FNV-1a
-    for (const char c : hostName) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
     char tail[10];
-    std::snprintf(tail, sizeof tail, "_%08x", static_cast<unsigned>(hash));
+    std::snprintf(tail, sizeof tail, "_%08x", static_cast<unsigned>(Fnv1a(hostName)));
     return tag.substr(0, kMachineChars - 9) + tail;
 }
 

@@ -6,7 +6,17 @@
 // the file of a save still running, and removed by the next save into that
 // folder. A folder shared by several machines (a network home) also holds
 // the temporaries of saves running elsewhere, whose process ids say nothing
-// here: only this machine's are ever removed.
+// here: only this machine's are ever removed. Neither a process id nor a
+// host name is certain (sandboxes of one host name, each with its own process
+// ids, share folders), so a save holds a lock on its temporary for as long as
+// it works on it, and a temporary is removed only by whoever can take that
+// lock: the system drops it with the save's last descriptor of the file,
+// however the process ends.
+//
+// A save that writes a file in place first puts the file's old bytes in a
+// copy beside it, "<folder>/.<name>.velto-previous", locked the same way
+// while the save runs. No sweep removes one: after a killed save it may be
+// the only whole version; the next save of that file removes it.
 #include <functional>
 #include <mutex>
 #include <set>
@@ -26,9 +36,22 @@ std::string MachineTag(std::string_view hostName);
 std::string ThisMachineTag();
 
 // Creates a new temporary file beside target (O_EXCL, never following a
-// link) with the given permission bits (the umask applies); the open
-// descriptor with its name in path, or -1 with errno set.
+// link) with the given permission bits (the umask applies), held by the lock
+// of a save (see HoldForSave) as long as a descriptor of it stays open; the
+// open descriptor (read and write) with its name in path, or -1 with errno set.
 int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string& path);
+
+// Takes the lock that marks a file as in use by a save: a write lock on the
+// whole file that belongs to the open file, not the process (it conflicts
+// with every other open of the file, in this process too), waiting for it or
+// not; 0, EAGAIN when a save holds it, or the system's error number where the
+// file system keeps no such locks.
+int HoldForSave(int fd, bool wait);
+// Whether the name in folder dir (AT_FDCWD: the name is a path) is the open file fd.
+bool StillNamed(int dir, const char* name, int fd);
+
+// The copy of target's old bytes that an in-place save keeps beside it.
+std::string PreviousContentName(const std::string& target);
 
 // What a name tells of the save that made it.
 struct TemporaryOrigin {
@@ -41,13 +64,15 @@ TemporaryOrigin OriginOfTemporary(std::string_view name);
 unsigned long TemporaryOwner(std::string_view name);
 
 // Removes, in folder, the temporaries of saves that no longer run: this
-// machine's whose process has ended. One in the form of earlier versions may
-// come from any machine: it goes only when no process of its id runs here
-// and it has not changed for a day, far longer than any save takes. Files of
-// other users, links and folders stay.
+// machine's whose process id runs no process here and whose lock no save
+// holds. One in the form of earlier versions may come from any machine: it
+// goes only when no process of its id runs here and it has not changed for a
+// day, far longer than any save takes. Files of other users, links and
+// folders stay.
 void RemoveStaleFiles(const std::string& folder);
 // The same for names ownerOf reads as carrying the id of a process of this
-// machine (0: none), removed as soon as that process has ended.
+// machine (0: none), removed as soon as that process has ended (and no save
+// holds them).
 void RemoveStaleFiles(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf);
 
 // Stale temporaries removed once per folder: a run writing thousands of files
