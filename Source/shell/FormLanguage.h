@@ -13,7 +13,6 @@
 #include "WebFetch.h"
 
 class QLabel;
-class QNetworkAccessManager;
 class QPushButton;
 class QTextBrowser;
 
@@ -56,8 +55,6 @@ public:
     Showing State() const { return state_; }
     QUrl CurrentUrl() const { return current_; }
     QTextBrowser* Browser() const { return browser_; }
-    // The network access pages and downloads go through (WebNetwork()).
-    QNetworkAccessManager* Network() const { return WebNetwork(); }
 
     // Shows url in the browser, or downloads it when it is a language file.
     void Navigate(const QUrl& url);

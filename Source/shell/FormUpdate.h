@@ -8,7 +8,6 @@
 #include "WebFetch.h"
 
 class QLabel;
-class QNetworkAccessManager;
 class QProgressBar;
 class QTimer;
 
@@ -29,8 +28,6 @@ public:
     // kWebDeadlineMs).
     void SetDeadline(int ms) { deadlineMs_ = ms; }
     bool Checking() const { return fetch_ != nullptr; }
-    // The network access the check goes through (WebNetwork()).
-    QNetworkAccessManager* Network() const { return WebNetwork(); }
 
 signals:
     // The check ended and its message was shown.

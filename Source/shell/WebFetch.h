@@ -2,31 +2,31 @@
 // The one way the program asks the web server for something (the version
 // page, the language list and its pages, a language file): a GET that ends
 // after a silence without a byte, after an overall deadline however the bytes
-// come, and as soon as more bytes arrive than the answer may have, counted as
-// they are received whether or not the server announced a length.
+// come, as soon as more bytes arrive than the answer may have (counted as they
+// are received, headers too), and as soon as the status says the answer is of
+// no use. It runs on a thread of its own, and its connection is closed before
+// its window hears of the end: a server that never stops sending is left at
+// once, whatever the window does next (a message box waits for the user).
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
-#include "platform/ReadLimits.h"
+#include <memory>
+#include <thread>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QTimer;
+#include "platform/ReadLimits.h"
 
 namespace velto {
 
 // The most bytes of a page read from the web server.
 inline constexpr qint64 kMaxWebPageBytes = static_cast<qint64>(ReadLimits{}.webPageBytes);
+// The most bytes of the header lines of an answer, its redirects' included:
+// servers send a few kilobytes; one that never ends them is refused here.
+inline constexpr qint64 kMaxWebHeaderBytes = 256 * 1024;
 // The longest any request may take: a server that sends a byte now and then
 // never lets the silence timeout fire.
 inline constexpr int kWebDeadlineMs = 60000;
-
-// The one network access of the program, shared by its windows (one
-// connection cache, one cookie jar); made on first use on the GUI thread and
-// kept by the application object.
-QNetworkAccessManager* WebNetwork();
 
 struct WebFetchLimits {
     int silenceMs = 30000;             // longest wait without a byte
@@ -36,15 +36,15 @@ struct WebFetchLimits {
 };
 
 // One request, started on construction. Its owner (a window) ends it by
-// deleting it or by Cancel(): the connection is closed at once and
-// finished() never comes.
+// deleting it or by Cancel(): the connection is closed before either returns
+// and finished() never comes.
 class TWebFetch : public QObject {
     Q_OBJECT
 public:
     TWebFetch(const QUrl& url, const WebFetchLimits& limits, QObject* owner);
     ~TWebFetch() override;
 
-    bool Running() const { return reply_ != nullptr; }
+    bool Running() const { return running_; }
     void Cancel();
 
     // After finished(): the whole answer when Failure() is empty.
@@ -59,17 +59,16 @@ public:
     QUrl Url() const { return url_; }
 
 signals:
+    // The request ended and its connection is closed.
     void finished();
 
 private:
-    void take();
-    void refuse(const QString& why);
-    void end();
+    struct Transfer;  // what the request's thread shares with this object
+    void ended();     // on this object's thread, after the request's thread ended
 
-    QNetworkReply* reply_ = nullptr;  // a child; null once ended
-    QTimer* deadline_ = nullptr;
-    qint64 maxBytes_ = 0;
-    QString tooLarge_;
+    std::shared_ptr<Transfer> transfer_;
+    std::thread worker_;
+    bool running_ = true;
     QByteArray body_;
     QString failure_;
     QUrl url_;

@@ -2,6 +2,7 @@
 // The test web server (web_server.py beside this file) on loopback, serving a
 // temporary folder. It is started once per test program and reports its port
 // on its first output line; tests wait for that line, never for a time.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -35,7 +36,8 @@ public:
 
     // The server's address; mode is one of the answers of web_server.py
     // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206",
-    // "redirect", "loop", "trickle", "html") or empty for files.
+    // "redirect", "loop", "trickle", "html", "endless-header"...) or empty
+    // for files.
     QString Base(const QString& mode = {}) const {
         return QStringLiteral("http://127.0.0.1:%1").arg(port_) + (mode.isEmpty() ? QString() : '/' + mode);
     }
@@ -45,6 +47,24 @@ public:
         QDir().mkpath(QFileInfo(full).absolutePath());
         QFile f(full);
         if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+    }
+
+    // What the answers that last reported ("OPEN <path>", "CLOSED <path>"):
+    // Forget() drops what came so far; Saw() waits up to ms for a line and
+    // keeps it. It reads the server's output itself, so it may be called
+    // where no event loop runs (inside a message box's stand-in).
+    void Forget() {
+        drain();
+        events_.clear();
+    }
+    bool Saw(const QString& event, int ms) {
+        const QDeadlineTimer deadline(ms);
+        for (;;) {
+            drain();
+            if (events_.contains(event)) return true;
+            if (deadline.hasExpired() || !process_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+                return drain(), events_.contains(event);
+        }
     }
 
     QString start() {
@@ -63,6 +83,11 @@ public:
     }
 
 private:
+    void drain() {
+        while (process_.canReadLine()) events_ << QString::fromUtf8(process_.readLine().trimmed());
+    }
+
+    QStringList events_;
     QTemporaryDir root_;
     QProcess process_;
     int port_ = 0;
