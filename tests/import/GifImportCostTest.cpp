@@ -17,6 +17,7 @@
 #include "ChildCost.h"
 #include "CostlyFiles.h"
 #include "ImportTestUtil.h"
+#include "OverLimitPictures.h"
 #include "Sanitizer.h"
 #include "engine/Clipboard.h"
 #include "engine/Transform.h"
@@ -268,6 +269,34 @@ TEST(GifImportFrames, ALongClipOpensOnEveryRoadAndOneBeyondTheBudgetSaysItIsTooL
                           ? "      Error: " + file + " - The gif animation is too large to be opened!"
                           : "      Success: " + out.File(std::to_string(frames) + "." + output) + " - File created successfully");
         }
+    }
+}
+
+// Beyond the frame count a load may take, or with one frame beyond the pixel
+// cap, an animation is too large: so the animation road and the batch's
+// animated cursors say. The picture road reads the first frame alone: it
+// takes the long animation, and calls the huge frame a file too large.
+TEST(GifImportFrames, BeyondTheFrameCountOrThePixelCapTheAnimationIsTooLarge) {
+    ScratchDir in, out;
+    const std::string many = in.File("many.gif"), huge = in.File("huge.gif");
+    WriteFile(many, test::costly::GifAnimation(1, 1, std::vector<test::costly::GifFrameSpec>(ReadLimits{}.gifFrames + 1)));
+    WriteFile(huge, test::overlimit::GifFrameOf(test::overlimit::kSide));
+    const std::string tooLarge = "The gif animation is too large to be opened!";
+    for (const std::string& file : {many, huge}) {
+        SCOPED_TRACE(file);
+        TestService s;
+        TmyANI doc;
+        FileError error;
+        EXPECT_FALSE(s.service.ImportAnimatedGif(doc, file, &error));
+        EXPECT_EQ(GifRefusedText(error), tooLarge);
+        TmyImagePal picture({32, 32}, 32);
+        const TImageFileResult r = s.service.LoadImageFile(picture, file, false, true);
+        EXPECT_EQ(r.Ok, file == many);
+        for (const std::string output : {"ani", "cur"})
+            EXPECT_EQ(TBatchRun({.Files = {file}, .OutputDir = out.File(""), .Output = output, .Import = {}}).RunAll().at(1).Text,
+                      output == "ani"   ? "      Error: " + file + " - " + tooLarge
+                      : file == many    ? "      Success: " + out.File("many.cur") + " - File created successfully"
+                                        : "      Error: " + file + " - Cannot open file - file too large");
     }
 }
 

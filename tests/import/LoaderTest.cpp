@@ -10,7 +10,9 @@
 
 #include "CostlyFiles.h"
 #include "ImportTestUtil.h"
+#include "OverLimitPictures.h"
 #include "imaging/FileFormat.h"
+#include "import/BatchConvert.h"
 #include "import/MyImport.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
@@ -181,6 +183,42 @@ TEST(LoadImageFile, AJpeg2000FileTooCostlySaysSo) {
     const TImageFileResult r = s.service.LoadImageFile(target, dir.File("a.j2k"), false, true);
     EXPECT_STREQ(r.MessageKey, "msgErrorOpen");
     EXPECT_EQ(r.Error, FileError::TooLarge);
+}
+
+// A valid picture beyond what a load may decode cannot be opened because it
+// is too large, on the import and in the batch, whatever its kind (a GIF's
+// one frame too: a picture, not an animation); cut short it is damaged, in
+// its kind's words.
+TEST(LoadImageFile, APictureBeyondTheLimitsIsTooLargeAndOneCutShortInvalid) {
+    ScratchDir in, out;
+    TestService s;
+    std::vector<std::string> files, logged;
+    for (const test::overlimit::Picture& p : test::overlimit::Pictures()) {
+        SCOPED_TRACE(p.name);
+        const std::string whole = in.File(p.name), cut = in.File(std::string("cut-") + p.name);
+        ASSERT_TRUE(WriteWholeFile(whole, p.bytes));
+        ASSERT_TRUE(WriteWholeFile(cut, std::vector<std::uint8_t>(p.bytes.begin(), p.bytes.begin() + long(p.cut))));
+        TmyImagePal target({32, 32}, 32);
+        const TImageFileResult big = s.service.LoadImageFile(target, whole, false, true);
+        EXPECT_FALSE(big.Ok);
+        EXPECT_STREQ(big.MessageKey, "msgErrorOpen");
+        EXPECT_STREQ(big.Message, "Cannot open file");
+        EXPECT_EQ(big.Error, FileError::TooLarge);
+        const TImageFileResult damaged = s.service.LoadImageFile(target, cut, false, true);
+        EXPECT_FALSE(damaged.Ok);
+        EXPECT_STREQ(damaged.Message, p.damaged);
+        EXPECT_EQ(damaged.Error, FileError::None);
+        files.insert(files.end(), {whole, cut});
+        logged.insert(logged.end(), {"      Error: " + whole + " - Cannot open file - file too large",
+                                     "      Error: " + cut + " - " + p.damaged});
+    }
+    TBatchJob job;
+    job.Files = files;
+    job.OutputDir = out.File("");
+    std::vector<std::string> errors;
+    for (const TBatchLine& line : TBatchRun(job).RunAll())
+        if (line.Kind == TBatchLineKind::Error) errors.push_back(line.Text);
+    EXPECT_EQ(errors, logged);
 }
 
 TEST(CaptureScreen, TheGrabbedPixelsExactlyOrNothing) {

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "../import/OverLimitPictures.h"
 #include "CommandFixture.h"
 #include "core/Language.h"
 #include "platform/ByteWriter.h"
@@ -251,6 +252,29 @@ TEST_F(CutCursorOpenTest, ACursorCutTo90BytesIsRefusedWithoutTheNewImageWindow) 
     EXPECT_FALSE(main->OpenFile(path));
     EXPECT_TRUE(runs.isEmpty());
     EXPECT_EQ(messages, QStringList{"Invalid File Format!"});
+}
+
+// A valid picture beyond what a load may decode cannot be opened, for that
+// reason, whatever its kind; cut short it is damaged, in its road's words.
+TEST_F(CutCursorOpenTest, APictureBeyondTheLimitsCannotBeOpenedBecauseItIsTooLarge) {
+    forms["frmNewImage"]->onExec = [this](ScriptedDialog& self) {
+        qobject_cast<TfrmDesk*>(main->ActiveDesk())->Document()->InsertSorted({32, 32}, 32);
+        self.added = true;
+    };
+    for (const overlimit::Picture& p : overlimit::Pictures()) {
+        SCOPED_TRACE(p.name);
+        const QString whole = tempPath(p.name), cut = tempPath(QStringLiteral("cut-") + p.name);
+        ASSERT_TRUE(WriteWholeFile(whole.toStdString(), p.bytes));
+        ASSERT_TRUE(WriteWholeFile(cut.toStdString(), {p.bytes.begin(), p.bytes.begin() + long(p.cut)}));
+        messages.clear();
+        EXPECT_FALSE(main->OpenFile(whole));
+        EXPECT_FALSE(main->OpenFile(cut));
+        // A kind detection does not name is no picture once damaged.
+        const bool named = !QString(p.name).endsWith(QLatin1String(".tga"));
+        EXPECT_EQ(messages, QStringList({"Cannot open file\nfile too large",
+                                         named ? p.damaged : "This kind of file cannot be opened yet!"}));
+        EXPECT_EQ(main->Desks().DeskCount(), 0);
+    }
 }
 
 }  // namespace
