@@ -142,7 +142,6 @@ TEST_F(OpenMessagesTest, OnlyFramesOfSeveralSizesCountAndTheMessageComesFromTheL
 TEST_F(OpenMessagesTest, AnEmptyFileIsAnInvalidFileWhateverItsName) {
     TfrmDesk* kept = open(writeCursor("kept.cur"));
     ASSERT_NE(kept, nullptr);
-    int slot = 1;
     for (const char* name : {"empty.cur", "empty.ani", "empty.png", "empty"}) {
         SCOPED_TRACE(name);
         QFile f(tempPath(name));
@@ -155,8 +154,8 @@ TEST_F(OpenMessagesTest, AnEmptyFileIsAnInvalidFileWhateverItsName) {
         EXPECT_EQ(shown[0].kind, int(mkError));
         EXPECT_EQ(main->Desks().DeskCount(), 1);
         EXPECT_EQ(active(), kept);
-        // Still recorded, like every file that was found.
-        EXPECT_EQ(QString::fromStdString(Options().GetRecentFile(++slot)), tempPath(name));
+        // Not recorded: only a file that opened is one to come back to.
+        EXPECT_EQ(Options().GetRecentFile(2), "");
     }
 }
 
@@ -275,6 +274,42 @@ TEST_F(CutCursorOpenTest, APictureBeyondTheLimitsCannotBeOpenedBecauseItIsTooLar
                                          named ? p.damaged : "This kind of file cannot be opened yet!"}));
         EXPECT_EQ(main->Desks().DeskCount(), 0);
     }
+}
+
+// Only a file that opened is a recent file, whichever way it came; a refused
+// one (a cursor cut to 90 bytes) is not recorded, nor moved up when its
+// recent item is chosen.
+TEST_F(CutCursorOpenTest, OnlyAFileThatOpenedBecomesARecentFile) {
+    const QString cut = tempPath("cut.cur");
+    ASSERT_TRUE(TmyIcoIO(false).SaveToFile(FrameIcon({32}, 7), cut.toStdString(), false));
+    ASSERT_TRUE(QFile::resize(cut, 90));
+    const auto recent = [] {  // oldest first
+        QStringList files;
+        for (int slot = 1; slot <= TOptions::kRecentFiles; ++slot)
+            if (!Options().GetRecentFile(slot).empty()) files << QString::fromStdString(Options().GetRecentFile(slot));
+        return files;
+    };
+    const std::pair<const char*, std::function<void(const QStringList&)>> roads[] = {
+        {"command line", [this](const QStringList& f) { main->FirstActivation(f); }},
+        {"Open", [this](const QStringList& f) { dialogAnswers.push_back(f), main->Action("actnOpen")->trigger(); }},
+        {"drop", [this](const QStringList& f) { emit main->DocumentArea()->filesDropped(f); }},
+        {"hand-over", [this](const QStringList& f) { main->InstanceDenied(f); }},
+    };
+    QStringList opened;
+    for (const auto& [name, road] : roads) {
+        SCOPED_TRACE(name);
+        opened << tempPath(QString::fromLatin1(name) + ".cur");
+        ASSERT_TRUE(TmyIcoIO(false).SaveToFile(FrameIcon({32}, 1), opened.last().toStdString(), false));
+        road({opened.last(), cut});
+        EXPECT_EQ(recent(), opened);
+    }
+    // The oldest, refused now, stays the oldest.
+    ASSERT_TRUE(main->CloseAllDocuments());
+    ASSERT_TRUE(QFile::remove(opened.first()) && QFile::copy(cut, opened.first()));
+    messages.clear();
+    main->RecentFilesMenu()->actions().last()->trigger();
+    EXPECT_EQ(messages, QStringList{"Invalid File Format!"});
+    EXPECT_EQ(recent(), opened);
 }
 
 }  // namespace
