@@ -279,7 +279,8 @@ TEST(GifImportFrames, ALongClipOpensOnEveryRoadAndOneBeyondTheBudgetSaysItIsTooL
 TEST(GifImportFrames, BeyondTheFrameCountOrThePixelCapTheAnimationIsTooLarge) {
     ScratchDir in, out;
     const std::string many = in.File("many.gif"), huge = in.File("huge.gif");
-    WriteFile(many, test::costly::GifAnimation(1, 1, std::vector<test::costly::GifFrameSpec>(ReadLimits{}.gifFrames + 1)));
+    using test::costly::GifFrameSpec;
+    WriteFile(many, test::costly::GifAnimation(1, 1, std::vector<GifFrameSpec>(ReadLimits{}.gifFrames + 1)));
     WriteFile(huge, test::overlimit::GifFrameOf(test::overlimit::kSide));
     const std::string tooLarge = "The gif animation is too large to be opened!";
     for (const std::string& file : {many, huge}) {
@@ -293,7 +294,10 @@ TEST(GifImportFrames, BeyondTheFrameCountOrThePixelCapTheAnimationIsTooLarge) {
         const TImageFileResult r = s.service.LoadImageFile(picture, file, false, true);
         EXPECT_EQ(r.Ok, file == many);
         for (const std::string output : {"ani", "cur"})
-            EXPECT_EQ(TBatchRun({.Files = {file}, .OutputDir = out.File(""), .Output = output, .Import = {}}).RunAll().at(1).Text,
+            EXPECT_EQ(TBatchRun({.Files = {file}, .OutputDir = out.File(""), .Output = output, .Import = {}})
+                          .RunAll()
+                          .at(1)
+                          .Text,
                       output == "ani"   ? "      Error: " + file + " - " + tooLarge
                       : file == many    ? "      Success: " + out.File("many.cur") + " - File created successfully"
                                         : "      Error: " + file + " - Cannot open file - file too large");
