@@ -280,7 +280,7 @@ TEST(TilePictures, SixteenBitAndPalettePngEntriesShowTheWholeReadersFirstImage) 
         return icotest::PngFile(w, h, 8, 3, std::vector<Bytes>(h, restest::Pattern(1, w)), restest::Pattern(9, 768), alphas);
     };
     const icotest::Entry bits16{bits(48, 48, 16), 3, 4}, bits24{bits(32, 32, 24), 1, 2};
-    const icotest::Entry opaquePalette{palettePng(48, 48, {}), 5, 6};
+    const icotest::Entry palette{palettePng(48, 48, {}), 5, 6};
     const struct {
         Bytes file;
         int width, bitCount;  // of the image shown
@@ -291,16 +291,15 @@ TEST(TilePictures, SixteenBitAndPalettePngEntriesShowTheWholeReadersFirstImage) 
         // In competition, in both orders.
         {icotest::IcoFile(2, {bits16, bits24}), 48, 24},
         {icotest::IcoFile(2, {bits24, bits16}), 48, 24},
-        {icotest::IcoFile(2, {opaquePalette, bits24}), 32, 24},
-        {icotest::IcoFile(2, {bits24, opaquePalette}), 32, 24},
+        {icotest::IcoFile(2, {palette, bits24}), 32, 24},  // the palette without alpha: 8 bits
+        {icotest::IcoFile(2, {bits24, palette}), 32, 24},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
         TmyIcon whole;
         ByteReader in(row.file);
         ASSERT_TRUE(TmyIcoIO(false).LoadFromStream(whole, in));
-        EXPECT_EQ(whole.Image(0).Width(), row.width);
-        EXPECT_EQ(whole.Image(0).BitCount, row.bitCount);
+        EXPECT_EQ(std::pair(whole.Image(0).Width(), int(whole.Image(0).BitCount)), std::pair(row.width, row.bitCount));
         ExpectSameTile(PictureOfIconBytes(row.file, 100), PictureOfImage(whole.Image(0), 100));
     }
 }

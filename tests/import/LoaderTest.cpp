@@ -187,36 +187,27 @@ TEST(LoadImageFile, AJpeg2000FileTooCostlySaysSo) {
 
 // A valid picture beyond what a load may decode cannot be opened because it
 // is too large, on the import and in the batch, whatever its kind (a GIF's
-// one frame too: a picture, not an animation); cut short it is damaged, in
-// its kind's words.
+// one frame too: a picture, not an animation); cut short it is damaged.
 TEST(LoadImageFile, APictureBeyondTheLimitsIsTooLargeAndOneCutShortInvalid) {
     ScratchDir in, out;
-    TestService s;
-    std::vector<std::string> files, logged;
+    TBatchJob batch;
+    std::vector<std::string> logged, errors;
     for (const test::overlimit::Picture& p : test::overlimit::Pictures()) {
-        SCOPED_TRACE(p.name);
         const std::string whole = in.File(p.name), cut = in.File(std::string("cut-") + p.name);
-        ASSERT_TRUE(WriteWholeFile(whole, p.bytes));
-        ASSERT_TRUE(WriteWholeFile(cut, std::vector<std::uint8_t>(p.bytes.begin(), p.bytes.begin() + long(p.cut))));
+        ASSERT_TRUE(WriteWholeFile(whole, p.bytes) && WriteWholeFile(cut, {p.bytes.data(), p.cut}));
         TmyImagePal target({32, 32}, 32);
-        const TImageFileResult big = s.service.LoadImageFile(target, whole, false, true);
-        EXPECT_FALSE(big.Ok);
-        EXPECT_STREQ(big.MessageKey, "msgErrorOpen");
-        EXPECT_STREQ(big.Message, "Cannot open file");
-        EXPECT_EQ(big.Error, FileError::TooLarge);
-        const TImageFileResult damaged = s.service.LoadImageFile(target, cut, false, true);
-        EXPECT_FALSE(damaged.Ok);
-        EXPECT_STREQ(damaged.Message, p.damaged);
-        EXPECT_EQ(damaged.Error, FileError::None);
-        files.insert(files.end(), {whole, cut});
+        const TImageFileResult big = TestService().service.LoadImageFile(target, whole, false, true);
+        const TImageFileResult damaged = TestService().service.LoadImageFile(target, cut, false, true);
+        EXPECT_EQ(std::tuple(big.Ok, std::string(big.MessageKey), std::string(big.Message), big.Error),
+                  std::tuple(false, "msgErrorOpen", "Cannot open file", FileError::TooLarge)) << p.name;
+        EXPECT_EQ(std::tuple(damaged.Ok, std::string(damaged.Message), damaged.Error),
+                  std::tuple(false, p.damaged, FileError::None)) << p.name;
+        batch.Files.insert(batch.Files.end(), {whole, cut});
         logged.insert(logged.end(), {"      Error: " + whole + " - Cannot open file - file too large",
                                      "      Error: " + cut + " - " + p.damaged});
     }
-    TBatchJob job;
-    job.Files = files;
-    job.OutputDir = out.File("");
-    std::vector<std::string> errors;
-    for (const TBatchLine& line : TBatchRun(job).RunAll())
+    batch.OutputDir = out.File("");
+    for (const TBatchLine& line : TBatchRun(batch).RunAll())
         if (line.Kind == TBatchLineKind::Error) errors.push_back(line.Text);
     EXPECT_EQ(errors, logged);
 }
