@@ -359,7 +359,7 @@ bool TJpegFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TD
     // size codes in a few bytes), so only Huffman-coded data bounds the
     // picture; the pixel limit bounds every one, before anything is sized.
     if (std::uint64_t(c->cinfo.image_width) * c->cinfo.image_height > ImagingLimits().pixels)
-        throw EImagingError("JPEG image larger than the pixel limit.");
+        throw EImagingError("JPEG image larger than the pixel limit.", FileError::TooLarge);
 
     jpeg_decompress_struct& cinfo = c->cinfo;
     unsigned denominator = 1;

@@ -168,13 +168,15 @@ bool NewImage(std::int32_t width, std::int32_t height, TImageFormat format, TIma
         if (format == ifDefault) format = gDefaultFormat;
         const TImageFormatInfo& info = InfoOf(format);
         info.CheckDimensions(format, width, height);
+        // Before the size is worked out: a picture whose bytes overflow it
+        // is beyond the pixel limit of a load, and refused as too large.
+        CheckDecodePixels(std::uint64_t(width) * std::uint64_t(height));
         const std::int32_t size = info.GetPixelsSize(format, width, height);
         if (size == 0) {
             InitImage(image);
             return false;
         }
         const std::uint64_t paletteBytes = std::uint64_t(info.PaletteEntries) * 4;
-        CheckDecodePixels(std::uint64_t(width) * std::uint64_t(height));
         ChargeDecodeBudget(std::uint64_t(size) + paletteBytes);
         TImageData made;
         made.Width = width;

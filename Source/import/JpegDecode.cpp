@@ -87,15 +87,15 @@ TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TWorkPicture& picture
     case Header::Other: return TJpegDecode::NotTaken;
     case Header::Ok: break;
     }
-    // The image library's bounds: the pixels and bytes a picture may have,
-    // and the blocks the stored bytes can code (a bit each at least).
+    // The blocks the stored bytes can code (a bit each at least): fewer
+    // bytes are a damaged file, whatever size it declares, as the image
+    // library judges it. Then its bounds of the pixels and bytes a picture may have.
     const std::uint64_t pixels = std::uint64_t(c.cinfo.image_width) * c.cinfo.image_height;
     std::uint64_t blocks = 0;
     for (int i = 0; i < c.cinfo.num_components; ++i)
         blocks += std::uint64_t(c.cinfo.comp_info[i].width_in_blocks) * c.cinfo.comp_info[i].height_in_blocks;
-    if (pixels > ImagingLimits().pixels || pixels * 4 > ImagingLimits().imageBytes ||
-        blocks > std::uint64_t(data.size()) * 8)
-        return TJpegDecode::Failed;
+    if (blocks > std::uint64_t(data.size()) * 8) return TJpegDecode::Failed;
+    if (pixels > ImagingLimits().pixels || pixels * 4 > ImagingLimits().imageBytes) return TJpegDecode::TooLarge;
     if (!picture.Allocate(static_cast<int>(c.cinfo.image_width), static_cast<int>(c.cinfo.image_height)))
         return TJpegDecode::Failed;
     return DecodeRows(&c, &picture) ? TJpegDecode::Decoded : TJpegDecode::Failed;

@@ -10,7 +10,8 @@ namespace velto {
 enum class TJpegDecode : std::uint8_t {
     Decoded,   // the picture holds the pixels, alpha 255
     NotTaken,  // a kind this road leaves to the image library (progressive, CMYK...)
-    Failed,    // damaged, or beyond the image library's bounds
+    Failed,    // damaged
+    TooLarge,  // beyond the image library's bounds of pixels or bytes
 };
 
 TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TWorkPicture& picture);

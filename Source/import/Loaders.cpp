@@ -1,6 +1,6 @@
 // The loaders: each reads one kind of file into the working picture and ends
 // in the one conversion. Codec failures of any kind end in false; a file the
-// system refused also says why.
+// system or a limit refused also says why.
 #include <algorithm>
 #include <exception>
 #include <memory>
@@ -72,24 +72,43 @@ TImageFileFormat* FormatOf() {
     return FindImageFileFormatByClass<Format>();
 }
 
+// A loader's body, every failure of its codecs ending in false. One refused
+// by a limit (the image library's budget, the PNG codec's bounds or its
+// largest side, the GIF reader's bounds) keeps that reason: such a file is
+// too large, not damaged.
+template <class Body>
+bool Guarded(FileError* error, Body&& body) {
+    try {
+        return body();
+    } catch (const EImagingError& e) {
+        KeepFirstError(error, e.FileStatus());
+    } catch (const EPNGLimit&) {
+        KeepFirstError(error, FileError::TooLarge);
+    } catch (const EPNGSizeExceeds&) {
+        KeepFirstError(error, FileError::TooLarge);
+    } catch (const GIFLimitException&) {
+        KeepFirstError(error, FileError::TooLarge);
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
 }  // namespace
 
 bool tmyimport::LoadBmp(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                         FileError* error) {
-    try {
+    return Guarded(error, [&] {
         TDecoded decoded;
         TWorkPicture picture;
         return LoadImageData(fileName, FormatOf<TBitmapFileFormat>(), decoded, picture, error) &&
                ImportPicture(picture, target, max, square, false);
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                          FileError* error) {
     TBusy busy(Hooks);
-    try {
+    return Guarded(error, [&] {
         TDecoded decoded;
         TWorkPicture picture;
         std::vector<std::uint8_t> bytes;
@@ -100,6 +119,10 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
         }
         switch (DecodeJpeg(bytes, picture)) {
         case TJpegDecode::Failed: return false;
+        case TJpegDecode::TooLarge: {
+            KeepFirstError(error, FileError::TooLarge);
+            return false;
+        }
         case TJpegDecode::Decoded: break;
         case TJpegDecode::NotTaken: {
             {
@@ -114,26 +137,18 @@ bool tmyimport::LoadJpeg(const std::string& fileName, TmyImagePal& target, Image
         // they need no pass making them opaque.
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool tmyimport::LoadJpeg2000(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                              FileError* error) {
-    try {
+    return Guarded(error, [&] {
         TDecoded decoded;
         TWorkPicture picture;
         if (!LoadImageData(fileName, FormatOf<TJpeg2000FileFormat>(), decoded, picture, error)) return false;
         picture.Bits32 = true;  // converted to 32 bits with the alpha the file has (255 without)
         return ImportPicture(picture, target, max, square, false);
-    } catch (const EImagingError& e) {
-        // A file refused by a limit says so.
-        KeepFirstError(error, e.FileStatus());
-        return false;
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool tmyimport::LoadPicture(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
@@ -143,21 +158,19 @@ bool tmyimport::LoadPicture(const std::string& fileName, TmyImagePal& target, Im
 
 bool tmyimport::LoadPictureOf(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                               bool bySize, FileError* error) {
-    try {
+    return Guarded(error, [&] {
         TDecoded decoded;
         TWorkPicture picture;
         if (!LoadImageData(fileName, nullptr, decoded, picture, error, bySize)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageSize max, bool square,
                         FileError* error) {
     TBusy busy(Hooks);
-    try {
+    return Guarded(error, [&] {
         TPNGObject png;
         if (!png.LoadFromFile(fileName, error)) return false;
         TWorkPicture picture;
@@ -175,13 +188,11 @@ bool tmyimport::LoadPng(const std::string& fileName, TmyImagePal& target, ImageS
             return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, max, square, false);
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool square, FileError* error) {
-    try {
+    return Guarded(error, [&] {
         // The frames after the first are never looked at: an animation of
         // any length gives its picture.
         TGIFImage gif;
@@ -192,12 +203,7 @@ bool tmyimport::LoadGif(TmyImagePal& target, const std::string& fileName, bool s
         if (!GifFramePicture(gif, frames.front(), {255, 255, 255, 0}, picture)) return false;
         picture.Bits32 = true;
         return ImportPicture(picture, target, target.Size(), square, false);
-    } catch (const GIFLimitException&) {
-        KeepFirstError(error, FileError::TooLarge);
-        return false;
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool tmyimport::IconImageToImage(const TmyIcon& icon, bool square, int index, TmyImagePal& target) {
@@ -284,6 +290,16 @@ constexpr TImageRoad kRoads[] = {
     {ftJ2k, RoadJpeg2000, "msgNotJpg2000", "Invalid jpeg2000 file!"},
 };
 
+// A failed load in the road's words, with the reason. A file too large to
+// read (by the read limit or what decoding it would take) is neither damaged
+// nor of an unknown kind: it cannot be opened, for that reason.
+void Refused(TImageFileResult& result, const char* key, const char* text, FileError error) {
+    const bool tooLarge = error == FileError::TooLarge;
+    result.MessageKey = tooLarge ? "msgErrorOpen" : key;
+    result.Message = tooLarge ? "Cannot open file" : text;
+    result.Error = error;
+}
+
 // Restores AllowAdvanced to true however the load ends.
 class TAllowAdvancedAfter {
 public:
@@ -305,9 +321,7 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
     AllowAdvanced = !noAdvanced;
     const FileTypeResult detected = DetectFileType(fileName);
     if (!detected.ok()) {
-        result.Error = detected.error;
-        result.MessageKey = "msgUnknown";
-        result.Message = "Unknown file type!";
+        Refused(result, "msgUnknown", "Unknown file type!", detected.error);
         return result;
     }
     result.FileType = detected.type;
@@ -319,11 +333,7 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         FileError error;
         result.Ok = PictureFallback(detected.type, bySize) &&
                     LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
-        if (!result.Ok) {
-            result.MessageKey = "msgUnknown";
-            result.Message = "Unknown file type!";
-            result.Error = error;
-        }
+        if (!result.Ok) Refused(result, "msgUnknown", "Unknown file type!", error);
         return result;
     }
     FileError error;
@@ -332,22 +342,9 @@ TImageFileResult tmyimport::LoadImageFile(TmyImagePal& target, const std::string
         error = FileError::None;
         result.Ok = LoadPictureOf(fileName, target, target.Size(), square, bySize, &error);
     }
-    if (!result.Ok) {
-        result.MessageKey = road->Key;
-        result.Message = road->Text;
-        result.Error = error;
-        // A file too large to read (by the read limit or what decoding it
-        // would take) is not a damaged one: it cannot be opened, for that
-        // reason; a GIF has words of its own for it.
-        if (error == FileError::TooLarge && detected.type == ftGif) {
-            result.MessageKey = kGifTooLargeKey;
-            result.Message = kGifTooLargeText;
-            result.Error = FileError::None;
-        } else if (error == FileError::TooLarge) {
-            result.MessageKey = "msgErrorOpen";
-            result.Message = "Cannot open file";
-        }
-    }
+    // A GIF is read here for its first picture alone, so one too large is
+    // a picture too large, not the animation.
+    if (!result.Ok) Refused(result, road->Key, road->Text, error);
     return result;
 }
 
@@ -366,7 +363,14 @@ bool tmyimport::ReadsAsPicture(const std::string& fileName) {
     TmyImagePal probe({1, 1}, 32);
     TAllowAdvancedAfter restore(*this);
     AllowAdvanced = false;
-    return LoadPictureOf(fileName, probe, {1, 1}, false, bySize, nullptr);
+    FileError error;
+    if (LoadPictureOf(fileName, probe, {1, 1}, false, bySize, &error)) return true;
+    // A picture that declares more than a load may take is one all the same:
+    // its road says why it cannot be opened. A file beyond the read limit
+    // was never looked at, and is not known to be one.
+    std::vector<std::uint8_t> head;
+    std::uint64_t size = 0;
+    return error == FileError::TooLarge && ReadFileHead(fileName, 0, head, size) && size <= ImagingLimits().fileSize;
 }
 
 bool tmyimport::CaptureScreen(TmyImagePal& target, int top, int left) {

@@ -83,8 +83,9 @@ struct TImportHooks {
 
 // What LoadImageFile made of a file: on failure the message key and its
 // English text ("msgNotPNG", "Invalid png file!"), and the file system's reason
-// when reading failed. A file too large to read or decode (TooLarge) is not
-// called invalid: "msgErrorOpen", "Cannot open file".
+// when reading failed. A file too large to read or decode (TooLarge, from the
+// read limit or any limit of the codecs, a GIF's first picture included) is
+// neither invalid nor unknown: "msgErrorOpen", "Cannot open file".
 struct TImageFileResult {
     bool Ok = false;
     std::uint8_t FileType = 0;  // the detected type code
@@ -178,6 +179,8 @@ public:
     // Whether LoadImageFile would take the file as such a picture (its
     // type's own reader aside): probed without any window, so that a road
     // that offers a picture first asks the same question the import answers.
+    // A picture that declares more than a load may take counts: the import
+    // then refuses it as too large.
     bool ReadsAsPicture(const std::string& fileName);
 
     // --- Screen and frames ------------------------------------------------
@@ -257,7 +260,8 @@ tmyimport& MyImport();
 std::string GifFramesRefusedText();
 
 // A GIF whose frames ask more memory than a load may take (FileError::TooLarge
-// from the GIF loaders): the message, and its English text.
+// from the animation's import or the frames window): the message, and its
+// English text.
 inline constexpr const char* kGifTooLargeKey = "msgGifTooLarge";
 inline constexpr const char* kGifTooLargeText = "The gif animation is too large to be opened!";
 // The words of a GIF loader's refusal that has its own (more frames than an

@@ -269,7 +269,7 @@ void TChunkIHDR::PrepareImageData() {
     fBytesPerRow = 0;
     if (Width <= 0 || Height <= 0) throw EPngInvalidIHDR(EPngInvalidIHDRText);
     const std::uint64_t pixels = std::uint64_t(Width) * std::uint64_t(Height);
-    if (pixels > Owner().Limits.pixels) throw EPNGOutMemory(EPNGOutMemoryText);
+    if (pixels > Owner().Limits.pixels) throw EPNGLimit(EPNGOutMemoryText);
     const int bpp = DibBitsPerPixel(ColorType, BitDepth);
     if (!fImage.Allocate(Width, Height, FormatOfBits(bpp))) throw EPNGOutMemory(EPNGOutMemoryText);
     fBitsPerPixel = bpp;

@@ -277,10 +277,10 @@ void TPNGObject::LoadFromStream(ByteReader& stream) {
         if (NameIs(name, "IDAT")) hasIdat = true;
         // Every chunk kept costs an object and (the image data aside) a copy of its
         // data: a file of millions of empty chunks must not cost millions of objects.
-        if (fChunks.fItems.size() >= Limits.chunks) throw EPNGOutMemory(EPNGOutMemoryText);
+        if (fChunks.fItems.size() >= Limits.chunks) throw EPNGLimit(EPNGOutMemoryText);
         if (!NameIs(name, "IDAT")) {
             if (length > Limits.chunkBytes - std::min(fKeptBytes, Limits.chunkBytes))
-                throw EPNGOutMemory(EPNGOutMemoryText);
+                throw EPNGLimit(EPNGOutMemoryText);
             fKeptBytes += length;
         }
         std::unique_ptr<TChunk> chunk = CreateClassChunk(*this, name);

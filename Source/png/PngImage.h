@@ -57,6 +57,12 @@ VELTO_PNG_ERROR(EPNGUnknownInterlace)
 VELTO_PNG_ERROR(EPngUnexpectedEnd)
 VELTO_PNG_ERROR(EPNGNoImageData)
 #undef VELTO_PNG_ERROR
+// A file refused by a bound of Limits (pixels, chunks, bytes kept), not found
+// damaged: callers tell it apart from memory that ran out, as too large.
+class EPNGLimit : public EPNGOutMemory {
+public:
+    using EPNGOutMemory::EPNGOutMemory;
+};
 
 // Message texts (string-table numbers 65152..65183).
 inline constexpr const char* EPngExistentChunkText =

@@ -203,8 +203,9 @@ public:
     // ---- recent files ----
     void AddRecentFile(const QString& path);
     void UpdateRecentFilesMenu();
-    // Opens a file by the road its leading bytes choose and records it in the
-    // recent files; false stops loops. Tests may put their own opener in.
+    // Opens a file by the road its leading bytes choose and, once it opened
+    // (or is open already), records it in the recent files; false stops
+    // loops. Tests may put their own opener in.
     void SetFileOpener(std::function<bool(const QString&)> opener) { opener_ = std::move(opener); }
     bool OpenFile(const QString& path);
     // The roads of documents (icons, cursors, animated cursors) and of Apple icons.

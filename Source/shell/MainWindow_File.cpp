@@ -224,9 +224,6 @@ bool TfrmMain::openByRoad(const QString& given) {
     const FileCategoryResult road = FileCategory(bytes);
     if (!road.ok()) {
         Warn(WithReason(Msg("msgInvalidFormat", "Invalid File Format!"), road.error), mkError);
-        // A file that cannot be read now may be later; a folder, FIFO,
-        // device or /proc entry is no file to come back to.
-        if (road.error != FileError::NotRegular) AddRecentFile(path);
         setFocus();
         return false;
     }
@@ -250,7 +247,8 @@ bool TfrmMain::openByRoad(const QString& given) {
         // Macintosh containers have no road yet.
         Warn(Msg("msgNotAvailable", "This kind of file cannot be opened yet!"));
     }
-    AddRecentFile(path);
+    // Only a file that opened is one to come back to.
+    if (ok) AddRecentFile(path);
     setFocus();
     return ok;
 }
@@ -260,6 +258,8 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         if (Desk(i)->FilePath() != path) continue;
         ActivateDesk(i);
         Warn(Msg("msgAlreadyOpen", "The file is already open!"));
+        // It is open: the newest of the recent files all the same.
+        AddRecentFile(path);
         return false;
     }
     // A file that cannot be read leaves the user in the window of before, not

@@ -17,6 +17,7 @@
 #include "ChildCost.h"
 #include "CostlyFiles.h"
 #include "ImportTestUtil.h"
+#include "OverLimitPictures.h"
 #include "Sanitizer.h"
 #include "engine/Clipboard.h"
 #include "engine/Transform.h"
@@ -268,6 +269,31 @@ TEST(GifImportFrames, ALongClipOpensOnEveryRoadAndOneBeyondTheBudgetSaysItIsTooL
                           ? "      Error: " + file + " - The gif animation is too large to be opened!"
                           : "      Success: " + out.File(std::to_string(frames) + "." + output) + " - File created successfully");
         }
+    }
+}
+
+// Beyond the frame count a load may take, or with one frame beyond the pixel
+// cap, an animation is too large, on the animation road and in the batch's
+// animated cursors. The picture road reads the first frame alone: it takes
+// the long animation, and calls the huge frame a file too large.
+TEST(GifImportFrames, BeyondTheFrameCountOrThePixelCapTheAnimationIsTooLarge) {
+    ScratchDir in, out;
+    const std::string many = in.File("many.gif"), huge = in.File("huge.gif");
+    WriteFile(many, test::costly::GifAnimation(1, 1, std::vector<test::costly::GifFrameSpec>(65537)));  // 2^16 + 1
+    WriteFile(huge, test::overlimit::GifFrameOf(test::overlimit::kSide));
+    for (const std::string& file : {many, huge}) {
+        TmyANI doc;
+        FileError error;
+        EXPECT_FALSE(TestService().service.ImportAnimatedGif(doc, file, &error));
+        EXPECT_EQ(GifRefusedText(error), "The gif animation is too large to be opened!");
+        const auto line = [&](const char* output) {
+            return TBatchRun({.Files = {file}, .OutputDir = out.File(""), .Output = output, .Import = {}})
+                .RunAll()[1]
+                .Text;
+        };
+        EXPECT_EQ(line("ani"), "      Error: " + file + " - The gif animation is too large to be opened!");
+        EXPECT_EQ(line("cur"), file == many ? "      Success: " + out.File("many.cur") + " - File created successfully"
+                                            : "      Error: " + file + " - Cannot open file - file too large");
     }
 }
 

@@ -10,7 +10,9 @@
 
 #include "CostlyFiles.h"
 #include "ImportTestUtil.h"
+#include "OverLimitPictures.h"
 #include "imaging/FileFormat.h"
+#include "import/BatchConvert.h"
 #include "import/MyImport.h"
 #include "model/IcoIO.h"
 #include "platform/FileIO.h"
@@ -181,6 +183,33 @@ TEST(LoadImageFile, AJpeg2000FileTooCostlySaysSo) {
     const TImageFileResult r = s.service.LoadImageFile(target, dir.File("a.j2k"), false, true);
     EXPECT_STREQ(r.MessageKey, "msgErrorOpen");
     EXPECT_EQ(r.Error, FileError::TooLarge);
+}
+
+// A valid picture beyond what a load may decode cannot be opened because it
+// is too large, on the import and in the batch, whatever its kind (a GIF's
+// one frame too: a picture, not an animation); cut short it is damaged.
+TEST(LoadImageFile, APictureBeyondTheLimitsIsTooLargeAndOneCutShortInvalid) {
+    ScratchDir in, out;
+    TBatchJob batch;
+    std::vector<std::string> logged, errors;
+    for (const test::overlimit::Picture& p : test::overlimit::Pictures()) {
+        const std::string whole = in.File(p.name), cut = in.File(std::string("cut-") + p.name);
+        ASSERT_TRUE(WriteWholeFile(whole, p.bytes) && WriteWholeFile(cut, {p.bytes.data(), p.cut}));
+        TmyImagePal target({32, 32}, 32);
+        const TImageFileResult big = TestService().service.LoadImageFile(target, whole, false, true);
+        const TImageFileResult damaged = TestService().service.LoadImageFile(target, cut, false, true);
+        EXPECT_EQ(std::tuple(big.Ok, std::string(big.MessageKey), std::string(big.Message), big.Error),
+                  std::tuple(false, "msgErrorOpen", "Cannot open file", FileError::TooLarge)) << p.name;
+        EXPECT_EQ(std::tuple(damaged.Ok, std::string(damaged.Message), damaged.Error),
+                  std::tuple(false, p.damaged, FileError::None)) << p.name;
+        batch.Files.insert(batch.Files.end(), {whole, cut});
+        logged.insert(logged.end(), {"      Error: " + whole + " - Cannot open file - file too large",
+                                     "      Error: " + cut + " - " + p.damaged});
+    }
+    batch.OutputDir = out.File("");
+    for (const TBatchLine& line : TBatchRun(batch).RunAll())
+        if (line.Kind == TBatchLineKind::Error) errors.push_back(line.Text);
+    EXPECT_EQ(errors, logged);
 }
 
 TEST(CaptureScreen, TheGrabbedPixelsExactlyOrNothing) {

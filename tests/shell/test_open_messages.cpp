@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "../import/OverLimitPictures.h"
 #include "CommandFixture.h"
 #include "core/Language.h"
 #include "platform/ByteWriter.h"
@@ -141,7 +142,6 @@ TEST_F(OpenMessagesTest, OnlyFramesOfSeveralSizesCountAndTheMessageComesFromTheL
 TEST_F(OpenMessagesTest, AnEmptyFileIsAnInvalidFileWhateverItsName) {
     TfrmDesk* kept = open(writeCursor("kept.cur"));
     ASSERT_NE(kept, nullptr);
-    int slot = 1;
     for (const char* name : {"empty.cur", "empty.ani", "empty.png", "empty"}) {
         SCOPED_TRACE(name);
         QFile f(tempPath(name));
@@ -154,8 +154,8 @@ TEST_F(OpenMessagesTest, AnEmptyFileIsAnInvalidFileWhateverItsName) {
         EXPECT_EQ(shown[0].kind, int(mkError));
         EXPECT_EQ(main->Desks().DeskCount(), 1);
         EXPECT_EQ(active(), kept);
-        // Still recorded, like every file that was found.
-        EXPECT_EQ(QString::fromStdString(Options().GetRecentFile(++slot)), tempPath(name));
+        // Not recorded: only a file that opened is one to come back to.
+        EXPECT_EQ(Options().GetRecentFile(2), "");
     }
 }
 
@@ -251,6 +251,57 @@ TEST_F(CutCursorOpenTest, ACursorCutTo90BytesIsRefusedWithoutTheNewImageWindow) 
     EXPECT_FALSE(main->OpenFile(path));
     EXPECT_TRUE(runs.isEmpty());
     EXPECT_EQ(messages, QStringList{"Invalid File Format!"});
+}
+
+// A valid picture beyond what a load may decode cannot be opened, for that
+// reason, whatever its kind; cut short it is damaged, in its road's words (a
+// kind detection does not name is then no picture).
+TEST_F(CutCursorOpenTest, APictureBeyondTheLimitsCannotBeOpenedBecauseItIsTooLarge) {
+    forms["frmNewImage"]->onExec = [this](ScriptedDialog& self) {
+        self.added = qobject_cast<TfrmDesk*>(main->ActiveDesk())->Document()->InsertSorted({32, 32}, 32) >= 0;
+    };
+    for (const overlimit::Picture& p : overlimit::Pictures()) {
+        const QString whole = tempPath(p.name), cut = tempPath(QStringLiteral("cut-") + p.name);
+        ASSERT_TRUE(WriteWholeFile(whole.toStdString(), p.bytes));
+        ASSERT_TRUE(WriteWholeFile(cut.toStdString(), {p.bytes.data(), p.cut}));
+        messages.clear();
+        EXPECT_FALSE(main->OpenFile(whole) || main->OpenFile(cut) || main->Desks().DeskCount());
+        const bool named = !whole.endsWith(QLatin1String(".tga"));
+        EXPECT_EQ(messages, QStringList({"Cannot open file\nfile too large",
+                                         named ? p.damaged : "This kind of file cannot be opened yet!"}));
+    }
+}
+
+// Only a file that opened is a recent file, whichever road it came by; a
+// refused one (a cursor cut to 90 bytes) is not recorded, nor moved up when
+// its recent item is chosen.
+TEST_F(CutCursorOpenTest, OnlyAFileThatOpenedBecomesARecentFile) {
+    const QString cut = tempPath("cut.cur");
+    ASSERT_TRUE(TmyIcoIO(false).SaveToFile(FrameIcon({32}, 7), cut.toStdString(), false) && QFile::resize(cut, 90));
+    const auto recent = [] {  // oldest first
+        QStringList files;
+        for (int slot = 1; slot <= TOptions::kRecentFiles; ++slot)
+            files << QString::fromStdString(Options().GetRecentFile(slot));
+        files.removeAll(QString());
+        return files;
+    };
+    const std::function<void(const QStringList&)> roads[] = {
+        [this](const QStringList& f) { main->FirstActivation(f); },  // the command line
+        [this](const QStringList& f) { dialogAnswers.push_back(f), main->Action("actnOpen")->trigger(); },
+        [this](const QStringList& f) { emit main->DocumentArea()->filesDropped(f); },
+        [this](const QStringList& f) { main->InstanceDenied(f); },  // from a second start
+    };
+    QStringList opened;
+    for (const auto& road : roads) {
+        opened << tempPath(QString::number(opened.size()) + ".cur");
+        ASSERT_TRUE(TmyIcoIO(false).SaveToFile(FrameIcon({32}, 1), opened.last().toStdString(), false));
+        road({opened.last(), cut});
+        EXPECT_EQ(recent(), opened);
+    }
+    ASSERT_TRUE(main->CloseAllDocuments() && QFile::remove(opened[0]) && QFile::copy(cut, opened[0]));
+    main->RecentFilesMenu()->actions().last()->trigger();  // the oldest, refused now
+    EXPECT_EQ(messages.last(), "Invalid File Format!");
+    EXPECT_EQ(recent(), opened);
 }
 
 }  // namespace
