@@ -13,6 +13,7 @@
 #include <memory>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "imaging/Colors.h"
 #include "imaging/FormatInput.h"
@@ -352,7 +353,9 @@ bool TJpegFileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle, TD
     const std::int64_t start = io.Tell(handle);
     const std::uint64_t stored =
         static_cast<std::uint64_t>(std::max<std::int64_t>(0, GetInputSize(io, handle) - start));
-    if (DecodeHeaderPhase(c.get()) != 0) throw EImagingError(std::string("JPEG error: ") + c->err.message);
+    if (DecodeHeaderPhase(c.get()) != 0)
+        throw EImagingError(std::string("JPEG error: ") + c->err.message,
+                            c->err.pub.msg_code == JERR_IMAGE_TOO_BIG ? FileError::TooLarge : FileError::None);
     if (!c->cinfo.arith_code)
         RequireStoredData(CodedBlocks(c->cinfo), stored, kJpegHuffmanBound, "JPEG data too short for the image size.");
     // Arithmetic coding has no least cost per block (a flat picture of any

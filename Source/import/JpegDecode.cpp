@@ -10,6 +10,7 @@
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "imaging/Imaging.h"
 
@@ -35,11 +36,12 @@ struct Context {
     bool created;
 };
 
-enum class Header { Ok, Failed, Other };
+enum class Header { Ok, Failed, TooLarge, Other };
 
 // Reads the header and decides whether this road takes the file.
 Header ReadHeader(Context* c, const std::uint8_t* data, std::size_t size) {
-    if (setjmp(c->err.jump)) return Header::Failed;
+    // libjpeg's own bound of a side is a limit too, not damage.
+    if (setjmp(c->err.jump)) return c->err.pub.msg_code == JERR_IMAGE_TOO_BIG ? Header::TooLarge : Header::Failed;
     jpeg_create_decompress(&c->cinfo);
     c->created = true;
     jpeg_mem_src(&c->cinfo, data, static_cast<unsigned long>(size));
@@ -84,6 +86,7 @@ TJpegDecode DecodeJpeg(std::span<const std::uint8_t> data, TWorkPicture& picture
 
     switch (ReadHeader(&c, data.data(), data.size())) {
     case Header::Failed: return TJpegDecode::Failed;
+    case Header::TooLarge: return TJpegDecode::TooLarge;
     case Header::Other: return TJpegDecode::NotTaken;
     case Header::Ok: break;
     }

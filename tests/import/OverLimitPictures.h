@@ -31,13 +31,14 @@ inline Bytes RleBitmap() {
 }
 
 // A baseline JPEG of this program's writer, its frame header saying
-// 16384 x 16384, padded to the bit each block's Huffman data takes at least.
-inline Bytes BaselineJpeg() {
+// width x height, padded to the bit each block's Huffman data takes at least.
+inline Bytes BaselineJpeg(unsigned width = kSide, unsigned height = kSide) {
     Bytes out;
     tmyimport().EncodePicture(efJpeg, TmyImagePal({8, 8}, 32), out);
     for (std::size_t at = 2; at + 9 <= out.size(); at += 2 + (std::size_t(out[at + 2]) << 8 | out[at + 3]))
-        if (out[at + 1] == 0xC0) out[at + 5] = out[at + 7] = kSide >> 8, out[at + 6] = out[at + 8] = 0;
-    out.resize(out.size() + std::size_t(kSide) * kSide / 64 * 3 / 8);
+        if (out[at + 1] == 0xC0)
+            out[at + 5] = height >> 8, out[at + 6] = height & 0xFF, out[at + 7] = width >> 8, out[at + 8] = width & 0xFF;
+    out.resize(out.size() + std::size_t(width) * height / 64 * 3 / 8);
     return out;
 }
 
@@ -75,6 +76,7 @@ inline std::vector<Picture> Pictures() {
         {"grey.png", GreyPng(kSide, kSide), 20, "Invalid png file!"},
         {"wide.png", GreyPng(70000, 1), 20, "Invalid png file!"},  // wider than the codec takes
         {"baseline.jpg", BaselineJpeg(), 4000, "Invalid jpg file!"},
+        {"wide.jpg", BaselineJpeg(65535, 8), 40, "Invalid jpg file!"},  // wider than the decoder takes
         {"arithmetic.jpg", costly::ArithmeticJpeg(1, false, kSide, kSide), 40, "Invalid jpg file!"},
         {"frame.gif", GifFrameOf(kSide), 25, "Invalid gif file!"},
     };
