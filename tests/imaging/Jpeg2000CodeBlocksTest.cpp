@@ -9,6 +9,7 @@
 #include "ChildCost.h"
 #include "CostlyFiles.h"
 #include "ImagingTestUtil.h"
+#include "Jpeg2000Rows.h"
 #include "Sanitizer.h"
 #include "imaging/Classes.h"
 #include "imaging/FormatJpeg2000.h"
@@ -99,6 +100,35 @@ TEST(Jpeg2000CodeBlocks, BookkeepingIsPartOfTheDecodeCost) {
     TJpeg2000Header header;
     ASSERT_TRUE(ReadJpeg2000Header(tiny, header));
     EXPECT_EQ(header.DecodeCost, Jpeg2000DecodeCost(tiny, false)) << "what an Apple icon's element is held to";
+}
+
+// The walk reads markers as the codec does: it finds the styles the codec
+// finds (past markers without a length or unknown to it, in their order), and
+// headers the codec cannot read as walked are damaged, never counted as empty.
+TEST(Jpeg2000CodeBlocks, MarkersAreWalkedAsTheCodecReadsThem) {
+    std::vector<J2kRow> rows = J2kCraftedRows(256, 1, Blocks(2));
+    J2kStream two;
+    two.width = 128;
+    two.tileWidth = two.tileHeight = 64;
+    two.tileHeaders = {{}, J2kCod(Blocks(2))};
+    const Bytes twoTiles = J2kCodeStream(two);
+    // The second tile part made tile 0's second (its first said it was the
+    // only one), or its third; the main header cut before its first tile part.
+    Bytes late = twoTiles, skipped = twoTiles;
+    const std::size_t second = twoTiles.size() - 2 - 14 - 14;  // its SOT, before COD, SOD and EOC
+    late[second + 5] = 0, late[second + 10] = 1;
+    skipped[second + 5] = 0, skipped[second + 10] = 2;
+    rows.push_back({"a COD after its tile's last part", late, false, {}});
+    rows.push_back({"a tile's parts out of order", skipped, false, {}});
+    rows.push_back({"no tile part", Bytes(twoTiles.begin(), twoTiles.begin() + 2 + 43 + 14 + 19), false, {}});
+    for (const J2kRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TJpeg2000Cost cost = Jpeg2000Cost(row.file, row.jp2);
+        EXPECT_EQ(cost.Damaged, row.plain.empty());
+        if (row.plain.empty()) continue;
+        EXPECT_EQ(cost.CodeBlocks, Jpeg2000CodeBlocks(row.plain, Jpeg2000KindOf(row.plain) == TJpeg2000Kind::Jp2));
+        EXPECT_GT(cost.CodeBlocks, 0u);
+    }
 }
 
 // Loads the file in a child process that the system ends after 20 s of processor time. Exit code: 0 loaded
