@@ -165,18 +165,25 @@ J2kStyle TinyBlocks() {
 TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
     if (!kCounted) GTEST_SKIP() << "a sanitizer's allocation functions stand in for the counting ones";
     std::vector<J2kRow> rows = J2kCraftedRows(512, 1, TinyBlocks());
-    // Precincts of 2 x 2 samples make code blocks of one; tiles of 16 x 16.
-    J2kStream precincts, tiles;
-    precincts.width = precincts.height = 256;
+    // Precincts of 2 x 2 samples make code blocks of one sample; tiles of
+    // 16 x 16 (a code block each) in one and three components; two tiles of
+    // 1024 x 1024.
+    J2kStream precincts, tiles, two;
+    precincts.width = precincts.height = tiles.width = tiles.height = 512;
     precincts.style.precincts = {0x00, 0x11, 0x11, 0x11, 0x11, 0x11};
-    tiles.width = tiles.height = 512;
-    tiles.components = 3;
     tiles.tileWidth = tiles.tileHeight = 16;
+    tiles.style.levels = 0;
     tiles.tileHeaders.resize(1024);
+    two.width = 2048;
+    two.height = two.tileWidth = two.tileHeight = 1024;
+    two.tileHeaders.resize(2);
     precincts.tileHeaders = {{}};
-    precincts.emptyPackets = tiles.emptyPackets = true;
+    precincts.emptyPackets = tiles.emptyPackets = two.emptyPackets = true;
     rows.push_back({"precincts of one code block each", J2kCodeStream(precincts), false, {1}});
     rows.push_back({"1024 tiles", J2kCodeStream(tiles), false, {1}});
+    tiles.components = 3;
+    rows.push_back({"1024 tiles of three components", J2kCodeStream(tiles), false, {1}});
+    rows.push_back({"two large tiles", J2kCodeStream(two), false, {1}});
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(VELTO_SOURCE_DIR) / "fuzz/seeds/jp2")) {
         Bytes file;
         ASSERT_TRUE(ReadWholeFile(entry.path().string(), file));
