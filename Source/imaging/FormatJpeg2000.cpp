@@ -233,7 +233,9 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     // gigabytes and are refused by the budget. Headers the codec would read
     // otherwise than the walk did (or not at all) cannot be charged truly, and
     // are refused as damaged.
+    // An image beyond the pixel limit is refused before anything is sized.
     const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
+    CheckDecodePixels(cost.Pixels);
     ChargeDecodeBudget(cost.DecodeBytes);
     if (cost.Damaged) throw EImagingError(std::string("JPEG 2000 headers damaged: ") + cost.Reason + ".");
 

@@ -62,6 +62,7 @@ std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2);
 // declared than the data could hold (see Jpeg2000TilesFit); a tile part's
 // length is shorter than its header or points back. Reason says which.
 struct TJpeg2000Cost {
+    std::uint64_t Pixels = 0;  // of the image area; 0 without a size marker
     std::uint64_t CodeBlocks = 0;
     std::uint64_t DecodeBytes = 0;
     bool Damaged = false;

@@ -159,7 +159,9 @@ namespace jh = jpeg2000header;
 
 TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2) {
     const jh::Reading h = jh::ReadHeaders(data, jp2);
-    return {h.blocks.codeBlocks, h.bytes, h.walk.damage != nullptr, h.walk.damage ? h.walk.damage : ""};
+    const jh::SizeMarker& m = h.walk.size;
+    const std::uint64_t pixels = h.walk.sizeRead ? std::uint64_t(m.xsiz - m.xosiz) * (m.ysiz - m.yosiz) : 0;
+    return {pixels, h.blocks.codeBlocks, h.bytes, h.walk.damage != nullptr, h.walk.damage ? h.walk.damage : ""};
 }
 
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
