@@ -46,13 +46,13 @@ std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 // Bytes the codec will allocate to decode the data, at most: its fixed
 // structures, the bookkeeping of every tile, the samples of every component,
 // the code blocks and precincts of every tile by the coding styles, the tile
-// parts' data and the index of the marker segments; from the size marker
-// alone when the headers are damaged, 0 when there is no size marker to read.
+// parts' data and the index of the marker segments; of the headers as far as
+// they could be read when they are damaged, 0 without a size marker.
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
 
 // Code blocks the codec sets up to decode the data, over every tile and
 // component, by the coding styles of the main header and of the tile-part
-// headers; 0 when the headers are damaged.
+// headers (as far as they could be read).
 std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2);
 
 // Both of the above from one reading of the headers, as a load asks them,

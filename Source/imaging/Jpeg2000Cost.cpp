@@ -145,9 +145,10 @@ struct Reading {
 Reading ReadHeaders(std::span<const std::uint8_t> data, bool jp2) {
     Reading out{WalkHeaders(data, jp2), {}, 0};
     if (!out.walk.sizeRead) return out;
-    // Damaged headers are refused before the codec sees them: their cost is
-    // only what the size marker declares, with no block counted.
-    if (!out.walk.damage) out.blocks = CountBlocks(out.walk);
+    // Damaged headers are refused before the codec sees them, as too large
+    // when what they declare as far as read is (the blocks of more tiles than
+    // the data holds are not counted).
+    if (!out.walk.tooManyTiles) out.blocks = CountBlocks(out.walk);
     out.bytes = DecodeCostOf(out.walk, out.blocks);
     return out;
 }

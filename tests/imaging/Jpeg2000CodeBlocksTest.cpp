@@ -50,14 +50,12 @@ TEST(Jpeg2000CodeBlocks, CountedAsTheCodecPartitionsThem) {
         J2kStream s;
         s.style = Blocks(6, 1);
         s.style.precincts = {0x22, 0x33};  // 4 x 4 at the lowest resolution, 8 x 8 above
-        s.tileHeaders = {{}};
         cases.push_back({"precincts smaller than the blocks cut them", s, 256});
     }
     {
         J2kStream s;
         s.tileWidth = s.tileHeight = 32;
         s.style = Blocks(2, 0);
-        s.tileHeaders.resize(4);
         cases.push_back({"every tile has blocks of its own", s, 4 * 64});
     }
     {
@@ -65,7 +63,6 @@ TEST(Jpeg2000CodeBlocks, CountedAsTheCodecPartitionsThem) {
         s.width = s.height = 4;
         s.x0 = s.y0 = 2;
         s.style = Blocks(2, 0);
-        s.tileHeaders = {{}};
         cases.push_back({"an image area away from the origin meets blocks of the grid", s, 4});
     }
     {
