@@ -104,20 +104,25 @@ TEST(Jpeg2000CodeBlocks, BookkeepingIsPartOfTheDecodeCost) {
 // headers the codec cannot read as walked are damaged, never counted as empty.
 TEST(Jpeg2000CodeBlocks, MarkersAreWalkedAsTheCodecReadsThem) {
     std::vector<J2kRow> rows = J2kCraftedRows(256, 1, Blocks(2));
+    // Two tiles of 64 x 64, the second with a COD or without. Its tile part
+    // made tile 0's second (the first said it was the only one) or third; no
+    // COD in the main header, a COC instead; the main header cut short.
     J2kStream two;
     two.width = 128;
     two.tileWidth = two.tileHeight = 64;
     two.tileHeaders = {{}, J2kCod(Blocks(2))};
-    const Bytes twoTiles = J2kCodeStream(two);
-    // The second tile part made tile 0's second (its first said it was the
-    // only one), or its third; the main header cut before its first tile part.
-    Bytes late = twoTiles, skipped = twoTiles;
-    const std::size_t second = twoTiles.size() - 2 - 14 - 14;  // its SOT, before COD, SOD and EOC
-    late[second + 5] = 0, late[second + 10] = 1;
-    skipped[second + 5] = 0, skipped[second + 10] = 2;
+    Bytes late = J2kCodeStream(two);
+    two.tileHeaders[1] = {};
+    Bytes skipped = J2kCodeStream(two), noCod = skipped;
+    late[late.size() - 30 + 5] = 0, late[late.size() - 30 + 10] = 1;  // SOT before COD, SOD and EOC
+    skipped[skipped.size() - 16 + 5] = 0, skipped[skipped.size() - 16 + 10] = 2;
+    const Bytes coc = J2kCoc(0, Blocks(2));
+    noCod.erase(noCod.begin() + 45, noCod.begin() + 59);
+    noCod.insert(noCod.begin() + 45, coc.begin(), coc.end());
     rows.push_back({"a COD after its tile's last part", late, false, {}});
     rows.push_back({"a tile's parts out of order", skipped, false, {}});
-    rows.push_back({"no tile part", Bytes(twoTiles.begin(), twoTiles.begin() + 2 + 43 + 14 + 19), false, {}});
+    rows.push_back({"a COC but no COD in the main header", noCod, false, {}});
+    rows.push_back({"the main header cut short", Bytes(skipped.begin(), skipped.begin() + 45 + 14 + 19), false, {}});
     for (const J2kRow& row : rows) {
         SCOPED_TRACE(row.name);
         const TJpeg2000Cost cost = Jpeg2000Cost(row.file, row.jp2);
