@@ -61,13 +61,9 @@ void free(void* p) {
     Counted(p, -1);
     __libc_free(p);
 }
-void* aligned_alloc(std::size_t alignment, std::size_t n) {
-    void* p = __libc_memalign(alignment, n);
-    Counted(p, 1);
-    return p;
-}
-int posix_memalign(void** out, std::size_t alignment, std::size_t n) {
-    return (*out = aligned_alloc(alignment, n)) ? 0 : ENOMEM;
+int posix_memalign(void** out, std::size_t alignment, std::size_t n) {  // the codec's aligned blocks
+    Counted(*out = __libc_memalign(alignment, n), 1);
+    return *out ? 0 : ENOMEM;
 }
 }
 constexpr bool kCounted = true;
@@ -107,7 +103,7 @@ TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
     if (!kCounted) GTEST_SKIP() << "a sanitizer's allocation functions stand in for the counting ones";
     std::vector<J2kRow> rows = J2kCraftedRows(512, 1, TinyBlocks());
     // Precincts of 2 x 2 samples (code blocks of one sample); tiles of 16 x 16
-    // (a code block each) in one and three components; two of 1024 x 1024.
+    // (a code block each); two of 1024 x 1024.
     J2kStream precincts, tiles, two;
     precincts.width = precincts.height = tiles.width = tiles.height = 512;
     precincts.style.precincts = {0x00, 0x11, 0x11, 0x11, 0x11, 0x11};
@@ -121,8 +117,6 @@ TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
     precincts.emptyPackets = tiles.emptyPackets = two.emptyPackets = true;
     rows.push_back({"precincts of one code block each", J2kCodeStream(precincts), false, {1}});
     rows.push_back({"1024 tiles", J2kCodeStream(tiles), false, {1}});
-    tiles.components = 3;
-    rows.push_back({"1024 tiles of three components", J2kCodeStream(tiles), false, {1}});
     rows.push_back({"two large tiles", J2kCodeStream(two), false, {1}});
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(VELTO_SOURCE_DIR) / "fuzz/seeds/jp2")) {
         Bytes file;
