@@ -230,10 +230,9 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     // reads them (it allocates for every tile already then, and sets up every
     // code block of a tile before it decodes one, whether the file holds data
     // for it or not): a few bytes declaring tiny blocks over a large image cost
-    // gigabytes and are refused by the budget. Headers the codec would read
-    // otherwise than the walk did (or not at all) cannot be charged truly, and
-    // are refused as damaged.
-    // An image beyond the pixel limit is refused before anything is sized.
+    // gigabytes and are refused by the budget, as an image beyond the pixel
+    // limit is by it. Headers the codec would read otherwise than the walk did
+    // (or not at all) cannot be charged truly, and are refused as damaged.
     const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
     CheckDecodePixels(cost.Pixels);
     ChargeDecodeBudget(cost.DecodeBytes);

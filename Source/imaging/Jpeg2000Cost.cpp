@@ -108,11 +108,14 @@ BlockCount CountBlocks(const Walk& w) {
     return count;
 }
 
-// Samples, 32 bits each, of every component over an area w x h (one more in
-// each direction for the grid's rounding).
+// Samples, 32 bits each, of a component of steps dx, dy over an area w x h
+// (one more each way for the grid's rounding), and of every component.
+std::uint64_t ComponentBytes(std::uint64_t w, std::uint64_t h, std::uint8_t dx, std::uint8_t dy) {
+    return ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
+}
 std::uint64_t SampleBytes(const SizeMarker& m, std::uint64_t w, std::uint64_t h) {
     std::uint64_t bytes = 0;
-    for (const auto& [dx, dy] : m.steps) bytes += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
+    for (const auto& [dx, dy] : m.steps) bytes += ComponentBytes(w, h, dx, dy);
     return bytes;
 }
 
@@ -127,7 +130,7 @@ std::uint64_t DecodeCostOf(const Walk& w, const BlockCount& blocks) {
     cost += SampleBytes(m, width, height);
     // A JP2 palette's columns, each made a component as large as the largest.
     std::uint64_t largest = 0;
-    for (const auto& [dx, dy] : m.steps) largest = std::max(largest, ((width + dx - 1) / dx + 1) * ((height + dy - 1) / dy + 1) * 4);
+    for (const auto& [dx, dy] : m.steps) largest = std::max(largest, ComponentBytes(width, height, dx, dy));
     cost += w.paletteColumns * largest;
     if (tiles > 1) cost += SampleBytes(m, tileWidth, tileHeight);
     cost += std::max(tileWidth, tileHeight) * kScratchPerSide;

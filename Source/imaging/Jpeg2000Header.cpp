@@ -154,7 +154,7 @@ bool WalkMainHeader(ByteReader& r, Walk& w) {
         if (marker < 0xFF00) return Damage(w, "the main header holds something other than a marker");
         if (!RuleOf(marker)) {
             const std::optional<std::uint16_t> next = PastUnknownMarker(r, place);
-            if (!next) return Damage(w, "an unknown marker of the main header is followed by no marker the codec takes");
+            if (!next) return Damage(w, "an unknown marker of the main header is followed by none the codec takes");
             if ((marker = *next) == kSot) break;
         }
         if (!(PlacesOf(marker) & place)) return Damage(w, "a marker of the main header stands out of its place");

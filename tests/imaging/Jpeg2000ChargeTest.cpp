@@ -118,7 +118,8 @@ TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
     rows.push_back({"precincts of one code block each", J2kCodeStream(precincts), false, {1}});
     rows.push_back({"1024 tiles", J2kCodeStream(tiles), false, {1}});
     rows.push_back({"two large tiles", J2kCodeStream(two), false, {1}});
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(VELTO_SOURCE_DIR) / "fuzz/seeds/jp2")) {
+    const std::filesystem::path seeds = std::filesystem::path(VELTO_SOURCE_DIR) / "fuzz/seeds/jp2";
+    for (const auto& entry : std::filesystem::directory_iterator(seeds)) {
         Bytes file;
         ASSERT_TRUE(ReadWholeFile(entry.path().string(), file));
         rows.push_back({entry.path().filename().string(), file, Jpeg2000KindOf(file) == TJpeg2000Kind::Jp2, {1}});
@@ -128,7 +129,7 @@ TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
         const TJpeg2000Cost cost = Jpeg2000Cost(row.file, row.jp2);
         if (cost.Damaged) continue;  // refused before the codec sees it
         const std::int64_t peak = CodecPeak(row.file);
-        EXPECT_GE(cost.DecodeBytes, static_cast<std::uint64_t>(peak)) << row.name << ": charged below what the codec held";
+        EXPECT_GE(cost.DecodeBytes, static_cast<std::uint64_t>(peak)) << row.name << ": charged below the codec's";
         large += peak > (4 << 20) ? 1 : 0;
     }
     EXPECT_GE(large, 20) << "files whose decoding holds more than the codec's fixed megabyte or so";
