@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -228,14 +229,14 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     // What decoding will allocate, from the headers, charged before the codec
     // reads them (it allocates for every tile already then, and sets up every
     // code block of a tile before it decodes one, whether the file holds data
-    // for it or not). A few bytes declaring tens of thousands of tiles, which
-    // they cannot hold, are damaged; a few declaring tiny blocks over a large
-    // image cost gigabytes and are refused by the budget.
+    // for it or not): a few bytes declaring tiny blocks over a large image cost
+    // gigabytes and are refused by the budget, as an image beyond the pixel
+    // limit is by it. Headers the codec would read otherwise than the walk did
+    // (or not at all) cannot be charged truly, and are refused as damaged.
     const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
-    if (cost.Damaged)
-        throw EImagingError("JPEG 2000 headers damaged: more tiles than the data holds, or a tile part ending "
-                            "before its data.");
+    CheckDecodePixels(cost.Pixels);
     ChargeDecodeBudget(cost.DecodeBytes);
+    if (cost.Damaged) throw EImagingError(std::string("JPEG 2000 headers damaged: ") + cost.Reason + ".");
 
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     if (!codec) return false;

@@ -43,25 +43,30 @@ std::int32_t Jpeg2000Resolutions(std::int32_t width, std::int32_t height);
 // when that cannot be told.
 std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 
-// Bytes the codec will allocate to decode the data, estimated from its size
-// marker (samples of every component and bookkeeping of every tile) and its
-// coding styles (bookkeeping of every code block and precinct); 0 when there
-// is no size marker to read.
+// Bytes the codec will allocate to decode the data, at most: its fixed
+// structures, the bookkeeping of every tile, the samples of every component,
+// the code blocks and precincts of every tile by the coding styles, the tile
+// parts' data and the index of the marker segments; of the headers as far as
+// they could be read when they are damaged, 0 without a size marker.
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
 
 // Code blocks the codec sets up to decode the data, over every tile and
 // component, by the coding styles of the main header and of the tile-part
-// headers; 0 without a size marker or a coding style.
+// headers (as far as they could be read).
 std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2);
 
 // Both of the above from one reading of the headers, as a load asks them,
-// and whether the headers are damaged: more tiles declared than the data
-// could hold (see Jpeg2000TilesFit; their blocks are not counted then), or a
-// tile part whose length is shorter than its header or points back.
+// and whether the headers are damaged: read as the codec reads them (markers
+// it does not know included), they end before the first tile part, hold
+// something the codec fails on, or declare no coding style; more tiles are
+// declared than the data could hold (see Jpeg2000TilesFit); a tile part's
+// length is shorter than its header or points back. Reason says which.
 struct TJpeg2000Cost {
+    std::uint64_t Pixels = 0;  // of the image area; 0 without a size marker
     std::uint64_t CodeBlocks = 0;
     std::uint64_t DecodeBytes = 0;
     bool Damaged = false;
+    const char* Reason = "";
 };
 TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2);
 
@@ -79,8 +84,8 @@ struct TJpeg2000Header {
     bool Subsampled = false;  // a component sampled at a step other than 1
     std::uint64_t DecodeCost = 0;  // as Jpeg2000DecodeCost
 };
-// False when the data has no signature or no complete size marker, or its
-// headers are damaged (as TJpeg2000Cost tells).
+// False when the data has no signature, or its headers are damaged (as
+// TJpeg2000Cost tells).
 bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header);
 
 }  // namespace velto

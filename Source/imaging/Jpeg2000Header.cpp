@@ -1,122 +1,94 @@
-// JPEG 2000 headers read without the codec: the signature, the code stream's
-// place in a JP2 file and its end, the size marker, and the coding styles of
-// the main and tile-part headers. From these, what decoding will cost is
-// known before the codec allocates anything.
+// JPEG 2000 headers read without the codec, the way the codec reads them: the
+// signature, the code stream's place in a JP2 file and its end, the size
+// marker, and every marker of the main and tile-part headers (the coding
+// styles among them). From these, what decoding will cost is known before the
+// codec allocates anything (Jpeg2000Cost.cpp). Where the codec would read the
+// headers otherwise than this walk can follow, or would not read them at all,
+// the headers are damaged: refused, never charged as if they declared nothing.
+#include "imaging/Jpeg2000Walk.h"
+
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <map>
-#include <optional>
 #include <utility>
-#include <vector>
 
 #include "imaging/FormatJpeg2000.h"
-#include "platform/ByteReader.h"
 
 namespace velto {
-
-// A namespace of its own: quick builds compile this file together with
-// others of the library that have file-local names like these.
 namespace jpeg2000header {
+
 namespace {
 
 constexpr std::uint8_t kJp2Signature[8] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50, 0x20, 0x20};
 constexpr std::uint8_t kCodeStreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
-// What the codec keeps for one component of one tile (its structures, not
-// the samples), measured generously.
-constexpr std::uint64_t kTileComponentCost = 4096;
-// ...for one code block (its state and room for its segments: about 400
-// bytes measured) and for one precinct of one band (its tag trees' roots).
-constexpr std::uint64_t kCodeBlockCost = 512;
-constexpr std::uint64_t kPrecinctCost = 256;
-// The least a tile takes in a code stream: its tile-part header, a 12-byte
-// SOT segment and the 2-byte SOD marker.
-constexpr std::uint64_t kTilePartHeaderBytes = 14;
-// Beyond this many tile components the tiles' bookkeeping alone is a
-// gigabyte (beyond the default budget), and their code blocks are not counted.
-constexpr std::uint64_t kCountedTileComponents = 1u << 18;
 
-// The "jp2c" box of a JP2 file: where its content starts and where it ends.
-struct Box {
-    std::uint64_t content, end;
+constexpr std::uint16_t kSoc = 0xFF4F, kSiz = 0xFF51, kCod = 0xFF52, kCoc = 0xFF53, kSot = 0xFF90, kSod = 0xFF93,
+                        kEoc = 0xFFD9;
+
+// Where the codec takes a marker: before the size marker, in the rest of the
+// main header, at the start of a tile part, inside a tile-part header.
+enum Place : std::uint8_t { kBeforeSize = 1, kMain = 2, kTileStart = 4, kTilePart = 8 };
+
+// The markers the codec knows, and where it takes each. Any other it takes
+// in the main header by looking past it, two bytes at a time, for one it
+// knows; in a tile-part header it reads its length and then fails.
+struct MarkerRule {
+    std::uint16_t marker;
+    std::uint8_t places;
 };
-std::optional<Box> FindCodeStreamBox(std::span<const std::uint8_t> data) {
-    ByteReader r(data);
-    while (!r.atEnd()) {
-        const std::uint64_t start = r.pos();
-        std::uint32_t len = 0, type = 0;
-        if (!r.u32be(len) || !r.u32be(type)) break;
-        std::uint64_t boxLen = len;
-        if (len == 1) {
-            std::uint32_t hi = 0, lo = 0;
-            if (!r.u32be(hi) || !r.u32be(lo)) break;
-            boxLen = std::uint64_t(hi) << 32 | lo;
-        } else if (len == 0) {
-            boxLen = data.size() - start;  // to the end
-        }
-        if (boxLen < r.pos() - start || boxLen > data.size() - start) break;
-        if (type == 0x6A703263u) return Box{r.pos(), start + boxLen};  // "jp2c"
-        if (!r.seek(start + boxLen)) break;
+constexpr MarkerRule kMarkerRules[] = {
+    {kSot, kMain | kTileStart},   {kCod, kMain | kTilePart},    {kCoc, kMain | kTilePart},
+    {0xFF5E, kMain | kTilePart},  {0xFF5C, kMain | kTilePart},  {0xFF5D, kMain | kTilePart},  // RGN, QCD, QCC
+    {0xFF5F, kMain | kTilePart},  {kSiz, kBeforeSize},          {0xFF55, kMain},              // POC, SIZ, TLM
+    {0xFF57, kMain},              {0xFF58, kTilePart},          {0xFF60, kMain},              // PLM, PLT, PPM
+    {0xFF61, kTilePart},          {0xFF91, 0},                  {0xFF63, kMain},              // PPT, SOP, CRG
+    {0xFF64, kMain | kTilePart},  {0xFF74, kMain | kTilePart},  {0xFF78, kMain},              // COM, MCT, CBD
+    {0xFF50, kMain},              {0xFF59, kMain},              {0xFF75, kMain | kTilePart},  // CAP, CPF, MCC
+    {0xFF77, kMain | kTilePart},                                                              // MCO
+};
+constexpr std::uint8_t kUnknownPlaces = kMain | kTilePart;
+
+const MarkerRule* RuleOf(std::uint16_t marker) {
+    for (const MarkerRule& rule : kMarkerRules)
+        if (rule.marker == marker) return &rule;
+    return nullptr;
+}
+std::uint8_t PlacesOf(std::uint16_t marker) {
+    const MarkerRule* rule = RuleOf(marker);
+    return rule ? rule->places : kUnknownPlaces;
+}
+
+// Past a marker the codec does not know, in the main header: the next one it
+// knows, skipping smaller words and other unknown markers as it does; none
+// when the data ends first or a marker stands where the codec refuses it.
+std::optional<std::uint16_t> PastUnknownMarker(ByteReader& r, std::uint8_t place) {
+    std::uint16_t word = 0;
+    while (r.u16be(word)) {
+        if (word < 0xFF00) continue;
+        if (!(PlacesOf(word) & place)) return std::nullopt;
+        if (RuleOf(word)) return word;
     }
     return std::nullopt;
 }
 
-// Where the code stream starts: 0 for a bare one.
-std::optional<std::uint64_t> CodeStreamStart(std::span<const std::uint8_t> data, bool jp2) {
-    if (!jp2) return 0;
-    const std::optional<Box> box = FindCodeStreamBox(data);
-    if (!box) return std::nullopt;
-    return box->content;
-}
-
-// The size marker at the start of a code stream: image area, tiling, and the
-// sampling of the components up to the first one that cannot be read or has
-// a zero step.
-struct SizeMarker {
-    std::uint32_t xsiz = 0, ysiz = 0, xosiz = 0, yosiz = 0, xtsiz = 0, ytsiz = 0, xtosiz = 0, ytosiz = 0;
-    std::uint16_t csiz = 0;
-    std::vector<std::pair<std::uint8_t, std::uint8_t>> steps;  // dx, dy
-    std::uint64_t end = 0;  // where the main header's next marker starts
-};
-
-std::optional<SizeMarker> ReadSizeMarker(std::span<const std::uint8_t> data, bool jp2) {
-    const std::optional<std::uint64_t> at = CodeStreamStart(data, jp2);
-    if (!at) return std::nullopt;
-    ByteReader r(data);
-    SizeMarker m;
-    std::uint16_t soc = 0, siz = 0, lsiz = 0, rsiz = 0;
-    if (!r.seek(*at) || !r.u16be(soc) || soc != 0xFF4F || !r.u16be(siz) || siz != 0xFF51 || !r.u16be(lsiz) ||
-        !r.u16be(rsiz) || !r.u32be(m.xsiz) || !r.u32be(m.ysiz) || !r.u32be(m.xosiz) || !r.u32be(m.yosiz) ||
+// The size marker's segment (after its length), as strictly as the codec
+// takes it: its length matching its components, at least one component and
+// every step above zero.
+bool ReadSizeSegment(ByteReader r, std::uint64_t length, SizeMarker& m) {
+    std::uint16_t rsiz = 0;
+    if (!r.u16be(rsiz) || !r.u32be(m.xsiz) || !r.u32be(m.ysiz) || !r.u32be(m.xosiz) || !r.u32be(m.yosiz) ||
         !r.u32be(m.xtsiz) || !r.u32be(m.ytsiz) || !r.u32be(m.xtosiz) || !r.u32be(m.ytosiz) || !r.u16be(m.csiz))
-        return std::nullopt;
+        return false;
     if (m.xsiz <= m.xosiz || m.ysiz <= m.yosiz || m.xtsiz == 0 || m.ytsiz == 0 || m.xsiz <= m.xtosiz ||
         m.ysiz <= m.ytosiz)
-        return std::nullopt;
-    m.end = *at + 4 + lsiz;
+        return false;
     m.steps.reserve(std::min<std::uint64_t>(m.csiz, r.remaining() / 3));
     for (std::uint16_t c = 0; c < m.csiz; ++c) {
         std::uint8_t ssiz = 0, dx = 0, dy = 0;
-        if (!r.u8(ssiz) || !r.u8(dx) || !r.u8(dy) || dx == 0 || dy == 0) break;
+        if (!r.u8(ssiz) || !r.u8(dx) || !r.u8(dy) || dx == 0 || dy == 0) return false;
         m.steps.emplace_back(dx, dy);
     }
-    return m;
+    return m.csiz > 0 && length == 38u + 3u * m.csiz;
 }
-
-std::uint64_t TileColumns(const SizeMarker& m) { return (std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz; }
-std::uint64_t TileRows(const SizeMarker& m) { return (std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz; }
-std::uint64_t TilesOf(const SizeMarker& m) { return TileColumns(m) * TileRows(m); }
-
-// ---------------------------------------------------------------------------
-// Coding styles: what sizes the code blocks and precincts of a tile component.
-
-struct CodingStyle {
-    std::uint8_t levels = 0;  // decomposition levels: levels + 1 resolutions
-    std::uint8_t xcb = 0, ycb = 0;  // code-block size exponents, less 2
-    // Precinct size exponents (x in the low nibble) by resolution; 15 and 15
-    // when the style gives none.
-    std::array<std::uint8_t, 33> precincts;
-    CodingStyle() { precincts.fill(0xFF); }
-};
 
 // The style part that COD and COC share (SPcod, SPcoc).
 bool ReadStyle(ByteReader& r, bool precinctsGiven, CodingStyle& out) {
@@ -131,49 +103,78 @@ bool ReadStyle(ByteReader& r, bool precinctsGiven, CodingStyle& out) {
     return true;
 }
 
-// Coding styles in force: of the main header, or of a tile's own headers
-// (which come first); per component when a COC names it, else the COD's.
-struct StyleSet {
-    std::optional<CodingStyle> all;
-    std::map<std::uint16_t, CodingStyle> components;
-};
-
-struct Styles {
-    StyleSet main;
-    std::map<std::uint64_t, StyleSet> tiles;
-    // A tile part ends before its own data begins: its length is shorter
-    // than its header, or points back. The codec cannot decode such a stream.
-    bool damaged = false;
-
-    const CodingStyle* For(std::uint64_t tile, std::uint16_t component) const {
-        if (const auto t = tiles.find(tile); t != tiles.end()) {
-            if (const auto c = t->second.components.find(component); c != t->second.components.end()) return &c->second;
-            if (t->second.all) return &*t->second.all;
-        }
-        if (const auto c = main.components.find(component); c != main.components.end()) return &c->second;
-        return main.all ? &*main.all : nullptr;
-    }
-};
-
-// Reads a COD or COC segment (after its length) into the set.
-void ReadStyleSegment(ByteReader r, std::uint16_t marker, std::uint16_t csiz, StyleSet& set) {
-    if (marker == 0xFF52) {  // COD: Scod, progression, layers, transform, then the style
+// A COD or COC segment (after its length) applied to the set; false when it
+// is too short for what it declares (the codec fails on it too).
+bool ReadStyleSegment(ByteReader r, std::uint16_t marker, std::uint16_t csiz, StyleSet& set) {
+    CodingStyle s;
+    if (marker == kCod) {  // Scod, progression, layers, transform, then the style
         std::uint8_t scod = 0, order = 0, mct = 0;
         std::uint16_t layers = 0;
-        CodingStyle s;
-        if (r.u8(scod) && r.u8(order) && r.u16be(layers) && r.u8(mct) && ReadStyle(r, scod & 1, s)) set.all = s;
-        return;
+        if (!r.u8(scod) || !r.u8(order) || !r.u16be(layers) || !r.u8(mct) || !ReadStyle(r, scod & 1, s)) return false;
+        set.Cod(s);
+        return true;
     }
     std::uint16_t component = 0;  // COC: the component, Scoc, then the style
     std::uint8_t byte = 0, scoc = 0;
     if (csiz < 257) {
-        if (!r.u8(byte)) return;
+        if (!r.u8(byte)) return false;
         component = byte;
     } else if (!r.u16be(component)) {
-        return;
+        return false;
     }
-    CodingStyle s;
-    if (r.u8(scoc) && ReadStyle(r, scoc & 1, s)) set.components[component] = s;
+    if (!r.u8(scoc) || !ReadStyle(r, scoc & 1, s)) return false;
+    set.Coc(component, s);
+    return true;
+}
+
+// A marker segment at the reader (its marker just read): its body, with the
+// reader moved past it; none when its length is below 2 or runs past the data.
+std::optional<ByteReader> SegmentBody(ByteReader& r) {
+    std::uint16_t length = 0;
+    if (!r.u16be(length) || length < 2 || !r.has(length - 2u)) return std::nullopt;
+    std::optional<ByteReader> body = r.sub(r.pos(), length - 2u);
+    r.skip(length - 2u);
+    return body;
+}
+
+bool Damage(Walk& w, const char* why) {
+    w.damage = why;
+    return false;
+}
+
+// The main header from the start marker to the first tile part's SOT marker
+// (read, with the reader just past it).
+bool WalkMainHeader(ByteReader& r, Walk& w) {
+    std::uint16_t marker = 0;
+    if (!r.u16be(marker) || marker != kSoc) return Damage(w, "no start of code stream");
+    std::uint8_t place = kBeforeSize;
+    bool cod = false;
+    if (!r.u16be(marker)) return Damage(w, "the main header is cut short");
+    while (marker != kSot) {
+        if (marker < 0xFF00) return Damage(w, "the main header holds something other than a marker");
+        if (!RuleOf(marker)) {
+            const std::optional<std::uint16_t> next = PastUnknownMarker(r, place);
+            if (!next) return Damage(w, "an unknown marker of the main header is followed by none the codec takes");
+            if ((marker = *next) == kSot) break;
+        }
+        if (!(PlacesOf(marker) & place)) return Damage(w, "a marker of the main header stands out of its place");
+        std::optional<ByteReader> body = SegmentBody(r);
+        if (!body) return Damage(w, "a marker segment of the main header is cut short");
+        ++w.segments;
+        if (marker == kSiz) {
+            if (!ReadSizeSegment(*body, body->size() + 2, w.size)) return Damage(w, "the size marker is unreadable");
+            w.sizeRead = true;
+            place = kMain;
+        } else if (marker == kCod || marker == kCoc) {
+            if (!ReadStyleSegment(*body, marker, w.size.csiz, w.main))
+                return Damage(w, "a coding style of the main header is unreadable");
+            cod = cod || marker == kCod;
+        }
+        if (!r.u16be(marker)) return Damage(w, "the main header is cut short");
+    }
+    if (place != kMain) return Damage(w, "no size marker");
+    if (!cod) return Damage(w, "no coding style in the main header");
+    return true;
 }
 
 // Where the tile part at start ends, by its length psot: at the data's end
@@ -186,155 +187,176 @@ std::optional<std::uint64_t> TilePartEnd(std::uint64_t start, std::uint32_t psot
     return start + psot;
 }
 
-// Walks the main header and every tile-part header, by the lengths of their
-// segments and tile parts, collecting the coding styles; stops at the end
-// marker, at a tile part that runs to the end, where the data breaks off, or
-// at a tile part whose end lies before its data (damaged). Every step moves
-// forward, so the walk ends.
-Styles ReadStyles(std::span<const std::uint8_t> data, const SizeMarker& m) {
-    Styles styles;
-    ByteReader r(data);
-    if (!r.seek(m.end)) return styles;
-    StyleSet* set = &styles.main;
-    // Where the tile part being read ends: 0 in the main header, the data's
-    // end for the last tile part (which runs to the end marker).
-    std::uint64_t tilePartEnd = 0;
-    std::uint16_t marker = 0;
-    while (r.u16be(marker)) {
-        if (marker == 0xFFD9) break;
-        if (marker == 0xFF93) {  // SOD: the tile part's data follows, up to its end
-            if (tilePartEnd == 0) break;
-            // An end on or before this SOD would read it again, for ever.
-            if (tilePartEnd < r.pos()) {
-                styles.damaged = true;
-                break;
-            }
-            if (tilePartEnd >= data.size() || !r.seek(tilePartEnd)) break;
-            continue;
-        }
+// Every tile part from the SOT marker just read: its header's markers up to
+// SOD, then on past its data by its length. The walk is complete at the end
+// marker, at a tile part that runs to the data's end, or where the data ends
+// between tile parts. Every step moves forward, so the walk ends.
+bool WalkTileParts(ByteReader& r, Walk& w, std::uint64_t tiles) {
+    for (;;) {
         const std::uint64_t start = r.pos() - 2;
-        std::uint16_t length = 0;
-        if (!r.u16be(length) || length < 2 || !r.has(length - 2u)) break;
-        if (marker == 0xFF90) {  // SOT: tile index, tile-part length
-            std::uint16_t tile = 0;
-            std::uint32_t psot = 0;
-            if (!r.u16be(tile) || !r.u32be(psot)) break;
-            const std::optional<std::uint64_t> end = TilePartEnd(start, psot, data.size());
-            // A segment shorter than what was just read of it would step back too.
-            if (!end || length < kSotSegmentBytes - 2) {
-                styles.damaged = true;
-                break;
+        std::uint16_t lsot = 0, isot = 0;
+        std::uint32_t psot = 0;
+        std::uint8_t tpsot = 0, tnsot = 0;
+        if (!r.u16be(lsot) || lsot != 10 || !r.u16be(isot) || !r.u32be(psot) || !r.u8(tpsot) || !r.u8(tnsot))
+            return Damage(w, "a tile part's SOT segment is unreadable");
+        if (isot >= tiles) return Damage(w, "a tile part names a tile the image does not have");
+        const std::optional<std::uint64_t> end = TilePartEnd(start, psot, r.size());
+        if (!end) return Damage(w, "a tile part ends before its data");
+        TileState& tile = w.tiles[isot];
+        // The codec takes the parts of a tile in order only.
+        if (tpsot != tile.parts) return Damage(w, "the parts of a tile are out of order");
+        ++tile.parts;
+        // The codec decodes a tile as soon as its last part is read: a coding
+        // style in a later part (which it then fails on) would not be the one
+        // it decoded with.
+        const bool decoded = tile.complete;
+        tile.complete = tile.complete || (tnsot != 0 && tpsot + 1 >= tnsot);
+        ++w.tileParts;
+        w.tileData += *end - start;
+        std::uint16_t marker = 0;
+        for (;;) {
+            if (!r.u16be(marker)) return Damage(w, "a tile-part header is cut short");
+            if (marker == kSod) break;
+            if (!RuleOf(marker) || !(PlacesOf(marker) & kTilePart))
+                return Damage(w, "a tile-part header holds a marker the codec cannot read there");
+            std::optional<ByteReader> body = SegmentBody(r);
+            if (!body) return Damage(w, "a marker segment of a tile-part header is cut short");
+            ++w.segments;
+            if (marker == kCod || marker == kCoc) {
+                if (decoded) return Damage(w, "a coding style comes after its tile's last part");
+                if (!ReadStyleSegment(*body, marker, w.size.csiz, tile.styles))
+                    return Damage(w, "a coding style of a tile-part header is unreadable");
             }
-            if (!r.seek(start + 2 + length)) break;
-            set = &styles.tiles[tile];
-            tilePartEnd = *end;
-            continue;
         }
-        if (marker == 0xFF52 || marker == 0xFF53) ReadStyleSegment(*r.sub(r.pos(), length - 2u), marker, m.csiz, *set);
-        if (!r.skip(length - 2u)) break;
+        // An end before this SOD's end would read it again, for ever.
+        if (*end < r.pos()) return Damage(w, "a tile part ends before its data");
+        if (*end >= r.size() || !r.seek(*end)) return true;
+        // The codec reads on only at another tile part or the end marker;
+        // where the data ends (a stray byte left at most), it stops too.
+        if (!r.u16be(marker) || marker == kEoc) return true;
+        if (marker != kSot) return Damage(w, "a tile part's data is followed by neither a tile part nor the end");
     }
-    return styles;
 }
 
-// Division by 2^n rounding up or down, for values that may be negative.
-std::int64_t CeilShift(std::int64_t v, int n) { return -((-v) >> n); }
-std::int64_t FloorShift(std::int64_t v, int n) { return v >> n; }
-
-// Cells of 2^n that the half-open interval [a, b) meets.
-std::uint64_t Cells(std::int64_t a, std::int64_t b, int n) {
-    if (b <= a) return 0;
-    return static_cast<std::uint64_t>(CeilShift(b, n) - FloorShift(a, n));
-}
-
-struct BlockCount {
-    std::uint64_t codeBlocks = 0, precincts = 0;
+// A box header at the reader: the box's start, its whole length and where its
+// content starts; none when it is not whole within limit bytes from its start
+// (a length of 0 runs to the limit; the codec takes no box beyond 2^32 bytes).
+struct Box {
+    std::uint64_t start, length, content;
+    std::uint32_t type;
 };
+std::optional<Box> ReadBoxHeader(ByteReader& r, std::uint64_t limit) {
+    Box box{r.pos(), 0, 0, 0};
+    std::uint32_t len = 0;
+    if (!r.u32be(len) || !r.u32be(box.type)) return std::nullopt;
+    box.length = len;
+    if (len == 1) {
+        std::uint32_t hi = 0, lo = 0;
+        if (!r.u32be(hi) || !r.u32be(lo) || hi != 0) return std::nullopt;
+        box.length = lo;
+    } else if (len == 0) {
+        box.length = limit;
+    }
+    box.content = r.pos();
+    if (box.length < box.content - box.start || box.length > limit) box.length = 0;  // not whole
+    return box;
+}
 
-// The code blocks and precincts of one tile component, (x0, y0) to (x1, y1)
-// on the component's grid, as the codec partitions them: every resolution's
-// precincts, every band's code blocks (which never cross a precinct).
-void CountTileComponent(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, const CodingStyle& s,
-                        BlockCount& out) {
-    const int levels = s.levels;
-    for (int r = 0; r <= levels; ++r) {
-        const int down = levels - r;
-        const std::uint8_t pp = s.precincts[static_cast<std::size_t>(r)];
-        const int ppx = pp == 0xFF ? 15 : pp & 0x0F, ppy = pp == 0xFF ? 15 : pp >> 4;
-        const std::uint64_t precincts = Cells(CeilShift(x0, down), CeilShift(x1, down), ppx) *
-                                        Cells(CeilShift(y0, down), CeilShift(y1, down), ppy);
-        if (precincts == 0) continue;
-        // The lowest resolution has one band; every other has three (the
-        // high-pass ones of the level below it), with precincts half as large.
-        const int bands = r == 0 ? 1 : 3;
-        const int cbw = r == 0 ? std::min(s.xcb + 2, ppx) : std::min(s.xcb + 2, std::max(ppx, 1) - 1);
-        const int cbh = r == 0 ? std::min(s.ycb + 2, ppy) : std::min(s.ycb + 2, std::max(ppy, 1) - 1);
-        out.precincts += precincts * static_cast<std::uint64_t>(bands);
-        for (int b = 0; b < bands; ++b) {
-            const int n = r == 0 ? down : down + 1;
-            const std::int64_t xo = r == 0 ? 0 : (b == 1 ? 0 : std::int64_t(1) << (n - 1));
-            const std::int64_t yo = r == 0 ? 0 : (b == 0 ? 0 : std::int64_t(1) << (n - 1));
-            out.codeBlocks += Cells(CeilShift(x0 - xo, n), CeilShift(x1 - xo, n), cbw) *
-                              Cells(CeilShift(y0 - yo, n), CeilShift(y1 - yo, n), cbh);
-        }
+constexpr std::uint32_t kCodeStreamBox = 0x6A703263u, kHeaderBox = 0x6A703268u, kPaletteBox = 0x70636C72u;
+
+// Palette columns of a "pclr" box: the codec makes each a component of the
+// size of the one it maps, beside those it decoded.
+std::uint8_t PaletteColumns(std::optional<ByteReader> content) {
+    std::uint16_t entries = 0;
+    std::uint8_t columns = 0;
+    return content && content->u16be(entries) && content->u8(columns) ? columns : 0;
+}
+
+// Palette columns of the "pclr" boxes inside a "jp2h" box's content.
+std::uint8_t PaletteColumnsIn(ByteReader header) {
+    std::uint8_t most = 0;
+    while (!header.atEnd()) {
+        const std::optional<Box> box = ReadBoxHeader(header, header.remaining());
+        if (!box || box->length == 0) break;
+        if (box->type == kPaletteBox)
+            most = std::max(most, PaletteColumns(header.sub(box->content, box->start + box->length - box->content)));
+        if (!header.seek(box->start + box->length)) break;
+    }
+    return most;
+}
+
+// The "jp2c" box of a JP2 file, found as the codec finds it: the boxes before
+// it are passed by their lengths (which must be whole and within the data),
+// and its content starts after its header whatever length it declares; its
+// end is the data's end when its length does not fit. The palette columns of
+// the boxes before it come along.
+struct CodeStreamBox {
+    std::uint64_t content, end;
+    std::uint8_t paletteColumns;
+};
+std::optional<CodeStreamBox> FindCodeStreamBox(std::span<const std::uint8_t> data) {
+    ByteReader r(data);
+    std::uint8_t palette = 0;
+    for (;;) {
+        const std::optional<Box> box = ReadBoxHeader(r, data.size() - r.pos());
+        if (!box) return std::nullopt;
+        if (box->type == kCodeStreamBox)
+            return CodeStreamBox{box->content, box->length ? box->start + box->length : data.size(), palette};
+        if (box->length == 0 || !r.seek(box->start + box->length)) return std::nullopt;
+        const std::optional<ByteReader> content = ByteReader(data).sub(box->content, r.pos() - box->content);
+        if (box->type == kHeaderBox && content) palette = std::max(palette, PaletteColumnsIn(*content));
+        if (box->type == kPaletteBox) palette = std::max(palette, PaletteColumns(content));
     }
 }
 
-BlockCount CountBlocks(const SizeMarker& m, const Styles& styles) {
-    BlockCount count;
-    const std::uint64_t columns = TileColumns(m), tiles = TilesOf(m);
-    // No component: no block in any tile, however many tiles there are.
-    if (m.steps.empty() || tiles > kCountedTileComponents / m.steps.size()) return count;
-    for (std::uint64_t t = 0; t < tiles; ++t) {
-        const std::uint64_t p = t % columns, q = t / columns;
-        const std::int64_t tx0 = std::max<std::int64_t>(m.xtosiz + std::int64_t(p * m.xtsiz), m.xosiz);
-        const std::int64_t ty0 = std::max<std::int64_t>(m.ytosiz + std::int64_t(q * m.ytsiz), m.yosiz);
-        const std::int64_t tx1 = std::min<std::int64_t>(m.xtosiz + std::int64_t((p + 1) * m.xtsiz), m.xsiz);
-        const std::int64_t ty1 = std::min<std::int64_t>(m.ytosiz + std::int64_t((q + 1) * m.ytsiz), m.ysiz);
-        for (std::size_t c = 0; c < m.steps.size(); ++c) {
-            const CodingStyle* s = styles.For(t, static_cast<std::uint16_t>(c));
-            if (!s) continue;  // no coding style: the codec refuses the header
-            const auto [dx, dy] = m.steps[c];
-            CountTileComponent((tx0 + dx - 1) / dx, (ty0 + dy - 1) / dy, (tx1 + dx - 1) / dx, (ty1 + dy - 1) / dy, *s,
-                               count);
-        }
-    }
-    return count;
+}  // namespace
+
+void StyleSet::Cod(const CodingStyle& s) {
+    all = s;
+    components.clear();  // the codec gives every component the new style
 }
 
-std::uint64_t DecodeCostOf(const SizeMarker& m, const BlockCount& blocks) {
-    std::uint64_t cost = TilesOf(m) * m.csiz * kTileComponentCost;
-    const std::uint64_t w = m.xsiz - m.xosiz, h = m.ysiz - m.yosiz;
-    // Each component decodes to 32-bit samples over its share of the image area.
-    for (const auto& [dx, dy] : m.steps) cost += ((w + dx - 1) / dx + 1) * ((h + dy - 1) / dy + 1) * 4;
-    return cost + blocks.codeBlocks * kCodeBlockCost + blocks.precincts * kPrecinctCost;
+void StyleSet::Coc(std::uint16_t component, const CodingStyle& s) { components[component] = s; }
+
+const CodingStyle* Walk::StyleOf(std::uint64_t tile, std::uint16_t component) const {
+    if (tile <= 0xFFFF) {
+        if (const auto t = tiles.find(static_cast<std::uint16_t>(tile)); t != tiles.end()) {
+            const StyleSet& own = t->second.styles;
+            if (const auto c = own.components.find(component); c != own.components.end()) return &c->second;
+            if (own.all) return &*own.all;
+        }
+    }
+    if (const auto c = main.components.find(component); c != main.components.end()) return &c->second;
+    return main.all ? &*main.all : nullptr;
 }
 
 bool TilesFit(const SizeMarker& m, std::uint64_t dataSize) { return TilesOf(m) <= dataSize / kTilePartHeaderBytes; }
 
-// What the headers make the codec set up, read once for every road.
-struct Reading {
-    SizeMarker marker;
-    BlockCount blocks;
-    bool damaged = false;  // more tiles than the data holds, or a tile part ending before its data
-};
-
-std::optional<Reading> ReadHeaders(std::span<const std::uint8_t> data, bool jp2) {
-    std::optional<SizeMarker> m = ReadSizeMarker(data, jp2);
-    if (!m) return std::nullopt;
-    Reading out{std::move(*m), {}, false};
+Walk WalkHeaders(std::span<const std::uint8_t> data, bool jp2) {
+    Walk w;
+    const std::optional<CodeStreamBox> box = jp2 ? FindCodeStreamBox(data) : CodeStreamBox{0, data.size(), 0};
+    ByteReader r(data);
+    if (!box || !r.seek(box->content)) {
+        w.damage = "no code stream box the codec reaches";
+        return w;
+    }
+    w.paletteColumns = box->paletteColumns;
+    const bool mainRead = WalkMainHeader(r, w);
     // Checked before anything walks the tiles: beyond it the tiles are not
     // counted (and the load refuses them), only their bookkeeping.
-    if (!TilesFit(out.marker, data.size())) {
-        out.damaged = true;
-        return out;
+    if (w.sizeRead && !TilesFit(w.size, data.size())) {
+        w.tooManyTiles = true;
+        w.damage = "more tiles than the data holds";
+        return w;
     }
-    const Styles styles = ReadStyles(data, out.marker);
-    out.damaged = styles.damaged;
-    if (!out.damaged) out.blocks = CountBlocks(out.marker, styles);
-    return out;
+    if (mainRead) WalkTileParts(r, w, TilesOf(w.size));
+    return w;
 }
 
-}  // namespace
+std::uint64_t TileColumns(const SizeMarker& m) { return (std::uint64_t(m.xsiz) - m.xtosiz + m.xtsiz - 1) / m.xtsiz; }
+std::uint64_t TileRows(const SizeMarker& m) { return (std::uint64_t(m.ysiz) - m.ytosiz + m.ytsiz - 1) / m.ytsiz; }
+std::uint64_t TilesOf(const SizeMarker& m) { return TileColumns(m) * TileRows(m); }
+
 }  // namespace jpeg2000header
 
 namespace jh = jpeg2000header;
@@ -346,54 +368,19 @@ TJpeg2000Kind Jpeg2000KindOf(std::span<const std::uint8_t> head) {
     return TJpeg2000Kind::None;
 }
 
-TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2) {
-    const std::optional<jh::Reading> h = jh::ReadHeaders(data, jp2);
-    if (!h) return {};
-    return {h->blocks.codeBlocks, jh::DecodeCostOf(h->marker, h->blocks), h->damaged};
-}
-
-std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {
-    return Jpeg2000Cost(data, jp2).DecodeBytes;
-}
-
-std::uint64_t Jpeg2000CodeBlocks(std::span<const std::uint8_t> data, bool jp2) {
-    return Jpeg2000Cost(data, jp2).CodeBlocks;
-}
-
-bool Jpeg2000TilesFit(std::span<const std::uint8_t> data, bool jp2) {
-    const std::optional<jh::SizeMarker> m = jh::ReadSizeMarker(data, jp2);
-    return !m || jh::TilesFit(*m, data.size());
-}
-
-bool ReadJpeg2000Header(std::span<const std::uint8_t> data, TJpeg2000Header& header) {
-    const TJpeg2000Kind kind = Jpeg2000KindOf(data);
-    if (kind == TJpeg2000Kind::None) return false;
-    const std::optional<jh::Reading> h = jh::ReadHeaders(data, kind == TJpeg2000Kind::Jp2);
-    if (!h || h->damaged) return false;
-    const jh::SizeMarker& m = h->marker;
-    if (m.steps.size() != m.csiz) return false;
-    header.Width = m.xsiz - m.xosiz;
-    header.Height = m.ysiz - m.yosiz;
-    header.Components = m.csiz;
-    header.Subsampled = std::any_of(m.steps.begin(), m.steps.end(),
-                                    [](const auto& s) { return s.first != 1 || s.second != 1; });
-    header.DecodeCost = jh::DecodeCostOf(m, h->blocks);
-    return true;
-}
-
 std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2) {
     if (jp2) {
-        const std::optional<jh::Box> box = jh::FindCodeStreamBox(data);
+        const std::optional<jh::CodeStreamBox> box = jh::FindCodeStreamBox(data);
         return box ? box->end : data.size();
     }
     ByteReader r(data);
     // Code stream: the main header's marker segments up to the first tile part,
     // then the tile parts by their lengths, then the end marker.
     std::uint16_t marker = 0;
-    if (!r.u16be(marker) || marker != 0xFF4F) return data.size();
+    if (!r.u16be(marker) || marker != jh::kSoc) return data.size();
     while (r.u16be(marker)) {
-        if (marker == 0xFFD9) return r.pos();
-        if (marker == 0xFF90) {
+        if (marker == jh::kEoc) return r.pos();
+        if (marker == jh::kSot) {
             const std::uint64_t start = r.pos() - 2;
             std::uint16_t lsot = 0, isot = 0;
             std::uint32_t psot = 0;

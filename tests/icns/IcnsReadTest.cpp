@@ -13,6 +13,7 @@
 #include "CostlyFiles.h"
 #include "Corpus.h"
 #include "IcnsTestUtil.h"
+#include "Jpeg2000Rows.h"
 #include "Sanitizer.h"
 #include "icns/MacIcoIO.h"
 #include "imaging/Classes.h"
@@ -351,6 +352,27 @@ TEST(IcnsRead, PictureHeadersThatWouldNeverEndAreRefusedAtOnce) {
         });
         EXPECT_TRUE(cost.exitCode == 0 && (velto::test::kUnderSanitizer || cost.cpuSeconds < 0.5))
             << i << ": exit " << cost.exitCode << " (-1: ended by the system, 1: read), " << cost.cpuSeconds << " s";
+    }
+}
+
+// Pictures of 256 x 256 in three components whose one-sample code blocks (precincts of 2 x 2) only a walk reading
+// markers as the codec does finds, or whose headers the codec cannot read, are refused by the whole reader and the
+// first-image one in little memory and time; only the small palette picture loads.
+TEST(IcnsRead, CraftedPictureHeadersAreRefusedWithinBounds) {
+    velto::test::costly::J2kStyle ones;
+    ones.precincts = {0x00, 0x11, 0x11, 0x11, 0x11, 0x11};
+    for (const auto& row : velto::test::costly::J2kCraftedRows(256, 3, ones)) {
+        const Bytes file = IcnsFile({{"ic08", row.file}});
+        const velto::test::ChildCost cost = velto::test::RunInChild([&] {
+            velto::test::LimitProcessorSeconds(20);
+            TmyIcon whole, first;
+            return TmyMacIcoIO(false).LoadFromBytes(whole, file) + 2 * TmyMacIcoIO(false).LoadFirstImage(first, file);
+        });
+        const bool palette = row.name.find("palette") != std::string::npos;
+        EXPECT_EQ(cost.exitCode, palette ? 3 : 0) << row.name << " (1: read whole, 2: first image read)";
+        if (velto::test::kUnderSanitizer) continue;
+        EXPECT_LT(cost.GrownKiB(), 64 << 10) << row.name;
+        EXPECT_LT(cost.cpuSeconds, 0.5) << row.name;
     }
 }
 
