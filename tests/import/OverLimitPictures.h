@@ -1,84 +1,52 @@
 #pragma once
-// Valid pictures of 16384 x 16384 pixels, beyond what a load may decode, made
-// compactly (headers that declare the size, run-length bodies), each with a
-// length that cuts it into a damaged file and the words that one gets.
+// Valid pictures of 16384 x 16384 pixels, or of a side beyond a codec's bound,
+// made small: headers that declare the size, run-length or padded bodies.
 #include "CostlyFiles.h"
 #include "import/MyImport.h"
 
 namespace velto::test::overlimit {
 
 using costly::Bytes;
-constexpr int kSide = 16384;
+constexpr std::uint64_t kSide = 16384;
 
-inline void Le32(Bytes& b, std::uint32_t v) { costly::Le16(b, v & 0xFFFF), costly::Le16(b, v >> 16); }
-
-// The header, and runs of pixels (of up to 128 or 255) as the format stores them.
-inline Bytes Runs(Bytes out, std::uint64_t pixels, Bytes run, int most) {
-    for (std::uint64_t i = 0; i < pixels / most; ++i) out.insert(out.end(), run.begin(), run.end());
-    return out;
+// head, then unit n times.
+inline Bytes Repeat(Bytes head, std::uint64_t n, const Bytes& unit) {
+    while (n--) head.insert(head.end(), unit.begin(), unit.end());
+    return head;
 }
 
-// An 8-bit RLE bitmap: rows of runs of 255 pixels, each row ended, then the end.
-inline Bytes RleBitmap() {
-    Bytes out = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0};
-    Le32(out, kSide), Le32(out, kSide), Le32(out, 1 | 8 << 16), Le32(out, 1);
-    out.resize(54);
-    Bytes row = Runs({}, kSide, {255, 1}, 255);
-    row.insert(row.end(), {64, 1, 0, 0});
-    for (int y = 0; y < kSide; ++y) out.insert(out.end(), row.begin(), row.end());
-    out.back() = 1;
-    return out;
-}
-
-// A baseline JPEG of this program's writer, its frame header saying
-// width x height, padded to the bit each block's Huffman data takes at least.
-inline Bytes BaselineJpeg(unsigned width = kSide, unsigned height = kSide) {
+// A baseline JPEG of this program's writer whose frame header says width x
+// height, padded to the bit each block's Huffman data takes at least.
+inline Bytes BaselineJpeg(unsigned width, unsigned height) {
     Bytes out;
     tmyimport().EncodePicture(efJpeg, TmyImagePal({8, 8}, 32), out);
-    for (std::size_t at = 2; at + 9 <= out.size(); at += 2 + (std::size_t(out[at + 2]) << 8 | out[at + 3]))
-        if (out[at + 1] == 0xC0)
-            out[at + 5] = height >> 8, out[at + 6] = height & 0xFF, out[at + 7] = width >> 8, out[at + 8] = width & 0xFF;
-    out.resize(out.size() + std::size_t(width) * height / 64 * 3 / 8);
-    return out;
+    std::size_t at = 2;
+    while (out[at + 1] != 0xC0) at += 2 + (std::size_t(out[at + 2]) << 8 | out[at + 3]);
+    out[at + 5] = height >> 8, out[at + 6] = height & 0xFF, out[at + 7] = width >> 8, out[at + 8] = width & 0xFF;
+    return Repeat(out, std::uint64_t(width) * height / 64 * 3 / 8, {0});
 }
 
-// A grey PNG: its header, then data as long as the deflated picture at least.
-inline Bytes GreyPng(int width, int height) {
-    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, ihdr;
-    costly::Be32(ihdr, std::uint32_t(width)), costly::Be32(ihdr, std::uint32_t(height));
-    ihdr.insert(ihdr.end(), {8, 0, 0, 0, 0});
-    costly::PngChunk(out, "IHDR", ihdr);
-    costly::PngChunk(out, "IDAT", Bytes(std::size_t(width + 1) * height / 1000 + 8, 0));
-    costly::PngChunk(out, "IEND", {});
-    return out;
-}
-
-// A GIF of a 2 x 2 screen whose one frame is side x side (a clear code, the end).
-inline Bytes GifFrameOf(int side) {
-    Bytes out = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, ',', 0, 0, 0, 0};
-    costly::Le16(out, std::uint32_t(side)), costly::Le16(out, std::uint32_t(side));
-    out.insert(out.end(), {0, 2, 1, 0x2C, 0, ';'});
-    return out;
-}
-
-struct Picture {
-    const char* name;  // its extension says the kind
-    Bytes bytes;
-    std::size_t cut;   // a length that leaves a damaged file
-    const char* damaged;
-};
+// A picture (its extension names the kind), a length that cuts it into a
+// damaged file, and the words that one gets.
+struct Picture { const char* name; Bytes bytes; std::size_t cut; const char* damaged; };
 
 inline std::vector<Picture> Pictures() {
-    const Bytes targa = {0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 8, 0x20};
+    // 8-bit RLE: each row 64 runs of 255 pixels and one of 64, ended; the last end the picture's.
+    const Bytes header = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0, 0x40, 0, 0, 0, 0x40, 0, 0, 1, 0, 8, 0, 1};
+    Bytes bmp = Repeat(Repeat(header, 23, {0}), kSide, Repeat(Repeat({}, 64, {255, 1}), 1, {64, 1, 0, 0}));
+    bmp.back() = 1;
+    const Bytes targa = {0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 8, 0x20};  // grey, runs of 128
+    Bytes gif = costly::GifAnimation(2, 2, {{}});  // its one frame made 16384 x 16384
+    gif[32] = gif[34] = 0, gif[33] = gif[35] = 0x40;
     return {
-        {"rle8.bmp", RleBitmap(), 4000, "Invalid bmp file!"},
-        {"rle.tga", Runs(targa, std::uint64_t(kSide) * kSide, {0xFF, 0x40}, 128), 4000, "Unknown file type!"},
-        {"grey.png", GreyPng(kSide, kSide), 20, "Invalid png file!"},
-        {"wide.png", GreyPng(70000, 1), 20, "Invalid png file!"},  // wider than the codec takes
-        {"baseline.jpg", BaselineJpeg(), 4000, "Invalid jpg file!"},
-        {"wide.jpg", BaselineJpeg(65535, 8), 40, "Invalid jpg file!"},  // wider than the decoder takes
+        {"rle8.bmp", bmp, 4000, "Invalid bmp file!"},
+        {"rle.tga", Repeat(targa, kSide * kSide / 128, {0xFF, 0x40}), 4000, "Unknown file type!"},
+        {"grey.png", costly::PngOfZeros(kSide, kSide, 1, 0, 1), 20, "Invalid png file!"},
+        {"wide.png", costly::PngOfZeros(70000, 1, 8, 0, 1), 20, "Invalid png file!"},  // beyond the codec's side
+        {"baseline.jpg", BaselineJpeg(kSide, kSide), 4000, "Invalid jpg file!"},
+        {"wide.jpg", BaselineJpeg(65535, 8), 40, "Invalid jpg file!"},  // beyond the decoder's side
         {"arithmetic.jpg", costly::ArithmeticJpeg(1, false, kSide, kSide), 40, "Invalid jpg file!"},
-        {"frame.gif", GifFrameOf(kSide), 25, "Invalid gif file!"},
+        {"frame.gif", gif, 25, "Invalid gif file!"},
     };
 }
 
