@@ -89,6 +89,12 @@ bool NotReadable(JsonWriter& json, std::string_view kind) {
     return false;
 }
 
+bool TooLargeToRead(JsonWriter& json, std::string_view kind) {
+    json.key("error");
+    json.string("too large to be read as " + std::string(kind));
+    return false;
+}
+
 const char* TypeName(std::uint8_t type) {
     switch (type) {
     case velto::ftIcon: return "ico";

@@ -239,5 +239,7 @@ int DumpImport(JsonWriter& json, int width, int height, const std::string& file)
 
 // Writes "error": "not readable as <kind>" and returns false.
 bool NotReadable(JsonWriter& json, std::string_view kind);
+// The same for a file refused by a read limit, not for damage.
+bool TooLargeToRead(JsonWriter& json, std::string_view kind);
 
 }  // namespace velto::dump

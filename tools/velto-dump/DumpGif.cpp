@@ -62,9 +62,7 @@ bool DumpGif(JsonWriter& json, const DumpInput& in) {
         }
         if (frames.empty()) return NotReadable(json, "gif");
     } catch (const GIFLimitException&) {
-        json.key("error");
-        json.string("too large to be read as gif");
-        return false;
+        return TooLargeToRead(json, "gif");
     } catch (const GIFException&) {
         return NotReadable(json, "gif");
     }

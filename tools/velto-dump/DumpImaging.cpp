@@ -17,19 +17,20 @@ bool DumpImaging(JsonWriter& json, const DumpInput& in) {
     json.string(ext);
     TImageData image;
     TImageFormat format = ifUnknown;  // what the file decoded to, before the conversion for the hash
-    bool ok = false;
+    bool ok = false, tooLarge = false;
     try {
         ok = LoadImageFromFile(in.path, image);
         format = image.Format;
         // Compressed blocks convert only whole.
         const TImageFormatInfo* loaded = FormatInfo(format);
         ok = ok && loaded && (!loaded->IsBlockCompressed || ConvertImage(image, ifA8R8G8B8));
-    } catch (const EImagingError&) {
+    } catch (const EImagingError& e) {
         ok = false;
+        tooLarge = e.FileStatus() == FileError::TooLarge;
     }
     if (!ok) {
         FreeImage(image);
-        return NotReadable(json, ext);
+        return tooLarge ? TooLargeToRead(json, ext) : NotReadable(json, ext);
     }
     const TImageFormatInfo* info = FormatInfo(format);
     json.key("images");

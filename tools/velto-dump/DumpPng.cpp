@@ -23,14 +23,20 @@ bool DumpPng(JsonWriter& json, const DumpInput& in) {
     json.string("png");
     TPNGObject png;
     std::vector<std::uint8_t> bytes;
-    bool ok = ReadWholeFile(file, bytes, png.Limits.fileSize);
+    FileError error;
+    bool ok = ReadWholeFile(file, bytes, png.Limits.fileSize, &error);
+    bool tooLarge = error == FileError::TooLarge;
     try {
         ByteReader reader(bytes);
         if (ok) png.LoadFromStream(reader);
+    } catch (const EPNGLimit&) {
+        ok = false, tooLarge = true;
+    } catch (const EPNGSizeExceeds&) {
+        ok = false, tooLarge = true;
     } catch (const EPngError&) {
         ok = false;
     }
-    if (!ok) return NotReadable(json, "png");
+    if (!ok) return tooLarge ? TooLargeToRead(json, "png") : NotReadable(json, "png");
     const TChunkIHDR& h = png.Header();
     json.key("images");
     json.beginArray();

@@ -10,3 +10,7 @@ velto_dump_test(imaging_jpeg_cmyk "${VELTO_CORPUS_DIR}/pillow/pil_sample_cmyk.jp
   [[{"kind": "jpg", "images": [{"width": 100, "height": 100, "bitcount": 32, "format": 88, "rgba_sha256": "beb5718fa7b9deb39106c0b9db666f5056062396a538e171a16ba584365a6913"}]}]] 0)
 velto_dump_test(imaging_jpeg_junk "${PROJECT_SOURCE_DIR}/fuzz/seeds/jpeg/junk-after-soi.jpg"
   [[{"kind": "jpg", "error": "not readable as jpg"}]] 1)
+# Wider than libjpeg decodes: refused by a limit, not for damage, on both roads.
+set(_wide_jpeg "${PROJECT_SOURCE_DIR}/fuzz/seeds/jpeg/wider-than-the-decoder-takes.jpg")
+velto_dump_test(imaging_jpeg_too_wide "${_wide_jpeg}" [[{"kind": "jpg", "error": "too large to be read as jpg"}]] 1)
+velto_dump_test(import_jpeg_too_wide "${_wide_jpeg}" "{\"error\": \"file too large: ${_wide_jpeg}\"}" 1 -DIMPORT=32x32)
