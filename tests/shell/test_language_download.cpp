@@ -517,7 +517,7 @@ TEST_F(NetworkWindowTest, EveryRequestEndsWithItsConnectionClosed) {
         {"endless", page, ByRefusal, "The page is larger than"},
         {"trickle", file, ByDeadline, "language file!\nTimed out."},
         {"slow-header", page, ByClosing, ""},
-        {"endless-header", file, ByClosing, ""},
+        {"slow-header", file, ByClosing, ""},
         {"trickle", version, ByClosing, ""},
     };
     QString closed;
