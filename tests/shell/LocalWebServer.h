@@ -36,8 +36,7 @@ public:
 
     // The server's address; mode is one of the answers of web_server.py
     // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206",
-    // "redirect", "loop", "trickle", "html", "endless-header"...) or empty
-    // for files.
+    // "redirect", "loop", "trickle", "html", the endless ones) or empty for files.
     QString Base(const QString& mode = {}) const {
         return QStringLiteral("http://127.0.0.1:%1").arg(port_) + (mode.isEmpty() ? QString() : '/' + mode);
     }
@@ -49,22 +48,15 @@ public:
         if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     }
 
-    // What the answers that last reported ("OPEN <path>", "CLOSED <path>"):
-    // Forget() drops what came so far; Saw() waits up to ms for a line and
-    // keeps it. It reads the server's output itself, so it may be called
-    // where no event loop runs (inside a message box's stand-in).
-    void Forget() {
-        drain();
-        events_.clear();
-    }
+    // The lasting answers' reports ("OPEN <path>", "CLOSED <path>"): Saw() waits up to
+    // ms for one and keeps it, reading the output itself (no event loop needed).
+    void Forget() { Saw({}, 0); events_.clear(); }
     bool Saw(const QString& event, int ms) {
         const QDeadlineTimer deadline(ms);
-        for (;;) {
-            drain();
-            if (events_.contains(event)) return true;
-            if (deadline.hasExpired() || !process_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-                return drain(), events_.contains(event);
-        }
+        do {
+            while (process_.canReadLine()) events_ << QString::fromUtf8(process_.readLine().trimmed());
+        } while (!events_.contains(event) && process_.waitForReadyRead(static_cast<int>(deadline.remainingTime())));
+        return events_.contains(event);
     }
 
     QString start() {
@@ -83,10 +75,6 @@ public:
     }
 
 private:
-    void drain() {
-        while (process_.canReadLine()) events_ << QString::fromUtf8(process_.readLine().trimmed());
-    }
-
     QStringList events_;
     QTemporaryDir root_;
     QProcess process_;

@@ -16,19 +16,13 @@ server may give: the first path segment picks one.
   /loop/...       302 to itself, for ever
   /trickle/...    200 promising 1 MiB, then one byte every 200 ms until the
                   client goes (or ten minutes pass)
-  /endless-header/...   a status line, then one header line that never ends
-  /endless-headers/...  a status line, then header lines without end
-  /slow-header/...      a status line, then a header line, a byte every 100 ms
-  /404-endless/...      404 without a length, then a body without end
-  /big-endless/...      200 promising 1 GiB, then a body without end
-  /endless/...          200 without a length, then a body without end
+  /endless/...    200, then a body without end; the others without end are in LASTING
   /html/...       200 with a web page, whatever the path names
   anything else   the file below the folder, or 404
 
-Prints "PORT <n>" once it listens; ends when its input closes. Answers that
-last (slow, nolength, trickle and the endless ones) print "OPEN <path>" when
-they start and "CLOSED <path>" as soon as the client has closed the
-connection, so that tests can wait for the close itself.
+Prints "PORT <n>" once it listens; ends when its input closes.
+Answers that last print "OPEN <path>", then "CLOSED <path>" once the client
+has closed the connection: tests wait for the close itself.
 """
 import http.server
 import os
@@ -40,13 +34,18 @@ import time
 import urllib.parse
 
 ROOT = os.path.abspath(sys.argv[1])
-PRINT = threading.Lock()
-GIVE_UP = 600  # seconds an answer that lasts goes on for a client that stays
-
-
-def report(event, path):
-    with PRINT:
-        print("%s %s" % (event, path), flush=True)
+OK = b"HTTP/1.1 200 OK\r\n"
+# Answers that last: a head, then a piece every so many seconds (0: as fast as
+# the client takes it) until the client closes the connection.
+LASTING = {
+    "trickle": (OK + b"Content-Length: %d\r\n\r\n" % (1 << 20), b"<", 0.2),
+    "endless": (OK + b"\r\n", b"<" * 16384, 0),
+    "big-endless": (OK + b"Content-Length: %d\r\n\r\n" % (1 << 30), b"x" * 16384, 0),
+    "404-endless": (b"HTTP/1.1 404 Not Found\r\n\r\n", b"<p>Not found</p>" * 1024, 0),
+    "endless-header": (OK + b"X-Filler: ", b"x" * 16384, 0),
+    "slow-header": (OK + b"X-Filler: ", b"x", 0.1),
+    "endless-headers": (OK, b"X-Filler: 0123456789abcdef\r\n" * 512, 0),
+}
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -63,31 +62,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(full, "rb") as f:
             return f.read()
 
-    def gone(self, wait):
-        """Whether the client closed the connection, waiting up to wait seconds
-        for it: it sends nothing after its request, so readable means closed."""
-        try:
-            ready, _, _ = select.select([self.connection], [], [], wait)
-            return bool(ready) and self.connection.recv(1, socket.MSG_PEEK) == b""
-        except OSError:
-            return True
-
-    def stream(self, head, piece=b"", every=0.0):
-        """Sends head, then piece every `every` seconds (as fast as the client
-        takes it for 0; nothing more for an empty piece) until the client goes."""
-        report("OPEN", self.path)
+    def stream(self, head, piece, every):
+        os.write(1, b"OPEN %s\n" % self.path.encode())
         self.close_connection = True
-        end = time.monotonic() + GIVE_UP
+        end = time.monotonic() + 600  # a client that stays is left after ten minutes
         try:
             self.connection.sendall(head)
-            while not self.gone(every if piece else 1.0):
+            # The client sends nothing after its request: readable means closed.
+            while not select.select([self.connection], [], [], every)[0] or self.connection.recv(1, socket.MSG_PEEK):
                 if time.monotonic() > end:
                     return
-                if piece:
-                    self.connection.sendall(piece)
+                self.connection.sendall(piece)
         except OSError:
             pass  # reset by the client: closed as well
-        report("CLOSED", self.path)
+        os.write(1, b"CLOSED %s\n" % self.path.encode())
 
     def answer(self, status, body, length=None):
         self.send_response(status)
@@ -104,7 +92,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             code = int(mode)
             self.answer(code, b"<html><head><title>Version 9.9</title></head><body>Error %d</body></html>" % code)
         elif mode == "slow":
-            self.stream(b"")
+            time.sleep(30)
         elif mode == "malformed":
             self.wfile.write(b"this is no answer of a web server\r\n\r\n\x00\x01\x02")
             self.wfile.flush()
@@ -119,7 +107,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif mode == "big":
             self.answer(200, b"[General]\n" + b"x" * (5 * 1024 * 1024))
         elif mode == "nolength":
-            self.stream(b"HTTP/1.1 200 OK\r\n\r\n" + b"<" * (5 * 1024 * 1024))
+            self.send_response(200)
+            self.end_headers()
+            try:
+                self.wfile.write(b"<" * (5 * 1024 * 1024))
+                time.sleep(60)
+            except OSError:
+                pass  # the client gave up
         elif mode == "206":
             body = self.file_bytes(rest) or b"x" * 64
             half = body[: max(1, len(body) // 2)]
@@ -136,22 +130,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             self.wfile.flush()
-        elif mode == "trickle":
-            self.stream(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n\r\n" % (1024 * 1024),
-                        b"<", 0.2)
-        elif mode == "endless-header":
-            self.stream(b"HTTP/1.1 200 OK\r\nX-Filler: ", b"x" * 16384)
-        elif mode == "endless-headers":
-            self.stream(b"HTTP/1.1 200 OK\r\n", b"X-Filler: 0123456789abcdef\r\n" * 512)
-        elif mode == "slow-header":
-            self.stream(b"HTTP/1.1 200 OK\r\nX-Filler: ", b"x", 0.1)
-        elif mode == "404-endless":
-            self.stream(b"HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n",
-                        b"<p>Not found</p>\n" * 1024)
-        elif mode == "big-endless":
-            self.stream(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % (1 << 30), b"x" * 16384)
-        elif mode == "endless":
-            self.stream(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", b"<" * 16384)
+        elif mode in LASTING:
+            self.stream(*LASTING[mode])
         elif mode == "html":
             self.answer(200, b"<html><head><title>Welcome</title></head><body>Not a language file</body></html>")
         else:
@@ -166,8 +146,7 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
     def handle_error(self, request, client_address):
-        # A client that hangs up on an answer is what the tests do on purpose.
-        if not isinstance(sys.exc_info()[1], ConnectionError):
+        if not isinstance(sys.exc_info()[1], ConnectionError):  # clients hang up on purpose
             super().handle_error(request, client_address)
 
 
