@@ -473,7 +473,7 @@ TEST(FileWriter, TheSystemsOwnFlushCloseAndFolderFlushFailingFailTheSave) {
         {SYS_fsync, true, WriteMode::Create, false, ENOSPC, "doc.cur=old new.cur=new "},
         {SYS_fsync, true, WriteMode::Replace, true, EIO, "doc.cur=old "}};
     for (const auto& [call, onFolder, mode, inPlace, err, after] : cases) {
-        SCOPED_TRACE(std::string(after) + std::strerror(err));
+        SCOPED_TRACE(std::string(inPlace ? "in place: " : "") + after + std::strerror(err));
         if (inPlace && ::geteuid() != 0) continue;
         WriterFolder dir;
         const std::string doc = dir.File("doc.cur"), target = mode == WriteMode::Create ? dir.File("new.cur") : doc;
