@@ -1,10 +1,7 @@
 #pragma once
 // JPEG 2000 files crafted around how the codec reads headers, on the code
 // streams of CostlyFiles.h.
-#include <algorithm>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "CostlyFiles.h"
 
@@ -33,8 +30,7 @@ inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, 
     return Cat(Cat(start, Jp2Box("jp2h", header)), Jp2Box("jp2c", codeStream));
 }
 
-// A crafted file, and a plain code stream of the code blocks the codec makes
-// of it; none when the codec cannot read its headers (they are damaged).
+// A crafted file, and a plain code stream of its code blocks; none when damaged.
 struct J2kRow {
     std::string name;
     Bytes file, plain;
@@ -45,12 +41,10 @@ struct J2kRow {
 // codec fails on, 255 palette columns over a quarter side, no component.
 inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, const J2kStyle& hidden) {
     J2kStream s, plain, two, same, small;
-    s.width = s.height = side;
-    s.components = components;
-    s.tileHeaders = {{}};
-    s.emptyPackets = true;
+    s.width = s.height = side, s.components = components;
+    s.tileHeaders = {{}}, s.emptyPackets = true;
     (plain = s).style = hidden;
-    const Bytes cod = J2kCod(hidden), usual = J2kCod(s.style), plainFile = J2kCodeStream(plain);
+    const Bytes cod = J2kCod(hidden), usual = J2kCod(s.style), plainFile = J2kCodeStream(plain), sot = {0xFF, 0x90};
     const std::size_t codAt = 4 + (plainFile[4] << 8 | plainFile[5]);  // after the size marker
     const auto tiled = [](J2kStream t, std::vector<Bytes> headers) {
         t.tileHeaders = std::move(headers);
@@ -84,18 +78,15 @@ inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, co
     // The second tile part made tile 0's second (after its only one) or third.
     for (const std::uint8_t part : {1, 2}) {
         Bytes f = tiled(two, {{}, part == 1 ? usual : Bytes{}});
-        const Bytes sot = {0xFF, 0x90};
         const auto at = std::find_end(f.begin(), f.end(), sot.begin(), sot.end());
         at[5] = 0, at[10] = part;  // Isot's low byte, TPsot
         rows.push_back({part == 1 ? "a COD after its tile's last part" : "a tile's parts out of order", f, {}});
     }
     rows.push_back({"a COC but no COD in the main header", atCod(J2kCoc(0, hidden), cod.size()), {}});
-    const auto cut = plainFile.begin() + codAt + cod.size() + 4;  // in the QCD, after the COD
-    rows.push_back({"the main header cut short", Bytes(plainFile.begin(), cut), {}});
+    rows.push_back({"the main header cut short after the COD", atCod(cod, plainFile.size() - codAt), {}});
     (small = s).components = 1;
     small.width = small.height = side / 4;
-    const Bytes palette = Jp2Of(J2kCodeStream(small), side / 4, 1, 255);
-    rows.push_back({"a palette of 255 columns", palette, palette});
+    rows.push_back({"a palette of 255 columns", Jp2Of(J2kCodeStream(small), side / 4, 1, 255), J2kCodeStream(small)});
     (small = s).components = 0;
     rows.push_back({"a tile of no component", J2kCodeStream(small), {}});
     return rows;
