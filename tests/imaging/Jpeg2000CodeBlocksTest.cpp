@@ -252,7 +252,7 @@ TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
     precincts.tileHeaders.resize(1), tiles.tileHeaders.resize(1024), two.tileHeaders.resize(2);
     precincts.emptyPackets = tiles.emptyPackets = two.emptyPackets = true;
     for (const J2kStream& s : {precincts, tiles, two})
-        rows.push_back({std::to_string(s.tileHeaders.size()) + " tiles", J2kCodeStream(s), {}});
+        rows.push_back({"tiles: " + std::to_string(s.tileHeaders.size()), J2kCodeStream(s), {}});
     std::vector<std::filesystem::path> dirs = {std::filesystem::path(VELTO_SOURCE_DIR) / "fuzz/seeds/jp2"};
     if (test::HaveCorpus()) dirs.push_back(test::Corpus("pillow"));
     for (const auto& dir : dirs)
