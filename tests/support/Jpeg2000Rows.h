@@ -12,22 +12,21 @@ inline Bytes Cat(Bytes a, const Bytes& b) {
     return a;
 }
 
-inline Bytes Jp2Box(const char* type, const Bytes& content) {
-    Bytes out;
-    Be32(out, static_cast<std::uint32_t>(content.size() + 8));
-    return Cat(Cat(out, Bytes(type, type + 4)), content);
-}
-
 // A JP2 file of a side x side code stream, with a palette of that many columns
 // mapping component 0.
 inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, std::uint8_t columns = 0) {
+    const auto box = [](const char* type, const Bytes& content) {
+        Bytes out;
+        Be32(out, static_cast<std::uint32_t>(content.size() + 8));
+        return Cat(Cat(out, Bytes(type, type + 4)), content);
+    };
     Bytes ihdr;
     Be32(ihdr, side), Be32(ihdr, side), Be16(ihdr, static_cast<std::uint32_t>(components));
-    Bytes header = Jp2Box("ihdr", Cat(ihdr, {7, 7, 0, 0}));
-    if (columns) header = Cat(header, Jp2Box("pclr", Cat({0, 2, columns}, Bytes(3u * columns, 0))));
-    if (columns) header = Cat(header, Jp2Box("cmap", Bytes(4u * columns, 0)));
-    const Bytes start = Cat(Jp2Box("jP  ", {0x0D, 0x0A, 0x87, 0x0A}), Jp2Box("ftyp", Bytes(8, 0x20)));
-    return Cat(Cat(start, Jp2Box("jp2h", header)), Jp2Box("jp2c", codeStream));
+    Bytes header = box("ihdr", Cat(ihdr, {7, 7, 0, 0}));
+    if (columns) header = Cat(header, box("pclr", Cat({0, 2, columns}, Bytes(3u * columns, 0))));
+    if (columns) header = Cat(header, box("cmap", Bytes(4u * columns, 0)));
+    const Bytes start = Cat(box("jP  ", {0x0D, 0x0A, 0x87, 0x0A}), box("ftyp", Bytes(8, 0x20)));
+    return Cat(Cat(start, box("jp2h", header)), box("jp2c", codeStream));
 }
 
 // A crafted file, and a plain code stream of its code blocks; none when damaged.
