@@ -5,14 +5,51 @@
 // A few bytes declaring tiny blocks over a large image are refused as too large
 // before the codec allocates for them, and headers no walk would end as invalid.
 #include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
 
 #include "ChildCost.h"
 #include "CostlyFiles.h"
+#include "Corpus.h"
 #include "ImagingTestUtil.h"
 #include "Jpeg2000Rows.h"
 #include "Sanitizer.h"
 #include "imaging/Classes.h"
 #include "imaging/FormatJpeg2000.h"
+#include "platform/FileIO.h"
+
+// What a load charges is held to what the codec allocates, counted through
+// allocation functions this program defines: the bytes held while counting.
+static std::atomic<bool> gCounting{false};
+static std::atomic<std::int64_t> gHeld{0}, gPeak{0};
+
+// A sanitizer brings allocation functions of its own: there nothing is counted.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+static void* Counted(void* p, std::int64_t sign) {
+    if (p && gCounting.load(std::memory_order_relaxed)) {
+        const std::int64_t held = gHeld += sign * static_cast<std::int64_t>(malloc_usable_size(p));
+        if (held > gPeak) gPeak = held;  // the codec allocates on one thread
+    }
+    return p;
+}
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void __libc_free(void*);
+void* __libc_memalign(std::size_t, std::size_t);
+void* malloc(std::size_t n) { return Counted(__libc_malloc(n), 1); }
+void* calloc(std::size_t count, std::size_t n) { return Counted(__libc_calloc(count, n), 1); }
+void* realloc(void* old, std::size_t n) { return Counted(__libc_realloc(Counted(old, -1), n), 1); }
+void free(void* p) { __libc_free(Counted(p, -1)); }
+int posix_memalign(void** out, std::size_t alignment, std::size_t n) {  // the codec's aligned blocks
+    return (*out = Counted(__libc_memalign(alignment, n), 1)) ? 0 : ENOMEM;
+}
+}
+#endif
 
 namespace velto {
 namespace {
@@ -99,40 +136,6 @@ TEST(Jpeg2000CodeBlocks, BookkeepingIsPartOfTheDecodeCost) {
     EXPECT_EQ(header.DecodeCost, Jpeg2000DecodeCost(tiny, false)) << "what an Apple icon's element is held to";
 }
 
-// The walk reads markers as the codec does: it finds the styles the codec
-// finds (past markers without a length or unknown to it, in their order), and
-// headers the codec cannot read as walked are damaged, never counted as empty.
-TEST(Jpeg2000CodeBlocks, MarkersAreWalkedAsTheCodecReadsThem) {
-    std::vector<J2kRow> rows = J2kCraftedRows(256, 1, Blocks(2));
-    // Two tiles of 64 x 64, the second with a COD or without. Its tile part
-    // made tile 0's second (the first said it was the only one) or third; no
-    // COD in the main header, a COC instead; the main header cut short.
-    J2kStream two;
-    two.width = 128;
-    two.tileWidth = two.tileHeight = 64;
-    two.tileHeaders = {{}, J2kCod(Blocks(2))};
-    Bytes late = J2kCodeStream(two);
-    two.tileHeaders[1] = {};
-    Bytes skipped = J2kCodeStream(two), noCod = skipped;
-    late[late.size() - 30 + 5] = 0, late[late.size() - 30 + 10] = 1;  // SOT before COD, SOD and EOC
-    skipped[skipped.size() - 16 + 5] = 0, skipped[skipped.size() - 16 + 10] = 2;
-    const Bytes coc = J2kCoc(0, Blocks(2));
-    noCod.erase(noCod.begin() + 45, noCod.begin() + 59);
-    noCod.insert(noCod.begin() + 45, coc.begin(), coc.end());
-    rows.push_back({"a COD after its tile's last part", late, false, {}});
-    rows.push_back({"a tile's parts out of order", skipped, false, {}});
-    rows.push_back({"a COC but no COD in the main header", noCod, false, {}});
-    rows.push_back({"the main header cut short", Bytes(skipped.begin(), skipped.begin() + 45 + 14 + 19), false, {}});
-    for (const J2kRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        const TJpeg2000Cost cost = Jpeg2000Cost(row.file, row.jp2);
-        EXPECT_EQ(cost.Damaged, row.plain.empty());
-        if (row.plain.empty()) continue;
-        EXPECT_EQ(cost.CodeBlocks, Jpeg2000CodeBlocks(row.plain, Jpeg2000KindOf(row.plain) == TJpeg2000Kind::Jp2));
-        EXPECT_GT(cost.CodeBlocks, 0u);
-    }
-}
-
 // Loads the file in a child process that the system ends after 20 s of processor time. Exit code: 0 loaded
 // at width x height, 1 at another size, 2 refused as invalid, 3 as too large.
 test::ChildCost LoadInChild(const Bytes& file, std::int32_t width = 0, std::int32_t height = 0) {
@@ -147,6 +150,24 @@ test::ChildCost LoadInChild(const Bytes& file, std::int32_t width = 0, std::int3
             return e.FileStatus() == FileError::TooLarge ? 3 : 2;
         }
     });
+}
+
+// The walk finds the styles the codec finds and refuses as damaged headers it
+// cannot read as walked; at the real limits each file is refused at once.
+TEST(Jpeg2000CodeBlocks, MarkersAreWalkedAsTheCodecReadsThem) {
+    const auto jp2 = [](const Bytes& file) { return Jpeg2000KindOf(file) == TJpeg2000Kind::Jp2; };
+    for (const J2kRow& row : J2kCraftedRows(8192, 3, Blocks(2))) {
+        SCOPED_TRACE(row.name);
+        const test::ChildCost load = LoadInChild(row.file);
+        EXPECT_TRUE((load.exitCode == 3 || (load.exitCode == 2 && row.plain.empty())) &&
+                    (test::kUnderSanitizer || (load.GrownKiB() < 300 << 10 && load.cpuSeconds < 2.0)))
+            << "exit " << load.exitCode << " (2: invalid, 3: too large), " << load.GrownKiB() << " KiB, "
+            << load.cpuSeconds << " s";
+        const TJpeg2000Cost cost = Jpeg2000Cost(row.file, jp2(row.file));
+        EXPECT_EQ(cost.Damaged, row.plain.empty());
+        if (row.plain.empty()) continue;
+        EXPECT_EQ(cost.CodeBlocks, Jpeg2000CodeBlocks(row.plain, jp2(row.plain)));
+    }
 }
 
 TEST(Jpeg2000CodeBlocks, ChargedInBytesAgainstTheDecodeBudget) {
@@ -200,6 +221,53 @@ TEST(Jpeg2000CodeBlocks, HeadersThatWouldNeverEndAreRefusedAtOnceAsInvalid) {
         EXPECT_TRUE(cost.exitCode == 2 && (test::kUnderSanitizer || cost.cpuSeconds < 0.5))
             << i << ": exit " << cost.exitCode << " (-1: ended by the system) after " << cost.cpuSeconds << " s";
     }
+}
+
+// The most bytes a load of the file held at once (loaded or refused), less
+// its copy of the file and what it still holds (the image it made).
+std::int64_t CodecPeak(const Bytes& file) {
+    TMemoryStream stream(file);
+    TDynImageDataArray images;
+    gHeld = gPeak = 0;
+    gCounting = true;
+    try {
+        FindImageFileFormatByClass<TJpeg2000FileFormat>()->LoadFromStream(stream, images, true);
+    } catch (const EImagingError&) {
+    }
+    gCounting = false;
+    FreeImagesInArray(images);
+    return gPeak - gHeld - static_cast<std::int64_t>(file.size());
+}
+
+// Over the crafted rows (of 4 x 4 blocks), 2 x 2 precincts, 1024 tiles of
+// 16 x 16, two of 1024 x 1024, the seeds, and the shared samples where they are.
+TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
+    if (test::kUnderSanitizer) GTEST_SKIP() << "a sanitizer's allocation functions stand in for the counting ones";
+    std::vector<J2kRow> rows = J2kCraftedRows(512, 1, Blocks(2));
+    J2kStream precincts, tiles, two;
+    precincts.width = precincts.height = tiles.width = tiles.height = 512;
+    precincts.style.precincts = {0x00, 0x11, 0x11, 0x11, 0x11, 0x11};
+    tiles.tileWidth = tiles.tileHeight = 16, tiles.style.levels = 0;
+    two.width = 2048, two.height = two.tileWidth = two.tileHeight = 1024;
+    precincts.tileHeaders.resize(1), tiles.tileHeaders.resize(1024), two.tileHeaders.resize(2);
+    precincts.emptyPackets = tiles.emptyPackets = two.emptyPackets = true;
+    for (const J2kStream& s : {precincts, tiles, two})
+        rows.push_back({"tiles: " + std::to_string(s.tileHeaders.size()), J2kCodeStream(s), {}});
+    std::vector<std::filesystem::path> dirs = {std::filesystem::path(VELTO_SOURCE_DIR) / "fuzz/seeds/jp2"};
+    if (test::HaveCorpus()) dirs.push_back(test::Corpus("pillow"));
+    for (const auto& dir : dirs)
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (Bytes file; ReadWholeFile(entry.path(), file) && Jpeg2000KindOf(file) != TJpeg2000Kind::None)
+                rows.push_back({entry.path().filename().string(), file, {}});
+    int large = 0;
+    for (const J2kRow& row : rows) {
+        const TJpeg2000Cost cost = Jpeg2000Cost(row.file, Jpeg2000KindOf(row.file) == TJpeg2000Kind::Jp2);
+        if (cost.Damaged) continue;  // refused before the codec sees it
+        const std::int64_t peak = CodecPeak(row.file);
+        EXPECT_GE(cost.DecodeBytes, static_cast<std::uint64_t>(peak)) << row.name << ": charged below the codec's";
+        large += peak > (4 << 20) ? 1 : 0;
+    }
+    EXPECT_GE(large, 20) << "files whose decoding holds more than the codec's fixed megabyte or so";
 }
 
 }  // namespace
