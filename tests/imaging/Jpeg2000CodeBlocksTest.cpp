@@ -27,7 +27,7 @@ static std::atomic<bool> gCounting{false};
 static std::atomic<std::int64_t> gHeld{0}, gPeak{0};
 
 // A sanitizer brings allocation functions of its own: there nothing is counted.
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !VELTO_UNDER_SANITIZER
 static void* Counted(void* p, std::int64_t sign) {
     if (p && gCounting.load(std::memory_order_relaxed)) {
         const std::int64_t held = gHeld += sign * static_cast<std::int64_t>(malloc_usable_size(p));

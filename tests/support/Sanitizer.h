@@ -6,19 +6,21 @@
 // and leaves out (skips, saying why) only the limits.
 #include <gtest/gtest.h>
 
-namespace velto::test {
-
+// For the preprocessor too: GCC says so by its own names, clang by features.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kUnderSanitizer = true;
+#define VELTO_UNDER_SANITIZER 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-inline constexpr bool kUnderSanitizer = true;
-#else
-inline constexpr bool kUnderSanitizer = false;
+#define VELTO_UNDER_SANITIZER 1
 #endif
-#else
-inline constexpr bool kUnderSanitizer = false;
 #endif
+#ifndef VELTO_UNDER_SANITIZER
+#define VELTO_UNDER_SANITIZER 0
+#endif
+
+namespace velto::test {
+
+inline constexpr bool kUnderSanitizer = VELTO_UNDER_SANITIZER;
 
 }  // namespace velto::test
 
