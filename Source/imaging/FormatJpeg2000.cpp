@@ -345,8 +345,8 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     }
 
     // Leave the input just behind the JPEG 2000 data.
-    const std::uint64_t end = Jpeg2000DataEnd(buffer, kind == Kind::Jp2);
-    io.Seek(handle, start + static_cast<std::int64_t>(std::min<std::uint64_t>(end, buffer.size())), smFromBeginning);
+    io.Seek(handle, start + static_cast<std::int64_t>(std::min<std::uint64_t>(cost.DataEnd, buffer.size())),
+            smFromBeginning);
     return true;
 }
 

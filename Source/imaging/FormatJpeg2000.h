@@ -67,6 +67,7 @@ struct TJpeg2000Cost {
     std::uint64_t DecodeBytes = 0;
     bool Damaged = false;
     const char* Reason = "";
+    std::uint64_t DataEnd = 0;  // as Jpeg2000DataEnd
 };
 TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2);
 

@@ -165,7 +165,8 @@ TJpeg2000Cost Jpeg2000Cost(std::span<const std::uint8_t> data, bool jp2) {
     const jh::Reading h = jh::ReadHeaders(data, jp2);
     const jh::SizeMarker& m = h.walk.size;
     const std::uint64_t pixels = h.walk.sizeRead ? std::uint64_t(m.xsiz - m.xosiz) * (m.ysiz - m.yosiz) : 0;
-    return {pixels, h.blocks.codeBlocks, h.bytes, h.walk.damage != nullptr, h.walk.damage ? h.walk.damage : ""};
+    return {pixels, h.blocks.codeBlocks, h.bytes, h.walk.damage != nullptr, h.walk.damage ? h.walk.damage : "",
+            h.walk.end};
 }
 
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2) {

@@ -189,9 +189,10 @@ std::optional<std::uint64_t> TilePartEnd(std::uint64_t start, std::uint32_t psot
 
 // Every tile part from the SOT marker just read: its header's markers up to
 // SOD, then on past its data by its length. The walk is complete at the end
-// marker, at a tile part that runs to the data's end, or where the data ends
-// between tile parts. Every step moves forward, so the walk ends.
-bool WalkTileParts(ByteReader& r, Walk& w, std::uint64_t tiles) {
+// marker (endMarker then just past it), at a tile part that runs to the
+// data's end, or where the data ends between tile parts. Every step moves
+// forward, so the walk ends.
+bool WalkTileParts(ByteReader& r, Walk& w, std::uint64_t tiles, std::uint64_t& endMarker) {
     for (;;) {
         const std::uint64_t start = r.pos() - 2;
         std::uint16_t lsot = 0, isot = 0;
@@ -233,7 +234,11 @@ bool WalkTileParts(ByteReader& r, Walk& w, std::uint64_t tiles) {
         if (*end >= r.size() || !r.seek(*end)) return true;
         // The codec reads on only at another tile part or the end marker;
         // where the data ends (a stray byte left at most), it stops too.
-        if (!r.u16be(marker) || marker == kEoc) return true;
+        if (!r.u16be(marker)) return true;
+        if (marker == kEoc) {
+            endMarker = r.pos();
+            return true;
+        }
         if (marker != kSot) return Damage(w, "a tile part's data is followed by neither a tile part nor the end");
     }
 }
@@ -335,6 +340,7 @@ bool TilesFit(const SizeMarker& m, std::uint64_t dataSize) { return TilesOf(m) <
 Walk WalkHeaders(std::span<const std::uint8_t> data, bool jp2) {
     Walk w;
     const std::optional<CodeStreamBox> box = jp2 ? FindCodeStreamBox(data) : CodeStreamBox{0, data.size(), 0};
+    w.end = box ? box->end : data.size();
     ByteReader r(data);
     if (!box || !r.seek(box->content)) {
         w.damage = "no code stream box the codec reaches";
@@ -349,7 +355,10 @@ Walk WalkHeaders(std::span<const std::uint8_t> data, bool jp2) {
         w.damage = "more tiles than the data holds";
         return w;
     }
-    if (mainRead) WalkTileParts(r, w, TilesOf(w.size));
+    std::uint64_t endMarker = 0;
+    if (mainRead) WalkTileParts(r, w, TilesOf(w.size), endMarker);
+    // A JP2 file's data ends with its box, a code stream's with its end marker.
+    if (!jp2 && endMarker != 0) w.end = endMarker;
     return w;
 }
 
@@ -369,30 +378,7 @@ TJpeg2000Kind Jpeg2000KindOf(std::span<const std::uint8_t> head) {
 }
 
 std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2) {
-    if (jp2) {
-        const std::optional<jh::CodeStreamBox> box = jh::FindCodeStreamBox(data);
-        return box ? box->end : data.size();
-    }
-    ByteReader r(data);
-    // Code stream: the main header's marker segments up to the first tile part,
-    // then the tile parts by their lengths, then the end marker.
-    std::uint16_t marker = 0;
-    if (!r.u16be(marker) || marker != jh::kSoc) return data.size();
-    while (r.u16be(marker)) {
-        if (marker == jh::kEoc) return r.pos();
-        if (marker == jh::kSot) {
-            const std::uint64_t start = r.pos() - 2;
-            std::uint16_t lsot = 0, isot = 0;
-            std::uint32_t psot = 0;
-            if (!r.u16be(lsot) || !r.u16be(isot) || !r.u32be(psot)) return data.size();
-            const std::optional<std::uint64_t> next = jh::TilePartEnd(start, psot, data.size());
-            if (!next || !r.seek(*next)) return data.size();
-            continue;
-        }
-        std::uint16_t length = 0;
-        if (!r.u16be(length) || length < 2 || !r.skip(length - 2u)) return data.size();
-    }
-    return data.size();
+    return jh::WalkHeaders(data, jp2).end;
 }
 
 }  // namespace velto

@@ -68,6 +68,9 @@ struct Walk {
     std::uint8_t paletteColumns = 0;  // of a JP2 file's palette, made components
     bool tooManyTiles = false;    // see TilesFit; the tile parts were not walked
     const char* damage = nullptr; // why the codec cannot read the headers as walked
+    // Where the data ends: after a JP2 file's code stream box, after a code
+    // stream's end marker; the input's end when the walk cannot tell.
+    std::uint64_t end = 0;
 
     // A tile's COC, its COD, the main header's COC, its COD: the style the
     // codec decodes that tile component with.
