@@ -35,6 +35,7 @@ import urllib.parse
 
 ROOT = os.path.abspath(sys.argv[1])
 OK = b"HTTP/1.1 200 OK\r\n"
+CHUNKED = OK + b"Transfer-Encoding: chunked\r\n\r\n"
 # Answers that last: a head, then a piece every so many seconds (0: as fast as
 # the client takes it) until the client closes the connection.
 LASTING = {
@@ -45,6 +46,9 @@ LASTING = {
     "endless-header": (OK + b"X-Filler: ", b"x" * 16384, 0),
     "slow-header": (OK + b"X-Filler: ", b"x", 0.1),
     "endless-headers": (OK, b"X-Filler: 0123456789abcdef\r\n" * 512, 0),
+    # Chunked bodies whose framing never ends: nothing of it reaches the page.
+    "chunk-extension": (CHUNKED + b"10;x=", b"x" * 16384, 0),
+    "chunk-trailer": (CHUNKED + b"5\r\nhello\r\n0\r\nX-Trailer: ", b"x" * 16384, 0),
 }
 
 
