@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <QFile>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -114,11 +115,19 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
     return static_cast<size_t>(n);
 }
 
+QString& CertificatesFile() {
+    static QString file;
+    return file;
+}
+
 }  // namespace
+
+void SetWebCertificates(const QString& file) { CertificatesFile() = file; }
 
 struct TWebFetch::Transfer {
     QUrl url;  // asked; after the end, answered (redirects followed)
     WebFetchLimits limits;
+    QByteArray certificates;  // a file's name, or empty for the system's
     std::atomic<bool> cancelled{false};
     std::mutex lock;              // guards owner and multi
     TWebFetch* owner = nullptr;   // null once nobody listens
@@ -178,6 +187,7 @@ struct TWebFetch::Transfer {
         curl_easy_setopt(easy, CURLOPT_PROXY, "");  // none, whatever the environment names
         // HTTP/1.1 passes every byte it reads to the count; HTTP/2 frames would not.
         curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+        if (!certificates.isEmpty()) curl_easy_setopt(easy, CURLOPT_CAINFO, certificates.constData());
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         // Each connection is closed at the end of its transfer, and a name
         // still being looked up is left to its thread instead of waited for.
@@ -259,6 +269,7 @@ TWebFetch::TWebFetch(const QUrl& url, const WebFetchLimits& limits, QObject* own
     std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     transfer_->url = url;
     transfer_->limits = limits;
+    transfer_->certificates = QFile::encodeName(CertificatesFile());
     transfer_->owner = this;
     worker_ = std::thread([transfer = transfer_] { transfer->Run(); });
 }

@@ -36,6 +36,10 @@ struct WebFetchLimits {
     QString tooLarge;                  // the failure when more bytes come
 };
 
+// https trusts the system's certificates, or only those of this file when
+// one is named (tests name their own server's); requests started later use it.
+void SetWebCertificates(const QString& file);
+
 // One request, started on construction. Its owner (a window) ends it by
 // deleting it or by Cancel(): the connection is closed before either returns
 // and finished() never comes.

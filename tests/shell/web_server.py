@@ -13,14 +13,18 @@ server may give: the first path segment picks one.
   /nolength/...   200 without a length: 5 MiB, then nothing for a minute
   /206/...        206 (partial content) with the file's first half
   /redirect/...   302 to the same path without "/redirect"
+  /downgrade/...  302 to the same path without "/downgrade" on the plain http port
   /loop/...       302 to itself, for ever
   /trickle/...    200 promising 1 MiB, then one byte every 200 ms until the
                   client goes (or ten minutes pass)
+  /chunked/...    the file in chunks of 64 KiB
   /endless/...    200, then a body without end; the others without end are in LASTING
   /html/...       200 with a web page, whatever the path names
   anything else   the file below the folder, or 404
 
-Prints "PORT <n>" once it listens; ends when its input closes.
+With a certificate and its key after the folder, it serves https on a second
+port too. Prints "PORT <n>" (or "PORT <n> <https port>") once it listens; ends
+when its input closes.
 Answers that last print "OPEN <path>", then "CLOSED <path>" once the client
 has closed the connection: tests wait for the close itself.
 """
@@ -28,12 +32,14 @@ import http.server
 import os
 import select
 import socket
+import ssl
 import sys
 import threading
 import time
 import urllib.parse
 
 ROOT = os.path.abspath(sys.argv[1])
+PLAIN_PORT = 0
 OK = b"HTTP/1.1 200 OK\r\n"
 CHUNKED = OK + b"Transfer-Encoding: chunked\r\n\r\n"
 # Answers that last: a head, then a piece every so many seconds (0: as fast as
@@ -49,6 +55,7 @@ LASTING = {
     # Chunked bodies whose framing never ends: nothing of it reaches the page.
     "chunk-extension": (CHUNKED + b"10;x=", b"x" * 16384, 0),
     "chunk-trailer": (CHUNKED + b"5\r\nhello\r\n0\r\nX-Trailer: ", b"x" * 16384, 0),
+    "silent": (b"", b"", 600),  # not a byte
 }
 
 
@@ -128,11 +135,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(half)
             self.wfile.flush()
-        elif mode in ("redirect", "loop"):
+        elif mode in ("redirect", "loop", "downgrade"):
             self.send_response(302)
-            self.send_header("Location", "/" + rest if mode == "redirect" else self.path)
+            where = {"redirect": "/" + rest, "loop": self.path}
+            self.send_header("Location", where.get(mode, "http://127.0.0.1:%d/%s" % (PLAIN_PORT, rest)))
             self.send_header("Content-Length", "0")
             self.end_headers()
+            self.wfile.flush()
+        elif mode == "chunked":
+            body = self.file_bytes(rest) or b""
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            for at in range(0, len(body), 65536):
+                piece = body[at : at + 65536]
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+            self.wfile.write(b"0\r\n\r\n")
             self.wfile.flush()
         elif mode in LASTING:
             self.stream(*LASTING[mode])
@@ -155,11 +173,20 @@ class Server(http.server.ThreadingHTTPServer):
 
 
 def main():
-    server = Server(("127.0.0.1", 0), Handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    print("PORT %d" % server.server_address[1], flush=True)
+    global PLAIN_PORT
+    servers = [Server(("127.0.0.1", 0), Handler)]
+    PLAIN_PORT = servers[0].server_address[1]
+    if len(sys.argv) > 3:
+        servers.append(Server(("127.0.0.1", 0), Handler))
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
+    for server in servers:
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    print("PORT " + " ".join(str(server.server_address[1]) for server in servers), flush=True)
     sys.stdin.read()  # the test closes it, or ends
-    server.shutdown()
+    for server in servers:
+        server.shutdown()
 
 
 if __name__ == "__main__":
