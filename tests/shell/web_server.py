@@ -144,14 +144,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
         elif mode == "chunked":
             body = self.file_bytes(rest) or b""
-            self.send_response(200)
-            self.send_header("Transfer-Encoding", "chunked")
-            self.end_headers()
-            for at in range(0, len(body), 65536):
-                piece = body[at : at + 65536]
-                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
-            self.wfile.write(b"0\r\n\r\n")
-            self.wfile.flush()
+            pieces = [body[at : at + 65536] for at in range(0, len(body), 65536)] + [b""]
+            self.wfile.write(CHUNKED + b"".join(b"%x\r\n%s\r\n" % (len(p), p) for p in pieces))
         elif mode in LASTING:
             self.stream(*LASTING[mode])
         elif mode == "html":
@@ -174,12 +168,11 @@ class Server(http.server.ThreadingHTTPServer):
 
 def main():
     global PLAIN_PORT
-    servers = [Server(("127.0.0.1", 0), Handler)]
+    servers = [Server(("127.0.0.1", 0), Handler) for _ in sys.argv[1:3]]
     PLAIN_PORT = servers[0].server_address[1]
-    if len(sys.argv) > 3:
-        servers.append(Server(("127.0.0.1", 0), Handler))
+    if len(servers) > 1:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        context.load_cert_chain(*sys.argv[2:4])
         servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
     for server in servers:
         threading.Thread(target=server.serve_forever, daemon=True).start()
