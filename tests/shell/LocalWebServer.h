@@ -38,16 +38,13 @@ public:
     // The server's address; mode is one of the answers of web_server.py
     // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206", "chunked",
     // "redirect", "downgrade", "loop", "trickle", "html", the lasting ones) or empty for files.
-    QString Base(const QString& mode = {}) const {
-        return QStringLiteral("http://127.0.0.1:%1").arg(port_) + (mode.isEmpty() ? QString() : '/' + mode);
-    }
-    // The same over https, trusting Certificate(); empty (TlsWhy() says why) without it.
-    QString TlsBase(const QString& mode = {}) const {
-        if (!tlsPort_) return {};
-        return QStringLiteral("https://127.0.0.1:%1").arg(tlsPort_) + (mode.isEmpty() ? QString() : '/' + mode);
+    // Over https it trusts Certificate(), and is empty when openssl made none.
+    QString Base(const QString& mode = {}, bool https = false) const {
+        if (https && !tlsPort_) return {};
+        return QStringLiteral("%1://127.0.0.1:%2").arg(https ? "https" : "http").arg(https ? tlsPort_ : port_) +
+               (mode.isEmpty() ? QString() : '/' + mode);
     }
     QString Certificate() const { return keys_.filePath(QStringLiteral("cert.pem")); }
-    QString TlsWhy() const { return tlsWhy_; }
     // Writes a file the server then serves at path.
     void Put(const QString& path, const QByteArray& bytes) const {
         const QString full = root_.filePath(path);
@@ -72,8 +69,7 @@ public:
         if (python.isEmpty()) return QStringLiteral("python3 is not installed");
         if (!root_.isValid()) return QStringLiteral("no temporary folder");
         QStringList arguments{QStringLiteral(VELTO_SOURCE_DIR "/tests/shell/web_server.py"), root_.path()};
-        tlsWhy_ = makeCertificate();
-        if (tlsWhy_.isEmpty()) arguments << Certificate() << keys_.filePath(QStringLiteral("key.pem"));
+        if (makeCertificate()) arguments << Certificate() << keys_.filePath(QStringLiteral("key.pem"));
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(python, arguments);
         if (!process_.waitForStarted(10000)) return QStringLiteral("python3 did not start");
@@ -88,20 +84,18 @@ public:
     }
 
 private:
-    // A self-signed certificate for 127.0.0.1, made for this run; empty when made.
-    QString makeCertificate() {
+    // A self-signed certificate for 127.0.0.1, made for this run.
+    bool makeCertificate() {
         QProcess make;
         make.setStandardErrorFile(QProcess::nullDevice());
         make.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                                                "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
                                                "subjectAltName=IP:127.0.0.1", "-keyout", keys_.filePath("key.pem"),
                                                "-out", Certificate()});
-        if (make.waitForFinished(30000) && make.exitStatus() == QProcess::NormalExit && make.exitCode() == 0) return {};
-        return QStringLiteral("a certificate made by openssl (is it installed?)");
+        return make.waitForFinished(30000) && make.exitStatus() == QProcess::NormalExit && make.exitCode() == 0;
     }
 
     QStringList events_;
-    QString tlsWhy_;
     QTemporaryDir root_, keys_;  // served; not served
     QProcess process_;
     int port_ = 0, tlsPort_ = 0;
