@@ -2,12 +2,14 @@
 
 #include <curl/curl.h>
 
+#include <QFile>
 #include <QMetaObject>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -35,6 +37,10 @@ struct WebExchange {
     const WebFetchLimits* limits = nullptr;
     QByteArray* body = nullptr;
     qint64 headerBytes = 0;
+    // Every byte read from the connection, headers and the body's framing
+    // included: the page limit's count, which the page's own bytes cannot give
+    // when the framing (chunk-size lines, their extensions) never ends.
+    qint64 received = 0;
     QByteArray reason;  // of the last status line
     // Header bytes count when their line is whole: a line that never ends is
     // silence, and so is one that trickles.
@@ -75,6 +81,27 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// What an answer may bring in all: its page, and around it as much as its
+// headers may have (a page at its limit still has its framing).
+qint64 WireLimit(const WebFetchLimits& limits) { return limits.maxBytes + kMaxWebHeaderBytes; }
+
+// Sees the bytes as they are read, before the framing is taken off; curl
+// ignores its return, so the count is acted on by OnProgress.
+int OnWireBytes(CURL*, curl_infotype type, char*, size_t size, void* user) {
+    if (type == CURLINFO_HEADER_IN || type == CURLINFO_DATA_IN)
+        static_cast<WebExchange*>(user)->received += static_cast<qint64>(size);
+    return 0;
+}
+
+// Called after each pass of reads (the count passes the limit by one pass at
+// most); a non-zero return ends the transfer.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto& x = *static_cast<WebExchange*>(user);
+    if (x.received <= WireLimit(*x.limits)) return 0;
+    RefuseTransfer(x, x.limits->tooLarge);
+    return 1;
+}
+
 size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
     auto& x = *static_cast<WebExchange*>(user);
     const auto n = static_cast<qint64>(size * count);
@@ -88,11 +115,19 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
     return static_cast<size_t>(n);
 }
 
+QString& CertificatesFile() {
+    static QString file;
+    return file;
+}
+
 }  // namespace
+
+void SetWebCertificates(const QString& file) { CertificatesFile() = file; }
 
 struct TWebFetch::Transfer {
     QUrl url;  // asked; after the end, answered (redirects followed)
     WebFetchLimits limits;
+    QByteArray certificates;  // a file's name, or empty for the system's
     std::atomic<bool> cancelled{false};
     std::mutex lock;              // guards owner and multi
     TWebFetch* owner = nullptr;   // null once nobody listens
@@ -150,6 +185,9 @@ struct TWebFetch::Transfer {
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 50L);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, "Velto");
         curl_easy_setopt(easy, CURLOPT_PROXY, "");  // none, whatever the environment names
+        // HTTP/1.1 passes every byte it reads to the count; HTTP/2 frames would not.
+        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+        if (!certificates.isEmpty()) curl_easy_setopt(easy, CURLOPT_CAINFO, certificates.constData());
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         // Each connection is closed at the end of its transfer, and a name
         // still being looked up is left to its thread instead of waited for.
@@ -161,6 +199,12 @@ struct TWebFetch::Transfer {
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, &x);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBodyBytes);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, &x);
+        curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);  // what feeds OnWireBytes
+        curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, OnWireBytes);
+        curl_easy_setopt(easy, CURLOPT_DEBUGDATA, &x);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, OnProgress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &x);
         curl_multi_add_handle(transfers, easy);
         {
             const std::lock_guard hold(lock);
@@ -208,8 +252,8 @@ struct TWebFetch::Transfer {
             failure = x.refusal;
         } else if (result == CURLE_FILESIZE_EXCEEDED) {
             failure = limits.tooLarge;  // the length announced
-        } else if (result == CURLE_OUT_OF_MEMORY) {
-            failure = HeadersTooLarge();  // a header line longer than curl's buffer
+        } else if (result == CURLE_OUT_OF_MEMORY || std::strcmp(error, "Out of memory in chunked-encoding") == 0) {
+            failure = HeadersTooLarge();  // a header or trailer line longer than curl's buffer
         } else if (result != CURLE_OK) {
             failure = QString::fromUtf8(*error ? error : curl_easy_strerror(result));
         } else if (status != 200) {
@@ -225,6 +269,7 @@ TWebFetch::TWebFetch(const QUrl& url, const WebFetchLimits& limits, QObject* own
     std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     transfer_->url = url;
     transfer_->limits = limits;
+    transfer_->certificates = QFile::encodeName(CertificatesFile());
     transfer_->owner = this;
     worker_ = std::thread([transfer = transfer_] { transfer->Run(); });
 }

@@ -3,10 +3,11 @@
 // page, the language list and its pages, a language file): a GET that ends
 // after a silence without a byte, after an overall deadline however the bytes
 // come, as soon as more bytes arrive than the answer may have (counted as they
-// are received, headers too), and as soon as the status says the answer is of
-// no use. It runs on a thread of its own, and its connection is closed before
-// its window hears of the end: a server that never stops sending is left at
-// once, whatever the window does next (a message box waits for the user).
+// are read, headers and the body's framing too), and as soon as the status
+// says the answer is of no use. It runs on a thread of its own, and its
+// connection is closed before its window hears of the end: a server that never
+// stops sending is left at once, whatever the window does next (a message box
+// waits for the user).
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -34,6 +35,10 @@ struct WebFetchLimits {
     qint64 maxBytes = kMaxWebPageBytes;
     QString tooLarge;                  // the failure when more bytes come
 };
+
+// https trusts the system's certificates, or only those of this file when
+// one is named (tests name their own server's); requests started later use it.
+void SetWebCertificates(const QString& file);
 
 // One request, started on construction. Its owner (a window) ends it by
 // deleting it or by Cancel(): the connection is closed before either returns

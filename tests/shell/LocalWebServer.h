@@ -1,7 +1,8 @@
 #pragma once
 // The test web server (web_server.py beside this file) on loopback, serving a
-// temporary folder. It is started once per test program and reports its port
-// on its first output line; tests wait for that line, never for a time.
+// temporary folder over http, and over https with a certificate made for it
+// when openssl is at hand. It is started once per test program and reports its
+// ports on its first output line; tests wait for that line, never for a time.
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -35,11 +36,15 @@ public:
     }
 
     // The server's address; mode is one of the answers of web_server.py
-    // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206",
-    // "redirect", "loop", "trickle", "html", the endless ones) or empty for files.
-    QString Base(const QString& mode = {}) const {
-        return QStringLiteral("http://127.0.0.1:%1").arg(port_) + (mode.isEmpty() ? QString() : '/' + mode);
+    // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206", "chunked",
+    // "redirect", "downgrade", "loop", "trickle", "html", the lasting ones) or empty for files.
+    // Over https it trusts Certificate(), and is empty when openssl made none.
+    QString Base(const QString& mode = {}, bool https = false) const {
+        if (https && !tlsPort_) return {};
+        return QStringLiteral("%1://127.0.0.1:%2").arg(https ? "https" : "http").arg(https ? tlsPort_ : port_) +
+               (mode.isEmpty() ? QString() : '/' + mode);
     }
+    QString Certificate() const { return keys_.filePath(QStringLiteral("cert.pem")); }
     // Writes a file the server then serves at path.
     void Put(const QString& path, const QByteArray& bytes) const {
         const QString full = root_.filePath(path);
@@ -63,22 +68,37 @@ public:
         const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
         if (python.isEmpty()) return QStringLiteral("python3 is not installed");
         if (!root_.isValid()) return QStringLiteral("no temporary folder");
+        QStringList arguments{QStringLiteral(VELTO_SOURCE_DIR "/tests/shell/web_server.py"), root_.path()};
+        if (makeCertificate()) arguments << Certificate() << keys_.filePath(QStringLiteral("key.pem"));
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(python, {QStringLiteral(VELTO_SOURCE_DIR "/tests/shell/web_server.py"), root_.path()});
+        process_.start(python, arguments);
         if (!process_.waitForStarted(10000)) return QStringLiteral("python3 did not start");
         while (!process_.canReadLine())
             if (!process_.waitForReadyRead(10000)) return QStringLiteral("the web server reported no port");
         const QByteArray line = process_.readLine().trimmed();
         if (!line.startsWith("PORT ")) return QStringLiteral("the web server said: ") + QString::fromUtf8(line);
-        port_ = line.mid(5).toInt();
+        const QList<QByteArray> ports = line.mid(5).split(' ');
+        port_ = ports[0].toInt();
+        tlsPort_ = ports.size() > 1 ? ports[1].toInt() : 0;
         return {};
     }
 
 private:
+    // A self-signed certificate for 127.0.0.1, made for this run.
+    bool makeCertificate() {
+        QProcess make;
+        make.setStandardErrorFile(QProcess::nullDevice());
+        make.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                               "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                                               "subjectAltName=IP:127.0.0.1", "-keyout", keys_.filePath("key.pem"),
+                                               "-out", Certificate()});
+        return make.waitForFinished(30000) && make.exitStatus() == QProcess::NormalExit && make.exitCode() == 0;
+    }
+
     QStringList events_;
-    QTemporaryDir root_;
+    QTemporaryDir root_, keys_;  // served; not served
     QProcess process_;
-    int port_ = 0;
+    int port_ = 0, tlsPort_ = 0;
 };
 
 }  // namespace velto::test

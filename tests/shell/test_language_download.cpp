@@ -515,6 +515,8 @@ TEST_F(NetworkWindowTest, EveryRequestEndsWithItsConnectionClosed) {
         {"404-endless", file, ByRefusal, "language file!\nError transferring"},
         {"big-endless", version, ByRefusal, "version.\nThe version page is larger than"},
         {"endless", page, ByRefusal, "The page is larger than"},
+        {"chunk-extension", version, ByRefusal, "version.\nThe version page is larger than"},  // framing only
+        {"chunk-trailer", page, ByRefusal, "The server's answer has headers larger than"},
         {"trickle", file, ByDeadline, "language file!\nTimed out."},
         {"slow-header", page, ByClosing, ""},
         {"slow-header", file, ByClosing, ""},

@@ -13,14 +13,18 @@ server may give: the first path segment picks one.
   /nolength/...   200 without a length: 5 MiB, then nothing for a minute
   /206/...        206 (partial content) with the file's first half
   /redirect/...   302 to the same path without "/redirect"
+  /downgrade/...  302 to the same path without "/downgrade" on the plain http port
   /loop/...       302 to itself, for ever
   /trickle/...    200 promising 1 MiB, then one byte every 200 ms until the
                   client goes (or ten minutes pass)
+  /chunked/...    the file in chunks of 64 KiB
   /endless/...    200, then a body without end; the others without end are in LASTING
   /html/...       200 with a web page, whatever the path names
   anything else   the file below the folder, or 404
 
-Prints "PORT <n>" once it listens; ends when its input closes.
+With a certificate and its key after the folder, it serves https on a second
+port too. Prints "PORT <n>" (or "PORT <n> <https port>") once it listens; ends
+when its input closes.
 Answers that last print "OPEN <path>", then "CLOSED <path>" once the client
 has closed the connection: tests wait for the close itself.
 """
@@ -28,13 +32,16 @@ import http.server
 import os
 import select
 import socket
+import ssl
 import sys
 import threading
 import time
 import urllib.parse
 
 ROOT = os.path.abspath(sys.argv[1])
+PLAIN_PORT = 0
 OK = b"HTTP/1.1 200 OK\r\n"
+CHUNKED = OK + b"Transfer-Encoding: chunked\r\n\r\n"
 # Answers that last: a head, then a piece every so many seconds (0: as fast as
 # the client takes it) until the client closes the connection.
 LASTING = {
@@ -45,6 +52,10 @@ LASTING = {
     "endless-header": (OK + b"X-Filler: ", b"x" * 16384, 0),
     "slow-header": (OK + b"X-Filler: ", b"x", 0.1),
     "endless-headers": (OK, b"X-Filler: 0123456789abcdef\r\n" * 512, 0),
+    # Chunked bodies whose framing never ends: nothing of it reaches the page.
+    "chunk-extension": (CHUNKED + b"10;x=", b"x" * 16384, 0),
+    "chunk-trailer": (CHUNKED + b"5\r\nhello\r\n0\r\nX-Trailer: ", b"x" * 16384, 0),
+    "silent": (b"", b"", 600),  # not a byte
 }
 
 
@@ -124,12 +135,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(half)
             self.wfile.flush()
-        elif mode in ("redirect", "loop"):
+        elif mode in ("redirect", "loop", "downgrade"):
             self.send_response(302)
-            self.send_header("Location", "/" + rest if mode == "redirect" else self.path)
+            where = {"redirect": "/" + rest, "loop": self.path}
+            self.send_header("Location", where.get(mode, "http://127.0.0.1:%d/%s" % (PLAIN_PORT, rest)))
             self.send_header("Content-Length", "0")
             self.end_headers()
             self.wfile.flush()
+        elif mode == "chunked":
+            body = self.file_bytes(rest) or b""
+            pieces = [body[at : at + 65536] for at in range(0, len(body), 65536)] + [b""]
+            self.wfile.write(CHUNKED + b"".join(b"%x\r\n%s\r\n" % (len(p), p) for p in pieces))
         elif mode in LASTING:
             self.stream(*LASTING[mode])
         elif mode == "html":
@@ -151,11 +167,19 @@ class Server(http.server.ThreadingHTTPServer):
 
 
 def main():
-    server = Server(("127.0.0.1", 0), Handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    print("PORT %d" % server.server_address[1], flush=True)
+    global PLAIN_PORT
+    servers = [Server(("127.0.0.1", 0), Handler) for _ in sys.argv[1:3]]
+    PLAIN_PORT = servers[0].server_address[1]
+    if len(servers) > 1:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(*sys.argv[2:4])
+        servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
+    for server in servers:
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    print("PORT " + " ".join(str(server.server_address[1]) for server in servers), flush=True)
     sys.stdin.read()  # the test closes it, or ends
-    server.shutdown()
+    for server in servers:
+        server.shutdown()
 
 
 if __name__ == "__main__":
