@@ -264,14 +264,17 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     if (header->numcomps < 1 || header->x1 <= header->x0 || header->y1 <= header->y0 || !header->comps) return false;
     const std::uint64_t width = header->x1 - header->x0, height = header->y1 - header->y0;
     if (width > INT32_MAX || height > INT32_MAX) return false;
-    const TImageFormat format = FormatFor(header->numcomps, header->comps[0].prec);
-    if (format == ifUnknown) return false;
     for (std::uint32_t c = 0; c < header->numcomps; ++c)
         if (header->comps[c].dx == 0 || header->comps[c].dy == 0) return false;
 
     if (!opj_decode(codec.get(), stream.get(), header.get())) return false;
     opj_end_decompress(codec.get(), stream.get());
     const opj_image_t& img = *header;
+    // The format by the components decoded, not those of the header: a JP2
+    // palette turns the component of indexes into one per palette column.
+    if (img.numcomps < 1 || !img.comps) return false;
+    const TImageFormat format = FormatFor(img.numcomps, img.comps[0].prec);
+    if (format == ifUnknown) return false;
 
     TImageData& image = images[0];
     if (!NewImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), format, image)) return false;
