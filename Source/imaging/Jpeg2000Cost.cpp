@@ -301,8 +301,8 @@ Reading ReadHeaders(std::span<const std::uint8_t> data, bool jp2) {
     if (!out.walk.sizeRead) return out;
     // Damaged headers are refused before the codec sees them, as too large
     // when what they declare as far as read is (the blocks of more tiles than
-    // the data holds are not counted).
-    if (!out.walk.tooManyTiles) out.blocks = CountBlocks(out.walk);
+    // the data holds, or of tile components beyond any budget, are not counted).
+    if (!out.walk.tooManyTiles && !out.walk.tooManyTileComponents) out.blocks = CountBlocks(out.walk);
     out.bytes = DecodeCostOf(out.walk, out.blocks);
     return out;
 }
