@@ -380,7 +380,8 @@ std::uint8_t Walk::OrderOf(std::uint64_t tile) const {
 
 std::vector<Progression> Walk::ProgressionsOf(std::uint64_t tile) const {
     std::vector<Progression> runs = main.progressions;
-    if (const StyleSet* own = OwnStyles(tile)) runs.insert(runs.end(), own->progressions.begin(), own->progressions.end());
+    if (const StyleSet* own = OwnStyles(tile))
+        runs.insert(runs.end(), own->progressions.begin(), own->progressions.end());
     return runs;
 }
 

@@ -75,24 +75,6 @@ inline Bytes J2kCoc(int component, const J2kStyle& s) {
     return out;
 }
 
-// A POC segment (of an image of up to 256 components): each run's first
-// resolution and component, layer end, resolution and component ends, order.
-struct J2kRun {
-    int r0 = 0, c0 = 0, layers = 0xFFFF, r1 = 33, c1 = 255, order = 0;
-};
-inline Bytes J2kPoc(const std::vector<J2kRun>& runs) {
-    Bytes b;
-    for (const J2kRun& r : runs) {
-        b.insert(b.end(), {static_cast<std::uint8_t>(r.r0), static_cast<std::uint8_t>(r.c0)});
-        Be16(b, static_cast<std::uint32_t>(r.layers));
-        b.insert(b.end(), {static_cast<std::uint8_t>(r.r1), static_cast<std::uint8_t>(r.c1),
-                           static_cast<std::uint8_t>(r.order)});
-    }
-    Bytes out;
-    J2kSegment(out, 0xFF5F, b);
-    return out;
-}
-
 struct J2kStream {
     std::uint32_t width = 64, height = 64;
     std::uint32_t tileWidth = 0, tileHeight = 0;  // 0: one tile over the image

@@ -243,7 +243,8 @@ TEST_P(TiledPictures, OpenWithPillowsPixels) {
         "import sys; from PIL import Image, ImageChops; m = sys.argv[1]; w, h, t = map(int, sys.argv[2:5]); "
         "g, r = (Image.linear_gradient('L').resize((w, h)), Image.radial_gradient('L').resize((w, h))); "
         "p = ImageChops.add(g, r, scale=2) if m == 'L' else Image.merge('RGB', (g, r, ImageChops.difference(g, r))); "
-        "p.save(sys.argv[5], tile_size=(t, t)); open(sys.argv[6], 'wb').write(p.tobytes('raw', 'L' if m == 'L' else 'BGR'))";
+        "p.save(sys.argv[5], tile_size=(t, t)); "
+        "open(sys.argv[6], 'wb').write(p.tobytes('raw', 'L' if m == 'L' else 'BGR'))";
     ASSERT_EQ(RunTool("/usr/bin/python3 -c \"" + script + "\" " + row.mode + " " + std::to_string(row.w) + " " +
                       std::to_string(row.h) + " " + std::to_string(row.tile) + " '" + file + "' '" + raw + "'"),
               0);
