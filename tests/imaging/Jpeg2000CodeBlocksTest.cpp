@@ -243,8 +243,7 @@ TEST(Jpeg2000CodeBlocks, ThousandsOfLayersAreRefusedAtOnce) {
             << "exit " << load.exitCode << " (3: too large), " << load.GrownKiB() << " KiB, " << load.cpuSeconds << "s";
     }
     J2kStream one;
-    one.width = one.height = 1024, one.tileHeaders = {{}}, one.emptyPackets = true;
-    one.style.precincts.assign(6, 0x44);
+    one.width = one.height = 1024, one.tileHeaders = {{}}, one.emptyPackets = true, one.style.precincts.assign(6, 0x44);
     EXPECT_EQ(LoadInChild(J2kCodeStream(one), 1024, 1024).exitCode, 0);
 }
 
@@ -325,19 +324,16 @@ TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
 // its fixed part. 1024 x 1024 grey in tiles of 16 as Pillow writes them (4 levels), RGB in 16 and 32, four in 64.
 TEST(Jpeg2000Charge, StaysCloseToTheCodecOverManySmallTiles) {
     if (test::kUnderSanitizer) GTEST_SKIP() << "a sanitizer's allocation functions stand in for the counting ones";
-    struct Row {
-        std::uint32_t side, tile;
-        int components, levels;
-    };
-    for (const Row& r : {Row{1024, 16, 1, 4}, Row{512, 16, 3, 4}, Row{1024, 32, 3, 5}, Row{1024, 64, 4, 5}}) {
+    // Side, tile side, components, levels.
+    for (const auto [side, tile, components, levels] : {std::array{1024, 16, 1, 4}, {512, 16, 3, 4}, {1024, 32, 3, 5},
+                                                         {1024, 64, 4, 5}}) {
         J2kStream s;
-        s.width = s.height = r.side, s.tileWidth = s.tileHeight = r.tile, s.components = r.components;
-        s.style.levels = r.levels, s.emptyPackets = true;
-        s.tileHeaders.resize((r.side / r.tile) * (r.side / r.tile));
+        s.width = s.height = side, s.tileWidth = s.tileHeight = tile, s.components = components;
+        s.style.levels = levels, s.emptyPackets = true, s.tileHeaders.resize((side / tile) * (side / tile));
         const Bytes file = J2kCodeStream(s);
         const double peak = static_cast<double>(CodecPeak(file)), charged = double(Jpeg2000DecodeCost(file, false));
         EXPECT_TRUE(charged >= peak && charged <= 1.5 * peak + (2 << 20))
-            << r.side << " in tiles of " << r.tile << ": " << charged / peak << " times the codec's peak";
+            << side << " in tiles of " << tile << ": " << charged / peak << " times the codec's peak";
     }
 }
 
