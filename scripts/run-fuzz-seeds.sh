@@ -4,7 +4,10 @@
 # importjpeg reads JPEG files) and the sample files that
 # fuzz/seeds/<format>.corpus names (paths or globs relative to the shared
 # corpus folder, one per line). The project's own seeds are enough without
-# the shared folder.
+# the shared folder. Then, where fuzz/seeds/<format>.too-large/ holds files
+# the program must refuse as too large at its own limits, once over those
+# with VELTO_FUZZ_REAL_LIMITS set (the target then keeps those limits and
+# checks the refusal).
 set -euo pipefail
 fuzzer=$1
 name=$(basename "$fuzzer")
@@ -44,10 +47,18 @@ echo "$name: $n seeds"
 # 512 MB limit), so the quarantine is kept small too.
 rss_limit_mb=2048
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=32"
+run() {
+  "$fuzzer" -runs=0 -max_len=16777216 -malloc_limit_mb=512 -rss_limit_mb=$rss_limit_mb -timeout=20 \
+    -print_final_stats=1 -artifact_prefix="$(dirname "$(readlink -f "$fuzzer")")/$name-" "$@" 2>&1 | tee -a "$out"
+  return "${PIPESTATUS[0]}"
+}
 set +e
-"$fuzzer" -runs=0 -max_len=16777216 -malloc_limit_mb=512 -rss_limit_mb=$rss_limit_mb -timeout=20 \
-  -print_final_stats=1 -artifact_prefix="$(dirname "$(readlink -f "$fuzzer")")/$name-" "$seeds" 2>&1 | tee "$out"
-status=${PIPESTATUS[0]}
+status=0
+if [ -d "$top/fuzz/seeds/$format.too-large" ]; then
+  echo "$name: $(find "$top/fuzz/seeds/$format.too-large" -type f | wc -l) seeds too large at the program's limits"
+  VELTO_FUZZ_REAL_LIMITS=1 run "$top/fuzz/seeds/$format.too-large" || status=$?
+fi
+run "$seeds" || status=$?
 set -e
 peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$out" | tail -n 1)
 echo "$name: peak ${peak:-?} MB of $rss_limit_mb MB"

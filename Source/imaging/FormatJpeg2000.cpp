@@ -228,14 +228,20 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
 
     // What decoding will allocate, from the headers, charged before the codec
     // reads them (it allocates for every tile already then, and sets up every
-    // code block of a tile before it decodes one, whether the file holds data
-    // for it or not): a few bytes declaring tiny blocks over a large image cost
-    // gigabytes and are refused by the budget, as an image beyond the pixel
-    // limit is by it. Headers the codec would read otherwise than the walk did
-    // (or not at all) cannot be charged truly, and are refused as damaged.
+    // code block of a tile, and its packet iterator an entry for every layer
+    // of every precinct, before it decodes one, whether the file holds data
+    // for it or not): a few bytes declaring tiny blocks over a large image, or
+    // thousands of layers, cost gigabytes (or minutes) and are refused by the
+    // budget, as an image beyond the pixel limit is by it. Headers the codec
+    // would read otherwise than the walk did (or not at all) cannot be charged
+    // truly, and are refused as damaged.
     const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
     CheckDecodePixels(cost.Pixels);
     ChargeDecodeBudget(cost.DecodeBytes);
+    if (cost.PacketSteps > ImagingLimits().jpeg2000PacketSteps)
+        throw EImagingError(ImagingFormat("JPEG 2000 packets beyond the limit: %llu steps to take.",
+                                          static_cast<unsigned long long>(cost.PacketSteps)),
+                            FileError::TooLarge);
     if (cost.Damaged) throw EImagingError(std::string("JPEG 2000 headers damaged: ") + cost.Reason + ".");
 
     CodecPtr codec(opj_create_decompress(kind == Kind::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));

@@ -45,7 +45,8 @@ std::uint64_t Jpeg2000DataEnd(std::span<const std::uint8_t> data, bool jp2);
 
 // Bytes the codec will allocate to decode the data, at most: its fixed
 // structures, the bookkeeping of every tile, the samples of every component,
-// the code blocks and precincts of every tile by the coding styles, the tile
+// the code blocks and precincts of the tiles by the coding styles (one tile
+// at a time), the packet iterator of a tile by its quality layers, the tile
 // parts' data and the index of the marker segments; of the headers as far as
 // they could be read when they are damaged, 0 without a size marker.
 std::uint64_t Jpeg2000DecodeCost(std::span<const std::uint8_t> data, bool jp2);
@@ -65,6 +66,10 @@ struct TJpeg2000Cost {
     std::uint64_t Pixels = 0;  // of the image area; 0 without a size marker
     std::uint64_t CodeBlocks = 0;
     std::uint64_t DecodeBytes = 0;
+    // Steps of the codec's packet iterator over every tile, at most: each
+    // layer of every precinct and code block, in every progression, whether
+    // the file holds data for them or not.
+    std::uint64_t PacketSteps = 0;
     bool Damaged = false;
     const char* Reason = "";
     std::uint64_t DataEnd = 0;  // as Jpeg2000DataEnd

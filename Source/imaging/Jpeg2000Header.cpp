@@ -21,8 +21,8 @@ namespace {
 constexpr std::uint8_t kJp2Signature[8] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50, 0x20, 0x20};
 constexpr std::uint8_t kCodeStreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
 
-constexpr std::uint16_t kSoc = 0xFF4F, kSiz = 0xFF51, kCod = 0xFF52, kCoc = 0xFF53, kSot = 0xFF90, kSod = 0xFF93,
-                        kEoc = 0xFFD9;
+constexpr std::uint16_t kSoc = 0xFF4F, kSiz = 0xFF51, kCod = 0xFF52, kCoc = 0xFF53, kPoc = 0xFF5F, kSot = 0xFF90,
+                        kSod = 0xFF93, kEoc = 0xFFD9;
 
 // Where the codec takes a marker: before the size marker, in the rest of the
 // main header, at the start of a tile part, inside a tile-part header.
@@ -38,7 +38,7 @@ struct MarkerRule {
 constexpr MarkerRule kMarkerRules[] = {
     {kSot, kMain | kTileStart},   {kCod, kMain | kTilePart},    {kCoc, kMain | kTilePart},
     {0xFF5E, kMain | kTilePart},  {0xFF5C, kMain | kTilePart},  {0xFF5D, kMain | kTilePart},  // RGN, QCD, QCC
-    {0xFF5F, kMain | kTilePart},  {kSiz, kBeforeSize},          {0xFF55, kMain},              // POC, SIZ, TLM
+    {kPoc, kMain | kTilePart},    {kSiz, kBeforeSize},          {0xFF55, kMain},              // POC, SIZ, TLM
     {0xFF57, kMain},              {0xFF58, kTilePart},          {0xFF60, kMain},              // PLM, PLT, PPM
     {0xFF61, kTilePart},          {0xFF91, 0},                  {0xFF63, kMain},              // PPT, SOP, CRG
     {0xFF64, kMain | kTilePart},  {0xFF74, kMain | kTilePart},  {0xFF78, kMain},              // COM, MCT, CBD
@@ -95,7 +95,7 @@ bool ReadStyle(ByteReader& r, bool precinctsGiven, CodingStyle& out) {
     std::uint8_t style = 0, transform = 0;
     CodingStyle s;
     if (!r.u8(s.levels) || !r.u8(s.xcb) || !r.u8(s.ycb) || !r.u8(style) || !r.u8(transform)) return false;
-    s.levels = std::min<std::uint8_t>(s.levels, 32);  // the codec refuses more
+    s.levels = std::min(s.levels, static_cast<std::uint8_t>(kMaxResolutions - 1));  // the codec refuses more
     if (precinctsGiven)
         for (int i = 0; i <= s.levels; ++i)
             if (!r.u8(s.precincts[static_cast<std::size_t>(i)])) return false;
@@ -103,27 +103,51 @@ bool ReadStyle(ByteReader& r, bool precinctsGiven, CodingStyle& out) {
     return true;
 }
 
+// A component index, one byte wide in images of up to 256 components.
+bool ReadComponent(ByteReader& r, std::uint16_t csiz, std::uint16_t& component) {
+    std::uint8_t byte = 0;
+    if (csiz > 256) return r.u16be(component);
+    if (!r.u8(byte)) return false;
+    component = byte;
+    return true;
+}
+
 // A COD or COC segment (after its length) applied to the set; false when it
-// is too short for what it declares (the codec fails on it too).
+// is too short for what it declares, or declares no layer or a component the
+// image lacks (the codec fails on it too).
 bool ReadStyleSegment(ByteReader r, std::uint16_t marker, std::uint16_t csiz, StyleSet& set) {
     CodingStyle s;
     if (marker == kCod) {  // Scod, progression, layers, transform, then the style
         std::uint8_t scod = 0, order = 0, mct = 0;
         std::uint16_t layers = 0;
-        if (!r.u8(scod) || !r.u8(order) || !r.u16be(layers) || !r.u8(mct) || !ReadStyle(r, scod & 1, s)) return false;
-        set.Cod(s);
+        if (!r.u8(scod) || !r.u8(order) || !r.u16be(layers) || !r.u8(mct) || !ReadStyle(r, scod & 1, s) ||
+            layers == 0)
+            return false;
+        set.Cod(s, layers, order);
         return true;
     }
     std::uint16_t component = 0;  // COC: the component, Scoc, then the style
-    std::uint8_t byte = 0, scoc = 0;
-    if (csiz < 257) {
-        if (!r.u8(byte)) return false;
-        component = byte;
-    } else if (!r.u16be(component)) {
+    std::uint8_t scoc = 0;
+    if (!ReadComponent(r, csiz, component) || component >= csiz || !r.u8(scoc) || !ReadStyle(r, scoc & 1, s))
         return false;
-    }
-    if (!r.u8(scoc) || !ReadStyle(r, scoc & 1, s)) return false;
     set.Coc(component, s);
+    return true;
+}
+
+// A POC segment (after its length) adding its progressions to the set, which
+// has `before` of others already; false when its length is not a whole number
+// of them, or they would be more than the codec takes.
+bool ReadProgressionSegment(ByteReader r, std::uint16_t csiz, std::size_t before, StyleSet& set) {
+    const std::size_t entry = csiz > 256 ? 9 : 7, count = r.remaining() / entry;
+    if (count == 0 || r.remaining() % entry != 0 || before + set.progressions.size() + count > kMostProgressions)
+        return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        Progression p;
+        if (!r.u8(p.r0) || !ReadComponent(r, csiz, p.c0) || !r.u16be(p.layers) || !r.u8(p.r1) ||
+            !ReadComponent(r, csiz, p.c1) || !r.u8(p.order))
+            return false;
+        set.progressions.push_back(p);
+    }
     return true;
 }
 
@@ -169,6 +193,8 @@ bool WalkMainHeader(ByteReader& r, Walk& w) {
             if (!ReadStyleSegment(*body, marker, w.size.csiz, w.main))
                 return Damage(w, "a coding style of the main header is unreadable");
             cod = cod || marker == kCod;
+        } else if (marker == kPoc && !ReadProgressionSegment(*body, w.size.csiz, 0, w.main)) {
+            return Damage(w, "a progression order change of the main header is unreadable");
         }
         if (!r.u16be(marker)) return Damage(w, "the main header is cut short");
     }
@@ -223,10 +249,13 @@ bool WalkTileParts(ByteReader& r, Walk& w, std::uint64_t tiles, std::uint64_t& e
             std::optional<ByteReader> body = SegmentBody(r);
             if (!body) return Damage(w, "a marker segment of a tile-part header is cut short");
             ++w.segments;
-            if (marker == kCod || marker == kCoc) {
+            if (marker == kCod || marker == kCoc || marker == kPoc) {
                 if (decoded) return Damage(w, "a coding style comes after its tile's last part");
-                if (!ReadStyleSegment(*body, marker, w.size.csiz, tile.styles))
+                if (marker != kPoc && !ReadStyleSegment(*body, marker, w.size.csiz, tile.styles))
                     return Damage(w, "a coding style of a tile-part header is unreadable");
+                if (marker == kPoc &&
+                    !ReadProgressionSegment(*body, w.size.csiz, w.main.progressions.size(), tile.styles))
+                    return Damage(w, "a progression order change of a tile-part header is unreadable");
             }
         }
         // An end before this SOD's end would read it again, for ever.
@@ -316,23 +345,44 @@ std::optional<CodeStreamBox> FindCodeStreamBox(std::span<const std::uint8_t> dat
 
 }  // namespace
 
-void StyleSet::Cod(const CodingStyle& s) {
+void StyleSet::Cod(const CodingStyle& s, std::uint16_t layerCount, std::uint8_t progressionOrder) {
     all = s;
     components.clear();  // the codec gives every component the new style
+    layers = layerCount;
+    order = progressionOrder;
 }
 
 void StyleSet::Coc(std::uint16_t component, const CodingStyle& s) { components[component] = s; }
 
+const StyleSet* Walk::OwnStyles(std::uint64_t tile) const {
+    const auto t = tile <= 0xFFFF ? tiles.find(static_cast<std::uint16_t>(tile)) : tiles.end();
+    return t != tiles.end() ? &t->second.styles : nullptr;
+}
+
 const CodingStyle* Walk::StyleOf(std::uint64_t tile, std::uint16_t component) const {
-    if (tile <= 0xFFFF) {
-        if (const auto t = tiles.find(static_cast<std::uint16_t>(tile)); t != tiles.end()) {
-            const StyleSet& own = t->second.styles;
-            if (const auto c = own.components.find(component); c != own.components.end()) return &c->second;
-            if (own.all) return &*own.all;
-        }
+    if (const StyleSet* own = OwnStyles(tile)) {
+        if (const auto c = own->components.find(component); c != own->components.end()) return &c->second;
+        if (own->all) return &*own->all;
     }
     if (const auto c = main.components.find(component); c != main.components.end()) return &c->second;
     return main.all ? &*main.all : nullptr;
+}
+
+std::uint16_t Walk::LayersOf(std::uint64_t tile) const {
+    const StyleSet* own = OwnStyles(tile);
+    return own && own->all ? own->layers : main.layers;
+}
+
+std::uint8_t Walk::OrderOf(std::uint64_t tile) const {
+    const StyleSet* own = OwnStyles(tile);
+    return own && own->all ? own->order : main.order;
+}
+
+std::vector<Progression> Walk::ProgressionsOf(std::uint64_t tile) const {
+    std::vector<Progression> runs = main.progressions;
+    if (const StyleSet* own = OwnStyles(tile))
+        runs.insert(runs.end(), own->progressions.begin(), own->progressions.end());
+    return runs;
 }
 
 bool TilesFit(const SizeMarker& m, std::uint64_t dataSize) { return TilesOf(m) <= dataSize / kTilePartHeaderBytes; }
@@ -353,6 +403,10 @@ Walk WalkHeaders(std::span<const std::uint8_t> data, bool jp2) {
     if (w.sizeRead && !TilesFit(w.size, data.size())) {
         w.tooManyTiles = true;
         w.damage = "more tiles than the data holds";
+        return w;
+    }
+    if (mainRead && TilesOf(w.size) * w.size.csiz > kMostTileComponents) {
+        w.tooManyTileComponents = true;
         return w;
     }
     std::uint64_t endMarker = 0;

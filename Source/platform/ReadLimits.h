@@ -68,6 +68,11 @@ struct ReadLimits {
     // JPEG: scans of a progressive file; each scan makes the decoder pass
     // over the whole coefficient buffer, so a file of many tiny scans is a CPU bomb.
     std::uint32_t jpegScans = 500;
+    // JPEG 2000: steps of the codec's packet iterator (about 60 ns each), a
+    // step for each layer of every precinct and code block whether the file
+    // holds data for them or not: a hundred bytes declaring 65,535 layers of
+    // thousands of precincts would take minutes.
+    std::uint64_t jpeg2000PacketSteps = 1ull << 25;
 
     // GIF files: frames (an extension-only frame counts too), extension
     // blocks, and bytes kept of comments, plain text and application data.

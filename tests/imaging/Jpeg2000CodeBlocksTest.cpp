@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -120,6 +121,14 @@ TEST(Jpeg2000CodeBlocks, CountedAsTheCodecPartitionsThem) {
         s.tileHeaders = {header};
         cases.push_back({"a tile's COC over its COD", s, 16384});
     }
+    {
+        J2kStream s = Large(3, 6), levels, most;
+        s.mainExtra = J2kCoc(1, Blocks(6)), s.tileHeaders = {J2kCod(Blocks(2))};
+        cases.push_back({"a tile's COD over the main header's COC", s, 3ull << 22});
+        levels.style = Blocks(2, 40), most.style = Blocks(2, 32);
+        levels.style.precincts.assign(41, 0x22), most.style.precincts.assign(33, 0x22);
+        cases.push_back({"40 levels, as the 32 the codec takes", levels, Jpeg2000CodeBlocks(J2kCodeStream(most), 0)});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Bytes file = J2kCodeStream(c.stream);
@@ -223,6 +232,45 @@ TEST(Jpeg2000CodeBlocks, HeadersThatWouldNeverEndAreRefusedAtOnceAsInvalid) {
     }
 }
 
+// 65,535 layers: the packet iterator's entries take gigabytes, or its steps seconds; refused at once at the real
+// limits in every order, as a picture beyond the pixel limit is, before the codec runs. One layer of them loads.
+TEST(Jpeg2000CodeBlocks, ThousandsOfLayersAreRefusedAtOnce) {
+    for (const auto& [name, file] : J2kLayerRows()) {
+        SCOPED_TRACE(name);
+        const test::ChildCost load = LoadInChild(file);
+        EXPECT_TRUE(load.exitCode == 3 &&
+                    (test::kUnderSanitizer || (load.GrownKiB() < 300 << 10 && load.cpuSeconds < 0.5)))
+            << "exit " << load.exitCode << " (3: too large), " << load.GrownKiB() << " KiB, " << load.cpuSeconds << "s";
+    }
+    J2kStream one;
+    one.width = one.height = 1024, one.tileHeaders = {{}}, one.emptyPackets = true, one.style.precincts.assign(6, 0x44);
+    EXPECT_EQ(LoadInChild(J2kCodeStream(one), 1024, 1024).exitCode, 0);
+}
+
+// Tile-part headers of a COC for each of many tile components (each a style the walk keeps, at most one for each of
+// kMostTileComponents), or of comments: besides its two copies of the data a load holds little, and answers at once.
+TEST(Jpeg2000CodeBlocks, TheWalkHoldsLittleBesideTheData) {
+    // Tiles, components, segments in a tile-part header.
+    for (const auto [tiles, components, segments] :
+         {std::array{1280u, 16384u, 2600u}, {64u, 16384u, 16384u}, {64u, 1u, 50000u}}) {
+        J2kStream s;
+        s.width = tiles, s.height = s.tileWidth = s.tileHeight = 1, s.components = static_cast<int>(components);
+        s.style.levels = 0, s.emptyPackets = true;
+        Bytes header, body;
+        for (std::uint32_t i = 0; i < segments; ++i, body.clear()) {
+            Be16(body, i % components), body.insert(body.end(), {0, 5, 4, 4, 0, 1});
+            J2kSegment(header, components == 1 ? 0xFF64 : 0xFF53, body);
+        }
+        s.tileHeaders.assign(tiles, header);
+        const Bytes file = J2kCodeStream(s);
+        const test::ChildCost load = LoadInChild(file, static_cast<std::int32_t>(tiles), 1);
+        const long twice = static_cast<long>(file.size() >> 9);  // KiB of the data's two copies
+        EXPECT_TRUE(load.exitCode == (components == 1 ? 0 : 3) &&
+                    (test::kUnderSanitizer || (load.GrownKiB() < twice + (128 << 10) && load.cpuSeconds < 1.0)))
+            << tiles << " tiles: exit " << load.exitCode << ", " << load.GrownKiB() << " KiB, " << load.cpuSeconds;
+    }
+}
+
 // The most bytes a load of the file held at once (loaded or refused), less
 // its copy of the file and what it still holds (the image it made).
 std::int64_t CodecPeak(const Bytes& file) {
@@ -239,20 +287,22 @@ std::int64_t CodecPeak(const Bytes& file) {
     return gPeak - gHeld - static_cast<std::int64_t>(file.size());
 }
 
-// Over the crafted rows (of 4 x 4 blocks), 2 x 2 precincts, 1024 tiles of
-// 16 x 16, two of 1024 x 1024, the seeds, and the shared samples where they are.
+// Over the crafted rows (of 4 x 4 blocks), 2 x 2 precincts, 1024 tiles of 16 x 16, two of 1024 x 1024, 500 layers
+// of 4096 precincts, 4 MiB of tile-part data, the seeds, and the shared samples where they are.
 TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
     if (test::kUnderSanitizer) GTEST_SKIP() << "a sanitizer's allocation functions stand in for the counting ones";
     std::vector<J2kRow> rows = J2kCraftedRows(512, 1, Blocks(2));
-    J2kStream precincts, tiles, two;
+    J2kStream precincts, tiles, two, layers, data;
     precincts.width = precincts.height = tiles.width = tiles.height = 512;
     precincts.style.precincts = {0x00, 0x11, 0x11, 0x11, 0x11, 0x11};
     tiles.tileWidth = tiles.tileHeight = 16, tiles.style.levels = 0;
     two.width = 2048, two.height = two.tileWidth = two.tileHeight = 1024;
-    precincts.tileHeaders.resize(1), tiles.tileHeaders.resize(1024), two.tileHeaders.resize(2);
-    precincts.emptyPackets = tiles.emptyPackets = two.emptyPackets = true;
-    for (const J2kStream& s : {precincts, tiles, two})
+    layers.width = layers.height = 256, layers.style.layers = 500, layers.style.precincts.assign(6, 0x22);
+    data.padding = 4 << 20;
+    for (J2kStream s : {precincts, tiles, two, layers, data}) {
+        s.tileHeaders.resize(std::max<std::size_t>(1, s.tileHeaders.size())), s.emptyPackets = true;
         rows.push_back({"tiles: " + std::to_string(s.tileHeaders.size()), J2kCodeStream(s), {}});
+    }
     std::vector<std::filesystem::path> dirs = {std::filesystem::path(VELTO_SOURCE_DIR) / "fuzz/seeds/jp2"};
     if (test::HaveCorpus()) dirs.push_back(test::Corpus("pillow"));
     for (const auto& dir : dirs)
@@ -268,6 +318,23 @@ TEST(Jpeg2000Charge, BoundsWhatTheCodecAllocates) {
         large += peak > (4 << 20) ? 1 : 0;
     }
     EXPECT_GE(large, 20) << "files whose decoding holds more than the codec's fixed megabyte or so";
+}
+
+// Many small tiles, set up one at a time: the charge holds the codec's peak and stays within half as much again and
+// its fixed part. 1024 x 1024 grey in tiles of 16 as Pillow writes them (4 levels), RGB in 16 and 32, four in 64.
+TEST(Jpeg2000Charge, StaysCloseToTheCodecOverManySmallTiles) {
+    if (test::kUnderSanitizer) GTEST_SKIP() << "a sanitizer's allocation functions stand in for the counting ones";
+    // Side, tile side, components, levels.
+    for (const auto [side, tile, components, levels] : {std::array{1024, 16, 1, 4}, {512, 16, 3, 4}, {1024, 32, 3, 5},
+                                                         {1024, 64, 4, 5}}) {
+        J2kStream s;
+        s.width = s.height = side, s.tileWidth = s.tileHeight = tile, s.components = components;
+        s.style.levels = levels, s.emptyPackets = true, s.tileHeaders.resize((side / tile) * (side / tile));
+        const Bytes file = J2kCodeStream(s);
+        const double peak = static_cast<double>(CodecPeak(file)), charged = double(Jpeg2000DecodeCost(file, false));
+        EXPECT_TRUE(charged >= peak && charged <= 1.5 * peak + (2 << 20))
+            << side << " in tiles of " << tile << ": " << charged / peak << " times the codec's peak";
+    }
 }
 
 }  // namespace
