@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "platform/FileWriter.h"
+#include "platform/PreviousCopy.h"
 #include "resources/EmptyLibrary.h"
 #include "resources/ResName.h"
 
@@ -18,6 +19,18 @@ TLibrarySaveResult SaveLibrary(const TLibrarySave& save) {
         if (SaveNewLibrary(empty, save.FileName, save.Stores, save.Progress)) result.Outcome = TSaveOutcome::Saved;
         return result;
     }
+    // The update reads the library to build on it: what a killed save of it
+    // left goes back first, and another user's such copy stops the save.
+    UnfinishedSave unfinished;
+    if (const FileError e = RecoverUnfinishedSave(save.FileName, unfinished); !e.ok()) {
+        SetLastError(ErrorOfUnreadFile(e), e);
+        return result;
+    }
+    if (unfinished.found == UnfinishedSave::Found::Others) {
+        SetLastError(kErrorAccessDenied, OthersCopyError(unfinished));
+        return result;
+    }
+    result.UndidUnfinishedSave = unfinished.found == UnfinishedSave::Found::Undone;
     TResourceEditor editor(save.FileName);
     editor.ProgressBar = save.Progress;
     // The update reads the library once; the backup is made of the same bytes.

@@ -8,6 +8,7 @@
 #include "ModalForms.h"
 #include "Options.h"
 #include "PaneAccess.h"
+#include "SaveWaits.h"
 #include "browse/FileNames.h"
 #include "core/MessageBox.h"
 #include "icns/MacIcoIO.h"
@@ -281,6 +282,12 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         doc = std::make_unique<TmyIcon>();
         if (type == ftIcns) reader = TmyMacIcoIO::Create(true);
         else reader = TmyIcoIO::Create(true);
+    }
+    // What a killed save left goes back before the document is read.
+    if (!TellOfUnfinishedSave(path)) {
+        DiscardDocumentWindow(ActiveDesk());
+        if (before && !before->IsClosing() && before->Tag) ActivateDesk(before->Tag);
+        return false;
     }
     BusyCursorOn();
     const bool loaded = desk && reader->LoadFromFile(*doc, FileNameBytes(path)) && doc->Count() > 0;
