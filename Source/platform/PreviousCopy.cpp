@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "platform/ByteReader.h"
@@ -177,6 +178,22 @@ std::string PreviousContentName(const std::string& target, unsigned uid, std::ui
     return FolderOf(target) + "/" + CopyPrefix(target) + std::to_string(uid) + "." + Hex(inode);
 }
 
+namespace {
+
+FileError WriteAt(int fd, std::span<const std::uint8_t> data, std::uint64_t at) {
+    while (!data.empty()) {
+        const ssize_t w = ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(at));
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return FileError::FromErrno(errno);
+        if (w == 0) return FileError::FromErrno(ENOSPC);
+        data = data.subspan(static_cast<std::size_t>(w));
+        at += static_cast<std::uint64_t>(w);
+    }
+    return FileError::None;
+}
+
+}  // namespace
+
 FileError CopyContent(int from, int to, std::uint64_t length) {
     std::vector<std::uint8_t> buf(1 << 16);
     std::uint64_t at = 0;
@@ -186,14 +203,7 @@ FileError CopyContent(int from, int to, std::uint64_t length) {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return FileError::FromErrno(errno);
         if (r == 0) break;
-        for (std::size_t done = 0; done < static_cast<std::size_t>(r);) {
-            const ssize_t w = ::pwrite(to, buf.data() + done, static_cast<std::size_t>(r) - done,
-                                       static_cast<off_t>(at + done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) return FileError::FromErrno(errno);
-            if (w == 0) return FileError::FromErrno(ENOSPC);
-            done += static_cast<std::size_t>(w);
-        }
+        if (const FileError e = WriteAt(to, {buf.data(), static_cast<std::size_t>(r)}, at); !e.ok()) return e;
         at += static_cast<std::uint64_t>(r);
     }
     return ::ftruncate(to, static_cast<off_t>(at)) == 0 ? FileError() : FileError::FromErrno(errno);
@@ -287,7 +297,7 @@ FileError MakePreviousCopy(const std::string& target, int fd, bool flush, int& c
     FileError e = CopyContent(fd, made, now.size);
     if (e.ok()) {
         const std::vector<std::uint8_t> record = Record(now, BaseOf(target));
-        e = WriteAll(made, record);
+        e = WriteAt(made, record, now.size);
     }
     if (e.ok() && flush && ::fsync(made) != 0) e = FileError::FromErrno(errno);
     // Named only whole: a name never given to anything else, never replacing.
