@@ -278,6 +278,7 @@ TEST(InPlaceSave, TwoUsersSavesOfOneFileNeverMix) {
         int held[2], go[2], waiting[2];
         ASSERT_EQ(::pipe(held) | ::pipe(go) | ::pipe(waiting), 0);
         AsUser first(kSaver, [&] {
+            ::close(waiting[1]);  // (so that the test hears the second save end without waiting)
             FileWriter writer(doc);
             const bool wrote = writer.Write({reinterpret_cast<const std::uint8_t*>(a.data()), a.size()});
             char c = 'h';
@@ -295,7 +296,8 @@ TEST(InPlaceSave, TwoUsersSavesOfOneFileNeverMix) {
             });
             return SaveOf(doc, b);
         });
-        ASSERT_EQ(::read(waiting[0], &c, 1), 1);  // the second save waits
+        ::close(waiting[1]);
+        EXPECT_EQ(::read(waiting[0], &c, 1), 1) << "the second save did not wait";
         const std::string secondSaid = waitMs < 1000 ? second.Words() : "";
         ASSERT_EQ(::write(go[1], "g", 1), 1);
         EXPECT_EQ(first.Words(), "saved");
@@ -306,7 +308,7 @@ TEST(InPlaceSave, TwoUsersSavesOfOneFileNeverMix) {
             EXPECT_EQ(second.Words(), "saved");
             EXPECT_TRUE(Read(doc) == b);
         }
-        for (int* p : {held, go, waiting}) ::close(p[0]), ::close(p[1]);
+        for (const int fd : {held[0], held[1], go[0], go[1], waiting[0]}) ::close(fd);
     }
     SharedFolder dir;
     const std::string doc = dir.Doc("doc.cur", kOld);
