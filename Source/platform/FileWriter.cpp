@@ -137,11 +137,15 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
                 return;
             }
             // Held until the save ends: no other save of the file meanwhile.
-            if (const FileError e = lock_.Take(target_); !e.ok()) {
+            if (options_.lockedFile >= 0) {
+                locked_ = options_.lockedFile;
+            } else if (const FileError e = lock_.Take(target_); !e.ok()) {
                 Fail(e);
                 return;
+            } else {
+                locked_ = lock_.fd();
             }
-            if (::fstat(lock_.fd(), &st) != 0) {
+            if (::fstat(locked_, &st) != 0) {
                 Fail(errno);
                 return;
             }
@@ -158,7 +162,7 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
             });
             // What a killed save of ours left goes back before anything else.
             UnfinishedSave found;
-            if (const FileError e = PutBackOwnCopy(target_, lock_.fd(), found); !e.ok()) {
+            if (const FileError e = PutBackOwnCopy(target_, locked_, found); !e.ok()) {
                 Fail(e);
                 return;
             }
@@ -196,7 +200,7 @@ void FileWriter::ChooseRoad() {
     }
     // Another user's copy of the file's old bytes would come back over ours.
     UnfinishedSave theirs;
-    FindOthersCopy(target_, lock_.fd(), theirs);
+    FindOthersCopy(target_, locked_, theirs);
     if (theirs.found == UnfinishedSave::Found::Others) {
         Fail(OthersCopyError(theirs));
         return;
@@ -226,6 +230,7 @@ void FileWriter::Discard() {
         *fd = -1;
     }
     lock_.Close();
+    locked_ = -1;
 }
 
 bool FileWriter::Write(std::span<const std::uint8_t> data) {
@@ -301,7 +306,7 @@ bool FileWriter::Commit() {
 // is touched, and goes, with the lock still held, once the file is whole and
 // flushed again: a save waiting for the lock never finds it.
 bool FileWriter::CommitInPlace() {
-    const int target = lock_.fd();
+    const int target = locked_;
     int copyFd = -1;
     std::string copy;
     if (const FileError e = MakePreviousCopy(target_, target, options_.flush, copyFd, copy); !e.ok()) return Fail(e);

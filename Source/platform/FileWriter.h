@@ -74,6 +74,10 @@ struct WriteOptions {
     // one the user chose: whatever holds it, a link or a read-only file, is
     // replaced itself, never followed or refused.
     bool ownName = false;
+    // Replace: the target open for writing, holding its save lock (SaveLock.h)
+    // for a caller that read it to build on it: the save works under that
+    // lock instead of taking its own. -1: none.
+    int lockedFile = -1;
 };
 
 // A file written in pieces: created by the constructor, written in order and
@@ -120,6 +124,7 @@ private:
     int fd_ = -1;
     int held_ = -1;  // the temporary's open file once flushed: its lock, and its bytes for an in-place write
     SaveLock lock_;  // the replaced file's, held while the save works
+    int locked_ = -1;  // the replaced file, open and locked (lock_'s or the caller's)
     FileError error_;
 };
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cinttypes>
+#include <cstdlib>
 #include <cstdio>
 #include <span>
 #include <vector>
@@ -262,8 +263,12 @@ FileError OthersCopyError(const UnfinishedSave& found) {
                                     ": the file may be damaged");
 }
 
-FileError RecoverUnfinishedSave(const std::string& path, UnfinishedSave& out) {
+FileError RecoverUnfinishedSave(const std::string& given, UnfinishedSave& out) {
     out = {};
+    // The copy lies beside the file a link leads to, as its save wrote there.
+    char* resolved = ::realpath(given.c_str(), nullptr);
+    const std::string path = resolved ? resolved : given;
+    std::free(resolved);
     SaveLock lock;
     const FileError e = lock.Take(path);
     if (e.ok()) {

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include "platform/FileWriter.h"
-#include "platform/PreviousCopy.h"
 #include "resources/EmptyLibrary.h"
 #include "resources/ResName.h"
 
@@ -19,22 +18,12 @@ TLibrarySaveResult SaveLibrary(const TLibrarySave& save) {
         if (SaveNewLibrary(empty, save.FileName, save.Stores, save.Progress)) result.Outcome = TSaveOutcome::Saved;
         return result;
     }
-    // The update reads the library to build on it: what a killed save of it
-    // left goes back first, and another user's such copy stops the save.
-    UnfinishedSave unfinished;
-    if (const FileError e = RecoverUnfinishedSave(save.FileName, unfinished); !e.ok()) {
-        SetLastError(ErrorOfUnreadFile(e), e);
-        return result;
-    }
-    if (unfinished.found == UnfinishedSave::Found::Others) {
-        SetLastError(kErrorAccessDenied, OthersCopyError(unfinished));
-        return result;
-    }
-    result.UndidUnfinishedSave = unfinished.found == UnfinishedSave::Found::Undone;
     TResourceEditor editor(save.FileName);
     editor.ProgressBar = save.Progress;
     // The update reads the library once; the backup is made of the same bytes.
+    // (It puts back what a killed save of the library left before reading it.)
     if (!editor.Open()) return result;
+    result.UndidUnfinishedSave = editor.Handle->UndidUnfinishedSave;
     // The backup is a convenience for the user: the update itself never
     // leaves the library half-changed, so a backup that cannot be written
     // does not stop the save, which then says why it is missing. It is

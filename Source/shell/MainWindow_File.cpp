@@ -284,11 +284,7 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         else reader = TmyIcoIO::Create(true);
     }
     // What a killed save left goes back before the document is read.
-    if (!TellOfUnfinishedSave(path)) {
-        DiscardDocumentWindow(ActiveDesk());
-        if (before && !before->IsClosing() && before->Tag) ActivateDesk(before->Tag);
-        return false;
-    }
+    TellOfUnfinishedSave(path);
     BusyCursorOn();
     const bool loaded = desk && reader->LoadFromFile(*doc, FileNameBytes(path)) && doc->Count() > 0;
     BusyCursorOff();

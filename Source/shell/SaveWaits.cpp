@@ -35,17 +35,16 @@ void ShowSaveWaitsIn(QLabel* label) {
     });
 }
 
-bool TellOfUnfinishedSave(const QString& path) {
+void TellOfUnfinishedSave(const QString& path) {
     UnfinishedSave found;
     const FileError e = RecoverUnfinishedSave(FileNameBytes(path), found);
     const QString shown = FileNameShown(path);
-    if (!e.ok()) {
+    // What the system says of the file (missing, unreadable) the reader says.
+    if (e.words())
         TellUser(WithReason(Msg("msgUnfinishedSaveUnchecked", "What an unfinished save may have left beside %s1 could "
-                                                          "not be looked at.").replace(QLatin1String("%s1"), shown),
-                        e),
-             mkWarning);
-        return e != FileError::NotFound && e != FileError::NotRegular;
-    }
+                                                              "not be looked at.").replace(QLatin1String("%s1"), shown),
+                            e),
+                 mkWarning);
     if (found.found == UnfinishedSave::Found::Undone)
         TellUser(Msg("msgUnfinishedSaveUndone", "An unfinished save of %s1 was undone: the file holds what it held "
                                             "before that save again.").replace(QLatin1String("%s1"), shown),
@@ -54,7 +53,6 @@ bool TellOfUnfinishedSave(const QString& path) {
         TellUser(WithReason(Msg("msgUnfinishedSaveOthers", "%s1 may be damaged.").replace(QLatin1String("%s1"), shown),
                         OthersCopyError(found)),
              mkWarning);
-    return true;
 }
 
 }  // namespace velto

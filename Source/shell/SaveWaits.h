@@ -14,8 +14,9 @@ void ShowSaveWaitsIn(QLabel* label);
 
 // Before a document or library is read: puts back what a killed save of it
 // left where the user may write it, and says so; another user's copy, or one
-// that cannot be put back, is told with where it is and whose. False only
-// when it could not even be looked at (the reader then says why).
-bool TellOfUnfinishedSave(const QString& path);
+// that cannot be put back, is told with where it is and whose; what keeps it
+// from being looked at, when the system's words do not say it all (another
+// save in progress). The reader says why a file cannot be read.
+void TellOfUnfinishedSave(const QString& path);
 
 }  // namespace velto

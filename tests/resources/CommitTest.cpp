@@ -260,8 +260,10 @@ TEST(ResourceCommitFile, ReplacesTheFileWholeAndKeepsItsMode) {
     ASSERT_EQ(::symlink("lib.dll", dir.File("link.dll").c_str()), 0);
     TResourceUpdateHandle* h = BeginUpdateResourceFile(dir.File("link.dll"), false);
     ASSERT_NE(h, nullptr);
-    // A second update of the same file waits its turn.
+    // A second update of the same file waits its turn (here not long).
+    testhooks::SetSaveWaitLimit(50);
     EXPECT_EQ(BeginUpdateResourceFile(lib, false), nullptr);
+    testhooks::SetSaveWaitLimit(0);
     EXPECT_EQ(GetLastError(), kErrorSharingViolation);
     Put(h, 1, 100);
     ASSERT_TRUE(EndUpdateResourceFile(h, false)) << GetLastError();
