@@ -296,6 +296,12 @@ FileError MakePreviousCopy(const std::string& target, int fd, bool flush, int& c
     FileState now;
     if (!StateOf(fd, now)) return FileError::FromErrno(errno);
     copy = PreviousContentName(target, ::geteuid(), now.ino);
+    const auto inTheWay = [&] {
+        return FileError::WithWords(FileError::FromErrno(EEXIST), copy + " is in the way of this save's copy of the "
+                                                                         "file: it is " + Describe(AT_FDCWD, copy));
+    };
+    struct stat st {};
+    if (::lstat(copy.c_str(), &st) == 0) return inTheWay();
     std::string temp;
     const int made = CreateTemporaryBeside(target, 0600, temp);
     if (made < 0) return FileError::FromErrno(errno);
@@ -309,12 +315,12 @@ FileError MakePreviousCopy(const std::string& target, int fd, bool flush, int& c
     if (e.ok() && ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, copy.c_str(), RENAME_NOREPLACE) != 0) {
         int err = errno;
         if (err == EINVAL || err == ENOSYS) err = ::link(temp.c_str(), copy.c_str()) == 0 ? 0 : errno;
-        if (err == 0) ::unlink(temp.c_str());
-        temp.clear();
+        if (err == 0) {
+            ::unlink(temp.c_str());
+            temp.clear();
+        }
         if (err == EEXIST)
-            e = FileError::WithWords(FileError::FromErrno(EEXIST),
-                                     copy + " is in the way of this save's copy of the file: it is " +
-                                         Describe(AT_FDCWD, copy));
+            e = inTheWay();
         else if (err != 0)
             e = FileError::FromErrno(err);
     } else if (e.ok()) {

@@ -432,7 +432,7 @@ TEST(FileWriter, TheSystemsOwnFlushCloseAndFolderFlushFailingFailTheSave) {
         ASSERT_TRUE(!inPlace || (::chown(doc.c_str(), 0, 65534) | ::chmod(doc.c_str(), 0664)) == 0);
         std::string why;
         const std::string folder = fs::canonical(dir.File("."));
-        const auto fails = [&](const std::string& object) {
+        const auto fails = [&](const std::string& object, std::uint64_t) {
             return onFolder ? object == folder : object.starts_with(folder + "/");
         };
         const int reason = test::RunWithFailingCall(call, fails, err, [&] {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -19,11 +20,11 @@
 
 namespace velto::test {
 
-// The exit code of work, run in a child whose calls `call` on the objects that fails(path of the object the call's
-// first argument names) picks fail with err, as a failing disk fails them: a seccomp filter hands that call to this
-// process, which answers it; every other call runs. -1, and why, where the system lets no process answer another's
-// calls.
-inline int RunWithFailingCall(long call, const std::function<bool(const std::string&)>& fails, int err,
+// The exit code of work, run in a child (its children too) whose calls `call` that fails(path of the object the
+// call's first argument names, its second argument) picks fail with err, as a failing disk fails them: a seccomp
+// filter hands that call to this process, which answers it; every other call runs. -1, and why, where the system
+// lets no process answer another's calls.
+inline int RunWithFailingCall(long call, const std::function<bool(const std::string&, std::uint64_t)>& fails, int err,
                               const std::function<int()>& work, std::string& why) {
     int fds[2];
     if (::pipe(fds) != 0) return why = "no pipe", -1;
@@ -58,7 +59,7 @@ inline int RunWithFailingCall(long call, const std::function<bool(const std::str
         const std::string fd = "/proc/" + std::to_string(n.pid) + "/fd/" + std::to_string(n.data.args[0]);
         std::error_code ec;
         const std::string object = std::filesystem::read_symlink(fd, ec).string();
-        const bool failed = fails(object);
+        const bool failed = fails(object, n.data.args[1]);
         seccomp_notif_resp answer{n.id, 0, failed ? -err : 0,
                                   failed ? 0u : unsigned{SECCOMP_USER_NOTIF_FLAG_CONTINUE}};
         ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &answer);
