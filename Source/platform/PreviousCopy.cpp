@@ -363,7 +363,7 @@ void RemoveStaleCopies(const std::string& folder) {
         // Its file is there as it was made from: not stale, whatever it holds.
         if (StateOf(::dirfd(d), copy.file.c_str(), AT_SYMLINK_NOFOLLOW, file) && copy.made.SameFile(file)) continue;
         // Held by a save still running (where the file system keeps locks).
-        const int held = HoldForSave(copy.fd, false);
+        const int held = HoldForSave(copy.fd);
         if (held == EAGAIN || (held != 0 && !NoLocksHere(held))) continue;
         if (StillNamed(::dirfd(d), name.c_str(), copy.fd)) ::unlinkat(::dirfd(d), name.c_str(), 0);
     }

@@ -26,7 +26,7 @@ int WaitForLock(int fd) {
     int err = 0;
     // Polled, not waited for in the system: a wait there could not be bounded,
     // nor let the window draw.
-    while ((err = HoldForSave(fd, false)) == EAGAIN && Clock::now() - start < limit) {
+    while ((err = HoldForSave(fd)) == EAGAIN && Clock::now() - start < limit) {
         if (waitHook) {
             waitHook(true);
             told = true;
@@ -47,6 +47,8 @@ FileError SaveLock::Take(const std::string& path) {
         std::uint64_t size = 0;
         FileError e;
         fd_ = OpenRegularFile(path, O_RDWR, size, &e);
+        // (A file one may write but not read is still replaced whole.)
+        if (fd_ < 0 && e.sysError() == EACCES) fd_ = OpenRegularFile(path, O_WRONLY, size, &e);
         if (fd_ < 0) return e;
         const int err = WaitForLock(fd_);
         if (err == EAGAIN) {

@@ -19,8 +19,9 @@ public:
     SaveLock(const SaveLock&) = delete;
     SaveLock& operator=(const SaveLock&) = delete;
 
-    // Opens the regular file at path for reading and writing and takes its
-    // lock; again when the name was given another file while waiting.
+    // Opens the regular file at path for writing (and reading, where it may)
+    // and takes its lock; again when the name was given another file while
+    // waiting.
     FileError Take(const std::string& path);
     // The open file, or -1.
     int fd() const { return fd_; }

@@ -80,7 +80,7 @@ void RemoveWhere(const std::string& folder, const std::function<bool(std::string
         // file system keeps no locks, the process id's word is all there is.
         const int fd = ::openat(dir, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) continue;
-        const int held = HoldForSave(fd, false);
+        const int held = HoldForSave(fd);
         if ((held == 0 || NoLocksHere(held)) && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
         ::close(fd);
     }
@@ -132,7 +132,7 @@ int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string&
         // A sweep may take a file between its creation and its lock, and
         // remove it: then another name. Where the file system keeps no locks
         // a sweep can take none either, and the file is safe as it is.
-        const int err = HoldForSave(fd, false);
+        const int err = HoldForSave(fd);
         if (err == 0 ? StillNamed(AT_FDCWD, path.c_str(), fd) : err != EAGAIN) return fd;
         ::close(fd);
         errno = EEXIST;
@@ -141,11 +141,11 @@ int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string&
     return -1;
 }
 
-int HoldForSave(int fd, bool wait) {
+int HoldForSave(int fd) {
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;  // from 0 to the end, however far it grows
-    while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) != 0)
+    while (::fcntl(fd, F_OFD_SETLK, &lock) != 0)
         if (errno != EINTR) return errno == EACCES ? EAGAIN : errno;
     return 0;
 }

@@ -50,10 +50,10 @@ int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string&
 
 // Takes the lock that marks a file as in use by a save: a write lock on the
 // whole file that belongs to the open file, not the process (it conflicts
-// with every other open of the file, in this process too), waiting for it or
-// not; 0, EAGAIN when a save holds it, or the system's error number where the
-// file system keeps no such locks.
-int HoldForSave(int fd, bool wait);
+// with every other open of the file, in this process too), without waiting
+// (a wait is the caller's, bounded: SaveLock.h); 0, EAGAIN when a save holds
+// it, or the system's error number where the file system keeps no such locks.
+int HoldForSave(int fd);
 // Whether the name in folder dir (AT_FDCWD: the name is a path) is the open file fd.
 bool StillNamed(int dir, const char* name, int fd);
 
