@@ -222,6 +222,8 @@ bool TfrmMain::openByRoad(const QString& given) {
         return false;
     }
     setFocus();
+    // What a killed save left goes back before anything reads the file.
+    TellOfUnfinishedSave(path);
     const FileCategoryResult road = FileCategory(bytes);
     if (!road.ok()) {
         Warn(WithReason(Msg("msgInvalidFormat", "Invalid File Format!"), road.error), mkError);
@@ -283,8 +285,6 @@ bool TfrmMain::OpenCursorFile(const QString& path) {
         if (type == ftIcns) reader = TmyMacIcoIO::Create(true);
         else reader = TmyIcoIO::Create(true);
     }
-    // What a killed save left goes back before the document is read.
-    TellOfUnfinishedSave(path);
     BusyCursorOn();
     const bool loaded = desk && reader->LoadFromFile(*doc, FileNameBytes(path)) && doc->Count() > 0;
     BusyCursorOff();
