@@ -30,6 +30,7 @@
 #include "shell/MainWindow.h"
 #include "shell/ModalForms.h"
 #include "shell/PaneFrame.h"
+#include "shell/SaveWaits.h"
 #include "shell/ToolArt.h"
 #include "shell/MainWindowText.h"
 
@@ -263,6 +264,7 @@ void TfrmResourceEditor::Open() {
 
 void TfrmResourceEditor::OpenFile(const QString& fileName) {
     QCoreApplication::processEvents();
+    TellOfUnfinishedSave(fileName);
     BusyCursorOn();
     // Only an executable or library can take cursor groups: anything else is
     // said now, not when a save fails, and the window starts over.
@@ -426,7 +428,13 @@ bool TfrmResourceEditor::Save(bool closeAfter) {
                 QLatin1Char('\n') + QString::fromStdString(FileErrorText(saved.BackupError)),
             mkWarning, mbOK);
     } else {
-        Ask(Msg("msgSaveSuccess", "File saved succesfully"), mkInformation, mbOK);
+        QString text = Msg("msgSaveSuccess", "File saved succesfully");
+        // The update built on the library as it was before the unfinished save.
+        if (saved.UndidUnfinishedSave)
+            text += QLatin1Char('\n') + Msg("msgUnfinishedSaveUndone", "An unfinished save of %s1 was undone: the "
+                                                                        "file holds what it held before that save again.")
+                                             .replace(QLatin1String("%s1"), FileNameShown(target));
+        Ask(text, mkInformation, mbOK);
     }
     untitled_ = false;
     fileName_ = target;

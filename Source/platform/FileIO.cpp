@@ -156,7 +156,13 @@ constexpr ReasonRow kReasons[] = {
 
 }  // namespace
 
+FileError FileError::WithWords(FileError e, std::string words) {
+    e.words_ = std::make_shared<const std::string>(std::move(words));
+    return e;
+}
+
 std::string FileErrorText(FileError e) {
+    if (e.words()) return *e.words();
     const int sys = e.sysError();
     for (const ReasonRow& row : kReasons)
         if (sys != 0 ? row.sysError == sys : (row.sysError == 0 && row.kind == e.kind())) return row.text;

@@ -4,6 +4,7 @@
 // could block, never end or act when read) and reads are capped. Files are
 // written by FileWriter.h.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -37,10 +38,16 @@ public:
     constexpr bool ok() const { return kind_ == None; }
     // The failure of a system call that just set errno.
     static FileError FromErrno(int err);
+    // A failure that needs more than the system's words (what stands in a
+    // save's way, and whose it is): kind and number still say what it is.
+    static FileError WithWords(FileError e, std::string words);
+    // Those words, or null.
+    const std::string* words() const { return words_.get(); }
 
 private:
     Kind kind_;
     int sysError_;
+    std::shared_ptr<const std::string> words_;
 };
 
 // Why an operation failed, in words: the system's reason when it gave one,

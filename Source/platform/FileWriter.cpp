@@ -7,7 +7,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstdint>
 #include <vector>
+
+#include "platform/PreviousCopy.h"
 
 namespace velto {
 
@@ -46,17 +49,6 @@ FileError WriteLoop(int fd, std::span<const std::uint8_t> data, const std::uint6
         offset += static_cast<std::uint64_t>(w);
     }
     return FileError::None;
-}
-
-// 0 or the system's reason why a name given in the folder may not last. A
-// folder this process may not read cannot be flushed, and a file system that
-// cannot flush folders says EINVAL: neither is a failure of the disk.
-int SyncFolder(const std::string& folder) {
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return 0;
-    const int err = ::fsync(dir) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(dir);
-    return err;
 }
 
 // Names a complete temporary without replacing anything. File systems without
@@ -117,39 +109,6 @@ void DropGroupRights(FileOwnership& o) {
     if (!masked) o.mode &= ~070u;
 }
 
-// Writes the whole content of from over to, from the start, and cuts to at its end.
-FileError Overwrite(int from, int to) {
-    std::vector<std::uint8_t> buf(1 << 16);
-    std::uint64_t at = 0;
-    for (;;) {
-        const ssize_t r = ::pread(from, buf.data(), buf.size(), static_cast<off_t>(at));
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return FileError::FromErrno(errno);
-        if (r == 0) break;
-        const FileError e = WriteLoop(to, {buf.data(), static_cast<std::size_t>(r)}, &at);
-        if (!e.ok()) return e;
-        at += static_cast<std::uint64_t>(r);
-    }
-    return ::ftruncate(to, static_cast<off_t>(at)) == 0 ? FileError() : FileError::FromErrno(errno);
-}
-
-// Removes the copy an in-place save of target left when killed, now that the
-// target is whole: unless a save of it runs and holds the copy. Another
-// user's copy cannot be opened to tell; its save was killed as surely.
-void RemovePreviousContent(const std::string& target) {
-    const std::string copy = PreviousContentName(target);
-    const int fd = ::open(copy.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == EACCES) ::unlink(copy.c_str());
-        return;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && HoldForSave(fd, false) != EAGAIN &&
-        StillNamed(AT_FDCWD, copy.c_str(), fd))
-        ::unlink(copy.c_str());
-    ::close(fd);
-}
-
 }  // namespace
 
 FileError WriteAll(int fd, std::span<const std::uint8_t> data) { return WriteLoop(fd, data, nullptr); }
@@ -177,6 +136,19 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
                 Fail(errno);
                 return;
             }
+            // Held until the save ends: no other save of the file meanwhile.
+            if (options_.lockedFile >= 0) {
+                locked_ = options_.lockedFile;
+            } else if (const FileError e = lock_.Take(target_); !e.ok()) {
+                Fail(e);
+                return;
+            } else {
+                locked_ = lock_.fd();
+            }
+            if (::fstat(locked_, &st) != 0) {
+                Fail(errno);
+                return;
+            }
             owned_ = true;
             ownership_ = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid, {}};
             if (const int err = ReadFileAttributes(target_, attributes_)) {
@@ -188,6 +160,12 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
                 if (a.name == kAccessListAttribute) ownership_.accessList = std::move(a.value);
                 return a.name == kAccessListAttribute || BelongsToOldBytes(a.name);
             });
+            // What a killed save of ours left goes back before anything else.
+            UnfinishedSave found;
+            if (const FileError e = PutBackOwnCopy(target_, locked_, found); !e.ok()) {
+                Fail(e);
+                return;
+            }
         } else if (errno != ENOENT) {
             Fail(errno);
             return;
@@ -220,6 +198,13 @@ void FileWriter::ChooseRoad() {
         if (!can.group) DropGroupRights(ownership_);
         return;
     }
+    // Another user's copy of the file's old bytes would come back over ours.
+    UnfinishedSave theirs;
+    FindOthersCopy(target_, locked_, theirs);
+    if (theirs.found == UnfinishedSave::Found::Others) {
+        Fail(OthersCopyError(theirs));
+        return;
+    }
     // The temporary only gathers the content: the target keeps all it has.
     inPlace_ = true;
     owned_ = false;
@@ -244,6 +229,8 @@ void FileWriter::Discard() {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }
+    lock_.Close();
+    locked_ = -1;
 }
 
 bool FileWriter::Write(std::span<const std::uint8_t> data) {
@@ -312,81 +299,37 @@ bool FileWriter::Commit() {
     // caller, told why, keeps its work unsaved and may save again.
     if (options_.flush)
         if (const int err = SyncFolder(FolderOf(target_))) return Fail(err);
-    if (options_.mode == WriteMode::Replace) RemovePreviousContent(target_);
     return true;
 }
 
-// The copy of the old bytes is complete, flushed and named before the target
-// is touched, and goes once the target is whole and flushed again. One that a
-// killed save left is kept as it is and serves this save: the target may be
-// damaged, and the copy the only whole version.
+// The copy of the old bytes is complete, flushed and named before the file
+// is touched, and goes, with the lock still held, once the file is whole and
+// flushed again: a save waiting for the lock never finds it.
 bool FileWriter::CommitInPlace() {
-    std::uint64_t size = 0;
-    FileError e;
-    const int target = OpenRegularFile(target_, O_RDWR, size, &e);
-    if (target < 0) return Fail(e);
-    const std::string copy = PreviousContentName(target_);
-    int copyFd = -1;  // open and held; -1 for another user's that a killed save left
-    if (const int err = KeepPreviousContent(target, copy, copyFd)) {
-        ::close(target);
-        return Fail(err);
-    }
-    e = Overwrite(held_, target);
+    const int target = locked_;
+    int copyFd = -1;
+    std::string copy;
+    if (const FileError e = MakePreviousCopy(target_, target, options_.flush, copyFd, copy); !e.ok()) return Fail(e);
+    FileError e = CopyContent(held_, target, UINT64_MAX);
     if (e.ok() && options_.flush && SyncFile(target) != 0) e = FileError::FromErrno(errno);
-    // A failed write puts the old bytes back where it can; else the copy keeps them.
-    bool whole = e.ok() || (copyFd >= 0 && Overwrite(copyFd, target).ok() && ::fsync(target) == 0);
-    if (CloseFile(target) != 0) {
-        KeepFirstError(&e, FileError::FromErrno(errno));
-        whole = false;
+    // Some file systems report a lost write only at a close: one of a second
+    // descriptor, as the first holds the lock.
+    if (e.ok()) {
+        const int probe = ::dup(target);
+        if (probe < 0 || CloseFile(probe) != 0) e = FileError::FromErrno(errno);
     }
-    if (whole) ::unlink(copy.c_str());
-    if (copyFd >= 0) ::close(copyFd);
-    if (options_.flush) (void)SyncFolder(FolderOf(target_));  // only the copy's removal
+    // A failed write puts the old bytes back where it can; else the copy keeps them.
+    const bool whole = e.ok() || PutBack(copyFd, target).ok();
+    if (whole) {
+        ::unlink(copy.c_str());
+        if (options_.flush) (void)SyncFolder(FolderOf(target_));  // only the copy's removal
+    } else {
+        e = FileError::WithWords(e, FileErrorText(e) + "; the file's previous content is kept in " + copy);
+    }
+    ::close(copyFd);
     if (!e.ok()) return Fail(e);
     Discard();
     return true;
-}
-
-// Makes sure a whole copy of the target's old bytes is beside it under copy,
-// held in held: a new one, or one a killed save left. A save of the same file
-// beside this one holds its copy: this one waits for it to end.
-int FileWriter::KeepPreviousContent(int target, const std::string& copy, int& held) {
-    for (;;) {
-        held = ::open(copy.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (held < 0 && errno == EACCES) return 0;  // another user's: kept, though it cannot be held
-        if (held >= 0) {
-            struct stat st {};
-            if (::fstat(held, &st) != 0 || !S_ISREG(st.st_mode)) {
-                ::close(held);
-                held = -1;
-                return EEXIST;  // something else has taken the name
-            }
-            // (Where the file system keeps no locks, it is as held as it gets.)
-            if (HoldForSave(held, true) != 0 || StillNamed(AT_FDCWD, copy.c_str(), held)) return 0;
-            ::close(held);  // the save that held it has ended and removed it
-            continue;
-        }
-        if (errno != ENOENT) return errno;
-        std::string temp;
-        held = CreateTemporaryBeside(target_, 0600, temp);
-        if (held < 0) return errno;
-        FileError e = Overwrite(target, held);
-        if (e.ok() && options_.flush && SyncFile(held) != 0) e = FileError::FromErrno(errno);
-        const int err = e.ok() ? LinkToFreeName(temp, copy) : e.sysError();
-        // The copy's name must last before the target is touched.
-        const int synced = err == 0 && options_.flush ? SyncFolder(FolderOf(copy)) : 0;
-        if (err == 0 && synced == 0) return 0;
-        if (err == 0) {
-            ::unlink(copy.c_str());
-            ::close(held);
-            held = -1;
-            return synced;
-        }
-        ::unlink(temp.c_str());
-        ::close(held);
-        held = -1;
-        if (err != EEXIST) return err;  // (EEXIST: a save beside this one made one first)
-    }
 }
 
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data, FileError* error,

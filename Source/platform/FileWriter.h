@@ -16,9 +16,10 @@
 //   would hand the owner's rights to the saver and the group's to the
 //   saver's group: the content is then written into the target in place
 //   (same file, so all it is stays, and its other hard links see the new
-//   bytes), once complete, its old bytes first kept in a copy beside it (see
-//   Temporaries.h), so that a kill leaves old or new bytes in the target or
-//   the old ones in the copy. A file given an ownership of the caller's (a
+//   bytes), once complete, its old bytes first kept in a copy of this
+//   save's own beside it (see PreviousCopy.h), so that a kill leaves old or
+//   new bytes in the target or the old ones in the copy, which goes back
+//   into the file before anything else touches it. A file given an ownership of the caller's (a
 //   backup) has no old file to keep: it gets no group's rights whose group
 //   it cannot be given.
 //   A link to a regular file stays a link: the file it leads to is replaced,
@@ -29,7 +30,9 @@
 //   what appears at that name while the file is written; a taken name fails
 //   with EEXIST, and the caller may pick another.
 //
-// Before the temporary is created, what killed saves left in the folder goes.
+// A save of an existing file holds its save lock (SaveLock.h) from the
+// constructor to the end. Before the temporary is created, what killed saves
+// left in the folder goes.
 // Every failure removes the temporary and carries the system's reason.
 #include <cstdint>
 #include <span>
@@ -38,6 +41,7 @@
 
 #include "platform/FileAttributes.h"
 #include "platform/FileIO.h"
+#include "platform/SaveLock.h"
 #include "platform/Temporaries.h"
 
 namespace velto {
@@ -70,6 +74,10 @@ struct WriteOptions {
     // one the user chose: whatever holds it, a link or a read-only file, is
     // replaced itself, never followed or refused.
     bool ownName = false;
+    // Replace: the target open for writing, holding its save lock (SaveLock.h)
+    // for a caller that read it to build on it: the save works under that
+    // lock instead of taking its own. -1: none.
+    int lockedFile = -1;
 };
 
 // A file written in pieces: created by the constructor, written in order and
@@ -105,7 +113,6 @@ private:
     void Discard();
     void ChooseRoad();
     bool CommitInPlace();
-    int KeepPreviousContent(int target, const std::string& copy, int& held);
 
     std::string target_, temp_;
     WriteOptions options_;
@@ -116,6 +123,8 @@ private:
     bool flushed_ = false;
     int fd_ = -1;
     int held_ = -1;  // the temporary's open file once flushed: its lock, and its bytes for an in-place write
+    SaveLock lock_;  // the replaced file's, held while the save works
+    int locked_ = -1;  // the replaced file, open and locked (lock_'s or the caller's)
     FileError error_;
 };
 

@@ -15,6 +15,9 @@
 #include <random>
 #include <vector>
 
+#include "platform/PreviousCopy.h"
+#include "platform/SaveLock.h"
+
 namespace velto {
 
 namespace {
@@ -73,10 +76,12 @@ void RemoveWhere(const std::string& folder, const std::function<bool(std::string
             !byStatus(name, st))
             continue;
         // Only what no save holds, and held while it goes: a save that has
-        // just made it takes the lock first or finds its file gone.
+        // just made it takes the lock first or finds its file gone. Where the
+        // file system keeps no locks, the process id's word is all there is.
         const int fd = ::openat(dir, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) continue;
-        if (HoldForSave(fd, false) == 0 && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
+        const int held = HoldForSave(fd);
+        if ((held == 0 || NoLocksHere(held)) && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
         ::close(fd);
     }
     ::closedir(d);  // closes dir too
@@ -104,6 +109,14 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+int SyncFolder(const std::string& folder) {
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return 0;
+    const int err = ::fsync(dir) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(dir);
+    return err;
+}
+
 int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string& path) {
     const std::string machine = ThisMachineTag();
     // A long name still leaves room for the additions; the origin is read from the end.
@@ -119,7 +132,7 @@ int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string&
         // A sweep may take a file between its creation and its lock, and
         // remove it: then another name. Where the file system keeps no locks
         // a sweep can take none either, and the file is safe as it is.
-        const int err = HoldForSave(fd, false);
+        const int err = HoldForSave(fd);
         if (err == 0 ? StillNamed(AT_FDCWD, path.c_str(), fd) : err != EAGAIN) return fd;
         ::close(fd);
         errno = EEXIST;
@@ -128,11 +141,11 @@ int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string&
     return -1;
 }
 
-int HoldForSave(int fd, bool wait) {
+int HoldForSave(int fd) {
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;  // from 0 to the end, however far it grows
-    while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) != 0)
+    while (::fcntl(fd, F_OFD_SETLK, &lock) != 0)
         if (errno != EINTR) return errno == EACCES ? EAGAIN : errno;
     return 0;
 }
@@ -141,21 +154,6 @@ bool StillNamed(int dir, const char* name, int fd) {
     struct stat named {}, held {};
     return ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &held) == 0 &&
            named.st_dev == held.st_dev && named.st_ino == held.st_ino;
-}
-
-std::string PreviousContentName(const std::string& target) {
-    constexpr std::string_view kPrevious = ".velto-previous";
-    const auto slash = target.find_last_of('/');
-    const std::string_view name = std::string_view(target).substr(slash == std::string::npos ? 0 : slash + 1);
-    // Long names shortened alike keep apart by a hash of the whole.
-    constexpr std::size_t kHash = 9;
-    std::string base = BaseWithRoom(target, 1 + kPrevious.size());
-    if (base.size() < name.size()) {
-        char hash[kHash + 1];
-        std::snprintf(hash, sizeof hash, "-%08x", static_cast<unsigned>(Fnv1a(name)));
-        base = BaseWithRoom(target, 1 + kHash + kPrevious.size()) + hash;
-    }
-    return FolderOf(target) + "/." + base + std::string(kPrevious);
 }
 
 std::string MachineTag(std::string_view hostName) {
@@ -221,6 +219,7 @@ void RemoveStaleFiles(const std::string& folder) {
         [&](std::string_view name, const struct stat& st) {
             return !OriginOfTemporary(name).machine.empty() || now - st.st_mtime > kUnnamedMachineAge;
         });
+    RemoveStaleCopies(folder);
 }
 
 void RemoveStaleFiles(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf) {

@@ -12,11 +12,12 @@
 // it works on it, and a temporary is removed only by whoever can take that
 // lock: the system drops it with the save's last descriptor of the file,
 // however the process ends.
+// Where the file system keeps no such locks, this machine's process ids
+// decide alone.
 //
 // A save that writes a file in place first puts the file's old bytes in a
-// copy beside it, "<folder>/.<name>.velto-previous", locked the same way
-// while the save runs. No sweep removes one: after a killed save it may be
-// the only whole version; the next save of that file removes it.
+// copy beside it (see PreviousCopy.h): a sweep removes only its maker's
+// copies of files since replaced.
 #include <functional>
 #include <mutex>
 #include <set>
@@ -35,6 +36,12 @@ std::string MachineTag(std::string_view hostName);
 // This machine's tag, from its current host name.
 std::string ThisMachineTag();
 
+// Flushes the folder's names to disk: 0, or the system's reason why a name
+// given in it may not last. A folder this process may not read cannot be
+// flushed, and a file system that cannot flush folders says EINVAL: neither
+// is a failure of the disk.
+int SyncFolder(const std::string& folder);
+
 // Creates a new temporary file beside target (O_EXCL, never following a
 // link) with the given permission bits (the umask applies), held by the lock
 // of a save (see HoldForSave) as long as a descriptor of it stays open; the
@@ -43,15 +50,12 @@ int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string&
 
 // Takes the lock that marks a file as in use by a save: a write lock on the
 // whole file that belongs to the open file, not the process (it conflicts
-// with every other open of the file, in this process too), waiting for it or
-// not; 0, EAGAIN when a save holds it, or the system's error number where the
-// file system keeps no such locks.
-int HoldForSave(int fd, bool wait);
+// with every other open of the file, in this process too), without waiting
+// (a wait is the caller's, bounded: SaveLock.h); 0, EAGAIN when a save holds
+// it, or the system's error number where the file system keeps no such locks.
+int HoldForSave(int fd);
 // Whether the name in folder dir (AT_FDCWD: the name is a path) is the open file fd.
 bool StillNamed(int dir, const char* name, int fd);
-
-// The copy of target's old bytes that an in-place save keeps beside it.
-std::string PreviousContentName(const std::string& target);
 
 // What a name tells of the save that made it.
 struct TemporaryOrigin {

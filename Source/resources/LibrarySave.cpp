@@ -21,7 +21,9 @@ TLibrarySaveResult SaveLibrary(const TLibrarySave& save) {
     TResourceEditor editor(save.FileName);
     editor.ProgressBar = save.Progress;
     // The update reads the library once; the backup is made of the same bytes.
+    // (It puts back what a killed save of the library left before reading it.)
     if (!editor.Open()) return result;
+    result.UndidUnfinishedSave = editor.Handle->UndidUnfinishedSave;
     // The backup is a convenience for the user: the update itself never
     // leaves the library half-changed, so a backup that cannot be written
     // does not stop the save, which then says why it is missing. It is

@@ -33,11 +33,14 @@ enum class TSaveOutcome : std::uint8_t {
 struct TLibrarySaveResult {
     TSaveOutcome Outcome = TSaveOutcome::Failed;
     FileError BackupError;  // SavedWithoutBackup: why
+    // A killed save's copy of the library was put back before the update read it.
+    bool UndidUnfinishedSave = false;
     // True when the library was saved, with or without its backup.
     explicit operator bool() const { return Outcome != TSaveOutcome::Failed; }
 };
 
-// Saves the library. A backup that cannot be written does not stop the save:
+// Saves the library. What a killed save left goes back into the library
+// before it is read; another user's such copy fails the save, naming it. A backup that cannot be written does not stop the save:
 // the library is saved and the result says why its backup is missing.
 TLibrarySaveResult SaveLibrary(const TLibrarySave& save);
 

@@ -65,7 +65,7 @@ private:
 // that is not renamed removes its file.
 class FileSink final : public Sink {
 public:
-    explicit FileSink(const std::string& target) : writer_(target) {
+    FileSink(const std::string& target, const WriteOptions& options) : writer_(target, options) {
         if (!writer_.ok())
             SetLastError(writer_.error() == FileError::NotFound ? kErrorFileNotFound : kErrorAccessDenied,
                          writer_.error());
@@ -332,7 +332,10 @@ bool Commit(TResourceUpdateHandle& h, Sink& sink) {
 // temporary folder goes first (the writer sweeps the target's folder).
 bool CommitToFile(TResourceUpdateHandle& h, const std::string& target) {
     RemoveStaleParkedData();
-    FileSink sink(target);
+    // The update holds the file's save lock: the writer works under it.
+    WriteOptions options;
+    if (target == h.FileName) options.lockedFile = h.File;
+    FileSink sink(target, options);
     return sink.Ok() && !StepFails(testhooks::kCommitCreated) && Commit(h, sink) && sink.Replace();
 }
 

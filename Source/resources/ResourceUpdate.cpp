@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,8 +17,7 @@
 namespace velto {
 
 TResourceUpdateHandle::~TResourceUpdateHandle() {
-    Root.reset();  // parked files go first
-    if (File >= 0) ::close(File);  // also releases the lock
+    Root.reset();  // parked files go first (the lock goes with Lock)
 }
 
 namespace {
@@ -217,13 +216,21 @@ TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool
     if (!::realpath(fileName.c_str(), resolved)) return FailErrno(h, errno);
     h->FileName = resolved;
     // Opened for writing too, so that a file the commit could not replace is
-    // refused now; read once, under the lock, by the one reader.
-    std::uint64_t size = 0;
-    FileError unread;
-    h->File = OpenRegularFile(resolved, O_RDWR, size, &unread);
-    if (h->File < 0) return Fail(h, ErrorOfUnreadFile(unread), unread);
-    if (::flock(h->File, LOCK_EX | LOCK_NB) != 0) return FailErrno(h, errno);
-    unread = ReadOpenedFile(h->File, size, limits.executableSize, h->View);
+    // refused now, and held against every other save to the end; read once,
+    // under the lock, by the one reader, after what a killed save left.
+    FileError unread = h->Lock.Take(resolved);
+    if (!unread.ok())
+        return Fail(h, unread.sysError() == EAGAIN ? kErrorSharingViolation : ErrorOfUnreadFile(unread), unread);
+    h->File = h->Lock.fd();
+    UnfinishedSave unfinished;
+    if (const FileError e = PutBackOwnCopy(resolved, h->File, unfinished); !e.ok()) return Fail(h, kErrorWriteFault, e);
+    h->UndidUnfinishedSave = unfinished.found == UnfinishedSave::Found::Undone;
+    FindOthersCopy(resolved, h->File, unfinished);
+    if (unfinished.found == UnfinishedSave::Found::Others)
+        return Fail(h, kErrorSharingViolation, OthersCopyError(unfinished));
+    struct stat st {};
+    if (::fstat(h->File, &st) != 0) return FailErrno(h, errno);
+    unread = ReadOpenedFile(h->File, static_cast<std::uint64_t>(st.st_size), limits.executableSize, h->View);
     if (!unread.ok()) return Fail(h, ErrorOfUnreadFile(unread), unread);
     return BeginOnView(h, deleteExisting);
 }

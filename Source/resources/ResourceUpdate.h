@@ -4,8 +4,9 @@
 // deletions of single resources (type, name, language), and at the end either
 // drops every change or rewrites the file with a new resource section.
 //
-// The file is never changed in place. Begin reads it whole (holding an
-// exclusive advisory lock until the end); the commit writes the complete new
+// Begin reads it whole, holding the file's save lock (platform/SaveLock.h)
+// until the end, after putting back what a killed save of it left (an
+// unfinished save of another user's fails it); the commit writes the complete new
 // file to a temporary file in the same folder, flushes it and renames it over
 // the original, so any failure, or a crash, leaves the original byte for
 // byte. Replacing the file this way keeps its permission bits, owner and
@@ -22,7 +23,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/PreviousCopy.h"
 #include "platform/ReadLimits.h"
+#include "platform/SaveLock.h"
 #include "resources/PeFile.h"
 #include "resources/ResName.h"
 #include "resources/ResourceTree.h"
@@ -34,7 +37,9 @@ inline constexpr std::uint32_t kParkThreshold = 32768;
 
 struct TResourceUpdateHandle {
     std::string FileName;  // the file the commit replaces (links resolved)
-    int File = -1;         // open and locked from begin to end
+    SaveLock Lock;         // the file's, held from begin to end
+    int File = -1;         // the open file that holds it
+    bool UndidUnfinishedSave = false;  // a killed save's copy was put back before the read
     std::vector<std::uint8_t> View;  // the whole file as read at begin
     TPeHeaders Headers;
     std::size_t ResourceSection = 0;  // index into Headers.Sections

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "Desk.h"
+#include "SaveWaits.h"
 #include "DocumentArea.h"
 #include "MainActions.h"
 #include "MainWindowText.h"
@@ -126,6 +127,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), actions_(this) {
     statusLabel_->setObjectName("StatusPanel0");
     statusLabel_->setMinimumWidth(50);
     statusBar()->addWidget(statusLabel_, 1);
+    ShowSaveWaitsIn(statusLabel_);
 
     settingsFolder_ = QString::fromStdString(GetSettingsFolder());
     if (!settingsFolder_.isEmpty()) QDir().mkpath(settingsFolder_);

@@ -8,6 +8,7 @@
 #include "ModalForms.h"
 #include "Options.h"
 #include "PaneAccess.h"
+#include "SaveWaits.h"
 #include "browse/FileNames.h"
 #include "core/MessageBox.h"
 #include "icns/MacIcoIO.h"
@@ -221,6 +222,8 @@ bool TfrmMain::openByRoad(const QString& given) {
         return false;
     }
     setFocus();
+    // What a killed save left goes back before anything reads the file.
+    TellOfUnfinishedSave(path);
     const FileCategoryResult road = FileCategory(bytes);
     if (!road.ok()) {
         Warn(WithReason(Msg("msgInvalidFormat", "Invalid File Format!"), road.error), mkError);

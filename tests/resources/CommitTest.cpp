@@ -3,7 +3,10 @@
 // section moved, the image stays consistent and the checksum right. And the
 // commit on disk: the original survives every failure and crash.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -258,10 +261,16 @@ TEST(ResourceCommitFile, ReplacesTheFileWholeAndKeepsItsMode) {
     WriteFile(lib, BuildPe({}));
     ::chmod(lib.c_str(), 0751);
     ASSERT_EQ(::symlink("lib.dll", dir.File("link.dll").c_str()), 0);
+    // A reader's lock (it may not write the file) stops no update.
+    const int reader = ::open(lib.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(reader, LOCK_EX | LOCK_NB), 0);
     TResourceUpdateHandle* h = BeginUpdateResourceFile(dir.File("link.dll"), false);
+    ::close(reader);
     ASSERT_NE(h, nullptr);
-    // A second update of the same file waits its turn.
+    // A second update of the same file waits its turn (here not long).
+    testhooks::SetSaveWaitLimit(50);
     EXPECT_EQ(BeginUpdateResourceFile(lib, false), nullptr);
+    testhooks::SetSaveWaitLimit(0);
     EXPECT_EQ(GetLastError(), kErrorSharingViolation);
     Put(h, 1, 100);
     ASSERT_TRUE(EndUpdateResourceFile(h, false)) << GetLastError();

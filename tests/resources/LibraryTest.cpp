@@ -555,7 +555,11 @@ TEST(LibrarySave, ABackupThatCannotTakeItsNameIsSaidAndTheLibraryIsSaved) {
          [&] { return (void)::open("lib.cul", O_RDONLY), shrink(); }},
     };
     std::string skipped;
-    for (const auto& [what, said, make] : cases) {
+    for (const auto& row : cases) {
+        // (Plain names: clang 14 lets no lambda capture a structured binding.)
+        const char* const what = std::get<0>(row);
+        const char* const said = std::get<1>(row);
+        const auto& make = std::get<2>(row);
         // In a child that may change user, on a file system of its own that goes with it, immutable files too
         // (SaveWithTrouble's child; its own trouble, a folder never made, goes unused).
         const auto got = test::SaveWithTrouble(test::FileTrouble::MissingFolder, "x", [&](const std::string& x) {

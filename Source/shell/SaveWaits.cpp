@@ -1,0 +1,58 @@
+#include "SaveWaits.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPointer>
+
+#include "Desk.h"
+#include "MainWindowText.h"
+#include "browse/FileNames.h"
+#include "core/MessageBox.h"
+#include "platform/PreviousCopy.h"
+#include "platform/SaveLock.h"
+
+namespace velto {
+
+namespace {
+void TellUser(const QString& text, int kind) { ShowMessageBox(text.toStdString(), kind, mbOK); }
+}  // namespace
+
+void ShowSaveWaitsIn(QLabel* label) {
+    QPointer<QLabel> shown(label);
+    SetSaveWaitHook([shown, before = QString(), showing = false](bool waiting) mutable {
+        if (waiting && !showing) {
+            showing = true;
+            BusyCursorOn();
+            if (shown) {
+                before = shown->text();
+                shown->setText(Msg("msgWaitingForSave", "Waiting for another save of this file to end..."));
+            }
+        } else if (!waiting && showing) {
+            showing = false;
+            if (shown) shown->setText(before);
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+}
+
+void TellOfUnfinishedSave(const QString& path) {
+    UnfinishedSave found;
+    const FileError e = RecoverUnfinishedSave(FileNameBytes(path), found);
+    const QString shown = FileNameShown(path);
+    // What the system says of the file (missing, unreadable) the reader says.
+    if (e.words())
+        TellUser(WithReason(Msg("msgUnfinishedSaveUnchecked", "What an unfinished save may have left beside %s1 could "
+                                                              "not be looked at.").replace(QLatin1String("%s1"), shown),
+                            e),
+                 mkWarning);
+    if (found.found == UnfinishedSave::Found::Undone)
+        TellUser(Msg("msgUnfinishedSaveUndone", "An unfinished save of %s1 was undone: the file holds what it held "
+                                            "before that save again.").replace(QLatin1String("%s1"), shown),
+             mkInformation);
+    else if (found.found == UnfinishedSave::Found::Others)
+        TellUser(WithReason(Msg("msgUnfinishedSaveOthers", "%s1 may be damaged.").replace(QLatin1String("%s1"), shown),
+                        OthersCopyError(found)),
+             mkWarning);
+}
+
+}  // namespace velto

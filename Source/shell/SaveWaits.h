@@ -1,0 +1,22 @@
+#pragma once
+// What the windows show of a save that meets another: the wait for another
+// save of the same file (busy, still drawing), and what a killed save left.
+#include <QString>
+
+class QLabel;
+
+namespace velto {
+
+// While a save of this (the GUI) thread waits for another save's lock, the
+// pointer shows busy, label says what it waits for, and the windows go on
+// drawing (user input waits, so that nothing the save uses changes meanwhile).
+void ShowSaveWaitsIn(QLabel* label);
+
+// Before a document or library is read: puts back what a killed save of it
+// left where the user may write it, and says so; another user's copy, or one
+// that cannot be put back, is told with where it is and whose; what keeps it
+// from being looked at, when the system's words do not say it all (another
+// save in progress). The reader says why a file cannot be read.
+void TellOfUnfinishedSave(const QString& path);
+
+}  // namespace velto
