@@ -113,6 +113,10 @@ void DropGroupRights(FileOwnership& o) {
 
 FileError WriteAll(int fd, std::span<const std::uint8_t> data) { return WriteLoop(fd, data, nullptr); }
 
+FileError WriteAllAt(int fd, std::span<const std::uint8_t> data, std::uint64_t at) {
+    return WriteLoop(fd, data, &at);
+}
+
 bool FileOwnershipOf(const std::string& path, FileOwnership& out) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;

@@ -143,5 +143,7 @@ void FailWriterAt(WriterStep step, int err);
 // Writes all of data to fd from where it stands; the system's reason when it
 // cannot (a write that makes no progress counts as a full disk).
 FileError WriteAll(int fd, std::span<const std::uint8_t> data);
+// The same at offset at, wherever fd stands.
+FileError WriteAllAt(int fd, std::span<const std::uint8_t> data, std::uint64_t at);
 
 }  // namespace velto

@@ -15,6 +15,7 @@
 
 #include "platform/ByteReader.h"
 #include "platform/ByteWriter.h"
+#include "platform/FileWriter.h"
 #include "platform/SaveLock.h"
 #include "platform/Temporaries.h"
 
@@ -179,22 +180,6 @@ std::string PreviousContentName(const std::string& target, unsigned uid, std::ui
     return FolderOf(target) + "/" + CopyPrefix(target) + std::to_string(uid) + "." + Hex(inode);
 }
 
-namespace {
-
-FileError WriteAt(int fd, std::span<const std::uint8_t> data, std::uint64_t at) {
-    while (!data.empty()) {
-        const ssize_t w = ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(at));
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) return FileError::FromErrno(errno);
-        if (w == 0) return FileError::FromErrno(ENOSPC);
-        data = data.subspan(static_cast<std::size_t>(w));
-        at += static_cast<std::uint64_t>(w);
-    }
-    return FileError::None;
-}
-
-}  // namespace
-
 FileError CopyContent(int from, int to, std::uint64_t length) {
     std::vector<std::uint8_t> buf(1 << 16);
     std::uint64_t at = 0;
@@ -204,7 +189,7 @@ FileError CopyContent(int from, int to, std::uint64_t length) {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return FileError::FromErrno(errno);
         if (r == 0) break;
-        if (const FileError e = WriteAt(to, {buf.data(), static_cast<std::size_t>(r)}, at); !e.ok()) return e;
+        if (const FileError e = WriteAllAt(to, {buf.data(), static_cast<std::size_t>(r)}, at); !e.ok()) return e;
         at += static_cast<std::uint64_t>(r);
     }
     return ::ftruncate(to, static_cast<off_t>(at)) == 0 ? FileError() : FileError::FromErrno(errno);
@@ -308,7 +293,7 @@ FileError MakePreviousCopy(const std::string& target, int fd, bool flush, int& c
     FileError e = CopyContent(fd, made, now.size);
     if (e.ok()) {
         const std::vector<std::uint8_t> record = Record(now, BaseOf(target));
-        e = WriteAt(made, record, now.size);
+        e = WriteAllAt(made, record, now.size);
     }
     if (e.ok() && flush && ::fsync(made) != 0) e = FileError::FromErrno(errno);
     // Named only whole: a name never given to anything else, never replacing.

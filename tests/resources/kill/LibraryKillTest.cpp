@@ -13,17 +13,36 @@
 using namespace velto;
 using namespace restest;
 
+namespace {
+
+// A library of one cursor, and the change the killed saves make: six more of
+// images above the park threshold, so that the save parks data too.
+struct Growing {
+    std::string lib, cur;
+    Bytes before;
+    TLibrarySave save;
+};
+Growing GrowingLibrary(test::KillFolder& dir) {
+    Growing g{dir.File("lib.cul"), dir.File("big.cur"), {}, {}};
+    WriteFile(g.cur, CursorFile({{128, 128, 1, 1, {}, 5}, {96, 96, 2, 2, {}, 6}, {64, 64, 3, 3, {}, 7}}));
+    const ResName first = ResName::FromId(1);
+    EXPECT_TRUE(SaveLibrary({g.lib, true, {}, {{g.cur, first, 0}}, {}}));
+    g.before = ReadFile(g.lib);
+    std::vector<TStoreEntry> stores;
+    for (std::uint32_t n = 2; n < 8; ++n) stores.push_back({g.cur, ResName::FromId(n), 0});
+    g.save = {g.lib, false, {{first, 0}}, stores, {}};
+    return g;
+}
+
+}  // namespace
+
 TEST(LibrarySaveKilled, TheLibraryIsItsOldOrNewBytesAndTheNextSaveLeavesNothingBehind) {
     test::KillFolder dir;
-    const std::string lib = dir.File("lib.cul"), bak = BackupName(lib), cur = dir.File("big.cur");
-    // Images above the park threshold, so that the save parks data too.
-    WriteFile(cur, CursorFile({{128, 128, 1, 1, {}, 5}, {96, 96, 2, 2, {}, 6}, {64, 64, 3, 3, {}, 7}}));
-    const ResName first = ResName::FromId(1);
-    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{cur, first, 0}}, {}}));
-    const Bytes before = ReadFile(lib);
-    std::vector<TStoreEntry> stores;
-    for (std::uint32_t n = 2; n < 8; ++n) stores.push_back({cur, ResName::FromId(n), 0});
-    const TLibrarySave save{lib, false, {{first, 0}}, stores, {}};
+    const Growing g = GrowingLibrary(dir);
+    const std::string& lib = g.lib;
+    const std::string bak = BackupName(lib);
+    const Bytes& before = g.before;
+    const TLibrarySave& save = g.save;
     ASSERT_TRUE(SaveLibrary(save));
     const Bytes after = ReadFile(lib);
     ASSERT_NE(after, before);
@@ -63,15 +82,11 @@ TEST(LibrarySaveKilled, InPlaceTheNextSaveBuildsOnTheOldOrNewLibraryNeverOnATorn
     if (::geteuid() != 0) GTEST_SKIP() << "a library another user saves in place needs root to set up";
     test::KillFolder dir;
     ASSERT_EQ(::chmod(dir.File("").c_str(), 0777) | ::chmod(dir.Temp().c_str(), 0777), 0);
-    const std::string lib = dir.File("lib.cul"), cur = dir.File("big.cur");
-    WriteFile(cur, CursorFile({{128, 128, 1, 1, {}, 5}, {96, 96, 2, 2, {}, 6}, {64, 64, 3, 3, {}, 7}}));
-    const ResName first = ResName::FromId(1);
-    ASSERT_TRUE(SaveLibrary({lib, true, {}, {{cur, first, 0}}, {}}));
-    const Bytes before = ReadFile(lib);
-    std::vector<TStoreEntry> stores;
-    for (std::uint32_t n = 2; n < 8; ++n) stores.push_back({cur, ResName::FromId(n), 0});
-    const TLibrarySave killed{lib, false, {{first, 0}}, stores, {}};
-    const TLibrarySave next{lib, false, {}, {{cur, ResName::FromId(9), 0}}, {}};
+    const Growing g = GrowingLibrary(dir);
+    const std::string& lib = g.lib;
+    const Bytes& before = g.before;
+    const TLibrarySave& killed = g.save;
+    const TLibrarySave next{lib, false, {}, {{g.cur, ResName::FromId(9), 0}}, {}};
     // What the next save gives after the killed one, undisturbed or never begun.
     Bytes afterKilled, nextAfter[2];
     for (int i = 0; i < 2; ++i) {
