@@ -12,9 +12,9 @@ inline Bytes Cat(Bytes a, const Bytes& b) {
     return a;
 }
 
-// A JP2 file of a side x side code stream, with a palette of that many columns
-// mapping component 0.
-inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, std::uint8_t columns = 0) {
+// A JP2 file of a side x side code stream, with a palette when its boxes' contents are given.
+inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, const Bytes& pclr = {},
+                   const Bytes& cmap = {}) {
     const auto box = [](const char* type, const Bytes& content) {
         Bytes out;
         Be32(out, static_cast<std::uint32_t>(content.size() + 8));
@@ -23,8 +23,7 @@ inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, 
     Bytes ihdr;
     Be32(ihdr, side), Be32(ihdr, side), Be16(ihdr, static_cast<std::uint32_t>(components));
     Bytes header = box("ihdr", Cat(ihdr, {7, 7, 0, 0}));
-    if (columns) header = Cat(header, box("pclr", Cat({0, 2, columns}, Bytes(3u * columns, 0))));
-    if (columns) header = Cat(header, box("cmap", Bytes(4u * columns, 0)));
+    if (!pclr.empty()) header = Cat(Cat(header, box("pclr", pclr)), box("cmap", cmap));
     const Bytes start = Cat(box("jP  ", {0x0D, 0x0A, 0x87, 0x0A}), box("ftyp", Bytes(8, 0x20)));
     return Cat(Cat(start, box("jp2h", header)), box("jp2c", codeStream));
 }
@@ -85,7 +84,8 @@ inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, co
     rows.push_back({"the main header cut short after the COD", atCod(cod, plainFile.size() - codAt), {}});
     (small = s).components = 1;
     small.width = small.height = side / 4;
-    rows.push_back({"a palette of 255 columns", Jp2Of(J2kCodeStream(small), side / 4, 1, 255), J2kCodeStream(small)});
+    const Bytes palette = Jp2Of(J2kCodeStream(small), side / 4, 1, Cat({0, 2, 255}, Bytes(765, 0)), Bytes(1020, 0));
+    rows.push_back({"a palette of 255 columns", palette, J2kCodeStream(small)});
     (small = s).components = 0;
     rows.push_back({"a tile of no component", J2kCodeStream(small), {}});
     return rows;

@@ -15,10 +15,14 @@
 #include <vector>
 
 #include "Corpus.h"
+#include "Jpeg2000Rows.h"
 #include "imaging/Classes.h"
 #include "imaging/FileFormat.h"
+#include "imaging/FormatJpeg2000.h"
 #include "imaging/Formats.h"
+#include "imaging/Options.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -223,6 +227,47 @@ const SaveRow kSaved[] = {
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Layouts, SavedImages, ::testing::ValuesIn(kSaved),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// JP2 palettes over indexes 0..7 (coded by our writer) open in the format of the components the codec expands them
+// to, with the samples opj_decompress gives; an index past the last entry takes the last.
+TEST_F(Work, PalettesOpenAsOpjDecompressExpandsThem) {
+    using namespace test::costly;
+    // With `direct`, the last column's place maps a second component as it is.
+    const struct { const char* name; std::uint8_t columns, bits, entries; bool direct; TImageFormat opens; } rows[] = {
+        {"three columns", 3, 8, 8, false, ifR8G8B8},
+        {"four columns are RGBA", 4, 8, 8, false, ifA8R8G8B8},
+        {"indexes past the last entry", 3, 8, 5, false, ifR8G8B8},
+        {"16-bit columns", 3, 16, 8, false, ifR16G16B16},
+        {"a component mapped beside three columns", 4, 8, 8, true, ifA8R8G8B8},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        TSingleImage indexes(8, 8, r.direct ? ifA8Gray8 : ifGray8);  // grey before alpha in memory
+        for (std::int32_t i = 0; i < indexes.ImageData.Size; ++i)
+            indexes.Bits()[i] = static_cast<std::uint8_t>(r.direct && i % 2 ? i * 7 : i / (r.direct ? 2 : 1) % 8);
+        TMemoryStream codeStream;
+        ASSERT_TRUE(PushOptions() && SetOption(ImagingJpeg2000CodeStream, 1));
+        indexes.SaveToStream("jp2", codeStream);
+        ASSERT_TRUE(PopOptions());
+        Bytes pclr = {0, r.entries, r.columns}, cmap;
+        pclr.insert(pclr.end(), r.columns, static_cast<std::uint8_t>(r.bits - 1));
+        for (std::uint32_t e = 0; e < std::uint32_t(r.entries * r.columns); ++e)  // entry by entry, column by column
+            for (int byte = r.bits / 8; byte--;) pclr.push_back(std::uint8_t((e * 0x3B5D + 7) >> 8 * byte));
+        for (std::uint32_t c = 0; c < r.columns; ++c) Be32(cmap, r.direct && c + 1 == r.columns ? 0x10000 : 0x100 + c);
+        const std::string file = Path("palette.jp2");
+        ASSERT_TRUE(WriteWholeFile(file, Jp2Of(codeStream.Data(), 8, r.direct ? 2 : 1, pclr, cmap)));
+        TSingleImage image;
+        image.LoadFromFile(file);
+        ASSERT_EQ(image.Format(), r.opens);
+        if (!Have("opj_decompress")) continue;
+        std::vector<RawComponent> comps;
+        Bytes raw;
+        ASSERT_TRUE(DecodeWithOpenJpegTool(file, Path("palette.raw"), comps, raw));
+        EXPECT_EQ(comps.size(), r.columns);
+        EXPECT_EQ(CompareWithRaw(image.ImageData, comps, raw), "");
+    }
+    if (!Have("opj_decompress")) GTEST_SKIP() << "opj_decompress is absent: only the formats were checked";
+}
 
 // Pictures of many small tiles written by Pillow (losslessly) open with the pixels it wrote (raw, in our channel
 // order; its own decoder takes half a minute over 12,000 tiles): their charge once refused them. A test for each.
