@@ -91,28 +91,4 @@ inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, co
     return rows;
 }
 
-// 65,535 quality layers over thousands of precincts, in a hundred bytes or so: 4096 x 4096 with 4096 precincts at
-// every resolution or at the top one; 1024 x 1024 in every progression order, in a JP2 file, with a POC; 1024
-// precincts, whose packet iterator fits the budget but would take seconds. Last, one layer of 9000 x 9000 x 2, beyond
-// the pixel limit, whose charge fits the budget.
-inline std::vector<std::pair<std::string, Bytes>> J2kLayerRows() {
-    J2kStream s;
-    s.width = s.height = 4096, s.tileHeaders = {{}}, s.emptyPackets = true;
-    s.style.layers = 65535, s.style.precincts = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
-    std::vector<std::pair<std::string, Bytes>> rows = {{"4096 precincts at every resolution", J2kCodeStream(s)}};
-    s.style.precincts.assign(6, 0x66);
-    rows.push_back({"4096 x 4096, precincts of 64", J2kCodeStream(s)});
-    s.width = s.height = 1024, s.style.precincts.assign(6, 0x44);
-    for (const int order : {1, 2, 3, 4, 0})  // RLCP, RPCL, PCRL, CPRL, LRCP
-        rows.push_back({"1024 x 1024, order " + std::to_string(s.style.order = order), J2kCodeStream(s)});
-    rows.push_back({"in a JP2 file", Jp2Of(rows.back().second, 1024, 1)});
-    J2kSegment(s.mainExtra, 0xFF5F, {0, 0, 0xFF, 0xFF, 33, 1, 2, 0, 0, 0xFF, 0xFF, 3, 1, 0});  // RPCL, then LRCP
-    rows.push_back({"with a POC", J2kCodeStream(s)});
-    s.mainExtra.clear(), s.style.precincts.assign(6, 0x55);
-    rows.push_back({"1024 precincts", J2kCodeStream(s)});
-    s.width = s.height = 9000, s.components = 2, s.style = {};
-    rows.push_back({"beyond the pixel limit", J2kCodeStream(s)});
-    return rows;
-}
-
 }  // namespace velto::test::costly
