@@ -1,8 +1,7 @@
 #pragma once
 // The test web server (web_server.py beside this file) on loopback, serving a
-// temporary folder over http, and over https with a certificate made for it
-// when openssl is at hand. It is started once per test program and reports its
-// ports on its first output line; tests wait for that line, never for a time.
+// temporary folder. It is started once per test program and reports its port
+// on its first output line; tests wait for that line, never for a time.
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -11,6 +10,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <memory>
 
 namespace velto::test {
@@ -35,13 +35,11 @@ public:
         if (!process_.waitForFinished(5000)) process_.kill();
     }
 
-    // The server's address; mode is one of the answers of web_server.py
-    // ("404", "500", "slow", "malformed", "cut", "empty", "big", "206", "chunked",
-    // "redirect", "downgrade", "loop", "trickle", "html", the lasting ones) or empty for files.
-    // Over https it trusts Certificate(), and is empty when openssl made none.
+    // The server's address; mode is one of the answers web_server.py lists, or empty for files. Over https (trusting
+    // Certificate()) it is empty when openssl made no certificate.
     QString Base(const QString& mode = {}, bool https = false) const {
-        if (https && !tlsPort_) return {};
-        return QStringLiteral("%1://127.0.0.1:%2").arg(https ? "https" : "http").arg(https ? tlsPort_ : port_) +
+        if (https && !QFile::exists(Certificate())) return {};
+        return QStringLiteral("http%1://127.0.0.1:%2").arg(https ? "s" : "").arg(port_) +
                (mode.isEmpty() ? QString() : '/' + mode);
     }
     QString Certificate() const { return keys_.filePath(QStringLiteral("cert.pem")); }
@@ -69,7 +67,12 @@ public:
         if (python.isEmpty()) return QStringLiteral("python3 is not installed");
         if (!root_.isValid()) return QStringLiteral("no temporary folder");
         QStringList arguments{QStringLiteral(VELTO_SOURCE_DIR "/tests/shell/web_server.py"), root_.path()};
-        if (makeCertificate()) arguments << Certificate() << keys_.filePath(QStringLiteral("key.pem"));
+        // https too, with a self-signed certificate for 127.0.0.1 made for this run.
+        const QString key = keys_.filePath(QStringLiteral("key.pem"));
+        if (std::system(qPrintable("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
+                                   " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout '" + key +
+                                   "' -out '" + Certificate() + "' 2>/dev/null")) == 0)
+            arguments << Certificate() << key;
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(python, arguments);
         if (!process_.waitForStarted(10000)) return QStringLiteral("python3 did not start");
@@ -77,28 +80,15 @@ public:
             if (!process_.waitForReadyRead(10000)) return QStringLiteral("the web server reported no port");
         const QByteArray line = process_.readLine().trimmed();
         if (!line.startsWith("PORT ")) return QStringLiteral("the web server said: ") + QString::fromUtf8(line);
-        const QList<QByteArray> ports = line.mid(5).split(' ');
-        port_ = ports[0].toInt();
-        tlsPort_ = ports.size() > 1 ? ports[1].toInt() : 0;
+        port_ = line.mid(5).toInt();
         return {};
     }
 
 private:
-    // A self-signed certificate for 127.0.0.1, made for this run.
-    bool makeCertificate() {
-        QProcess make;
-        make.setStandardErrorFile(QProcess::nullDevice());
-        make.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                                               "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                                               "subjectAltName=IP:127.0.0.1", "-keyout", keys_.filePath("key.pem"),
-                                               "-out", Certificate()});
-        return make.waitForFinished(30000) && make.exitStatus() == QProcess::NormalExit && make.exitCode() == 0;
-    }
-
     QStringList events_;
     QTemporaryDir root_, keys_;  // served; not served
     QProcess process_;
-    int port_ = 0, tlsPort_ = 0;
+    int port_ = 0;
 };
 
 }  // namespace velto::test

@@ -13,18 +13,16 @@ server may give: the first path segment picks one.
   /nolength/...   200 without a length: 5 MiB, then nothing for a minute
   /206/...        206 (partial content) with the file's first half
   /redirect/...   302 to the same path without "/redirect"
-  /downgrade/...  302 to the same path without "/downgrade" on the plain http port
+  /downgrade/...  302 to the same path without "/downgrade", over plain http
   /loop/...       302 to itself, for ever
   /trickle/...    200 promising 1 MiB, then one byte every 200 ms until the
                   client goes (or ten minutes pass)
-  /chunked/...    the file in chunks of 64 KiB
+  /chunked/<n>    n bytes in chunks of 64 KiB
   /endless/...    200, then a body without end; the others without end are in LASTING
   /html/...       200 with a web page, whatever the path names
   anything else   the file below the folder, or 404
 
-With a certificate and its key after the folder, it serves https on a second
-port too. Prints "PORT <n>" (or "PORT <n> <https port>") once it listens; ends
-when its input closes.
+Prints "PORT <n>" once it listens; ends when its input closes.
 Answers that last print "OPEN <path>", then "CLOSED <path>" once the client
 has closed the connection: tests wait for the close itself.
 """
@@ -39,7 +37,6 @@ import time
 import urllib.parse
 
 ROOT = os.path.abspath(sys.argv[1])
-PLAIN_PORT = 0
 OK = b"HTTP/1.1 200 OK\r\n"
 CHUNKED = OK + b"Transfer-Encoding: chunked\r\n\r\n"
 # Answers that last: a head, then a piece every so many seconds (0: as fast as
@@ -138,12 +135,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif mode in ("redirect", "loop", "downgrade"):
             self.send_response(302)
             where = {"redirect": "/" + rest, "loop": self.path}
-            self.send_header("Location", where.get(mode, "http://127.0.0.1:%d/%s" % (PLAIN_PORT, rest)))
+            self.send_header("Location", where.get(mode, "http://%s/%s" % (self.headers["Host"], rest)))
             self.send_header("Content-Length", "0")
             self.end_headers()
             self.wfile.flush()
         elif mode == "chunked":
-            body = self.file_bytes(rest) or b""
+            body = b"x" * int(rest)
             pieces = [body[at : at + 65536] for at in range(0, len(body), 65536)] + [b""]
             self.wfile.write(CHUNKED + b"".join(b"%x\r\n%s\r\n" % (len(p), p) for p in pieces))
         elif mode in LASTING:
@@ -160,6 +157,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
+    tls = None  # with a certificate: https on the same port
+
+    def finish_request(self, request, client_address):
+        if self.tls and request.recv(1, socket.MSG_PEEK) == b"\x16":  # a TLS handshake: https
+            with self.tls.wrap_socket(request, server_side=True) as connection:
+                return super().finish_request(connection, client_address)
+        super().finish_request(request, client_address)
 
     def handle_error(self, request, client_address):
         if not isinstance(sys.exc_info()[1], ConnectionError):  # clients hang up on purpose
@@ -167,19 +171,14 @@ class Server(http.server.ThreadingHTTPServer):
 
 
 def main():
-    global PLAIN_PORT
-    servers = [Server(("127.0.0.1", 0), Handler) for _ in sys.argv[1:3]]
-    PLAIN_PORT = servers[0].server_address[1]
-    if len(servers) > 1:
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(*sys.argv[2:4])
-        servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
-    for server in servers:
-        threading.Thread(target=server.serve_forever, daemon=True).start()
-    print("PORT " + " ".join(str(server.server_address[1]) for server in servers), flush=True)
+    server = Server(("127.0.0.1", 0), Handler)
+    if len(sys.argv) > 2:  # a certificate and its key after the folder
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(*sys.argv[2:4])
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    print("PORT %d" % server.server_address[1], flush=True)
     sys.stdin.read()  # the test closes it, or ends
-    for server in servers:
-        server.shutdown()
+    server.shutdown()
 
 
 if __name__ == "__main__":

@@ -34,8 +34,8 @@ inline void Le16(Bytes& out, std::uint32_t v) {
 // JPEG 2000
 
 // A coding style: decomposition levels, code-block size exponents less 2,
-// and precinct exponents (x | y << 4) per resolution when any are given; in
-// a COD also the quality layers and the progression order (0 LRCP ... 4 CPRL).
+// and precinct exponents (x | y << 4) per resolution when any are given; a
+// COD's layers and order too (0 LRCP ... 4 CPRL).
 struct J2kStyle {
     int levels = 5;
     int xcb = 4, ycb = 4;
@@ -57,9 +57,8 @@ inline Bytes J2kStyleBody(const J2kStyle& s) {
     return b;
 }
 inline Bytes J2kCod(const J2kStyle& s) {
-    Bytes b = {static_cast<std::uint8_t>(s.precincts.empty() ? 0 : 1), static_cast<std::uint8_t>(s.order)};
-    Be16(b, static_cast<std::uint32_t>(s.layers));
-    b.push_back(0);
+    Bytes b = {static_cast<std::uint8_t>(s.precincts.empty() ? 0 : 1), static_cast<std::uint8_t>(s.order),
+               static_cast<std::uint8_t>(s.layers >> 8), static_cast<std::uint8_t>(s.layers), 0};
     const Bytes style = J2kStyleBody(s);
     b.insert(b.end(), style.begin(), style.end());
     Bytes out;
@@ -103,8 +102,7 @@ inline Bytes J2kCodeStream(const J2kStream& s) {
     out.insert(out.end(), cod.begin(), cod.end());
     J2kSegment(out, 0xFF5C, Bytes(2 + 3 * static_cast<std::size_t>(s.style.levels), 0x40));
     out.insert(out.end(), s.mainExtra.begin(), s.mainExtra.end());
-    const std::size_t packets =
-        (s.emptyPackets ? static_cast<std::size_t>((s.style.levels + 1) * s.components) : 0) + s.padding;
+    const std::size_t packets = s.padding + (s.emptyPackets ? std::size_t((s.style.levels + 1) * s.components) : 0);
     for (std::size_t t = 0; t < s.tileHeaders.size(); ++t) {
         const Bytes& header = s.tileHeaders[t];
         Bytes sot;

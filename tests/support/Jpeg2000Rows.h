@@ -12,9 +12,9 @@ inline Bytes Cat(Bytes a, const Bytes& b) {
     return a;
 }
 
-// A JP2 file of a side x side code stream, with a palette of that many columns
-// mapping component 0.
-inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, std::uint8_t columns = 0) {
+// A JP2 file of a side x side code stream, with a palette when its boxes' contents are given.
+inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, const Bytes& pclr = {},
+                   const Bytes& cmap = {}) {
     const auto box = [](const char* type, const Bytes& content) {
         Bytes out;
         Be32(out, static_cast<std::uint32_t>(content.size() + 8));
@@ -23,8 +23,7 @@ inline Bytes Jp2Of(const Bytes& codeStream, std::uint32_t side, int components, 
     Bytes ihdr;
     Be32(ihdr, side), Be32(ihdr, side), Be16(ihdr, static_cast<std::uint32_t>(components));
     Bytes header = box("ihdr", Cat(ihdr, {7, 7, 0, 0}));
-    if (columns) header = Cat(header, box("pclr", Cat({0, 2, columns}, Bytes(3u * columns, 0))));
-    if (columns) header = Cat(header, box("cmap", Bytes(4u * columns, 0)));
+    if (!pclr.empty()) header = Cat(Cat(header, box("pclr", pclr)), box("cmap", cmap));
     const Bytes start = Cat(box("jP  ", {0x0D, 0x0A, 0x87, 0x0A}), box("ftyp", Bytes(8, 0x20)));
     return Cat(Cat(start, box("jp2h", header)), box("jp2c", codeStream));
 }
@@ -85,33 +84,10 @@ inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, co
     rows.push_back({"the main header cut short after the COD", atCod(cod, plainFile.size() - codAt), {}});
     (small = s).components = 1;
     small.width = small.height = side / 4;
-    rows.push_back({"a palette of 255 columns", Jp2Of(J2kCodeStream(small), side / 4, 1, 255), J2kCodeStream(small)});
+    const Bytes palette = Jp2Of(J2kCodeStream(small), side / 4, 1, Cat({0, 2, 255}, Bytes(765, 0)), Bytes(1020, 0));
+    rows.push_back({"a palette of 255 columns", palette, J2kCodeStream(small)});
     (small = s).components = 0;
     rows.push_back({"a tile of no component", J2kCodeStream(small), {}});
-    return rows;
-}
-
-// 65,535 quality layers over thousands of precincts, in a hundred bytes or so: 4096 x 4096 with 4096 precincts at
-// every resolution or at the top one; 1024 x 1024 in every progression order, in a JP2 file, with a POC; 1024
-// precincts, whose packet iterator fits the budget but would take seconds. Last, one layer of 9000 x 9000 x 2, beyond
-// the pixel limit, whose charge fits the budget.
-inline std::vector<std::pair<std::string, Bytes>> J2kLayerRows() {
-    J2kStream s;
-    s.width = s.height = 4096, s.tileHeaders = {{}}, s.emptyPackets = true;
-    s.style.layers = 65535, s.style.precincts = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
-    std::vector<std::pair<std::string, Bytes>> rows = {{"4096 precincts at every resolution", J2kCodeStream(s)}};
-    s.style.precincts.assign(6, 0x66);
-    rows.push_back({"4096 x 4096, precincts of 64", J2kCodeStream(s)});
-    s.width = s.height = 1024, s.style.precincts.assign(6, 0x44);
-    for (const int order : {1, 2, 3, 4, 0})  // RLCP, RPCL, PCRL, CPRL, LRCP
-        rows.push_back({"1024 x 1024, order " + std::to_string(s.style.order = order), J2kCodeStream(s)});
-    rows.push_back({"in a JP2 file", Jp2Of(rows.back().second, 1024, 1)});
-    J2kSegment(s.mainExtra, 0xFF5F, {0, 0, 0xFF, 0xFF, 33, 1, 2, 0, 0, 0xFF, 0xFF, 3, 1, 0});  // RPCL, then LRCP
-    rows.push_back({"with a POC", J2kCodeStream(s)});
-    s.mainExtra.clear(), s.style.precincts.assign(6, 0x55);
-    rows.push_back({"1024 precincts", J2kCodeStream(s)});
-    s.width = s.height = 9000, s.components = 2, s.style = {};
-    rows.push_back({"beyond the pixel limit", J2kCodeStream(s)});
     return rows;
 }
 

@@ -11,14 +11,17 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "Corpus.h"
+#include "Jpeg2000Rows.h"
 #include "imaging/Classes.h"
 #include "imaging/FileFormat.h"
+#include "imaging/FormatJpeg2000.h"
 #include "imaging/Formats.h"
+#include "imaging/Options.h"
 #include "platform/FileIO.h"
+#include "platform/FileWriter.h"
 
 namespace velto {
 namespace {
@@ -224,34 +227,70 @@ const SaveRow kSaved[] = {
 INSTANTIATE_TEST_SUITE_P(Layouts, SavedImages, ::testing::ValuesIn(kSaved),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// JP2 palettes over indexes 0..7 (coded by our writer) open in the format of the components the codec expands them
+// to, with the samples opj_decompress gives; an index past the last entry takes the last.
+TEST_F(Work, PalettesOpenAsOpjDecompressExpandsThem) {
+    using namespace test::costly;
+    // With `direct`, the last column's place maps a second component as it is.
+    const struct { const char* name; std::uint8_t columns, bits, entries; bool direct; TImageFormat opens; } rows[] = {
+        {"three columns", 3, 8, 8, false, ifR8G8B8},
+        {"four columns are RGBA", 4, 8, 8, false, ifA8R8G8B8},
+        {"indexes past the last entry", 3, 8, 5, false, ifR8G8B8},
+        {"16-bit columns", 3, 16, 8, false, ifR16G16B16},
+        {"a component mapped beside three columns", 4, 8, 8, true, ifA8R8G8B8},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        TSingleImage indexes(8, 8, r.direct ? ifA8Gray8 : ifGray8);  // grey before alpha in memory
+        for (std::int32_t i = 0; i < indexes.ImageData.Size; ++i)
+            indexes.Bits()[i] = static_cast<std::uint8_t>(r.direct && i % 2 ? i * 7 : i / (r.direct ? 2 : 1) % 8);
+        TMemoryStream codeStream;
+        ASSERT_TRUE(PushOptions() && SetOption(ImagingJpeg2000CodeStream, 1));
+        indexes.SaveToStream("jp2", codeStream);
+        ASSERT_TRUE(PopOptions());
+        Bytes pclr = {0, r.entries, r.columns}, cmap;
+        pclr.insert(pclr.end(), r.columns, static_cast<std::uint8_t>(r.bits - 1));
+        for (std::uint32_t e = 0; e < std::uint32_t(r.entries * r.columns); ++e)  // entry by entry, column by column
+            for (int byte = r.bits / 8; byte--;) pclr.push_back(std::uint8_t((e * 0x3B5D + 7) >> 8 * byte));
+        for (std::uint32_t c = 0; c < r.columns; ++c) Be32(cmap, r.direct && c + 1 == r.columns ? 0x10000 : 0x100 + c);
+        const std::string file = Path("palette.jp2");
+        ASSERT_TRUE(WriteWholeFile(file, Jp2Of(codeStream.Data(), 8, r.direct ? 2 : 1, pclr, cmap)));
+        TSingleImage image;
+        image.LoadFromFile(file);
+        ASSERT_EQ(image.Format(), r.opens);
+        if (!Have("opj_decompress")) continue;
+        std::vector<RawComponent> comps;
+        Bytes raw;
+        ASSERT_TRUE(DecodeWithOpenJpegTool(file, Path("palette.raw"), comps, raw));
+        EXPECT_EQ(comps.size(), r.columns);
+        EXPECT_EQ(CompareWithRaw(image.ImageData, comps, raw), "");
+    }
+    if (!Have("opj_decompress")) GTEST_SKIP() << "opj_decompress is absent: only the formats were checked";
+}
+
 // Pictures of many small tiles written by Pillow (losslessly) open with the pixels it wrote (raw, in our channel
 // order; its own decoder takes half a minute over 12,000 tiles): their charge once refused them. A test for each.
-class TiledPictures : public Work, public ::testing::WithParamInterface<std::tuple<std::string, int, int, int>> {};
+class TiledPictures : public Work, public ::testing::WithParamInterface<const char*> {};  // mode, width, height, tile
 
 TEST_P(TiledPictures, OpenWithPillowsPixels) {
-    const auto& [mode, w, h, tile] = GetParam();
     if (!Have("/usr/bin/python3")) GTEST_SKIP() << "needs Pillow on Debian's python3";
-    const std::string file = Path("tiled.j2k"), raw = Path("tiled.raw");
     const std::string script =
-        "import sys; from PIL import Image, ImageChops; m = sys.argv[1]; w, h, t = map(int, sys.argv[2:5]); "
+        "import sys; from PIL import Image, ImageChops; m, *size = sys.argv[1].split(); w, h, t = map(int, size); "
         "g, r = (Image.linear_gradient('L').resize((w, h)), Image.radial_gradient('L').resize((w, h))); "
         "p = ImageChops.add(g, r, scale=2) if m == 'L' else Image.merge('RGB', (g, r, ImageChops.difference(g, r))); "
-        "p.save(sys.argv[5], tile_size=(t, t)); "
-        "open(sys.argv[6], 'wb').write(p.tobytes('raw', 'L' if m == 'L' else 'BGR'))";
-    ASSERT_EQ(RunTool("/usr/bin/python3 -c \"" + script + "\" " + mode + " " + std::to_string(w) + " " +
-                      std::to_string(h) + " " + std::to_string(tile) + " '" + file + "' '" + raw + "'"),
-              0);
+        "p.save(sys.argv[2], tile_size=(t, t)); "
+        "open(sys.argv[3], 'wb').write(p.tobytes('raw', 'L' if m == 'L' else 'BGR'))";
+    const std::string file = Path("tiled.j2k"), raw = Path("tiled.raw");
+    ASSERT_EQ(RunTool("/usr/bin/python3 -c \"" + script + "\" '" + GetParam() + "' '" + file + "' '" + raw + "'"), 0);
     TSingleImage image;
     image.LoadFromFile(file);
     const Bytes pillow = ReadAll(raw);
-    ASSERT_TRUE(image.Valid() && image.Width() == w && image.Height() == h &&
-                pillow.size() == std::size_t(image.ImageData.Size));
+    ASSERT_TRUE(image.Valid() && pillow.size() == std::size_t(image.ImageData.Size));
     EXPECT_TRUE(std::equal(pillow.begin(), pillow.end(), image.Bits()));
 }
 INSTANTIATE_TEST_SUITE_P(Pillow, TiledPictures,
-                         ::testing::Values(std::tuple("RGB", 2560, 2560, 16), std::tuple("L", 3600, 3600, 16),
-                                           std::tuple("L", 4096, 4080, 16), std::tuple("RGB", 8192, 8192, 128),
-                                           std::tuple("RGB", 7200, 7200, 64), std::tuple("RGB", 3200, 3200, 16)));
+                         ::testing::Values("RGB 2560 2560 16", "L 3600 3600 16", "L 4096 4080 16", "RGB 8192 8192 128",
+                                           "RGB 7200 7200 64", "RGB 3200 3200 16"));
 
 }  // namespace
 }  // namespace velto
