@@ -431,9 +431,7 @@ bool TfrmResourceEditor::Save(bool closeAfter) {
         QString text = Msg("msgSaveSuccess", "File saved succesfully");
         // The update built on the library as it was before the unfinished save.
         if (saved.UndidUnfinishedSave)
-            text += QLatin1Char('\n') + Msg("msgUnfinishedSaveUndone", "An unfinished save of %s1 was undone: the "
-                                                                        "file holds what it held before that save again.")
-                                             .replace(QLatin1String("%s1"), FileNameShown(target));
+            text += QLatin1Char('\n') + UnfinishedSaveUndone(target);
         Ask(text, mkInformation, mbOK);
     }
     untitled_ = false;

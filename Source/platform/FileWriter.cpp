@@ -51,16 +51,6 @@ FileError WriteLoop(int fd, std::span<const std::uint8_t> data, const std::uint6
     return FileError::None;
 }
 
-// Names a complete temporary without replacing anything. File systems without
-// the no-replace rename take a hard link, which fails on a taken name too.
-int LinkToFreeName(const std::string& temp, const std::string& target) {
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    if (::link(temp.c_str(), target.c_str()) != 0) return errno;
-    ::unlink(temp.c_str());
-    return 0;
-}
-
 // What a replacement of path replaces. A link that leads to a regular file
 // stands for that file: who saves through a link means the file, and the link
 // must stay. Any other path (a dangling link or one to something else too) is

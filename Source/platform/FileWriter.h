@@ -19,9 +19,9 @@
 //   bytes), once complete, its old bytes first kept in a copy of this
 //   save's own beside it (see PreviousCopy.h), so that a kill leaves old or
 //   new bytes in the target or the old ones in the copy, which goes back
-//   into the file before anything else touches it. A file given an ownership of the caller's (a
-//   backup) has no old file to keep: it gets no group's rights whose group
-//   it cannot be given.
+//   into the file before anything else touches it. A file given an
+//   ownership of the caller's (a backup) has no old file to keep: it gets no
+//   group's rights whose group it cannot be given.
 //   A link to a regular file stays a link: the file it leads to is replaced,
 //   from a temporary beside that file. A dangling link is replaced by the
 //   new file; a link to anything else is refused as that thing is. A name

@@ -297,19 +297,12 @@ FileError MakePreviousCopy(const std::string& target, int fd, bool flush, int& c
     }
     if (e.ok() && flush && ::fsync(made) != 0) e = FileError::FromErrno(errno);
     // Named only whole: a name never given to anything else, never replacing.
-    if (e.ok() && ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, copy.c_str(), RENAME_NOREPLACE) != 0) {
-        int err = errno;
-        if (err == EINVAL || err == ENOSYS) err = ::link(temp.c_str(), copy.c_str()) == 0 ? 0 : errno;
-        if (err == 0) {
-            ::unlink(temp.c_str());
+    if (e.ok()) {
+        const int err = LinkToFreeName(temp, copy);
+        if (err == 0)
             temp.clear();
-        }
-        if (err == EEXIST)
-            e = inTheWay();
-        else if (err != 0)
-            e = FileError::FromErrno(err);
-    } else if (e.ok()) {
-        temp.clear();
+        else
+            e = err == EEXIST ? inTheWay() : FileError::FromErrno(err);
     }
     if (!e.ok()) {
         if (!temp.empty()) ::unlink(temp.c_str());

@@ -117,6 +117,14 @@ int SyncFolder(const std::string& folder) {
     return err;
 }
 
+int LinkToFreeName(const std::string& temp, const std::string& target) {
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (::link(temp.c_str(), target.c_str()) != 0) return errno;
+    ::unlink(temp.c_str());
+    return 0;
+}
+
 int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string& path) {
     const std::string machine = ThisMachineTag();
     // A long name still leaves room for the additions; the origin is read from the end.

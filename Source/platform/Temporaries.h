@@ -48,6 +48,11 @@ int SyncFolder(const std::string& folder);
 // open descriptor (read and write) with its name in path, or -1 with errno set.
 int CreateTemporaryBeside(const std::string& target, unsigned mode, std::string& path);
 
+// Names a complete temporary without replacing anything: 0, or the system's
+// reason (EEXIST: the name is taken). File systems without the no-replace
+// rename take a hard link, which fails on a taken name too.
+int LinkToFreeName(const std::string& temp, const std::string& target);
+
 // Takes the lock that marks a file as in use by a save: a write lock on the
 // whole file that belongs to the open file, not the process (it conflicts
 // with every other open of the file, in this process too), without waiting

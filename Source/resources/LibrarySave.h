@@ -40,8 +40,9 @@ struct TLibrarySaveResult {
 };
 
 // Saves the library. What a killed save left goes back into the library
-// before it is read; another user's such copy fails the save, naming it. A backup that cannot be written does not stop the save:
-// the library is saved and the result says why its backup is missing.
+// before it is read; another user's such copy fails the save, naming it. A
+// backup that cannot be written does not stop the save: the library is saved
+// and the result says why its backup is missing.
 TLibrarySaveResult SaveLibrary(const TLibrarySave& save);
 
 // "<fileName>.bak".

@@ -46,13 +46,17 @@ void TellOfUnfinishedSave(const QString& path) {
                             e),
                  mkWarning);
     if (found.found == UnfinishedSave::Found::Undone)
-        TellUser(Msg("msgUnfinishedSaveUndone", "An unfinished save of %s1 was undone: the file holds what it held "
-                                            "before that save again.").replace(QLatin1String("%s1"), shown),
-             mkInformation);
+        TellUser(UnfinishedSaveUndone(path), mkInformation);
     else if (found.found == UnfinishedSave::Found::Others)
         TellUser(WithReason(Msg("msgUnfinishedSaveOthers", "%s1 may be damaged.").replace(QLatin1String("%s1"), shown),
-                        OthersCopyError(found)),
-             mkWarning);
+                            OthersCopyError(found)),
+                 mkWarning);
+}
+
+QString UnfinishedSaveUndone(const QString& path) {
+    return Msg("msgUnfinishedSaveUndone",
+               "An unfinished save of %s1 was undone: the file holds what it held before that save again.")
+        .replace(QLatin1String("%s1"), FileNameShown(path));
 }
 
 }  // namespace velto

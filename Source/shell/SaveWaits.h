@@ -18,5 +18,7 @@ void ShowSaveWaitsIn(QLabel* label);
 // from being looked at, when the system's words do not say it all (another
 // save in progress). The reader says why a file cannot be read.
 void TellOfUnfinishedSave(const QString& path);
+// What the user is told when a killed save of path was undone.
+QString UnfinishedSaveUndone(const QString& path);
 
 }  // namespace velto
