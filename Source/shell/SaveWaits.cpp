@@ -1,6 +1,6 @@
 #include "SaveWaits.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 
@@ -19,16 +19,19 @@ void TellUser(const QString& text, int kind) { ShowMessageBox(text.toStdString()
 
 void ShowSaveWaitsIn(QLabel* label) {
     QPointer<QLabel> shown(label);
-    SetSaveWaitHook([shown, before = QString(), showing = false](bool waiting) mutable {
+    SetSaveWaitHook([shown, before = QString(), showing = false, ownBusy = false](bool waiting) mutable {
         if (waiting && !showing) {
             showing = true;
-            BusyCursorOn();
+            // A save that shows no busy pointer of its own gets one for the wait alone.
+            ownBusy = !QApplication::overrideCursor();
+            if (ownBusy) BusyCursorOn();
             if (shown) {
                 before = shown->text();
                 shown->setText(Msg("msgWaitingForSave", "Waiting for another save of this file to end..."));
             }
         } else if (!waiting && showing) {
             showing = false;
+            if (ownBusy) BusyCursorOff();
             if (shown) shown->setText(before);
         }
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
