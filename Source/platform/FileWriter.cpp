@@ -116,6 +116,7 @@ bool FileOwnershipOf(const std::string& path, FileOwnership& out) {
 
 FileWriter::FileWriter(std::string target, const WriteOptions& options)
     : target_(std::move(target)), options_(options) {
+    bool existing = false;
     if (options_.mode == WriteMode::Replace && !options_.ownName) {
         target_ = ReplacedFile(target_);
         struct stat st {};
@@ -130,36 +131,7 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
                 Fail(errno);
                 return;
             }
-            // Held until the save ends: no other save of the file meanwhile.
-            if (options_.lockedFile >= 0) {
-                locked_ = options_.lockedFile;
-            } else if (const FileError e = lock_.Take(target_); !e.ok()) {
-                Fail(e);
-                return;
-            } else {
-                locked_ = lock_.fd();
-            }
-            if (::fstat(locked_, &st) != 0) {
-                Fail(errno);
-                return;
-            }
-            owned_ = true;
-            ownership_ = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid, {}};
-            if (const int err = ReadFileAttributes(target_, attributes_)) {
-                Fail(err);
-                return;
-            }
-            // The access list goes with the permission bits.
-            std::erase_if(attributes_, [&](FileAttribute& a) {
-                if (a.name == kAccessListAttribute) ownership_.accessList = std::move(a.value);
-                return a.name == kAccessListAttribute || BelongsToOldBytes(a.name);
-            });
-            // What a killed save of ours left goes back before anything else.
-            UnfinishedSave found;
-            if (const FileError e = PutBackOwnCopy(target_, locked_, found); !e.ok()) {
-                Fail(e);
-                return;
-            }
+            existing = true;
         } else if (errno != ENOENT) {
             Fail(errno);
             return;
@@ -174,6 +146,10 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
         options_.sweep->Folder(folder);
     else
         RemoveStaleFiles(folder);
+    if (existing) {
+        TakeExisting();
+        return;
+    }
     // A replacement stays private until it has the replaced file's bits; a
     // new file gets the usual ones from the umask.
     fd_ = CreateTemporaryBeside(target_, owned_ ? 0600 : 0666, temp_);
@@ -184,19 +160,70 @@ FileWriter::FileWriter(std::string target, const WriteOptions& options)
     if (owned_) ChooseRoad();
 }
 
+// Held until the save ends: no other save of the file meanwhile (but where
+// only readers' locks keep it away from a save by rename).
+void FileWriter::TakeExisting() {
+    lock_ = options_.lock ? options_.lock : &ownLock_;
+    for (int tries = 0; tries < 10; ++tries) {
+        if (lock_->state() == LockState::None)
+            if (const FileError e = lock_->Take(target_); !e.ok()) {
+                Fail(e);
+                return;
+            }
+        struct stat st {};
+        if (::fstat(lock_->fd(), &st) != 0) {
+            Fail(errno);
+            return;
+        }
+        owned_ = true;
+        ownership_ = {static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid, {}};
+        attributes_.clear();
+        if (const int err = ReadFileAttributes(target_, attributes_)) {
+            Fail(err);
+            return;
+        }
+        // The access list goes with the permission bits.
+        std::erase_if(attributes_, [&](FileAttribute& a) {
+            if (a.name == kAccessListAttribute) ownership_.accessList = std::move(a.value);
+            return a.name == kAccessListAttribute || BelongsToOldBytes(a.name);
+        });
+        fd_ = CreateTemporaryBeside(target_, 0600, temp_);
+        if (fd_ < 0) {
+            Fail(errno);
+            return;
+        }
+        ChooseRoad();
+        if (!ok()) return;
+        // A write into the file itself excludes readers' locks too.
+        bool replaced = false;
+        if (inPlace_)
+            if (const FileError e = lock_->Exclusive(target_, replaced); !e.ok()) {
+                if (!replaced || lock_ != &ownLock_) {
+                    Fail(e);
+                    return;
+                }
+                // Another save replaced it meanwhile: this save starts over on the new file.
+                ::unlink(temp_.c_str());
+                temp_.clear();
+                ::close(fd_);
+                fd_ = -1;
+                inPlace_ = false;
+                continue;
+            }
+        // What a killed save of ours left goes back before anything else.
+        UnfinishedSave found;
+        if (const FileError e = LookBeside(target_, *lock_, Road::Save, found); !e.ok()) Fail(e);
+        return;
+    }
+    Fail(FileError::WithWords(FileError::FromErrno(EAGAIN), "another save of this file is in progress"));
+}
+
 // Decided before anything is written, on what the system lets the saver do.
 void FileWriter::ChooseRoad() {
     const Givable can = TryOwnership(fd_, ownership_.uid, ownership_.gid);
     if (can.owner && can.group) return;
     if (options_.ownership) {
         if (!can.group) DropGroupRights(ownership_);
-        return;
-    }
-    // Another user's copy of the file's old bytes would come back over ours.
-    UnfinishedSave theirs;
-    FindOthersCopy(target_, locked_, theirs);
-    if (theirs.found == UnfinishedSave::Found::Others) {
-        Fail(OthersCopyError(theirs));
         return;
     }
     // The temporary only gathers the content: the target keeps all it has.
@@ -223,8 +250,8 @@ void FileWriter::Discard() {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }
-    lock_.Close();
-    locked_ = -1;
+    ownLock_.Close();
+    lock_ = nullptr;
 }
 
 bool FileWriter::Write(std::span<const std::uint8_t> data) {
@@ -300,10 +327,15 @@ bool FileWriter::Commit() {
 // is touched, and goes, with the lock still held, once the file is whole and
 // flushed again: a save waiting for the lock never finds it.
 bool FileWriter::CommitInPlace() {
-    const int target = locked_;
+    const int target = lock_->fd();
+    struct stat content {};
+    if (::fstat(held_, &content) != 0) return Fail(errno);
     int copyFd = -1;
     std::string copy;
-    if (const FileError e = MakePreviousCopy(target_, target, options_.flush, copyFd, copy); !e.ok()) return Fail(e);
+    if (const FileError e = MakePreviousCopy(target_, target, held_, static_cast<std::uint64_t>(content.st_size),
+                                             options_.flush, copyFd, copy);
+        !e.ok())
+        return Fail(e);
     FileError e = CopyContent(held_, target, UINT64_MAX);
     if (e.ok() && options_.flush && SyncFile(target) != 0) e = FileError::FromErrno(errno);
     // Some file systems report a lost write only at a close: one of a second

@@ -31,8 +31,10 @@
 //   with EEXIST, and the caller may pick another.
 //
 // A save of an existing file holds its save lock (SaveLock.h) from the
-// constructor to the end. Before the temporary is created, what killed saves
-// left in the folder goes.
+// constructor to the end (a save by rename goes on without it where only
+// readers' locks keep it away). Before the temporary is created, what killed
+// saves left in the folder goes; before anything is written, what a killed
+// save of the file left beside it goes back or goes (PreviousCopy.h).
 // Every failure removes the temporary and carries the system's reason.
 #include <cstdint>
 #include <span>
@@ -74,10 +76,10 @@ struct WriteOptions {
     // one the user chose: whatever holds it, a link or a read-only file, is
     // replaced itself, never followed or refused.
     bool ownName = false;
-    // Replace: the target open for writing, holding its save lock (SaveLock.h)
-    // for a caller that read it to build on it: the save works under that
-    // lock instead of taking its own. -1: none.
-    int lockedFile = -1;
+    // Replace: the target's save lock (SaveLock.h), taken by a caller that
+    // read the file to build on it: the save works under that lock instead
+    // of taking its own. Null: none.
+    SaveLock* lock = nullptr;
 };
 
 // A file written in pieces: created by the constructor, written in order and
@@ -111,6 +113,7 @@ private:
     bool Fail(int err);
     bool Fail(FileError e);
     void Discard();
+    void TakeExisting();
     void ChooseRoad();
     bool CommitInPlace();
 
@@ -123,8 +126,8 @@ private:
     bool flushed_ = false;
     int fd_ = -1;
     int held_ = -1;  // the temporary's open file once flushed: its lock, and its bytes for an in-place write
-    SaveLock lock_;  // the replaced file's, held while the save works
-    int locked_ = -1;  // the replaced file, open and locked (lock_'s or the caller's)
+    SaveLock ownLock_;  // the replaced file's, held while the save works
+    SaveLock* lock_ = nullptr;  // ownLock_ or the caller's: the replaced file, open (and locked where it can be)
     FileError error_;
 };
 

@@ -3,60 +3,74 @@
 // beside it until the file is whole again: "<folder>/.<name>.velto-previous.
 // <saver's uid>.<the file's inode, hex>", made by that save (created new,
 // flushed, then named), never anything found at a name. It is trusted only as
-// a regular file of one link owned by the user its name gives, and it
-// records which file it was made from (device, inode, birth time where the
-// system keeps one) and that file's size and times when it was taken.
+// the save made it: a regular file of one link, mode 0600, owned by the user
+// its name gives. It records which file it was made from (device, inode,
+// birth time where the system keeps one), the size of the content the save
+// writes and a digest of each of its pages, and the process that made it.
 //
-// A copy its save left (killed, or unable to put it back) is the file as it
-// was before a save that never finished: before anything reads the file to
-// build on it or writes into it, its maker puts it back; another user's makes
-// an in-place save refuse, naming it and its owner. A copy whose file has
-// since been replaced is stale: never put back, and its maker's next save
-// into the folder removes it. Copies at the name of earlier versions,
-// ".<name>.velto-previous", which nothing could tell from a thing someone
-// planted there, are left alone.
+// A copy is found by the file it was made from, in that file's folder,
+// whatever the file is called now. It goes back only over a state its own
+// save could have left: that save's new bytes up to some page, then the old
+// ones. A file that holds the whole new content was saved: the copy goes. A
+// file that holds anything else was written since: the copy is stale, never
+// put back; its maker's next save of the file removes it, and the sweep of
+// a folder removes the copies whose file no longer lies there. Only its
+// maker puts a copy back, once that save is gone and no other save can
+// write the file meanwhile; another user's copy is never put back.
 #include <cstdint>
 #include <string>
 
 #include "platform/FileIO.h"
+#include "platform/SaveLock.h"
 
 namespace velto {
 
 // The name of the copy that user uid's save of target (inode) makes.
 std::string PreviousContentName(const std::string& target, unsigned uid, std::uint64_t inode);
 
+// What a piece of work does with the file, for what lies beside it.
+enum class Road : std::uint8_t {
+    Open,     // reads it to show it
+    Rebuild,  // reads it to write it again from its bytes (a library's update)
+    Save,     // writes it whole
+};
+
 // What lay beside a file from a save that did not finish.
 struct UnfinishedSave {
     enum class Found : std::uint8_t {
         None,
         Undone,  // this user's copy was put back into the file
-        Others,  // another user's copy (or this user's, where the file cannot be written)
+        Others,  // a copy that may hold the file's earlier content stays beside it (why says whose and why)
     };
     Found found = Found::None;
-    std::string copy;  // Others: the copy
+    std::string copy;
     unsigned owner = 0;
+    FileError why;
 };
 
-// With target open for writing (fd) and its save lock held: puts this user's
-// copy back into it, or removes a copy of the file as it still is.
-FileError PutBackOwnCopy(const std::string& target, int fd, UnfinishedSave& out);
-// Another user's copy of the open file beside target, when there is one.
-void FindOthersCopy(const std::string& target, int fd, UnfinishedSave& out);
-// Why an in-place save or a read that builds on the file refuses.
-FileError OthersCopyError(const UnfinishedSave& found);
+// The one rule for every road. This user's copies of the file go back, go or
+// stay as their verdict says, where no save can write the file meanwhile
+// (lock held, or no locks kept and their maker gone). A torn file that
+// cannot be put back now, or another user's copy that may hold the file's
+// earlier content, is said in out; a rebuild fails on it, a save ignores
+// another user's. Open: lock is empty, and taken only where a copy of this
+// user's lies beside the file. Save, Rebuild: lock is the save's, taken.
+FileError LookBeside(const std::string& target, SaveLock& lock, Road road, UnfinishedSave& out);
 
-// For a save or an open that reads the file to build on it: takes its save
-// lock (where the user may write it), puts this user's copy back and looks
-// for another's.
+// Before a document or library is read to be shown: LookBeside's Open road,
+// beside the file a link leads to.
 FileError RecoverUnfinishedSave(const std::string& path, UnfinishedSave& out);
 
-// Makes the copy of the open file (target, fd, locked) beside it: written,
-// flushed when asked, named, its name flushed; open for reading in copyFd.
-FileError MakePreviousCopy(const std::string& target, int fd, bool flush, int& copyFd, std::string& copy);
+// Makes the copy of the open file (target, fd, locked) beside it, for a save
+// that writes the first newSize bytes of newFd into it: written, flushed
+// when asked, named, its name flushed; open in copyFd.
+FileError MakePreviousCopy(const std::string& target, int fd, int newFd, std::uint64_t newSize, bool flush,
+                           int& copyFd, std::string& copy);
 // Writes the copy's content back into the file, cuts it there and flushes it.
 FileError PutBack(int copyFd, int fd);
 
-// Removes this user's stale copies in folder (as the sweep of temporaries does).
+// Removes this user's copies in folder whose file no longer lies there and
+// whose save is gone (as the sweep of temporaries does).
 void RemoveStaleCopies(const std::string& folder);
 
 // Writes length bytes of from (from its start; all of it for UINT64_MAX)

@@ -2,15 +2,30 @@
 // Saves of one existing file exclude each other, whoever makes them: each
 // holds a write lock on the file itself (an open-file-description lock, which
 // only a process that may write the file can take) while it works on it. A
-// save that finds the lock taken waits a bounded time, then fails with
-// "another save of this file is in progress"; a mere reader never holds it.
-// Where the file system keeps no such locks, saves go on without.
+// save that finds another save's lock waits a bounded time, then fails with
+// "another save of this file is in progress".
+//
+// A program that only reads the file (a backup, a sync or sharing service)
+// may hold a read lock on it, which keeps every write lock away but says no
+// save runs. A save that replaces the file by rename goes on without the lock
+// then (the reader keeps what it opened); one that writes into the file
+// itself waits for the readers a bounded time, then fails saying so. Where
+// the file system keeps no locks at all, saves by rename go on, and writes
+// into the file itself are refused: nothing could keep two of them apart.
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "platform/FileIO.h"
 
 namespace velto {
+
+enum class LockState : std::uint8_t {
+    None,     // no file open
+    Held,     // this save holds the file's lock
+    Readers,  // only readers' locks kept it away
+    NoLocks,  // the file system keeps no locks
+};
 
 class SaveLock {
 public:
@@ -20,22 +35,35 @@ public:
     SaveLock& operator=(const SaveLock&) = delete;
 
     // Opens the regular file at path for writing (and reading, where it may)
-    // and takes its lock; again when the name was given another file while
-    // waiting.
+    // and takes its lock, waiting only while another save holds it; again
+    // when the name was given another file meanwhile.
     FileError Take(const std::string& path);
+    // For a write into the file itself: the lock, held. Waits a bounded time
+    // for readers that kept it away; replaced is set (and the error is
+    // EAGAIN) when the file at path was replaced meanwhile.
+    FileError Exclusive(const std::string& path, bool& replaced);
     // The open file, or -1.
     int fd() const { return fd_; }
+    LockState state() const { return state_; }
+    bool held() const { return state_ == LockState::Held; }
     // Lets the lock go; 0 or the reason the system gave for the close.
     int Close();
 
 private:
     int fd_ = -1;
+    LockState state_ = LockState::None;
 };
 
-// Called on this thread over and over (true) while one of its saves waits for
-// another save's lock, and once (false) when that wait ends: a window shows
-// it is busy and keeps drawing meanwhile. Null: none.
-void SetSaveWaitHook(std::function<void(bool waiting)> hook);
+// What a save waits for.
+enum class SaveWait : std::uint8_t {
+    Over,    // the wait ended
+    Save,    // another save of the file
+    Reader,  // a program reading the file, for a save into the file itself
+};
+// Called on this thread over and over while one of its saves waits for a
+// lock, and once with Over when that wait ends: a window shows it is busy
+// and keeps drawing meanwhile. Null: none.
+void SetSaveWaitHook(std::function<void(SaveWait)> hook);
 
 // A file system that keeps no byte-range locks said so.
 bool NoLocksHere(int err);

@@ -55,9 +55,9 @@ std::string UniquePart() {
     return s;
 }
 
-// Removes, in folder, this user's regular files that byName picks (the
-// cheap test, for every name) and then byStatus confirms.
-void RemoveWhere(const std::string& folder, const std::function<bool(std::string_view)>& byName,
+// Removes, in folder, this user's regular files that ownerOf names a gone
+// process of this machine as the maker of (0: none) and byStatus confirms.
+void RemoveWhere(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf,
                  const std::function<bool(std::string_view, const struct stat&)>& byStatus) {
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return;
@@ -66,22 +66,20 @@ void RemoveWhere(const std::string& folder, const std::function<bool(std::string
         ::close(dir);
         return;
     }
-    std::vector<std::string> stale;
+    std::vector<std::pair<std::string, unsigned long>> stale;
     while (const dirent* e = ::readdir(d))
-        if (byName(e->d_name)) stale.push_back(e->d_name);
+        if (const unsigned long pid = ownerOf(e->d_name); ProcessGone(pid)) stale.emplace_back(e->d_name, pid);
     const uid_t me = ::geteuid();
-    for (const std::string& name : stale) {
+    for (const auto& [name, pid] : stale) {
         struct stat st {};
         if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != me ||
             !byStatus(name, st))
             continue;
-        // Only what no save holds, and held while it goes: a save that has
-        // just made it takes the lock first or finds its file gone. Where the
-        // file system keeps no locks, the process id's word is all there is.
+        // Held while it goes: a save that has just made it takes the lock
+        // first or finds its file gone.
         const int fd = ::openat(dir, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) continue;
-        const int held = HoldForSave(fd);
-        if ((held == 0 || NoLocksHere(held)) && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
+        if (NoSaveHolds(fd, pid) && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
         ::close(fd);
     }
     ::closedir(d);  // closes dir too
@@ -222,7 +220,7 @@ void RemoveStaleFiles(const std::string& folder) {
         folder,
         [&](std::string_view name) {
             const TemporaryOrigin o = OriginOfTemporary(name);
-            return (o.machine.empty() || o.machine == machine) && ProcessGone(o.pid);
+            return o.machine.empty() || o.machine == machine ? o.pid : 0;
         },
         [&](std::string_view name, const struct stat& st) {
             return !OriginOfTemporary(name).machine.empty() || now - st.st_mtime > kUnnamedMachineAge;
@@ -231,9 +229,12 @@ void RemoveStaleFiles(const std::string& folder) {
 }
 
 void RemoveStaleFiles(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf) {
-    RemoveWhere(
-        folder, [&](std::string_view name) { return ProcessGone(ownerOf(name)); },
-        [](std::string_view, const struct stat&) { return true; });
+    RemoveWhere(folder, ownerOf, [](std::string_view, const struct stat&) { return true; });
+}
+
+bool NoSaveHolds(int fd, unsigned long pid) {
+    const int held = HoldForSave(fd);
+    return held == 0 || (NoLocksHere(held) && ProcessGone(pid));
 }
 
 void StaleSweep::Folder(const std::string& folder) {

@@ -17,7 +17,7 @@
 //
 // A save that writes a file in place first puts the file's old bytes in a
 // copy beside it (see PreviousCopy.h): a sweep removes only its maker's
-// copies of files since replaced.
+// copies of files no longer in the folder.
 #include <functional>
 #include <mutex>
 #include <set>
@@ -59,6 +59,11 @@ int LinkToFreeName(const std::string& temp, const std::string& target);
 // (a wait is the caller's, bounded: SaveLock.h); 0, EAGAIN when a save holds
 // it, or the system's error number where the file system keeps no such locks.
 int HoldForSave(int fd);
+// Whether no save holds a leftover, open for writing as fd, that the process
+// pid of this machine made (0: none known here): its lock is free (and now
+// held through fd) or, where the file system keeps no locks, that process has
+// ended. The one rule for removing or trusting what a save left.
+bool NoSaveHolds(int fd, unsigned long pid);
 // Whether the name in folder dir (AT_FDCWD: the name is a path) is the open file fd.
 bool StillNamed(int dir, const char* name, int fd);
 

@@ -334,7 +334,7 @@ bool CommitToFile(TResourceUpdateHandle& h, const std::string& target) {
     RemoveStaleParkedData();
     // The update holds the file's save lock: the writer works under it.
     WriteOptions options;
-    if (target == h.FileName) options.lockedFile = h.File;
+    if (target == h.FileName) options.lock = &h.Lock;
     FileSink sink(target, options);
     return sink.Ok() && !StepFails(testhooks::kCommitCreated) && Commit(h, sink) && sink.Replace();
 }

@@ -217,17 +217,15 @@ TResourceUpdateHandle* BeginUpdateResourceFile(const std::string& fileName, bool
     h->FileName = resolved;
     // Opened for writing too, so that a file the commit could not replace is
     // refused now, and held against every other save to the end; read once,
-    // under the lock, by the one reader, after what a killed save left.
+    // by the one reader, after what a killed save left beside it.
     FileError unread = h->Lock.Take(resolved);
     if (!unread.ok())
         return Fail(h, unread.sysError() == EAGAIN ? kErrorSharingViolation : ErrorOfUnreadFile(unread), unread);
     h->File = h->Lock.fd();
     UnfinishedSave unfinished;
-    if (const FileError e = PutBackOwnCopy(resolved, h->File, unfinished); !e.ok()) return Fail(h, kErrorWriteFault, e);
+    if (const FileError e = LookBeside(resolved, h->Lock, Road::Rebuild, unfinished); !e.ok())
+        return Fail(h, e.sysError() == EBUSY ? kErrorSharingViolation : kErrorWriteFault, e);
     h->UndidUnfinishedSave = unfinished.found == UnfinishedSave::Found::Undone;
-    FindOthersCopy(resolved, h->File, unfinished);
-    if (unfinished.found == UnfinishedSave::Found::Others)
-        return Fail(h, kErrorSharingViolation, OthersCopyError(unfinished));
     struct stat st {};
     if (::fstat(h->File, &st) != 0) return FailErrno(h, errno);
     unread = ReadOpenedFile(h->File, static_cast<std::uint64_t>(st.st_size), limits.executableSize, h->View);

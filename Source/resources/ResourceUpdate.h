@@ -5,8 +5,9 @@
 // drops every change or rewrites the file with a new resource section.
 //
 // Begin reads it whole, holding the file's save lock (platform/SaveLock.h)
-// until the end, after putting back what a killed save of it left (an
-// unfinished save of another user's fails it); the commit writes the
+// until the end (where readers' locks let it be taken), after putting back
+// what a killed save of it left (a copy of another user's that may hold its
+// earlier content fails it); the commit writes the
 // complete new file to a temporary file in the same folder, flushes it and
 // renames it over the original, so any failure, or a crash, leaves the
 // original byte for byte. Replacing the file this way keeps its permission
@@ -37,7 +38,7 @@ inline constexpr std::uint32_t kParkThreshold = 32768;
 
 struct TResourceUpdateHandle {
     std::string FileName;  // the file the commit replaces (links resolved)
-    SaveLock Lock;         // the file's, held from begin to end
+    SaveLock Lock;         // the file's, held from begin to end where it could be taken
     int File = -1;         // the open file that holds it
     bool UndidUnfinishedSave = false;  // a killed save's copy was put back before the read
     std::vector<std::uint8_t> View;  // the whole file as read at begin

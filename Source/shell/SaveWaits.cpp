@@ -19,17 +19,21 @@ void TellUser(const QString& text, int kind) { ShowMessageBox(text.toStdString()
 
 void ShowSaveWaitsIn(QLabel* label) {
     QPointer<QLabel> shown(label);
-    SetSaveWaitHook([shown, before = QString(), showing = false, ownBusy = false](bool waiting) mutable {
-        if (waiting && !showing) {
-            showing = true;
-            // A save that shows no busy pointer of its own gets one for the wait alone.
-            ownBusy = !QApplication::overrideCursor();
-            if (ownBusy) BusyCursorOn();
-            if (shown) {
-                before = shown->text();
-                shown->setText(Msg("msgWaitingForSave", "Waiting for another save of this file to end..."));
+    SetSaveWaitHook([shown, before = QString(), showing = false, ownBusy = false](SaveWait wait) mutable {
+        if (wait != SaveWait::Over) {
+            if (!showing) {
+                showing = true;
+                // A save that shows no busy pointer of its own gets one for the wait alone.
+                ownBusy = !QApplication::overrideCursor();
+                if (ownBusy) BusyCursorOn();
+                if (shown) before = shown->text();
             }
-        } else if (!waiting && showing) {
+            // What it waits for may change: a reader's lock, then a save's.
+            if (shown)
+                shown->setText(wait == SaveWait::Save
+                                   ? Msg("msgWaitingForSave", "Waiting for another save of this file to end...")
+                                   : Msg("msgWaitingForReader", "Waiting for a program reading this file to let it go..."));
+        } else if (showing) {
             showing = false;
             if (ownBusy) BusyCursorOff();
             if (shown) shown->setText(before);
@@ -52,7 +56,7 @@ void TellOfUnfinishedSave(const QString& path) {
         TellUser(UnfinishedSaveUndone(path), mkInformation);
     else if (found.found == UnfinishedSave::Found::Others)
         TellUser(WithReason(Msg("msgUnfinishedSaveOthers", "%s1 may be damaged.").replace(QLatin1String("%s1"), shown),
-                            OthersCopyError(found)),
+                            found.why),
                  mkWarning);
 }
 

@@ -7,9 +7,10 @@ class QLabel;
 
 namespace velto {
 
-// While a save of this (the GUI) thread waits for another save's lock, the
-// pointer shows busy, label says what it waits for, and the windows go on
-// drawing (user input waits, so that nothing the save uses changes meanwhile).
+// While a save of this (the GUI) thread waits for a lock (another save's, or
+// a reader's where it writes into the file itself), the pointer shows busy,
+// label says what it waits for, and the windows go on drawing (user input
+// waits, so that nothing the save uses changes meanwhile).
 void ShowSaveWaitsIn(QLabel* label);
 
 // Before a document or library is read: puts back what a killed save of it

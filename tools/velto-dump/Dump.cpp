@@ -1,9 +1,5 @@
 // velto-dump's entry: detection, the table of kinds, and the kinds' shared helpers.
 #include <algorithm>
-#if defined(__x86_64__)
-#include <cpuid.h>
-#include <immintrin.h>
-#endif
 
 #include "Dump.h"
 #include "core/MessageBox.h"
@@ -13,43 +9,6 @@
 namespace velto::dump {
 
 namespace {
-
-#if defined(__x86_64__)
-__attribute__((target("sha,sse4.1"))) void ShaInstructionBlocks(std::uint32_t state[8], const std::uint8_t* data,
-                                                                 std::size_t blocks) {
-    // The instructions keep the state as (A, B, E, F) and (C, D, G, H).
-    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
-    __m128i t = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
-    __m128i cdgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
-    __m128i abef = _mm_alignr_epi8(t, cdgh, 8);
-    cdgh = _mm_blend_epi16(cdgh, t, 0xF0);
-    for (; blocks > 0; --blocks, data += 64) {
-        const __m128i abefBefore = abef, cdghBefore = cdgh;
-        // Four rounds at a time; from the fifth group on, the schedule makes
-        // the next four words from the last sixteen.
-        __m128i w[4];
-        for (int i = 0; i < 16; ++i) {
-            if (i < 4) {
-                w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byteSwap);
-            } else {
-                __m128i m = _mm_sha256msg1_epu32(w[i & 3], w[(i + 1) & 3]);
-                m = _mm_add_epi32(m, _mm_alignr_epi8(w[(i + 3) & 3], w[(i + 2) & 3], 4));
-                w[i & 3] = _mm_sha256msg2_epu32(m, w[(i + 3) & 3]);
-            }
-            __m128i k = _mm_add_epi32(w[i & 3], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256Rounds + 4 * i)));
-            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
-            k = _mm_shuffle_epi32(k, 0x0E);
-            abef = _mm_sha256rnds2_epu32(abef, cdgh, k);
-        }
-        abef = _mm_add_epi32(abef, abefBefore);
-        cdgh = _mm_add_epi32(cdgh, cdghBefore);
-    }
-    t = _mm_shuffle_epi32(abef, 0x1B);
-    cdgh = _mm_shuffle_epi32(cdgh, 0xB1);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(t, cdgh, 0xF0));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(cdgh, t, 8));
-}
-#endif
 
 std::vector<DumpKind>& Kinds() {
     static std::vector<DumpKind> kinds;
@@ -64,23 +23,6 @@ int RegisterDumpKind(const DumpKind& kind) {
                                   [](const DumpKind& a, const DumpKind& b) { return a.order < b.order; }),
                  kind);
     return static_cast<int>(kinds.size());
-}
-
-bool Sha256Blocks(std::uint32_t state[8], const std::uint8_t* data, std::size_t blocks) {
-#if defined(__x86_64__)
-    // Asked of the processor itself: not every compiler knows "sha" as a feature name.
-    static const bool available = [] {
-        unsigned a = 0, b = 0, c = 0, d = 0;
-        const bool sse41 = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSE4_1);
-        return sse41 && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_SHA);
-    }();
-    if (available) {
-        ShaInstructionBlocks(state, data, blocks);
-        return true;
-    }
-#endif
-    (void)state, (void)data, (void)blocks;
-    return false;
 }
 
 bool NotReadable(JsonWriter& json, std::string_view kind) {
