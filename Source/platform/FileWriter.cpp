@@ -309,6 +309,11 @@ bool FileWriter::Flush() {
 bool FileWriter::Commit() {
     if (!Flush()) return false;
     if (inPlace_) return CommitInPlace();
+    // A caller that built on the file without its lock (only readers' locks
+    // kept it away) replaces only what it read.
+    if (options_.lock && !options_.lock->held() && !options_.lock->Unchanged(target_))
+        return Fail(FileError::WithWords(FileError::FromErrno(EAGAIN),
+                                         "the file was changed by another save after it was read"));
     const int err = options_.mode == WriteMode::Create
                         ? LinkToFreeName(temp_, target_)
                         : (::rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno);

@@ -42,6 +42,9 @@ public:
     // for readers that kept it away; replaced is set (and the error is
     // EAGAIN) when the file at path was replaced meanwhile.
     FileError Exclusive(const std::string& path, bool& replaced);
+    // Whether path is still the file taken, unchanged since (for a save by
+    // rename that read it to build on it without holding the lock).
+    bool Unchanged(const std::string& path) const;
     // The open file, or -1.
     int fd() const { return fd_; }
     LockState state() const { return state_; }
@@ -52,6 +55,12 @@ public:
 private:
     int fd_ = -1;
     LockState state_ = LockState::None;
+    struct Stamp {
+        std::uint64_t dev = 0, ino = 0, size = 0;
+        std::int64_t mtime = 0, ctime = 0;
+        bool operator==(const Stamp&) const = default;
+    } taken_;
+    static bool StampOf(int dir, const char* name, int flags, Stamp& out);
 };
 
 // What a save waits for.

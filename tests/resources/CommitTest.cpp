@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
@@ -288,6 +289,60 @@ TEST(ResourceCommitFile, ReplacesTheFileWholeAndKeepsItsMode) {
     EXPECT_EQ(GetLastError(), kErrorFileNotFound);
     EXPECT_EQ(BeginUpdateResourceFile(dir.Path(), false), nullptr);
     EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+}
+
+// Readers' locks (a whole-file one, the open file's, one byte far out) keep no update waiting; as the update then
+// works without the file's lock, it replaces only the library it read: one another save changed meanwhile stays.
+TEST(ResourceCommitFile, AReadersLockKeepsNoUpdateWaitingAndAChangeSinceTheReadIsKept) {
+    struct Row {
+        int command;
+        off_t start;
+        bool changed;
+    };
+    for (const Row& row : {Row{F_SETLK, 0, false}, Row{F_OFD_SETLK, 0, false}, Row{F_SETLK, off_t{1} << 40, false},
+                           Row{F_OFD_SETLK, 0, true}}) {
+        SCOPED_TRACE(std::to_string(row.command) + " at " + std::to_string(row.start));
+        TempDir dir;
+        const std::string lib = dir.File("lib.dll");
+        WriteFile(lib, BuildPe({}));
+        // (A reader of its own: a process's own whole-file locks would not keep it away.)
+        int ready[2], release[2];
+        ASSERT_EQ(::pipe(ready) | ::pipe(release), 0);
+        const pid_t reader = ::fork();
+        if (reader == 0) {
+            ::close(release[1]);
+            struct flock lock {};
+            lock.l_type = F_RDLCK;
+            lock.l_start = row.start;
+            lock.l_len = row.start ? 1 : 0;
+            char c = ::fcntl(::open(lib.c_str(), O_RDONLY), row.command, &lock) == 0 ? 'h' : '-';
+            (void)!::write(ready[1], &c, 1);
+            (void)!::read(release[0], &c, 1);
+            ::_exit(0);
+        }
+        char c = '-';
+        ASSERT_TRUE(::read(ready[0], &c, 1) == 1 && c == 'h');
+        testhooks::SetSaveWaitLimit(30000);  // (a wait would show as a long test, a failure as none)
+        TResourceUpdateHandle* h = BeginUpdateResourceFile(lib, false);
+        testhooks::SetSaveWaitLimit(0);
+        ASSERT_NE(h, nullptr) << GetLastError();
+        Put(h, 1, 100);
+        const Bytes other = BuildPe({});
+        if (row.changed) {
+            WriteFile(dir.File("other"), other);
+            ASSERT_EQ(::rename(dir.File("other").c_str(), lib.c_str()), 0);
+        }
+        EXPECT_EQ(EndUpdateResourceFile(h, false), !row.changed);
+        if (row.changed) {
+            EXPECT_EQ(LastErrorText(), "the file was changed by another save after it was read");
+        }
+        PeModule m;
+        ASSERT_TRUE(m.Load(lib));
+        EXPECT_EQ(m.FindResource(kType, ResName::FromId(1), 0).has_value(), !row.changed);
+        ::close(release[1]);
+        ::waitpid(reader, nullptr, 0);
+        for (const int fd : {ready[0], ready[1], release[0]}) ::close(fd);
+    }
 }
 
 TEST(ResourceCommitFile, AFailureAfterAnyStepLeavesTheOriginal) {

@@ -4,6 +4,8 @@
 // the library and in the temporary folder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include "../PeTestImage.h"
 #include "FileTrouble.h"
 #include "KillPoints.h"
@@ -77,7 +79,8 @@ TEST(LibrarySaveKilled, TheLibraryIsItsOldOrNewBytesAndTheNextSaveLeavesNothingB
 
 // Another user (the group lets nobody write root's library) saves it in place, killed at points spread over the
 // save: the next save, which reads the library and adds to it, gives what it gives after an undisturbed save or
-// none, or refuses and keeps the bytes it found; it never builds on a torn library.
+// none, or refuses and keeps the bytes it found; it never builds on a torn library, also where the library was
+// renamed meanwhile (every other kill).
 TEST(LibrarySaveKilled, InPlaceTheNextSaveBuildsOnTheOldOrNewLibraryNeverOnATornOne) {
     if (::geteuid() != 0) GTEST_SKIP() << "a library another user saves in place needs root to set up";
     test::KillFolder dir;
@@ -108,15 +111,41 @@ TEST(LibrarySaveKilled, InPlaceTheNextSaveBuildsOnTheOldOrNewLibraryNeverOnATorn
         [&](int kill, const test::KillRun&) {
             SCOPED_TRACE("kill " + std::to_string(kill));
             const Bytes found = ReadFile(lib);
-            undone += found != before && found != afterKilled;
-            const bool saved = test::RunInChild([&] { return as(next); }).exitCode == 0;
-            const Bytes now = ReadFile(lib);
-            if (saved)
-                EXPECT_TRUE(now == nextAfter[0] || now == nextAfter[1]) << "built on a torn library";
-            else
-                EXPECT_TRUE(now == before || now == afterKilled) << "refused, and left a library of " << now.size();
-            refused += !saved;
-            EXPECT_EQ(dir.Names(), (std::vector<std::string>{"big.cur", "lib.cul", "lib.cul.bak"}));
+            const bool torn = found != before && found != afterKilled;
+            undone += torn;
+            // What the kill left beside it, to be left again for a second next save, through a new name.
+            std::vector<std::pair<std::string, Bytes>> beside;
+            for (const std::string& name : dir.Names())
+                if (name.find(".velto-previous.") != std::string::npos) beside.emplace_back(name, ReadFile(dir.File(name)));
+            for (const bool renamed : {false, true}) {
+                if (renamed && !torn) break;
+                SCOPED_TRACE(renamed ? "renamed" : "as named");
+                const std::string through = renamed ? dir.File("moved.cul") : lib;
+                if (renamed) {
+                    const int fd = ::open(lib.c_str(), O_WRONLY | O_TRUNC);  // (the same file, as it was left)
+                    ASSERT_TRUE(fd >= 0 && ::write(fd, found.data(), found.size()) == static_cast<ssize_t>(found.size()));
+                    ::close(fd);
+                    for (const auto& [name, bytes] : beside) {
+                        WriteFile(dir.File(name), bytes);
+                        ASSERT_EQ(::chown(dir.File(name).c_str(), 65534, 65534) | ::chmod(dir.File(name).c_str(), 0600), 0);
+                    }
+                    ASSERT_EQ(::rename(lib.c_str(), through.c_str()), 0);
+                }
+                TLibrarySave save = next;
+                save.FileName = through;
+                const bool saved = test::RunInChild([&] { return as(save); }).exitCode == 0;
+                if (renamed) {
+                    ASSERT_EQ(::rename(through.c_str(), lib.c_str()), 0);
+                    ::rename((through + ".bak").c_str(), (lib + ".bak").c_str());  // (none where it refused)
+                }
+                const Bytes now = ReadFile(lib);
+                if (saved)
+                    EXPECT_TRUE(now == nextAfter[0] || now == nextAfter[1]) << "built on a torn library";
+                else
+                    EXPECT_TRUE(now == before || now == afterKilled) << "refused, and left a library of " << now.size();
+                refused += !saved;
+                EXPECT_EQ(dir.Names(), (std::vector<std::string>{"big.cur", "lib.cul", "lib.cul.bak"}));
+            }
         },
         why);
     if (points < 0) GTEST_SKIP() << why;
