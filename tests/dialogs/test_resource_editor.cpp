@@ -1,8 +1,8 @@
 // The resource editor window and its properties window, through the main
 // window's commands: new libraries made from cursor files, libraries of both
 // word sizes opened, edited and saved, names and languages, the save
-// question, failed saves and what they say, files refused at open; every
-// saved library read by independent tools.
+// question, failed saves and what they say, files refused at open, libraries
+// a killed save left torn; every saved library read by independent tools.
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -16,6 +16,7 @@
 
 #include "../resources/LibraryPeers.h"
 #include "DialogsTestSupport.h"
+#include "KilledSave.h"
 #include "browse/ThumbnailGrid.h"
 #include "dialogs/FormResourceEditor.h"
 #include "dialogs/FormResourceProperties.h"
@@ -360,6 +361,35 @@ TEST_F(ResourceEditorTest, WhatCannotBeALibraryIsSaidAtOpenAndARefusedCursorAtSa
                                                       "broken.cur: an image of the cursor file lies outside the file"}));
     });
     EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromId(2), 0), 0);
+}
+
+// A save of the library killed while it wrote it in place goes back before
+// the library is read: at the open, or, where it came after the open, at the
+// save, which builds on the library as it was; the user is told either way.
+TEST_F(ResourceEditorTest, ALibraryAKilledSaveLeftTornIsPutBackAndTheUserTold) {
+    const std::string a = Cursor("a.cur", kA), b = Cursor("b.cur", kB);
+    const QString lib = Path("lib.cul");
+    ASSERT_TRUE(SaveLibrary({lib.toStdString(), true, {}, {{a, ResName::FromId(1), 0}}, {}}));
+    const restest::Bytes before = restest::ReadFile(lib.toStdString());
+    const std::string undone = "An unfinished save of " + lib.toStdString() +
+                               " was undone: the file holds what it held before that save again.";
+    InEditor([&] {
+        ASSERT_FALSE(KillSaveAfterFirstPage(lib.toStdString()).empty());
+        messages.clear();
+        editor->OpenFile(lib);
+        EXPECT_EQ(messages, std::vector<std::string>{undone});
+        EXPECT_EQ(Tiles(), "#1/0L ");
+        EXPECT_TRUE(restest::ReadFile(lib.toStdString()) == before) << "the library of before the killed save";
+
+        ASSERT_FALSE(KillSaveAfterFirstPage(lib.toStdString()).empty());
+        chosen.push_back({QString::fromStdString(b)});
+        editor->Add();
+        messages.clear();
+        EXPECT_TRUE(editor->Save());
+        EXPECT_EQ(messages, std::vector<std::string>{"File saved succesfully\n" + undone});
+    });
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromId(1), 0), 2);
+    EXPECT_EQ(GetCursorGroupCount(lib.toStdString(), ResName::FromId(2), 0), 1);
 }
 
 TEST_F(ResourceEditorTest, TheSaveQuestionAndOverwriting) {

@@ -1,7 +1,7 @@
 // What opening a file tells the user and where it leaves them: animations
 // whose frames hold several sizes, empty files, things that are no files (a
 // FIFO, a folder, a /proc entry), failed opens among open documents, and web
-// pages with no browser to show them.
+// pages with no browser to show them; a file a killed save left torn.
 #include <QDir>
 #include <QFile>
 #include <QUrl>
@@ -10,6 +10,7 @@
 
 #include "../import/OverLimitPictures.h"
 #include "CommandFixture.h"
+#include "KilledSave.h"
 #include "core/Language.h"
 #include "platform/ByteWriter.h"
 #include "platform/FileIO.h"
@@ -237,6 +238,31 @@ TEST_F(OpenMessagesTest, AWebPageNoBrowserCanOpenNamesItsAddress) {
     EXPECT_EQ(asked.size(), 3);
     EXPECT_TRUE(shown.isEmpty());
     SetUrlOpener(nullptr);
+}
+
+// What a save killed while it wrote the file in place left goes back before
+// the file is read: the window shows the document of before that save, and
+// the user is told.
+TEST_F(OpenMessagesTest, AFileAKilledSaveLeftTornOpensAsItWasBeforeThatSave) {
+    const QString path = writeCursor("torn.cur");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    const std::string copy = KillSaveAfterFirstPage(path.toStdString());
+    ASSERT_FALSE(copy.empty());
+    shown.clear();
+    messages.clear();
+    TfrmDesk* d = open(path);
+    EXPECT_EQ(messages, QStringList{"An unfinished save of " + path +
+                                    " was undone: the file holds what it held before that save again."});
+    EXPECT_EQ(shown.value(0).kind, int(mkInformation));
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(d->Document()->Count(), 1);
+    EXPECT_EQ(d->Document()->Image(0).At(3, 3), FrameIcon({32}, 1).Image(0).At(3, 3));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(copy)));
 }
 
 // A cursor its reader refuses is a picture only if the import reads it as one:
