@@ -1,6 +1,5 @@
 #include "platform/PreviousCopy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -298,19 +297,14 @@ FileError MakePreviousCopy(const std::string& target, int fd, int newFd, std::ui
 void RemoveStaleCopies(const std::string& folder) {
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return;
-    DIR* d = ::fdopendir(dir);
-    if (!d) {
-        ::close(dir);
-        return;
-    }
     std::vector<std::string> mine;
     std::multimap<std::uint64_t, std::string> files;  // every name by its inode
-    while (const dirent* e = ::readdir(d)) {
+    EachName(dir, [&](const char* name, std::uint64_t ino) {
         unsigned uid = 0;
         std::uint64_t inode = 0;
-        if (ParseCopyName(e->d_name, uid, inode) && uid == ::geteuid()) mine.push_back(e->d_name);
-        files.emplace(e->d_ino, e->d_name);
-    }
+        if (ParseCopyName(name, uid, inode) && uid == ::geteuid()) mine.push_back(name);
+        files.emplace(ino, name);
+    });
     for (const std::string& name : mine) {
         Copy copy;
         if (!ReadCopy(dir, name, ::geteuid(), copy)) continue;
@@ -325,7 +319,7 @@ void RemoveStaleCopies(const std::string& folder) {
         const unsigned long pid = copy.record.machine == ThisMachineTag() ? copy.record.pid : 0;
         if (NoSaveHolds(copy.fd, pid) && StillNamed(dir, name.c_str(), copy.fd)) ::unlinkat(dir, name.c_str(), 0);
     }
-    ::closedir(d);  // closes dir too
+    ::close(dir);
 }
 
 }  // namespace velto

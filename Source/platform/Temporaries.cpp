@@ -61,14 +61,10 @@ void RemoveWhere(const std::string& folder, const std::function<unsigned long(st
                  const std::function<bool(std::string_view, const struct stat&)>& byStatus) {
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return;
-    DIR* d = ::fdopendir(dir);
-    if (!d) {
-        ::close(dir);
-        return;
-    }
     std::vector<std::pair<std::string, unsigned long>> stale;
-    while (const dirent* e = ::readdir(d))
-        if (const unsigned long pid = ownerOf(e->d_name); ProcessGone(pid)) stale.emplace_back(e->d_name, pid);
+    EachName(dir, [&](const char* name, std::uint64_t) {
+        if (const unsigned long pid = ownerOf(name); ProcessGone(pid)) stale.emplace_back(name, pid);
+    });
     const uid_t me = ::geteuid();
     for (const auto& [name, pid] : stale) {
         struct stat st {};
@@ -82,7 +78,7 @@ void RemoveWhere(const std::string& folder, const std::function<unsigned long(st
         if (NoSaveHolds(fd, pid) && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
         ::close(fd);
     }
-    ::closedir(d);  // closes dir too
+    ::close(dir);
 }
 
 std::uint32_t Fnv1a(std::string_view s) {
@@ -230,6 +226,18 @@ void RemoveStaleFiles(const std::string& folder) {
 
 void RemoveStaleFiles(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf) {
     RemoveWhere(folder, ownerOf, [](std::string_view, const struct stat&) { return true; });
+}
+
+void EachName(int dir, const std::function<void(const char*, std::uint64_t)>& each) {
+    const int again = ::dup(dir);
+    DIR* d = again < 0 ? nullptr : ::fdopendir(again);
+    if (!d) {
+        if (again >= 0) ::close(again);
+        return;
+    }
+    ::rewinddir(d);  // (the copy shares its place in the folder with dir)
+    while (const dirent* e = ::readdir(d)) each(e->d_name, e->d_ino);
+    ::closedir(d);
 }
 
 bool NoSaveHolds(int fd, unsigned long pid) {

@@ -18,6 +18,7 @@
 // A save that writes a file in place first puts the file's old bytes in a
 // copy beside it (see PreviousCopy.h): a sweep removes only its maker's
 // copies of files no longer in the folder.
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -59,6 +60,9 @@ int LinkToFreeName(const std::string& temp, const std::string& target);
 // (a wait is the caller's, bounded: SaveLock.h); 0, EAGAIN when a save holds
 // it, or the system's error number where the file system keeps no such locks.
 int HoldForSave(int fd);
+// Calls each(name, inode) for every name in the folder open as dir (the
+// descriptor stays open and usable).
+void EachName(int dir, const std::function<void(const char* name, std::uint64_t inode)>& each);
 // Whether no save holds a leftover, open for writing as fd, that the process
 // pid of this machine made (0: none known here): its lock is free (and now
 // held through fd) or, where the file system keeps no locks, that process has

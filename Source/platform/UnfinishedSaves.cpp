@@ -1,6 +1,5 @@
 // What lies beside a file from saves that did not finish, and what each road
 // does with it: the one rule of PreviousCopy.h.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,18 +84,11 @@ struct Folder {
 // The names in the folder of copies of the file (inode), with their users.
 std::vector<std::pair<std::string, unsigned>> CopiesOf(int dir, std::uint64_t inode) {
     std::vector<std::pair<std::string, unsigned>> found;
-    const int again = ::dup(dir);
-    DIR* d = again < 0 ? nullptr : ::fdopendir(again);
-    if (!d) {
-        if (again >= 0) ::close(again);
-        return found;
-    }
-    while (const dirent* e = ::readdir(d)) {
+    EachName(dir, [&](const char* name, std::uint64_t) {
         unsigned uid = 0;
         std::uint64_t ino = 0;
-        if (ParseCopyName(e->d_name, uid, ino) && ino == inode) found.emplace_back(e->d_name, uid);
-    }
-    ::closedir(d);
+        if (ParseCopyName(name, uid, ino) && ino == inode) found.emplace_back(name, uid);
+    });
     return found;
 }
 
