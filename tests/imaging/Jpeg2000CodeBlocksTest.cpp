@@ -267,23 +267,14 @@ TEST(Jpeg2000CodeBlocks, ThousandsOfLayersOrTileComponentsAreAnsweredAtOnce) {
     many.layers = 65535;
     later.tileHeaders = {{}, J2kCod(many)};
     rows.push_back({"tile 1's own COD of 65,535 layers", J2kCodeStream(later), 0, 0, true});
-    // Runs of one layer over resolutions [0, r1) and components [0, c1), of two-byte indexes beyond 256 components.
-    const auto runs = [](int count, std::uint8_t r1, std::uint16_t c1, std::uint8_t order) {
-        const bool wide = c1 > 256;
-        Bytes entry = wide ? Bytes{0, 0, 0, 0, 1, r1, std::uint8_t(c1 >> 8)} : Bytes{0, 0, 0, 1, r1}, entries, out;
-        entry.insert(entry.end(), {std::uint8_t(c1), order});
-        for (int i = 0; i < count; ++i) entries.insert(entries.end(), entry.begin(), entry.end());
-        J2kSegment(out, 0xFF5F, entries);
-        return out;
-    };
     span.width = span.height = 1, span.components = 16384, span.style.levels = 0;
-    span.mainExtra = runs(9, 255, 16384, 0);
+    span.mainExtra = J2kPoc(9, 1, 255, 16384, 0);
     precincts.width = 8192, precincts.height = 4096, precincts.tileWidth = precincts.tileHeight = 256;
     precincts.style.precincts.assign(6, 0x00);
-    stops.width = stops.height = 2048, stops.components = 2, stops.mainExtra = runs(17, 255, 2, 2);  // RPCL
+    stops.width = stops.height = 2048, stops.components = 2, stops.mainExtra = J2kPoc(17, 1, 255, 2, 2);  // RPCL
     stops.style.precincts = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x33};
     blocks.width = blocks.height = 4096, blocks.tileWidth = blocks.tileHeight = 1024, blocks.components = 3;
-    blocks.style.xcb = blocks.style.ycb = 0, blocks.padding = 64, blocks.mainExtra = runs(12, 6, 3, 0);
+    blocks.style.xcb = blocks.style.ycb = 0, blocks.padding = 64, blocks.mainExtra = J2kPoc(12, 1, 6, 3, 0);
     span.tileHeaders = stops.tileHeaders = {{}}, precincts.tileHeaders.resize(512), blocks.tileHeaders.resize(16);
     rows.push_back({"one layer: 255 resolutions of 16384 components in 9 runs", J2kCodeStream(span), 0, 0, true});
     rows.push_back({"one layer: 45 million precincts of a sample", J2kCodeStream(precincts), 0, 0, true});

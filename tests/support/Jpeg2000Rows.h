@@ -81,17 +81,8 @@ inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, co
         at[5] = 0, at[10] = part;  // Isot's low byte, TPsot
         rows.push_back({part == 1 ? "a COD after its tile's last part" : "a tile's parts out of order", f, {}});
     }
-    // Progression order changes over every resolution and component: the codec takes 31 for a tile at most, the
-    // main header's and its own together.
-    const auto pocs = [&](int count) {
-        Bytes entries, out;
-        for (int i = 0; i < count; ++i) {  // in each of the five orders by turns
-            entries.insert(entries.end(), {0, 0, 0xFF, 0xFF, 33, static_cast<std::uint8_t>(components)});
-            entries.push_back(static_cast<std::uint8_t>(i % 5));
-        }
-        J2kSegment(out, 0xFF5F, entries);
-        return out;
-    };
+    // The codec takes 31 progression order changes for a tile at most, the main header's and its own together.
+    const auto pocs = [&](int count) { return J2kPoc(count, 0xFFFF, 33, static_cast<std::uint16_t>(components), -1); };
     for (const auto& [inMain, inTile] : {std::pair{31, 0}, {32, 0}, {30, 1}, {31, 1}}) {
         J2kStream p = s;
         p.style = hidden, p.mainExtra = pocs(inMain), p.tileHeaders = {inTile ? pocs(inTile) : Bytes{}};
