@@ -235,10 +235,13 @@ TEST(Jpeg2000CodeBlocks, HeadersThatWouldNeverEndAreRefusedAtOnceAsInvalid) {
 // At the real limits, answered at once holding little beside two copies of the data: 65,535 layers over thousands of
 // precincts (gigabytes of packet iterator, or seconds of its steps) refused in every order before the codec runs, as a
 // picture beyond the pixel limit is, one layer loaded; tile-part headers of a COC for each of many tile components (a
-// style the walk keeps, for kMostTileComponents at most) refused, of comments loaded.
+// style the walk keeps, for kMostTileComponents at most) refused, of comments loaded. Some are beyond the step limit
+// alone, within the memory budget: a later tile's own 65,535 layers (5 s and 800 MB in the codec), and at one layer
+// each term of the steps on its own (the resolutions and components a run goes over, the precincts, a position-driven
+// order's stops, the blocks).
 TEST(Jpeg2000CodeBlocks, ThousandsOfLayersOrTileComponentsAreAnsweredAtOnce) {
-    struct Row { std::string name; Bytes file; std::int32_t width = 0, height = 0; };  // loads so; else too large
-    std::vector<Row> rows;
+    struct Row { std::string name; Bytes file; std::int32_t width = 0, height = 0; bool steps = false; };
+    std::vector<Row> rows;  // loads at width x height, else too large (by its steps alone when `steps`)
     J2kStream s;
     s.width = s.height = 4096, s.tileHeaders = {{}}, s.emptyPackets = true;
     s.style.layers = 65535, s.style.precincts = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
@@ -257,6 +260,26 @@ TEST(Jpeg2000CodeBlocks, ThousandsOfLayersOrTileComponentsAreAnsweredAtOnce) {
     rows.push_back({"1024 precincts: the iterator fits the budget, its steps take seconds", J2kCodeStream(s)});
     s.width = s.height = 9000, s.components = 2, s.style = {};
     rows.push_back({"beyond the pixel limit", J2kCodeStream(s)});
+    J2kStream later, span, precincts, stops, blocks;
+    later.width = 1024, later.height = later.tileWidth = later.tileHeight = 512, later.emptyPackets = true;
+    later.style.precincts.assign(6, 0x44);
+    J2kStyle many = later.style;
+    many.layers = 65535;
+    later.tileHeaders = {{}, J2kCod(many)};
+    rows.push_back({"tile 1's own COD of 65,535 layers", J2kCodeStream(later), 0, 0, true});
+    span.width = span.height = 1, span.components = 16384, span.style.levels = 0;
+    span.mainExtra = J2kPoc(9, 1, 255, 16384, 0);
+    precincts.width = 8192, precincts.height = 4096, precincts.tileWidth = precincts.tileHeight = 256;
+    precincts.style.precincts.assign(6, 0x00);
+    stops.width = stops.height = 2048, stops.components = 2, stops.mainExtra = J2kPoc(17, 1, 255, 2, 2);  // RPCL
+    stops.style.precincts = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x33};
+    blocks.width = blocks.height = 4096, blocks.tileWidth = blocks.tileHeight = 1024, blocks.components = 3;
+    blocks.style.xcb = blocks.style.ycb = 0, blocks.padding = 64, blocks.mainExtra = J2kPoc(12, 1, 6, 3, 0);
+    span.tileHeaders = stops.tileHeaders = {{}}, precincts.tileHeaders.resize(512), blocks.tileHeaders.resize(16);
+    rows.push_back({"one layer: 255 resolutions of 16384 components in 9 runs", J2kCodeStream(span), 0, 0, true});
+    rows.push_back({"one layer: 45 million precincts of a sample", J2kCodeStream(precincts), 0, 0, true});
+    rows.push_back({"one layer: RPCL stopping every 8 samples in 17 runs", J2kCodeStream(stops), 0, 0, true});
+    rows.push_back({"one layer: 3 million 4 x 4 blocks in 12 runs", J2kCodeStream(blocks), 0, 0, true});
     // Tiles, components, segments in a tile-part header.
     for (const auto [tiles, components, segments] :
          {std::array{1280u, 16384u, 2600u}, {64u, 16384u, 16384u}, {64u, 1u, 50000u}}) {
@@ -272,6 +295,11 @@ TEST(Jpeg2000CodeBlocks, ThousandsOfLayersOrTileComponentsAreAnsweredAtOnce) {
         rows.push_back({std::to_string(tiles) + " tiles of " + std::to_string(components), J2kCodeStream(t), width, 1});
     }
     for (const Row& row : rows) {
+        if (const TJpeg2000Cost cost = Jpeg2000Cost(row.file, false); row.steps) {
+            EXPECT_TRUE(cost.PacketSteps > ReadLimits{}.Jpeg2000PacketStepLimit(row.file.size()) &&
+                        cost.DecodeBytes <= ReadLimits{}.imageBytes)
+                << row.name << ": " << cost.PacketSteps << " steps, " << cost.DecodeBytes << " bytes";
+        }
         const test::ChildCost load = LoadInChild(row.file, row.width, row.height);
         const long twice = static_cast<long>(row.file.size() >> 9);  // KiB of the data's two copies
         EXPECT_TRUE(load.exitCode == (row.width ? 0 : 3) &&

@@ -74,6 +74,22 @@ inline Bytes J2kCoc(int component, const J2kStyle& s) {
     return out;
 }
 
+// A POC segment of `count` runs over layers below `layers`, resolutions below r1 and every one of `components`
+// (two-byte indexes beyond 256), each in `order`, or in the five orders by turns when it is negative.
+inline Bytes J2kPoc(int count, std::uint16_t layers, std::uint8_t r1, std::uint16_t components, int order) {
+    Bytes entries, out;
+    for (int i = 0; i < count; ++i) {
+        entries.insert(entries.end(), components > 256 ? 3 : 2, 0);
+        Be16(entries, layers);
+        entries.push_back(r1);
+        if (components > 256) entries.push_back(static_cast<std::uint8_t>(components >> 8));
+        entries.push_back(static_cast<std::uint8_t>(components));
+        entries.push_back(static_cast<std::uint8_t>(order < 0 ? i % 5 : order));
+    }
+    J2kSegment(out, 0xFF5F, entries);
+    return out;
+}
+
 struct J2kStream {
     std::uint32_t width = 64, height = 64;
     std::uint32_t tileWidth = 0, tileHeight = 0;  // 0: one tile over the image

@@ -36,7 +36,8 @@ struct J2kRow {
 
 // Rows over a side x side picture whose style `hidden` (over 64 x 64 blocks in
 // sight) only a walk reading markers as the codec does finds; then headers the
-// codec fails on, 255 palette columns over a quarter side, no component.
+// codec fails on, the most progression order changes it takes (and one more),
+// 255 palette columns over a quarter side, no component.
 inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, const J2kStyle& hidden) {
     J2kStream s, plain, two, same, small;
     s.width = s.height = side, s.components = components;
@@ -79,6 +80,14 @@ inline std::vector<J2kRow> J2kCraftedRows(std::uint32_t side, int components, co
         const auto at = std::find_end(f.begin(), f.end(), sot.begin(), sot.end());
         at[5] = 0, at[10] = part;  // Isot's low byte, TPsot
         rows.push_back({part == 1 ? "a COD after its tile's last part" : "a tile's parts out of order", f, {}});
+    }
+    // The codec takes 31 progression order changes for a tile at most, the main header's and its own together.
+    const auto pocs = [&](int count) { return J2kPoc(count, 0xFFFF, 33, static_cast<std::uint16_t>(components), -1); };
+    for (const auto& [inMain, inTile] : {std::pair{31, 0}, {32, 0}, {30, 1}, {31, 1}}) {
+        J2kStream p = s;
+        p.style = hidden, p.mainExtra = pocs(inMain), p.tileHeaders = {inTile ? pocs(inTile) : Bytes{}};
+        rows.push_back({std::to_string(inMain) + " progression order changes and " + std::to_string(inTile) +
+                            " of a tile", J2kCodeStream(p), inMain + inTile > 31 ? Bytes{} : plainFile});
     }
     rows.push_back({"a COC but no COD in the main header", atCod(J2kCoc(0, hidden), cod.size()), {}});
     rows.push_back({"the main header cut short after the COD", atCod(cod, plainFile.size() - codAt), {}});

@@ -269,16 +269,18 @@ TEST_F(Work, PalettesOpenAsOpjDecompressExpandsThem) {
 }
 
 // Pictures of many small tiles written by Pillow (losslessly) open with the pixels it wrote (raw, in our channel
-// order; its own decoder takes half a minute over 12,000 tiles): their charge once refused them. A test for each.
-class TiledPictures : public Work, public ::testing::WithParamInterface<const char*> {};  // mode, width, height, tile
+// order; its own decoder takes half a minute over 12,000 tiles): their charge once refused them, and so did the steps
+// of many quality layers (all but the first empty: a byte a packet, the most steps a byte Pillow writes). A test for
+// each: mode, width, height, tile side, and quality layers when more than one.
+class TiledPictures : public Work, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TiledPictures, OpenWithPillowsPixels) {
     if (!Have("/usr/bin/python3")) GTEST_SKIP() << "needs Pillow on Debian's python3";
     const std::string script =
-        "import sys; from PIL import Image, ImageChops; m, *size = sys.argv[1].split(); w, h, t = map(int, size); "
+        "import sys; from PIL import Image, ImageChops; m, *size = sys.argv[1].split(); w, h, t, *l = map(int, size); "
         "g, r = (Image.linear_gradient('L').resize((w, h)), Image.radial_gradient('L').resize((w, h))); "
         "p = ImageChops.add(g, r, scale=2) if m == 'L' else Image.merge('RGB', (g, r, ImageChops.difference(g, r))); "
-        "p.save(sys.argv[2], tile_size=(t, t)); "
+        "p.save(sys.argv[2], tile_size=(t, t), quality_layers=[0] * l[0] if l else None); "
         "open(sys.argv[3], 'wb').write(p.tobytes('raw', 'L' if m == 'L' else 'BGR'))";
     const std::string file = Path("tiled.j2k"), raw = Path("tiled.raw");
     ASSERT_EQ(RunTool("/usr/bin/python3 -c \"" + script + "\" '" + GetParam() + "' '" + file + "' '" + raw + "'"), 0);
@@ -290,7 +292,8 @@ TEST_P(TiledPictures, OpenWithPillowsPixels) {
 }
 INSTANTIATE_TEST_SUITE_P(Pillow, TiledPictures,
                          ::testing::Values("RGB 2560 2560 16", "L 3600 3600 16", "L 4096 4080 16", "RGB 8192 8192 128",
-                                           "RGB 7200 7200 64", "RGB 3200 3200 16"));
+                                           "RGB 7200 7200 64", "RGB 3200 3200 16", "RGB 2048 2048 32 100",
+                                           "RGB 4096 4096 64 100", "RGB 3000 3000 16 20"));
 
 }  // namespace
 }  // namespace velto
