@@ -294,17 +294,17 @@ FileError MakePreviousCopy(const std::string& target, int fd, int newFd, std::ui
     return FileError::None;
 }
 
-void RemoveStaleCopies(const std::string& folder) {
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    std::vector<std::string> mine;
-    std::multimap<std::uint64_t, std::string> files;  // every name by its inode
-    EachName(dir, [&](const char* name, std::uint64_t ino) {
-        unsigned uid = 0;
-        std::uint64_t inode = 0;
-        if (ParseCopyName(name, uid, inode) && uid == ::geteuid()) mine.push_back(name);
-        files.emplace(ino, name);
-    });
+bool IsOwnCopyName(std::string_view name) {
+    unsigned uid = 0;
+    std::uint64_t inode = 0;
+    return ParseCopyName(name, uid, inode) && uid == ::geteuid();
+}
+
+void RemoveStaleCopies(int dir, const std::vector<std::string>& mine) {
+    if (mine.empty()) return;
+    // Every name by its inode.
+    std::multimap<std::uint64_t, std::string> files;
+    EachName(dir, [&](const char* name, std::uint64_t ino) { files.emplace(ino, name); });
     for (const std::string& name : mine) {
         Copy copy;
         if (!ReadCopy(dir, name, ::geteuid(), copy)) continue;
@@ -319,7 +319,6 @@ void RemoveStaleCopies(const std::string& folder) {
         const unsigned long pid = copy.record.machine == ThisMachineTag() ? copy.record.pid : 0;
         if (NoSaveHolds(copy.fd, pid) && StillNamed(dir, name.c_str(), copy.fd)) ::unlinkat(dir, name.c_str(), 0);
     }
-    ::close(dir);
 }
 
 }  // namespace velto

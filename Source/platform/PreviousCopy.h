@@ -19,6 +19,8 @@
 // write the file meanwhile; another user's copy is never put back.
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/FileIO.h"
 #include "platform/SaveLock.h"
@@ -69,9 +71,12 @@ FileError MakePreviousCopy(const std::string& target, int fd, int newFd, std::ui
 // Writes the copy's content back into the file, cuts it there and flushes it.
 FileError PutBack(int copyFd, int fd);
 
-// Removes this user's copies in folder whose file no longer lies there and
-// whose save is gone (as the sweep of temporaries does).
-void RemoveStaleCopies(const std::string& folder);
+// Whether a name in a folder is that of one of this user's copies.
+bool IsOwnCopyName(std::string_view name);
+// Removes, of this user's copies mine in the folder open as dir, those whose
+// file no longer lies there and whose save is gone (for the sweep of
+// temporaries, which walks the folder once for both).
+void RemoveStaleCopies(int dir, const std::vector<std::string>& mine);
 
 // Writes length bytes of from (from its start; all of it for UINT64_MAX)
 // over to from its start, and cuts to there.

@@ -55,16 +55,12 @@ std::string UniquePart() {
     return s;
 }
 
-// Removes, in folder, this user's regular files that ownerOf names a gone
-// process of this machine as the maker of (0: none) and byStatus confirms.
-void RemoveWhere(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf,
-                 const std::function<bool(std::string_view, const struct stat&)>& byStatus) {
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    std::vector<std::pair<std::string, unsigned long>> stale;
-    EachName(dir, [&](const char* name, std::uint64_t) {
-        if (const unsigned long pid = ownerOf(name); ProcessGone(pid)) stale.emplace_back(name, pid);
-    });
+using Stale = std::vector<std::pair<std::string, unsigned long>>;
+
+// Removes, in the folder open as dir, the names of stale (each with the gone
+// process of this machine that made it) that are this user's regular files
+// byStatus confirms.
+void RemoveListed(int dir, const Stale& stale, const std::function<bool(std::string_view, const struct stat&)>& byStatus) {
     const uid_t me = ::geteuid();
     for (const auto& [name, pid] : stale) {
         struct stat st {};
@@ -78,7 +74,6 @@ void RemoveWhere(const std::string& folder, const std::function<unsigned long(st
         if (NoSaveHolds(fd, pid) && StillNamed(dir, name.c_str(), fd)) ::unlinkat(dir, name.c_str(), 0);
         ::close(fd);
     }
-    ::close(dir);
 }
 
 std::uint32_t Fnv1a(std::string_view s) {
@@ -212,20 +207,34 @@ unsigned long TemporaryOwner(std::string_view name) {
 void RemoveStaleFiles(const std::string& folder) {
     const std::string machine = ThisMachineTag();
     const std::time_t now = std::time(nullptr);
-    RemoveWhere(
-        folder,
-        [&](std::string_view name) {
-            const TemporaryOrigin o = OriginOfTemporary(name);
-            return o.machine.empty() || o.machine == machine ? o.pid : 0;
-        },
-        [&](std::string_view name, const struct stat& st) {
-            return !OriginOfTemporary(name).machine.empty() || now - st.st_mtime > kUnnamedMachineAge;
-        });
-    RemoveStaleCopies(folder);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    // One walk of the folder for temporaries and copies alike: it may hold thousands of names.
+    Stale stale;
+    std::vector<std::string> copies;
+    EachName(dir, [&](const char* name, std::uint64_t) {
+        const TemporaryOrigin o = OriginOfTemporary(name);
+        if (o.pid != 0 && (o.machine.empty() || o.machine == machine) && ProcessGone(o.pid))
+            stale.emplace_back(name, o.pid);
+        else if (IsOwnCopyName(name))
+            copies.emplace_back(name);
+    });
+    RemoveListed(dir, stale, [&](std::string_view name, const struct stat& st) {
+        return !OriginOfTemporary(name).machine.empty() || now - st.st_mtime > kUnnamedMachineAge;
+    });
+    RemoveStaleCopies(dir, copies);
+    ::close(dir);
 }
 
 void RemoveStaleFiles(const std::string& folder, const std::function<unsigned long(std::string_view)>& ownerOf) {
-    RemoveWhere(folder, ownerOf, [](std::string_view, const struct stat&) { return true; });
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    Stale stale;
+    EachName(dir, [&](const char* name, std::uint64_t) {
+        if (const unsigned long pid = ownerOf(name); ProcessGone(pid)) stale.emplace_back(name, pid);
+    });
+    RemoveListed(dir, stale, [](std::string_view, const struct stat&) { return true; });
+    ::close(dir);
 }
 
 void EachName(int dir, const std::function<void(const char*, std::uint64_t)>& each) {
