@@ -159,3 +159,38 @@ TEST(InPlaceSave, AWaitingSaveGoesOnOnlyOnceTheOtherEndedAndOnWhatItLeft) {
         EXPECT_EQ(dir.Listing(), "doc.cur=2004's ");
     }
 }
+
+// A copy counts as a killed save's only when its maker is gone: where the opener can take no lock (a file system
+// whose locks some of its users lack), 2001's open leaves alone the copy of 2001's own save still writing the file.
+TEST(InPlaceSave, ALiveSavesCopyIsNeverPutBack) {
+    if (::geteuid() != 0) GTEST_SKIP() << "files of several users need root";
+    SharedFolder dir;
+    const std::string doc = dir.Doc("doc.cur"), target = fs::canonical(doc);
+    std::string opened, why, innerWhy;
+    int writes = 0;
+    const auto midway = [&](const std::string& object, std::uint64_t) {
+        if (object != target || ++writes != 2) return false;
+        // The save has written its first block into the file: an open comes, without locks.
+        const auto noLocks = [](const std::string&, std::uint64_t command) { return command == F_OFD_SETLK; };
+        int out[2];
+        if (::pipe(out) != 0) return false;
+        RunWithFailingCall(SYS_fcntl, noLocks, ENOLCK, [&] {
+            const std::string w = AsUser(kSaver, [&] {
+                UnfinishedSave found;
+                return FoundWords(RecoverUnfinishedSave(doc, found), found);
+            }).Words();
+            return ::write(out[1], w.data(), w.size()) >= 0 ? 0 : 1;
+        }, innerWhy);
+        ::close(out[1]);
+        char buf[256];
+        for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) opened.append(buf, n);
+        ::close(out[0]);
+        return false;
+    };
+    const auto save = [&] { return AsUser(kSaver, [&] { return SaveOf(doc, BytesOf(kSaver)); }).Words() == "saved" ? 0 : 1; };
+    const int code = RunWithFailingCall(SYS_pwrite64, midway, 0, save, why);
+    if (!why.empty() || !innerWhy.empty()) GTEST_SKIP() << why << innerWhy;
+    EXPECT_EQ(opened, "none");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(dir.Listing(), "doc.cur=new ");
+}
