@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -28,6 +29,7 @@ inline int RunWithFailingCall(long call, const std::function<bool(const std::str
                               const std::function<int()>& work, std::string& why) {
     int fds[2];
     if (::pipe(fds) != 0) return why = "no pipe", -1;
+    std::fflush(nullptr);  // (or the child may write this process's pending output again)
     const pid_t pid = ::fork();
     if (pid == 0) {
         sock_filter code[] = {
