@@ -194,6 +194,24 @@ struct Series {
     const char* after;
 };
 
+// The words of work run where calls `call` that fails picks fail with err (FailingCall.h); "!" and why where
+// that cannot be.
+inline std::string WordsWithFailingCall(long call, const std::function<bool(const std::string&, std::uint64_t)>& fails,
+                                        int err, const std::function<std::string()>& work) {
+    int out[2];
+    if (::pipe(out) != 0) return "!no pipe";
+    std::string why, said;
+    RunWithFailingCall(call, fails, err, [&] {
+        const std::string w = work();
+        return ::write(out[1], w.data(), w.size()) >= 0 ? 0 : 1;
+    }, why);
+    ::close(out[1]);
+    char buf[1024];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) said.append(buf, n);
+    ::close(out[0]);
+    return why.empty() ? said : "!" + why;
+}
+
 // A copy that says the file is torn (its first page the save's new content, the rest the old one), whose old
 // content begins with "EVIL".
 inline std::string ForgedCopy(const std::string& doc) {
@@ -350,19 +368,7 @@ inline std::string StepWords(const Step& s, const SharedFolder& dir, const std::
     const long call = s.op == NoLocks || s.op == NoLocksOpen                          ? SYS_fcntl
                       : s.op == SyncFile || s.op == SyncCopy || s.op == OpenSyncFails ? SYS_fsync
                                                                                       : SYS_pwrite64;
-    const int err = s.op == Torn ? ENOSPC : s.op == NoLocksOpen ? ENOLCK : s.arg;
-    int out[2];
-    if (::pipe(out) != 0) return "!no pipe";
-    std::string why, said;
-    RunWithFailingCall(call, fails, err, [&] {
-        const std::string w = work();
-        return ::write(out[1], w.data(), w.size()) >= 0 ? 0 : 1;
-    }, why);
-    ::close(out[1]);
-    char buf[1024];
-    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) said.append(buf, n);
-    ::close(out[0]);
-    return why.empty() ? said : "!" + why;
+    return WordsWithFailingCall(call, fails, s.op == Torn ? ENOSPC : s.op == NoLocksOpen ? ENOLCK : s.arg, work);
 }
 
 // Runs every row: each step's words must match, and the folder hold what the row says after them.
