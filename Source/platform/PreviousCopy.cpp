@@ -36,8 +36,6 @@ constexpr char kMagic[] = "velto-pc";
 constexpr std::size_t kFixedV1 = 8 + 4 + 4 + 6 * 8, kMachineBytes = 32;
 constexpr std::size_t kFixedV2 = kFixedV1 + 8 + 4 + 4 + kMachineBytes;
 
-std::int64_t Nanoseconds(const statx_timestamp& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
-
 std::string BaseOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return path.substr(slash == std::string::npos ? 0 : slash + 1);
@@ -70,19 +68,6 @@ bool ReadFixed(int fd, std::uint64_t total, std::size_t size, std::uint32_t vers
 }
 
 }  // namespace
-
-bool StateOf(int dir, const char* name, int flags, FileState& out) {
-    struct statx st {};
-    if (::statx(dir, name, flags | AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &st) != 0) return false;
-    out.dev = (std::uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor;
-    out.ino = st.stx_ino;
-    out.size = st.stx_size;
-    out.mtime = Nanoseconds(st.stx_mtime);
-    out.ctime = Nanoseconds(st.stx_ctime);
-    out.btime = (st.stx_mask & STATX_BTIME) ? Nanoseconds(st.stx_btime) : 0;
-    return true;
-}
-bool StateOf(int fd, FileState& out) { return StateOf(fd, "", AT_EMPTY_PATH, out); }
 
 long long ReadAt(int fd, std::uint8_t* to, std::size_t n, std::uint64_t at) {
     std::size_t got = 0;
@@ -118,6 +103,8 @@ bool ReadRecord(int fd, Record& out) {
     return ReadAt(fd, reinterpret_cast<std::uint8_t*>(out.file.data()), nameLength, out.made.size) ==
            static_cast<long long>(nameLength);
 }
+
+unsigned long MakerHere(const Record& record) { return record.machine == ThisMachineTag() ? record.pid : 0; }
 
 std::vector<std::uint8_t> RecordBytes(const FileState& made, const std::string& name, std::uint64_t newSize,
                                       const std::vector<Digest>& digests) {
@@ -316,8 +303,7 @@ void RemoveStaleCopies(int dir, const std::vector<std::string>& mine) {
             there = StateOf(dir, it->second.c_str(), AT_SYMLINK_NOFOLLOW, file) && copy.record.made.SameFile(file);
         }
         if (there) continue;
-        const unsigned long pid = copy.record.machine == ThisMachineTag() ? copy.record.pid : 0;
-        if (NoSaveHolds(copy.fd, pid) && StillNamed(dir, name.c_str(), copy.fd)) ::unlinkat(dir, name.c_str(), 0);
+        if (NoSaveHolds(copy.fd, MakerHere(copy.record)) && StillNamed(dir, name.c_str(), copy.fd)) ::unlinkat(dir, name.c_str(), 0);
     }
 }
 

@@ -8,21 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileState.h"
+
 namespace velto::copies {
 
 inline constexpr std::uint64_t kPage = 4096;  // what a digest covers: a killed write ends at a page
 using Digest = std::array<std::uint8_t, 32>;
-
-// Which file, and how it stood.
-struct FileState {
-    std::uint64_t dev = 0, ino = 0, size = 0;
-    std::int64_t mtime = 0, ctime = 0, btime = 0;  // nanoseconds; btime 0: not kept
-    bool SameFile(const FileState& o) const {
-        return dev == o.dev && ino == o.ino && (btime == 0 || o.btime == 0 || btime == o.btime);
-    }
-};
-bool StateOf(int dir, const char* name, int flags, FileState& out);
-bool StateOf(int fd, FileState& out);
 
 // What a copy says of itself. Copies of earlier versions (1) carry neither the
 // new content's digests nor their maker.
@@ -36,6 +27,8 @@ struct Record {
     std::string machine;        // and its machine
 };
 bool ReadRecord(int fd, Record& out);
+// The process of this machine that made the copy (0: another machine's, or unknown).
+unsigned long MakerHere(const Record& record);
 // What follows the old content: the name, the digests of each page of the
 // new content, the fixed part.
 std::vector<std::uint8_t> RecordBytes(const FileState& made, const std::string& name, std::uint64_t newSize,

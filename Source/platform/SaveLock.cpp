@@ -1,7 +1,6 @@
 #include "platform/SaveLock.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -81,7 +80,7 @@ FileError SaveLock::Take(const std::string& path) {
         }
         state_ = err == 0 ? LockState::Held : err == EAGAIN ? LockState::Readers : LockState::NoLocks;
         // The save that held it may have replaced the file: then the new one.
-        if (StillNamed(AT_FDCWD, path.c_str(), fd_) && StampOf(fd_, "", AT_EMPTY_PATH, taken_)) return FileError::None;
+        if (StillNamed(AT_FDCWD, path.c_str(), fd_) && StateOf(fd_, taken_)) return FileError::None;
         Close();
     }
     return SaveInProgress();
@@ -111,18 +110,9 @@ FileError SaveLock::Exclusive(const std::string& path, bool& replaced) {
     return FileError::WithWords(FileError::FromErrno(EAGAIN), "the file was replaced while this save waited for it");
 }
 
-bool SaveLock::StampOf(int dir, const char* name, int flags, Stamp& out) {
-    struct statx st {};
-    if (::statx(dir, name, flags | AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS, &st) != 0) return false;
-    out = {(std::uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor, st.stx_ino, st.stx_size,
-           st.stx_mtime.tv_sec * 1000000000LL + st.stx_mtime.tv_nsec,
-           st.stx_ctime.tv_sec * 1000000000LL + st.stx_ctime.tv_nsec};
-    return true;
-}
-
 bool SaveLock::Unchanged(const std::string& path) const {
-    Stamp now;
-    return fd_ >= 0 && StampOf(AT_FDCWD, path.c_str(), 0, now) && now == taken_;
+    FileState now;
+    return fd_ >= 0 && StateOf(AT_FDCWD, path.c_str(), 0, now) && now.Unchanged(taken_);
 }
 
 int SaveLock::Close() {

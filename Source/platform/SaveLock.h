@@ -17,6 +17,7 @@
 #include <string>
 
 #include "platform/FileIO.h"
+#include "platform/FileState.h"
 
 namespace velto {
 
@@ -55,12 +56,7 @@ public:
 private:
     int fd_ = -1;
     LockState state_ = LockState::None;
-    struct Stamp {
-        std::uint64_t dev = 0, ino = 0, size = 0;
-        std::int64_t mtime = 0, ctime = 0;
-        bool operator==(const Stamp&) const = default;
-    } taken_;
-    static bool StampOf(int dir, const char* name, int flags, Stamp& out);
+    FileState taken_;  // the file as it was when taken
 };
 
 // What a save waits for.

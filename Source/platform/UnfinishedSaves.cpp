@@ -73,10 +73,10 @@ FileError Damaged(const std::string& words) {
     return FileError::WithWords(FileError::FromErrno(EBUSY), words + ": the file may be damaged");
 }
 
-struct Folder {
+// A descriptor closed when it goes.
+struct Owned {
     int fd = -1;
-    explicit Folder(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-    ~Folder() {
+    ~Owned() {
         if (fd >= 0) ::close(fd);
     }
 };
@@ -96,9 +96,8 @@ std::vector<std::pair<std::string, unsigned>> CopiesOf(int dir, std::uint64_t in
 FileError Settle(const std::string& target, int dir, int fd, SaveLock& lock, Road road, Copy& copy,
                  UnfinishedSave& out) {
     const std::string where = FolderOf(target) + "/" + copy.name;
-    const unsigned long pid = copy.record.machine == ThisMachineTag() ? copy.record.pid : 0;
     // A save still running keeps its copy: only a gone save's is settled.
-    if (!NoSaveHolds(copy.fd, pid)) return FileError::None;
+    if (!NoSaveHolds(copy.fd, MakerHere(copy.record))) return FileError::None;
     const Verdict verdict = Judge(fd, copy);
     const bool alone = lock.held() || lock.state() == LockState::NoLocks;
     // Whole already: the copy goes once the file is on disk (a put-back whose flush failed left it only in memory).
@@ -142,20 +141,14 @@ FileError LookBeside(const std::string& target, SaveLock& lock, Road road, Unfin
     out = {};
     // Opening only looks, on a file of its own, until a copy of this user's turns up.
     int fd = lock.fd();
-    int looking = -1;
+    Owned looking;
     if (fd < 0) {
         std::uint64_t size = 0;
-        looking = fd = OpenRegularFile(target, O_RDONLY, size);
+        looking.fd = fd = OpenRegularFile(target, O_RDONLY, size);
         if (fd < 0) return FileError::None;  // the reader says why
     }
-    struct Closer {
-        int fd;
-        ~Closer() {
-            if (fd >= 0) ::close(fd);
-        }
-    } closer{looking};
     FileState now;
-    const Folder folder(FolderOf(target));
+    const Owned folder{::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (!StateOf(fd, now) || folder.fd < 0) return FileError::None;
     for (const auto& [name, uid] : CopiesOf(folder.fd, now.ino)) {
         Copy copy;

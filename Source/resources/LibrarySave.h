@@ -41,9 +41,9 @@ struct TLibrarySaveResult {
 
 // Saves the library. What a killed save left goes back into the library
 // before it is read; a copy of another user's that may hold its earlier
-// content fails the save, naming it and its owner. A
-// backup that cannot be written does not stop the save: the library is saved
-// and the result says why its backup is missing.
+// content fails the save, naming it and its owner. A backup that cannot be
+// written does not stop the save: the library is saved and the result says
+// why its backup is missing.
 TLibrarySaveResult SaveLibrary(const TLibrarySave& save);
 
 // "<fileName>.bak".

@@ -7,12 +7,12 @@
 // Begin reads it whole, holding the file's save lock (platform/SaveLock.h)
 // until the end (where readers' locks let it be taken), after putting back
 // what a killed save of it left (a copy of another user's that may hold its
-// earlier content fails it); the commit writes the
-// complete new file to a temporary file in the same folder, flushes it and
-// renames it over the original, so any failure, or a crash, leaves the
-// original byte for byte. Replacing the file this way keeps its permission
-// bits, owner and group (where allowed) but breaks hard links to it and drops
-// extended attributes. Nothing in the file is executed.
+// earlier content fails it); the commit writes the complete new file to a
+// temporary file in the same folder, flushes it and renames it over the
+// original, so any failure, or a crash, leaves the original byte for byte.
+// Replacing the file this way keeps its permission bits, owner and group
+// (where allowed) but breaks hard links to it and drops extended attributes.
+// Nothing in the file is executed.
 //
 // New data of more than 32768 bytes is parked in a temporary file (created
 // exclusively with mode 0600, deleted when the leaf goes) rather than held in

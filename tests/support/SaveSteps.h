@@ -216,8 +216,8 @@ inline std::string WordsWithFailingCall(long call, const std::function<bool(cons
 // content begins with "EVIL".
 inline std::string ForgedCopy(const std::string& doc) {
     const std::string file = Read(doc), old = "EVIL" + file.substr(4);
-    copies::FileState made;
-    copies::StateOf(AT_FDCWD, doc.c_str(), 0, made);
+    FileState made;
+    StateOf(AT_FDCWD, doc.c_str(), 0, made);
     made.size = old.size();
     const auto record = copies::RecordBytes(made, "doc.cur", copies::kPage,
                                             {Sha256::Of(reinterpret_cast<const std::uint8_t*>(file.data()), copies::kPage)});
