@@ -264,7 +264,8 @@ void TfrmResourceEditor::Open() {
 
 void TfrmResourceEditor::OpenFile(const QString& fileName) {
     QCoreApplication::processEvents();
-    TellOfUnfinishedSave(fileName);
+    // (What the library held before an unfinished save, where it cannot go back, is what is read.)
+    const auto earlier = TellOfUnfinishedSave(fileName);
     BusyCursorOn();
     // Only an executable or library can take cursor groups: anything else is
     // said now, not when a save fails, and the window starts over.

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/ReadInstead.h"
+
 namespace velto {
 namespace {
 
@@ -43,7 +45,7 @@ bool onKernelFileSystem(int fd) {
 // may act (start a watchdog, rewind a tape). O_NONBLOCK keeps open() from
 // waiting on a FIFO put there in between, which the checks after opening
 // then refuse.
-int OpenRegularFile(const std::string& path, int access, std::uint64_t& size, FileError* error) {
+int OpenRegularFileItself(const std::string& path, int access, std::uint64_t& size, FileError* error) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         setError(error, fromErrno(errno));
@@ -68,6 +70,15 @@ int OpenRegularFile(const std::string& path, int access, std::uint64_t& size, Fi
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
+}
+
+int OpenRegularFile(const std::string& path, int access, std::uint64_t& size, FileError* error) {
+    const int fd = OpenRegularFileItself(path, access, size, error);
+    if (fd < 0 || access != O_RDONLY) return fd;
+    // A file torn by an unfinished save may be read as it was before it.
+    const int read = OpenInstead(fd, size);
+    if (read < 0) setError(error, fromErrno(errno));
+    return read;
 }
 
 namespace {

@@ -67,8 +67,12 @@ FileError CheckOpenedForReading(int fd, std::uint64_t& size);
 // Opens a regular file with the readers' checks, before and after opening;
 // access is O_RDONLY, or O_RDWR for a file that is to be rewritten. The
 // descriptor (blocking, closed on exec) and the size as CheckOpenedForReading
-// gives it, or -1 with the reason in error.
+// gives it, or -1 with the reason in error. Opened for reading, a file that
+// an open shows as it was before an unfinished save gives that content
+// instead (ReadInstead.h).
 int OpenRegularFile(const std::string& path, int access, std::uint64_t& size, FileError* error = nullptr);
+// The same, always the file itself.
+int OpenRegularFileItself(const std::string& path, int access, std::uint64_t& size, FileError* error = nullptr);
 
 // Reads an opened file whole from where it stands, as ReadWholeFile does;
 // announced is the size OpenRegularFile gave.

@@ -31,7 +31,7 @@ constexpr std::string_view kPrevious = ".velto-previous.";
 constexpr std::size_t kIdentityChars = 1 + 10 + 1 + 16;
 // The record's fixed part, last in the copy: magic, version, the name's
 // length, six fields of the file; from version 2 on the new content's size,
-// the maker's process id and machine.
+// the maker's process id and machine (version 3 adds a digest before it).
 constexpr char kMagic[] = "velto-pc";
 constexpr std::size_t kFixedV1 = 8 + 4 + 4 + 6 * 8, kMachineBytes = 32;
 constexpr std::size_t kFixedV2 = kFixedV1 + 8 + 4 + 4 + kMachineBytes;
@@ -52,11 +52,11 @@ bool ReadFixed(int fd, std::uint64_t total, std::size_t size, std::uint32_t vers
     std::uint32_t v = 0, pid = 0, spare = 0;
     std::uint64_t fields[6];
     if (!r.bytes(magic, 8) || std::string_view(magic, 8) != std::string_view(kMagic, 8) || !r.u32le(v) ||
-        v != version || !r.u32le(nameLength) || nameLength == 0 || nameLength > NAME_MAX)
+        (version == 1 ? v != 1 : v != 2 && v != 3) || !r.u32le(nameLength) || nameLength == 0 || nameLength > NAME_MAX)
         return false;
     for (std::uint64_t& f : fields)
         if (!r.u64le(f)) return false;
-    out.version = version;
+    out.version = v;
     out.made = {fields[0], fields[1], fields[2], static_cast<std::int64_t>(fields[3]),
                 static_cast<std::int64_t>(fields[4]), static_cast<std::int64_t>(fields[5])};
     if (version == 1) return true;
@@ -89,7 +89,7 @@ bool ReadRecord(int fd, Record& out) {
     std::uint32_t nameLength = 0;
     std::uint64_t behind = 0;  // what follows the old content
     if (ReadFixed(fd, total, kFixedV2, 2, out, nameLength)) {
-        const std::uint64_t pages = out.newSize / kPage + (out.newSize % kPage != 0);
+        const std::uint64_t pages = out.newSize / kPage + (out.newSize % kPage != 0) + (out.version == 3);
         if (pages > total / sizeof(Digest)) return false;
         behind = kFixedV2 + nameLength + pages * sizeof(Digest);
     } else if (ReadFixed(fd, total, kFixedV1, 1, out, nameLength)) {
@@ -100,19 +100,27 @@ bool ReadRecord(int fd, Record& out) {
     if (behind > total || out.made.size != total - behind) return false;
     out.digestsAt = out.made.size + nameLength;
     out.file.resize(nameLength);
-    return ReadAt(fd, reinterpret_cast<std::uint8_t*>(out.file.data()), nameLength, out.made.size) ==
-           static_cast<long long>(nameLength);
+    if (ReadAt(fd, reinterpret_cast<std::uint8_t*>(out.file.data()), nameLength, out.made.size) !=
+        static_cast<long long>(nameLength))
+        return false;
+    if (out.version < 3 || !SplitByOldEnd(out.made.size, out.newSize)) return true;
+    out.hasBelowOldEnd = true;
+    const std::uint64_t at = total - kFixedV2 - sizeof(Digest);
+    return ReadAt(fd, out.belowOldEnd.data(), sizeof(Digest), at) == static_cast<long long>(sizeof(Digest));
 }
+
+bool SplitByOldEnd(std::uint64_t oldSize, std::uint64_t newSize) { return newSize > oldSize && oldSize % kPage != 0; }
 
 unsigned long MakerHere(const Record& record) { return record.machine == ThisMachineTag() ? record.pid : 0; }
 
 std::vector<std::uint8_t> RecordBytes(const FileState& made, const std::string& name, std::uint64_t newSize,
-                                      const std::vector<Digest>& digests) {
+                                      const std::vector<Digest>& digests, const Digest& belowOldEnd) {
     ByteWriter w;
     w.text(name);
     for (const Digest& d : digests) w.bytes(d.data(), d.size());
+    w.bytes(belowOldEnd.data(), belowOldEnd.size());
     w.bytes(kMagic, 8);
-    w.u32le(2);
+    w.u32le(3);
     w.u32le(static_cast<std::uint32_t>(name.size()));
     for (const std::uint64_t f : {made.dev, made.ino, made.size, static_cast<std::uint64_t>(made.mtime),
                                   static_cast<std::uint64_t>(made.ctime), static_cast<std::uint64_t>(made.btime),
@@ -208,12 +216,29 @@ FileError CopyContent(int from, int to, std::uint64_t length) {
     return ::ftruncate(to, static_cast<off_t>(at)) == 0 ? FileError() : FileError::FromErrno(errno);
 }
 
+// Every page goes back whole, so that a kill leaves each page old or as the
+// save left it: where the file runs on past the old end, the page holding
+// that end is written with zeros after it, as the old file's page held them,
+// and the file is cut only after all are written.
 FileError PutBack(int copyFd, int fd) {
     Record record;
+    struct stat st {};
     if (!ReadRecord(copyFd, record)) return FileError::FromErrno(EIO);
-    FileError e = CopyContent(copyFd, fd, record.made.size);
-    if (e.ok() && ::fsync(fd) != 0) e = FileError::FromErrno(errno);
-    return e;
+    if (::fstat(fd, &st) != 0) return FileError::FromErrno(errno);
+    const std::uint64_t old = record.made.size, size = static_cast<std::uint64_t>(st.st_size);
+    std::vector<std::uint8_t> buf(1 << 16);
+    for (std::uint64_t at = 0; at < old; at += buf.size()) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), old - at));
+        if (ReadAt(copyFd, buf.data(), n, at) != static_cast<long long>(n)) return FileError::FromErrno(EIO);
+        std::size_t padded = n;
+        if (at + n == old && size > old) {
+            padded = static_cast<std::size_t>(std::min<std::uint64_t>((old + kPage - 1) / kPage * kPage, size) - at);
+            std::fill(buf.begin() + static_cast<std::ptrdiff_t>(n), buf.begin() + static_cast<std::ptrdiff_t>(padded), 0);
+        }
+        if (const FileError e = WriteAllAt(fd, {buf.data(), padded}, at); !e.ok()) return e;
+    }
+    if (::ftruncate(fd, static_cast<off_t>(old)) != 0 || ::fsync(fd) != 0) return FileError::FromErrno(errno);
+    return FileError::None;
 }
 
 FileError MakePreviousCopy(const std::string& target, int fd, int newFd, std::uint64_t newSize, bool flush,
@@ -244,18 +269,21 @@ FileError MakePreviousCopy(const std::string& target, int fd, int newFd, std::ui
     // A digest of each page the save will write, so that a torn file can be
     // told from one written since.
     std::vector<Digest> digests;
+    Digest belowOldEnd{};
     std::vector<std::uint8_t> page(kPage);
     for (std::uint64_t at = 0; at < newSize; at += kPage) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kPage, newSize - at));
         if (ReadAt(newFd, page.data(), n, at) != static_cast<long long>(n)) return FileError::FromErrno(EIO);
         digests.push_back(Sha256::Of(page.data(), n));
+        if (SplitByOldEnd(now.size, newSize) && at == now.size / kPage * kPage)
+            belowOldEnd = Sha256::Of(page.data(), static_cast<std::size_t>(now.size - at));
     }
     std::string temp;
     const int made = CreateTemporaryBeside(target, 0600, temp);
     if (made < 0) return FileError::FromErrno(errno);
     // Exactly as trusted, whatever the umask took.
     FileError e = ::fchmod(made, 0600) == 0 ? CopyContent(fd, made, now.size) : FileError::FromErrno(errno);
-    if (e.ok()) e = WriteAllAt(made, RecordBytes(now, BaseOf(target), newSize, digests), now.size);
+    if (e.ok()) e = WriteAllAt(made, RecordBytes(now, BaseOf(target), newSize, digests, belowOldEnd), now.size);
     if (e.ok() && flush && ::fsync(made) != 0) e = FileError::FromErrno(errno);
     // Named only whole: a name never given to anything else, never replacing.
     if (e.ok()) {

@@ -10,14 +10,16 @@
 //
 // A copy is found by the file it was made from, in that file's folder,
 // whatever the file is called now. It goes back only over a state its own
-// save could have left: that save's new bytes up to some page, then the old
-// ones. A file that holds the whole new content was saved: the copy goes. A
+// save, a crash during it or a killed put-back of the copy could have left:
+// each page the save's new one or the old one (CopyJudge.h). A file that
+// holds the whole new content was saved: the copy goes. A
 // file that holds anything else was written since: the copy is stale, never
 // put back; its maker's next save of the file removes it, and the sweep of
 // a folder removes the copies whose file no longer lies there. Only its
 // maker puts a copy back, once that save is gone and no other save can
 // write the file meanwhile; another user's copy is never put back.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,8 @@
 #include "platform/SaveLock.h"
 
 namespace velto {
+
+class ReadInstead;
 
 // The name of the copy that user uid's save of target (inode) makes.
 std::string PreviousContentName(const std::string& target, unsigned uid, std::uint64_t inode);
@@ -43,11 +47,14 @@ struct UnfinishedSave {
         None,
         Undone,  // this user's copy was put back into the file
         Others,  // a copy that may hold the file's earlier content stays beside it (why says whose and why)
+        Shown,   // this user's copy of a torn file could not go back (why says why): instead holds its content
     };
     Found found = Found::None;
     std::string copy;
     unsigned owner = 0;
     FileError why;
+    // While held, reads of the file give its earlier content (ReadInstead.h).
+    std::shared_ptr<const ReadInstead> instead;
 };
 
 // The one rule for every road. This user's copies of the file go back, go or
@@ -55,7 +62,7 @@ struct UnfinishedSave {
 // (lock held, or no locks kept and their maker gone). A torn file that
 // cannot be put back now, or another user's copy that may hold the file's
 // earlier content, is said in out; a rebuild fails on it, a save ignores
-// another user's. Open: lock is empty, and taken only where a copy of this
+// another user's, and an open is given the earlier content to show (Shown). Open: lock is empty, and taken only where a copy of this
 // user's lies beside the file. Save, Rebuild: lock is the save's, taken.
 FileError LookBeside(const std::string& target, SaveLock& lock, Road road, UnfinishedSave& out);
 

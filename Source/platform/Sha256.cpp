@@ -1,6 +1,7 @@
 #include "platform/Sha256.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #if defined(__x86_64__)
@@ -63,7 +64,10 @@ __attribute__((target("sha,sse4.1"))) void ShaInstructionBlocks(std::uint32_t st
 // With the processor's SHA instructions, for whole 64-byte blocks; false
 // when the processor has none. Pictures at the pixel cap hash a quarter of a
 // gigabyte: the plain compression would take longer than reading them.
+std::atomic<bool> portableOnly{false};
+
 bool InstructionBlocks(std::uint32_t state[8], const std::uint8_t* data, std::size_t blocks) {
+    if (portableOnly.load(std::memory_order_relaxed)) return false;
 #if defined(__x86_64__)
     // Asked of the processor itself: not every compiler knows "sha" as a feature name.
     static const bool available = [] {
@@ -125,6 +129,10 @@ std::string Sha256::hex() {
     }
     return out;
 }
+
+namespace testhooks {
+void UsePortableSha256(bool portable) { portableOnly = portable; }
+}  // namespace testhooks
 
 namespace {
 std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }

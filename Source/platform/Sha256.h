@@ -34,4 +34,9 @@ private:
     std::uint64_t length_ = 0;
 };
 
+namespace testhooks {
+// Hashes with the plain compression even where the processor has SHA instructions.
+void UsePortableSha256(bool portable);
+}  // namespace testhooks
+
 }  // namespace velto

@@ -6,13 +6,14 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "platform/CopyJudge.h"
 #include "platform/PreviousCopy.h"
 #include "platform/PreviousCopyRecord.h"
-#include "platform/Sha256.h"
+#include "platform/ReadInstead.h"
 #include "platform/Temporaries.h"
 
 namespace velto {
@@ -20,48 +21,6 @@ namespace velto {
 using namespace copies;
 
 namespace {
-
-enum class Verdict : std::uint8_t {
-    Saved,      // the file holds the save's whole new content
-    Unchanged,  // the file holds the copy's content
-    Torn,       // the save's new bytes up to a page, then the old ones
-    Stale,      // anything else: written since
-};
-
-// Reads the file once, page by page: how far it holds the new content (each
-// page against its digest), then whether the rest is the old content.
-Verdict Judge(int fd, const Copy& copy) {
-    const Record& r = copy.record;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return Verdict::Stale;
-    const auto size = static_cast<std::uint64_t>(st.st_size), old = r.made.size;
-    std::vector<std::uint8_t> file(kPage), before(kPage);
-    std::uint64_t at = 0;
-    bool asBefore = true;  // the pages read so far hold the old content too
-    for (std::uint64_t page = 0; r.version >= 2 && at < r.newSize; ++page) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kPage, r.newSize - at));
-        Digest expected{};
-        if (ReadAt(fd, file.data(), n, at) != static_cast<long long>(n) ||
-            ReadAt(copy.fd, expected.data(), expected.size(), r.digestsAt + page * expected.size()) !=
-                static_cast<long long>(expected.size()) ||
-            Sha256::Of(file.data(), n) != expected)
-            break;
-        asBefore = asBefore && at + n <= old && ReadAt(copy.fd, before.data(), n, at) == static_cast<long long>(n) &&
-                   std::memcmp(file.data(), before.data(), n) == 0;
-        at += n;
-    }
-    if (r.version >= 2 && at == r.newSize && size == r.newSize) return Verdict::Saved;
-    // Writes go in order and the file is cut only once all are done.
-    if (size != std::max(old, at)) return Verdict::Stale;
-    for (; at < size; at += kPage) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kPage, size - at));
-        if (ReadAt(fd, file.data(), n, at) != static_cast<long long>(n) ||
-            ReadAt(copy.fd, before.data(), n, at) != static_cast<long long>(n) ||
-            std::memcmp(file.data(), before.data(), n) != 0)
-            return Verdict::Stale;
-    }
-    return asBefore && size == old ? Verdict::Unchanged : Verdict::Torn;
-}
 
 // Removes a copy, flushing its name's removal (nothing else waits on it).
 void Remove(int dir, const Copy& copy) {
@@ -92,13 +51,14 @@ std::vector<std::pair<std::string, unsigned>> CopiesOf(int dir, std::uint64_t in
     return found;
 }
 
-// One of this user's copies of the open file fd: put back, removed or left.
-FileError Settle(const std::string& target, int dir, int fd, SaveLock& lock, Road road, Copy& copy,
-                 UnfinishedSave& out) {
+// One of this user's copies of the open file fd (now): put back, removed or left.
+FileError Settle(const std::string& target, int dir, FilePages& pages, SaveLock& lock, Road road, Copy& copy,
+                 const FileState& now, UnfinishedSave& out) {
     const std::string where = FolderOf(target) + "/" + copy.name;
+    const int fd = pages.fd();
     // A save still running keeps its copy: only a gone save's is settled.
     if (!NoSaveHolds(copy.fd, MakerHere(copy.record))) return FileError::None;
-    const Verdict verdict = Judge(fd, copy);
+    const Verdict verdict = Judge(pages, copy);
     const bool alone = lock.held() || lock.state() == LockState::NoLocks;
     // Whole already: the copy goes once the file is on disk (a put-back whose flush failed left it only in memory).
     if (verdict == Verdict::Saved || verdict == Verdict::Unchanged) {
@@ -110,29 +70,45 @@ FileError Settle(const std::string& target, int dir, int fd, SaveLock& lock, Roa
         if (road != Road::Open && alone) Remove(dir, copy);
         return FileError::None;
     }
-    if (!alone) {
-        const std::string why = lock.state() == LockState::Readers
-                                    ? "a program reading the file holds a lock on it"
-                                    : "this user may not write the file";
-        out = {UnfinishedSave::Found::Others, where, ::geteuid(),
-               Damaged("an unfinished save of this file left its previous content in " + where +
-                       ", which could not be put back now (" + why + ")")};
-        return road == Road::Rebuild ? out.why : FileError();
+    std::string why;
+    if (alone) {
+        const FileError e = PutBack(copy.fd, fd);
+        pages.Forget();
+        if (e.ok()) {
+            Remove(dir, copy);
+            out = {UnfinishedSave::Found::Undone, where, ::geteuid(), {}, {}};
+            return FileError::None;
+        }
+        why = FileErrorText(e);
+        if (road != Road::Open)
+            return FileError::WithWords(e, "an unfinished save's previous content, kept in " + where +
+                                               ", could not be put back: " + why);
+    } else {
+        why = lock.state() == LockState::Readers ? "a program reading the file holds a lock on it"
+                                                 : "this user may not write the file";
+        if (road != Road::Open) {
+            out = {UnfinishedSave::Found::Others, where, ::geteuid(),
+                   Damaged("an unfinished save of this file left its previous content in " + where +
+                           ", which could not be put back now (" + why + ")"),
+                   {}};
+            return road == Road::Rebuild ? out.why : FileError();
+        }
     }
-    if (const FileError e = PutBack(copy.fd, fd); !e.ok())
-        return FileError::WithWords(e, "an unfinished save's previous content, kept in " + where +
-                                           ", could not be put back: " + FileErrorText(e));
-    Remove(dir, copy);
-    out = {UnfinishedSave::Found::Undone, where, ::geteuid(), {}};
+    // Nothing is built on the torn bytes: an open reads the earlier content from the copy.
+    out = {UnfinishedSave::Found::Shown, where, ::geteuid(),
+           FileError::WithWords(FileError::FromErrno(EBUSY),
+                                "an unfinished save left the file torn, and its previous content, kept in " + where +
+                                    ", could not be put back (" + why + "): that previous content is shown instead"),
+           std::make_shared<const ReadInstead>(now, copy.fd, copy.record.made.size)};
     return FileError::None;
 }
 
 // Another user's copy of the file: said, unless it can be read and the file
 // is no torn state of it.
-bool MayHoldEarlierContent(int fd, const Copy& copy, const FileState& now) {
+bool MayHoldEarlierContent(FilePages& pages, const Copy& copy, const FileState& now) {
     if (copy.fd < 0) return true;  // not ours to read
     if (!copy.hasRecord || !copy.record.made.SameFile(now)) return false;
-    return Judge(fd, copy) == Verdict::Torn;
+    return Judge(pages, copy) == Verdict::Torn;
 }
 
 }  // namespace
@@ -144,22 +120,25 @@ FileError LookBeside(const std::string& target, SaveLock& lock, Road road, Unfin
     Owned looking;
     if (fd < 0) {
         std::uint64_t size = 0;
-        looking.fd = fd = OpenRegularFile(target, O_RDONLY, size);
+        looking.fd = fd = OpenRegularFileItself(target, O_RDONLY, size);
         if (fd < 0) return FileError::None;  // the reader says why
     }
     FileState now;
     const Owned folder{::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (!StateOf(fd, now) || folder.fd < 0) return FileError::None;
+    // Read once, whatever the number of copies beside it.
+    FilePages pages(fd);
     for (const auto& [name, uid] : CopiesOf(folder.fd, now.ino)) {
         Copy copy;
         if (uid != ::geteuid()) {
             if (road == Road::Save || out.found != UnfinishedSave::Found::None ||
-                !ReadCopy(folder.fd, name, uid, copy) || !MayHoldEarlierContent(fd, copy, now))
+                !ReadCopy(folder.fd, name, uid, copy) || !MayHoldEarlierContent(pages, copy, now))
                 continue;
             const std::string where = FolderOf(target) + "/" + name;
             out = {UnfinishedSave::Found::Others, where, uid,
                    Damaged(where + ", a file of user " + std::to_string(uid) +
-                           ", may hold this file's earlier content, left by an unfinished save of that user")};
+                           ", may hold this file's earlier content, left by an unfinished save of that user"),
+                   {}};
             if (road == Road::Rebuild) return out.why;
             continue;
         }
@@ -170,9 +149,9 @@ FileError LookBeside(const std::string& target, SaveLock& lock, Road road, Unfin
             if (!e.ok() && e.sysError() != EACCES && e.sysError() != EROFS && e.sysError() != EPERM) return e;
             FileState locked;
             if (e.ok() && (!StateOf(lock.fd(), locked) || !locked.SameFile(now))) continue;  // replaced meanwhile
-            if (e.ok()) fd = lock.fd();
+            if (e.ok()) pages.Use(lock.fd());
         }
-        if (const FileError e = Settle(target, folder.fd, fd, lock, road, copy, out); !e.ok()) return e;
+        if (const FileError e = Settle(target, folder.fd, pages, lock, road, copy, now, out); !e.ok()) return e;
     }
     return FileError::None;
 }

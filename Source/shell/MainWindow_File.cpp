@@ -222,8 +222,8 @@ bool TfrmMain::openByRoad(const QString& given) {
         return false;
     }
     setFocus();
-    // What a killed save left goes back before anything reads the file.
-    TellOfUnfinishedSave(path);
+    // What a killed save left goes back before anything reads the file (or is read instead of it).
+    const auto earlier = TellOfUnfinishedSave(path);
     const FileCategoryResult road = FileCategory(bytes);
     if (!road.ok()) {
         Warn(WithReason(Msg("msgInvalidFormat", "Invalid File Format!"), road.error), mkError);

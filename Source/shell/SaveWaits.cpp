@@ -42,7 +42,7 @@ void ShowSaveWaitsIn(QLabel* label) {
     });
 }
 
-void TellOfUnfinishedSave(const QString& path) {
+std::shared_ptr<const ReadInstead> TellOfUnfinishedSave(const QString& path) {
     UnfinishedSave found;
     const FileError e = RecoverUnfinishedSave(FileNameBytes(path), found);
     const QString shown = FileNameShown(path);
@@ -58,6 +58,13 @@ void TellOfUnfinishedSave(const QString& path) {
         TellUser(WithReason(Msg("msgUnfinishedSaveOthers", "%s1 may be damaged.").replace(QLatin1String("%s1"), shown),
                             found.why),
                  mkWarning);
+    else if (found.found == UnfinishedSave::Found::Shown)
+        TellUser(WithReason(Msg("msgUnfinishedSaveShown",
+                                "%s1 is shown as it was before an unfinished save that left it torn.")
+                                .replace(QLatin1String("%s1"), shown),
+                            found.why),
+                 mkWarning);
+    return found.instead;
 }
 
 QString UnfinishedSaveUndone(const QString& path) {

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "../import/OverLimitPictures.h"
 #include "CommandFixture.h"
@@ -242,27 +244,47 @@ TEST_F(OpenMessagesTest, AWebPageNoBrowserCanOpenNamesItsAddress) {
 
 // What a save killed while it wrote the file in place left goes back before
 // the file is read: the window shows the document of before that save, and
-// the user is told.
+// the user is told. Where it cannot go back now (a program reading the file
+// holds a lock on it), the document of before is read from the copy all the
+// same, and the file and its copy stay as they are for a later put-back.
 TEST_F(OpenMessagesTest, AFileAKilledSaveLeftTornOpensAsItWasBeforeThatSave) {
-    const QString path = writeCursor("torn.cur");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
-    const std::string copy = KillSaveAfterFirstPage(path.toStdString());
-    ASSERT_FALSE(copy.empty());
-    shown.clear();
-    messages.clear();
-    TfrmDesk* d = open(path);
-    EXPECT_EQ(messages, QStringList{"An unfinished save of " + path +
-                                    " was undone: the file holds what it held before that save again."});
-    EXPECT_EQ(shown.value(0).kind, int(mkInformation));
-    ASSERT_NE(d, nullptr);
-    ASSERT_EQ(d->Document()->Count(), 1);
-    EXPECT_EQ(d->Document()->Image(0).At(3, 3), FrameIcon({32}, 1).Image(0).At(3, 3));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), before);
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(copy)));
+    for (const bool reader : {false, true}) {
+        SCOPED_TRACE(reader ? "a reader holds a lock" : "alone");
+        const QString path = writeCursor(reader ? "held.cur" : "torn.cur");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        const std::string copy = KillSaveAfterFirstPage(path.toStdString());
+        ASSERT_FALSE(copy.empty());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray torn = file.readAll();
+        file.close();
+        const int held = ::open(path.toStdString().c_str(), O_RDONLY | O_CLOEXEC);
+        struct flock lock {};
+        lock.l_type = F_RDLCK;
+        ASSERT_TRUE(!reader || ::fcntl(held, F_OFD_SETLK, &lock) == 0);
+        shown.clear();
+        messages.clear();
+        TfrmDesk* d = open(path);
+        ::close(held);
+        EXPECT_EQ(messages, QStringList{reader ? path + " is shown as it was before an unfinished save that left it "
+                                                         "torn.\nan unfinished save left the file torn, and its "
+                                                         "previous content, kept in " + QString::fromStdString(copy) +
+                                                         ", could not be put back (a program reading the file holds a "
+                                                         "lock on it): that previous content is shown instead"
+                                                : "An unfinished save of " + path +
+                                                      " was undone: the file holds what it held before that save again."});
+        EXPECT_EQ(shown.value(0).kind, int(reader ? mkWarning : mkInformation));
+        ASSERT_NE(d, nullptr);
+        ASSERT_EQ(d->Document()->Count(), 1);
+        EXPECT_EQ(d->Document()->Image(0).At(3, 3), FrameIcon({32}, 1).Image(0).At(3, 3));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), reader ? torn : before);
+        file.close();
+        EXPECT_EQ(QFileInfo::exists(QString::fromStdString(copy)), reader);
+        d->Frame()->close();
+    }
 }
 
 // A cursor its reader refuses is a picture only if the import reads it as one:

@@ -106,12 +106,29 @@ inline std::string SaveOf(const std::string& path, const std::string& bytes,
     return said;
 }
 
-// What an open or a rebuild found beside the file.
-inline std::string FoundWords(const FileError& e, const UnfinishedSave& found) {
+// What the listings call a file's bytes.
+inline std::string Label(const std::string& bytes) {
+    return bytes == kOldBytes             ? "old"
+           : bytes == BytesOf(kSaver)     ? "new"
+           : bytes == BytesOf(kOther)     ? "2004's"
+           : bytes == BytesOf(kOwner)     ? "owner's"
+           : bytes == BytesOf(0)          ? "root's"
+           : bytes.starts_with("EVIL")    ? "planted"
+           : bytes.empty()                ? "empty"
+                                          : "?";
+}
+
+// What an open or a rebuild found beside the file; for an open that shows the file as it was, what a read of it
+// gives meanwhile.
+inline std::string FoundWords(const FileError& e, const UnfinishedSave& found, const std::string& path = "") {
+    std::vector<std::uint8_t> read;
+    if (found.found == UnfinishedSave::Found::Shown && !ReadWholeFile(path, read)) read.assign({'!'});
     return !e.ok()                                            ? FileErrorText(e)
            : found.found == UnfinishedSave::Found::Undone ? std::string("undone")
            : found.found == UnfinishedSave::Found::Others
                ? "others " + std::to_string(found.owner) + ": " + FileErrorText(found.why)
+           : found.found == UnfinishedSave::Found::Shown
+               ? "shown " + Label(std::string(read.begin(), read.end())) + ": " + FileErrorText(found.why)
                : "none";
 }
 
@@ -140,11 +157,8 @@ public:
                        ? "copy(" + m[1].str() + ")"
                        : name.substr(name.size() > 100 ? name.size() - 6 : 0);
             const fs::file_status st = fs::symlink_status(File(name));
-            const std::string bytes = fs::is_regular_file(st) ? Read(File(name)) : "";
             out += fs::is_symlink(st) ? "=link " : fs::is_directory(st) ? "=folder " : fs::is_fifo(st) ? "=fifo "
-                   : bytes == kOldBytes ? "=old " : bytes == BytesOf(kSaver) ? "=new " : bytes == BytesOf(kOther) ? "=2004's "
-                   : bytes == BytesOf(kOwner) ? "=owner's " : bytes == BytesOf(0) ? "=root's "
-                   : bytes.starts_with("EVIL") ? "=planted " : bytes.empty() ? "=empty " : "=? ";
+                   : "=" + Label(fs::is_regular_file(st) ? Read(File(name)) : "") + " ";
         }
         return out;
     }
@@ -161,6 +175,7 @@ enum Op : std::uint8_t {
     SyncFile,       // a save whose flush of the file fails with arg
     SyncCopy,       // a save whose flush of its copy fails with arg
     OpenFailing,    // an open whose first write into the file fails with arg
+    RebuildFailing, // a rebuild whose first write into the file fails with arg
     OpenSyncFails,  // an open whose flush of the file fails with arg
     NoLocks,        // five saves that end before naming their file, then a save, where lock calls fail with arg
     NoLocksOpen,    // an open where lock calls fail with ENOLCK
@@ -346,10 +361,14 @@ inline std::string StepWords(const Step& s, const SharedFolder& dir, const std::
                 }
                 ::wait(nullptr);
             }
-            if (s.op != Open && s.op != OpenFailing && s.op != OpenSyncFails && s.op != NoLocksOpen && s.op != Rebuild)
+            if (s.op != Open && s.op != OpenFailing && s.op != OpenSyncFails && s.op != NoLocksOpen && s.op != Rebuild &&
+                s.op != RebuildFailing)
                 return SaveOf(doc, bytes);
             UnfinishedSave found;
-            if (s.op != Rebuild) return FoundWords(RecoverUnfinishedSave(doc, found), found);
+            if (s.op != Rebuild && s.op != RebuildFailing) {
+                const FileError e = RecoverUnfinishedSave(doc, found);
+                return FoundWords(e, found, doc);
+            }
             SaveLock lock;
             FileError e = lock.Take(doc);
             if (e.ok()) e = LookBeside(doc, lock, Road::Rebuild, found);
@@ -362,7 +381,7 @@ inline std::string StepWords(const Step& s, const SharedFolder& dir, const std::
     const auto fails = [&](const std::string& object, std::uint64_t arg) {
         if (s.op == NoLocks || s.op == NoLocksOpen) return arg == F_OFD_SETLK || arg == F_OFD_SETLKW;
         if (s.op == SyncCopy) return object.starts_with(FolderOf(target) + "/") && object != target && ++seen == 1;
-        if (s.op == OpenFailing || s.op == OpenSyncFails) return object == target && ++seen == 1;
+        if (s.op == OpenFailing || s.op == OpenSyncFails || s.op == RebuildFailing) return object == target && ++seen == 1;
         return object == target && (++seen == (s.op == SyncFile ? 1 : 2) || (s.op == Torn && seen > 2));
     };
     const long call = s.op == NoLocks || s.op == NoLocksOpen                          ? SYS_fcntl

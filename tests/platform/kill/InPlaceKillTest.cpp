@@ -10,6 +10,7 @@
 #include "ChildCost.h"
 #include "FileTrouble.h"
 #include "KillPoints.h"
+#include "TornFiles.h"
 #include "platform/FileWriter.h"
 #include "platform/PreviousCopy.h"
 
@@ -24,8 +25,9 @@ TEST(InPlaceSaveKilled, TheFileOrItsCopyHoldsTheOldBytesAndTheNextSaveLeavesNoth
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
-    // Written in pieces, and shorter: a kill may find it partly overwritten and not yet cut.
-    const std::string oldBytes(700000, 'o'), newBytes(500000, 'n');
+    // Written in pieces, and shorter: a kill may find it partly overwritten and not yet cut. Every page unlike
+    // every other, so that no page passes for another.
+    const std::string oldBytes = test::Patterned(700003, 1), newBytes = test::Patterned(500001, 2);
     const std::vector<std::uint8_t> data(newBytes.begin(), newBytes.end());
     const auto save = [&] { return test::detail::DropPrivileges() && WriteWholeFile(path, data) ? 0 : 1; };
     const auto Inode = [](const std::string& p) {
