@@ -97,8 +97,7 @@ FileError Settle(const std::string& target, int dir, FilePages& pages, SaveLock&
     // Nothing is built on the torn bytes: an open reads the earlier content from the copy.
     out = {UnfinishedSave::Found::Shown, where, ::geteuid(),
            FileError::WithWords(FileError::FromErrno(EBUSY),
-                                "an unfinished save left the file torn, and its previous content, kept in " + where +
-                                    ", could not be put back (" + why + "): that previous content is shown instead"),
+                                "its earlier content, kept in " + where + ", could not be put back into it (" + why + ")"),
            std::make_shared<const ReadInstead>(now, copy.fd, copy.record.made.size)};
     return FileError::None;
 }

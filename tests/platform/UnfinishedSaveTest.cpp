@@ -35,9 +35,7 @@ TEST(UnfinishedSave, ACopyIsTrustedOnlyAsItsSaveMadeIt) {
     if (::geteuid() != 0) GTEST_SKIP() << "files of several users need root";
     const Step torn = {kSaver, Torn, 0, "No space.*"};
     const std::string notPutBack = "an unfinished save's previous content, kept in .*, could not be put back: ";
-    const std::string shown = "shown old: an unfinished save left the file torn, and its previous content, kept in .*, "
-                              "could not be put back \\(",
-                      instead = ": that previous content is shown instead";
+    const std::string shown = "shown old: its earlier content, kept in .*, could not be put back into it \\(";
     RunSeries({
         {"a forged copy in a file of 2001's",
          {{kSaver, Scratch, 0, ""}, {kPlanter, PlantLinked, 0, ""}, {kSaver, Unscratch, 0, ""}, {kSaver, Open, 0, "none"}},
@@ -54,10 +52,10 @@ TEST(UnfinishedSave, ACopyIsTrustedOnlyAsItsSaveMadeIt) {
          "copy(2002)=empty doc.cur=new "},
         {"a file the group may write but not read", {{0, Chmod, 0620, ""}, {kSaver, Save, 0, "Permission denied"}},
          "doc.cur=old "},
-        {"a put-back that fails", {torn, {kSaver, OpenFailing, EIO, shown + "Input/output error\\)" + instead}, {kSaver, Open, 0, "undone"}},
+        {"a put-back that fails", {torn, {kSaver, OpenFailing, EIO, shown + "Input/output error\\)"}, {kSaver, Open, 0, "undone"}},
          "doc.cur=old "},
         {"a put-back that cannot be flushed",
-         {torn, {kSaver, OpenSyncFails, EIO, shown + "Input/output error\\)" + instead}, {kSaver, Open, 0, "none"}},
+         {torn, {kSaver, OpenSyncFails, EIO, shown + "Input/output error\\)"}, {kSaver, Open, 0, "none"}},
          "doc.cur=old "},
         {"a rebuild whose put-back fails",
          {torn, {kSaver, RebuildFailing, EIO, notPutBack + "Input/output error"}, {kSaver, Rebuild, 0, "undone"}},
@@ -79,7 +77,7 @@ TEST(SaveLockReaders, NoSaveByRenameNorOpenWaitsForThem) {
                         "doc.cur=owner's "});
     rows.push_back({"beside a torn file",
                     {{kSaver, Torn, 0, "No space.*"}, {kReader, ReadLock, 1, ""},
-                     {kSaver, Open, 0, "shown old: .*could not be put back \\(" + held + "\\).*shown instead"},
+                     {kSaver, Open, 0, "shown old: .*could not be put back into it \\(" + held + "\\)"},
                      {kSaver, Rebuild, 0, ".*could not be put back now \\(" + held + "\\).*"}},
                     "copy(2001)=? doc.cur=? "});
     RunSeries(rows);

@@ -269,10 +269,10 @@ TEST_F(OpenMessagesTest, AFileAKilledSaveLeftTornOpensAsItWasBeforeThatSave) {
         TfrmDesk* d = open(path);
         ::close(held);
         EXPECT_EQ(messages, QStringList{reader ? path + " is shown as it was before an unfinished save that left it "
-                                                         "torn.\nan unfinished save left the file torn, and its "
-                                                         "previous content, kept in " + QString::fromStdString(copy) +
-                                                         ", could not be put back (a program reading the file holds a "
-                                                         "lock on it): that previous content is shown instead"
+                                                         "torn.\nits earlier content, kept in " +
+                                                         QString::fromStdString(copy) +
+                                                         ", could not be put back into it (a program reading the file "
+                                                         "holds a lock on it)"
                                                 : "An unfinished save of " + path +
                                                       " was undone: the file holds what it held before that save again."});
         EXPECT_EQ(shown.value(0).kind, int(reader ? mkWarning : mkInformation));
