@@ -12,10 +12,11 @@ struct FileState {
     bool SameFile(const FileState& o) const {
         return dev == o.dev && ino == o.ino && (btime == 0 || o.btime == 0 || btime == o.btime);
     }
-    // The same file, not written to since.
-    bool Unchanged(const FileState& o) const {
-        return SameFile(o) && size == o.size && mtime == o.mtime && ctime == o.ctime;
-    }
+    // The same file, its content not written to since: what a rename of it
+    // leaves alone (it moves the ctime).
+    bool Unwritten(const FileState& o) const { return SameFile(o) && size == o.size && mtime == o.mtime; }
+    // The same file, not changed at all since.
+    bool Unchanged(const FileState& o) const { return Unwritten(o) && ctime == o.ctime; }
 };
 
 // statx of name in folder dir (flags as statx takes them), or of an open file.

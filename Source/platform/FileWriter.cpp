@@ -309,15 +309,16 @@ bool FileWriter::Flush() {
 bool FileWriter::Commit() {
     if (!Flush()) return false;
     if (inPlace_) return CommitInPlace();
-    // A caller that built on the file without its lock (only readers' locks
-    // kept it away) replaces only what it read.
-    if (options_.lock && !options_.lock->held() && !options_.lock->Unchanged(target_))
-        return Fail(FileError::WithWords(FileError::FromErrno(EAGAIN),
-                                         "the file was changed by another save after it was read"));
-    const int err = options_.mode == WriteMode::Create
-                        ? LinkToFreeName(temp_, target_)
-                        : (::rename(temp_.c_str(), target_.c_str()) == 0 ? 0 : errno);
-    if (err != 0) return Fail(err);
+    if (options_.mode == WriteMode::Create) {
+        if (const int err = LinkToFreeName(temp_, target_)) return Fail(err);
+    } else if (options_.lock) {
+        // A caller that built on the file replaces only what it read. Its
+        // lock, even held, keeps away no save that began while only readers'
+        // locks stood, and such saves keep away nothing.
+        if (const FileError e = options_.lock->Replace(target_, temp_, held_); !e.ok()) return Fail(e);
+    } else if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        return Fail(errno);
+    }
     temp_.clear();
     Discard();
     // Makes the new name itself durable. When the system says it may not be,

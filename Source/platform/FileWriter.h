@@ -78,7 +78,8 @@ struct WriteOptions {
     bool ownName = false;
     // Replace: the target's save lock (SaveLock.h), taken by a caller that
     // read the file to build on it: the save works under that lock instead
-    // of taking its own. Null: none.
+    // of taking its own, and replaces the file only while it is the one read
+    // (SaveLock::Replace). Null: none.
     SaveLock* lock = nullptr;
 };
 

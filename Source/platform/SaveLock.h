@@ -43,9 +43,17 @@ public:
     // for readers that kept it away; replaced is set (and the error is
     // EAGAIN) when the file at path was replaced meanwhile.
     FileError Exclusive(const std::string& path, bool& replaced);
-    // Whether path is still the file taken, unchanged since (for a save by
-    // rename that read it to build on it without holding the lock).
-    bool Unchanged(const std::string& path) const;
+    // Renames the complete file temp (open as own) over path, for a save that
+    // read the file taken to build on it: only while path still holds that
+    // file, unwritten since (held, the lock kept writes away: only which file
+    // counts) and in no other save's hands, or a save made after the read
+    // would be lost without a word. Readers' locks let several such saves
+    // work at once, so the check and the rename are one step where the system
+    // has it: the two names are exchanged, and what came out of path is
+    // checked, then removed or given back. Elsewhere they are two steps,
+    // checked just before. temp is cleared once its name holds nothing of
+    // this save's to remove.
+    FileError Replace(const std::string& path, std::string& temp, int own);
     // The open file, or -1.
     int fd() const { return fd_; }
     LockState state() const { return state_; }

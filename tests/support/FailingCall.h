@@ -18,27 +18,30 @@
 #include <iterator>
 #include <signal.h>
 #include <string>
+#include <vector>
 
 namespace velto::test {
 
-// The exit code of work, run in a child (its children too) whose calls `call` that fails(path of the object the
-// call's first argument names, its second argument) picks fail with err, as a failing disk fails them: a seccomp
-// filter hands that call to this process, which answers it; every other call runs. -1, and why, where the system
-// lets no process answer another's calls.
-inline int RunWithFailingCall(long call, const std::function<bool(const std::string&, std::uint64_t)>& fails, int err,
-                              const std::function<int()>& work, std::string& why) {
+// The exit code of work, run in a child (its children too) whose calls of those numbered `calls` that fails(path of
+// the object the call's first argument names, its second argument) picks fail with err, as a failing disk fails them:
+// a seccomp filter hands those calls to this process, which answers them (and may hold one there meanwhile); every
+// other call runs. -1, and why, where the system lets no process answer another's calls.
+inline int RunWithFailingCalls(const std::vector<long>& calls,
+                               const std::function<bool(const std::string&, std::uint64_t)>& fails, int err,
+                               const std::function<int()>& work, std::string& why) {
     int fds[2];
     if (::pipe(fds) != 0) return why = "no pipe", -1;
     std::fflush(nullptr);  // (or the child may write this process's pending output again)
     const pid_t pid = ::fork();
     if (pid == 0) {
-        sock_filter code[] = {
-            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(call), 0, 1),
-            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_USER_NOTIF),
-            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        };
-        sock_fprog prog{static_cast<unsigned short>(std::size(code)), code};
+        // Each call picked jumps to the last statement.
+        std::vector<sock_filter> code = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(calls[i]),
+                                    static_cast<unsigned char>(calls.size() - i), 0));
+        code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+        code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_USER_NOTIF));
+        sock_fprog prog{static_cast<unsigned short>(code.size()), code.data()};
         const int listener = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) ? -1 : static_cast<int>(::syscall(
             SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &prog));
         // Its number, for this process to take it.
@@ -71,6 +74,12 @@ inline int RunWithFailingCall(long call, const std::function<bool(const std::str
     if (pid > 0) ::waitpid(pid, &status, 0);
     if (listener < 0) return why = "the system lets no process answer another's calls (seccomp notification)", -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The same for one call.
+inline int RunWithFailingCall(long call, const std::function<bool(const std::string&, std::uint64_t)>& fails, int err,
+                              const std::function<int()>& work, std::string& why) {
+    return RunWithFailingCalls({call}, fails, err, work, why);
 }
 
 }  // namespace velto::test
