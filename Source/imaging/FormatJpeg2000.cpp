@@ -232,15 +232,15 @@ bool TJpeg2000FileFormat::LoadData(const TIOFunctions& io, TImagingHandle handle
     // of every precinct, before it decodes one, whether the file holds data
     // for it or not): a few bytes declaring tiny blocks over a large image, or
     // thousands of layers, cost gigabytes (or minutes) and are refused by the
-    // budget, as an image beyond the pixel limit is by it. The steps may grow
-    // with the data, as the packets that take them do. Headers the codec
-    // would read otherwise than the walk did (or not at all) cannot be charged
-    // truly, and are refused as damaged.
+    // budget, as an image beyond the pixel limit is by it. The steps are held
+    // to a fixed amount of work, not one that grows with the data: a packet
+    // of a byte may make the decoder visit thousands of blocks. Headers the
+    // codec would read otherwise than the walk did (or not at all) cannot be
+    // charged truly, and are refused as damaged.
     const TJpeg2000Cost cost = Jpeg2000Cost(buffer, kind == Kind::Jp2);
     CheckDecodePixels(cost.Pixels);
     ChargeDecodeBudget(cost.DecodeBytes);
-    const std::uint64_t dataBytes = std::min<std::uint64_t>(cost.DataEnd, buffer.size());
-    if (cost.PacketSteps > ImagingLimits().Jpeg2000PacketStepLimit(dataBytes))
+    if (cost.PacketSteps > ImagingLimits().jpeg2000PacketSteps)
         throw EImagingError(ImagingFormat("JPEG 2000 packets beyond the limit: %llu steps to take.",
                                           static_cast<unsigned long long>(cost.PacketSteps)),
                             FileError::TooLarge);

@@ -67,8 +67,9 @@ struct TJpeg2000Cost {
     std::uint64_t CodeBlocks = 0;
     std::uint64_t DecodeBytes = 0;
     // Steps of the codec's packet iterator over every tile, at most: each
-    // layer of every precinct and code block, in every progression, whether
-    // the file holds data for them or not.
+    // layer of every precinct, in every progression, whether the file holds
+    // data for them or not, and half a step for each layer of every code
+    // block the packets the data can hold may visit (see ReadLimits).
     std::uint64_t PacketSteps = 0;
     bool Damaged = false;
     const char* Reason = "";

@@ -48,6 +48,10 @@ constexpr std::uint64_t kIteratorScratch = 544;
 // resolution and component, to find the precincts that start there: a stop
 // takes about a sixteenth of what reading a packet header takes.
 constexpr std::uint64_t kStopsPerStep = 16;
+// A packet of the data (one that is present, if empty) makes the decoder
+// visit every code block of its precinct, included or not: a visit takes
+// about half what a step of the iterator takes (20 ns against 40 to 50 ns).
+constexpr std::uint64_t kVisitsPerStep = 2;
 
 constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
 // Sums and products that stop at the largest value instead of wrapping.
@@ -141,7 +145,7 @@ struct BlockCount {
     std::uint64_t codeBlocks = 0;     // over every tile
     std::uint64_t iteratorBytes = 0;  // of the tile whose iterator is the largest
     std::uint64_t packetSteps = 0;    // over every tile, the code blocks' aside
-    std::uint64_t blockSteps = 0;     // a step for each layer of every code block of every run
+    std::uint64_t blockVisits = 0;    // each layer of every code block of every run
     std::uint64_t mostInPrecinct = 0; // code blocks of one precinct, its bands together
     std::vector<std::vector<Kept>> kept;  // by component
     std::uint64_t KeptBytes() const {
@@ -154,10 +158,10 @@ struct BlockCount {
         return bytes;
     }
     // The codec reads a packet header for every layer of every precinct in
-    // every run, and looks at each code block of a packet that is present;
+    // every run, and visits each code block of a packet that is present;
     // the header of one present takes a byte of the data at least.
     std::uint64_t Steps(std::uint64_t dataSize) const {
-        return Plus(packetSteps, std::min(blockSteps, Times(dataSize, mostInPrecinct)));
+        return Plus(packetSteps, std::min(blockVisits, Times(dataSize, mostInPrecinct)) / kVisitsPerStep);
     }
 };
 
@@ -169,9 +173,9 @@ struct Below {
 
 // One tile: its blocks and precincts, and what its packet iterator costs and
 // takes: for each run, a step for every layer of every resolution and
-// component it runs over, and of every precinct and code block there, and,
-// in a position-driven order, its stops at every position, resolution and
-// component.
+// component it runs over and of every precinct there, a visit for every
+// layer of every code block there, and, in a position-driven order, its
+// stops at every position, resolution and component.
 void CountTile(const Walk& w, std::uint64_t t, Below& below, BlockCount& count) {
     const SizeMarker& m = w.size;
     const std::size_t components = m.steps.size(), stride = kMaxResolutions + 1;
@@ -243,7 +247,7 @@ void CountTile(const Walk& w, std::uint64_t t, Below& below, BlockCount& count) 
         std::uint64_t steps = Times(runLayers, span + inPrecincts);
         if (run.order >= 2) steps = Plus(steps, Times(positions, span) / kStopsPerStep);
         count.packetSteps = Plus(count.packetSteps, steps);
-        count.blockSteps = Plus(count.blockSteps, Times(runLayers, inBlocks));
+        count.blockVisits = Plus(count.blockVisits, Times(runLayers, inBlocks));
     }
 }
 

@@ -238,9 +238,11 @@ TEST(Jpeg2000CodeBlocks, HeadersThatWouldNeverEndAreRefusedAtOnceAsInvalid) {
 // precincts (gigabytes of packet iterator, or seconds of its steps) refused in every order before the codec runs, as a
 // picture beyond the pixel limit is, one layer loaded; tile-part headers of a COC for each of many tile components (a
 // style the walk keeps, for kMostTileComponents at most) refused, of comments loaded. Some are beyond the step limit
-// alone, within the memory budget: a later tile's own 65,535 layers (5 s and 800 MB in the codec), and at one layer
-// each term of the steps on its own (the resolutions and components a run goes over, the precincts, a position-driven
-// order's stops, the blocks).
+// alone, within the memory budget: 65,535 layers of a thousand precincts (4 s and 800 MB in the codec) in 13 tiles,
+// or in 13 later tiles of their own COD, and in up to 31 runs each term of the steps on its own (the resolutions and
+// components a run goes over, the precincts, a position-driven order's stops, the blocks); however long the data:
+// 65,535 layers of 1024 precincts in 15 tiles, whose 255 MiB of empty packets bought their steps when the limit grew
+// with the data (half a minute in the codec).
 TEST(Jpeg2000CodeBlocks, ThousandsOfLayersOrTileComponentsAreAnsweredAtOnce) {
     struct Row { std::string name; Bytes file; std::int32_t width = 0, height = 0; bool steps = false; };
     std::vector<Row> rows;  // loads at width x height, else too large (by its steps alone when `steps`)
@@ -259,29 +261,36 @@ TEST(Jpeg2000CodeBlocks, ThousandsOfLayersOrTileComponentsAreAnsweredAtOnce) {
     s.mainExtra.clear(), s.style.layers = 1;
     rows.push_back({"one layer", J2kCodeStream(s), 1024, 1024});
     s.style.layers = 65535, s.style.precincts.assign(6, 0x55);
-    rows.push_back({"1024 precincts: the iterator fits the budget, its steps take seconds", J2kCodeStream(s)});
-    s.width = s.height = 9000, s.components = 2, s.style = {};
+    s.height = 1024 * 13, s.tileWidth = s.tileHeight = 1024, s.tileHeaders.resize(13);
+    rows.push_back({"1024 precincts in 13 tiles: each tile's iterator fits the budget", J2kCodeStream(s), 0, 0, true});
+    s.width = s.height = 9000, s.components = 2, s.style = {}, s.tileWidth = s.tileHeight = 0, s.tileHeaders = {{}};
     rows.push_back({"beyond the pixel limit", J2kCodeStream(s)});
-    J2kStream later, span, precincts, stops, blocks;
-    later.width = 1024, later.height = later.tileWidth = later.tileHeight = 512, later.emptyPackets = true;
+    J2kStream later, span, precincts, stops, blocks, padded;
+    later.width = 512 * 14, later.height = later.tileWidth = later.tileHeight = 512, later.emptyPackets = true;
     later.style.precincts.assign(6, 0x44);
     J2kStyle many = later.style;
     many.layers = 65535;
-    later.tileHeaders = {{}, J2kCod(many)};
-    rows.push_back({"tile 1's own COD of 65,535 layers", J2kCodeStream(later), 0, 0, true});
-    span.width = span.height = 1, span.components = 16384, span.style.levels = 0;
-    span.mainExtra = J2kPoc(9, 1, 255, 16384, 0);
+    later.tileHeaders.assign(14, J2kCod(many)), later.tileHeaders[0].clear();
+    rows.push_back({"tiles 1 to 13's own COD of 65,535 layers", J2kCodeStream(later), 0, 0, true});
+    span.width = 9, span.height = span.tileWidth = span.tileHeight = 1, span.components = 16384, span.style.levels = 0;
+    span.mainExtra = J2kPoc(31, 1, 255, 16384, 0);
     precincts.width = 8192, precincts.height = 4096, precincts.tileWidth = precincts.tileHeight = 256;
-    precincts.style.precincts.assign(6, 0x00);
-    stops.width = stops.height = 2048, stops.components = 2, stops.mainExtra = J2kPoc(17, 1, 255, 2, 2);  // RPCL
-    stops.style.precincts = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x33};
+    precincts.style.precincts.assign(6, 0x00), precincts.mainExtra = J2kPoc(26, 1, 6, 1, 0);
+    stops.width = 8192, stops.height = 7168, stops.tileWidth = stops.tileHeight = 1024, stops.components = 3;
+    stops.mainExtra = J2kPoc(31, 1, 255, 3, 2), stops.style.precincts = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x33};  // RPCL
     blocks.width = blocks.height = 4096, blocks.tileWidth = blocks.tileHeight = 1024, blocks.components = 3;
-    blocks.style.xcb = blocks.style.ycb = 0, blocks.padding = 64, blocks.mainExtra = J2kPoc(12, 1, 6, 3, 0);
-    span.tileHeaders = stops.tileHeaders = {{}}, precincts.tileHeaders.resize(512), blocks.tileHeaders.resize(16);
-    rows.push_back({"one layer: 255 resolutions of 16384 components in 9 runs", J2kCodeStream(span), 0, 0, true});
-    rows.push_back({"one layer: 45 million precincts of a sample", J2kCodeStream(precincts), 0, 0, true});
-    rows.push_back({"one layer: RPCL stopping every 8 samples in 17 runs", J2kCodeStream(stops), 0, 0, true});
-    rows.push_back({"one layer: 3 million 4 x 4 blocks in 12 runs", J2kCodeStream(blocks), 0, 0, true});
+    blocks.style.xcb = blocks.style.ycb = 0, blocks.style.layers = 26, blocks.padding = 4096;
+    blocks.mainExtra = J2kPoc(31, 26, 6, 3, 0);
+    span.tileHeaders.resize(9), stops.tileHeaders.resize(56), precincts.tileHeaders.resize(512);
+    blocks.tileHeaders.resize(16);
+    rows.push_back({"one layer: 255 resolutions of 16384 components, 31 runs, 9 tiles", J2kCodeStream(span), 0, 0, true});
+    rows.push_back({"one layer: 45 million precincts of a sample in 26 runs", J2kCodeStream(precincts), 0, 0, true});
+    rows.push_back({"one layer: RPCL stopping every 8 samples in 31 runs, 56 tiles", J2kCodeStream(stops), 0, 0, true});
+    rows.push_back({"26 layers: 3 million 4 x 4 blocks in 31 runs", J2kCodeStream(blocks), 0, 0, true});
+    padded.width = 512 * 5, padded.height = 512 * 3, padded.tileWidth = padded.tileHeight = 512;
+    padded.style.levels = 0, padded.style.layers = 65535, padded.style.precincts = {0x44}, padded.padding = 17 << 20;
+    padded.tileHeaders.resize(15);
+    rows.push_back({"65,535 layers in 15 tiles of 17 MiB of empty packets", J2kCodeStream(padded), 0, 0, true});
     // Tiles, components, segments in a tile-part header.
     for (const auto [tiles, components, segments] :
          {std::array{1280u, 16384u, 2600u}, {64u, 16384u, 16384u}, {64u, 1u, 50000u}}) {
@@ -298,7 +307,7 @@ TEST(Jpeg2000CodeBlocks, ThousandsOfLayersOrTileComponentsAreAnsweredAtOnce) {
     }
     for (const Row& row : rows) {
         if (const TJpeg2000Cost cost = Jpeg2000Cost(row.file, false); row.steps) {
-            EXPECT_TRUE(cost.PacketSteps > ReadLimits{}.Jpeg2000PacketStepLimit(row.file.size()) &&
+            EXPECT_TRUE(cost.PacketSteps > ReadLimits{}.jpeg2000PacketSteps &&
                         cost.DecodeBytes <= ReadLimits{}.imageBytes)
                 << row.name << ": " << cost.PacketSteps << " steps, " << cost.DecodeBytes << " bytes";
         }

@@ -270,8 +270,8 @@ TEST_F(Work, PalettesOpenAsOpjDecompressExpandsThem) {
 
 // Pictures of many small tiles written by Pillow (losslessly) open with the pixels it wrote (raw, in our channel
 // order; its own decoder takes half a minute over 12,000 tiles): their charge once refused them, and so did the steps
-// of many quality layers (all but the first empty: a byte a packet, the most steps a byte Pillow writes). A test for
-// each: mode, width, height, tile side, and quality layers when more than one.
+// of many quality layers (all but the first empty). A test for each: mode, width, height, tile side, and quality
+// layers when more than one.
 class TiledPictures : public Work, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TiledPictures, OpenWithPillowsPixels) {
@@ -294,6 +294,82 @@ INSTANTIATE_TEST_SUITE_P(Pillow, TiledPictures,
                          ::testing::Values("RGB 2560 2560 16", "L 3600 3600 16", "L 4096 4080 16", "RGB 8192 8192 128",
                                            "RGB 7200 7200 64", "RGB 3200 3200 16", "RGB 2048 2048 32 100",
                                            "RGB 4096 4096 64 100", "RGB 3000 3000 16 20"));
+
+// Pictures of 100 quality layers over small code blocks, as Pillow and opj_compress write them, open with the pixels
+// of their writer's decoder: all but the first few layers are empty, yet each packet of one, a few bytes, makes the
+// decoder visit every block of its precinct, so they are charged many steps for few bytes (a step limit that grew
+// with the data refused them). Each about the least whose steps were beyond that allowance: a drawing of 1440 x 1440
+// or one colour of 1360 x 1360 in blocks of 4 x 4, a drawing of 2880 x 2880 in blocks of 8 x 8. The writer: Pillow's
+// quality mode (rates of 100, 21.5, 4.6 and 0, or 20, 30, 40 and 0 dB), or opj_compress's options beside -b, whose
+// layers follow its -r or -q (the writers' rates take four times as long).
+struct DenseRow {
+    const char* name;
+    const char* writer;
+    bool drawing;
+    int side, block;
+};
+void PrintTo(const DenseRow& row, std::ostream* os) { *os << row.name; }
+class DensePictures : public Work, public ::testing::WithParamInterface<DenseRow> {};
+
+TEST_P(DensePictures, OpenWithTheirWritersPixels) {
+    const DenseRow& row = GetParam();
+    const bool opj = row.writer[0] == '-';
+    if (!Have("/usr/bin/python3") || (opj && (!Have("opj_compress") || !Have("opj_decompress"))))
+        GTEST_SKIP() << "needs Pillow on Debian's python3, and opj_compress and opj_decompress";
+    const std::string script = R"(import sys
+from PIL import Image, ImageDraw
+drawing, side, block, out, mode = sys.argv[1] == 'drawing', int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5]
+p = Image.new('RGB', (side, side), 'white' if drawing else (200, 30, 90))
+if drawing:
+    d, q = ImageDraw.Draw(p), side // 8
+    d.rectangle((q, q, 4 * q, 3 * q), fill=(30, 60, 200))
+    d.rectangle((3 * q, 2 * q, 7 * q, 5 * q), fill=(250, 200, 0), outline=(0, 0, 0))
+    d.ellipse((2 * q, 4 * q, 5 * q, 7 * q), fill=(200, 30, 90))
+    d.line((0, side - 1, side - 1, 0), fill=(0, 0, 0))
+if mode == 'ppm':
+    p.save(out)
+else:
+    layers = [100, 21.5, 4.6] + [0] * 97 if mode == 'rates' else [20, 30, 40] + [0] * 97
+    p.save(out, codeblock_size=(block, block), quality_mode=mode, quality_layers=layers)
+    open(out + '.raw', 'wb').write(Image.open(out).tobytes('raw', 'BGR'))
+)";
+    const std::string file = Path("dense.j2k"), picture = opj ? Path("dense.ppm") : file;
+    ASSERT_TRUE(WriteWholeFile(Path("dense.py"), Bytes(script.begin(), script.end())));
+    ASSERT_EQ(RunTool("/usr/bin/python3 '" + Path("dense.py") + "' " + (row.drawing ? "drawing " : "colour ") +
+                      std::to_string(row.side) + " " + std::to_string(row.block) + " '" + picture + "' " +
+                      (opj ? "ppm" : row.writer)),
+              0);
+    if (opj) {
+        std::string options = row.writer, layers = options[1] == 'r' ? "100,20,5" : "20,30,40";
+        for (int i = 3; i < 100; ++i) layers += ",0";
+        options.insert(2, " " + layers);
+        const std::string block = std::to_string(row.block) + "," + std::to_string(row.block);
+        ASSERT_EQ(RunTool("opj_compress -i '" + picture + "' -o '" + file + "' -b " + block + " " + options), 0);
+    }
+    TSingleImage image;
+    image.LoadFromFile(file);
+    ASSERT_TRUE(image.Valid());
+    if (!opj) {
+        const Bytes pillow = ReadAll(file + ".raw");
+        ASSERT_EQ(pillow.size(), std::size_t(image.ImageData.Size));
+        EXPECT_TRUE(std::equal(pillow.begin(), pillow.end(), image.Bits()));
+        return;
+    }
+    std::vector<RawComponent> comps;
+    Bytes raw;
+    ASSERT_TRUE(DecodeWithOpenJpegTool(file, Path("dense.raw"), comps, raw));
+    EXPECT_EQ(CompareWithRaw(image.ImageData, comps, raw), "");
+}
+// clang-format off
+const DenseRow kDense[] = {
+    {"PillowOneColour", "rates", false, 1360, 4},       {"PillowDrawing", "dB", true, 1440, 4},
+    {"PillowDrawingBlocksOf8", "dB", true, 2880, 8},    {"OpjRates", "-r", false, 1360, 4},
+    {"OpjIrreversible", "-q -I", true, 1440, 4},        {"OpjMarkers", "-q -SOP -EPH -PLT -TLM", false, 1360, 4},
+    {"OpjRpcl", "-q -p RPCL", false, 1360, 4},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Layers, DensePictures, ::testing::ValuesIn(kDense),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velto
