@@ -12,12 +12,12 @@
 // whatever the file is called now. It goes back only over a state its own
 // save, a crash during it or a killed put-back of the copy could have left:
 // each page the save's new one or the old one (CopyJudge.h). A file that
-// holds the whole new content was saved: the copy goes. A
-// file that holds anything else was written since: the copy is stale, never
-// put back; its maker's next save of the file removes it, and the sweep of
-// a folder removes the copies whose file no longer lies there. Only its
-// maker puts a copy back, once that save is gone and no other save can
-// write the file meanwhile; another user's copy is never put back.
+// holds the whole new content was saved: the copy goes. A file that holds
+// anything else was written since: the copy is stale, never put back; its
+// maker's next save of the file removes it, and the sweep of a folder
+// removes the copies whose file no longer lies there. Only its maker puts a
+// copy back, once that save is gone and no other save can write the file
+// meanwhile; another user's copy is never put back.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,8 +62,9 @@ struct UnfinishedSave {
 // (lock held, or no locks kept and their maker gone). A torn file that
 // cannot be put back now, or another user's copy that may hold the file's
 // earlier content, is said in out; a rebuild fails on it, a save ignores
-// another user's, and an open is given the earlier content to show (Shown). Open: lock is empty, and taken only where a copy of this
-// user's lies beside the file. Save, Rebuild: lock is the save's, taken.
+// another user's, and an open is given the earlier content to show (Shown).
+// Open: lock is empty, and taken only where a copy of this user's lies
+// beside the file. Save, Rebuild: lock is the save's, taken.
 FileError LookBeside(const std::string& target, SaveLock& lock, Road road, UnfinishedSave& out);
 
 // Before a document or library is read to be shown: LookBeside's Open road,

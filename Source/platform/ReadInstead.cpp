@@ -8,8 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/FileWriter.h"
-#include "platform/PreviousCopyRecord.h"
+#include "platform/PreviousCopy.h"
 
 namespace velto {
 
@@ -47,19 +46,13 @@ int ReadInstead::Open() const {
     if (from_ < 0) return -1;
     const int fd = ::memfd_create("velto-earlier-content", MFD_CLOEXEC);
     if (fd < 0) return -1;
-    std::vector<std::uint8_t> buf(1 << 16);
-    for (std::uint64_t at = 0; at < size_; at += buf.size()) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), size_ - at));
-        const FileError e = copies::ReadAt(from_, buf.data(), n, at) == static_cast<long long>(n)
-                                ? WriteAllAt(fd, {buf.data(), n}, at)
-                                : FileError::FromErrno(EIO);
-        if (!e.ok()) {
-            ::close(fd);
-            errno = e.sysError() ? e.sysError() : EIO;
-            return -1;
-        }
-    }
-    return fd;
+    FileError e = CopyContent(from_, fd, size_);
+    // (A copy that holds fewer bytes than its record says is no earlier content.)
+    if (e.ok() && ::lseek(fd, 0, SEEK_END) != static_cast<off_t>(size_)) e = FileError::FromErrno(EIO);
+    if (e.ok() && ::lseek(fd, 0, SEEK_SET) == 0) return fd;
+    ::close(fd);
+    errno = e.sysError() ? e.sysError() : EIO;
+    return -1;
 }
 
 int OpenInstead(int fd, std::uint64_t& size) {

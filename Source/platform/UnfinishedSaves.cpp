@@ -51,7 +51,7 @@ std::vector<std::pair<std::string, unsigned>> CopiesOf(int dir, std::uint64_t in
     return found;
 }
 
-// One of this user's copies of the open file fd (now): put back, removed or left.
+// One of this user's copies of the file pages reads (now): put back, removed or left.
 FileError Settle(const std::string& target, int dir, FilePages& pages, SaveLock& lock, Road road, Copy& copy,
                  const FileState& now, UnfinishedSave& out) {
     const std::string where = FolderOf(target) + "/" + copy.name;
